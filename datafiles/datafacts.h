@@ -1,0 +1,48 @@
+// The facts of one series that the "About Selected Quote Series" dialog shows: what its
+// MASTER record, its DAT header and its layout say.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "datafiles/layout.h"
+
+namespace barwise {
+
+struct DataFacts {
+    std::string directory;     // the directory the lookup started from, as passed in
+    std::int8_t fileNumber = 0;
+    std::int8_t recordLength = 0;
+    std::int8_t fieldCount = 0;
+    std::int16_t quoteCount = 0;  // DAT header last record number - 1
+    std::string issueName;     // the 16 name bytes, blanks kept
+    float firstDate = 0;       // date reals
+    float lastDate = 0;
+    std::string periodText;    // "D Daily", ..., or "ERROR"
+    std::string symbol;        // the symbol bytes up to a NUL (at most 16)
+    std::array<std::string, kQuoteFieldCount> inputFormatName;
+    std::array<std::string, kQuoteFieldCount> displayFormatName;
+};
+
+// 0 on success, 1 on any failure (symbol not found, no layout, DAT missing or unreadable).
+[[nodiscard]] int ReadDataFacts(std::string_view directory, std::string_view key, DataFacts& facts);
+
+// "D Daily", "I Intra-day", ... for the period letters; "ERROR" for any other.
+std::string PeriodText(char letter);
+
+// The 26 texts of the dialog with their labels, in dialog order: Path, File number,
+// DAT file record length, DAT file number of fields, Number of quotes, Name of issue,
+// First date in file, Last date in file, Data format, Symbol, then Input and Display of
+// Date, Time, Open, High, Low, Close, Vol, OI.
+struct FactText {
+    std::string label;
+    int controlId;
+    std::string text;
+};
+std::vector<FactText> DataFactsTexts(const DataFacts& facts);
+
+}  // namespace barwise

@@ -1,0 +1,85 @@
+// Numbers, dates and times as they appear in MASTER and DAT files.
+//
+// MBF real, 4 bytes little-endian (Microsoft Binary Format):
+//   byte 3      exponent (IEEE biased exponent + 2); 0 means the value 0
+//   byte 2 b7   sign
+//   23 bits     mantissa (byte 2 bits 0-6, bytes 1, 0), laid out as in an IEEE single
+// Date real: (year - 1900) * 10000 + month * 100 + day   (1 March 2000 = 1000301)
+// Time real: hour * 10000 + minute * 100 + second        (09:30:00 = 93000)
+// DateCode:  day number, 1 = 1 January 1961; every year divisible by 4 is a leap year;
+//            0 = no date; 65535 = 4 June 2140.
+// TimeCode:  hour * 1800 + minute * 30 + second / 2 (two-second resolution).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "datafiles/status.h"
+
+namespace barwise {
+
+using DateCode = std::uint16_t;
+using TimeCode = std::uint16_t;
+using MbfBytes = std::array<std::uint8_t, 4>;
+
+inline constexpr std::size_t kMbfSize = 4;
+
+// Converts 4 MBF bytes to the 4 bytes of an IEEE single; src and dst may be the same place.
+// Exponent bytes 0, 1 and 2 give +0.0 (1 and 2 have no IEEE form). Always returns 0.
+DataStatus MbfToIeee(const std::uint8_t* src, std::uint8_t* dst);
+
+// Converts an IEEE single to its 4 MBF bytes; dst may hold the source's bytes.
+// Zero (either sign) and subnormals give four zero bytes. A value without an MBF form
+// (NaN, infinities, IEEE biased exponents 254 and 255) gives kInvalidParm and leaves dst
+// untouched.
+DataStatus IeeeToMbf(float value, std::uint8_t* dst);
+
+// True when IeeeToMbf can store the value.
+bool HasMbfForm(float value);
+
+// Convenience forms of the two conversions.
+float MbfToFloat(const std::uint8_t* src);
+MbfBytes FloatToMbf(float value);  // value must have an MBF form (zero bytes otherwise)
+
+DateCode DateFromReal(float dateReal);
+TimeCode TimeFromReal(float timeReal);
+
+// The date real of a day, already in MBF form, ready to be written to a file.
+MbfBytes DateToMbfReal(DateCode code);
+// The date real of a day as an IEEE float.
+float DateToReal(DateCode code);
+
+struct DateParts {
+    std::int16_t year = 0;  // years since 1900
+    std::int16_t month = 0;
+    std::int16_t day = 0;
+};
+struct TimeParts {
+    std::int16_t hour = 0;
+    std::int16_t minute = 0;
+    std::int16_t second = 0;
+};
+
+DateParts SplitDate(DateCode code);
+// year above 1900 is a full year, otherwise years since 1900. Returns 0 for a month
+// outside 1..12.
+DateCode MakeDate(int year, int month, int day);
+TimeParts SplitTime(TimeCode code);
+TimeCode MakeTime(int hour, int minute, int second);
+
+// Date text styles 1..12; every caller uses kDateStyleMmDdYy with '/'.
+using DateStyle = int;
+inline constexpr DateStyle kDateStyleMmDdYy = 3;
+
+// The text of a date in a style; an unknown style gives an empty text.
+std::string FormatDate(DateCode code, DateStyle style, char separator);
+// The date of a text in a style; 0 when the text cannot be a date (empty, unknown style,
+// all parts zero, month outside 1..12, day outside 1..31).
+DateCode ParseDate(std::string_view text, DateStyle style);
+
+// The usual MM/DD/YY text of a date.
+inline std::string FormatDateMdy(DateCode code) { return FormatDate(code, kDateStyleMmDdYy, '/'); }
+
+}  // namespace barwise

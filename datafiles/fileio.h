@@ -1,0 +1,149 @@
+// File access shared by every reader and rewrite of quote data.
+//
+// Reads use ReadFile / InputFile directly. Every write goes through the narrow FileSystem
+// interface so tests can make any step fail. A rewrite is done with SafeRewrite:
+//   1. the new content goes to a temporary sibling (".NEW"), every write checked;
+//   2. the temporary file is flushed and synced, then renamed over the original in one
+//      atomic step (POSIX rename, MoveFileExW with REPLACE_EXISTING | WRITE_THROUGH);
+//   3. on any failure the temporary file is removed and the original stays as it was.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "datafiles/status.h"
+
+namespace barwise {
+
+namespace fs = std::filesystem;
+
+// ----- names on disk -----
+
+// The path of `name` inside `dir`, matching an existing entry in any letter case
+// ("MASTER", "Master", "master"). When none exists, dir / name as given.
+fs::path FindNoCase(const fs::path& dir, std::string_view name);
+
+// Turns a directory text as the program passes it around (no trailing separator, or a
+// bare drive such as "D:" on Windows) into the directory with a trailing separator;
+// an empty text stays empty (the current directory).
+std::string WithTrailingSeparator(std::string dir);
+
+// The directory separator of this platform.
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+bool IsPathSeparator(char c);
+
+// ----- reading -----
+
+// A file opened for reading; closed when it goes out of scope.
+class InputFile {
+public:
+    InputFile() = default;
+    explicit InputFile(const fs::path& path);
+    bool isOpen() const { return file_ != nullptr; }
+    // Reads exactly size bytes; false at end of file or on an error.
+    bool read(void* buffer, std::size_t size);
+    bool seek(std::int64_t offset);
+    // Size of the file in bytes, -1 when unknown.
+    std::int64_t size();
+
+private:
+    struct Closer {
+        void operator()(std::FILE* f) const { std::fclose(f); }
+    };
+    std::unique_ptr<std::FILE, Closer> file_;
+};
+
+// The whole content of a file, or nothing when it cannot be opened or read.
+std::optional<std::vector<std::uint8_t>> ReadWholeFile(const fs::path& path);
+
+// ----- writing -----
+
+class WritableFile {
+public:
+    virtual ~WritableFile() = default;
+    virtual bool write(const void* data, std::size_t size) = 0;
+    // Flushes user-space buffers and asks the system to put the data on disk.
+    virtual bool sync() = 0;
+    virtual bool close() = 0;
+};
+
+// What a rewrite needs of the file system. RealFileSystem() is the one the program uses;
+// tests substitute one that fails at a chosen step.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    // Creates (or truncates) a file for writing; nullptr on failure.
+    virtual std::unique_ptr<WritableFile> create(const fs::path& path) = 0;
+    // Replaces `to` by `from` in one atomic step.
+    virtual bool replace(const fs::path& from, const fs::path& to) = 0;
+    // Renames `from` to `to`, failing when `to` exists.
+    virtual bool renameNoReplace(const fs::path& from, const fs::path& to) = 0;
+    virtual bool remove(const fs::path& path) = 0;
+};
+
+FileSystem& RealFileSystem();
+
+// Copies a file into `to` (overwriting it) through fs, every write checked and synced.
+[[nodiscard]] DataStatus CopyFileChecked(FileSystem& fs, const fs::path& from,
+                                         const fs::path& to);
+
+// Writes a new version of `target` through a temporary sibling and puts it in place with
+// one atomic rename. The temporary file is removed unless commit() succeeded.
+class SafeRewrite {
+public:
+    SafeRewrite(FileSystem& fs, fs::path target, fs::path temporary);
+    ~SafeRewrite();
+    SafeRewrite(const SafeRewrite&) = delete;
+    SafeRewrite& operator=(const SafeRewrite&) = delete;
+
+    // Creates the temporary file; kFileOpen when it cannot be created.
+    [[nodiscard]] DataStatus open();
+    // kFileWrite when the write fails (later writes fail too).
+    [[nodiscard]] DataStatus write(const void* data, std::size_t size);
+    [[nodiscard]] DataStatus write(std::span<const std::uint8_t> bytes) {
+        return write(bytes.data(), bytes.size());
+    }
+    // Syncs, closes and renames over the target; kFileWrite on any failure (the target is
+    // then unchanged and the temporary file removed).
+    [[nodiscard]] DataStatus commit();
+    // Drops the temporary file; the target stays as it was.
+    void abandon();
+
+private:
+    FileSystem& fs_;
+    fs::path target_;
+    fs::path temporary_;
+    std::unique_ptr<WritableFile> file_;
+    bool failed_ = false;
+    bool done_ = false;
+};
+
+// Little-endian helpers for file bytes.
+inline std::int16_t GetI16(const std::uint8_t* p) {
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
+}
+inline void PutI16(std::uint8_t* p, std::int16_t v) {
+    const auto u = static_cast<std::uint16_t>(v);
+    p[0] = static_cast<std::uint8_t>(u & 0xFF);
+    p[1] = static_cast<std::uint8_t>(u >> 8);
+}
+
+}  // namespace barwise
+
+namespace barwise {
+
+// The data file "F<n>.<ext>" of a portfolio directory (found in any letter case).
+fs::path SeriesFilePath(std::string_view directory, int fileNumber, std::string_view extension);
+
+}  // namespace barwise

@@ -1,0 +1,107 @@
+// The MASTER file: the list of securities of one portfolio directory.
+//
+// A sequence of 53-byte records, no trailer. Record 0 is the header:
+//   0   2  record count (records after the header), int16 LE
+//   2   2  file-number counter, int16 LE (kept by symbol management)
+//   4  49  copied unchanged
+// Records 1..count:
+//   0   1  file number n: the data files are Fn.DAT and Fn.DOP
+//   3   1  DAT record length in bytes (int8)
+//   4   1  number of 4-byte fields per DAT record (int8)
+//   7  16  issue name, blank padded
+//  25   4  first date, date real in MBF
+//  29   4  last date, date real in MBF
+//  33   1  period letter: D I M Q W Y
+//  36  16  symbol, blank padded
+// Other bytes are not interpreted and are preserved by every rewrite.
+// A record whose name bytes 18-22 hold "<DIR>" and whose byte 7 is not a blank names a
+// sub-directory (the first 8 name bytes, trailing blanks removed) holding its own MASTER.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "datafiles/encoding.h"
+#include "datafiles/fileio.h"
+#include "datafiles/status.h"
+
+namespace barwise {
+
+inline constexpr std::size_t kMasterRecordSize = 53;
+inline constexpr std::size_t kMasterCountOffset = 0;
+inline constexpr std::size_t kMasterCounterOffset = 2;
+inline constexpr std::size_t kMasterFileNumberOffset = 0;
+inline constexpr std::size_t kMasterRecordLengthOffset = 3;
+inline constexpr std::size_t kMasterFieldCountOffset = 4;
+inline constexpr std::size_t kMasterNameOffset = 7;
+inline constexpr std::size_t kMasterNameSize = 16;
+inline constexpr std::size_t kMasterDirMarkOffset = 18;
+inline constexpr std::size_t kMasterSubdirNameSize = 8;
+inline constexpr std::size_t kMasterFirstDateOffset = 25;
+inline constexpr std::size_t kMasterLastDateOffset = 29;
+inline constexpr std::size_t kMasterPeriodOffset = 33;
+inline constexpr std::size_t kMasterSymbolOffset = 36;
+inline constexpr std::size_t kMasterSymbolSize = 16;
+// Longest directory path the lookup builds, and deepest sub-directory nesting it follows.
+inline constexpr std::size_t kMaxDirectoryPath = 300;
+inline constexpr int kMaxSubdirDepth = 32;
+
+inline constexpr std::string_view kMasterFileName = "MASTER";
+
+// One 53-byte record of a MASTER file, kept as its bytes.
+struct MasterRecord {
+    std::array<std::uint8_t, kMasterRecordSize> bytes{};
+
+    int fileNumber() const { return bytes[kMasterFileNumberOffset]; }
+    int recordLength() const { return static_cast<std::int8_t>(bytes[kMasterRecordLengthOffset]); }
+    int fieldCount() const { return static_cast<std::int8_t>(bytes[kMasterFieldCountOffset]); }
+    char period() const { return static_cast<char>(bytes[kMasterPeriodOffset]); }
+    // The 16 name bytes as they stand (blanks kept).
+    std::string nameField() const;
+    // The 16 symbol bytes as they stand.
+    std::string symbolField() const;
+    // After FindSymbol the two date fields hold IEEE floats; these read them so.
+    float firstDateIeee() const;
+    float lastDateIeee() const;
+    bool isSubdirEntry() const;
+    // Sub-directory name of a sub-directory entry.
+    std::string subdirName() const;
+};
+
+// Header record count of a MASTER header.
+inline int MasterCount(const std::uint8_t* header) { return GetI16(header + kMasterCountOffset); }
+
+// Looks the key up as the symbol or the name of an entry, first in startDir's MASTER, then
+// depth-first through its sub-directory entries. On success the record (its two date
+// fields converted to IEEE floats) and the directory holding it (with a trailing
+// separator). kFileNotFound when no reachable entry matches; kFileRead on a read failure
+// while resuming a directory's scan.
+[[nodiscard]] DataStatus FindSymbol(std::string_view startDir, std::string_view key,
+                                    MasterRecord& record, std::string& directory);
+
+// True when an ordinary entry matches the key (name or the key's number of words of the
+// symbol field, compared without regard to letter case).
+bool MasterRecordMatches(const MasterRecord& record, std::string_view key);
+
+// Sets the first (which = 0) or last (which != 0) date of every entry with file number
+// fileNumber. Keeps MASTER.BAK; writes MASTER.NEW and renames it over MASTER.
+// 0 on success; kFileOpen when MASTER cannot be read, kFileWrite when the new file cannot
+// be written (MASTER then unchanged), 1 when the final rename fails.
+[[nodiscard]] DataStatus SetMasterDate(const fs::path& masterPath, const MbfBytes& dateReal,
+                                       int fileNumber, int which, FileSystem& fs = RealFileSystem());
+
+// Stores a new symbol and name (each at most 16 characters, blank padded) in every entry
+// with file number fileNumber, with the same steps and results as SetMasterDate.
+// kInvalidParm for a text longer than 16 characters.
+[[nodiscard]] DataStatus RenameMasterEntry(const fs::path& masterPath, int fileNumber,
+                                           std::string_view symbol, std::string_view name,
+                                           FileSystem& fs = RealFileSystem());
+
+std::int16_t CountChar(std::string_view text, char c);
+void TrimTrailingBlanks(std::string& text);
+// Index of the n-th (1-based) occurrence of c, or -1 when there are fewer.
+int FindNthChar(std::string_view text, char c, int n);
+
+}  // namespace barwise

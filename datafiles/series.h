@@ -1,0 +1,114 @@
+// Fn.DAT quote files and the QuoteSeries window that readers fill from them.
+//
+// A DAT file is a sequence of records of the MASTER record length. Record 1 (offset 0) is
+// the header:
+//   0   2   preserved
+//   2   2   last record number = number of quotes + 1, int16 LE (so at most 32766 quotes)
+//   4   ..  preserved
+// Quote i (0-based) is at byte (i + 1) * record length, its fields placed by the layout.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "datafiles/encoding.h"
+#include "datafiles/layout.h"
+#include "datafiles/master.h"
+#include "datafiles/status.h"
+
+namespace barwise {
+
+inline constexpr int kDatLastRecordOffset = 2;
+inline constexpr int kMaxQuotesPerFile = 32766;
+// Most quotes a read for "as many as possible" returns.
+inline constexpr int kMaxQuotesPerRead = 16000;
+// Capacities below this use one block of 28-byte bars.
+inline constexpr int kPackedCapacityLimit = 2322;
+inline constexpr std::uint16_t kSeriesLoadedTag = 3;
+
+// A strided view of one field of a QuoteSeries. Element i lives at
+// base + (stride * i + offset) * elementSize.
+struct SeriesColumn {
+    std::uint8_t* base = nullptr;
+    std::int16_t count = 0;
+    std::int16_t stride = 0;
+    std::int16_t offset = 0;
+    std::int16_t spare = 0;
+    std::int16_t elementSize = 0;  // 2 for date and time, 4 for the values
+
+    template <typename T>
+    T get(int i) const {
+        T v;
+        std::memcpy(&v, base + (static_cast<std::ptrdiff_t>(stride) * i + offset) * elementSize,
+                    sizeof v);
+        return v;
+    }
+    template <typename T>
+    void set(int i, T v) {
+        std::memcpy(base + (static_cast<std::ptrdiff_t>(stride) * i + offset) * elementSize, &v,
+                    sizeof v);
+    }
+};
+
+// What ReadSeries learned of the series besides its quotes.
+struct SeriesInfo {
+    MasterRecord master;  // as FindSymbol returned it (dates already IEEE)
+    FieldLayout layout;
+};
+
+// A caller-owned window of one symbol's quotes. Allocate with AllocSeries, fill with
+// ReadSeries (repeatable), release with FreeSeries (or let it go out of scope).
+struct QuoteSeries {
+    std::array<SeriesColumn, kQuoteFieldCount> columns{};
+    std::string directory;  // where FindSymbol found the key, with trailing separator
+    std::string key;        // the symbol or name the series was looked up by
+    std::int16_t count = 0;
+    std::int16_t capacity = 0;
+    std::int32_t total = 0;  // quotes in the DAT file
+    std::uint16_t tag = 0;
+    std::uint16_t infoSize = 0;
+    std::unique_ptr<SeriesInfo> info;
+    // Storage behind the columns: capacity bars of 28 bytes (date, time, six floats).
+    std::unique_ptr<std::uint8_t[]> storage;
+
+    DateCode date(int i) const { return columns[kFieldDate].get<DateCode>(i); }
+    TimeCode time(int i) const { return columns[kFieldTime].get<TimeCode>(i); }
+    // Value field kFieldOpen..kFieldOi of quote i; -1.0 where the file has no such field.
+    float value(int field, int i) const {
+        return columns[static_cast<std::size_t>(field)].get<float>(i);
+    }
+    float open(int i) const { return value(kFieldOpen, i); }
+    float high(int i) const { return value(kFieldHigh, i); }
+    float low(int i) const { return value(kFieldLow, i); }
+    float close(int i) const { return value(kFieldClose, i); }
+    float volume(int i) const { return value(kFieldVol, i); }
+    float openInterest(int i) const { return value(kFieldOi, i); }
+};
+
+inline constexpr std::size_t kBarSize = 28;
+
+[[nodiscard]] DataStatus AllocSeries(QuoteSeries& series, std::int16_t capacity);
+void FreeSeries(QuoteSeries& series);
+[[nodiscard]] DataStatus SetSeriesCount(QuoteSeries& series, int n);
+
+// Reads quotes of the key's series into the series:
+//   count > 0: up to count quotes (at most the capacity) from quote index start;
+//   count = 0: no quotes, only the record, layout, directory, key and total;
+//   count < 0: as many as possible, min(total, 16000) (minus start when start > 0);
+//   start < 0: the latest quotes, start = max(total - count, 0).
+// kRecordNotFound when start lies beyond the last quote; kFileOpen when the DAT file
+// cannot be opened; kInvalidParm when the MASTER record's length or field count is
+// impossible; FindSymbol and ReadLayout failures passed up.
+[[nodiscard]] DataStatus ReadSeries(QuoteSeries& series, std::string_view directory,
+                                    std::string_view key, std::int32_t start, std::int16_t count);
+
+// Checks a MASTER record's record length and field count against what the readers accept
+// (record length 1..76, fields 1..19, fields * 4 <= record length).
+bool IsPlausibleRecordShape(int recordLength, int fieldCount);
+
+}  // namespace barwise

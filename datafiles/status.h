@@ -1,0 +1,36 @@
+// Result codes of every quote-data function.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace barwise {
+
+// Signed 16-bit result: 0 is success, negative is failure. A failing function passes the
+// first failing code up unchanged.
+using DataStatus = std::int16_t;
+
+inline constexpr DataStatus kSuccess = 0;
+inline constexpr DataStatus kInvalidParm = -1;
+inline constexpr DataStatus kFileOpen = -2;
+inline constexpr DataStatus kMalloc = -3;
+inline constexpr DataStatus kFileRead = -4;
+inline constexpr DataStatus kFileWrite = -5;
+inline constexpr DataStatus kFileSeek = -6;
+inline constexpr DataStatus kFileExists = -7;
+inline constexpr DataStatus kFileNotFound = -8;
+inline constexpr DataStatus kRecordNotFound = -9;
+inline constexpr DataStatus kUnknown = -15;
+// Outside the name table: no DOP file and a record length without a default layout.
+inline constexpr DataStatus kNoLayout = -100;
+// Outside the name table: the quote chosen for deletion was not found.
+inline constexpr DataStatus kDeleteNotFound = -200;
+
+// The name of a status: the 16-entry table for 0..-15 ("Sucessfull", "Invalid Parm", ...),
+// "No Layout" for -100, "Quote Not Found" for -200 and "Unknown" for anything else.
+std::string_view DataStatusName(DataStatus status);
+
+// The message the caller shows when a delete finds no quote of the date asked for.
+inline constexpr std::string_view kDeleteNotFoundMessage = "failure in delete quote for findrec";
+
+}  // namespace barwise
