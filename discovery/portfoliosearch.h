@@ -1,0 +1,50 @@
+// The drive list and the search of a drive for portfolios (directories holding a MASTER
+// file). Qt-free: the main window and barwise-cli call the same functions.
+//
+// On Windows a drive is a drive letter ("D:"); elsewhere a drive is a mounted volume named
+// by its mount point ("/", "/home", "/media/usb").
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace barwise {
+
+struct Drive {
+    std::string root;       // start path of a search: "D:" or a mount point such as "/home"
+    std::string listText;   // the drive-list entry: "[-d-]" on Windows, the mount point elsewhere
+};
+
+// Every mounted, ready, non-pseudo volume ("/" always included), sorted by listText.
+std::vector<Drive> ListDrives();
+
+// The listed drive a path lies on (longest root that is a prefix of it), or nullptr.
+const Drive* DriveOfPath(std::string_view path, const std::vector<Drive>& drives);
+
+struct SearchOptions {
+    bool limit = false;          // apply the filter
+    std::string filterKeyUpper;  // the filter path in upper case
+    // Roots of other listed volumes: the search does not descend into them.
+    std::vector<std::string> otherVolumeRoots;
+};
+
+// Called while a search runs: once per directory visited, and once per portfolio found
+// with the count so far. Either may be empty.
+struct SearchObserver {
+    std::function<void(const std::string& path)> visiting;
+    std::function<void(int foundCount)> found;
+};
+
+// Appends every portfolio at or below `path` (no trailing separator, except a bare "/")
+// to `results`, depth-first, subdirectories in the reverse of the order the system lists
+// them. Entries beginning with "." are skipped; the filter applies below the start path.
+void SearchDirectory(const std::string& path, std::vector<std::string>& results,
+                     const SearchOptions& options, const SearchObserver& observer = {});
+
+// The portfolios of a drive, in the order the portfolio list shows them (ascending,
+// ignoring letter case).
+std::vector<std::string> SortPortfolios(std::vector<std::string> portfolios);
+
+}  // namespace barwise
