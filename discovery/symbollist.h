@@ -1,0 +1,61 @@
+// How the symbols grid lists a portfolio (Part 3.3): one row per MASTER record, the row's
+// symbol text derived from the 16 symbol bytes, rows in the grid's sort order, and the
+// repair that gives every record a symbol. Qt-free: the main view and barwise-cli share it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "datafiles/fileio.h"
+#include "datafiles/master.h"
+#include "datafiles/status.h"
+
+namespace barwise {
+
+// Most rows the symbols grid lists.
+inline constexpr int kMaxSymbolRows = 255;
+
+// The symbol text a grid row shows: the 16 symbol bytes cut before the first byte <= 0x20
+// or >= 0x80 (a blank, a control byte or a byte with its high bit set). Empty when the
+// field begins with such a byte.
+std::string SymbolText(const MasterRecord& record);
+
+struct SymbolRow {
+    std::string symbol;  // the symbol text, or the 16 name bytes when that is empty
+    std::string name;    // the 16 name bytes, blanks kept
+    // Added for callers that need more than the two grid columns (barwise-cli):
+    MasterRecord record;  // the record as it stands in the file (dates still MBF)
+    int position = 0;     // 1-based record number in MASTER
+};
+
+struct SymbolListing {
+    DataStatus status = kSuccess;  // kFileOpen: MASTER cannot be opened; kFileRead: no header
+    int headerCount = 0;           // the header's record count as stored
+    std::vector<SymbolRow> rows;   // at most `limit` rows, in the grid's sort order
+    bool needsRepair = false;      // some record had an empty symbol text (listed under its name)
+
+    // FillSymbolsGrid's count check: the rows read differ from the header's count (cut to
+    // the limit). The grid then shows "Failure while filling symbols grid".
+    bool countMismatch(int limit = kMaxSymbolRows) const;
+};
+
+// Reads MASTER (found in any letter case in the path's directory) and lists its first
+// `limit` records as the symbols grid shows them. Read-only.
+SymbolListing ListSymbols(const fs::path& masterPath, int limit = kMaxSymbolRows);
+
+// Sort order of the symbols grid: ascending symbol text, letter case ignored (ASCII letters
+// folded to lower case, as the list view's case-insensitive compare puts '_' before
+// letters); equal texts keep MASTER order when used with std::stable_sort.
+bool SymbolRowLess(const SymbolRow& a, const SymbolRow& b);
+
+// Rewrites MASTER so no record has an empty symbol text: the 16 name bytes are copied over
+// the symbol field of each such record; every other byte stays as it was. The MASTER file
+// before the repair is kept as MASTER + ".bak"; the new content is written to
+// MASTER + ".NEW", checked, synced and renamed over MASTER in one step (never
+// delete-then-rename). On any failure MASTER is untouched.
+// kSuccess, kFileOpen (MASTER unreadable), kFileRead (MASTER shorter than a header) or
+// kFileWrite (backup or new file could not be written).
+[[nodiscard]] DataStatus RepairMasterSymbols(const fs::path& masterPath,
+                                             FileSystem& fs = RealFileSystem());
+
+}  // namespace barwise

@@ -1,0 +1,89 @@
+// The export of Part 7.1 without its dialog: the text lines written for a symbol's quotes,
+// and the export of a whole series to a stream. Qt-free: the Export command and
+// barwise-cli share it.
+//
+// Line: DATE, then for each of OPEN HIGH LOW CLOSE VOL OI not omitted, the delimiter and
+// the value: prices "%.4f", volume and open interest "%.2f", "N/A" for a value below 0
+// (an absent field reads -1.0). Lines end in CR LF. The time of a quote is never exported.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "datafiles/encoding.h"
+#include "datafiles/master.h"
+#include "datafiles/status.h"
+
+namespace barwise {
+
+// Value columns of an export line, in their fixed order.
+enum ExportColumn : int { kExportOpen = 0, kExportHigh, kExportLow, kExportClose, kExportVol, kExportOi };
+inline constexpr int kExportValueColumns = 6;
+inline constexpr std::array<std::string_view, kExportValueColumns> kExportTitles = {
+    "OPEN", "HIGH", "LOW", "CLOSE", "VOL", "OI"};
+
+enum class ExportDateFormat {
+    kMmDdYy,  // FormatDate style 3 with '/': 03/15/99 (the program's form)
+    kIso,     // YYYY-MM-DD (barwise-cli --iso)
+};
+
+struct ExportOptions {
+    char delimiter = ' ';
+    std::array<bool, kExportValueColumns> omit{};  // open, high, low, close, vol, oi
+    bool newestFirst = false;
+    bool title = false;
+    ExportDateFormat dateFormat = ExportDateFormat::kMmDdYy;
+};
+
+// The delimiter of the stored choice: 1 comma, 2 tab, anything else one blank.
+char ExportDelimiterFor(int choice);
+
+inline constexpr std::string_view kExportLineEnd = "\r\n";
+
+// Exact "%.4f" / "%.2f" text of a float (promoted to double), written at p; returns the end.
+// The buffer needs room for 64 characters.
+char* FormatFixed4(char* p, float value);
+char* FormatFixed2(char* p, float value);
+
+// Builds export lines into a growing text buffer.
+class ExportLineWriter {
+public:
+    explicit ExportLineWriter(const ExportOptions& options);
+
+    // "DATE" and the titles of the columns not omitted, then the line end.
+    void appendTitle(std::string& out) const;
+    // One quote's line and the line end. values: open, high, low, close, vol, oi.
+    void appendLine(std::string& out, DateCode date,
+                    const std::array<float, kExportValueColumns>& values) const;
+
+    // The same, as one line without its line end (for tests and the dialog's preview).
+    std::string titleText() const;
+    std::string lineText(DateCode date, const std::array<float, kExportValueColumns>& values) const;
+
+private:
+
+    ExportOptions options_;
+};
+
+struct ExportStats {
+    std::int64_t quotes = 0;  // lines written, the title not counted
+    std::string datFile;      // the DAT file read
+};
+
+// Exports the series of the key, looked up as FindSymbol looks up a key from directory.
+// kSuccess; the FindSymbol / ReadLayout status; kFileOpen when the DAT file cannot be
+// opened; kFileWrite when the stream fails. Writes nothing when the series cannot be read.
+[[nodiscard]] DataStatus ExportSymbol(std::string_view directory, std::string_view key,
+                                      const ExportOptions& options, std::ostream& out,
+                                      ExportStats* stats = nullptr);
+
+// Exports the series of one MASTER record of directory (no lookup by key, so records
+// with equal or blank symbols are each their own series).
+[[nodiscard]] DataStatus ExportRecord(std::string_view directory, const MasterRecord& record,
+                                      const ExportOptions& options, std::ostream& out,
+                                      ExportStats* stats = nullptr);
+
+}  // namespace barwise
