@@ -53,6 +53,10 @@ public:
     bool isOpen() const { return file_ != nullptr; }
     // Reads exactly size bytes; false at end of file or on an error.
     bool read(void* buffer, std::size_t size);
+    // Reads up to size bytes; the number read (less at end of file or on an error).
+    std::size_t readSome(void* buffer, std::size_t size);
+    // True after a read error (not at a mere end of file).
+    bool failed() const;
     bool seek(std::int64_t offset);
     // Size of the file in bytes, -1 when unknown.
     std::int64_t size();
@@ -98,6 +102,10 @@ FileSystem& RealFileSystem();
 [[nodiscard]] DataStatus CopyFileChecked(FileSystem& fs, const fs::path& from,
                                          const fs::path& to);
 
+// Writes bytes into `path` (created or truncated) through fs, checked and synced.
+[[nodiscard]] DataStatus WriteFileChecked(FileSystem& fs, const fs::path& path,
+                                          std::span<const std::uint8_t> bytes);
+
 // Writes a new version of `target` through a temporary sibling and puts it in place with
 // one atomic rename. The temporary file is removed unless commit() succeeded.
 class SafeRewrite {
@@ -119,6 +127,8 @@ public:
     [[nodiscard]] DataStatus commit();
     // Drops the temporary file; the target stays as it was.
     void abandon();
+    // True when everything was written but the final rename failed.
+    bool renameFailed() const { return renameFailed_; }
 
 private:
     FileSystem& fs_;
@@ -127,6 +137,7 @@ private:
     std::unique_ptr<WritableFile> file_;
     bool failed_ = false;
     bool done_ = false;
+    bool renameFailed_ = false;
 };
 
 // Little-endian helpers for file bytes.

@@ -48,6 +48,10 @@ struct FieldLayout {
 // kNoLayout when there is no DOP and no default layout for the record length.
 [[nodiscard]] DataStatus ReadLayout(const fs::path& dopPath, int recordLength, FieldLayout& layout);
 
+// The layout with every column that lies beyond a record of fieldCount fields made absent:
+// readers and the rewrite never touch bytes outside the record.
+FieldLayout ColumnsWithin(const FieldLayout& layout, int fieldCount);
+
 // The name of a format code ("128ths" .. "100,000ths", "100s", "1,000s"); empty for a
 // code outside the table.
 std::string_view FormatCodeName(int code);

@@ -1,0 +1,96 @@
+#include "datafiles/datafacts.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "datafiles/master.h"
+#include "datafiles/series.h"
+
+namespace barwise {
+
+std::string PeriodText(char letter) {
+    const char* name = nullptr;
+    switch (letter) {
+        case 'D': name = "Daily"; break;
+        case 'I': name = "Intra-day"; break;
+        case 'M': name = "Monthly"; break;
+        case 'Q': name = "Quarterly"; break;
+        case 'W': name = "Weekly"; break;
+        case 'Y': name = "Yearly"; break;
+        default: return "ERROR";
+    }
+    return std::string(1, letter) + " " + name;
+}
+
+int ReadDataFacts(std::string_view directory, std::string_view key, DataFacts& facts) {
+    MasterRecord record;
+    std::string found;
+    if (FindSymbol(directory, key, record, found) != kSuccess) return 1;
+    FieldLayout layout;
+    if (ReadLayout(SeriesFilePath(found, record.fileNumber(), "DOP"), record.recordLength(), layout) !=
+        kSuccess) {
+        return 1;
+    }
+    InputFile dat(SeriesFilePath(found, record.fileNumber(), "DAT"));
+    std::uint8_t header[4];
+    if (!dat.isOpen() || !dat.read(header, sizeof header)) return 1;
+
+    facts = DataFacts{};
+    facts.directory = std::string(directory);
+    facts.fileNumber = static_cast<std::int8_t>(record.bytes[kMasterFileNumberOffset]);
+    facts.recordLength = static_cast<std::int8_t>(record.bytes[kMasterRecordLengthOffset]);
+    facts.fieldCount = static_cast<std::int8_t>(record.bytes[kMasterFieldCountOffset]);
+    facts.quoteCount = static_cast<std::int16_t>(GetI16(header + kDatLastRecordOffset) - 1);
+    const std::string name = record.nameField();
+    facts.issueName = name.substr(0, name.find('\0'));
+    facts.firstDate = record.firstDateIeee();
+    facts.lastDate = record.lastDateIeee();
+    facts.periodText = PeriodText(record.period());
+    const std::string symbol = record.symbolField();
+    facts.symbol = symbol.substr(0, symbol.find('\0'));
+    for (std::size_t f = 0; f < kQuoteFieldCount; ++f) {
+        if (layout.column[f] == 0) continue;
+        facts.inputFormatName[f] = std::string(FormatCodeName(layout.inputFormat[f]));
+        facts.displayFormatName[f] = std::string(FormatCodeName(layout.displayFormat[f]));
+    }
+    return 0;
+}
+
+std::vector<FactText> DataFactsTexts(const DataFacts& facts) {
+    auto number = [](int v) { return std::to_string(v); };
+    auto date = [](float v) {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%6.0f", static_cast<double>(v));
+        return std::string(buf);
+    };
+    std::vector<FactText> texts = {
+        {"Path:", 1053, facts.directory},
+        {"File number", 1060, number(facts.fileNumber)},
+        {"DAT file record length", 1062, number(facts.recordLength)},
+        {"DAT file number of fields", 1061, number(facts.fieldCount)},
+        {"Number of quotes", 1064, number(facts.quoteCount)},
+        {"Name of issue", 1071, facts.issueName},
+        {"First date in file", 1066, date(facts.firstDate)},
+        {"Last date in file", 1065, date(facts.lastDate)},
+        {"Data format", 1067, facts.periodText},
+        {"Symbol", 1068, facts.symbol},
+    };
+    struct FieldIds {
+        const char* label;
+        int input;
+        int display;
+    };
+    static constexpr FieldIds kFieldIds[kQuoteFieldCount] = {
+        {"Date", 1072, 1081}, {"Time", 1074, 1083}, {"Open", 1073, 1082}, {"High", 1075, 1084},
+        {"Low", 1079, 1088},  {"Close", 1077, 1086}, {"Vol", 1076, 1085},  {"OI", 1078, 1087},
+    };
+    for (std::size_t f = 0; f < kQuoteFieldCount; ++f) {
+        texts.push_back({std::string(kFieldIds[f].label) + " Input", kFieldIds[f].input,
+                         facts.inputFormatName[f]});
+        texts.push_back({std::string(kFieldIds[f].label) + " Display", kFieldIds[f].display,
+                         facts.displayFormatName[f]});
+    }
+    return texts;
+}
+
+}  // namespace barwise

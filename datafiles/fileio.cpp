@@ -1,0 +1,325 @@
+#include "datafiles/fileio.h"
+
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace barwise {
+
+namespace {
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool IsPathSeparator(char c) {
+#ifdef _WIN32
+    return c == '\\' || c == '/';
+#else
+    return c == '/';
+#endif
+}
+
+std::string WithTrailingSeparator(std::string dir) {
+    if (dir.empty() || IsPathSeparator(dir.back()) || dir.back() == ':') return dir;
+    dir.push_back(kPathSeparator);
+    return dir;
+}
+
+fs::path FindNoCase(const fs::path& dir, std::string_view name) {
+    const fs::path base = dir.empty() ? fs::path(".") : dir;
+    fs::path exact = dir / fs::path(std::string(name));
+    std::error_code ec;
+    if (fs::exists(exact, ec)) return exact;
+#ifndef _WIN32
+    for (fs::directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string entry = it->path().filename().string();
+        if (EqualNoCase(entry, name)) return dir / it->path().filename();
+    }
+#endif
+    return exact;
+}
+
+fs::path SeriesFilePath(std::string_view directory, int fileNumber, std::string_view extension) {
+    std::string name = "F" + std::to_string(fileNumber) + "." + std::string(extension);
+    return FindNoCase(fs::path(std::string(directory)), name);
+}
+
+// ----- reading -----
+
+InputFile::InputFile(const fs::path& path) {
+#ifdef _WIN32
+    file_.reset(_wfopen(path.c_str(), L"rb"));
+#else
+    file_.reset(std::fopen(path.c_str(), "rb"));
+#endif
+}
+
+bool InputFile::read(void* buffer, std::size_t size) {
+    if (!file_) return false;
+    return std::fread(buffer, 1, size, file_.get()) == size;
+}
+
+bool InputFile::failed() const { return file_ && std::ferror(file_.get()) != 0; }
+
+bool InputFile::seek(std::int64_t offset) {
+    if (!file_ || offset < 0) return false;
+#ifdef _WIN32
+    return _fseeki64(file_.get(), offset, SEEK_SET) == 0;
+#else
+    return fseeko(file_.get(), static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+}
+
+std::int64_t InputFile::size() {
+    if (!file_) return -1;
+#ifdef _WIN32
+    const __int64 here = _ftelli64(file_.get());
+    if (_fseeki64(file_.get(), 0, SEEK_END) != 0) return -1;
+    const __int64 end = _ftelli64(file_.get());
+    _fseeki64(file_.get(), here, SEEK_SET);
+    return end;
+#else
+    struct stat st {};
+    if (fstat(fileno(file_.get()), &st) != 0) return -1;
+    return static_cast<std::int64_t>(st.st_size);
+#endif
+}
+
+std::size_t InputFile::readSome(void* buffer, std::size_t size) {
+    if (!file_) return 0;
+    return std::fread(buffer, 1, size, file_.get());
+}
+
+std::optional<std::vector<std::uint8_t>> ReadWholeFile(const fs::path& path) {
+    InputFile in(path);
+    if (!in.isOpen()) return std::nullopt;
+    std::vector<std::uint8_t> bytes;
+    const std::int64_t size = in.size();
+    if (size > 0) bytes.reserve(static_cast<std::size_t>(size));
+    std::uint8_t chunk[65536];
+    for (;;) {
+        const std::size_t got = in.readSome(chunk, sizeof chunk);
+        bytes.insert(bytes.end(), chunk, chunk + got);
+        if (got < sizeof chunk) break;
+    }
+    if (in.failed()) return std::nullopt;
+    return bytes;
+}
+
+// ----- the real file system -----
+
+namespace {
+
+#ifdef _WIN32
+class RealWritableFile final : public WritableFile {
+public:
+    explicit RealWritableFile(int fd) : fd_(fd) {}
+    ~RealWritableFile() override {
+        if (fd_ >= 0) _close(fd_);
+    }
+    bool write(const void* data, std::size_t size) override {
+        const auto* p = static_cast<const char*>(data);
+        while (size > 0) {
+            const unsigned chunk = size > (1u << 30) ? (1u << 30) : static_cast<unsigned>(size);
+            const int n = _write(fd_, p, chunk);
+            if (n <= 0) return false;
+            p += n;
+            size -= static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+    bool sync() override { return _commit(fd_) == 0; }
+    bool close() override {
+        const int fd = fd_;
+        fd_ = -1;
+        return _close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+#else
+class RealWritableFile final : public WritableFile {
+public:
+    explicit RealWritableFile(int fd) : fd_(fd) {}
+    ~RealWritableFile() override {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    bool write(const void* data, std::size_t size) override {
+        const auto* p = static_cast<const std::uint8_t*>(data);
+        while (size > 0) {
+            const ssize_t n = ::write(fd_, p, size);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            p += n;
+            size -= static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+    bool sync() override { return ::fsync(fd_) == 0; }
+    bool close() override {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+// Makes a rename durable by syncing the directory that holds it.
+void SyncDirectory(const fs::path& file) {
+    fs::path dir = file.parent_path();
+    if (dir.empty()) dir = ".";
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+#endif
+
+class RealFileSystemImpl final : public FileSystem {
+public:
+    std::unique_ptr<WritableFile> create(const fs::path& path) override {
+#ifdef _WIN32
+        const int fd = _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, 0666);
+#else
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+#endif
+        if (fd < 0) return nullptr;
+        return std::make_unique<RealWritableFile>(fd);
+    }
+    bool replace(const fs::path& from, const fs::path& to) override {
+#ifdef _WIN32
+        return MoveFileExW(from.c_str(), to.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+#else
+        if (::rename(from.c_str(), to.c_str()) != 0) return false;
+        SyncDirectory(to);
+        return true;
+#endif
+    }
+    bool renameNoReplace(const fs::path& from, const fs::path& to) override {
+#ifdef _WIN32
+        return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+#else
+        // link() refuses an existing target; then drop the old name.
+        if (::link(from.c_str(), to.c_str()) == 0) {
+            ::unlink(from.c_str());
+            SyncDirectory(to);
+            return true;
+        }
+        if (errno == EEXIST) return false;
+        // File systems without hard links: check, then rename.
+        std::error_code ec;
+        if (fs::exists(to, ec) || ec) return false;
+        if (::rename(from.c_str(), to.c_str()) != 0) return false;
+        SyncDirectory(to);
+        return true;
+#endif
+    }
+    bool remove(const fs::path& path) override {
+        std::error_code ec;
+        return fs::remove(path, ec) && !ec;
+    }
+};
+
+}  // namespace
+
+FileSystem& RealFileSystem() {
+    static RealFileSystemImpl instance;
+    return instance;
+}
+
+DataStatus WriteFileChecked(FileSystem& fsys, const fs::path& path,
+                            std::span<const std::uint8_t> bytes) {
+    auto out = fsys.create(path);
+    if (!out) return kFileWrite;
+    if (!out->write(bytes.data(), bytes.size()) || !out->sync() || !out->close()) {
+        return kFileWrite;
+    }
+    return kSuccess;
+}
+
+DataStatus CopyFileChecked(FileSystem& fsys, const fs::path& from, const fs::path& to) {
+    const auto bytes = ReadWholeFile(from);
+    if (!bytes) return kFileOpen;
+    return WriteFileChecked(fsys, to, *bytes);
+}
+
+// ----- SafeRewrite -----
+
+SafeRewrite::SafeRewrite(FileSystem& fsys, fs::path target, fs::path temporary)
+    : fs_(fsys), target_(std::move(target)), temporary_(std::move(temporary)) {}
+
+SafeRewrite::~SafeRewrite() {
+    if (!done_) abandon();
+}
+
+DataStatus SafeRewrite::open() {
+    file_ = fs_.create(temporary_);
+    if (!file_) {
+        failed_ = true;
+        return kFileOpen;
+    }
+    return kSuccess;
+}
+
+DataStatus SafeRewrite::write(const void* data, std::size_t size) {
+    if (failed_ || !file_) {
+        failed_ = true;
+        return kFileWrite;
+    }
+    if (size > 0 && !file_->write(data, size)) {
+        failed_ = true;
+        return kFileWrite;
+    }
+    return kSuccess;
+}
+
+DataStatus SafeRewrite::commit() {
+    if (done_) return failed_ ? kFileWrite : kSuccess;
+    if (failed_ || !file_ || !file_->sync() || !file_->close()) {
+        failed_ = true;
+        abandon();
+        return kFileWrite;
+    }
+    file_.reset();
+    if (!fs_.replace(temporary_, target_)) {
+        failed_ = true;
+        renameFailed_ = true;
+        abandon();
+        return kFileWrite;
+    }
+    done_ = true;
+    return kSuccess;
+}
+
+void SafeRewrite::abandon() {
+    file_.reset();
+    if (!done_) fs_.remove(temporary_);
+    done_ = true;
+}
+
+}  // namespace barwise

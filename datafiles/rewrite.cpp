@@ -1,0 +1,254 @@
+#include "datafiles/rewrite.h"
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "datafiles/layout.h"
+#include "datafiles/master.h"
+#include "datafiles/series.h"
+
+namespace barwise {
+
+DateCode PreviousWeekday(DateCode code) {
+    int d = static_cast<int>(code) - 1;
+    // Day 1 (1 January 1961) was a Sunday: (d - 1) % 7 is 0 on Sundays, 6 on Saturdays.
+    while (d > 0 && ((d - 1) % 7 == 0 || (d - 1) % 7 == 6)) --d;
+    return static_cast<DateCode>(d < 0 ? 0 : d);
+}
+
+namespace {
+
+struct SeriesFiles {
+    MasterRecord record;
+    std::string directory;
+    FieldLayout layout;  // only columns inside the record
+    int recordLength = 0;
+    int fieldCount = 0;
+};
+
+DataStatus OpenSeriesFiles(std::string_view directory, std::string_view key, SeriesFiles& out) {
+    if (DataStatus s = FindSymbol(directory, key, out.record, out.directory); s != kSuccess) return s;
+    FieldLayout layout;
+    if (DataStatus s = ReadLayout(SeriesFilePath(out.directory, out.record.fileNumber(), "DOP"),
+                                  out.record.recordLength(), layout);
+        s != kSuccess) {
+        return s;
+    }
+    out.recordLength = out.record.recordLength();
+    out.fieldCount = out.record.fieldCount();
+    if (!IsPlausibleRecordShape(out.recordLength, out.fieldCount)) return kFileRead;
+    out.layout = ColumnsWithin(layout, out.fieldCount);
+    return kSuccess;
+}
+
+float FieldValue(const std::uint8_t* rec, const FieldLayout& layout, int field) {
+    const int c = layout.column[static_cast<std::size_t>(field)];
+    return c == 0 ? 0.0f : MbfToFloat(rec + (c - 1) * 4);
+}
+
+DateCode RecordDate(const std::uint8_t* rec, const FieldLayout& layout) {
+    const int c = layout.column[kFieldDate];
+    return DateFromReal(c == 0 ? -1.0f : MbfToFloat(rec + (c - 1) * 4));
+}
+
+// Applies Set or Scale to one record in place. Only fields whose value changes are
+// rewritten; every other byte stays as it was. kInvalidParm when a new value has no MBF form.
+DataStatus ChangeValues(std::uint8_t* rec, const FieldLayout& layout, const EditRequest& request) {
+    for (int f = kFieldOpen; f <= kFieldOi; ++f) {
+        const int c = layout.column[static_cast<std::size_t>(f)];
+        if (c == 0) continue;
+        std::uint8_t* field = rec + (c - 1) * 4;
+        const float old = MbfToFloat(field);
+        const float given = request.values[static_cast<std::size_t>(f - kFieldOpen)];
+        const float now = request.op == EditOp::kSet ? given : old * given;
+        if (now == old && std::signbit(now) == std::signbit(old)) continue;
+        if (now == 0.0f && old == 0.0f) continue;
+        if (IeeeToMbf(now, field) != kSuccess) return kInvalidParm;
+    }
+    return kSuccess;
+}
+
+bool RequestIsStorable(const EditRequest& request) {
+    if (request.op != EditOp::kSet && request.op != EditOp::kScale) return true;
+    for (float v : request.values) {
+        if (!HasMbfForm(v)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+DataStatus RewriteSeries(const EditRequest& request, std::string_view directory, std::string_view key,
+                         const fs::path& masterPath, int quoteCount, FileSystem& fsys) {
+    (void)quoteCount;  // the file's own quote count decides the MASTER upkeep below
+    switch (request.op) {
+        case EditOp::kSet: case EditOp::kScale: case EditOp::kDelete: case EditOp::kInsert: break;
+        default: return kInvalidParm;
+    }
+    SeriesFiles files;
+    if (DataStatus s = OpenSeriesFiles(directory, key, files); s != kSuccess) return s;
+    if (!RequestIsStorable(request)) return kInvalidParm;
+
+    const fs::path datPath = SeriesFilePath(files.directory, files.record.fileNumber(), "DAT");
+    const auto old = ReadWholeFile(datPath);
+    if (!old) return kFileOpen;
+    const std::size_t len = static_cast<std::size_t>(files.recordLength);
+    if (old->size() < len) return kFileRead;
+
+    // The previous data becomes the backup before anything else is written.
+    if (DataStatus s = WriteFileChecked(fsys, SeriesFilePath(files.directory, files.record.fileNumber(), "BAK"), *old);
+        s != kSuccess) {
+        return s;
+    }
+
+    std::vector<std::uint8_t> header(old->begin(), old->begin() + static_cast<std::ptrdiff_t>(len));
+    const int last = GetI16(header.data() + kDatLastRecordOffset);
+    const std::size_t records = (old->size() - len) / len;  // whole quote records in the file
+    auto quoteAt = [&](std::size_t i) { return old->data() + (i + 1) * len; };
+
+    // Delete: the quote dated `from` must exist; the MASTER dates follow after the new
+    // data file is in place.
+    struct MasterUpdate {
+        int which;
+        MbfBytes date;
+    };
+    std::vector<MasterUpdate> masterUpdates;
+    if (request.op == EditOp::kDelete) {
+        DateCode foundDate = 0;
+        const std::int32_t k = FindQuote(directory, key, request.from, 0, &foundDate);
+        if (k < 0 || foundDate != request.from) return kDeleteNotFound;
+        const int n = std::min<int>(last - 1, static_cast<int>(records));
+        auto dateOf = [&](int i) { return DateToMbfReal(RecordDate(quoteAt(static_cast<std::size_t>(i)), files.layout)); };
+        if (k == 0 && n > 1) {
+            masterUpdates.push_back({0, dateOf(1)});
+        } else if (k == n - 1 && n > 1) {
+            masterUpdates.push_back({1, dateOf(n - 2)});
+        } else if (k == 0 && n == 1) {
+            masterUpdates.push_back({1, dateOf(0)});
+            masterUpdates.push_back({0, dateOf(0)});
+        }
+    }
+
+    std::vector<std::uint8_t> out;
+    out.reserve(old->size() + len * 4);
+    out.insert(out.end(), header.begin(), header.end());
+    bool leftOut = false;
+    int inserted = 0;
+    std::vector<std::uint8_t> rec(len);
+    for (std::size_t i = 0; i < records; ++i) {
+        std::memcpy(rec.data(), quoteAt(i), len);
+        const DateCode d = RecordDate(rec.data(), files.layout);
+        const bool inRange = d >= request.from && d <= request.to;
+        if (inRange) {
+            switch (request.op) {
+                case EditOp::kSet:
+                case EditOp::kScale:
+                    if (DataStatus s = ChangeValues(rec.data(), files.layout, request); s != kSuccess) {
+                        return s;
+                    }
+                    break;
+                case EditOp::kDelete:
+                    if (!leftOut) {
+                        leftOut = true;
+                        continue;
+                    }
+                    break;
+                case EditOp::kInsert: {
+                    std::vector<std::uint8_t> copy = rec;
+                    const int c = files.layout.column[kFieldDate];
+                    if (c != 0) {
+                        const MbfBytes prev = DateToMbfReal(PreviousWeekday(d));
+                        std::memcpy(copy.data() + (c - 1) * 4, prev.data(), 4);
+                    }
+                    out.insert(out.end(), copy.begin(), copy.end());
+                    ++inserted;
+                    break;
+                }
+            }
+        }
+        out.insert(out.end(), rec.begin(), rec.end());
+    }
+    // Bytes after the last whole record are kept as they are.
+    out.insert(out.end(), old->begin() + static_cast<std::ptrdiff_t>((records + 1) * len), old->end());
+
+    // The header counts exactly the quotes added or left out.
+    int newLast = last;
+    if (request.op == EditOp::kDelete) newLast = last - 1;
+    if (request.op == EditOp::kInsert) newLast = last + inserted;
+    if (newLast > kMaxQuotesPerFile + 1) return kInvalidParm;  // no room for more quotes
+    if (newLast != last) PutI16(out.data() + kDatLastRecordOffset, static_cast<std::int16_t>(newLast));
+
+    fs::path temporary = SeriesFilePath(files.directory, files.record.fileNumber(), "NEW");
+    SafeRewrite rewrite(fsys, datPath, temporary);
+    if (DataStatus s = rewrite.open(); s != kSuccess) return kFileWrite;
+    if (DataStatus s = rewrite.write(out); s != kSuccess) return s;
+    if (DataStatus s = rewrite.commit(); s != kSuccess) return s;
+
+    for (const MasterUpdate& u : masterUpdates) {
+        const DataStatus s = SetMasterDate(masterPath, u.date, files.record.fileNumber(), u.which, fsys);
+        if (s != kSuccess) return s < 0 ? s : kFileWrite;
+    }
+    return kSuccess;
+}
+
+std::int32_t FindQuote(std::string_view directory, std::string_view key, DateCode date, TimeCode time,
+                       DateCode* outDate, TimeCode* outTime) {
+    SeriesFiles files;
+    if (DataStatus s = OpenSeriesFiles(directory, key, files); s != kSuccess) return s;
+    const DateParts dp = SplitDate(date);
+    const float targetDate = static_cast<float>(dp.year * 10000 + dp.month * 100 + dp.day);
+    float targetTime = 0.0f;
+    const bool hasTime = files.layout.column[kFieldTime] != 0;
+    if (hasTime) {
+        const TimeParts tp = SplitTime(time);
+        targetTime = static_cast<float>(tp.hour * 10000 + tp.minute * 100 + tp.second);
+    }
+
+    InputFile dat(SeriesFilePath(files.directory, files.record.fileNumber(), "DAT"));
+    if (!dat.isOpen()) return kFileOpen;
+    std::uint8_t header[4];
+    if (!dat.read(header, sizeof header)) return kFileRead;
+    const int last = GetI16(header + kDatLastRecordOffset);
+    if (last - 1 <= 0) return kRecordNotFound;  // no quotes to find
+
+    const std::size_t len = static_cast<std::size_t>(files.recordLength);
+    std::uint8_t rec[kMaxRecordLength];
+    int lo = 0, hi = last - 2, prev = 0, result = -1;
+    DataStatus status = kSuccess;
+    float d = 0.0f, t = 0.0f;
+    // The probe halves the range each time; the bound only guards against a file that
+    // changes under the search.
+    for (int steps = 0; result < 0 && status == kSuccess; ++steps) {
+        int mid = (lo + hi + 1) / 2;
+        if (mid == prev) {
+            if (lo != 0) {
+                result = mid;
+                break;
+            }
+            mid = 0;
+        }
+        if (!dat.seek(static_cast<std::int64_t>(mid + 1) * static_cast<std::int64_t>(len)) ||
+            !dat.read(rec, len)) {
+            status = kFileRead;
+            break;
+        }
+        d = FieldValue(rec, files.layout, kFieldDate);
+        t = hasTime ? FieldValue(rec, files.layout, kFieldTime) : 0.0f;
+        if ((d == targetDate && t == targetTime) || mid == 0 || steps > 64) {
+            result = mid;
+            break;
+        }
+        if (d > targetDate || (d == targetDate && t > targetTime)) hi = mid;
+        if (d < targetDate || (d == targetDate && t < targetTime)) lo = mid;
+        prev = mid;
+    }
+    if (status == kSuccess && (d < targetDate || (d == targetDate && t < targetTime))) {
+        status = kRecordNotFound;
+    }
+    if (outDate) *outDate = DateFromReal(d);
+    if (outTime) *outTime = TimeFromReal(t);
+    return status != kSuccess ? status : result;
+}
+
+}  // namespace barwise

@@ -1,0 +1,142 @@
+#include "datafiles/series.h"
+
+#include <algorithm>
+#include <new>
+
+namespace barwise {
+
+namespace {
+
+void SetColumn(SeriesColumn& c, std::uint8_t* base, int count, int stride, int offset, int size) {
+    c.base = base;
+    c.count = static_cast<std::int16_t>(count);
+    c.stride = static_cast<std::int16_t>(stride);
+    c.offset = static_cast<std::int16_t>(offset);
+    c.spare = 0;
+    c.elementSize = static_cast<std::int16_t>(size);
+}
+
+}  // namespace
+
+bool IsPlausibleRecordShape(int recordLength, int fieldCount) {
+    return recordLength >= 4 && recordLength <= kMaxRecordLength && fieldCount >= 1 &&
+           fieldCount <= kMaxFieldsPerRecord && fieldCount * 4 <= recordLength;
+}
+
+DataStatus AllocSeries(QuoteSeries& series, std::int16_t capacity) {
+    FreeSeries(series);
+    if (capacity < 0) return kInvalidParm;
+    const std::size_t n = static_cast<std::size_t>(capacity);
+    series.storage.reset(new (std::nothrow) std::uint8_t[n * kBarSize + 1]());
+    if (!series.storage) {
+        series.capacity = 0;
+        return kMalloc;
+    }
+    series.count = series.capacity = capacity;
+    std::uint8_t* base = series.storage.get();
+    auto& col = series.columns;
+    if (capacity < kPackedCapacityLimit) {
+        // Packed: bars of 28 bytes: date, time (16-bit), open .. open interest (floats).
+        SetColumn(col[kFieldDate], base, capacity, 14, 0, 2);
+        SetColumn(col[kFieldTime], base, capacity, 14, 1, 2);
+        for (int f = kFieldOpen; f <= kFieldOi; ++f) {
+            SetColumn(col[static_cast<std::size_t>(f)], base, capacity, 7, f - 1, 4);
+        }
+    } else {
+        // Split: seven arrays of capacity 4-byte elements; the first holds date and time
+        // interleaved, the others one value field each.
+        SetColumn(col[kFieldDate], base, capacity, 2, 0, 2);
+        SetColumn(col[kFieldTime], base, capacity, 2, 1, 2);
+        for (int f = kFieldOpen; f <= kFieldOi; ++f) {
+            SetColumn(col[static_cast<std::size_t>(f)], base + static_cast<std::size_t>(f - 1) * n * 4,
+                      capacity, 1, 0, 4);
+        }
+    }
+    return kSuccess;
+}
+
+void FreeSeries(QuoteSeries& series) { series = QuoteSeries{}; }
+
+DataStatus SetSeriesCount(QuoteSeries& series, int n) {
+    if (n > series.capacity) return kMalloc;
+    if (n < 0) return kInvalidParm;
+    series.count = static_cast<std::int16_t>(n);
+    for (auto& c : series.columns) c.count = static_cast<std::int16_t>(n);
+    return kSuccess;
+}
+
+DataStatus ReadSeries(QuoteSeries& series, std::string_view directory, std::string_view key,
+                      std::int32_t start, std::int16_t count) {
+    MasterRecord record;
+    std::string found;
+    if (DataStatus s = FindSymbol(directory, key, record, found); s != kSuccess) return s;
+    FieldLayout layout;
+    if (DataStatus s = ReadLayout(SeriesFilePath(found, record.fileNumber(), "DOP"),
+                                  record.recordLength(), layout);
+        s != kSuccess) {
+        return s;
+    }
+    const int recordLength = record.recordLength();
+    const int fieldCount = record.fieldCount();
+    if (!IsPlausibleRecordShape(recordLength, fieldCount)) return kFileRead;
+
+    InputFile dat(SeriesFilePath(found, record.fileNumber(), "DAT"));
+    if (!dat.isOpen()) return kFileOpen;
+    std::uint8_t header[4];
+    if (!dat.read(header, sizeof header)) return kFileRead;
+    const int last = GetI16(header + kDatLastRecordOffset);
+    if (last < 1) return kFileRead;  // a header claiming fewer than no quotes
+
+    const bool asManyAsPossible = count < 0;
+    if (asManyAsPossible) {
+        const int most = std::min(last - 1, kMaxQuotesPerRead);
+        const int settled = start > 0 ? most - start : most;
+        count = static_cast<std::int16_t>(std::max(settled, 0));
+    }
+
+    if (series.infoSize < sizeof(SeriesInfo) || !series.info) {
+        series.info.reset(new (std::nothrow) SeriesInfo{});
+        if (!series.info) {
+            FreeSeries(series);
+            return kMalloc;
+        }
+        series.infoSize = 101;
+    }
+    series.tag = kSeriesLoadedTag;
+    series.total = last - 1;
+    series.directory = found;
+    series.key = std::string(key);
+    series.info->master = record;
+    series.info->layout = layout;
+
+    if (count == 0) {
+        // Nothing asked for; a request for "all" of an empty file leaves the series empty.
+        if (asManyAsPossible) return SetSeriesCount(series, 0);
+        return kSuccess;
+    }
+    count = std::min(count, series.capacity);
+    if (start < 0) start = std::max(series.total - count, 0);
+    if (start > last - 2) return kRecordNotFound;
+
+    const FieldLayout use = ColumnsWithin(layout, fieldCount);
+    if (!dat.seek(static_cast<std::int64_t>(start + 1) * recordLength)) return kFileRead;
+    std::uint8_t buffer[kMaxRecordLength];
+    float fields[kMaxFieldsPerRecord];
+    int i = 0;
+    for (int r = start + 2; i < count && r <= last; ++r, ++i) {
+        if (!dat.read(buffer, static_cast<std::size_t>(recordLength))) break;
+        for (int f = 0; f < fieldCount; ++f) fields[f] = MbfToFloat(buffer + f * 4);
+        auto at = [&](int field) -> float {
+            const int c = use.column[static_cast<std::size_t>(field)];
+            return c == 0 ? -1.0f : fields[c - 1];
+        };
+        series.columns[kFieldDate].set<DateCode>(i, DateFromReal(at(kFieldDate)));
+        series.columns[kFieldTime].set<TimeCode>(i, TimeFromReal(at(kFieldTime)));
+        for (int f = kFieldOpen; f <= kFieldOi; ++f) {
+            series.columns[static_cast<std::size_t>(f)].set<float>(i, at(f));
+        }
+    }
+    return SetSeriesCount(series, i);
+}
+
+}  // namespace barwise
