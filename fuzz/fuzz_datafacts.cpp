@@ -1,0 +1,37 @@
+// ReadDataFacts and the dialog's texts on a fuzzed MASTER record, DOP and DAT header.
+//
+// Input: see portfolio_input.h (no target parameters).
+#include <cstdint>
+#include <string>
+
+#include "datafiles/datafacts.h"
+#include "fuzz/portfolio_input.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace barwise;
+    fuzz::Input in(data, size);
+    const fuzz::PortfolioInput p = fuzz::ReadPortfolioHead(in);
+    const std::string dat = fuzz::WritePortfolioFiles(p, in);
+
+    DataFacts facts;
+    facts.symbol = "untouched";
+    const int r = ReadDataFacts(fuzz::PortfolioDir(), fuzz::kPortfolioKey, facts);
+    BARWISE_FUZZ_CHECK(r == 0 || r == 1);
+    if (r == 1) {
+        BARWISE_FUZZ_CHECK(facts.symbol == "untouched");
+        return 0;
+    }
+    BARWISE_FUZZ_CHECK(p.withDat && dat.size() >= 4);
+    BARWISE_FUZZ_CHECK(facts.directory == fuzz::PortfolioDir());
+    BARWISE_FUZZ_CHECK(facts.fileNumber == 1);
+    BARWISE_FUZZ_CHECK(facts.symbol.rfind(fuzz::kPortfolioKey, 0) == 0);
+    BARWISE_FUZZ_CHECK(facts.symbol.size() <= kMasterSymbolSize);
+    BARWISE_FUZZ_CHECK(facts.issueName.size() <= kMasterNameSize);
+    const auto texts = DataFactsTexts(facts);
+    BARWISE_FUZZ_CHECK(texts.size() == 26);
+    for (std::size_t f = 0; f < kQuoteFieldCount; ++f) {
+        BARWISE_FUZZ_CHECK(facts.inputFormatName[f].size() <= 16);
+        BARWISE_FUZZ_CHECK(facts.displayFormatName[f].size() <= 16);
+    }
+    return 0;
+}
