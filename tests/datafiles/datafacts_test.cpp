@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "datafiles/datafacts.h"
+#include "testdb.h"
+
+namespace barwise {
+namespace {
+
+using testing::Entry;
+using testing::TempDir;
+using testing::WriteDat;
+using testing::WriteMaster;
+
+class DataFactsTest : public ::testing::Test {
+protected:
+    TempDir tmp;
+    void SetUp() override {
+        WriteDat(tmp.path() / "F1.DAT", 28, {{990301.0f, 1, 1, 1, 1, 1, 1}, {1000301.0f, 1, 1, 1, 1, 1, 1}});
+        WriteDat(tmp.path() / "F2.DAT", 24, {{1000301.0f, 1, 1, 1, 1, 1}});
+        testing::WriteText(tmp.path() / "F2.DOP",
+                           "\"DATE\",0,0\n\"OPEN\",2,3\n\"HIGH\",2,2\n\"LOW\",2,2\n\"CLOSE\",2,2\n\"VOL\",1000,100\n");
+        WriteMaster(tmp.path(), {Entry(1, "OLD", "OLD TIMES INC", 28, 7, 990301.0f, 1000301.0f, 'D'),
+                                 Entry(2, "DOP", "WITH DOP", 24, 6, 1000301.0f, 1000301.0f, 'X')});
+    }
+    std::map<std::string, std::string> Texts(const std::string& key) {
+        DataFacts f;
+        EXPECT_EQ(ReadDataFacts(tmp.str(), key, f), 0);
+        std::map<std::string, std::string> m;
+        for (const FactText& t : DataFactsTexts(f)) m[t.label] = t.text;
+        return m;
+    }
+};
+
+TEST_F(DataFactsTest, SeriesWithoutDop) {
+    auto t = Texts("old");
+    EXPECT_EQ(t.size(), 26u);
+    EXPECT_EQ(t["Path:"], tmp.str());
+    EXPECT_EQ(t["File number"], "1");
+    EXPECT_EQ(t["DAT file record length"], "28");
+    EXPECT_EQ(t["DAT file number of fields"], "7");
+    EXPECT_EQ(t["Number of quotes"], "2");
+    EXPECT_EQ(t["Name of issue"], "OLD TIMES INC   ");
+    EXPECT_EQ(t["First date in file"], "990301");
+    EXPECT_EQ(t["Last date in file"], "1000301");
+    EXPECT_EQ(t["Data format"], "D Daily");
+    EXPECT_EQ(t["Symbol"], "OLD             ");
+    for (const char* f : {"Date", "Open", "High", "Low", "Close", "Vol", "OI"}) {
+        EXPECT_EQ(t[std::string(f) + " Input"], "Whole Num.") << f;
+        EXPECT_EQ(t[std::string(f) + " Display"], "Whole Num.") << f;
+    }
+    EXPECT_EQ(t["Time Input"], "");
+    EXPECT_EQ(t["Time Display"], "");
+}
+
+TEST_F(DataFactsTest, SeriesWithDopAndUnknownPeriod) {
+    auto t = Texts("DOP");
+    EXPECT_EQ(t["Vol Input"], "1,000s");
+    EXPECT_EQ(t["Vol Display"], "100s");
+    EXPECT_EQ(t["Open Display"], "1,000ths");
+    EXPECT_EQ(t["OI Input"], "");
+    EXPECT_EQ(t["Data format"], "ERROR");
+}
+
+TEST_F(DataFactsTest, ByteValuesShowSigned) {
+    testing::WriteText(tmp.path() / "F200.DOP", "\"DATE\",0,0\n\"CLOSE\",0,0\n");
+    WriteDat(tmp.path() / "F200.DAT", 8, {});
+    WriteMaster(tmp.path(), {Entry(200, "BIG", "BIG", 200, 2)});
+    auto t = Texts("BIG");
+    EXPECT_EQ(t["File number"], "-56");
+    EXPECT_EQ(t["DAT file record length"], "-56");
+    EXPECT_EQ(t["Number of quotes"], "0");
+}
+
+TEST_F(DataFactsTest, FailuresLeaveNothingToShow) {
+    DataFacts f;
+    EXPECT_EQ(ReadDataFacts(tmp.str(), "NONE", f), 1);
+    fs::remove(tmp.path() / "F1.DAT");
+    EXPECT_EQ(ReadDataFacts(tmp.str(), "OLD", f), 1);
+    WriteMaster(tmp.path(), {Entry(1, "ODD", "ODD", 32, 8)});
+    EXPECT_EQ(ReadDataFacts(tmp.str(), "ODD", f), 1);
+}
+
+TEST(PeriodTextTest, Letters) {
+    EXPECT_EQ(PeriodText('D'), "D Daily");
+    EXPECT_EQ(PeriodText('I'), "I Intra-day");
+    EXPECT_EQ(PeriodText('M'), "M Monthly");
+    EXPECT_EQ(PeriodText('Q'), "Q Quarterly");
+    EXPECT_EQ(PeriodText('W'), "W Weekly");
+    EXPECT_EQ(PeriodText('Y'), "Y Yearly");
+    EXPECT_EQ(PeriodText('d'), "ERROR");
+    EXPECT_EQ(PeriodText('\0'), "ERROR");
+}
+
+}  // namespace
+}  // namespace barwise

@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+
+#include "datafiles/encoding.h"
+
+namespace barwise {
+namespace {
+
+MbfBytes Bytes(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3) { return {b0, b1, b2, b3}; }
+
+struct MbfCase {
+    float value;
+    MbfBytes mbf;
+};
+
+TEST(MbfTest, GoldenValuesConvertBothWays) {
+    const MbfCase cases[] = {
+        {1.0f, Bytes(0x00, 0x00, 0x00, 0x81)},   {-1.0f, Bytes(0x00, 0x00, 0x80, 0x81)},
+        {0.5f, Bytes(0x00, 0x00, 0x00, 0x80)},   {100.0f, Bytes(0x00, 0x00, 0x48, 0x87)},
+        {10.0f, Bytes(0x00, 0x00, 0x20, 0x84)},  {-0.75f, Bytes(0x00, 0x00, 0xC0, 0x80)},
+        {1100104.0f, Bytes(0x40, 0x4A, 0x06, 0x95)},  // 2010-01-04 as stored in a real MASTER
+    };
+    for (const MbfCase& c : cases) {
+        EXPECT_EQ(FloatToMbf(c.value), c.mbf) << c.value;
+        EXPECT_EQ(MbfToFloat(c.mbf.data()), c.value) << c.value;
+    }
+}
+
+TEST(MbfTest, ConversionInPlaceGivesTheSameBytes) {
+    MbfBytes b = Bytes(0x00, 0x00, 0x48, 0x87);
+    ASSERT_EQ(MbfToIeee(b.data(), b.data()), kSuccess);
+    float v;
+    std::memcpy(&v, b.data(), 4);
+    EXPECT_EQ(v, 100.0f);
+    ASSERT_EQ(IeeeToMbf(v, b.data()), kSuccess);
+    EXPECT_EQ(b, Bytes(0x00, 0x00, 0x48, 0x87));
+}
+
+TEST(MbfTest, ZeroAndTinyExponentsReadAsZero) {
+    for (std::uint8_t exponent : {0, 1, 2}) {
+        const MbfBytes b = Bytes(0xFF, 0xFF, 0xFF, exponent);
+        const float v = MbfToFloat(b.data());
+        EXPECT_EQ(v, 0.0f) << int(exponent);
+        EXPECT_FALSE(std::signbit(v)) << int(exponent);
+    }
+    EXPECT_EQ(FloatToMbf(-0.0f), Bytes(0, 0, 0, 0));
+    EXPECT_EQ(FloatToMbf(std::numeric_limits<float>::denorm_min()), Bytes(0, 0, 0, 0));
+}
+
+TEST(MbfTest, ValuesWithoutMbfFormAreRefusedAndNothingWritten) {
+    const float bad[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                         -std::numeric_limits<float>::infinity(), std::ldexp(1.0f, 127),
+                         std::numeric_limits<float>::max()};
+    for (float v : bad) {
+        MbfBytes b = Bytes(1, 2, 3, 4);
+        EXPECT_EQ(IeeeToMbf(v, b.data()), kInvalidParm) << v;
+        EXPECT_EQ(b, Bytes(1, 2, 3, 4)) << v;
+        EXPECT_FALSE(HasMbfForm(v));
+    }
+    EXPECT_TRUE(HasMbfForm(std::ldexp(1.0f, 126)));
+    EXPECT_EQ(MbfToFloat(FloatToMbf(std::ldexp(1.5f, 126)).data()), std::ldexp(1.5f, 126));
+}
+
+TEST(MbfTest, RoundTripKeepsEveryNormalValue) {
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<std::uint32_t> bits;
+    int checked = 0;
+    while (checked < 200000) {
+        std::uint32_t u = bits(rng);
+        const std::uint32_t exponent = (u >> 23) & 0xFF;
+        if (exponent == 0 || exponent > 253) continue;
+        float v;
+        std::memcpy(&v, &u, 4);
+        ASSERT_EQ(MbfToFloat(FloatToMbf(v).data()), v) << std::hex << u;
+        ++checked;
+    }
+}
+
+TEST(DateTest, DayNumbers) {
+    EXPECT_EQ(MakeDate(61, 1, 1), 1);
+    EXPECT_EQ(MakeDate(99, 12, 31), 14244);
+    EXPECT_EQ(MakeDate(100, 1, 1), 14245);
+    EXPECT_EQ(MakeDate(2000, 1, 1), 14245);
+    EXPECT_EQ(MakeDate(100, 2, 29), 14304);
+    EXPECT_EQ(MakeDate(100, 3, 1), 14305);
+    EXPECT_EQ(MakeDate(1964, 12, 31), 1461);
+    EXPECT_EQ(MakeDate(100, 13, 1), 0);
+    EXPECT_EQ(MakeDate(100, 0, 1), 0);
+    const DateParts p = SplitDate(14304);
+    EXPECT_EQ(p.year, 100);
+    EXPECT_EQ(p.month, 2);
+    EXPECT_EQ(p.day, 29);
+    const DateParts last = SplitDate(65535);
+    EXPECT_EQ(last.year, 240);
+    EXPECT_EQ(last.month, 6);
+    EXPECT_EQ(last.day, 4);
+}
+
+TEST(DateTest, EveryDayCodeSplitsAndJoinsBack) {
+    for (int code = 1; code <= 65535; ++code) {
+        const DateParts p = SplitDate(static_cast<DateCode>(code));
+        ASSERT_GE(p.month, 1);
+        ASSERT_LE(p.month, 12);
+        ASSERT_GE(p.day, 1);
+        ASSERT_LE(p.day, 31);
+        ASSERT_EQ(MakeDate(p.year, p.month, p.day), code) << code;
+        ASSERT_EQ(DateFromReal(DateToReal(static_cast<DateCode>(code))), code) << code;
+        ASSERT_EQ(DateFromReal(MbfToFloat(DateToMbfReal(static_cast<DateCode>(code)).data())), code);
+    }
+}
+
+TEST(DateTest, DateRealsAcrossTheCentury) {
+    EXPECT_EQ(DateFromReal(990301.0f), 13939);
+    EXPECT_EQ(DateFromReal(1000301.0f), 14305);
+    EXPECT_EQ(DateToReal(14305), 1000301.0f);
+    EXPECT_EQ(DateToMbfReal(0), (MbfBytes{0, 0, 0, 0}));
+    // Reals that cannot be dates give no date rather than undefined arithmetic.
+    EXPECT_EQ(DateFromReal(std::numeric_limits<float>::quiet_NaN()), 0);
+    EXPECT_EQ(DateFromReal(std::numeric_limits<float>::infinity()), 0);
+    EXPECT_EQ(DateFromReal(3.0e30f), 0);
+    EXPECT_EQ(DateFromReal(-1.0f), 0);
+}
+
+TEST(TimeTest, TwoSecondCodes) {
+    EXPECT_EQ(TimeFromReal(93000.0f), 17100);
+    EXPECT_EQ(TimeFromReal(93001.0f), 17100);
+    EXPECT_EQ(TimeFromReal(-1.0f), 0);
+    const TimeParts t = SplitTime(17100);
+    EXPECT_EQ(t.hour, 9);
+    EXPECT_EQ(t.minute, 30);
+    EXPECT_EQ(t.second, 0);
+    EXPECT_EQ(MakeTime(23, 59, 59), 23 * 1800 + 59 * 30 + 29);
+}
+
+struct FormatCase {
+    DateStyle style;
+    char sep;
+    const char* text;
+};
+
+TEST(FormatDateTest, EveryStyleForFirstOfMarch2000) {
+    const DateCode d = MakeDate(2000, 3, 1);
+    const FormatCase cases[] = {
+        {1, '/', "00/03/01"}, {2, '/', "2000/03/01"}, {3, '/', "03/01/00"}, {4, '-', "03-01-2000"},
+        {5, '.', "01.03.00"}, {6, '.', "01.03.2000"}, {7, '/', "000301"},   {8, '/', "20000301"},
+        {9, '/', "030100"},   {10, '/', "03012000"},  {11, '/', "010300"},  {12, '/', "01032000"},
+        {0, '/', ""},         {13, '/', ""},
+    };
+    for (const FormatCase& c : cases) EXPECT_EQ(FormatDate(d, c.style, c.sep), c.text) << c.style;
+    EXPECT_EQ(FormatDate(MakeDate(1999, 12, 31), 4, '/'), "12/31/1999");
+    EXPECT_EQ(FormatDate(0, 2, '/'), "0000/00/00");
+    EXPECT_EQ(FormatDateMdy(MakeDate(2010, 1, 4)), "01/04/10");
+}
+
+struct ParseCase {
+    const char* text;
+    DateStyle style;
+    DateCode expected;
+};
+
+TEST(ParseDateTest, TextsAndStyles) {
+    const ParseCase cases[] = {
+        {"  \"03/01/99", 3, MakeDate(99, 3, 1)},
+        {"03/01/05", 3, MakeDate(2005, 3, 1)},
+        {"03/01/61", 3, MakeDate(1961, 3, 1)},
+        {"12-31-59", 3, MakeDate(2059, 12, 31)},
+        {"00/00/00", 1, 0},
+        {"", 3, 0},
+        {"   ", 3, 0},
+        {"03/01/99", 0, 0},
+        {"03/01/99", 13, 0},
+        {"03/01/1945", 4, MakeDate(2045, 3, 1)},
+        {"03/01/2001", 4, MakeDate(2001, 3, 1)},
+        {"20100104", 8, MakeDate(2010, 1, 4)},
+        {"13/01/99", 3, 0},   // month out of range
+        {"00/10/99", 3, 0},
+        {"02/32/99", 3, 0},   // day out of range
+        {"02/00/99", 3, 0},
+        {"3/", 3, 0},         // too short to hold a date
+    };
+    for (const ParseCase& c : cases) EXPECT_EQ(ParseDate(c.text, c.style), c.expected) << c.text << " style " << c.style;
+}
+
+TEST(ParseDateTest, FormatThenParseIsIdentityForStyleThree) {
+    for (int code = MakeDate(1961, 1, 1); code <= MakeDate(2059, 12, 31); code += 3) {
+        const std::string text = FormatDateMdy(static_cast<DateCode>(code));
+        ASSERT_EQ(ParseDate(text, kDateStyleMmDdYy), code) << text;
+    }
+}
+
+}  // namespace
+}  // namespace barwise

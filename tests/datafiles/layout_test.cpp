@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include "datafiles/layout.h"
+#include "testdb.h"
+
+namespace barwise {
+namespace {
+
+using testing::TempDir;
+using testing::WriteText;
+
+using Columns = std::array<std::int16_t, kQuoteFieldCount>;  // DATE TIME OPEN HIGH LOW CLOSE VOL OI
+
+struct DopCase {
+    const char* name;
+    const char* text;
+    Columns column;
+    Columns input;
+    Columns display;
+};
+
+TEST(ReadLayoutTest, DopFiles) {
+    const DopCase cases[] = {
+        {"plain six fields",
+         "\"DATE\",0,0\r\n\"OPEN\",2,2\r\n\"HIGH\",2,2\r\n\"LOW\",2,2\r\n\"CLOSE\",2,2\r\n\"VOL\",1000,100\r\n",
+         {1, 0, 2, 3, 4, 5, 6, 0}, {0, 0, 2, 2, 2, 2, 1000, 0}, {0, 0, 2, 2, 2, 2, 100, 0}},
+        {"comment line takes no column",
+         "\"DATE\",0,0\n; a comment\nnot quoted,5,5\n\"CLOSE\",-3,4\n",
+         {1, 0, 0, 0, 0, 2, 0, 0}, {0, 0, 0, 0, 0, -3, 0, 0}, {0, 0, 0, 0, 0, 4, 0, 0}},
+        {"time second shifts the rest",
+         "\"DATE\",0,0\n\"TIME\",0,0\n\"OPEN\",2,2\n\"CLOSE\",2,2\n",
+         {1, 2, 3, 0, 0, 4, 0, 0}, {0, 0, 2, 0, 0, 2, 0, 0}, {0, 0, 2, 0, 0, 2, 0, 0}},
+        {"prefix names, letter case and unknown names",
+         "\"volume\",0,0\n\"OPENINT\",1,1\n\"PRICE\",9,9\n\"oi\",3,3\n",
+         {0, 0, 2, 0, 0, 0, 1, 3}, {0, 0, 1, 0, 0, 0, 0, 3}, {0, 0, 1, 0, 0, 0, 0, 3}},
+        {"a later line overwrites but both take a column",
+         "\"DATE\",0,0\n\"CLOSE\",1,1\n\"CLOSE\",2,3\n",
+         {1, 0, 0, 0, 0, 3, 0, 0}, {0, 0, 0, 0, 0, 2, 0, 0}, {0, 0, 0, 0, 0, 3, 0, 0}},
+        {"missing codes read as zero",
+         "\"DATE\"\n\"CLOSE\",  7\n",
+         {1, 0, 0, 0, 0, 2, 0, 0}, {0, 0, 0, 0, 0, 7, 0, 0}, {}},
+        {"trailing end-of-file byte and no newline",
+         "\"DATE\",0,0\n\"CLOSE\",2,2\n\x1A",
+         {1, 0, 0, 0, 0, 2, 0, 0}, {0, 0, 0, 0, 0, 2, 0, 0}, {0, 0, 0, 0, 0, 2, 0, 0}},
+        {"no field names at all", "hello\n\n", {}, {}, {}},
+        {"huge codes are clamped", "\"VOL\",99999999999,-99999999999\n",
+         {0, 0, 0, 0, 0, 0, 1, 0}, {0, 0, 0, 0, 0, 0, 32767, 0}, {0, 0, 0, 0, 0, 0, -32768, 0}},
+    };
+    TempDir tmp;
+    for (const DopCase& c : cases) {
+        WriteText(tmp.path() / "F1.DOP", c.text);
+        FieldLayout layout;
+        // The record length does not matter when there is a DOP file.
+        ASSERT_EQ(ReadLayout(tmp.path() / "F1.DOP", 99, layout), kSuccess) << c.name;
+        EXPECT_EQ(layout.column, c.column) << c.name;
+        EXPECT_EQ(layout.inputFormat, c.input) << c.name;
+        EXPECT_EQ(layout.displayFormat, c.display) << c.name;
+    }
+}
+
+struct DefaultCase {
+    int recordLength;
+    Columns column;
+};
+
+TEST(ReadLayoutTest, DefaultsByRecordLength) {
+    const DefaultCase cases[] = {
+        {12, {1, 0, 0, 0, 0, 2, 3, 0}},
+        {16, {1, 0, 0, 2, 3, 4, 0, 0}},
+        {18, {1, 0, 0, 0, 0, 2, 0, 0}},
+        {24, {1, 0, 2, 3, 4, 5, 6, 0}},
+        {28, {1, 0, 2, 3, 4, 5, 6, 7}},
+    };
+    TempDir tmp;
+    for (const DefaultCase& c : cases) {
+        FieldLayout layout;
+        ASSERT_EQ(ReadLayout(tmp.path() / "F1.DOP", c.recordLength, layout), kSuccess);
+        EXPECT_EQ(layout.column, c.column) << c.recordLength;
+        EXPECT_EQ(layout.inputFormat, Columns{});
+        EXPECT_EQ(layout.displayFormat, Columns{});
+    }
+    for (int length : {0, 4, 8, 20, 32, 76, 200, -56}) {
+        FieldLayout layout;
+        // 20 without a DAT file to look at has no layout either.
+        EXPECT_EQ(ReadLayout(tmp.path() / "F1.DOP", length, layout), kNoLayout) << length;
+    }
+}
+
+struct TwentyCase {
+    std::vector<float> firstQuote;  // fields 1..5
+    bool volumeLayout;
+};
+
+TEST(ReadLayoutTest, TwentyByteRecordsDecideFromTheFirstQuote) {
+    const TwentyCase cases[] = {
+        {{1100104.0f, 11.0f, 10.0f, 10.75f, 1500.0f}, true},   // 1500 > 2 x 11: a volume
+        {{1100104.0f, 10.5f, 11.0f, 10.0f, 10.75f}, false},    // a price
+        {{1100104.0f, 10.5f, 11.0f, 10.0f, 0.0f}, true},       // zero: a volume
+        {{1100104.0f, 10.0f, 11.0f, 10.0f, 20.0f}, false},     // exactly twice: a price
+    };
+    const Columns volume = {1, 0, 0, 2, 3, 4, 5, 0};
+    const Columns prices = {1, 0, 2, 3, 4, 5, 0, 0};
+    TempDir tmp;
+    for (const TwentyCase& c : cases) {
+        testing::WriteDat(tmp.path() / "F3.DAT", 20, {c.firstQuote});
+        FieldLayout layout;
+        ASSERT_EQ(ReadLayout(tmp.path() / "F3.DOP", 20, layout), kSuccess);
+        EXPECT_EQ(layout.column, c.volumeLayout ? volume : prices) << c.firstQuote[4];
+    }
+    // A file without quotes reads as zeros: the volume layout.
+    testing::WriteDat(tmp.path() / "f4.dat", 20, {});
+    FieldLayout layout;
+    ASSERT_EQ(ReadLayout(tmp.path() / "F4.DOP", 20, layout), kSuccess);
+    EXPECT_EQ(layout.column, volume);
+}
+
+TEST(ReadLayoutTest, ColumnsBeyondTheRecordAreDropped) {
+    FieldLayout layout;
+    layout.column = {1, 0, 2, 3, 4, 5, 6, 20};
+    EXPECT_EQ(ColumnsWithin(layout, 6).column, (Columns{1, 0, 2, 3, 4, 5, 6, 0}));
+    EXPECT_EQ(ColumnsWithin(layout, 5).column, (Columns{1, 0, 2, 3, 4, 5, 0, 0}));
+}
+
+TEST(FormatCodeNameTest, TableAndUnknownCodes) {
+    EXPECT_EQ(FormatCodeName(-7), "128ths");
+    EXPECT_EQ(FormatCodeName(-1), "Halves");
+    EXPECT_EQ(FormatCodeName(0), "Whole Num.");
+    EXPECT_EQ(FormatCodeName(5), "100,000ths");
+    EXPECT_EQ(FormatCodeName(100), "100s");
+    EXPECT_EQ(FormatCodeName(1000), "1,000s");
+    for (int code : {-8, 6, 99, 101, 999, 1001, 32767, -32768}) EXPECT_EQ(FormatCodeName(code), "") << code;
+}
+
+}  // namespace
+}  // namespace barwise

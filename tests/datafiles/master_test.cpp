@@ -1,0 +1,292 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <unistd.h>
+
+#include "datafiles/master.h"
+#include "testdb.h"
+
+namespace barwise {
+namespace {
+
+using testing::Entry;
+using testing::FailingFileSystem;
+using testing::ReadBytes;
+using testing::SubdirEntry;
+using testing::TempDir;
+using testing::WriteMaster;
+
+struct MatchCase {
+    const char* symbol;
+    const char* name;
+    const char* key;
+    bool matches;
+};
+
+TEST(MasterMatchTest, KeyAgainstNameAndSymbolWords) {
+    const MatchCase cases[] = {
+        {"IBM", "INTL BUS MACH", "IBM", true},
+        {"IBM", "INTL BUS MACH", "ibm", true},
+        {"IBM", "Intl Bus Mach", "INTL BUS MACH", true},
+        {"IBM", "INTL BUS MACH", "INTL BUS", false},
+        {"BRK A", "BERKSHIRE", "BRK A", true},
+        {"BRK A", "BERKSHIRE", "BRK", true},
+        {"AB CD EF", "X", "ab cd", true},
+        {"AB CD EF", "X", "AB CD EF", true},
+        {"ABCDEFGHIJKLMNOP", "X", "ABCDEFGHIJKLMNOP", true},
+        {"IBM", "X", "IB", false},
+        {"IBM", "X", "IBMX", false},
+    };
+    for (const MatchCase& c : cases) {
+        EXPECT_EQ(MasterRecordMatches(Entry(1, c.symbol, c.name, 28, 7), c.key), c.matches)
+            << c.symbol << " / " << c.name << " vs " << c.key;
+    }
+}
+
+TEST(MasterMatchTest, DirMarkWithBlankFirstByteIsAnOrdinaryEntry) {
+    MasterRecord r = SubdirEntry("SUB");
+    EXPECT_TRUE(r.isSubdirEntry());
+    EXPECT_EQ(r.subdirName(), "SUB");
+    r.bytes[kMasterNameOffset] = ' ';
+    EXPECT_FALSE(r.isSubdirEntry());
+}
+
+class FindSymbolTest : public ::testing::Test {
+protected:
+    TempDir tmp;
+    fs::path Dir(const std::string& rel) {
+        fs::path p = tmp.path() / rel;
+        fs::create_directories(p);
+        return p;
+    }
+    // FindSymbol's answer as "directory relative to the temp dir : file number".
+    std::string Find(const std::string& key, const std::string& start = "") {
+        MasterRecord r;
+        std::string dir;
+        const DataStatus s = FindSymbol(start.empty() ? tmp.str() : start, key, r, dir);
+        if (s != kSuccess) return "status " + std::to_string(s);
+        std::string rel = dir.substr(tmp.str().size());
+        return rel + ":" + std::to_string(r.fileNumber());
+    }
+};
+
+TEST_F(FindSymbolTest, OwnEntriesFirstThenSubdirectoriesDepthFirstInRecordOrder) {
+    // root: S1 <DIR>, AAA (1), S2 <DIR>
+    // root/S1: T <DIR>, BBB (2)      root/S1/T: CCC (3), DUP (4)
+    // root/S2: DUP (5), CCC (6)
+    WriteMaster(Dir(""), {SubdirEntry("S1"), Entry(1, "AAA", "A", 28, 7), SubdirEntry("S2")});
+    WriteMaster(Dir("S1"), {SubdirEntry("T"), Entry(2, "BBB", "B", 28, 7)});
+    WriteMaster(Dir("S1/T"), {Entry(3, "CCC", "C", 28, 7), Entry(4, "DUP", "D", 28, 7)});
+    WriteMaster(Dir("S2"), {Entry(5, "DUP", "D", 28, 7), Entry(6, "EEE", "E", 28, 7), Entry(7, "AAA", "A", 28, 7)});
+
+    EXPECT_EQ(Find("AAA"), "/:1");     // the upper directory wins over S2
+    EXPECT_EQ(Find("BBB"), "/S1/:2");  // S1's own entries before its sub-directory
+    EXPECT_EQ(Find("CCC"), "/S1/T/:3");
+    EXPECT_EQ(Find("DUP"), "/S1/T/:4");  // S1 (with T) completely before S2
+    EXPECT_EQ(Find("EEE"), "/S2/:6");
+    EXPECT_EQ(Find("ZZZ"), "status -8");
+}
+
+TEST_F(FindSymbolTest, ReturnsDatesAsIeeeAndTheDirectoryWithSeparator) {
+    WriteMaster(Dir(""), {Entry(9, "XYZ", "X CORP", 24, 6, 1100104.0f, 1101231.0f, 'W')});
+    MasterRecord r;
+    std::string dir;
+    ASSERT_EQ(FindSymbol(tmp.str(), "x corp", r, dir), kSuccess);
+    EXPECT_EQ(dir, tmp.str() + "/");
+    EXPECT_EQ(r.firstDateIeee(), 1100104.0f);
+    EXPECT_EQ(r.lastDateIeee(), 1101231.0f);
+    EXPECT_EQ(r.recordLength(), 24);
+    EXPECT_EQ(r.fieldCount(), 6);
+    EXPECT_EQ(r.period(), 'W');
+    EXPECT_EQ(r.bytes[52], 0x7E);  // bytes the lookup does not interpret come back as stored
+    // A start directory given with its separator is used as it is.
+    ASSERT_EQ(FindSymbol(tmp.str() + "/", "XYZ", r, dir), kSuccess);
+    EXPECT_EQ(dir, tmp.str() + "/");
+}
+
+TEST_F(FindSymbolTest, FindsIndexFilesInAnyLetterCase) {
+    WriteMaster(Dir(""), {SubdirEntry("SUB")}, testing::kCountOfRecords, "Master");
+    WriteMaster(Dir("SUB"), {Entry(2, "LOW", "L", 28, 7)}, testing::kCountOfRecords, "master");
+    EXPECT_EQ(Find("LOW"), "/SUB/:2");
+}
+
+TEST_F(FindSymbolTest, EmptyStartDirectoryMeansTheCurrentDirectory) {
+    WriteMaster(Dir(""), {Entry(4, "CUR", "C", 28, 7)});
+    const fs::path old = fs::current_path();
+    fs::current_path(tmp.path());
+    MasterRecord r;
+    std::string dir;
+    const DataStatus s = FindSymbol("", "CUR", r, dir);
+    fs::current_path(old);
+    EXPECT_EQ(s, kSuccess);
+    EXPECT_EQ(dir, "");
+    EXPECT_EQ(r.fileNumber(), 4);
+}
+
+TEST_F(FindSymbolTest, MissingAndBrokenSubdirectoriesAreSkipped) {
+    WriteMaster(Dir(""), {SubdirEntry("GONE"), SubdirEntry("EMPTY"), SubdirEntry("SHORT"), SubdirEntry("OK")});
+    Dir("EMPTY");
+    // SHORT's MASTER claims 5 records but holds 1: its first visit ends early.
+    WriteMaster(Dir("SHORT"), {Entry(3, "SHR", "S", 28, 7)}, 5);
+    WriteMaster(Dir("OK"), {Entry(8, "FINE", "F", 28, 7)});
+    EXPECT_EQ(Find("FINE"), "/OK/:8");
+    EXPECT_EQ(Find("SHR"), "/SHORT/:3");
+    EXPECT_EQ(Find("NONE"), "status -8");
+}
+
+TEST_F(FindSymbolTest, EntriesThatLeadBackOrOutAreNotFollowed) {
+    // "." and ".." and a link back to the root would walk forever or leave the portfolio.
+    WriteMaster(Dir(""), {SubdirEntry("."), SubdirEntry(".."), SubdirEntry("LOOP"), SubdirEntry("B")});
+    fs::create_directory_symlink(tmp.path(), tmp.path() / "LOOP");
+    WriteMaster(Dir("B"), {SubdirEntry("BACK"), Entry(5, "DEEP", "D", 28, 7)});
+    fs::create_directory_symlink(tmp.path(), tmp.path() / "B" / "BACK");
+    EXPECT_EQ(Find("DEEP"), "/B/:5");
+    EXPECT_EQ(Find("NOWHERE"), "status -8");
+}
+
+TEST_F(FindSymbolTest, NestingIsBounded) {
+    // A chain of 40 nested portfolios: the walk goes at most 31 levels below the start.
+    std::string rel;
+    for (int level = 0; level < 40; ++level) {
+        WriteMaster(Dir(rel), {Entry(level + 1, "L" + std::to_string(level), "N", 28, 7), SubdirEntry("D")});
+        rel += (rel.empty() ? "" : "/") + std::string("D");
+    }
+    EXPECT_NE(Find("L5").rfind("status", 0), 0u);
+    EXPECT_NE(Find("L31").rfind("status", 0), 0u);
+    EXPECT_EQ(Find("L32"), "status -8");
+    EXPECT_EQ(Find("L39"), "status -8");
+}
+
+TEST_F(FindSymbolTest, PathsLongerThan300CharactersAreNotEntered) {
+    std::string rel;
+    for (int i = 0; i < 60; ++i) {
+        WriteMaster(Dir(rel), {SubdirEntry("ABCDEFGH"), Entry(i + 1, "P" + std::to_string(i), "N", 28, 7)});
+        rel += (rel.empty() ? "" : "/") + std::string("ABCDEFGH");
+    }
+    const std::size_t base = tmp.str().size() + 1;
+    // Level i's directory text is base + 9 * i characters long.
+    const int deepest = static_cast<int>((kMaxDirectoryPath - base) / 9);
+    ASSERT_GT(deepest, 3);
+    ASSERT_LT(deepest, 31);
+    EXPECT_NE(Find("P" + std::to_string(deepest)).rfind("status", 0), 0u);
+    EXPECT_EQ(Find("P" + std::to_string(deepest + 1)), "status -8");
+}
+
+TEST_F(FindSymbolTest, MasterCutAtEveryLengthGivesACleanStatus) {
+    WriteMaster(Dir(""), {Entry(1, "ONE", "O", 28, 7), SubdirEntry("S"), Entry(2, "TWO", "T", 28, 7)});
+    WriteMaster(Dir("S"), {Entry(3, "THREE", "T", 28, 7)});
+    const auto full = ReadBytes(tmp.path() / "MASTER");
+    for (std::size_t len = 0; len <= full.size(); ++len) {
+        testing::WriteBytes(tmp.path() / "MASTER", std::vector<std::uint8_t>(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(len)));
+        for (const char* key : {"ONE", "TWO", "THREE", "NONE"}) {
+            MasterRecord r;
+            std::string dir;
+            const DataStatus s = FindSymbol(tmp.str(), key, r, dir);
+            ASSERT_TRUE(s == kSuccess || s == kFileNotFound || s == kFileRead) << len << " " << key;
+            if (len == full.size()) {
+                EXPECT_EQ(s, std::string(key) == "NONE" ? kFileNotFound : kSuccess) << key;
+            }
+        }
+    }
+}
+
+TEST_F(FindSymbolTest, NegativeCountReadsAsEmpty) {
+    WriteMaster(Dir(""), {Entry(1, "ONE", "O", 28, 7)}, -3);
+    EXPECT_EQ(Find("ONE"), "status -8");
+}
+
+// ----- rewrites of MASTER -----
+
+class MasterRewriteTest : public ::testing::Test {
+protected:
+    TempDir tmp;
+    fs::path master = tmp.path() / "MASTER";
+    void SetUp() override {
+        WriteMaster(tmp.path(), {Entry(1, "AAA", "ALPHA", 28, 7, 1100104.0f, 1100105.0f),
+                                 Entry(2, "BBB", "BRAVO", 28, 7, 1100104.0f, 1100105.0f),
+                                 Entry(1, "CCC", "SAME NUMBER", 28, 7)});
+    }
+};
+
+TEST_F(MasterRewriteTest, SetMasterDateChangesOnlyTheDateOfThatFileNumber) {
+    const auto before = ReadBytes(master);
+    const MbfBytes date = DateToMbfReal(MakeDate(2011, 2, 3));
+    ASSERT_EQ(SetMasterDate(master, date, 1, 0), kSuccess);
+    ASSERT_EQ(SetMasterDate(master, date, 2, 1), kSuccess);
+    const auto after = ReadBytes(master);
+    ASSERT_EQ(after.size(), before.size());
+    auto expected = before;
+    for (std::size_t rec : {1u, 3u}) std::memcpy(expected.data() + rec * 53 + 25, date.data(), 4);
+    std::memcpy(expected.data() + 2 * 53 + 29, date.data(), 4);
+    EXPECT_EQ(after, expected);
+    EXPECT_FALSE(fs::exists(tmp.path() / "MASTER.NEW"));
+    // The backup holds MASTER as it was before the last rewrite.
+    auto afterFirst = before;
+    for (std::size_t rec : {1u, 3u}) std::memcpy(afterFirst.data() + rec * 53 + 25, date.data(), 4);
+    EXPECT_EQ(ReadBytes(tmp.path() / "MASTER.BAK"), afterFirst);
+}
+
+TEST_F(MasterRewriteTest, RenameMasterEntryPadsSymbolAndName) {
+    const auto before = ReadBytes(master);
+    ASSERT_EQ(RenameMasterEntry(master, 2, "bb2", "New Name"), kSuccess);
+    auto expected = before;
+    std::memcpy(expected.data() + 2 * 53 + 7, "New Name        ", 16);
+    std::memcpy(expected.data() + 2 * 53 + 36, "bb2             ", 16);
+    EXPECT_EQ(ReadBytes(master), expected);
+    EXPECT_EQ(RenameMasterEntry(master, 2, "SEVENTEEN-LETTERS", "X"), kInvalidParm);
+    EXPECT_EQ(ReadBytes(master), expected);
+}
+
+TEST_F(MasterRewriteTest, RewriteKeepsATrailingPartialRecord) {
+    auto bytes = ReadBytes(master);
+    bytes.insert(bytes.end(), {9, 8, 7});
+    testing::WriteBytes(master, bytes);
+    ASSERT_EQ(SetMasterDate(master, DateToMbfReal(MakeDate(2011, 2, 3)), 99, 0), kSuccess);
+    EXPECT_EQ(ReadBytes(master), bytes);
+}
+
+TEST_F(MasterRewriteTest, MissingMasterIsAFailure) {
+    EXPECT_EQ(SetMasterDate(tmp.path() / "NOPE", MbfBytes{}, 1, 0), kFileOpen);
+    EXPECT_FALSE(fs::exists(tmp.path() / "NOPE"));
+}
+
+TEST_F(MasterRewriteTest, EveryFailingStepLeavesMasterIntact) {
+    using Step = FailingFileSystem::Step;
+    const auto before = ReadBytes(master);
+    int failures = 0;
+    for (Step step : {Step::kCreate, Step::kWrite, Step::kSync, Step::kClose, Step::kReplace}) {
+        for (int n = 1; n <= 4; ++n) {
+            FailingFileSystem fsys(step, n);
+            const DataStatus s = n % 2 ? SetMasterDate(master, DateToMbfReal(5000), 1, 1, fsys)
+                                       : RenameMasterEntry(master, 2, "Q", "Q", fsys);
+            if (!fsys.triggered()) {
+                // The rewrite went through: put the original back for the next round.
+                EXPECT_EQ(s, kSuccess);
+                testing::WriteBytes(master, before);
+                continue;
+            }
+            ++failures;
+            EXPECT_NE(s, kSuccess) << int(step) << " " << n;
+            EXPECT_EQ(ReadBytes(master), before) << int(step) << " " << n;
+            EXPECT_FALSE(fs::exists(tmp.path() / "MASTER.NEW")) << int(step) << " " << n;
+        }
+    }
+    EXPECT_GE(failures, 7);
+}
+
+TEST(MasterHelpersTest, CountTrimAndFind) {
+    EXPECT_EQ(CountChar("A B  C", ' '), 3);
+    EXPECT_EQ(CountChar("", ' '), 0);
+    std::string s = "NAME   ";
+    TrimTrailingBlanks(s);
+    EXPECT_EQ(s, "NAME");
+    s = "   ";
+    TrimTrailingBlanks(s);
+    EXPECT_EQ(s, "");
+    EXPECT_EQ(FindNthChar("A B C", ' ', 1), 1);
+    EXPECT_EQ(FindNthChar("A B C", ' ', 2), 3);
+    EXPECT_EQ(FindNthChar("A B C", ' ', 3), -1);
+}
+
+}  // namespace
+}  // namespace barwise

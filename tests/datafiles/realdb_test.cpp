@@ -1,0 +1,172 @@
+// Checks against databases written by other quote software.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <map>
+
+#include "datafiles/layout.h"
+#include "datafiles/rewrite.h"
+#include "datafiles/series.h"
+#include "testdb.h"
+
+namespace barwise {
+namespace {
+
+using testing::ReadBytes;
+using testing::TempDir;
+
+// MBF decoded from first principles: (1 + mantissa / 2^23) * 2^(exponent - 129).
+double HandDecode(const std::uint8_t* b) {
+    if (b[3] == 0) return 0.0;
+    const std::uint32_t mantissa = (static_cast<std::uint32_t>(b[2] & 0x7F) << 16) |
+                                   (static_cast<std::uint32_t>(b[1]) << 8) | b[0];
+    const double v = std::ldexp(1.0 + mantissa / 8388608.0, b[3] - 129);
+    return (b[2] & 0x80) ? -v : v;
+}
+
+struct RawEntry {
+    int fileNumber;
+    std::string key;
+    int recordLength;
+};
+
+// The MASTER entries of a database read straight from the bytes; the key is the symbol
+// (or the name when the symbol field is blank), trailing blanks removed.
+std::vector<RawEntry> RawEntries(const fs::path& dir) {
+    const auto bytes = ReadBytes(FindNoCase(dir, "MASTER"));
+    std::vector<RawEntry> out;
+    const int count = bytes.size() >= 2 ? bytes[0] | (bytes[1] << 8) : 0;
+    for (int i = 1; i <= count && (static_cast<std::size_t>(i) + 1) * 53 <= bytes.size(); ++i) {
+        const std::uint8_t* r = bytes.data() + i * 53;
+        auto text = [](const std::uint8_t* p) {
+            std::string s(reinterpret_cast<const char*>(p), 16);
+            s = s.substr(0, s.find('\0'));
+            while (!s.empty() && s.back() == ' ') s.pop_back();
+            return s;
+        };
+        std::string key = text(r + 36);
+        if (key.empty()) key = text(r + 7);
+        out.push_back({r[0], key, static_cast<std::int8_t>(r[3])});
+    }
+    return out;
+}
+
+class RealDbTest : public ::testing::TestWithParam<const char*> {
+protected:
+    TempDir tmp;
+    fs::path dir;
+    void SetUp() override {
+        dir = tmp.path() / GetParam();
+        if (!testing::CopyRealDb(GetParam(), dir)) GTEST_SKIP() << "real databases not found at " << testing::RealDbDir();
+    }
+};
+
+TEST_P(RealDbTest, EveryEntryReadsWithTheExpectedStatus) {
+    const auto entries = RawEntries(dir);
+    ASSERT_FALSE(entries.empty());
+    int read = 0;
+    for (const RawEntry& e : entries) {
+        QuoteSeries s;
+        ASSERT_EQ(AllocSeries(s, 16000), kSuccess);
+        const DataStatus status = ReadSeries(s, dir.string(), e.key, 0, -1);
+        const bool datExists = fs::exists(SeriesFilePath(dir.string() + "/", e.fileNumber, "DAT"));
+        const bool hasLayout = fs::exists(SeriesFilePath(dir.string() + "/", e.fileNumber, "DOP")) ||
+                               e.recordLength == 12 || e.recordLength == 16 || e.recordLength == 18 ||
+                               e.recordLength == 20 || e.recordLength == 24 || e.recordLength == 28;
+        DataStatus expected = kSuccess;
+        if (!hasLayout) expected = kNoLayout;
+        else if (!datExists) expected = kFileOpen;
+        // Two entries sharing a symbol: the first one is found; only check files that are.
+        ASSERT_EQ(status, expected) << GetParam() << " " << e.key << " F" << e.fileNumber;
+        if (status != kSuccess) continue;
+        ++read;
+        EXPECT_EQ(s.count, std::min(s.total, kMaxQuotesPerRead)) << e.key;
+        for (int i = 0; i < s.count; ++i) ASSERT_NE(s.date(i), 0) << e.key << " quote " << i;
+    }
+    // The intraday database has 32-byte records and no DOP: nothing in it is readable.
+    if (std::string(GetParam()) == "equis-italy-intraday") {
+        EXPECT_EQ(read, 0);
+    } else {
+        EXPECT_GT(read, 0);
+    }
+}
+
+TEST_P(RealDbTest, ScaleByOneLeavesEveryDataFileByteForByte) {
+    std::map<fs::path, std::vector<std::uint8_t>> before;
+    for (auto& f : fs::directory_iterator(dir)) before[f.path()] = ReadBytes(f.path());
+    const auto entries = RawEntries(dir);
+    fs::path master = FindNoCase(dir, "MASTER");
+    int rewritten = 0;
+    for (const RawEntry& e : entries) {
+        EditRequest r;
+        r.op = EditOp::kScale;
+        r.values = {1, 1, 1, 1, 1, 1};
+        r.from = 0;
+        r.to = 65535;
+        const DataStatus s = RewriteSeries(r, dir.string(), e.key, master, 0);
+        if (s == kSuccess) ++rewritten;
+    }
+    EXPECT_EQ(rewritten > 0, std::string(GetParam()) != "equis-italy-intraday");
+    for (const auto& [path, bytes] : before) EXPECT_EQ(ReadBytes(path), bytes) << path;
+}
+
+INSTANTIATE_TEST_SUITE_P(Databases, RealDbTest,
+                         ::testing::Values("equis-italy", "mininge-dop", "equis-xmaster-mini",
+                                           "bbfinance-inconsistent", "stooq-intraday", "equis-italy-intraday"),
+                         [](const auto& info) {
+                             std::string n = info.param;
+                             for (char& c : n) if (c == '-') c = '_';
+                             return n;
+                         });
+
+class RealDbValuesTest : public ::testing::Test {
+protected:
+    TempDir tmp;
+    bool Copy(const char* name) { return testing::CopyRealDb(name, tmp.path() / name); }
+};
+
+TEST_F(RealDbValuesTest, EquisItalyQuotesMatchTheRawBytes) {
+    if (!Copy("equis-italy")) GTEST_SKIP() << "real databases not found";
+    const fs::path dir = tmp.path() / "equis-italy";
+    const auto raw = ReadBytes(dir / "F1.DAT");  // ASR, 28-byte records: D O H L C V OI
+    QuoteSeries s;
+    ASSERT_EQ(AllocSeries(s, 400), kSuccess);
+    ASSERT_EQ(ReadSeries(s, dir.string(), "ASR", 0, -1), kSuccess);
+    ASSERT_EQ(s.total, static_cast<int>(raw.size() / 28) - 1);
+    for (int i : {0, 1, s.count / 2, s.count - 1}) {
+        const std::uint8_t* rec = raw.data() + (i + 1) * 28;
+        const double date = HandDecode(rec);
+        const int y = static_cast<int>(date / 10000), m = static_cast<int>(date / 100) % 100, d = static_cast<int>(date) % 100;
+        EXPECT_EQ(FormatDate(s.date(i), 8, '/'), std::to_string(1900 + y) + (m < 10 ? "0" : "") + std::to_string(m) +
+                                                     (d < 10 ? "0" : "") + std::to_string(d));
+        EXPECT_EQ(s.open(i), HandDecode(rec + 4)) << i;
+        EXPECT_EQ(s.high(i), HandDecode(rec + 8)) << i;
+        EXPECT_EQ(s.low(i), HandDecode(rec + 12)) << i;
+        EXPECT_EQ(s.close(i), HandDecode(rec + 16)) << i;
+        EXPECT_EQ(s.volume(i), HandDecode(rec + 20)) << i;
+        EXPECT_EQ(s.openInterest(i), HandDecode(rec + 24)) << i;
+    }
+    // The first quote of ASR is 4 January 2010.
+    EXPECT_EQ(FormatDateMdy(s.date(0)), "01/04/10");
+}
+
+TEST_F(RealDbValuesTest, MiningeDopLayoutAndBlankSymbols) {
+    if (!Copy("mininge-dop")) GTEST_SKIP() << "real databases not found";
+    const fs::path dir = tmp.path() / "mininge-dop";
+    const auto raw = ReadBytes(dir / "F1.DAT");  // APX by its name; DOP: D O H L C V
+    QuoteSeries s;
+    ASSERT_EQ(AllocSeries(s, 16000), kSuccess);
+    ASSERT_EQ(ReadSeries(s, dir.string(), "apx", 0, -1), kSuccess);
+    ASSERT_EQ(s.info->layout.inputFormat[kFieldVol], 1000);
+    ASSERT_GT(s.count, 2);
+    for (int i : {0, s.count - 1}) {
+        const std::uint8_t* rec = raw.data() + (i + 1) * 24;
+        EXPECT_EQ(s.close(i), HandDecode(rec + 16)) << i;
+        EXPECT_EQ(s.volume(i), HandDecode(rec + 20)) << i;
+        EXPECT_EQ(s.openInterest(i), -1.0f);
+    }
+}
+
+}  // namespace
+}  // namespace barwise

@@ -1,0 +1,223 @@
+#include <gtest/gtest.h>
+
+#include "datafiles/series.h"
+#include "testdb.h"
+
+namespace barwise {
+namespace {
+
+using testing::Entry;
+using testing::TempDir;
+using testing::Weekdays;
+using testing::WriteDat;
+using testing::WriteMaster;
+
+// A portfolio with one 28-byte series "SER" (file 1) of n weekday quotes whose close is
+// 10 + i / 100 and volume 1000 + i, and a 12-byte series "TWELVE" (file 2).
+class SeriesTest : public ::testing::Test {
+protected:
+    TempDir tmp;
+    std::vector<float> dates;
+    void Build(int n) {
+        dates = Weekdays(2000, 1, 3, n);
+        std::vector<std::vector<float>> rows;
+        for (int i = 0; i < n; ++i) {
+            const float c = 10.0f + static_cast<float>(i) / 100.0f;
+            rows.push_back({dates[static_cast<std::size_t>(i)], c - 0.5f, c + 1.0f, c - 1.0f, c, 1000.0f + static_cast<float>(i), 7.0f});
+        }
+        WriteDat(tmp.path() / "F1.DAT", 28, rows);
+        WriteDat(tmp.path() / "F2.DAT", 12, {{1000104.0f, 5.5f, 300.0f}, {1000105.0f, 5.75f, 0.0f}});
+        WriteMaster(tmp.path(), {Entry(1, "SER", "SERIES", 28, 7), Entry(2, "TWELVE", "T", 12, 3)});
+    }
+    float Close(int i) const { return 10.0f + static_cast<float>(i) / 100.0f; }
+};
+
+TEST_F(SeriesTest, WindowShapes) {
+    Build(500);
+    struct Case {
+        std::int32_t start;
+        std::int16_t count;
+        std::int16_t capacity;
+        DataStatus status;
+        int firstIndex;  // file index of series quote 0
+        int read;
+    };
+    const Case cases[] = {
+        {0, 10, 400, kSuccess, 0, 10},
+        {499, 10, 400, kSuccess, 499, 1},   // last quote: exactly one
+        {500, 1, 400, kRecordNotFound, 0, 0},
+        {-1, -1, 1000, kSuccess, 0, 500},   // all, latest first window = everything
+        {100, -1, 1000, kSuccess, 100, 400},
+        {-1, 30, 400, kSuccess, 470, 30},   // the newest 30
+        {-1, 1, 1, kSuccess, 499, 1},       // the newest quote alone
+        {0, 1000, 400, kSuccess, 0, 400},   // cut to the capacity
+        {-1, 1000, 400, kSuccess, 100, 400},
+    };
+    for (const Case& c : cases) {
+        QuoteSeries s;
+        ASSERT_EQ(AllocSeries(s, c.capacity), kSuccess);
+        EXPECT_EQ(ReadSeries(s, tmp.str(), "SER", c.start, c.count), c.status) << c.start << "/" << c.count;
+        if (c.status != kSuccess) continue;
+        ASSERT_EQ(s.count, c.read) << c.start << "/" << c.count;
+        EXPECT_EQ(s.total, 500);
+        EXPECT_EQ(s.tag, kSeriesLoadedTag);
+        for (int i = 0; i < s.count; ++i) {
+            const int k = c.firstIndex + i;
+            ASSERT_EQ(s.date(i), DateFromReal(dates[static_cast<std::size_t>(k)]));
+            ASSERT_EQ(s.close(i), Close(k));
+            ASSERT_EQ(s.volume(i), 1000.0f + static_cast<float>(k));
+            ASSERT_EQ(s.openInterest(i), 7.0f);
+            ASSERT_EQ(s.time(i), 0);
+        }
+        for (const SeriesColumn& col : s.columns) EXPECT_EQ(col.count, s.count);
+    }
+}
+
+TEST_F(SeriesTest, CountZeroLoadsFactsOnly) {
+    Build(5);
+    QuoteSeries s;
+    ASSERT_EQ(AllocSeries(s, 3), kSuccess);
+    ASSERT_EQ(ReadSeries(s, tmp.str(), "series", 0, 0), kSuccess);
+    EXPECT_EQ(s.total, 5);
+    EXPECT_EQ(s.count, 3);  // left as allocated
+    ASSERT_TRUE(s.info);
+    EXPECT_EQ(s.info->master.fileNumber(), 1);
+    EXPECT_EQ(s.info->layout.column[kFieldOi], 7);
+    EXPECT_EQ(s.directory, tmp.str() + "/");
+    EXPECT_EQ(s.key, "series");
+}
+
+TEST_F(SeriesTest, SixteenThousandCeilingForAsManyAsPossible) {
+    Build(20000);
+    QuoteSeries s;
+    ASSERT_EQ(AllocSeries(s, 16000), kSuccess);
+    ASSERT_EQ(ReadSeries(s, tmp.str(), "SER", -1, -1), kSuccess);
+    ASSERT_EQ(s.count, 16000);
+    EXPECT_EQ(s.close(0), Close(4000));
+    EXPECT_EQ(s.close(15999), Close(19999));
+}
+
+TEST_F(SeriesTest, PackedAndSplitStorageHoldTheSameQuotes) {
+    Build(3000);
+    QuoteSeries packed, split;
+    ASSERT_EQ(AllocSeries(packed, 2321), kSuccess);
+    ASSERT_EQ(AllocSeries(split, 2322), kSuccess);
+    EXPECT_EQ(packed.columns[kFieldOpen].stride, 7);
+    EXPECT_EQ(split.columns[kFieldOpen].stride, 1);
+    ASSERT_EQ(ReadSeries(packed, tmp.str(), "SER", 100, 2321), kSuccess);
+    ASSERT_EQ(ReadSeries(split, tmp.str(), "SER", 100, 2321), kSuccess);
+    ASSERT_EQ(packed.count, split.count);
+    for (int i = 0; i < packed.count; ++i) {
+        ASSERT_EQ(packed.date(i), split.date(i));
+        ASSERT_EQ(packed.time(i), split.time(i));
+        for (int f = kFieldOpen; f <= kFieldOi; ++f) ASSERT_EQ(packed.value(f, i), split.value(f, i));
+    }
+    FreeSeries(split);
+    EXPECT_EQ(split.capacity, 0);
+    EXPECT_EQ(split.columns[kFieldDate].base, nullptr);
+}
+
+TEST_F(SeriesTest, AbsentFieldsReadMinusOne) {
+    Build(1);
+    QuoteSeries s;
+    ASSERT_EQ(AllocSeries(s, 10), kSuccess);
+    ASSERT_EQ(ReadSeries(s, tmp.str(), "TWELVE", 0, 10), kSuccess);
+    ASSERT_EQ(s.count, 2);
+    EXPECT_EQ(s.close(1), 5.75f);
+    EXPECT_EQ(s.volume(0), 300.0f);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(s.open(i), -1.0f);
+        EXPECT_EQ(s.high(i), -1.0f);
+        EXPECT_EQ(s.low(i), -1.0f);
+        EXPECT_EQ(s.openInterest(i), -1.0f);
+        EXPECT_EQ(s.time(i), 0);
+    }
+}
+
+TEST_F(SeriesTest, HeaderAndFileLengthDisagree) {
+    Build(10);
+    // Header says 4 quotes: the read stops there.
+    auto bytes = testing::ReadBytes(tmp.path() / "F1.DAT");
+    PutI16(bytes.data() + 2, 5);
+    testing::WriteBytes(tmp.path() / "F1.DAT", bytes);
+    QuoteSeries s;
+    ASSERT_EQ(AllocSeries(s, 100), kSuccess);
+    ASSERT_EQ(ReadSeries(s, tmp.str(), "SER", 0, 100), kSuccess);
+    EXPECT_EQ(s.count, 4);
+    EXPECT_EQ(s.total, 4);
+    // Header says 50 quotes but the file holds 10: the read stops at the end.
+    PutI16(bytes.data() + 2, 51);
+    testing::WriteBytes(tmp.path() / "F1.DAT", bytes);
+    ASSERT_EQ(ReadSeries(s, tmp.str(), "SER", 0, 100), kSuccess);
+    EXPECT_EQ(s.count, 10);
+    EXPECT_EQ(s.total, 50);
+}
+
+TEST_F(SeriesTest, EmptyFile) {
+    Build(0);
+    QuoteSeries s;
+    ASSERT_EQ(AllocSeries(s, 5), kSuccess);
+    EXPECT_EQ(ReadSeries(s, tmp.str(), "SER", 0, 5), kRecordNotFound);
+    EXPECT_EQ(ReadSeries(s, tmp.str(), "SER", 0, 0), kSuccess);
+    EXPECT_EQ(s.total, 0);
+    EXPECT_EQ(ReadSeries(s, tmp.str(), "SER", -1, -1), kSuccess);
+    EXPECT_EQ(s.count, 0);
+}
+
+TEST_F(SeriesTest, ImpossibleRecordShapesAreRefused) {
+    Build(3);
+    struct Shape {
+        int length, fields;
+    };
+    for (Shape shape : {Shape{80, 7}, Shape{28, 20}, Shape{24, 7}, Shape{28, 0}, Shape{-56, 7}, Shape{2, 1}}) {
+        testing::WriteText(tmp.path() / "F1.DOP", "\"DATE\",0,0\n\"CLOSE\",0,0\n");
+        WriteMaster(tmp.path(), {Entry(1, "SER", "SERIES", shape.length, shape.fields)});
+        QuoteSeries s;
+        ASSERT_EQ(AllocSeries(s, 10), kSuccess);
+        EXPECT_EQ(ReadSeries(s, tmp.str(), "SER", 0, 10), kFileRead) << shape.length << "/" << shape.fields;
+    }
+}
+
+TEST_F(SeriesTest, LookupAndOpenFailures) {
+    Build(3);
+    QuoteSeries s;
+    ASSERT_EQ(AllocSeries(s, 10), kSuccess);
+    EXPECT_EQ(ReadSeries(s, tmp.str(), "NOPE", 0, 10), kFileNotFound);
+    fs::remove(tmp.path() / "F2.DAT");
+    EXPECT_EQ(ReadSeries(s, tmp.str(), "TWELVE", 0, 10), kFileOpen);
+    WriteMaster(tmp.path(), {Entry(1, "SER", "SERIES", 32, 8)});
+    EXPECT_EQ(ReadSeries(s, tmp.str(), "SER", 0, 10), kNoLayout);
+}
+
+TEST_F(SeriesTest, DatCutAtEveryLength) {
+    Build(6);
+    const auto full = testing::ReadBytes(tmp.path() / "F1.DAT");
+    for (std::size_t len = 0; len <= full.size(); ++len) {
+        testing::WriteBytes(tmp.path() / "F1.DAT", std::vector<std::uint8_t>(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(len)));
+        QuoteSeries s;
+        ASSERT_EQ(AllocSeries(s, 10), kSuccess);
+        const DataStatus status = ReadSeries(s, tmp.str(), "SER", 0, 10);
+        if (len < 4) {
+            EXPECT_EQ(status, kFileRead) << len;
+            continue;
+        }
+        ASSERT_EQ(status, kSuccess) << len;
+        // Whole records after the header are read, and nothing more.
+        const int whole = len < 28 ? 0 : static_cast<int>(len / 28) - 1;
+        EXPECT_EQ(s.count, whole) << len;
+    }
+}
+
+TEST(SeriesAllocTest, CountsAndCapacity) {
+    QuoteSeries s;
+    ASSERT_EQ(AllocSeries(s, 4), kSuccess);
+    EXPECT_EQ(SetSeriesCount(s, 5), kMalloc);
+    EXPECT_EQ(SetSeriesCount(s, 2), kSuccess);
+    EXPECT_EQ(s.columns[kFieldClose].count, 2);
+    EXPECT_EQ(AllocSeries(s, -1), kInvalidParm);
+    EXPECT_EQ(IsPlausibleRecordShape(76, 19), true);
+    EXPECT_EQ(IsPlausibleRecordShape(77, 19), false);
+}
+
+}  // namespace
+}  // namespace barwise

@@ -1,0 +1,77 @@
+// Small databases built by tests, and a file system that fails on request.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "datafiles/fileio.h"
+#include "datafiles/master.h"
+
+namespace barwise::testing {
+
+namespace fs = std::filesystem;
+
+// A fresh directory removed with everything in it when the test ends.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const fs::path& path() const { return path_; }
+    // The directory as the quote-data functions take it (no trailing separator).
+    std::string str() const { return path_.string(); }
+
+private:
+    fs::path path_;
+};
+
+MasterRecord Entry(int fileNumber, const std::string& symbol, const std::string& name, int recordLength,
+                   int fieldCount, float firstDate = 0, float lastDate = 0, char period = 'D');
+MasterRecord SubdirEntry(const std::string& name);
+
+// Writes MASTER (header count = number of records unless given) into dir.
+inline constexpr int kCountOfRecords = -32768 - 1;
+void WriteMaster(const fs::path& dir, const std::vector<MasterRecord>& records, int headerCount = kCountOfRecords,
+                 const std::string& fileName = "MASTER");
+
+// Writes a DAT file of records of recordLength bytes; each row lists the field values in
+// column order (the date real first). The header's last record number is rows + 1 unless
+// given.
+void WriteDat(const fs::path& file, int recordLength, const std::vector<std::vector<float>>& rows,
+              int lastRecord = -1);
+
+std::vector<std::uint8_t> ReadBytes(const fs::path& file);
+void WriteBytes(const fs::path& file, const std::vector<std::uint8_t>& bytes);
+void WriteText(const fs::path& file, const std::string& text);
+
+// Weekday dates as date reals (YYYMMDD counted from 1900), from a start day on.
+std::vector<float> Weekdays(int year, int month, int day, int count);
+
+// Copies a real database into dir; false when the real databases are not available.
+bool CopyRealDb(const std::string& name, const fs::path& dir);
+std::string RealDbDir();
+
+// The real file system, with one chosen step made to fail.
+class FailingFileSystem : public FileSystem {
+public:
+    enum class Step { kNone, kCreate, kWrite, kSync, kClose, kReplace, kRemove };
+    // Fails the n-th (1-based) call of step; kNone never fails.
+    FailingFileSystem(Step step, int n) : step_(step), n_(n) {}
+    std::unique_ptr<WritableFile> create(const fs::path& path) override;
+    bool replace(const fs::path& from, const fs::path& to) override;
+    bool renameNoReplace(const fs::path& from, const fs::path& to) override;
+    bool remove(const fs::path& path) override;
+    bool failNow(Step step);
+    bool triggered() const { return triggered_; }
+
+private:
+    Step step_;
+    int n_;
+    int calls_[8] = {};
+    bool triggered_ = false;
+};
+
+}  // namespace barwise::testing
