@@ -1,0 +1,142 @@
+// The main view: the drive list and portfolio list, the symbols grid of the selected
+// portfolio and the quotes grid of the selected symbol, newest first. It holds all the
+// selection state the commands read, and refills the grids after they change the data.
+#pragma once
+
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/commandenabling.h"
+#include "datafiles/series.h"
+#include "discovery/portfoliosearch.h"
+
+class QComboBox;
+class QListWidget;
+class QModelIndex;
+class QStatusBar;
+class QTableView;
+class QItemSelection;
+
+namespace barwise {
+class SettingsStore;
+class UiHost;
+class SymbolGridModel;
+class QuoteGridModel;
+}  // namespace barwise
+
+class CSearchProgressDlg;
+
+class CBarwiseView : public QWidget {
+    Q_OBJECT
+public:
+    // How the view reads quotes; the program uses barwise::ReadSeries.
+    using SeriesReader = std::function<barwise::DataStatus(
+        barwise::QuoteSeries&, std::string_view directory, std::string_view key,
+        std::int32_t start, std::int16_t count)>;
+    // How the view lists drives; the program uses barwise::ListDrives.
+    using DriveLister = std::function<std::vector<barwise::Drive>()>;
+
+    static constexpr int kQuoteBlock = 400;
+    static constexpr int kFirstRowsShown = 30;
+    static constexpr int kProgressStep = 10;
+    static constexpr int kStartupDelayMs = 100;
+    static constexpr std::size_t kMaxMasterPath = 298;
+
+    CBarwiseView(barwise::SettingsStore& settings, barwise::UiHost& host, QWidget* parent = nullptr);
+    ~CBarwiseView() override;
+
+    // Where a quotes fill shows its progress: over `firstPane` of `statusBar`.
+    void SetProgressPlace(QStatusBar* statusBar, QWidget* firstPane);
+    void SetSeriesReader(SeriesReader reader) { m_readSeries = std::move(reader); }
+    void SetDriveLister(DriveLister lister) { m_listDrives = std::move(lister); }
+
+    // ----- operations -----
+    void FillDriveList();
+    void OnDriveChanged();
+    void ScanDrive();
+    bool SelectPortfolio(const std::string& masterPath);
+    void FillSymbolsGrid(int selectRow);
+    void FillQuotesGrid(int selectRow);
+    bool RepairMasterSymbols();
+    void ResetView(int level);
+
+    // ----- command handlers -----
+    void OnSearchFilter();
+    void OnSymbolAbout();
+
+    // Start-up set-up: column widths, then the drive list and the first search.
+    void OnTimer();
+    // Saves the grids' column widths (the frame calls it when it closes).
+    void SaveColumnWidths();
+
+    // What the command-enabling rule needs, as of now.
+    barwise::ViewState State() const;
+    // The texts of the status bar's symbol and quote panes.
+    QString SymbolPaneText() const;
+    QString QuotePaneText() const;
+
+    barwise::SymbolGridModel& SymbolModel() { return *m_symbolModel; }
+    barwise::QuoteGridModel& QuoteModel() { return *m_quoteModel; }
+    const std::vector<barwise::Drive>& Drives() const { return m_drives; }
+
+    // ----- state the commands read (and the split search sets m_splitSearchOpen) -----
+    QComboBox* m_driveCombo = nullptr;
+    QListWidget* m_portfolioList = nullptr;
+    QTableView* m_symbolGrid = nullptr;
+    QTableView* m_quoteGrid = nullptr;
+    int m_searchLimit = 1;
+    std::string m_startDir;
+    std::string m_searchName;
+    std::string m_searchNameUpper;
+    std::unique_ptr<CSearchProgressDlg> m_scanDialog;
+    // The current drive: its letter on Windows, its mount point elsewhere; "?" for none.
+    std::string m_driveLetter = "?";
+    int m_masterPathValid = 0;
+    int m_timerStarted = 0;
+    int m_portfoliosFound = 0;
+    std::string m_portfolioDir;
+    std::string m_selSymbol;
+    std::string m_selName;
+    std::int16_t m_symbolCount = 0;
+    std::int16_t m_selSymbolRow = 0;
+    std::int16_t m_quoteCount = 0;
+    std::int16_t m_selQuoteRow = 1;
+    std::string m_firstDate;
+    std::string m_lastDate;
+    int m_splitSearchOpen = 0;
+    std::string m_masterPath;
+    int m_foundCount = 0;
+
+signals:
+    // Something the command states or the status panes depend on has changed.
+    void StateChanged();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void BuildForm();
+    void OnPortfolioSelected();
+    void OnSymbolClicked(const QModelIndex& index);
+    void OnSymbolSelectionChanged();
+    void OnQuoteSelectionChanged();
+    void SetTitle(const QString& symbolText);
+    void SelectGridRow(QTableView* grid, int row, bool makeCurrent);
+    void PumpScanWindow(bool force);
+
+    barwise::SettingsStore& m_settings;
+    barwise::UiHost& m_host;
+    barwise::SymbolGridModel* m_symbolModel = nullptr;
+    barwise::QuoteGridModel* m_quoteModel = nullptr;
+    QStatusBar* m_statusBar = nullptr;
+    QWidget* m_firstPane = nullptr;
+    SeriesReader m_readSeries;
+    DriveLister m_listDrives;
+    std::vector<barwise::Drive> m_drives;
+    qint64 m_lastPump = 0;
+};

@@ -1,0 +1,116 @@
+#include "app/datafactsdlg.h"
+
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+struct LeftRow {
+    const char* label;
+    int id;
+};
+constexpr LeftRow kLeftRows[] = {
+    {"Path:", 1053},
+    {"File number", 1060},
+    {"DAT file record length", 1062},
+    {"DAT file number of fields", 1061},
+    {"Number of quotes", 1064},
+    {"Name of issue", 1071},
+    {"First date in file", 1066},
+    {"Last date in file", 1065},
+    {"Data format", 1067},
+    {"Symbol", 1068},
+};
+
+struct FieldRow {
+    const char* label;
+    int inputId;
+    int displayId;
+};
+constexpr FieldRow kFieldRows[] = {
+    {"Date", 1072, 1081}, {"Time", 1074, 1083}, {"Open", 1073, 1082}, {"High", 1075, 1084},
+    {"Low", 1079, 1088},  {"Close", 1077, 1086}, {"Vol", 1076, 1085},  {"OI", 1078, 1087},
+};
+
+constexpr int kPathLimit = 300;
+constexpr int kFileNumberLimit = 5;
+
+}  // namespace
+
+CDataFactsDlg::CDataFactsDlg(const std::vector<barwise::FactText>& texts, QWidget* parent)
+    : QDialog(parent) {
+    setObjectName(QStringLiteral("dlg104"));
+    setWindowTitle(tr("About Selected Quote Series"));
+
+    const auto textOf = [&](int id) {
+        for (const barwise::FactText& t : texts) {
+            if (t.controlId != id) continue;
+            QString text = QString::fromLatin1(t.text);
+            if (id == 1053) text.truncate(kPathLimit);
+            if (id == 1060) text.truncate(kFileNumberLimit);
+            return text;
+        }
+        return QString();
+    };
+    const auto valueLabel = [&](QWidget* parent, int id) {
+        auto* value = new QLabel(textOf(id), parent);
+        value->setObjectName(QStringLiteral("ctl%1").arg(id));
+        value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        value->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+        value->setMinimumWidth(fontMetrics().averageCharWidth() * 10);
+        return value;
+    };
+
+    auto* left = new QGroupBox(tr("Data from Master and DAT files"), this);
+    auto* leftGrid = new QGridLayout(left);
+    int row = 0;
+    for (const LeftRow& r : kLeftRows) {
+        leftGrid->addWidget(new QLabel(tr(r.label), left), row, 0);
+        QLabel* value = valueLabel(left, r.id);
+        if (r.id == 1053) value->setWordWrap(true);
+        leftGrid->addWidget(value, row, 1);
+        ++row;
+    }
+    leftGrid->setColumnStretch(1, 1);
+    leftGrid->setColumnMinimumWidth(1, fontMetrics().averageCharWidth() * 24);
+
+    auto* right = new QGroupBox(tr("Data from DOP file (may be synthetic)"), this);
+    auto* rightGrid = new QGridLayout(right);
+    const char* const heads[] = {"Field", "Input", "Display"};
+    for (int c = 0; c < 3; ++c) {
+        auto* head = new QLabel(tr(heads[c]), right);
+        QFont bold = head->font();
+        bold.setBold(true);
+        head->setFont(bold);
+        rightGrid->addWidget(head, 0, c);
+    }
+    row = 1;
+    for (const FieldRow& r : kFieldRows) {
+        rightGrid->addWidget(new QLabel(tr(r.label), right), row, 0);
+        rightGrid->addWidget(valueLabel(right, r.inputId), row, 1);
+        rightGrid->addWidget(valueLabel(right, r.displayId), row, 2);
+        ++row;
+    }
+    rightGrid->setRowStretch(row, 1);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+    buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("ctl1"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+
+    auto* boxes = new QHBoxLayout;
+    boxes->addWidget(left, 3);
+    boxes->addWidget(right, 2);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(boxes);
+    layout->addWidget(buttons);
+}
+
+QString CDataFactsDlg::Text(int controlId) const {
+    const auto* label = findChild<QLabel*>(QStringLiteral("ctl%1").arg(controlId));
+    return label ? label->text() : QString();
+}

@@ -1,0 +1,284 @@
+#include "app/mainframe.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QIcon>
+#include <QLabel>
+#include <QMenuBar>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStatusBar>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include "app/barwiseview.h"
+#include "app/commandenabling.h"
+#include "app/commandids.h"
+#include "app/settingsstore.h"
+#include "app/uihost.h"
+
+using namespace barwise;
+
+namespace {
+
+struct CommandSpec {
+    int id;
+    const char* text;  // menu text with its mnemonic
+    const char* icon;  // toolbar picture, or null for a command without a button
+};
+
+constexpr CommandSpec kCommands[] = {
+    {kCmdAppExit, "E&xit", "exit"},
+    {kCmdViewToolbar, "&Toolbar", nullptr},
+    {kCmdViewStatusBar, "&Status Bar", nullptr},
+    {kCmdSplitSearch, "&Split Search...", "splitsearch"},
+    {kCmdSearchFilter, "Search &Filter...", "filter"},
+    {kCmdRescan, "&ReScan\tF5", "rescan"},
+    {kCmdSymbolDelete, "&Delete", "symboldelete"},
+    {kCmdSymbolMove, "&Move...", "symbolmove"},
+    {kCmdSymbolCopy, "&Copy...", "symbolcopy"},
+    {kCmdSymbolEdit, "&Edit...", "symboledit"},
+    {kCmdSymbolAbout, "&About...", "datafacts"},
+    {kCmdQuoteEdit, "&Edit...", "quoteedit"},
+    {kCmdQuoteSplit, "&Split...", "quotesplit"},
+    {kCmdQuoteAdjust, "Adju&st...", "quoteadjust"},
+    {kCmdQuoteAdd, "&Add...", "quoteadd"},
+    {kCmdQuoteDelete, "&Delete...", "quotedelete"},
+    {kCmdExport, "E&xport...", "export"},
+    {kCmdHelpTopics, "&Help Topics", nullptr},
+    {kCmdAppAbout, "&About Barwise...", "about"},
+};
+
+constexpr int kSeparator = 0;
+
+// The popups of the menu bar; 0 stands for a separator.
+struct PopupSpec {
+    const char* title;
+    std::initializer_list<int> items;
+};
+const PopupSpec kPopups[] = {
+    {"&Barwise", {kCmdAppExit}},
+    {"&View", {kCmdViewToolbar, kCmdViewStatusBar}},
+    {"&Portfolio", {kCmdSplitSearch, kCmdSearchFilter, kCmdRescan}},
+    {"&Symbol",
+     {kCmdSymbolDelete, kCmdSymbolMove, kCmdSymbolCopy, kSeparator, kCmdSymbolEdit,
+      kCmdSymbolAbout}},
+    {"&Quotes",
+     {kCmdQuoteEdit, kCmdQuoteSplit, kCmdQuoteAdjust, kSeparator, kCmdQuoteAdd, kCmdQuoteDelete,
+      kSeparator, kCmdExport}},
+    {"&Help", {kCmdHelpTopics, kSeparator, kCmdAppAbout}},
+};
+
+// The toolbar, left to right; 0 stands for a separator.
+constexpr int kToolBar[] = {
+    kCmdAppExit,     kSeparator,     kCmdSplitSearch, kCmdSearchFilter, kCmdRescan,
+    kSeparator,      kCmdSymbolDelete, kCmdSymbolMove, kCmdSymbolCopy,  kCmdSymbolEdit,
+    kCmdSymbolAbout, kSeparator,     kCmdQuoteEdit,   kCmdQuoteSplit,   kCmdQuoteAdjust,
+    kCmdQuoteAdd,    kCmdQuoteDelete, kCmdExport,     kSeparator,       kCmdAppAbout,
+};
+static_assert(std::size(kToolBar) == 20);
+
+const QString kScreen = QStringLiteral("Screen");
+
+}  // namespace
+
+CMainFrame::CMainFrame(SettingsStore& settings, UiHost& host, QWidget* parent)
+    : QMainWindow(parent), m_settings(settings), m_host(host) {
+    setObjectName(QStringLiteral("frame"));
+    setWindowTitle(QStringLiteral("Barwise"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/barwise.svg")));
+
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QSize screenSize = screen ? screen->geometry().size() : QSize(1024, 768);
+    const WindowPlacement p = RestorePlacement(m_settings, screenSize.width(), screenSize.height());
+    move(p.x, p.y);
+    resize(p.cx, p.cy);
+
+    m_view = new CBarwiseView(m_settings, m_host);
+    m_scroll = new QScrollArea(this);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidget(m_view);
+    setCentralWidget(m_scroll);
+
+    CreateActions();
+    CreateMenus();
+    CreateToolBar();
+    CreateStatusBar();
+
+    m_updateTimer = new QTimer(this);
+    m_updateTimer->setSingleShot(true);
+    m_updateTimer->setInterval(0);
+    connect(m_updateTimer, &QTimer::timeout, this, &CMainFrame::UpdateCommandUI);
+    connect(m_view, &CBarwiseView::StateChanged, this, &CMainFrame::ScheduleUpdate);
+
+    connect(Action(kCmdAppExit), &QAction::triggered, this, &QWidget::close);
+    connect(Action(kCmdViewToolbar), &QAction::toggled, m_toolBar, &QWidget::setVisible);
+    connect(Action(kCmdViewStatusBar), &QAction::toggled, statusBar(), &QWidget::setVisible);
+    connect(Action(kCmdSearchFilter), &QAction::triggered, m_view, &CBarwiseView::OnSearchFilter);
+    connect(Action(kCmdRescan), &QAction::triggered, m_view, &CBarwiseView::ScanDrive);
+    connect(Action(kCmdSymbolAbout), &QAction::triggered, m_view, &CBarwiseView::OnSymbolAbout);
+    connect(Action(kCmdHelpTopics), &QAction::triggered, this, &CMainFrame::OnHelpTopics);
+    connect(Action(kCmdAppAbout), &QAction::triggered, this, [this] {
+        if (m_onAbout) m_onAbout();
+    });
+
+    UpdateCommandUI();
+    m_placed = true;
+}
+
+CMainFrame::~CMainFrame() = default;
+
+WindowPlacement CMainFrame::RestorePlacement(SettingsStore& settings, int w, int h) {
+    WindowPlacement p;
+    p.x = settings.GetProfileInt(kScreen, QStringLiteral("x"), 0);
+    p.y = settings.GetProfileInt(kScreen, QStringLiteral("y"), 0);
+    p.cx = settings.GetProfileInt(kScreen, QStringLiteral("cx"), 0);
+    p.cy = settings.GetProfileInt(kScreen, QStringLiteral("cy"), 0);
+    if (IsUsablePlacement(p, w, h)) return p;
+    p = DefaultPlacement(w, h);
+    settings.WriteProfileInt(kScreen, QStringLiteral("x"), p.x);
+    settings.WriteProfileInt(kScreen, QStringLiteral("y"), p.y);
+    settings.WriteProfileInt(kScreen, QStringLiteral("cx"), p.cx);
+    settings.WriteProfileInt(kScreen, QStringLiteral("cy"), p.cy);
+    return p;
+}
+
+void CMainFrame::CreateActions() {
+    for (const CommandSpec& c : kCommands) {
+        auto* action = new QAction(QString::fromLatin1(c.text), this);
+        action->setData(c.id);
+        action->setObjectName(QStringLiteral("cmd%1").arg(c.id));
+        const QString prompt = QString::fromLatin1(CommandPrompt(c.id).data(),
+                                                   static_cast<qsizetype>(CommandPrompt(c.id).size()));
+        const qsizetype nl = prompt.indexOf(QLatin1Char('\n'));
+        action->setStatusTip(prompt.left(nl));
+        action->setToolTip(nl < 0 ? prompt : prompt.mid(nl + 1));
+        if (c.icon) action->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(c.icon))));
+        m_actions[c.id] = action;
+        addAction(action);
+    }
+    Action(kCmdRescan)->setShortcut(QKeySequence(Qt::Key_F5));
+    Action(kCmdHelpTopics)->setShortcut(QKeySequence(Qt::Key_F1));
+    for (int id : {kCmdViewToolbar, kCmdViewStatusBar}) {
+        Action(id)->setCheckable(true);
+        Action(id)->setChecked(true);
+    }
+}
+
+QAction* CMainFrame::Action(int id) const {
+    const auto it = m_actions.find(id);
+    return it == m_actions.end() ? nullptr : it->second;
+}
+
+void CMainFrame::CreateMenus() {
+    for (const PopupSpec& popup : kPopups) {
+        QMenu* menu = menuBar()->addMenu(QString::fromLatin1(popup.title));
+        for (int id : popup.items) {
+            if (id == kSeparator) menu->addSeparator();
+            else menu->addAction(Action(id));
+        }
+        // Bring the enabled states up to date before a menu opens.
+        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
+    }
+}
+
+void CMainFrame::CreateToolBar() {
+    m_toolBar = new QToolBar(tr("Toolbar"), this);
+    m_toolBar->setObjectName(QStringLiteral("ctl59392"));
+    m_toolBar->setIconSize(QSize(16, 16));
+    m_toolBar->setAllowedAreas(Qt::AllToolBarAreas);
+    for (int id : kToolBar) {
+        if (id == kSeparator) m_toolBar->addSeparator();
+        else m_toolBar->addAction(Action(id));
+    }
+    addToolBar(Qt::TopToolBarArea, m_toolBar);
+    // Hiding the toolbar from its own context menu keeps the View menu's check in step.
+    connect(m_toolBar, &QToolBar::visibilityChanged, this, [this](bool visible) {
+        if (!isMinimized() && isVisible()) Action(kCmdViewToolbar)->setChecked(visible);
+    });
+}
+
+void CMainFrame::CreateStatusBar() {
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("ctl59393"));
+    m_idlePane = new QLabel(IdleText(), bar);
+    m_idlePane->setObjectName(QStringLiteral("pane0"));
+    bar->addWidget(m_idlePane, 1);
+
+    const auto makePane = [&](const char* name, const QString& widest) {
+        auto* pane = new QLabel(bar);
+        pane->setObjectName(QString::fromLatin1(name));
+        pane->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+        pane->setMinimumWidth(pane->fontMetrics().horizontalAdvance(widest) + 8);
+        bar->addPermanentWidget(pane);
+        return pane;
+    };
+    m_symbolPane = makePane("pane1", QStringLiteral("Symbols: xxxxxxxxxxxxxxxx"));
+    m_quotePane = makePane("pane2", QStringLiteral("Quotes: xxxxxxxxxxxxxxxx"));
+    m_view->SetProgressPlace(bar, m_idlePane);
+}
+
+QString CMainFrame::IdleText() const { return QStringLiteral("For Help, press F1"); }
+QString CMainFrame::SymbolPaneText() const { return m_symbolPane->text(); }
+QString CMainFrame::QuotePaneText() const { return m_quotePane->text(); }
+
+void CMainFrame::ScheduleUpdate() { m_updateTimer->start(); }
+
+void CMainFrame::UpdateCommandUI() {
+    const ViewState state = m_view->State();
+    for (const auto& [id, action] : m_actions) action->setEnabled(IsCommandEnabled(id, state));
+    m_symbolPane->setText(m_view->SymbolPaneText());
+    m_quotePane->setText(m_view->QuotePaneText());
+}
+
+void CMainFrame::SavePlacement() {
+    if (!m_placed || isMinimized() || !isVisible()) return;
+    const WindowPlacement p = PlacementToStore(x(), y(), width(), height());
+    m_settings.WriteProfileInt(kScreen, QStringLiteral("x"), p.x);
+    m_settings.WriteProfileInt(kScreen, QStringLiteral("y"), p.y);
+    m_settings.WriteProfileInt(kScreen, QStringLiteral("cx"), p.cx);
+    m_settings.WriteProfileInt(kScreen, QStringLiteral("cy"), p.cy);
+}
+
+void CMainFrame::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    SavePlacement();
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    SavePlacement();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    m_view->SaveColumnWidths();
+    if (m_help) m_help->close();
+    event->accept();
+}
+
+void CMainFrame::OnHelpTopics() {
+    if (!m_help) {
+        auto* help = new QDialog(this);
+        help->setObjectName(QStringLiteral("help"));
+        help->setWindowTitle(tr("Barwise Help"));
+        auto* browser = new QTextBrowser(help);
+        browser->setOpenExternalLinks(false);
+        browser->setSource(QUrl(QStringLiteral("qrc:/help/barwise.html")));
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, help);
+        connect(buttons, &QDialogButtonBox::rejected, help, &QDialog::close);
+        auto* layout = new QVBoxLayout(help);
+        layout->addWidget(browser);
+        layout->addWidget(buttons);
+        help->resize(560, 480);
+        m_help = help;
+    }
+    m_help->show();
+    m_help->raise();
+    m_help->activateWindow();
+}
