@@ -47,4 +47,21 @@ void SearchDirectory(const std::string& path, std::vector<std::string>& results,
 // ignoring letter case).
 std::vector<std::string> SortPortfolios(std::vector<std::string> portfolios);
 
+// ----- added for callers that start a search somewhere other than a drive root -----
+
+// Every mount point of the system, pseudo file systems included (empty on Windows).
+std::vector<std::string> AllMountPoints();
+
+// Options for a search from `start` that stays on the volume `start` lies on: every other
+// mount point (listed volumes and pseudo file systems such as /proc alike) is excluded.
+SearchOptions VolumeSearchOptions(std::string_view start, bool limit, std::string filterKeyUpper);
+
+// A directory text as the search uses it: absolute, no trailing separator except for the
+// bare root "/" (or the bare drive "D:" on Windows).
+std::string NormalizeSearchRoot(std::string_view path);
+
+// The case-insensitive order of the portfolio list (ASCII letters folded to lower case),
+// ties broken by the plain byte order.
+bool PortfolioLess(std::string_view a, std::string_view b);
+
 }  // namespace barwise

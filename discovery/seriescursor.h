@@ -22,12 +22,13 @@ class SeriesCursor {
 public:
     // Opens the series of a MASTER record of `directory` (trailing separator optional):
     // its layout (DOP or record length) and its DAT file, whose header gives total().
-    // kInvalidParm for an impossible record shape, kNoLayout, kFileOpen, kFileRead.
+    // The statuses of ReadSeries: kNoLayout, kFileRead (impossible record shape, no DAT
+    // header, a header claiming fewer than no quotes), kFileOpen.
     [[nodiscard]] DataStatus open(std::string_view directory, const MasterRecord& record);
     // Looks the key up as ReadSeries does (FindSymbol from directory), then opens it.
     [[nodiscard]] DataStatus openKey(std::string_view directory, std::string_view key);
 
-    // Quotes the DAT header announces (last record number - 1, at least 0).
+    // Quotes the DAT header announces (last record number - 1).
     int total() const { return total_; }
     const FieldLayout& layout() const { return layout_; }
     const MasterRecord& record() const { return record_; }

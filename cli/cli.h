@@ -1,0 +1,34 @@
+// barwise-cli: the command table and the in-process entry point. main() only forwards to
+// RunCli, so tests run every subcommand with their own streams.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace barwise {
+
+// Exit statuses.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitDataFailure = 1;  // the message names the file and the DataStatus
+inline constexpr int kExitUsage = 2;
+
+struct CliCommand {
+    std::string_view name;
+    std::string_view help;
+};
+// The subcommands, in the order --help lists them.
+const std::vector<CliCommand>& CliCommands();
+
+// Runs barwise-cli with argv[0] being the program name; results go to out, messages to err.
+int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+// The same with the arguments after the program name.
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// Latin-1 bytes of MASTER text fields as UTF-8 for the terminal, and back for keys typed
+// on the command line (text that is not UTF-8 or has characters beyond Latin-1 is kept).
+std::string Latin1ToUtf8(std::string_view text);
+std::string Utf8ToLatin1(std::string_view text);
+
+}  // namespace barwise

@@ -1,0 +1,198 @@
+#include "export/exportwriter.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "discovery/seriescursor.h"
+#include "datafiles/series.h"
+
+namespace barwise {
+namespace {
+
+constexpr std::string_view kNotAvailable = "N/A";
+
+// "%.<decimals>f" of a float promoted to double. A float times 10^4 (or 10^2) is exact in
+// a double (24 + 14 bits), so rounding that product to an integer, half to even as printf
+// rounds the exact binary value, gives printf's digits; the integer is then written with
+// the decimal point put in. Values too large for that, and anything not finite, go
+// through snprintf itself.
+template <int Decimals>
+char* FormatFixed(char* p, float value) {
+    constexpr double kScale = Decimals == 4 ? 10000.0 : 100.0;
+    const double scaled = static_cast<double>(value) * kScale;
+    if (!(std::fabs(scaled) < 1e18)) {
+        const int n = std::snprintf(p, 64, Decimals == 4 ? "%.4f" : "%.2f", static_cast<double>(value));
+        return p + (n > 0 ? n : 0);
+    }
+    if (std::signbit(value)) *p++ = '-';
+    auto digits = static_cast<std::uint64_t>(std::nearbyint(std::fabs(scaled)));
+    char tmp[24];
+    int n = 0;
+    do {
+        tmp[n++] = static_cast<char>('0' + digits % 10);
+        digits /= 10;
+    } while (digits != 0 || n <= Decimals);
+    for (int i = n - 1; i >= Decimals; --i) *p++ = tmp[i];
+    *p++ = '.';
+    for (int i = Decimals - 1; i >= 0; --i) *p++ = tmp[i];
+    return p;
+}
+
+inline char* Put2(char* p, int v) {
+    *p++ = static_cast<char>('0' + (v / 10) % 10);
+    *p++ = static_cast<char>('0' + v % 10);
+    return p;
+}
+
+// FormatDate style 3 with '/' (MM/DD/YY, 00/00/00 for no date), or YYYY-MM-DD.
+char* FormatDateText(char* p, DateCode code, ExportDateFormat format) {
+    int year = 0, month = 0, day = 0;
+    if (code != 0) {
+        const DateParts parts = SplitDate(code);
+        year = parts.year;
+        month = parts.month;
+        day = parts.day;
+    }
+    if (format == ExportDateFormat::kIso) {
+        const int full = code != 0 ? year + 1900 : 0;
+        p = Put2(p, full / 100);
+        p = Put2(p, full % 100);
+        *p++ = '-';
+        p = Put2(p, month);
+        *p++ = '-';
+        return Put2(p, day);
+    }
+    p = Put2(p, month);
+    *p++ = '/';
+    p = Put2(p, day);
+    *p++ = '/';
+    return Put2(p, year % 100);
+}
+
+DataStatus ExportOpened(SeriesCursor& cursor, const ExportOptions& options, std::ostream& out, ExportStats* stats) {
+    if (stats != nullptr) stats->datFile = cursor.datPath().string();
+    QuoteSeries series;
+    constexpr int kBlock = 2000;
+    if (AllocSeries(series, kBlock) != kSuccess) return kMalloc;
+    ExportLineWriter writer(options);
+    std::string text;
+    text.reserve(static_cast<std::size_t>(kBlock) * 96);
+    if (options.title) writer.appendTitle(text);
+    const int total = cursor.total();
+    std::int64_t written = 0;
+    DataStatus status = kSuccess;
+    auto emit = [&](int i) {
+        writer.appendLine(text, series.date(i),
+                          {series.open(i), series.high(i), series.low(i), series.close(i), series.volume(i),
+                           series.openInterest(i)});
+        ++written;
+    };
+    auto flush = [&]() {
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        text.clear();
+        return static_cast<bool>(out);
+    };
+    if (!options.newestFirst) {
+        // Oldest first: blocks from quote 0 on, until the data ends.
+        for (int start = 0; start < total; start += kBlock) {
+            if (cursor.read(series, start, kBlock) != kSuccess) break;
+            for (int i = 0; i < series.count; ++i) emit(i);
+            if (!flush()) return kFileWrite;
+            if (series.count < std::min(kBlock, total - start)) break;  // file shorter than its header
+        }
+    } else {
+        // Newest first: the blocks from the end backwards. Quotes the header announces but the
+        // file does not hold are not written.
+        for (int end = total; end > 0; end -= kBlock) {
+            const int start = std::max(end - kBlock, 0);
+            if (cursor.read(series, start, end - start) != kSuccess) break;
+            for (int i = series.count - 1; i >= 0; --i) emit(i);
+            if (!flush()) return kFileWrite;
+        }
+    }
+    if (!flush()) status = kFileWrite;
+    FreeSeries(series);
+    if (stats != nullptr) stats->quotes = written;
+    return status;
+}
+
+}  // namespace
+
+char ExportDelimiterFor(int choice) {
+    if (choice == 1) return ',';
+    if (choice == 2) return '\t';
+    return ' ';
+}
+
+char* FormatFixed4(char* p, float value) { return FormatFixed<4>(p, value); }
+char* FormatFixed2(char* p, float value) { return FormatFixed<2>(p, value); }
+
+ExportLineWriter::ExportLineWriter(const ExportOptions& options) : options_(options) {}
+
+void ExportLineWriter::appendTitle(std::string& out) const {
+    out += "DATE";
+    for (int c = 0; c < kExportValueColumns; ++c) {
+        if (options_.omit[static_cast<std::size_t>(c)]) continue;
+        out += options_.delimiter;
+        out += kExportTitles[static_cast<std::size_t>(c)];
+    }
+    out += kExportLineEnd;
+}
+
+void ExportLineWriter::appendLine(std::string& out, DateCode date,
+                                  const std::array<float, kExportValueColumns>& values) const {
+    char line[16 + kExportValueColumns * 72];
+    char* p = FormatDateText(line, date, options_.dateFormat);
+    for (int c = 0; c < kExportValueColumns; ++c) {
+        if (options_.omit[static_cast<std::size_t>(c)]) continue;
+        *p++ = options_.delimiter;
+        const float v = values[static_cast<std::size_t>(c)];
+        if (v < 0.0f) {
+            std::memcpy(p, kNotAvailable.data(), kNotAvailable.size());
+            p += kNotAvailable.size();
+        } else if (c < kExportVol) {
+            p = FormatFixed4(p, v);
+        } else {
+            p = FormatFixed2(p, v);
+        }
+    }
+    *p++ = '\r';
+    *p++ = '\n';
+    out.append(line, static_cast<std::size_t>(p - line));
+}
+
+std::string ExportLineWriter::titleText() const {
+    std::string out;
+    appendTitle(out);
+    out.resize(out.size() - kExportLineEnd.size());
+    return out;
+}
+
+std::string ExportLineWriter::lineText(DateCode date, const std::array<float, kExportValueColumns>& values) const {
+    std::string out;
+    appendLine(out, date, values);
+    out.resize(out.size() - kExportLineEnd.size());
+    return out;
+}
+
+DataStatus ExportSymbol(std::string_view directory, std::string_view key, const ExportOptions& options,
+                        std::ostream& out, ExportStats* stats) {
+    SeriesCursor cursor;
+    const DataStatus status = cursor.openKey(directory, key);
+    if (stats != nullptr) stats->datFile = cursor.datPath().string();
+    if (status != kSuccess) return status;
+    return ExportOpened(cursor, options, out, stats);
+}
+
+DataStatus ExportRecord(std::string_view directory, const MasterRecord& record, const ExportOptions& options,
+                        std::ostream& out, ExportStats* stats) {
+    SeriesCursor cursor;
+    const DataStatus status = cursor.open(directory, record);
+    if (stats != nullptr) stats->datFile = cursor.datPath().string();
+    if (status != kSuccess) return status;
+    return ExportOpened(cursor, options, out, stats);
+}
+
+}  // namespace barwise

@@ -1,0 +1,140 @@
+#include "splitsearch/splitscan.h"
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+
+#include "datafiles/series.h"
+#include "discovery/seriescursor.h"
+
+namespace barwise {
+namespace {
+
+// The window of each candidate, (P/Q) * 0.9 .. (P/Q) * 1.1, in double precision.
+struct RatioWindow {
+    SplitRatio ratio;
+    double lower;
+    double upper;
+};
+
+constexpr std::array<RatioWindow, 8> MakeWindows() {
+    std::array<RatioWindow, 8> w{};
+    for (std::size_t i = 0; i < kSplitRatios.size(); ++i) {
+        const double r = static_cast<double>(kSplitRatios[i].p) / static_cast<double>(kSplitRatios[i].q);
+        w[i] = {kSplitRatios[i], r * 0.9, r * 1.1};
+    }
+    return w;
+}
+constexpr std::array<RatioWindow, 8> kWindows = MakeWindows();
+// No window reaches outside this range, so most pairs are settled by two comparisons.
+constexpr double kLowestBound = 0.25 * 0.9;
+constexpr double kHighestBound = 4.0 * 1.1;
+
+}  // namespace
+
+std::optional<SplitRatio> TestSplitPair(const SplitDay& a, const SplitDay& b) {
+    const float c0 = a.close;
+    const float c1 = b.close;
+    if (c0 == 0.0f || c1 == 0.0f) return std::nullopt;
+    const float r = c0 / c1;
+    const double rd = r;
+    if (!(rd > kLowestBound && rd < kHighestBound)) return std::nullopt;
+    std::optional<SplitRatio> hit;
+    for (const RatioWindow& w : kWindows) {
+        if (!(w.lower < rd && rd < w.upper)) continue;
+        const float difference = c0 - c1;
+        const float threshold = std::fabs(difference) * 0.8f;
+        const float gap = std::fabs(c0 > c1 ? a.low - b.high : a.high - b.low);
+        if (gap > threshold) hit = w.ratio;
+    }
+    return hit;
+}
+
+std::string FormatSplitLine(std::string_view ticker, SplitRatio ratio, DateCode laterDate) {
+    std::string line(ticker);
+    line += " possible ";
+    line += std::to_string(ratio.p);
+    line += " for ";
+    line += std::to_string(ratio.q);
+    line += " split on ";
+    line += FormatDate(laterDate, kDateStyleMmDdYy, '/');
+    return line;
+}
+
+std::string FewerThanTwoQuotesMessage(std::string_view ticker) {
+    std::string text = "For symbol ";
+    text += ticker;
+    text += "\nSplitSearch cannot perform search\nas there are fewer than 2 quotes.";
+    return text;
+}
+
+std::string UnreadableSymbolMessage(std::string_view ticker, std::string_view file, DataStatus status) {
+    std::string text = "For symbol ";
+    text += ticker;
+    text += "\nSplitSearch cannot read its quotes\n(";
+    text += file;
+    text += ": ";
+    text += DataStatusName(status);
+    text += ")";
+    return text;
+}
+
+SplitScanResult ScanForSplits(std::string_view portfolioDir, const std::vector<std::string>& tickers,
+                              const SplitScanObserver& observer) {
+    SplitScanResult result;
+    QuoteSeries series;
+    if (AllocSeries(series, kSplitChunk) != kSuccess) {
+        result.end = SplitScanEnd::kNoStorage;
+        result.status = kMalloc;
+        return result;
+    }
+    const int symbolCount = static_cast<int>(tickers.size());
+    for (int i = 0; i < symbolCount; ++i) {
+        const std::string& ticker = tickers[static_cast<std::size_t>(i)];
+        // The one look-up of this symbol in this scan; the chunks are read from the open file.
+        SeriesCursor cursor;
+        const DataStatus opened = cursor.openKey(portfolioDir, ticker);
+        if (opened != kSuccess) {
+            ++result.unreadable;
+            const std::string file = cursor.datPath().empty()
+                                         ? (std::string(portfolioDir) + "/MASTER")
+                                         : cursor.datPath().string();
+            if (observer.unreadable) observer.unreadable(ticker, UnreadableSymbolMessage(ticker, file, opened));
+        } else if (cursor.total() < 2) {
+            if (observer.fewerThanTwo) observer.fewerThanTwo(ticker, FewerThanTwoQuotesMessage(ticker));
+        } else {
+            const int n = cursor.total();
+            int j = 0;
+            while (j != n - 1) {
+                const int chunk = n - j < kSplitChunk ? n - j : kSplitChunk;
+                const DataStatus status = cursor.read(series, j, chunk);
+                if (status != kSuccess) {
+                    result.end = SplitScanEnd::kReadError;
+                    result.status = status;
+                    result.failedTicker = ticker;
+                    result.failedFile = cursor.datPath().string();
+                    FreeSeries(series);
+                    return result;
+                }
+                // Pairs of the quotes actually read: a file shorter than its header ends here.
+                const int got = series.count;
+                for (int k = 0; k + 1 < got; ++k) {
+                    const SplitDay a{series.close(k), series.high(k), series.low(k)};
+                    const SplitDay b{series.close(k + 1), series.high(k + 1), series.low(k + 1)};
+                    if (const auto hit = TestSplitPair(a, b)) {
+                        result.found = true;
+                        ++result.lines;
+                        if (observer.result) observer.result(FormatSplitLine(ticker, *hit, series.date(k + 1)));
+                    }
+                }
+                if (got < chunk) break;
+                j += chunk - 1;
+            }
+        }
+        if (observer.symbolDone) observer.symbolDone(ticker, i, symbolCount);
+    }
+    FreeSeries(series);
+    return result;
+}
+
+}  // namespace barwise

@@ -1,0 +1,179 @@
+#include "discovery/portfoliosearch.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "discovery/pathfilter.h"
+#include "discovery/testtree.h"
+
+namespace barwise {
+namespace {
+
+using testing::TempDir;
+using testing::WriteText;
+
+std::vector<std::string> Search(const std::string& root, bool limit = false, const std::string& filter = "",
+                                std::vector<std::string> excluded = {}) {
+    SearchOptions options;
+    options.limit = limit;
+    options.filterKeyUpper = ToUpperAscii(filter);
+    options.otherVolumeRoots = std::move(excluded);
+    std::vector<std::string> found;
+    SearchDirectory(root, found, options);
+    return SortPortfolios(found);
+}
+
+TEST(PortfolioSearch, FindsMasterFilesInAnyCaseAndSkipsDotDirectories) {
+    TempDir tmp;
+    const std::string r = tmp.str();
+    WriteText(tmp.path() / "MASTER", "x");                 // the start directory itself
+    WriteText(tmp.path() / "a" / "MASTER", "x");
+    WriteText(tmp.path() / "b" / "Master", "x");           // any letter case
+    WriteText(tmp.path() / "c" / "d" / "e" / "master", "x");
+    WriteText(tmp.path() / ".hidden" / "MASTER", "x");     // never searched
+    WriteText(tmp.path() / "f" / ".git" / "x" / "MASTER", "x");
+    WriteText(tmp.path() / "g" / "MASTER.BAK", "x");       // not a MASTER file
+    std::filesystem::create_directories(tmp.path() / "h" / "MASTER" / "i");  // a directory named MASTER
+    WriteText(tmp.path() / "h" / "MASTER" / "i" / "MASTER", "x");            // still searched below it
+
+    EXPECT_EQ(Search(r), (std::vector<std::string>{r, r + "/a", r + "/b", r + "/c/d/e", r + "/h/MASTER/i"}));
+}
+
+TEST(PortfolioSearch, SortIgnoresLetterCase) {
+    EXPECT_EQ(SortPortfolios({"/x/beta", "/x/Alpha", "/x/alpha2", "/x/GAMMA", "/x/_under"}),
+              (std::vector<std::string>{"/x/_under", "/x/Alpha", "/x/alpha2", "/x/beta", "/x/GAMMA"}));
+}
+
+TEST(PortfolioSearch, VisitsEachDirectoryOnceAndReportsEachFind) {
+    TempDir tmp;
+    WriteText(tmp.path() / "p1" / "MASTER", "x");
+    WriteText(tmp.path() / "p2" / "MASTER", "x");
+    std::filesystem::create_directories(tmp.path() / "empty");
+    std::vector<std::string> visited;
+    std::vector<int> counts;
+    SearchObserver observer;
+    observer.visiting = [&](const std::string& p) { visited.push_back(p); };
+    observer.found = [&](int n) { counts.push_back(n); };
+    std::vector<std::string> found;
+    SearchDirectory(tmp.str(), found, SearchOptions{}, observer);
+    std::sort(visited.begin(), visited.end());
+    EXPECT_EQ(visited, (std::vector<std::string>{tmp.str(), tmp.str() + "/empty", tmp.str() + "/p1", tmp.str() + "/p2"}));
+    EXPECT_EQ(counts, (std::vector<int>{1, 2}));
+    EXPECT_EQ(found.size(), 2u);
+}
+
+TEST(PortfolioSearch, SubdirectoriesAreSearchedInReverseListingOrder) {
+    // Each directory's own MASTER comes before its sub-directories' (depth first).
+    TempDir tmp;
+    WriteText(tmp.path() / "top" / "MASTER", "x");
+    WriteText(tmp.path() / "top" / "sub" / "MASTER", "x");
+    std::vector<std::string> found;
+    SearchDirectory(tmp.str(), found, SearchOptions{});
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0], tmp.str() + "/top");
+    EXPECT_EQ(found[1], tmp.str() + "/top/sub");
+}
+
+TEST(PortfolioSearch, FilterSubstringRule) {
+    TempDir tmp;
+    const std::string r = tmp.str();
+    for (const char* dir : {"DATA/MS", "DATA/MS/deep", "DATA/MS2", "DAT", "DATA/other", "OTHER", "OTHER/DATA/MS"}) {
+        WriteText(tmp.path() / dir / "MASTER", "x");
+    }
+    WriteText(tmp.path() / "MASTER", "x");
+    // Filter r/DATA/MS: the start is always examined; DATA leads to the key; DAT is a
+    // substring of the key; DATA/MS2 contains it; OTHER is outside.
+    EXPECT_EQ(Search(r, true, r + "/DATA/MS"),
+              (std::vector<std::string>{r, r + "/DAT", r + "/DATA/MS", r + "/DATA/MS/deep", r + "/DATA/MS2"}));
+    // Letter case does not matter.
+    EXPECT_EQ(Search(r, true, r + "/data/ms"), Search(r, true, r + "/DATA/MS"));
+    // Limit off: every directory; limit on with an empty key: every directory too.
+    EXPECT_EQ(Search(r, false, r + "/DATA/MS").size(), 8u);
+    EXPECT_EQ(Search(r, true, "").size(), 8u);
+}
+
+TEST(PortfolioSearch, FilterTable) {
+    struct Row {
+        const char* path;
+        bool limit;
+        const char* key;
+        bool passes;
+    } rows[] = {
+        {"D:\\DATA", true, "D:\\DATA", true},          {"D:\\DAT", true, "D:\\DATA\\MS", true},
+        {"D:\\DATA\\MS2", true, "D:\\DATA\\MS", true}, {"D:\\OTHER", true, "D:\\DATA", false},
+        {"d:\\data\\x", true, "D:\\DATA", true},       {"D:\\OTHER", false, "D:\\DATA", true},
+        {"/anything", true, "", true},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(PassesSearchFilter(row.path, row.limit, ToUpperAscii(row.key)), row.passes) << row.path;
+    }
+}
+
+TEST(PortfolioSearch, OtherVolumesAreNotEntered) {
+    TempDir tmp;
+    const std::string r = tmp.str();
+    WriteText(tmp.path() / "mnt" / "MASTER", "x");
+    WriteText(tmp.path() / "mnt" / "usb" / "MASTER", "x");
+    EXPECT_EQ(Search(r, false, "", {r + "/mnt/usb"}), (std::vector<std::string>{r + "/mnt"}));
+}
+
+TEST(PortfolioSearch, RootPathsHaveNoDoubleSeparator) {
+    // From "/" with the filter leading to the temporary tree only.
+    TempDir tmp;
+    WriteText(tmp.path() / "x" / "MASTER", "x");
+    std::vector<std::string> visited;
+    SearchObserver observer;
+    observer.visiting = [&](const std::string& p) { visited.push_back(p); };
+    SearchOptions options;
+    options.limit = true;
+    options.filterKeyUpper = ToUpperAscii(tmp.str() + "/x");
+    std::vector<std::string> found;
+    SearchDirectory("/", found, options, observer);
+    EXPECT_EQ(found, (std::vector<std::string>{tmp.str() + "/x"}));
+    ASSERT_FALSE(visited.empty());
+    EXPECT_EQ(visited.front(), "/");
+    for (const std::string& v : visited) EXPECT_EQ(v.find("//"), std::string::npos) << v;
+}
+
+TEST(PortfolioSearch, UnreadableDirectoryContributesNothing) {
+    std::vector<std::string> found;
+    SearchDirectory("/nonexistent-barwise-dir", found, SearchOptions{});
+    EXPECT_TRUE(found.empty());
+}
+
+TEST(Drives, ListIncludesRootAndPathsMapToLongestMountPoint) {
+    const std::vector<Drive> drives = ListDrives();
+    ASSERT_FALSE(drives.empty());
+    EXPECT_TRUE(std::any_of(drives.begin(), drives.end(), [](const Drive& d) { return d.root == "/" && d.listText == "/"; }));
+    for (const Drive& d : drives) {
+        EXPECT_NE(d.root.rfind("/proc", 0), 0u) << d.root;
+        EXPECT_NE(d.root.rfind("/sys", 0), 0u) << d.root;
+    }
+    const std::vector<Drive> fake = {{"/", "/"}, {"/home", "/home"}, {"/media/usb", "/media/usb"}};
+    EXPECT_EQ(DriveOfPath("/home/me/data", fake)->root, "/home");
+    EXPECT_EQ(DriveOfPath("/home", fake)->root, "/home");
+    EXPECT_EQ(DriveOfPath("/homework", fake)->root, "/");
+    EXPECT_EQ(DriveOfPath("/media/usb/MS", fake)->root, "/media/usb");
+    EXPECT_EQ(DriveOfPath("relative", fake), nullptr);
+}
+
+TEST(Drives, VolumeSearchOptionsExcludeOtherMountsBelowTheStart) {
+    const SearchOptions options = VolumeSearchOptions("/", false, "");
+    const std::vector<std::string> points = AllMountPoints();
+    if (std::find(points.begin(), points.end(), "/proc") != points.end()) {
+        EXPECT_NE(std::find(options.otherVolumeRoots.begin(), options.otherVolumeRoots.end(), "/proc"),
+                  options.otherVolumeRoots.end());
+    }
+    EXPECT_EQ(std::find(options.otherVolumeRoots.begin(), options.otherVolumeRoots.end(), "/"), options.otherVolumeRoots.end());
+}
+
+TEST(Drives, NormalizeSearchRoot) {
+    EXPECT_EQ(NormalizeSearchRoot("/"), "/");
+    EXPECT_EQ(NormalizeSearchRoot("/a/b/"), "/a/b");
+    EXPECT_EQ(NormalizeSearchRoot("/a/./b/../c"), "/a/c");
+    EXPECT_EQ(NormalizeSearchRoot("rel").front(), '/');
+}
+
+}  // namespace
+}  // namespace barwise

@@ -1,0 +1,126 @@
+#include "discovery/seriescursor.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "cli/demodb.h"
+#include "discovery/symbollist.h"
+#include "discovery/testtree.h"
+
+namespace barwise {
+namespace {
+
+using testing::TempDir;
+
+// Every quote of the series read through the cursor in blocks equals what ReadSeries gives
+// for the same block, bit for bit.
+void ExpectSameAsReadSeries(const std::string& dir, const std::string& key, int block) {
+    SeriesCursor cursor;
+    ASSERT_EQ(cursor.openKey(dir, key), kSuccess) << dir << " " << key;
+    QuoteSeries a, b;
+    ASSERT_EQ(AllocSeries(a, static_cast<std::int16_t>(block)), kSuccess);
+    ASSERT_EQ(AllocSeries(b, static_cast<std::int16_t>(block)), kSuccess);
+    QuoteSeries probe;
+    ASSERT_EQ(AllocSeries(probe, 1), kSuccess);
+    ASSERT_EQ(ReadSeries(probe, dir, key, 0, 0), kSuccess);
+    EXPECT_EQ(cursor.total(), probe.total);
+    for (int start = 0; start < cursor.total(); start += block) {
+        const DataStatus sa = cursor.read(a, start, block);
+        const DataStatus sb = ReadSeries(b, dir, key, start, static_cast<std::int16_t>(block));
+        ASSERT_EQ(sa, sb) << key << " at " << start;
+        ASSERT_EQ(a.count, b.count) << key << " at " << start;
+        for (int i = 0; i < a.count; ++i) {
+            ASSERT_EQ(a.date(i), b.date(i)) << key << " " << start + i;
+            ASSERT_EQ(a.time(i), b.time(i)) << key << " " << start + i;
+            for (int f = kFieldOpen; f <= kFieldOi; ++f) {
+                const float x = a.value(f, i), y = b.value(f, i);
+                ASSERT_EQ(std::memcmp(&x, &y, sizeof x), 0) << key << " " << start + i << " field " << f;
+            }
+        }
+        if (a.count < block) break;
+    }
+    EXPECT_EQ(cursor.read(a, cursor.total(), 1), kRecordNotFound);
+}
+
+TEST(SeriesCursor, ReadsWhatReadSeriesReadsOnTheDemo) {
+    TempDir tmp;
+    ASSERT_EQ(WriteDemoDatabase(tmp.path(), false).status, kSuccess);
+    for (const char* sub : {"STOCKS", "STOCKS/FUNDS", "FUTURES"}) {
+        const std::string dir = (tmp.path() / sub).string();
+        for (const SymbolRow& row : ListSymbols(tmp.path() / sub / "MASTER").rows) {
+            if (row.record.isSubdirEntry()) continue;
+            std::string key = row.symbol;
+            while (!key.empty() && key.back() == ' ') key.pop_back();
+            ExpectSameAsReadSeries(dir, key, 400);
+            ExpectSameAsReadSeries(dir, key, 2500);  // the split storage mode
+        }
+    }
+}
+
+TEST(SeriesCursor, ReadsWhatReadSeriesReadsOnTheRealDatabases) {
+    int compared = 0;
+    for (const char* db : {"mininge-dop", "equis-italy", "bbfinance-inconsistent", "stooq-intraday", "equis-xmaster-mini"}) {
+        const std::string dir = std::string(BARWISE_REALDB_DIR) + "/" + db;
+        const SymbolListing listing = ListSymbols(FindNoCase(dir, "MASTER"));
+        ASSERT_EQ(listing.status, kSuccess) << db;
+        for (const SymbolRow& row : listing.rows) {
+            // Only keys that lead back to this very record (blank symbols look up by name).
+            std::string key = SymbolText(row.record);
+            if (key.empty()) {
+                key = row.name;
+                while (!key.empty() && key.back() == ' ') key.pop_back();
+            }
+            MasterRecord found;
+            std::string foundDir;
+            if (FindSymbol(dir, key, found, foundDir) != kSuccess || found.fileNumber() != row.record.fileNumber()) continue;
+            SeriesCursor cursor;
+            if (cursor.openKey(dir, key) != kSuccess) continue;
+            ExpectSameAsReadSeries(dir, key, 400);
+            ++compared;
+        }
+    }
+    EXPECT_GT(compared, 250);
+}
+
+TEST(SeriesCursor, ShortFileEndsTheReadAndBadHeadersFail) {
+    TempDir tmp;
+    DemoSeries s;
+    s.fileNumber = 1;
+    s.symbol = "SHORT";
+    s.name = "SHORT FILE";
+    s.recordLength = 24;
+    s.columns = DefaultColumns(24);
+    for (int i = 0; i < 10; ++i) s.quotes.push_back({static_cast<DateCode>(10000 + i), 0, 1, 2, 0.5f, 1.5f, 100, 0});
+    DemoPortfolio p;
+    p.series = {s};
+    ASSERT_TRUE(WritePortfolio(tmp.path(), p));
+    // Claim 20 quotes in the header; the file holds 10.
+    auto bytes = testing::ReadBytes(tmp.path() / "F1.DAT");
+    PutI16(bytes.data() + 2, 21);
+    testing::WriteBytes(tmp.path() / "F1.DAT", bytes);
+    SeriesCursor cursor;
+    ASSERT_EQ(cursor.openKey(tmp.str(), "SHORT"), kSuccess);
+    EXPECT_EQ(cursor.total(), 20);
+    QuoteSeries q;
+    ASSERT_EQ(AllocSeries(q, 400), kSuccess);
+    ASSERT_EQ(cursor.read(q, 5, 400), kSuccess);
+    EXPECT_EQ(q.count, 5);
+    EXPECT_EQ(q.date(0), 10005);
+    ASSERT_EQ(cursor.read(q, 12, 400), kSuccess);
+    EXPECT_EQ(q.count, 0);
+    EXPECT_EQ(cursor.read(q, 20, 1), kRecordNotFound);
+    // 24-byte records have no open interest: -1.0.
+    ASSERT_EQ(cursor.read(q, 0, 1), kSuccess);
+    EXPECT_EQ(q.openInterest(0), -1.0f);
+
+    PutI16(bytes.data() + 2, 0);
+    testing::WriteBytes(tmp.path() / "F1.DAT", bytes);
+    EXPECT_EQ(cursor.openKey(tmp.str(), "SHORT"), kFileRead);
+    std::filesystem::remove(tmp.path() / "F1.DAT");
+    EXPECT_EQ(cursor.openKey(tmp.str(), "SHORT"), kFileOpen);
+    EXPECT_EQ(cursor.openKey(tmp.str(), "NOSUCH"), kFileNotFound);
+}
+
+}  // namespace
+}  // namespace barwise

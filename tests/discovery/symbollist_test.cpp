@@ -1,0 +1,160 @@
+#include "discovery/symbollist.h"
+
+#include <gtest/gtest.h>
+
+#include "cli/demodb.h"
+#include "discovery/testtree.h"
+
+namespace barwise {
+namespace {
+
+using testing::ReadBytes;
+using testing::TempDir;
+
+MasterRecord Record(int fileNumber, std::string_view symbolBytes, std::string_view name) {
+    DemoSeries s;
+    s.fileNumber = fileNumber;
+    s.name = std::string(name);
+    s.recordLength = 24;
+    MasterRecord r = MakeMasterRecord(s);
+    for (std::size_t i = 0; i < kMasterSymbolSize; ++i) {
+        r.bytes[kMasterSymbolOffset + i] = i < symbolBytes.size() ? static_cast<std::uint8_t>(symbolBytes[i]) : ' ';
+    }
+    return r;
+}
+
+TEST(SymbolText, CutBeforeFirstBlankControlOrHighByte) {
+    struct Row {
+        std::string field;
+        std::string text;
+    } rows[] = {
+        {"ABC", "ABC"},
+        {"ABC DEF", "ABC"},
+        {" ABC", ""},
+        {"AB\x01" "C", "AB"},
+        {"AB\x80" "C", "AB"},
+        {"AB\xE9" "C", "AB"},
+        {"ABCDEFGHIJKLMNOP", "ABCDEFGHIJKLMNOP"},
+        {std::string("AB\0C", 4), "AB"},
+        {"", ""},
+    };
+    for (const Row& row : rows) EXPECT_EQ(SymbolText(Record(1, row.field, "N")), row.text) << row.field;
+}
+
+TEST(SymbolList, RowsSortedIgnoringCaseBlankSymbolsListedUnderTheirName) {
+    TempDir tmp;
+    const fs::path master = tmp.path() / "MASTER";
+    ASSERT_TRUE(WriteMasterFile(master,
+                                {Record(1, "ZED", "ZED INC"), Record(2, "abc", "LOWER CASE"),
+                                 Record(3, "", "BLANK SYMBOL CO"), Record(4, "ABD X", "TWO WORDS"),
+                                 Record(5, "_X", "UNDERSCORE")},
+                                5));
+    const SymbolListing listing = ListSymbols(master);
+    ASSERT_EQ(listing.status, kSuccess);
+    EXPECT_EQ(listing.headerCount, 5);
+    EXPECT_TRUE(listing.needsRepair);
+    EXPECT_FALSE(listing.countMismatch());
+    std::vector<std::string> symbols;
+    for (const SymbolRow& row : listing.rows) symbols.push_back(row.symbol);
+    EXPECT_EQ(symbols, (std::vector<std::string>{"_X", "abc", "ABD", "BLANK SYMBOL CO ", "ZED"}));
+    EXPECT_EQ(listing.rows[3].name, "BLANK SYMBOL CO ");
+    EXPECT_EQ(listing.rows[3].position, 3);
+    EXPECT_EQ(listing.rows[3].record.fileNumber(), 3);
+}
+
+TEST(SymbolList, FailuresAndCounts) {
+    TempDir tmp;
+    EXPECT_EQ(ListSymbols(tmp.path() / "MASTER").status, kFileOpen);
+    testing::WriteText(tmp.path() / "MASTER", std::string(52, '\0'));
+    EXPECT_EQ(ListSymbols(tmp.path() / "MASTER").status, kFileRead);
+
+    // The header says 10 but the file holds 12: listed, and the counts differ.
+    std::vector<MasterRecord> records;
+    for (int i = 1; i <= 12; ++i) records.push_back(Record(i, "S" + std::to_string(i), "N"));
+    ASSERT_TRUE(WriteMasterFile(tmp.path() / "MASTER", records, 12));
+    auto bytes = ReadBytes(tmp.path() / "MASTER");
+    PutI16(bytes.data(), 10);
+    testing::WriteBytes(tmp.path() / "MASTER", bytes);
+    SymbolListing listing = ListSymbols(tmp.path() / "MASTER");
+    EXPECT_EQ(listing.rows.size(), 12u);
+    EXPECT_TRUE(listing.countMismatch());
+
+    // 300 records: 255 listed, no mismatch.
+    records.clear();
+    for (int i = 1; i <= 300; ++i) records.push_back(Record(i % 256, "S" + std::to_string(i), "N"));
+    ASSERT_TRUE(WriteMasterFile(tmp.path() / "master", records, 255));  // lower-case name
+    std::filesystem::remove(tmp.path() / "MASTER");
+    listing = ListSymbols(tmp.path() / "MASTER");
+    ASSERT_EQ(listing.status, kSuccess);
+    EXPECT_EQ(listing.headerCount, 300);
+    EXPECT_EQ(listing.rows.size(), 255u);
+    EXPECT_FALSE(listing.countMismatch());
+}
+
+// A file system whose writes can fail at a chosen step.
+class FailingFileSystem : public FileSystem {
+public:
+    enum class Fail { kNothing, kCreate, kReplace };
+    explicit FailingFileSystem(Fail fail) : fail_(fail) {}
+    std::unique_ptr<WritableFile> create(const fs::path& path) override {
+        if (fail_ == Fail::kCreate && path.extension() == ".NEW") return nullptr;
+        return RealFileSystem().create(path);
+    }
+    bool replace(const fs::path& from, const fs::path& to) override {
+        if (fail_ == Fail::kReplace) return false;
+        return RealFileSystem().replace(from, to);
+    }
+    bool renameNoReplace(const fs::path& from, const fs::path& to) override {
+        return RealFileSystem().renameNoReplace(from, to);
+    }
+    bool remove(const fs::path& path) override { return RealFileSystem().remove(path); }
+
+private:
+    Fail fail_;
+};
+
+TEST(RepairMasterSymbols, CopiesTheNameOverEmptySymbolsAndKeepsTheOldFile) {
+    TempDir tmp;
+    const fs::path master = tmp.path() / "MASTER";
+    ASSERT_TRUE(WriteMasterFile(master, {Record(1, "OK", "FIRST"), Record(2, " LEAD", "BLANK LEADING"), Record(3, "", "ALL BLANK")}, 3));
+    const auto before = ReadBytes(master);
+    ASSERT_EQ(RepairMasterSymbols(master), kSuccess);
+    const auto after = ReadBytes(master);
+    EXPECT_EQ(ReadBytes(tmp.path() / "MASTER.bak"), before);
+    ASSERT_EQ(after.size(), before.size());
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        const std::size_t rec = i / kMasterRecordSize;
+        const std::size_t off = i % kMasterRecordSize;
+        const bool symbolOfRepaired = (rec == 2 || rec == 3) && off >= kMasterSymbolOffset && off < kMasterSymbolOffset + 16;
+        if (symbolOfRepaired) {
+            EXPECT_EQ(after[i], before[rec * kMasterRecordSize + kMasterNameOffset + off - kMasterSymbolOffset]);
+        } else {
+            EXPECT_EQ(after[i], before[i]) << i;
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(tmp.path() / "MASTER.NEW"));
+    const SymbolListing listing = ListSymbols(master);
+    EXPECT_FALSE(listing.needsRepair);
+    // Nothing left to repair: nothing is written.
+    std::filesystem::remove(tmp.path() / "MASTER.bak");
+    ASSERT_EQ(RepairMasterSymbols(master), kSuccess);
+    EXPECT_FALSE(std::filesystem::exists(tmp.path() / "MASTER.bak"));
+}
+
+TEST(RepairMasterSymbols, FailedWriteLeavesMasterUntouched) {
+    for (auto fail : {FailingFileSystem::Fail::kCreate, FailingFileSystem::Fail::kReplace}) {
+        TempDir tmp;
+        const fs::path master = tmp.path() / "MASTER";
+        ASSERT_TRUE(WriteMasterFile(master, {Record(1, "", "BLANK")}, 1));
+        const auto before = ReadBytes(master);
+        FailingFileSystem failing(fail);
+        EXPECT_NE(RepairMasterSymbols(master, failing), kSuccess);
+        EXPECT_EQ(ReadBytes(master), before);
+        EXPECT_FALSE(std::filesystem::exists(tmp.path() / "MASTER.NEW"));
+    }
+    TempDir tmp;
+    EXPECT_EQ(RepairMasterSymbols(tmp.path() / "MASTER"), kFileOpen);
+}
+
+}  // namespace
+}  // namespace barwise
