@@ -1,0 +1,211 @@
+// Crash consistency of every rewrite: a child process runs one rewrite of a fresh portfolio
+// and is killed (SIGKILL) after a random delay; the parent then checks that each quote and
+// MASTER file is byte for byte either as it was or as the rewrite makes it, never missing,
+// cut short or mixed, and that a delete never leaves MASTER updated before its DAT file.
+// Where the kill left everything as it was, the same rewrite is run again over whatever
+// temporary files the killed one left, and must give the complete result.
+//
+//   crash_consistency [--trials N] [--seed S] [--realdb DIR] [--verbose]
+// Exits 0 when every trial holds, 1 otherwise, 2 on a usage error.
+#include <signal.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "robustness/portfolio.h"
+
+using namespace barwise;
+using namespace barwise::robustness;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+DirectoryContent Compared(const DirectoryContent& content) {
+    DirectoryContent out;
+    for (const auto& [name, bytes] : content) {
+        if (IsComparedFile(name)) out[name] = bytes;
+    }
+    return out;
+}
+
+struct CaseRun {
+    RewriteCase rewrite;
+    DirectoryContent before;  // compared files only
+    DirectoryContent after;
+    long micros = 0;          // how long a child takes to run the rewrite, fork included
+    // Outcomes.
+    int trials = 0, unchanged = 0, partial = 0, complete = 0, finished = 0, leftovers = 0, failures = 0;
+};
+
+// Runs the rewrite in a child; returns the child's wait status. delayMicros < 0: no kill.
+int RunChild(const CaseRun& c, const fs::path& dir, long delayMicros) {
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid < 0) {
+        std::perror("fork");
+        std::exit(1);
+    }
+    if (pid == 0) {
+        const DataStatus s = c.rewrite.run(dir, RealFileSystem());
+        _exit(s == kSuccess ? 0 : 3);
+    }
+    if (delayMicros >= 0) {
+        if (delayMicros > 0) {
+            timespec ts{delayMicros / 1000000, (delayMicros % 1000000) * 1000};
+            while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+            }
+        }
+        kill(pid, SIGKILL);
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return status;
+}
+
+bool Trial(CaseRun& c, const fs::path& dir, long delay, bool verbose) {
+    ++c.trials;
+    EmptyDirectory(dir);
+    WriteDirectory(dir, c.rewrite.before);
+    const int status = RunChild(c, dir, delay);
+    const bool killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+    auto fail = [&](const std::string& what) {
+        ++c.failures;
+        std::printf("FAIL %s (delay %ld us, %s): %s\n", c.rewrite.name.c_str(), delay,
+                    killed ? "killed" : "finished", what.c_str());
+        return false;
+    };
+    if (!killed) {
+        ++c.finished;
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return fail("the rewrite failed on its own");
+    }
+
+    const DirectoryContent now = Compared(ReadDirectory(dir));
+    if (now.size() != c.before.size()) return fail("files missing or added");
+    // State of each written file in order: 0 as it was, 1 as the rewrite makes it.
+    std::vector<int> states;
+    for (const auto& [name, bytes] : now) {
+        const auto old = c.before.find(name);
+        if (old == c.before.end()) return fail(name + " appeared");
+        const bool isOld = bytes == old->second;
+        const bool isNew = bytes == c.after.at(name);
+        if (!isOld && !isNew) {
+            return fail(name + " is neither the old nor the new file (" + std::to_string(bytes.size()) +
+                        " bytes; old " + std::to_string(old->second.size()) + ", new " +
+                        std::to_string(c.after.at(name).size()) + ")");
+        }
+    }
+    for (const std::string& name : c.rewrite.writes) states.push_back(now.at(name) == c.after.at(name) ? 1 : 0);
+    if (!std::is_sorted(states.rbegin(), states.rend())) return fail("a later file was updated before an earlier one");
+    const bool allOld = std::none_of(states.begin(), states.end(), [](int s) { return s == 1; });
+    const bool allNew = now == c.after;
+    const std::vector<std::string> temporary = TemporaryFiles(dir);
+    if (!temporary.empty()) ++c.leftovers;
+    if (!killed && !allNew) return fail("a finished rewrite did not give the new files");
+    if (allNew) {
+        ++c.complete;
+    } else if (allOld) {
+        ++c.unchanged;
+    } else {
+        ++c.partial;
+    }
+    if (verbose) {
+        std::printf("%-18s delay %6ld us  %-9s %s%s\n", c.rewrite.name.c_str(), delay, killed ? "killed" : "finished",
+                    allNew ? "new" : allOld ? "old" : "partial", temporary.empty() ? "" : " (temporary left)");
+    }
+
+    if (allOld && !allNew) {
+        // The next rewrite copes with whatever the killed one left behind.
+        if (c.rewrite.run(dir, RealFileSystem()) != kSuccess) return fail("the rewrite after the kill failed");
+        if (Compared(ReadDirectory(dir)) != c.after) return fail("the rewrite after the kill gave other files");
+        if (!TemporaryFiles(dir).empty()) return fail("the rewrite after the kill left a temporary file");
+    }
+    return true;
+}
+
+int Usage() {
+    std::fprintf(stderr, "usage: crash_consistency [--trials N] [--seed S] [--realdb DIR] [--verbose]\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    long trials = 1000;
+    unsigned long long seed = static_cast<unsigned long long>(Clock::now().time_since_epoch().count());
+    fs::path realDb;
+    bool verbose = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--verbose") {
+            verbose = true;
+        } else if (i + 1 < argc && a == "--trials") {
+            trials = std::strtol(argv[++i], nullptr, 10);
+        } else if (i + 1 < argc && a == "--seed") {
+            seed = std::strtoull(argv[++i], nullptr, 10);
+        } else if (i + 1 < argc && a == "--realdb") {
+            realDb = argv[++i];
+        } else {
+            return Usage();
+        }
+    }
+    if (trials < 1) return Usage();
+
+    ScratchDir scratch("barwise-crash");
+    std::vector<CaseRun> runs;
+    for (RewriteCase& r : RewriteCases(kTestQuotes, realDb)) {
+        CaseRun c;
+        c.rewrite = std::move(r);
+        c.before = Compared(c.rewrite.before);
+        WriteDirectory(scratch.path(), c.rewrite.before);
+        if (c.rewrite.run(scratch.path(), RealFileSystem()) != kSuccess) {
+            std::printf("FAIL %s: the rewrite fails without any kill\n", c.rewrite.name.c_str());
+            return 1;
+        }
+        c.after = Compared(ReadDirectory(scratch.path()));
+        EmptyDirectory(scratch.path());
+        // How long a child takes, so the kills spread over the whole rewrite.
+        std::vector<long> times;
+        for (int k = 0; k < 3; ++k) {
+            WriteDirectory(scratch.path(), c.rewrite.before);
+            const auto t0 = Clock::now();
+            (void)RunChild(c, scratch.path(), -1);
+            times.push_back(static_cast<long>(
+                std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - t0).count()));
+            EmptyDirectory(scratch.path());
+        }
+        std::sort(times.begin(), times.end());
+        c.micros = std::max(times[1], 1L);
+        runs.push_back(std::move(c));
+    }
+
+    std::mt19937_64 rng(seed);
+    std::printf("crash consistency: %ld trials over %zu rewrites, seed %llu\n", trials, runs.size(), seed);
+    for (long t = 0; t < trials; ++t) {
+        CaseRun& c = runs[static_cast<std::size_t>(t) % runs.size()];
+        // Mostly within the rewrite, a few just after it.
+        std::uniform_int_distribution<long> delay(0, c.micros + c.micros / 8);
+        (void)Trial(c, scratch.path(), delay(rng), verbose);
+    }
+
+    int failures = 0;
+    std::printf("%-18s %6s %9s %6s %8s %7s %8s %9s %8s\n", "rewrite", "trials", "time(us)", "old", "partial", "new",
+                "finished", "leftover", "failures");
+    for (const CaseRun& c : runs) {
+        std::printf("%-18s %6d %9ld %6d %8d %7d %8d %9d %8d\n", c.rewrite.name.c_str(), c.trials, c.micros, c.unchanged,
+                    c.partial, c.complete, c.finished, c.leftovers, c.failures);
+        failures += c.failures;
+    }
+    std::printf("%s: %d failing trial(s)\n", failures == 0 ? "PASS" : "FAIL", failures);
+    return failures == 0 ? 0 : 1;
+}

@@ -1,0 +1,81 @@
+#include "robustness/faultyfs.h"
+
+namespace barwise::robustness {
+
+namespace {
+
+class FaultyFile final : public WritableFile {
+public:
+    FaultyFile(FaultyFileSystem& owner, fs::path path, std::unique_ptr<WritableFile> real)
+        : owner_(owner), path_(std::move(path)), real_(std::move(real)) {}
+
+    bool write(const void* data, std::size_t size) override {
+        if (owner_.hit(Step::kWrite, path_)) {
+            (void)real_->write(data, size / 2);
+            return false;
+        }
+        return real_->write(data, size);
+    }
+    bool sync() override {
+        if (owner_.hit(Step::kSync, path_)) return false;
+        return real_->sync();
+    }
+    bool close() override {
+        // A close that fails has still released the file, as on POSIX systems.
+        const bool fail = owner_.hit(Step::kClose, path_);
+        const bool ok = real_->close();
+        return ok && !fail;
+    }
+
+private:
+    FaultyFileSystem& owner_;
+    fs::path path_;
+    std::unique_ptr<WritableFile> real_;
+};
+
+}  // namespace
+
+const char* StepName(Step step) {
+    switch (step) {
+        case Step::kCreate: return "create";
+        case Step::kWrite: return "write";
+        case Step::kSync: return "sync";
+        case Step::kClose: return "close";
+        case Step::kReplace: return "replace";
+        case Step::kRenameNoReplace: return "renameNoReplace";
+        case Step::kRemove: return "remove";
+    }
+    return "?";
+}
+
+bool FaultyFileSystem::hit(Step step, const fs::path& path) {
+    const int n = ++counts_[static_cast<std::size_t>(step)];
+    if (failAt_ == 0 || fired_ || step != failStep_ || n != failAt_) return false;
+    fired_ = true;
+    firedPath_ = path;
+    return true;
+}
+
+std::unique_ptr<WritableFile> FaultyFileSystem::create(const fs::path& path) {
+    if (hit(Step::kCreate, path)) return nullptr;
+    auto real = RealFileSystem().create(path);
+    if (!real) return nullptr;
+    return std::make_unique<FaultyFile>(*this, path, std::move(real));
+}
+
+bool FaultyFileSystem::replace(const fs::path& from, const fs::path& to) {
+    if (hit(Step::kReplace, to)) return false;
+    return RealFileSystem().replace(from, to);
+}
+
+bool FaultyFileSystem::renameNoReplace(const fs::path& from, const fs::path& to) {
+    if (hit(Step::kRenameNoReplace, to)) return false;
+    return RealFileSystem().renameNoReplace(from, to);
+}
+
+bool FaultyFileSystem::remove(const fs::path& path) {
+    if (hit(Step::kRemove, path)) return false;
+    return RealFileSystem().remove(path);
+}
+
+}  // namespace barwise::robustness

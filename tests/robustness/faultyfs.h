@@ -1,0 +1,51 @@
+// A FileSystem that passes everything to the real one except one chosen step, which fails:
+// the n-th create, write, sync, close or replace of a run. A failing write first writes
+// half of its bytes, as a disk that fills up does. Without a fault it only counts the steps,
+// so a test learns how many of each a rewrite makes and then fails each in turn.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "datafiles/fileio.h"
+
+namespace barwise::robustness {
+
+enum class Step { kCreate, kWrite, kSync, kClose, kReplace, kRenameNoReplace, kRemove };
+inline constexpr std::array<Step, 7> kAllSteps = {Step::kCreate, Step::kWrite, Step::kSync, Step::kClose,
+                                                  Step::kReplace, Step::kRenameNoReplace, Step::kRemove};
+// The steps that put data on disk; a failure of any of them must leave the original intact.
+inline constexpr std::array<Step, 5> kWritingSteps = {Step::kCreate, Step::kWrite, Step::kSync, Step::kClose,
+                                                      Step::kReplace};
+const char* StepName(Step step);
+
+class FaultyFileSystem final : public FileSystem {
+public:
+    // Counts steps only.
+    FaultyFileSystem() = default;
+    // Fails the n-th (1-based) occurrence of `step`.
+    FaultyFileSystem(Step step, int n) : failStep_(step), failAt_(n) {}
+
+    std::unique_ptr<WritableFile> create(const fs::path& path) override;
+    bool replace(const fs::path& from, const fs::path& to) override;
+    bool renameNoReplace(const fs::path& from, const fs::path& to) override;
+    bool remove(const fs::path& path) override;
+
+    int count(Step step) const { return counts_[static_cast<std::size_t>(step)]; }
+    bool fired() const { return fired_; }
+    // The file the failing step was working on.
+    const fs::path& firedPath() const { return firedPath_; }
+
+    // Called by the files it hands out; true when this occurrence is to fail.
+    bool hit(Step step, const fs::path& path);
+
+private:
+    std::array<int, kAllSteps.size()> counts_{};
+    Step failStep_ = Step::kCreate;
+    int failAt_ = 0;  // 0: no fault
+    bool fired_ = false;
+    fs::path firedPath_;
+};
+
+}  // namespace barwise::robustness

@@ -1,0 +1,275 @@
+#include "robustness/portfolio.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+#include <system_error>
+
+#include "datafiles/encoding.h"
+#include "datafiles/master.h"
+#include "datafiles/rewrite.h"
+#include "datafiles/series.h"
+#include "discovery/symbollist.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace barwise::robustness {
+
+namespace {
+
+fs::path MakeTempDirectory(const std::string& tag) {
+#ifdef _WIN32
+    std::error_code ec;
+    const fs::path base = fs::temp_directory_path(ec);
+    for (unsigned i = 0;; ++i) {
+        fs::path candidate = base / (tag + "-" + std::to_string(GetCurrentProcessId()) + "-" +
+                                     std::to_string(GetTickCount()) + "-" + std::to_string(i));
+        if (fs::create_directory(candidate, ec)) return candidate;
+        if (i > 1000) throw std::runtime_error("cannot create a scratch directory");
+    }
+#else
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/" + tag + "-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    return fs::path(pattern);
+#endif
+}
+
+void PutMbf(std::uint8_t* p, float v) {
+    const MbfBytes m = FloatToMbf(v);
+    std::memcpy(p, m.data(), m.size());
+}
+
+void PutText(std::uint8_t* p, std::size_t width, std::string_view text) {
+    std::memset(p, ' ', width);
+    std::memcpy(p, text.data(), std::min(width, text.size()));
+}
+
+Bytes MasterEntry(int fileNumber, int recordLength, int fields, std::string_view name,
+                  std::string_view symbol, std::uint16_t first, std::uint16_t last) {
+    Bytes r(kMasterRecordSize, 0);
+    r[kMasterFileNumberOffset] = static_cast<std::uint8_t>(fileNumber);
+    r[kMasterRecordLengthOffset] = static_cast<std::uint8_t>(recordLength);
+    r[kMasterFieldCountOffset] = static_cast<std::uint8_t>(fields);
+    PutText(r.data() + kMasterNameOffset, kMasterNameSize, name);
+    const MbfBytes f = DateToMbfReal(first);
+    const MbfBytes l = DateToMbfReal(last);
+    std::memcpy(r.data() + kMasterFirstDateOffset, f.data(), 4);
+    std::memcpy(r.data() + kMasterLastDateOffset, l.data(), 4);
+    r[kMasterPeriodOffset] = 'D';
+    PutText(r.data() + kMasterSymbolOffset, kMasterSymbolSize, symbol);
+    return r;
+}
+
+// A DAT file of `quotes` records of `fields` fields; columns lists, per field of the record,
+// which value goes there (0 date, 1 open, 2 high, 3 low, 4 close, 5 volume, 6 OI, -1 none).
+Bytes DatFile(int quotes, int recordLength, const std::vector<int>& columns, float base) {
+    const auto len = static_cast<std::size_t>(recordLength);
+    Bytes d((static_cast<std::size_t>(quotes) + 1) * len, 0);
+    PutI16(d.data(), static_cast<std::int16_t>(columns.size()));
+    PutI16(d.data() + kDatLastRecordOffset, static_cast<std::int16_t>(quotes + 1));
+    for (int i = 0; i < quotes; ++i) {
+        std::uint8_t* rec = d.data() + (static_cast<std::size_t>(i) + 1) * len;
+        const float close = base + static_cast<float>(i % 50) * 0.25f;
+        const float values[7] = {DateToReal(QuoteDate(i)), close - 0.5f, close + 1.0f, close - 1.0f,
+                                 close, 1000.0f + static_cast<float>(i), 50.0f};
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            if (columns[c] >= 0) PutMbf(rec + c * 4, values[columns[c]]);
+        }
+    }
+    return d;
+}
+
+Bytes Text(std::string_view s) { return Bytes(s.begin(), s.end()); }
+
+RewriteCase SeriesCase(std::string name, DirectoryContent before, std::string key, EditRequest request,
+                       bool updatesMaster, std::string datName) {
+    RewriteCase c;
+    c.name = std::move(name);
+    c.before = std::move(before);
+    c.writes = {std::move(datName)};
+    if (updatesMaster) c.writes.push_back("MASTER");
+    c.run = [key, request](const fs::path& dir, FileSystem& fsys) {
+        return RewriteSeries(request, dir.string(), key, dir / "MASTER", 0, fsys);
+    };
+    return c;
+}
+
+EditRequest Request(EditOp op, std::uint16_t from, std::uint16_t to,
+                    std::array<float, 6> values = {1, 1, 1, 1, 1, 1}) {
+    EditRequest r;
+    r.op = op;
+    r.from = from;
+    r.to = to;
+    r.values = values;
+    return r;
+}
+
+}  // namespace
+
+ScratchDir::ScratchDir(const std::string& tag) : path_(MakeTempDirectory(tag)) {}
+
+ScratchDir::~ScratchDir() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+}
+
+DirectoryContent ReadDirectory(const fs::path& dir) {
+    DirectoryContent content;
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        if (!it->is_regular_file()) continue;
+        auto bytes = ReadWholeFile(it->path());
+        content[it->path().filename().string()] = bytes ? std::move(*bytes) : Bytes{};
+    }
+    return content;
+}
+
+void WriteDirectory(const fs::path& dir, const DirectoryContent& content) {
+    for (const auto& [name, bytes] : content) {
+        std::FILE* f = std::fopen((dir / name).string().c_str(), "wb");
+        if (f == nullptr) throw std::runtime_error("cannot write " + (dir / name).string());
+        const bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+        std::fclose(f);
+        if (!ok) throw std::runtime_error("cannot write " + (dir / name).string());
+    }
+}
+
+void EmptyDirectory(const fs::path& dir) {
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code ignored;
+        fs::remove_all(it->path(), ignored);
+    }
+}
+
+std::uint16_t QuoteDate(int i) {
+    // Monday 2 January 2006, then every weekday.
+    const int monday = MakeDate(2006, 1, 2);
+    return static_cast<std::uint16_t>(monday + (i / 5) * 7 + i % 5);
+}
+
+DirectoryContent MakePortfolio(int quotes) {
+    DirectoryContent p;
+    Bytes master(kMasterRecordSize, 0);
+    PutI16(master.data() + kMasterCountOffset, 3);
+    PutI16(master.data() + kMasterCounterOffset, 3);
+    for (std::size_t i = 4; i < kMasterRecordSize; ++i) master[i] = static_cast<std::uint8_t>(i);
+    const std::uint16_t first = QuoteDate(0), last = QuoteDate(quotes - 1);
+    for (const Bytes& r : {MasterEntry(1, 28, 7, "AAA INDUSTRIES", "AAA", first, last),
+                           MasterEntry(2, 24, 6, "BBB HOLDINGS", "BBB", first, last),
+                           // Deleting F3's only quote sets both dates to that quote's date; the
+                           // last date already holds it, so only the first date changes and a
+                           // kill between the two MASTER updates leaves the old or the new file.
+                           MasterEntry(3, 28, 7, "THIRD CORP", "", QuoteDate(3), first)}) {
+        master.insert(master.end(), r.begin(), r.end());
+    }
+    p["MASTER"] = master;
+    p["F1.DAT"] = DatFile(quotes, 28, {0, 1, 2, 3, 4, 5, 6}, 20.0f);
+    p["F2.DAT"] = DatFile(quotes, 24, {0, 2, 3, 4, 5, -1}, 75.0f);
+    p["F2.DOP"] = Text("\"DATE\",0,0\r\n\"HIGH\",2,2\r\n\"LOW\",2,2\r\n\"CLOSE\",2,2\r\n\"VOL\",1000,1000\r\n");
+    p["f3.dat"] = DatFile(1, 28, {0, 1, 2, 3, 4, 5, 6}, 5.0f);
+    return p;
+}
+
+std::vector<RewriteCase> RewriteCases(int quotes, const fs::path& realDb) {
+    const DirectoryContent made = MakePortfolio(quotes);
+    const std::uint16_t end = QuoteDate(quotes - 1);
+    std::vector<RewriteCase> cases;
+    cases.push_back(SeriesCase("set", made, "AAA", Request(EditOp::kSet, QuoteDate(7), QuoteDate(7), {1, 2, 3, 4, 5, 6}),
+                               false, "F1.DAT"));
+    cases.push_back(SeriesCase("scale", made, "aaa",
+                               Request(EditOp::kScale, 0, 65535, {0.5f, 0.5f, 0.5f, 0.5f, 2.0f, 1.0f}), false,
+                               "F1.DAT"));
+    cases.push_back(SeriesCase("scale_dop", made, "BBB",
+                               Request(EditOp::kScale, QuoteDate(3), end, {2, 2, 2, 2, 0.5f, 1}), false, "F2.DAT"));
+    cases.push_back(SeriesCase("delete_first", made, "AAA", Request(EditOp::kDelete, QuoteDate(0), QuoteDate(0)),
+                               true, "F1.DAT"));
+    cases.push_back(SeriesCase("delete_middle", made, "AAA",
+                               Request(EditOp::kDelete, QuoteDate(quotes / 2), QuoteDate(quotes / 2)), false,
+                               "F1.DAT"));
+    cases.push_back(SeriesCase("delete_last", made, "BBB", Request(EditOp::kDelete, end, end), true, "F2.DAT"));
+    cases.push_back(SeriesCase("delete_only", made, "THIRD CORP",
+                               Request(EditOp::kDelete, QuoteDate(0), QuoteDate(0)), true, "f3.dat"));
+    // Quote 5 is a Monday: its copy is dated the Friday before.
+    cases.push_back(SeriesCase("insert", made, "AAA", Request(EditOp::kInsert, QuoteDate(5), QuoteDate(5)), false,
+                               "F1.DAT"));
+
+    RewriteCase date;
+    date.name = "master_date";
+    date.before = made;
+    date.writes = {"MASTER"};
+    date.run = [](const fs::path& dir, FileSystem& fsys) {
+        return SetMasterDate(dir / "MASTER", DateToMbfReal(QuoteDate(2)), 1, 0, fsys);
+    };
+    cases.push_back(date);
+
+    RewriteCase rename;
+    rename.name = "master_rename";
+    rename.before = made;
+    rename.writes = {"MASTER"};
+    rename.run = [](const fs::path& dir, FileSystem& fsys) {
+        return RenameMasterEntry(dir / "MASTER", 2, "BBB.NEW", "BBB RENAMED INC", fsys);
+    };
+    cases.push_back(rename);
+
+    RewriteCase repair;
+    repair.name = "master_repair";
+    repair.before = made;
+    repair.writes = {"MASTER"};
+    repair.run = [](const fs::path& dir, FileSystem& fsys) { return RepairMasterSymbols(dir / "MASTER", fsys); };
+    cases.push_back(repair);
+
+    // A real database: 24-byte records with a DOP, the ticker in the name field.
+    const fs::path real = realDb.empty() ? fs::path() : realDb / "mininge-dop";
+    std::error_code ec;
+    if (!real.empty() && fs::exists(real, ec)) {
+        const DirectoryContent db = ReadDirectory(real);
+        MasterRecord record;
+        const auto masterBytes = ReadWholeFile(FindNoCase(real, "MASTER"));
+        if (masterBytes && masterBytes->size() >= 2 * kMasterRecordSize) {
+            std::memcpy(record.bytes.data(), masterBytes->data() + kMasterRecordSize, kMasterRecordSize);
+            std::string key = record.nameField();
+            TrimTrailingBlanks(key);
+            QuoteSeries series;
+            if (AllocSeries(series, 1) == kSuccess && ReadSeries(series, real.string(), key, 0, 1) == kSuccess &&
+                series.count == 1) {
+                const std::string dat = SeriesFilePath(real.string(), record.fileNumber(), "DAT").filename().string();
+                cases.push_back(SeriesCase("real_scale", db, key,
+                                           Request(EditOp::kScale, 0, 65535, {0.5f, 0.5f, 0.5f, 0.5f, 2.0f, 1.0f}),
+                                           false, dat));
+                cases.push_back(SeriesCase("real_delete_first", db, key,
+                                           Request(EditOp::kDelete, series.date(0), series.date(0)), true, dat));
+            }
+        }
+    }
+    return cases;
+}
+
+bool IsComparedFile(const std::string& name) {
+    std::string upper = name;
+    for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    auto endsWith = [&](std::string_view suffix) {
+        return upper.size() >= suffix.size() && upper.compare(upper.size() - suffix.size(), suffix.size(), suffix) == 0;
+    };
+    return !endsWith(".BAK") && !endsWith(".NEW") && !endsWith(".~NU");
+}
+
+std::vector<std::string> TemporaryFiles(const fs::path& dir) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (!IsComparedFile(name) && name.size() >= 4) {
+            std::string ext = name.substr(name.size() - 4);
+            for (char& c : ext) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+            if (ext == ".NEW" || ext == ".~NU") names.push_back(name);
+        }
+    }
+    return names;
+}
+
+}  // namespace barwise::robustness

@@ -1,0 +1,77 @@
+// A small portfolio made for the robustness tests, and the table of every rewrite the
+// program performs on a portfolio. The write-failure tests and the crash driver both run
+// each rewrite of the table against fresh copies of the portfolio.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "datafiles/fileio.h"
+#include "datafiles/status.h"
+
+namespace barwise::robustness {
+
+// A directory made with mkdtemp under TMPDIR (or /tmp), removed with its content.
+class ScratchDir {
+public:
+    explicit ScratchDir(const std::string& tag = "barwise-robust");
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+using Bytes = std::vector<std::uint8_t>;
+// Every regular file of a directory (not its sub-directories) by name.
+using DirectoryContent = std::map<std::string, Bytes>;
+
+DirectoryContent ReadDirectory(const fs::path& dir);
+void WriteDirectory(const fs::path& dir, const DirectoryContent& content);
+// Removes every entry of a directory, keeping the directory.
+void EmptyDirectory(const fs::path& dir);
+
+// Portfolio content: MASTER with three entries
+//   F1 "AAA"  28-byte records (DATE OPEN HIGH LOW CLOSE VOL OI), no DOP
+//   F2 "BBB"  24-byte records with an F2.DOP (DATE HIGH LOW CLOSE VOL, one spare field)
+//   F3        28-byte records, blank symbol field (found by its name "THIRD CORP", and
+//             given a symbol by the repair), one quote only, stored as "f3.dat" to
+//             exercise names in another letter case
+// F1 and F2 hold `quotes` weekday quotes from Monday 2 January 2006 on.
+DirectoryContent MakePortfolio(int quotes);
+
+// The date of quote i of the made portfolio.
+std::uint16_t QuoteDate(int i);
+
+struct RewriteCase {
+    std::string name;
+    // The portfolio the rewrite starts from.
+    DirectoryContent before;
+    // Runs the rewrite on the portfolio in dir through fs; returns its status.
+    std::function<DataStatus(const fs::path& dir, FileSystem& fs)> run;
+    // Data files written in order; a failure while the later ones are written leaves the
+    // earlier ones in their new state (a delete updates the MASTER dates after the DAT).
+    std::vector<std::string> writes;
+};
+
+// Every rewrite of a portfolio: RewriteSeries Set, Scale (with and without DOP), Delete
+// (first, middle, last and only quote), Insert, SetMasterDate, RenameMasterEntry and the
+// symbol repair, on the made portfolio; with realDb (a folder of real databases, may be
+// empty) also Scale and Delete on a copy of its "mininge-dop" portfolio.
+std::vector<RewriteCase> RewriteCases(int quotes, const fs::path& realDb = {});
+
+// True for the files whose content is compared: every file but backups and temporaries.
+bool IsComparedFile(const std::string& name);
+
+// Number of quotes of the portfolio the tests use.
+inline constexpr int kTestQuotes = 400;
+
+// Names of leftover temporary files in a directory (".NEW", ".~NU"), any letter case.
+std::vector<std::string> TemporaryFiles(const fs::path& dir);
+
+}  // namespace barwise::robustness
