@@ -60,7 +60,10 @@ fs::path FindNoCase(const fs::path& dir, std::string_view name) {
 }
 
 fs::path SeriesFilePath(std::string_view directory, int fileNumber, std::string_view extension) {
-    std::string name = "F" + std::to_string(fileNumber) + "." + std::string(extension);
+    char number[16];
+    std::snprintf(number, sizeof number, "F%d.", fileNumber);
+    std::string name(number);
+    name.append(extension);
     return FindNoCase(fs::path(std::string(directory)), name);
 }
 

@@ -131,46 +131,44 @@ DataStatus RewriteSeries(const EditRequest& request, std::string_view directory,
     }
 
     std::vector<std::uint8_t> out;
-    out.reserve(old->size() + len * 4);
-    out.insert(out.end(), header.begin(), header.end());
     bool leftOut = false;
     int inserted = 0;
-    std::vector<std::uint8_t> rec(len);
-    for (std::size_t i = 0; i < records; ++i) {
-        std::memcpy(rec.data(), quoteAt(i), len);
-        const DateCode d = RecordDate(rec.data(), files.layout);
-        const bool inRange = d >= request.from && d <= request.to;
-        if (inRange) {
-            switch (request.op) {
-                case EditOp::kSet:
-                case EditOp::kScale:
-                    if (DataStatus s = ChangeValues(rec.data(), files.layout, request); s != kSuccess) {
-                        return s;
-                    }
-                    break;
-                case EditOp::kDelete:
-                    if (!leftOut) {
-                        leftOut = true;
-                        continue;
-                    }
-                    break;
-                case EditOp::kInsert: {
-                    std::vector<std::uint8_t> copy = rec;
+    if (request.op == EditOp::kSet || request.op == EditOp::kScale) {
+        // Same records in the same places: change the copy in place.
+        out = *old;
+        for (std::size_t i = 0; i < records; ++i) {
+            std::uint8_t* rec = out.data() + (i + 1) * len;
+            const DateCode d = RecordDate(rec, files.layout);
+            if (d < request.from || d > request.to) continue;
+            if (DataStatus s = ChangeValues(rec, files.layout, request); s != kSuccess) return s;
+        }
+    } else {
+        out.reserve(old->size() + len * 4);
+        out.insert(out.end(), header.begin(), header.end());
+        for (std::size_t i = 0; i < records; ++i) {
+            const std::uint8_t* rec = quoteAt(i);
+            const DateCode d = RecordDate(rec, files.layout);
+            if (d >= request.from && d <= request.to) {
+                if (request.op == EditOp::kDelete && !leftOut) {
+                    leftOut = true;
+                    continue;
+                }
+                if (request.op == EditOp::kInsert) {
+                    const std::size_t at = out.size();
+                    out.insert(out.end(), rec, rec + len);
                     const int c = files.layout.column[kFieldDate];
                     if (c != 0) {
                         const MbfBytes prev = DateToMbfReal(PreviousWeekday(d));
-                        std::memcpy(copy.data() + (c - 1) * 4, prev.data(), 4);
+                        std::memcpy(out.data() + at + static_cast<std::size_t>(c - 1) * 4, prev.data(), 4);
                     }
-                    out.insert(out.end(), copy.begin(), copy.end());
                     ++inserted;
-                    break;
                 }
             }
+            out.insert(out.end(), rec, rec + len);
         }
-        out.insert(out.end(), rec.begin(), rec.end());
+        // Bytes after the last whole record are kept as they are.
+        out.insert(out.end(), old->begin() + static_cast<std::ptrdiff_t>((records + 1) * len), old->end());
     }
-    // Bytes after the last whole record are kept as they are.
-    out.insert(out.end(), old->begin() + static_cast<std::ptrdiff_t>((records + 1) * len), old->end());
 
     // The header counts exactly the quotes added or left out.
     int newLast = last;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "datafiles/datafacts.h"
+#include "datafiles/rewrite.h"
 #include "datafiles/series.h"
 #include "testdb.h"
 
@@ -217,6 +219,49 @@ TEST(SeriesAllocTest, CountsAndCapacity) {
     EXPECT_EQ(AllocSeries(s, -1), kInvalidParm);
     EXPECT_EQ(IsPlausibleRecordShape(76, 19), true);
     EXPECT_EQ(IsPlausibleRecordShape(77, 19), false);
+}
+
+}  // namespace
+}  // namespace barwise
+
+namespace barwise {
+namespace {
+
+// Every reader on a small database in which one file at a time is cut short.
+TEST(TruncatedFilesTest, EveryFileCutAtEveryLengthGivesACleanStatus) {
+    TempDir tmp;
+    const fs::path sub = tmp.path() / "SUB";
+    fs::create_directories(sub);
+    WriteDat(tmp.path() / "F1.DAT", 24, {{1000103.0f, 1, 2, 0.5f, 1.5f, 100}, {1000104.0f, 1, 2, 0.5f, 1.5f, 100}});
+    testing::WriteText(tmp.path() / "F1.DOP", "\"DATE\",0,0\r\n\"OPEN\",2,2\r\n\"HIGH\",2,2\r\n\"LOW\",2,2\r\n\"CLOSE\",2,2\r\n\"VOL\",0,0\r\n");
+    WriteDat(sub / "F2.DAT", 20, {{1000103.0f, 2, 1, 1.5f, 900}, {1000104.0f, 2, 1, 1.5f, 800}});
+    WriteMaster(tmp.path(), {Entry(1, "ONE", "FIRST", 24, 6), testing::SubdirEntry("SUB")});
+    WriteMaster(sub, {Entry(2, "TWO", "SECOND", 20, 5)});
+    const std::vector<fs::path> files = {tmp.path() / "MASTER", tmp.path() / "F1.DAT", tmp.path() / "F1.DOP",
+                                         sub / "MASTER", sub / "F2.DAT"};
+    for (const fs::path& file : files) {
+        const auto full = testing::ReadBytes(file);
+        for (std::size_t len = 0; len < full.size(); ++len) {
+            testing::WriteBytes(file, std::vector<std::uint8_t>(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(len)));
+            for (const char* key : {"ONE", "TWO"}) {
+                QuoteSeries s;
+                ASSERT_EQ(AllocSeries(s, 5), kSuccess);
+                const DataStatus read = ReadSeries(s, tmp.str(), key, 0, 5);
+                ASSERT_TRUE(read == kSuccess || read == kFileNotFound || read == kFileRead ||
+                            read == kFileOpen || read == kRecordNotFound)
+                    << file << " " << len << " " << key << " " << read;
+                if (read == kSuccess) {
+                    ASSERT_LE(s.count, 2);
+                }
+                DateCode found = 0;
+                const std::int32_t at = FindQuote(tmp.str(), key, MakeDate(2000, 1, 4), 0, &found);
+                ASSERT_LE(at, 1) << file << " " << len;
+                DataFacts facts;
+                (void)ReadDataFacts(tmp.str(), key, facts);
+            }
+        }
+        testing::WriteBytes(file, full);
+    }
 }
 
 }  // namespace
