@@ -183,8 +183,14 @@ DataStatus RewriteSeries(const EditRequest& request, std::string_view directory,
     if (DataStatus s = rewrite.write(out); s != kSuccess) return s;
     if (DataStatus s = rewrite.commit(); s != kSuccess) return s;
 
+    // The dates belong in the MASTER that holds the series' entry: the portfolio's own, or
+    // that of the sub-directory where the lookup found it (the same file number may stand
+    // for another security in the portfolio's MASTER).
+    fs::path datesMaster = FindNoCase(fs::path(files.directory.empty() ? "." : files.directory), "MASTER");
+    std::error_code ec;
+    if (!masterPath.empty() && fs::equivalent(masterPath, datesMaster, ec)) datesMaster = masterPath;
     for (const MasterUpdate& u : masterUpdates) {
-        const DataStatus s = SetMasterDate(masterPath, u.date, files.record.fileNumber(), u.which, fsys);
+        const DataStatus s = SetMasterDate(datesMaster, u.date, files.record.fileNumber(), u.which, fsys);
         if (s != kSuccess) return s < 0 ? s : kFileWrite;
     }
     return kSuccess;

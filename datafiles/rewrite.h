@@ -28,9 +28,10 @@ struct EditRequest {
     EditOp op = EditOp::kSet;
 };
 
-// Rewrites the key's series by the request. masterPath and quoteCount (the open
-// portfolio's MASTER file and the number of quotes the caller shows) serve the upkeep of
-// the MASTER dates on Delete. Never shows a message: kDeleteNotFound (-200) when the quote
+// Rewrites the key's series by the request. masterPath (the open portfolio's MASTER) and
+// quoteCount (the number of quotes the caller shows) are what the caller knows; the upkeep
+// of the MASTER dates on Delete goes to the MASTER that holds the series' entry and uses
+// the file's own quote count. Never shows a message: kDeleteNotFound (-200) when the quote
 // to delete is not found, and the caller shows kDeleteNotFoundMessage.
 // Other results: 0, the FindSymbol / ReadLayout status, kFileOpen (DAT not readable),
 // kInvalidParm (impossible record shape, or a value without an MBF form), kFileWrite

@@ -155,6 +155,23 @@ TEST_F(RewriteTest, DeleteOfTheOnlyQuoteSetsBothDates) {
     EXPECT_EQ(GetI16(ReadBytes(dat).data() + 2), 1);
 }
 
+TEST_F(RewriteTest, DeleteInASubdirectoryUpdatesThatMaster) {
+    // SUB/F1.DAT belongs to "DEEP"; file number 1 of the portfolio's MASTER is "ABC".
+    const fs::path sub = tmp.path() / "SUB";
+    fs::create_directories(sub);
+    WriteDat(sub / "F1.DAT", 28, {{dates[0], 1, 1, 1, 1, 1, 1}, {dates[1], 2, 2, 2, 2, 2, 2}});
+    WriteMaster(sub, {Entry(1, "DEEP", "DEEP", 28, 7, dates[0], dates[1])});
+    WriteMaster(tmp.path(), {Entry(1, "ABC", "ABC CORP", 28, 7, dates.front(), dates.back()), testing::SubdirEntry("SUB")});
+    const auto topBefore = ReadBytes(master);
+    EditRequest r;
+    r.op = EditOp::kDelete;
+    r.from = r.to = Day(0);
+    ASSERT_EQ(RewriteSeries(r, tmp.str(), "DEEP", master, 2), kSuccess);
+    EXPECT_EQ(ReadBytes(master), topBefore);
+    EXPECT_EQ(MbfToFloat(ReadBytes(sub / "MASTER").data() + 53 + 25), dates[1]);
+    EXPECT_EQ(ReadBytes(dat).size(), 11u * 28);  // ABC's own file untouched
+}
+
 TEST_F(RewriteTest, DeleteOfAMissingDateReportsWithoutChangingData) {
     const auto before = ReadBytes(dat);
     const auto masterBefore = ReadBytes(master);
