@@ -48,8 +48,9 @@ int UsageFailure(Streams& io, std::string_view text) {
     return kExitUsage;
 }
 
+// A MASTER text field for display: trailing blanks and NULs removed.
 std::string TrimRight(std::string text) {
-    while (!text.empty() && text.back() == ' ') text.pop_back();
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.pop_back();
     return text;
 }
 
@@ -72,12 +73,17 @@ std::string DateText(const std::uint8_t* mbf) {
     return FormatDateMdy(DateFromReal(real));
 }
 
-// Every record of a MASTER file (not cut at 255), or a failure status.
-DataStatus ReadMasterRecords(const fs::path& master, std::vector<MasterRecord>& records) {
+// The records 1..count of a MASTER file, the ones the symbol lookup reads (not cut at
+// 255), or a failure status. `beyond` receives the number of further whole records.
+DataStatus ReadMasterRecords(const fs::path& master, std::vector<MasterRecord>& records, int* beyond = nullptr) {
     const auto bytes = ReadWholeFile(master);
     if (!bytes) return kFileOpen;
     if (bytes->size() < kMasterRecordSize) return kFileRead;
-    for (std::size_t at = kMasterRecordSize; at + kMasterRecordSize <= bytes->size(); at += kMasterRecordSize) {
+    const int count = MasterCount(bytes->data());
+    const int held = static_cast<int>(bytes->size() / kMasterRecordSize) - 1;
+    if (beyond != nullptr) *beyond = std::max(held - std::max(count, 0), 0);
+    const std::size_t end = kMasterRecordSize * (static_cast<std::size_t>(std::clamp(count, 0, held)) + 1);
+    for (std::size_t at = kMasterRecordSize; at + kMasterRecordSize <= end; at += kMasterRecordSize) {
         MasterRecord r;
         std::copy_n(bytes->begin() + static_cast<std::ptrdiff_t>(at), kMasterRecordSize, r.bytes.begin());
         records.push_back(r);
@@ -132,7 +138,8 @@ int RunSymbols(Streams& io, const std::string& dir) {
         text += ',' + std::to_string(r.fieldCount());
         text += ',' + DateText(&r.bytes[kMasterFirstDateOffset]);
         text += ',' + DateText(&r.bytes[kMasterLastDateOffset]);
-        text += ',' + CsvField(Latin1ToUtf8(std::string(1, r.period())));
+        const char period = r.period();
+        text += ',' + CsvField(Latin1ToUtf8(static_cast<unsigned char>(period) > 0x20 ? std::string(1, period) : std::string()));
         text += '\n';
     }
     io.out << text;
@@ -195,6 +202,29 @@ bool IsQuoteDataName(const fs::path& path) {
     return ext == "DAT" || ext == "DOP" || ext == "MWD" || ext == "BAK" || ext == "NEW";
 }
 
+// Writes a text file through a temporary sibling that is renamed over the target only
+// when everything was written: a failed export leaves no partial file and an earlier
+// export of the same name as it was.
+DataStatus WriteThroughTemporary(const fs::path& target, std::vector<char>& buffer,
+                                 const std::function<DataStatus(std::ostream&)>& write) {
+    fs::path temporary = target;
+    temporary += ".part";
+    std::ofstream file;
+    file.rdbuf()->pubsetbuf(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+    file.open(temporary, std::ios::binary | std::ios::trunc);
+    if (!file) return kFileOpen;
+    DataStatus status = write(file);
+    file.close();
+    if (status == kSuccess && !file) status = kFileWrite;
+    std::error_code ec;
+    if (status == kSuccess) {
+        fs::rename(temporary, target, ec);
+        if (ec) status = kFileWrite;
+    }
+    if (status != kSuccess) fs::remove(temporary, ec);
+    return status;
+}
+
 int RunExport(Streams& io, const ExportArgs& a) {
     const int chosen = (!a.symbol.empty() ? 1 : 0) + (a.fileNumber ? 1 : 0) + (a.all ? 1 : 0);
     if (chosen != 1) return UsageFailure(io, "export: give exactly one of SYMBOL, --file N and --all");
@@ -224,8 +254,13 @@ int RunExport(Streams& io, const ExportArgs& a) {
         if (!fs::is_directory(outDir, ec)) return DataFailure(io, outDir.string(), kFileOpen, "not a directory");
         const fs::path master = MasterOf(a.dir);
         std::vector<MasterRecord> records;
-        const DataStatus read = ReadMasterRecords(master, records);
+        int beyond = 0;
+        const DataStatus read = ReadMasterRecords(master, records, &beyond);
         if (read != kSuccess) return DataFailure(io, master.string(), read);
+        if (beyond > 0) {
+            io.err << kProgram << ": " << master.string() << ": " << beyond << " record" << (beyond == 1 ? "" : "s")
+                   << " after the header's count of " << records.size() << " not exported (no lookup reads them)\n";
+        }
         int failures = 0;
         int files = 0;
         std::int64_t quotes = 0;
@@ -239,21 +274,16 @@ int RunExport(Streams& io, const ExportArgs& a) {
                 continue;
             }
             const fs::path target = outDir / ("F" + std::to_string(r.fileNumber()) + ".txt");
-            std::ofstream file;
-            file.rdbuf()->pubsetbuf(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-            file.open(target, std::ios::binary | std::ios::trunc);
-            if (!file) {
-                ++failures;
-                DataFailure(io, target.string(), kFileOpen, "file export error");
-                continue;
-            }
             ExportStats stats;
-            const DataStatus status = ExportRecord(a.dir, r, options, file, &stats);
-            file.close();
-            if (status != kSuccess || !file) {
+            DataStatus status = kSuccess;
+            const DataStatus written = WriteThroughTemporary(target, buffer, [&](std::ostream& file) {
+                status = ExportRecord(a.dir, r, options, file, &stats);
+                return status;
+            });
+            if (written != kSuccess) {
                 ++failures;
-                DataFailure(io, status != kSuccess ? stats.datFile : target.string(), status != kSuccess ? status : kFileWrite,
-                            "symbol " + Latin1ToUtf8(SymbolText(r)));
+                DataFailure(io, status != kSuccess ? stats.datFile : target.string(), written,
+                            status != kSuccess ? "symbol " + Latin1ToUtf8(SymbolText(r)) : "file export error");
                 continue;
             }
             ++files;
@@ -279,35 +309,33 @@ int RunExport(Streams& io, const ExportArgs& a) {
         if (!byNumber) return DataFailure(io, master.string(), kFileNotFound, "no record with file number " + std::to_string(*a.fileNumber));
     }
     const bool toStdout = a.output.empty() || a.output == "-";
-    std::ofstream file;
-    std::vector<char> buffer(1 << 20);
-    std::stringstream pending;  // nothing reaches the file before the series could be opened
     if (!toStdout && IsQuoteDataName(a.output)) {
         return UsageFailure(io, "export: refusing to write over a quote-data file name: " + a.output);
     }
-    std::ostream* out = &io.out;
-    if (!toStdout) {
-        file.rdbuf()->pubsetbuf(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-        file.open(fs::path(a.output), std::ios::binary | std::ios::trunc);
-        if (!file) return DataFailure(io, a.output, kFileOpen, "file export error");
-        out = &file;
-    }
     ExportStats stats;
-    const DataStatus status = byNumber ? ExportRecord(a.dir, *byNumber, options, *out, &stats)
-                                       : ExportSymbol(a.dir, Utf8ToLatin1(a.symbol), options, *out, &stats);
-    if (file.is_open()) file.close();
+    DataStatus status = kSuccess;
+    auto exportTo = [&](std::ostream& stream) {
+        status = byNumber ? ExportRecord(a.dir, *byNumber, options, stream, &stats)
+                          : ExportSymbol(a.dir, Utf8ToLatin1(a.symbol), options, stream, &stats);
+        return status;
+    };
+    std::vector<char> buffer(1 << 20);
+    const DataStatus written = toStdout ? exportTo(io.out) : WriteThroughTemporary(fs::path(a.output), buffer, exportTo);
     if (status != kSuccess) {
         const std::string what = byNumber ? "file number " + std::to_string(*a.fileNumber) : "symbol " + a.symbol;
         const std::string where = !stats.datFile.empty() && status != kFileNotFound ? stats.datFile : MasterOf(a.dir).string();
         return DataFailure(io, status == kFileWrite ? (toStdout ? std::string("standard output") : a.output) : where, status, what);
     }
-    if (!toStdout && !file) return DataFailure(io, a.output, kFileWrite);
+    if (written != kSuccess) return DataFailure(io, a.output, written, "file export error");
     return kExitOk;
 }
 
 // ----- split-search -----
 
 int RunSplitSearch(Streams& io, const std::string& dir, const std::string& output) {
+    if (!output.empty() && output != "-" && IsQuoteDataName(output)) {
+        return UsageFailure(io, "split-search: refusing to write over a quote-data file name: " + output);
+    }
     const fs::path master = MasterOf(dir);
     const SymbolListing listing = ListSymbols(master);
     if (listing.status != kSuccess) return DataFailure(io, master.string(), listing.status);
@@ -325,11 +353,12 @@ int RunSplitSearch(Streams& io, const std::string& dir, const std::string& outpu
     const SplitScanResult result = ScanForSplits(dir, tickers, observer);
 
     if (!output.empty() && output != "-") {
-        if (IsQuoteDataName(output)) return UsageFailure(io, "split-search: refusing to write over a quote-data file name: " + output);
-        std::ofstream file(fs::path(output), std::ios::binary | std::ios::trunc);
-        file << lines;
-        file.close();
-        if (!file) return DataFailure(io, output, kFileWrite);
+        std::vector<char> buffer(1 << 16);
+        const DataStatus written = WriteThroughTemporary(fs::path(output), buffer, [&](std::ostream& file) {
+            file << lines;
+            return kSuccess;
+        });
+        if (written != kSuccess) return DataFailure(io, output, written);
     } else {
         if (!output.empty()) {  // "-": lines as the terminal wants them
             std::string plain;

@@ -66,10 +66,10 @@ DataStatus SeriesCursor::open(std::string_view directory, const MasterRecord& re
     directory_ = WithTrailingSeparator(std::string(directory));
     const int fileNumber = record.fileNumber();
     // The same steps and statuses as ReadSeries: layout first, then the record's shape.
+    datPath_ = SeriesFilePath(directory_, fileNumber, "DAT");
     const DataStatus layoutStatus = ReadLayout(SeriesFilePath(directory_, fileNumber, "DOP"), recordLength_, layout_);
     if (layoutStatus != kSuccess) return layoutStatus;
     if (!IsPlausibleRecordShape(recordLength_, fieldCount_)) return kFileRead;
-    datPath_ = SeriesFilePath(directory_, fileNumber, "DAT");
     file_ = InputFile(datPath_);
     if (!file_.isOpen()) return kFileOpen;
     std::uint8_t header[4];

@@ -1,0 +1,34 @@
+// Runs barwise-cli in-process with its own streams.
+#pragma once
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+
+namespace barwise::testing {
+
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+inline CliRun Cli(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    CliRun r;
+    r.status = RunCli(args, out, err);
+    r.out = out.str();
+    r.err = err.str();
+    return r;
+}
+
+inline std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+}  // namespace barwise::testing

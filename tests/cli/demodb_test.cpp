@@ -1,0 +1,88 @@
+// The demo database: what make-demo writes, the library reads back exactly.
+#include "cli/demodb.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "datafiles/layout.h"
+#include "datafiles/series.h"
+#include "discovery/symbollist.h"
+#include "discovery/testtree.h"
+
+namespace barwise {
+namespace {
+
+using testing::TempDir;
+
+void ExpectReadBack(const fs::path& dir, const DemoSeries& s) {
+    const std::string key = s.symbol.empty() ? s.name : s.symbol;
+    QuoteSeries q;
+    ASSERT_EQ(AllocSeries(q, 16000), kSuccess);
+    ASSERT_EQ(ReadSeries(q, dir.string(), key, 0, -1), kSuccess) << key;
+    ASSERT_EQ(q.total, static_cast<int>(s.quotes.size())) << key;
+    ASSERT_EQ(q.count, static_cast<int>(s.quotes.size())) << key;
+    const FieldLayout& layout = q.info->layout;
+    std::set<int> present(s.columns.begin(), s.columns.end());
+    for (int f = 0; f < kQuoteFieldCount; ++f) EXPECT_EQ(layout.has(f), present.count(f) == 1) << key << " field " << f;
+    for (std::size_t i = 0; i < s.quotes.size(); ++i) {
+        const DemoQuote& w = s.quotes[i];
+        const int n = static_cast<int>(i);
+        ASSERT_EQ(q.date(n), w.date) << key << " " << i;
+        if (present.count(kFieldTime)) ASSERT_EQ(q.time(n), w.time) << key << " " << i;
+        const float want[6] = {w.open, w.high, w.low, w.close, w.volume, w.openInterest};
+        for (int f = kFieldOpen; f <= kFieldOi; ++f) {
+            const float expected = present.count(f) ? want[f - kFieldOpen] : -1.0f;
+            ASSERT_EQ(q.value(f, n), expected) << key << " " << i << " field " << f;
+        }
+    }
+    // The MASTER dates are the first and last quote's.
+    EXPECT_EQ(DateFromReal(q.info->master.firstDateIeee()), s.quotes.front().date);
+    EXPECT_EQ(DateFromReal(q.info->master.lastDateIeee()), s.quotes.back().date);
+    EXPECT_EQ(q.info->master.period(), s.period);
+}
+
+TEST(DemoDatabase, LibraryReadsBackExactlyWhatWasWritten) {
+    TempDir tmp;
+    const DemoResult result = WriteDemoDatabase(tmp.path(), false);
+    ASSERT_EQ(result.status, kSuccess);
+    const DemoDatabase db = BuildDemoDatabase(false);
+    EXPECT_EQ(result.portfolios, 3);
+    std::set<int> lengths;
+    bool twentyPrices = false, twentyVolume = false, timeColumn = false, blankSymbol = false, subdir = false, missingDay = false;
+    for (const DemoPortfolio& p : db.portfolios) {
+        const fs::path dir = tmp.path() / p.relativeDir;
+        for (const DemoSeries& s : p.series) {
+            ExpectReadBack(dir, s);
+            lengths.insert(s.recordLength);
+            if (s.recordLength == 20) (s.columns[4] == kFieldVol ? twentyVolume : twentyPrices) = true;
+            timeColumn |= s.writeDop && std::count(s.columns.begin(), s.columns.end(), kFieldTime) == 1;
+            blankSymbol |= s.symbol.empty();
+            for (std::size_t i = 1; i < s.quotes.size() && s.period == 'D'; ++i) {
+                // a weekday gap: more than one day between quotes that are not Friday-Monday
+                const int gap = s.quotes[i].date - s.quotes[i - 1].date;
+                missingDay |= gap > 1 && !(gap == 3 && (s.quotes[i - 1].date - 1) % 7 == 5);
+            }
+        }
+        subdir |= !p.subdirEntries.empty();
+    }
+    EXPECT_EQ(lengths, (std::set<int>{20, 24, 28}));
+    EXPECT_TRUE(twentyPrices && twentyVolume && timeColumn && blankSymbol && subdir && missingDay);
+    // The blank symbol field lists under its name.
+    EXPECT_TRUE(ListSymbols(tmp.path() / "STOCKS" / "MASTER").needsRepair);
+}
+
+TEST(DemoDatabase, LargeShape) {
+    const DemoDatabase db = BuildDemoDatabase(true);
+    ASSERT_EQ(db.portfolios.size(), 1u);
+    ASSERT_EQ(db.portfolios[0].series.size(), 255u);
+    for (const DemoSeries& s : db.portfolios[0].series) ASSERT_EQ(s.quotes.size(), 8000u);
+    TempDir tmp;
+    DemoPortfolio one = db.portfolios[0];
+    one.series.resize(3);
+    ASSERT_TRUE(WritePortfolio(tmp.path(), one));
+    for (const DemoSeries& s : one.series) ExpectReadBack(tmp.path(), s);
+}
+
+}  // namespace
+}  // namespace barwise

@@ -1,0 +1,197 @@
+#include "export/exportwriter.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <sstream>
+
+#include "cli/demodb.h"
+#include "discovery/testtree.h"
+
+namespace barwise {
+namespace {
+
+using testing::TempDir;
+
+std::string Printf(const char* format, float v) {
+    char buf[128];
+    std::snprintf(buf, sizeof buf, format, static_cast<double>(v));
+    return buf;
+}
+std::string Fixed4(float v) {
+    char buf[72];
+    return std::string(buf, FormatFixed4(buf, v));
+}
+std::string Fixed2(float v) {
+    char buf[72];
+    return std::string(buf, FormatFixed2(buf, v));
+}
+
+TEST(ExportNumbers, SameTextAsPrintf) {
+    const float samples[] = {0.0f, -0.0f, 12.5f, 1500.0f, 1234.6f, 0.00005f, 0.00015f, 0.000049999f, 0.125f,
+                             0.005f, 0.015f, 0.025f, 2.675f, 99999.99f, 1e7f, 123456789.0f, 3.4e38f,
+                             1e-30f, 1e14f, 1e15f, 1e16f, 9.2233720e18f, 1.8446744e19f, 0.99995f, 9.99995f};
+    for (float v : samples) {
+        EXPECT_EQ(Fixed4(v), Printf("%.4f", v)) << v;
+        EXPECT_EQ(Fixed2(v), Printf("%.2f", v)) << v;
+    }
+    // Random bit patterns over the whole range of positive finite floats, and prices in
+    // cents, where ties of the decimal rounding live.
+    std::mt19937 gen(12345);
+    for (int i = 0; i < 200000; ++i) {
+        std::uint32_t bits = gen() & 0x7FFFFFFFu;
+        if ((bits >> 23) == 0xFF) continue;
+        float v;
+        std::memcpy(&v, &bits, sizeof v);
+        ASSERT_EQ(Fixed4(v), Printf("%.4f", v)) << bits;
+        ASSERT_EQ(Fixed2(v), Printf("%.2f", v)) << bits;
+        const float price = static_cast<float>(gen() % 10000000) / 1000.0f;
+        ASSERT_EQ(Fixed4(price), Printf("%.4f", price));
+        ASSERT_EQ(Fixed2(price), Printf("%.2f", price));
+        const float half = static_cast<float>(gen() % 100000) / 8.0f + 0.00005f;
+        ASSERT_EQ(Fixed4(half), Printf("%.4f", half));
+    }
+}
+
+TEST(ExportLines, Columns) {
+    ExportOptions options;
+    options.delimiter = ExportDelimiterFor(1);
+    options.omit[kExportVol] = options.omit[kExportOi] = true;
+    ExportLineWriter writer(options);
+    const DateCode date = MakeDate(1999, 3, 15);
+    EXPECT_EQ(writer.lineText(date, {12.5f, 13.0f, 12.25f, 12.875f, 1500.0f, 3.0f}), "03/15/99,12.5000,13.0000,12.2500,12.8750");
+    EXPECT_EQ(writer.titleText(), "DATE,OPEN,HIGH,LOW,CLOSE");
+
+    ExportOptions all;
+    all.omit.fill(true);
+    ExportLineWriter onlyDate(all);
+    EXPECT_EQ(onlyDate.lineText(date, {1, 2, 3, 4, 5, 6}), "03/15/99");
+    EXPECT_EQ(onlyDate.titleText(), "DATE");
+
+    ExportLineWriter plain{ExportOptions{}};
+    EXPECT_EQ(plain.lineText(date, {12.5f, 13.0f, 12.25f, 12.875f, 1500.0f, -1.0f}), "03/15/99 12.5000 13.0000 12.2500 12.8750 1500.00 N/A");
+    EXPECT_EQ(plain.titleText(), "DATE OPEN HIGH LOW CLOSE VOL OI");
+    std::string text;
+    plain.appendTitle(text);
+    plain.appendLine(text, date, {1, 1, 1, 1, 1, 1});
+    EXPECT_EQ(text, "DATE OPEN HIGH LOW CLOSE VOL OI\r\n03/15/99 1.0000 1.0000 1.0000 1.0000 1.00 1.00\r\n");
+
+    ExportOptions iso;
+    iso.delimiter = ExportDelimiterFor(2);
+    iso.dateFormat = ExportDateFormat::kIso;
+    EXPECT_EQ(ExportLineWriter(iso).lineText(MakeDate(2005, 1, 7), {1, 2, 3, 4, 5, 6}),
+              "2005-01-07\t1.0000\t2.0000\t3.0000\t4.0000\t5.00\t6.00");
+    EXPECT_EQ(ExportDelimiterFor(0), ' ');
+    EXPECT_EQ(ExportDelimiterFor(7), ' ');
+    EXPECT_EQ(ExportDelimiterFor(-1), ' ');
+}
+
+TEST(ExportLines, DateTextIsFormatDateForEveryCode) {
+    ExportOptions all;
+    all.omit.fill(true);
+    ExportLineWriter writer(all);
+    for (int code = 0; code <= 65535; ++code) {
+        ASSERT_EQ(writer.lineText(static_cast<DateCode>(code), {}), FormatDate(static_cast<DateCode>(code), 3, '/')) << code;
+    }
+}
+
+DemoSeries MakeSeries(int recordLength, int n) {
+    DemoSeries s;
+    s.fileNumber = 1;
+    s.symbol = "TST";
+    s.name = "TEST SERIES";
+    s.recordLength = recordLength;
+    s.columns = DefaultColumns(recordLength);
+    DateCode d = MakeDate(2020, 1, 6);
+    for (int i = 0; i < n; ++i, ++d) {
+        const float base = 10.0f + static_cast<float>(i) * 0.25f;
+        s.quotes.push_back({d, 0, base, base + 1.0f, base - 0.5f, base + 0.5f, 1000.0f + static_cast<float>(i), 7.0f});
+    }
+    return s;
+}
+
+TEST(ExportSeries, OldestAndNewestFirstWithTitle) {
+    TempDir tmp;
+    DemoPortfolio p;
+    p.series = {MakeSeries(24, 2500)};
+    ASSERT_TRUE(WritePortfolio(tmp.path(), p));
+
+    std::ostringstream out;
+    ExportStats stats;
+    ASSERT_EQ(ExportSymbol(tmp.str(), "tst", ExportOptions{}, out, &stats), kSuccess);
+    EXPECT_EQ(stats.quotes, 2500);
+    const std::string text = out.str();
+    EXPECT_EQ(text.substr(0, 53), "01/06/20 10.0000 11.0000 9.5000 10.5000 1000.00 N/A\r\n");
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2500);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 2500);
+
+    ExportOptions newest;
+    newest.newestFirst = true;
+    newest.title = true;
+    std::ostringstream back;
+    ASSERT_EQ(ExportSymbol(tmp.str(), "TEST SERIES", newest, back), kSuccess);
+    // The same lines in the opposite order, after the title.
+    std::vector<std::string> a, b;
+    std::istringstream ia(text), ib(back.str());
+    for (std::string line; std::getline(ia, line);) a.push_back(line);
+    for (std::string line; std::getline(ib, line);) b.push_back(line);
+    ASSERT_EQ(b.size(), a.size() + 1);
+    EXPECT_EQ(b[0], "DATE OPEN HIGH LOW CLOSE VOL OI\r");
+    std::reverse(a.begin(), a.end());
+    EXPECT_EQ(std::vector<std::string>(b.begin() + 1, b.end()), a);
+
+    std::ostringstream none;
+    EXPECT_EQ(ExportSymbol(tmp.str(), "NOSUCH", ExportOptions{}, none), kFileNotFound);
+    EXPECT_TRUE(none.str().empty());
+}
+
+TEST(ExportSeries, OneQuoteAndAFileShorterThanItsHeader) {
+    TempDir tmp;
+    DemoPortfolio p;
+    p.series = {MakeSeries(28, 1)};
+    ASSERT_TRUE(WritePortfolio(tmp.path(), p));
+    for (bool newest : {false, true}) {
+        ExportOptions o;
+        o.newestFirst = newest;
+        std::ostringstream out;
+        ASSERT_EQ(ExportSymbol(tmp.str(), "TST", o, out), kSuccess);
+        EXPECT_EQ(out.str(), "01/06/20 10.0000 11.0000 9.5000 10.5000 1000.00 7.00\r\n");
+    }
+    // The header claims 5 quotes, the file holds 3: three lines, never a made-up one.
+    p.series = {MakeSeries(28, 3)};
+    ASSERT_TRUE(WritePortfolio(tmp.path(), p));
+    auto bytes = testing::ReadBytes(tmp.path() / "F1.DAT");
+    PutI16(bytes.data() + 2, 6);
+    testing::WriteBytes(tmp.path() / "F1.DAT", bytes);
+    for (bool newest : {false, true}) {
+        ExportOptions o;
+        o.newestFirst = newest;
+        std::ostringstream out;
+        ExportStats stats;
+        ASSERT_EQ(ExportSymbol(tmp.str(), "TST", o, out, &stats), kSuccess);
+        EXPECT_EQ(stats.quotes, 3);
+        const std::string text = out.str();
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3);
+        EXPECT_EQ(text.find("00/00/00"), std::string::npos);
+    }
+}
+
+TEST(ExportSeries, ByRecordReadsRecordsWithEqualSymbolsSeparately) {
+    TempDir tmp;
+    DemoPortfolio p;
+    DemoSeries a = MakeSeries(24, 2), b = MakeSeries(24, 3);
+    b.fileNumber = 2;
+    p.series = {a, b};
+    ASSERT_TRUE(WritePortfolio(tmp.path(), p));
+    std::ostringstream out;
+    ExportStats stats;
+    ASSERT_EQ(ExportRecord(tmp.str(), MakeMasterRecord(b), ExportOptions{}, out, &stats), kSuccess);
+    EXPECT_EQ(stats.quotes, 3);
+    ASSERT_EQ(ExportSymbol(tmp.str(), "TST", ExportOptions{}, out, &stats), kSuccess);
+    EXPECT_EQ(stats.quotes, 2);  // the key finds the first record
+}
+
+}  // namespace
+}  // namespace barwise

@@ -1,0 +1,160 @@
+#include "splitsearch/splitscan.h"
+
+#include <gtest/gtest.h>
+
+#include "cli/demodb.h"
+#include "discovery/testtree.h"
+
+namespace barwise {
+namespace {
+
+using testing::TempDir;
+
+std::string Hit(const SplitDay& a, const SplitDay& b) {
+    const auto r = TestSplitPair(a, b);
+    return r ? std::to_string(r->p) + " for " + std::to_string(r->q) : "none";
+}
+
+TEST(SplitPair, Table) {
+    struct Row {
+        SplitDay a, b;
+        const char* expected;
+    } rows[] = {
+        {{50, 51, 49}, {25, 26, 24}, "2 for 1"},           // the Part's example: R 2, T 20, G 23
+        {{50, 51, 40}, {25, 26, 24}, "none"},              // gap 14 below 20
+        {{10, 10.2f, 9.8f}, {30, 31, 29}, "1 for 3"},       // rising: |10.2 - 29| > 16
+        {{10, 10.2f, 9.8f}, {20, 20.5f, 19.5f}, "1 for 2"},
+        {{10, 10.2f, 9.8f}, {40, 41, 39}, "1 for 4"},
+        {{30, 31, 29.5f}, {10, 10.2f, 9.8f}, "3 for 1"},
+        {{40, 41, 39.5f}, {10, 10.2f, 9.8f}, "4 for 1"},
+        {{30, 30.2f, 29.9f}, {20, 20.1f, 19.8f}, "3 for 2"},
+        {{20, 20.1f, 19.9f}, {30, 30.2f, 29.9f}, "2 for 3"},
+        {{30, 30.5f, 29.5f}, {40, 40.5f, 39.5f}, "none"},  // 3 for 4 is never tested
+        {{40, 40.5f, 39.5f}, {30, 30.5f, 29.5f}, "none"},  // 4 for 3 neither
+        {{0, 1, 0}, {25, 26, 24}, "none"},                 // a close of 0
+        {{50, 51, 49}, {0, 0, 0}, "none"},
+        {{10, 10, 10}, {10, 10, 10}, "none"},
+    };
+    for (const Row& row : rows) EXPECT_EQ(Hit(row.a, row.b), row.expected) << row.a.close << " " << row.b.close;
+}
+
+TEST(SplitPair, BoundsAreExclusive) {
+    // Ratio 2.2 exactly (as a float it lies just above the double bound 2 * 1.1): no hit;
+    // a ratio just inside is one.
+    EXPECT_EQ(Hit({22, 22, 22}, {10, 10, 10}), "none");
+    EXPECT_EQ(Hit({21.9f, 21.9f, 21.9f}, {10, 10, 10}), "2 for 1");
+    // Ratio 1.8: the float 1.8f lies below the double 1.8, outside the window.
+    EXPECT_EQ(Hit({18, 18, 18}, {10, 10, 10}), "none");
+    // A gap exactly 0.8 times the close difference is no hit: closes 20 and 10 give T 8;
+    // low 18 and high 10 give G 8.
+    EXPECT_EQ(Hit({20, 21, 18}, {10, 10, 9}), "none");
+    EXPECT_EQ(Hit({20, 21, 18.5f}, {10, 10, 9}), "2 for 1");
+}
+
+TEST(SplitPair, LineText) {
+    EXPECT_EQ(FormatSplitLine("XYZ", {2, 1}, MakeDate(1999, 3, 15)), "XYZ possible 2 for 1 split on 03/15/99");
+    EXPECT_EQ(FormatSplitLine("AB", {1, 3}, 0), "AB possible 1 for 3 split on 00/00/00");
+    EXPECT_EQ(FewerThanTwoQuotesMessage("Q"), "For symbol Q\nSplitSearch cannot perform search\nas there are fewer than 2 quotes.");
+}
+
+// A series of n flat quotes at 10.00, with a 2-for-1 jump into quote `jumpAt` (prices
+// before it doubled) when jumpAt > 0.
+DemoSeries Flat(int fileNumber, const std::string& symbol, int n, int jumpAt = -1) {
+    DemoSeries s;
+    s.fileNumber = fileNumber;
+    s.symbol = symbol;
+    s.name = symbol + " NAME";
+    s.recordLength = 24;
+    s.columns = DefaultColumns(24);
+    DateCode d = MakeDate(2001, 1, 1);
+    for (int i = 0; i < n; ++i, ++d) {
+        const float f = (jumpAt > 0 && i < jumpAt) ? 2.0f : 1.0f;
+        s.quotes.push_back({d, 0, 10 * f, 10.1f * f, 9.9f * f, 10 * f, 500, 0});
+    }
+    return s;
+}
+
+struct Collected {
+    std::vector<std::string> lines, fewer, unreadable, done;
+};
+
+SplitScanResult Scan(const std::string& dir, const std::vector<std::string>& tickers, Collected& c) {
+    SplitScanObserver o;
+    o.result = [&](const std::string& l) { c.lines.push_back(l); };
+    o.fewerThanTwo = [&](const std::string& t, const std::string&) { c.fewer.push_back(t); };
+    o.unreadable = [&](const std::string& t, const std::string&) { c.unreadable.push_back(t); };
+    o.symbolDone = [&](const std::string& t, int, int) { c.done.push_back(t); };
+    return ScanForSplits(dir, tickers, o);
+}
+
+TEST(SplitScan, ChunksOverlapSoEveryPairIsTestedOnce) {
+    TempDir tmp;
+    DemoPortfolio p;
+    // Jumps into quote 400 (the pair 399/400 spans the first chunk's end), into quote 1 and
+    // into the last quote; 801 quotes make chunks 0-399, 399-798, 798-800.
+    p.series = {Flat(1, "EDGE", 401, 400), Flat(2, "FIRST", 2, 1), Flat(3, "LAST", 801, 800), Flat(4, "MID", 801, 399),
+                Flat(5, "NONE", 900), Flat(6, "ONE", 1), Flat(7, "ZERO", 0)};
+    ASSERT_TRUE(WritePortfolio(tmp.path(), p));
+    Collected c;
+    const SplitScanResult r = Scan(tmp.str(), {"EDGE", "FIRST", "LAST", "MID", "NONE", "ONE", "ZERO", "GONE"}, c);
+    EXPECT_EQ(r.end, SplitScanEnd::kDone);
+    EXPECT_TRUE(r.found);
+    EXPECT_EQ(r.lines, 4);
+    const DateCode d0 = MakeDate(2001, 1, 1);
+    EXPECT_EQ(c.lines, (std::vector<std::string>{
+                           FormatSplitLine("EDGE", {2, 1}, static_cast<DateCode>(d0 + 400)),
+                           FormatSplitLine("FIRST", {2, 1}, static_cast<DateCode>(d0 + 1)),
+                           FormatSplitLine("LAST", {2, 1}, static_cast<DateCode>(d0 + 800)),
+                           FormatSplitLine("MID", {2, 1}, static_cast<DateCode>(d0 + 399)),
+                       }));
+    EXPECT_EQ(c.fewer, (std::vector<std::string>{"ONE", "ZERO"}));
+    EXPECT_EQ(c.unreadable, (std::vector<std::string>{"GONE"}));
+    EXPECT_EQ(r.unreadable, 1);
+    EXPECT_EQ(c.done.size(), 8u);
+}
+
+TEST(SplitScan, NothingFoundAndTheLookupIsByKey) {
+    TempDir tmp;
+    DemoPortfolio p;
+    p.series = {Flat(1, "AAA", 50), Flat(2, "BBB", 50, 25)};
+    ASSERT_TRUE(WritePortfolio(tmp.path(), p));
+    Collected c;
+    SplitScanResult r = Scan(tmp.str(), {"AAA"}, c);
+    EXPECT_FALSE(r.found);
+    EXPECT_TRUE(c.lines.empty());
+    // Keys are looked up as the reader looks them up: by name too, in any letter case.
+    Collected byName;
+    r = Scan(tmp.str(), {"bbb name"}, byName);
+    ASSERT_EQ(byName.lines.size(), 1u);
+    EXPECT_EQ(byName.lines[0].rfind("bbb name possible 2 for 1 split on ", 0), 0u);
+}
+
+TEST(SplitScan, AFileShorterThanItsHeaderTestsOnlyTheQuotesItHolds) {
+    TempDir tmp;
+    DemoPortfolio p;
+    p.series = {Flat(1, "SHORT", 500, 450)};
+    ASSERT_TRUE(WritePortfolio(tmp.path(), p));
+    auto bytes = testing::ReadBytes(tmp.path() / "F1.DAT");
+    bytes.resize(24 * 431);  // header + 430 quotes, before the jump
+    PutI16(bytes.data() + 2, 1001);  // claims 1000
+    testing::WriteBytes(tmp.path() / "F1.DAT", bytes);
+    Collected c;
+    const SplitScanResult r = Scan(tmp.str(), {"SHORT"}, c);
+    EXPECT_EQ(r.end, SplitScanEnd::kDone);
+    EXPECT_TRUE(c.lines.empty());
+}
+
+TEST(SplitScan, DemoDatabaseShowsBothSplits) {
+    TempDir tmp;
+    ASSERT_EQ(WriteDemoDatabase(tmp.path(), false).status, kSuccess);
+    Collected c;
+    const SplitScanResult r =
+        Scan((tmp.path() / "STOCKS").string(), {"ACME", "BOLT", "CRNE", "DYNA", "ELMWOOD BANCORP", "GLBX"}, c);
+    EXPECT_EQ(r.end, SplitScanEnd::kDone);
+    ASSERT_EQ(c.lines.size(), 2u);
+    EXPECT_NE(c.lines[0].find("ACME possible 2 for 1 split on "), std::string::npos);
+    EXPECT_NE(c.lines[1].find("BOLT possible 1 for 3 split on "), std::string::npos);
+}
+
+}  // namespace
+}  // namespace barwise
