@@ -2,6 +2,8 @@
 #include <QApplication>
 
 #include "app/barwiseapp.h"
+#include "app/mainframe.h"
+#include "app/screenshottour.h"
 
 int main(int argc, char* argv[]) {
     QApplication qt(argc, argv);
@@ -11,6 +13,8 @@ int main(int argc, char* argv[]) {
 
     CBarwiseApp app;
     if (!app.InitInstance()) return 1;
+    const QString shots = QString::fromLocal8Bit(qgetenv("BARWISE_SCREENSHOTS"));
+    if (!shots.isEmpty()) StartScreenshotTour(*app.MainFrame(), shots);
     const int result = QApplication::exec();
     app.ExitInstance();
     return result;

@@ -1,0 +1,60 @@
+#include "app/screenshottour.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "app/commandids.h"
+#include "app/mainframe.h"
+
+namespace {
+
+struct Shot {
+    int command;  // 0: the main window itself
+    const char* file;
+};
+
+constexpr Shot kShots[] = {
+    {0, "main-window.png"},
+    {barwise::kCmdSymbolAbout, "data-facts.png"},
+    {barwise::kCmdAppAbout, "about-box.png"},
+    {barwise::kCmdSearchFilter, "search-filter.png"},
+};
+
+void Save(QWidget* widget, const QString& folder, const char* file) {
+    if (widget) widget->grab().save(QDir(folder).filePath(QString::fromLatin1(file)));
+}
+
+void TakeShot(CMainFrame* frame, QString folder, std::size_t index) {
+    if (index >= std::size(kShots)) {
+        frame->close();
+        return;
+    }
+    const Shot& shot = kShots[index];
+    if (shot.command == 0) {
+        Save(frame, folder, shot.file);
+    } else {
+        // The dialog runs modally; picture it once it is up, then close it.
+        QTimer::singleShot(600, frame, [folder, file = shot.file] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            Save(dialog, folder, file);
+            if (dialog) dialog->close();
+        });
+        frame->Action(shot.command)->trigger();
+    }
+    QTimer::singleShot(300, frame, [frame, folder, index] { TakeShot(frame, folder, index + 1); });
+}
+
+}  // namespace
+
+void StartScreenshotTour(CMainFrame& frame, const QString& folder) {
+    QDir().mkpath(folder);
+    // Start once the first portfolio's quotes are shown.
+    QTimer::singleShot(2000, &frame, [f = &frame, folder] { TakeShot(f, folder, 0); });
+}

@@ -1,0 +1,562 @@
+// The main window on temporary portfolio trees: start-up, the symbols and quotes fills,
+// their failure messages, selection tracking, the search filter and the data facts.
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QPushButton>
+#include <QTableView>
+#include <QtTest>
+#include <filesystem>
+
+#include "app/commandids.h"
+#include "app/datafactsdlg.h"
+#include "app/searchfilterdlg.h"
+#include "datafiles/series.h"
+#include "tests/app/viewtestbed.h"
+
+using namespace barwise;
+namespace fsys = std::filesystem;
+
+namespace {
+
+QByteArray ReadAll(const std::string& path) {
+    QFile f(QString::fromStdString(path));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool WriteAll(const std::string& path, const QByteArray& bytes) {
+    QFile f(QString::fromStdString(path));
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QString DateText(DateCode code) { return QString::fromStdString(FormatDateMdy(code)); }
+
+}  // namespace
+
+class ViewTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { Q_INIT_RESOURCE(barwise); }
+    void startupShowsFirstPortfolio();
+    void moreThan255Symbols();
+    void blankSymbolIsRepairedOnce();
+    void lyingHeaderFailsTheSymbolsFill();
+    void unreadableSeries();
+    void longSeriesReadInBlocks();
+    void blockFailingPartWay();
+    void cellTexts();
+    void clickRefillsQuotesKeyboardDoesNot();
+    void nothingFound();
+    void filterDialogAcceptance_data();
+    void filterDialogAcceptance();
+    void searchFilterRescan_data();
+    void searchFilterRescan();
+    void dataFacts_data();
+    void dataFacts();
+    void dataFactsFailureOpensNoDialog();
+    void columnWidthsSurviveARestart();
+    void firstStartStoresPlacement();
+    void menuAndToolbar();
+};
+
+void ViewTest::startupShowsFirstPortfolio() {
+    ViewTestbed t;
+    QVERIFY(t.addPortfolio("ZETA", {MakeSeries(1, "ZZZ", "ZED", 2)}));
+    QVERIFY(t.addPortfolio("alpha", {MakeSeries(1, "MSFT", "MICROSOFT", 5), MakeSeries(2, "aapl", "APPLE", 3),
+                                     MakeSeries(3, "IBM", "IBM", 4)}));
+    QVERIFY(t.start());
+    CBarwiseView& v = t.view();
+
+    QVERIFY2(t.host.messages.empty(), qPrintable(t.host.messageTexts().join(QLatin1Char('|'))));
+    QCOMPARE(t.host.countBeeps(UiHost::Beep::Asterisk), 1);
+    QCOMPARE(v.m_portfoliosFound, 1);
+    QCOMPARE(v.m_portfolioList->count(), 2);
+    QCOMPARE(v.m_portfolioList->item(0)->text().toStdString(), t.dir("alpha"));
+    QCOMPARE(v.m_portfolioList->item(1)->text().toStdString(), t.dir("ZETA"));
+    QCOMPARE(v.m_portfolioList->currentRow(), 0);
+    QCOMPARE(v.m_portfolioDir, t.dir("alpha"));
+
+    QCOMPARE(t.symbolColumn(), (QStringList{"aapl", "IBM", "MSFT"}));
+    QCOMPARE(v.m_symbolCount, 3);
+    QCOMPARE(v.m_selSymbolRow, 0);
+    QCOMPARE(v.m_selSymbol, std::string("aapl"));
+
+    // Newest first, the newest selected.
+    const DateCode first = MakeDate(2000, 1, 3);
+    QCOMPARE(t.quotes().rowCount(), 3);
+    QCOMPARE(t.quotes().cellText(0, 0), DateText(first + 2));
+    QCOMPARE(t.quotes().cellText(2, 0), DateText(first));
+    QCOMPARE(t.quotes().cellText(0, 1), QStringLiteral("10.5000"));
+    QCOMPARE(v.m_quoteCount, 3);
+    QCOMPARE(v.m_selQuoteRow, 0);
+    QCOMPARE(v.m_quoteGrid->selectionModel()->selectedRows().size(), 1);
+    QCOMPARE(v.m_quoteGrid->selectionModel()->selectedRows().front().row(), 0);
+    QCOMPARE(QString::fromStdString(v.m_firstDate), DateText(first));
+    QCOMPARE(QString::fromStdString(v.m_lastDate), DateText(first + 2));
+
+    t.frame->UpdateCommandUI();
+    QCOMPARE(t.frame->SymbolPaneText(), QStringLiteral("Symbol 1 of 3"));
+    QCOMPARE(t.frame->QuotePaneText(), QStringLiteral("Quote 3 of 3"));
+    QCOMPARE(t.frame->windowTitle(), QString::fromStdString("Barwise - " + t.dir("alpha") + " - aapl"));
+    QVERIFY(t.enabled(kCmdSymbolMove));
+    QVERIFY(t.enabled(kCmdQuoteAdd));
+
+    // Choosing the other portfolio lists its symbols.
+    v.m_portfolioList->setCurrentRow(1);
+    QCOMPARE(t.symbolColumn(), QStringList{"ZZZ"});
+    QCOMPARE(t.frame->windowTitle(), QString::fromStdString("Barwise - " + t.dir("ZETA") + " - ZZZ"));
+    QCOMPARE(v.m_quoteCount, 2);
+}
+
+void ViewTest::moreThan255Symbols() {
+    ViewTestbed t;
+    std::vector<MasterRecord> records;
+    for (int i = 1; i <= 300; ++i) {
+        const std::string symbol = QStringLiteral("S%1").arg(i, 3, 10, QLatin1Char('0')).toStdString();
+        records.push_back(MakeMasterRecord(MakeSeries(i % 255 + 1, symbol, "NAME", 1)));
+    }
+    fsys::create_directories(t.dir("big"));
+    QVERIFY(WriteMasterFile(t.dir("big") + "/MASTER", records, 255));
+    QVERIFY(WriteDatFile(t.dir("big") + "/F2.DAT", MakeSeries(2, "S001", "NAME", 4)));
+    QVERIFY(t.start());
+
+    QCOMPARE(t.host.messageTexts(),
+             QStringList{QStringLiteral("File has 300 symbols.\nWill only display the first 255 symbols")});
+    QCOMPARE(t.symbols().rowCount(), 255);
+    QCOMPARE(t.view().m_symbolCount, 255);
+    QCOMPARE(t.symbolColumn().front(), QStringLiteral("S001"));
+    QCOMPARE(t.symbolColumn().back(), QStringLiteral("S255"));
+    QCOMPARE(t.quotes().rowCount(), 4);
+}
+
+void ViewTest::blankSymbolIsRepairedOnce() {
+    ViewTestbed t;
+    QVERIFY(t.addPortfolio("p", {MakeSeries(1, "ACME", "ACME CORP", 3), MakeSeries(2, "", "ELMWOOD", 5)}));
+    const std::string master = t.dir("p") + "/MASTER";
+    const QByteArray before = ReadAll(master);
+    QVERIFY(t.start());
+
+    QVERIFY2(t.host.messages.empty(), qPrintable(t.host.messageTexts().join(QLatin1Char('|'))));
+    // Listed under its name, blanks and all.
+    QCOMPARE(t.symbolColumn(), (QStringList{"ACME", "ELMWOOD         "}));
+    const QByteArray after = ReadAll(master);
+    QCOMPARE(after.size(), before.size());
+    const int second = 2 * static_cast<int>(kMasterRecordSize);
+    QCOMPARE(after.mid(second + kMasterSymbolOffset, kMasterSymbolSize), QByteArray("ELMWOOD         "));
+    // Only the empty symbol field changed; the old file is kept beside it.
+    QByteArray expected = before;
+    expected.replace(second + kMasterSymbolOffset, kMasterSymbolSize, "ELMWOOD         ");
+    QCOMPARE(after, expected);
+    QCOMPARE(ReadAll(master + ".bak"), before);
+
+    // The repaired series reads under its new symbol, and a second fill repairs nothing.
+    t.view().m_symbolGrid->selectRow(1);
+    t.view().FillQuotesGrid(0);
+    QCOMPARE(t.quotes().rowCount(), 5);
+    QVERIFY(QFile::remove(QString::fromStdString(master + ".bak")));
+    t.view().FillSymbolsGrid(0);
+    QVERIFY(!QFile::exists(QString::fromStdString(master + ".bak")));
+    QCOMPARE(ReadAll(master), expected);
+    QVERIFY(t.host.messages.empty());
+}
+
+void ViewTest::lyingHeaderFailsTheSymbolsFill() {
+    ViewTestbed t;
+    std::vector<DemoSeries> series;
+    for (int i = 1; i <= 12; ++i) series.push_back(MakeSeries(i, "SYM" + std::to_string(i), "NAME", 2));
+    QVERIFY(t.addPortfolio("liar", series));
+    const std::string master = t.dir("liar") + "/MASTER";
+    QByteArray bytes = ReadAll(master);
+    bytes[0] = 10;  // the header claims 10 records; the file holds 12
+    QVERIFY(WriteAll(master, bytes));
+    QVERIFY(t.start());
+
+    QCOMPARE(t.host.messageTexts(), QStringList{QStringLiteral("Failure while filling symbols grid")});
+    QCOMPARE(t.host.messages.front().icon, UiHost::Icon::Stop);
+    QCOMPARE(t.symbols().rowCount(), 0);
+    QCOMPARE(t.quotes().rowCount(), 0);
+    QCOMPARE(t.view().m_symbolCount, 0);
+    QCOMPARE(t.view().m_quoteCount, 0);
+    QVERIFY(!t.enabled(kCmdSymbolAbout));
+    QCOMPARE(ReadAll(master), bytes);  // nothing written
+}
+
+void ViewTest::unreadableSeries() {
+    ViewTestbed t;
+    QVERIFY(t.addPortfolio("p", {MakeSeries(1, "AAA", "GONE", 3), MakeSeries(2, "BBB", "EMPTY", 0)}));
+    QVERIFY(QFile::remove(QString::fromStdString(t.dir("p") + "/F1.DAT")));
+    QVERIFY(t.start());
+
+    QCOMPARE(t.host.messageTexts(), QStringList{QStringLiteral("Error in FillQuotesGrid")});
+    QCOMPARE(t.quotes().rowCount(), 0);
+    QCOMPARE(t.view().m_quoteCount, 0);
+    t.frame->UpdateCommandUI();
+    QCOMPARE(t.frame->QuotePaneText(), QStringLiteral("No Quotes Read"));
+    QVERIFY(!t.enabled(kCmdQuoteEdit));
+
+    // A series without quotes shows nothing and says nothing.
+    t.host.messages.clear();
+    t.view().m_symbolGrid->selectRow(1);
+    t.view().FillQuotesGrid(0);
+    QVERIFY(t.host.messages.empty());
+    QCOMPARE(t.quotes().rowCount(), 0);
+}
+
+void ViewTest::longSeriesReadInBlocks() {
+    ViewTestbed t;
+    QVERIFY(t.addPortfolio("p", {MakeSeries(1, "LONG", "LONG SERIES", 1000)}));
+    QVERIFY(t.start());
+    std::vector<std::pair<int, int>> reads;
+    t.view().SetSeriesReader([&](QuoteSeries& s, std::string_view dir, std::string_view key,
+                                 std::int32_t start, std::int16_t count) {
+        reads.emplace_back(start, count);
+        return ReadSeries(s, dir, key, start, count);
+    });
+    t.view().FillQuotesGrid(0);
+
+    const std::vector<std::pair<int, int>> expected = {{0, 0},   {600, 400}, {200, 400},
+                                                       {0, 200}, {0, 1},     {-1, 1}};
+    QCOMPARE(reads, expected);
+    const DateCode first = MakeDate(2000, 1, 3);
+    QCOMPARE(t.quotes().rowCount(), 1000);
+    QCOMPARE(t.quotes().cellText(0, 0), DateText(first + 999));
+    QCOMPARE(t.quotes().cellText(399, 0), DateText(first + 600));
+    QCOMPARE(t.quotes().cellText(400, 0), DateText(first + 599));
+    QCOMPARE(t.quotes().cellText(999, 0), DateText(first));
+    QCOMPARE(t.quotes().cellText(999, 1), QStringLiteral("10.0000"));
+    t.frame->UpdateCommandUI();
+    QCOMPARE(t.frame->QuotePaneText(), QStringLiteral("Quote 1000 of 1000"));
+}
+
+void ViewTest::blockFailingPartWay() {
+    ViewTestbed t;
+    QVERIFY(t.addPortfolio("p", {MakeSeries(1, "LONG", "LONG SERIES", 1000)}));
+    QVERIFY(t.start());
+    int blockReads = 0;
+    t.view().SetSeriesReader([&](QuoteSeries& s, std::string_view dir, std::string_view key,
+                                 std::int32_t start, std::int16_t count) -> DataStatus {
+        if (count == 400 && ++blockReads == 2) return kFileRead;
+        return ReadSeries(s, dir, key, start, count);
+    });
+    t.view().FillQuotesGrid(0);
+    QCOMPARE(t.host.messageTexts(), QStringList{QStringLiteral("Error in FillQuotesGrid")});
+    // The rows read so far stay, and the dates and the selection are still set.
+    QCOMPARE(t.quotes().rowCount(), 400);
+    QCOMPARE(QString::fromStdString(t.view().m_firstDate), DateText(MakeDate(2000, 1, 3)));
+    QCOMPARE(t.view().m_quoteGrid->selectionModel()->selectedRows().front().row(), 0);
+}
+
+void ViewTest::cellTexts() {
+    ViewTestbed t;
+    DemoSeries s = MakeSeries(1, "NOOI", "NO OPEN INTEREST", 1, 24);
+    s.quotes[0].close = 12.5f;
+    s.quotes[0].volume = 1234.6f;
+    QVERIFY(t.addPortfolio("p", {s}));
+    QVERIFY(t.start());
+    QCOMPARE(t.quotes().rowCount(), 1);
+    QCOMPARE(t.quotes().cellText(0, 4), QStringLiteral("12.5000"));
+    QCOMPARE(t.quotes().cellText(0, 5), QStringLiteral("1235"));
+    QCOMPARE(t.quotes().cellText(0, 6), QStringLiteral("N/A"));
+    QCOMPARE(t.quotes().headerData(6, Qt::Horizontal, Qt::DisplayRole).toString(),
+             QStringLiteral("Open Interest"));
+}
+
+void ViewTest::clickRefillsQuotesKeyboardDoesNot() {
+    ViewTestbed t;
+    QVERIFY(t.addPortfolio("p", {MakeSeries(1, "AAA", "A", 2), MakeSeries(2, "BBB", "B", 3),
+                                 MakeSeries(3, "CCC", "C", 4)}));
+    QVERIFY(t.start());
+    CBarwiseView& v = t.view();
+    QTableView* grid = v.m_symbolGrid;
+    const QPoint third = grid->visualRect(t.symbols().index(2, 1)).center();
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, third);
+
+    QCOMPARE(v.m_selSymbolRow, 2);
+    QCOMPARE(v.m_selSymbol, std::string("CCC"));
+    QCOMPARE(t.quotes().rowCount(), 4);
+    QCOMPARE(v.m_selQuoteRow, 0);
+    QCOMPARE(t.frame->windowTitle(), QString::fromStdString("Barwise - " + t.dir("p") + " - CCC"));
+    t.frame->UpdateCommandUI();
+    QCOMPARE(t.frame->SymbolPaneText(), QStringLiteral("Symbol 3 of 3"));
+
+    // The keyboard moves the selection and the title, not the quotes.
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_Up);
+    QCOMPARE(v.m_selSymbolRow, 1);
+    QCOMPARE(t.frame->windowTitle(), QString::fromStdString("Barwise - " + t.dir("p") + " - BBB"));
+    QCOMPARE(t.quotes().rowCount(), 4);
+    QCOMPARE(v.m_selSymbol, std::string("CCC"));
+
+    // Selecting the oldest quote disables Quotes > Add, and the pane counts from the oldest.
+    QTest::mouseClick(v.m_quoteGrid->viewport(), Qt::LeftButton, {},
+                      v.m_quoteGrid->visualRect(t.quotes().index(3, 0)).center());
+    QCOMPARE(v.m_selQuoteRow, 3);
+    QVERIFY(!t.enabled(kCmdQuoteAdd));
+    QCOMPARE(t.frame->QuotePaneText(), QStringLiteral("Quote 1 of 4"));
+}
+
+void ViewTest::nothingFound() {
+    ViewTestbed t;
+    fsys::create_directories(t.dir("empty/deeper"));
+    QVERIFY(t.start());
+    QCOMPARE(t.host.messageTexts(),
+             QStringList{QString::fromStdString("No master files found on drive " + t.root +
+                                                "\n\n(Is your Portfolio Search Filter setting correct?)")});
+    QCOMPARE(t.view().m_portfoliosFound, 0);
+    QCOMPARE(t.view().m_portfolioList->count(), 0);
+    for (int id : {kCmdQuoteEdit, kCmdQuoteSplit, kCmdQuoteAdjust, kCmdQuoteAdd, kCmdQuoteDelete,
+                   kCmdExport, kCmdSymbolDelete, kCmdSymbolEdit, kCmdSymbolAbout, kCmdSplitSearch,
+                   kCmdSymbolMove, kCmdSymbolCopy})
+        QVERIFY2(!t.enabled(id), qPrintable(QString::number(id)));
+    QVERIFY(t.enabled(kCmdSearchFilter));
+    QVERIFY(t.enabled(kCmdRescan));
+    t.frame->UpdateCommandUI();
+    QCOMPARE(t.frame->SymbolPaneText(), QStringLiteral("No Symbols Read"));
+
+    // ReScan (F5) searches again and finds what is there now.
+    QVERIFY(t.addPortfolio("empty/deeper", {MakeSeries(1, "NEW", "NEW", 1)}));
+    t.frame->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(t.frame.get()));
+    QTest::keyClick(t.frame.get(), Qt::Key_F5);
+    QCOMPARE(t.host.countBeeps(UiHost::Beep::Asterisk), 2);
+    QCOMPARE(t.view().m_portfoliosFound, 1);
+    QCOMPARE(t.symbolColumn(), QStringList{"NEW"});
+}
+
+void ViewTest::filterDialogAcceptance_data() {
+    QTest::addColumn<bool>("limit");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("path on the volume") << true << "/srv/data" << true;
+    QTest::newRow("relative path") << true << "data" << false;
+    QTest::newRow("drive letter") << true << "q:\\data" << false;
+    QTest::newRow("empty") << true << "" << false;
+    QTest::newRow("switch off") << false << "" << true;
+}
+
+void ViewTest::filterDialogAcceptance() {
+    QFETCH(bool, limit);
+    QFETCH(QString, path);
+    QFETCH(bool, accepted);
+    FakeUiHost host;
+    const std::vector<Drive> drives = {{"/", "/"}};
+    CSearchFilterDlg dialog(host, drives);
+    dialog.SetData(!limit, QStringLiteral("/old"));
+    auto* check = dialog.findChild<QCheckBox*>(QStringLiteral("ctl1110"));
+    auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("ctl1111"));
+    QVERIFY(check && edit);
+    QCOMPARE(edit->isEnabled(), !limit);
+    check->click();  // the edit follows the switch
+    QCOMPARE(edit->isEnabled(), limit);
+    edit->setText(path);
+    dialog.findChild<QPushButton*>(QStringLiteral("ctl1"))->click();
+    QCOMPARE(dialog.result() == QDialog::Accepted, accepted);
+    QCOMPARE(host.messageTexts(),
+             accepted ? QStringList{} : QStringList{QStringLiteral("The Search Filter path refers to an unknown drive")});
+}
+
+void ViewTest::searchFilterRescan_data() {
+    QTest::addColumn<bool>("limit");
+    QTest::addColumn<QString>("relativePath");  // appended to the tree's root
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<int>("scans");
+    QTest::addColumn<int>("portfolios");
+    // The search starts limited to <root>/one.
+    QTest::newRow("widened to the tree") << true << "" << true << 2 << 2;
+    QTest::newRow("letter case only") << true << "/ONE" << true << 1 << 1;
+    QTest::newRow("switched off, same path") << false << "/one" << true << 2 << 2;
+    QTest::newRow("cancelled") << true << "" << false << 1 << 1;
+}
+
+void ViewTest::searchFilterRescan() {
+    QFETCH(bool, limit);
+    QFETCH(QString, relativePath);
+    QFETCH(bool, ok);
+    QFETCH(int, scans);
+    QFETCH(int, portfolios);
+    ViewTestbed t;
+    const QString root = QString::fromStdString(t.root);
+    const QString initial = root + QStringLiteral("/one");
+    t.settings->WriteProfileInt(QStringLiteral("Search"), QStringLiteral("Limit"), 1);
+    t.settings->WriteProfileString(QStringLiteral("Search"), QStringLiteral("Name"), initial);
+    QVERIFY(t.addPortfolio("one", {MakeSeries(1, "ONE", "ONE", 1)}));
+    QVERIFY(t.addPortfolio("two", {MakeSeries(1, "TWO", "TWO", 1)}));
+    QVERIFY(t.start());
+    QCOMPARE(t.view().m_portfolioList->count(), 1);
+
+    const QString path = root + relativePath;
+    t.host.onDialog = [&](QDialog& d) {
+        auto* check = d.findChild<QCheckBox*>(QStringLiteral("ctl1110"));
+        if (check->isChecked() != limit) check->click();
+        d.findChild<QLineEdit*>(QStringLiteral("ctl1111"))->setText(path);
+        if (!ok) return false;
+        d.findChild<QPushButton*>(QStringLiteral("ctl1"))->click();
+        return d.result() == QDialog::Accepted;
+    };
+    t.frame->Action(kCmdSearchFilter)->trigger();
+
+    QCOMPARE(t.host.countBeeps(UiHost::Beep::Asterisk), scans);
+    QCOMPARE(t.view().m_portfolioList->count(), portfolios);
+    QVERIFY2(t.host.messages.empty(), qPrintable(t.host.messageTexts().join(QLatin1Char('|'))));
+    // The path is kept as typed even when it calls for no new search.
+    const QString kept = ok ? path : initial;
+    QCOMPARE(t.settings->GetProfileString(QStringLiteral("Search"), QStringLiteral("Name"), QString()), kept);
+    QCOMPARE(t.settings->GetProfileInt(QStringLiteral("Search"), QStringLiteral("Limit"), -1), ok ? int(limit) : 1);
+    QCOMPARE(QString::fromStdString(t.view().m_searchNameUpper), kept.toUpper());
+}
+
+void ViewTest::dataFacts_data() {
+    QTest::addColumn<bool>("withDop");
+    QTest::addColumn<QList<int>>("ids");
+    QTest::addColumn<QStringList>("texts");
+    QTest::newRow("no DOP") << false
+                            << QList<int>{1060, 1062, 1061, 1064, 1071, 1066, 1065, 1067, 1068, 1072,
+                                          1081, 1074, 1083, 1085, 1087}
+                            << QStringList{"4", "28", "7", "3", "FACTS CORP      ", "1000103",
+                                           "1000105", "D Daily", "FCT             ", "Whole Num.", "Whole Num.",
+                                           "", "", "Whole Num.", "Whole Num."};
+    QTest::newRow("DOP with volume in thousands") << true << QList<int>{1076, 1085, 1077, 1086, 1074}
+                                                  << QStringList{"1,000s", "100s", "100ths", "1,000ths", ""};
+}
+
+void ViewTest::dataFacts() {
+    QFETCH(bool, withDop);
+    QFETCH(QList<int>, ids);
+    QFETCH(QStringList, texts);
+    ViewTestbed t;
+    DemoSeries s = MakeSeries(4, "FCT", "FACTS CORP", 3);
+    if (withDop) {
+        s.writeDop = true;
+        // DATE OPEN HIGH LOW CLOSE VOL OI
+        s.formats = {{0, 0}, {2, 2}, {2, 2}, {2, 2}, {2, 3}, {1000, 100}, {0, 0}};
+    }
+    QVERIFY(t.addPortfolio("p", {s}));
+    QVERIFY(t.start());
+    QMap<int, QString> shown;
+    t.host.onDialog = [&](QDialog& d) {
+        auto* facts = qobject_cast<CDataFactsDlg*>(&d);
+        if (!facts) return false;
+        for (int id : ids) shown[id] = facts->Text(id);
+        shown[1053] = facts->Text(1053);
+        return true;
+    };
+    QVERIFY(t.enabled(kCmdSymbolAbout));
+    t.frame->Action(kCmdSymbolAbout)->trigger();
+    QCOMPARE(t.host.dialogs, std::vector<QString>{QStringLiteral("About Selected Quote Series")});
+    for (int i = 0; i < ids.size(); ++i) QCOMPARE(shown[ids[i]], texts[i]);
+    QCOMPARE(shown[1053].toStdString(), t.dir("p"));
+}
+
+void ViewTest::dataFactsFailureOpensNoDialog() {
+    ViewTestbed t;
+    QVERIFY(t.addPortfolio("p", {MakeSeries(1, "GONE", "GONE", 3)}));
+    QVERIFY(t.start());
+    QVERIFY(QFile::remove(QString::fromStdString(t.dir("p") + "/F1.DAT")));
+    QVERIFY(t.enabled(kCmdSymbolAbout));
+    t.frame->Action(kCmdSymbolAbout)->trigger();
+    QVERIFY(t.host.dialogs.empty());
+    QCOMPARE(t.host.messages.size(), std::size_t(1));
+    QVERIFY(t.host.messages.front().text.contains(QStringLiteral("GONE")));
+}
+
+void ViewTest::columnWidthsSurviveARestart() {
+    ViewTestbed t;
+    QVERIFY(t.addPortfolio("p", {MakeSeries(1, "AAA", "A", 2)}));
+    QVERIFY(t.start());
+    QHeaderView* quotes = t.view().m_quoteGrid->horizontalHeader();
+    QHeaderView* symbols = t.view().m_symbolGrid->horizontalHeader();
+    const int defaultWidth = quotes->sectionSize(0);
+    QCOMPARE(defaultWidth, t.view().m_quoteGrid->viewport()->width() * 9 / 70);
+    quotes->resizeSection(0, defaultWidth + 23);
+    symbols->resizeSection(1, 61);
+    t.frame->close();
+    QCOMPARE(t.settings->GetProfileInt(QStringLiteral("QuoteGrid"), QStringLiteral("col0"), 0), defaultWidth + 23);
+    QCOMPARE(t.settings->GetProfileInt(QStringLiteral("SymbolGrid"), QStringLiteral("col1"), 0), 61);
+
+    t.host.beeps.clear();
+    QVERIFY(t.start());
+    QCOMPARE(t.view().m_quoteGrid->horizontalHeader()->sectionSize(0), defaultWidth + 23);
+    QCOMPARE(t.view().m_symbolGrid->horizontalHeader()->sectionSize(1), 61);
+
+    // Widths that no longer fit give way to the defaults.
+    t.frame->close();
+    t.settings->WriteProfileInt(QStringLiteral("QuoteGrid"), QStringLiteral("col3"), 5000);
+    t.host.beeps.clear();
+    QVERIFY(t.start());
+    QCOMPARE(t.view().m_quoteGrid->horizontalHeader()->sectionSize(0),
+             t.view().m_quoteGrid->viewport()->width() * 9 / 70);
+}
+
+void ViewTest::firstStartStoresPlacement() {
+    ViewTestbed t;
+    SettingsStore& s = *t.settings;
+    const auto read = [&](const char* e) { return s.GetProfileInt(QStringLiteral("Screen"), QString::fromLatin1(e), -1); };
+    QCOMPARE(read("cx"), -1);
+    const WindowPlacement p = CMainFrame::RestorePlacement(s, 1024, 768);
+    QCOMPARE(p, (WindowPlacement{26, 19, 972, 729}));
+    QCOMPARE(read("x"), 26);
+    QCOMPARE(read("y"), 19);
+    QCOMPARE(read("cx"), 972);
+    QCOMPARE(read("cy"), 729);
+    // A usable stored placement is taken as it is, and not written again.
+    s.WriteProfileInt(QStringLiteral("Screen"), QStringLiteral("cx"), 500);
+    QCOMPARE(CMainFrame::RestorePlacement(s, 1024, 768), (WindowPlacement{26, 19, 500, 729}));
+    // One too wide for the screen gives way to the default, which is stored.
+    s.WriteProfileInt(QStringLiteral("Screen"), QStringLiteral("cx"), 1025);
+    QCOMPARE(CMainFrame::RestorePlacement(s, 1024, 768), (WindowPlacement{26, 19, 972, 729}));
+    QCOMPARE(read("cx"), 972);
+}
+
+void ViewTest::menuAndToolbar() {
+    ViewTestbed t;
+    QVERIFY(t.start());
+    QStringList menus;
+    for (QAction* popup : t.frame->menuBar()->actions()) {
+        QStringList items;
+        for (QAction* a : popup->menu()->actions())
+            items << (a->isSeparator() ? QStringLiteral("-") : QStringLiteral("%1=%2").arg(a->text()).arg(a->data().toInt()));
+        menus << popup->text() + QStringLiteral(": ") + items.join(QLatin1Char(','));
+    }
+    const QStringList expected = {
+        "&Barwise: E&xit=57665",
+        "&View: &Toolbar=59392,&Status Bar=59393",
+        "&Portfolio: &Split Search...=32776,Search &Filter...=32790,&ReScan\tF5=32807",
+        "&Symbol: &Delete=32793,&Move...=32791,&Copy...=32823,-,&Edit...=32789,&About...=32774",
+        "&Quotes: &Edit...=32771,&Split...=32772,Adju&st...=32773,-,&Add...=32794,&Delete...=32775,-,E&xport...=32804",
+        "&Help: &Help Topics=57667,-,&About Barwise...=57664",
+    };
+    QCOMPARE(menus, expected);
+
+    QList<int> buttons;
+    for (QAction* a : t.frame->ToolBar()->actions()) buttons << (a->isSeparator() ? 0 : a->data().toInt());
+    const QList<int> order = {57665, 0, 32776, 32790, 32807, 0, 32793, 32791, 32823, 32789,
+                              32774, 0, 32771, 32772, 32773, 32794, 32775, 32804, 0, 57664};
+    QCOMPARE(buttons, order);
+    for (QAction* a : t.frame->ToolBar()->actions())
+        if (!a->isSeparator()) QVERIFY2(!a->icon().isNull(), qPrintable(a->text()));
+
+    QAction* split = t.frame->Action(kCmdQuoteSplit);
+    QCOMPARE(split->statusTip(), QStringLiteral("Enter a split"));
+    QCOMPARE(split->toolTip(), QStringLiteral("Enter split"));
+    QCOMPARE(t.frame->Action(kCmdSymbolAbout)->statusTip(), QStringLiteral("Facts about the selected quote series"));
+    QCOMPARE(t.frame->Action(kCmdRescan)->shortcut(), QKeySequence(Qt::Key_F5));
+    QCOMPARE(t.frame->IdleText(), QStringLiteral("For Help, press F1"));
+
+    // Hiding the toolbar and the status bar from the View menu.
+    t.frame->Action(kCmdViewToolbar)->trigger();
+    QVERIFY(!t.frame->ToolBar()->isVisible());
+    t.frame->Action(kCmdViewStatusBar)->trigger();
+    QVERIFY(!t.frame->statusBar()->isVisible());
+}
+
+QTEST_MAIN(ViewTest)
+#include "view_test.moc"

@@ -1,0 +1,112 @@
+// A main window on a temporary tree of portfolios, with its own settings file and a
+// scripted UiHost; the drive list holds the tree's root alone.
+#pragma once
+
+#include <QAbstractItemModelTester>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+#include <string>
+
+#include "app/barwiseview.h"
+#include "app/gridmodels.h"
+#include "app/mainframe.h"
+#include "app/settingsstore.h"
+#include "cli/demodb.h"
+#include "tests/app/fakeuihost.h"
+
+// A daily series of `count` quotes from 3 January 2000, one per day; quote i opens at
+// 10 + i / 4.
+inline barwise::DemoSeries MakeSeries(int fileNumber, const std::string& symbol,
+                                      const std::string& name, int count, int recordLength = 28) {
+    barwise::DemoSeries s;
+    s.fileNumber = fileNumber;
+    s.symbol = symbol;
+    s.name = name;
+    s.recordLength = recordLength;
+    s.columns = barwise::DefaultColumns(recordLength);
+    const barwise::DateCode first = barwise::MakeDate(2000, 1, 3);
+    for (int i = 0; i < count; ++i) {
+        barwise::DemoQuote q;
+        q.date = static_cast<barwise::DateCode>(first + i);
+        q.open = 10.0f + static_cast<float>(i) / 4;
+        q.high = q.open + 1;
+        q.low = q.open - 1;
+        q.close = q.open + 0.5f;
+        q.volume = 1000.0f + static_cast<float>(i);
+        q.openInterest = 500.0f + static_cast<float>(i);
+        s.quotes.push_back(q);
+    }
+    return s;
+}
+
+class ViewTestbed {
+public:
+    ViewTestbed() {
+        root = tree.path().toStdString();
+        qputenv("BARWISE_SETTINGS", settingsDir.filePath(QStringLiteral("Barwise.conf")).toLocal8Bit());
+        qputenv("BARWISE_WINDIR", settingsDir.path().toLocal8Bit());
+        settings = std::make_unique<barwise::SettingsStore>();
+        bool createdNew = false;
+        settings->OpenBaseKey(createdNew, QString::fromLatin1(barwise::kBaseKeyPath));
+        // Search the whole tree.
+        settings->WriteProfileInt(QStringLiteral("Search"), QStringLiteral("Limit"), 0);
+    }
+    ~ViewTestbed() {
+        symbolTester.reset();
+        quoteTester.reset();
+        frame.reset();
+        settings.reset();
+        qunsetenv("BARWISE_SETTINGS");
+        qunsetenv("BARWISE_WINDIR");
+    }
+
+    // The path of a directory below the tree's root.
+    std::string dir(const std::string& relative) const { return root + "/" + relative; }
+
+    bool addPortfolio(const std::string& relative, const std::vector<barwise::DemoSeries>& series) {
+        barwise::DemoPortfolio p;
+        p.series = series;
+        return barwise::WritePortfolio(dir(relative), p);
+    }
+
+    // Shows the main window and waits until the first search has ended.
+    bool start() {
+        symbolTester.reset();
+        quoteTester.reset();
+        frame = std::make_unique<CMainFrame>(*settings, host);
+        view().SetDriveLister([r = root] { return std::vector<barwise::Drive>{{r, r}}; });
+        symbolTester = std::make_unique<QAbstractItemModelTester>(
+            &view().SymbolModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        quoteTester = std::make_unique<QAbstractItemModelTester>(
+            &view().QuoteModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        frame->resize(1000, 760);
+        frame->show();
+        const bool searched = QTest::qWaitFor([this] { return !host.beeps.empty(); }, 5000);
+        QCoreApplication::processEvents();  // the command states follow at once
+        return searched;
+    }
+
+    CBarwiseView& view() { return frame->View(); }
+    barwise::SymbolGridModel& symbols() { return view().SymbolModel(); }
+    barwise::QuoteGridModel& quotes() { return view().QuoteModel(); }
+    QStringList symbolColumn() {
+        QStringList out;
+        for (int r = 0; r < symbols().rowCount(); ++r)
+            out << symbols().data(symbols().index(r, 0), Qt::DisplayRole).toString();
+        return out;
+    }
+    bool enabled(int id) {
+        frame->UpdateCommandUI();
+        return frame->Action(id)->isEnabled();
+    }
+
+    QTemporaryDir tree;
+    QTemporaryDir settingsDir;
+    std::string root;
+    FakeUiHost host;
+    std::unique_ptr<barwise::SettingsStore> settings;
+    std::unique_ptr<CMainFrame> frame;
+    std::unique_ptr<QAbstractItemModelTester> symbolTester;
+    std::unique_ptr<QAbstractItemModelTester> quoteTester;
+};
