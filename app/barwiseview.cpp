@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -428,10 +429,16 @@ void CBarwiseView::FillQuotesGrid(int selectRow) {
     int steps = 0;
     std::vector<QuoteGridModel::Row> pending;
     pending.reserve(kQuoteBlock);
+    // Each change of the bar repaints it at once; a few changes a second are enough.
+    QElapsedTimer sinceProgress;
+    sinceProgress.start();
     const auto flush = [&] {
         m_quoteModel->appendRows(pending);
         pending.clear();
-        if (progress) progress->setValue(steps * kProgressStep);
+        if (progress && sinceProgress.elapsed() >= kProgressIntervalMs) {
+            progress->setValue(steps * kProgressStep);
+            sinceProgress.restart();
+        }
     };
     while (rows != m_quoteCount) {
         const int n = std::min(m_quoteCount - rows, kQuoteBlock);

@@ -44,6 +44,7 @@ public:
     static constexpr int kQuoteBlock = 400;
     static constexpr int kFirstRowsShown = 30;
     static constexpr int kProgressStep = 10;
+    static constexpr int kProgressIntervalMs = 40;
     static constexpr int kStartupDelayMs = 100;
     static constexpr std::size_t kMaxMasterPath = 298;
 
