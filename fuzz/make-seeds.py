@@ -170,6 +170,13 @@ def main():
                 w.add("fuzz_findsymbol", piece(key.encode("latin-1")) + piece(nested) + below)
     w.add("fuzz_findsymbol", piece(b"NOSUCH") + piece(master_file([subdir_record("SUB")])) +
           master_file([subdir_record("LOOP")]))
+    # The symbols grid and its repair read whole MASTER files.
+    for _directory, master in found:
+        w.add("fuzz_symbollist", master[:MASTER_RECORD * 64])
+    # Old settings files to import.
+    w.add("fuzz_iniimport", b"[Settings]\r\nDrive=D:\r\nFilter=D:\\DATA\\*\r\n[Export]\r\nDelimiter=1\r\n")
+    w.add("fuzz_iniimport", b"[Settings]\nLeft=10\nTop=-5\nWidth=640\n\n[Columns]\nSymbols0=80\nQuotes3=120\n")
+    w.add("fuzz_iniimport", b"; comment\n[Split Search]\nRatio=1.8\n[Edit]\nDate=03/01/99\n" + b"x" * 600 + b"\n")
     # Date texts in every style.
     texts = [b"03/01/99", b'  "03/01/05', b"00/00/00", b"2000/03/01", b"03-01-2000", b"990301",
              b"20000301", b"030199", b"03012000", b"12/31/59", b"02/29/00", b""]
