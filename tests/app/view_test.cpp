@@ -17,6 +17,7 @@
 #include <QtTest>
 #include <filesystem>
 
+#include "app/barwiseapp.h"
 #include "app/commandids.h"
 #include "app/datafactsdlg.h"
 #include "app/searchfilterdlg.h"
@@ -66,6 +67,7 @@ private slots:
     void columnWidthsSurviveARestart();
     void firstStartStoresPlacement();
     void menuAndToolbar();
+    void iniImportedOnFirstRunOnly();
 };
 
 void ViewTest::startupShowsFirstPortfolio() {
@@ -556,6 +558,34 @@ void ViewTest::menuAndToolbar() {
     QVERIFY(!t.frame->ToolBar()->isVisible());
     t.frame->Action(kCmdViewStatusBar)->trigger();
     QVERIFY(!t.frame->statusBar()->isVisible());
+}
+
+void ViewTest::iniImportedOnFirstRunOnly() {
+    QTemporaryDir dir;
+    qputenv("BARWISE_SETTINGS", dir.filePath(QStringLiteral("Barwise.conf")).toLocal8Bit());
+    qputenv("BARWISE_WINDIR", dir.path().toLocal8Bit());
+    const std::string ini = dir.filePath(QStringLiteral("Barwise.INI")).toStdString();
+    QVERIFY(WriteAll(ini, "[XportSel]\r\nStarter=old.txt\r\n"));
+    const auto starter = [](CBarwiseApp& app) {
+        return app.Settings().GetProfileString(QStringLiteral("XportSel"), QStringLiteral("Starter"),
+                                               QStringLiteral("output.txt"));
+    };
+    {
+        // The window is closed again before its start-up search begins.
+        CBarwiseApp app;
+        QVERIFY(app.InitInstance());
+        QCOMPARE(starter(app), QStringLiteral("old.txt"));
+        app.ExitInstance();
+    }
+    QVERIFY(WriteAll(ini, "[XportSel]\r\nStarter=changed.txt\r\n"));
+    {
+        CBarwiseApp app;
+        QVERIFY(app.InitInstance());
+        QCOMPARE(starter(app), QStringLiteral("old.txt"));
+        app.ExitInstance();
+    }
+    qunsetenv("BARWISE_SETTINGS");
+    qunsetenv("BARWISE_WINDIR");
 }
 
 QTEST_MAIN(ViewTest)
