@@ -14,8 +14,8 @@ CAboutDlg::CAboutDlg(barwise::UiHost& host, bool& mailVisited, bool& webVisited,
     : QDialog(parent) {
     setObjectName(QStringLiteral("dlg100"));
     setWindowTitle(tr("About Barwise"));
-    m_legal = tr("Barwise changes your quote files in place. Every change keeps the previous "
-                 "file as a backup (.BAK), but keep copies of your databases all the same.\n"
+    m_legal = tr("Copyright Kestrelwick Software. Barwise keeps the previous version of every "
+                 "file it changes as a backup (.BAK); keep copies of your databases all the same. "
                  "Barwise comes with no warranty of any kind.");
 
     auto* icon = new QLabel(this);
@@ -72,5 +72,8 @@ CAboutDlg::CAboutDlg(barwise::UiHost& host, bool& mailVisited, bool& webVisited,
     layout->addLayout(top);
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    legalText->setFixedWidth(fontMetrics().averageCharWidth() * 52);
+    // A wrapped text in a fixed-size box: give it the height its width needs.
+    const int legalWidth = fontMetrics().averageCharWidth() * 52;
+    legalText->setFixedWidth(legalWidth);
+    legalText->setMinimumHeight(legalText->heightForWidth(legalWidth));
 }

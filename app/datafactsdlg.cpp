@@ -62,7 +62,7 @@ CDataFactsDlg::CDataFactsDlg(const std::vector<barwise::FactText>& texts, QWidge
         value->setObjectName(QStringLiteral("ctl%1").arg(id));
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
         value->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-        value->setMinimumWidth(fontMetrics().averageCharWidth() * 10);
+        value->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("100,000ths")) + 12);
         return value;
     };
 
@@ -77,7 +77,7 @@ CDataFactsDlg::CDataFactsDlg(const std::vector<barwise::FactText>& texts, QWidge
         ++row;
     }
     leftGrid->setColumnStretch(1, 1);
-    leftGrid->setColumnMinimumWidth(1, fontMetrics().averageCharWidth() * 24);
+    leftGrid->setColumnMinimumWidth(1, fontMetrics().averageCharWidth() * 34);
 
     auto* right = new QGroupBox(tr("Data from DOP file (may be synthetic)"), this);
     auto* rightGrid = new QGridLayout(right);
