@@ -14,6 +14,11 @@ public:
             (void)real_->write(data, size / 2);
             return false;
         }
+        const std::size_t room = owner_.admit(size, path_);
+        if (room < size) {
+            if (room > 0) (void)real_->write(data, room);
+            return false;
+        }
         return real_->write(data, size);
     }
     bool sync() override {
@@ -54,6 +59,19 @@ bool FaultyFileSystem::hit(Step step, const fs::path& path) {
     fired_ = true;
     firedPath_ = path;
     return true;
+}
+
+std::size_t FaultyFileSystem::admit(std::size_t size, const fs::path& path) {
+    std::size_t room = size;
+    if (limited_ && written_ + size > byteBudget_) {
+        room = static_cast<std::size_t>(byteBudget_ - written_);
+        if (!fired_) {
+            fired_ = true;
+            firedPath_ = path;
+        }
+    }
+    written_ += room;
+    return room;
 }
 
 std::unique_ptr<WritableFile> FaultyFileSystem::create(const fs::path& path) {

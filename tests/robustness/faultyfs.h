@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -26,6 +27,14 @@ public:
     FaultyFileSystem() = default;
     // Fails the n-th (1-based) occurrence of `step`.
     FaultyFileSystem(Step step, int n) : failStep_(step), failAt_(n) {}
+    // A disk that takes `bytes` bytes in all: the write that would go beyond them writes
+    // what still fits and fails.
+    static FaultyFileSystem FullAfter(std::uint64_t bytes) {
+        FaultyFileSystem f;
+        f.byteBudget_ = bytes;
+        f.limited_ = true;
+        return f;
+    }
 
     std::unique_ptr<WritableFile> create(const fs::path& path) override;
     bool replace(const fs::path& from, const fs::path& to) override;
@@ -33,12 +42,16 @@ public:
     bool remove(const fs::path& path) override;
 
     int count(Step step) const { return counts_[static_cast<std::size_t>(step)]; }
+    // Bytes written through this file system.
+    std::uint64_t bytesWritten() const { return written_; }
     bool fired() const { return fired_; }
     // The file the failing step was working on.
     const fs::path& firedPath() const { return firedPath_; }
 
     // Called by the files it hands out; true when this occurrence is to fail.
     bool hit(Step step, const fs::path& path);
+    // Called before a write of `size` bytes; how many of them may be written.
+    std::size_t admit(std::size_t size, const fs::path& path);
 
 private:
     std::array<int, kAllSteps.size()> counts_{};
@@ -46,6 +59,9 @@ private:
     int failAt_ = 0;  // 0: no fault
     bool fired_ = false;
     fs::path firedPath_;
+    bool limited_ = false;
+    std::uint64_t byteBudget_ = 0;
+    std::uint64_t written_ = 0;
 };
 
 }  // namespace barwise::robustness

@@ -62,6 +62,10 @@ TEST_P(WriteFailure, EveryFailingStepKeepsTheFilesAndReportsFailure) {
     const DirectoryContent after = Compared(ReadDirectory(dir.path()));
     ASSERT_NE(before, after) << "the rewrite changed nothing, so nothing is tested";
 
+    std::printf("%s: ", c.name.c_str());
+    for (Step step : kWritingSteps) std::printf("%s x%d  ", StepName(step), counter.count(step));
+    std::printf("\n");
+
     int injected = 0;
     for (Step step : kWritingSteps) {
         ASSERT_GT(counter.count(step), 0) << "the rewrite never does " << StepName(step);
@@ -114,6 +118,35 @@ TEST_P(WriteFailure, LeftoverTemporaryFilesAreOverwritten) {
     EXPECT_EQ(c.run(dir.path(), RealFileSystem()), kSuccess);
     EXPECT_EQ(Compared(ReadDirectory(dir.path())), after);
     EXPECT_EQ(TemporaryFiles(dir.path()), std::vector<std::string>{});
+}
+
+// A disk that fills up after N bytes, for N at every record boundary region and spread
+// over all the bytes a rewrite writes: the write that crosses the limit is cut short.
+TEST_P(WriteFailure, ADiskThatFillsUpAtAnyByteKeepsTheFiles) {
+    const RewriteCase& c = GetParam();
+    ScratchDir dir;
+    WriteDirectory(dir.path(), c.before);
+    FaultyFileSystem counter;
+    ASSERT_EQ(c.run(dir.path(), counter), kSuccess);
+    const std::uint64_t total = counter.bytesWritten();
+    const DirectoryContent before = Compared(c.before);
+    const DirectoryContent after = Compared(ReadDirectory(dir.path()));
+
+    std::set<std::uint64_t> limits = {0, 1, 4, 52, 53, 54, 75, 76, 77, total - 1};
+    for (std::uint64_t k = 1; k < 40; ++k) limits.insert(total * k / 40);
+    for (const std::uint64_t limit : limits) {
+        SCOPED_TRACE("disk full after " + std::to_string(limit) + " of " + std::to_string(total) + " bytes");
+        EmptyDirectory(dir.path());
+        WriteDirectory(dir.path(), c.before);
+        FaultyFileSystem disk = FaultyFileSystem::FullAfter(limit);
+        EXPECT_NE(c.run(dir.path(), disk), kSuccess);
+        ASSERT_TRUE(disk.fired());
+        const std::size_t phase = PhaseOf(c, disk.firedPath());
+        DirectoryContent expected = before;
+        for (std::size_t i = 0; i < phase; ++i) expected[c.writes[i]] = after.at(c.writes[i]);
+        EXPECT_EQ(Compared(ReadDirectory(dir.path())), expected) << "full while writing " << disk.firedPath();
+        EXPECT_EQ(TemporaryFiles(dir.path()), std::vector<std::string>{});
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Rewrites, WriteFailure,
