@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 #include <vector>
 
 namespace barwise {
 namespace {
 
-// MBF to IEEE on a 32-bit word (byte 0 lowest): exponent bytes 0, 1 and 2 give +0.0.
+// MBF to IEEE on a 32-bit word (byte 0 lowest), as MbfToIeee: exponent bytes 0, 1 and 2
+// give +0.0.
 inline float MbfWordToFloat(std::uint32_t w) {
     const std::uint32_t exponent = w >> 24;
     const std::uint32_t sign = (w >> 23) & 1u;
@@ -23,29 +25,40 @@ inline std::uint32_t LoadLe32(const std::uint8_t* p) {
 }
 
 // DateFromReal is pure; the same few thousand dates recur in every series of a portfolio,
-// so remember recent results by the bits of the real.
+// so remember its results by the bits of the real (open addressing; emptied when half
+// full, so the memory stays bounded whatever the files hold).
 class DateMemo {
 public:
     DateCode get(float real) {
         std::uint32_t bits;
         std::memcpy(&bits, &real, sizeof bits);
-        Slot& slot = slots_[(bits ^ (bits >> 13)) & (kSlots - 1)];
-        if (!slot.used || slot.bits != bits) {
-            slot.bits = bits;
-            slot.code = DateFromReal(real);
-            slot.used = true;
+        std::size_t i = (bits * 0x9E3779B1u) >> (32 - kBits);
+        while (true) {
+            Slot& slot = slots_[i];
+            if (slot.used && slot.bits == bits) return slot.code;
+            if (!slot.used) break;
+            i = (i + 1) & (kSlots - 1);
         }
+        if (++filled_ > kSlots / 2) {
+            std::fill(slots_.begin(), slots_.end(), Slot{});
+            filled_ = 1;
+            i = (bits * 0x9E3779B1u) >> (32 - kBits);
+        }
+        Slot& slot = slots_[i];
+        slot = {bits, DateFromReal(real), true};
         return slot.code;
     }
 
 private:
-    static constexpr std::size_t kSlots = 1 << 14;
+    static constexpr int kBits = 15;
+    static constexpr std::size_t kSlots = std::size_t{1} << kBits;
     struct Slot {
         std::uint32_t bits = 0;
         DateCode code = 0;
         bool used = false;
     };
     std::vector<Slot> slots_ = std::vector<Slot>(kSlots);
+    std::size_t filled_ = 0;
 };
 
 DateMemo& ThreadDateMemo() {
@@ -53,10 +66,47 @@ DateMemo& ThreadDateMemo() {
     return memo;
 }
 
+std::string Upper(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return out;
+}
+
+constexpr std::size_t kFileBufferSize = 1 << 16;
+
 }  // namespace
 
-DataStatus SeriesCursor::open(std::string_view directory, const MasterRecord& record) {
-    file_ = InputFile();
+DirectoryIndex::DirectoryIndex(const std::string& directory) : directory_(directory) {
+    std::error_code ec;
+    const fs::path dir = directory.empty() ? fs::path(".") : fs::path(directory);
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        names_.emplace_back(Upper(name), name);
+    }
+    std::sort(names_.begin(), names_.end());
+}
+
+fs::path DirectoryIndex::find(std::string_view name) const {
+    const std::string key = Upper(name);
+    const fs::path dir(directory_);
+    // The exact name first, as FindNoCase does; else the first entry in any letter case.
+    auto it = std::lower_bound(names_.begin(), names_.end(), std::make_pair(key, std::string()));
+    for (auto i = it; i != names_.end() && i->first == key; ++i) {
+        if (i->second == name) return dir / i->second;
+    }
+    if (it != names_.end() && it->first == key) return dir / it->second;
+    return dir / std::string(name);
+}
+
+SeriesCursor::SeriesCursor() = default;
+SeriesCursor::~SeriesCursor() = default;
+
+DataStatus SeriesCursor::open(std::string_view directory, const MasterRecord& record, const DirectoryIndex* index) {
+    file_.reset();
+    raw_.clear();
+    rawStart_ = rawCount_ = 0;
     total_ = 0;
     lastRecord_ = 0;
     position_ = -1;
@@ -65,22 +115,30 @@ DataStatus SeriesCursor::open(std::string_view directory, const MasterRecord& re
     fieldCount_ = record.fieldCount();
     directory_ = WithTrailingSeparator(std::string(directory));
     const int fileNumber = record.fileNumber();
+    const std::string base = "F" + std::to_string(fileNumber);
+    datPath_ = index != nullptr ? index->find(base + ".DAT") : SeriesFilePath(directory_, fileNumber, "DAT");
+    const fs::path dopPath = index != nullptr ? index->find(base + ".DOP") : SeriesFilePath(directory_, fileNumber, "DOP");
     // The same steps and statuses as ReadSeries: layout first, then the record's shape.
-    datPath_ = SeriesFilePath(directory_, fileNumber, "DAT");
-    const DataStatus layoutStatus = ReadLayout(SeriesFilePath(directory_, fileNumber, "DOP"), recordLength_, layout_);
+    const DataStatus layoutStatus = ReadLayout(dopPath, recordLength_, layout_);
     if (layoutStatus != kSuccess) return layoutStatus;
     if (!IsPlausibleRecordShape(recordLength_, fieldCount_)) return kFileRead;
-    file_ = InputFile(datPath_);
-    if (!file_.isOpen()) return kFileOpen;
+#ifdef _WIN32
+    file_.reset(_wfopen(datPath_.c_str(), L"rb"));
+#else
+    file_.reset(std::fopen(datPath_.c_str(), "rb"));
+#endif
+    if (!file_) return kFileOpen;
+    fileBuffer_.resize(kFileBufferSize);
+    std::setvbuf(file_.get(), fileBuffer_.data(), _IOFBF, fileBuffer_.size());
     std::uint8_t header[4];
-    if (!file_.read(header, sizeof header)) {
-        file_ = InputFile();
+    if (std::fread(header, 1, sizeof header, file_.get()) != sizeof header) {
+        file_.reset();
         return kFileRead;
     }
     position_ = sizeof header;
     lastRecord_ = GetI16(header + kDatLastRecordOffset);
     if (lastRecord_ < 1) {  // a header claiming fewer than no quotes
-        file_ = InputFile();
+        file_.reset();
         lastRecord_ = 0;
         return kFileRead;
     }
@@ -88,57 +146,100 @@ DataStatus SeriesCursor::open(std::string_view directory, const MasterRecord& re
     return kSuccess;
 }
 
-DataStatus SeriesCursor::openKey(std::string_view directory, std::string_view key) {
+DataStatus SeriesCursor::openKey(std::string_view directory, std::string_view key,
+                                 std::map<std::string, DirectoryIndex>* indexes) {
     MasterRecord record;
     std::string found;
     const DataStatus status = FindSymbol(directory, key, record, found);
     if (status != kSuccess) return status;
-    return open(found, record);
+    if (indexes == nullptr) return open(found, record);
+    auto it = indexes->find(found);
+    if (it == indexes->end()) it = indexes->emplace(found, DirectoryIndex(found)).first;
+    return open(found, record, &it->second);
 }
 
-DataStatus SeriesCursor::read(QuoteSeries& series, int start, int count) {
-    if (!file_.isOpen()) return kFileOpen;
+DateCode SeriesCursor::blockDate(int i) const {
+    const int c = layout_.column[kFieldDate];
+    if (i < 0 || i >= rawCount_ || c < 1 || c > fieldCount_) return DateFromReal(-1.0f);
+    const std::uint8_t* rec = raw_.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(recordLength_);
+    return DateFromReal(MbfWordToFloat(LoadLe32(rec + (c - 1) * 4)));
+}
+
+DataStatus SeriesCursor::read(QuoteSeries& series, int start, int count, unsigned fields) {
+    if (!file_) return kFileOpen;
     count = std::min(count, static_cast<int>(series.capacity));
     if (count < 0) count = 0;
     if (start < 0 || start > lastRecord_ - 2) return kRecordNotFound;
     // Records start + 2 .. lastRecord_ exist by the header; the file may hold fewer.
     const int wanted = std::min(count, lastRecord_ - 1 - start);
+    const std::size_t len = static_cast<std::size_t>(recordLength_);
     const std::int64_t offset = static_cast<std::int64_t>(start + 1) * recordLength_;
-    if (position_ != offset) {
-        if (!file_.seek(offset)) return kFileRead;
-        position_ = offset;
+    const std::int64_t rawEnd = static_cast<std::int64_t>(rawStart_ + rawCount_ + 1) * recordLength_;
+
+    // Records already in memory from the last block, when the file stands right after it.
+    int have = 0;
+    if (position_ == rawEnd && start >= rawStart_ && start < rawStart_ + rawCount_) {
+        have = std::min(rawStart_ + rawCount_ - start, wanted);
+        std::memmove(raw_.data(), raw_.data() + static_cast<std::size_t>(start - rawStart_) * len,
+                     static_cast<std::size_t>(have) * len);
     }
-    thread_local std::vector<std::uint8_t> buffer;
-    buffer.resize(static_cast<std::size_t>(wanted) * static_cast<std::size_t>(recordLength_));
-    int got = 0;
-    // One read for the whole block; at the end of a short file, whole records one by one.
-    if (wanted > 0 && file_.read(buffer.data(), buffer.size())) {
-        got = wanted;
-    } else {
-        if (!file_.seek(offset)) return kFileRead;
-        while (got < wanted && file_.read(buffer.data() + static_cast<std::size_t>(got) * recordLength_,
-                                         static_cast<std::size_t>(recordLength_))) {
-            ++got;
+    raw_.resize(static_cast<std::size_t>(wanted) * len);
+    int got = have;
+    if (got < wanted) {
+        const std::int64_t next = offset + static_cast<std::int64_t>(got) * recordLength_;
+        if (position_ != next) {
+            if (std::fseek(file_.get(), static_cast<long>(next), SEEK_SET) != 0) {
+                position_ = -1;
+                rawCount_ = 0;
+                return kFileRead;
+            }
         }
+        // Whole records only: a file shorter than its header ends the block there.
+        const std::size_t bytes = std::fread(raw_.data() + static_cast<std::size_t>(got) * len, 1,
+                                             static_cast<std::size_t>(wanted - got) * len, file_.get());
+        const int records = static_cast<int>(bytes / len);
+        got += records;
+        position_ = records * len == bytes ? next + static_cast<std::int64_t>(bytes) : -1;
     }
-    position_ = got == wanted ? offset + static_cast<std::int64_t>(got) * recordLength_ : -1;
+    rawStart_ = start;
+    rawCount_ = got;
 
     std::array<int, kQuoteFieldCount> column{};
     for (int f = 0; f < kQuoteFieldCount; ++f) {
         const int c = layout_.column[static_cast<std::size_t>(f)];
-        // A column beyond the record's fields reads as absent.
+        // A column beyond the record's fields reads as absent (ReadSeries does the same).
         column[static_cast<std::size_t>(f)] = (c >= 1 && c <= fieldCount_) ? c : 0;
     }
-    DateMemo& memo = ThreadDateMemo();
-    for (int i = 0; i < got; ++i) {
-        const std::uint8_t* rec = buffer.data() + static_cast<std::size_t>(i) * recordLength_;
-        auto fieldAt = [&](int f) { return MbfWordToFloat(LoadLe32(rec + (column[static_cast<std::size_t>(f)] - 1) * 4)); };
-        const float dateReal = column[kFieldDate] ? fieldAt(kFieldDate) : -1.0f;
-        series.columns[kFieldDate].set<DateCode>(i, column[kFieldDate] ? memo.get(dateReal) : DateCode{0});
-        series.columns[kFieldTime].set<TimeCode>(i, column[kFieldTime] ? TimeFromReal(fieldAt(kFieldTime)) : TimeCode{0});
-        for (int f = kFieldOpen; f <= kFieldOi; ++f) {
-            series.columns[static_cast<std::size_t>(f)].set<float>(i, column[static_cast<std::size_t>(f)] ? fieldAt(f) : -1.0f);
+    // Column by column: each is a strided walk over the raw records.
+    auto valueColumn = [&](int f) {
+        SeriesColumn& out = series.columns[static_cast<std::size_t>(f)];
+        const int c = column[static_cast<std::size_t>(f)];
+        if (c == 0) {
+            for (int i = 0; i < got; ++i) out.set<float>(i, -1.0f);
+            return;
         }
+        const std::uint8_t* p = raw_.data() + static_cast<std::size_t>(c - 1) * 4;
+        for (int i = 0; i < got; ++i, p += len) out.set<float>(i, MbfWordToFloat(LoadLe32(p)));
+    };
+    if (fields & (1u << kFieldDate)) {
+        SeriesColumn& out = series.columns[kFieldDate];
+        const int c = column[kFieldDate];
+        DateMemo& memo = ThreadDateMemo();
+        const std::uint8_t* p = raw_.data() + static_cast<std::size_t>(c > 0 ? c - 1 : 0) * 4;
+        for (int i = 0; i < got; ++i, p += len) {
+            out.set<DateCode>(i, c != 0 ? memo.get(MbfWordToFloat(LoadLe32(p))) : DateFromReal(-1.0f));
+        }
+    }
+    if (fields & (1u << kFieldTime)) {
+        SeriesColumn& out = series.columns[kFieldTime];
+        const int c = column[kFieldTime];
+        const std::uint8_t* p = raw_.data() + static_cast<std::size_t>(c > 0 ? c - 1 : 0) * 4;
+        for (int i = 0; i < got; ++i, p += len) {
+            out.set<TimeCode>(i, TimeFromReal(c != 0 ? MbfWordToFloat(LoadLe32(p)) : -1.0f));
+        }
+    }
+    for (int f = kFieldOpen; f <= kFieldOi; ++f) {
+        if (fields & (1u << f)) valueColumn(f);
     }
     series.total = total_;
     series.directory = directory_;

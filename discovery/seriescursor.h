@@ -7,7 +7,12 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <map>
+#include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 #include <string_view>
 
 #include "datafiles/fileio.h"
@@ -18,15 +23,38 @@
 
 namespace barwise {
 
+// The names in one directory, to find F<n>.DAT and F<n>.DOP in any letter case without
+// listing the directory again for every series (SeriesFilePath lists it whenever the
+// exact name is missing, as it is for every series without a DOP file).
+class DirectoryIndex {
+public:
+    explicit DirectoryIndex(const std::string& directory);
+    // The entry of that name in any letter case, or directory + name when there is none.
+    fs::path find(std::string_view name) const;
+
+private:
+    std::string directory_;
+    std::vector<std::pair<std::string, std::string>> names_;  // upper case, as on disk; sorted
+};
+
 class SeriesCursor {
 public:
+    SeriesCursor();
+    ~SeriesCursor();
+    SeriesCursor(const SeriesCursor&) = delete;
+    SeriesCursor& operator=(const SeriesCursor&) = delete;
+
     // Opens the series of a MASTER record of `directory` (trailing separator optional):
     // its layout (DOP or record length) and its DAT file, whose header gives total().
     // The statuses of ReadSeries: kNoLayout, kFileRead (impossible record shape, no DAT
     // header, a header claiming fewer than no quotes), kFileOpen.
-    [[nodiscard]] DataStatus open(std::string_view directory, const MasterRecord& record);
+    // `index`, when given, must list `directory`.
+    [[nodiscard]] DataStatus open(std::string_view directory, const MasterRecord& record,
+                                  const DirectoryIndex* index = nullptr);
     // Looks the key up as ReadSeries does (FindSymbol from directory), then opens it.
-    [[nodiscard]] DataStatus openKey(std::string_view directory, std::string_view key);
+    // `indexes` (optional) keeps one DirectoryIndex per directory across calls.
+    [[nodiscard]] DataStatus openKey(std::string_view directory, std::string_view key,
+                                     std::map<std::string, DirectoryIndex>* indexes = nullptr);
 
     // Quotes the DAT header announces (last record number - 1).
     int total() const { return total_; }
@@ -39,11 +67,26 @@ public:
     // Reads up to count quotes (at most the series' capacity) from quote index start into
     // series (allocated with AllocSeries), as ReadSeries does: kRecordNotFound when start
     // is beyond the last quote; a file shorter than its header ends the read early
-    // (series.count tells how many were read).
-    [[nodiscard]] DataStatus read(QuoteSeries& series, int start, int count);
+    // (series.count tells how many were read). `fields` (bits 1 << QuoteField) names the
+    // columns to fill; the others keep what they held.
+    [[nodiscard]] DataStatus read(QuoteSeries& series, int start, int count, unsigned fields = kAllFields);
+    // The date of quote i of the last block read, as read() would have put it in the date
+    // column (for callers that leave the date out of read()).
+    DateCode blockDate(int i) const;
+
+    static constexpr unsigned kAllFields = (1u << kQuoteFieldCount) - 1;
 
 private:
-    InputFile file_;
+    struct Closer {
+        void operator()(std::FILE* f) const { std::fclose(f); }
+    };
+    std::unique_ptr<std::FILE, Closer> file_;
+    std::vector<char> fileBuffer_;
+    // The raw records of the last block read, so a block that starts inside it (the split
+    // search's chunks overlap by one quote) takes them from memory instead of seeking back.
+    std::vector<std::uint8_t> raw_;
+    int rawStart_ = 0;
+    int rawCount_ = 0;
     MasterRecord record_;
     FieldLayout layout_;
     std::string directory_;

@@ -26,9 +26,14 @@ constexpr std::array<RatioWindow, 8> MakeWindows() {
     return w;
 }
 constexpr std::array<RatioWindow, 8> kWindows = MakeWindows();
-// No window reaches outside this range, so most pairs are settled by two comparisons.
+// No window reaches outside kLowestBound .. kHighestBound, and none covers the gap between
+// the 2-for-3 and 3-for-2 windows, where the ratio of almost every pair of days lies; so
+// most pairs are settled by two comparisons.
 constexpr double kLowestBound = 0.25 * 0.9;
 constexpr double kHighestBound = 4.0 * 1.1;
+constexpr double kGapLow = (2.0 / 3.0) * 1.1;
+constexpr double kGapHigh = (3.0 / 2.0) * 0.9;
+static_assert(kGapLow < kGapHigh);
 
 }  // namespace
 
@@ -38,7 +43,7 @@ std::optional<SplitRatio> TestSplitPair(const SplitDay& a, const SplitDay& b) {
     if (c0 == 0.0f || c1 == 0.0f) return std::nullopt;
     const float r = c0 / c1;
     const double rd = r;
-    if (!(rd > kLowestBound && rd < kHighestBound)) return std::nullopt;
+    if (!(rd > kLowestBound && rd < kHighestBound) || (rd >= kGapLow && rd <= kGapHigh)) return std::nullopt;
     std::optional<SplitRatio> hit;
     for (const RatioWindow& w : kWindows) {
         if (!(w.lower < rd && rd < w.upper)) continue;
@@ -89,11 +94,12 @@ SplitScanResult ScanForSplits(std::string_view portfolioDir, const std::vector<s
         return result;
     }
     const int symbolCount = static_cast<int>(tickers.size());
+    std::map<std::string, DirectoryIndex> indexes;  // the directories' names, listed once per scan
     for (int i = 0; i < symbolCount; ++i) {
         const std::string& ticker = tickers[static_cast<std::size_t>(i)];
         // The one look-up of this symbol in this scan; the chunks are read from the open file.
         SeriesCursor cursor;
-        const DataStatus opened = cursor.openKey(portfolioDir, ticker);
+        const DataStatus opened = cursor.openKey(portfolioDir, ticker, &indexes);
         if (opened != kSuccess) {
             ++result.unreadable;
             const std::string file = cursor.datPath().empty()
@@ -107,7 +113,9 @@ SplitScanResult ScanForSplits(std::string_view portfolioDir, const std::vector<s
             int j = 0;
             while (j != n - 1) {
                 const int chunk = n - j < kSplitChunk ? n - j : kSplitChunk;
-                const DataStatus status = cursor.read(series, j, chunk);
+                // High, low and close; the date only for the rare hit.
+                const DataStatus status = cursor.read(
+                    series, j, chunk, (1u << kFieldHigh) | (1u << kFieldLow) | (1u << kFieldClose));
                 if (status != kSuccess) {
                     result.end = SplitScanEnd::kReadError;
                     result.status = status;
@@ -118,13 +126,15 @@ SplitScanResult ScanForSplits(std::string_view portfolioDir, const std::vector<s
                 }
                 // Pairs of the quotes actually read: a file shorter than its header ends here.
                 const int got = series.count;
+                SplitDay b{got > 0 ? series.close(0) : 0.0f, got > 0 ? series.high(0) : 0.0f,
+                           got > 0 ? series.low(0) : 0.0f};
                 for (int k = 0; k + 1 < got; ++k) {
-                    const SplitDay a{series.close(k), series.high(k), series.low(k)};
-                    const SplitDay b{series.close(k + 1), series.high(k + 1), series.low(k + 1)};
+                    const SplitDay a = b;
+                    b = {series.close(k + 1), series.high(k + 1), series.low(k + 1)};
                     if (const auto hit = TestSplitPair(a, b)) {
                         result.found = true;
                         ++result.lines;
-                        if (observer.result) observer.result(FormatSplitLine(ticker, *hit, series.date(k + 1)));
+                        if (observer.result) observer.result(FormatSplitLine(ticker, *hit, cursor.blockDate(k + 1)));
                     }
                 }
                 if (got < chunk) break;

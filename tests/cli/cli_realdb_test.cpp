@@ -109,7 +109,9 @@ TEST(CliRealDb, ExportAllOfEveryDatabase) {
         EXPECT_EQ(r.status, c.expectedStatus) << c.db << "\n" << r.err;
         const auto count = std::distance(std::filesystem::directory_iterator(out.path()), std::filesystem::directory_iterator());
         EXPECT_EQ(count, c.files) << c.db;
-        if (c.expectedStatus != 0) EXPECT_NE(r.err.find("F1.DAT: No Layout"), std::string::npos) << r.err;
+        if (c.expectedStatus != 0) {
+            EXPECT_NE(r.err.find("F1.DAT: No Layout"), std::string::npos) << r.err;
+        }
     }
 }
 

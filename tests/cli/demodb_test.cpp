@@ -29,7 +29,9 @@ void ExpectReadBack(const fs::path& dir, const DemoSeries& s) {
         const DemoQuote& w = s.quotes[i];
         const int n = static_cast<int>(i);
         ASSERT_EQ(q.date(n), w.date) << key << " " << i;
-        if (present.count(kFieldTime)) ASSERT_EQ(q.time(n), w.time) << key << " " << i;
+        if (present.count(kFieldTime)) {
+            ASSERT_EQ(q.time(n), w.time) << key << " " << i;
+        }
         const float want[6] = {w.open, w.high, w.low, w.close, w.volume, w.openInterest};
         for (int f = kFieldOpen; f <= kFieldOi; ++f) {
             const float expected = present.count(f) ? want[f - kFieldOpen] : -1.0f;
