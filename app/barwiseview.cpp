@@ -191,11 +191,14 @@ void CBarwiseView::OnTimer() {
     const auto quoteWidths = QuoteColumnWidths(qw, stored);
     for (int i = 0; i < QuoteGridModel::kColumns; ++i)
         m_quoteGrid->horizontalHeader()->resizeSection(i, quoteWidths[static_cast<std::size_t>(i)]);
+    m_columnsSet = true;
 
     FillDriveList();
 }
 
 void CBarwiseView::SaveColumnWidths() {
+    // Closed before the columns were set up: there is nothing of the user's to keep.
+    if (!m_columnsSet) return;
     for (int i = 0; i < SymbolGridModel::kColumns; ++i)
         m_settings.WriteProfileInt(QStringLiteral("SymbolGrid"), QStringLiteral("col%1").arg(i),
                                    m_symbolGrid->horizontalHeader()->sectionSize(i));
@@ -365,7 +368,7 @@ void CBarwiseView::FillSymbolsGrid(int selectRow) {
     }
     if (!failed) {
         m_selSymbolRow = static_cast<std::int16_t>(selectRow);
-        SelectGridRow(m_symbolGrid, selectRow, true);
+        SelectGridRow(m_symbolGrid, selectRow);
         if (m_symbolCount == 0) SetTitle(QStringLiteral("(no symbols)"));
         emit StateChanged();
         FillQuotesGrid(0);
@@ -478,7 +481,7 @@ void CBarwiseView::FillQuotesGrid(int selectRow) {
     FreeSeries(series);
 
     m_selQuoteRow = static_cast<std::int16_t>(selectRow);
-    if (m_quoteCount != 0) SelectGridRow(m_quoteGrid, selectRow, false);
+    if (m_quoteCount != 0) SelectGridRow(m_quoteGrid, selectRow);
     emit StateChanged();
 }
 
@@ -515,7 +518,7 @@ void CBarwiseView::ResetView(int level) {
 
 // ----- selection tracking -----
 
-void CBarwiseView::SelectGridRow(QTableView* grid, int row, bool makeCurrent) {
+void CBarwiseView::SelectGridRow(QTableView* grid, int row) {
     const QAbstractItemModel* model = grid->model();
     if (row < 0 || row >= model->rowCount()) return;
     const QModelIndex index = model->index(row, 0);
@@ -523,8 +526,7 @@ void CBarwiseView::SelectGridRow(QTableView* grid, int row, bool makeCurrent) {
     selection->select(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     // The keyboard carries on from the selected row.
     selection->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
-    if (makeCurrent) grid->scrollTo(index);
-    else grid->scrollToTop();
+    grid->scrollTo(index);
 }
 
 void CBarwiseView::OnSymbolSelectionChanged() {

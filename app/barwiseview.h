@@ -127,7 +127,7 @@ private:
     void OnSymbolSelectionChanged();
     void OnQuoteSelectionChanged();
     void SetTitle(const QString& symbolText);
-    void SelectGridRow(QTableView* grid, int row, bool makeCurrent);
+    void SelectGridRow(QTableView* grid, int row);
     void PumpScanWindow(bool force);
 
     barwise::SettingsStore& m_settings;
@@ -140,4 +140,5 @@ private:
     DriveLister m_listDrives;
     std::vector<barwise::Drive> m_drives;
     qint64 m_lastPump = 0;
+    bool m_columnsSet = false;
 };
