@@ -382,9 +382,12 @@ bool WritePortfolio(const fs::path& dir, const DemoPortfolio& portfolio) {
     return WriteMasterFile(dir / "MASTER", records, counter);
 }
 
-DemoResult WriteDemoDatabase(const fs::path& root, bool large) {
+DemoResult WriteDemoDatabase(const fs::path& rootArg, bool large) {
     DemoResult result;
     std::error_code ec;
+    fs::path root = rootArg;
+    // A bare drive ("P:") means its root, not the current directory of that drive.
+    if (root.has_root_name() && !root.has_root_directory() && root.relative_path().empty()) root /= "\\";
     const fs::path marker = root / std::string(kDemoMarkerFile);
     if (fs::exists(root, ec)) {
         if (!fs::is_directory(root, ec)) {

@@ -77,9 +77,9 @@ struct Listing {
 Listing ListDirectory(const std::string& path) {
     Listing listing;
     std::error_code ec;
-    std::filesystem::directory_iterator it(std::filesystem::u8path(path + "\\"), ec), end;
+    std::filesystem::directory_iterator it(std::filesystem::path(path + "\\"), ec), end;
     for (; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().u8string();
+        const std::string name = it->path().filename().string();
         std::error_code typeError;
         const bool isDir = it->is_directory(typeError);
         if (EqualsNoCase(name, "MASTER") && !isDir) listing.hasMaster = true;

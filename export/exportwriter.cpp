@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "discovery/seriescursor.h"
 #include "datafiles/series.h"
@@ -12,38 +13,51 @@ namespace barwise {
 namespace {
 
 constexpr std::string_view kNotAvailable = "N/A";
+// Every field but the time, which is never exported.
+constexpr unsigned kExportedFields = SeriesCursor::kAllFields & ~(1u << kFieldTime);
 
 // "%.<decimals>f" of a float promoted to double. A float times 10^4 (or 10^2) is exact in
 // a double (24 + 14 bits), so rounding that product to an integer, half to even as printf
 // rounds the exact binary value, gives printf's digits; the integer is then written with
 // the decimal point put in. Values too large for that, and anything not finite, go
 // through snprintf itself.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
 template <int Decimals>
 char* FormatFixed(char* p, float value) {
     constexpr double kScale = Decimals == 4 ? 10000.0 : 100.0;
+    constexpr std::uint64_t kUnit = Decimals == 4 ? 10000 : 100;
     const double scaled = static_cast<double>(value) * kScale;
     if (!(std::fabs(scaled) < 1e18)) {
         const int n = std::snprintf(p, 64, Decimals == 4 ? "%.4f" : "%.2f", static_cast<double>(value));
         return p + (n > 0 ? n : 0);
     }
     if (std::signbit(value)) *p++ = '-';
-    auto digits = static_cast<std::uint64_t>(std::nearbyint(std::fabs(scaled)));
-    char tmp[24];
-    int n = 0;
-    do {
-        tmp[n++] = static_cast<char>('0' + digits % 10);
-        digits /= 10;
-    } while (digits != 0 || n <= Decimals);
-    for (int i = n - 1; i >= Decimals; --i) *p++ = tmp[i];
+    const double magnitude = std::fabs(scaled);
+    // Round half to even; magnitude, its integer part and the remainder are all exact.
+    auto digits = static_cast<std::uint64_t>(magnitude);
+    const double rest = magnitude - static_cast<double>(digits);
+    if (rest > 0.5 || (rest == 0.5 && (digits & 1u) != 0)) ++digits;
+    const std::uint64_t whole = digits / kUnit;
+    auto fraction = static_cast<unsigned>(digits % kUnit);
+    p = std::to_chars(p, p + 24, whole).ptr;
     *p++ = '.';
-    for (int i = Decimals - 1; i >= 0; --i) *p++ = tmp[i];
-    return p;
+    if constexpr (Decimals == 4) {
+        std::memcpy(p, kDigitPairs + 2 * (fraction / 100), 2);
+        std::memcpy(p + 2, kDigitPairs + 2 * (fraction % 100), 2);
+        return p + 4;
+    } else {
+        std::memcpy(p, kDigitPairs + 2 * fraction, 2);
+        return p + 2;
+    }
 }
 
 inline char* Put2(char* p, int v) {
-    *p++ = static_cast<char>('0' + (v / 10) % 10);
-    *p++ = static_cast<char>('0' + v % 10);
-    return p;
+    std::memcpy(p, kDigitPairs + 2 * (static_cast<unsigned>(v) % 100), 2);
+    return p + 2;
 }
 
 // FormatDate style 3 with '/' (MM/DD/YY, 00/00/00 for no date), or YYYY-MM-DD.
@@ -69,6 +83,22 @@ char* FormatDateText(char* p, DateCode code, ExportDateFormat format) {
     p = Put2(p, day);
     *p++ = '/';
     return Put2(p, year % 100);
+}
+
+// Date texts by code, made once per thread: a whole portfolio's quotes share a few
+// thousand dates.
+char* AppendDateText(char* p, DateCode code, ExportDateFormat format) {
+    struct Entry {
+        char text[10];
+        std::uint8_t size = 0;  // 0 = not made yet
+    };
+    thread_local std::vector<Entry> cache[2];
+    std::vector<Entry>& table = cache[format == ExportDateFormat::kIso ? 1 : 0];
+    if (table.empty()) table.resize(65536);
+    Entry& e = table[code];
+    if (e.size == 0) e.size = static_cast<std::uint8_t>(FormatDateText(e.text, code, format) - e.text);
+    std::memcpy(p, e.text, sizeof e.text);  // a fixed size copies fast; the line has room
+    return p + e.size;
 }
 
 DataStatus ExportOpened(SeriesCursor& cursor, const ExportOptions& options, std::ostream& out, ExportStats* stats) {
@@ -97,7 +127,7 @@ DataStatus ExportOpened(SeriesCursor& cursor, const ExportOptions& options, std:
     if (!options.newestFirst) {
         // Oldest first: blocks from quote 0 on, until the data ends.
         for (int start = 0; start < total; start += kBlock) {
-            if (cursor.read(series, start, kBlock) != kSuccess) break;
+            if (cursor.read(series, start, kBlock, kExportedFields) != kSuccess) break;
             for (int i = 0; i < series.count; ++i) emit(i);
             if (!flush()) return kFileWrite;
             if (series.count < std::min(kBlock, total - start)) break;  // file shorter than its header
@@ -107,7 +137,7 @@ DataStatus ExportOpened(SeriesCursor& cursor, const ExportOptions& options, std:
         // file does not hold are not written.
         for (int end = total; end > 0; end -= kBlock) {
             const int start = std::max(end - kBlock, 0);
-            if (cursor.read(series, start, end - start) != kSuccess) break;
+            if (cursor.read(series, start, end - start, kExportedFields) != kSuccess) break;
             for (int i = series.count - 1; i >= 0; --i) emit(i);
             if (!flush()) return kFileWrite;
         }
@@ -144,7 +174,7 @@ void ExportLineWriter::appendTitle(std::string& out) const {
 void ExportLineWriter::appendLine(std::string& out, DateCode date,
                                   const std::array<float, kExportValueColumns>& values) const {
     char line[16 + kExportValueColumns * 72];
-    char* p = FormatDateText(line, date, options_.dateFormat);
+    char* p = AppendDateText(line, date, options_.dateFormat);
     for (int c = 0; c < kExportValueColumns; ++c) {
         if (options_.omit[static_cast<std::size_t>(c)]) continue;
         *p++ = options_.delimiter;

@@ -21,7 +21,7 @@ protected:
         ASSERT_EQ(Cli({"make-demo", tmp_.str() + "/demo"}).status, 0);
         demo_ = NormalizeSearchRoot(tmp_.str() + "/demo");
     }
-    std::string Dir(const std::string& sub) const { return demo_ + "/" + sub; }
+    std::string Dir(const std::string& sub) const { return demo_ + testing::Native("/" + sub); }
 
     TempDir tmp_;
     std::string demo_;

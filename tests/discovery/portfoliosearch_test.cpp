@@ -10,6 +10,7 @@
 namespace barwise {
 namespace {
 
+using testing::Native;
 using testing::TempDir;
 using testing::WriteText;
 
@@ -37,7 +38,7 @@ TEST(PortfolioSearch, FindsMasterFilesInAnyCaseAndSkipsDotDirectories) {
     std::filesystem::create_directories(tmp.path() / "h" / "MASTER" / "i");  // a directory named MASTER
     WriteText(tmp.path() / "h" / "MASTER" / "i" / "MASTER", "x");            // still searched below it
 
-    EXPECT_EQ(Search(r), (std::vector<std::string>{r, r + "/a", r + "/b", r + "/c/d/e", r + "/h/MASTER/i"}));
+    EXPECT_EQ(Search(r), (std::vector<std::string>{r, r + Native("/a"), r + Native("/b"), r + Native("/c/d/e"), r + Native("/h/MASTER/i")}));
 }
 
 TEST(PortfolioSearch, SortIgnoresLetterCase) {
@@ -58,7 +59,7 @@ TEST(PortfolioSearch, VisitsEachDirectoryOnceAndReportsEachFind) {
     std::vector<std::string> found;
     SearchDirectory(tmp.str(), found, SearchOptions{}, observer);
     std::sort(visited.begin(), visited.end());
-    EXPECT_EQ(visited, (std::vector<std::string>{tmp.str(), tmp.str() + "/empty", tmp.str() + "/p1", tmp.str() + "/p2"}));
+    EXPECT_EQ(visited, (std::vector<std::string>{tmp.str(), tmp.str() + Native("/empty"), tmp.str() + Native("/p1"), tmp.str() + Native("/p2")}));
     EXPECT_EQ(counts, (std::vector<int>{1, 2}));
     EXPECT_EQ(found.size(), 2u);
 }
@@ -71,8 +72,8 @@ TEST(PortfolioSearch, SubdirectoriesAreSearchedInReverseListingOrder) {
     std::vector<std::string> found;
     SearchDirectory(tmp.str(), found, SearchOptions{});
     ASSERT_EQ(found.size(), 2u);
-    EXPECT_EQ(found[0], tmp.str() + "/top");
-    EXPECT_EQ(found[1], tmp.str() + "/top/sub");
+    EXPECT_EQ(found[0], tmp.str() + Native("/top"));
+    EXPECT_EQ(found[1], tmp.str() + Native("/top/sub"));
 }
 
 TEST(PortfolioSearch, FilterSubstringRule) {
@@ -84,12 +85,12 @@ TEST(PortfolioSearch, FilterSubstringRule) {
     WriteText(tmp.path() / "MASTER", "x");
     // Filter r/DATA/MS: the start is always examined; DATA leads to the key; DAT is a
     // substring of the key; DATA/MS2 contains it; OTHER is outside.
-    EXPECT_EQ(Search(r, true, r + "/DATA/MS"),
-              (std::vector<std::string>{r, r + "/DAT", r + "/DATA/MS", r + "/DATA/MS/deep", r + "/DATA/MS2"}));
+    EXPECT_EQ(Search(r, true, r + Native("/DATA/MS")),
+              (std::vector<std::string>{r, r + Native("/DAT"), r + Native("/DATA/MS"), r + Native("/DATA/MS/deep"), r + Native("/DATA/MS2")}));
     // Letter case does not matter.
-    EXPECT_EQ(Search(r, true, r + "/data/ms"), Search(r, true, r + "/DATA/MS"));
+    EXPECT_EQ(Search(r, true, r + Native("/data/ms")), Search(r, true, r + Native("/DATA/MS")));
     // Limit off: every directory; limit on with an empty key: every directory too.
-    EXPECT_EQ(Search(r, false, r + "/DATA/MS").size(), 8u);
+    EXPECT_EQ(Search(r, false, r + Native("/DATA/MS")).size(), 8u);
     EXPECT_EQ(Search(r, true, "").size(), 8u);
 }
 
@@ -115,25 +116,33 @@ TEST(PortfolioSearch, OtherVolumesAreNotEntered) {
     const std::string r = tmp.str();
     WriteText(tmp.path() / "mnt" / "MASTER", "x");
     WriteText(tmp.path() / "mnt" / "usb" / "MASTER", "x");
-    EXPECT_EQ(Search(r, false, "", {r + "/mnt/usb"}), (std::vector<std::string>{r + "/mnt"}));
+    EXPECT_EQ(Search(r, false, "", {r + Native("/mnt/usb")}), (std::vector<std::string>{r + Native("/mnt")}));
 }
 
 TEST(PortfolioSearch, RootPathsHaveNoDoubleSeparator) {
-    // From "/" with the filter leading to the temporary tree only.
+    // From the root ("/", or the bare drive on Windows) with the filter leading to the
+    // temporary tree only.
     TempDir tmp;
     WriteText(tmp.path() / "x" / "MASTER", "x");
+#ifdef _WIN32
+    const std::string top = tmp.path().root_name().string();
+    const std::string doubled = "\\\\";
+#else
+    const std::string top = "/";
+    const std::string doubled = "//";
+#endif
     std::vector<std::string> visited;
     SearchObserver observer;
     observer.visiting = [&](const std::string& p) { visited.push_back(p); };
     SearchOptions options;
     options.limit = true;
-    options.filterKeyUpper = ToUpperAscii(tmp.str() + "/x");
+    options.filterKeyUpper = ToUpperAscii(tmp.str() + Native("/x"));
     std::vector<std::string> found;
-    SearchDirectory("/", found, options, observer);
-    EXPECT_EQ(found, (std::vector<std::string>{tmp.str() + "/x"}));
+    SearchDirectory(top, found, options, observer);
+    EXPECT_EQ(found, (std::vector<std::string>{tmp.str() + Native("/x")}));
     ASSERT_FALSE(visited.empty());
-    EXPECT_EQ(visited.front(), "/");
-    for (const std::string& v : visited) EXPECT_EQ(v.find("//"), std::string::npos) << v;
+    EXPECT_EQ(visited.front(), top);
+    for (const std::string& v : visited) EXPECT_EQ(v.find(doubled), std::string::npos) << v;
 }
 
 TEST(PortfolioSearch, UnreadableDirectoryContributesNothing) {
@@ -142,6 +151,7 @@ TEST(PortfolioSearch, UnreadableDirectoryContributesNothing) {
     EXPECT_TRUE(found.empty());
 }
 
+#ifndef _WIN32
 TEST(Drives, ListIncludesRootAndPathsMapToLongestMountPoint) {
     const std::vector<Drive> drives = ListDrives();
     ASSERT_FALSE(drives.empty());
@@ -174,6 +184,26 @@ TEST(Drives, NormalizeSearchRoot) {
     EXPECT_EQ(NormalizeSearchRoot("/a/./b/../c"), "/a/c");
     EXPECT_EQ(NormalizeSearchRoot("rel").front(), '/');
 }
+#else
+TEST(Drives, DriveLettersAndTheDriveOfAPath) {
+    const std::vector<Drive> drives = ListDrives();
+    ASSERT_FALSE(drives.empty());
+    for (const Drive& d : drives) {
+        ASSERT_EQ(d.root.size(), 2u);
+        EXPECT_EQ(d.root[1], ':');
+        EXPECT_EQ(d.listText, std::string("[-") + static_cast<char>(d.root[0] - 'A' + 'a') + "-]");
+    }
+    const std::vector<Drive> fake = {{"C:", "[-c-]"}, {"D:", "[-d-]"}};
+    EXPECT_EQ(DriveOfPath("d:\\data", fake)->root, "D:");
+    EXPECT_EQ(DriveOfPath("C:", fake)->root, "C:");
+    EXPECT_EQ(DriveOfPath("E:\\x", fake), nullptr);
+}
+
+TEST(Drives, NormalizeSearchRoot) {
+    EXPECT_EQ(NormalizeSearchRoot("C:\\a\\b\\"), "C:\\a\\b");
+    EXPECT_EQ(NormalizeSearchRoot("C:\\"), "C:");
+}
+#endif
 
 }  // namespace
 }  // namespace barwise

@@ -82,8 +82,8 @@ TEST(SymbolList, FailuresAndCounts) {
     // 300 records: 255 listed, no mismatch.
     records.clear();
     for (int i = 1; i <= 300; ++i) records.push_back(Record(i % 256, "S" + std::to_string(i), "N"));
-    ASSERT_TRUE(WriteMasterFile(tmp.path() / "master", records, 255));  // lower-case name
     std::filesystem::remove(tmp.path() / "MASTER");
+    ASSERT_TRUE(WriteMasterFile(tmp.path() / "master", records, 255));  // lower-case name
     listing = ListSymbols(tmp.path() / "MASTER");
     ASSERT_EQ(listing.status, kSuccess);
     EXPECT_EQ(listing.headerCount, 300);

@@ -2,12 +2,12 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
 #include <string_view>
-#include <unistd.h>
 #include <vector>
 
 namespace barwise::testing {
@@ -17,8 +17,8 @@ public:
     TempDir() {
         static std::atomic<int> counter{0};
         path_ = std::filesystem::temp_directory_path() /
-                ("barwise-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
-                 std::to_string(std::random_device{}()));
+                ("barwise-test-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) +
+                 "-" + std::to_string(counter++) + "-" + std::to_string(std::random_device{}()));
         std::filesystem::create_directories(path_);
     }
     ~TempDir() {
@@ -33,6 +33,16 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// A path written with '/' in the platform's own separators.
+inline std::string Native(std::string path) {
+#ifdef _WIN32
+    for (char& c : path) {
+        if (c == '/') c = '\\';
+    }
+#endif
+    return path;
+}
 
 inline void WriteText(const std::filesystem::path& path, std::string_view text) {
     std::filesystem::create_directories(path.parent_path());
