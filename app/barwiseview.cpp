@@ -44,6 +44,12 @@ std::string CurrentDirectory() {
     return ec ? std::string() : cwd.string();
 }
 
+constexpr int kPathRole = Qt::UserRole;
+
+std::string PortfolioPath(const QListWidgetItem* item) {
+    return item->data(kPathRole).toByteArray().toStdString();
+}
+
 // The MASTER file of a portfolio list entry.
 std::string MasterPathOf(const std::string& portfolio) {
     std::string path = portfolio;
@@ -298,11 +304,14 @@ void CBarwiseView::ScanDrive() {
     m_portfoliosFound = 1;
     {
         const QSignalBlocker quiet(m_portfolioList);
-        for (const std::string& p : SortPortfolios(std::move(results)))
-            m_portfolioList->addItem(FromLocal(p));
+        for (const std::string& p : SortPortfolios(std::move(results))) {
+            // The path as the system gave it, whatever the encoding of its name.
+            auto* item = new QListWidgetItem(FromLocal(p), m_portfolioList);
+            item->setData(kPathRole, QByteArray::fromStdString(p));
+        }
         m_portfolioList->setCurrentRow(0);
     }
-    SelectPortfolio(MasterPathOf(m_portfolioList->item(0)->text().toStdString()));
+    SelectPortfolio(MasterPathOf(PortfolioPath(m_portfolioList->item(0))));
     FillSymbolsGrid(0);
 }
 
@@ -339,7 +348,7 @@ void CBarwiseView::OnPortfolioSelected() {
     if (!item) return;
     // A portfolio whose path cannot be taken is shown as a failure, never as the previous
     // portfolio's symbols.
-    if (!SelectPortfolio(MasterPathOf(item->text().toStdString()))) m_masterPathValid = 0;
+    if (!SelectPortfolio(MasterPathOf(PortfolioPath(item)))) m_masterPathValid = 0;
     FillSymbolsGrid(0);
 }
 

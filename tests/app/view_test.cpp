@@ -68,6 +68,9 @@ private slots:
     void firstStartStoresPlacement();
     void menuAndToolbar();
     void iniImportedOnFirstRunOnly();
+    void selectPortfolio_data();
+    void selectPortfolio();
+    void refusedPortfolioShowsNoOtherSymbols();
 };
 
 void ViewTest::startupShowsFirstPortfolio() {
@@ -586,6 +589,53 @@ void ViewTest::iniImportedOnFirstRunOnly() {
     }
     qunsetenv("BARWISE_SETTINGS");
     qunsetenv("BARWISE_WINDIR");
+}
+
+void ViewTest::selectPortfolio_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<QString>("dir");
+    const QString dir290 = QStringLiteral("/") + QString(290, QLatin1Char('d'));
+    const QString dir291 = QStringLiteral("/") + QString(291, QLatin1Char('d'));
+    QTest::newRow("portfolio") << "/data/ms/MASTER" << true << "/data/ms";
+    QTest::newRow("at the root") << "/MASTER" << true << "/";
+    QTest::newRow("no directory") << "MASTER" << true << "";
+    QTest::newRow("298 characters") << dir290 + QStringLiteral("/MASTER") << true << dir290;
+    QTest::newRow("299 characters") << dir291 + QStringLiteral("/MASTER") << false << "";
+    QTest::newRow("other case") << "/data/master" << false << "";
+    QTest::newRow("not a MASTER") << "/data/XMASTER.bak" << false << "";
+    QTest::newRow("empty") << "" << false << "";
+}
+
+void ViewTest::selectPortfolio() {
+    QFETCH(QString, path);
+    QFETCH(bool, accepted);
+    QFETCH(QString, dir);
+    ViewTestbed t;
+    FakeUiHost host;
+    CBarwiseView view(*t.settings, host);
+    view.m_portfolioDir = "before";
+    QCOMPARE(view.SelectPortfolio(path.toStdString()), accepted);
+    QCOMPARE(view.m_masterPathValid, accepted ? 1 : 0);
+    QCOMPARE(QString::fromStdString(view.m_portfolioDir), accepted ? dir : QStringLiteral("before"));
+    if (accepted) QCOMPARE(QString::fromStdString(view.m_masterPath), path);
+}
+
+void ViewTest::refusedPortfolioShowsNoOtherSymbols() {
+    ViewTestbed t;
+    QVERIFY(t.addPortfolio("alpha", {MakeSeries(1, "AAA", "A", 2)}));
+    // A path longer than the view takes.
+    std::string deep = "b" + std::string(200, 'x');
+    deep += "/" + std::string(120, 'y');
+    QVERIFY(t.addPortfolio(deep, {MakeSeries(1, "DEEP", "D", 2)}));
+    QVERIFY(t.start());
+    QCOMPARE(t.view().m_portfolioList->count(), 2);
+    QCOMPARE(t.symbolColumn(), QStringList{"AAA"});
+    t.view().m_portfolioList->setCurrentRow(1);
+    QCOMPARE(t.host.messageTexts(), QStringList{QStringLiteral("Failure while filling symbols grid")});
+    QCOMPARE(t.symbols().rowCount(), 0);
+    QCOMPARE(t.quotes().rowCount(), 0);
+    QVERIFY(!t.enabled(kCmdSymbolAbout));
 }
 
 QTEST_MAIN(ViewTest)
