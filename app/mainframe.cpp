@@ -84,6 +84,7 @@ constexpr int kToolBar[] = {
 static_assert(std::size(kToolBar) == 20);
 
 const QString kScreen = QStringLiteral("Screen");
+constexpr int kIdleUpdateMs = 250;
 
 }  // namespace
 
@@ -116,6 +117,11 @@ CMainFrame::CMainFrame(SettingsStore& settings, UiHost& host, QWidget* parent)
     m_updateTimer->setInterval(0);
     connect(m_updateTimer, &QTimer::timeout, this, &CMainFrame::UpdateCommandUI);
     connect(m_view, &CBarwiseView::StateChanged, this, &CMainFrame::ScheduleUpdate);
+    // Commands change the view's state too; a slow idle pass catches what they do not tell.
+    auto* idle = new QTimer(this);
+    idle->setInterval(kIdleUpdateMs);
+    connect(idle, &QTimer::timeout, this, &CMainFrame::UpdateCommandUI);
+    idle->start();
 
     connect(Action(kCmdAppExit), &QAction::triggered, this, &QWidget::close);
     connect(Action(kCmdViewToolbar), &QAction::toggled, m_toolBar, &QWidget::setVisible);
