@@ -61,7 +61,12 @@ bool SettingsStore::OpenBaseKey(bool& createdNew, const QString& basePath) {
     }
     const QString name = m_settings->fileName();
     const QFileInfo info(name);
-    if (m_settings->format() == QSettings::IniFormat || info.isAbsolute()) {
+#ifdef _WIN32
+    const bool inFile = m_settings->format() == QSettings::IniFormat;  // else the registry
+#else
+    const bool inFile = true;
+#endif
+    if (inFile) {
         if (!info.exists()) {
             // Create the store now, so that a later run knows it is not the first one.
             QDir().mkpath(info.absolutePath());

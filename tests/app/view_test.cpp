@@ -14,6 +14,7 @@
 #include <QToolBar>
 #include <QPushButton>
 #include <QTableView>
+#include <QTextBrowser>
 #include <QtTest>
 #include <filesystem>
 
@@ -561,6 +562,12 @@ void ViewTest::menuAndToolbar() {
     QVERIFY(!t.frame->ToolBar()->isVisible());
     t.frame->Action(kCmdViewStatusBar)->trigger();
     QVERIFY(!t.frame->statusBar()->isVisible());
+
+    // Help Topics shows the program's own help page.
+    t.frame->Action(kCmdHelpTopics)->trigger();
+    auto* help = t.frame->findChild<QTextBrowser*>();
+    QVERIFY(help);
+    QVERIFY(help->toPlainText().contains(QStringLiteral("Finding portfolios")));
 }
 
 void ViewTest::iniImportedOnFirstRunOnly() {
