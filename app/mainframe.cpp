@@ -26,13 +26,13 @@ using namespace barwise;
 
 namespace {
 
-struct CommandSpec {
+struct CommandEntry {
     int id;
     const char* text;  // menu text with its mnemonic
     const char* icon;  // toolbar picture, or null for a command without a button
 };
 
-constexpr CommandSpec kCommands[] = {
+constexpr CommandEntry kCommands[] = {
     {kCmdAppExit, "E&xit", "exit"},
     {kCmdViewToolbar, "&Toolbar", nullptr},
     {kCmdViewStatusBar, "&Status Bar", nullptr},
@@ -57,11 +57,11 @@ constexpr CommandSpec kCommands[] = {
 constexpr int kSeparator = 0;
 
 // The popups of the menu bar; 0 stands for a separator.
-struct PopupSpec {
+struct PopupEntry {
     const char* title;
     std::initializer_list<int> items;
 };
-const PopupSpec kPopups[] = {
+const PopupEntry kPopups[] = {
     {"&Barwise", {kCmdAppExit}},
     {"&View", {kCmdViewToolbar, kCmdViewStatusBar}},
     {"&Portfolio", {kCmdSplitSearch, kCmdSearchFilter, kCmdRescan}},
@@ -156,7 +156,7 @@ WindowPlacement CMainFrame::RestorePlacement(SettingsStore& settings, int w, int
 }
 
 void CMainFrame::CreateActions() {
-    for (const CommandSpec& c : kCommands) {
+    for (const CommandEntry& c : kCommands) {
         auto* action = new QAction(QString::fromLatin1(c.text), this);
         action->setData(c.id);
         action->setObjectName(QStringLiteral("cmd%1").arg(c.id));
@@ -183,7 +183,7 @@ QAction* CMainFrame::Action(int id) const {
 }
 
 void CMainFrame::CreateMenus() {
-    for (const PopupSpec& popup : kPopups) {
+    for (const PopupEntry& popup : kPopups) {
         QMenu* menu = menuBar()->addMenu(QString::fromLatin1(popup.title));
         for (int id : popup.items) {
             if (id == kSeparator) menu->addSeparator();

@@ -1,6 +1,5 @@
 #include "app/placement.h"
 
-#include <numeric>
 
 namespace barwise {
 

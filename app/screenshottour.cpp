@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QListWidget>
 #include <QPixmap>
 #include <QTimer>
 #include <QWidget>
@@ -10,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/barwiseview.h"
 #include "app/commandids.h"
 #include "app/mainframe.h"
 
@@ -55,6 +57,11 @@ void TakeShot(CMainFrame* frame, QString folder, std::size_t index) {
 
 void StartScreenshotTour(CMainFrame& frame, const QString& folder) {
     QDir().mkpath(folder);
-    // Start once the first portfolio's quotes are shown.
-    QTimer::singleShot(2000, &frame, [f = &frame, folder] { TakeShot(f, folder, 0); });
+    // Once the first search has ended, show the second portfolio (the demo's stocks), then
+    // start.
+    QTimer::singleShot(2000, &frame, [f = &frame, folder] {
+        QListWidget* portfolios = f->View().m_portfolioList;
+        if (portfolios->count() > 1) portfolios->setCurrentRow(1);
+        QTimer::singleShot(500, f, [f, folder] { TakeShot(f, folder, 0); });
+    });
 }
