@@ -257,12 +257,14 @@ FileSystem& RealFileSystem() {
 
 DataStatus WriteFileChecked(FileSystem& fsys, const fs::path& path,
                             std::span<const std::uint8_t> bytes) {
-    auto out = fsys.create(path);
-    if (!out) return kFileWrite;
-    if (!out->write(bytes.data(), bytes.size()) || !out->sync() || !out->close()) {
-        return kFileWrite;
-    }
-    return kSuccess;
+    // Through a temporary sibling too, so a failure never leaves a cut-short file where a
+    // complete one (an earlier backup, say) stood.
+    fs::path temporary = path;
+    temporary += ".NEW";
+    SafeRewrite out(fsys, path, temporary);
+    if (out.open() != kSuccess) return kFileWrite;
+    if (out.write(bytes) != kSuccess) return kFileWrite;
+    return out.commit();
 }
 
 DataStatus CopyFileChecked(FileSystem& fsys, const fs::path& from, const fs::path& to) {

@@ -98,11 +98,12 @@ public:
 
 FileSystem& RealFileSystem();
 
-// Copies a file into `to` (overwriting it) through fs, every write checked and synced.
+// Copies a file into `to` (replacing it) with WriteFileChecked.
 [[nodiscard]] DataStatus CopyFileChecked(FileSystem& fs, const fs::path& from,
                                          const fs::path& to);
 
-// Writes bytes into `path` (created or truncated) through fs, checked and synced.
+// Writes bytes as the new content of `path` through a temporary sibling (path + ".NEW"),
+// checked, synced and renamed over it; on failure `path` stays as it was.
 [[nodiscard]] DataStatus WriteFileChecked(FileSystem& fs, const fs::path& path,
                                           std::span<const std::uint8_t> bytes);
 

@@ -154,8 +154,7 @@ INSTANTIATE_TEST_SUITE_P(Rewrites, WriteFailure,
 
 // A backup that cannot be written completely must not be left cut short where the earlier
 // backup stood.
-// Fails: WriteFileChecked leaves the half-written F1.BAK in place of the earlier backup.
-TEST(BackupWrite, DISABLED_FailedBackupWriteLeavesNoTruncatedBackup) {
+TEST(BackupWrite, FailedBackupWriteLeavesNoTruncatedBackup) {
     const DirectoryContent p = MakePortfolio(kTestQuotes);
     ScratchDir dir;
     WriteDirectory(dir.path(), p);
@@ -168,10 +167,11 @@ TEST(BackupWrite, DISABLED_FailedBackupWriteLeavesNoTruncatedBackup) {
     const Bytes earlierBackup = *ReadWholeFile(dir.path() / "F1.BAK");
     const Bytes current = *ReadWholeFile(dir.path() / "F1.DAT");
 
-    FaultyFileSystem failFirstWrite(Step::kWrite, 1);  // the first write is the backup's
+    FaultyFileSystem failFirstWrite(Step::kWrite, 1);
     EXPECT_NE(RewriteSeries(scale, dir.path().string(), "AAA", dir.path() / "MASTER", 0, failFirstWrite),
               kSuccess);
-    ASSERT_EQ(failFirstWrite.firedPath().filename(), "F1.BAK");
+    // The first write is the backup's (straight to F1.BAK or through a temporary sibling).
+    ASSERT_EQ(failFirstWrite.firedPath().filename().string().rfind("F1.BAK", 0), 0u) << failFirstWrite.firedPath();
     EXPECT_EQ(*ReadWholeFile(dir.path() / "F1.DAT"), current);
     const auto backup = ReadWholeFile(dir.path() / "F1.BAK");
     EXPECT_TRUE(!backup || *backup == earlierBackup || *backup == current)
