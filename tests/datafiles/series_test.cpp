@@ -191,25 +191,6 @@ TEST_F(SeriesTest, LookupAndOpenFailures) {
     EXPECT_EQ(ReadSeries(s, tmp.str(), "SER", 0, 10), kNoLayout);
 }
 
-TEST_F(SeriesTest, DatCutAtEveryLength) {
-    Build(6);
-    const auto full = testing::ReadBytes(tmp.path() / "F1.DAT");
-    for (std::size_t len = 0; len <= full.size(); ++len) {
-        testing::WriteBytes(tmp.path() / "F1.DAT", std::vector<std::uint8_t>(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(len)));
-        QuoteSeries s;
-        ASSERT_EQ(AllocSeries(s, 10), kSuccess);
-        const DataStatus status = ReadSeries(s, tmp.str(), "SER", 0, 10);
-        if (len < 4) {
-            EXPECT_EQ(status, kFileRead) << len;
-            continue;
-        }
-        ASSERT_EQ(status, kSuccess) << len;
-        // Whole records after the header are read, and nothing more.
-        const int whole = len < 28 ? 0 : static_cast<int>(len / 28) - 1;
-        EXPECT_EQ(s.count, whole) << len;
-    }
-}
-
 TEST(SeriesAllocTest, CountsAndCapacity) {
     QuoteSeries s;
     ASSERT_EQ(AllocSeries(s, 4), kSuccess);

@@ -54,24 +54,4 @@ std::vector<float> Weekdays(int year, int month, int day, int count);
 bool CopyRealDb(const std::string& name, const fs::path& dir);
 std::string RealDbDir();
 
-// The real file system, with one chosen step made to fail.
-class FailingFileSystem : public FileSystem {
-public:
-    enum class Step { kNone, kCreate, kWrite, kSync, kClose, kReplace, kRemove };
-    // Fails the n-th (1-based) call of step; kNone never fails.
-    FailingFileSystem(Step step, int n) : step_(step), n_(n) {}
-    std::unique_ptr<WritableFile> create(const fs::path& path) override;
-    bool replace(const fs::path& from, const fs::path& to) override;
-    bool renameNoReplace(const fs::path& from, const fs::path& to) override;
-    bool remove(const fs::path& path) override;
-    bool failNow(Step step);
-    bool triggered() const { return triggered_; }
-
-private:
-    Step step_;
-    int n_;
-    int calls_[8] = {};
-    bool triggered_ = false;
-};
-
 }  // namespace barwise::testing
