@@ -101,7 +101,10 @@ std::string RowKey(const SymbolRow& row) { return SymbolText(row.record).empty()
 int RunPortfolios(Streams& io, const std::string& rootArg, const std::optional<std::string>& filter) {
     const std::string root = NormalizeSearchRoot(rootArg);
     std::error_code ec;
-    if (!fs::is_directory(fs::path(root), ec)) return DataFailure(io, root, kFileNotFound, "not a directory");
+    fs::path check(root);
+    // A bare drive ("P:") stands for its root directory.
+    if (check.has_root_name() && !check.has_root_directory() && check.relative_path().empty()) check /= "\\";
+    if (!fs::is_directory(check, ec)) return DataFailure(io, root, kFileNotFound, "not a directory");
     const SearchOptions options = VolumeSearchOptions(root, filter.has_value(), ToUpperAscii(filter.value_or("")));
     std::vector<std::string> found;
     SearchDirectory(root, found, options);

@@ -38,7 +38,7 @@ TEST(PortfolioSearch, FindsMasterFilesInAnyCaseAndSkipsDotDirectories) {
     std::filesystem::create_directories(tmp.path() / "h" / "MASTER" / "i");  // a directory named MASTER
     WriteText(tmp.path() / "h" / "MASTER" / "i" / "MASTER", "x");            // still searched below it
 
-    EXPECT_EQ(Search(r), (std::vector<std::string>{r, r + Native("/a"), r + Native("/b"), r + Native("/c/d/e"), r + Native("/h/MASTER/i")}));
+    EXPECT_EQ(Search(r), SortPortfolios({r, r + Native("/a"), r + Native("/b"), r + Native("/c/d/e"), r + Native("/h/MASTER/i")}));
 }
 
 TEST(PortfolioSearch, SortIgnoresLetterCase) {
@@ -86,7 +86,7 @@ TEST(PortfolioSearch, FilterSubstringRule) {
     // Filter r/DATA/MS: the start is always examined; DATA leads to the key; DAT is a
     // substring of the key; DATA/MS2 contains it; OTHER is outside.
     EXPECT_EQ(Search(r, true, r + Native("/DATA/MS")),
-              (std::vector<std::string>{r, r + Native("/DAT"), r + Native("/DATA/MS"), r + Native("/DATA/MS/deep"), r + Native("/DATA/MS2")}));
+              SortPortfolios({r, r + Native("/DAT"), r + Native("/DATA/MS"), r + Native("/DATA/MS/deep"), r + Native("/DATA/MS2")}));
     // Letter case does not matter.
     EXPECT_EQ(Search(r, true, r + Native("/data/ms")), Search(r, true, r + Native("/DATA/MS")));
     // Limit off: every directory; limit on with an empty key: every directory too.
