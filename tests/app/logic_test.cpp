@@ -1,6 +1,5 @@
 // The rules of the main window that need no window: settings semantics and the INI import,
 // command enabling, window placement and column widths, the search filter, grid texts.
-#include <QAbstractItemModelTester>
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -78,7 +77,6 @@ private slots:
     // ----- grid models -----
     void quoteTexts_data();
     void quoteTexts();
-    void modelsPassTester();
 };
 
 // ----- settings -----
@@ -409,28 +407,6 @@ void LogicTest::quoteTexts() {
     QFETCH(bool, price);
     QFETCH(QString, text);
     QCOMPARE(QuoteValueText(value, price), text);
-}
-
-void LogicTest::modelsPassTester() {
-    SymbolGridModel symbols;
-    QuoteGridModel quotes;
-    QAbstractItemModelTester t1(&symbols, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    QAbstractItemModelTester t2(&quotes, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    symbols.setRows({{"ACME", "ACME CORP       "}, {"BOLT", "BOLT INC        "}});
-    QCOMPARE(symbols.rowCount(), 2);
-    QCOMPARE(symbols.data(symbols.index(1, 1), Qt::DisplayRole).toString(), QStringLiteral("BOLT INC        "));
-    QuoteGridModel::Row r;
-    r.date = MakeDate(2000, 3, 1);
-    r.values = {1.5f, 2.0f, 1.0f, 1.75f, 300.0f, -1.0f};
-    quotes.appendRows({r, r});
-    quotes.appendRows({});
-    QCOMPARE(quotes.rowCount(), 2);
-    QCOMPARE(quotes.cellText(0, 0), QStringLiteral("03/01/00"));
-    QCOMPARE(quotes.cellText(1, 6), QStringLiteral("N/A"));
-    QCOMPARE(quotes.headerData(6, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Open Interest"));
-    quotes.clear();
-    symbols.clear();
-    QCOMPARE(quotes.rowCount(), 0);
 }
 
 QTEST_GUILESS_MAIN(LogicTest)
