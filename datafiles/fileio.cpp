@@ -18,6 +18,7 @@ namespace barwise {
 
 namespace {
 
+#ifndef _WIN32  // Windows finds names in any letter case by itself
 bool EqualNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
@@ -28,6 +29,7 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
     }
     return true;
 }
+#endif
 
 }  // namespace
 
