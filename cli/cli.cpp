@@ -276,7 +276,10 @@ int RunExport(Streams& io, const ExportArgs& a) {
                        << " appears more than once; F" << r.fileNumber() << ".txt holds the first\n";
                 continue;
             }
-            const fs::path target = outDir / ("F" + std::to_string(r.fileNumber()) + ".txt");
+            std::string name = "F";
+            name += std::to_string(r.fileNumber());
+            name += ".txt";
+            const fs::path target = outDir / name;
             ExportStats stats;
             DataStatus status = kSuccess;
             const DataStatus written = WriteThroughTemporary(target, buffer, [&](std::ostream& file) {
@@ -309,7 +312,7 @@ int RunExport(Streams& io, const ExportArgs& a) {
                 break;
             }
         }
-        if (!byNumber) return DataFailure(io, master.string(), kFileNotFound, "no record with file number " + std::to_string(*a.fileNumber));
+        if (!byNumber) return DataFailure(io, master.string(), kFileNotFound, std::string("no record with file number ").append(std::to_string(*a.fileNumber)));
     }
     const bool toStdout = a.output.empty() || a.output == "-";
     if (!toStdout && IsQuoteDataName(a.output)) {
@@ -325,7 +328,7 @@ int RunExport(Streams& io, const ExportArgs& a) {
     std::vector<char> buffer(1 << 20);
     const DataStatus written = toStdout ? exportTo(io.out) : WriteThroughTemporary(fs::path(a.output), buffer, exportTo);
     if (status != kSuccess) {
-        const std::string what = byNumber ? "file number " + std::to_string(*a.fileNumber) : "symbol " + a.symbol;
+        const std::string what = byNumber ? std::string("file number ").append(std::to_string(*a.fileNumber)) : "symbol " + a.symbol;
         const std::string where = !stats.datFile.empty() && status != kFileNotFound ? stats.datFile : MasterOf(a.dir).string();
         return DataFailure(io, status == kFileWrite ? (toStdout ? std::string("standard output") : a.output) : where, status, what);
     }

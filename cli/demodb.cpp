@@ -361,7 +361,11 @@ bool WriteDopFile(const fs::path& path, const DemoSeries& series) {
         const auto codes = c < series.formats.size() ? series.formats[c] : std::pair<int, int>{0, 0};
         text += '"';
         text += kDopFieldNames[static_cast<std::size_t>(series.columns[c])];
-        text += "\"," + std::to_string(codes.first) + "," + std::to_string(codes.second) + "\r\n";
+        text += "\",";
+        text += std::to_string(codes.first);
+        text += ',';
+        text += std::to_string(codes.second);
+        text += "\r\n";
     }
     return WriteBytes(path, std::vector<std::uint8_t>(text.begin(), text.end()));
 }
@@ -374,7 +378,8 @@ bool WritePortfolio(const fs::path& dir, const DemoPortfolio& portfolio) {
     for (const DemoSeries& s : portfolio.series) {
         records.push_back(MakeMasterRecord(s));
         counter = std::max(counter, s.fileNumber);
-        const std::string base = "F" + std::to_string(s.fileNumber);
+        std::string base = "F";
+        base += std::to_string(s.fileNumber);
         if (!WriteDatFile(dir / (base + ".DAT"), s)) return false;
         if (s.writeDop && !WriteDopFile(dir / (base + ".DOP"), s)) return false;
     }

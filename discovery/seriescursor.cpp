@@ -115,7 +115,8 @@ DataStatus SeriesCursor::open(std::string_view directory, const MasterRecord& re
     fieldCount_ = record.fieldCount();
     directory_ = WithTrailingSeparator(std::string(directory));
     const int fileNumber = record.fileNumber();
-    const std::string base = "F" + std::to_string(fileNumber);
+    std::string base = "F";
+    base += std::to_string(fileNumber);
     datPath_ = index != nullptr ? index->find(base + ".DAT") : SeriesFilePath(directory_, fileNumber, "DAT");
     const fs::path dopPath = index != nullptr ? index->find(base + ".DOP") : SeriesFilePath(directory_, fileNumber, "DOP");
     // The same steps and statuses as ReadSeries: layout first, then the record's shape.
