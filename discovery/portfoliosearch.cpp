@@ -249,7 +249,14 @@ const Drive* DriveOfPath(std::string_view path, const std::vector<Drive>& drives
 
 void SearchDirectory(const std::string& path, std::vector<std::string>& results, const SearchOptions& options,
                      const SearchObserver& observer) {
-    const std::set<std::string> excluded(options.otherVolumeRoots.begin(), options.otherVolumeRoots.end());
+    std::set<std::string> excluded(options.otherVolumeRoots.begin(), options.otherVolumeRoots.end());
+#ifndef _WIN32
+    // Pseudo file systems (/proc, /sys, /dev, ...) are never drives and hold no portfolios:
+    // the search does not enter them, whatever the caller listed.
+    for (const MountEntry& m : ReadMounts()) {
+        if (IsPseudoMount(m) && m.mountPoint != path) excluded.insert(m.mountPoint);
+    }
+#endif
     int found = 0;
     Search(path, results, options, observer, excluded, found);
 }

@@ -40,6 +40,8 @@ struct SearchObserver {
 // Appends every portfolio at or below `path` (no trailing separator, except a bare "/")
 // to `results`, depth-first, subdirectories in the reverse of the order the system lists
 // them. Entries beginning with "." are skipped; the filter applies below the start path.
+// Never entered: the mount points of pseudo file systems (/proc, /sys, /dev, ...),
+// options.otherVolumeRoots, and symbolic links to directories.
 void SearchDirectory(const std::string& path, std::vector<std::string>& results,
                      const SearchOptions& options, const SearchObserver& observer = {});
 

@@ -178,6 +178,22 @@ TEST(Drives, VolumeSearchOptionsExcludeOtherMountsBelowTheStart) {
     EXPECT_EQ(std::find(options.otherVolumeRoots.begin(), options.otherVolumeRoots.end(), "/"), options.otherVolumeRoots.end());
 }
 
+TEST(PortfolioSearch, PseudoFileSystemsAreNotEntered) {
+    const std::vector<std::string> points = AllMountPoints();
+    if (std::find(points.begin(), points.end(), "/proc") == points.end()) GTEST_SKIP() << "no /proc mount";
+    // The filter leads to /proc/1 only, so without the rule the walk would go in.
+    std::vector<std::string> visited;
+    SearchObserver observer;
+    observer.visiting = [&](const std::string& p) { visited.push_back(p); };
+    SearchOptions options;
+    options.limit = true;
+    options.filterKeyUpper = "/PROC/1/NOTHING";
+    std::vector<std::string> found;
+    SearchDirectory("/", found, options, observer);
+    EXPECT_EQ(std::find(visited.begin(), visited.end(), "/proc"), visited.end());
+    EXPECT_TRUE(found.empty() || found == std::vector<std::string>{"/"});
+}
+
 TEST(Drives, NormalizeSearchRoot) {
     EXPECT_EQ(NormalizeSearchRoot("/"), "/");
     EXPECT_EQ(NormalizeSearchRoot("/a/b/"), "/a/b");
