@@ -58,32 +58,32 @@ struct WalkSpec {
 
 // Daily bars of a random walk: open near the previous close, the day's range around open
 // and close, volumes in round lots.
-std::vector<DemoQuote> RandomWalk(const std::vector<DateCode>& dates, const WalkSpec& spec) {
-    DemoRandom rnd(spec.seed);
+std::vector<DemoQuote> RandomWalk(const std::vector<DateCode>& dates, const WalkSpec& walk) {
+    DemoRandom rnd(walk.seed);
     std::vector<DemoQuote> quotes;
     quotes.reserve(dates.size());
-    double close = spec.startPrice;
-    double oi = spec.openInterest;
+    double close = walk.startPrice;
+    double oi = walk.openInterest;
     for (std::size_t i = 0; i < dates.size(); ++i) {
-        const double gapMove = rnd.normal() * spec.dailyMove * 0.25;
-        double move = spec.drift + rnd.normal() * spec.dailyMove;
+        const double gapMove = rnd.normal() * walk.dailyMove * 0.25;
+        double move = walk.drift + rnd.normal() * walk.dailyMove;
         move = std::clamp(move, -0.09, 0.09);
-        if (static_cast<int>(i) == spec.splitAt) move = 0.004;  // a quiet day for the split
+        if (static_cast<int>(i) == walk.splitAt) move = 0.004;  // a quiet day for the split
         const double open = close * (1.0 + gapMove);
         const double next = std::max(open * (1.0 + move), 0.5);
-        const double high = std::max(open, next) * (1.0 + rnd.uniform() * spec.dailyMove * 0.8);
-        const double low = std::min(open, next) * (1.0 - rnd.uniform() * spec.dailyMove * 0.8);
-        const double factor = (spec.splitAt >= 0 && static_cast<int>(i) < spec.splitAt) ? spec.splitFactor : 1.0;
+        const double high = std::max(open, next) * (1.0 + rnd.uniform() * walk.dailyMove * 0.8);
+        const double low = std::min(open, next) * (1.0 - rnd.uniform() * walk.dailyMove * 0.8);
+        const double factor = (walk.splitAt >= 0 && static_cast<int>(i) < walk.splitAt) ? walk.splitFactor : 1.0;
         DemoQuote q;
         q.date = dates[i];
         q.open = Cents(open * factor);
         q.close = Cents(next * factor);
         q.high = std::max({Cents(high * factor), q.open, q.close});
         q.low = std::min({Cents(low * factor), q.open, q.close});
-        const double lots = std::round(spec.volume * (0.4 + 1.2 * rnd.uniform()) / factor / 100.0);
+        const double lots = std::round(walk.volume * (0.4 + 1.2 * rnd.uniform()) / factor / 100.0);
         q.volume = static_cast<float>(std::max(lots, 1.0) * 100.0);
-        if (spec.openInterest > 0) {
-            oi = std::max(1000.0, oi + std::round(rnd.normal() * spec.openInterest * 0.02));
+        if (walk.openInterest > 0) {
+            oi = std::max(1000.0, oi + std::round(rnd.normal() * walk.openInterest * 0.02));
             q.openInterest = static_cast<float>(oi);
         }
         quotes.push_back(q);

@@ -1,4 +1,4 @@
-// How the symbols grid lists a portfolio (Part 3.3): one row per MASTER record, the row's
+// How the symbols grid lists a portfolio: one row per MASTER record, the row's
 // symbol text derived from the 16 symbol bytes, rows in the grid's sort order, and the
 // repair that gives every record a symbol. Qt-free: the main view and barwise-cli share it.
 #pragma once

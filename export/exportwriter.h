@@ -1,4 +1,4 @@
-// The export of Part 7.1 without its dialog: the text lines written for a symbol's quotes,
+// The export without its dialog: the text lines written for a symbol's quotes,
 // and the export of a whole series to a stream. Qt-free: the Export command and
 // barwise-cli share it.
 //

@@ -1,4 +1,4 @@
-// The split search of Part 5.1, without its window: the pair test that recognises a jump
+// The split search without its window: the pair test that recognises a jump
 // between two consecutive quotes that looks like an unrecorded split, and the scan of a
 // whole portfolio that the Split Search window and barwise-cli both drive.
 #pragma once
@@ -50,7 +50,7 @@ inline constexpr std::string_view kTooManyBarsMessage = "Too many bars";
 inline constexpr std::string_view kDoneSearchStatus = "Done search";
 // "For symbol %s\nSplitSearch cannot perform search\nas there are fewer than 2 quotes."
 std::string FewerThanTwoQuotesMessage(std::string_view ticker);
-// A symbol whose series cannot be looked up or opened (left open by the Part; we skip it
+// A symbol whose series cannot be looked up or opened is skipped
 // with this message): "For symbol %s\nSplitSearch cannot read its quotes\n(%s: %s)"
 // with the file and the status name.
 std::string UnreadableSymbolMessage(std::string_view ticker, std::string_view file,

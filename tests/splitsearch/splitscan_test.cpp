@@ -20,7 +20,7 @@ TEST(SplitPair, Table) {
         SplitDay a, b;
         const char* expected;
     } rows[] = {
-        {{50, 51, 49}, {25, 26, 24}, "2 for 1"},           // the Part's example: R 2, T 20, G 23
+        {{50, 51, 49}, {25, 26, 24}, "2 for 1"},           // R 2, T 20, G 23
         {{50, 51, 40}, {25, 26, 24}, "none"},              // gap 14 below 20
         {{10, 10.2f, 9.8f}, {30, 31, 29}, "1 for 3"},       // rising: |10.2 - 29| > 16
         {{10, 10.2f, 9.8f}, {20, 20.5f, 19.5f}, "1 for 2"},
