@@ -51,7 +51,7 @@ inline constexpr std::string_view kDoneSearchStatus = "Done search";
 // "For symbol %s\nSplitSearch cannot perform search\nas there are fewer than 2 quotes."
 std::string FewerThanTwoQuotesMessage(std::string_view ticker);
 // A symbol whose series cannot be looked up or opened is skipped
-// with this message): "For symbol %s\nSplitSearch cannot read its quotes\n(%s: %s)"
+// with this message: "For symbol %s\nSplitSearch cannot read its quotes\n(%s: %s)"
 // with the file and the status name.
 std::string UnreadableSymbolMessage(std::string_view ticker, std::string_view file,
                                     DataStatus status);
