@@ -231,19 +231,5 @@ TEST_F(MasterRewriteTest, MissingMasterIsAFailure) {
     EXPECT_FALSE(fs::exists(tmp.path() / "NOPE"));
 }
 
-TEST(MasterHelpersTest, CountTrimAndFind) {
-    EXPECT_EQ(CountChar("A B  C", ' '), 3);
-    EXPECT_EQ(CountChar("", ' '), 0);
-    std::string s = "NAME   ";
-    TrimTrailingBlanks(s);
-    EXPECT_EQ(s, "NAME");
-    s = "   ";
-    TrimTrailingBlanks(s);
-    EXPECT_EQ(s, "");
-    EXPECT_EQ(FindNthChar("A B C", ' ', 1), 1);
-    EXPECT_EQ(FindNthChar("A B C", ' ', 2), 3);
-    EXPECT_EQ(FindNthChar("A B C", ' ', 3), -1);
-}
-
 }  // namespace
 }  // namespace barwise
