@@ -1,5 +1,5 @@
 #!/bin/sh
-# Whole-process benchmarks of barwise-cli (issue 3), all measured in this one run of the
+# Whole-process benchmarks of barwise-cli, all measured in this one run of the
 # script, warm cache; use a Release build. Each figure is the median of 5 runs, given as
 # wall time and as CPU time (user + system of the process, which other load on the
 # machine does not inflate).
