@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Builds the seed corpora of the fuzz targets from real databases.
 
-Usage: make-seeds.py OUTDIR DBDIR...
+Usage: make-seeds.py OUTDIR [DBDIR...]
 
 Each DBDIR is a folder that holds portfolios (a MASTER file in any letter case, with its
 F<n>.DAT and F<n>.DOP files), searched recursively. OUTDIR/<target>/ receives one file per
@@ -147,7 +147,7 @@ def series_seeds(w, directory, master):
 
 
 def main():
-    if len(sys.argv) < 3:
+    if len(sys.argv) < 2:
         sys.exit(__doc__)
     w = Writer(sys.argv[1])
     found = list(portfolios(sys.argv[2:]))
