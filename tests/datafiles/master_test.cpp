@@ -65,6 +65,9 @@ protected:
         const DataStatus s = FindSymbol(start.empty() ? tmp.str() : start, key, r, dir);
         if (s != kSuccess) return "status " + std::to_string(s);
         std::string rel = dir.substr(tmp.str().size());
+        for (char& c : rel) {
+            if (c == kPathSeparator) c = '/';  // the same answer on every system
+        }
         return rel + ":" + std::to_string(r.fileNumber());
     }
 };
@@ -91,7 +94,7 @@ TEST_F(FindSymbolTest, ReturnsDatesAsIeeeAndTheDirectoryWithSeparator) {
     MasterRecord r;
     std::string dir;
     ASSERT_EQ(FindSymbol(tmp.str(), "x corp", r, dir), kSuccess);
-    EXPECT_EQ(dir, tmp.str() + "/");
+    EXPECT_EQ(dir, tmp.str() + kPathSeparator);
     EXPECT_EQ(r.firstDateIeee(), 1100104.0f);
     EXPECT_EQ(r.lastDateIeee(), 1101231.0f);
     EXPECT_EQ(r.recordLength(), 24);
@@ -99,8 +102,8 @@ TEST_F(FindSymbolTest, ReturnsDatesAsIeeeAndTheDirectoryWithSeparator) {
     EXPECT_EQ(r.period(), 'W');
     EXPECT_EQ(r.bytes[52], 0x7E);  // bytes the lookup does not interpret come back as stored
     // A start directory given with its separator is used as it is.
-    ASSERT_EQ(FindSymbol(tmp.str() + "/", "XYZ", r, dir), kSuccess);
-    EXPECT_EQ(dir, tmp.str() + "/");
+    ASSERT_EQ(FindSymbol(tmp.str() + kPathSeparator, "XYZ", r, dir), kSuccess);
+    EXPECT_EQ(dir, tmp.str() + kPathSeparator);
 }
 
 TEST_F(FindSymbolTest, FindsIndexFilesInAnyLetterCase) {
@@ -134,6 +137,9 @@ TEST_F(FindSymbolTest, MissingAndBrokenSubdirectoriesAreSkipped) {
 }
 
 TEST_F(FindSymbolTest, EntriesThatLeadBackOrOutAreNotFollowed) {
+#ifdef _WIN32
+    GTEST_SKIP() << "directory links need privileges on Windows";
+#endif
     // "." and ".." and a link back to the root would walk forever or leave the portfolio.
     WriteMaster(Dir(""), {SubdirEntry("."), SubdirEntry(".."), SubdirEntry("LOOP"), SubdirEntry("B")});
     fs::create_directory_symlink(tmp.path(), tmp.path() / "LOOP");

@@ -70,8 +70,8 @@ TEST_P(RealDbTest, EveryEntryReadsWithTheExpectedStatus) {
         QuoteSeries s;
         ASSERT_EQ(AllocSeries(s, 16000), kSuccess);
         const DataStatus status = ReadSeries(s, dir.string(), e.key, 0, -1);
-        const bool datExists = fs::exists(SeriesFilePath(dir.string() + "/", e.fileNumber, "DAT"));
-        const bool hasLayout = fs::exists(SeriesFilePath(dir.string() + "/", e.fileNumber, "DOP")) ||
+        const bool datExists = fs::exists(SeriesFilePath(dir.string() + kPathSeparator, e.fileNumber, "DAT"));
+        const bool hasLayout = fs::exists(SeriesFilePath(dir.string() + kPathSeparator, e.fileNumber, "DOP")) ||
                                e.recordLength == 12 || e.recordLength == 16 || e.recordLength == 18 ||
                                e.recordLength == 20 || e.recordLength == 24 || e.recordLength == 28;
         DataStatus expected = kSuccess;

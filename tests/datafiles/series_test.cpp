@@ -85,7 +85,7 @@ TEST_F(SeriesTest, CountZeroLoadsFactsOnly) {
     ASSERT_TRUE(s.info);
     EXPECT_EQ(s.info->master.fileNumber(), 1);
     EXPECT_EQ(s.info->layout.column[kFieldOi], 7);
-    EXPECT_EQ(s.directory, tmp.str() + "/");
+    EXPECT_EQ(s.directory, tmp.str() + kPathSeparator);
     EXPECT_EQ(s.key, "series");
 }
 
