@@ -225,6 +225,14 @@ DataStatus SetMasterDate(const fs::path& masterPath, const MbfBytes& dateReal, i
     });
 }
 
+DataStatus SetMasterDates(const fs::path& masterPath, const MbfBytes& firstDate,
+                          const MbfBytes& lastDate, int fileNumber, FileSystem& fsys) {
+    return RewriteMaster(masterPath, fileNumber, fsys, [&](std::uint8_t* rec) {
+        std::memcpy(rec + kMasterFirstDateOffset, firstDate.data(), firstDate.size());
+        std::memcpy(rec + kMasterLastDateOffset, lastDate.data(), lastDate.size());
+    });
+}
+
 DataStatus RenameMasterEntry(const fs::path& masterPath, int fileNumber, std::string_view symbol,
                              std::string_view name, FileSystem& fsys) {
     if (symbol.size() > kMasterSymbolSize || name.size() > kMasterNameSize) return kInvalidParm;

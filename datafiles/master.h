@@ -92,6 +92,12 @@ bool MasterRecordMatches(const MasterRecord& record, std::string_view key);
 [[nodiscard]] DataStatus SetMasterDate(const fs::path& masterPath, const MbfBytes& dateReal,
                                        int fileNumber, int which, FileSystem& fs = RealFileSystem());
 
+// Sets both dates of every entry with file number fileNumber in one rewrite, with the same
+// steps and results as SetMasterDate.
+[[nodiscard]] DataStatus SetMasterDates(const fs::path& masterPath, const MbfBytes& firstDate,
+                                        const MbfBytes& lastDate, int fileNumber,
+                                        FileSystem& fs = RealFileSystem());
+
 // Stores a new symbol and name (each at most 16 characters, blank padded) in every entry
 // with file number fileNumber, with the same steps and results as SetMasterDate.
 // kInvalidParm for a text longer than 16 characters.

@@ -109,11 +109,9 @@ DataStatus RewriteSeries(const EditRequest& request, std::string_view directory,
 
     // Delete: the quote dated `from` must exist; the MASTER dates follow after the new
     // data file is in place.
-    struct MasterUpdate {
-        int which;
-        MbfBytes date;
-    };
-    std::vector<MasterUpdate> masterUpdates;
+    // Which MASTER dates change (0 none, 1 first, 2 last, 3 both) and to what.
+    int datesToSet = 0;
+    MbfBytes newFirst{}, newLast{};
     if (request.op == EditOp::kDelete) {
         DateCode foundDate = 0;
         const std::int32_t k = FindQuote(directory, key, request.from, 0, &foundDate);
@@ -121,12 +119,14 @@ DataStatus RewriteSeries(const EditRequest& request, std::string_view directory,
         const int n = std::min<int>(last - 1, static_cast<int>(records));
         auto dateOf = [&](int i) { return DateToMbfReal(RecordDate(quoteAt(static_cast<std::size_t>(i)), files.layout)); };
         if (k == 0 && n > 1) {
-            masterUpdates.push_back({0, dateOf(1)});
+            datesToSet = 1;
+            newFirst = dateOf(1);
         } else if (k == n - 1 && n > 1) {
-            masterUpdates.push_back({1, dateOf(n - 2)});
+            datesToSet = 2;
+            newLast = dateOf(n - 2);
         } else if (k == 0 && n == 1) {
-            masterUpdates.push_back({1, dateOf(0)});
-            masterUpdates.push_back({0, dateOf(0)});
+            datesToSet = 3;
+            newFirst = newLast = dateOf(0);
         }
     }
 
@@ -171,11 +171,11 @@ DataStatus RewriteSeries(const EditRequest& request, std::string_view directory,
     }
 
     // The header counts exactly the quotes added or left out.
-    int newLast = last;
-    if (request.op == EditOp::kDelete) newLast = last - 1;
-    if (request.op == EditOp::kInsert) newLast = last + inserted;
-    if (newLast > kMaxQuotesPerFile + 1) return kInvalidParm;  // no room for more quotes
-    if (newLast != last) PutI16(out.data() + kDatLastRecordOffset, static_cast<std::int16_t>(newLast));
+    int lastRecord = last;
+    if (request.op == EditOp::kDelete) lastRecord = last - 1;
+    if (request.op == EditOp::kInsert) lastRecord = last + inserted;
+    if (lastRecord > kMaxQuotesPerFile + 1) return kInvalidParm;  // no room for more quotes
+    if (lastRecord != last) PutI16(out.data() + kDatLastRecordOffset, static_cast<std::int16_t>(lastRecord));
 
     fs::path temporary = SeriesFilePath(files.directory, files.record.fileNumber(), "NEW");
     SafeRewrite rewrite(fsys, datPath, temporary);
@@ -189,10 +189,12 @@ DataStatus RewriteSeries(const EditRequest& request, std::string_view directory,
     fs::path datesMaster = FindNoCase(fs::path(files.directory.empty() ? "." : files.directory), "MASTER");
     std::error_code ec;
     if (!masterPath.empty() && fs::equivalent(masterPath, datesMaster, ec)) datesMaster = masterPath;
-    for (const MasterUpdate& u : masterUpdates) {
-        const DataStatus s = SetMasterDate(datesMaster, u.date, files.record.fileNumber(), u.which, fsys);
-        if (s != kSuccess) return s < 0 ? s : kFileWrite;
-    }
+    const int f = files.record.fileNumber();
+    DataStatus s = kSuccess;
+    if (datesToSet == 1) s = SetMasterDate(datesMaster, newFirst, f, 0, fsys);
+    if (datesToSet == 2) s = SetMasterDate(datesMaster, newLast, f, 1, fsys);
+    if (datesToSet == 3) s = SetMasterDates(datesMaster, newFirst, newLast, f, fsys);
+    if (s != kSuccess) return s < 0 ? s : kFileWrite;
     return kSuccess;
 }
 
