@@ -30,14 +30,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-DirectoryContent Compared(const DirectoryContent& content) {
-    DirectoryContent out;
-    for (const auto& [name, bytes] : content) {
-        if (IsComparedFile(name)) out[name] = bytes;
-    }
-    return out;
-}
-
 struct CaseRun {
     RewriteCase rewrite;
     DirectoryContent before;  // compared files only

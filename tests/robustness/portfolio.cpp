@@ -272,4 +272,12 @@ std::vector<std::string> TemporaryFiles(const fs::path& dir) {
     return names;
 }
 
+DirectoryContent Compared(const DirectoryContent& content) {
+    DirectoryContent out;
+    for (const auto& [name, bytes] : content) {
+        if (IsComparedFile(name)) out[name] = bytes;
+    }
+    return out;
+}
+
 }  // namespace barwise::robustness

@@ -67,6 +67,8 @@ std::vector<RewriteCase> RewriteCases(int quotes, const fs::path& realDb = {});
 
 // True for the files whose content is compared: every file but backups and temporaries.
 bool IsComparedFile(const std::string& name);
+// The files of a directory content that IsComparedFile keeps.
+DirectoryContent Compared(const DirectoryContent& content);
 
 // Number of quotes of the portfolio the tests use.
 inline constexpr int kTestQuotes = 400;

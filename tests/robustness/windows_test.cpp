@@ -14,23 +14,11 @@
 #include "datafiles/master.h"
 #include "datafiles/rewrite.h"
 #include "datafiles/series.h"
+#include "discovery/pathfilter.h"
 #include "robustness/portfolio.h"
 
 namespace barwise::robustness {
 namespace {
-
-DirectoryContent Compared(const DirectoryContent& content) {
-    DirectoryContent out;
-    for (const auto& [name, bytes] : content) {
-        if (IsComparedFile(name)) out[name] = bytes;
-    }
-    return out;
-}
-
-std::string Upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-    return s;
-}
 
 // The result of every rewrite in an ordinary temporary directory, by case name.
 std::map<std::string, DirectoryContent> ReferenceResults() {
@@ -92,8 +80,8 @@ TEST(WindowsPaths, NamesInAnyLetterCaseAreFoundAndRewritten) {
         ASSERT_EQ(c.run(dir.path(), RealFileSystem()), kSuccess);
         // Compare by name without regard to case: the replaced file may take either case.
         std::map<std::string, Bytes> now, want;
-        for (auto& [name, bytes] : Compared(ReadDirectory(dir.path()))) now[Upper(name)] = bytes;
-        for (auto& [name, bytes] : reference.at(c.name)) want[Upper(name)] = bytes;
+        for (auto& [name, bytes] : Compared(ReadDirectory(dir.path()))) now[ToUpperAscii(name)] = bytes;
+        for (auto& [name, bytes] : reference.at(c.name)) want[ToUpperAscii(name)] = bytes;
         EXPECT_EQ(now, want);
         EXPECT_EQ(TemporaryFiles(dir.path()), std::vector<std::string>{});
     }

@@ -12,6 +12,7 @@
 
 #include "datafiles/rewrite.h"
 #include "robustness/faultyfs.h"
+#include "discovery/pathfilter.h"
 #include "robustness/portfolio.h"
 
 #ifdef __linux__
@@ -23,23 +24,10 @@
 namespace barwise::robustness {
 namespace {
 
-DirectoryContent Compared(const DirectoryContent& content) {
-    DirectoryContent out;
-    for (const auto& [name, bytes] : content) {
-        if (IsComparedFile(name)) out[name] = bytes;
-    }
-    return out;
-}
-
-std::string Upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-    return s;
-}
-
 // Which of the case's written files a step on `path` belongs to: "MASTER" for the MASTER
 // file and its backup and temporary, else the data file.
 std::size_t PhaseOf(const RewriteCase& c, const fs::path& path) {
-    const bool master = Upper(path.filename().string()).rfind("MASTER", 0) == 0;
+    const bool master = ToUpperAscii(path.filename().string()).rfind("MASTER", 0) == 0;
     for (std::size_t i = 0; i < c.writes.size(); ++i) {
         if ((c.writes[i] == "MASTER") == master) return i;
     }
@@ -112,7 +100,7 @@ TEST_P(WriteFailure, LeftoverTemporaryFilesAreOverwritten) {
     const Bytes junk(1000, 0xEE);
     for (const std::string& name : c.writes) {
         const std::string stem = name.substr(0, name.find('.'));
-        start[Upper(stem) + ".NEW"] = junk;
+        start[ToUpperAscii(stem) + ".NEW"] = junk;
     }
     WriteDirectory(dir.path(), start);
     EXPECT_EQ(c.run(dir.path(), RealFileSystem()), kSuccess);
