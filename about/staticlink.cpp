@@ -3,7 +3,7 @@
 #include <QEnterEvent>
 #include <QMouseEvent>
 
-#include "app/uihost.h"
+#include "ui/uihost.h"
 
 CStaticLink::CStaticLink(barwise::UiHost& host, QWidget* parent) : QLabel(parent), m_host(host) {
     setMouseTracking(true);

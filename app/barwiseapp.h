@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "app/qtuihost.h"
+#include "ui/qtuihost.h"
 #include "app/settingsstore.h"
 
 class CMainFrame;

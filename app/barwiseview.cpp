@@ -25,7 +25,7 @@
 #include "app/searchfilterdlg.h"
 #include "app/searchprogressdlg.h"
 #include "app/settingsstore.h"
-#include "app/uihost.h"
+#include "ui/uihost.h"
 #include "datafiles/datafacts.h"
 #include "discovery/pathfilter.h"
 #include "discovery/symbollist.h"

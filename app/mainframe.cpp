@@ -20,7 +20,7 @@
 #include "app/commandenabling.h"
 #include "app/commandids.h"
 #include "app/settingsstore.h"
-#include "app/uihost.h"
+#include "ui/uihost.h"
 
 using namespace barwise;
 

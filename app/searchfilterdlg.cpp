@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 #include "app/searchfilter.h"
-#include "app/uihost.h"
+#include "ui/uihost.h"
 
 CSearchFilterDlg::CSearchFilterDlg(barwise::UiHost& host, const std::vector<barwise::Drive>& drives,
                                    QWidget* parent)

@@ -11,8 +11,8 @@
 #include "app/gridmodels.h"
 #include "app/mainframe.h"
 #include "app/settingsstore.h"
-#include "app/uihost.h"
-#include "cli/demodb.h"
+#include "ui/uihost.h"
+#include "demo/demodb.h"
 
 using namespace barwise;
 

@@ -12,7 +12,7 @@
 #include <sstream>
 #include <system_error>
 
-#include "cli/demodb.h"
+#include "demo/demodb.h"
 #include "datafiles/datafacts.h"
 #include "datafiles/encoding.h"
 #include "datafiles/fileio.h"

@@ -1,8 +1,12 @@
 #include "datafiles/fileio.h"
 
+#include <algorithm>
+
 #include <cerrno>
 #include <cstring>
 #include <system_error>
+
+#include "datafiles/ascii.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -18,19 +22,6 @@ namespace barwise {
 
 namespace {
 
-#ifndef _WIN32  // Windows finds names in any letter case by itself
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-        if (x != y) return false;
-    }
-    return true;
-}
-#endif
-
 }  // namespace
 
 bool IsPathSeparator(char c) {
@@ -45,6 +36,28 @@ std::string WithTrailingSeparator(std::string dir) {
     if (dir.empty() || IsPathSeparator(dir.back()) || dir.back() == ':') return dir;
     dir.push_back(kPathSeparator);
     return dir;
+}
+
+DirectoryIndex::DirectoryIndex(const std::string& directory) : directory_(directory) {
+    std::error_code ec;
+    const fs::path dir = directory.empty() ? fs::path(".") : fs::path(directory);
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        names_.emplace_back(ToUpperAscii(name), name);
+    }
+    std::sort(names_.begin(), names_.end());
+}
+
+fs::path DirectoryIndex::find(std::string_view name) const {
+    const std::string key = ToUpperAscii(name);
+    const fs::path dir(directory_);
+    // The exact name first, as FindNoCase does; else the first entry in any letter case.
+    auto it = std::lower_bound(names_.begin(), names_.end(), std::make_pair(key, std::string()));
+    for (auto i = it; i != names_.end() && i->first == key; ++i) {
+        if (i->second == name) return dir / i->second;
+    }
+    if (it != names_.end() && it->first == key) return dir / it->second;
+    return dir / std::string(name);
 }
 
 fs::path FindNoCase(const fs::path& dir, std::string_view name) {
@@ -71,13 +84,36 @@ fs::path SeriesFilePath(std::string_view directory, int fileNumber, std::string_
 
 // ----- reading -----
 
-InputFile::InputFile(const fs::path& path) {
+std::FILE* OpenRegularFile(const fs::path& path, bool* notRegular) {
+    if (notRegular) *notRegular = false;
 #ifdef _WIN32
-    file_.reset(_wfopen(path.c_str(), L"rb"));
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    if (!ec && fs::exists(st) && !fs::is_regular_file(st)) {
+        if (notRegular) *notRegular = true;
+        return nullptr;
+    }
+    return _wfopen(path.c_str(), L"rb");
 #else
-    file_.reset(std::fopen(path.c_str(), "rb"));
+    // Opened without blocking, so a FIFO of that name does not wait for a writer; the type
+    // is checked on the open file itself.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (notRegular) *notRegular = true;
+        ::close(fd);
+        return nullptr;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    std::FILE* f = ::fdopen(fd, "rb");
+    if (!f) ::close(fd);
+    return f;
 #endif
 }
+
+InputFile::InputFile(const fs::path& path) { file_.reset(OpenRegularFile(path, &notRegular_)); }
 
 bool InputFile::read(void* buffer, std::size_t size) {
     if (!file_) return false;

@@ -16,6 +16,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "datafiles/status.h"
@@ -29,6 +30,20 @@ namespace fs = std::filesystem;
 // The path of `name` inside `dir`, matching an existing entry in any letter case
 // ("MASTER", "Master", "master"). When none exists, dir / name as given.
 fs::path FindNoCase(const fs::path& dir, std::string_view name);
+
+// The names in one directory, to find F<n>.DAT and F<n>.DOP in any letter case without
+// listing the directory again for every series (FindNoCase lists it whenever the exact
+// name is missing, as it is for every series without a DOP file).
+class DirectoryIndex {
+public:
+    explicit DirectoryIndex(const std::string& directory);
+    // The entry of that name in any letter case, or directory + name when there is none.
+    fs::path find(std::string_view name) const;
+
+private:
+    std::string directory_;
+    std::vector<std::pair<std::string, std::string>> names_;  // upper case, as on disk; sorted
+};
 
 // Turns a directory text as the program passes it around (no trailing separator, or a
 // bare drive such as "D:" on Windows) into the directory with a trailing separator;
@@ -45,12 +60,15 @@ bool IsPathSeparator(char c);
 
 // ----- reading -----
 
-// A file opened for reading; closed when it goes out of scope.
+// A file opened for reading; closed when it goes out of scope. Only regular files (or links
+// to them) are opened: a directory, a FIFO or a device of that name is not (isOpen() false,
+// notRegular() true), so no reader hangs on a pipe or takes a directory for a file.
 class InputFile {
 public:
     InputFile() = default;
     explicit InputFile(const fs::path& path);
     bool isOpen() const { return file_ != nullptr; }
+    bool notRegular() const { return notRegular_; }
     // Reads exactly size bytes; false at end of file or on an error.
     bool read(void* buffer, std::size_t size);
     // Reads up to size bytes; the number read (less at end of file or on an error).
@@ -66,7 +84,12 @@ private:
         void operator()(std::FILE* f) const { std::fclose(f); }
     };
     std::unique_ptr<std::FILE, Closer> file_;
+    bool notRegular_ = false;
 };
+
+// Opens a regular file (or a link to one) for reading in binary mode; nullptr for anything
+// else or when it cannot be opened.
+std::FILE* OpenRegularFile(const fs::path& path, bool* notRegular = nullptr);
 
 // The whole content of a file, or nothing when it cannot be opened or read.
 std::optional<std::vector<std::uint8_t>> ReadWholeFile(const fs::path& path);

@@ -20,8 +20,10 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "datafiles/encoding.h"
 #include "datafiles/fileio.h"
@@ -69,6 +71,83 @@ struct MasterRecord {
     // Sub-directory name of a sub-directory entry.
     std::string subdirName() const;
 };
+
+// Where one security's entry stands: the index file that lists it, the directory of that
+// file (with a trailing separator), the entry's 1-based record number in it and its file
+// number. Commands act on a security through this identity, never by looking its texts up
+// again: two entries whose symbols read the same stay apart.
+enum class IndexFile : std::uint8_t { kMaster };
+
+struct SecurityId {
+    IndexFile index = IndexFile::kMaster;
+    std::string directory;
+    int position = 0;
+    int fileNumber = 0;
+    bool valid() const { return position > 0; }
+    friend bool operator==(const SecurityId&, const SecurityId&) = default;
+};
+
+// One record of a MASTER file with where it came from; the record as it stands in the file
+// (dates in MBF).
+struct MasterEntry {
+    SecurityId id;
+    MasterRecord record;
+};
+
+// The records of one directory's MASTER file.
+struct MasterFile {
+    DataStatus status = kSuccess;  // kFileOpen: no MASTER / not readable; kFileRead: no header
+    fs::path path;                 // the file as named on disk
+    std::array<std::uint8_t, kMasterRecordSize> header{};
+    int headerCount = 0;           // the header's record count as stored
+    std::vector<MasterEntry> entries;  // the whole records present, at most `limit`
+    // Whole records the file holds after its header (may differ from headerCount).
+    int recordsInFile = 0;
+    bool countMismatch() const { return recordsInFile != headerCount; }
+};
+
+// Reads the MASTER of a directory (found in any letter case): its header and its first
+// `limit` records (negative: all), each tagged with its identity. Read-only.
+MasterFile ReadMasterFile(std::string_view directory, int limit = -1);
+
+// The record of a security as it stands in the file now (dates in MBF). kFileNotFound when
+// the entry is no longer there: the position lies beyond the file or its count, or the
+// record there has another file number or is a sub-directory entry. kFileOpen / kFileRead
+// when MASTER cannot be read.
+[[nodiscard]] DataStatus ReadMasterEntry(const SecurityId& id, MasterRecord& record);
+
+// The one rewrite of a MASTER file. `change` edits the whole content in memory (header and
+// records) and returns kSuccess, or a refusal that is passed back with nothing written.
+// Then MASTER is kept as MASTER.BAK (the previous backup replaced only now) and the new
+// content goes to MASTER + temporarySuffix, checked, synced and renamed over MASTER in
+// one step. 0 on success; kFileOpen when MASTER cannot be read; kFileWrite when the backup
+// or the new file cannot be written (MASTER then unchanged); 1 when only the final rename
+// failed (MASTER unchanged).
+inline constexpr std::string_view kMasterNewSuffix = ".NEW";
+inline constexpr std::string_view kMasterTempSuffix = ".~NU";
+inline constexpr std::string_view kMasterBackupSuffix = ".BAK";
+[[nodiscard]] DataStatus RewriteMasterFile(
+    const fs::path& masterPath, const std::function<DataStatus(std::vector<std::uint8_t>&)>& change,
+    FileSystem& fs = RealFileSystem(), std::string_view temporarySuffix = kMasterNewSuffix);
+
+// FindSymbol that also gives the entry's identity (the record as in FindSymbol, dates IEEE).
+[[nodiscard]] DataStatus FindSymbol(std::string_view startDir, std::string_view key,
+                                    MasterRecord& record, SecurityId& id);
+
+// Sets both dates of the one entry `id` names; the statuses of RewriteMasterFile, and
+// kFileNotFound (nothing written) when the entry is no longer there.
+[[nodiscard]] DataStatus SetMasterDates(const SecurityId& id, const MbfBytes& firstDate,
+                                        const MbfBytes& lastDate, FileSystem& fs = RealFileSystem());
+// Sets the first (which = 0) or last date of the entry `id` names, as SetMasterDates.
+[[nodiscard]] DataStatus SetMasterDate(const SecurityId& id, const MbfBytes& dateReal, int which,
+                                       FileSystem& fs = RealFileSystem());
+// Stores a new symbol and name in the entry `id` names, as RenameMasterEntry; kFileNotFound
+// when the entry is no longer there.
+[[nodiscard]] DataStatus RenameMasterEntry(const SecurityId& id, std::string_view symbol,
+                                           std::string_view name, FileSystem& fs = RealFileSystem());
+
+// The MASTER file of a directory (found in any letter case).
+fs::path MasterPathOf(std::string_view directory);
 
 // Header record count of a MASTER header.
 inline int MasterCount(const std::uint8_t* header) { return GetI16(header + kMasterCountOffset); }

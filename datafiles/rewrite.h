@@ -9,6 +9,7 @@
 
 #include "datafiles/encoding.h"
 #include "datafiles/fileio.h"
+#include "datafiles/master.h"
 #include "datafiles/status.h"
 
 namespace barwise {
@@ -28,14 +29,26 @@ struct EditRequest {
     EditOp op = EditOp::kSet;
 };
 
-// Rewrites the key's series by the request. masterPath (the open portfolio's MASTER) and
-// quoteCount (the number of quotes the caller shows) are what the caller knows; the upkeep
-// of the MASTER dates on Delete goes to the MASTER that holds the series' entry and uses
-// the file's own quote count. Never shows a message: kDeleteNotFound (-200) when the quote
-// to delete is not found, and the caller shows kDeleteNotFoundMessage.
-// Other results: 0, the FindSymbol / ReadLayout status, kFileOpen (DAT not readable),
-// kInvalidParm (impossible record shape, or a value without an MBF form), kFileWrite
-// (the backup or the new file could not be written; Fn.DAT then unchanged).
+// Rewrites the series of the entry `id` names by the request. Everything that can refuse is
+// decided before the first byte is written, so a refused or failed edit leaves every file,
+// the previous backup included, as it was:
+//   kInvalidParm: an unknown operation, an impossible record shape, a value without an MBF
+//     form, or an Insert that would take the file beyond its most quotes;
+//   kDeleteNotFound (-200): no quote dated `from` to delete (the caller shows
+//     kDeleteNotFoundMessage); the ReadLayout / OpenSeriesFiles statuses; kFileOpen (DAT not
+//     readable), kFileRead (DAT shorter than its header record).
+// Then Fn.DAT is kept as Fn.BAK and the new content renamed over Fn.DAT:
+//   kFileWrite: the backup or the new file could not be written (Fn.DAT then unchanged);
+//   kDeletedMasterStale: a Delete put the new Fn.DAT in place (the quote is gone) but the
+//     first or last date of its MASTER entry could not be updated;
+//   kSuccess otherwise. A Delete that removes the first or the last quote updates the
+//   entry's dates in the MASTER that holds it (both in one rewrite when it was the only one).
+[[nodiscard]] DataStatus RewriteSeries(const EditRequest& request, const SecurityId& id,
+                                       FileSystem& fs = RealFileSystem());
+
+// The same for the key's series, looked up by text from directory (FindSymbol); for callers
+// that have only a typed text. masterPath and quoteCount are not needed and kept for the
+// callers that pass them.
 [[nodiscard]] DataStatus RewriteSeries(const EditRequest& request, std::string_view directory,
                                        std::string_view key, const fs::path& masterPath,
                                        int quoteCount, FileSystem& fs = RealFileSystem());
@@ -44,6 +57,8 @@ struct EditRequest {
 // order. Returns the 0-based index where the search settled, or a negative status:
 // kRecordNotFound when the target lies after the last quote or the file has no quotes.
 // outDate / outTime (optional) receive the date and time of the last record read.
+[[nodiscard]] std::int32_t FindQuote(const SecurityId& id, DateCode date, TimeCode time,
+                                     DateCode* outDate = nullptr, TimeCode* outTime = nullptr);
 [[nodiscard]] std::int32_t FindQuote(std::string_view directory, std::string_view key, DateCode date,
                                      TimeCode time, DateCode* outDate = nullptr,
                                      TimeCode* outTime = nullptr);

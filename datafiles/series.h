@@ -66,7 +66,9 @@ struct SeriesInfo {
 struct QuoteSeries {
     std::array<SeriesColumn, kQuoteFieldCount> columns{};
     std::string directory;  // where FindSymbol found the key, with trailing separator
-    std::string key;        // the symbol or name the series was looked up by
+    std::string key;        // the symbol or name the series was looked up by (empty when
+                            // it was read by identity)
+    SecurityId id;          // the entry the quotes came from
     std::int16_t count = 0;
     std::int16_t capacity = 0;
     std::int32_t total = 0;  // quotes in the DAT file
@@ -106,6 +108,33 @@ void FreeSeries(QuoteSeries& series);
 // impossible; FindSymbol and ReadLayout failures passed up.
 [[nodiscard]] DataStatus ReadSeries(QuoteSeries& series, std::string_view directory,
                                     std::string_view key, std::int32_t start, std::int16_t count);
+
+// A series ready to be read or rewritten: its entry, its layout and its data file. Every
+// reader and rewrite of quotes opens a series through OpenSeriesFiles.
+struct SeriesFiles {
+    SecurityId id;
+    MasterRecord record;  // as in the file (dates in MBF)
+    FieldLayout layout;   // as ReadLayout gives it
+    FieldLayout columns;  // the layout's columns within the record's fields (the others 0)
+    int recordLength = 0;
+    int fieldCount = 0;
+    fs::path datPath;
+    fs::path dopPath;
+};
+
+// Opens the series of the entry `id` names, reading its record again (kFileNotFound when
+// the entry is no longer there), then its layout (the ReadLayout status) and its shape
+// (kFileRead when impossible). `index`, when given, lists id.directory.
+[[nodiscard]] DataStatus OpenSeriesFiles(const SecurityId& id, SeriesFiles& out,
+                                         const DirectoryIndex* index = nullptr);
+// The same for a record the caller has just read from MASTER (a walk of a portfolio).
+[[nodiscard]] DataStatus OpenSeriesFiles(const SecurityId& id, const MasterRecord& record,
+                                         SeriesFiles& out, const DirectoryIndex* index = nullptr);
+
+// ReadSeries of the entry `id` names (same counts and statuses as the key form; kFileNotFound
+// when the entry is no longer there).
+[[nodiscard]] DataStatus ReadSeries(QuoteSeries& series, const SecurityId& id, std::int32_t start,
+                                    std::int16_t count);
 
 // Checks a MASTER record's record length and field count against what the readers accept
 // (record length 1..76, fields 1..19, fields * 4 <= record length).

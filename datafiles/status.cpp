@@ -19,6 +19,7 @@ std::string_view DataStatusName(DataStatus status) {
     }
     if (status == kNoLayout) return "No Layout";
     if (status == kDeleteNotFound) return "Quote Not Found";
+    if (status == kDeletedMasterStale) return "Quote Deleted, MASTER Dates Not Updated";
     return "Unknown";
 }
 

@@ -26,8 +26,14 @@ inline constexpr DataStatus kNoLayout = -100;
 // Outside the name table: the quote chosen for deletion was not found.
 inline constexpr DataStatus kDeleteNotFound = -200;
 
+// Outside the name table: a Delete took the quote out of the data file, but the first or
+// last date of the security's MASTER entry could not be updated. Not a failure to retry:
+// the quote is gone.
+inline constexpr DataStatus kDeletedMasterStale = -201;
+
 // The name of a status: the 16-entry table for 0..-15 ("Sucessfull", "Invalid Parm", ...),
-// "No Layout" for -100, "Quote Not Found" for -200 and "Unknown" for anything else.
+// "No Layout" for -100, "Quote Not Found" for -200,
+// "Quote Deleted, MASTER Dates Not Updated" for -201 and "Unknown" for anything else.
 std::string_view DataStatusName(DataStatus status);
 
 // The message the caller shows when a delete finds no quote of the date asked for.

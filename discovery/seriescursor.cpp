@@ -66,39 +66,9 @@ DateMemo& ThreadDateMemo() {
     return memo;
 }
 
-std::string Upper(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return out;
-}
-
 constexpr std::size_t kFileBufferSize = 1 << 16;
 
 }  // namespace
-
-DirectoryIndex::DirectoryIndex(const std::string& directory) : directory_(directory) {
-    std::error_code ec;
-    const fs::path dir = directory.empty() ? fs::path(".") : fs::path(directory);
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        names_.emplace_back(Upper(name), name);
-    }
-    std::sort(names_.begin(), names_.end());
-}
-
-fs::path DirectoryIndex::find(std::string_view name) const {
-    const std::string key = Upper(name);
-    const fs::path dir(directory_);
-    // The exact name first, as FindNoCase does; else the first entry in any letter case.
-    auto it = std::lower_bound(names_.begin(), names_.end(), std::make_pair(key, std::string()));
-    for (auto i = it; i != names_.end() && i->first == key; ++i) {
-        if (i->second == name) return dir / i->second;
-    }
-    if (it != names_.end() && it->first == key) return dir / it->second;
-    return dir / std::string(name);
-}
 
 SeriesCursor::SeriesCursor() = default;
 SeriesCursor::~SeriesCursor() = default;

@@ -23,20 +23,6 @@
 
 namespace barwise {
 
-// The names in one directory, to find F<n>.DAT and F<n>.DOP in any letter case without
-// listing the directory again for every series (SeriesFilePath lists it whenever the
-// exact name is missing, as it is for every series without a DOP file).
-class DirectoryIndex {
-public:
-    explicit DirectoryIndex(const std::string& directory);
-    // The entry of that name in any letter case, or directory + name when there is none.
-    fs::path find(std::string_view name) const;
-
-private:
-    std::string directory_;
-    std::vector<std::pair<std::string, std::string>> names_;  // upper case, as on disk; sorted
-};
-
 class SeriesCursor {
 public:
     SeriesCursor();

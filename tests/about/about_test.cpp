@@ -5,7 +5,7 @@
 
 #include "about/aboutdlg.h"
 #include "about/staticlink.h"
-#include "tests/app/fakeuihost.h"
+#include "ui/scripteduihost.h"
 
 class AboutTest : public QObject {
     Q_OBJECT
@@ -28,7 +28,7 @@ const QColor kPurple(128, 0, 128);
 }  // namespace
 
 void AboutTest::texts() {
-    FakeUiHost host;
+    ScriptedUiHost host;
     bool mail = false;
     bool web = false;
     CAboutDlg about(host, mail, web);
@@ -47,7 +47,7 @@ void AboutTest::texts() {
 }
 
 void AboutTest::visitedColourOutlivesTheBox() {
-    FakeUiHost host;
+    ScriptedUiHost host;
     bool mail = false;
     bool web = false;
     {
@@ -71,7 +71,7 @@ void AboutTest::visitedColourOutlivesTheBox() {
 }
 
 void AboutTest::failedOpenOnlyBeeps() {
-    FakeUiHost host;
+    ScriptedUiHost host;
     host.openResult = false;
     bool mail = false;
     bool web = false;
@@ -84,7 +84,7 @@ void AboutTest::failedOpenOnlyBeeps() {
 }
 
 void AboutTest::linkTextTakenOnce() {
-    FakeUiHost host;
+    ScriptedUiHost host;
     bool visited = false;
     CStaticLink link(host);
     link.SetVisitedFlag(&visited);
@@ -100,7 +100,7 @@ void AboutTest::linkTextTakenOnce() {
 }
 
 void AboutTest::hoverShowsHand() {
-    FakeUiHost host;
+    ScriptedUiHost host;
     CStaticLink link(host);
     link.setText(QStringLiteral("https://example.example"));
     link.resize(200, 20);

@@ -353,7 +353,7 @@ void ViewTest::filterDialogAcceptance() {
     QFETCH(bool, limit);
     QFETCH(QString, path);
     QFETCH(bool, accepted);
-    FakeUiHost host;
+    ScriptedUiHost host;
     const std::vector<Drive> drives = {{"/", "/"}};
     CSearchFilterDlg dialog(host, drives);
     dialog.SetData(!limit, QStringLiteral("/old"));
@@ -619,7 +619,7 @@ void ViewTest::selectPortfolio() {
     QFETCH(bool, accepted);
     QFETCH(QString, dir);
     ViewTestbed t;
-    FakeUiHost host;
+    ScriptedUiHost host;
     CBarwiseView view(*t.settings, host);
     view.m_portfolioDir = "before";
     QCOMPARE(view.SelectPortfolio(path.toStdString()), accepted);

@@ -12,8 +12,8 @@
 #include "app/gridmodels.h"
 #include "app/mainframe.h"
 #include "app/settingsstore.h"
-#include "cli/demodb.h"
-#include "tests/app/fakeuihost.h"
+#include "demo/demodb.h"
+#include "ui/scripteduihost.h"
 
 // A daily series of `count` quotes from 3 January 2000, one per day; quote i opens at
 // 10 + i / 4.
@@ -104,7 +104,7 @@ public:
     QTemporaryDir tree;
     QTemporaryDir settingsDir;
     std::string root;
-    FakeUiHost host;
+    ScriptedUiHost host;
     std::unique_ptr<barwise::SettingsStore> settings;
     std::unique_ptr<CMainFrame> frame;
     std::unique_ptr<QAbstractItemModelTester> symbolTester;

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/clirun.h"
-#include "cli/demodb.h"
+#include "demo/demodb.h"
 #include "discovery/portfoliosearch.h"
 #include "discovery/testtree.h"
 

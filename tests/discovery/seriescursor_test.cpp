@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "cli/demodb.h"
+#include "demo/demodb.h"
 #include "discovery/symbollist.h"
 #include "discovery/testtree.h"
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/demodb.h"
+#include "demo/demodb.h"
 #include "discovery/testtree.h"
 
 namespace barwise {

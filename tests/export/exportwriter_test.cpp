@@ -7,7 +7,7 @@
 #include <random>
 #include <sstream>
 
-#include "cli/demodb.h"
+#include "demo/demodb.h"
 #include "discovery/testtree.h"
 
 namespace barwise {

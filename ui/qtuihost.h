@@ -1,7 +1,7 @@
 // The UiHost of the running program: Qt's message boxes, dialogs and desktop services.
 #pragma once
 
-#include "app/uihost.h"
+#include "ui/uihost.h"
 
 class QWidget;
 

@@ -8,9 +8,9 @@
 #include <functional>
 #include <vector>
 
-#include "app/uihost.h"
+#include "ui/uihost.h"
 
-class FakeUiHost final : public barwise::UiHost {
+class ScriptedUiHost final : public barwise::UiHost {
 public:
     struct Message {
         QString text;

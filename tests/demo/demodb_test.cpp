@@ -1,5 +1,5 @@
 // The demo database: what make-demo writes, the library reads back exactly.
-#include "cli/demodb.h"
+#include "demo/demodb.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "cli/demodb.h"
+#include "demo/demodb.h"
 
 #include <algorithm>
 #include <cmath>

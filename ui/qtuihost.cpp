@@ -1,4 +1,4 @@
-#include "app/qtuihost.h"
+#include "ui/qtuihost.h"
 
 #include <QApplication>
 #include <QDesktopServices>
