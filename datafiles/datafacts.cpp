@@ -22,38 +22,55 @@ std::string PeriodText(char letter) {
     return std::string(1, letter) + " " + name;
 }
 
-int ReadDataFacts(std::string_view directory, std::string_view key, DataFacts& facts) {
-    MasterRecord record;
-    std::string found;
-    if (FindSymbol(directory, key, record, found) != kSuccess) return 1;
-    FieldLayout layout;
-    if (ReadLayout(SeriesFilePath(found, record.fileNumber(), "DOP"), record.recordLength(), layout) !=
-        kSuccess) {
-        return 1;
-    }
-    InputFile dat(SeriesFilePath(found, record.fileNumber(), "DAT"));
+namespace {
+
+int ReadFactsOf(const SecurityId& id, std::string directory, DataFacts& facts) {
+    SeriesFiles files;
+    if (OpenSeriesFiles(id, files) != kSuccess) return 1;
+    InputFile dat(files.datPath);
     std::uint8_t header[4];
     if (!dat.isOpen() || !dat.read(header, sizeof header)) return 1;
+    const std::int64_t size = dat.size();
 
+    const MasterRecord& record = files.record;
     facts = DataFacts{};
-    facts.directory = std::string(directory);
-    facts.fileNumber = static_cast<std::int8_t>(record.bytes[kMasterFileNumberOffset]);
+    facts.directory = std::move(directory);
+    facts.fileNumber = record.fileNumber();
     facts.recordLength = static_cast<std::int8_t>(record.bytes[kMasterRecordLengthOffset]);
     facts.fieldCount = static_cast<std::int8_t>(record.bytes[kMasterFieldCountOffset]);
     facts.quoteCount = static_cast<std::int16_t>(GetI16(header + kDatLastRecordOffset) - 1);
+    const auto len = static_cast<std::int64_t>(files.recordLength);
+    facts.quotesInFile = size < len ? 0 : static_cast<std::int32_t>((size - len) / len);
     const std::string name = record.nameField();
     facts.issueName = name.substr(0, name.find('\0'));
-    facts.firstDate = record.firstDateIeee();
-    facts.lastDate = record.lastDateIeee();
+    facts.firstDate = MbfToFloat(record.bytes.data() + kMasterFirstDateOffset);
+    facts.lastDate = MbfToFloat(record.bytes.data() + kMasterLastDateOffset);
     facts.periodText = PeriodText(record.period());
     const std::string symbol = record.symbolField();
     facts.symbol = symbol.substr(0, symbol.find('\0'));
     for (std::size_t f = 0; f < kQuoteFieldCount; ++f) {
-        if (layout.column[f] == 0) continue;
-        facts.inputFormatName[f] = std::string(FormatCodeName(layout.inputFormat[f]));
-        facts.displayFormatName[f] = std::string(FormatCodeName(layout.displayFormat[f]));
+        if (files.layout.column[f] == 0) continue;
+        facts.inputFormatName[f] = std::string(FormatCodeName(files.layout.inputFormat[f]));
+        facts.displayFormatName[f] = std::string(FormatCodeName(files.layout.displayFormat[f]));
     }
     return 0;
+}
+
+}  // namespace
+
+int ReadDataFacts(std::string_view directory, std::string_view key, DataFacts& facts) {
+    MasterRecord record;
+    SecurityId id;
+    if (FindSymbol(directory, key, record, id) != kSuccess) return 1;
+    return ReadFactsOf(id, std::string(directory), facts);
+}
+
+int ReadDataFacts(const SecurityId& id, DataFacts& facts) {
+    std::string directory = id.directory;
+    // Shown as the program shows a portfolio: without a trailing separator, unless a root.
+    if (directory.size() > 1 && IsPathSeparator(directory.back()) && directory[directory.size() - 2] != ':')
+        directory.pop_back();
+    return ReadFactsOf(id, std::move(directory), facts);
 }
 
 std::vector<FactText> DataFactsTexts(const DataFacts& facts) {

@@ -10,15 +10,17 @@
 #include <vector>
 
 #include "datafiles/layout.h"
+#include "datafiles/master.h"
 
 namespace barwise {
 
 struct DataFacts {
     std::string directory;     // the directory the lookup started from, as passed in
-    std::int8_t fileNumber = 0;
+    int fileNumber = 0;           // the unsigned file-number byte, 0..255
     std::int8_t recordLength = 0;
     std::int8_t fieldCount = 0;
     std::int16_t quoteCount = 0;  // DAT header last record number - 1
+    std::int32_t quotesInFile = 0;  // whole quote records the DAT file really holds
     std::string issueName;     // the 16 name bytes, blanks kept
     float firstDate = 0;       // date reals
     float lastDate = 0;
@@ -30,6 +32,8 @@ struct DataFacts {
 
 // 0 on success, 1 on any failure (symbol not found, no layout, DAT missing or unreadable).
 [[nodiscard]] int ReadDataFacts(std::string_view directory, std::string_view key, DataFacts& facts);
+// The facts of the entry `id` names; the directory shown is the one of its MASTER.
+[[nodiscard]] int ReadDataFacts(const SecurityId& id, DataFacts& facts);
 
 // "D Daily", "I Intra-day", ... for the period letters; "ERROR" for any other.
 std::string PeriodText(char letter);

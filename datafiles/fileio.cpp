@@ -305,6 +305,22 @@ DataStatus WriteFileChecked(FileSystem& fsys, const fs::path& path,
     return out.commit();
 }
 
+DataStatus ReplaceKeepingBackup(FileSystem& fsys, const fs::path& target, const fs::path& temporary,
+                                const fs::path& backup, std::span<const std::uint8_t> bytes,
+                                std::span<const std::uint8_t> old, bool* renameFailed) {
+    if (renameFailed) *renameFailed = false;
+    SafeRewrite out(fsys, target, temporary);
+    if (out.open() != kSuccess) return kFileWrite;
+    if (out.write(bytes) != kSuccess) return kFileWrite;
+    if (out.finish() != kSuccess) return kFileWrite;
+    if (WriteFileChecked(fsys, backup, old) != kSuccess) return kFileWrite;
+    if (out.commit() != kSuccess) {
+        if (renameFailed) *renameFailed = out.renameFailed();
+        return kFileWrite;
+    }
+    return kSuccess;
+}
+
 DataStatus CopyFileChecked(FileSystem& fsys, const fs::path& from, const fs::path& to) {
     const auto bytes = ReadWholeFile(from);
     if (!bytes) return kFileOpen;
@@ -341,14 +357,22 @@ DataStatus SafeRewrite::write(const void* data, std::size_t size) {
     return kSuccess;
 }
 
-DataStatus SafeRewrite::commit() {
+DataStatus SafeRewrite::finish() {
     if (done_) return failed_ ? kFileWrite : kSuccess;
+    if (finished_) return kSuccess;
     if (failed_ || !file_ || !file_->sync() || !file_->close()) {
         failed_ = true;
         abandon();
         return kFileWrite;
     }
     file_.reset();
+    finished_ = true;
+    return kSuccess;
+}
+
+DataStatus SafeRewrite::commit() {
+    if (done_) return failed_ ? kFileWrite : kSuccess;
+    if (finish() != kSuccess) return kFileWrite;
     if (!fs_.replace(temporary_, target_)) {
         failed_ = true;
         renameFailed_ = true;

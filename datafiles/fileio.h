@@ -130,6 +130,17 @@ FileSystem& RealFileSystem();
 [[nodiscard]] DataStatus WriteFileChecked(FileSystem& fs, const fs::path& path,
                                           std::span<const std::uint8_t> bytes);
 
+// Replaces `target` by `bytes` and keeps `old` (its content now) as `backup`, in the order
+// that loses nothing: the new content is written completely to `temporary` and synced; then
+// the backup is written (through a temporary of its own); only then is the temporary renamed
+// over the target. kFileWrite on any failure: before the final rename, target and previous
+// backup are both as they were; *renameFailed tells when only the final rename failed.
+[[nodiscard]] DataStatus ReplaceKeepingBackup(FileSystem& fs, const fs::path& target,
+                                              const fs::path& temporary, const fs::path& backup,
+                                              std::span<const std::uint8_t> bytes,
+                                              std::span<const std::uint8_t> old,
+                                              bool* renameFailed = nullptr);
+
 // Writes a new version of `target` through a temporary sibling and puts it in place with
 // one atomic rename. The temporary file is removed unless commit() succeeded.
 class SafeRewrite {
@@ -146,8 +157,11 @@ public:
     [[nodiscard]] DataStatus write(std::span<const std::uint8_t> bytes) {
         return write(bytes.data(), bytes.size());
     }
-    // Syncs, closes and renames over the target; kFileWrite on any failure (the target is
-    // then unchanged and the temporary file removed).
+    // Syncs and closes the temporary file, so it is complete on disk before anything else
+    // is written; kFileWrite on failure (the temporary file is then removed).
+    [[nodiscard]] DataStatus finish();
+    // Finishes (when not done yet) and renames over the target; kFileWrite on any failure
+    // (the target is then unchanged and the temporary file removed).
     [[nodiscard]] DataStatus commit();
     // Drops the temporary file; the target stays as it was.
     void abandon();
@@ -161,6 +175,7 @@ private:
     std::unique_ptr<WritableFile> file_;
     bool failed_ = false;
     bool done_ = false;
+    bool finished_ = false;
     bool renameFailed_ = false;
 };
 

@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "datafiles/ascii.h"
 #include "datafiles/encoding.h"
 
 namespace barwise {
 
 namespace {
 
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 // Decimal conversion as the DOP reader does it: leading blanks, an optional sign, digits
 // up to the first non-digit; no digits give 0. Clamped to the 16-bit range of the codes.

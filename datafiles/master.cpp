@@ -4,19 +4,11 @@
 #include <system_error>
 #include <vector>
 
+#include "datafiles/ascii.h"
+
 namespace barwise {
 
 namespace {
-
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
-    }
-    return true;
-}
 
 // A fixed-width text field read as text: it ends at its first NUL.
 std::string FieldText(const std::uint8_t* p, std::size_t width) {
@@ -93,8 +85,10 @@ bool MasterRecordMatches(const MasterRecord& record, std::string_view key) {
     return EqualNoCase(symbol, key);
 }
 
-DataStatus FindSymbol(std::string_view startDir, std::string_view key, MasterRecord& record,
-                      std::string& directory) {
+namespace {
+
+DataStatus FindSymbolAt(std::string_view startDir, std::string_view key, MasterRecord& record,
+                        std::string& directory, int& foundPosition) {
     std::string path = WithTrailingSeparator(std::string(startDir));
     if (path.size() > kMaxDirectoryPath) return kFileNotFound;
 
@@ -136,6 +130,7 @@ DataStatus FindSymbol(std::string_view startDir, std::string_view key, MasterRec
                         (void)MbfToIeee(record.bytes.data() + off, record.bytes.data() + off);
                     }
                     directory = path;
+                    foundPosition = r;
                     return kSuccess;
                 }
             }
@@ -181,53 +176,170 @@ DataStatus FindSymbol(std::string_view startDir, std::string_view key, MasterRec
     }
 }
 
-namespace {
+}  // namespace
 
-// Rewrites a MASTER file, changing every entry with the file number by `change`.
-template <typename Change>
-DataStatus RewriteMaster(const fs::path& masterPath, int fileNumber, FileSystem& fsys, Change change) {
-    const auto old = ReadWholeFile(masterPath);
-    if (!old) return kFileOpen;
-    if (old->size() < kMasterRecordSize) return kFileRead;
+DataStatus FindSymbol(std::string_view startDir, std::string_view key, MasterRecord& record,
+                      std::string& directory) {
+    int position = 0;
+    return FindSymbolAt(startDir, key, record, directory, position);
+}
 
-    fs::path backup = masterPath;
-    backup += ".BAK";
-    fs::path temporary = masterPath;
-    temporary += ".NEW";
-
-    std::vector<std::uint8_t> bytes = *old;
-    // Whole records after the header; any trailing partial record is kept as it is.
-    for (std::size_t off = kMasterRecordSize; off + kMasterRecordSize <= bytes.size();
-         off += kMasterRecordSize) {
-        if (bytes[off + kMasterFileNumberOffset] == fileNumber) change(bytes.data() + off);
-    }
-
-    if (DataStatus s = WriteFileChecked(fsys, backup, *old); s != kSuccess) return s;
-    SafeRewrite out(fsys, masterPath, temporary);
-    if (DataStatus s = out.open(); s != kSuccess) return s;
-    if (DataStatus s = out.write(bytes); s != kSuccess) return s;
-    if (out.commit() != kSuccess) return out.renameFailed() ? DataStatus{1} : kFileWrite;
+DataStatus FindSymbol(std::string_view startDir, std::string_view key, MasterRecord& record,
+                      SecurityId& id) {
+    SecurityId found;
+    const DataStatus s = FindSymbolAt(startDir, key, record, found.directory, found.position);
+    if (s != kSuccess) return s;
+    found.fileNumber = record.fileNumber();
+    id = std::move(found);
     return kSuccess;
 }
+
+fs::path MasterPathOf(std::string_view directory) {
+    return FindNoCase(directory.empty() ? fs::path(".") : fs::path(std::string(directory)), kMasterFileName);
+}
+
+MasterFile ReadMasterFile(std::string_view directory, int limit) {
+    MasterFile out;
+    out.path = MasterPathOf(directory);
+    InputFile in(out.path);
+    if (!in.isOpen()) {
+        out.status = kFileOpen;
+        return out;
+    }
+    if (!in.read(out.header.data(), kMasterRecordSize)) {
+        out.status = kFileRead;
+        return out;
+    }
+    out.headerCount = MasterCount(out.header.data());
+    const std::string dir = WithTrailingSeparator(std::string(directory));
+    MasterEntry entry;
+    for (int position = 1;; ++position) {
+        if (!in.read(entry.record.bytes.data(), kMasterRecordSize)) break;
+        ++out.recordsInFile;
+        if (limit >= 0 && static_cast<int>(out.entries.size()) >= limit) continue;
+        entry.id = SecurityId{IndexFile::kMaster, dir, position, entry.record.fileNumber()};
+        out.entries.push_back(entry);
+    }
+    if (in.failed()) out.status = kFileRead;
+    return out;
+}
+
+DataStatus ReadMasterEntry(const SecurityId& id, MasterRecord& record) {
+    if (id.position < 1) return kFileNotFound;
+    InputFile in(MasterPathOf(id.directory));
+    if (!in.isOpen()) return kFileOpen;
+    std::uint8_t header[kMasterRecordSize];
+    if (!in.read(header, sizeof header)) return kFileRead;
+    if (id.position > MasterCount(header)) return kFileNotFound;
+    MasterRecord found;
+    if (!in.seek(static_cast<std::int64_t>(id.position) * kMasterRecordSize) ||
+        !in.read(found.bytes.data(), kMasterRecordSize)) {
+        return in.failed() ? kFileRead : kFileNotFound;
+    }
+    if (found.fileNumber() != id.fileNumber || found.isSubdirEntry()) return kFileNotFound;
+    record = found;
+    return kSuccess;
+}
+
+namespace {
 
 void PutPadded(std::uint8_t* dst, std::string_view text) {
     std::memset(dst, ' ', 16);
     std::memcpy(dst, text.data(), text.size());
 }
 
+// Changes every entry with the file number by `change`.
+template <typename Change>
+DataStatus RewriteByFileNumber(const fs::path& masterPath, int fileNumber, FileSystem& fsys, Change change) {
+    return RewriteMasterFile(
+        masterPath,
+        [&](std::vector<std::uint8_t>& bytes) {
+            // Whole records after the header; a trailing partial record is kept as it is.
+            for (std::size_t off = kMasterRecordSize; off + kMasterRecordSize <= bytes.size();
+                 off += kMasterRecordSize) {
+                if (bytes[off + kMasterFileNumberOffset] == fileNumber) change(bytes.data() + off);
+            }
+            return kSuccess;
+        },
+        fsys);
+}
+
+// Changes the one entry the identity names; kFileNotFound (nothing written) when it is no
+// longer there.
+template <typename Change>
+DataStatus RewriteEntry(const SecurityId& id, FileSystem& fsys, Change change) {
+    if (id.position < 1) return kFileNotFound;
+    return RewriteMasterFile(
+        MasterPathOf(id.directory),
+        [&](std::vector<std::uint8_t>& bytes) {
+            const std::size_t off = static_cast<std::size_t>(id.position) * kMasterRecordSize;
+            if (off + kMasterRecordSize > bytes.size() || id.position > MasterCount(bytes.data()))
+                return kFileNotFound;
+            MasterRecord current;
+            std::memcpy(current.bytes.data(), bytes.data() + off, kMasterRecordSize);
+            if (current.fileNumber() != id.fileNumber || current.isSubdirEntry()) return kFileNotFound;
+            change(bytes.data() + off);
+            return kSuccess;
+        },
+        fsys);
+}
+
 }  // namespace
+
+DataStatus RewriteMasterFile(const fs::path& masterPath,
+                             const std::function<DataStatus(std::vector<std::uint8_t>&)>& change,
+                             FileSystem& fsys, std::string_view temporarySuffix) {
+    const auto old = ReadWholeFile(masterPath);
+    if (!old) return kFileOpen;
+    if (old->size() < kMasterRecordSize) return kFileRead;
+    std::vector<std::uint8_t> bytes = *old;
+    if (DataStatus s = change(bytes); s != kSuccess) return s;
+
+    fs::path backup = masterPath;
+    backup += std::string(kMasterBackupSuffix);
+    fs::path temporary = masterPath;
+    temporary += std::string(temporarySuffix);
+    bool renameFailed = false;
+    if (ReplaceKeepingBackup(fsys, masterPath, temporary, backup, bytes, *old, &renameFailed) != kSuccess)
+        return renameFailed ? DataStatus{1} : kFileWrite;
+    return kSuccess;
+}
+
+DataStatus SetMasterDates(const SecurityId& id, const MbfBytes& firstDate, const MbfBytes& lastDate,
+                          FileSystem& fsys) {
+    return RewriteEntry(id, fsys, [&](std::uint8_t* rec) {
+        std::memcpy(rec + kMasterFirstDateOffset, firstDate.data(), firstDate.size());
+        std::memcpy(rec + kMasterLastDateOffset, lastDate.data(), lastDate.size());
+    });
+}
+
+DataStatus SetMasterDate(const SecurityId& id, const MbfBytes& dateReal, int which, FileSystem& fsys) {
+    const std::size_t offset = which == 0 ? kMasterFirstDateOffset : kMasterLastDateOffset;
+    return RewriteEntry(id, fsys, [&](std::uint8_t* rec) {
+        std::memcpy(rec + offset, dateReal.data(), dateReal.size());
+    });
+}
+
+DataStatus RenameMasterEntry(const SecurityId& id, std::string_view symbol, std::string_view name,
+                             FileSystem& fsys) {
+    if (symbol.size() > kMasterSymbolSize || name.size() > kMasterNameSize) return kInvalidParm;
+    return RewriteEntry(id, fsys, [&](std::uint8_t* rec) {
+        PutPadded(rec + kMasterNameOffset, name);
+        PutPadded(rec + kMasterSymbolOffset, symbol);
+    });
+}
 
 DataStatus SetMasterDate(const fs::path& masterPath, const MbfBytes& dateReal, int fileNumber,
                          int which, FileSystem& fsys) {
     const std::size_t offset = which == 0 ? kMasterFirstDateOffset : kMasterLastDateOffset;
-    return RewriteMaster(masterPath, fileNumber, fsys, [&](std::uint8_t* rec) {
+    return RewriteByFileNumber(masterPath, fileNumber, fsys, [&](std::uint8_t* rec) {
         std::memcpy(rec + offset, dateReal.data(), dateReal.size());
     });
 }
 
 DataStatus SetMasterDates(const fs::path& masterPath, const MbfBytes& firstDate,
                           const MbfBytes& lastDate, int fileNumber, FileSystem& fsys) {
-    return RewriteMaster(masterPath, fileNumber, fsys, [&](std::uint8_t* rec) {
+    return RewriteByFileNumber(masterPath, fileNumber, fsys, [&](std::uint8_t* rec) {
         std::memcpy(rec + kMasterFirstDateOffset, firstDate.data(), firstDate.size());
         std::memcpy(rec + kMasterLastDateOffset, lastDate.data(), lastDate.size());
     });
@@ -236,7 +348,7 @@ DataStatus SetMasterDates(const fs::path& masterPath, const MbfBytes& firstDate,
 DataStatus RenameMasterEntry(const fs::path& masterPath, int fileNumber, std::string_view symbol,
                              std::string_view name, FileSystem& fsys) {
     if (symbol.size() > kMasterSymbolSize || name.size() > kMasterNameSize) return kInvalidParm;
-    return RewriteMaster(masterPath, fileNumber, fsys, [&](std::uint8_t* rec) {
+    return RewriteByFileNumber(masterPath, fileNumber, fsys, [&](std::uint8_t* rec) {
         PutPadded(rec + kMasterNameOffset, name);
         PutPadded(rec + kMasterSymbolOffset, symbol);
     });

@@ -19,29 +19,6 @@ DateCode PreviousWeekday(DateCode code) {
 
 namespace {
 
-struct SeriesFiles {
-    MasterRecord record;
-    std::string directory;
-    FieldLayout layout;  // only columns inside the record
-    int recordLength = 0;
-    int fieldCount = 0;
-};
-
-DataStatus OpenSeriesFiles(std::string_view directory, std::string_view key, SeriesFiles& out) {
-    if (DataStatus s = FindSymbol(directory, key, out.record, out.directory); s != kSuccess) return s;
-    FieldLayout layout;
-    if (DataStatus s = ReadLayout(SeriesFilePath(out.directory, out.record.fileNumber(), "DOP"),
-                                  out.record.recordLength(), layout);
-        s != kSuccess) {
-        return s;
-    }
-    out.recordLength = out.record.recordLength();
-    out.fieldCount = out.record.fieldCount();
-    if (!IsPlausibleRecordShape(out.recordLength, out.fieldCount)) return kFileRead;
-    out.layout = ColumnsWithin(layout, out.fieldCount);
-    return kSuccess;
-}
-
 float FieldValue(const std::uint8_t* rec, const FieldLayout& layout, int field) {
     const int c = layout.column[static_cast<std::size_t>(field)];
     return c == 0 ? 0.0f : MbfToFloat(rec + (c - 1) * 4);
@@ -79,45 +56,40 @@ bool RequestIsStorable(const EditRequest& request) {
 
 }  // namespace
 
-DataStatus RewriteSeries(const EditRequest& request, std::string_view directory, std::string_view key,
-                         const fs::path& masterPath, int quoteCount, FileSystem& fsys) {
-    (void)quoteCount;  // the file's own quote count decides the MASTER upkeep below
+// Where the binary search of FindQuote settled in an opened series.
+std::int32_t FindQuoteIn(const SeriesFiles& files, DateCode date, TimeCode time, DateCode* outDate,
+                         TimeCode* outTime);
+
+DataStatus RewriteSeries(const EditRequest& request, const SecurityId& id, FileSystem& fsys) {
     switch (request.op) {
         case EditOp::kSet: case EditOp::kScale: case EditOp::kDelete: case EditOp::kInsert: break;
         default: return kInvalidParm;
     }
     SeriesFiles files;
-    if (DataStatus s = OpenSeriesFiles(directory, key, files); s != kSuccess) return s;
+    if (DataStatus s = OpenSeriesFiles(id, files); s != kSuccess) return s;
     if (!RequestIsStorable(request)) return kInvalidParm;
 
-    const fs::path datPath = SeriesFilePath(files.directory, files.record.fileNumber(), "DAT");
-    const auto old = ReadWholeFile(datPath);
+    const auto old = ReadWholeFile(files.datPath);
     if (!old) return kFileOpen;
     const std::size_t len = static_cast<std::size_t>(files.recordLength);
     if (old->size() < len) return kFileRead;
 
-    // The previous data becomes the backup before anything else is written.
-    if (DataStatus s = WriteFileChecked(fsys, SeriesFilePath(files.directory, files.record.fileNumber(), "BAK"), *old);
-        s != kSuccess) {
-        return s;
-    }
-
-    std::vector<std::uint8_t> header(old->begin(), old->begin() + static_cast<std::ptrdiff_t>(len));
+    const std::vector<std::uint8_t> header(old->begin(), old->begin() + static_cast<std::ptrdiff_t>(len));
     const int last = GetI16(header.data() + kDatLastRecordOffset);
     const std::size_t records = (old->size() - len) / len;  // whole quote records in the file
     auto quoteAt = [&](std::size_t i) { return old->data() + (i + 1) * len; };
 
-    // Delete: the quote dated `from` must exist; the MASTER dates follow after the new
-    // data file is in place.
-    // Which MASTER dates change (0 none, 1 first, 2 last, 3 both) and to what.
+    // Everything that can refuse is decided here, before the first byte is written.
+    // Delete: the quote dated `from` must exist; which MASTER dates change (0 none, 1 first,
+    // 2 last, 3 both) and to what.
     int datesToSet = 0;
     MbfBytes newFirst{}, newLast{};
     if (request.op == EditOp::kDelete) {
         DateCode foundDate = 0;
-        const std::int32_t k = FindQuote(directory, key, request.from, 0, &foundDate);
+        const std::int32_t k = FindQuoteIn(files, request.from, 0, &foundDate, nullptr);
         if (k < 0 || foundDate != request.from) return kDeleteNotFound;
         const int n = std::min<int>(last - 1, static_cast<int>(records));
-        auto dateOf = [&](int i) { return DateToMbfReal(RecordDate(quoteAt(static_cast<std::size_t>(i)), files.layout)); };
+        auto dateOf = [&](int i) { return DateToMbfReal(RecordDate(quoteAt(static_cast<std::size_t>(i)), files.columns)); };
         if (k == 0 && n > 1) {
             datesToSet = 1;
             newFirst = dateOf(1);
@@ -138,16 +110,16 @@ DataStatus RewriteSeries(const EditRequest& request, std::string_view directory,
         out = *old;
         for (std::size_t i = 0; i < records; ++i) {
             std::uint8_t* rec = out.data() + (i + 1) * len;
-            const DateCode d = RecordDate(rec, files.layout);
+            const DateCode d = RecordDate(rec, files.columns);
             if (d < request.from || d > request.to) continue;
-            if (DataStatus s = ChangeValues(rec, files.layout, request); s != kSuccess) return s;
+            if (DataStatus s = ChangeValues(rec, files.columns, request); s != kSuccess) return s;
         }
     } else {
         out.reserve(old->size() + len * 4);
         out.insert(out.end(), header.begin(), header.end());
         for (std::size_t i = 0; i < records; ++i) {
             const std::uint8_t* rec = quoteAt(i);
-            const DateCode d = RecordDate(rec, files.layout);
+            const DateCode d = RecordDate(rec, files.columns);
             if (d >= request.from && d <= request.to) {
                 if (request.op == EditOp::kDelete && !leftOut) {
                     leftOut = true;
@@ -156,7 +128,7 @@ DataStatus RewriteSeries(const EditRequest& request, std::string_view directory,
                 if (request.op == EditOp::kInsert) {
                     const std::size_t at = out.size();
                     out.insert(out.end(), rec, rec + len);
-                    const int c = files.layout.column[kFieldDate];
+                    const int c = files.columns.column[kFieldDate];
                     if (c != 0) {
                         const MbfBytes prev = DateToMbfReal(PreviousWeekday(d));
                         std::memcpy(out.data() + at + static_cast<std::size_t>(c - 1) * 4, prev.data(), 4);
@@ -177,41 +149,59 @@ DataStatus RewriteSeries(const EditRequest& request, std::string_view directory,
     if (lastRecord > kMaxQuotesPerFile + 1) return kInvalidParm;  // no room for more quotes
     if (lastRecord != last) PutI16(out.data() + kDatLastRecordOffset, static_cast<std::int16_t>(lastRecord));
 
-    fs::path temporary = SeriesFilePath(files.directory, files.record.fileNumber(), "NEW");
-    SafeRewrite rewrite(fsys, datPath, temporary);
-    if (DataStatus s = rewrite.open(); s != kSuccess) return kFileWrite;
-    if (DataStatus s = rewrite.write(out); s != kSuccess) return s;
-    if (DataStatus s = rewrite.commit(); s != kSuccess) return s;
-
-    // The dates belong in the MASTER that holds the series' entry: the portfolio's own, or
-    // that of the sub-directory where the lookup found it (the same file number may stand
-    // for another security in the portfolio's MASTER).
-    fs::path datesMaster = FindNoCase(fs::path(files.directory.empty() ? "." : files.directory), "MASTER");
-    std::error_code ec;
-    if (!masterPath.empty() && fs::equivalent(masterPath, datesMaster, ec)) datesMaster = masterPath;
+    // Decided: the new file goes in place, the previous data kept as the backup.
     const int f = files.record.fileNumber();
+    if (ReplaceKeepingBackup(fsys, files.datPath, SeriesFilePath(id.directory, f, "NEW"),
+                             SeriesFilePath(id.directory, f, "BAK"), out, *old) != kSuccess) {
+        return kFileWrite;
+    }
+
+    // The dates belong to the entry the series was opened through, in the MASTER that
+    // holds it. The quote is gone by now: a failure here has its own result.
     DataStatus s = kSuccess;
-    if (datesToSet == 1) s = SetMasterDate(datesMaster, newFirst, f, 0, fsys);
-    if (datesToSet == 2) s = SetMasterDate(datesMaster, newLast, f, 1, fsys);
-    if (datesToSet == 3) s = SetMasterDates(datesMaster, newFirst, newLast, f, fsys);
-    if (s != kSuccess) return s < 0 ? s : kFileWrite;
-    return kSuccess;
+    if (datesToSet == 1) s = SetMasterDate(id, newFirst, 0, fsys);
+    if (datesToSet == 2) s = SetMasterDate(id, newLast, 1, fsys);
+    if (datesToSet == 3) s = SetMasterDates(id, newFirst, newLast, fsys);
+    return s == kSuccess ? kSuccess : kDeletedMasterStale;
+}
+
+DataStatus RewriteSeries(const EditRequest& request, std::string_view directory, std::string_view key,
+                         const fs::path& masterPath, int quoteCount, FileSystem& fsys) {
+    (void)masterPath;  // the entry's own MASTER gets the date upkeep
+    (void)quoteCount;  // the file's own quote count decides it
+    MasterRecord record;
+    SecurityId id;
+    if (DataStatus s = FindSymbol(directory, key, record, id); s != kSuccess) return s;
+    return RewriteSeries(request, id, fsys);
+}
+
+std::int32_t FindQuote(const SecurityId& id, DateCode date, TimeCode time, DateCode* outDate,
+                       TimeCode* outTime) {
+    SeriesFiles files;
+    if (DataStatus s = OpenSeriesFiles(id, files); s != kSuccess) return s;
+    return FindQuoteIn(files, date, time, outDate, outTime);
 }
 
 std::int32_t FindQuote(std::string_view directory, std::string_view key, DateCode date, TimeCode time,
                        DateCode* outDate, TimeCode* outTime) {
-    SeriesFiles files;
-    if (DataStatus s = OpenSeriesFiles(directory, key, files); s != kSuccess) return s;
+    MasterRecord record;
+    SecurityId id;
+    if (DataStatus s = FindSymbol(directory, key, record, id); s != kSuccess) return s;
+    return FindQuote(id, date, time, outDate, outTime);
+}
+
+std::int32_t FindQuoteIn(const SeriesFiles& files, DateCode date, TimeCode time, DateCode* outDate,
+                         TimeCode* outTime) {
     const DateParts dp = SplitDate(date);
     const float targetDate = static_cast<float>(dp.year * 10000 + dp.month * 100 + dp.day);
     float targetTime = 0.0f;
-    const bool hasTime = files.layout.column[kFieldTime] != 0;
+    const bool hasTime = files.columns.column[kFieldTime] != 0;
     if (hasTime) {
         const TimeParts tp = SplitTime(time);
         targetTime = static_cast<float>(tp.hour * 10000 + tp.minute * 100 + tp.second);
     }
 
-    InputFile dat(SeriesFilePath(files.directory, files.record.fileNumber(), "DAT"));
+    InputFile dat(files.datPath);
     if (!dat.isOpen()) return kFileOpen;
     std::uint8_t header[4];
     if (!dat.read(header, sizeof header)) return kFileRead;
@@ -239,8 +229,8 @@ std::int32_t FindQuote(std::string_view directory, std::string_view key, DateCod
             status = kFileRead;
             break;
         }
-        d = FieldValue(rec, files.layout, kFieldDate);
-        t = hasTime ? FieldValue(rec, files.layout, kFieldTime) : 0.0f;
+        d = FieldValue(rec, files.columns, kFieldDate);
+        t = hasTime ? FieldValue(rec, files.columns, kFieldTime) : 0.0f;
         if ((d == targetDate && t == targetTime) || mid == 0 || steps > 64) {
             result = mid;
             break;

@@ -65,22 +65,47 @@ DataStatus SetSeriesCount(QuoteSeries& series, int n) {
     return kSuccess;
 }
 
-DataStatus ReadSeries(QuoteSeries& series, std::string_view directory, std::string_view key,
-                      std::int32_t start, std::int16_t count) {
-    MasterRecord record;
-    std::string found;
-    if (DataStatus s = FindSymbol(directory, key, record, found); s != kSuccess) return s;
-    FieldLayout layout;
-    if (DataStatus s = ReadLayout(SeriesFilePath(found, record.fileNumber(), "DOP"),
-                                  record.recordLength(), layout);
-        s != kSuccess) {
-        return s;
-    }
-    const int recordLength = record.recordLength();
-    const int fieldCount = record.fieldCount();
-    if (!IsPlausibleRecordShape(recordLength, fieldCount)) return kFileRead;
+DataStatus OpenSeriesFiles(const SecurityId& id, const MasterRecord& record, SeriesFiles& out,
+                           const DirectoryIndex* index) {
+    out = SeriesFiles{};
+    out.id = id;
+    out.record = record;
+    const std::string base = "F" + std::to_string(record.fileNumber());
+    out.datPath = index ? index->find(base + ".DAT") : SeriesFilePath(id.directory, record.fileNumber(), "DAT");
+    out.dopPath = index ? index->find(base + ".DOP") : SeriesFilePath(id.directory, record.fileNumber(), "DOP");
+    // Layout first, then the record's shape.
+    if (DataStatus s = ReadLayout(out.dopPath, record.recordLength(), out.layout); s != kSuccess) return s;
+    out.recordLength = record.recordLength();
+    out.fieldCount = record.fieldCount();
+    if (!IsPlausibleRecordShape(out.recordLength, out.fieldCount)) return kFileRead;
+    out.columns = ColumnsWithin(out.layout, out.fieldCount);
+    return kSuccess;
+}
 
-    InputFile dat(SeriesFilePath(found, record.fileNumber(), "DAT"));
+DataStatus OpenSeriesFiles(const SecurityId& id, SeriesFiles& out, const DirectoryIndex* index) {
+    MasterRecord record;
+    if (DataStatus s = ReadMasterEntry(id, record); s != kSuccess) return s;
+    return OpenSeriesFiles(id, record, out, index);
+}
+
+namespace {
+
+// The record as FindSymbol hands it out: both date fields as IEEE floats.
+MasterRecord WithIeeeDates(MasterRecord record) {
+    for (std::size_t off : {kMasterFirstDateOffset, kMasterLastDateOffset}) {
+        (void)MbfToIeee(record.bytes.data() + off, record.bytes.data() + off);
+    }
+    return record;
+}
+
+DataStatus ReadOpenedSeries(QuoteSeries& series, const SeriesFiles& files, std::string_view key,
+                            std::int32_t start, std::int16_t count) {
+    const int recordLength = files.recordLength;
+    const int fieldCount = files.fieldCount;
+    const std::string& found = files.id.directory;
+    const MasterRecord record = WithIeeeDates(files.record);
+    const FieldLayout& layout = files.layout;
+    InputFile dat(files.datPath);
     if (!dat.isOpen()) return kFileOpen;
     std::uint8_t header[4];
     if (!dat.read(header, sizeof header)) return kFileRead;
@@ -106,6 +131,7 @@ DataStatus ReadSeries(QuoteSeries& series, std::string_view directory, std::stri
     series.total = last - 1;
     series.directory = found;
     series.key = std::string(key);
+    series.id = files.id;
     series.info->master = record;
     series.info->layout = layout;
 
@@ -118,13 +144,17 @@ DataStatus ReadSeries(QuoteSeries& series, std::string_view directory, std::stri
     if (start < 0) start = std::max(series.total - count, 0);
     if (start > last - 2) return kRecordNotFound;
 
-    const FieldLayout use = ColumnsWithin(layout, fieldCount);
+    const FieldLayout& use = files.columns;
     if (!dat.seek(static_cast<std::int64_t>(start + 1) * recordLength)) return kFileRead;
     std::uint8_t buffer[kMaxRecordLength];
     float fields[kMaxFieldsPerRecord];
     int i = 0;
     for (int r = start + 2; i < count && r <= last; ++r, ++i) {
-        if (!dat.read(buffer, static_cast<std::size_t>(recordLength))) break;
+        if (!dat.read(buffer, static_cast<std::size_t>(recordLength))) {
+            // A file shorter than its header ends the read; a failed read is an error.
+            if (dat.failed()) return kFileRead;
+            break;
+        }
         for (int f = 0; f < fieldCount; ++f) fields[f] = MbfToFloat(buffer + f * 4);
         auto at = [&](int field) -> float {
             const int c = use.column[static_cast<std::size_t>(field)];
@@ -137,6 +167,24 @@ DataStatus ReadSeries(QuoteSeries& series, std::string_view directory, std::stri
         }
     }
     return SetSeriesCount(series, i);
+}
+
+}  // namespace
+
+DataStatus ReadSeries(QuoteSeries& series, const SecurityId& id, std::int32_t start, std::int16_t count) {
+    SeriesFiles files;
+    if (DataStatus s = OpenSeriesFiles(id, files); s != kSuccess) return s;
+    return ReadOpenedSeries(series, files, {}, start, count);
+}
+
+DataStatus ReadSeries(QuoteSeries& series, std::string_view directory, std::string_view key,
+                      std::int32_t start, std::int16_t count) {
+    MasterRecord record;
+    SecurityId id;
+    if (DataStatus s = FindSymbol(directory, key, record, id); s != kSuccess) return s;
+    SeriesFiles files;
+    if (DataStatus s = OpenSeriesFiles(id, files); s != kSuccess) return s;
+    return ReadOpenedSeries(series, files, key, start, count);
 }
 
 }  // namespace barwise

@@ -74,6 +74,13 @@ SeriesCursor::SeriesCursor() = default;
 SeriesCursor::~SeriesCursor() = default;
 
 DataStatus SeriesCursor::open(std::string_view directory, const MasterRecord& record, const DirectoryIndex* index) {
+    SecurityId id;
+    id.directory = WithTrailingSeparator(std::string(directory));
+    id.fileNumber = record.fileNumber();
+    return open(id, record, index);
+}
+
+DataStatus SeriesCursor::open(const SecurityId& id, const MasterRecord& record, const DirectoryIndex* index) {
     file_.reset();
     raw_.clear();
     rawStart_ = rawCount_ = 0;
@@ -83,21 +90,13 @@ DataStatus SeriesCursor::open(std::string_view directory, const MasterRecord& re
     record_ = record;
     recordLength_ = record.recordLength();
     fieldCount_ = record.fieldCount();
-    directory_ = WithTrailingSeparator(std::string(directory));
-    const int fileNumber = record.fileNumber();
-    std::string base = "F";
-    base += std::to_string(fileNumber);
-    datPath_ = index != nullptr ? index->find(base + ".DAT") : SeriesFilePath(directory_, fileNumber, "DAT");
-    const fs::path dopPath = index != nullptr ? index->find(base + ".DOP") : SeriesFilePath(directory_, fileNumber, "DOP");
-    // The same steps and statuses as ReadSeries: layout first, then the record's shape.
-    const DataStatus layoutStatus = ReadLayout(dopPath, recordLength_, layout_);
-    if (layoutStatus != kSuccess) return layoutStatus;
-    if (!IsPlausibleRecordShape(recordLength_, fieldCount_)) return kFileRead;
-#ifdef _WIN32
-    file_.reset(_wfopen(datPath_.c_str(), L"rb"));
-#else
-    file_.reset(std::fopen(datPath_.c_str(), "rb"));
-#endif
+    directory_ = id.directory;
+    SeriesFiles files;
+    const DataStatus opened = OpenSeriesFiles(id, record, files, index);
+    datPath_ = files.datPath;
+    layout_ = files.layout;
+    if (opened != kSuccess) return opened;
+    file_.reset(OpenRegularFile(datPath_));
     if (!file_) return kFileOpen;
     fileBuffer_.resize(kFileBufferSize);
     std::setvbuf(file_.get(), fileBuffer_.data(), _IOFBF, fileBuffer_.size());
@@ -120,13 +119,15 @@ DataStatus SeriesCursor::open(std::string_view directory, const MasterRecord& re
 DataStatus SeriesCursor::openKey(std::string_view directory, std::string_view key,
                                  std::map<std::string, DirectoryIndex>* indexes) {
     MasterRecord record;
-    std::string found;
-    const DataStatus status = FindSymbol(directory, key, record, found);
+    SecurityId id;
+    const DataStatus status = FindSymbol(directory, key, record, id);
     if (status != kSuccess) return status;
-    if (indexes == nullptr) return open(found, record);
-    auto it = indexes->find(found);
-    if (it == indexes->end()) it = indexes->emplace(found, DirectoryIndex(found)).first;
-    return open(found, record, &it->second);
+    // FindSymbol hands the dates out as IEEE floats; the cursor keeps the record as in the file.
+    if (ReadMasterEntry(id, record) != kSuccess) return kFileRead;
+    if (indexes == nullptr) return open(id, record);
+    auto it = indexes->find(id.directory);
+    if (it == indexes->end()) it = indexes->emplace(id.directory, DirectoryIndex(id.directory)).first;
+    return open(id, record, &it->second);
 }
 
 DateCode SeriesCursor::blockDate(int i) const {
@@ -168,6 +169,13 @@ DataStatus SeriesCursor::read(QuoteSeries& series, int start, int count, unsigne
         // Whole records only: a file shorter than its header ends the block there.
         const std::size_t bytes = std::fread(raw_.data() + static_cast<std::size_t>(got) * len, 1,
                                              static_cast<std::size_t>(wanted - got) * len, file_.get());
+        if (bytes < static_cast<std::size_t>(wanted - got) * len && std::ferror(file_.get())) {
+            // A failed read is not the end of the file.
+            std::clearerr(file_.get());
+            position_ = -1;
+            rawCount_ = 0;
+            return kFileRead;
+        }
         const int records = static_cast<int>(bytes / len);
         got += records;
         position_ = records * len == bytes ? next + static_cast<std::int64_t>(bytes) : -1;

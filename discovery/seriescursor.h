@@ -37,6 +37,9 @@ public:
     // `index`, when given, must list `directory`.
     [[nodiscard]] DataStatus open(std::string_view directory, const MasterRecord& record,
                                   const DirectoryIndex* index = nullptr);
+    // The same for the entry `id` names, whose record (as in the file) the caller has read.
+    [[nodiscard]] DataStatus open(const SecurityId& id, const MasterRecord& record,
+                                  const DirectoryIndex* index = nullptr);
     // Looks the key up as ReadSeries does (FindSymbol from directory), then opens it.
     // `indexes` (optional) keeps one DirectoryIndex per directory across calls.
     [[nodiscard]] DataStatus openKey(std::string_view directory, std::string_view key,
@@ -53,7 +56,8 @@ public:
     // Reads up to count quotes (at most the series' capacity) from quote index start into
     // series (allocated with AllocSeries), as ReadSeries does: kRecordNotFound when start
     // is beyond the last quote; a file shorter than its header ends the read early
-    // (series.count tells how many were read). `fields` (bits 1 << QuoteField) names the
+    // (series.count tells how many were read); kFileRead when a read fails. `fields`
+    // (bits 1 << QuoteField) names the
     // columns to fill; the others keep what they held.
     [[nodiscard]] DataStatus read(QuoteSeries& series, int start, int count, unsigned fields = kAllFields);
     // The date of quote i of the last block read, as read() would have put it in the date

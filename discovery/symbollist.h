@@ -26,10 +26,12 @@ struct SymbolRow {
     // Added for callers that need more than the two grid columns (barwise-cli):
     MasterRecord record;  // the record as it stands in the file (dates still MBF)
     int position = 0;     // 1-based record number in MASTER
+    SecurityId id;        // the entry the row stands for: what commands act on
 };
 
 struct SymbolListing {
-    DataStatus status = kSuccess;  // kFileOpen: MASTER cannot be opened; kFileRead: no header
+    DataStatus status = kSuccess;  // kFileOpen: MASTER cannot be opened; kFileRead: no header,
+                                   // or a read error
     int headerCount = 0;           // the header's record count as stored
     std::vector<SymbolRow> rows;   // at most `limit` rows, in the grid's sort order
     bool needsRepair = false;      // some record had an empty symbol text (listed under its name)
@@ -49,10 +51,9 @@ SymbolListing ListSymbols(const fs::path& masterPath, int limit = kMaxSymbolRows
 bool SymbolRowLess(const SymbolRow& a, const SymbolRow& b);
 
 // Rewrites MASTER so no record has an empty symbol text: the 16 name bytes are copied over
-// the symbol field of each such record; every other byte stays as it was. The MASTER file
-// before the repair is kept as MASTER + ".bak"; the new content is written to
-// MASTER + ".NEW", checked, synced and renamed over MASTER in one step (never
-// delete-then-rename). On any failure MASTER is untouched.
+// the symbol field of each such record; every other byte stays as it was. Written as every
+// MASTER rewrite is (RewriteMasterFile): the file before the repair is kept as MASTER.BAK.
+// Nothing is written when no record needs it. On any failure MASTER is untouched.
 // kSuccess, kFileOpen (MASTER unreadable), kFileRead (MASTER shorter than a header) or
 // kFileWrite (backup or new file could not be written).
 [[nodiscard]] DataStatus RepairMasterSymbols(const fs::path& masterPath,
