@@ -26,7 +26,10 @@ namespace {
 
 int ReadFactsOf(const SecurityId& id, std::string directory, DataFacts& facts) {
     SeriesFiles files;
-    if (OpenSeriesFiles(id, files) != kSuccess) return 1;
+    const DataStatus opened = OpenSeriesFiles(id, files);
+    // The facts are shown for an impossible record shape too: they are how a user finds it.
+    const bool oddShape = opened == kFileRead && !IsPlausibleRecordShape(files.recordLength, files.fieldCount);
+    if (opened != kSuccess && !oddShape) return 1;
     InputFile dat(files.datPath);
     std::uint8_t header[4];
     if (!dat.isOpen() || !dat.read(header, sizeof header)) return 1;
@@ -40,7 +43,7 @@ int ReadFactsOf(const SecurityId& id, std::string directory, DataFacts& facts) {
     facts.fieldCount = static_cast<std::int8_t>(record.bytes[kMasterFieldCountOffset]);
     facts.quoteCount = static_cast<std::int16_t>(GetI16(header + kDatLastRecordOffset) - 1);
     const auto len = static_cast<std::int64_t>(files.recordLength);
-    facts.quotesInFile = size < len ? 0 : static_cast<std::int32_t>((size - len) / len);
+    facts.quotesInFile = len <= 0 || size < len ? 0 : static_cast<std::int32_t>((size - len) / len);
     const std::string name = record.nameField();
     facts.issueName = name.substr(0, name.find('\0'));
     facts.firstDate = MbfToFloat(record.bytes.data() + kMasterFirstDateOffset);

@@ -162,15 +162,15 @@ void ViewTest::blankSymbolIsRepairedOnce() {
     QByteArray expected = before;
     expected.replace(second + kMasterSymbolOffset, kMasterSymbolSize, "ELMWOOD         ");
     QCOMPARE(after, expected);
-    QCOMPARE(ReadAll(master + ".bak"), before);
+    QCOMPARE(ReadAll(master + ".BAK"), before);
 
     // The repaired series reads under its new symbol, and a second fill repairs nothing.
     t.view().m_symbolGrid->selectRow(1);
     t.view().FillQuotesGrid(0);
     QCOMPARE(t.quotes().rowCount(), 5);
-    QVERIFY(QFile::remove(QString::fromStdString(master + ".bak")));
+    QVERIFY(QFile::remove(QString::fromStdString(master + ".BAK")));
     t.view().FillSymbolsGrid(0);
-    QVERIFY(!QFile::exists(QString::fromStdString(master + ".bak")));
+    QVERIFY(!QFile::exists(QString::fromStdString(master + ".BAK")));
     QCOMPARE(ReadAll(master), expected);
     QVERIFY(t.host.messages.empty());
 }

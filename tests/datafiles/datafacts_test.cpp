@@ -63,12 +63,12 @@ TEST_F(DataFactsTest, SeriesWithDopAndUnknownPeriod) {
     EXPECT_EQ(t["Data format"], "ERROR");
 }
 
-TEST_F(DataFactsTest, ByteValuesShowSigned) {
+TEST_F(DataFactsTest, FileNumberIsUnsignedRecordLengthSigned) {
     testing::WriteText(tmp.path() / "F200.DOP", "\"DATE\",0,0\n\"CLOSE\",0,0\n");
     WriteDat(tmp.path() / "F200.DAT", 8, {});
     WriteMaster(tmp.path(), {Entry(200, "BIG", "BIG", 200, 2)});
     auto t = Texts("BIG");
-    EXPECT_EQ(t["File number"], "-56");
+    EXPECT_EQ(t["File number"], "200");
     EXPECT_EQ(t["DAT file record length"], "-56");
     EXPECT_EQ(t["Number of quotes"], "0");
 }

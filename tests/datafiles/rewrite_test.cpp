@@ -170,14 +170,110 @@ TEST_F(RewriteTest, DeleteInASubdirectoryUpdatesThatMaster) {
     EXPECT_EQ(ReadBytes(dat).size(), 11u * 28);  // ABC's own file untouched
 }
 
-TEST_F(RewriteTest, DeleteOfAMissingDateReportsWithoutChangingData) {
-    const auto before = ReadBytes(dat);
-    const auto masterBefore = ReadBytes(master);
+// Every refusal is decided before the first write: the data file, MASTER and both
+// backups (made by an earlier scale) stay byte for byte as they were.
+TEST_F(RewriteTest, RefusedEditsLeaveEveryFileAndTheBackupsAsTheyWere) {
+    ASSERT_EQ(Run(EditOp::kScale, 0, 65535, {2, 2, 2, 2, 1, 1}), kSuccess);
+    ASSERT_EQ(Run(EditOp::kDelete, Day(0), Day(0)), kSuccess);  // a MASTER.BAK too
+    const fs::path files[] = {dat, tmp.path() / "F1.BAK", master, tmp.path() / "MASTER.BAK"};
+    std::vector<std::vector<std::uint8_t>> before;
+    for (const fs::path& f : files) before.push_back(ReadBytes(f));
+
+    const float inf = std::numeric_limits<float>::infinity();
     const DateCode sunday = static_cast<DateCode>(Day(4) + 2);
-    EXPECT_EQ(Run(EditOp::kDelete, sunday, sunday), kDeleteNotFound);
-    EXPECT_EQ(ReadBytes(dat), before);
-    EXPECT_EQ(ReadBytes(master), masterBefore);
+    struct Case {
+        const char* what;
+        EditOp op;
+        DateCode from, to;
+        std::array<float, 6> values;
+        DataStatus expected;
+    } cases[] = {
+        {"delete of a date not held", EditOp::kDelete, sunday, sunday, {}, kDeleteNotFound},
+        {"set without an MBF form", EditOp::kSet, Day(3), Day(3), {1, 1, 1, 1, inf, 1}, kInvalidParm},
+        {"scale out of the MBF range", EditOp::kScale, 0, 65535, {1, 1, 1, 1, 3.0e38f, 1}, kInvalidParm},
+        {"unknown operation", static_cast<EditOp>(2), 0, 65535, {}, kInvalidParm},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Run(c.op, c.from, c.to, c.values), c.expected) << c.what;
+        for (std::size_t i = 0; i < std::size(files); ++i) EXPECT_EQ(ReadBytes(files[i]), before[i]) << c.what << ": " << files[i];
+        EXPECT_FALSE(fs::exists(tmp.path() / "F1.NEW")) << c.what;
+    }
     EXPECT_EQ(kDeleteNotFoundMessage, "failure in delete quote for findrec");
+
+    // A header with no room for another quote refuses an Insert the same way.
+    std::vector<std::vector<float>> full(kMaxQuotesPerFile, {dates[0], 1, 1, 1, 1, 1, 1});
+    WriteDat(dat, 28, full);
+    const auto fullBytes = ReadBytes(dat);
+    EXPECT_EQ(Run(EditOp::kInsert, Day(0), Day(0)), kInvalidParm);
+    EXPECT_EQ(ReadBytes(dat), fullBytes);
+    EXPECT_EQ(ReadBytes(tmp.path() / "F1.BAK"), before[1]);
+}
+
+// A file system whose writes of MASTER files (and their temporaries) fail.
+class MasterWritesFail final : public FileSystem {
+public:
+    std::unique_ptr<WritableFile> create(const fs::path& p) override {
+        if (p.filename().string().rfind("MASTER", 0) == 0) return nullptr;
+        return RealFileSystem().create(p);
+    }
+    bool replace(const fs::path& a, const fs::path& b) override { return RealFileSystem().replace(a, b); }
+    bool renameNoReplace(const fs::path& a, const fs::path& b) override { return RealFileSystem().renameNoReplace(a, b); }
+    bool remove(const fs::path& p) override { return RealFileSystem().remove(p); }
+};
+
+TEST_F(RewriteTest, DeleteWhoseMasterUpkeepFailsSaysTheQuoteIsGone) {
+    const auto masterBefore = ReadBytes(master);
+    MasterWritesFail failing;
+    EditRequest r;
+    r.op = EditOp::kDelete;
+    r.from = r.to = Day(9);
+    EXPECT_EQ(RewriteSeries(r, tmp.str(), "ABC", master, 10, failing), kDeletedMasterStale);
+    EXPECT_EQ(DataStatusName(kDeletedMasterStale), "Quote Deleted, MASTER Dates Not Updated");
+    EXPECT_EQ(Read("ABC").count, 9);
+    EXPECT_EQ(ReadBytes(master), masterBefore);
+    // A MASTER temporary that cannot be created is a write failure.
+    SecurityId id;
+    MasterRecord rec;
+    ASSERT_EQ(FindSymbol(tmp.str(), "ABC", rec, id), kSuccess);
+    EXPECT_EQ(SetMasterDate(id, DateToMbfReal(Day(1)), 0, failing), kFileWrite);
+    EXPECT_EQ(ReadBytes(master), masterBefore);
+}
+
+// Two entries whose symbols read the same to a lookup by text ("BRK A" and "BRK B" are both
+// found as "BRK"): by identity each is its own security, and an identity whose entry has
+// changed since it was taken is refused before anything is written.
+TEST_F(RewriteTest, IdentityNamesTheEntryNotItsText) {
+    WriteDat(tmp.path() / "F3.DAT", 28, {{dates[0], 7, 7, 7, 7, 70, 0}});
+    WriteMaster(tmp.path(), {Entry(1, "BRK A", "BERKSHIRE A", 28, 7, dates.front(), dates.back()),
+                             Entry(3, "BRK B", "BERKSHIRE B", 28, 7, dates.front(), dates.front())});
+    SecurityId first, second{IndexFile::kMaster, WithTrailingSeparator(tmp.str()), 2, 3};
+    MasterRecord rec;
+    ASSERT_EQ(FindSymbol(tmp.str(), "BRK", rec, first), kSuccess);
+    EXPECT_EQ(first.position, 1);
+    EXPECT_EQ(first.fileNumber, 1);
+
+    EditRequest r;
+    r.op = EditOp::kScale;
+    r.from = 0;
+    r.to = 65535;
+    r.values = {2, 2, 2, 2, 1, 1};
+    const auto firstBefore = ReadBytes(dat);
+    ASSERT_EQ(RewriteSeries(r, second, RealFileSystem()), kSuccess);
+    EXPECT_EQ(ReadBytes(dat), firstBefore);
+    QuoteSeries s;
+    ASSERT_EQ(AllocSeries(s, 10), kSuccess);
+    ASSERT_EQ(ReadSeries(s, second, 0, 10), kSuccess);
+    EXPECT_EQ(s.close(0), 14.0f);
+    EXPECT_EQ(s.id, second);
+
+    const auto secondBefore = ReadBytes(tmp.path() / "F3.DAT");
+    for (SecurityId stale : {SecurityId{IndexFile::kMaster, second.directory, 2, 4},
+                             SecurityId{IndexFile::kMaster, second.directory, 3, 3},
+                             SecurityId{IndexFile::kMaster, second.directory, 0, 3}}) {
+        EXPECT_EQ(RewriteSeries(r, stale, RealFileSystem()), kFileNotFound);
+        EXPECT_EQ(ReadSeries(s, stale, 0, 10), kFileNotFound);
+    }
+    EXPECT_EQ(ReadBytes(tmp.path() / "F3.DAT"), secondBefore);
 }
 
 TEST_F(RewriteTest, DeleteOfAnIntradayDateLeavesOutOnlyTheFirstQuote) {

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "datafiles/datafacts.h"
 #include "datafiles/rewrite.h"
 #include "datafiles/series.h"
@@ -244,6 +248,30 @@ TEST(TruncatedFilesTest, EveryFileCutAtEveryLengthGivesACleanStatus) {
         testing::WriteBytes(file, full);
     }
 }
+
+#ifndef _WIN32
+// Readers open regular files only: a FIFO named like a data file or MASTER would block a
+// reader for ever, a directory would be taken for an empty file.
+TEST_F(SeriesTest, OnlyRegularFilesAreRead) {
+    Build(3);
+    QuoteSeries s;
+    ASSERT_EQ(AllocSeries(s, 10), kSuccess);
+    fs::remove(tmp.path() / "F1.DAT");
+    ASSERT_EQ(::mkfifo((tmp.path() / "F1.DAT").c_str(), 0600), 0);
+    EXPECT_EQ(ReadSeries(s, tmp.str(), "SER", 0, 10), kFileOpen);
+    EXPECT_TRUE(InputFile(tmp.path() / "F1.DAT").notRegular());
+    fs::remove(tmp.path() / "F1.DAT");
+    fs::create_directory(tmp.path() / "F1.DAT");
+    EXPECT_EQ(ReadSeries(s, tmp.str(), "SER", 0, 10), kFileOpen);
+
+    fs::remove(tmp.path() / "MASTER");
+    ASSERT_EQ(::mkfifo((tmp.path() / "MASTER").c_str(), 0600), 0);
+    MasterRecord r;
+    std::string dir;
+    EXPECT_EQ(FindSymbol(tmp.str(), "SER", r, dir), kFileNotFound);
+    EXPECT_EQ(ReadMasterFile(tmp.str()).status, kFileOpen);
+}
+#endif
 
 }  // namespace
 }  // namespace barwise

@@ -120,7 +120,7 @@ TEST(RepairMasterSymbols, CopiesTheNameOverEmptySymbolsAndKeepsTheOldFile) {
     const auto before = ReadBytes(master);
     ASSERT_EQ(RepairMasterSymbols(master), kSuccess);
     const auto after = ReadBytes(master);
-    EXPECT_EQ(ReadBytes(tmp.path() / "MASTER.bak"), before);
+    EXPECT_EQ(ReadBytes(tmp.path() / "MASTER.BAK"), before);
     ASSERT_EQ(after.size(), before.size());
     for (std::size_t i = 0; i < after.size(); ++i) {
         const std::size_t rec = i / kMasterRecordSize;
@@ -136,9 +136,9 @@ TEST(RepairMasterSymbols, CopiesTheNameOverEmptySymbolsAndKeepsTheOldFile) {
     const SymbolListing listing = ListSymbols(master);
     EXPECT_FALSE(listing.needsRepair);
     // Nothing left to repair: nothing is written.
-    std::filesystem::remove(tmp.path() / "MASTER.bak");
+    std::filesystem::remove(tmp.path() / "MASTER.BAK");
     ASSERT_EQ(RepairMasterSymbols(master), kSuccess);
-    EXPECT_FALSE(std::filesystem::exists(tmp.path() / "MASTER.bak"));
+    EXPECT_FALSE(std::filesystem::exists(tmp.path() / "MASTER.BAK"));
 }
 
 TEST(RepairMasterSymbols, FailedWriteLeavesMasterUntouched) {
