@@ -4,7 +4,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
+#include <span>
+#include <string_view>
 #include <system_error>
 
 namespace barwise {
@@ -262,28 +263,9 @@ void PutText(std::uint8_t* at, std::string_view text, std::size_t width) {
     for (std::size_t i = 0; i < width; ++i) at[i] = i < text.size() ? static_cast<std::uint8_t>(text[i]) : ' ';
 }
 
-float FieldValue(const DemoQuote& q, QuoteField field) {
-    switch (field) {
-        case kFieldDate: return DateToReal(q.date);
-        case kFieldTime: {
-            const TimeParts t = SplitTime(q.time);
-            return static_cast<float>(t.hour * 10000 + t.minute * 100 + t.second);
-        }
-        case kFieldOpen: return q.open;
-        case kFieldHigh: return q.high;
-        case kFieldLow: return q.low;
-        case kFieldClose: return q.close;
-        case kFieldVol: return q.volume;
-        case kFieldOi: return q.openInterest;
-    }
-    return 0;
-}
-
-bool WriteBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    return static_cast<bool>(out);
+bool WriteBytes(const fs::path& path, std::string_view text) {
+    const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    return WriteFileChecked(RealFileSystem(), path, bytes) == kSuccess;
 }
 
 }  // namespace
@@ -332,42 +314,12 @@ MasterRecord MakeSubdirRecord(const std::string& name) {
 }
 
 bool WriteMasterFile(const fs::path& path, const std::vector<MasterRecord>& records, int fileCounter) {
-    std::vector<std::uint8_t> bytes(kMasterRecordSize * (records.size() + 1), 0);
-    PutI16(bytes.data() + kMasterCountOffset, static_cast<std::int16_t>(records.size()));
-    PutI16(bytes.data() + kMasterCounterOffset, static_cast<std::int16_t>(fileCounter));
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        std::copy(records[i].bytes.begin(), records[i].bytes.end(), bytes.begin() + static_cast<std::ptrdiff_t>((i + 1) * kMasterRecordSize));
-    }
-    return WriteBytes(path, bytes);
+    return WriteMasterFile(RealFileSystem(), path, fileCounter, records) == kSuccess;
 }
 
 bool WriteDatFile(const fs::path& path, const DemoSeries& series) {
-    const std::size_t len = static_cast<std::size_t>(series.recordLength);
-    std::vector<std::uint8_t> bytes(len * (series.quotes.size() + 1), 0);
-    PutI16(bytes.data() + kDatLastRecordOffset, static_cast<std::int16_t>(series.quotes.size() + 1));
-    for (std::size_t i = 0; i < series.quotes.size(); ++i) {
-        std::uint8_t* rec = bytes.data() + (i + 1) * len;
-        for (std::size_t c = 0; c < series.columns.size() && (c + 1) * 4 <= len; ++c) {
-            const MbfBytes mbf = FloatToMbf(FieldValue(series.quotes[i], series.columns[c]));
-            std::copy(mbf.begin(), mbf.end(), rec + c * 4);
-        }
-    }
-    return WriteBytes(path, bytes);
-}
-
-bool WriteDopFile(const fs::path& path, const DemoSeries& series) {
-    std::string text;
-    for (std::size_t c = 0; c < series.columns.size(); ++c) {
-        const auto codes = c < series.formats.size() ? series.formats[c] : std::pair<int, int>{0, 0};
-        text += '"';
-        text += kDopFieldNames[static_cast<std::size_t>(series.columns[c])];
-        text += "\",";
-        text += std::to_string(codes.first);
-        text += ',';
-        text += std::to_string(codes.second);
-        text += "\r\n";
-    }
-    return WriteBytes(path, std::vector<std::uint8_t>(text.begin(), text.end()));
+    return WriteDatFile(RealFileSystem(), path, series.recordLength, series.recordLength / 4, series.columns,
+                        series.quotes) == kSuccess;
 }
 
 bool WritePortfolio(const fs::path& dir, const DemoPortfolio& portfolio) {
@@ -381,7 +333,9 @@ bool WritePortfolio(const fs::path& dir, const DemoPortfolio& portfolio) {
         std::string base = "F";
         base += std::to_string(s.fileNumber);
         if (!WriteDatFile(dir / (base + ".DAT"), s)) return false;
-        if (s.writeDop && !WriteDopFile(dir / (base + ".DOP"), s)) return false;
+        if (s.writeDop && WriteDopFile(RealFileSystem(), dir / (base + ".DOP"), s.columns, s.formats) != kSuccess) {
+            return false;
+        }
     }
     for (const std::string& sub : portfolio.subdirEntries) records.push_back(MakeSubdirRecord(sub));
     return WriteMasterFile(dir / "MASTER", records, counter);
@@ -411,7 +365,7 @@ DemoResult WriteDemoDatabase(const fs::path& rootArg, bool large) {
     const std::string note =
         "This directory was written by barwise-cli make-demo. Running make-demo on it again\r\n"
         "writes the demo database afresh; it refuses any other non-empty directory.\r\n";
-    if (!WriteBytes(marker, std::vector<std::uint8_t>(note.begin(), note.end()))) {
+    if (!WriteBytes(marker, note)) {
         result.status = kFileWrite;
         result.file = marker.string();
         return result;

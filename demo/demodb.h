@@ -1,5 +1,5 @@
-// The demo database of barwise-cli make-demo, and the small writers it is made with
-// (tests use them to build their own portfolios).
+// The demo database of barwise-cli make-demo, and the portfolios of tests, written with the
+// quote-file writers of datafiles/quotefiles.h.
 //
 // The default demo (deterministic: the same bytes on every run):
 //   STOCKS/          ACME (28-byte, 2-for-1 split not recorded), BOLT (24-byte, 1-for-3
@@ -19,16 +19,13 @@
 #include "datafiles/fileio.h"
 #include "datafiles/layout.h"
 #include "datafiles/master.h"
+#include "datafiles/quotefiles.h"
 #include "datafiles/series.h"
 #include "datafiles/status.h"
 
 namespace barwise {
 
-struct DemoQuote {
-    DateCode date = 0;
-    TimeCode time = 0;
-    float open = 0, high = 0, low = 0, close = 0, volume = 0, openInterest = 0;
-};
+using DemoQuote = QuoteBar;
 
 // One security: its MASTER record fields, its DAT layout and its quotes.
 struct DemoSeries {
@@ -65,10 +62,10 @@ std::vector<QuoteField> DefaultColumns(int recordLength, bool twentyWithVolume =
 MasterRecord MakeMasterRecord(const DemoSeries& series);
 MasterRecord MakeSubdirRecord(const std::string& name);
 
-// Writers. Each creates or replaces its file; false when a write fails.
+// MASTER with these records, and the DAT file of a series (field count recordLength / 4),
+// through the writers of datafiles/quotefiles.h; false when the file cannot be written.
 bool WriteMasterFile(const fs::path& path, const std::vector<MasterRecord>& records, int fileCounter);
 bool WriteDatFile(const fs::path& path, const DemoSeries& series);
-bool WriteDopFile(const fs::path& path, const DemoSeries& series);
 // MASTER, F<n>.DAT and F<n>.DOP of one portfolio directory (created when missing).
 bool WritePortfolio(const fs::path& dir, const DemoPortfolio& portfolio);
 
