@@ -1,27 +1,11 @@
 #include "testdb.h"
 
-#include <atomic>
 #include <cstring>
-#include <fstream>
-#include <random>
 
 #include "datafiles/encoding.h"
 #include "datafiles/series.h"
 
 namespace barwise::testing {
-
-TempDir::TempDir() {
-    static std::atomic<int> serial{0};
-    std::random_device rd;
-    path_ = fs::temp_directory_path() /
-            ("barwise-test-" + std::to_string(rd()) + "-" + std::to_string(serial++));
-    fs::create_directories(path_);
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-}
 
 namespace {
 void PutText(std::uint8_t* dst, const std::string& text, std::size_t width) {
@@ -82,21 +66,6 @@ void WriteDat(const fs::path& file, int recordLength, const std::vector<std::vec
         bytes.insert(bytes.end(), rec.begin(), rec.end());
     }
     WriteBytes(file, bytes);
-}
-
-std::vector<std::uint8_t> ReadBytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteBytes(const fs::path& file, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-void WriteText(const fs::path& file, const std::string& text) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << text;
 }
 
 std::vector<float> Weekdays(int year, int month, int day, int count) {

@@ -1,4 +1,5 @@
-// Small databases built by tests, and a file system that fails on request.
+// Small databases built by tests (the temporary directory and file helpers are those of
+// testsupport/tempdir.h).
 #pragma once
 
 #include <cstdint>
@@ -8,25 +9,11 @@
 
 #include "datafiles/fileio.h"
 #include "datafiles/master.h"
+#include "testsupport/tempdir.h"
 
 namespace barwise::testing {
 
 namespace fs = std::filesystem;
-
-// A fresh directory removed with everything in it when the test ends.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const fs::path& path() const { return path_; }
-    // The directory as the quote-data functions take it (no trailing separator).
-    std::string str() const { return path_.string(); }
-
-private:
-    fs::path path_;
-};
 
 MasterRecord Entry(int fileNumber, const std::string& symbol, const std::string& name, int recordLength,
                    int fieldCount, float firstDate = 0, float lastDate = 0, char period = 'D');
@@ -43,9 +30,6 @@ void WriteMaster(const fs::path& dir, const std::vector<MasterRecord>& records, 
 void WriteDat(const fs::path& file, int recordLength, const std::vector<std::vector<float>>& rows,
               int lastRecord = -1);
 
-std::vector<std::uint8_t> ReadBytes(const fs::path& file);
-void WriteBytes(const fs::path& file, const std::vector<std::uint8_t>& bytes);
-void WriteText(const fs::path& file, const std::string& text);
 
 // Weekday dates as date reals (YYYMMDD counted from 1900), from a start day on.
 std::vector<float> Weekdays(int year, int month, int day, int count);

@@ -169,6 +169,19 @@ TEST(BackupWrite, FailedBackupWriteLeavesNoTruncatedBackup) {
     EXPECT_EQ(*ReadWholeFile(dir.path() / "F1.BAK"), earlierBackup);
 }
 
+// Without hard links the backup is a checked copy, and the rewrite gives the same files.
+TEST_P(WriteFailure, WithoutHardLinksTheBackupIsACopy) {
+    const RewriteCase& c = GetParam();
+    ScratchDir linked, copied;
+    WriteDirectory(linked.path(), c.before);
+    WriteDirectory(copied.path(), c.before);
+    ASSERT_EQ(c.run(linked.path(), RealFileSystem()), kSuccess);
+    FaultyFileSystem noLinks(Step::kLink, 1);
+    ASSERT_EQ(c.run(copied.path(), noLinks), kSuccess);
+    EXPECT_EQ(noLinks.count(Step::kLink) > 0, noLinks.fired());
+    EXPECT_EQ(ReadDirectory(copied.path()), ReadDirectory(linked.path()));
+}
+
 #ifdef __linux__
 // Mounts a 64 KiB tmpfs for the life of the object.
 class SmallDisk {
