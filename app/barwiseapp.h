@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "ui/qtuihost.h"
-#include "app/settingsstore.h"
+#include "ui/settingsstore.h"
 
 class CMainFrame;
 

@@ -24,11 +24,11 @@
 #include "app/searchfilter.h"
 #include "app/searchfilterdlg.h"
 #include "app/searchprogressdlg.h"
-#include "app/settingsstore.h"
-#include "ui/uihost.h"
+#include "datafiles/ascii.h"
 #include "datafiles/datafacts.h"
-#include "discovery/pathfilter.h"
 #include "discovery/symbollist.h"
+#include "ui/settingsstore.h"
+#include "ui/uihost.h"
 
 using namespace barwise;
 
@@ -86,8 +86,9 @@ CBarwiseView::CBarwiseView(SettingsStore& settings, UiHost& host, QWidget* paren
     : QWidget(parent),
       m_settings(settings),
       m_host(host),
-      m_readSeries([](QuoteSeries& s, std::string_view dir, std::string_view key, std::int32_t start,
-                      std::int16_t count) { return ReadSeries(s, dir, key, start, count); }),
+      m_readSeries([](QuoteSeries& s, const SecurityId& id, std::int32_t start, std::int16_t count) {
+          return ReadSeries(s, id, start, count);
+      }),
       m_listDrives([] { return ListDrives(); }) {
     setObjectName(QStringLiteral("view101"));
     m_searchLimit = m_settings.GetProfileInt(QStringLiteral("Search"), QStringLiteral("Limit"), 1);
@@ -160,6 +161,14 @@ void CBarwiseView::BuildForm() {
             [this] { OnSymbolSelectionChanged(); });
     connect(m_quoteGrid->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { OnQuoteSelectionChanged(); });
+
+    m_keyboardLoad = new QTimer(this);
+    m_keyboardLoad->setSingleShot(true);
+    m_keyboardLoad->setInterval(kKeyboardLoadDelayMs);
+    connect(m_keyboardLoad, &QTimer::timeout, this, [this] {
+        WaitCursor wait(m_host);
+        FillQuotesGrid(0);
+    });
 }
 
 void CBarwiseView::SetProgressPlace(QStatusBar* statusBar, QWidget* firstPane) {
@@ -255,11 +264,12 @@ void CBarwiseView::OnDriveChanged() {
 }
 
 void CBarwiseView::PumpScanWindow(bool force) {
-    // Let the progress window paint now and then; user input waits until the search ends.
+    // Let the progress window paint now and then and take a click on its Cancel button.
+    // It is application-modal, so the main window takes no input until the search ends.
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     if (!force && now - m_lastPump < 40) return;
     m_lastPump = now;
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    QCoreApplication::processEvents();
 }
 
 void CBarwiseView::ScanDrive() {
@@ -284,17 +294,20 @@ void CBarwiseView::ScanDrive() {
     observer.found = [this](int count) {
         m_foundCount = count;
         m_scanDialog->SetCountText(QString::number(count));
-        PumpScanWindow(false);
+        PumpScanWindow(true);
     };
+    observer.cancelled = [this] { return m_scanDialog->Cancelled(); };
     std::vector<std::string> results;
-    SearchDirectory(m_driveLetter, results, options, observer);
+    const bool complete = SearchDirectory(m_driveLetter, results, options, observer);
 
     m_host.beep(UiHost::Beep::Asterisk);
     m_scanDialog.reset();
 
+    // A cancelled search lists what it found until then.
     if (results.empty()) {
         m_portfoliosFound = 0;
         emit StateChanged();
+        if (!complete) return;
         m_host.messageBox(QStringLiteral("No master files found on drive ") +
                               FromLocal(m_driveLetter) +
                               QStringLiteral("\n\n(Is your Portfolio Search Filter setting correct?)"),
@@ -370,7 +383,7 @@ void CBarwiseView::FillSymbolsGrid(int selectRow) {
         }
         std::vector<SymbolGridModel::Row> rows;
         rows.reserve(listing.rows.size());
-        for (const SymbolRow& r : listing.rows) rows.push_back({r.symbol, r.name});
+        for (const SymbolRow& r : listing.rows) rows.push_back({r.symbol, r.name, r.id});
         m_symbolModel->setRows(std::move(rows));
         if (listing.needsRepair && !RepairMasterSymbols()) failed = true;
         if (listing.countMismatch(kMaxSymbolRows)) failed = true;
@@ -400,15 +413,19 @@ bool CBarwiseView::RepairMasterSymbols() {
 void CBarwiseView::FillQuotesGrid(int selectRow) {
     WaitCursor wait(m_host);
     ResetView(4);
+    m_selId = SecurityId{};
     if (m_symbolModel->rowCount() == 0) return;
     if (m_selSymbolRow < 0 || m_selSymbolRow >= m_symbolModel->rowCount()) return;
+    // The row's entry is read, never a lookup of its text: two entries may read the same.
     const SymbolGridModel::Row& symbol = m_symbolModel->row(m_selSymbolRow);
     m_selSymbol = symbol.symbol.substr(0, 16);
     m_selName = symbol.name.substr(0, 16);
+    m_selId = symbol.id;
+    const SecurityId id = m_selId;
 
     QuoteSeries series;
     DataStatus status = AllocSeries(series, 1);
-    if (status == kSuccess) status = m_readSeries(series, m_portfolioDir, m_selSymbol, 0, 0);
+    if (status == kSuccess) status = m_readSeries(series, id, 0, 0);
     const std::int32_t total = std::clamp<std::int32_t>(series.total, 0, kMaxQuotesPerFile);
     FreeSeries(series);
     if (status != kSuccess) {
@@ -455,8 +472,7 @@ void CBarwiseView::FillQuotesGrid(int selectRow) {
     while (rows != m_quoteCount) {
         const int n = std::min(m_quoteCount - rows, kQuoteBlock);
         const std::int32_t start = m_quoteCount - rows - n;
-        if (m_readSeries(series, m_portfolioDir, m_selSymbol, start,
-                         static_cast<std::int16_t>(n)) != kSuccess ||
+        if (m_readSeries(series, id, start, static_cast<std::int16_t>(n)) != kSuccess ||
             series.count < n) {
             flush();
             m_host.messageBox(QStringLiteral("Error in FillQuotesGrid"));
@@ -465,6 +481,7 @@ void CBarwiseView::FillQuotesGrid(int selectRow) {
         for (int j = n - 1; j >= 0; --j) {
             QuoteGridModel::Row row;
             row.date = series.date(j);
+            row.time = series.time(j);
             for (int f = kFieldOpen; f <= kFieldOi; ++f)
                 row.values[static_cast<std::size_t>(f - kFieldOpen)] = series.value(f, j);
             pending.push_back(row);
@@ -479,14 +496,11 @@ void CBarwiseView::FillQuotesGrid(int selectRow) {
         flush();
     }
 
-    if (m_readSeries(series, m_portfolioDir, m_selSymbol, 0, 1) == kSuccess && series.count > 0)
-        m_firstDate = FormatDateMdy(series.date(0));
-    else
-        m_firstDate.clear();
-    if (m_readSeries(series, m_portfolioDir, m_selSymbol, -1, 1) == kSuccess && series.count > 0)
-        m_lastDate = FormatDateMdy(series.date(0));
-    else
-        m_lastDate.clear();
+    m_firstDay = m_lastDay = 0;
+    if (m_readSeries(series, id, 0, 1) == kSuccess && series.count > 0) m_firstDay = series.date(0);
+    if (m_readSeries(series, id, -1, 1) == kSuccess && series.count > 0) m_lastDay = series.date(0);
+    m_firstDate = m_firstDay != 0 ? FormatDateMdy(m_firstDay) : std::string();
+    m_lastDate = m_lastDay != 0 ? FormatDateMdy(m_lastDay) : std::string();
     FreeSeries(series);
 
     m_selQuoteRow = static_cast<std::int16_t>(selectRow);
@@ -495,6 +509,8 @@ void CBarwiseView::FillQuotesGrid(int selectRow) {
 }
 
 void CBarwiseView::ResetView(int level) {
+    // Whatever was waiting for the keyboard pause belongs to rows that are going.
+    if (level >= 1 && level <= 4) m_keyboardLoad->stop();
     switch (level) {
         case 1:
             m_portfoliosFound = 0;
@@ -513,12 +529,16 @@ void CBarwiseView::ResetView(int level) {
             m_symbolModel->clear();
             m_symbolCount = 0;
             m_quoteCount = 0;
+            m_selId = SecurityId{};
         }
             [[fallthrough]];
         case 4: {
             WaitCursor wait(m_host);
             m_quoteModel->clear();
             m_quoteCount = 0;
+            m_firstDay = m_lastDay = 0;
+            m_firstDate.clear();
+            m_lastDate.clear();
         } break;
         default: break;
     }
@@ -543,6 +563,9 @@ void CBarwiseView::OnSymbolSelectionChanged() {
     if (rows.isEmpty()) return;
     m_selSymbolRow = static_cast<std::int16_t>(rows.front().row());
     SetTitle(m_symbolModel->data(m_symbolModel->index(m_selSymbolRow, 0), Qt::DisplayRole).toString());
+    // The quotes follow once the selection rests (a click, and every fill, loads them at
+    // once and stops the wait).
+    m_keyboardLoad->start();
     emit StateChanged();
 }
 
@@ -558,6 +581,14 @@ void CBarwiseView::OnSymbolClicked(const QModelIndex& index) {
     WaitCursor wait(m_host);
     FillQuotesGrid(0);
 }
+
+void CBarwiseView::SettleSelection() {
+    if (!m_keyboardLoad->isActive()) return;
+    WaitCursor wait(m_host);
+    FillQuotesGrid(0);
+}
+
+bool CBarwiseView::QuotesPending() const { return m_keyboardLoad->isActive(); }
 
 void CBarwiseView::SetTitle(const QString& symbolText) {
     window()->setWindowTitle(QStringLiteral("Barwise - ") + FromLocal(m_portfolioDir) +
@@ -601,13 +632,14 @@ void CBarwiseView::OnSearchFilter() {
 }
 
 void CBarwiseView::OnSymbolAbout() {
-    if (m_selSymbolRow < 0 || m_selSymbolRow >= m_symbolModel->rowCount()) return;
-    const std::string key = m_symbolModel->row(m_selSymbolRow).symbol;
+    SettleSelection();
+    const std::optional<SymbolSelection> security = SelectedSecurity();
+    if (!security) return;
     DataFacts facts;
-    if (ReadDataFacts(m_portfolioDir, key, facts) != 0) {
+    if (ReadDataFacts(security->id, facts) != 0) {
         m_host.messageBox(QStringLiteral("The facts of %1 cannot be read: its MASTER entry, its "
                                          "layout or its data file is missing or damaged.")
-                              .arg(QString::fromLatin1(key).trimmed()));
+                              .arg(QString::fromLatin1(security->symbol).trimmed()));
         return;
     }
     CDataFactsDlg dialog(DataFactsTexts(facts), window());
@@ -636,4 +668,41 @@ QString CBarwiseView::SymbolPaneText() const {
 QString CBarwiseView::QuotePaneText() const {
     if (m_quoteCount == 0) return QStringLiteral("No Quotes Read");
     return QStringLiteral("Quote %1 of %2").arg(m_quoteCount - m_selQuoteRow).arg(m_quoteCount);
+}
+
+// ----- what the commands see -----
+
+std::vector<std::string> CBarwiseView::Portfolios() const {
+    std::vector<std::string> out;
+    out.reserve(static_cast<std::size_t>(m_portfolioList->count()));
+    for (int i = 0; i < m_portfolioList->count(); ++i) out.push_back(PortfolioPath(m_portfolioList->item(i)));
+    return out;
+}
+
+int CBarwiseView::CurrentPortfolio() const { return m_portfolioList->currentRow(); }
+
+std::vector<SymbolSelection> CBarwiseView::Symbols() const {
+    std::vector<SymbolSelection> out;
+    out.reserve(static_cast<std::size_t>(m_symbolModel->rowCount()));
+    for (int i = 0; i < m_symbolModel->rowCount(); ++i) {
+        const SymbolGridModel::Row& r = m_symbolModel->row(i);
+        out.push_back({r.id, r.symbol, r.name});
+    }
+    return out;
+}
+
+std::optional<SymbolSelection> CBarwiseView::SelectedSecurity() const {
+    if (!m_selId.valid()) return std::nullopt;
+    return SymbolSelection{m_selId, m_selSymbol, m_selName};
+}
+
+std::optional<QuoteSelection> CBarwiseView::SelectedQuote() const {
+    if (m_selQuoteRow < 0 || m_selQuoteRow >= m_quoteModel->rowCount()) return std::nullopt;
+    const QuoteGridModel::Row& r = m_quoteModel->row(m_selQuoteRow);
+    return QuoteSelection{m_selQuoteRow, r.date, r.time, r.values};
+}
+
+void CBarwiseView::SetSplitSearchOpen(bool open) {
+    m_splitSearchOpen = open ? 1 : 0;
+    emit StateChanged();
 }

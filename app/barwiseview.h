@@ -1,6 +1,7 @@
 // The main view: the drive list and portfolio list, the symbols grid of the selected
 // portfolio and the quotes grid of the selected symbol, newest first. It holds all the
-// selection state the commands read, and refills the grids after they change the data.
+// selection state the commands read (through CommandView), and refills the grids after
+// they change the data.
 #pragma once
 
 #include <QWidget>
@@ -14,6 +15,7 @@
 #include "app/commandenabling.h"
 #include "datafiles/series.h"
 #include "discovery/portfoliosearch.h"
+#include "ui/commandview.h"
 
 class QComboBox;
 class QListWidget;
@@ -21,6 +23,7 @@ class QModelIndex;
 class QStatusBar;
 class QTableView;
 class QItemSelection;
+class QTimer;
 
 namespace barwise {
 class SettingsStore;
@@ -31,13 +34,13 @@ class QuoteGridModel;
 
 class CSearchProgressDlg;
 
-class CBarwiseView : public QWidget {
+class CBarwiseView : public QWidget, public barwise::CommandView {
     Q_OBJECT
 public:
-    // How the view reads quotes; the program uses barwise::ReadSeries.
+    // How the view reads quotes of a security; the program uses barwise::ReadSeries.
     using SeriesReader = std::function<barwise::DataStatus(
-        barwise::QuoteSeries&, std::string_view directory, std::string_view key,
-        std::int32_t start, std::int16_t count)>;
+        barwise::QuoteSeries&, const barwise::SecurityId& id, std::int32_t start,
+        std::int16_t count)>;
     // How the view lists drives; the program uses barwise::ListDrives.
     using DriveLister = std::function<std::vector<barwise::Drive>()>;
 
@@ -46,6 +49,9 @@ public:
     static constexpr int kProgressStep = 10;
     static constexpr int kProgressIntervalMs = 40;
     static constexpr int kStartupDelayMs = 100;
+    // A symbol chosen with the keyboard shows its quotes once the selection has rested
+    // this long, so holding an arrow key does not read every series on the way.
+    static constexpr int kKeyboardLoadDelayMs = 200;
     static constexpr std::size_t kMaxMasterPath = 298;
 
     CBarwiseView(barwise::SettingsStore& settings, barwise::UiHost& host, QWidget* parent = nullptr);
@@ -65,6 +71,10 @@ public:
     void FillQuotesGrid(int selectRow);
     bool RepairMasterSymbols();
     void ResetView(int level);
+    // Shows the quotes of the selected symbol now if they are still waiting for the
+    // keyboard pause, so a command acts on the symbol the user sees selected.
+    void SettleSelection();
+    bool QuotesPending() const;
 
     // ----- command handlers -----
     void OnSearchFilter();
@@ -80,6 +90,25 @@ public:
     // The texts of the status bar's symbol and quote panes.
     QString SymbolPaneText() const;
     QString QuotePaneText() const;
+
+    // ----- CommandView -----
+    std::string PortfolioDir() const override { return m_portfolioDir; }
+    std::string MasterPath() const override { return m_masterPath; }
+    std::vector<std::string> Portfolios() const override;
+    int CurrentPortfolio() const override;
+    int SymbolCount() const override { return m_symbolCount; }
+    std::vector<barwise::SymbolSelection> Symbols() const override;
+    int SelectedSymbolRow() const override { return m_selSymbolRow; }
+    std::optional<barwise::SymbolSelection> SelectedSecurity() const override;
+    int QuoteCount() const override { return m_quoteCount; }
+    std::optional<barwise::QuoteSelection> SelectedQuote() const override;
+    barwise::DateCode FirstDate() const override { return m_firstDay; }
+    barwise::DateCode LastDate() const override { return m_lastDay; }
+    bool SplitSearchOpen() const override { return m_splitSearchOpen != 0; }
+    void SetSplitSearchOpen(bool open) override;
+    void RefillSymbols(int selectRow) override { FillSymbolsGrid(selectRow); }
+    void RefillQuotes(int selectRow) override { FillQuotesGrid(selectRow); }
+    QWidget* DialogParent() override { return window(); }
 
     barwise::SymbolGridModel& SymbolModel() { return *m_symbolModel; }
     barwise::QuoteGridModel& QuoteModel() { return *m_quoteModel; }
@@ -103,12 +132,16 @@ public:
     std::string m_portfolioDir;
     std::string m_selSymbol;
     std::string m_selName;
+    // The entry whose quotes are shown (set with m_selSymbol by FillQuotesGrid).
+    barwise::SecurityId m_selId;
     std::int16_t m_symbolCount = 0;
     std::int16_t m_selSymbolRow = 0;
     std::int16_t m_quoteCount = 0;
     std::int16_t m_selQuoteRow = 1;
     std::string m_firstDate;
     std::string m_lastDate;
+    barwise::DateCode m_firstDay = 0;
+    barwise::DateCode m_lastDay = 0;
     int m_splitSearchOpen = 0;
     std::string m_masterPath;
     int m_foundCount = 0;
@@ -136,6 +169,7 @@ private:
     barwise::QuoteGridModel* m_quoteModel = nullptr;
     QStatusBar* m_statusBar = nullptr;
     QWidget* m_firstPane = nullptr;
+    QTimer* m_keyboardLoad = nullptr;
     SeriesReader m_readSeries;
     DriveLister m_listDrives;
     std::vector<barwise::Drive> m_drives;

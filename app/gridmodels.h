@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "datafiles/encoding.h"
+#include "datafiles/master.h"
 
 namespace barwise {
 
@@ -16,10 +17,12 @@ namespace barwise {
 class SymbolGridModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
-    // The texts as the MASTER file holds them (single-byte, shown as Latin-1).
+    // The texts as the MASTER file holds them (single-byte, shown as Latin-1), and the
+    // entry they came from: two rows may read the same and still be different securities.
     struct Row {
         std::string symbol;
         std::string name;
+        SecurityId id;
     };
     static constexpr int kColumns = 2;
 
@@ -43,8 +46,10 @@ private:
 class QuoteGridModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
+    // A quote is found again in its file by its date and time, never by the row's texts.
     struct Row {
         DateCode date = 0;
+        TimeCode time = 0;
         std::array<float, 6> values{};  // open, high, low, close, volume, open interest
     };
     static constexpr int kColumns = 7;
@@ -60,6 +65,7 @@ public:
     void reserve(int rows) { m_rows.reserve(static_cast<std::size_t>(rows)); }
     void appendRows(const std::vector<Row>& rows);
     void clear();
+    const Row& row(int i) const { return m_rows[static_cast<std::size_t>(i)]; }
     // The text of a cell, as the grid shows it.
     QString cellText(int row, int column) const;
 

@@ -19,7 +19,7 @@
 #include "app/barwiseview.h"
 #include "app/commandenabling.h"
 #include "app/commandids.h"
-#include "app/settingsstore.h"
+#include "ui/settingsstore.h"
 #include "ui/uihost.h"
 
 using namespace barwise;
@@ -84,7 +84,18 @@ constexpr int kToolBar[] = {
 static_assert(std::size(kToolBar) == 20);
 
 const QString kScreen = QStringLiteral("Screen");
-constexpr int kIdleUpdateMs = 250;
+
+// Commands that act on what is selected in the view.
+bool ActsOnSelection(int id) {
+    switch (id) {
+        case kCmdAppExit:
+        case kCmdViewToolbar:
+        case kCmdViewStatusBar:
+        case kCmdHelpTopics:
+        case kCmdAppAbout: return false;
+        default: return true;
+    }
+}
 
 }  // namespace
 
@@ -108,6 +119,12 @@ CMainFrame::CMainFrame(SettingsStore& settings, UiHost& host, QWidget* parent)
     setCentralWidget(m_scroll);
 
     CreateActions();
+    // A symbol chosen with the keyboard may still be waiting for its quotes; a command
+    // acts on what the user sees selected, so they are shown before any handler runs
+    // (these connections come before every handler's).
+    for (const auto& [id, action] : m_actions)
+        if (ActsOnSelection(id))
+            connect(action, &QAction::triggered, m_view, &CBarwiseView::SettleSelection);
     CreateMenus();
     CreateToolBar();
     CreateStatusBar();
@@ -116,12 +133,8 @@ CMainFrame::CMainFrame(SettingsStore& settings, UiHost& host, QWidget* parent)
     m_updateTimer->setSingleShot(true);
     m_updateTimer->setInterval(0);
     connect(m_updateTimer, &QTimer::timeout, this, &CMainFrame::UpdateCommandUI);
+    // The view tells every change the command states and the panes depend on.
     connect(m_view, &CBarwiseView::StateChanged, this, &CMainFrame::ScheduleUpdate);
-    // Commands change the view's state too; a slow idle pass catches what they do not tell.
-    auto* idle = new QTimer(this);
-    idle->setInterval(kIdleUpdateMs);
-    connect(idle, &QTimer::timeout, this, &CMainFrame::UpdateCommandUI);
-    idle->start();
 
     connect(Action(kCmdAppExit), &QAction::triggered, this, &QWidget::close);
     connect(Action(kCmdViewToolbar), &QAction::toggled, m_toolBar, &QWidget::setVisible);
@@ -189,8 +202,6 @@ void CMainFrame::CreateMenus() {
             if (id == kSeparator) menu->addSeparator();
             else menu->addAction(Action(id));
         }
-        // Bring the enabled states up to date before a menu opens.
-        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
     }
 }
 

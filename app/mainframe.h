@@ -33,7 +33,8 @@ public:
     // Help > About Barwise is answered by the application.
     void SetAboutHandler(std::function<void()> handler) { m_onAbout = std::move(handler); }
 
-    // Enables every command by the current state of the view and refreshes the panes.
+    // Enables every command by the current state of the view and refreshes the panes; run
+    // (deferred, once per burst) on each StateChanged of the view.
     void UpdateCommandUI();
     QString IdleText() const;
     QString SymbolPaneText() const;

@@ -3,13 +3,14 @@
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QScreen>
 
 CSearchProgressDlg::CSearchProgressDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setObjectName(QStringLiteral("dlg110"));
     setWindowTitle(tr("Searching for Master Files"));
-    // The search runs to its end; nothing else can be done meanwhile.
+    // While the search runs only this window takes input: the main window waits.
     setWindowModality(Qt::ApplicationModal);
 
     m_path = new QLabel(this);
@@ -17,6 +18,10 @@ CSearchProgressDlg::CSearchProgressDlg(QWidget* parent)
     m_count = new QLabel(this);
     m_count->setObjectName(QStringLiteral("ctl1030"));
     auto* label = new QLabel(tr("Number of Master files found:"), this);
+    m_cancel = new QPushButton(tr("Cancel"), this);
+    m_cancel->setObjectName(QStringLiteral("ctl2"));
+    m_cancel->setAutoDefault(false);
+    connect(m_cancel, &QPushButton::clicked, this, &CSearchProgressDlg::reject);
 
     const QFontMetrics fm = fontMetrics();
     const int width = 243 * fm.averageCharWidth() / 4;
@@ -27,6 +32,7 @@ CSearchProgressDlg::CSearchProgressDlg(QWidget* parent)
     layout->addWidget(m_path, 0, 0, 1, 2);
     layout->addWidget(label, 1, 0);
     layout->addWidget(m_count, 1, 1);
+    layout->addWidget(m_cancel, 2, 0, 1, 2, Qt::AlignRight);
     layout->setColumnStretch(1, 1);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
@@ -53,4 +59,10 @@ void CSearchProgressDlg::SetPathText(const QString& text) {
 void CSearchProgressDlg::SetCountText(const QString& text) {
     m_countText = text;
     m_count->setText(text);
+}
+
+void CSearchProgressDlg::reject() {
+    m_cancelled = true;
+    m_cancel->setEnabled(false);
+    SetPathText(tr("Cancelling..."));
 }

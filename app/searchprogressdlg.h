@@ -1,9 +1,11 @@
-// The small "Searching for Master Files" window shown while a drive is searched.
+// The small "Searching for Master Files" window shown while a drive is searched, with a
+// Cancel button that ends the search early.
 #pragma once
 
 #include <QDialog>
 
 class QLabel;
+class QPushButton;
 
 class CSearchProgressDlg : public QDialog {
     Q_OBJECT
@@ -15,11 +17,19 @@ public:
     // Sets and shows the directory being searched / the number found so far.
     void SetPathText(const QString& text);
     void SetCountText(const QString& text);
+    // The user asked to stop (Cancel, or Escape); the search ends at its next directory.
+    bool Cancelled() const { return m_cancelled; }
 
     QString m_pathText;
     QString m_countText;
 
+public slots:
+    // The window stays up until the search has ended; rejecting it only asks to stop.
+    void reject() override;
+
 private:
     QLabel* m_path;
     QLabel* m_count;
+    QPushButton* m_cancel;
+    bool m_cancelled = false;
 };

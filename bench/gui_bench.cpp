@@ -10,7 +10,7 @@
 #include "app/barwiseview.h"
 #include "app/gridmodels.h"
 #include "app/mainframe.h"
-#include "app/settingsstore.h"
+#include "ui/settingsstore.h"
 #include "ui/uihost.h"
 #include "demo/demodb.h"
 

@@ -4,10 +4,10 @@
 #include <string>
 #include <string_view>
 
-namespace barwise {
+// ToUpperAscii gives the upper-case form of a path as the filter compares it.
+#include "datafiles/ascii.h"
 
-// Upper-case form of a path as the filter compares it (ASCII letters only).
-std::string ToUpperAscii(std::string_view text);
+namespace barwise {
 
 // A directory passes when the filter is off, or when its upper-case path contains the
 // filter key or the key contains it: the walk descends through the directories that lead

@@ -125,8 +125,10 @@ Listing ListDirectory(const std::string& path) {
 }
 #endif
 
-void Search(const std::string& path, std::vector<std::string>& results, const SearchOptions& options,
+// False once the observer has cancelled the search.
+bool Search(const std::string& path, std::vector<std::string>& results, const SearchOptions& options,
             const SearchObserver& observer, const std::set<std::string>& excluded, int& found) {
+    if (observer.cancelled && observer.cancelled()) return false;
     if (observer.visiting) observer.visiting(path);
     Listing listing = ListDirectory(path);
     if (listing.hasMaster) {
@@ -143,9 +145,11 @@ void Search(const std::string& path, std::vector<std::string>& results, const Se
     // Searched from the last listed to the first, as the program always has.
     while (!children.empty()) {
         const std::string& child = children.back();
-        if (excluded.count(child) == 0) Search(child, results, options, observer, excluded, found);
+        if (excluded.count(child) == 0 && !Search(child, results, options, observer, excluded, found))
+            return false;
         children.pop_back();
     }
+    return true;
 }
 
 #ifndef _WIN32
@@ -247,7 +251,7 @@ const Drive* DriveOfPath(std::string_view path, const std::vector<Drive>& drives
     return best;
 }
 
-void SearchDirectory(const std::string& path, std::vector<std::string>& results, const SearchOptions& options,
+bool SearchDirectory(const std::string& path, std::vector<std::string>& results, const SearchOptions& options,
                      const SearchObserver& observer) {
     std::set<std::string> excluded(options.otherVolumeRoots.begin(), options.otherVolumeRoots.end());
 #ifndef _WIN32
@@ -258,7 +262,7 @@ void SearchDirectory(const std::string& path, std::vector<std::string>& results,
     }
 #endif
     int found = 0;
-    Search(path, results, options, observer, excluded, found);
+    return Search(path, results, options, observer, excluded, found);
 }
 
 bool PortfolioLess(std::string_view a, std::string_view b) {

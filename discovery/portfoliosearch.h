@@ -31,10 +31,12 @@ struct SearchOptions {
 };
 
 // Called while a search runs: once per directory visited, and once per portfolio found
-// with the count so far. Either may be empty.
+// with the count so far; `cancelled` is asked before each directory, and a true answer
+// ends the search there. Any of them may be empty.
 struct SearchObserver {
     std::function<void(const std::string& path)> visiting;
     std::function<void(int foundCount)> found;
+    std::function<bool()> cancelled;
 };
 
 // Appends every portfolio at or below `path` (no trailing separator, except a bare "/")
@@ -42,7 +44,9 @@ struct SearchObserver {
 // them. Entries beginning with "." are skipped; the filter applies below the start path.
 // Never entered: the mount points of pseudo file systems (/proc, /sys, /dev, ...),
 // options.otherVolumeRoots, and symbolic links to directories.
-void SearchDirectory(const std::string& path, std::vector<std::string>& results,
+// False when the observer cancelled the search; `results` then holds what was found
+// until then.
+bool SearchDirectory(const std::string& path, std::vector<std::string>& results,
                      const SearchOptions& options, const SearchObserver& observer = {});
 
 // The portfolios of a drive, in the order the portfolio list shows them (ascending,

@@ -8,7 +8,7 @@
 #include <QMessageBox>
 #include <QUrl>
 
-#include "app/settingsstore.h"
+#include "ui/settingsstore.h"
 
 namespace barwise {
 

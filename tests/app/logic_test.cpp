@@ -10,7 +10,7 @@
 #include "app/gridmodels.h"
 #include "app/placement.h"
 #include "app/searchfilter.h"
-#include "app/settingsstore.h"
+#include "ui/settingsstore.h"
 
 using namespace barwise;
 

@@ -6,6 +6,7 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -22,8 +23,12 @@
 #include "app/commandids.h"
 #include "app/datafactsdlg.h"
 #include "app/searchfilterdlg.h"
+#include "app/searchprogressdlg.h"
+#include "datafiles/rewrite.h"
 #include "datafiles/series.h"
+#include "discovery/symbollist.h"
 #include "tests/app/viewtestbed.h"
+#include "ui/fakecommandview.h"
 
 using namespace barwise;
 namespace fsys = std::filesystem;
@@ -56,7 +61,11 @@ private slots:
     void longSeriesReadInBlocks();
     void blockFailingPartWay();
     void cellTexts();
-    void clickRefillsQuotesKeyboardDoesNot();
+    void clickAndKeyboardSelectQuotes();
+    void lookAlikeSymbolsShowTheirOwnQuotes();
+    void commandRunsAgainstTheFakeView_data();
+    void commandRunsAgainstTheFakeView();
+    void cancelledScanListsWhatItFound();
     void nothingFound();
     void filterDialogAcceptance_data();
     void filterDialogAcceptance();
@@ -109,7 +118,7 @@ void ViewTest::startupShowsFirstPortfolio() {
     QCOMPARE(QString::fromStdString(v.m_firstDate), DateText(first));
     QCOMPARE(QString::fromStdString(v.m_lastDate), DateText(first + 2));
 
-    t.frame->UpdateCommandUI();
+    t.settle();
     QCOMPARE(t.frame->SymbolPaneText(), QStringLiteral("Symbol 1 of 3"));
     QCOMPARE(t.frame->QuotePaneText(), QStringLiteral("Quote 3 of 3"));
     QCOMPARE(t.frame->windowTitle(), QString::fromStdString("Barwise - " + t.dir("alpha") + " - aapl"));
@@ -205,7 +214,7 @@ void ViewTest::unreadableSeries() {
     QCOMPARE(t.host.messageTexts(), QStringList{QStringLiteral("Error in FillQuotesGrid")});
     QCOMPARE(t.quotes().rowCount(), 0);
     QCOMPARE(t.view().m_quoteCount, 0);
-    t.frame->UpdateCommandUI();
+    t.settle();
     QCOMPARE(t.frame->QuotePaneText(), QStringLiteral("No Quotes Read"));
     QVERIFY(!t.enabled(kCmdQuoteEdit));
 
@@ -222,10 +231,9 @@ void ViewTest::longSeriesReadInBlocks() {
     QVERIFY(t.addPortfolio("p", {MakeSeries(1, "LONG", "LONG SERIES", 1000)}));
     QVERIFY(t.start());
     std::vector<std::pair<int, int>> reads;
-    t.view().SetSeriesReader([&](QuoteSeries& s, std::string_view dir, std::string_view key,
-                                 std::int32_t start, std::int16_t count) {
+    t.view().SetSeriesReader([&](QuoteSeries& s, const SecurityId& id, std::int32_t start, std::int16_t count) {
         reads.emplace_back(start, count);
-        return ReadSeries(s, dir, key, start, count);
+        return ReadSeries(s, id, start, count);
     });
     t.view().FillQuotesGrid(0);
 
@@ -239,7 +247,7 @@ void ViewTest::longSeriesReadInBlocks() {
     QCOMPARE(t.quotes().cellText(400, 0), DateText(first + 599));
     QCOMPARE(t.quotes().cellText(999, 0), DateText(first));
     QCOMPARE(t.quotes().cellText(999, 1), QStringLiteral("10.0000"));
-    t.frame->UpdateCommandUI();
+    t.settle();
     QCOMPARE(t.frame->QuotePaneText(), QStringLiteral("Quote 1000 of 1000"));
 }
 
@@ -248,10 +256,10 @@ void ViewTest::blockFailingPartWay() {
     QVERIFY(t.addPortfolio("p", {MakeSeries(1, "LONG", "LONG SERIES", 1000)}));
     QVERIFY(t.start());
     int blockReads = 0;
-    t.view().SetSeriesReader([&](QuoteSeries& s, std::string_view dir, std::string_view key,
-                                 std::int32_t start, std::int16_t count) -> DataStatus {
+    t.view().SetSeriesReader([&](QuoteSeries& s, const SecurityId& id, std::int32_t start,
+                                 std::int16_t count) -> DataStatus {
         if (count == 400 && ++blockReads == 2) return kFileRead;
-        return ReadSeries(s, dir, key, start, count);
+        return ReadSeries(s, id, start, count);
     });
     t.view().FillQuotesGrid(0);
     QCOMPARE(t.host.messageTexts(), QStringList{QStringLiteral("Error in FillQuotesGrid")});
@@ -276,38 +284,201 @@ void ViewTest::cellTexts() {
              QStringLiteral("Open Interest"));
 }
 
-void ViewTest::clickRefillsQuotesKeyboardDoesNot() {
+void ViewTest::clickAndKeyboardSelectQuotes() {
     ViewTestbed t;
     QVERIFY(t.addPortfolio("p", {MakeSeries(1, "AAA", "A", 2), MakeSeries(2, "BBB", "B", 3),
                                  MakeSeries(3, "CCC", "C", 4)}));
     QVERIFY(t.start());
     CBarwiseView& v = t.view();
+    int fills = 0;  // a fill starts with a read of no quotes
+    v.SetSeriesReader([&](QuoteSeries& s, const SecurityId& id, std::int32_t start, std::int16_t count) {
+        fills += count == 0;
+        return ReadSeries(s, id, start, count);
+    });
     QTableView* grid = v.m_symbolGrid;
     const QPoint third = grid->visualRect(t.symbols().index(2, 1)).center();
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, third);
 
+    // A click shows the quotes at once.
+    QCOMPARE(fills, 1);
+    QVERIFY(!v.QuotesPending());
     QCOMPARE(v.m_selSymbolRow, 2);
     QCOMPARE(v.m_selSymbol, std::string("CCC"));
     QCOMPARE(t.quotes().rowCount(), 4);
     QCOMPARE(v.m_selQuoteRow, 0);
     QCOMPARE(t.frame->windowTitle(), QString::fromStdString("Barwise - " + t.dir("p") + " - CCC"));
-    t.frame->UpdateCommandUI();
+    t.settle();
     QCOMPARE(t.frame->SymbolPaneText(), QStringLiteral("Symbol 3 of 3"));
 
-    // The keyboard moves the selection and the title, not the quotes.
+    // Keys held down move the title along but read no series on the way; the quotes of
+    // the symbol the selection rests on follow after the pause.
     grid->setFocus();
     QTest::keyClick(grid, Qt::Key_Up);
+    QTest::keyClick(grid, Qt::Key_Up);
+    QTest::keyClick(grid, Qt::Key_Down);
     QCOMPARE(v.m_selSymbolRow, 1);
     QCOMPARE(t.frame->windowTitle(), QString::fromStdString("Barwise - " + t.dir("p") + " - BBB"));
-    QCOMPARE(t.quotes().rowCount(), 4);
-    QCOMPARE(v.m_selSymbol, std::string("CCC"));
+    QCOMPARE(fills, 1);
+    QTRY_COMPARE(fills, 2);
+    QCOMPARE(v.m_selSymbol, std::string("BBB"));
+    QCOMPARE(t.quotes().rowCount(), 3);
+    QCOMPARE(v.m_quoteCount, 3);
+    QTest::qWait(2 * CBarwiseView::kKeyboardLoadDelayMs);
+    QCOMPARE(fills, 2);
+
+    // A command chosen before the pause is over acts on the symbol the user sees selected.
+    QTest::keyClick(grid, Qt::Key_Up);
+    QVERIFY(v.QuotesPending());
+    QString factsSymbol;
+    t.host.onDialog = [&](QDialog& d) {
+        if (auto* facts = qobject_cast<CDataFactsDlg*>(&d)) factsSymbol = facts->Text(1068);
+        return true;
+    };
+    t.frame->Action(kCmdSymbolAbout)->trigger();
+    QCOMPARE(factsSymbol.trimmed(), QStringLiteral("AAA"));
+    QCOMPARE(t.quotes().rowCount(), 2);
+    QVERIFY(!v.QuotesPending());
 
     // Selecting the oldest quote disables Quotes > Add, and the pane counts from the oldest.
     QTest::mouseClick(v.m_quoteGrid->viewport(), Qt::LeftButton, {},
-                      v.m_quoteGrid->visualRect(t.quotes().index(3, 0)).center());
-    QCOMPARE(v.m_selQuoteRow, 3);
+                      v.m_quoteGrid->visualRect(t.quotes().index(1, 0)).center());
+    QCOMPARE(v.m_selQuoteRow, 1);
     QVERIFY(!t.enabled(kCmdQuoteAdd));
-    QCOMPARE(t.frame->QuotePaneText(), QStringLiteral("Quote 1 of 4"));
+    QCOMPARE(t.frame->QuotePaneText(), QStringLiteral("Quote 1 of 2"));
+}
+
+void ViewTest::lookAlikeSymbolsShowTheirOwnQuotes() {
+    // Both symbol fields read "BRK" up to their blank.
+    ViewTestbed t;
+    DemoSeries b = MakeSeries(7, "BRK B", "BERKSHIRE B", 5);
+    for (DemoQuote& q : b.quotes) q.close = 250.0f;
+    QVERIFY(t.addPortfolio("p", {MakeSeries(3, "BRK A", "BERKSHIRE A", 3), b}));
+    QVERIFY(t.start());
+    CBarwiseView& v = t.view();
+    CommandView& commands = v;
+    QCOMPARE(t.symbolColumn(), (QStringList{"BRK", "BRK"}));
+    QCOMPARE(t.quotes().rowCount(), 3);
+
+    QTest::mouseClick(v.m_symbolGrid->viewport(), Qt::LeftButton, {},
+                      v.m_symbolGrid->visualRect(t.symbols().index(1, 0)).center());
+    QCOMPARE(t.quotes().rowCount(), 5);
+    QCOMPARE(t.quotes().cellText(0, 4), QStringLiteral("250.0000"));
+    QString fileNumber;
+    t.host.onDialog = [&](QDialog& d) {
+        if (auto* facts = qobject_cast<CDataFactsDlg*>(&d)) fileNumber = facts->Text(1060);
+        return true;
+    };
+    t.frame->Action(kCmdSymbolAbout)->trigger();
+    QCOMPARE(fileNumber, QStringLiteral("7"));
+
+    // What the commands are given: the entry, the texts and the selected quote.
+    const std::optional<SymbolSelection> security = commands.SelectedSecurity();
+    QVERIFY(security);
+    QCOMPARE(security->id.fileNumber, 7);
+    QCOMPARE(security->id.position, 2);
+    QCOMPARE(security->symbol, std::string("BRK"));
+    QCOMPARE(security->name, std::string("BERKSHIRE B     "));
+    const DateCode first = MakeDate(2000, 1, 3);
+    QCOMPARE(commands.FirstDate(), first);
+    QCOMPARE(commands.LastDate(), DateCode(first + 4));
+    QTest::mouseClick(v.m_quoteGrid->viewport(), Qt::LeftButton, {},
+                      v.m_quoteGrid->visualRect(t.quotes().index(3, 0)).center());
+    const std::optional<QuoteSelection> quote = commands.SelectedQuote();
+    QVERIFY(quote);
+    QCOMPARE(quote->row, 3);
+    QCOMPARE(quote->date, DateCode(first + 1));
+    QCOMPARE(quote->values[3], 250.0f);
+    QCOMPARE(commands.Portfolios(), std::vector<std::string>{t.dir("p")});
+    QCOMPARE(commands.CurrentPortfolio(), 0);
+
+    // The split search window's flag reaches the command states through the view.
+    QVERIFY(t.enabled(kCmdSplitSearch));
+    commands.SetSplitSearchOpen(true);
+    QVERIFY(!t.enabled(kCmdSplitSearch));
+    QVERIFY(!t.enabled(kCmdSymbolEdit));
+    commands.SetSplitSearchOpen(false);
+    QVERIFY(t.enabled(kCmdSymbolEdit));
+}
+
+namespace {
+
+// Shaped like the quote commands: act on the selected quote of the selected security by
+// their identities, then show the series again.
+void DeleteSelectedQuote(CommandView& view, UiHost& host) {
+    const std::optional<SymbolSelection> security = view.SelectedSecurity();
+    const std::optional<QuoteSelection> quote = view.SelectedQuote();
+    if (!security || !quote) return;
+    EditRequest request;
+    request.op = EditOp::kDelete;
+    request.from = request.to = quote->date;
+    if (RewriteSeries(request, security->id) != kSuccess) {
+        host.messageBox(QStringLiteral("The quote cannot be deleted"));
+        return;
+    }
+    view.RefillQuotes(0);
+}
+
+}  // namespace
+
+void ViewTest::commandRunsAgainstTheFakeView_data() {
+    QTest::addColumn<int>("dayOffset");  // of the selected quote's date from the first day
+    QTest::addColumn<bool>("deleted");
+    QTest::newRow("a day the series holds") << 2 << true;
+    QTest::newRow("a day it does not hold") << 40 << false;
+}
+
+void ViewTest::commandRunsAgainstTheFakeView() {
+    QFETCH(int, dayOffset);
+    QFETCH(bool, deleted);
+    QTemporaryDir dir;
+    const std::string root = dir.path().toStdString();
+    DemoPortfolio p;
+    p.series = {MakeSeries(1, "BRK A", "BERKSHIRE A", 4), MakeSeries(2, "BRK B", "BERKSHIRE B", 4)};
+    QVERIFY(WritePortfolio(root, p));
+    const QByteArray first = ReadAll(root + "/F1.DAT");
+
+    FakeCommandView view;
+    for (const SymbolRow& r : ListSymbols(root + "/MASTER").rows) view.symbols.push_back({r.id, r.symbol, r.name});
+    QCOMPARE(view.symbols.size(), std::size_t(2));
+    view.symbolRow = 1;
+    view.quotes = {{0, DateCode(MakeDate(2000, 1, 3) + dayOffset), 0, {}}};
+    ScriptedUiHost host;
+    DeleteSelectedQuote(view, host);
+
+    QuoteSeries series;
+    QCOMPARE(AllocSeries(series, 1), kSuccess);
+    QCOMPARE(ReadSeries(series, view.symbols[1].id, 0, 0), kSuccess);
+    QCOMPARE(series.total, deleted ? 3 : 4);
+    QCOMPARE(ReadAll(root + "/F1.DAT"), first);  // the look-alike is left alone
+    using Refills = std::vector<std::pair<FakeCommandView::Refill, int>>;
+    const Refills expected = deleted ? Refills{{FakeCommandView::Refill::Quotes, 0}} : Refills{};
+    QCOMPARE(view.refills, expected);
+    QCOMPARE(host.messages.size(), std::size_t(deleted ? 0 : 1));
+}
+
+void ViewTest::cancelledScanListsWhatItFound() {
+    ViewTestbed t;
+    for (const char* dir : {"a", "b", "c"}) QVERIFY(t.addPortfolio(dir, {MakeSeries(1, "S", "S", 1)}));
+    QVERIFY(t.start());
+    QCOMPARE(t.view().m_portfolioList->count(), 3);
+
+    // Cancel as soon as the box counts the first portfolio.
+    QTimer user;
+    user.setInterval(0);
+    connect(&user, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<CSearchProgressDlg*>(QApplication::activeModalWidget());
+        if (!box || box->findChild<QLabel*>(QStringLiteral("ctl1030"))->text() != QStringLiteral("1")) return;
+        box->findChild<QPushButton*>(QStringLiteral("ctl2"))->click();
+    });
+    user.start();
+    t.frame->Action(kCmdRescan)->trigger();
+    user.stop();
+
+    QCOMPARE(t.view().m_portfolioList->count(), 1);
+    QCOMPARE(t.view().m_portfoliosFound, 1);
+    QCOMPARE(t.symbolColumn(), QStringList{"S"});
+    QVERIFY(t.host.messages.empty());
+    QVERIFY(!QApplication::activeModalWidget());
 }
 
 void ViewTest::nothingFound() {
@@ -325,7 +496,7 @@ void ViewTest::nothingFound() {
         QVERIFY2(!t.enabled(id), qPrintable(QString::number(id)));
     QVERIFY(t.enabled(kCmdSearchFilter));
     QVERIFY(t.enabled(kCmdRescan));
-    t.frame->UpdateCommandUI();
+    t.settle();
     QCOMPARE(t.frame->SymbolPaneText(), QStringLiteral("No Symbols Read"));
 
     // ReScan (F5) searches again and finds what is there now.

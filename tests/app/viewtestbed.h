@@ -11,7 +11,7 @@
 #include "app/barwiseview.h"
 #include "app/gridmodels.h"
 #include "app/mainframe.h"
-#include "app/settingsstore.h"
+#include "ui/settingsstore.h"
 #include "demo/demodb.h"
 #include "ui/scripteduihost.h"
 
@@ -96,8 +96,11 @@ public:
             out << symbols().data(symbols().index(r, 0), Qt::DisplayRole).toString();
         return out;
     }
+    // Lets the frame follow the view's StateChanged (the command states and the panes are
+    // brought up to date only through it).
+    void settle() { QCoreApplication::processEvents(); }
     bool enabled(int id) {
-        frame->UpdateCommandUI();
+        settle();
         return frame->Action(id)->isEnabled();
     }
 

@@ -57,11 +57,26 @@ TEST(PortfolioSearch, VisitsEachDirectoryOnceAndReportsEachFind) {
     observer.visiting = [&](const std::string& p) { visited.push_back(p); };
     observer.found = [&](int n) { counts.push_back(n); };
     std::vector<std::string> found;
-    SearchDirectory(tmp.str(), found, SearchOptions{}, observer);
+    EXPECT_TRUE(SearchDirectory(tmp.str(), found, SearchOptions{}, observer));
     std::sort(visited.begin(), visited.end());
     EXPECT_EQ(visited, (std::vector<std::string>{tmp.str(), tmp.str() + Native("/empty"), tmp.str() + Native("/p1"), tmp.str() + Native("/p2")}));
     EXPECT_EQ(counts, (std::vector<int>{1, 2}));
     EXPECT_EQ(found.size(), 2u);
+}
+
+TEST(PortfolioSearch, CancelKeepsWhatWasFoundAndVisitsNoMore) {
+    TempDir tmp;
+    for (const char* dir : {"a", "b", "b/c", "d", "e/f"}) WriteText(tmp.path() / dir / "MASTER", "x");
+    int count = 0;
+    int visitsAfterCancel = 0;
+    SearchObserver observer;
+    observer.found = [&](int n) { count = n; };
+    observer.visiting = [&](const std::string&) { visitsAfterCancel += count >= 2; };
+    observer.cancelled = [&] { return count >= 2; };
+    std::vector<std::string> found;
+    EXPECT_FALSE(SearchDirectory(tmp.str(), found, SearchOptions{}, observer));
+    EXPECT_EQ(found.size(), 2u);
+    EXPECT_EQ(visitsAfterCancel, 0);
 }
 
 TEST(PortfolioSearch, SubdirectoriesAreSearchedInReverseListingOrder) {

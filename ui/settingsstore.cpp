@@ -1,4 +1,4 @@
-#include "app/settingsstore.h"
+#include "ui/settingsstore.h"
 
 #include <QDir>
 #include <QFile>
