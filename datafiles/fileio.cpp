@@ -284,6 +284,13 @@ public:
         std::error_code ec;
         return fs::remove(path, ec) && !ec;
     }
+    bool hardLink(const fs::path& existing, const fs::path& linkName) override {
+#ifdef _WIN32
+        return CreateHardLinkW(linkName.c_str(), existing.c_str(), nullptr) != 0;
+#else
+        return ::link(existing.c_str(), linkName.c_str()) == 0;
+#endif
+    }
 };
 
 }  // namespace
@@ -313,7 +320,21 @@ DataStatus ReplaceKeepingBackup(FileSystem& fsys, const fs::path& target, const 
     if (out.open() != kSuccess) return kFileWrite;
     if (out.write(bytes) != kSuccess) return kFileWrite;
     if (out.finish() != kSuccess) return kFileWrite;
-    if (WriteFileChecked(fsys, backup, old) != kSuccess) return kFileWrite;
+
+    // The old file itself becomes the backup where it can be linked; a failure after the
+    // link is made is a failure of the rewrite, not a reason to copy.
+    fs::path linked = backup;
+    linked += ".NEW";
+    fsys.remove(linked);  // debris of an earlier crash
+    if (fsys.hardLink(target, linked)) {
+        const bool replaced = fsys.replace(linked, backup);
+        // A rename between two names of one file (the backup linked by a rewrite killed
+        // before its last step) does nothing and keeps both names.
+        fsys.remove(linked);
+        if (!replaced) return kFileWrite;
+    } else if (WriteFileChecked(fsys, backup, old) != kSuccess) {
+        return kFileWrite;
+    }
     if (out.commit() != kSuccess) {
         if (renameFailed) *renameFailed = out.renameFailed();
         return kFileWrite;

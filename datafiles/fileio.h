@@ -117,6 +117,9 @@ public:
     // Renames `from` to `to`, failing when `to` exists.
     virtual bool renameNoReplace(const fs::path& from, const fs::path& to) = 0;
     virtual bool remove(const fs::path& path) = 0;
+    // Gives the file `existing` the further name `linkName` (a hard link), failing when
+    // linkName exists or the file system has no hard links.
+    virtual bool hardLink(const fs::path& existing, const fs::path& linkName) = 0;
 };
 
 FileSystem& RealFileSystem();
@@ -132,8 +135,9 @@ FileSystem& RealFileSystem();
 
 // Replaces `target` by `bytes` and keeps `old` (its content now) as `backup`, in the order
 // that loses nothing: the new content is written completely to `temporary` and synced; then
-// the backup is written (through a temporary of its own); only then is the temporary renamed
-// over the target. kFileWrite on any failure: before the final rename, target and previous
+// the backup is made: where the file system has hard links, the target itself is linked to
+// a temporary name renamed over the backup (nothing copied); elsewhere `old` is written
+// (through a temporary of its own); only then is the temporary renamed over the target. kFileWrite on any failure: before the final rename, target and previous
 // backup are both as they were; *renameFailed tells when only the final rename failed.
 [[nodiscard]] DataStatus ReplaceKeepingBackup(FileSystem& fs, const fs::path& target,
                                               const fs::path& temporary, const fs::path& backup,

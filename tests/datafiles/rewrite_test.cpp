@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <cstring>
 #include <limits>
 
@@ -219,6 +223,7 @@ public:
     bool replace(const fs::path& a, const fs::path& b) override { return RealFileSystem().replace(a, b); }
     bool renameNoReplace(const fs::path& a, const fs::path& b) override { return RealFileSystem().renameNoReplace(a, b); }
     bool remove(const fs::path& p) override { return RealFileSystem().remove(p); }
+    bool hardLink(const fs::path& a, const fs::path& b) override { return RealFileSystem().hardLink(a, b); }
 };
 
 TEST_F(RewriteTest, DeleteWhoseMasterUpkeepFailsSaysTheQuoteIsGone) {
@@ -317,6 +322,18 @@ TEST_F(RewriteTest, FailuresBeforeAnyChange) {
     EXPECT_FALSE(fs::exists(dat));
     EXPECT_FALSE(fs::exists(tmp.path() / "F1.BAK"));
 }
+
+#ifndef _WIN32
+// Where the file system has hard links, the old file itself becomes the backup.
+TEST_F(RewriteTest, TheOldFileIsKeptAsTheBackupWithoutACopy) {
+    struct stat before {}, backup {};
+    ASSERT_EQ(::stat(dat.c_str(), &before), 0);
+    ASSERT_EQ(Run(EditOp::kScale, 0, 65535, {2, 2, 2, 2, 1, 1}), kSuccess);
+    ASSERT_EQ(::stat((tmp.path() / "F1.BAK").c_str(), &backup), 0);
+    EXPECT_EQ(backup.st_ino, before.st_ino);
+    EXPECT_FALSE(fs::exists(tmp.path() / "F1.BAK.NEW"));
+}
+#endif
 
 TEST_F(RewriteTest, LeftoverTemporaryFileIsReplaced) {
     testing::WriteText(tmp.path() / "F1.NEW", "debris of an earlier crash");

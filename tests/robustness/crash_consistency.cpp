@@ -120,7 +120,8 @@ bool Trial(CaseRun& c, const fs::path& dir, long delay, bool verbose) {
         // The next rewrite copes with whatever the killed one left behind.
         if (c.rewrite.run(dir, RealFileSystem()) != kSuccess) return fail("the rewrite after the kill failed");
         if (Compared(ReadDirectory(dir)) != c.after) return fail("the rewrite after the kill gave other files");
-        if (!TemporaryFiles(dir).empty()) return fail("the rewrite after the kill left a temporary file");
+        if (const auto left = TemporaryFiles(dir); !left.empty())
+            return fail("the rewrite after the kill left a temporary file: " + left.front());
     }
     return true;
 }

@@ -49,6 +49,7 @@ const char* StepName(Step step) {
         case Step::kReplace: return "replace";
         case Step::kRenameNoReplace: return "renameNoReplace";
         case Step::kRemove: return "remove";
+        case Step::kLink: return "link";
     }
     return "?";
 }
@@ -94,6 +95,11 @@ bool FaultyFileSystem::renameNoReplace(const fs::path& from, const fs::path& to)
 bool FaultyFileSystem::remove(const fs::path& path) {
     if (hit(Step::kRemove, path)) return false;
     return RealFileSystem().remove(path);
+}
+
+bool FaultyFileSystem::hardLink(const fs::path& existing, const fs::path& linkName) {
+    if (hit(Step::kLink, linkName)) return false;
+    return RealFileSystem().hardLink(existing, linkName);
 }
 
 }  // namespace barwise::robustness

@@ -13,9 +13,10 @@
 
 namespace barwise::robustness {
 
-enum class Step { kCreate, kWrite, kSync, kClose, kReplace, kRenameNoReplace, kRemove };
-inline constexpr std::array<Step, 7> kAllSteps = {Step::kCreate, Step::kWrite, Step::kSync, Step::kClose,
-                                                  Step::kReplace, Step::kRenameNoReplace, Step::kRemove};
+enum class Step { kCreate, kWrite, kSync, kClose, kReplace, kRenameNoReplace, kRemove, kLink };
+inline constexpr std::array<Step, 8> kAllSteps = {Step::kCreate,  Step::kWrite,           Step::kSync,
+                                                  Step::kClose,   Step::kReplace,         Step::kRenameNoReplace,
+                                                  Step::kRemove,  Step::kLink};
 // The steps that put data on disk; a failure of any of them must leave the original intact.
 inline constexpr std::array<Step, 5> kWritingSteps = {Step::kCreate, Step::kWrite, Step::kSync, Step::kClose,
                                                       Step::kReplace};
@@ -40,6 +41,8 @@ public:
     bool replace(const fs::path& from, const fs::path& to) override;
     bool renameNoReplace(const fs::path& from, const fs::path& to) override;
     bool remove(const fs::path& path) override;
+    // A failing link is a file system without hard links: the rewrite copies instead.
+    bool hardLink(const fs::path& existing, const fs::path& linkName) override;
 
     int count(Step step) const { return counts_[static_cast<std::size_t>(step)]; }
     // Bytes written through this file system.

@@ -160,13 +160,14 @@ TEST(BackupWrite, FailedBackupWriteLeavesNoTruncatedBackup) {
     const Bytes earlierBackup = *ReadWholeFile(dir.path() / "F1.BAK");
     const Bytes current = *ReadWholeFile(dir.path() / "F1.DAT");
 
-    // The new file is written first, complete; the second write is the backup's.
-    FaultyFileSystem failBackupWrite(Step::kWrite, 2);
-    EXPECT_EQ(RewriteSeries(scale, dir.path().string(), "AAA", dir.path() / "MASTER", 0, failBackupWrite),
-              kFileWrite);
-    ASSERT_EQ(failBackupWrite.firedPath().filename().string().rfind("F1.BAK", 0), 0u) << failBackupWrite.firedPath();
+    // The new file is written first, complete; then the backup is made: its rename into
+    // place (linked) is the first replace.
+    FaultyFileSystem failBackup(Step::kReplace, 1);
+    EXPECT_EQ(RewriteSeries(scale, dir.path().string(), "AAA", dir.path() / "MASTER", 0, failBackup), kFileWrite);
+    ASSERT_EQ(failBackup.firedPath().filename().string(), "F1.BAK") << failBackup.firedPath();
     EXPECT_EQ(*ReadWholeFile(dir.path() / "F1.DAT"), current);
     EXPECT_EQ(*ReadWholeFile(dir.path() / "F1.BAK"), earlierBackup);
+    EXPECT_EQ(TemporaryFiles(dir.path()), std::vector<std::string>{});
 }
 
 // Without hard links the backup is a checked copy, and the rewrite gives the same files.
