@@ -3,7 +3,6 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -12,11 +11,14 @@
 #include <sstream>
 #include <system_error>
 
+#include "cli/outputfile.h"
 #include "demo/demodb.h"
+#include "datafiles/ascii.h"
 #include "datafiles/datafacts.h"
 #include "datafiles/encoding.h"
 #include "datafiles/fileio.h"
 #include "datafiles/master.h"
+#include "datafiles/quotefiles.h"
 #include "datafiles/status.h"
 #include "discovery/pathfilter.h"
 #include "discovery/portfoliosearch.h"
@@ -73,22 +75,45 @@ std::string DateText(const std::uint8_t* mbf) {
     return FormatDateMdy(DateFromReal(real));
 }
 
-// The records 1..count of a MASTER file, the ones the symbol lookup reads (not cut at
-// 255), or a failure status. `beyond` receives the number of further whole records.
-DataStatus ReadMasterRecords(const fs::path& master, std::vector<MasterRecord>& records, int* beyond = nullptr) {
-    const auto bytes = ReadWholeFile(master);
-    if (!bytes) return kFileOpen;
-    if (bytes->size() < kMasterRecordSize) return kFileRead;
-    const int count = MasterCount(bytes->data());
-    const int held = static_cast<int>(bytes->size() / kMasterRecordSize) - 1;
-    if (beyond != nullptr) *beyond = std::max(held - std::max(count, 0), 0);
-    const std::size_t end = kMasterRecordSize * (static_cast<std::size_t>(std::clamp(count, 0, held)) + 1);
-    for (std::size_t at = kMasterRecordSize; at + kMasterRecordSize <= end; at += kMasterRecordSize) {
-        MasterRecord r;
-        std::copy_n(bytes->begin() + static_cast<std::ptrdiff_t>(at), kMasterRecordSize, r.bytes.begin());
-        records.push_back(r);
+// How messages name a security: by its symbol, or for a blank symbol field by its record
+// (and its name, when it has one).
+std::string SecurityLabel(const MasterRecord& record, int position) {
+    const std::string symbol = SymbolText(record);
+    if (!symbol.empty()) return "symbol " + Latin1ToUtf8(symbol);
+    std::string label = "record " + std::to_string(position);
+    const std::string name = TrimRight(record.nameField());
+    if (!name.empty()) label += " (" + Latin1ToUtf8(name) + ")";
+    return label;
+}
+
+// The verdict on a MASTER file: the window refuses to list a portfolio whose MASTER holds
+// another number of records than its header says ("Failure while filling symbols grid").
+// Says so on standard error; true when they disagree.
+// `leftOut`, when given, says what is not done with the records after the header's count
+// (which no lookup reads).
+bool NoteMasterCount(Streams& io, const MasterFile& master, std::string_view leftOut = {}) {
+    if (master.status != kSuccess || !master.countMismatch()) return false;
+    io.err << kProgram << ": " << master.path.string() << " holds " << master.recordsInFile << " record"
+           << (master.recordsInFile == 1 ? "" : "s") << ", its header says " << master.headerCount
+           << " (the program shows \"Failure while filling symbols grid\")";
+    const int first = std::max(master.headerCount, 0) + 1;
+    if (!leftOut.empty() && master.recordsInFile >= first) {
+        io.err << "; record" << (master.recordsInFile > first ? "s " + std::to_string(first) + " to " : " ")
+               << master.recordsInFile << ' ' << leftOut;
     }
-    return kSuccess;
+    io.err << '\n';
+    return true;
+}
+
+// True for an entry within its MASTER header's count.
+bool WithinCount(const MasterFile& master, int position) { return position <= master.headerCount; }
+
+// A DAT file that holds another number of whole quotes than its header says: the program
+// shows the quotes both agree on and says nothing, so this is a warning, not a failure.
+void NoteQuoteCount(Streams& io, const std::string& datFile, std::int64_t held, int header) {
+    if (held < 0 || held == header) return;
+    io.err << kProgram << ": " << datFile << " holds " << held << " quote" << (held == 1 ? "" : "s")
+           << ", its header says " << header << '\n';
 }
 
 // The text a symbols-grid row stands for as a key: the symbol text, or for a record
@@ -146,20 +171,14 @@ int RunSymbols(Streams& io, const std::string& dir) {
         text += '\n';
     }
     io.out << text;
-    if (listing.countMismatch()) {
-        io.err << kProgram << ": " << master.string() << ": the header counts " << listing.headerCount
-               << " records, the file holds " << listing.rows.size()
-               << (listing.rows.size() >= static_cast<std::size_t>(kMaxSymbolRows) ? " or more" : "")
-               << " (the program shows \"Failure while filling symbols grid\")\n";
-        return kExitDataFailure;
-    }
-    return kExitOk;
+    return NoteMasterCount(io, ReadMasterFile(dir, 0)) ? kExitDataFailure : kExitOk;
 }
 
 // ----- facts -----
 
 int RunFacts(Streams& io, const std::string& dir, const std::string& symbolArg) {
     const std::string key = Utf8ToLatin1(symbolArg);
+    NoteMasterCount(io, ReadMasterFile(dir, 0));  // a warning here: one security is looked up
     DataFacts facts;
     if (ReadDataFacts(dir, key, facts) != 0) {
         // Find the step that failed, to name its file and status.
@@ -175,6 +194,12 @@ int RunFacts(Streams& io, const std::string& dir, const std::string& symbolArg) 
         text += f.label + (colon ? " " : ": ") + Latin1ToUtf8(f.text) + "\n";
     }
     io.out << text;
+    MasterRecord record;
+    SecurityId id;
+    if (FindSymbol(dir, key, record, id) == kSuccess) {
+        NoteQuoteCount(io, SeriesFilePath(id.directory, record.fileNumber(), "DAT").string(), facts.quotesInFile,
+                       facts.quoteCount);
+    }
     return kExitOk;
 }
 
@@ -205,27 +230,42 @@ bool IsQuoteDataName(const fs::path& path) {
     return ext == "DAT" || ext == "DOP" || ext == "MWD" || ext == "BAK" || ext == "NEW";
 }
 
-// Writes a text file through a temporary sibling that is renamed over the target only
-// when everything was written: a failed export leaves no partial file and an earlier
-// export of the same name as it was.
-DataStatus WriteThroughTemporary(const fs::path& target, std::vector<char>& buffer,
-                                 const std::function<DataStatus(std::ostream&)>& write) {
-    fs::path temporary = target;
-    temporary += ".part";
-    std::ofstream file;
-    file.rdbuf()->pubsetbuf(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-    file.open(temporary, std::ios::binary | std::ios::trunc);
-    if (!file) return kFileOpen;
-    DataStatus status = write(file);
-    file.close();
-    if (status == kSuccess && !file) status = kFileWrite;
-    std::error_code ec;
-    if (status == kSuccess) {
-        fs::rename(temporary, target, ec);
-        if (ec) status = kFileWrite;
+// The name itself or the file a link of that name leads to.
+bool NamesQuoteData(const std::string& output) {
+    return IsQuoteDataName(output) || IsQuoteDataName(FollowLinks(output));
+}
+
+// What writing an output file came to: the status of what produced the content (a read
+// failure, say) and the status of the output itself.
+struct Written {
+    DataStatus content = kSuccess;
+    DataStatus output = kSuccess;
+};
+
+// Writes an output file (OutputFile: safe for regular files, direct for devices and FIFOs).
+// Nothing is put in place unless `write` succeeded and everything was written.
+Written WriteOutput(const fs::path& path, const std::function<DataStatus(std::ostream&)>& write) {
+    Written w;
+    OutputFile file(path);
+    w.output = file.open();
+    if (w.output != kSuccess) return w;
+    w.content = write(file.stream());
+    if (w.content == kFileWrite) {  // the stream failed: the output's fault
+        w.content = kSuccess;
+        w.output = kFileWrite;
     }
-    if (status != kSuccess) fs::remove(temporary, ec);
-    return status;
+    if (w.content != kSuccess || w.output != kSuccess) {
+        file.abandon();
+        if (w.output == kSuccess) w.output = kFileWrite;  // nothing was put in place
+        return w;
+    }
+    w.output = file.commit();
+    return w;
+}
+
+// "barwise-cli: <output>: File Write (...)" for a failed output.
+int OutputFailure(Streams& io, const std::string& output, DataStatus status) {
+    return DataFailure(io, output, status, status == kFileOpen ? "cannot be created" : "file export error");
 }
 
 int RunExport(Streams& io, const ExportArgs& a) {
@@ -255,122 +295,126 @@ int RunExport(Streams& io, const ExportArgs& a) {
         std::error_code ec;
         fs::create_directories(outDir, ec);
         if (!fs::is_directory(outDir, ec)) return DataFailure(io, outDir.string(), kFileOpen, "not a directory");
-        const fs::path master = MasterOf(a.dir);
-        std::vector<MasterRecord> records;
-        int beyond = 0;
-        const DataStatus read = ReadMasterRecords(master, records, &beyond);
-        if (read != kSuccess) return DataFailure(io, master.string(), read);
-        if (beyond > 0) {
-            io.err << kProgram << ": " << master.string() << ": " << beyond << " record" << (beyond == 1 ? "" : "s")
-                   << " after the header's count of " << records.size() << " not exported (no lookup reads them)\n";
-        }
+        // Every entry the file holds, as the symbols grid lists them, each by its identity.
+        const MasterFile master = ReadMasterFile(a.dir);
+        if (master.status != kSuccess) return DataFailure(io, master.path.string(), master.status);
+        const bool countMismatch = NoteMasterCount(io, master, "not exported");
         int failures = 0;
         int files = 0;
         std::int64_t quotes = 0;
         std::set<int> done;
-        std::vector<char> buffer(1 << 20);
-        for (const MasterRecord& r : records) {
-            if (r.isSubdirEntry()) continue;
+        for (const MasterEntry& e : master.entries) {
+            const MasterRecord& r = e.record;
+            if (r.isSubdirEntry() || !WithinCount(master, e.id.position)) continue;
+            const std::string txt = "F" + std::to_string(r.fileNumber()) + ".txt";
             if (!done.insert(r.fileNumber()).second) {
-                io.err << kProgram << ": " << master.string() << ": file number " << r.fileNumber()
-                       << " appears more than once; F" << r.fileNumber() << ".txt holds the first\n";
+                io.err << kProgram << ": " << master.path.string() << ": file number " << r.fileNumber()
+                       << " appears more than once; " << txt << " holds the first\n";
                 continue;
             }
-            std::string name = "F";
-            name += std::to_string(r.fileNumber());
-            name += ".txt";
-            const fs::path target = outDir / name;
+            const fs::path target = outDir / txt;
             ExportStats stats;
-            DataStatus status = kSuccess;
-            const DataStatus written = WriteThroughTemporary(target, buffer, [&](std::ostream& file) {
-                status = ExportRecord(a.dir, r, options, file, &stats);
-                return status;
+            const Written w = WriteOutput(target, [&](std::ostream& file) {
+                return ExportRecord(e.id.directory, r, options, file, &stats);
             });
-            if (written != kSuccess) {
+            if (w.content != kSuccess) {
                 ++failures;
-                DataFailure(io, status != kSuccess ? stats.datFile : target.string(), written,
-                            status != kSuccess ? "symbol " + Latin1ToUtf8(SymbolText(r)) : "file export error");
+                DataFailure(io, stats.datFile.empty() ? master.path.string() : stats.datFile, w.content,
+                            SecurityLabel(r, e.id.position));
                 continue;
             }
+            if (w.output != kSuccess) {
+                ++failures;
+                OutputFailure(io, target.string(), w.output);
+                continue;
+            }
+            NoteQuoteCount(io, stats.datFile, stats.quotesInFile, stats.headerQuotes);
             ++files;
             quotes += stats.quotes;
         }
         io.err << "Exported " << files << " securities, " << quotes << " quotes to " << outDir.string() << '\n';
-        return failures == 0 ? kExitOk : kExitDataFailure;
+        return failures == 0 && !countMismatch ? kExitOk : kExitDataFailure;
     }
 
     // One security, by key or by file number.
-    std::optional<MasterRecord> byNumber;
+    const MasterFile master = ReadMasterFile(a.dir);
+    NoteMasterCount(io, master);  // a warning here: one security is looked up
+    std::optional<MasterEntry> byNumber;
     if (a.fileNumber) {
-        const fs::path master = MasterOf(a.dir);
-        std::vector<MasterRecord> records;
-        const DataStatus read = ReadMasterRecords(master, records);
-        if (read != kSuccess) return DataFailure(io, master.string(), read);
-        for (const MasterRecord& r : records) {
-            if (!r.isSubdirEntry() && r.fileNumber() == *a.fileNumber) {
-                byNumber = r;
+        if (master.status != kSuccess) return DataFailure(io, master.path.string(), master.status);
+        for (const MasterEntry& e : master.entries) {
+            if (!e.record.isSubdirEntry() && e.record.fileNumber() == *a.fileNumber) {
+                byNumber = e;
                 break;
             }
         }
-        if (!byNumber) return DataFailure(io, master.string(), kFileNotFound, std::string("no record with file number ").append(std::to_string(*a.fileNumber)));
+        if (!byNumber) return DataFailure(io, master.path.string(), kFileNotFound, std::string("no record with file number ").append(std::to_string(*a.fileNumber)));
     }
     const bool toStdout = a.output.empty() || a.output == "-";
-    if (!toStdout && IsQuoteDataName(a.output)) {
+    if (!toStdout && NamesQuoteData(a.output)) {
         return UsageFailure(io, "export: refusing to write over a quote-data file name: " + a.output);
     }
     ExportStats stats;
-    DataStatus status = kSuccess;
     auto exportTo = [&](std::ostream& stream) {
-        status = byNumber ? ExportRecord(a.dir, *byNumber, options, stream, &stats)
-                          : ExportSymbol(a.dir, Utf8ToLatin1(a.symbol), options, stream, &stats);
-        return status;
+        return byNumber ? ExportRecord(byNumber->id.directory, byNumber->record, options, stream, &stats)
+                        : ExportSymbol(a.dir, Utf8ToLatin1(a.symbol), options, stream, &stats);
     };
-    std::vector<char> buffer(1 << 20);
-    const DataStatus written = toStdout ? exportTo(io.out) : WriteThroughTemporary(fs::path(a.output), buffer, exportTo);
-    if (status != kSuccess) {
-        const std::string what = byNumber ? std::string("file number ").append(std::to_string(*a.fileNumber)) : "symbol " + a.symbol;
-        const std::string where = !stats.datFile.empty() && status != kFileNotFound ? stats.datFile : MasterOf(a.dir).string();
-        return DataFailure(io, status == kFileWrite ? (toStdout ? std::string("standard output") : a.output) : where, status, what);
+    Written w;
+    if (toStdout) {
+        w.content = exportTo(io.out);
+        if (w.content == kFileWrite) w = {kSuccess, kFileWrite};
+    } else {
+        w = WriteOutput(fs::path(a.output), exportTo);
     }
-    if (written != kSuccess) return DataFailure(io, a.output, written, "file export error");
+    if (w.content != kSuccess) {
+        const std::string what = byNumber ? SecurityLabel(byNumber->record, byNumber->id.position) : "symbol " + a.symbol;
+        const std::string where = !stats.datFile.empty() && w.content != kFileNotFound ? stats.datFile : MasterOf(a.dir).string();
+        return DataFailure(io, where, w.content, what);
+    }
+    if (w.output != kSuccess) return OutputFailure(io, toStdout ? std::string("standard output") : a.output, w.output);
+    NoteQuoteCount(io, stats.datFile, stats.quotesInFile, stats.headerQuotes);
     return kExitOk;
 }
 
 // ----- split-search -----
 
 int RunSplitSearch(Streams& io, const std::string& dir, const std::string& output) {
-    if (!output.empty() && output != "-" && IsQuoteDataName(output)) {
+    const bool toFile = !output.empty() && output != "-";
+    if (toFile && NamesQuoteData(output)) {
         return UsageFailure(io, "split-search: refusing to write over a quote-data file name: " + output);
     }
     const fs::path master = MasterOf(dir);
     const SymbolListing listing = ListSymbols(master);
     if (listing.status != kSuccess) return DataFailure(io, master.string(), listing.status);
-    // Sub-directory entries are rows of the grid but hold no quotes of their own.
-    std::vector<std::string> tickers;
+    const MasterFile file = ReadMasterFile(dir, 0);
+    const bool countMismatch = NoteMasterCount(io, file, "not searched");
+    // Each row by its identity; sub-directory entries are rows of the grid but hold no quotes
+    // of their own.
+    std::vector<SplitTarget> targets;
     for (const SymbolRow& row : listing.rows) {
-        if (!row.record.isSubdirEntry()) tickers.push_back(RowKey(row));
+        if (row.record.isSubdirEntry() || !WithinCount(file, row.position)) continue;
+        std::string ticker = RowKey(row);
+        if (ticker.empty()) ticker = "record " + std::to_string(row.position);
+        targets.push_back({std::move(ticker), row.id, row.record});
     }
 
     std::string lines;
     SplitScanObserver observer;
-    observer.result = [&](const std::string& line) { lines += Latin1ToUtf8(line) + (output.empty() ? "\n" : "\r\n"); };
+    observer.result = [&](const std::string& line) { lines += Latin1ToUtf8(line) + (toFile ? "\r\n" : "\n"); };
     observer.fewerThanTwo = [&](const std::string&, const std::string& message) { io.err << Latin1ToUtf8(message) << '\n'; };
     observer.unreadable = [&](const std::string&, const std::string& message) { io.err << Latin1ToUtf8(message) << '\n'; };
-    const SplitScanResult result = ScanForSplits(dir, tickers, observer);
+    observer.quoteCount = [&](const std::string&, const std::string& file, std::int64_t held, int header) {
+        NoteQuoteCount(io, file, held, header);
+    };
+    const SplitScanResult result = ScanForSplits(targets, observer);
 
-    if (!output.empty() && output != "-") {
-        std::vector<char> buffer(1 << 16);
-        const DataStatus written = WriteThroughTemporary(fs::path(output), buffer, [&](std::ostream& file) {
+    if (toFile) {
+        const Written w = WriteOutput(fs::path(output), [&](std::ostream& file) {
             file << lines;
-            return kSuccess;
+            return file ? kSuccess : kFileWrite;
         });
-        if (written != kSuccess) return DataFailure(io, output, written);
+        if (w.output != kSuccess) return OutputFailure(io, output, w.output);
     } else {
-        if (!output.empty()) {  // "-": lines as the terminal wants them
-            std::string plain;
-            for (char c : lines) if (c != '\r') plain += c;
-            lines = plain;
-        }
         io.out << lines;
     }
     switch (result.end) {
@@ -379,12 +423,14 @@ int RunSplitSearch(Streams& io, const std::string& dir, const std::string& outpu
             return kExitDataFailure;
         case SplitScanEnd::kReadError:
             io.err << kSplitReadErrorMessage << '\n';
-            return DataFailure(io, result.failedFile, result.status, "symbol " + Latin1ToUtf8(result.failedTicker));
+            return DataFailure(io, result.failedFile, result.status,
+                               (result.failedTicker.rfind("record ", 0) == 0 ? "" : "symbol ") +
+                                   Latin1ToUtf8(result.failedTicker));
         case SplitScanEnd::kDone:
             break;
     }
     if (!result.found) io.err << kNoCandidatesMessage << '\n';
-    return result.unreadable == 0 ? kExitOk : kExitDataFailure;
+    return result.unreadable == 0 && !countMismatch ? kExitOk : kExitDataFailure;
 }
 
 // ----- make-demo -----
@@ -521,12 +567,19 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         return code == 0 ? kExitOk : kExitUsage;
     }
     if (!run) return kExitUsage;
+    int status = kExitDataFailure;
     try {
-        return run();
+        status = run();
     } catch (const std::exception& e) {
         io.err << kProgram << ": " << e.what() << '\n';
+    }
+    // Results that did not reach standard output (a full disk, a closed pipe) are a failure.
+    out.flush();
+    if (!out && status == kExitOk) {
+        io.err << kProgram << ": standard output: " << DataStatusName(kFileWrite) << '\n';
         return kExitDataFailure;
     }
+    return out ? status : kExitDataFailure;
 }
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {

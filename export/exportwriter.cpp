@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "discovery/seriescursor.h"
+#include "datafiles/quotefiles.h"
 #include "datafiles/series.h"
 
 namespace barwise {
@@ -101,8 +102,31 @@ char* AppendDateText(char* p, DateCode code, ExportDateFormat format) {
     return p + e.size;
 }
 
+// The series cursor as a quote source.
+class CursorSource final : public QuoteSource {
+public:
+    explicit CursorSource(SeriesCursor& cursor) : cursor_(cursor) {}
+    int total() const override { return cursor_.total(); }
+    DataStatus read(QuoteSeries& series, int start, int count, unsigned fields) override {
+        return cursor_.read(series, start, count, fields);
+    }
+
+private:
+    SeriesCursor& cursor_;
+};
+
 DataStatus ExportOpened(SeriesCursor& cursor, const ExportOptions& options, std::ostream& out, ExportStats* stats) {
-    if (stats != nullptr) stats->datFile = cursor.datPath().string();
+    if (stats != nullptr) {
+        stats->datFile = cursor.datPath().string();
+        stats->quotesInFile = QuotesHeldInDatFile(cursor.datPath(), cursor.record().recordLength());
+    }
+    CursorSource source(cursor);
+    return ExportQuotes(source, options, out, stats);
+}
+
+}  // namespace
+
+DataStatus ExportQuotes(QuoteSource& source, const ExportOptions& options, std::ostream& out, ExportStats* stats) {
     QuoteSeries series;
     constexpr int kBlock = 2000;
     if (AllocSeries(series, kBlock) != kSuccess) return kMalloc;
@@ -110,9 +134,9 @@ DataStatus ExportOpened(SeriesCursor& cursor, const ExportOptions& options, std:
     std::string text;
     text.reserve(static_cast<std::size_t>(kBlock) * 96);
     if (options.title) writer.appendTitle(text);
-    const int total = cursor.total();
+    const int total = source.total();
+    if (stats != nullptr) stats->headerQuotes = total;
     std::int64_t written = 0;
-    DataStatus status = kSuccess;
     auto emit = [&](int i) {
         writer.appendLine(text, series.date(i),
                           {series.open(i), series.high(i), series.low(i), series.close(i), series.volume(i),
@@ -124,31 +148,32 @@ DataStatus ExportOpened(SeriesCursor& cursor, const ExportOptions& options, std:
         text.clear();
         return static_cast<bool>(out);
     };
+    DataStatus status = kSuccess;
     if (!options.newestFirst) {
         // Oldest first: blocks from quote 0 on, until the data ends.
-        for (int start = 0; start < total; start += kBlock) {
-            if (cursor.read(series, start, kBlock, kExportedFields) != kSuccess) break;
+        for (int start = 0; start < total && status == kSuccess; start += kBlock) {
+            status = source.read(series, start, kBlock, kExportedFields);
+            if (status != kSuccess) break;
             for (int i = 0; i < series.count; ++i) emit(i);
-            if (!flush()) return kFileWrite;
+            if (!flush()) status = kFileWrite;
             if (series.count < std::min(kBlock, total - start)) break;  // file shorter than its header
         }
     } else {
         // Newest first: the blocks from the end backwards. Quotes the header announces but the
         // file does not hold are not written.
-        for (int end = total; end > 0; end -= kBlock) {
+        for (int end = total; end > 0 && status == kSuccess; end -= kBlock) {
             const int start = std::max(end - kBlock, 0);
-            if (cursor.read(series, start, end - start, kExportedFields) != kSuccess) break;
+            status = source.read(series, start, end - start, kExportedFields);
+            if (status != kSuccess) break;
             for (int i = series.count - 1; i >= 0; --i) emit(i);
-            if (!flush()) return kFileWrite;
+            if (!flush()) status = kFileWrite;
         }
     }
-    if (!flush()) status = kFileWrite;
+    if (status == kSuccess && !flush()) status = kFileWrite;
     FreeSeries(series);
     if (stats != nullptr) stats->quotes = written;
     return status;
 }
-
-}  // namespace
 
 char ExportDelimiterFor(int choice) {
     if (choice == 1) return ',';

@@ -15,6 +15,7 @@
 
 #include "datafiles/encoding.h"
 #include "datafiles/master.h"
+#include "datafiles/series.h"
 #include "datafiles/status.h"
 
 namespace barwise {
@@ -69,13 +70,33 @@ private:
 };
 
 struct ExportStats {
-    std::int64_t quotes = 0;  // lines written, the title not counted
-    std::string datFile;      // the DAT file read
+    std::int64_t quotes = 0;        // lines written, the title not counted
+    std::string datFile;            // the DAT file read
+    int headerQuotes = 0;           // the quotes the DAT header announces
+    std::int64_t quotesInFile = -1;  // the whole quote records the DAT file holds (-1 unknown)
 };
+
+// What the export reads quotes from: an open series (SeriesCursor), or a test's reader.
+class QuoteSource {
+public:
+    virtual ~QuoteSource() = default;
+    // Quotes the DAT header announces.
+    virtual int total() const = 0;
+    // As SeriesCursor::read: up to count quotes from index start; fewer at the end of a file
+    // shorter than its header; kFileRead when a read fails.
+    [[nodiscard]] virtual DataStatus read(QuoteSeries& series, int start, int count, unsigned fields) = 0;
+};
+
+// Exports every quote the source holds. kSuccess; kFileWrite when the stream fails; the
+// source's status when a read fails (a read error is never taken for the end of the data:
+// the caller drops what was written); kMalloc.
+[[nodiscard]] DataStatus ExportQuotes(QuoteSource& source, const ExportOptions& options, std::ostream& out,
+                                      ExportStats* stats = nullptr);
 
 // Exports the series of the key, looked up as FindSymbol looks up a key from directory.
 // kSuccess; the FindSymbol / ReadLayout status; kFileOpen when the DAT file cannot be
-// opened; kFileWrite when the stream fails. Writes nothing when the series cannot be read.
+// opened; kFileRead when a read fails; kFileWrite when the stream fails (the only status
+// that concerns the output). Writes nothing when the series cannot be opened.
 [[nodiscard]] DataStatus ExportSymbol(std::string_view directory, std::string_view key,
                                       const ExportOptions& options, std::ostream& out,
                                       ExportStats* stats = nullptr);

@@ -2,8 +2,10 @@
 
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <map>
 
+#include "datafiles/quotefiles.h"
 #include "datafiles/series.h"
 #include "discovery/seriescursor.h"
 
@@ -84,8 +86,13 @@ std::string UnreadableSymbolMessage(std::string_view ticker, std::string_view fi
     return text;
 }
 
-SplitScanResult ScanForSplits(std::string_view portfolioDir, const std::vector<std::string>& tickers,
-                              const SplitScanObserver& observer) {
+namespace {
+
+// The scan of `count` symbols; open(i, cursor) opens symbol i and returns its status, and
+// the file to name when it failed.
+SplitScanResult Scan(int symbolCount, const std::function<std::string(int)>& tickerOf,
+                     const std::function<DataStatus(int, SeriesCursor&, std::string&)>& open,
+                     const SplitScanObserver& observer) {
     SplitScanResult result;
     QuoteSeries series;
     if (AllocSeries(series, kSplitChunk) != kSuccess) {
@@ -93,20 +100,23 @@ SplitScanResult ScanForSplits(std::string_view portfolioDir, const std::vector<s
         result.status = kMalloc;
         return result;
     }
-    const int symbolCount = static_cast<int>(tickers.size());
-    std::map<std::string, DirectoryIndex> indexes;  // the directories' names, listed once per scan
     for (int i = 0; i < symbolCount; ++i) {
-        const std::string& ticker = tickers[static_cast<std::size_t>(i)];
-        // The one look-up of this symbol in this scan; the chunks are read from the open file.
+        const std::string ticker = tickerOf(i);
+        // The one opening of this symbol in this scan; the chunks are read from the open file.
         SeriesCursor cursor;
-        const DataStatus opened = cursor.openKey(portfolioDir, ticker, &indexes);
+        std::string failedFile;
+        const DataStatus opened = open(i, cursor, failedFile);
         if (opened != kSuccess) {
             ++result.unreadable;
-            const std::string file = cursor.datPath().empty()
-                                         ? (std::string(portfolioDir) + "/MASTER")
-                                         : cursor.datPath().string();
-            if (observer.unreadable) observer.unreadable(ticker, UnreadableSymbolMessage(ticker, file, opened));
-        } else if (cursor.total() < 2) {
+            if (observer.unreadable) observer.unreadable(ticker, UnreadableSymbolMessage(ticker, failedFile, opened));
+            if (observer.symbolDone) observer.symbolDone(ticker, i, symbolCount);
+            continue;
+        }
+        const std::int64_t held = QuotesHeldInDatFile(cursor.datPath(), cursor.record().recordLength());
+        if (held >= 0 && held != cursor.total() && observer.quoteCount) {
+            observer.quoteCount(ticker, cursor.datPath().string(), held, cursor.total());
+        }
+        if (cursor.total() < 2) {
             if (observer.fewerThanTwo) observer.fewerThanTwo(ticker, FewerThanTwoQuotesMessage(ticker));
         } else {
             const int n = cursor.total();
@@ -145,6 +155,36 @@ SplitScanResult ScanForSplits(std::string_view portfolioDir, const std::vector<s
     }
     FreeSeries(series);
     return result;
+}
+
+}  // namespace
+
+SplitScanResult ScanForSplits(std::string_view portfolioDir, const std::vector<std::string>& tickers,
+                              const SplitScanObserver& observer) {
+    std::map<std::string, DirectoryIndex> indexes;  // the directories' names, listed once per scan
+    return Scan(
+        static_cast<int>(tickers.size()), [&](int i) { return tickers[static_cast<std::size_t>(i)]; },
+        [&](int i, SeriesCursor& cursor, std::string& file) {
+            const DataStatus status = cursor.openKey(portfolioDir, tickers[static_cast<std::size_t>(i)], &indexes);
+            file = cursor.datPath().empty() ? MasterPathOf(portfolioDir).string() : cursor.datPath().string();
+            return status;
+        },
+        observer);
+}
+
+SplitScanResult ScanForSplits(const std::vector<SplitTarget>& targets, const SplitScanObserver& observer) {
+    std::map<std::string, DirectoryIndex> indexes;
+    return Scan(
+        static_cast<int>(targets.size()), [&](int i) { return targets[static_cast<std::size_t>(i)].ticker; },
+        [&](int i, SeriesCursor& cursor, std::string& file) {
+            const SplitTarget& t = targets[static_cast<std::size_t>(i)];
+            auto it = indexes.find(t.id.directory);
+            if (it == indexes.end()) it = indexes.emplace(t.id.directory, DirectoryIndex(t.id.directory)).first;
+            const DataStatus status = cursor.open(t.id, t.record, &it->second);
+            file = cursor.datPath().empty() ? MasterPathOf(t.id.directory).string() : cursor.datPath().string();
+            return status;
+        },
+        observer);
 }
 
 }  // namespace barwise

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "datafiles/encoding.h"
+#include "datafiles/master.h"
 #include "datafiles/status.h"
 
 namespace barwise {
@@ -69,6 +70,10 @@ struct SplitScanObserver {
     // A symbol whose series cannot be looked up or opened; the text is
     // UnreadableSymbolMessage. The scan goes on with the next symbol.
     std::function<void(const std::string& ticker, const std::string& message)> unreadable;
+    // A symbol whose DAT file holds another number of whole quotes than its header says
+    // (only the quotes both agree on are scanned). The scan goes on.
+    std::function<void(const std::string& ticker, const std::string& datFile, std::int64_t held, int header)>
+        quoteCount;
     // After each symbol: its ticker (the window's status text), its index and the number
     // of symbols.
     std::function<void(const std::string& ticker, int index, int count)> symbolDone;
@@ -97,5 +102,16 @@ struct SplitScanResult {
 // every pair of consecutive quotes is tested once. Only reads files.
 SplitScanResult ScanForSplits(std::string_view portfolioDir, const std::vector<std::string>& tickers,
                               const SplitScanObserver& observer = {});
+
+// One security to scan by its identity: the entry a symbols-grid row stands for (two entries
+// whose symbols read the same are each scanned), and the ticker its lines and messages name.
+struct SplitTarget {
+    std::string ticker;
+    SecurityId id;
+    MasterRecord record;  // as in the file
+};
+
+// The same scan over securities given by identity; no symbol is looked up by its text.
+SplitScanResult ScanForSplits(const std::vector<SplitTarget>& targets, const SplitScanObserver& observer = {});
 
 }  // namespace barwise

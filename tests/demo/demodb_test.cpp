@@ -3,12 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <set>
 
 #include "datafiles/layout.h"
+#include "datafiles/quotefiles.h"
 #include "datafiles/series.h"
 #include "discovery/symbollist.h"
-#include "discovery/testtree.h"
+#include "testsupport/tempdir.h"
 
 namespace barwise {
 namespace {
@@ -72,6 +75,41 @@ TEST(DemoDatabase, LibraryReadsBackExactlyWhatWasWritten) {
     EXPECT_TRUE(twentyPrices && twentyVolume && timeColumn && blankSymbol && subdir && missingDay);
     // The blank symbol field lists under its name.
     EXPECT_TRUE(ListSymbols(tmp.path() / "STOCKS" / "MASTER").needsRepair);
+}
+
+// Every refusal of the DAT writer is decided before the file is created.
+TEST(QuoteFileWriters, RefuseBeforeWriting) {
+    const std::vector<QuoteField> columns = DefaultColumns(24);
+    const QuoteBar good{MakeDate(2020, 1, 2), 0, 1, 2, 0.5f, 1.5f, 100, 0};
+    QuoteBar nan = good;
+    nan.close = std::numeric_limits<float>::quiet_NaN();
+    QuoteBar huge = good;
+    huge.volume = std::numeric_limits<float>::infinity();
+    struct Row {
+        const char* name;
+        int recordLength, fieldCount;
+        std::vector<QuoteField> columns;
+        std::vector<QuoteBar> quotes;
+        DataStatus expected;
+    } rows[] = {
+        {"fine", 24, 6, columns, {good, good}, kSuccess},
+        {"no MBF form", 24, 6, columns, {good, nan}, kInvalidParm},
+        {"infinite", 24, 6, columns, {huge}, kInvalidParm},
+        {"more columns than fields", 20, 5, columns, {good}, kInvalidParm},
+        {"record too long", 80, 20, columns, {good}, kInvalidParm},
+        {"too many quotes", 24, 6, columns, std::vector<QuoteBar>(kMaxQuotesPerFile + 1, good), kInvalidParm},
+    };
+    for (const Row& row : rows) {
+        TempDir tmp;
+        const fs::path dat = tmp.path() / "F1.DAT";
+        EXPECT_EQ(WriteDatFile(RealFileSystem(), dat, row.recordLength, row.fieldCount, row.columns, row.quotes),
+                  row.expected)
+            << row.name;
+        EXPECT_EQ(fs::exists(dat), row.expected == kSuccess) << row.name;
+        EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path()), fs::directory_iterator()),
+                  row.expected == kSuccess ? 1 : 0)
+            << row.name;  // no temporary file left either
+    }
 }
 
 TEST(DemoDatabase, LargeShape) {

@@ -2,13 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <random>
 #include <sstream>
 
 #include "demo/demodb.h"
-#include "discovery/testtree.h"
+#include "testsupport/tempdir.h"
 
 namespace barwise {
 namespace {
@@ -172,9 +173,57 @@ TEST(ExportSeries, OneQuoteAndAFileShorterThanItsHeader) {
         ExportStats stats;
         ASSERT_EQ(ExportSymbol(tmp.str(), "TST", o, out, &stats), kSuccess);
         EXPECT_EQ(stats.quotes, 3);
+        EXPECT_EQ(stats.headerQuotes, 5);
+        EXPECT_EQ(stats.quotesInFile, 3);
         const std::string text = out.str();
         EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3);
         EXPECT_EQ(text.find("00/00/00"), std::string::npos);
+    }
+}
+
+// Quotes 0..total-1, dated from 2 January 2020; every read from quote failAt on fails.
+class FailingSource final : public QuoteSource {
+public:
+    FailingSource(int total, int failAt) : total_(total), failAt_(failAt) {}
+    int total() const override { return total_; }
+    DataStatus read(QuoteSeries& series, int start, int count, unsigned) override {
+        const int n = std::min({count, static_cast<int>(series.capacity), total_ - start});
+        if (start + n > failAt_) return kFileRead;
+        for (int i = 0; i < n; ++i) {
+            series.columns[kFieldDate].set<DateCode>(i, static_cast<DateCode>(MakeDate(2020, 1, 2) + start + i));
+            for (int f = kFieldOpen; f <= kFieldOi; ++f) series.columns[static_cast<std::size_t>(f)].set<float>(i, 1.0f);
+        }
+        return SetSeriesCount(series, n);
+    }
+
+private:
+    int total_;
+    int failAt_;
+};
+
+TEST(ExportSeries, AReadErrorIsAFailureNotTheEndOfTheData) {
+    struct Row {
+        int total, failAt;
+        bool newestFirst;
+        DataStatus expected;
+    } rows[] = {
+        {5000, 1, false, kFileRead},     // in the first block
+        {5000, 4500, false, kFileRead},  // in the last block, after two were written
+        {5000, 4500, true, kFileRead},   // newest first: the first block read
+        {5000, 10, true, kFileRead},     // newest first: the last block read
+        {5000, 5000, false, kSuccess},
+        {5000, 5000, true, kSuccess},
+    };
+    for (const Row& row : rows) {
+        FailingSource source(row.total, row.failAt);
+        ExportOptions options;
+        options.newestFirst = row.newestFirst;
+        std::ostringstream out;
+        ExportStats stats;
+        EXPECT_EQ(ExportQuotes(source, options, out, &stats), row.expected) << row.failAt << " " << row.newestFirst;
+        if (row.expected == kSuccess) {
+            EXPECT_EQ(stats.quotes, row.total);
+        }
     }
 }
 

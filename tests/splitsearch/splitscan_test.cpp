@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "demo/demodb.h"
-#include "discovery/testtree.h"
+#include "testsupport/tempdir.h"
 
 namespace barwise {
 namespace {
@@ -75,16 +75,26 @@ DemoSeries Flat(int fileNumber, const std::string& symbol, int n, int jumpAt = -
 }
 
 struct Collected {
-    std::vector<std::string> lines, fewer, unreadable, done;
+    std::vector<std::string> lines, fewer, unreadable, messages, done, counts;
 };
 
-SplitScanResult Scan(const std::string& dir, const std::vector<std::string>& tickers, Collected& c) {
+SplitScanObserver Observer(Collected& c) {
     SplitScanObserver o;
     o.result = [&](const std::string& l) { c.lines.push_back(l); };
     o.fewerThanTwo = [&](const std::string& t, const std::string&) { c.fewer.push_back(t); };
-    o.unreadable = [&](const std::string& t, const std::string&) { c.unreadable.push_back(t); };
+    o.unreadable = [&](const std::string& t, const std::string& m) {
+        c.unreadable.push_back(t);
+        c.messages.push_back(m);
+    };
+    o.quoteCount = [&](const std::string& t, const std::string&, std::int64_t held, int header) {
+        c.counts.push_back(t + " " + std::to_string(held) + "/" + std::to_string(header));
+    };
     o.symbolDone = [&](const std::string& t, int, int) { c.done.push_back(t); };
-    return ScanForSplits(dir, tickers, o);
+    return o;
+}
+
+SplitScanResult Scan(const std::string& dir, const std::vector<std::string>& tickers, Collected& c) {
+    return ScanForSplits(dir, tickers, Observer(c));
 }
 
 TEST(SplitScan, ChunksOverlapSoEveryPairIsTestedOnce) {
@@ -109,6 +119,9 @@ TEST(SplitScan, ChunksOverlapSoEveryPairIsTestedOnce) {
                        }));
     EXPECT_EQ(c.fewer, (std::vector<std::string>{"ONE", "ZERO"}));
     EXPECT_EQ(c.unreadable, (std::vector<std::string>{"GONE"}));
+    // The file named is the portfolio's MASTER, in the platform's own form.
+    EXPECT_NE(c.messages.at(0).find("(" + (tmp.path() / "MASTER").string() + ": File Not Found)"), std::string::npos)
+        << c.messages[0];
     EXPECT_EQ(r.unreadable, 1);
     EXPECT_EQ(c.done.size(), 8u);
 }
@@ -142,6 +155,23 @@ TEST(SplitScan, AFileShorterThanItsHeaderTestsOnlyTheQuotesItHolds) {
     const SplitScanResult r = Scan(tmp.str(), {"SHORT"}, c);
     EXPECT_EQ(r.end, SplitScanEnd::kDone);
     EXPECT_TRUE(c.lines.empty());
+    EXPECT_EQ(c.counts, (std::vector<std::string>{"SHORT 430/1000"}));
+}
+
+TEST(SplitScan, ByIdentityEachEntryIsItsOwnSeries) {
+    TempDir tmp;
+    DemoPortfolio p;
+    // Both symbols read "BRK"; only the second entry holds a jump.
+    p.series = {Flat(1, "BRK A", 30), Flat(2, "BRK B", 30, 20)};
+    ASSERT_TRUE(WritePortfolio(tmp.path(), p));
+    const MasterFile master = ReadMasterFile(tmp.str());
+    ASSERT_EQ(master.entries.size(), 2u);
+    std::vector<SplitTarget> targets;
+    for (const MasterEntry& e : master.entries) targets.push_back({"BRK", e.id, e.record});
+    Collected c;
+    const SplitScanResult r = ScanForSplits(targets, Observer(c));
+    EXPECT_EQ(r.end, SplitScanEnd::kDone);
+    EXPECT_EQ(c.lines, (std::vector<std::string>{FormatSplitLine("BRK", {2, 1}, static_cast<DateCode>(MakeDate(2001, 1, 1) + 20))}));
 }
 
 TEST(SplitScan, DemoDatabaseShowsBothSplits) {

@@ -1,0 +1,230 @@
+// What every subcommand says and returns for the same damaged database, and where -o writes.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <streambuf>
+#include <thread>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include "cli/clirun.h"
+#include "demo/demodb.h"
+#include "testsupport/tempdir.h"
+
+namespace barwise {
+namespace {
+
+using testing::Cli;
+using testing::Lines;
+using testing::ReadText;
+using testing::TempDir;
+
+namespace fs = std::filesystem;
+
+DemoSeries Flat(int fileNumber, const std::string& symbol, const std::string& name, int n, int jumpAt = -1) {
+    DemoSeries s;
+    s.fileNumber = fileNumber;
+    s.symbol = symbol;
+    s.name = name;
+    s.recordLength = 24;
+    s.columns = DefaultColumns(24);
+    DateCode d = MakeDate(2001, 1, 1);
+    for (int i = 0; i < n; ++i, ++d) {
+        const float f = (jumpAt > 0 && i < jumpAt) ? 2.0f : 1.0f;
+        s.quotes.push_back({d, 0, 10 * f, 10.1f * f, 9.9f * f, 10 * f, 500, 0});
+    }
+    return s;
+}
+
+// Records 1 AAA (a 2-for-1 jump), 2 a blank symbol, 3 CCC (12 quotes), 4 file number 144.
+class CliPortfolio : public ::testing::Test {
+protected:
+    void SetUp() override {
+        DemoPortfolio p;
+        p.series = {Flat(1, "AAA", "ALPHA", 30, 15), Flat(2, "", "BLANK NAME", 3), Flat(3, "CCC", "CHARLIE", 12),
+                    Flat(144, "BIG", "BIG NUMBER", 5)};
+        ASSERT_TRUE(WritePortfolio(dir(), p));
+    }
+    fs::path dir() const { return tmp_.path() / "p"; }
+    fs::path out() const { return tmp_.path() / "out"; }
+
+    TempDir tmp_;
+};
+
+void CutFile(const fs::path& file, std::uintmax_t size) { fs::resize_file(file, size); }
+
+TEST_F(CliPortfolio, OneVerdictPerDatabaseAndMessagesNameTheFile) {
+    struct Row {
+        const char* name;
+        void (*damage)(const fs::path& dir, const fs::path& out);
+        std::vector<std::string> args;  // "DIR" and "OUT" stand for the portfolio and an output directory
+        int status;
+        const char* said;        // on standard error
+        const char* notSaid;     // never on standard error
+        int lines = -1;          // lines on standard output, when checked
+    };
+    auto masterCount = [](const fs::path& d, const fs::path&) {
+        auto bytes = testing::ReadBytes(d / "MASTER");
+        PutI16(bytes.data(), 5);
+        testing::WriteBytes(d / "MASTER", bytes);
+    };
+    auto shortDat = [](const fs::path& d, const fs::path&) { CutFile(d / "F3.DAT", 24 * 11); };
+    auto fourBytes = [](const fs::path& d, const fs::path&) { CutFile(d / "F3.DAT", 4); };
+    auto blankGone = [](const fs::path& d, const fs::path&) { fs::remove(d / "F2.DAT"); };
+    auto outputIsDir = [](const fs::path&, const fs::path& o) { fs::create_directories(o / "F1.txt"); };
+    const char* kMaster = "MASTER holds 4 records, its header says 5";
+    const char* kShort = "F3.DAT holds 10 quotes, its header says 12";
+    const std::vector<Row> rows = {
+        // The window refuses to list such a portfolio: so does every subcommand that lists it.
+        {"symbols/master", masterCount, {"symbols", "DIR"}, 1, kMaster, nullptr},
+        {"export-all/master", masterCount, {"export", "DIR", "--all", "-o", "OUT"}, 1, kMaster, nullptr},
+        {"split-search/master", masterCount, {"split-search", "DIR"}, 1, kMaster, nullptr},
+        // One security looked up: a warning.
+        {"export/master", masterCount, {"export", "DIR", "CCC"}, 0, kMaster, nullptr, 12},
+        {"facts/master", masterCount, {"facts", "DIR", "CCC"}, 0, kMaster, nullptr},
+        // A DAT file shorter than its header: the quotes it holds, and a warning everywhere.
+        {"export/short", shortDat, {"export", "DIR", "CCC"}, 0, kShort, nullptr, 10},
+        {"export-newest/short", shortDat, {"export", "DIR", "CCC", "--newest-first"}, 0, kShort, nullptr, 10},
+        {"export-all/short", shortDat, {"export", "DIR", "--all", "-o", "OUT"}, 0, kShort, nullptr},
+        {"split-search/short", shortDat, {"split-search", "DIR"}, 0, kShort, nullptr},
+        {"facts/short", shortDat, {"facts", "DIR", "CCC"}, 0, kShort, nullptr},
+        {"facts/4-bytes", fourBytes, {"facts", "DIR", "CCC"}, 0, "F3.DAT holds 0 quotes, its header says 12", nullptr},
+        {"export/4-bytes", fourBytes, {"export", "DIR", "CCC"}, 0, "F3.DAT holds 0 quotes, its header says 12", nullptr, 0},
+        // A blank symbol is named by its record; a failed output by the output file.
+        {"export-all/blank", blankGone, {"export", "DIR", "--all", "-o", "OUT"}, 1, "(record 2 (BLANK NAME))", "symbol )"},
+        {"export-file/blank", blankGone, {"export", "DIR", "--file", "2"}, 1, "(record 2 (BLANK NAME))", "symbol )"},
+        {"export-all/output", outputIsDir, {"export", "DIR", "--all", "-o", "OUT"}, 1, "F1.txt: File Open", "F1.DAT"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        SetUp();
+        fs::remove_all(out());
+        row.damage(dir(), out());
+        std::vector<std::string> args;
+        for (const std::string& a : row.args) args.push_back(a == "DIR" ? dir().string() : a == "OUT" ? out().string() : a);
+        const auto r = Cli(args);
+        EXPECT_EQ(r.status, row.status) << r.err;
+        EXPECT_NE(r.err.find(row.said), std::string::npos) << r.err;
+        if (row.notSaid != nullptr) {
+            EXPECT_EQ(r.err.find(row.notSaid), std::string::npos) << r.err;
+        }
+        if (row.lines >= 0) {
+            EXPECT_EQ(static_cast<int>(Lines(r.out).size()), row.lines);
+        }
+    }
+}
+
+TEST_F(CliPortfolio, FileNumbersAbove127) {
+    EXPECT_NE(Cli({"symbols", dir().string()}).out.find("\nBIG,BIG NUMBER,144,24,6,"), std::string::npos);
+    const auto facts = Cli({"facts", dir().string(), "BIG"});
+    EXPECT_EQ(Lines(facts.out).at(1), "File number: 144");
+    EXPECT_EQ(Lines(Cli({"export", dir().string(), "--file", "144"}).out).size(), 5u);
+    ASSERT_EQ(Cli({"export", dir().string(), "--all", "-o", out().string()}).status, 0);
+    EXPECT_EQ(Lines(ReadText(out() / "F144.txt")).size(), 5u);
+}
+
+TEST_F(CliPortfolio, SplitSearchScansEachEntryNotTheFirstOfItsText) {
+    // Two entries whose symbols read the same: only the second holds a jump.
+    DemoPortfolio p;
+    p.series = {Flat(1, "BRK A", "FIRST", 20), Flat(2, "BRK B", "SECOND", 20, 10)};
+    ASSERT_TRUE(WritePortfolio(dir(), p));
+    const auto r = Cli({"split-search", dir().string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "BRK possible 2 for 1 split on 01/11/01\n");
+}
+
+// A failed export leaves no file, and an earlier one of that name as it was.
+TEST_F(CliPortfolio, FailedExportLeavesNoPartialFile) {
+    const fs::path file = tmp_.path() / "earlier.txt";
+    testing::WriteText(file, "earlier");
+    fs::remove(dir() / "F3.DAT");
+    EXPECT_EQ(Cli({"export", dir().string(), "CCC", "-o", file.string()}).status, 1);
+    EXPECT_EQ(ReadText(file), "earlier");
+    EXPECT_EQ(std::distance(fs::directory_iterator(tmp_.path()), fs::directory_iterator()), 2);  // p, earlier.txt
+}
+
+class FailingBuffer : public std::streambuf {
+protected:
+    int_type overflow(int_type) override { return traits_type::eof(); }
+};
+
+TEST_F(CliPortfolio, FailedStandardOutputIsAFailure) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"symbols", dir().string()},
+                                                  {"export", dir().string(), "AAA"},
+                                                  {"split-search", dir().string()}}) {
+        FailingBuffer buffer;
+        std::ostream out(&buffer);
+        std::ostringstream err;
+        EXPECT_EQ(RunCli(args, out, err), 1) << args[0];
+        EXPECT_NE(err.str().find("standard output: File Write"), std::string::npos) << err.str();
+    }
+}
+
+#ifndef _WIN32
+// -o on what is not a regular file: a device or FIFO is written, never replaced; a link
+// keeps pointing at its file, whose content is replaced.
+TEST_F(CliPortfolio, OutputThatIsNoRegularFile) {
+    struct Command {
+        std::vector<std::string> args;
+    };
+    const std::vector<Command> commands = {{{"export", dir().string(), "AAA"}}, {{"split-search", dir().string()}}};
+    for (const Command& c : commands) {
+        SCOPED_TRACE(c.args[0]);
+        auto with = [&](const fs::path& target) {
+            auto args = c.args;
+            args.push_back("-o");
+            args.push_back(target.string());
+            return Cli(args);
+        };
+        const fs::path plain = tmp_.path() / "plain.txt";
+        ASSERT_EQ(with(plain).status, 0);
+        const std::string expected = ReadText(plain);
+        ASSERT_FALSE(expected.empty());
+
+        // A symbolic link: the file it leads to gets the content, with its permissions kept.
+        const fs::path real = tmp_.path() / "real.txt", link = tmp_.path() / "link.txt";
+        testing::WriteText(real, "old");
+        fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write);
+        fs::remove(link);
+        fs::create_symlink("real.txt", link);
+        EXPECT_EQ(with(link).status, 0);
+        EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link)));
+        EXPECT_EQ(ReadText(real), expected);
+        EXPECT_EQ(fs::status(real).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+
+        // A FIFO is written through; a reader gets everything.
+        const fs::path fifo = tmp_.path() / "fifo";
+        fs::remove(fifo);
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+        std::string received;
+        std::thread reader([&] { received = ReadText(fifo); });
+        const auto r = with(fifo);
+        // Should the command not have opened the FIFO, let the reader go.
+        const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) ::close(fd);
+        reader.join();
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(received, expected);
+        EXPECT_TRUE(fs::is_fifo(fifo));
+
+        // Devices stay devices; a full one is a failure naming it.
+        EXPECT_EQ(with("/dev/null").status, 0);
+        EXPECT_TRUE(fs::is_character_file("/dev/null"));
+        if (fs::exists("/dev/full")) {
+            const auto full = with("/dev/full");
+            EXPECT_EQ(full.status, 1);
+            EXPECT_NE(full.err.find("/dev/full: File Write"), std::string::npos) << full.err;
+            EXPECT_TRUE(fs::is_character_file("/dev/full"));
+        }
+        // No temporary file is left anywhere.
+        for (const auto& e : fs::directory_iterator(tmp_.path())) EXPECT_NE(e.path().extension(), ".part") << e.path();
+    }
+}
+#endif
+
+}  // namespace
+}  // namespace barwise
