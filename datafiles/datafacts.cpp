@@ -41,7 +41,8 @@ int ReadFactsOf(const SecurityId& id, std::string directory, DataFacts& facts) {
     facts.fileNumber = record.fileNumber();
     facts.recordLength = static_cast<std::int8_t>(record.bytes[kMasterRecordLengthOffset]);
     facts.fieldCount = static_cast<std::int8_t>(record.bytes[kMasterFieldCountOffset]);
-    facts.quoteCount = static_cast<std::int16_t>(GetI16(header + kDatLastRecordOffset) - 1);
+    facts.quoteCount = DatLastRecord(header) - 1;
+    facts.dopIgnored = files.dopIgnored;
     const auto len = static_cast<std::int64_t>(files.recordLength);
     facts.quotesInFile = len <= 0 || size < len ? 0 : static_cast<std::int32_t>((size - len) / len);
     const std::string name = record.nameField();

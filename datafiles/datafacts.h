@@ -19,8 +19,9 @@ struct DataFacts {
     int fileNumber = 0;           // the unsigned file-number byte, 0..255
     std::int8_t recordLength = 0;
     std::int8_t fieldCount = 0;
-    std::int16_t quoteCount = 0;  // DAT header last record number - 1
+    std::int32_t quoteCount = 0;  // DAT header last record number - 1
     std::int32_t quotesInFile = 0;  // whole quote records the DAT file really holds
+    bool dopIgnored = false;        // the DOP named no date or columns the record lacks
     std::string issueName;     // the 16 name bytes, blanks kept
     float firstDate = 0;       // date reals
     float lastDate = 0;

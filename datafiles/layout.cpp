@@ -86,10 +86,14 @@ void SetColumns(FieldLayout& layout, std::initializer_list<std::pair<QuoteField,
 
 }  // namespace
 
-DataStatus ReadLayout(const fs::path& dopPath, int recordLength, FieldLayout& layout) {
+namespace {
+
+DataStatus DefaultLayout(const fs::path& dopPath, int recordLength, char period, FieldLayout& layout) {
     layout = FieldLayout{};
-    if (auto dop = ReadWholeFile(dopPath)) {
-        ParseDop(*dop, layout);
+    // Intraday series written without a DOP keep the time of each bar in column 2.
+    if (period == 'I' && recordLength == 28) {
+        SetColumns(layout, {{kFieldDate, 1}, {kFieldTime, 2}, {kFieldOpen, 3}, {kFieldHigh, 4},
+                            {kFieldLow, 5}, {kFieldClose, 6}, {kFieldVol, 7}});
         return kSuccess;
     }
     switch (recordLength) {
@@ -128,10 +132,50 @@ DataStatus ReadLayout(const fs::path& dopPath, int recordLength, FieldLayout& la
             SetColumns(layout, {{kFieldDate, 1}, {kFieldOpen, 2}, {kFieldHigh, 3}, {kFieldLow, 4},
                                 {kFieldClose, 5}, {kFieldVol, 6}, {kFieldOi, 7}});
             break;
+        case 32:
+            SetColumns(layout, {{kFieldDate, 1}, {kFieldTime, 2}, {kFieldOpen, 3}, {kFieldHigh, 4},
+                                {kFieldLow, 5}, {kFieldClose, 6}, {kFieldVol, 7}, {kFieldOi, 8}});
+            break;
         default: return kNoLayout;
     }
     return kSuccess;
 }
+
+// A DOP that names no date, or a column beyond the record's fields (fieldCount 0: not
+// known), describes some other file.
+bool IsTrustworthyDop(const FieldLayout& layout, int fieldCount) {
+    if (layout.column[kFieldDate] == 0) return false;
+    if (fieldCount <= 0) return true;
+    for (auto c : layout.column) {
+        if (c > fieldCount) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+DataStatus ReadLayout(const fs::path& dopPath, int recordLength, int fieldCount, char period,
+                      FieldLayout& layout, bool* dopIgnored) {
+    if (dopIgnored) *dopIgnored = false;
+    layout = FieldLayout{};
+    if (auto dop = ReadWholeFile(dopPath)) {
+        ParseDop(*dop, layout);
+        if (IsTrustworthyDop(layout, fieldCount)) return kSuccess;
+        FieldLayout fallback;
+        // Without a default for the record length the DOP is all there is.
+        if (DefaultLayout(dopPath, recordLength, period, fallback) != kSuccess) return kSuccess;
+        layout = fallback;
+        if (dopIgnored) *dopIgnored = true;
+        return kSuccess;
+    }
+    return DefaultLayout(dopPath, recordLength, period, layout);
+}
+
+DataStatus ReadLayout(const fs::path& dopPath, int recordLength, FieldLayout& layout) {
+    return ReadLayout(dopPath, recordLength, 0, 'D', layout, nullptr);
+}
+
+
 
 FieldLayout ColumnsWithin(const FieldLayout& layout, int fieldCount) {
     FieldLayout out = layout;

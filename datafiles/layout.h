@@ -4,7 +4,8 @@
 // Fn.DOP is a text file; only lines starting with a double quote are read, each
 //   "NAME",input code,display code
 // naming the fields in column order. Without a DOP the columns follow from the record
-// length (12, 16, 18, 20, 24, 28); 20-byte records are told apart by their first quote.
+// length (12, 16, 18, 20, 24, 28, 32) and, for 28 bytes, the period (intraday bars keep
+// their time in column 2); 20-byte records are told apart by their first quote.
 #pragma once
 
 #include <array>
@@ -47,6 +48,13 @@ struct FieldLayout {
 // (the DAT file, dopPath with the extension DAT, decides the 20-byte case).
 // kNoLayout when there is no DOP and no default layout for the record length.
 [[nodiscard]] DataStatus ReadLayout(const fs::path& dopPath, int recordLength, FieldLayout& layout);
+// The layout of a series as the readers take it: a DOP that names no DATE field, or a
+// column beyond the record's fieldCount fields, is not trusted and the default layout for
+// the record length is used instead (*dopIgnored then true); a DOP is kept when there is no
+// default. Without a DOP, an intraday series (period 'I') of 28 bytes has DATE, TIME, OPEN,
+// HIGH, LOW, CLOSE, VOL, and every 32-byte series DATE, TIME, OPEN, HIGH, LOW, CLOSE, VOL, OI.
+[[nodiscard]] DataStatus ReadLayout(const fs::path& dopPath, int recordLength, int fieldCount, char period,
+                                    FieldLayout& layout, bool* dopIgnored);
 
 // The layout with every column that lies beyond a record of fieldCount fields made absent:
 // readers and the rewrite never touch bytes outside the record.

@@ -75,7 +75,7 @@ DataStatus RewriteSeries(const EditRequest& request, const SecurityId& id, FileS
     if (old->size() < len) return kFileRead;
 
     const std::vector<std::uint8_t> header(old->begin(), old->begin() + static_cast<std::ptrdiff_t>(len));
-    const int last = GetI16(header.data() + kDatLastRecordOffset);
+    const int last = DatLastRecord(header.data());
     const std::size_t records = (old->size() - len) / len;  // whole quote records in the file
     auto quoteAt = [&](std::size_t i) { return old->data() + (i + 1) * len; };
 
@@ -147,7 +147,7 @@ DataStatus RewriteSeries(const EditRequest& request, const SecurityId& id, FileS
     if (request.op == EditOp::kDelete) lastRecord = last - 1;
     if (request.op == EditOp::kInsert) lastRecord = last + inserted;
     if (lastRecord > kMaxQuotesPerFile + 1) return kInvalidParm;  // no room for more quotes
-    if (lastRecord != last) PutI16(out.data() + kDatLastRecordOffset, static_cast<std::int16_t>(lastRecord));
+    if (lastRecord != last) SetDatLastRecord(out.data(), lastRecord);
 
     // Decided: the new file goes in place, the previous data kept as the backup.
     const int f = files.record.fileNumber();
@@ -205,7 +205,7 @@ std::int32_t FindQuoteIn(const SeriesFiles& files, DateCode date, TimeCode time,
     if (!dat.isOpen()) return kFileOpen;
     std::uint8_t header[4];
     if (!dat.read(header, sizeof header)) return kFileRead;
-    const int last = GetI16(header + kDatLastRecordOffset);
+    const int last = DatLastRecord(header);
     if (last - 1 <= 0) return kRecordNotFound;  // no quotes to find
 
     const std::size_t len = static_cast<std::size_t>(files.recordLength);

@@ -9,7 +9,7 @@ namespace {
 
 void SetColumn(SeriesColumn& c, std::uint8_t* base, int count, int stride, int offset, int size) {
     c.base = base;
-    c.count = static_cast<std::int16_t>(count);
+    c.count = count;
     c.stride = static_cast<std::int16_t>(stride);
     c.offset = static_cast<std::int16_t>(offset);
     c.spare = 0;
@@ -23,7 +23,7 @@ bool IsPlausibleRecordShape(int recordLength, int fieldCount) {
            fieldCount <= kMaxFieldsPerRecord && fieldCount * 4 <= recordLength;
 }
 
-DataStatus AllocSeries(QuoteSeries& series, std::int16_t capacity) {
+DataStatus AllocSeries(QuoteSeries& series, std::int32_t capacity) {
     FreeSeries(series);
     if (capacity < 0) return kInvalidParm;
     const std::size_t n = static_cast<std::size_t>(capacity);
@@ -60,8 +60,8 @@ void FreeSeries(QuoteSeries& series) { series = QuoteSeries{}; }
 DataStatus SetSeriesCount(QuoteSeries& series, int n) {
     if (n > series.capacity) return kMalloc;
     if (n < 0) return kInvalidParm;
-    series.count = static_cast<std::int16_t>(n);
-    for (auto& c : series.columns) c.count = static_cast<std::int16_t>(n);
+    series.count = n;
+    for (auto& c : series.columns) c.count = n;
     return kSuccess;
 }
 
@@ -74,7 +74,11 @@ DataStatus OpenSeriesFiles(const SecurityId& id, const MasterRecord& record, Ser
     out.datPath = index ? index->find(base + ".DAT") : SeriesFilePath(id.directory, record.fileNumber(), "DAT");
     out.dopPath = index ? index->find(base + ".DOP") : SeriesFilePath(id.directory, record.fileNumber(), "DOP");
     // Layout first, then the record's shape.
-    if (DataStatus s = ReadLayout(out.dopPath, record.recordLength(), out.layout); s != kSuccess) return s;
+    if (DataStatus s = ReadLayout(out.dopPath, record.recordLength(), record.fieldCount(), record.period(),
+                                  out.layout, &out.dopIgnored);
+        s != kSuccess) {
+        return s;
+    }
     out.recordLength = record.recordLength();
     out.fieldCount = record.fieldCount();
     if (!IsPlausibleRecordShape(out.recordLength, out.fieldCount)) return kFileRead;
@@ -99,7 +103,7 @@ MasterRecord WithIeeeDates(MasterRecord record) {
 }
 
 DataStatus ReadOpenedSeries(QuoteSeries& series, const SeriesFiles& files, std::string_view key,
-                            std::int32_t start, std::int16_t count) {
+                            std::int32_t start, std::int32_t count) {
     const int recordLength = files.recordLength;
     const int fieldCount = files.fieldCount;
     const std::string& found = files.id.directory;
@@ -109,14 +113,14 @@ DataStatus ReadOpenedSeries(QuoteSeries& series, const SeriesFiles& files, std::
     if (!dat.isOpen()) return kFileOpen;
     std::uint8_t header[4];
     if (!dat.read(header, sizeof header)) return kFileRead;
-    const int last = GetI16(header + kDatLastRecordOffset);
+    const int last = DatLastRecord(header);
     if (last < 1) return kFileRead;  // a header claiming fewer than no quotes
 
     const bool asManyAsPossible = count < 0;
     if (asManyAsPossible) {
         const int most = std::min(last - 1, kMaxQuotesPerRead);
         const int settled = start > 0 ? most - start : most;
-        count = static_cast<std::int16_t>(std::max(settled, 0));
+        count = std::max(settled, 0);
     }
 
     if (series.infoSize < sizeof(SeriesInfo) || !series.info) {
@@ -171,14 +175,14 @@ DataStatus ReadOpenedSeries(QuoteSeries& series, const SeriesFiles& files, std::
 
 }  // namespace
 
-DataStatus ReadSeries(QuoteSeries& series, const SecurityId& id, std::int32_t start, std::int16_t count) {
+DataStatus ReadSeries(QuoteSeries& series, const SecurityId& id, std::int32_t start, std::int32_t count) {
     SeriesFiles files;
     if (DataStatus s = OpenSeriesFiles(id, files); s != kSuccess) return s;
     return ReadOpenedSeries(series, files, {}, start, count);
 }
 
 DataStatus ReadSeries(QuoteSeries& series, std::string_view directory, std::string_view key,
-                      std::int32_t start, std::int16_t count) {
+                      std::int32_t start, std::int32_t count) {
     MasterRecord record;
     SecurityId id;
     if (DataStatus s = FindSymbol(directory, key, record, id); s != kSuccess) return s;

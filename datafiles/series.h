@@ -3,7 +3,8 @@
 // A DAT file is a sequence of records of the MASTER record length. Record 1 (offset 0) is
 // the header:
 //   0   2   preserved
-//   2   2   last record number = number of quotes + 1, int16 LE (so at most 32766 quotes)
+//   2   2   last record number = number of quotes + 1, uint16 LE (so at most 65534 quotes;
+//           files written by common quote software go beyond the signed range)
 //   4   ..  preserved
 // Quote i (0-based) is at byte (i + 1) * record length, its fields placed by the layout.
 #pragma once
@@ -24,7 +25,16 @@
 namespace barwise {
 
 inline constexpr int kDatLastRecordOffset = 2;
-inline constexpr int kMaxQuotesPerFile = 32766;
+inline constexpr int kMaxQuotesPerFile = 65534;
+
+// The last record number of a DAT header.
+inline int DatLastRecord(const std::uint8_t* header) {
+    return header[kDatLastRecordOffset] | (header[kDatLastRecordOffset + 1] << 8);
+}
+inline void SetDatLastRecord(std::uint8_t* header, int lastRecord) {
+    header[kDatLastRecordOffset] = static_cast<std::uint8_t>(lastRecord & 0xFF);
+    header[kDatLastRecordOffset + 1] = static_cast<std::uint8_t>((lastRecord >> 8) & 0xFF);
+}
 // Most quotes a read for "as many as possible" returns.
 inline constexpr int kMaxQuotesPerRead = 16000;
 // Capacities below this use one block of 28-byte bars.
@@ -35,7 +45,7 @@ inline constexpr std::uint16_t kSeriesLoadedTag = 3;
 // base + (stride * i + offset) * elementSize.
 struct SeriesColumn {
     std::uint8_t* base = nullptr;
-    std::int16_t count = 0;
+    std::int32_t count = 0;
     std::int16_t stride = 0;
     std::int16_t offset = 0;
     std::int16_t spare = 0;
@@ -69,8 +79,8 @@ struct QuoteSeries {
     std::string key;        // the symbol or name the series was looked up by (empty when
                             // it was read by identity)
     SecurityId id;          // the entry the quotes came from
-    std::int16_t count = 0;
-    std::int16_t capacity = 0;
+    std::int32_t count = 0;
+    std::int32_t capacity = 0;
     std::int32_t total = 0;  // quotes in the DAT file
     std::uint16_t tag = 0;
     std::uint16_t infoSize = 0;
@@ -94,7 +104,7 @@ struct QuoteSeries {
 
 inline constexpr std::size_t kBarSize = 28;
 
-[[nodiscard]] DataStatus AllocSeries(QuoteSeries& series, std::int16_t capacity);
+[[nodiscard]] DataStatus AllocSeries(QuoteSeries& series, std::int32_t capacity);
 void FreeSeries(QuoteSeries& series);
 [[nodiscard]] DataStatus SetSeriesCount(QuoteSeries& series, int n);
 
@@ -107,7 +117,7 @@ void FreeSeries(QuoteSeries& series);
 // cannot be opened; kInvalidParm when the MASTER record's length or field count is
 // impossible; FindSymbol and ReadLayout failures passed up.
 [[nodiscard]] DataStatus ReadSeries(QuoteSeries& series, std::string_view directory,
-                                    std::string_view key, std::int32_t start, std::int16_t count);
+                                    std::string_view key, std::int32_t start, std::int32_t count);
 
 // A series ready to be read or rewritten: its entry, its layout and its data file. Every
 // reader and rewrite of quotes opens a series through OpenSeriesFiles.
@@ -115,6 +125,7 @@ struct SeriesFiles {
     SecurityId id;
     MasterRecord record;  // as in the file (dates in MBF)
     FieldLayout layout;   // as ReadLayout gives it
+    bool dopIgnored = false;  // the DOP named no date or columns the record lacks
     FieldLayout columns;  // the layout's columns within the record's fields (the others 0)
     int recordLength = 0;
     int fieldCount = 0;
@@ -134,7 +145,7 @@ struct SeriesFiles {
 // ReadSeries of the entry `id` names (same counts and statuses as the key form; kFileNotFound
 // when the entry is no longer there).
 [[nodiscard]] DataStatus ReadSeries(QuoteSeries& series, const SecurityId& id, std::int32_t start,
-                                    std::int16_t count);
+                                    std::int32_t count);
 
 // Checks a MASTER record's record length and field count against what the readers accept
 // (record length 1..76, fields 1..19, fields * 4 <= record length).

@@ -106,7 +106,7 @@ DataStatus SeriesCursor::open(const SecurityId& id, const MasterRecord& record, 
         return kFileRead;
     }
     position_ = sizeof header;
-    lastRecord_ = GetI16(header + kDatLastRecordOffset);
+    lastRecord_ = DatLastRecord(header);
     if (lastRecord_ < 1) {  // a header claiming fewer than no quotes
         file_.reset();
         lastRecord_ = 0;

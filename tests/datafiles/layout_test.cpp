@@ -60,26 +60,33 @@ TEST(ReadLayoutTest, DopFiles) {
 
 struct DefaultCase {
     int recordLength;
+    char period;
     Columns column;
 };
 
 TEST(ReadLayoutTest, DefaultsByRecordLength) {
     const DefaultCase cases[] = {
-        {12, {1, 0, 0, 0, 0, 2, 3, 0}},
-        {16, {1, 0, 0, 2, 3, 4, 0, 0}},
-        {18, {1, 0, 0, 0, 0, 2, 0, 0}},
-        {24, {1, 0, 2, 3, 4, 5, 6, 0}},
-        {28, {1, 0, 2, 3, 4, 5, 6, 7}},
+        {12, 'D', {1, 0, 0, 0, 0, 2, 3, 0}},
+        {16, 'D', {1, 0, 0, 2, 3, 4, 0, 0}},
+        {18, 'D', {1, 0, 0, 0, 0, 2, 0, 0}},
+        {24, 'D', {1, 0, 2, 3, 4, 5, 6, 0}},
+        {28, 'D', {1, 0, 2, 3, 4, 5, 6, 7}},
+        {28, 'I', {1, 2, 3, 4, 5, 6, 7, 0}},  // intraday: the time of each bar second
+        {32, 'I', {1, 2, 3, 4, 5, 6, 7, 8}},
+        {32, 'D', {1, 2, 3, 4, 5, 6, 7, 8}},
     };
     TempDir tmp;
     for (const DefaultCase& c : cases) {
         FieldLayout layout;
-        ASSERT_EQ(ReadLayout(tmp.path() / "F1.DOP", c.recordLength, layout), kSuccess);
+        bool ignored = true;
+        ASSERT_EQ(ReadLayout(tmp.path() / "F1.DOP", c.recordLength, c.recordLength / 4, c.period, layout, &ignored),
+                  kSuccess);
+        EXPECT_FALSE(ignored);
         EXPECT_EQ(layout.column, c.column) << c.recordLength;
         EXPECT_EQ(layout.inputFormat, Columns{});
         EXPECT_EQ(layout.displayFormat, Columns{});
     }
-    for (int length : {0, 4, 8, 20, 32, 76, 200, -56}) {
+    for (int length : {0, 4, 8, 20, 36, 76, 200, -56}) {
         FieldLayout layout;
         // 20 without a DAT file to look at has no layout either.
         EXPECT_EQ(ReadLayout(tmp.path() / "F1.DOP", length, layout), kNoLayout) << length;
@@ -112,6 +119,38 @@ TEST(ReadLayoutTest, TwentyByteRecordsDecideFromTheFirstQuote) {
     FieldLayout layout;
     ASSERT_EQ(ReadLayout(tmp.path() / "F4.DOP", 20, layout), kSuccess);
     EXPECT_EQ(layout.column, volume);
+}
+
+// A DOP that names no date, or more columns than the record holds, is taken for damaged:
+// the default layout of the record length is used and the caller told so.
+TEST(ReadLayoutTest, DamagedDopGivesWayToTheDefault) {
+    TempDir tmp;
+    struct Case {
+        const char* dop;
+        int fieldCount;
+        bool ignored;
+    } cases[] = {
+        {"", 7, true},
+        {"\"CLOSE\",2,2\n\"VOL\",0,0\n", 7, true},
+        {"\"DATE\",0,0\n\"OPEN\",2,2\n\"HIGH\",2,2\n\"LOW\",2,2\n\"CLOSE\",2,2\n\"VOL\",0,0\n\"OI\",0,0\n\"TIME\",0,0\n", 7, true},
+        {"\"DATE\",0,0\n\"CLOSE\",2,2\n", 7, false},
+    };
+    for (const Case& c : cases) {
+        testing::WriteText(tmp.path() / "F1.DOP", c.dop);
+        FieldLayout layout;
+        bool ignored = false;
+        ASSERT_EQ(ReadLayout(tmp.path() / "F1.DOP", 28, c.fieldCount, 'D', layout, &ignored), kSuccess);
+        EXPECT_EQ(ignored, c.ignored) << c.dop;
+        if (c.ignored) {
+            EXPECT_EQ(layout.column, (Columns{1, 0, 2, 3, 4, 5, 6, 7})) << c.dop;
+        }
+    }
+    // Without a default for the record length the DOP is all there is.
+    testing::WriteText(tmp.path() / "F1.DOP", "");
+    FieldLayout layout;
+    bool ignored = true;
+    EXPECT_EQ(ReadLayout(tmp.path() / "F1.DOP", 44, 11, 'D', layout, &ignored), kSuccess);
+    EXPECT_FALSE(ignored);
 }
 
 TEST(ReadLayoutTest, ColumnsBeyondTheRecordAreDropped) {

@@ -191,7 +191,7 @@ TEST_F(SeriesTest, LookupAndOpenFailures) {
     EXPECT_EQ(ReadSeries(s, tmp.str(), "NOPE", 0, 10), kFileNotFound);
     fs::remove(tmp.path() / "F2.DAT");
     EXPECT_EQ(ReadSeries(s, tmp.str(), "TWELVE", 0, 10), kFileOpen);
-    WriteMaster(tmp.path(), {Entry(1, "SER", "SERIES", 32, 8)});
+    WriteMaster(tmp.path(), {Entry(1, "SER", "SERIES", 36, 9)});
     EXPECT_EQ(ReadSeries(s, tmp.str(), "SER", 0, 10), kNoLayout);
 }
 
