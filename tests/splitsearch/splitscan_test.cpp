@@ -158,33 +158,5 @@ TEST(SplitScan, AFileShorterThanItsHeaderTestsOnlyTheQuotesItHolds) {
     EXPECT_EQ(c.counts, (std::vector<std::string>{"SHORT 430/1000"}));
 }
 
-TEST(SplitScan, ByIdentityEachEntryIsItsOwnSeries) {
-    TempDir tmp;
-    DemoPortfolio p;
-    // Both symbols read "BRK"; only the second entry holds a jump.
-    p.series = {Flat(1, "BRK A", 30), Flat(2, "BRK B", 30, 20)};
-    ASSERT_TRUE(WritePortfolio(tmp.path(), p));
-    const MasterFile master = ReadMasterFile(tmp.str());
-    ASSERT_EQ(master.entries.size(), 2u);
-    std::vector<SplitTarget> targets;
-    for (const MasterEntry& e : master.entries) targets.push_back({"BRK", e.id, e.record});
-    Collected c;
-    const SplitScanResult r = ScanForSplits(targets, Observer(c));
-    EXPECT_EQ(r.end, SplitScanEnd::kDone);
-    EXPECT_EQ(c.lines, (std::vector<std::string>{FormatSplitLine("BRK", {2, 1}, static_cast<DateCode>(MakeDate(2001, 1, 1) + 20))}));
-}
-
-TEST(SplitScan, DemoDatabaseShowsBothSplits) {
-    TempDir tmp;
-    ASSERT_EQ(WriteDemoDatabase(tmp.path(), false).status, kSuccess);
-    Collected c;
-    const SplitScanResult r =
-        Scan((tmp.path() / "STOCKS").string(), {"ACME", "BOLT", "CRNE", "DYNA", "ELMWOOD BANCORP", "GLBX"}, c);
-    EXPECT_EQ(r.end, SplitScanEnd::kDone);
-    ASSERT_EQ(c.lines.size(), 2u);
-    EXPECT_NE(c.lines[0].find("ACME possible 2 for 1 split on "), std::string::npos);
-    EXPECT_NE(c.lines[1].find("BOLT possible 1 for 3 split on "), std::string::npos);
-}
-
 }  // namespace
 }  // namespace barwise
