@@ -43,7 +43,7 @@ DataStatus WriteDatFile(FileSystem& fsys, const fs::path& path, int recordLength
     if (quotes.size() > static_cast<std::size_t>(kMaxQuotesPerFile)) return kInvalidParm;
     const auto len = static_cast<std::size_t>(recordLength);
     std::vector<std::uint8_t> bytes(len * (quotes.size() + 1), 0);
-    PutI16(bytes.data() + kDatLastRecordOffset, static_cast<std::int16_t>(quotes.size() + 1));
+    SetDatLastRecord(bytes.data(), static_cast<int>(quotes.size()) + 1);
     std::uint8_t* rec = bytes.data() + len;
     for (const QuoteBar& q : quotes) {
         for (std::size_t c = 0; c < columns.size(); ++c) {

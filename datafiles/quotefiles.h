@@ -5,7 +5,7 @@
 //   trailer. Header bytes 0-1 hold the number of records, bytes 2-3 the file-number counter
 //   (both int16 LE); the other header bytes are 0.
 // F<n>.DAT (layout in series.h): records of recordLength bytes. The header record is 0
-//   except bytes 2-3, the last record number (quotes + 1, int16 LE); quote i is record i + 1,
+//   except bytes 2-3, the last record number (quotes + 1, uint16 LE); quote i is record i + 1,
 //   its fields 4-byte MBF reals in column order from byte 0, unused bytes 0.
 // F<n>.DOP (layout in layout.h): one line per column, "NAME",input code,display code,
 //   each line ended by CR LF.
