@@ -86,7 +86,7 @@ CBarwiseView::CBarwiseView(SettingsStore& settings, UiHost& host, QWidget* paren
     : QWidget(parent),
       m_settings(settings),
       m_host(host),
-      m_readSeries([](QuoteSeries& s, const SecurityId& id, std::int32_t start, std::int16_t count) {
+      m_readSeries([](QuoteSeries& s, const SecurityId& id, std::int32_t start, std::int32_t count) {
           return ReadSeries(s, id, start, count);
       }),
       m_listDrives([] { return ListDrives(); }) {
@@ -433,7 +433,7 @@ void CBarwiseView::FillQuotesGrid(int selectRow) {
         emit StateChanged();
         return;
     }
-    m_quoteCount = static_cast<std::int16_t>(total);
+    m_quoteCount = total;
     m_quoteModel->reserve(m_quoteCount);
     if (AllocSeries(series, kQuoteBlock) != kSuccess) {
         m_quoteCount = 0;
@@ -472,7 +472,7 @@ void CBarwiseView::FillQuotesGrid(int selectRow) {
     while (rows != m_quoteCount) {
         const int n = std::min(m_quoteCount - rows, kQuoteBlock);
         const std::int32_t start = m_quoteCount - rows - n;
-        if (m_readSeries(series, id, start, static_cast<std::int16_t>(n)) != kSuccess ||
+        if (m_readSeries(series, id, start, n) != kSuccess ||
             series.count < n) {
             flush();
             m_host.messageBox(QStringLiteral("Error in FillQuotesGrid"));
@@ -503,7 +503,7 @@ void CBarwiseView::FillQuotesGrid(int selectRow) {
     m_lastDate = m_lastDay != 0 ? FormatDateMdy(m_lastDay) : std::string();
     FreeSeries(series);
 
-    m_selQuoteRow = static_cast<std::int16_t>(selectRow);
+    m_selQuoteRow = selectRow;
     if (m_quoteCount != 0) SelectGridRow(m_quoteGrid, selectRow);
     emit StateChanged();
 }
@@ -572,7 +572,7 @@ void CBarwiseView::OnSymbolSelectionChanged() {
 void CBarwiseView::OnQuoteSelectionChanged() {
     const QModelIndexList rows = m_quoteGrid->selectionModel()->selectedRows();
     if (rows.isEmpty()) return;
-    m_selQuoteRow = static_cast<std::int16_t>(rows.front().row());
+    m_selQuoteRow = rows.front().row();
     emit StateChanged();
 }
 

@@ -40,7 +40,7 @@ public:
     // How the view reads quotes of a security; the program uses barwise::ReadSeries.
     using SeriesReader = std::function<barwise::DataStatus(
         barwise::QuoteSeries&, const barwise::SecurityId& id, std::int32_t start,
-        std::int16_t count)>;
+        std::int32_t count)>;
     // How the view lists drives; the program uses barwise::ListDrives.
     using DriveLister = std::function<std::vector<barwise::Drive>()>;
 
@@ -114,7 +114,8 @@ public:
     barwise::QuoteGridModel& QuoteModel() { return *m_quoteModel; }
     const std::vector<barwise::Drive>& Drives() const { return m_drives; }
 
-    // ----- state the commands read (and the split search sets m_splitSearchOpen) -----
+    // ----- state the commands read; they change it only through the operations above and
+    // SetSplitSearchOpen, which tell StateChanged -----
     QComboBox* m_driveCombo = nullptr;
     QListWidget* m_portfolioList = nullptr;
     QTableView* m_symbolGrid = nullptr;
@@ -136,8 +137,10 @@ public:
     barwise::SecurityId m_selId;
     std::int16_t m_symbolCount = 0;
     std::int16_t m_selSymbolRow = 0;
-    std::int16_t m_quoteCount = 0;
-    std::int16_t m_selQuoteRow = 1;
+    // Wider than the symbol members: a DAT file may hold more quotes than a signed 16-bit
+    // count can say.
+    std::int32_t m_quoteCount = 0;
+    std::int32_t m_selQuoteRow = 1;
     std::string m_firstDate;
     std::string m_lastDate;
     barwise::DateCode m_firstDay = 0;

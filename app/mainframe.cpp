@@ -202,6 +202,8 @@ void CMainFrame::CreateMenus() {
             if (id == kSeparator) menu->addSeparator();
             else menu->addAction(Action(id));
         }
+        // A menu opened during the keyboard pause shows the states of the symbol selected.
+        connect(menu, &QMenu::aboutToShow, m_view, &CBarwiseView::SettleSelection);
     }
 }
 

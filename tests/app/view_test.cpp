@@ -231,7 +231,7 @@ void ViewTest::longSeriesReadInBlocks() {
     QVERIFY(t.addPortfolio("p", {MakeSeries(1, "LONG", "LONG SERIES", 1000)}));
     QVERIFY(t.start());
     std::vector<std::pair<int, int>> reads;
-    t.view().SetSeriesReader([&](QuoteSeries& s, const SecurityId& id, std::int32_t start, std::int16_t count) {
+    t.view().SetSeriesReader([&](QuoteSeries& s, const SecurityId& id, std::int32_t start, std::int32_t count) {
         reads.emplace_back(start, count);
         return ReadSeries(s, id, start, count);
     });
@@ -257,7 +257,7 @@ void ViewTest::blockFailingPartWay() {
     QVERIFY(t.start());
     int blockReads = 0;
     t.view().SetSeriesReader([&](QuoteSeries& s, const SecurityId& id, std::int32_t start,
-                                 std::int16_t count) -> DataStatus {
+                                 std::int32_t count) -> DataStatus {
         if (count == 400 && ++blockReads == 2) return kFileRead;
         return ReadSeries(s, id, start, count);
     });
@@ -291,7 +291,7 @@ void ViewTest::clickAndKeyboardSelectQuotes() {
     QVERIFY(t.start());
     CBarwiseView& v = t.view();
     int fills = 0;  // a fill starts with a read of no quotes
-    v.SetSeriesReader([&](QuoteSeries& s, const SecurityId& id, std::int32_t start, std::int16_t count) {
+    v.SetSeriesReader([&](QuoteSeries& s, const SecurityId& id, std::int32_t start, std::int32_t count) {
         fills += count == 0;
         return ReadSeries(s, id, start, count);
     });
