@@ -49,15 +49,18 @@ fs::path FollowLinks(const fs::path& path) {
     return p;
 }
 
-OutputFile::OutputFile(fs::path path) : target_(FollowLinks(path)) {}
+OutputFile::OutputFile(fs::path path) : target_(std::move(path)) {}
 
 OutputFile::~OutputFile() { abandon(); }
 
 DataStatus OutputFile::open() {
     std::error_code ec;
+    // What the path leads to decides: a device or FIFO is opened by the path itself (so
+    // /dev/stdout reaches the open standard output); a regular file is replaced where it is.
     const fs::file_status st = fs::status(target_, ec);
     if (fs::is_directory(st)) return kFileOpen;
     direct_ = fs::exists(st) && !fs::is_regular_file(st);
+    if (!direct_) target_ = FollowLinks(target_);
     if (direct_) {
         device_ = RealFileSystem().create(target_);
         if (!device_) return kFileOpen;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <memory>
+#include <utility>
 #include <ostream>
 #include <streambuf>
 #include <vector>
@@ -23,7 +24,8 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // The file that is written: the path with its symbolic links followed.
+    // The file that is written: after open(), for a regular file the path with its
+    // symbolic links followed.
     const fs::path& target() const { return target_; }
     // True when the target is a device or FIFO, written directly.
     bool direct() const { return direct_; }
