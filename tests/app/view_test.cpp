@@ -60,6 +60,7 @@ private slots:
     void unreadableSeries();
     void longSeriesReadInBlocks();
     void blockFailingPartWay();
+    void seriesBeyondSignedCount();
     void cellTexts();
     void clickAndKeyboardSelectQuotes();
     void lookAlikeSymbolsShowTheirOwnQuotes();
@@ -267,6 +268,21 @@ void ViewTest::blockFailingPartWay() {
     QCOMPARE(t.quotes().rowCount(), 400);
     QCOMPARE(QString::fromStdString(t.view().m_firstDate), DateText(MakeDate(2000, 1, 3)));
     QCOMPARE(t.view().m_quoteGrid->selectionModel()->selectedRows().front().row(), 0);
+}
+
+void ViewTest::seriesBeyondSignedCount() {
+    ViewTestbed t;
+    const int count = 33000;
+    QVERIFY(t.addPortfolio("p", {MakeSeries(1, "A", "SHORT", 1), MakeSeries(2, "LONG", "LONG SERIES", count)}));
+    QVERIFY(t.start());
+    t.quoteTester.reset();  // it checks the whole model on every insertion
+    t.view().m_symbolGrid->selectRow(1);
+    t.view().FillQuotesGrid(0);
+    QCOMPARE(t.quotes().rowCount(), count);
+    QCOMPARE(t.view().m_quoteCount, count);
+    QCOMPARE(t.quotes().cellText(count - 1, 0), DateText(MakeDate(2000, 1, 3)));
+    t.settle();
+    QCOMPARE(t.frame->QuotePaneText(), QStringLiteral("Quote 33000 of 33000"));
 }
 
 void ViewTest::cellTexts() {
