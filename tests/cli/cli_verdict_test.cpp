@@ -8,6 +8,7 @@
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #endif
 
@@ -165,6 +166,22 @@ TEST_F(CliPortfolio, FailedStandardOutputIsAFailure) {
 }
 
 #ifndef _WIN32
+// The null (minor 3) or full (minor 7) device. As root, who could replace the system's, a
+// node of the test's own (made afresh each time: a faulty run may have replaced it), or none
+// when it cannot be made; for anyone else the system's, which they cannot replace.
+fs::path Device(const char* name, unsigned minor) {
+    if (::geteuid() != 0) return fs::path("/dev") / name;
+    static TempDir nodes;
+    const fs::path own = nodes.path() / name;
+    std::error_code ec;
+    fs::remove(own, ec);
+    if (::mknod(own.c_str(), S_IFCHR | 0666, makedev(1, minor)) != 0) return {};
+    const int fd = ::open(own.c_str(), O_WRONLY);  // fails where the file system is mounted nodev
+    if (fd < 0) return {};
+    ::close(fd);
+    return own;
+}
+
 // -o on what is not a regular file: a device or FIFO is written, never replaced; a link
 // keeps pointing at its file, whose content is replaced.
 TEST_F(CliPortfolio, OutputThatIsNoRegularFile) {
@@ -196,15 +213,18 @@ TEST_F(CliPortfolio, OutputThatIsNoRegularFile) {
         EXPECT_EQ(ReadText(real), expected);
         EXPECT_EQ(fs::status(real).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
 
-        // A FIFO is written through; a reader gets everything.
-        const fs::path fifo = tmp_.path() / "fifo";
+        // A FIFO is written through; a reader gets everything. The reader opens it by a second
+        // name, which stays the FIFO's whatever the command does to the first.
+        const fs::path fifo = tmp_.path() / "fifo", readerSide = tmp_.path() / "fifo-reader";
         fs::remove(fifo);
+        fs::remove(readerSide);
         ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+        ASSERT_EQ(::link(fifo.c_str(), readerSide.c_str()), 0);
         std::string received;
-        std::thread reader([&] { received = ReadText(fifo); });
+        std::thread reader([&] { received = ReadText(readerSide); });
         const auto r = with(fifo);
-        // Should the command not have opened the FIFO, let the reader go.
-        const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        // Should the command not have written to the FIFO, let the reader go.
+        const int fd = ::open(readerSide.c_str(), O_WRONLY | O_NONBLOCK);
         if (fd >= 0) ::close(fd);
         reader.join();
         EXPECT_EQ(r.status, 0) << r.err;
@@ -212,13 +232,16 @@ TEST_F(CliPortfolio, OutputThatIsNoRegularFile) {
         EXPECT_TRUE(fs::is_fifo(fifo));
 
         // Devices stay devices; a full one is a failure naming it.
-        EXPECT_EQ(with("/dev/null").status, 0);
-        EXPECT_TRUE(fs::is_character_file("/dev/null"));
-        if (fs::exists("/dev/full")) {
-            const auto full = with("/dev/full");
-            EXPECT_EQ(full.status, 1);
-            EXPECT_NE(full.err.find("/dev/full: File Write"), std::string::npos) << full.err;
-            EXPECT_TRUE(fs::is_character_file("/dev/full"));
+        const fs::path null = Device("null", 3), full = Device("full", 7);
+        if (!null.empty()) {
+            EXPECT_EQ(with(null).status, 0);
+            EXPECT_TRUE(fs::is_character_file(null));
+        }
+        if (!full.empty() && fs::exists(full)) {
+            const auto r2 = with(full);
+            EXPECT_EQ(r2.status, 1);
+            EXPECT_NE(r2.err.find(full.string() + ": File Write"), std::string::npos) << r2.err;
+            EXPECT_TRUE(fs::is_character_file(full));
         }
         // No temporary file is left anywhere.
         for (const auto& e : fs::directory_iterator(tmp_.path())) EXPECT_NE(e.path().extension(), ".part") << e.path();
