@@ -177,6 +177,8 @@ int RunSymbols(Streams& io, const std::string& dir) {
 // ----- facts -----
 
 int RunFacts(Streams& io, const std::string& dir, const std::string& symbolArg) {
+    // An empty key would find the first entry whose symbol field is blank: a typing slip.
+    if (symbolArg.empty()) return UsageFailure(io, "facts: SYMBOL must not be empty");
     const std::string key = Utf8ToLatin1(symbolArg);
     NoteMasterCount(io, ReadMasterFile(dir, 0));  // a warning here: one security is looked up
     DataFacts facts;

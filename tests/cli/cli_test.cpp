@@ -41,6 +41,7 @@ TEST(CliUsage, HelpForEveryCommandAndUsageErrors) {
     EXPECT_EQ(Cli({"frobnicate"}).status, 2);
     EXPECT_EQ(Cli({"symbols"}).status, 2);
     EXPECT_EQ(Cli({"facts", "dir"}).status, 2);
+    EXPECT_EQ(Cli({"facts", "dir", ""}).status, 2);
     EXPECT_EQ(Cli({"portfolios", "/", "--bogus"}).status, 2);
     EXPECT_EQ(Cli({"export", "dir"}).status, 2);                       // none of SYMBOL, --file, --all
     EXPECT_EQ(Cli({"export", "dir", "SYM", "--all", "-o", "x"}).status, 2);  // two of them
