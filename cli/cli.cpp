@@ -68,8 +68,6 @@ std::string CsvField(const std::string& text) {
     return quoted;
 }
 
-fs::path MasterOf(const std::string& dir) { return FindNoCase(fs::path(dir.empty() ? "." : dir), kMasterFileName); }
-
 std::string DateText(const std::uint8_t* mbf) {
     const float real = MbfToFloat(mbf);
     return FormatDateMdy(DateFromReal(real));
@@ -88,9 +86,8 @@ std::string SecurityLabel(const MasterRecord& record, int position) {
 
 // The verdict on a MASTER file: the window refuses to list a portfolio whose MASTER holds
 // another number of records than its header says ("Failure while filling symbols grid").
-// Says so on standard error; true when they disagree.
-// `leftOut`, when given, says what is not done with the records after the header's count
-// (which no lookup reads).
+// Says so on standard error, with what is not done (`leftOut`) with the records after the
+// header's count, which no lookup reads; true when they disagree.
 bool NoteMasterCount(Streams& io, const MasterFile& master, std::string_view leftOut = {}) {
     if (master.status != kSuccess || !master.countMismatch()) return false;
     io.err << kProgram << ": " << master.path.string() << " holds " << master.recordsInFile << " record"
@@ -149,7 +146,7 @@ int RunPortfolios(Streams& io, const std::string& rootArg, const std::optional<s
 // ----- symbols -----
 
 int RunSymbols(Streams& io, const std::string& dir) {
-    const fs::path master = MasterOf(dir);
+    const fs::path master = MasterPathOf(dir);
     const SymbolListing listing = ListSymbols(master);
     if (listing.status != kSuccess) return DataFailure(io, master.string(), listing.status);
     if (listing.headerCount > kMaxSymbolRows) {
@@ -186,7 +183,7 @@ int RunFacts(Streams& io, const std::string& dir, const std::string& symbolArg) 
         // Find the step that failed, to name its file and status.
         SeriesCursor cursor;
         const DataStatus status = cursor.openKey(dir, key);
-        const std::string file = cursor.datPath().empty() ? MasterOf(dir).string() : cursor.datPath().string();
+        const std::string file = cursor.datPath().empty() ? MasterPathOf(dir).string() : cursor.datPath().string();
         return DataFailure(io, file, status == kSuccess ? kFileRead : status, "symbol " + symbolArg);
     }
     std::string text;
@@ -370,7 +367,7 @@ int RunExport(Streams& io, const ExportArgs& a) {
     }
     if (w.content != kSuccess) {
         const std::string what = byNumber ? SecurityLabel(byNumber->record, byNumber->id.position) : "symbol " + a.symbol;
-        const std::string where = !stats.datFile.empty() && w.content != kFileNotFound ? stats.datFile : MasterOf(a.dir).string();
+        const std::string where = !stats.datFile.empty() && w.content != kFileNotFound ? stats.datFile : MasterPathOf(a.dir).string();
         return DataFailure(io, where, w.content, what);
     }
     if (w.output != kSuccess) return OutputFailure(io, toStdout ? std::string("standard output") : a.output, w.output);
@@ -385,7 +382,7 @@ int RunSplitSearch(Streams& io, const std::string& dir, const std::string& outpu
     if (toFile && NamesQuoteData(output)) {
         return UsageFailure(io, "split-search: refusing to write over a quote-data file name: " + output);
     }
-    const fs::path master = MasterOf(dir);
+    const fs::path master = MasterPathOf(dir);
     const SymbolListing listing = ListSymbols(master);
     if (listing.status != kSuccess) return DataFailure(io, master.string(), listing.status);
     const MasterFile file = ReadMasterFile(dir, 0);
