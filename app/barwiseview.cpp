@@ -252,6 +252,7 @@ void CBarwiseView::FillDriveList() {
 }
 
 void CBarwiseView::OnDriveChanged() {
+    if (Scanning()) return;
     const int index = m_driveCombo->currentIndex();
     if (index < 0 || index >= static_cast<int>(m_drives.size())) return;
     const Drive& drive = m_drives[static_cast<std::size_t>(index)];
@@ -273,9 +274,13 @@ void CBarwiseView::PumpScanWindow(bool force) {
 }
 
 void CBarwiseView::ScanDrive() {
+    // The progress window lets events through; a shortcut that reaches the main window
+    // anyway must not start a second search inside this one.
+    if (Scanning()) return;
     ResetView(2);
     m_scanDialog = std::make_unique<CSearchProgressDlg>(window());
     m_scanDialog->Create();
+    emit StateChanged();  // the frame holds every command while the search runs
     m_foundCount = 0;
     m_scanDialog->SetCountText(QStringLiteral("0"));
     m_scanDialog->SetPathText(QStringLiteral("starting..."));
@@ -598,6 +603,7 @@ void CBarwiseView::SetTitle(const QString& symbolText) {
 // ----- commands -----
 
 void CBarwiseView::OnSearchFilter() {
+    if (Scanning()) return;
     CSearchFilterDlg dialog(m_host, m_drives, window());
     dialog.SetData(m_searchLimit != 0, FromLocal(m_searchName));
     const bool oldLimit = m_searchLimit != 0;

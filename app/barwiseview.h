@@ -66,6 +66,8 @@ public:
     void FillDriveList();
     void OnDriveChanged();
     void ScanDrive();
+    // A drive search is running (its progress window is up).
+    bool Scanning() const { return m_scanDialog != nullptr; }
     bool SelectPortfolio(const std::string& masterPath);
     void FillSymbolsGrid(int selectRow);
     void FillQuotesGrid(int selectRow);

@@ -247,11 +247,17 @@ QString CMainFrame::IdleText() const { return QStringLiteral("For Help, press F1
 QString CMainFrame::SymbolPaneText() const { return m_symbolPane->text(); }
 QString CMainFrame::QuotePaneText() const { return m_quotePane->text(); }
 
-void CMainFrame::ScheduleUpdate() { m_updateTimer->start(); }
+void CMainFrame::ScheduleUpdate() {
+    // A search that starts takes the commands away at once, before any event goes by.
+    if (m_view->Scanning()) UpdateCommandUI();
+    else m_updateTimer->start();
+}
 
 void CMainFrame::UpdateCommandUI() {
     const ViewState state = m_view->State();
-    for (const auto& [id, action] : m_actions) action->setEnabled(IsCommandEnabled(id, state));
+    const bool scanning = m_view->Scanning();
+    for (const auto& [id, action] : m_actions)
+        action->setEnabled(!scanning && IsCommandEnabled(id, state));
     m_symbolPane->setText(m_view->SymbolPaneText());
     m_quotePane->setText(m_view->QuotePaneText());
 }

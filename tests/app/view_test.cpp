@@ -478,19 +478,27 @@ void ViewTest::cancelledScanListsWhatItFound() {
     QVERIFY(t.start());
     QCOMPARE(t.view().m_portfolioList->count(), 3);
 
-    // Cancel as soon as the box counts the first portfolio.
+    // While the box is up every command is held, and a second search does not start
+    // inside the first; Cancel, once the box counts the first portfolio, ends it.
     QTimer user;
     user.setInterval(0);
+    bool rescanHeld = true;
     connect(&user, &QTimer::timeout, [&] {
         auto* box = qobject_cast<CSearchProgressDlg*>(QApplication::activeModalWidget());
-        if (!box || box->findChild<QLabel*>(QStringLiteral("ctl1030"))->text() != QStringLiteral("1")) return;
-        box->findChild<QPushButton*>(QStringLiteral("ctl2"))->click();
+        if (!box) return;
+        rescanHeld = rescanHeld && !t.frame->Action(kCmdRescan)->isEnabled();
+        t.view().ScanDrive();
+        if (box->findChild<QLabel*>(QStringLiteral("ctl1030"))->text() == QStringLiteral("1"))
+            box->findChild<QPushButton*>(QStringLiteral("ctl2"))->click();
     });
     user.start();
     t.frame->Action(kCmdRescan)->trigger();
     user.stop();
 
+    QVERIFY(rescanHeld);
+    QCOMPARE(t.host.countBeeps(UiHost::Beep::Asterisk), 2);
     QCOMPARE(t.view().m_portfolioList->count(), 1);
+    QVERIFY(t.enabled(kCmdRescan));
     QCOMPARE(t.view().m_portfoliosFound, 1);
     QCOMPARE(t.symbolColumn(), QStringList{"S"});
     QVERIFY(t.host.messages.empty());
