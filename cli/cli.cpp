@@ -407,7 +407,10 @@ int RunSplitSearch(Streams& io, const std::string& dir, const std::string& outpu
     };
     const SplitScanResult result = ScanForSplits(targets, observer);
 
-    if (toFile) {
+    if (toFile && result.end != SplitScanEnd::kDone) {
+        // A search that ended early writes no result file: an earlier one stays as it was.
+        io.err << kProgram << ": " << output << ": nothing written, the search did not finish\n";
+    } else if (toFile) {
         const Written w = WriteOutput(fs::path(output), [&](std::ostream& file) {
             file << lines;
             return file ? kSuccess : kFileWrite;
