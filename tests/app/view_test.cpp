@@ -354,6 +354,14 @@ void ViewTest::clickAndKeyboardSelectQuotes() {
     QCOMPARE(factsSymbol.trimmed(), QStringLiteral("AAA"));
     QCOMPARE(t.quotes().rowCount(), 2);
     QVERIFY(!v.QuotesPending());
+    // So does every command the frame routes, whatever its handler.
+    QTest::keyClick(grid, Qt::Key_Down);
+    QVERIFY(v.QuotesPending());
+    t.frame->Action(kCmdQuoteEdit)->trigger();
+    QVERIFY(!v.QuotesPending());
+    QCOMPARE(t.quotes().rowCount(), 3);
+    QTest::keyClick(grid, Qt::Key_Up);
+    t.frame->Action(kCmdQuoteEdit)->trigger();
 
     // Selecting the oldest quote disables Quotes > Add, and the pane counts from the oldest.
     QTest::mouseClick(v.m_quoteGrid->viewport(), Qt::LeftButton, {},
