@@ -312,6 +312,11 @@ int RunExport(Streams& io, const ExportArgs& a) {
                 continue;
             }
             const fs::path target = outDir / txt;
+            if (NamesQuoteData(target.string())) {  // a link to a data file
+                ++failures;
+                io.err << kProgram << ": refusing to write over a quote-data file: " << target.string() << '\n';
+                continue;
+            }
             ExportStats stats;
             const Written w = WriteOutput(target, [&](std::ostream& file) {
                 return ExportRecord(e.id.directory, r, options, file, &stats);

@@ -79,7 +79,7 @@ TEST_F(CliPortfolio, OneVerdictPerDatabaseAndMessagesNameTheFile) {
     auto outputIsDir = [](const fs::path&, const fs::path& o) { fs::create_directories(o / "F1.txt"); };
     const char* kMaster = "MASTER holds 4 records, its header says 5";
     const char* kShort = "F3.DAT holds 10 quotes, its header says 12";
-    const std::vector<Row> rows = {
+    std::vector<Row> rows = {
         // The window refuses to list such a portfolio: so does every subcommand that lists it.
         {"symbols/master", masterCount, {"symbols", "DIR"}, 1, kMaster, nullptr},
         {"export-all/master", masterCount, {"export", "DIR", "--all", "-o", "OUT"}, 1, kMaster, nullptr},
@@ -100,6 +100,14 @@ TEST_F(CliPortfolio, OneVerdictPerDatabaseAndMessagesNameTheFile) {
         {"export-file/blank", blankGone, {"export", "DIR", "--file", "2"}, 1, "(record 2 (BLANK NAME))", "symbol )"},
         {"export-all/output", outputIsDir, {"export", "DIR", "--all", "-o", "OUT"}, 1, "F1.txt: File Open", "F1.DAT"},
     };
+#ifndef _WIN32
+    auto linkToData = [](const fs::path& d, const fs::path& o) {
+        fs::create_directories(o);
+        fs::create_symlink(d / "F3.DAT", o / "F1.txt");
+    };
+    rows.push_back({"export-all/link-to-data", linkToData, {"export", "DIR", "--all", "-o", "OUT"}, 1,
+                    "refusing to write over a quote-data file", nullptr});
+#endif
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         SetUp();
