@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/settingsstore.h"
+#include "ui/settingsstore.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {
