@@ -113,8 +113,8 @@ void BM_RewriteSeriesScale(benchmark::State& state) {
         r.op = EditOp::kScale;
         const float f = up ? 2.0f : 0.5f;
         r.values = {f, f, f, f, 1.0f, 1.0f};
-        r.from = 0;
-        r.to = 65535;
+        r.from = kFirstDay;
+        r.to = kLastDay;
         up = !up;
         if (RewriteSeries(r, dir, "BIG", master, kQuotes) != kSuccess) state.SkipWithError("rewrite failed");
     }

@@ -17,6 +17,9 @@ int MonthStart(int monthIndex, bool leap) {
 
 // Float-to-int conversion that is defined for every input: values outside +-1e9 and
 // non-finite values give 0 (they cannot be a date or a time).
+// Division rounding towards minus infinity, for day numbers before 1961.
+constexpr int FloorDiv(int a, int b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0); }
+
 int TruncToInt(float v) {
     if (!std::isfinite(v) || std::fabs(v) >= 1.0e9f) return 0;
     return static_cast<int>(v);
@@ -82,18 +85,19 @@ MbfBytes FloatToMbf(float value) {
 }
 
 DateCode MakeDate(int year, int month, int day) {
-    if (month < 1 || month > 12) return 0;
-    if (year > 1900) year -= 1900;
+    if (month < 1 || month > 12) return kNoDate;
+    if (year >= 1900) year -= 1900;
+    if (year < 0 || year > 299) return kNoDate;
     const int leapDay = (month > 2 && year % 4 == 0) ? 1 : 0;
-    const int days = kMonthStart[month - 1] + ((year - 61) * 1461) / 4 + day + leapDay;
-    return static_cast<DateCode>(days);
+    const int days = kMonthStart[month - 1] + FloorDiv((year - 61) * 1461, 4) + day + leapDay;
+    return days;
 }
 
 DateParts SplitDate(DateCode code) {
     DateParts p;
-    if (code == 0) return p;
-    const int c = (static_cast<int>(code) * 4 - 1) / 1461;
-    const int r = static_cast<int>(code) - (c * 1461) / 4;
+    if (code == kNoDate) return p;
+    const int c = FloorDiv(code * 4 - 1, 1461);
+    const int r = code - FloorDiv(c * 1461, 4);
     const int year = c + 61;
     const bool leap = year % 4 == 0;
     int i = 11;
@@ -117,7 +121,7 @@ TimeParts SplitTime(TimeCode code) {
 }
 
 DateCode DateFromReal(float v) {
-    if (!std::isfinite(v) || std::fabs(v) >= 1.0e8f) return 0;
+    if (!std::isfinite(v) || v < 0.0f || v >= 3.0e6f) return kNoDate;
     const int yy = TruncToInt(v / 10000.0f);
     const int mm = TruncToInt((v - static_cast<float>(yy) * 10000.0f) / 100.0f);
     const int dd = TruncToInt(v - static_cast<float>(yy) * 10000.0f - static_cast<float>(mm) * 100.0f);
@@ -141,7 +145,7 @@ MbfBytes DateToMbfReal(DateCode code) { return FloatToMbf(DateToReal(code)); }
 
 std::string FormatDate(DateCode code, DateStyle style, char sep) {
     int year = 0, month = 0, day = 0, cc = 0;
-    if (code != 0) {
+    if (code != kNoDate) {
         const DateParts p = SplitDate(code);
         year = p.year;
         month = p.month;
@@ -204,18 +208,28 @@ DateCode ParseDate(std::string_view text, DateStyle style) {
     while (i < text.size() && text[i] == ' ') ++i;
     if (i < text.size() && text[i] == '"') ++i;
     text = text.substr(i);
-    if (text.empty() || style < 1 || style > 12) return 0;
+    if (text.empty() || style < 1 || style > 12) return kNoDate;
+    // MM/DD/YYYY: the same date with its century written out.
+    if (style == kDateStyleMmDdYy && text.size() >= 10 && text[2] == text[5] && text[6] >= '0' && text[6] <= '9' &&
+        text[7] >= '0' && text[7] <= '9' && text[8] >= '0' && text[8] <= '9')
+        style = 4;
     const StylePositions& pos = kStylePositions[style - 1];
     int century = 0;
     if (pos.century != -1) century = TwoDigitsAt(text, pos.century) * 100 - 1900;
     const int year = TwoDigitsAt(text, pos.year);
     const int month = TwoDigitsAt(text, pos.month);
     const int day = TwoDigitsAt(text, pos.day);
-    if (year == 0 && month == 0 && day == 0) return 0;
+    if (year == 0 && month == 0 && day == 0) return kNoDate;
     // A month or day out of range is no date (the month would index past the month table).
-    if (month < 1 || month > 12 || day < 1 || day > 31 || year < 0) return 0;
-    if (year < 60 && century == 0) century = 100;
+    if (month < 1 || month > 12 || day < 1 || day > 31 || year < 0) return kNoDate;
+    if (pos.century == -1 && year < 60) century = 100;
     return MakeDate(year + century, month, day);
+}
+
+std::string FormatDateMdy(DateCode code) {
+    const int year = 1900 + SplitDate(code).year;
+    const bool twoDigits = code == kNoDate || (year >= kFirstTwoDigitYear && year <= kLastTwoDigitYear);
+    return FormatDate(code, twoDigits ? kDateStyleMmDdYy : 4, '/');
 }
 
 }  // namespace barwise

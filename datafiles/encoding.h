@@ -6,12 +6,15 @@
 //   23 bits     mantissa (byte 2 bits 0-6, bytes 1, 0), laid out as in an IEEE single
 // Date real: (year - 1900) * 10000 + month * 100 + day   (1 March 2000 = 1000301)
 // Time real: hour * 10000 + minute * 100 + second        (09:30:00 = 93000)
-// DateCode:  day number, 1 = 1 January 1961; every year divisible by 4 is a leap year;
-//            0 = no date; 65535 = 4 June 2140.
+// DateCode:  signed day number, 1 = 1 January 1961 (0 = 31 December 1960, negative before);
+//            every year divisible by 4 is a leap year (as the files' writers assume);
+//            65535 = 4 June 2140. Dates are read from 1 January 1900 (first group 0) to
+//            31 December 2199 (first group 299); kNoDate, far below them, stands for none.
 // TimeCode:  hour * 1800 + minute * 30 + second / 2 (two-second resolution).
 #pragma once
 
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -20,8 +23,16 @@
 
 namespace barwise {
 
-using DateCode = std::uint16_t;
+using DateCode = std::int32_t;
 using TimeCode = std::uint16_t;
+
+// No date: a date real that cannot be a day of the range, a missing date column, a text
+// that is no date. It sorts before every day.
+inline constexpr DateCode kNoDate = INT32_MIN;
+// The first and last day a date real can hold: 1 January 1900 and 31 December 2199. An
+// edit "from the first quote" starts at kFirstDay, "to the last" ends at kLastDay.
+inline constexpr DateCode kFirstDay = -22280;
+inline constexpr DateCode kLastDay = 87294;
 using MbfBytes = std::array<std::uint8_t, 4>;
 
 inline constexpr std::size_t kMbfSize = 4;
@@ -63,8 +74,8 @@ struct TimeParts {
 };
 
 DateParts SplitDate(DateCode code);
-// year above 1900 is a full year, otherwise years since 1900. Returns 0 for a month
-// outside 1..12.
+// year from 1900 on is a full year, otherwise years since 1900. kNoDate for a month outside
+// 1..12 or a year outside 1900..2199.
 DateCode MakeDate(int year, int month, int day);
 TimeParts SplitTime(TimeCode code);
 TimeCode MakeTime(int hour, int minute, int second);
@@ -73,13 +84,19 @@ TimeCode MakeTime(int hour, int minute, int second);
 using DateStyle = int;
 inline constexpr DateStyle kDateStyleMmDdYy = 3;
 
-// The text of a date in a style; an unknown style gives an empty text.
+// The text of a date in a style; an unknown style gives an empty text. kNoDate shows as
+// zeros ("00/00/00").
 std::string FormatDate(DateCode code, DateStyle style, char separator);
-// The date of a text in a style; 0 when the text cannot be a date (empty, unknown style,
-// all parts zero, month outside 1..12, day outside 1..31).
+// The date of a text in a style; kNoDate when the text cannot be a date (empty, unknown
+// style, all parts zero, month outside 1..12, day outside 1..31). Style 3 also reads the
+// ten-character MM/DD/YYYY form.
 DateCode ParseDate(std::string_view text, DateStyle style);
 
-// The usual MM/DD/YY text of a date.
-inline std::string FormatDateMdy(DateCode code) { return FormatDate(code, kDateStyleMmDdYy, '/'); }
+// Two-digit years stand for 1960 to 2059.
+inline constexpr int kFirstTwoDigitYear = 1960;
+inline constexpr int kLastTwoDigitYear = 2059;
+// The date as the program shows and takes it: MM/DD/YY from 1960 to 2059, MM/DD/YYYY for
+// any other day, so no text names a day in the wrong century.
+std::string FormatDateMdy(DateCode code);
 
 }  // namespace barwise

@@ -354,6 +354,12 @@ DataStatus RenameMasterEntry(const fs::path& masterPath, int fileNumber, std::st
     });
 }
 
+std::string DisplayText(std::string_view field) {
+    std::size_t n = field.size();
+    while (n > 0 && (static_cast<unsigned char>(field[n - 1]) <= 0x20 || field[n - 1] == 0x7F)) --n;
+    return std::string(field.substr(0, n));
+}
+
 std::int16_t CountChar(std::string_view text, char c) {
     std::int16_t n = 0;
     for (char x : text) {

@@ -184,6 +184,10 @@ bool MasterRecordMatches(const MasterRecord& record, std::string_view key);
                                            std::string_view symbol, std::string_view name,
                                            FileSystem& fs = RealFileSystem());
 
+// A MASTER text field as it is shown: without its trailing NUL, control and blank bytes
+// (real files pad names with NULs); the stored bytes are not changed by showing them.
+std::string DisplayText(std::string_view field);
+
 std::int16_t CountChar(std::string_view text, char c);
 void TrimTrailingBlanks(std::string& text);
 // Index of the n-th (1-based) occurrence of c, or -1 when there are fewer.

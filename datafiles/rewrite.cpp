@@ -11,10 +11,15 @@
 namespace barwise {
 
 DateCode PreviousWeekday(DateCode code) {
-    int d = static_cast<int>(code) - 1;
-    // Day 1 (1 January 1961) was a Sunday: (d - 1) % 7 is 0 on Sundays, 6 on Saturdays.
-    while (d > 0 && ((d - 1) % 7 == 0 || (d - 1) % 7 == 6)) --d;
-    return static_cast<DateCode>(d < 0 ? 0 : d);
+    if (code == kNoDate) return kNoDate;
+    // Day 1 (1 January 1961) was a Sunday: (d - 1) mod 7 is 0 on Sundays, 6 on Saturdays.
+    const auto weekday = [](int d) {
+        const int w = (d - 1) % 7;
+        return w < 0 ? w + 7 : w;
+    };
+    int d = code - 1;
+    while (d > kFirstDay && (weekday(d) == 0 || weekday(d) == 6)) --d;
+    return d;
 }
 
 namespace {

@@ -24,8 +24,8 @@ enum class EditOp : std::int16_t {
 struct EditRequest {
     // open, high, low, close, volume, open interest: values for Set, factors for Scale.
     std::array<float, 6> values{};
-    DateCode from = 0;
-    DateCode to = 0;
+    DateCode from = kFirstDay;
+    DateCode to = kLastDay;
     EditOp op = EditOp::kSet;
 };
 

@@ -36,19 +36,20 @@ DataStatus AllocSeries(QuoteSeries& series, std::int32_t capacity) {
     std::uint8_t* base = series.storage.get();
     auto& col = series.columns;
     if (capacity < kPackedCapacityLimit) {
-        // Packed: bars of 28 bytes: date, time (16-bit), open .. open interest (floats).
-        SetColumn(col[kFieldDate], base, capacity, 14, 0, 2);
-        SetColumn(col[kFieldTime], base, capacity, 14, 1, 2);
+        // Packed: bars of 32 bytes: date (32-bit), time (16-bit, in a 4-byte slot), open ..
+        // open interest (floats).
+        SetColumn(col[kFieldDate], base, capacity, 8, 0, 4);
+        SetColumn(col[kFieldTime], base, capacity, 8, 1, 4);
         for (int f = kFieldOpen; f <= kFieldOi; ++f) {
-            SetColumn(col[static_cast<std::size_t>(f)], base, capacity, 7, f - 1, 4);
+            SetColumn(col[static_cast<std::size_t>(f)], base, capacity, 8, f, 4);
         }
     } else {
-        // Split: seven arrays of capacity 4-byte elements; the first holds date and time
-        // interleaved, the others one value field each.
-        SetColumn(col[kFieldDate], base, capacity, 2, 0, 2);
-        SetColumn(col[kFieldTime], base, capacity, 2, 1, 2);
+        // Split: seven arrays; the first holds date and time interleaved (4 bytes each), the
+        // others one value field each.
+        SetColumn(col[kFieldDate], base, capacity, 2, 0, 4);
+        SetColumn(col[kFieldTime], base, capacity, 2, 1, 4);
         for (int f = kFieldOpen; f <= kFieldOi; ++f) {
-            SetColumn(col[static_cast<std::size_t>(f)], base + static_cast<std::size_t>(f - 1) * n * 4,
+            SetColumn(col[static_cast<std::size_t>(f)], base + n * 8 + static_cast<std::size_t>(f - kFieldOpen) * n * 4,
                       capacity, 1, 0, 4);
         }
     }

@@ -37,7 +37,7 @@ inline void SetDatLastRecord(std::uint8_t* header, int lastRecord) {
 }
 // Most quotes a read for "as many as possible" returns.
 inline constexpr int kMaxQuotesPerRead = 16000;
-// Capacities below this use one block of 28-byte bars.
+// Capacities below this use one block of bars.
 inline constexpr int kPackedCapacityLimit = 2322;
 inline constexpr std::uint16_t kSeriesLoadedTag = 3;
 
@@ -49,7 +49,7 @@ struct SeriesColumn {
     std::int16_t stride = 0;
     std::int16_t offset = 0;
     std::int16_t spare = 0;
-    std::int16_t elementSize = 0;  // 2 for date and time, 4 for the values
+    std::int16_t elementSize = 0;  // 4: a date, a time (in the low two bytes) or a value
 
     template <typename T>
     T get(int i) const {
@@ -85,7 +85,7 @@ struct QuoteSeries {
     std::uint16_t tag = 0;
     std::uint16_t infoSize = 0;
     std::unique_ptr<SeriesInfo> info;
-    // Storage behind the columns: capacity bars of 28 bytes (date, time, six floats).
+    // Storage behind the columns: capacity bars of 32 bytes (date, time, six floats).
     std::unique_ptr<std::uint8_t[]> storage;
 
     DateCode date(int i) const { return columns[kFieldDate].get<DateCode>(i); }
@@ -102,7 +102,7 @@ struct QuoteSeries {
     float openInterest(int i) const { return value(kFieldOi, i); }
 };
 
-inline constexpr std::size_t kBarSize = 28;
+inline constexpr std::size_t kBarSize = 32;
 
 [[nodiscard]] DataStatus AllocSeries(QuoteSeries& series, std::int32_t capacity);
 void FreeSeries(QuoteSeries& series);

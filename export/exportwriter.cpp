@@ -61,17 +61,18 @@ inline char* Put2(char* p, int v) {
     return p + 2;
 }
 
-// FormatDate style 3 with '/' (MM/DD/YY, 00/00/00 for no date), or YYYY-MM-DD.
+// FormatDateMdy (MM/DD/YY from 1960 to 2059, MM/DD/YYYY otherwise, 00/00/00 for no date), or
+// YYYY-MM-DD.
 char* FormatDateText(char* p, DateCode code, ExportDateFormat format) {
     int year = 0, month = 0, day = 0;
-    if (code != 0) {
+    if (code != kNoDate) {
         const DateParts parts = SplitDate(code);
         year = parts.year;
         month = parts.month;
         day = parts.day;
     }
     if (format == ExportDateFormat::kIso) {
-        const int full = code != 0 ? year + 1900 : 0;
+        const int full = code != kNoDate ? year + 1900 : 0;
         p = Put2(p, full / 100);
         p = Put2(p, full % 100);
         *p++ = '-';
@@ -83,6 +84,8 @@ char* FormatDateText(char* p, DateCode code, ExportDateFormat format) {
     *p++ = '/';
     p = Put2(p, day);
     *p++ = '/';
+    const int full = year + 1900;
+    if (code != kNoDate && (full < kFirstTwoDigitYear || full > kLastTwoDigitYear)) p = Put2(p, full / 100);
     return Put2(p, year % 100);
 }
 
@@ -95,8 +98,9 @@ char* AppendDateText(char* p, DateCode code, ExportDateFormat format) {
     };
     thread_local std::vector<Entry> cache[2];
     std::vector<Entry>& table = cache[format == ExportDateFormat::kIso ? 1 : 0];
-    if (table.empty()) table.resize(65536);
-    Entry& e = table[code];
+    if (code < kFirstDay || code > kLastDay) return FormatDateText(p, code, format);
+    if (table.empty()) table.resize(static_cast<std::size_t>(kLastDay - kFirstDay + 1));
+    Entry& e = table[static_cast<std::size_t>(code - kFirstDay)];
     if (e.size == 0) e.size = static_cast<std::uint8_t>(FormatDateText(e.text, code, format) - e.text);
     std::memcpy(p, e.text, sizeof e.text);  // a fixed size copies fast; the line has room
     return p + e.size;
@@ -109,6 +113,15 @@ public:
     int total() const override { return cursor_.total(); }
     DataStatus read(QuoteSeries& series, int start, int count, unsigned fields) override {
         return cursor_.read(series, start, count, fields);
+    }
+    std::array<bool, kExportValueColumns> present() const override {
+        std::array<bool, kExportValueColumns> out{};
+        const int fields = cursor_.record().fieldCount();
+        for (int c = 0; c < kExportValueColumns; ++c) {
+            const int column = cursor_.layout().column[static_cast<std::size_t>(kFieldOpen + c)];
+            out[static_cast<std::size_t>(c)] = column >= 1 && column <= fields;
+        }
+        return out;
     }
 
 private:
@@ -131,6 +144,7 @@ DataStatus ExportQuotes(QuoteSource& source, const ExportOptions& options, std::
     constexpr int kBlock = 2000;
     if (AllocSeries(series, kBlock) != kSuccess) return kMalloc;
     ExportLineWriter writer(options);
+    writer.setPresent(source.present());
     std::string text;
     text.reserve(static_cast<std::size_t>(kBlock) * 96);
     if (options.title) writer.appendTitle(text);
@@ -204,7 +218,7 @@ void ExportLineWriter::appendLine(std::string& out, DateCode date,
         if (options_.omit[static_cast<std::size_t>(c)]) continue;
         *p++ = options_.delimiter;
         const float v = values[static_cast<std::size_t>(c)];
-        if (v < 0.0f) {
+        if (!present_[static_cast<std::size_t>(c)]) {
             std::memcpy(p, kNotAvailable.data(), kNotAvailable.size());
             p += kNotAvailable.size();
         } else if (c < kExportVol) {

@@ -3,8 +3,9 @@
 // barwise-cli share it.
 //
 // Line: DATE, then for each of OPEN HIGH LOW CLOSE VOL OI not omitted, the delimiter and
-// the value: prices "%.4f", volume and open interest "%.2f", "N/A" for a value below 0
-// (an absent field reads -1.0). Lines end in CR LF. The time of a quote is never exported.
+// the value: prices "%.4f", volume and open interest "%.2f" (negative values too: back-
+// adjusted futures hold them), "N/A" for a field the series' layout does not have. Lines end
+// in CR LF. The time of a quote is never exported.
 #pragma once
 
 #include <array>
@@ -27,7 +28,7 @@ inline constexpr std::array<std::string_view, kExportValueColumns> kExportTitles
     "OPEN", "HIGH", "LOW", "CLOSE", "VOL", "OI"};
 
 enum class ExportDateFormat {
-    kMmDdYy,  // FormatDate style 3 with '/': 03/15/99 (the program's form)
+    kMmDdYy,  // FormatDateMdy: 03/15/99 (the program's form; 10/01/1928 outside 1960-2059)
     kIso,     // YYYY-MM-DD (barwise-cli --iso)
 };
 
@@ -53,6 +54,8 @@ char* FormatFixed2(char* p, float value);
 class ExportLineWriter {
 public:
     explicit ExportLineWriter(const ExportOptions& options);
+    // Which of open .. oi the series has; the others are written "N/A". All by default.
+    void setPresent(const std::array<bool, kExportValueColumns>& present) { present_ = present; }
 
     // "DATE" and the titles of the columns not omitted, then the line end.
     void appendTitle(std::string& out) const;
@@ -65,8 +68,8 @@ public:
     std::string lineText(DateCode date, const std::array<float, kExportValueColumns>& values) const;
 
 private:
-
     ExportOptions options_;
+    std::array<bool, kExportValueColumns> present_ = {true, true, true, true, true, true};
 };
 
 struct ExportStats {
@@ -85,6 +88,8 @@ public:
     // As SeriesCursor::read: up to count quotes from index start; fewer at the end of a file
     // shorter than its header; kFileRead when a read fails.
     [[nodiscard]] virtual DataStatus read(QuoteSeries& series, int start, int count, unsigned fields) = 0;
+    // Which of open .. oi the series' layout has.
+    virtual std::array<bool, kExportValueColumns> present() const { return {true, true, true, true, true, true}; }
 };
 
 // Exports every quote the source holds. kSuccess; kFileWrite when the stream fails; the

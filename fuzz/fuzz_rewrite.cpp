@@ -21,8 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     EditRequest request;
     static constexpr EditOp kOps[] = {EditOp::kSet, EditOp::kScale, EditOp::kDelete, EditOp::kInsert};
     request.op = kOps[in.byte() % 4];
-    request.from = static_cast<DateCode>(in.u16());
-    request.to = static_cast<DateCode>(in.u16());
+    request.from = static_cast<DateCode>(kFirstDay + static_cast<int>(in.u16()) * 2);
+    request.to = static_cast<DateCode>(kFirstDay + static_cast<int>(in.u16()) * 2);
     if (request.op == EditOp::kDelete) request.to = request.from;
     for (float& v : request.values) {
         const std::uint32_t bits = in.u32();

@@ -64,7 +64,7 @@ std::string FormatSplitLine(std::string_view ticker, SplitRatio ratio, DateCode 
     line += " for ";
     line += std::to_string(ratio.q);
     line += " split on ";
-    line += FormatDate(laterDate, kDateStyleMmDdYy, '/');
+    line += FormatDateMdy(laterDate);
     return line;
 }
 
@@ -116,9 +116,18 @@ SplitScanResult Scan(int symbolCount, const std::function<std::string(int)>& tic
         if (held >= 0 && held != cursor.total() && observer.quoteCount) {
             observer.quoteCount(ticker, cursor.datPath().string(), held, cursor.total());
         }
+        // The gap test needs each day's range; a series whose layout has no high or low
+        // can show no split (its absent fields are not prices, whatever they read).
+        const FieldLayout& layout = cursor.layout();
+        const int fields = cursor.record().fieldCount();
+        const auto has = [&](int f) {
+            const int c = layout.column[static_cast<std::size_t>(f)];
+            return c >= 1 && c <= fields;
+        };
+        const bool hasRange = has(kFieldHigh) && has(kFieldLow) && has(kFieldClose);
         if (cursor.total() < 2) {
             if (observer.fewerThanTwo) observer.fewerThanTwo(ticker, FewerThanTwoQuotesMessage(ticker));
-        } else {
+        } else if (hasRange) {
             const int n = cursor.total();
             int j = 0;
             while (j != n - 1) {

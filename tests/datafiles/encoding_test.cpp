@@ -62,8 +62,14 @@ TEST(DateTest, DayNumbers) {
     EXPECT_EQ(MakeDate(100, 2, 29), 14304);
     EXPECT_EQ(MakeDate(100, 3, 1), 14305);
     EXPECT_EQ(MakeDate(1964, 12, 31), 1461);
-    EXPECT_EQ(MakeDate(100, 13, 1), 0);
-    EXPECT_EQ(MakeDate(100, 0, 1), 0);
+    EXPECT_EQ(MakeDate(1960, 12, 31), 0);  // a day like any other, not "no date"
+    EXPECT_EQ(MakeDate(1960, 1, 1), -365);
+    EXPECT_EQ(MakeDate(1900, 1, 1) , kFirstDay);
+    EXPECT_EQ(MakeDate(0, 1, 1), kFirstDay);
+    EXPECT_EQ(MakeDate(2199, 12, 31), kLastDay);
+    EXPECT_EQ(MakeDate(100, 13, 1), kNoDate);
+    EXPECT_EQ(MakeDate(100, 0, 1), kNoDate);
+    EXPECT_EQ(MakeDate(300, 1, 1), kNoDate);
     const DateParts p = SplitDate(14304);
     EXPECT_EQ(p.year, 100);
     EXPECT_EQ(p.month, 2);
@@ -74,8 +80,11 @@ TEST(DateTest, DayNumbers) {
     EXPECT_EQ(last.day, 4);
 }
 
+// Every day a date real can hold, 1 January 1900 to 31 December 2199, goes to its parts,
+// its date real and its MBF form and back unchanged, in order.
 TEST(DateTest, EveryDayCodeSplitsAndJoinsBack) {
-    for (int code = 1; code <= 65535; ++code) {
+    DateParts previous = SplitDate(kFirstDay - 1);
+    for (int code = kFirstDay; code <= kLastDay; ++code) {
         const DateParts p = SplitDate(static_cast<DateCode>(code));
         ASSERT_GE(p.month, 1);
         ASSERT_LE(p.month, 12);
@@ -84,6 +93,9 @@ TEST(DateTest, EveryDayCodeSplitsAndJoinsBack) {
         ASSERT_EQ(MakeDate(p.year, p.month, p.day), code) << code;
         ASSERT_EQ(DateFromReal(DateToReal(static_cast<DateCode>(code))), code) << code;
         ASSERT_EQ(DateFromReal(MbfToFloat(DateToMbfReal(static_cast<DateCode>(code)).data())), code);
+        ASSERT_LT(previous.year * 10000 + previous.month * 100 + previous.day, p.year * 10000 + p.month * 100 + p.day);
+        ASSERT_EQ(ParseDate(FormatDateMdy(code), kDateStyleMmDdYy), code) << FormatDateMdy(code);
+        previous = p;
     }
 }
 
@@ -91,12 +103,17 @@ TEST(DateTest, DateRealsAcrossTheCentury) {
     EXPECT_EQ(DateFromReal(990301.0f), 13939);
     EXPECT_EQ(DateFromReal(1000301.0f), 14305);
     EXPECT_EQ(DateToReal(14305), 1000301.0f);
-    EXPECT_EQ(DateToMbfReal(0), (MbfBytes{0, 0, 0, 0}));
+    EXPECT_EQ(DateToMbfReal(kNoDate), (MbfBytes{0, 0, 0, 0}));
+    // Long histories: 1 October 1928 is itself, not a day of 2108.
+    EXPECT_EQ(DateFromReal(281001.0f), MakeDate(1928, 10, 1));
+    EXPECT_LT(DateFromReal(281001.0f), DateFromReal(990301.0f));
+    EXPECT_EQ(DateFromReal(2991231.0f), kLastDay);
     // Reals that cannot be dates give no date rather than undefined arithmetic.
-    EXPECT_EQ(DateFromReal(std::numeric_limits<float>::quiet_NaN()), 0);
-    EXPECT_EQ(DateFromReal(std::numeric_limits<float>::infinity()), 0);
-    EXPECT_EQ(DateFromReal(3.0e30f), 0);
-    EXPECT_EQ(DateFromReal(-1.0f), 0);
+    EXPECT_EQ(DateFromReal(std::numeric_limits<float>::quiet_NaN()), kNoDate);
+    EXPECT_EQ(DateFromReal(std::numeric_limits<float>::infinity()), kNoDate);
+    EXPECT_EQ(DateFromReal(3.0e30f), kNoDate);
+    EXPECT_EQ(DateFromReal(3000101.0f), kNoDate);
+    EXPECT_EQ(DateFromReal(-1.0f), kNoDate);
 }
 
 TEST(TimeTest, TwoSecondCodes) {
@@ -126,8 +143,15 @@ TEST(FormatDateTest, EveryStyleForFirstOfMarch2000) {
     };
     for (const FormatCase& c : cases) EXPECT_EQ(FormatDate(d, c.style, c.sep), c.text) << c.style;
     EXPECT_EQ(FormatDate(MakeDate(1999, 12, 31), 4, '/'), "12/31/1999");
-    EXPECT_EQ(FormatDate(0, 2, '/'), "0000/00/00");
+    EXPECT_EQ(FormatDate(kNoDate, 2, '/'), "0000/00/00");
+    // Two digits name a year from 1960 to 2059; any other year is written out.
     EXPECT_EQ(FormatDateMdy(MakeDate(2010, 1, 4)), "01/04/10");
+    EXPECT_EQ(FormatDateMdy(MakeDate(1960, 1, 4)), "01/04/60");
+    EXPECT_EQ(FormatDateMdy(MakeDate(2059, 12, 31)), "12/31/59");
+    EXPECT_EQ(FormatDateMdy(MakeDate(1959, 12, 31)), "12/31/1959");
+    EXPECT_EQ(FormatDateMdy(MakeDate(1928, 10, 1)), "10/01/1928");
+    EXPECT_EQ(FormatDateMdy(MakeDate(2060, 1, 1)), "01/01/2060");
+    EXPECT_EQ(FormatDateMdy(kNoDate), "00/00/00");
 }
 
 struct ParseCase {
@@ -142,19 +166,21 @@ TEST(ParseDateTest, TextsAndStyles) {
         {"03/01/05", 3, MakeDate(2005, 3, 1)},
         {"03/01/61", 3, MakeDate(1961, 3, 1)},
         {"12-31-59", 3, MakeDate(2059, 12, 31)},
-        {"00/00/00", 1, 0},
-        {"", 3, 0},
-        {"   ", 3, 0},
-        {"03/01/99", 0, 0},
-        {"03/01/99", 13, 0},
-        {"03/01/1945", 4, MakeDate(2045, 3, 1)},
+        {"00/00/00", 1, kNoDate},
+        {"", 3, kNoDate},
+        {"   ", 3, kNoDate},
+        {"03/01/99", 0, kNoDate},
+        {"03/01/99", 13, kNoDate},
+        {"03/01/1945", 4, MakeDate(1945, 3, 1)},
+        {"10/01/1928", 3, MakeDate(1928, 10, 1)},
+        {"01/01/2060", 3, MakeDate(2060, 1, 1)},
         {"03/01/2001", 4, MakeDate(2001, 3, 1)},
         {"20100104", 8, MakeDate(2010, 1, 4)},
-        {"13/01/99", 3, 0},   // month out of range
-        {"00/10/99", 3, 0},
-        {"02/32/99", 3, 0},   // day out of range
-        {"02/00/99", 3, 0},
-        {"3/", 3, 0},         // too short to hold a date
+        {"13/01/99", 3, kNoDate},   // month out of range
+        {"00/10/99", 3, kNoDate},
+        {"02/32/99", 3, kNoDate},   // day out of range
+        {"02/00/99", 3, kNoDate},
+        {"3/", 3, kNoDate},         // too short to hold a date
     };
     for (const ParseCase& c : cases) EXPECT_EQ(ParseDate(c.text, c.style), c.expected) << c.text << " style " << c.style;
 }

@@ -98,8 +98,8 @@ TEST_P(RealDbTest, ScaleByOneLeavesEveryDataFileByteForByte) {
         EditRequest r;
         r.op = EditOp::kScale;
         r.values = {1, 1, 1, 1, 1, 1};
-        r.from = 0;
-        r.to = 65535;
+        r.from = kFirstDay;
+        r.to = kLastDay;
         const DataStatus s = RewriteSeries(r, dir.string(), e.key, master, 0);
         if (s == kSuccess) ++rewritten;
     }

@@ -67,7 +67,7 @@ protected:
 
 TEST_F(RewriteTest, ScaleHalvesPricesDoublesVolumeAndKeepsTheRestBitForBit) {
     const auto before = ReadBytes(dat);
-    ASSERT_EQ(Run(EditOp::kScale, 0, 65535, {0.5f, 0.5f, 0.5f, 0.5f, 2.0f, 1.0f}), kSuccess);
+    ASSERT_EQ(Run(EditOp::kScale, kFirstDay, kLastDay, {0.5f, 0.5f, 0.5f, 0.5f, 2.0f, 1.0f}), kSuccess);
     const auto after = ReadBytes(dat);
     ASSERT_EQ(after.size(), before.size());
     EXPECT_EQ(std::memcmp(after.data(), before.data(), 28), 0);  // header
@@ -85,7 +85,7 @@ TEST_F(RewriteTest, ScaleHalvesPricesDoublesVolumeAndKeepsTheRestBitForBit) {
 
 TEST_F(RewriteTest, ScaleRangeIsInclusiveAndFactorOneIsByteIdentical) {
     const auto before = ReadBytes(dat);
-    ASSERT_EQ(Run(EditOp::kScale, 0, 65535, {1, 1, 1, 1, 1, 1}), kSuccess);
+    ASSERT_EQ(Run(EditOp::kScale, kFirstDay, kLastDay, {1, 1, 1, 1, 1, 1}), kSuccess);
     EXPECT_EQ(ReadBytes(dat), before);
     ASSERT_EQ(Run(EditOp::kScale, Day(2), Day(4), {2, 2, 2, 2, 1, 1}), kSuccess);
     const QuoteSeries s = Read("ABC");
@@ -118,9 +118,9 @@ TEST_F(RewriteTest, ValuesWithoutMbfFormAreRefusedAndNothingChanges) {
     const auto before = ReadBytes(dat);
     const float inf = std::numeric_limits<float>::infinity();
     EXPECT_EQ(Run(EditOp::kSet, Day(1), Day(1), {1, 1, 1, 1, inf, 1}), kInvalidParm);
-    EXPECT_EQ(Run(EditOp::kScale, 0, 65535, {std::numeric_limits<float>::quiet_NaN(), 1, 1, 1, 1, 1}), kInvalidParm);
+    EXPECT_EQ(Run(EditOp::kScale, kFirstDay, kLastDay, {std::numeric_limits<float>::quiet_NaN(), 1, 1, 1, 1, 1}), kInvalidParm);
     // A finite factor whose product leaves the MBF range.
-    EXPECT_EQ(Run(EditOp::kScale, 0, 65535, {1, 1, 1, 1, 3.0e38f, 1}), kInvalidParm);
+    EXPECT_EQ(Run(EditOp::kScale, kFirstDay, kLastDay, {1, 1, 1, 1, 3.0e38f, 1}), kInvalidParm);
     EXPECT_EQ(ReadBytes(dat), before);
     EXPECT_FALSE(fs::exists(tmp.path() / "F1.NEW"));
 }
@@ -177,7 +177,7 @@ TEST_F(RewriteTest, DeleteInASubdirectoryUpdatesThatMaster) {
 // Every refusal is decided before the first write: the data file, MASTER and both
 // backups (made by an earlier scale) stay byte for byte as they were.
 TEST_F(RewriteTest, RefusedEditsLeaveEveryFileAndTheBackupsAsTheyWere) {
-    ASSERT_EQ(Run(EditOp::kScale, 0, 65535, {2, 2, 2, 2, 1, 1}), kSuccess);
+    ASSERT_EQ(Run(EditOp::kScale, kFirstDay, kLastDay, {2, 2, 2, 2, 1, 1}), kSuccess);
     ASSERT_EQ(Run(EditOp::kDelete, Day(0), Day(0)), kSuccess);  // a MASTER.BAK too
     const fs::path files[] = {dat, tmp.path() / "F1.BAK", master, tmp.path() / "MASTER.BAK"};
     std::vector<std::vector<std::uint8_t>> before;
@@ -194,8 +194,8 @@ TEST_F(RewriteTest, RefusedEditsLeaveEveryFileAndTheBackupsAsTheyWere) {
     } cases[] = {
         {"delete of a date not held", EditOp::kDelete, sunday, sunday, {}, kDeleteNotFound},
         {"set without an MBF form", EditOp::kSet, Day(3), Day(3), {1, 1, 1, 1, inf, 1}, kInvalidParm},
-        {"scale out of the MBF range", EditOp::kScale, 0, 65535, {1, 1, 1, 1, 3.0e38f, 1}, kInvalidParm},
-        {"unknown operation", static_cast<EditOp>(2), 0, 65535, {}, kInvalidParm},
+        {"scale out of the MBF range", EditOp::kScale, kFirstDay, kLastDay, {1, 1, 1, 1, 3.0e38f, 1}, kInvalidParm},
+        {"unknown operation", static_cast<EditOp>(2), kFirstDay, kLastDay, {}, kInvalidParm},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Run(c.op, c.from, c.to, c.values), c.expected) << c.what;
@@ -259,8 +259,8 @@ TEST_F(RewriteTest, IdentityNamesTheEntryNotItsText) {
 
     EditRequest r;
     r.op = EditOp::kScale;
-    r.from = 0;
-    r.to = 65535;
+    r.from = kFirstDay;
+    r.to = kLastDay;
     r.values = {2, 2, 2, 2, 1, 1};
     const auto firstBefore = ReadBytes(dat);
     ASSERT_EQ(RewriteSeries(r, second, RealFileSystem()), kSuccess);
@@ -292,6 +292,30 @@ TEST_F(RewriteTest, DeleteOfAnIntradayDateLeavesOutOnlyTheFirstQuote) {
     EXPECT_EQ(s.close(0), 5.5f);
 }
 
+// A long history: a quote of 1908 and one of 2008 that a two-digit year would confuse.
+TEST_F(RewriteTest, EditsOfAQuoteBefore1961ChangeExactlyThatQuote) {
+    WriteDat(dat, 28, {{80309.0f, 1, 1, 1, 1, 10, 0}, {80310.0f, 2, 2, 2, 2, 20, 0}, {1080310.0f, 3, 3, 3, 3, 30, 0}});
+    WriteMaster(tmp.path(), {Entry(1, "ABC", "ABC CORP", 28, 7, 80309.0f, 1080310.0f)});
+    const DateCode early = MakeDate(1908, 3, 10);
+    ASSERT_EQ(Run(EditOp::kSet, early, early, {5, 6, 4, 5.5f, 99, 0}), kSuccess);
+    QuoteSeries s = Read("ABC");
+    ASSERT_EQ(s.count, 3);
+    EXPECT_EQ(s.date(1), early);
+    EXPECT_EQ(s.close(1), 5.5f);
+    EXPECT_EQ(s.close(0), 1.0f);
+    EXPECT_EQ(s.close(2), 3.0f);
+    EXPECT_EQ(FindQuote(tmp.str(), "ABC", MakeDate(2008, 3, 10), 0), 2);
+    // Deleting the first quote moves MASTER's first date to the next day of 1908.
+    ASSERT_EQ(Run(EditOp::kDelete, MakeDate(1908, 3, 9), MakeDate(1908, 3, 9)), kSuccess);
+    EXPECT_EQ(MasterDate(25), 80310.0f);
+    s = Read("ABC");
+    ASSERT_EQ(s.count, 2);
+    EXPECT_EQ(s.close(0), 5.5f);
+    // A scale "from the first quote" covers 1908 too.
+    ASSERT_EQ(Run(EditOp::kScale, EditRequest{}.from, EditRequest{}.to, {2, 2, 2, 2, 1, 1}), kSuccess);
+    EXPECT_EQ(Read("ABC").close(0), 11.0f);
+}
+
 TEST_F(RewriteTest, InsertDatesTheCopyThePreviousWeekday) {
     // Day(0) is a Monday, Day(2) a Wednesday.
     ASSERT_EQ(Run(EditOp::kInsert, Day(2), Day(2)), kSuccess);
@@ -318,7 +342,7 @@ TEST_F(RewriteTest, InsertOverSeveralQuotesCountsThemAllInTheHeader) {
 TEST_F(RewriteTest, FailuresBeforeAnyChange) {
     EXPECT_EQ(RewriteSeries({}, tmp.str(), "NOPE", master, 0), kFileNotFound);
     fs::remove(dat);
-    EXPECT_EQ(Run(EditOp::kSet, 0, 65535), kFileOpen);
+    EXPECT_EQ(Run(EditOp::kSet, kFirstDay, kLastDay), kFileOpen);
     EXPECT_FALSE(fs::exists(dat));
     EXPECT_FALSE(fs::exists(tmp.path() / "F1.BAK"));
 }
@@ -328,7 +352,7 @@ TEST_F(RewriteTest, FailuresBeforeAnyChange) {
 TEST_F(RewriteTest, TheOldFileIsKeptAsTheBackupWithoutACopy) {
     struct stat before {}, backup {};
     ASSERT_EQ(::stat(dat.c_str(), &before), 0);
-    ASSERT_EQ(Run(EditOp::kScale, 0, 65535, {2, 2, 2, 2, 1, 1}), kSuccess);
+    ASSERT_EQ(Run(EditOp::kScale, kFirstDay, kLastDay, {2, 2, 2, 2, 1, 1}), kSuccess);
     ASSERT_EQ(::stat((tmp.path() / "F1.BAK").c_str(), &backup), 0);
     EXPECT_EQ(backup.st_ino, before.st_ino);
     EXPECT_FALSE(fs::exists(tmp.path() / "F1.BAK.NEW"));
@@ -337,7 +361,7 @@ TEST_F(RewriteTest, TheOldFileIsKeptAsTheBackupWithoutACopy) {
 
 TEST_F(RewriteTest, LeftoverTemporaryFileIsReplaced) {
     testing::WriteText(tmp.path() / "F1.NEW", "debris of an earlier crash");
-    ASSERT_EQ(Run(EditOp::kScale, 0, 65535, {2, 2, 2, 2, 1, 1}), kSuccess);
+    ASSERT_EQ(Run(EditOp::kScale, kFirstDay, kLastDay, {2, 2, 2, 2, 1, 1}), kSuccess);
     EXPECT_FALSE(fs::exists(tmp.path() / "F1.NEW"));
     EXPECT_EQ(Read("ABC").open(0), 40.0f);
 }

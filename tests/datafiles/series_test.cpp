@@ -108,8 +108,6 @@ TEST_F(SeriesTest, PackedAndSplitStorageHoldTheSameQuotes) {
     QuoteSeries packed, split;
     ASSERT_EQ(AllocSeries(packed, 2321), kSuccess);
     ASSERT_EQ(AllocSeries(split, 2322), kSuccess);
-    EXPECT_EQ(packed.columns[kFieldOpen].stride, 7);
-    EXPECT_EQ(split.columns[kFieldOpen].stride, 1);
     ASSERT_EQ(ReadSeries(packed, tmp.str(), "SER", 100, 2321), kSuccess);
     ASSERT_EQ(ReadSeries(split, tmp.str(), "SER", 100, 2321), kSuccess);
     ASSERT_EQ(packed.count, split.count);

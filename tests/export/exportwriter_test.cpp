@@ -71,8 +71,11 @@ TEST(ExportLines, Columns) {
     EXPECT_EQ(onlyDate.lineText(date, {1, 2, 3, 4, 5, 6}), "03/15/99");
     EXPECT_EQ(onlyDate.titleText(), "DATE");
 
+    // "N/A" is for a field the series lacks; a negative value (back-adjusted futures) is a number.
     ExportLineWriter plain{ExportOptions{}};
-    EXPECT_EQ(plain.lineText(date, {12.5f, 13.0f, 12.25f, 12.875f, 1500.0f, -1.0f}), "03/15/99 12.5000 13.0000 12.2500 12.8750 1500.00 N/A");
+    plain.setPresent({true, true, true, true, true, false});
+    EXPECT_EQ(plain.lineText(date, {-6.352f, 13.0f, 12.25f, 12.875f, 1500.0f, -1.0f}), "03/15/99 -6.3520 13.0000 12.2500 12.8750 1500.00 N/A");
+    plain.setPresent({true, true, true, true, true, true});
     EXPECT_EQ(plain.titleText(), "DATE OPEN HIGH LOW CLOSE VOL OI");
     std::string text;
     plain.appendTitle(text);
@@ -89,13 +92,21 @@ TEST(ExportLines, Columns) {
     EXPECT_EQ(ExportDelimiterFor(-1), ' ');
 }
 
-TEST(ExportLines, DateTextIsFormatDateForEveryCode) {
+TEST(ExportLines, DateTextIsTheProgramsDateForEveryDay) {
     ExportOptions all;
     all.omit.fill(true);
     ExportLineWriter writer(all);
-    for (int code = 0; code <= 65535; ++code) {
-        ASSERT_EQ(writer.lineText(static_cast<DateCode>(code), {}), FormatDate(static_cast<DateCode>(code), 3, '/')) << code;
+    ExportOptions isoOptions = all;
+    isoOptions.dateFormat = ExportDateFormat::kIso;
+    ExportLineWriter iso(isoOptions);
+    for (DateCode code = kFirstDay; code <= kLastDay; ++code) {
+        ASSERT_EQ(writer.lineText(code, {}), FormatDateMdy(code)) << code;
+        ASSERT_EQ(iso.lineText(code, {}), FormatDate(code, 8, '-').insert(4, "-").insert(7, "-").erase(10)) << code;
     }
+    EXPECT_EQ(writer.lineText(kNoDate, {}), "00/00/00");
+    EXPECT_EQ(writer.lineText(MakeDate(1928, 10, 1), {}), "10/01/1928");
+    EXPECT_EQ(writer.lineText(MakeDate(2060, 1, 2), {}), "01/02/2060");
+    EXPECT_EQ(iso.lineText(MakeDate(1928, 10, 1), {}), "1928-10-01");
 }
 
 DemoSeries MakeSeries(int recordLength, int n) {

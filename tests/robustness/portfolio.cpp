@@ -49,7 +49,7 @@ void PutText(std::uint8_t* p, std::size_t width, std::string_view text) {
 }
 
 Bytes MasterEntry(int fileNumber, int recordLength, int fields, std::string_view name,
-                  std::string_view symbol, std::uint16_t first, std::uint16_t last) {
+                  std::string_view symbol, DateCode first, DateCode last) {
     Bytes r(kMasterRecordSize, 0);
     r[kMasterFileNumberOffset] = static_cast<std::uint8_t>(fileNumber);
     r[kMasterRecordLengthOffset] = static_cast<std::uint8_t>(recordLength);
@@ -98,7 +98,7 @@ RewriteCase SeriesCase(std::string name, DirectoryContent before, std::string ke
     return c;
 }
 
-EditRequest Request(EditOp op, std::uint16_t from, std::uint16_t to,
+EditRequest Request(EditOp op, DateCode from, DateCode to,
                     std::array<float, 6> values = {1, 1, 1, 1, 1, 1}) {
     EditRequest r;
     r.op = op;
@@ -146,10 +146,10 @@ void EmptyDirectory(const fs::path& dir) {
     }
 }
 
-std::uint16_t QuoteDate(int i) {
+DateCode QuoteDate(int i) {
     // Monday 2 January 2006, then every weekday.
     const int monday = MakeDate(2006, 1, 2);
-    return static_cast<std::uint16_t>(monday + (i / 5) * 7 + i % 5);
+    return static_cast<DateCode>(monday + (i / 5) * 7 + i % 5);
 }
 
 DirectoryContent MakePortfolio(int quotes) {
@@ -158,7 +158,7 @@ DirectoryContent MakePortfolio(int quotes) {
     PutI16(master.data() + kMasterCountOffset, 3);
     PutI16(master.data() + kMasterCounterOffset, 3);
     for (std::size_t i = 4; i < kMasterRecordSize; ++i) master[i] = static_cast<std::uint8_t>(i);
-    const std::uint16_t first = QuoteDate(0), last = QuoteDate(quotes - 1);
+    const DateCode first = QuoteDate(0), last = QuoteDate(quotes - 1);
     for (const Bytes& r : {MasterEntry(1, 28, 7, "AAA INDUSTRIES", "AAA", first, last),
                            MasterEntry(2, 24, 6, "BBB HOLDINGS", "BBB", first, last),
                            // Deleting F3's only quote sets both dates to that quote's date; the
@@ -177,12 +177,12 @@ DirectoryContent MakePortfolio(int quotes) {
 
 std::vector<RewriteCase> RewriteCases(int quotes, const fs::path& realDb) {
     const DirectoryContent made = MakePortfolio(quotes);
-    const std::uint16_t end = QuoteDate(quotes - 1);
+    const DateCode end = QuoteDate(quotes - 1);
     std::vector<RewriteCase> cases;
     cases.push_back(SeriesCase("set", made, "AAA", Request(EditOp::kSet, QuoteDate(7), QuoteDate(7), {1, 2, 3, 4, 5, 6}),
                                false, "F1.DAT"));
     cases.push_back(SeriesCase("scale", made, "aaa",
-                               Request(EditOp::kScale, 0, 65535, {0.5f, 0.5f, 0.5f, 0.5f, 2.0f, 1.0f}), false,
+                               Request(EditOp::kScale, kFirstDay, kLastDay, {0.5f, 0.5f, 0.5f, 0.5f, 2.0f, 1.0f}), false,
                                "F1.DAT"));
     cases.push_back(SeriesCase("scale_dop", made, "BBB",
                                Request(EditOp::kScale, QuoteDate(3), end, {2, 2, 2, 2, 0.5f, 1}), false, "F2.DAT"));
@@ -239,7 +239,7 @@ std::vector<RewriteCase> RewriteCases(int quotes, const fs::path& realDb) {
                 series.count == 1) {
                 const std::string dat = SeriesFilePath(real.string(), record.fileNumber(), "DAT").filename().string();
                 cases.push_back(SeriesCase("real_scale", db, key,
-                                           Request(EditOp::kScale, 0, 65535, {0.5f, 0.5f, 0.5f, 0.5f, 2.0f, 1.0f}),
+                                           Request(EditOp::kScale, kFirstDay, kLastDay, {0.5f, 0.5f, 0.5f, 0.5f, 2.0f, 1.0f}),
                                            false, dat));
                 cases.push_back(SeriesCase("real_delete_first", db, key,
                                            Request(EditOp::kDelete, series.date(0), series.date(0)), true, dat));

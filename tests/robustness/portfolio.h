@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "datafiles/encoding.h"
 #include "datafiles/fileio.h"
 #include "datafiles/status.h"
 
@@ -46,7 +47,7 @@ void EmptyDirectory(const fs::path& dir);
 DirectoryContent MakePortfolio(int quotes);
 
 // The date of quote i of the made portfolio.
-std::uint16_t QuoteDate(int i);
+DateCode QuoteDate(int i);
 
 struct RewriteCase {
     std::string name;

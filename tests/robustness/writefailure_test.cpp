@@ -153,8 +153,8 @@ TEST(BackupWrite, FailedBackupWriteLeavesNoTruncatedBackup) {
     WriteDirectory(dir.path(), p);
     EditRequest scale;
     scale.op = EditOp::kScale;
-    scale.from = 0;
-    scale.to = 65535;
+    scale.from = kFirstDay;
+    scale.to = kLastDay;
     scale.values = {2, 2, 2, 2, 1, 1};
     ASSERT_EQ(RewriteSeries(scale, dir.path().string(), "AAA", dir.path() / "MASTER", 0), kSuccess);
     const Bytes earlierBackup = *ReadWholeFile(dir.path() / "F1.BAK");

@@ -53,7 +53,7 @@ TEST(SplitPair, BoundsAreExclusive) {
 
 TEST(SplitPair, LineText) {
     EXPECT_EQ(FormatSplitLine("XYZ", {2, 1}, MakeDate(1999, 3, 15)), "XYZ possible 2 for 1 split on 03/15/99");
-    EXPECT_EQ(FormatSplitLine("AB", {1, 3}, 0), "AB possible 1 for 3 split on 00/00/00");
+    EXPECT_EQ(FormatSplitLine("AB", {1, 3}, kNoDate), "AB possible 1 for 3 split on 00/00/00");
     EXPECT_EQ(FewerThanTwoQuotesMessage("Q"), "For symbol Q\nSplitSearch cannot perform search\nas there are fewer than 2 quotes.");
 }
 
