@@ -65,7 +65,10 @@ bool RequestIsStorable(const EditRequest& request) {
 std::int32_t FindQuoteIn(const SeriesFiles& files, DateCode date, TimeCode time, DateCode* outDate,
                          TimeCode* outTime);
 
-DataStatus RewriteSeries(const EditRequest& request, const SecurityId& id, FileSystem& fsys) {
+namespace {
+
+// Decides the rewrite and, unless only asked whether it would be refused, writes it.
+DataStatus Rewrite(const EditRequest& request, const SecurityId& id, FileSystem& fsys, bool write) {
     switch (request.op) {
         case EditOp::kSet: case EditOp::kScale: case EditOp::kDelete: case EditOp::kInsert: break;
         default: return kInvalidParm;
@@ -85,14 +88,32 @@ DataStatus RewriteSeries(const EditRequest& request, const SecurityId& id, FileS
     auto quoteAt = [&](std::size_t i) { return old->data() + (i + 1) * len; };
 
     // Everything that can refuse is decided here, before the first byte is written.
-    // Delete: the quote dated `from` must exist; which MASTER dates change (0 none, 1 first,
-    // 2 last, 3 both) and to what.
+    // Delete and Insert act on one quote: the one dated `from` (at `time`, when the series
+    // has times and the caller names one). The file is at hand, so it is searched through
+    // rather than trusted to be in order.
+    const int timeColumn = files.columns.column[kFieldTime];
+    auto matches = [&](std::size_t i, bool byTime) {
+        const std::uint8_t* rec = quoteAt(i);
+        if (RecordDate(rec, files.columns) != request.from) return false;
+        if (!byTime || !request.time || timeColumn == 0) return true;
+        return TimeFromReal(MbfToFloat(rec + (timeColumn - 1) * 4)) == *request.time;
+    };
+    auto firstMatch = [&](bool byTime) -> std::int64_t {
+        for (std::size_t i = 0; i < records; ++i)
+            if (matches(i, byTime)) return static_cast<std::int64_t>(i);
+        return -1;
+    };
+
+    // Delete: which quote goes; which MASTER dates change (0 none, 1 first, 2 last, 3 both)
+    // and to what.
+    std::int64_t target = -1;  // the quote left out (Delete) or copied (Insert)
+    std::int64_t placeAt = -1;  // Insert: the copy goes before this quote
     int datesToSet = 0;
     MbfBytes newFirst{}, newLast{};
     if (request.op == EditOp::kDelete) {
-        DateCode foundDate = 0;
-        const std::int32_t k = FindQuoteIn(files, request.from, 0, &foundDate, nullptr);
-        if (k < 0 || foundDate != request.from) return kDeleteNotFound;
+        target = firstMatch(true);
+        if (target < 0) return kDeleteNotFound;
+        const int k = static_cast<int>(target);
         const int n = std::min<int>(last - 1, static_cast<int>(records));
         auto dateOf = [&](int i) { return DateToMbfReal(RecordDate(quoteAt(static_cast<std::size_t>(i)), files.columns)); };
         if (k == 0 && n > 1) {
@@ -106,9 +127,18 @@ DataStatus RewriteSeries(const EditRequest& request, const SecurityId& id, FileS
             newFirst = newLast = dateOf(0);
         }
     }
+    const DateCode insertDate = PreviousWeekday(request.from);
+    if (request.op == EditOp::kInsert) {
+        if (files.columns.column[kFieldDate] == 0) return kInvalidParm;
+        target = firstMatch(true);
+        placeAt = firstMatch(false);
+        if (target < 0 || placeAt < 0) return kRecordNotFound;
+        // The new quote must stand in date order: nothing before it dated on or after it.
+        if (placeAt > 0 && RecordDate(quoteAt(static_cast<std::size_t>(placeAt - 1)), files.columns) >= insertDate)
+            return kInsertOutOfOrder;
+    }
 
     std::vector<std::uint8_t> out;
-    bool leftOut = false;
     int inserted = 0;
     if (request.op == EditOp::kSet || request.op == EditOp::kScale) {
         // Same records in the same places: change the copy in place.
@@ -117,29 +147,27 @@ DataStatus RewriteSeries(const EditRequest& request, const SecurityId& id, FileS
             std::uint8_t* rec = out.data() + (i + 1) * len;
             const DateCode d = RecordDate(rec, files.columns);
             if (d < request.from || d > request.to) continue;
+            // An edit of one intraday quote names its time; the other quotes of the day stay.
+            if (request.op == EditOp::kSet && request.time && timeColumn != 0 &&
+                TimeFromReal(MbfToFloat(rec + (timeColumn - 1) * 4)) != *request.time)
+                continue;
             if (DataStatus s = ChangeValues(rec, files.columns, request); s != kSuccess) return s;
         }
     } else {
-        out.reserve(old->size() + len * 4);
+        out.reserve(old->size() + len);
         out.insert(out.end(), header.begin(), header.end());
         for (std::size_t i = 0; i < records; ++i) {
             const std::uint8_t* rec = quoteAt(i);
-            const DateCode d = RecordDate(rec, files.columns);
-            if (d >= request.from && d <= request.to) {
-                if (request.op == EditOp::kDelete && !leftOut) {
-                    leftOut = true;
-                    continue;
-                }
-                if (request.op == EditOp::kInsert) {
-                    const std::size_t at = out.size();
-                    out.insert(out.end(), rec, rec + len);
-                    const int c = files.columns.column[kFieldDate];
-                    if (c != 0) {
-                        const MbfBytes prev = DateToMbfReal(PreviousWeekday(d));
-                        std::memcpy(out.data() + at + static_cast<std::size_t>(c - 1) * 4, prev.data(), 4);
-                    }
-                    ++inserted;
-                }
+            const auto at = static_cast<std::int64_t>(i);
+            if (request.op == EditOp::kDelete && at == target) continue;
+            if (request.op == EditOp::kInsert && at == placeAt) {
+                const std::uint8_t* source = quoteAt(static_cast<std::size_t>(target));
+                const std::size_t copyAt = out.size();
+                out.insert(out.end(), source, source + len);
+                const int c = files.columns.column[kFieldDate];
+                const MbfBytes prev = DateToMbfReal(insertDate);
+                std::memcpy(out.data() + copyAt + static_cast<std::size_t>(c - 1) * 4, prev.data(), 4);
+                ++inserted;
             }
             out.insert(out.end(), rec, rec + len);
         }
@@ -153,6 +181,8 @@ DataStatus RewriteSeries(const EditRequest& request, const SecurityId& id, FileS
     if (request.op == EditOp::kInsert) lastRecord = last + inserted;
     if (lastRecord > kMaxQuotesPerFile + 1) return kInvalidParm;  // no room for more quotes
     if (lastRecord != last) SetDatLastRecord(out.data(), lastRecord);
+
+    if (!write) return kSuccess;
 
     // Decided: the new file goes in place, the previous data kept as the backup.
     const int f = files.record.fileNumber();
@@ -168,6 +198,16 @@ DataStatus RewriteSeries(const EditRequest& request, const SecurityId& id, FileS
     if (datesToSet == 2) s = SetMasterDate(id, newLast, 1, fsys);
     if (datesToSet == 3) s = SetMasterDates(id, newFirst, newLast, fsys);
     return s == kSuccess ? kSuccess : kDeletedMasterStale;
+}
+
+}  // namespace
+
+DataStatus RewriteSeries(const EditRequest& request, const SecurityId& id, FileSystem& fsys) {
+    return Rewrite(request, id, fsys, true);
+}
+
+DataStatus CheckRewrite(const EditRequest& request, const SecurityId& id) {
+    return Rewrite(request, id, RealFileSystem(), false);
 }
 
 DataStatus RewriteSeries(const EditRequest& request, std::string_view directory, std::string_view key,

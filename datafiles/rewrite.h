@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "datafiles/encoding.h"
@@ -17,8 +18,8 @@ namespace barwise {
 enum class EditOp : std::int16_t {
     kSet = 1,     // each present value field := the request's value
     kScale = 3,   // each present value field *= the request's factor
-    kDelete = 4,  // the first quote of the date is left out
-    kInsert = 5,  // before each quote of the range, a copy dated the previous weekday
+    kDelete = 4,  // the quote of the date (and time) is left out
+    kInsert = 5,  // one copy of the quote of the date (and time), dated the previous weekday
 };
 
 struct EditRequest {
@@ -27,16 +28,24 @@ struct EditRequest {
     DateCode from = kFirstDay;
     DateCode to = kLastDay;
     EditOp op = EditOp::kSet;
+    // Delete and Insert act on the one quote dated `from`; on a series with a TIME column,
+    // `time` (when given) says which of the quotes of that date (without it, the first).
+    // A Set with a time changes only the quotes of that date and time.
+    std::optional<TimeCode> time;
 };
 
 // Rewrites the series of the entry `id` names by the request. Everything that can refuse is
 // decided before the first byte is written, so a refused or failed edit leaves every file,
 // the previous backup included, as it was:
 //   kInvalidParm: an unknown operation, an impossible record shape, a value without an MBF
-//     form, or an Insert that would take the file beyond its most quotes;
-//   kDeleteNotFound (-200): no quote dated `from` to delete (the caller shows
-//     kDeleteNotFoundMessage); the ReadLayout / OpenSeriesFiles statuses; kFileOpen (DAT not
-//     readable), kFileRead (DAT shorter than its header record).
+//     form (given, or made by a Scale), or an Insert that would take the file beyond its
+//     most quotes;
+//   kDeleteNotFound (-200): no quote dated `from` (at `time`) to delete (the caller shows
+//     kDeleteNotFoundMessage); kRecordNotFound: no such quote to copy for an Insert;
+//   kInsertOutOfOrder: the Insert's new quote, dated the weekday before `from` and written
+//     before the first quote dated `from`, would follow a quote dated on or after it;
+//   the ReadLayout / OpenSeriesFiles statuses; kFileOpen (DAT not readable), kFileRead
+//     (DAT shorter than its header record).
 // Then Fn.DAT is kept as Fn.BAK and the new content renamed over Fn.DAT:
 //   kFileWrite: the backup or the new file could not be written (Fn.DAT then unchanged);
 //   kDeletedMasterStale: a Delete put the new Fn.DAT in place (the quote is gone) but the
@@ -45,6 +54,10 @@ struct EditRequest {
 //   entry's dates in the MASTER that holds it (both in one rewrite when it was the only one).
 [[nodiscard]] DataStatus RewriteSeries(const EditRequest& request, const SecurityId& id,
                                        FileSystem& fs = RealFileSystem());
+
+// Whether RewriteSeries would refuse the request, and with which status; writes nothing.
+// kSuccess when it would go on to write.
+[[nodiscard]] DataStatus CheckRewrite(const EditRequest& request, const SecurityId& id);
 
 // The same for the key's series, looked up by text from directory (FindSymbol); for callers
 // that have only a typed text. masterPath and quoteCount are not needed and kept for the

@@ -31,9 +31,13 @@ inline constexpr DataStatus kDeleteNotFound = -200;
 // the quote is gone.
 inline constexpr DataStatus kDeletedMasterStale = -201;
 
+// Outside the name table: the quote an Insert would add would not stand in date order (a
+// quote dated on or after the new date lies before the quote it is copied from).
+inline constexpr DataStatus kInsertOutOfOrder = -202;
+
 // The name of a status: the 16-entry table for 0..-15 ("Sucessfull", "Invalid Parm", ...),
 // "No Layout" for -100, "Quote Not Found" for -200,
-// "Quote Deleted, MASTER Dates Not Updated" for -201 and "Unknown" for anything else.
+// "Quote Deleted, MASTER Dates Not Updated" for -201, "New Quote Out Of Date Order" for -202 and "Unknown" for anything else.
 std::string_view DataStatusName(DataStatus status);
 
 // The message the caller shows when a delete finds no quote of the date asked for.

@@ -317,26 +317,69 @@ TEST_F(RewriteTest, EditsOfAQuoteBefore1961ChangeExactlyThatQuote) {
 }
 
 TEST_F(RewriteTest, InsertDatesTheCopyThePreviousWeekday) {
-    // Day(0) is a Monday, Day(2) a Wednesday.
-    ASSERT_EQ(Run(EditOp::kInsert, Day(2), Day(2)), kSuccess);
-    ASSERT_EQ(Run(EditOp::kInsert, Day(5), Day(5)), kSuccess);  // the second Monday
+    // Monday 3, Wednesday 5 and Monday 10 January 2000.
+    WriteDat(dat, 28, {{1000103.0f, 1, 1, 1, 1, 1, 1}, {1000105.0f, 2, 2, 2, 2, 2, 2}, {1000110.0f, 3, 3, 3, 3, 3, 3}});
+    ASSERT_EQ(Run(EditOp::kInsert, MakeDate(2000, 1, 5), MakeDate(2000, 1, 5)), kSuccess);
+    ASSERT_EQ(Run(EditOp::kInsert, MakeDate(2000, 1, 10), MakeDate(2000, 1, 10)), kSuccess);
     const QuoteSeries s = Read("ABC");
-    ASSERT_EQ(s.count, 12);
-    EXPECT_EQ(s.total, 12);
-    EXPECT_EQ(FormatDateMdy(s.date(2)), "01/04/00");  // Tuesday copy of Wednesday's quote
-    EXPECT_EQ(s.close(2), s.close(3));
-    EXPECT_EQ(FormatDateMdy(s.date(3)), "01/05/00");
-    EXPECT_EQ(FormatDateMdy(s.date(6)), "01/07/00");  // Friday copy of Monday 10th
-    EXPECT_EQ(FormatDateMdy(s.date(7)), "01/10/00");
-    EXPECT_EQ(PreviousWeekday(MakeDate(2000, 1, 10)), MakeDate(2000, 1, 7));
-    EXPECT_EQ(PreviousWeekday(MakeDate(2000, 1, 5)), MakeDate(2000, 1, 4));
+    ASSERT_EQ(s.count, 5);
+    EXPECT_EQ(s.total, 5);
+    EXPECT_EQ(FormatDateMdy(s.date(1)), "01/04/00");  // Tuesday copy of Wednesday's quote
+    EXPECT_EQ(s.close(1), 2.0f);
+    EXPECT_EQ(FormatDateMdy(s.date(3)), "01/07/00");  // Friday copy of Monday 10th
+    EXPECT_EQ(s.close(3), 3.0f);
+    EXPECT_EQ(FormatDateMdy(s.date(4)), "01/10/00");
+    // The day before is already held: refused as out of order, nothing written.
+    const auto before = ReadBytes(dat);
+    EXPECT_EQ(Run(EditOp::kInsert, MakeDate(2000, 1, 5), MakeDate(2000, 1, 5)), kInsertOutOfOrder);
+    EXPECT_EQ(ReadBytes(dat), before);
 }
 
-TEST_F(RewriteTest, InsertOverSeveralQuotesCountsThemAllInTheHeader) {
-    ASSERT_EQ(Run(EditOp::kInsert, Day(1), Day(3)), kSuccess);
-    const auto bytes = ReadBytes(dat);
-    EXPECT_EQ(GetI16(bytes.data() + 2), 14);
-    EXPECT_EQ(bytes.size(), 14u * 28);
+// Intraday: quotes share a date. Insert writes one copy (of the quote named by its time)
+// before the first quote of the date; Delete removes the quote of that date and time.
+TEST_F(RewriteTest, IntradayInsertAndDeleteActOnTheQuoteOfThatTime) {
+    const DateCode tue = DateFromReal(1000104.0f);
+    EditRequest r;
+    r.op = EditOp::kInsert;
+    r.from = r.to = DateFromReal(1000103.0f);
+    r.time = MakeTime(9, 40, 0);
+    // Monday 3 January: the weekday before is Friday 31 December 1999.
+    ASSERT_EQ(RewriteSeries(r, tmp.str(), "TICK", master, 3), kSuccess);
+    QuoteSeries s = Read("TICK");
+    ASSERT_EQ(s.count, 4);
+    EXPECT_EQ(GetI16(ReadBytes(tmp.path() / "F2.DAT").data() + 2), 5);
+    EXPECT_EQ(s.date(0), MakeDate(1999, 12, 31));
+    EXPECT_EQ(s.time(0), MakeTime(9, 40, 0));
+    EXPECT_EQ(s.close(0), 5.5f);
+    EXPECT_EQ(s.close(1), 5.0f);
+
+    r.op = EditOp::kDelete;
+    r.from = r.to = DateFromReal(1000103.0f);
+    ASSERT_EQ(RewriteSeries(r, tmp.str(), "TICK", master, 4), kSuccess);
+    s = Read("TICK");
+    ASSERT_EQ(s.count, 3);
+    EXPECT_EQ(s.time(1), MakeTime(9, 30, 0));
+    EXPECT_EQ(s.close(1), 5.0f);
+    EXPECT_EQ(s.date(2), tue);
+    // A time the date does not hold deletes nothing.
+    r.time = MakeTime(10, 0, 0);
+    EXPECT_EQ(RewriteSeries(r, tmp.str(), "TICK", master, 3), kDeleteNotFound);
+    EXPECT_EQ(Read("TICK").count, 3);
+}
+
+TEST_F(RewriteTest, InsertOutOfDateOrderIsRefused) {
+    // A Saturday quote between Friday and Monday: Monday's copy would be dated Friday and
+    // land after the Saturday.
+    WriteDat(dat, 28, {{1000107.0f, 1, 1, 1, 1, 1, 1}, {1000108.0f, 2, 2, 2, 2, 2, 2}, {1000110.0f, 3, 3, 3, 3, 3, 3}});
+    const auto before = ReadBytes(dat);
+    EXPECT_EQ(Run(EditOp::kInsert, MakeDate(2000, 1, 10), MakeDate(2000, 1, 10)), kInsertOutOfOrder);
+    EXPECT_EQ(ReadBytes(dat), before);
+    EXPECT_EQ(Run(EditOp::kInsert, MakeDate(2000, 1, 9), MakeDate(2000, 1, 9)), kRecordNotFound);
+    EXPECT_EQ(ReadBytes(dat), before);
+    // Friday's copy goes to Thursday, before every quote: accepted, one quote more.
+    ASSERT_EQ(Run(EditOp::kInsert, MakeDate(2000, 1, 7), MakeDate(2000, 1, 7)), kSuccess);
+    EXPECT_EQ(GetI16(ReadBytes(dat).data() + 2), 5);
+    EXPECT_EQ(Read("ABC").date(0), MakeDate(2000, 1, 6));
 }
 
 TEST_F(RewriteTest, FailuresBeforeAnyChange) {

@@ -194,8 +194,8 @@ std::vector<RewriteCase> RewriteCases(int quotes, const fs::path& realDb) {
     cases.push_back(SeriesCase("delete_last", made, "BBB", Request(EditOp::kDelete, end, end), true, "F2.DAT"));
     cases.push_back(SeriesCase("delete_only", made, "THIRD CORP",
                                Request(EditOp::kDelete, QuoteDate(0), QuoteDate(0)), true, "f3.dat"));
-    // Quote 5 is a Monday: its copy is dated the Friday before.
-    cases.push_back(SeriesCase("insert", made, "AAA", Request(EditOp::kInsert, QuoteDate(5), QuoteDate(5)), false,
+    // Quote 0 is a Monday: its copy is dated the Friday before, ahead of every quote.
+    cases.push_back(SeriesCase("insert", made, "AAA", Request(EditOp::kInsert, QuoteDate(0), QuoteDate(0)), false,
                                "F1.DAT"));
 
     RewriteCase date;
