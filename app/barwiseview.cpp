@@ -137,6 +137,9 @@ void CBarwiseView::BuildForm() {
     m_quoteGrid = MakeGrid(quotes, "ctl1038");
     m_quoteModel = new QuoteGridModel(this);
     m_quoteGrid->setModel(m_quoteModel);
+    // The time of an intraday bar stands after its date; a daily series has no such column.
+    m_quoteGrid->horizontalHeader()->moveSection(QuoteGridModel::kTimeColumn, 1);
+    m_quoteGrid->setColumnHidden(QuoteGridModel::kTimeColumn, true);
     auto* quoteLayout = new QVBoxLayout(quotes);
     quoteLayout->addWidget(m_quoteGrid);
 
@@ -206,6 +209,7 @@ void CBarwiseView::OnTimer() {
     const auto quoteWidths = QuoteColumnWidths(qw, stored);
     for (int i = 0; i < QuoteGridModel::kColumns; ++i)
         m_quoteGrid->horizontalHeader()->resizeSection(i, quoteWidths[static_cast<std::size_t>(i)]);
+    m_quoteGrid->horizontalHeader()->resizeSection(QuoteGridModel::kTimeColumn, quoteWidths[0]);
     m_columnsSet = true;
 
     FillDriveList();
@@ -432,7 +436,22 @@ void CBarwiseView::FillQuotesGrid(int selectRow) {
     DataStatus status = AllocSeries(series, 1);
     if (status == kSuccess) status = m_readSeries(series, id, 0, 0);
     const std::int32_t total = std::clamp<std::int32_t>(series.total, 0, kMaxQuotesPerFile);
+    // The layout, not a value's sign, tells which fields the series has.
+    std::array<bool, 6> present = {true, true, true, true, true, true};
+    bool hasTime = false;
+    if (status == kSuccess && series.info) {
+        const FieldLayout& layout = series.info->layout;
+        const int fields = series.info->master.fieldCount();
+        const auto has = [&](int f) {
+            const int c = layout.column[static_cast<std::size_t>(f)];
+            return c >= 1 && c <= fields;
+        };
+        for (int f = kFieldOpen; f <= kFieldOi; ++f) present[static_cast<std::size_t>(f - kFieldOpen)] = has(f);
+        hasTime = has(kFieldTime);
+    }
     FreeSeries(series);
+    m_quoteModel->setFields(present, hasTime);
+    m_quoteGrid->setColumnHidden(QuoteGridModel::kTimeColumn, !hasTime);
     if (status != kSuccess) {
         m_host.messageBox(QStringLiteral("Error in FillQuotesGrid"));
         emit StateChanged();
@@ -501,11 +520,11 @@ void CBarwiseView::FillQuotesGrid(int selectRow) {
         flush();
     }
 
-    m_firstDay = m_lastDay = 0;
+    m_firstDay = m_lastDay = kNoDate;
     if (m_readSeries(series, id, 0, 1) == kSuccess && series.count > 0) m_firstDay = series.date(0);
     if (m_readSeries(series, id, -1, 1) == kSuccess && series.count > 0) m_lastDay = series.date(0);
-    m_firstDate = m_firstDay != 0 ? FormatDateMdy(m_firstDay) : std::string();
-    m_lastDate = m_lastDay != 0 ? FormatDateMdy(m_lastDay) : std::string();
+    m_firstDate = m_firstDay != kNoDate ? FormatDateMdy(m_firstDay) : std::string();
+    m_lastDate = m_lastDay != kNoDate ? FormatDateMdy(m_lastDay) : std::string();
     FreeSeries(series);
 
     m_selQuoteRow = selectRow;
@@ -541,7 +560,7 @@ void CBarwiseView::ResetView(int level) {
             WaitCursor wait(m_host);
             m_quoteModel->clear();
             m_quoteCount = 0;
-            m_firstDay = m_lastDay = 0;
+            m_firstDay = m_lastDay = kNoDate;
             m_firstDate.clear();
             m_lastDate.clear();
         } break;

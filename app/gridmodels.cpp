@@ -8,8 +8,8 @@ namespace barwise {
 namespace {
 
 const char* const kSymbolHeaders[SymbolGridModel::kColumns] = {"Symbol", "Name"};
-const char* const kQuoteHeaders[QuoteGridModel::kColumns] = {
-    "Date", "Open", "High", "Low", "Close", "Volume", "Open Interest"};
+const char* const kQuoteHeaders[QuoteGridModel::kColumns + 1] = {
+    "Date", "Open", "High", "Low", "Close", "Volume", "Open Interest", "Time"};
 
 const QColor kGridLineColour(192, 192, 192);
 
@@ -28,7 +28,8 @@ int SymbolGridModel::columnCount(const QModelIndex& parent) const {
 QVariant SymbolGridModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount() || role != Qt::DisplayRole) return {};
     const Row& r = m_rows[static_cast<std::size_t>(index.row())];
-    return QString::fromLatin1(index.column() == 0 ? r.symbol : r.name);
+    // Shown without the NULs and blanks that pad the stored bytes.
+    return QString::fromLatin1(DisplayText(index.column() == 0 ? r.symbol : r.name));
 }
 
 QVariant SymbolGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -48,8 +49,8 @@ void SymbolGridModel::clear() { setRows({}); }
 
 // ----- quotes -----
 
-QString QuoteValueText(float value, bool isPrice) {
-    if (value < 0.0f) return QStringLiteral("N/A");
+QString QuoteValueText(float value, bool isPrice, bool present) {
+    if (!present) return QStringLiteral("N/A");
     char text[64];
     std::snprintf(text, sizeof text, isPrice ? "%.4f" : "%.0f", static_cast<double>(value));
     return QString::fromLatin1(text);
@@ -60,14 +61,28 @@ int QuoteGridModel::rowCount(const QModelIndex& parent) const {
 }
 
 int QuoteGridModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : kColumns;
+    return parent.isValid() ? 0 : kColumns + 1;
+}
+
+void QuoteGridModel::setFields(const std::array<bool, 6>& present, bool hasTime) {
+    m_present = present;
+    m_hasTime = hasTime;
+    if (!m_rows.empty()) emit dataChanged(index(0, 0), index(rowCount() - 1, kTimeColumn));
 }
 
 QString QuoteGridModel::cellText(int row, int column) const {
-    if (row < 0 || row >= rowCount() || column < 0 || column >= kColumns) return {};
+    if (row < 0 || row >= rowCount() || column < 0 || column > kTimeColumn) return {};
     const Row& r = m_rows[static_cast<std::size_t>(row)];
     if (column == 0) return QString::fromStdString(FormatDateMdy(r.date));
-    return QuoteValueText(r.values[static_cast<std::size_t>(column - 1)], column <= 4);
+    if (column == kTimeColumn) {
+        if (!m_hasTime) return {};
+        const TimeParts t = SplitTime(r.time);
+        char text[32];
+        std::snprintf(text, sizeof text, "%02d:%02d:%02d", t.hour, t.minute, t.second);
+        return QString::fromLatin1(text);
+    }
+    const auto field = static_cast<std::size_t>(column - 1);
+    return QuoteValueText(r.values[field], column <= 4, m_present[field]);
 }
 
 QVariant QuoteGridModel::data(const QModelIndex& index, int role) const {
@@ -77,7 +92,7 @@ QVariant QuoteGridModel::data(const QModelIndex& index, int role) const {
 
 QVariant QuoteGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
-        section >= kColumns)
+        section > kTimeColumn)
         return {};
     return QString::fromLatin1(kQuoteHeaders[section]);
 }

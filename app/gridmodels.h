@@ -41,18 +41,23 @@ private:
     std::vector<Row> m_rows;
 };
 
-// The quotes grid: one row per quote, newest first. Values below 0 (the reader's mark of a
-// field the file does not have) show as "N/A".
+// The quotes grid: one row per quote, newest first. A field the series' layout does not have
+// shows as "N/A"; every other value as a number, negative ones too (back-adjusted futures).
+// Columns 0..6 are Date, Open, High, Low, Close, Volume, Open Interest; column 7 is the
+// time of an intraday bar, which the view shows after the date and only for a series with
+// a TIME column.
 class QuoteGridModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
     // A quote is found again in its file by its date and time, never by the row's texts.
     struct Row {
-        DateCode date = 0;
+        DateCode date = kNoDate;
         TimeCode time = 0;
         std::array<float, 6> values{};  // open, high, low, close, volume, open interest
     };
+    // The columns whose widths are kept in the settings.
     static constexpr int kColumns = 7;
+    static constexpr int kTimeColumn = 7;
 
     using QAbstractTableModel::QAbstractTableModel;
 
@@ -68,14 +73,20 @@ public:
     const Row& row(int i) const { return m_rows[static_cast<std::size_t>(i)]; }
     // The text of a cell, as the grid shows it.
     QString cellText(int row, int column) const;
+    // Which of open .. open interest the series has, and whether it has a time of day; set
+    // by the fill from the series' layout before its rows are added.
+    void setFields(const std::array<bool, 6>& present, bool hasTime);
+    bool hasTime() const { return m_hasTime; }
 
 private:
     std::vector<Row> m_rows;
+    std::array<bool, 6> m_present = {true, true, true, true, true, true};
+    bool m_hasTime = false;
 };
 
 // The text of a quote value: "%.4f" for prices, "%.0f" for volume and open interest,
-// "N/A" for a value below 0.
-QString QuoteValueText(float value, bool isPrice);
+// "N/A" for a field the series does not have.
+QString QuoteValueText(float value, bool isPrice, bool present = true);
 
 // Paints a grid row the way both grids look: window or highlight background, a light grey
 // line under the row and right of every cell, text 2 pixels in from the cell's left edge,

@@ -277,6 +277,7 @@ std::vector<QuoteField> DefaultColumns(int recordLength, bool twentyWithVolume) 
                                     : std::vector<QuoteField>{kFieldDate, kFieldOpen, kFieldHigh, kFieldLow, kFieldClose};
         case 24: return {kFieldDate, kFieldOpen, kFieldHigh, kFieldLow, kFieldClose, kFieldVol};
         case 28: return {kFieldDate, kFieldOpen, kFieldHigh, kFieldLow, kFieldClose, kFieldVol, kFieldOi};
+        case 32: return {kFieldDate, kFieldTime, kFieldOpen, kFieldHigh, kFieldLow, kFieldClose, kFieldVol, kFieldOi};
         default: return {};
     }
 }

@@ -54,7 +54,7 @@ struct DemoDatabase {
 DemoDatabase BuildDemoDatabase(bool large);
 
 // The column order of the default layouts (no DOP): 20-byte OPEN..CLOSE or HIGH..VOL,
-// 24-byte, 28-byte.
+// 24-byte, 28-byte, 32-byte (DATE TIME OPEN HIGH LOW CLOSE VOL OI).
 std::vector<QuoteField> DefaultColumns(int recordLength, bool twentyWithVolume = false);
 
 // The MASTER record of a series (dates from its first and last quote, MBF) and of a

@@ -393,20 +393,24 @@ void LogicTest::filterChanged() {
 void LogicTest::quoteTexts_data() {
     QTest::addColumn<float>("value");
     QTest::addColumn<bool>("price");
+    QTest::addColumn<bool>("present");
     QTest::addColumn<QString>("text");
-    QTest::newRow("close 12.5") << 12.5f << true << "12.5000";
-    QTest::newRow("volume 1234.6") << 1234.6f << false << "1235";
-    QTest::newRow("zero price") << 0.0f << true << "0.0000";
-    QTest::newRow("absent price") << -1.0f << true << "N/A";
-    QTest::newRow("absent volume") << -1.0f << false << "N/A";
-    QTest::newRow("negative value") << -0.5f << true << "N/A";
+    QTest::newRow("close 12.5") << 12.5f << true << true << "12.5000";
+    QTest::newRow("volume 1234.6") << 1234.6f << false << true << "1235";
+    QTest::newRow("zero price") << 0.0f << true << true << "0.0000";
+    QTest::newRow("absent price") << -1.0f << true << false << "N/A";
+    QTest::newRow("absent volume") << -1.0f << false << false << "N/A";
+    // Back-adjusted futures hold negative prices: a number, never "N/A".
+    QTest::newRow("negative price") << -6.352f << true << true << "-6.3520";
+    QTest::newRow("minus one as a price") << -1.0f << true << true << "-1.0000";
 }
 
 void LogicTest::quoteTexts() {
     QFETCH(float, value);
     QFETCH(bool, price);
+    QFETCH(bool, present);
     QFETCH(QString, text);
-    QCOMPARE(QuoteValueText(value, price), text);
+    QCOMPARE(QuoteValueText(value, price, present), text);
 }
 
 QTEST_GUILESS_MAIN(LogicTest)

@@ -62,6 +62,7 @@ private slots:
     void blockFailingPartWay();
     void seriesBeyondSignedCount();
     void cellTexts();
+    void longHistoriesNegativePricesAndIntradayBars();
     void clickAndKeyboardSelectQuotes();
     void lookAlikeSymbolsShowTheirOwnQuotes();
     void commandRunsAgainstTheFakeView_data();
@@ -162,8 +163,8 @@ void ViewTest::blankSymbolIsRepairedOnce() {
     QVERIFY(t.start());
 
     QVERIFY2(t.host.messages.empty(), qPrintable(t.host.messageTexts().join(QLatin1Char('|'))));
-    // Listed under its name, blanks and all.
-    QCOMPARE(t.symbolColumn(), (QStringList{"ACME", "ELMWOOD         "}));
+    // Listed under its name, shown without the blanks that pad it.
+    QCOMPARE(t.symbolColumn(), (QStringList{"ACME", "ELMWOOD"}));
     const QByteArray after = ReadAll(master);
     QCOMPARE(after.size(), before.size());
     const int second = 2 * static_cast<int>(kMasterRecordSize);
@@ -298,6 +299,43 @@ void ViewTest::cellTexts() {
     QCOMPARE(t.quotes().cellText(0, 6), QStringLiteral("N/A"));
     QCOMPARE(t.quotes().headerData(6, Qt::Horizontal, Qt::DisplayRole).toString(),
              QStringLiteral("Open Interest"));
+    QVERIFY(t.view().m_quoteGrid->isColumnHidden(QuoteGridModel::kTimeColumn));
+}
+
+// Real histories: a bar of 1928 shows its century, a back-adjusted negative price is a number,
+// and the bars of one intraday day are told apart by a Time column right after the date.
+void ViewTest::longHistoriesNegativePricesAndIntradayBars() {
+    ViewTestbed t;
+    DemoSeries old = MakeSeries(1, "OLD", "CASH 1928", 2, 24);
+    old.quotes[0].date = MakeDate(1928, 10, 1);
+    old.quotes[1].date = MakeDate(1928, 10, 2);
+    old.quotes[1].close = -6.352f;
+    DemoSeries bars = MakeSeries(2, "BARS", "ONE MINUTE", 2, 32);
+    bars.quotes[1].date = bars.quotes[0].date;
+    bars.quotes[0].time = MakeTime(9, 16, 0);
+    bars.quotes[1].time = MakeTime(9, 17, 0);
+    QVERIFY(t.addPortfolio("p", {old, bars}));
+    QVERIFY(t.start());
+    QCOMPARE(t.symbolColumn(), (QStringList{"BARS", "OLD"}));
+
+    QCOMPARE(t.quotes().cellText(0, 0), DateText(bars.quotes[0].date));
+    QCOMPARE(t.quotes().cellText(0, QuoteGridModel::kTimeColumn), QStringLiteral("09:17:00"));
+    QCOMPARE(t.quotes().cellText(1, QuoteGridModel::kTimeColumn), QStringLiteral("09:16:00"));
+    QCOMPARE(t.quotes().row(0).time, MakeTime(9, 17, 0));
+    QHeaderView* header = t.view().m_quoteGrid->horizontalHeader();
+    QVERIFY(!t.view().m_quoteGrid->isColumnHidden(QuoteGridModel::kTimeColumn));
+    QCOMPARE(header->visualIndex(QuoteGridModel::kTimeColumn), 1);
+    QCOMPARE(t.quotes().headerData(QuoteGridModel::kTimeColumn, Qt::Horizontal, Qt::DisplayRole).toString(),
+             QStringLiteral("Time"));
+
+    t.view().m_symbolGrid->selectRow(1);
+    t.view().FillQuotesGrid(0);
+    QVERIFY(t.view().m_quoteGrid->isColumnHidden(QuoteGridModel::kTimeColumn));
+    QCOMPARE(t.quotes().cellText(0, 0), QStringLiteral("10/02/1928"));
+    QCOMPARE(t.quotes().cellText(1, 0), QStringLiteral("10/01/1928"));
+    QCOMPARE(t.quotes().cellText(0, 4), QStringLiteral("-6.3520"));
+    QCOMPARE(t.quotes().cellText(0, 6), QStringLiteral("N/A"));  // no open interest in 24 bytes
+    QCOMPARE(t.view().FirstDate(), MakeDate(1928, 10, 1));
 }
 
 void ViewTest::clickAndKeyboardSelectQuotes() {
