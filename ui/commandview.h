@@ -27,7 +27,7 @@ struct SymbolSelection {
 // has no such field).
 struct QuoteSelection {
     int row = 0;
-    DateCode date = 0;
+    DateCode date = kNoDate;
     TimeCode time = 0;
     std::array<float, 6> values{};
 };

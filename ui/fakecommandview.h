@@ -34,8 +34,8 @@ public:
         return q;
     }
     // Row 0 is the newest quote, as in the grid.
-    barwise::DateCode FirstDate() const override { return quotes.empty() ? 0 : quotes.back().date; }
-    barwise::DateCode LastDate() const override { return quotes.empty() ? 0 : quotes.front().date; }
+    barwise::DateCode FirstDate() const override { return quotes.empty() ? barwise::kNoDate : quotes.back().date; }
+    barwise::DateCode LastDate() const override { return quotes.empty() ? barwise::kNoDate : quotes.front().date; }
 
     bool SplitSearchOpen() const override { return splitSearchOpen; }
     void SetSplitSearchOpen(bool open) override { splitSearchOpen = open; }
