@@ -110,6 +110,8 @@ public:
     void SetSplitSearchOpen(bool open) override;
     void RefillSymbols(int selectRow) override { FillSymbolsGrid(selectRow); }
     void RefillQuotes(int selectRow) override { FillQuotesGrid(selectRow); }
+    void SetSymbolRowTexts(int row, const std::string& symbol, const std::string& name) override;
+    bool ShowSecurityQuote(const barwise::SecurityId& id, barwise::DateCode date) override;
     QWidget* DialogParent() override { return window(); }
 
     barwise::SymbolGridModel& SymbolModel() { return *m_symbolModel; }

@@ -19,6 +19,8 @@
 #include "app/barwiseview.h"
 #include "app/commandenabling.h"
 #include "app/commandids.h"
+#include "commands/symbols/symbolcommands.h"
+#include "splitsearch/splitsearchdlg.h"
 #include "ui/settingsstore.h"
 #include "ui/uihost.h"
 
@@ -142,6 +144,11 @@ CMainFrame::CMainFrame(SettingsStore& settings, UiHost& host, QWidget* parent)
     connect(Action(kCmdSearchFilter), &QAction::triggered, m_view, &CBarwiseView::OnSearchFilter);
     connect(Action(kCmdRescan), &QAction::triggered, m_view, &CBarwiseView::ScanDrive);
     connect(Action(kCmdSymbolAbout), &QAction::triggered, m_view, &CBarwiseView::OnSymbolAbout);
+    connect(Action(kCmdSymbolEdit), &QAction::triggered, m_view, [this] { OnSymbolEdit(*m_view, m_host); });
+    connect(Action(kCmdSymbolDelete), &QAction::triggered, m_view, [this] { OnSymbolDelete(*m_view, m_host); });
+    connect(Action(kCmdSymbolMove), &QAction::triggered, m_view, [this] { OnSymbolMove(*m_view, m_host, true); });
+    connect(Action(kCmdSymbolCopy), &QAction::triggered, m_view, [this] { OnSymbolMove(*m_view, m_host, false); });
+    connect(Action(kCmdSplitSearch), &QAction::triggered, m_view, [this] { OpenSplitSearch(*m_view, m_host, this); });
     connect(Action(kCmdHelpTopics), &QAction::triggered, this, &CMainFrame::OnHelpTopics);
     connect(Action(kCmdAppAbout), &QAction::triggered, this, [this] {
         if (m_onAbout) m_onAbout();

@@ -434,6 +434,7 @@ int RunSplitSearch(Streams& io, const std::string& dir, const std::string& outpu
                                (result.failedTicker.rfind("record ", 0) == 0 ? "" : "symbol ") +
                                    Latin1ToUtf8(result.failedTicker));
         case SplitScanEnd::kDone:
+        case SplitScanEnd::kCancelled:
             break;
     }
     if (!result.found) io.err << kNoCandidatesMessage << '\n';

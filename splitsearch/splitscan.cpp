@@ -101,6 +101,10 @@ SplitScanResult Scan(int symbolCount, const std::function<std::string(int)>& tic
         return result;
     }
     for (int i = 0; i < symbolCount; ++i) {
+        if (observer.cancelled && observer.cancelled()) {
+            result.end = SplitScanEnd::kCancelled;
+            break;
+        }
         const std::string ticker = tickerOf(i);
         // The one opening of this symbol in this scan; the chunks are read from the open file.
         SeriesCursor cursor;
@@ -153,7 +157,9 @@ SplitScanResult Scan(int symbolCount, const std::function<std::string(int)>& tic
                     if (const auto hit = TestSplitPair(a, b)) {
                         result.found = true;
                         ++result.lines;
-                        if (observer.result) observer.result(FormatSplitLine(ticker, *hit, cursor.blockDate(k + 1)));
+                        const DateCode date = cursor.blockDate(k + 1);
+                        if (observer.result) observer.result(FormatSplitLine(ticker, *hit, date));
+                        if (observer.hit) observer.hit(i, *hit, date);
                     }
                 }
                 if (got < chunk) break;

@@ -77,6 +77,10 @@ struct SplitScanObserver {
     // After each symbol: its ticker (the window's status text), its index and the number
     // of symbols.
     std::function<void(const std::string& ticker, int index, int count)> symbolDone;
+    // With each result line: the index of the symbol, the ratio and the later quote's date.
+    std::function<void(int index, SplitRatio ratio, DateCode laterDate)> hit;
+    // Asked before each symbol; true ends the scan there (kCancelled).
+    std::function<bool()> cancelled;
 };
 
 enum class SplitScanEnd {
@@ -84,6 +88,7 @@ enum class SplitScanEnd {
                  // was found kNoCandidatesMessage
     kReadError,  // a chunk read failed: kSplitReadErrorMessage, the scan ended at once
     kNoStorage,  // the working series could not be allocated: kTooManyBarsMessage
+    kCancelled,  // stopped by the observer before a symbol
 };
 
 struct SplitScanResult {

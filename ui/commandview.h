@@ -68,6 +68,13 @@ public:
     virtual void RefillSymbols(int selectRow) = 0;
     // Reads the selected security's quotes again, row `selectRow` selected.
     virtual void RefillQuotes(int selectRow) = 0;
+    // Shows new texts in row `row` of the symbols grid without reading MASTER again: the row
+    // keeps its place (and its entry) until the grid is next filled.
+    virtual void SetSymbolRowTexts(int row, const std::string& symbol, const std::string& name) = 0;
+    // Shows the quotes of the security `id` (selecting its portfolio and its row when they
+    // are not shown) with the oldest quote of `date` selected, or the newest quote when it
+    // has none of that date. False when no listed row stands for that entry any more.
+    virtual bool ShowSecurityQuote(const SecurityId& id, DateCode date) = 0;
 
     // The window the commands' dialogs belong to (may be null).
     virtual QWidget* DialogParent() = 0;

@@ -50,6 +50,16 @@ public:
         if (onRefill) onRefill(Refill::Quotes, selectRow);
         quoteRow = selectRow;
     }
+    void SetSymbolRowTexts(int row, const std::string& symbol, const std::string& name) override {
+        symbols.at(static_cast<std::size_t>(row)).symbol = symbol;
+        symbols.at(static_cast<std::size_t>(row)).name = name;
+    }
+    bool ShowSecurityQuote(const barwise::SecurityId& id, barwise::DateCode date) override {
+        shown.emplace_back(id, date);
+        for (std::size_t i = 0; i < symbols.size(); ++i)
+            if (symbols[i].id == id) symbolRow = static_cast<int>(i);
+        return symbolRow >= 0 && symbolRow < SymbolCount() && symbols[static_cast<std::size_t>(symbolRow)].id == id;
+    }
     QWidget* DialogParent() override { return nullptr; }
 
     std::string portfolioDir;
@@ -62,5 +72,6 @@ public:
     int quoteRow = 0;
     bool splitSearchOpen = false;
     std::vector<std::pair<Refill, int>> refills;
+    std::vector<std::pair<barwise::SecurityId, barwise::DateCode>> shown;  // ShowSecurityQuote calls
     std::function<void(Refill, int)> onRefill;
 };

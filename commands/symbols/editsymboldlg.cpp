@@ -1,0 +1,62 @@
+#include "commands/symbols/editsymboldlg.h"
+
+#include <QDialogButtonBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "commands/symbols/symbolops.h"
+#include "ui/uihost.h"
+
+namespace {
+
+QLineEdit* AddField(QWidget* parent, QVBoxLayout* layout, const QString& title, const char* id, int width) {
+    auto* group = new QGroupBox(title, parent);
+    auto* edit = new QLineEdit(group);
+    edit->setObjectName(QString::fromLatin1(id));
+    edit->setMaxLength(CEditSymbolDlg::kMaxText);
+    edit->setMinimumWidth(width);
+    auto* inner = new QVBoxLayout(group);
+    inner->addWidget(edit);
+    layout->addWidget(group);
+    return edit;
+}
+
+}  // namespace
+
+CEditSymbolDlg::CEditSymbolDlg(barwise::UiHost& host, QWidget* parent) : QDialog(parent), m_host(host) {
+    setObjectName(QStringLiteral("dlg113"));
+    setWindowTitle(tr("Edit Symbol"));
+    auto* layout = new QVBoxLayout(this);
+    const int width = 110 * fontMetrics().averageCharWidth() / 4;
+    m_symbol = AddField(this, layout, tr("Symbol"), "ctl1039", width);
+    m_name = AddField(this, layout, tr("Name"), "ctl1040", width);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("ctl1"));
+    buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("ctl2"));
+    layout->addWidget(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    connect(buttons, &QDialogButtonBox::accepted, this, &CEditSymbolDlg::OnOK);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+}
+
+void CEditSymbolDlg::SetData(const QString& symbol, const QString& name) {
+    m_symbol->setText(symbol);
+    m_name->setText(name);
+}
+
+QString CEditSymbolDlg::Symbol() const { return m_symbol->text(); }
+QString CEditSymbolDlg::Name() const { return m_name->text(); }
+
+void CEditSymbolDlg::OnOK() {
+    const std::string problem =
+        barwise::CheckSymbolTexts(Symbol().toLatin1().toStdString(), Name().toLatin1().toStdString());
+    if (problem.empty()) {
+        accept();
+        return;
+    }
+    m_host.messageBox(QString::fromStdString(problem), barwise::UiHost::Buttons::Ok, barwise::UiHost::Icon::Warning);
+    m_symbol->setFocus();
+}

@@ -1,0 +1,125 @@
+#include "commands/symbols/symbolcommands.h"
+
+#include <QString>
+#include <QStringList>
+
+#include "commands/symbols/deletesymboldlg.h"
+#include "commands/symbols/editsymboldlg.h"
+#include "commands/symbols/movesymboldlg.h"
+#include "commands/symbols/symbolops.h"
+#include "ui/commandview.h"
+#include "ui/uihost.h"
+
+namespace barwise {
+namespace {
+
+// MASTER texts are single-byte; the dialogs show and take them as Latin-1.
+QString FromField(const std::string& text) { return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())); }
+std::string ToField(const QString& text) { return text.toLatin1().toStdString(); }
+
+QString FromPath(const std::string& path) { return QString::fromStdString(path); }
+
+// Why a MASTER rewrite failed, for the messages.
+QString RewriteFailure(const std::string& masterPath, DataStatus status) {
+    if (status == kFileNotFound)
+        return QStringLiteral("The symbol is no longer where it was listed in\n%1").arg(FromPath(masterPath));
+    return QStringLiteral("%1 could not be written (%2).\nIt is as it was.")
+        .arg(FromPath(masterPath), QString::fromLatin1(DataStatusName(status).data()));
+}
+
+}  // namespace
+
+void OnSymbolEdit(CommandView& view, UiHost& host) {
+    const std::optional<SymbolSelection> security = view.SelectedSecurity();
+    if (!security) return;
+    const int row = view.SelectedSymbolRow();
+    CEditSymbolDlg dialog(host, view.DialogParent());
+    dialog.SetData(FromField(security->symbol), FromField(DisplayText(security->name)));
+    if (!host.runDialog(dialog)) return;
+
+    const std::string symbol = ToField(dialog.Symbol());
+    const std::string name = ToField(dialog.Name());
+    const DataStatus status = RenameMasterEntry(security->id, symbol, name);
+    if (status != kSuccess) {
+        host.messageBox(QStringLiteral("The symbol was not changed.\n\n") +
+                            RewriteFailure(MasterPathOf(security->id.directory).string(), status),
+                        UiHost::Buttons::Ok, UiHost::Icon::Stop);
+        if (status == kFileNotFound) view.RefillSymbols(0);
+        return;
+    }
+    std::string padded = name;
+    padded.resize(kMasterNameSize, ' ');
+    view.SetSymbolRowTexts(row, symbol, padded);
+}
+
+void OnSymbolDelete(CommandView& view, UiHost& host) {
+    const std::optional<SymbolSelection> security = view.SelectedSecurity();
+    if (!security) return;
+    CDeleteSymbolDlg dialog(view.DialogParent());
+    dialog.SetSymbol(FromField(security->symbol));
+    host.beep(UiHost::Beep::Question);
+    if (!host.runDialog(dialog)) return;
+
+    DeleteOutcome outcome;
+    {
+        WaitCursor wait(host);
+        outcome = DeleteSecurity(security->id);
+    }
+    if (outcome.status != kSuccess) {
+        host.messageBox(QStringLiteral("The symbol was not deleted.\n\n") +
+                            RewriteFailure(MasterPathOf(security->id.directory).string(), outcome.status),
+                        UiHost::Buttons::Ok, UiHost::Icon::Stop);
+        if (outcome.status == kFileNotFound) view.RefillSymbols(0);
+        return;
+    }
+    if (!outcome.notRemoved.empty()) {
+        QStringList files;
+        for (const fs::path& p : outcome.notRemoved) files << FromPath(p.string());
+        host.messageBox(QStringLiteral("The symbol was deleted, but these files could not be removed:\n") +
+                            files.join(QLatin1Char('\n')),
+                        UiHost::Buttons::Ok, UiHost::Icon::Warning);
+    }
+    view.RefillSymbols(0);
+}
+
+void OnSymbolMove(CommandView& view, UiHost& host, bool move) {
+    const std::optional<SymbolSelection> security = view.SelectedSecurity();
+    if (!security) return;
+    CMoveSymbolDlg dialog(view.DialogParent());
+    dialog.SetMove(move);
+    dialog.SetData(FromField(security->symbol), FromField(DisplayText(security->name)), FromPath(view.PortfolioDir()),
+                   view.Portfolios(), view.CurrentPortfolio());
+    if (!host.runDialog(dialog) || dialog.Destination().empty()) return;
+    const std::string destination = dialog.Destination();
+
+    TransferQuestions questions;
+    questions.replaceStrayFiles = [&](const std::vector<fs::path>& strays) {
+        QStringList files;
+        for (const fs::path& p : strays) files << FromPath(p.filename().string());
+        return host.messageBox(QStringLiteral("The portfolio\n%1\nholds %2, which its MASTER does not list.\n"
+                                              "Replace with the data of %3?")
+                                   .arg(FromPath(destination), files.join(QStringLiteral(" and ")),
+                                        FromField(security->symbol)),
+                               UiHost::Buttons::YesNo, UiHost::Icon::Question) == UiHost::Answer::Yes;
+    };
+    TransferOutcome outcome;
+    {
+        WaitCursor wait(host);
+        outcome = TransferSecurity(security->id, destination, move, questions);
+    }
+    switch (outcome.end) {
+        case TransferEnd::kDone:
+            if (move) view.RefillSymbols(0);
+            break;
+        case TransferEnd::kRefused:
+        case TransferEnd::kFailed:
+        case TransferEnd::kIncomplete:
+            host.messageBox(QString::fromStdString(outcome.message), UiHost::Buttons::Ok,
+                            outcome.end == TransferEnd::kRefused ? UiHost::Icon::Warning : UiHost::Icon::Stop);
+            break;
+        case TransferEnd::kNotFound:
+        case TransferEnd::kDeclined: break;
+    }
+}
+
+}  // namespace barwise
