@@ -448,6 +448,14 @@ void CBarwiseView::FillQuotesGrid(int selectRow) {
         };
         for (int f = kFieldOpen; f <= kFieldOi; ++f) present[static_cast<std::size_t>(f - kFieldOpen)] = has(f);
         hasTime = has(kFieldTime);
+        // Once per DOP file: it describes some other file, so it was set aside.
+        if (series.info->dopIgnored && m_untrustedDops.insert(series.info->dopFile).second) {
+            m_host.messageBox(QStringLiteral("%1 names no date, or more fields than each quote record holds, "
+                                             "so it was not used: the quotes are shown with the default "
+                                             "layout for their record length.")
+                                  .arg(QString::fromStdString(series.info->dopFile)),
+                              UiHost::Buttons::Ok, UiHost::Icon::Information);
+        }
     }
     FreeSeries(series);
     m_quoteModel->setFields(present, hasTime);

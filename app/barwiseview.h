@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -182,4 +183,6 @@ private:
     std::vector<barwise::Drive> m_drives;
     qint64 m_lastPump = 0;
     bool m_columnsSet = false;
+    // DOP files set aside this session, each named to the user once.
+    std::set<std::string> m_untrustedDops;
 };

@@ -107,6 +107,14 @@ CDataFactsDlg::CDataFactsDlg(const std::vector<barwise::FactText>& texts, QWidge
     boxes->addWidget(right, 2);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(boxes);
+    // A DOP file that was not trusted is named under the two boxes.
+    const QString dopNote = textOf(barwise::kDopIgnoredControl);
+    if (!dopNote.isEmpty()) {
+        auto* note = new QLabel(dopNote, this);
+        note->setObjectName(QStringLiteral("ctl%1").arg(barwise::kDopIgnoredControl));
+        note->setWordWrap(true);
+        layout->addWidget(note);
+    }
     layout->addWidget(buttons);
 }
 

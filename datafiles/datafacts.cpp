@@ -43,6 +43,7 @@ int ReadFactsOf(const SecurityId& id, std::string directory, DataFacts& facts) {
     facts.fieldCount = static_cast<std::int8_t>(record.bytes[kMasterFieldCountOffset]);
     facts.quoteCount = DatLastRecord(header) - 1;
     facts.dopIgnored = files.dopIgnored;
+    facts.dopFile = files.dopPath.filename().string();
     const auto len = static_cast<std::int64_t>(files.recordLength);
     facts.quotesInFile = len <= 0 || size < len ? 0 : static_cast<std::int32_t>((size - len) / len);
     const std::string name = record.nameField();
@@ -110,6 +111,11 @@ std::vector<FactText> DataFactsTexts(const DataFacts& facts) {
                          facts.inputFormatName[f]});
         texts.push_back({std::string(kFieldIds[f].label) + " Display", kFieldIds[f].display,
                          facts.displayFormatName[f]});
+    }
+    if (facts.dopIgnored) {
+        texts.push_back({"Layout", kDopIgnoredControl,
+                         facts.dopFile + " not used (it names no date, or more fields than each record holds): "
+                                         "the default layout for the record length is shown"});
     }
     return texts;
 }

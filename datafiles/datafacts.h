@@ -22,6 +22,7 @@ struct DataFacts {
     std::int32_t quoteCount = 0;  // DAT header last record number - 1
     std::int32_t quotesInFile = 0;  // whole quote records the DAT file really holds
     bool dopIgnored = false;        // the DOP named no date or columns the record lacks
+    std::string dopFile;            // the DOP file looked for
     std::string issueName;     // the 16 name bytes, blanks kept
     float firstDate = 0;       // date reals
     float lastDate = 0;
@@ -42,7 +43,9 @@ std::string PeriodText(char letter);
 // The 26 texts of the dialog with their labels, in dialog order: Path, File number,
 // DAT file record length, DAT file number of fields, Number of quotes, Name of issue,
 // First date in file, Last date in file, Data format, Symbol, then Input and Display of
-// Date, Time, Open, High, Low, Close, Vol, OI.
+// Date, Time, Open, High, Low, Close, Vol, OI; and, when the DOP file was not trusted, a
+// "Layout" text (control 1090) that names it.
+inline constexpr int kDopIgnoredControl = 1090;
 struct FactText {
     std::string label;
     int controlId;

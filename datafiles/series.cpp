@@ -139,6 +139,8 @@ DataStatus ReadOpenedSeries(QuoteSeries& series, const SeriesFiles& files, std::
     series.id = files.id;
     series.info->master = record;
     series.info->layout = layout;
+    series.info->dopIgnored = files.dopIgnored;
+    series.info->dopFile = files.dopPath.string();
 
     if (count == 0) {
         // Nothing asked for; a request for "all" of an empty file leaves the series empty.

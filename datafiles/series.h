@@ -69,6 +69,8 @@ struct SeriesColumn {
 struct SeriesInfo {
     MasterRecord master;  // as FindSymbol returned it (dates already IEEE)
     FieldLayout layout;
+    bool dopIgnored = false;  // the DOP file named no date or more fields than the records hold
+    std::string dopFile;      // the DOP file looked for
 };
 
 // A caller-owned window of one symbol's quotes. Allocate with AllocSeries, fill with

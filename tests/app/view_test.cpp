@@ -76,6 +76,7 @@ private slots:
     void dataFacts_data();
     void dataFacts();
     void dataFactsFailureOpensNoDialog();
+    void untrustedDopIsNamedOnce();
     void columnWidthsSurviveARestart();
     void firstStartStoresPlacement();
     void menuAndToolbar();
@@ -701,6 +702,30 @@ void ViewTest::dataFacts() {
     QCOMPARE(t.host.dialogs, std::vector<QString>{QStringLiteral("About Selected Quote Series")});
     for (int i = 0; i < ids.size(); ++i) QCOMPARE(shown[ids[i]], texts[i]);
     QCOMPARE(shown[1053].toStdString(), t.dir("p"));
+}
+
+// A DOP that names no date describes some other file: the quotes are shown by the default
+// layout, the user is told once which DOP was set aside, and the data facts name it.
+void ViewTest::untrustedDopIsNamedOnce() {
+    ViewTestbed t;
+    QVERIFY(t.addPortfolio("p", {MakeSeries(1, "DOPX", "DAMAGED DOP", 3)}));
+    QFile dop(QString::fromStdString(t.dir("p") + "/F1.DOP"));
+    QVERIFY(dop.open(QIODevice::WriteOnly));
+    dop.write("\"CLOSE\",2,2\n");
+    dop.close();
+    QVERIFY(t.start());
+    QCOMPARE(t.host.messages.size(), std::size_t(1));
+    QVERIFY(t.host.messages.front().text.contains(QStringLiteral("F1.DOP")));
+    QCOMPARE(t.quotes().cellText(2, 4), QStringLiteral("10.5000"));  // the close, by the 28-byte layout
+    t.view().FillQuotesGrid(0);
+    QCOMPARE(t.host.messages.size(), std::size_t(1));
+    QString note;
+    t.host.onDialog = [&](QDialog& d) {
+        if (auto* facts = qobject_cast<CDataFactsDlg*>(&d)) note = facts->Text(kDopIgnoredControl);
+        return true;
+    };
+    t.frame->Action(kCmdSymbolAbout)->trigger();
+    QVERIFY2(note.startsWith(QStringLiteral("F1.DOP not used")), qPrintable(note));
 }
 
 void ViewTest::dataFactsFailureOpensNoDialog() {
