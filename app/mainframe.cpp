@@ -10,6 +10,8 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QScrollArea>
+#include <QShortcut>
+#include <QTableView>
 #include <QStatusBar>
 #include <QTextBrowser>
 #include <QTimer>
@@ -19,6 +21,7 @@
 #include "app/barwiseview.h"
 #include "app/commandenabling.h"
 #include "app/commandids.h"
+#include "commands/quotes/quotecommands.h"
 #include "commands/symbols/symbolcommands.h"
 #include "splitsearch/splitsearchdlg.h"
 #include "ui/settingsstore.h"
@@ -150,6 +153,28 @@ CMainFrame::CMainFrame(SettingsStore& settings, UiHost& host, QWidget* parent)
     connect(Action(kCmdSymbolCopy), &QAction::triggered, m_view, [this] { OnSymbolMove(*m_view, m_host, false); });
     connect(Action(kCmdSplitSearch), &QAction::triggered, m_view, [this] { OpenSplitSearch(*m_view, m_host, this); });
     connect(Action(kCmdHelpTopics), &QAction::triggered, this, &CMainFrame::OnHelpTopics);
+    {
+        auto quotes = std::make_shared<CQuoteCommands>(*m_view, m_host, m_settings);
+        connect(Action(kCmdQuoteEdit), &QAction::triggered, this, [quotes] { quotes->OnQuoteEdit(); });
+        connect(Action(kCmdQuoteSplit), &QAction::triggered, this, [quotes] { quotes->OnQuoteSplit(); });
+        connect(Action(kCmdQuoteAdjust), &QAction::triggered, this, [quotes] { quotes->OnQuoteAdjust(); });
+        connect(Action(kCmdQuoteDelete), &QAction::triggered, this, [quotes] { quotes->OnQuoteDelete(); });
+        connect(Action(kCmdQuoteAdd), &QAction::triggered, this, [quotes] { quotes->OnQuoteAdd(); });
+        // On a quote row, Enter or a double-click edits it and Delete deletes it (each only
+        // while its command is available).
+        QTableView* grid = m_view->m_quoteGrid;
+        const auto run = [this](int id) {
+            UpdateCommandUI();
+            Action(id)->trigger();
+        };
+        connect(grid, &QTableView::doubleClicked, this, [run] { run(kCmdQuoteEdit); });
+        for (QKeySequence key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}) {
+            auto* shortcut = new QShortcut(key, grid, nullptr, nullptr, Qt::WidgetShortcut);
+            connect(shortcut, &QShortcut::activated, this, [run] { run(kCmdQuoteEdit); });
+        }
+        auto* del = new QShortcut(QKeySequence(Qt::Key_Delete), grid, nullptr, nullptr, Qt::WidgetShortcut);
+        connect(del, &QShortcut::activated, this, [run] { run(kCmdQuoteDelete); });
+    }
     connect(Action(kCmdAppAbout), &QAction::triggered, this, [this] {
         if (m_onAbout) m_onAbout();
     });

@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "cli/outputfile.h"
+#include "cli/quotecommands.h"
 #include "demo/demodb.h"
 #include "datafiles/ascii.h"
 #include "datafiles/datafacts.h"
@@ -461,6 +462,7 @@ const std::vector<CliCommand> kCommands = {
     {"facts", "Show the data facts of one security"},
     {"split-search", "Search the portfolio DIR for jumps that look like unrecorded splits"},
     {"make-demo", "Write the demo database into DIR"},
+    kEditQuoteCommand, kSplitCommand, kAdjustCommand, kAddQuoteCommand, kDeleteQuoteCommand,
 };
 
 std::string_view HelpOf(std::string_view name) {
@@ -567,6 +569,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         c->add_flag("--large", demoLarge, "One portfolio of 255 securities of 8,000 quotes each, for benchmarks");
         c->callback([&] { run = [&] { return RunMakeDemo(io, demoDir, demoLarge); }; });
     }
+    AddQuoteSubcommands(app, run, out, err);
 
     try {
         app.parse(argc, argv);

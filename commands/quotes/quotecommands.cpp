@@ -1,0 +1,130 @@
+#include "commands/quotes/quotecommands.h"
+
+#include "commands/quotes/quotedialogs.h"
+#include "commands/quotes/quoteedits.h"
+#include "ui/commandview.h"
+#include "ui/settingsstore.h"
+#include "ui/uihost.h"
+
+using namespace barwise;
+
+namespace {
+
+QString Q(std::string_view s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
+
+void Message(UiHost& host, std::string_view text) { host.messageBox(Q(text), UiHost::Buttons::Ok); }
+
+// The selected security's quotes, with the selected row; nothing when there is none.
+struct Target {
+    SecurityId id;
+    SeriesQuotes series;
+    int row = 0;
+};
+
+std::optional<Target> Selected(CommandView& view, UiHost& host, std::string_view failure) {
+    const auto security = view.SelectedSecurity();
+    const auto quote = view.SelectedQuote();
+    if (!security || !quote) return std::nullopt;
+    Target t;
+    t.id = security->id;
+    t.row = quote->row;
+    if (ReadSeriesQuotes(t.id, t.series) != kSuccess || t.row < 0 || t.row >= t.series.count()) {
+        Message(host, failure);
+        return std::nullopt;
+    }
+    return t;
+}
+
+ScaleCheck FitsIn(const SecurityId& id) {
+    return [id](const EditRequest& r) { return CheckRewrite(r, id) != kInvalidParm; };
+}
+
+}  // namespace
+
+void CQuoteCommands::OnQuoteEdit() {
+    auto t = Selected(m_view, m_host, kEditFailedMessage);
+    if (!t) return;
+    CEditQuoteDlg dlg(m_host, t->series, t->row, m_view.DialogParent());
+    if (!m_host.runDialog(dlg)) return;
+    if (RewriteSeries(dlg.request(), t->id) != kSuccess) return Message(m_host, kEditFailedMessage);
+    const QString section = QStringLiteral("Edit");
+    const auto texts = dlg.valueTexts();
+    static const char* const kKeys[6] = {"Open", "Hi", "Lo", "Close", "Vol", "OI"};
+    m_settings.WriteProfileString(section, QStringLiteral("Date"), dlg.dateText());
+    for (std::size_t i = 0; i < 6; ++i)
+        m_settings.WriteProfileString(section, QString::fromLatin1(kKeys[i]), Q(texts[i]));
+    m_view.RefillQuotes(0);
+}
+
+void CQuoteCommands::OnQuoteSplit() {
+    auto t = Selected(m_view, m_host, kSplitFailedMessage);
+    if (!t) return;
+    CSplitDlg dlg(m_host, t->series.row(t->row).date, m_view.FirstDate(), m_view.LastDate(), FitsIn(t->id),
+                  m_view.DialogParent());
+    if (!m_host.runDialog(dlg)) return;
+    if (RewriteSeries(SplitRequest(dlg.input()), t->id) != kSuccess) return Message(m_host, kSplitFailedMessage);
+    const QString section = QStringLiteral("Split");
+    m_settings.WriteProfileString(section, QStringLiteral("Date"), dlg.dateText());
+    m_settings.WriteProfileString(section, QStringLiteral("New"), dlg.newText());
+    m_settings.WriteProfileString(section, QStringLiteral("Old"), dlg.oldText());
+    m_view.RefillQuotes(0);
+}
+
+void CQuoteCommands::OnQuoteAdjust() {
+    auto t = Selected(m_view, m_host, kAdjustFailedMessage);
+    if (!t) return;
+    CAdjustDlg dlg(m_host, m_view.FirstDate(), m_view.LastDate(), FitsIn(t->id), m_view.DialogParent());
+    if (!m_host.runDialog(dlg)) return;
+    if (RewriteSeries(AdjustRequest(dlg.input()), t->id) != kSuccess) return Message(m_host, kAdjustFailedMessage);
+    const QString section = QStringLiteral("Adjust");
+    m_settings.WriteProfileString(section, QStringLiteral("Date1"), dlg.fromText());
+    m_settings.WriteProfileString(section, QStringLiteral("Date2"), dlg.toText());
+    m_settings.WriteProfileString(section, QStringLiteral("PriceMult"), dlg.priceText());
+    m_settings.WriteProfileString(section, QStringLiteral("VolMult"), dlg.volumeText());
+    m_settings.WriteProfileString(section, QStringLiteral("OIMult"), dlg.oiText());
+    m_view.RefillQuotes(0);
+}
+
+void CQuoteCommands::OnQuoteDelete() {
+    auto t = Selected(m_view, m_host, kDeleteFailedMessage);
+    if (!t) return;
+    const QuoteRow& quote = t->series.row(t->row);
+    const QString dateText = Q(FormatDateMdy(quote.date));
+    CDeleteQuoteDlg dlg(m_host, dateText, m_view.DialogParent());
+    if (!m_host.runDialog(dlg)) return;
+    const DataStatus s = RewriteSeries(DeleteQuoteRequest(quote), t->id);
+    if (s == kDeleteNotFound) Message(m_host, kDeleteNotFoundMessage);
+    if (s == kDeletedMasterStale) Message(m_host, kDeletedMasterStaleMessage);
+    if (s != kSuccess && s != kDeletedMasterStale) return Message(m_host, kDeleteFailedMessage);
+    m_settings.WriteProfileString(QStringLiteral("Delete"), QStringLiteral("Date"), dateText);
+    m_view.RefillQuotes(0);
+}
+
+void CQuoteCommands::OnQuoteAdd() {
+    auto t = Selected(m_view, m_host, kAddFailedMessage);
+    if (!t) return;
+    const AddPlan plan = PlanAdd(t->series, t->row);
+    const std::string newText = FormatDateMdy(plan.newDate);
+    switch (plan.verdict) {
+        case AddPlan::Verdict::kOldest: return;  // the command is not available there
+        case AddPlan::Verdict::kExists: return Message(m_host, DateExistsMessage(newText));
+        case AddPlan::Verdict::kOutOfOrder:
+            return Message(m_host, OutOfOrderMessage(newText, FormatDateMdy(t->series.row(t->row).date)));
+        case AddPlan::Verdict::kOk: break;
+    }
+    CAddQuoteDlg dlg(Q(newText), m_view.DialogParent());
+    if (!m_host.runDialog(dlg)) return;
+    const DataStatus s = RewriteSeries(plan.request, t->id);
+    if (s == kInsertOutOfOrder) {  // the file changed since it was read: nothing written
+        return Message(m_host, OutOfOrderMessage(newText, FormatDateMdy(t->series.row(t->row).date)));
+    }
+    if (s != kSuccess) {
+        Message(m_host, kAddFailedMessage);
+        m_view.RefillQuotes(0);
+        return;
+    }
+    m_settings.WriteProfileString(QStringLiteral("Add"), QStringLiteral("Date"), Q(newText));
+    // The new, older quote stands just below the quotes of the day it was copied from.
+    m_view.RefillQuotes(plan.newRow);
+    OnQuoteEdit();
+}

@@ -1,0 +1,127 @@
+// The quote-editing commands without their dialogs: the texts the dialogs show, how typed
+// texts become values, the checks a dialog makes on OK, and the EditRequest each command
+// hands to the rewrite engine. Qt-free: the window and barwise-cli share it.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "datafiles/encoding.h"
+#include "datafiles/master.h"
+#include "datafiles/rewrite.h"
+#include "datafiles/status.h"
+
+namespace barwise {
+
+// Messages of the commands.
+inline constexpr std::string_view kInvalidDataMessage = "Invalid Data Entered";
+inline constexpr std::string_view kEditFailedMessage = "Single Date Edit Failed";
+inline constexpr std::string_view kSplitFailedMessage = "Split Edit Failed";
+inline constexpr std::string_view kAdjustFailedMessage = "Adjust Edit Failed";
+inline constexpr std::string_view kDeleteFailedMessage = "Delete Edit Failed";
+inline constexpr std::string_view kAddFailedMessage = "Add Quote Failed";
+inline constexpr std::string_view kDeletedMasterStaleMessage =
+    "The quote has been deleted, but the first and last dates of the security's MASTER entry "
+    "could not be updated.";
+
+// "Date %s already exists." for the date text.
+std::string DateExistsMessage(std::string_view dateText);
+// Add refused because the new quote would stand out of date order.
+std::string OutOfOrderMessage(std::string_view newDateText, std::string_view fromDateText);
+// "You are about to delete the data for date\n<date>\nAre you sure?"
+std::string DeleteQuestion(std::string_view dateText);
+
+// One quote of a series: value fields open .. oi (field kFieldOpen + i).
+struct QuoteRow {
+    DateCode date = 0;
+    TimeCode time = 0;
+    std::array<float, 6> values{};
+};
+
+// A whole series as the commands need it: its quotes oldest first, and which fields its
+// layout has.
+struct SeriesQuotes {
+    std::vector<QuoteRow> quotes;       // oldest first
+    std::array<bool, 6> present{};      // open, high, low, close, volume, open interest
+    bool hasTime = false;
+    int count() const { return static_cast<int>(quotes.size()); }
+    // The grid's row r (0 = newest).
+    const QuoteRow& row(int r) const { return quotes[quotes.size() - 1 - static_cast<std::size_t>(r)]; }
+};
+
+// Reads every quote of the entry's series (the DAT file's own count where it holds fewer
+// than its header says). The ReadSeries statuses.
+[[nodiscard]] DataStatus ReadSeriesQuotes(const SecurityId& id, SeriesQuotes& out);
+
+// The text a dialog shows for value field i (0 open .. 5 open interest): prices "%.4f",
+// volume and open interest "%.0f", "N/A" for a field the series does not have.
+std::string QuoteValueText(int field, float value, bool present);
+
+// A number at the start of a text, as the "%f" conversion reads it (leading blanks, a
+// sign, digits, a point, an exponent); nothing when the text does not start with one.
+// Independent of the locale.
+std::optional<float> ReadNumber(std::string_view text);
+
+// The value of a field after editing: the stored value when the text is still the one
+// shown for it (the shown text is rounded), or is empty or not a number; else the number.
+float EditedValue(std::string_view text, std::string_view shown, float stored);
+
+// Edit: Set of the quote's own date (and time) to the edited values; fields the series
+// lacks keep 0 (the engine leaves them alone).
+EditRequest EditQuoteRequest(const QuoteRow& quote, const std::array<std::string, 6>& texts,
+                             const std::array<bool, 6>& present);
+
+// True when every value of a Set or factor of a Scale can be stored as an MBF real.
+bool ValuesStorable(const EditRequest& request);
+
+// A date text as the date fields hold it: exactly 8 (MM/DD/YY) or 10 (MM/DD/YYYY)
+// characters without a blank.
+bool IsWholeDateText(std::string_view text);
+// The date of a date field: the stored date when the text is still the one shown for it,
+// else ParseDate's reading (kNoDate when it is not a date).
+DateCode DateFromText(std::string_view text, DateCode shown);
+
+struct SplitInput {
+    DateCode date = 0;
+    float newShares = 1;
+    float oldShares = 1;
+};
+// The Split dialog's checks: a whole date text within first..last, share counts that read
+// as numbers other than 0. `shownDate` is the date the field started with.
+std::optional<SplitInput> CheckSplit(std::string_view dateText, DateCode shownDate, std::string_view newText,
+                                     std::string_view oldText, DateCode first, DateCode last);
+// Scale of every quote before the split date: prices by old/new, volume and open interest
+// by new/old.
+EditRequest SplitRequest(const SplitInput& input);
+
+struct AdjustInput {
+    DateCode from = 0;
+    DateCode to = 0;
+    float price = 1;
+    float volume = 1;
+    float openInterest = 1;
+};
+// The Adjust dialog's checks: both dates whole and within first..last (from may be later
+// than to), factors that read as numbers other than 0.
+std::optional<AdjustInput> CheckAdjust(std::string_view fromText, DateCode shownFrom, std::string_view toText,
+                                       DateCode shownTo, std::string_view priceText, std::string_view volumeText,
+                                       std::string_view oiText, DateCode first, DateCode last);
+EditRequest AdjustRequest(const AdjustInput& input);
+
+// Delete of the one quote of its date and time.
+EditRequest DeleteQuoteRequest(const QuoteRow& quote);
+
+// Add: a copy of the quote of row `row`, dated the weekday before it.
+struct AddPlan {
+    enum class Verdict { kOk, kExists, kOutOfOrder, kOldest };
+    Verdict verdict = Verdict::kOk;
+    DateCode newDate = 0;
+    EditRequest request;  // Insert of the selected quote
+    int newRow = 0;       // the grid row of the new quote once added
+};
+AddPlan PlanAdd(const SeriesQuotes& series, int row);
+
+}  // namespace barwise
