@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "cli/outputfile.h"
+#include "cli/symbolcommands.h"
 #include "cli/quotecommands.h"
 #include "demo/demodb.h"
 #include "datafiles/ascii.h"
@@ -462,6 +463,7 @@ const std::vector<CliCommand> kCommands = {
     {"facts", "Show the data facts of one security"},
     {"split-search", "Search the portfolio DIR for jumps that look like unrecorded splits"},
     {"make-demo", "Write the demo database into DIR"},
+    kRenameSymbolCommand, kDeleteSymbolCommand, kMoveSymbolCommand, kCopySymbolCommand,
     kEditQuoteCommand, kSplitCommand, kAdjustCommand, kAddQuoteCommand, kDeleteQuoteCommand,
 };
 
@@ -569,6 +571,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         c->add_flag("--large", demoLarge, "One portfolio of 255 securities of 8,000 quotes each, for benchmarks");
         c->callback([&] { run = [&] { return RunMakeDemo(io, demoDir, demoLarge); }; });
     }
+    AddSymbolSubcommands(app, run, out, err);
     AddQuoteSubcommands(app, run, out, err);
 
     try {
