@@ -30,15 +30,21 @@ private:
     std::uint64_t state_;
 };
 
+// 0 Sunday .. 6 Saturday (day 1, 1 January 1961, was a Sunday; earlier days count back).
+int Weekday(DateCode code) {
+    const int w = (code - 1) % 7;
+    return w < 0 ? w + 7 : w;
+}
+
 bool IsWeekday(DateCode code) {
-    const int w = (code - 1) % 7;  // 0 Sunday .. 6 Saturday
+    const int w = Weekday(code);
     return w >= 1 && w <= 5;
 }
 
 float Cents(double v) { return static_cast<float>(std::round(v * 100.0) / 100.0); }
 
-// The dates of n weekday quotes from a first day on; `skip` (when not 0) is left out.
-std::vector<DateCode> Weekdays(DateCode first, int n, DateCode skip = 0) {
+// The dates of n weekday quotes from a first day on; `skip` (a day, or kNoDate) is left out.
+std::vector<DateCode> Weekdays(DateCode first, int n, DateCode skip = kNoDate) {
     std::vector<DateCode> dates;
     for (DateCode d = first; static_cast<int>(dates.size()) < n; ++d) {
         if (IsWeekday(d) && d != skip) dates.push_back(d);
@@ -109,7 +115,7 @@ std::vector<DemoQuote> Weekly(const std::vector<DemoQuote>& daily) {
         cur.close = d.close;
         cur.volume += d.volume;
         cur.date = d.date;
-        if ((d.date - 1) % 7 == 5) {  // Friday
+        if (Weekday(d.date) == 5) {  // Friday
             weeks.push_back(cur);
             open = false;
         }
@@ -236,6 +242,62 @@ DemoDatabase DefaultDemo() {
         futures.series.push_back(std::move(s));
     }
     db.portfolios.push_back(std::move(futures));
+
+    // What real databases hold beyond the usual: a history from 1928, a back-adjusted
+    // contract with negative prices, and one-minute bars without a DOP, more of them than a
+    // signed 16-bit count holds.
+    DemoPortfolio history;
+    history.relativeDir = "HISTORY";
+    {
+        WalkSpec w{1111, 20.0, 0.011, 0.0003, 800000};
+        const DateCode first = MakeDate(1928, 10, 1);
+        const int days = static_cast<int>((MakeDate(2026, 11, 30) - first) / 7 * 5);
+        history.series.push_back(Series(1, "IDX28", "INDEX SINCE 1928", 24, DefaultColumns(24),
+                                        RandomWalk(Weekdays(first, days), w)));
+    }
+    {
+        // Each roll of the contract shifted the older prices down; before the third roll
+        // they lie below zero.
+        WalkSpec w{1212, 18.0, 0.018, 0.0001, 150000, 90000};
+        std::vector<DemoQuote> q = RandomWalk(Weekdays(MakeDate(2015, 1, 2), 2000), w);
+        for (std::size_t i = 0; i < q.size(); ++i) {
+            const float shift = -9.5f * static_cast<float>(3 - std::min<std::size_t>(i / 500, 3));
+            q[i].open += shift;
+            q[i].high += shift;
+            q[i].low += shift;
+            q[i].close += shift;
+        }
+        history.series.push_back(Series(2, "CLBA", "CRUDE BACK-ADJ", 28, DefaultColumns(28), std::move(q)));
+    }
+    {
+        DemoRandom rnd(1313);
+        DemoSeries s;
+        s.fileNumber = 3;
+        s.symbol = "FIBM";
+        s.name = "MIB 1 MINUTE";
+        s.period = 'I';
+        s.recordLength = 32;
+        s.columns = DefaultColumns(32);
+        double price = 24500.0;
+        for (DateCode day : Weekdays(MakeDate(2024, 1, 2), 80)) {
+            for (int bar = 0; bar < 510; ++bar) {
+                const int minutes = 9 * 60 + bar;
+                DemoQuote q;
+                q.date = day;
+                q.time = MakeTime(minutes / 60, minutes % 60, 0);
+                const double open = price;
+                price = std::max(1000.0, price * (1.0 + rnd.normal() * 0.0004));
+                q.open = static_cast<float>(std::round(open / 5.0) * 5.0);
+                q.close = static_cast<float>(std::round(price / 5.0) * 5.0);
+                q.high = std::max(q.open, q.close) + 5.0f * static_cast<float>(rnd.next() % 3);
+                q.low = std::min(q.open, q.close) - 5.0f * static_cast<float>(rnd.next() % 3);
+                q.volume = static_cast<float>(1 + rnd.next() % 120);
+                s.quotes.push_back(q);
+            }
+        }
+        history.series.push_back(std::move(s));
+    }
+    db.portfolios.push_back(std::move(history));
     return db;
 }
 

@@ -9,6 +9,8 @@
 //                    weekday missing), and a <DIR> entry for FUNDS
 //   STOCKS/FUNDS/    HRBR (weekly, DOP), IRON (24-byte)
 //   FUTURES/         CLZ (28-byte with open interest), ESM (intraday, DOP with TIME)
+//   HISTORY/         IDX28 (24-byte, daily from 1 October 1928), CLBA (28-byte, back-adjusted:
+//                    negative prices), FIBM (32-byte one-minute bars without a DOP, 40,800)
 // --large: one portfolio (DIR itself) of 255 securities of 8,000 quotes each.
 #pragma once
 

@@ -56,7 +56,7 @@ TEST(CliUsage, HelpForEveryCommandAndUsageErrors) {
 TEST_F(CliDemo, Portfolios) {
     const auto r = Cli({"portfolios", demo_});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, Dir("FUTURES") + "\n" + Dir("STOCKS") + "\n" + Dir("STOCKS/FUNDS") + "\n");
+    EXPECT_EQ(r.out, Dir("FUTURES") + "\n" + Dir("HISTORY") + "\n" + Dir("STOCKS") + "\n" + Dir("STOCKS/FUNDS") + "\n");
     EXPECT_EQ(Cli({"portfolios", demo_ + "/"}).out, r.out);
     // The filter reaches the search (its rules are the portfolio search's own tests).
     EXPECT_EQ(Cli({"portfolios", demo_, "--filter", Dir("FUTURES")}).out, Dir("FUTURES") + "\n");

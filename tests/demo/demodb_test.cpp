@@ -21,8 +21,9 @@ using testing::TempDir;
 void ExpectReadBack(const fs::path& dir, const DemoSeries& s) {
     const std::string key = s.symbol.empty() ? s.name : s.symbol;
     QuoteSeries q;
-    ASSERT_EQ(AllocSeries(q, 16000), kSuccess);
-    ASSERT_EQ(ReadSeries(q, dir.string(), key, 0, -1), kSuccess) << key;
+    const int n = static_cast<int>(s.quotes.size());
+    ASSERT_EQ(AllocSeries(q, n), kSuccess);
+    ASSERT_EQ(ReadSeries(q, dir.string(), key, 0, n), kSuccess) << key;
     ASSERT_EQ(q.total, static_cast<int>(s.quotes.size())) << key;
     ASSERT_EQ(q.count, static_cast<int>(s.quotes.size())) << key;
     const FieldLayout& layout = q.info->layout;
@@ -52,9 +53,10 @@ TEST(DemoDatabase, LibraryReadsBackExactlyWhatWasWritten) {
     const DemoResult result = WriteDemoDatabase(tmp.path(), false);
     ASSERT_EQ(result.status, kSuccess);
     const DemoDatabase db = BuildDemoDatabase(false);
-    EXPECT_EQ(result.portfolios, 3);
+    EXPECT_EQ(result.portfolios, 4);
     std::set<int> lengths;
     bool twentyPrices = false, twentyVolume = false, timeColumn = false, blankSymbol = false, subdir = false, missingDay = false;
+    bool before1961 = false, negativePrice = false, beyondSigned = false;
     for (const DemoPortfolio& p : db.portfolios) {
         const fs::path dir = tmp.path() / p.relativeDir;
         for (const DemoSeries& s : p.series) {
@@ -63,16 +65,20 @@ TEST(DemoDatabase, LibraryReadsBackExactlyWhatWasWritten) {
             if (s.recordLength == 20) (s.columns[4] == kFieldVol ? twentyVolume : twentyPrices) = true;
             timeColumn |= s.writeDop && std::count(s.columns.begin(), s.columns.end(), kFieldTime) == 1;
             blankSymbol |= s.symbol.empty();
+            before1961 |= s.quotes.front().date < MakeDate(1961, 1, 1);
+            beyondSigned |= s.quotes.size() > 32767 && !s.writeDop;
+            for (const DemoQuote& q : s.quotes) negativePrice |= q.close < 0.0f;
             for (std::size_t i = 1; i < s.quotes.size() && s.period == 'D'; ++i) {
                 // a weekday gap: more than one day between quotes that are not Friday-Monday
                 const int gap = s.quotes[i].date - s.quotes[i - 1].date;
-                missingDay |= gap > 1 && !(gap == 3 && (s.quotes[i - 1].date - 1) % 7 == 5);
+                missingDay |= gap > 1 && !(gap == 3 && ((s.quotes[i - 1].date - 1) % 7 + 7) % 7 == 5);
             }
         }
         subdir |= !p.subdirEntries.empty();
     }
-    EXPECT_EQ(lengths, (std::set<int>{20, 24, 28}));
+    EXPECT_EQ(lengths, (std::set<int>{20, 24, 28, 32}));
     EXPECT_TRUE(twentyPrices && twentyVolume && timeColumn && blankSymbol && subdir && missingDay);
+    EXPECT_TRUE(before1961 && negativePrice && beyondSigned);
     // The blank symbol field lists under its name.
     EXPECT_TRUE(ListSymbols(tmp.path() / "STOCKS" / "MASTER").needsRepair);
 }
