@@ -2,7 +2,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
+#include <QPushButton>
 #include <QListWidget>
 #include <QPixmap>
 #include <QTimer>
@@ -27,6 +29,11 @@ constexpr Shot kShots[] = {
     {barwise::kCmdSymbolAbout, "data-facts.png"},
     {barwise::kCmdAppAbout, "about-box.png"},
     {barwise::kCmdSearchFilter, "search-filter.png"},
+    {barwise::kCmdSymbolEdit, "symbol-edit.png"},
+    {barwise::kCmdSymbolDelete, "symbol-delete.png"},
+    {barwise::kCmdSymbolMove, "symbol-move.png"},
+    {barwise::kCmdSymbolCopy, "symbol-copy.png"},
+    {barwise::kCmdSplitSearch, "split-search.png"},
 };
 
 void Save(QWidget* widget, const QString& folder, const char* file) {
@@ -41,6 +48,18 @@ void TakeShot(CMainFrame* frame, QString folder, std::size_t index) {
     const Shot& shot = kShots[index];
     if (shot.command == 0) {
         Save(frame, folder, shot.file);
+    } else if (shot.command == barwise::kCmdSplitSearch) {
+        // A window beside the main one: search the portfolio shown, picture it, close it.
+        frame->Action(shot.command)->trigger();
+        QTimer::singleShot(200, frame, [folder, file = shot.file] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* window = qobject_cast<QDialog*>(w);
+                if (!window || window->objectName() != QLatin1String("dlg109")) continue;
+                if (auto* search = window->findChild<QPushButton*>(QStringLiteral("ctl1024"))) search->click();
+                Save(window, folder, file);
+                window->reject();
+            }
+        });
     } else {
         // The dialog runs modally; picture it once it is up, then close it.
         QTimer::singleShot(600, frame, [folder, file = shot.file] {

@@ -1,6 +1,7 @@
 #include "splitsearch/splitsearchdlg.h"
 
 #include <QCoreApplication>
+#include <QCloseEvent>
 #include <QDateTime>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -73,6 +74,18 @@ CSplitSearchDlg::CSplitSearchDlg(CommandView& view, UiHost& host, QWidget* paren
     connect(close, &QPushButton::clicked, this, &CSplitSearchDlg::reject);
     connect(m_list, &QListWidget::itemDoubleClicked, this,
             [this](QListWidgetItem* item) { OnShowLine(m_list->row(item)); });
+    if (parent) parent->window()->installEventFilter(this);
+}
+
+bool CSplitSearchDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Close && m_searching && parentWidget() && watched == parentWidget()->window()) {
+        // The window would take this one with it while the scan still uses it.
+        m_stop = true;
+        m_closeMainWhenStopped = true;
+        event->ignore();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 CSplitSearchDlg::~CSplitSearchDlg() = default;
@@ -179,6 +192,12 @@ void CSplitSearchDlg::OnSearch() {
         case SplitScanEnd::kNoStorage: m_host.messageBox(QString::fromLatin1(kTooManyBarsMessage.data())); break;
         case SplitScanEnd::kCancelled: SetStatus("Search stopped"); break;
     }
+    if (m_closeMainWhenStopped && parentWidget()) {
+        QWidget* main = parentWidget()->window();
+        reject();
+        main->close();
+        return;
+    }
     if (m_closeWhenStopped) reject();
 }
 
@@ -221,6 +240,7 @@ void CSplitSearchDlg::reject() {
 }
 
 CSplitSearchDlg* OpenSplitSearch(CommandView& view, UiHost& host, QWidget* parent) {
+    if (view.SplitSearchOpen()) return nullptr;
     view.SetSplitSearchOpen(true);
     auto* window = new CSplitSearchDlg(view, host, parent);
     window->show();

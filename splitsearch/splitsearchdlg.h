@@ -49,6 +49,8 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // The main window closing while a scan runs waits for the scan to stop.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     struct Hit {
@@ -71,6 +73,7 @@ private:
     bool m_searching = false;
     bool m_stop = false;
     bool m_closeWhenStopped = false;
+    bool m_closeMainWhenStopped = false;
     bool m_placed = false;
     qint64 m_lastPump = 0;
 };

@@ -1,0 +1,265 @@
+// Delete, move and copy of a security: the MASTER records and header words they leave, the
+// data files they move, what they refuse before writing, and what a failing write leaves.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "commands/symbols/symbolops.h"
+#include "discovery/symbollist.h"
+#include "robustness/faultyfs.h"
+#include "symboltestdb.h"
+
+namespace barwise {
+namespace {
+
+using testing::FileNumbers;
+using testing::HeaderWord;
+using testing::IdOf;
+using testing::Portfolio;
+using testing::ReadBytes;
+using testing::Series;
+using testing::TempDir;
+using testing::WriteBytes;
+
+bool Exists(const fs::path& p) { return fs::exists(p); }
+
+class Transfer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(Portfolio(src(), {Series(1, "AAA"), Series(5, "acme", 30, true), Series(6, "CCC")}));
+        WriteBytes(src() / "F5.BAK", {1, 2, 3});
+        ASSERT_TRUE(Portfolio(dst(), {Series(1, "X1"), Series(2, "X2"), Series(4, "X4")}));
+    }
+    fs::path src() const { return tmp.path() / "src"; }
+    fs::path dst() const { return tmp.path() / "dst"; }
+    TempDir tmp;
+};
+
+TEST_F(Transfer, MoveTakesTheSmallestFreeNumberAndLeavesTheSourceWithoutIt) {
+    const auto dat = ReadBytes(src() / "F5.DAT");
+    const auto dop = ReadBytes(src() / "F5.DOP");
+    MasterRecord before;
+    ASSERT_EQ(ReadMasterEntry(IdOf(src(), 5), before), kSuccess);
+
+    const TransferOutcome out = TransferSecurity(IdOf(src(), 5), dst().string(), true);
+    ASSERT_EQ(out.end, TransferEnd::kDone) << out.message;
+    EXPECT_EQ(out.newFileNumber, 3);
+    EXPECT_EQ(FileNumbers(dst()), (std::vector<int>{1, 2, 4, 3}));  // appended after F4
+    EXPECT_EQ(HeaderWord(dst(), kMasterCountOffset), 4);
+    EXPECT_EQ(HeaderWord(dst(), kMasterCounterOffset), 5);
+    MasterRecord added;
+    ASSERT_EQ(ReadMasterEntry(IdOf(dst(), 3), added), kSuccess);
+    EXPECT_TRUE(std::equal(added.bytes.begin() + 1, added.bytes.end(), before.bytes.begin() + 1));
+    EXPECT_EQ(ReadBytes(dst() / "F3.DAT"), dat);
+    EXPECT_EQ(ReadBytes(dst() / "F3.DOP"), dop);
+
+    EXPECT_EQ(FileNumbers(src()), (std::vector<int>{1, 6}));
+    EXPECT_EQ(HeaderWord(src(), kMasterCountOffset), 2);
+    EXPECT_EQ(HeaderWord(src(), kMasterCounterOffset), 5);
+    for (const char* f : {"F5.DAT", "F5.DOP", "F5.BAK"}) EXPECT_FALSE(Exists(src() / f)) << f;
+    EXPECT_TRUE(Exists(src() / "F1.DAT") && Exists(src() / "F6.DAT"));
+}
+
+TEST_F(Transfer, CopyLeavesTheSourceAsItWas) {
+    const auto master = ReadBytes(src() / "MASTER");
+    const TransferOutcome out = TransferSecurity(IdOf(src(), 1), dst().string(), false);
+    ASSERT_EQ(out.end, TransferEnd::kDone) << out.message;
+    EXPECT_EQ(ReadBytes(src() / "MASTER"), master);
+    EXPECT_EQ(ReadBytes(dst() / "F3.DAT"), ReadBytes(src() / "F1.DAT"));
+    EXPECT_FALSE(Exists(dst() / "F3.DOP"));
+}
+
+TEST_F(Transfer, ADuplicateIsRefusedInUpperCaseWithNothingWritten) {
+    ASSERT_TRUE(Portfolio(dst(), {Series(1, "ACME")}));
+    const auto master = ReadBytes(dst() / "MASTER");
+    const TransferOutcome out = TransferSecurity(IdOf(src(), 5), dst().string(), true);
+    EXPECT_EQ(out.end, TransferEnd::kRefused);
+    EXPECT_EQ(out.message, SymbolExistsMessage("ACME", dst().string()));
+    EXPECT_EQ(ReadBytes(dst() / "MASTER"), master);
+    EXPECT_TRUE(Exists(src() / "F5.DAT"));
+}
+
+// 254 records take one more; 255 records, or a counter at 255, take none.
+TEST_F(Transfer, TheTwoHundredFiftyFifthIsTheLast) {
+    std::vector<MasterRecord> records;
+    for (int n = 1; n <= 254; ++n) records.push_back(MakeMasterRecord(Series(n, "S" + std::to_string(n), 0)));
+    ASSERT_TRUE(WriteMasterFile(dst() / "MASTER", records, 254));
+    ASSERT_EQ(TransferSecurity(IdOf(src(), 1), dst().string(), false).end, TransferEnd::kDone);
+    EXPECT_EQ(HeaderWord(dst(), kMasterCountOffset), 255);
+    const TransferOutcome full = TransferSecurity(IdOf(src(), 6), dst().string(), false);
+    EXPECT_EQ(full.end, TransferEnd::kRefused);
+    EXPECT_EQ(full.message, kMaxSymbolsMessage);
+
+    ASSERT_TRUE(WriteMasterFile(dst() / "MASTER", {MakeMasterRecord(Series(1, "ONE", 0))}, 255));
+    EXPECT_EQ(TransferSecurity(IdOf(src(), 6), dst().string(), false).end, TransferEnd::kRefused);
+}
+
+TEST_F(Transfer, StrayFilesUnderTheNewNumberAreReplacedOnlyWhenTheUserAgrees) {
+    WriteBytes(dst() / "F3.DAT", {9, 9, 9});
+    WriteBytes(dst() / "F3.DOP", {8, 8});
+    const auto master = ReadBytes(dst() / "MASTER");
+    std::vector<fs::path> asked;
+    TransferQuestions no;
+    no.replaceStrayFiles = [&](const std::vector<fs::path>& files) {
+        asked = files;
+        return false;
+    };
+    EXPECT_EQ(TransferSecurity(IdOf(src(), 1), dst().string(), true, no).end, TransferEnd::kDeclined);
+    EXPECT_EQ(asked.size(), 2u);
+    EXPECT_EQ(ReadBytes(dst() / "F3.DAT"), (std::vector<std::uint8_t>{9, 9, 9}));
+    EXPECT_EQ(ReadBytes(dst() / "MASTER"), master);
+    EXPECT_TRUE(Exists(src() / "F1.DAT"));
+    // Without anyone to ask they are never replaced.
+    EXPECT_EQ(TransferSecurity(IdOf(src(), 1), dst().string(), true).end, TransferEnd::kDeclined);
+
+    TransferQuestions yes;
+    yes.replaceStrayFiles = [](const std::vector<fs::path>&) { return true; };
+    ASSERT_EQ(TransferSecurity(IdOf(src(), 1), dst().string(), true, yes).end, TransferEnd::kDone);
+    EXPECT_EQ(ReadBytes(dst() / "F3.DAT").size(), ReadBytes(dst() / "F1.DAT").size());
+    // F1 has no layout file: the stray one would have been read as its layout.
+    EXPECT_FALSE(Exists(dst() / "F3.DOP"));
+}
+
+TEST_F(Transfer, ADestinationWhoseHeaderLiesOrASourceWithoutDataIsRefused) {
+    auto master = ReadBytes(dst() / "MASTER");
+    master[0] = 2;  // three records, the header says two
+    WriteBytes(dst() / "MASTER", master);
+    EXPECT_EQ(TransferSecurity(IdOf(src(), 1), dst().string(), true).end, TransferEnd::kRefused);
+    EXPECT_EQ(ReadBytes(dst() / "MASTER"), master);
+    ASSERT_TRUE(Portfolio(dst(), {Series(1, "X1")}));
+    fs::remove(src() / "F6.DAT");
+    EXPECT_EQ(TransferSecurity(IdOf(src(), 6), dst().string(), true).end, TransferEnd::kFailed);
+    EXPECT_EQ(FileNumbers(src()), (std::vector<int>{1, 5, 6}));
+    EXPECT_EQ(FileNumbers(dst()), (std::vector<int>{1}));
+}
+
+TEST_F(Transfer, AnEntryOfASubdirectoryMovesFromThere) {
+    ASSERT_TRUE(Portfolio(src(), {Series(1, "AAA")}, {"SUB"}));
+    ASSERT_TRUE(Portfolio(src() / "SUB", {Series(1, "DEEP"), Series(2, "OTHER")}));
+    MasterRecord record;
+    SecurityId id;
+    ASSERT_EQ(FindSymbol(src().string(), "deep", record, id), kSuccess);
+    ASSERT_EQ(TransferSecurity(id, dst().string(), true).end, TransferEnd::kDone);
+    EXPECT_EQ(FileNumbers(src() / "SUB"), (std::vector<int>{2}));
+    EXPECT_FALSE(Exists(src() / "SUB" / "F1.DAT"));
+    EXPECT_TRUE(Exists(src() / "F1.DAT"));
+    EXPECT_EQ(FileNumbers(src()).size(), 2u);
+}
+
+// The security is complete in the source, or in the destination, or in both, whichever
+// step of the move fails; the failure is reported and no temporary file is left.
+TEST_F(Transfer, AFailingStepNeverLosesTheSecurity) {
+    const auto dat = ReadBytes(src() / "F5.DAT");
+    const auto srcBefore = ReadBytes(src() / "MASTER");
+    const auto dstBefore = ReadBytes(dst() / "MASTER");
+    const auto reset = [&] {
+        WriteBytes(src() / "MASTER", srcBefore);
+        WriteBytes(dst() / "MASTER", dstBefore);
+        ASSERT_TRUE(Portfolio(src(), {Series(1, "AAA"), Series(5, "acme", 30, true), Series(6, "CCC")}));
+        for (const char* f : {"F3.DAT", "F3.DOP"}) fs::remove(dst() / f);
+    };
+    robustness::FaultyFileSystem counter;
+    ASSERT_EQ(TransferSecurity(IdOf(src(), 5), dst().string(), true, {}, counter).end, TransferEnd::kDone);
+    int runs = 0;
+    for (robustness::Step step : robustness::kWritingSteps) {
+        for (int n = 1; n <= counter.count(step); ++n, ++runs) {
+            SCOPED_TRACE(std::string(robustness::StepName(step)) + " #" + std::to_string(n));
+            reset();
+            robustness::FaultyFileSystem faulty(step, n);
+            const TransferOutcome out = TransferSecurity(IdOf(src(), 5), dst().string(), true, {}, faulty);
+            ASSERT_TRUE(faulty.fired());
+            EXPECT_NE(out.end, TransferEnd::kDone);
+            EXPECT_FALSE(out.message.empty());
+            const bool inSource = ReadBytes(src() / "MASTER") == srcBefore && ReadBytes(src() / "F5.DAT") == dat;
+            const bool inDest = FileNumbers(dst()) == std::vector<int>{1, 2, 4, 3} && ReadBytes(dst() / "F3.DAT") == dat;
+            EXPECT_TRUE(inSource || inDest);
+            if (out.end == TransferEnd::kFailed) {
+                // Nothing changed: the destination is as it was, with no stray copy.
+                EXPECT_TRUE(inSource);
+                EXPECT_EQ(ReadBytes(dst() / "MASTER"), dstBefore);
+                EXPECT_FALSE(Exists(dst() / "F3.DAT"));
+            }
+            for (const fs::path& d : {src(), dst()})
+                for (const auto& e : fs::directory_iterator(d)) {
+                    const std::string name = e.path().filename().string();
+                    EXPECT_TRUE(name.find(".NEW") == std::string::npos && name.find(".~NU") == std::string::npos) << name;
+                }
+        }
+    }
+    EXPECT_GE(runs, 8);
+}
+
+// ----- delete -----
+
+struct DeleteCase {
+    const char* name;
+    std::vector<DemoSeries> series;
+    int selected;                   // file number of the row chosen
+    std::vector<int> left;          // file numbers MASTER holds afterwards
+    std::vector<int> filesGone;     // data files removed
+    std::vector<int> filesKept;
+};
+
+class Delete : public ::testing::TestWithParam<DeleteCase> {};
+
+TEST_P(Delete, DropsTheRecordsAndFilesOfTheSymbol) {
+    const DeleteCase& c = GetParam();
+    TempDir tmp;
+    ASSERT_TRUE(Portfolio(tmp.path(), c.series));
+    for (const DemoSeries& s : c.series) {
+        WriteBytes(tmp.path() / ("F" + std::to_string(s.fileNumber) + ".DOP"), {1});
+        WriteBytes(tmp.path() / ("F" + std::to_string(s.fileNumber) + ".BAK"), {2});
+    }
+    const int count = HeaderWord(tmp.path(), kMasterCountOffset);
+    const int counter = HeaderWord(tmp.path(), kMasterCounterOffset);
+    const DeleteOutcome out = DeleteSecurity(IdOf(tmp.path(), c.selected));
+    ASSERT_EQ(out.status, kSuccess);
+    const int dropped = static_cast<int>(c.series.size() - c.left.size());
+    EXPECT_EQ(out.dropped, dropped);
+    EXPECT_EQ(FileNumbers(tmp.path()), c.left);
+    EXPECT_EQ(HeaderWord(tmp.path(), kMasterCountOffset), count - dropped);
+    EXPECT_EQ(HeaderWord(tmp.path(), kMasterCounterOffset), counter - dropped);
+    EXPECT_FALSE(ListSymbols(tmp.path() / "MASTER").countMismatch());
+    for (int n : c.filesGone)
+        for (const char* ext : {".DAT", ".DOP", ".BAK"})
+            EXPECT_FALSE(Exists(tmp.path() / ("F" + std::to_string(n) + ext))) << n << ext;
+    for (int n : c.filesKept) EXPECT_TRUE(Exists(tmp.path() / ("F" + std::to_string(n) + ".DAT"))) << n;
+}
+
+DemoSeries Named(int n, const std::string& symbol) { return Series(n, symbol, 3); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Symbols, Delete,
+    ::testing::Values(
+        DeleteCase{"MiddleOfThree", {Named(1, "F1"), Named(2, "F2"), Named(3, "F3")}, 2, {1, 3}, {2}, {1, 3}},
+        DeleteCase{"TheLastSymbol", {Named(7, "ONLY")}, 7, {}, {7}, {}},
+        DeleteCase{"ListedTwice", {Named(1, "AAA"), Named(2, "BBB"), Named(3, "AAA")}, 3, {2}, {1, 3}, {2}},
+        DeleteCase{"CaseMatters", {Named(1, "AAA"), Named(2, "aaa")}, 1, {2}, {1}, {2}},
+        DeleteCase{"BlankSymbolsAreNotTheSame", {Named(1, ""), Named(2, ""), Named(3, "CCC")}, 2, {1, 3}, {2}, {1, 3}},
+        DeleteCase{"FilesStillNamedAreKept", {Named(4, "AAA"), Named(4, "BBB")}, 4, {4}, {}, {4}}),
+    [](const ::testing::TestParamInfo<DeleteCase>& info) { return std::string(info.param.name); });
+
+TEST(DeleteFailure, AFailedRewriteLeavesMasterAndEveryFile) {
+    TempDir tmp;
+    ASSERT_TRUE(Portfolio(tmp.path(), {Series(1, "AAA"), Series(2, "BBB")}));
+    const auto master = ReadBytes(tmp.path() / "MASTER");
+    for (robustness::Step step : {robustness::Step::kCreate, robustness::Step::kWrite, robustness::Step::kSync,
+                                  robustness::Step::kReplace}) {
+        robustness::FaultyFileSystem faulty(step, 1);
+        const DeleteOutcome out = DeleteSecurity(IdOf(tmp.path(), 2), faulty);
+        EXPECT_NE(out.status, kSuccess) << robustness::StepName(step);
+        EXPECT_EQ(ReadBytes(tmp.path() / "MASTER"), master);
+        EXPECT_TRUE(Exists(tmp.path() / "F2.DAT"));
+        EXPECT_FALSE(Exists(tmp.path() / "MASTER.~NU"));
+    }
+}
+
+TEST(SymbolTexts, RefusedBeforeAnythingIsWritten) {
+    EXPECT_EQ(CheckSymbolTexts("", "NAME"), kEnterSymbolMessage);
+    EXPECT_NE(CheckSymbolTexts("ABCDEFGHIJKLMNOPQ", ""), "");
+    EXPECT_NE(CheckSymbolTexts("A", "ABCDEFGHIJKLMNOPQ"), "");
+    EXPECT_EQ(CheckSymbolTexts("ABCDEFGHIJKLMNOP", ""), "");
+}
+
+}  // namespace
+}  // namespace barwise

@@ -1,0 +1,140 @@
+// The Split Search window driven through a fake view and the scripted host.
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+#include "demo/demodb.h"
+#include "discovery/symbollist.h"
+#include "splitsearch/splitsearchdlg.h"
+#include "testsupport/tempdir.h"
+#include "ui/fakecommandview.h"
+#include "ui/scripteduihost.h"
+
+using namespace barwise;
+
+namespace {
+
+// `count` daily quotes from 1 March 1999 at a close of 50; with `splitAt` > 0 the close
+// halves from that quote on, with a wide gap between the two days' ranges.
+DemoSeries Series(int fileNumber, const std::string& symbol, int count, int splitAt = 0) {
+    DemoSeries s;
+    s.fileNumber = fileNumber;
+    s.symbol = symbol;
+    s.name = symbol;
+    s.columns = DefaultColumns(28);
+    for (int i = 0; i < count; ++i) {
+        DemoQuote q;
+        q.date = MakeDate(1999, 3, 1) + i;
+        q.close = splitAt > 0 && i >= splitAt ? 25.0f : 50.0f;
+        q.high = q.close + 1;
+        q.low = q.close - 1;
+        q.open = q.close;
+        s.quotes.push_back(q);
+    }
+    return s;
+}
+
+}  // namespace
+
+class SplitSearchDlgTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        DemoPortfolio p;
+        p.series = {Series(1, "AAA", 20, 14), Series(2, "BBB", 1), Series(3, "CCC", 30), Series(4, "DDD", 500, 450)};
+        QVERIFY(WritePortfolio(dir(), p));
+        view = FakeCommandView();
+        host = ScriptedUiHost();
+        view.portfolioDir = dir().string();
+        for (const SymbolRow& row : ListSymbols(dir() / "MASTER").rows) view.symbols.push_back({row.id, row.symbol, row.name});
+    }
+
+    void searchListsHitsAndAppendsOnEverySearch() {
+        CSplitSearchDlg* w = OpenSplitSearch(view, host, nullptr);
+        QVERIFY(view.splitSearchOpen);
+        auto* saveAs = w->findChild<QPushButton*>(QStringLiteral("ctl3"));
+        QVERIFY(!saveAs->isEnabled());
+        w->OnSearch();
+        const QStringList once = {QStringLiteral("AAA possible 2 for 1 split on 03/15/99"),
+                                  QStringLiteral("DDD possible 2 for 1 split on 05/24/00")};
+        QCOMPARE(w->Lines(), once);
+        QCOMPARE(w->StatusText(), QStringLiteral("Done search"));
+        QCOMPARE(host.countBeeps(UiHost::Beep::Asterisk), 1);
+        QCOMPARE(host.messageTexts(),
+                 QStringList{QStringLiteral("For symbol BBB\nSplitSearch cannot perform search\nas there are fewer than 2 quotes.")});
+        QVERIFY(saveAs->isEnabled());
+        w->OnSearch();
+        QCOMPARE(w->Lines(), once + once);
+
+        // Saved as CR LF lines, nothing else; a file that cannot be written is named.
+        barwise::testing::TempDir out;
+        host.saveAnswer = QString::fromStdString((out.path() / "result.txt").string());
+        w->OnSaveAs();
+        const std::string one = once.join(QStringLiteral("\r\n")).toStdString() + "\r\n";
+        QCOMPARE(barwise::testing::ReadText(out.path() / "result.txt"), one + one);
+        host.saveAnswer = QString::fromStdString((out.path() / "missing" / "result.txt").string());
+        host.messages.clear();
+        w->OnSaveAs();
+        QCOMPARE(host.messages.size(), std::size_t{1});
+        QVERIFY(host.messages[0].text.contains(host.saveAnswer));
+
+        // A line shows its security and the split day in the main window.
+        w->OnShowLine(1);
+        QCOMPARE(view.shown.size(), std::size_t{1});
+        QCOMPARE(view.shown[0].first, view.symbols[3].id);
+        QCOMPARE(view.shown[0].second, MakeDate(1999, 3, 1) + 450);
+
+        w->reject();
+        QVERIFY(!view.splitSearchOpen);
+        QTest::qWait(0);
+    }
+
+    void anUnreadableSymbolIsNamedAndTheSearchGoesOn() {
+        fs::remove(dir() / "F1.DAT");
+        view.symbols = {view.symbols[0], view.symbols[2], view.symbols[3]};  // AAA, CCC, DDD
+        CSplitSearchDlg* w = OpenSplitSearch(view, host, nullptr);
+        w->OnSearch();
+        QCOMPARE(w->Lines(), QStringList{QStringLiteral("DDD possible 2 for 1 split on 05/24/00")});
+        QCOMPARE(host.messages.size(), std::size_t{1});
+        QVERIFY(host.messages[0].text.startsWith(QStringLiteral("For symbol AAA\n")));
+        QVERIFY(host.messages[0].text.contains(QStringLiteral("F1.DAT")));
+        w->reject();
+    }
+
+    void nothingFoundSaysSoAfterTheBeep() {
+        view.symbols = {view.symbols[2]};  // CCC
+        CSplitSearchDlg* w = OpenSplitSearch(view, host, nullptr);
+        w->OnSearch();
+        QVERIFY(w->Lines().isEmpty());
+        QCOMPARE(host.countBeeps(UiHost::Beep::Asterisk), 1);
+        QCOMPARE(host.messageTexts(), QStringList{QStringLiteral("No candidate splits found")});
+        QVERIFY(!w->findChild<QPushButton*>(QStringLiteral("ctl3"))->isEnabled());
+        w->reject();
+    }
+
+    void closingDuringASearchStopsItAtTheNextSymbol() {
+        view.symbols = {view.symbols[0], view.symbols[3]};  // AAA, DDD
+        QPointer<CSplitSearchDlg> w = OpenSplitSearch(view, host, nullptr);
+        // Reached while the scan lets the window take input after its first symbol.
+        QTimer::singleShot(0, w, [w] {
+            QVERIFY(w->Searching());
+            w->reject();
+        });
+        w->OnSearch();
+        QCOMPARE(w->Lines(), QStringList{QStringLiteral("AAA possible 2 for 1 split on 03/15/99")});
+        QCOMPARE(host.countBeeps(UiHost::Beep::Asterisk), 0);
+        QVERIFY(!view.splitSearchOpen);
+        QTRY_VERIFY(w.isNull());
+    }
+
+private:
+    fs::path dir() const { return fs::path(tmp.path().toStdString()); }
+
+    QTemporaryDir tmp;
+    FakeCommandView view;
+    ScriptedUiHost host;
+};
+
+QTEST_MAIN(SplitSearchDlgTest)
+#include "splitsearchdlg_test.moc"
