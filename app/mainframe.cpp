@@ -22,6 +22,7 @@
 #include "app/commandenabling.h"
 #include "app/commandids.h"
 #include "commands/quotes/quotecommands.h"
+#include "export/exportdlg.h"
 #include "commands/symbols/symbolcommands.h"
 #include "splitsearch/splitsearchdlg.h"
 #include "ui/settingsstore.h"
@@ -160,6 +161,7 @@ CMainFrame::CMainFrame(SettingsStore& settings, UiHost& host, QWidget* parent)
         connect(Action(kCmdQuoteAdjust), &QAction::triggered, this, [quotes] { quotes->OnQuoteAdjust(); });
         connect(Action(kCmdQuoteDelete), &QAction::triggered, this, [quotes] { quotes->OnQuoteDelete(); });
         connect(Action(kCmdQuoteAdd), &QAction::triggered, this, [quotes] { quotes->OnQuoteAdd(); });
+        connect(Action(kCmdExport), &QAction::triggered, this, [this] { OnExport(*m_view, m_host, m_settings); });
         // On a quote row, Enter or a double-click edits it and Delete deletes it (each only
         // while its command is available).
         QTableView* grid = m_view->m_quoteGrid;

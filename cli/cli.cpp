@@ -11,7 +11,7 @@
 #include <sstream>
 #include <system_error>
 
-#include "cli/outputfile.h"
+#include "export/outputfile.h"
 #include "cli/symbolcommands.h"
 #include "cli/quotecommands.h"
 #include "demo/demodb.h"
@@ -219,22 +219,8 @@ struct ExportArgs {
     bool iso = false;
 };
 
-// True when a file name is one of the quote-data files an export must never replace.
-bool IsQuoteDataName(const fs::path& path) {
-    std::string name = ToUpperAscii(path.filename().string());
-    if (name == "MASTER" || name == "EMASTER" || name == "XMASTER") return true;
-    if (name.size() < 6 || name[0] != 'F') return false;
-    const std::size_t dot = name.find('.');
-    if (dot == std::string::npos || dot < 2) return false;
-    if (!std::all_of(name.begin() + 1, name.begin() + static_cast<std::ptrdiff_t>(dot), [](char c) { return c >= '0' && c <= '9'; })) return false;
-    const std::string ext = name.substr(dot + 1);
-    return ext == "DAT" || ext == "DOP" || ext == "MWD" || ext == "BAK" || ext == "NEW";
-}
-
 // The name itself or the file a link of that name leads to.
-bool NamesQuoteData(const std::string& output) {
-    return IsQuoteDataName(output) || IsQuoteDataName(FollowLinks(output));
-}
+bool NamesQuoteData(const std::string& output) { return IsQuoteDataFileName(output); }
 
 // What writing an output file came to: the status of what produced the content (a read
 // failure, say) and the status of the output itself.

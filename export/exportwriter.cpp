@@ -114,6 +114,10 @@ public:
     DataStatus read(QuoteSeries& series, int start, int count, unsigned fields) override {
         return cursor_.read(series, start, count, fields);
     }
+    bool hasTime() const override {
+        const int column = cursor_.layout().column[kFieldTime];
+        return column >= 1 && column <= cursor_.record().fieldCount();
+    }
     std::array<bool, kExportValueColumns> present() const override {
         std::array<bool, kExportValueColumns> out{};
         const int fields = cursor_.record().fieldCount();
@@ -145,6 +149,8 @@ DataStatus ExportQuotes(QuoteSource& source, const ExportOptions& options, std::
     if (AllocSeries(series, kBlock) != kSuccess) return kMalloc;
     ExportLineWriter writer(options);
     writer.setPresent(source.present());
+    writer.setHasTime(source.hasTime());
+    const unsigned fields = writer.writesTime() ? (kExportedFields | (1u << kFieldTime)) : kExportedFields;
     std::string text;
     text.reserve(static_cast<std::size_t>(kBlock) * 96);
     if (options.title) writer.appendTitle(text);
@@ -152,7 +158,7 @@ DataStatus ExportQuotes(QuoteSource& source, const ExportOptions& options, std::
     if (stats != nullptr) stats->headerQuotes = total;
     std::int64_t written = 0;
     auto emit = [&](int i) {
-        writer.appendLine(text, series.date(i),
+        writer.appendLine(text, series.date(i), writer.writesTime() ? series.time(i) : 0,
                           {series.open(i), series.high(i), series.low(i), series.close(i), series.volume(i),
                            series.openInterest(i)});
         ++written;
@@ -166,7 +172,7 @@ DataStatus ExportQuotes(QuoteSource& source, const ExportOptions& options, std::
     if (!options.newestFirst) {
         // Oldest first: blocks from quote 0 on, until the data ends.
         for (int start = 0; start < total && status == kSuccess; start += kBlock) {
-            status = source.read(series, start, kBlock, kExportedFields);
+            status = source.read(series, start, kBlock, fields);
             if (status != kSuccess) break;
             for (int i = 0; i < series.count; ++i) emit(i);
             if (!flush()) status = kFileWrite;
@@ -177,7 +183,7 @@ DataStatus ExportQuotes(QuoteSource& source, const ExportOptions& options, std::
         // file does not hold are not written.
         for (int end = total; end > 0 && status == kSuccess; end -= kBlock) {
             const int start = std::max(end - kBlock, 0);
-            status = source.read(series, start, end - start, kExportedFields);
+            status = source.read(series, start, end - start, fields);
             if (status != kSuccess) break;
             for (int i = series.count - 1; i >= 0; --i) emit(i);
             if (!flush()) status = kFileWrite;
@@ -202,6 +208,10 @@ ExportLineWriter::ExportLineWriter(const ExportOptions& options) : options_(opti
 
 void ExportLineWriter::appendTitle(std::string& out) const {
     out += "DATE";
+    if (writesTime()) {
+        out += options_.delimiter;
+        out += "TIME";
+    }
     for (int c = 0; c < kExportValueColumns; ++c) {
         if (options_.omit[static_cast<std::size_t>(c)]) continue;
         out += options_.delimiter;
@@ -210,10 +220,19 @@ void ExportLineWriter::appendTitle(std::string& out) const {
     out += kExportLineEnd;
 }
 
-void ExportLineWriter::appendLine(std::string& out, DateCode date,
+void ExportLineWriter::appendLine(std::string& out, DateCode date, TimeCode time,
                                   const std::array<float, kExportValueColumns>& values) const {
-    char line[16 + kExportValueColumns * 72];
+    char line[32 + kExportValueColumns * 72];
     char* p = AppendDateText(line, date, options_.dateFormat);
+    if (writesTime()) {
+        *p++ = options_.delimiter;
+        const TimeParts t = SplitTime(time);
+        p = Put2(p, t.hour);
+        *p++ = ':';
+        p = Put2(p, t.minute);
+        *p++ = ':';
+        p = Put2(p, t.second);
+    }
     for (int c = 0; c < kExportValueColumns; ++c) {
         if (options_.omit[static_cast<std::size_t>(c)]) continue;
         *p++ = options_.delimiter;
@@ -221,6 +240,10 @@ void ExportLineWriter::appendLine(std::string& out, DateCode date,
         if (!present_[static_cast<std::size_t>(c)]) {
             std::memcpy(p, kNotAvailable.data(), kNotAvailable.size());
             p += kNotAvailable.size();
+        } else if (options_.fullPrecision) {
+            // The shortest fixed-point text that reads back to the same float (at most
+            // 39 integer digits for the largest float, or 45 fraction digits).
+            p = std::to_chars(p, p + 64, v, std::chars_format::fixed).ptr;
         } else if (c < kExportVol) {
             p = FormatFixed4(p, v);
         } else {
@@ -239,9 +262,10 @@ std::string ExportLineWriter::titleText() const {
     return out;
 }
 
-std::string ExportLineWriter::lineText(DateCode date, const std::array<float, kExportValueColumns>& values) const {
+std::string ExportLineWriter::lineText(DateCode date, TimeCode time,
+                                      const std::array<float, kExportValueColumns>& values) const {
     std::string out;
-    appendLine(out, date, values);
+    appendLine(out, date, time, values);
     out.resize(out.size() - kExportLineEnd.size());
     return out;
 }
@@ -262,6 +286,14 @@ DataStatus ExportRecord(std::string_view directory, const MasterRecord& record, 
     if (stats != nullptr) stats->datFile = cursor.datPath().string();
     if (status != kSuccess) return status;
     return ExportOpened(cursor, options, out, stats);
+}
+
+DataStatus ExportSecurity(const SecurityId& id, const ExportOptions& options, std::ostream& out, ExportStats* stats) {
+    SeriesFiles files;
+    const DataStatus status = OpenSeriesFiles(id, files);
+    if (stats != nullptr) stats->datFile = files.datPath.string();
+    if (status != kSuccess) return status;
+    return ExportRecord(id.directory, files.record, options, out, stats);
 }
 
 }  // namespace barwise

@@ -5,7 +5,9 @@
 // Line: DATE, then for each of OPEN HIGH LOW CLOSE VOL OI not omitted, the delimiter and
 // the value: prices "%.4f", volume and open interest "%.2f" (negative values too: back-
 // adjusted futures hold them), "N/A" for a field the series' layout does not have. Lines end
-// in CR LF. The time of a quote is never exported.
+// in CR LF. On request, for a series that has times, a TIME column (HH:MM:SS) follows the
+// date; and every value may be written in full precision instead, as the shortest text
+// that reads back to the same float.
 #pragma once
 
 #include <array>
@@ -38,6 +40,8 @@ struct ExportOptions {
     bool newestFirst = false;
     bool title = false;
     ExportDateFormat dateFormat = ExportDateFormat::kMmDdYy;
+    bool time = false;           // a TIME column after the date, when the series has times
+    bool fullPrecision = false;  // shortest round-trip text instead of "%.4f" / "%.2f"
 };
 
 // The delimiter of the stored choice: 1 comma, 2 tab, anything else one blank.
@@ -56,20 +60,31 @@ public:
     explicit ExportLineWriter(const ExportOptions& options);
     // Which of open .. oi the series has; the others are written "N/A". All by default.
     void setPresent(const std::array<bool, kExportValueColumns>& present) { present_ = present; }
+    // Whether the series has times: only then does options.time add the TIME column.
+    void setHasTime(bool hasTime) { hasTime_ = hasTime; }
+    bool writesTime() const { return options_.time && hasTime_; }
 
     // "DATE" and the titles of the columns not omitted, then the line end.
     void appendTitle(std::string& out) const;
     // One quote's line and the line end. values: open, high, low, close, vol, oi.
     void appendLine(std::string& out, DateCode date,
+                    const std::array<float, kExportValueColumns>& values) const {
+        appendLine(out, date, 0, values);
+    }
+    void appendLine(std::string& out, DateCode date, TimeCode time,
                     const std::array<float, kExportValueColumns>& values) const;
 
     // The same, as one line without its line end (for tests and the dialog's preview).
     std::string titleText() const;
-    std::string lineText(DateCode date, const std::array<float, kExportValueColumns>& values) const;
+    std::string lineText(DateCode date, const std::array<float, kExportValueColumns>& values) const {
+        return lineText(date, 0, values);
+    }
+    std::string lineText(DateCode date, TimeCode time, const std::array<float, kExportValueColumns>& values) const;
 
 private:
     ExportOptions options_;
     std::array<bool, kExportValueColumns> present_ = {true, true, true, true, true, true};
+    bool hasTime_ = false;
 };
 
 struct ExportStats {
@@ -90,6 +105,8 @@ public:
     [[nodiscard]] virtual DataStatus read(QuoteSeries& series, int start, int count, unsigned fields) = 0;
     // Which of open .. oi the series' layout has.
     virtual std::array<bool, kExportValueColumns> present() const { return {true, true, true, true, true, true}; }
+    // Whether the series has a TIME column.
+    virtual bool hasTime() const { return false; }
 };
 
 // Exports every quote the source holds. kSuccess; kFileWrite when the stream fails; the
@@ -111,5 +128,9 @@ public:
 [[nodiscard]] DataStatus ExportRecord(std::string_view directory, const MasterRecord& record,
                                       const ExportOptions& options, std::ostream& out,
                                       ExportStats* stats = nullptr);
+
+// Exports the series of the entry `id` names (the security selected in the window).
+[[nodiscard]] DataStatus ExportSecurity(const SecurityId& id, const ExportOptions& options, std::ostream& out,
+                                        ExportStats* stats = nullptr);
 
 }  // namespace barwise

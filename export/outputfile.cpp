@@ -1,7 +1,10 @@
-#include "cli/outputfile.h"
+#include "export/outputfile.h"
 
+#include <algorithm>
 #include <functional>
 #include <system_error>
+
+#include "datafiles/ascii.h"
 
 namespace barwise {
 
@@ -105,6 +108,25 @@ void OutputFile::abandon() {
     if (rewrite_) rewrite_->abandon();
     rewrite_.reset();
     device_.reset();
+}
+
+namespace {
+
+bool IsQuoteDataName(const fs::path& path) {
+    std::string name = ToUpperAscii(path.filename().string());
+    if (name == "MASTER" || name == "EMASTER" || name == "XMASTER") return true;
+    if (name.size() < 6 || name[0] != 'F') return false;
+    const std::size_t dot = name.find('.');
+    if (dot == std::string::npos || dot < 2) return false;
+    if (!std::all_of(name.begin() + 1, name.begin() + static_cast<std::ptrdiff_t>(dot), [](char c) { return c >= '0' && c <= '9'; })) return false;
+    const std::string ext = name.substr(dot + 1);
+    return ext == "DAT" || ext == "DOP" || ext == "MWD" || ext == "BAK" || ext == "NEW";
+}
+
+}  // namespace
+
+bool IsQuoteDataFileName(const fs::path& path) {
+    return IsQuoteDataName(path) || IsQuoteDataName(FollowLinks(path));
 }
 
 }  // namespace barwise

@@ -50,6 +50,11 @@ private:
     std::ostream stream_{nullptr};
 };
 
+// True when the file name (or that of the file a link of that name leads to) is one of a
+// portfolio's quote-data files (MASTER, EMASTER, XMASTER, F<n>.DAT, .DOP, .MWD, .BAK, .NEW),
+// which an export must never replace.
+bool IsQuoteDataFileName(const fs::path& path);
+
 // The path with every symbolic link of its last component followed (at most 40 links); the
 // path itself when it is no link.
 fs::path FollowLinks(const fs::path& path);

@@ -1,0 +1,479 @@
+// The quote-editing commands: the two edit controls' keystroke rules, the dialogs' checks,
+// and each command's effect on a database in a temporary directory, driven through the
+// scripted UiHost and a fake view.
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "commands/quotes/dateedit.h"
+#include "commands/quotes/numberedit.h"
+#include "commands/quotes/quotecommands.h"
+#include "commands/quotes/quotedialogs.h"
+#include "commands/quotes/quoteedits.h"
+#include "datafiles/series.h"
+#include "testdb.h"
+#include "ui/fakecommandview.h"
+#include "ui/scripteduihost.h"
+#include "ui/settingsstore.h"
+
+using namespace barwise;
+namespace bt = barwise::testing;
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+template <class T>
+T* Child(QDialog& d, int id) {
+    return d.findChild<T*>(QStringLiteral("ctl%1").arg(id));
+}
+
+// Sets a field's text and presses OK; true when the dialog closed accepted.
+bool PressOk(QDialog& d) {
+    d.accept();
+    return d.result() == QDialog::Accepted;
+}
+
+// A portfolio of one daily series "ABC" (file 1: DATE OPEN HIGH LOW CLOSE VOL OI) and one
+// intraday series "TICK" (file 2: DATE TIME CLOSE VOL, from its DOP).
+struct Portfolio {
+    bt::TempDir tmp;
+    QTemporaryDir settingsDir;
+    SettingsStore settings;
+    ScriptedUiHost host;
+    FakeCommandView view;
+
+    explicit Portfolio(const std::vector<std::vector<float>>& rows) {
+        qputenv("BARWISE_SETTINGS", settingsDir.filePath(QStringLiteral("Barwise.conf")).toLocal8Bit());
+        bool created = false;
+        settings.OpenBaseKey(created, QString::fromLatin1(kBaseKeyPath));
+        bt::WriteDat(tmp.path() / "F1.DAT", 28, rows);
+        bt::WriteDat(tmp.path() / "F2.DAT", 16,
+                     {{1000103.0f, 93000.0f, 5.0f, 100.0f}, {1000103.0f, 94000.0f, 5.5f, 100.0f},
+                      {1000104.0f, 93000.0f, 6.0f, 100.0f}});
+        bt::WriteText(tmp.path() / "F2.DOP", "\"DATE\",0,0\n\"TIME\",0,0\n\"CLOSE\",2,2\n\"VOL\",0,0\n");
+        bt::WriteMaster(tmp.path(), {bt::Entry(1, "ABC", "ABC CORP", 28, 7, rows.front()[0], rows.back()[0]),
+                                     bt::Entry(2, "TICK", "TICKS", 16, 4, 1000103.0f, 1000104.0f, 'I')});
+        view.portfolioDir = tmp.str();
+        view.masterPath = (tmp.path() / "MASTER").string();
+        for (const char* key : {"ABC", "TICK"}) {
+            MasterRecord record;
+            SymbolSelection s;
+            QVERIFY(FindSymbol(tmp.str(), key, record, s.id) == kSuccess);
+            s.symbol = key;
+            view.symbols.push_back(s);
+        }
+        view.onRefill = [this](FakeCommandView::Refill, int) { Load(); };
+        Load();
+    }
+    ~Portfolio() { qunsetenv("BARWISE_SETTINGS"); }
+
+    // The fake view shows the selected security's quotes as the file now holds them.
+    void Load() {
+        SeriesQuotes series;
+        QVERIFY(ReadSeriesQuotes(view.symbols[static_cast<std::size_t>(view.symbolRow)].id, series) == kSuccess);
+        view.quotes.clear();
+        for (int r = 0; r < series.count(); ++r) {
+            QuoteSelection q;
+            q.row = r;
+            q.date = series.row(r).date;
+            q.time = series.row(r).time;
+            q.values = series.row(r).values;
+            view.quotes.push_back(q);
+        }
+    }
+    SeriesQuotes Quotes() {
+        SeriesQuotes s;
+        [&] { QVERIFY(ReadSeriesQuotes(view.symbols[static_cast<std::size_t>(view.symbolRow)].id, s) == kSuccess); }();
+        return s;
+    }
+    float MasterDate(std::size_t record, std::size_t offset) {
+        const auto m = bt::ReadBytes(tmp.path() / "MASTER");
+        return MbfToFloat(m.data() + 53 * record + offset);
+    }
+    QString Setting(const char* section, const char* key) {
+        return settings.GetProfileString(QString::fromLatin1(section), QString::fromLatin1(key), QStringLiteral("<none>"));
+    }
+};
+
+// Monday 3 .. Friday 7, then Tuesday 11 January 2000 (Monday 10 missing); a price with
+// more decimals than the dialog shows, fractional volume.
+std::vector<std::vector<float>> DailyRows() {
+    return {{1000103.0f, 10.0f, 11.0f, 9.0f, 10.5f, 1000.0f, 3.0f},
+            {1000104.0f, 20.0f, 21.0f, 19.0f, 20.5f, 2000.0f, 3.0f},
+            {1000105.0f, 30.0f, 31.0f, 29.0f, 0.00084f, 14.28571f, 3.0f},
+            {1000106.0f, 40.0f, 41.0f, 39.0f, 40.5f, 4000.0f, 3.0f},
+            {1000107.0f, 50.0f, 51.0f, 49.0f, 50.5f, 5000.0f, 3.0f},
+            {1000111.0f, 60.0f, 61.0f, 59.0f, 60.5f, 6000.0f, 3.0f}};
+}
+
+}  // namespace
+
+class QuotesTest : public QObject {
+    Q_OBJECT
+private slots:
+    void dateEditTyping_data();
+    void dateEditTyping();
+    void numberEditFilters_data();
+    void numberEditFilters();
+    void editedValues_data();
+    void editedValues();
+    void splitAndAdjustChecks_data();
+    void splitAndAdjustChecks();
+
+    void editWithoutChangeKeepsStoredValues();
+    void editNavigationAndNegativePrice();
+    void editRefusesValueWithoutMbfForm();
+    void splitScalesEarlierQuotesAndWritesSettings();
+    void splitRefusesBadInputAndOverflow();
+    void adjustScalesTheRange();
+    void deleteKeepsMasterDatesRight();
+    void deleteOfAnIntradayRowRemovesThatQuote();
+    void addProposesTheFridayAndOpensEdit();
+    void addRefusesExistingAndOutOfOrderDates();
+};
+
+void QuotesTest::dateEditTyping_data() {
+    QTest::addColumn<QString>("initial");
+    QTest::addColumn<int>("selStart");
+    QTest::addColumn<int>("selEnd");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<int>("beeps");
+    QTest::addColumn<int>("endStart");
+    QTest::addColumn<int>("endLength");
+    QTest::newRow("six digits fill MM/DD/YY") << "01/01/00" << 0 << 8 << "031599" << "03/15/99" << 0 << 0 << 2;
+    QTest::newRow("eight digits fill MM/DD/YYYY") << "01/01/1900" << 0 << 10 << "03151928" << "03/15/1928" << 0 << 0 << 2;
+    QTest::newRow("a letter beeps, changes nothing") << "01/01/00" << 0 << 8 << "x" << "01/01/00" << 1 << 0 << 8;
+    QTest::newRow("backspace beeps") << "01/01/00" << 0 << 8 << "\b" << "01/01/00" << 1 << 0 << 8;
+    QTest::newRow("caret between day digits writes the first") << "01/01/00" << 4 << 4 << "7" << "01/71/00" << 0 << 4 << 1;
+    QTest::newRow("caret on a separator beeps, selects the day") << "01/01/00" << 5 << 5 << "7" << "01/01/00" << 1 << 0 << 2;
+    QTest::newRow("caret in the long year beeps, selects it") << "01/01/1900" << 8 << 8 << "7" << "01/01/1900" << 1 << 6 << 4;
+    QTest::newRow("paste is typed") << "01/01/00" << 0 << 8 << "\x16" << "12/31/99" << 0 << 0 << 2;
+}
+
+void QuotesTest::dateEditTyping() {
+    QFETCH(QString, initial);
+    QFETCH(int, selStart);
+    QFETCH(int, selEnd);
+    QFETCH(QString, typed);
+    QFETCH(QString, expected);
+    QFETCH(int, beeps);
+    QFETCH(int, endStart);
+    QFETCH(int, endLength);
+    ScriptedUiHost host;
+    CDateEdit edit(host);
+    edit.setText(initial);
+    edit.setSelection(selStart, selEnd - selStart);
+    if (typed == QLatin1String("\x16")) {
+        QGuiApplication::clipboard()->setText(QStringLiteral("123199"));
+        QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
+    } else if (typed == QLatin1String("\b")) {
+        QTest::keyClick(&edit, Qt::Key_Backspace);
+    } else {
+        QTest::keyClicks(&edit, typed);
+    }
+    // Cursor keys are taken and do nothing.
+    QTest::keyClick(&edit, Qt::Key_Left);
+    QTest::keyClick(&edit, Qt::Key_Delete);
+    QCOMPARE(edit.text(), expected);
+    QCOMPARE(host.countBeeps(UiHost::Beep::Default), beeps);
+    const int start = edit.hasSelectedText() ? edit.selectionStart() : edit.cursorPosition();
+    QCOMPARE(start, endStart);
+    QCOMPARE(static_cast<int>(edit.selectedText().size()), endLength);
+}
+
+void QuotesTest::numberEditFilters_data() {
+    QTest::addColumn<bool>("allowMinus");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("paste");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<int>("beeps");
+    QTest::newRow("digits and point") << false << "12.5" << false << "12.5" << 0;
+    QTest::newRow("a letter beeps") << false << "1a2" << false << "12" << 1;
+    QTest::newRow("no minus in volume") << false << "-3" << false << "3" << 1;
+    QTest::newRow("a leading minus in a price") << true << "-3.25" << false << "-3.25" << 0;
+    QTest::newRow("a second minus refused") << true << "-3-" << false << "-3" << 1;
+    QTest::newRow("paste filtered") << false << "1,234.5x" << true << "1234.5" << 1;
+}
+
+void QuotesTest::numberEditFilters() {
+    QFETCH(bool, allowMinus);
+    QFETCH(QString, typed);
+    QFETCH(bool, paste);
+    QFETCH(QString, expected);
+    QFETCH(int, beeps);
+    ScriptedUiHost host;
+    CNumberEdit edit(host);
+    edit.setAllowMinus(allowMinus);
+    if (paste) {
+        QGuiApplication::clipboard()->setText(typed);
+        QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
+    } else {
+        QTest::keyClicks(&edit, typed);
+    }
+    QCOMPARE(edit.text(), expected);
+    QCOMPARE(host.countBeeps(UiHost::Beep::Default), beeps);
+}
+
+void QuotesTest::editedValues_data() {
+    QTest::addColumn<float>("stored");
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<float>("expected");
+    QTest::newRow("price as shown keeps 0.00084") << 0.00084f << 3 << "0.0008" << 0.00084f;
+    QTest::newRow("volume as shown keeps 14.28571") << 14.28571f << 4 << "14" << 14.28571f;
+    QTest::newRow("empty keeps") << 5.5f << 3 << "" << 5.5f;
+    QTest::newRow("N/A keeps") << -1.0f << 3 << "N/A" << -1.0f;
+    QTest::newRow("a point alone keeps") << 5.5f << 3 << "." << 5.5f;
+    QTest::newRow("typed value") << 5.5f << 3 << "12.25" << 12.25f;
+    QTest::newRow("leading number read") << 5.5f << 3 << "7.5abc" << 7.5f;
+    QTest::newRow("negative") << 5.5f << 0 << "-2.5" << -2.5f;
+}
+
+void QuotesTest::editedValues() {
+    QFETCH(float, stored);
+    QFETCH(int, field);
+    QFETCH(QString, text);
+    QFETCH(float, expected);
+    const std::string shown = QuoteValueText(field, stored, true);
+    QCOMPARE(EditedValue(text.toStdString(), shown, stored), expected);
+}
+
+void QuotesTest::splitAndAdjustChecks_data() {
+    QTest::addColumn<QStringList>("texts");  // split: date new old; adjust: from to price vol oi
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("split oldest date") << QStringList{"01/03/00", "2", "1"} << true;
+    QTest::newRow("split newest date") << QStringList{"01/11/00", "2", "1"} << true;
+    QTest::newRow("split long form") << QStringList{"01/05/2000", "2", "1"} << true;
+    QTest::newRow("split before the first") << QStringList{"12/31/99", "2", "1"} << false;
+    QTest::newRow("split after the last") << QStringList{"01/12/00", "2", "1"} << false;
+    QTest::newRow("split short date") << QStringList{"1/5/00", "2", "1"} << false;
+    QTest::newRow("split zero new") << QStringList{"01/05/00", "0", "1"} << false;
+    QTest::newRow("split empty old") << QStringList{"01/05/00", "2", ""} << false;
+    QTest::newRow("adjust initial") << QStringList{"01/03/00", "01/11/00", "1", "1", "1"} << true;
+    QTest::newRow("adjust from after to") << QStringList{"01/10/00", "01/04/00", "1", "1", "1"} << true;
+    QTest::newRow("adjust zero volume") << QStringList{"01/03/00", "01/11/00", "1", "0", "1"} << false;
+    QTest::newRow("adjust oi letter") << QStringList{"01/03/00", "01/11/00", "1", "1", "x"} << false;
+    QTest::newRow("adjust to beyond") << QStringList{"01/03/00", "01/12/00", "1", "1", "1"} << false;
+}
+
+void QuotesTest::splitAndAdjustChecks() {
+    QFETCH(QStringList, texts);
+    QFETCH(bool, valid);
+    const DateCode first = MakeDate(2000, 1, 3), last = MakeDate(2000, 1, 11);
+    auto s = [&](int i) { return texts[i].toStdString(); };
+    if (texts.size() == 3)
+        QCOMPARE(CheckSplit(s(0), last, s(1), s(2), first, last).has_value(), valid);
+    else
+        QCOMPARE(CheckAdjust(s(0), first, s(1), last, s(2), s(3), s(4), first, last).has_value(), valid);
+}
+
+void QuotesTest::editWithoutChangeKeepsStoredValues() {
+    Portfolio p(DailyRows());
+    p.view.quoteRow = 3;  // Wednesday 5th: close 0.00084, volume 14.28571
+    const auto before = bt::ReadBytes(p.tmp.path() / "F1.DAT");
+    QString shownClose;
+    p.host.onDialog = [&](QDialog& d) {
+        shownClose = Child<QLineEdit>(d, 1010)->text();
+        return PressOk(d);
+    };
+    CQuoteCommands(p.view, p.host, p.settings).OnQuoteEdit();
+    QCOMPARE(shownClose, QStringLiteral("0.0008"));
+    QCOMPARE(bt::ReadBytes(p.tmp.path() / "F1.DAT"), before);
+    QVERIFY(p.host.messages.empty());
+    QCOMPARE(p.Setting("Edit", "Close"), QStringLiteral("0.0008"));
+    QCOMPARE(p.Setting("Edit", "Date"), QStringLiteral("01/05/00"));
+    QCOMPARE(p.view.refills.back().second, 0);
+}
+
+void QuotesTest::editNavigationAndNegativePrice() {
+    Portfolio p(DailyRows());
+    p.view.quoteRow = 0;
+    p.host.onDialog = [&](QDialog& d) {
+        auto* next = Child<QPushButton>(d, 1014);
+        auto* previous = Child<QPushButton>(d, 1013);
+        // On the newest quote Next and Last are off.
+        if (next->isEnabled() || Child<QPushButton>(d, 1016)->isEnabled() || !previous->isEnabled()) return false;
+        Child<QLineEdit>(d, 1010)->setText(QStringLiteral("99"));
+        Child<QPushButton>(d, 1015)->click();  // First: the oldest; the typed close is lost
+        if (Child<QLabel>(d, 1006)->text() != QLatin1String("01/03/00") || previous->isEnabled()) return false;
+        Child<QPushButton>(d, 1014)->click();  // one newer: Tuesday 4th
+        Child<QLineEdit>(d, 1007)->setText(QStringLiteral("-12.5"));
+        return PressOk(d);
+    };
+    CQuoteCommands(p.view, p.host, p.settings).OnQuoteEdit();
+    const SeriesQuotes s = p.Quotes();
+    QCOMPARE(s.quotes[1].values[0], -12.5f);
+    QCOMPARE(s.quotes[1].values[3], 20.5f);
+    QCOMPARE(s.quotes[0].values[3], 10.5f);
+    QCOMPARE(s.quotes[5].values[3], 60.5f);
+}
+
+void QuotesTest::editRefusesValueWithoutMbfForm() {
+    Portfolio p(DailyRows());
+    const auto before = bt::ReadBytes(p.tmp.path() / "F1.DAT");
+    bool stayedOpen = false;
+    p.host.onDialog = [&](QDialog& d) {
+        Child<QLineEdit>(d, 1011)->setText(QStringLiteral("1e39"));
+        stayedOpen = !PressOk(d);
+        return false;  // then Cancel
+    };
+    CQuoteCommands(p.view, p.host, p.settings).OnQuoteEdit();
+    QVERIFY(stayedOpen);
+    QCOMPARE(p.host.messageTexts(), QStringList{QStringLiteral("Invalid Data Entered")});
+    QCOMPARE(bt::ReadBytes(p.tmp.path() / "F1.DAT"), before);
+    QCOMPARE(p.Setting("Edit", "Vol"), QStringLiteral("<none>"));
+}
+
+void QuotesTest::splitScalesEarlierQuotesAndWritesSettings() {
+    Portfolio p(DailyRows());
+    p.view.quoteRow = 1;  // Friday 7th: the split date
+    p.host.onDialog = [&](QDialog& d) {
+        if (Child<QLineEdit>(d, 1018)->text() != QLatin1String("01/07/00")) return false;
+        Child<QLineEdit>(d, 1015)->setText(QStringLiteral("2"));
+        return PressOk(d);
+    };
+    CQuoteCommands(p.view, p.host, p.settings).OnQuoteSplit();
+    const SeriesQuotes s = p.Quotes();
+    QCOMPARE(s.quotes[0].values[3], 5.25f);
+    QCOMPARE(s.quotes[0].values[4], 2000.0f);
+    QCOMPARE(s.quotes[3].values[0], 20.0f);
+    QCOMPARE(s.quotes[4].values[3], 50.5f);  // the split date itself is untouched
+    QCOMPARE(s.quotes[5].values[3], 60.5f);
+    QCOMPARE(p.Setting("Split", "New"), QStringLiteral("2"));
+    QCOMPARE(p.Setting("Split", "Date"), QStringLiteral("01/07/00"));
+}
+
+void QuotesTest::splitRefusesBadInputAndOverflow() {
+    auto rows = DailyRows();
+    rows[0][5] = 1.0e38f;  // a volume that a 2:1 split would push past the MBF range
+    Portfolio p(rows);
+    const auto before = bt::ReadBytes(p.tmp.path() / "F1.DAT");
+    QStringList refusals;
+    p.host.onDialog = [&](QDialog& d) {
+        Child<QLineEdit>(d, 1016)->setText(QStringLiteral("0"));
+        if (PressOk(d)) return true;
+        Child<QLineEdit>(d, 1016)->setText(QStringLiteral("1"));
+        Child<QLineEdit>(d, 1015)->setText(QStringLiteral("2"));
+        if (PressOk(d)) return true;
+        return false;
+    };
+    CQuoteCommands(p.view, p.host, p.settings).OnQuoteSplit();
+    QCOMPARE(p.host.messageTexts(), (QStringList{QStringLiteral("Invalid Data Entered"), QStringLiteral("Invalid Data Entered")}));
+    QCOMPARE(bt::ReadBytes(p.tmp.path() / "F1.DAT"), before);
+    QCOMPARE(p.Setting("Split", "Date"), QStringLiteral("<none>"));
+    QVERIFY(p.view.refills.empty());
+}
+
+void QuotesTest::adjustScalesTheRange() {
+    Portfolio p(DailyRows());
+    p.host.onDialog = [&](QDialog& d) {
+        if (Child<QLineEdit>(d, 1019)->text() != QLatin1String("01/03/00") ||
+            Child<QLineEdit>(d, 1020)->text() != QLatin1String("01/11/00"))
+            return false;
+        auto* from = Child<CDateEdit>(d, 1019);
+        from->setSelection(0, 8);
+        QTest::keyClicks(from, QStringLiteral("010400"));
+        Child<QLineEdit>(d, 1020)->setText(QStringLiteral("01/06/00"));
+        Child<QLineEdit>(d, 1022)->setText(QStringLiteral("10"));
+        Child<QLineEdit>(d, 1024)->setText(QStringLiteral("2"));
+        return PressOk(d);
+    };
+    CQuoteCommands(p.view, p.host, p.settings).OnQuoteAdjust();
+    const SeriesQuotes s = p.Quotes();
+    QCOMPARE(s.quotes[0].values[3], 10.5f);
+    QCOMPARE(s.quotes[1].values[3], 205.0f);
+    QCOMPARE(s.quotes[1].values[5], 6.0f);
+    QCOMPARE(s.quotes[1].values[4], 2000.0f);
+    QCOMPARE(s.quotes[3].values[3], 405.0f);
+    QCOMPARE(s.quotes[4].values[3], 50.5f);
+    QCOMPARE(p.Setting("Adjust", "Date1"), QStringLiteral("01/04/00"));
+    QCOMPARE(p.Setting("Adjust", "PriceMult"), QStringLiteral("10"));
+}
+
+void QuotesTest::deleteKeepsMasterDatesRight() {
+    Portfolio p(DailyRows());
+    // No to "Are you sure?" keeps the dialog open; Cancel then changes nothing.
+    p.host.answers = {UiHost::Answer::No};
+    p.host.onDialog = [&](QDialog& d) { return PressOk(d); };
+    CQuoteCommands(p.view, p.host, p.settings).OnQuoteDelete();
+    QCOMPARE(p.Quotes().count(), 6);
+    QCOMPARE(p.host.messageTexts().value(0), QStringLiteral("You are about to delete the data for date\n01/11/00\nAre you sure?"));
+
+    p.view.quoteRow = 0;  // the newest
+    CQuoteCommands(p.view, p.host, p.settings).OnQuoteDelete();
+    QCOMPARE(p.Quotes().count(), 5);
+    QCOMPARE(p.MasterDate(1, 29), 1000107.0f);  // last date
+    QCOMPARE(p.Setting("Delete", "Date"), QStringLiteral("01/11/00"));
+    p.view.quoteRow = 4;  // the oldest
+    CQuoteCommands(p.view, p.host, p.settings).OnQuoteDelete();
+    const SeriesQuotes s = p.Quotes();
+    QCOMPARE(s.count(), 4);
+    QCOMPARE(s.quotes.front().date, MakeDate(2000, 1, 4));
+    QCOMPARE(p.MasterDate(1, 25), 1000104.0f);  // first date
+    QCOMPARE(GetI16(bt::ReadBytes(p.tmp.path() / "F1.DAT").data() + 2), 5);
+}
+
+void QuotesTest::deleteOfAnIntradayRowRemovesThatQuote() {
+    Portfolio p(DailyRows());
+    p.view.symbolRow = 1;
+    p.Load();
+    p.view.quoteRow = 1;  // 01/03/00 09:40, the second quote of that day
+    p.host.onDialog = [&](QDialog& d) { return PressOk(d); };
+    CQuoteCommands(p.view, p.host, p.settings).OnQuoteDelete();
+    const SeriesQuotes s = p.Quotes();
+    QCOMPARE(s.count(), 2);
+    QCOMPARE(s.quotes[0].time, MakeTime(9, 30, 0));
+    QCOMPARE(s.quotes[1].date, MakeDate(2000, 1, 4));
+}
+
+void QuotesTest::addProposesTheFridayAndOpensEdit() {
+    Portfolio p(DailyRows());
+    p.view.quoteRow = 0;  // Tuesday 11th; Monday 10th is missing
+    QStringList shown;
+    p.host.onDialog = [&](QDialog& d) {
+        if (d.objectName() == QLatin1String("dlg136")) {
+            shown << Child<QLabel>(d, 1043)->text();
+            return PressOk(d);
+        }
+        shown << Child<QLabel>(d, 1006)->text();
+        return false;
+    };
+    CQuoteCommands(p.view, p.host, p.settings).OnQuoteAdd();
+    QCOMPARE(shown, (QStringList{QStringLiteral("01/10/00"), QStringLiteral("01/10/00")}));
+    const SeriesQuotes s = p.Quotes();
+    QCOMPARE(s.count(), 7);
+    QCOMPARE(s.quotes[5].date, MakeDate(2000, 1, 10));
+    QCOMPARE(s.quotes[5].values, s.quotes[6].values);
+    QCOMPARE(p.view.refills.back().second, 1);
+    QCOMPARE(p.Setting("Add", "Date"), QStringLiteral("01/10/00"));
+
+    // Monday 10th now held: Add on it proposes Friday 7th, which exists.
+    p.host.dialogs.clear();
+    p.view.quoteRow = 1;
+    CQuoteCommands(p.view, p.host, p.settings).OnQuoteAdd();
+    QCOMPARE(p.host.messageTexts().value(0), QStringLiteral("Date 01/07/00 already exists."));
+    QVERIFY(p.host.dialogs.empty());
+    QCOMPARE(p.Quotes().count(), 7);
+}
+
+void QuotesTest::addRefusesExistingAndOutOfOrderDates() {
+    // A Saturday quote before a Monday: Monday's copy would be dated Friday, after it.
+    Portfolio p({{1000106.0f, 1, 1, 1, 1, 1, 1}, {1000108.0f, 2, 2, 2, 2, 2, 2}, {1000110.0f, 3, 3, 3, 3, 3, 3}});
+    const auto before = bt::ReadBytes(p.tmp.path() / "F1.DAT");
+    p.view.quoteRow = 0;
+    p.host.onDialog = [&](QDialog& d) { return PressOk(d); };
+    CQuoteCommands(p.view, p.host, p.settings).OnQuoteAdd();
+    QCOMPARE(p.host.messages.size(), std::size_t{1});
+    QVERIFY(p.host.messages[0].text.contains(QStringLiteral("out of date order")));
+    QVERIFY(p.host.dialogs.empty());
+    QCOMPARE(bt::ReadBytes(p.tmp.path() / "F1.DAT"), before);
+}
+
+QTEST_MAIN(QuotesTest)
+#include "quotes_test.moc"
