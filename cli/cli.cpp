@@ -217,6 +217,8 @@ struct ExportArgs {
     bool newestFirst = false;
     bool title = false;
     bool iso = false;
+    bool time = false;
+    bool fullPrecision = false;
 };
 
 // The name itself or the file a link of that name leads to.
@@ -263,6 +265,8 @@ int RunExport(Streams& io, const ExportArgs& a) {
     options.newestFirst = a.newestFirst;
     options.title = a.title;
     options.dateFormat = a.iso ? ExportDateFormat::kIso : ExportDateFormat::kMmDdYy;
+    options.time = a.time;
+    options.fullPrecision = a.fullPrecision;
     if (!a.omit.empty()) {
         static const std::map<std::string, int> kNames = {{"open", kExportOpen}, {"high", kExportHigh},
                                                           {"low", kExportLow},   {"close", kExportClose},
@@ -533,6 +537,9 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         c->add_flag("--newest-first", ex.newestFirst, "Newest quote first (default oldest first)");
         c->add_flag("--title", ex.title, "Add the title row");
         c->add_flag("--iso", ex.iso, "Dates as YYYY-MM-DD instead of MM/DD/YY");
+        c->add_flag("--time", ex.time, "A TIME column (HH:MM:SS) after the date, for a series that has times");
+        c->add_flag("--full-precision", ex.fullPrecision,
+                    "Every value as the shortest text that reads back to the stored value");
         c->callback([&] { run = [&] { return RunExport(io, ex); }; });
     }
     std::string factsDir, factsSymbol;

@@ -92,6 +92,54 @@ TEST(ExportLines, Columns) {
     EXPECT_EQ(ExportDelimiterFor(-1), ' ');
 }
 
+// The time column appears only when asked for and the series has times; full precision
+// writes the shortest text that reads back to the same float.
+TEST(ExportLines, TimeColumnAndFullPrecision) {
+    const DateCode date = MakeDate(2013, 11, 15);
+    const TimeCode time = MakeTime(9, 5, 0);
+    const std::array<float, 6> values = {0.00084f, 8.65f, -3.5f, 100.0f, 14.28571f, 0.0f};
+    struct Row {
+        const char* what;
+        bool time, seriesHasTime, full;
+        const char* title;
+        const char* line;
+    } rows[] = {
+        {"default", false, true, false, "DATE,OPEN,HIGH,LOW,CLOSE,VOL,OI",
+         "11/15/13,0.0008,8.6500,-3.5000,100.0000,14.29,0.00"},
+        {"time asked, series has none", true, false, false, "DATE,OPEN,HIGH,LOW,CLOSE,VOL,OI",
+         "11/15/13,0.0008,8.6500,-3.5000,100.0000,14.29,0.00"},
+        {"time", true, true, false, "DATE,TIME,OPEN,HIGH,LOW,CLOSE,VOL,OI",
+         "11/15/13,09:05:00,0.0008,8.6500,-3.5000,100.0000,14.29,0.00"},
+        {"full precision", false, true, true, "DATE,OPEN,HIGH,LOW,CLOSE,VOL,OI",
+         "11/15/13,0.00084,8.65,-3.5,100,14.28571,0"},
+    };
+    for (const Row& r : rows) {
+        ExportOptions o;
+        o.delimiter = ',';
+        o.time = r.time;
+        o.fullPrecision = r.full;
+        ExportLineWriter w(o);
+        w.setHasTime(r.seriesHasTime);
+        EXPECT_EQ(w.titleText(), r.title) << r.what;
+        EXPECT_EQ(w.lineText(date, time, values), r.line) << r.what;
+    }
+    // Full precision reads back bit for bit, over the whole float range.
+    ExportOptions full;
+    full.fullPrecision = true;
+    full.omit = {false, true, true, true, true, true};
+    ExportLineWriter w(full);
+    std::mt19937 gen(7);
+    for (int i = 0; i < 20000; ++i) {
+        std::uint32_t bits = gen();
+        if (((bits >> 23) & 0xFF) == 0xFF) continue;
+        float v;
+        std::memcpy(&v, &bits, sizeof v);
+        const std::string line = w.lineText(date, {v, 0, 0, 0, 0, 0});
+        const float back = std::strtof(line.c_str() + line.find(' ') + 1, nullptr);
+        ASSERT_EQ(std::memcmp(&back, &v, sizeof v) == 0 || (v == 0 && back == 0), true) << line;
+    }
+}
+
 TEST(ExportLines, DateTextIsTheProgramsDateForEveryDay) {
     ExportOptions all;
     all.omit.fill(true);
