@@ -1,0 +1,123 @@
+// barwise-cli's quote-editing subcommands on a copy of the demo database and of a real
+// intraday database: each change as the window makes it, the dialogs' refusals with their
+// messages and exit status 1, usage errors with 2, and nothing written by a refusal.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "cli/clirun.h"
+#include "testsupport/tempdir.h"
+
+namespace barwise {
+namespace {
+
+using testing::Cli;
+using testing::Lines;
+using testing::ReadBytes;
+using testing::TempDir;
+
+class QuoteCli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(Cli({"make-demo", tmp_.str() + "/demo"}).status, 0);
+        dir_ = (tmp_.path() / "demo" / "STOCKS").string();
+        dat_ = tmp_.path() / "demo" / "STOCKS" / "F1.DAT";
+    }
+    // ACME's export lines, newest first.
+    std::vector<std::string> Quotes(const std::string& symbol = "ACME") {
+        return Lines(Cli({"export", dir_, symbol, "--newest-first"}).out);
+    }
+    TempDir tmp_;
+    std::string dir_;
+    std::filesystem::path dat_;
+};
+
+std::string Field(const std::string& line, int i) {
+    std::size_t start = 0;
+    for (int k = 0; k < i; ++k) start = line.find(' ', start) + 1;
+    return line.substr(start, line.find(' ', start) - start);
+}
+
+TEST_F(QuoteCli, EditSplitAdjustAddDelete) {
+    const auto before = Quotes();
+    ASSERT_GE(before.size(), 10u);
+    const std::string newest = Field(before[0], 0), second = Field(before[1], 0), third = Field(before[2], 0);
+
+    // Edit: the given field, the rest as stored; a negative price is a price.
+    ASSERT_EQ(Cli({"edit-quote", dir_, "ACME", newest, "--close", "-2.5"}).status, 0);
+    auto q = Quotes();
+    EXPECT_EQ(Field(q[0], 4), "-2.5000");
+    EXPECT_EQ(Field(q[0], 1), Field(before[0], 1));
+    EXPECT_EQ(Field(q[0], 5), Field(before[0], 5));
+    EXPECT_EQ(q[1], before[1]);
+
+    // Split 2:1 on the second newest: older quotes halved, the split day and later kept.
+    ASSERT_EQ(Cli({"split", dir_, "--file", "1", second, "2", "1"}).status, 0);
+    q = Quotes();
+    EXPECT_EQ(q[1], before[1]);
+    EXPECT_DOUBLE_EQ(std::stod(Field(q[2], 4)) * 2, std::stod(Field(before[2], 4)));
+
+    // Adjust one day's volume by 10.
+    ASSERT_EQ(Cli({"adjust", dir_, "ACME", third, third, "--vol", "10"}).status, 0);
+    const auto adjusted = Quotes();
+    EXPECT_DOUBLE_EQ(std::stod(Field(adjusted[2], 5)), std::stod(Field(q[2], 5)) * 10);
+    EXPECT_EQ(adjusted[3], q[3]);
+
+    // Delete the second newest, then add it back as a copy of the newest.
+    ASSERT_EQ(Cli({"delete-quote", dir_, "ACME", second}).status, 0);
+    EXPECT_EQ(Quotes().size(), before.size() - 1);
+    const auto added = Cli({"add-quote", dir_, "ACME", newest});
+    ASSERT_EQ(added.status, 0) << added.err;
+    q = Quotes();
+    ASSERT_EQ(q.size(), before.size());
+    EXPECT_EQ(Field(q[1], 0), second);  // the demo's quotes are on consecutive weekdays
+    EXPECT_EQ(q[1].substr(q[1].find(' ')), q[0].substr(q[0].find(' ')));
+}
+
+TEST_F(QuoteCli, RefusalsWriteNothing) {
+    const std::string newest = Field(Quotes()[0], 0), oldest = Field(Quotes().back(), 0);
+    const auto bytes = ReadBytes(dat_);
+    struct Row {
+        std::vector<std::string> args;
+        int status;
+        const char* message;
+    } rows[] = {
+        {{"edit-quote", dir_, "ACME", newest, "--vol", "1e39"}, 1, "Invalid Data Entered"},
+        {{"split", dir_, "ACME", newest, "0", "1"}, 1, "Invalid Data Entered"},
+        {{"split", dir_, "ACME", "01/01/1990", "2", "1"}, 1, "Invalid Data Entered"},
+        {{"adjust", dir_, "ACME", oldest, newest, "--vol", "0"}, 1, "Invalid Data Entered"},
+        {{"adjust", dir_, "ACME", oldest, newest, "--price", "1e38"}, 1, "Adjust Edit Failed"},
+        {{"add-quote", dir_, "ACME", newest}, 1, "already exists."},
+        {{"add-quote", dir_, "ACME", oldest}, 1, "oldest quote"},
+        {{"delete-quote", dir_, "ACME", "01/01/1990"}, 1, "failure in delete quote for findrec"},
+        {{"delete-quote", dir_, "NOSUCH", newest}, 1, "symbol NOSUCH"},
+        {{"delete-quote", dir_, "--file", "99", newest}, 1, "no record with file number 99"},
+        {{"delete-quote", dir_, "ACME", "13/45/99"}, 2, "not a date"},
+        {{"split", dir_, "ACME", newest, "2"}, 2, "give DIR"},
+        {{"edit-quote", dir_, "ACME", newest, "--close", "abc"}, 2, "not a number"},
+    };
+    for (const Row& r : rows) {
+        const auto run = Cli(r.args);
+        EXPECT_EQ(run.status, r.status) << r.args[0] << " " << r.args.back() << ": " << run.err;
+        EXPECT_NE(run.err.find(r.message), std::string::npos) << run.err;
+        EXPECT_EQ(ReadBytes(dat_), bytes) << r.args[0];
+    }
+}
+
+// An intraday series: delete-quote removes the first quote of the date, not every one.
+TEST(QuoteCliRealDb, IntradayDeleteKeepsTheOtherQuotesOfTheDay) {
+    TempDir tmp;
+    const std::filesystem::path from = std::filesystem::path(BARWISE_REALDB_DIR) / "stooq-intraday";
+    std::error_code ec;
+    if (!std::filesystem::is_directory(from, ec)) GTEST_SKIP() << "no real databases";
+    std::filesystem::copy(from, tmp.path(), std::filesystem::copy_options::recursive, ec);
+    for (auto& e : std::filesystem::directory_iterator(tmp.path()))
+        std::filesystem::permissions(e.path(), std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+    const auto before = Lines(Cli({"export", tmp.str(), "--file", "1", "--time"}).out);
+    ASSERT_EQ(before.size(), 2u);
+    ASSERT_EQ(Cli({"delete-quote", tmp.str(), "--file", "1", "2013-11-15"}).status, 0);
+    EXPECT_EQ(Lines(Cli({"export", tmp.str(), "--file", "1", "--time"}).out), std::vector<std::string>{before[1]});
+}
+
+}  // namespace
+}  // namespace barwise
