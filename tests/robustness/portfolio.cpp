@@ -246,6 +246,20 @@ std::vector<RewriteCase> RewriteCases(int quotes, const fs::path& realDb) {
             }
         }
     }
+    // A real intraday series (two quotes of one day, a TIME column): the edit, delete and
+    // add of one quote named by its date and time.
+    const fs::path intraday = realDb.empty() ? fs::path() : realDb / "stooq-intraday";
+    if (!intraday.empty() && fs::exists(intraday / "MASTER", ec)) {
+        const DirectoryContent db = ReadDirectory(intraday);
+        const DateCode day = MakeDate(2013, 11, 15);
+        EditRequest r = Request(EditOp::kSet, day, day, {1, 2, 3, 4, 5, 6});
+        r.time = MakeTime(9, 15, 0);
+        cases.push_back(SeriesCase("real_intraday_set", db, "2HR.DE", r, false, "F1.DAT"));
+        r.op = EditOp::kDelete;
+        cases.push_back(SeriesCase("real_intraday_delete", db, "2HR.DE", r, true, "F1.DAT"));
+        r.op = EditOp::kInsert;
+        cases.push_back(SeriesCase("real_intraday_insert", db, "2HR.DE", r, false, "F1.DAT"));
+    }
     return cases;
 }
 
