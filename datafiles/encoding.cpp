@@ -70,14 +70,6 @@ DataStatus IeeeToMbf(float value, std::uint8_t* dst) {
     return kSuccess;
 }
 
-float MbfToFloat(const std::uint8_t* src) {
-    std::uint8_t b[4];
-    (void)MbfToIeee(src, b);
-    float v;
-    std::memcpy(&v, b, 4);
-    return v;
-}
-
 MbfBytes FloatToMbf(float value) {
     MbfBytes out{};
     if (IeeeToMbf(value, out.data()) != kSuccess) out = {};
@@ -122,6 +114,10 @@ TimeParts SplitTime(TimeCode code) {
 
 DateCode DateFromReal(float v) {
     if (!std::isfinite(v) || v < 0.0f || v >= 3.0e6f) return kNoDate;
+    // The usual case, a whole number: the same parts in integer arithmetic (checked for
+    // every whole number of the range).
+    const int whole = static_cast<int>(v);
+    if (static_cast<float>(whole) == v) return MakeDate(whole / 10000, whole / 100 % 100, whole % 100);
     const int yy = TruncToInt(v / 10000.0f);
     const int mm = TruncToInt((v - static_cast<float>(yy) * 10000.0f) / 100.0f);
     const int dd = TruncToInt(v - static_cast<float>(yy) * 10000.0f - static_cast<float>(mm) * 100.0f);

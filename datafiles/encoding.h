@@ -16,6 +16,7 @@
 #include <array>
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -50,8 +51,18 @@ DataStatus IeeeToMbf(float value, std::uint8_t* dst);
 // True when IeeeToMbf can store the value.
 bool HasMbfForm(float value);
 
-// Convenience forms of the two conversions.
-float MbfToFloat(const std::uint8_t* src);
+// Convenience forms of the two conversions. MbfToFloat is what every reader runs for every
+// field, so it is here to be inlined; it gives exactly what MbfToIeee gives.
+inline float MbfToFloat(const std::uint8_t* src) {
+    const std::uint32_t w = static_cast<std::uint32_t>(src[0]) | (static_cast<std::uint32_t>(src[1]) << 8) |
+                            (static_cast<std::uint32_t>(src[2]) << 16) | (static_cast<std::uint32_t>(src[3]) << 24);
+    const std::uint32_t exponent = w >> 24;
+    const std::uint32_t ieee =
+        exponent <= 2 ? 0u : (((w >> 23) & 1u) << 31) | ((exponent - 2) << 23) | (w & 0x7FFFFFu);
+    float f;
+    std::memcpy(&f, &ieee, sizeof f);
+    return f;
+}
 MbfBytes FloatToMbf(float value);  // value must have an MBF form (zero bytes otherwise)
 
 DateCode DateFromReal(float dateReal);

@@ -8,22 +8,6 @@
 namespace barwise {
 namespace {
 
-// MBF to IEEE on a 32-bit word (byte 0 lowest), as MbfToIeee: exponent bytes 0, 1 and 2
-// give +0.0.
-inline float MbfWordToFloat(std::uint32_t w) {
-    const std::uint32_t exponent = w >> 24;
-    const std::uint32_t sign = (w >> 23) & 1u;
-    const std::uint32_t ieee = exponent <= 2 ? 0u : (sign << 31) | ((exponent - 2) << 23) | (w & 0x7FFFFFu);
-    float f;
-    std::memcpy(&f, &ieee, sizeof f);
-    return f;
-}
-
-inline std::uint32_t LoadLe32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
 // DateFromReal is pure; the same few thousand dates recur in every series of a portfolio,
 // so remember its results by the bits of the real (open addressing; emptied when half
 // full, so the memory stays bounded whatever the files hold).
@@ -134,7 +118,7 @@ DateCode SeriesCursor::blockDate(int i) const {
     const int c = layout_.column[kFieldDate];
     if (i < 0 || i >= rawCount_ || c < 1 || c > fieldCount_) return DateFromReal(-1.0f);
     const std::uint8_t* rec = raw_.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(recordLength_);
-    return DateFromReal(MbfWordToFloat(LoadLe32(rec + (c - 1) * 4)));
+    return DateFromReal(MbfToFloat(rec + (c - 1) * 4));
 }
 
 DataStatus SeriesCursor::read(QuoteSeries& series, int start, int count, unsigned fields) {
@@ -198,7 +182,7 @@ DataStatus SeriesCursor::read(QuoteSeries& series, int start, int count, unsigne
             return;
         }
         const std::uint8_t* p = raw_.data() + static_cast<std::size_t>(c - 1) * 4;
-        for (int i = 0; i < got; ++i, p += len) out.set<float>(i, MbfWordToFloat(LoadLe32(p)));
+        for (int i = 0; i < got; ++i, p += len) out.set<float>(i, MbfToFloat(p));
     };
     if (fields & (1u << kFieldDate)) {
         SeriesColumn& out = series.columns[kFieldDate];
@@ -206,7 +190,7 @@ DataStatus SeriesCursor::read(QuoteSeries& series, int start, int count, unsigne
         DateMemo& memo = ThreadDateMemo();
         const std::uint8_t* p = raw_.data() + static_cast<std::size_t>(c > 0 ? c - 1 : 0) * 4;
         for (int i = 0; i < got; ++i, p += len) {
-            out.set<DateCode>(i, c != 0 ? memo.get(MbfWordToFloat(LoadLe32(p))) : DateFromReal(-1.0f));
+            out.set<DateCode>(i, c != 0 ? memo.get(MbfToFloat(p)) : DateFromReal(-1.0f));
         }
     }
     if (fields & (1u << kFieldTime)) {
@@ -214,7 +198,7 @@ DataStatus SeriesCursor::read(QuoteSeries& series, int start, int count, unsigne
         const int c = column[kFieldTime];
         const std::uint8_t* p = raw_.data() + static_cast<std::size_t>(c > 0 ? c - 1 : 0) * 4;
         for (int i = 0; i < got; ++i, p += len) {
-            out.set<TimeCode>(i, TimeFromReal(c != 0 ? MbfWordToFloat(LoadLe32(p)) : -1.0f));
+            out.set<TimeCode>(i, TimeFromReal(c != 0 ? MbfToFloat(p) : -1.0f));
         }
     }
     for (int f = kFieldOpen; f <= kFieldOi; ++f) {

@@ -24,6 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     BARWISE_FUZZ_CHECK(MbfToIeee(raw, ieee) == kSuccess);
     float v;
     std::memcpy(&v, ieee, 4);
+    const float inlined = MbfToFloat(raw);
+    BARWISE_FUZZ_CHECK(std::memcmp(&inlined, ieee, 4) == 0);
     BARWISE_FUZZ_CHECK(std::isfinite(v));
     BARWISE_FUZZ_CHECK(HasMbfForm(v));
     std::uint8_t back[4];
