@@ -42,7 +42,8 @@ bool CBarwiseView::ShowSecurityQuote(const SecurityId& id, DateCode date) {
         const std::vector<std::string> portfolios = Portfolios();
         for (std::size_t i = 0; i < portfolios.size(); ++i) {
             if (WithTrailingSeparator(portfolios[i]) != id.directory) continue;
-            if (m_portfolioList->currentRow() != static_cast<int>(i)) m_portfolioList->setCurrentRow(static_cast<int>(i));
+            if (m_portfolioList->currentRow() != static_cast<int>(i))
+                m_portfolioList->setCurrentRow(static_cast<int>(i));
             break;
         }
         row = rowOf();

@@ -57,31 +57,36 @@ struct Found {
     std::string label;  // how messages name it
 };
 
-std::optional<Found> Resolve(const SymbolArgs& a, const std::string& symbol, std::ostream& err, int& status) {
+std::optional<Found> Resolve(const SymbolArgs& a, const std::string& symbol, std::ostream& err,
+                             int& status) {
     Found f;
     status = kExitDataFailure;
     if (a.fileNumber) {
         const MasterFile master = ReadMasterFile(a.dir);
         if (master.status != kSuccess) {
-            err << kProgram << ": " << master.path.string() << ": " << DataStatusName(master.status) << '\n';
+            err << kProgram << ": " << master.path.string() << ": " << DataStatusName(master.status)
+                << '\n';
             return std::nullopt;
         }
         for (const MasterEntry& e : master.entries) {
-            if (e.record.isSubdirEntry() || e.record.fileNumber() != *a.fileNumber || e.id.position > master.headerCount)
+            if (e.record.isSubdirEntry() || e.record.fileNumber() != *a.fileNumber ||
+                e.id.position > master.headerCount)
                 continue;
             f.id = e.id;
             f.record = e.record;
             break;
         }
         if (!f.id.valid()) {
-            err << kProgram << ": " << master.path.string() << ": no record with file number " << *a.fileNumber << '\n';
+            err << kProgram << ": " << master.path.string() << ": no record with file number "
+                << *a.fileNumber << '\n';
             return std::nullopt;
         }
     } else {
         MasterRecord lookedUp;
         if (FindSymbol(a.dir, Utf8ToLatin1(symbol), lookedUp, f.id) != kSuccess ||
             ReadMasterEntry(f.id, f.record) != kSuccess) {
-            err << kProgram << ": " << MasterPathOf(a.dir).string() << ": symbol " << symbol << " not found\n";
+            err << kProgram << ": " << MasterPathOf(a.dir).string() << ": symbol " << symbol
+                << " not found\n";
             return std::nullopt;
         }
     }
@@ -110,33 +115,39 @@ int RunRename(const SymbolArgs& a, std::ostream& err) {
     std::string symbol;
     std::vector<std::string> v;
     if (!TakeArgs(a, 2, 1, symbol, v))
-        return Usage(err, kRenameSymbolCommand.name, "give SYMBOL (or --file N), NEWSYMBOL and optionally NEWNAME");
+        return Usage(err, kRenameSymbolCommand.name,
+                     "give SYMBOL (or --file N), NEWSYMBOL and optionally NEWNAME");
     int status = 0;
     const auto found = Resolve(a, symbol, err, status);
     if (!found) return status;
     const std::string newSymbol = Utf8ToLatin1(v[0]);
-    const std::string newName = v.size() > 1 ? Utf8ToLatin1(v[1]) : Trimmed(found->record.nameField());
-    if (const std::string problem = CheckSymbolTexts(newSymbol, newName); !problem.empty()) return Refusal(err, problem);
+    const std::string newName =
+        v.size() > 1 ? Utf8ToLatin1(v[1]) : Trimmed(found->record.nameField());
+    if (const std::string problem = CheckSymbolTexts(newSymbol, newName); !problem.empty())
+        return Refusal(err, problem);
     const DataStatus s = RenameMasterEntry(found->id, newSymbol, newName);
     if (s != kSuccess) {
-        err << kProgram << ": " << MasterPathOf(found->id.directory).string() << ": " << DataStatusName(s)
-            << " (not changed)\n";
+        err << kProgram << ": " << MasterPathOf(found->id.directory).string() << ": "
+            << DataStatusName(s) << " (not changed)\n";
         return kExitDataFailure;
     }
-    err << "Renamed " << found->label << " to " << v[0] << " in " << MasterPathOf(found->id.directory).string() << '\n';
+    err << "Renamed " << found->label << " to " << v[0] << " in "
+        << MasterPathOf(found->id.directory).string() << '\n';
     return kExitOk;
 }
 
 int RunDelete(const SymbolArgs& a, std::ostream& err) {
     std::string symbol;
     std::vector<std::string> v;
-    if (!TakeArgs(a, 0, 0, symbol, v)) return Usage(err, kDeleteSymbolCommand.name, "give SYMBOL or --file N");
+    if (!TakeArgs(a, 0, 0, symbol, v))
+        return Usage(err, kDeleteSymbolCommand.name, "give SYMBOL or --file N");
     int status = 0;
     const auto found = Resolve(a, symbol, err, status);
     if (!found) return status;
     if (!a.yes) {
         if (!BARWISE_ISATTY(BARWISE_FILENO(stdin)))
-            return Refusal(err, "delete-symbol: not deleted; give --yes to delete without being asked");
+            return Refusal(err,
+                           "delete-symbol: not deleted; give --yes to delete without being asked");
         err << "Delete " << found->label << " from " << MasterPathOf(found->id.directory).string()
             << " and its data files? [y/N] " << std::flush;
         std::string answer;
@@ -145,14 +156,16 @@ int RunDelete(const SymbolArgs& a, std::ostream& err) {
     }
     const DeleteOutcome outcome = DeleteSecurity(found->id);
     if (outcome.status != kSuccess) {
-        err << kProgram << ": " << MasterPathOf(found->id.directory).string() << ": " << DataStatusName(outcome.status)
-            << " (not deleted)\n";
+        err << kProgram << ": " << MasterPathOf(found->id.directory).string() << ": "
+            << DataStatusName(outcome.status) << " (not deleted)\n";
         return kExitDataFailure;
     }
-    err << "Deleted " << found->label << ": " << outcome.dropped << " record" << (outcome.dropped == 1 ? "" : "s");
+    err << "Deleted " << found->label << ": " << outcome.dropped << " record"
+        << (outcome.dropped == 1 ? "" : "s");
     for (const fs::path& p : outcome.removed) err << ", " << p.filename().string();
     err << '\n';
-    for (const fs::path& p : outcome.notRemoved) err << kProgram << ": " << p.string() << ": could not be removed\n";
+    for (const fs::path& p : outcome.notRemoved)
+        err << kProgram << ": " << p.string() << ": could not be removed\n";
     return outcome.notRemoved.empty() ? kExitOk : kExitDataFailure;
 }
 
@@ -160,7 +173,8 @@ int RunTransfer(const SymbolArgs& a, bool move, std::ostream& err) {
     const std::string_view command = move ? kMoveSymbolCommand.name : kCopySymbolCommand.name;
     std::string symbol;
     std::vector<std::string> v;
-    if (!TakeArgs(a, 1, 0, symbol, v) || v[0].empty()) return Usage(err, command, "give SYMBOL (or --file N) and DESTDIR");
+    if (!TakeArgs(a, 1, 0, symbol, v) || v[0].empty())
+        return Usage(err, command, "give SYMBOL (or --file N) and DESTDIR");
     int status = 0;
     const auto found = Resolve(a, symbol, err, status);
     if (!found) return status;
@@ -174,22 +188,26 @@ int RunTransfer(const SymbolArgs& a, bool move, std::ostream& err) {
     const TransferOutcome outcome = TransferSecurity(found->id, v[0], move, questions);
     switch (outcome.end) {
         case TransferEnd::kDone:
-            err << (move ? "Moved " : "Copied ") << found->label << " to " << v[0] << " as F" << outcome.newFileNumber
-                << '\n';
+            err << (move ? "Moved " : "Copied ") << found->label << " to " << v[0] << " as F"
+                << outcome.newFileNumber << '\n';
             return kExitOk;
         case TransferEnd::kNotFound:
-            return Refusal(err, MasterPathOf(found->id.directory).string() + ": the entry is no longer there");
-        case TransferEnd::kDeclined: return Refusal(err, "not replaced; nothing changed");
+            return Refusal(
+                err, MasterPathOf(found->id.directory).string() + ": the entry is no longer there");
+        case TransferEnd::kDeclined:
+            return Refusal(err, "not replaced; nothing changed");
         case TransferEnd::kRefused:
         case TransferEnd::kFailed:
-        case TransferEnd::kIncomplete: return Refusal(err, Latin1ToUtf8(outcome.message));
+        case TransferEnd::kIncomplete:
+            return Refusal(err, Latin1ToUtf8(outcome.message));
     }
     return kExitDataFailure;
 }
 
 }  // namespace
 
-void AddSymbolSubcommands(CLI::App& app, std::function<int()>& run, std::ostream&, std::ostream& err) {
+void AddSymbolSubcommands(CLI::App& app, std::function<int()>& run, std::ostream&,
+                          std::ostream& err) {
     struct Entry {
         CliCommand command;
         const char* rest;
@@ -210,7 +228,8 @@ void AddSymbolSubcommands(CLI::App& app, std::function<int()>& run, std::ostream
         auto* c = app.add_subcommand(std::string(e.command.name), std::string(e.command.help));
         c->add_option("DIR", args->dir, "Portfolio directory")->required();
         c->add_option("ARGS", args->rest, e.rest);
-        c->add_option("--file", args->fileNumber, "The security with file number N (F<N>.DAT) instead of SYMBOL");
+        c->add_option("--file", args->fileNumber,
+                      "The security with file number N (F<N>.DAT) instead of SYMBOL");
         if (e.command.name == kDeleteSymbolCommand.name)
             c->add_flag("--yes", args->yes, "Delete without asking");
         c->callback([&run, args, body = e.body] { run = [args, body] { return body(*args); }; });

@@ -15,13 +15,17 @@ class App;
 
 namespace barwise {
 
-inline constexpr CliCommand kRenameSymbolCommand{"rename-symbol", "Give a security a new symbol and name"};
-inline constexpr CliCommand kDeleteSymbolCommand{"delete-symbol",
-                                                 "Take a security out of MASTER and remove its data files"};
-inline constexpr CliCommand kMoveSymbolCommand{"move-symbol", "Move a security into the portfolio DESTDIR"};
-inline constexpr CliCommand kCopySymbolCommand{"copy-symbol", "Copy a security into the portfolio DESTDIR"};
+inline constexpr CliCommand kRenameSymbolCommand{"rename-symbol",
+                                                 "Give a security a new symbol and name"};
+inline constexpr CliCommand kDeleteSymbolCommand{
+    "delete-symbol", "Take a security out of MASTER and remove its data files"};
+inline constexpr CliCommand kMoveSymbolCommand{"move-symbol",
+                                               "Move a security into the portfolio DESTDIR"};
+inline constexpr CliCommand kCopySymbolCommand{"copy-symbol",
+                                               "Copy a security into the portfolio DESTDIR"};
 
 // Adds the subcommands to the command line; the one parsed sets `run`.
-void AddSymbolSubcommands(CLI::App& app, std::function<int()>& run, std::ostream& out, std::ostream& err);
+void AddSymbolSubcommands(CLI::App& app, std::function<int()>& run, std::ostream& out,
+                          std::ostream& err);
 
 }  // namespace barwise

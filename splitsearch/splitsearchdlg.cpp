@@ -1,7 +1,7 @@
 #include "splitsearch/splitsearchdlg.h"
 
-#include <QCoreApplication>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -22,7 +22,9 @@ using namespace barwise;
 
 namespace {
 
-QString FromField(const std::string& text) { return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())); }
+QString FromField(const std::string& text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 // How often a running scan lets the windows paint and take input.
 constexpr qint64 kPumpIntervalMs = 30;
@@ -67,7 +69,8 @@ CSplitSearchDlg::CSplitSearchDlg(CommandView& view, UiHost& host, QWidget* paren
     top->addLayout(buttons);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top, 1);
-    layout->addWidget(new QLabel(tr("Search results should be confirmed before editing data."), this));
+    layout->addWidget(
+        new QLabel(tr("Search results should be confirmed before editing data."), this));
 
     connect(m_search, &QPushButton::clicked, this, &CSplitSearchDlg::OnSearch);
     connect(m_saveAs, &QPushButton::clicked, this, &CSplitSearchDlg::OnSaveAs);
@@ -78,7 +81,8 @@ CSplitSearchDlg::CSplitSearchDlg(CommandView& view, UiHost& host, QWidget* paren
 }
 
 bool CSplitSearchDlg::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Close && m_searching && parentWidget() && watched == parentWidget()->window()) {
+    if (event->type() == QEvent::Close && m_searching && parentWidget() &&
+        watched == parentWidget()->window()) {
         // The window would take this one with it while the scan still uses it.
         m_stop = true;
         m_closeMainWhenStopped = true;
@@ -105,9 +109,13 @@ QStringList CSplitSearchDlg::Lines() const {
     return out;
 }
 
-QString CSplitSearchDlg::StatusText() const { return m_status->text(); }
+QString CSplitSearchDlg::StatusText() const {
+    return m_status->text();
+}
 
-void CSplitSearchDlg::SetStatus(const std::string& text) { m_status->setText(FromField(text.substr(0, kMaxStatus))); }
+void CSplitSearchDlg::SetStatus(const std::string& text) {
+    m_status->setText(FromField(text.substr(0, kMaxStatus)));
+}
 
 void CSplitSearchDlg::Pump(bool force) {
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
@@ -131,7 +139,8 @@ void CSplitSearchDlg::OnSearch() {
     std::vector<std::string> missing;
     for (const SymbolSelection& row : m_view.Symbols()) {
         auto it = masters.find(row.id.directory);
-        if (it == masters.end()) it = masters.emplace(row.id.directory, ReadMasterFile(row.id.directory)).first;
+        if (it == masters.end())
+            it = masters.emplace(row.id.directory, ReadMasterFile(row.id.directory)).first;
         const MasterFile& master = it->second;
         const auto entry = static_cast<std::size_t>(row.id.position - 1);
         if (master.status == kSuccess && row.id.position >= 1 && entry < master.entries.size() &&
@@ -148,8 +157,8 @@ void CSplitSearchDlg::OnSearch() {
     m_stop = false;
     m_search->setEnabled(false);
     for (const std::string& ticker : missing) {
-        m_host.messageBox(FromField(UnreadableSymbolMessage(ticker, MasterPathOf(m_view.PortfolioDir()).string(),
-                                                            kFileNotFound)));
+        m_host.messageBox(FromField(UnreadableSymbolMessage(
+            ticker, MasterPathOf(m_view.PortfolioDir()).string(), kFileNotFound)));
     }
 
     SplitScanObserver observer;
@@ -186,11 +195,16 @@ void CSplitSearchDlg::OnSearch() {
         case SplitScanEnd::kReadError:
             m_host.messageBox(QString::fromLatin1(kSplitReadErrorMessage.data()) +
                               QStringLiteral("\n(%1, %2: %3)")
-                                  .arg(FromField(result.failedTicker), QString::fromStdString(result.failedFile),
+                                  .arg(FromField(result.failedTicker),
+                                       QString::fromStdString(result.failedFile),
                                        QString::fromLatin1(DataStatusName(result.status).data())));
             break;
-        case SplitScanEnd::kNoStorage: m_host.messageBox(QString::fromLatin1(kTooManyBarsMessage.data())); break;
-        case SplitScanEnd::kCancelled: SetStatus("Search stopped"); break;
+        case SplitScanEnd::kNoStorage:
+            m_host.messageBox(QString::fromLatin1(kTooManyBarsMessage.data()));
+            break;
+        case SplitScanEnd::kCancelled:
+            SetStatus("Search stopped");
+            break;
     }
     if (m_closeMainWhenStopped && parentWidget()) {
         QWidget* main = parentWidget()->window();
@@ -202,8 +216,9 @@ void CSplitSearchDlg::OnSearch() {
 }
 
 void CSplitSearchDlg::OnSaveAs() {
-    const QString path = m_host.saveFileName(QStringLiteral("result"), QStringLiteral("txt"),
-                                             QStringLiteral("Text Files (*.txt);; All Files (*.*)"), 0);
+    const QString path =
+        m_host.saveFileName(QStringLiteral("result"), QStringLiteral("txt"),
+                            QStringLiteral("Text Files (*.txt);; All Files (*.*)"), 0);
     if (path.isEmpty()) return;
     std::string text;
     for (const std::string& line : m_lines) text += line + "\r\n";
@@ -218,7 +233,8 @@ void CSplitSearchDlg::OnShowLine(int row) {
     if (row < 0 || row >= static_cast<int>(m_hits.size())) return;
     const Hit& hit = m_hits[static_cast<std::size_t>(row)];
     if (!m_view.ShowSecurityQuote(hit.id, hit.date)) {
-        m_host.messageBox(QStringLiteral("%1 is no longer listed where the search found it.").arg(FromField(hit.ticker)));
+        m_host.messageBox(QStringLiteral("%1 is no longer listed where the search found it.")
+                              .arg(FromField(hit.ticker)));
         return;
     }
     if (QWidget* main = parentWidget()) {

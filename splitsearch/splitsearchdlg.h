@@ -80,4 +80,5 @@ private:
 
 // Portfolio > Split Search: marks the window open in the view and shows it; it deletes
 // itself when closed and clears the mark.
-CSplitSearchDlg* OpenSplitSearch(barwise::CommandView& view, barwise::UiHost& host, QWidget* parent);
+CSplitSearchDlg* OpenSplitSearch(barwise::CommandView& view, barwise::UiHost& host,
+                                 QWidget* parent);

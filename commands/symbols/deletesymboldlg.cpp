@@ -18,7 +18,8 @@ CDeleteSymbolDlg::CDeleteSymbolDlg(QWidget* parent) : QDialog(parent) {
     auto* inner = new QVBoxLayout(group);
     inner->addWidget(m_symbol);
     layout->addWidget(group);
-    auto* question = new QLabel(tr("Are you sure you want to delete the Symbol shown above? "), this);
+    auto* question =
+        new QLabel(tr("Are you sure you want to delete the Symbol shown above? "), this);
     question->setWordWrap(true);
     layout->addWidget(question);
 
@@ -39,9 +40,13 @@ CDeleteSymbolDlg::CDeleteSymbolDlg(QWidget* parent) : QDialog(parent) {
     setTabOrder(yes, no);
 }
 
-void CDeleteSymbolDlg::SetSymbol(const QString& symbol) { m_symbol->setText(symbol.left(kMaxText)); }
+void CDeleteSymbolDlg::SetSymbol(const QString& symbol) {
+    m_symbol->setText(symbol.left(kMaxText));
+}
 
-QString CDeleteSymbolDlg::Symbol() const { return m_symbol->text(); }
+QString CDeleteSymbolDlg::Symbol() const {
+    return m_symbol->text();
+}
 
 void CDeleteSymbolDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);

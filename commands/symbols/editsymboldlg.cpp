@@ -11,7 +11,8 @@
 
 namespace {
 
-QLineEdit* AddField(QWidget* parent, QVBoxLayout* layout, const QString& title, const char* id, int width) {
+QLineEdit* AddField(QWidget* parent, QVBoxLayout* layout, const QString& title, const char* id,
+                    int width) {
     auto* group = new QGroupBox(title, parent);
     auto* edit = new QLineEdit(group);
     edit->setObjectName(QString::fromLatin1(id));
@@ -25,7 +26,8 @@ QLineEdit* AddField(QWidget* parent, QVBoxLayout* layout, const QString& title, 
 
 }  // namespace
 
-CEditSymbolDlg::CEditSymbolDlg(barwise::UiHost& host, QWidget* parent) : QDialog(parent), m_host(host) {
+CEditSymbolDlg::CEditSymbolDlg(barwise::UiHost& host, QWidget* parent)
+    : QDialog(parent), m_host(host) {
     setObjectName(QStringLiteral("dlg113"));
     setWindowTitle(tr("Edit Symbol"));
     auto* layout = new QVBoxLayout(this);
@@ -47,16 +49,21 @@ void CEditSymbolDlg::SetData(const QString& symbol, const QString& name) {
     m_name->setText(name);
 }
 
-QString CEditSymbolDlg::Symbol() const { return m_symbol->text(); }
-QString CEditSymbolDlg::Name() const { return m_name->text(); }
+QString CEditSymbolDlg::Symbol() const {
+    return m_symbol->text();
+}
+QString CEditSymbolDlg::Name() const {
+    return m_name->text();
+}
 
 void CEditSymbolDlg::OnOK() {
-    const std::string problem =
-        barwise::CheckSymbolTexts(Symbol().toLatin1().toStdString(), Name().toLatin1().toStdString());
+    const std::string problem = barwise::CheckSymbolTexts(Symbol().toLatin1().toStdString(),
+                                                          Name().toLatin1().toStdString());
     if (problem.empty()) {
         accept();
         return;
     }
-    m_host.messageBox(QString::fromStdString(problem), barwise::UiHost::Buttons::Ok, barwise::UiHost::Icon::Warning);
+    m_host.messageBox(QString::fromStdString(problem), barwise::UiHost::Buttons::Ok,
+                      barwise::UiHost::Icon::Warning);
     m_symbol->setFocus();
 }

@@ -77,6 +77,7 @@ void CMoveSymbolDlg::SetData(const QString& symbol, const QString& name, const Q
 
 void CMoveSymbolDlg::OnOK() {
     const QListWidgetItem* item = m_list->currentItem();
-    m_destination = item && item->isSelected() ? item->data(kPathRole).toByteArray().toStdString() : std::string();
+    m_destination = item && item->isSelected() ? item->data(kPathRole).toByteArray().toStdString()
+                                               : std::string();
     accept();
 }

@@ -14,15 +14,22 @@ namespace barwise {
 namespace {
 
 // MASTER texts are single-byte; the dialogs show and take them as Latin-1.
-QString FromField(const std::string& text) { return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())); }
-std::string ToField(const QString& text) { return text.toLatin1().toStdString(); }
+QString FromField(const std::string& text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+std::string ToField(const QString& text) {
+    return text.toLatin1().toStdString();
+}
 
-QString FromPath(const std::string& path) { return QString::fromStdString(path); }
+QString FromPath(const std::string& path) {
+    return QString::fromStdString(path);
+}
 
 // Why a MASTER rewrite failed, for the messages.
 QString RewriteFailure(const std::string& masterPath, DataStatus status) {
     if (status == kFileNotFound)
-        return QStringLiteral("The symbol is no longer where it was listed in\n%1").arg(FromPath(masterPath));
+        return QStringLiteral("The symbol is no longer where it was listed in\n%1")
+            .arg(FromPath(masterPath));
     return QStringLiteral("%1 could not be written (%2).\nIt is as it was.")
         .arg(FromPath(masterPath), QString::fromLatin1(DataStatusName(status).data()));
 }
@@ -66,18 +73,20 @@ void OnSymbolDelete(CommandView& view, UiHost& host) {
         outcome = DeleteSecurity(security->id);
     }
     if (outcome.status != kSuccess) {
-        host.messageBox(QStringLiteral("The symbol was not deleted.\n\n") +
-                            RewriteFailure(MasterPathOf(security->id.directory).string(), outcome.status),
-                        UiHost::Buttons::Ok, UiHost::Icon::Stop);
+        host.messageBox(
+            QStringLiteral("The symbol was not deleted.\n\n") +
+                RewriteFailure(MasterPathOf(security->id.directory).string(), outcome.status),
+            UiHost::Buttons::Ok, UiHost::Icon::Stop);
         if (outcome.status == kFileNotFound) view.RefillSymbols(0);
         return;
     }
     if (!outcome.notRemoved.empty()) {
         QStringList files;
         for (const fs::path& p : outcome.notRemoved) files << FromPath(p.string());
-        host.messageBox(QStringLiteral("The symbol was deleted, but these files could not be removed:\n") +
-                            files.join(QLatin1Char('\n')),
-                        UiHost::Buttons::Ok, UiHost::Icon::Warning);
+        host.messageBox(
+            QStringLiteral("The symbol was deleted, but these files could not be removed:\n") +
+                files.join(QLatin1Char('\n')),
+            UiHost::Buttons::Ok, UiHost::Icon::Warning);
     }
     view.RefillSymbols(0);
 }
@@ -87,8 +96,8 @@ void OnSymbolMove(CommandView& view, UiHost& host, bool move) {
     if (!security) return;
     CMoveSymbolDlg dialog(view.DialogParent());
     dialog.SetMove(move);
-    dialog.SetData(FromField(security->symbol), FromField(DisplayText(security->name)), FromPath(view.PortfolioDir()),
-                   view.Portfolios(), view.CurrentPortfolio());
+    dialog.SetData(FromField(security->symbol), FromField(DisplayText(security->name)),
+                   FromPath(view.PortfolioDir()), view.Portfolios(), view.CurrentPortfolio());
     if (!host.runDialog(dialog) || dialog.Destination().empty()) return;
     const std::string destination = dialog.Destination();
 
@@ -96,11 +105,12 @@ void OnSymbolMove(CommandView& view, UiHost& host, bool move) {
     questions.replaceStrayFiles = [&](const std::vector<fs::path>& strays) {
         QStringList files;
         for (const fs::path& p : strays) files << FromPath(p.filename().string());
-        return host.messageBox(QStringLiteral("The portfolio\n%1\nholds %2, which its MASTER does not list.\n"
-                                              "Replace with the data of %3?")
-                                   .arg(FromPath(destination), files.join(QStringLiteral(" and ")),
-                                        FromField(security->symbol)),
-                               UiHost::Buttons::YesNo, UiHost::Icon::Question) == UiHost::Answer::Yes;
+        return host.messageBox(
+                   QStringLiteral("The portfolio\n%1\nholds %2, which its MASTER does not list.\n"
+                                  "Replace with the data of %3?")
+                       .arg(FromPath(destination), files.join(QStringLiteral(" and ")),
+                            FromField(security->symbol)),
+                   UiHost::Buttons::YesNo, UiHost::Icon::Question) == UiHost::Answer::Yes;
     };
     TransferOutcome outcome;
     {
@@ -114,11 +124,13 @@ void OnSymbolMove(CommandView& view, UiHost& host, bool move) {
         case TransferEnd::kRefused:
         case TransferEnd::kFailed:
         case TransferEnd::kIncomplete:
-            host.messageBox(QString::fromStdString(outcome.message), UiHost::Buttons::Ok,
-                            outcome.end == TransferEnd::kRefused ? UiHost::Icon::Warning : UiHost::Icon::Stop);
+            host.messageBox(
+                QString::fromStdString(outcome.message), UiHost::Buttons::Ok,
+                outcome.end == TransferEnd::kRefused ? UiHost::Icon::Warning : UiHost::Icon::Stop);
             break;
         case TransferEnd::kNotFound:
-        case TransferEnd::kDeclined: break;
+        case TransferEnd::kDeclined:
+            break;
     }
 }
 

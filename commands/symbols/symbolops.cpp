@@ -19,7 +19,9 @@ MasterRecord RecordAt(const std::vector<std::uint8_t>& bytes, std::size_t offset
     return r;
 }
 
-int HeaderCounter(const std::uint8_t* header) { return GetI16(header + kMasterCounterOffset); }
+int HeaderCounter(const std::uint8_t* header) {
+    return GetI16(header + kMasterCounterOffset);
+}
 
 // Lowers (or raises) both header words, never below 0.
 void AdjustHeader(std::vector<std::uint8_t>& bytes, int delta) {
@@ -99,7 +101,8 @@ DeleteOutcome DeleteSecurity(const SecurityId& id, FileSystem& fsys) {
             std::vector<std::uint8_t> kept(bytes.begin(), bytes.begin() + kMasterRecordSize);
             bool selectedFound = false;
             std::size_t off = kMasterRecordSize;
-            for (int pos = 1; off + kMasterRecordSize <= bytes.size(); off += kMasterRecordSize, ++pos) {
+            for (int pos = 1; off + kMasterRecordSize <= bytes.size();
+                 off += kMasterRecordSize, ++pos) {
                 const MasterRecord r = RecordAt(bytes, off);
                 bool drop = false;
                 if (pos <= count && !r.isSubdirEntry()) {
@@ -114,8 +117,9 @@ DeleteOutcome DeleteSecurity(const SecurityId& id, FileSystem& fsys) {
                 if (drop) {
                     dropped.push_back(r.fileNumber());
                 } else {
-                    kept.insert(kept.end(), bytes.begin() + static_cast<std::ptrdiff_t>(off),
-                                bytes.begin() + static_cast<std::ptrdiff_t>(off + kMasterRecordSize));
+                    kept.insert(
+                        kept.end(), bytes.begin() + static_cast<std::ptrdiff_t>(off),
+                        bytes.begin() + static_cast<std::ptrdiff_t>(off + kMasterRecordSize));
                     if (!r.isSubdirEntry()) stillListed.insert(r.fileNumber());
                 }
             }
@@ -140,8 +144,8 @@ DeleteOutcome DeleteSecurity(const SecurityId& id, FileSystem& fsys) {
 
 // ----- move and copy -----
 
-TransferOutcome TransferSecurity(const SecurityId& source, const std::string& destination, bool move,
-                                 const TransferQuestions& questions, FileSystem& fsys) {
+TransferOutcome TransferSecurity(const SecurityId& source, const std::string& destination,
+                                 bool move, const TransferQuestions& questions, FileSystem& fsys) {
     TransferOutcome out;
     const auto fail = [&](TransferEnd end, std::string message, const fs::path& file = {},
                           DataStatus status = kFileWrite) {
@@ -157,7 +161,8 @@ TransferOutcome TransferSecurity(const SecurityId& source, const std::string& de
     if (found == kFileNotFound) return fail(TransferEnd::kNotFound, {}, {}, found);
     const fs::path sourceMaster = MasterPathOf(source.directory);
     if (found != kSuccess)
-        return fail(TransferEnd::kFailed, std::string(kAdditionFailed) + sourceMaster.string() + " cannot be read",
+        return fail(TransferEnd::kFailed,
+                    std::string(kAdditionFailed) + sourceMaster.string() + " cannot be read",
                     sourceMaster, found);
 
     // Every refusal first.
@@ -170,35 +175,40 @@ TransferOutcome TransferSecurity(const SecurityId& source, const std::string& de
     }
     const MasterFile dest = ReadMasterFile(destination);
     if (dest.status != kSuccess)
-        return fail(TransferEnd::kFailed, std::string(kAdditionFailed) + dest.path.string() + " cannot be read",
+        return fail(TransferEnd::kFailed,
+                    std::string(kAdditionFailed) + dest.path.string() + " cannot be read",
                     dest.path, dest.status);
     const int count = dest.headerCount;
     const int counter = HeaderCounter(dest.header.data());
     if (count >= kMaxFileNumber || counter >= kMaxFileNumber)
         return fail(TransferEnd::kRefused, std::string(kMaxSymbolsMessage));
     if (dest.countMismatch() || count < 0) {
-        return fail(TransferEnd::kRefused, std::string(kAdditionFailed) + dest.path.string() + " holds " +
-                                               std::to_string(dest.recordsInFile) + " records, its header says " +
+        return fail(TransferEnd::kRefused, std::string(kAdditionFailed) + dest.path.string() +
+                                               " holds " + std::to_string(dest.recordsInFile) +
+                                               " records, its header says " +
                                                std::to_string(count));
     }
     std::set<int> used{0};
     for (const MasterEntry& e : dest.entries) used.insert(e.record.fileNumber());
     int number = 1;
     while (number <= kMaxFileNumber && used.count(number)) ++number;
-    if (number > kMaxFileNumber) return fail(TransferEnd::kRefused, std::string(kMaxSymbolsMessage));
+    if (number > kMaxFileNumber)
+        return fail(TransferEnd::kRefused, std::string(kMaxSymbolsMessage));
 
     const int old = record.fileNumber();
     const fs::path sourceDat = SeriesFilePath(source.directory, old, "DAT");
     const fs::path sourceDop = SeriesFilePath(source.directory, old, "DOP");
     const auto dat = ReadWholeFile(sourceDat);
     if (!dat)
-        return fail(TransferEnd::kFailed, std::string(kAdditionFailed) + sourceDat.string() + " cannot be read",
+        return fail(TransferEnd::kFailed,
+                    std::string(kAdditionFailed) + sourceDat.string() + " cannot be read",
                     sourceDat, kFileRead);
     std::optional<std::vector<std::uint8_t>> dop;
     if (Exists(sourceDop)) {
         dop = ReadWholeFile(sourceDop);
         if (!dop)
-            return fail(TransferEnd::kFailed, std::string(kAdditionFailed) + sourceDop.string() + " cannot be read",
+            return fail(TransferEnd::kFailed,
+                        std::string(kAdditionFailed) + sourceDop.string() + " cannot be read",
                         sourceDop, kFileRead);
     }
 
@@ -218,11 +228,14 @@ TransferOutcome TransferSecurity(const SecurityId& source, const std::string& de
         if (dop) fsys.remove(destDop);
     };
     if (WriteFileChecked(fsys, destDat, *dat) != kSuccess)
-        return fail(TransferEnd::kFailed, std::string(kAdditionFailed) + destDat.string() + " cannot be written",
+        return fail(TransferEnd::kFailed,
+                    std::string(kAdditionFailed) + destDat.string() + " cannot be written",
                     destDat);
-    if (dop ? WriteFileChecked(fsys, destDop, *dop) != kSuccess : Exists(destDop) && !fsys.remove(destDop)) {
+    if (dop ? WriteFileChecked(fsys, destDop, *dop) != kSuccess
+            : Exists(destDop) && !fsys.remove(destDop)) {
         fsys.remove(destDat);
-        return fail(TransferEnd::kFailed, std::string(kAdditionFailed) + destDop.string() + " cannot be written",
+        return fail(TransferEnd::kFailed,
+                    std::string(kAdditionFailed) + destDop.string() + " cannot be written",
                     destDop);
     }
 
@@ -237,9 +250,11 @@ TransferOutcome TransferSecurity(const SecurityId& source, const std::string& de
                 bytes.size() < kMasterRecordSize * static_cast<std::size_t>(count + 1))
                 return kFileExists;
             const std::size_t at = kMasterRecordSize * static_cast<std::size_t>(count + 1);
-            for (std::size_t off = kMasterRecordSize; off + kMasterRecordSize <= at; off += kMasterRecordSize)
+            for (std::size_t off = kMasterRecordSize; off + kMasterRecordSize <= at;
+                 off += kMasterRecordSize)
                 if (bytes[off] == number) return kFileExists;
-            bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(at), added.bytes.begin(), added.bytes.end());
+            bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(at), added.bytes.begin(),
+                         added.bytes.end());
             AdjustHeader(bytes, +1);
             return kSuccess;
         },
@@ -247,7 +262,8 @@ TransferOutcome TransferSecurity(const SecurityId& source, const std::string& de
     if (listed != kSuccess) {
         undoData();
         return fail(TransferEnd::kFailed,
-                    std::string(kAdditionFailed) + dest.path.string() + " could not be written; nothing was changed",
+                    std::string(kAdditionFailed) + dest.path.string() +
+                        " could not be written; nothing was changed",
                     dest.path, listed);
     }
     out.newFileNumber = number;
@@ -258,7 +274,8 @@ TransferOutcome TransferSecurity(const SecurityId& source, const std::string& de
         sourceMaster,
         [&](std::vector<std::uint8_t>& bytes) {
             const std::size_t off = kMasterRecordSize * static_cast<std::size_t>(source.position);
-            if (off + kMasterRecordSize > bytes.size() || source.position > MasterCount(bytes.data()) ||
+            if (off + kMasterRecordSize > bytes.size() ||
+                source.position > MasterCount(bytes.data()) ||
                 std::memcmp(bytes.data() + off, record.bytes.data(), kMasterRecordSize) != 0)
                 return kFileNotFound;
             bytes.erase(bytes.begin() + static_cast<std::ptrdiff_t>(off),
@@ -271,8 +288,9 @@ TransferOutcome TransferSecurity(const SecurityId& source, const std::string& de
         out.end = TransferEnd::kIncomplete;
         out.failedFile = sourceMaster;
         out.status = dropped;
-        out.message = "The symbol " + symbol + " was copied to\n" + destination + "\nbut could not be taken out of\n" +
-                      sourceMaster.string() + "\nIt is now in both portfolios.";
+        out.message = "The symbol " + symbol + " was copied to\n" + destination +
+                      "\nbut could not be taken out of\n" + sourceMaster.string() +
+                      "\nIt is now in both portfolios.";
         return out;
     }
 

@@ -26,7 +26,8 @@ inline constexpr int kMaxFileNumber = 255;
 
 inline constexpr std::string_view kEnterSymbolMessage = "You must enter a symbol";
 inline constexpr std::string_view kMaxSymbolsMessage =
-    "The portfolio already has the\nmaximum number of symbols (255).\nChoose a different or new portfolio.";
+    "The portfolio already has the\nmaximum number of symbols (255).\nChoose a different or new "
+    "portfolio.";
 
 // The refusal of a new symbol and name before anything is written: empty when they can
 // be stored, else the text to show (an empty symbol, a text longer than 16 characters).
@@ -35,10 +36,10 @@ std::string CheckSymbolTexts(std::string_view symbol, std::string_view name);
 // ----- delete -----
 
 struct DeleteOutcome {
-    DataStatus status = kSuccess;  // kFileNotFound: the entry is no longer there (nothing
-                                   // written); others as RewriteMasterFile
-    int dropped = 0;               // records taken out of MASTER
-    std::vector<int> fileNumbers;  // their file numbers, in MASTER order
+    DataStatus status = kSuccess;      // kFileNotFound: the entry is no longer there (nothing
+                                       // written); others as RewriteMasterFile
+    int dropped = 0;                   // records taken out of MASTER
+    std::vector<int> fileNumbers;      // their file numbers, in MASTER order
     std::vector<fs::path> removed;     // data files removed
     std::vector<fs::path> notRemoved;  // data files that exist but could not be removed
 };
@@ -71,9 +72,9 @@ enum class TransferEnd {
 
 struct TransferOutcome {
     TransferEnd end = TransferEnd::kDone;
-    std::string message;      // what to show for kRefused, kFailed and kIncomplete
-    int newFileNumber = 0;    // the number it has in the destination
-    fs::path failedFile;      // the file concerned by kFailed / kIncomplete
+    std::string message;    // what to show for kRefused, kFailed and kIncomplete
+    int newFileNumber = 0;  // the number it has in the destination
+    fs::path failedFile;    // the file concerned by kFailed / kIncomplete
     DataStatus status = kSuccess;
 };
 
@@ -89,7 +90,8 @@ std::string SymbolExistsMessage(std::string_view symbol, std::string_view destin
 // Refused before anything is written: a symbol (or a name equal to it) already in the
 // destination, a destination whose header count or counter has reached 255 or whose
 // MASTER holds another number of records than its header says, an unreadable source DAT.
-TransferOutcome TransferSecurity(const SecurityId& source, const std::string& destination, bool move,
-                                 const TransferQuestions& questions = {}, FileSystem& fs = RealFileSystem());
+TransferOutcome TransferSecurity(const SecurityId& source, const std::string& destination,
+                                 bool move, const TransferQuestions& questions = {},
+                                 FileSystem& fs = RealFileSystem());
 
 }  // namespace barwise

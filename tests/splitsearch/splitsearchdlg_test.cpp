@@ -42,12 +42,14 @@ class SplitSearchDlgTest : public QObject {
 private slots:
     void init() {
         DemoPortfolio p;
-        p.series = {Series(1, "AAA", 20, 14), Series(2, "BBB", 1), Series(3, "CCC", 30), Series(4, "DDD", 500, 450)};
+        p.series = {Series(1, "AAA", 20, 14), Series(2, "BBB", 1), Series(3, "CCC", 30),
+                    Series(4, "DDD", 500, 450)};
         QVERIFY(WritePortfolio(dir(), p));
         view = FakeCommandView();
         host = ScriptedUiHost();
         view.portfolioDir = dir().string();
-        for (const SymbolRow& row : ListSymbols(dir() / "MASTER").rows) view.symbols.push_back({row.id, row.symbol, row.name});
+        for (const SymbolRow& row : ListSymbols(dir() / "MASTER").rows)
+            view.symbols.push_back({row.id, row.symbol, row.name});
     }
 
     void searchListsHitsAndAppendsOnEverySearch() {
@@ -62,7 +64,8 @@ private slots:
         QCOMPARE(w->StatusText(), QStringLiteral("Done search"));
         QCOMPARE(host.countBeeps(UiHost::Beep::Asterisk), 1);
         QCOMPARE(host.messageTexts(),
-                 QStringList{QStringLiteral("For symbol BBB\nSplitSearch cannot perform search\nas there are fewer than 2 quotes.")});
+                 QStringList{QStringLiteral("For symbol BBB\nSplitSearch cannot perform search\nas "
+                                            "there are fewer than 2 quotes.")});
         QVERIFY(saveAs->isEnabled());
         w->OnSearch();
         QCOMPARE(w->Lines(), once + once);

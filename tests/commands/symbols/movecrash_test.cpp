@@ -43,7 +43,8 @@ long RunMove(const fs::path& src, const fs::path& dst, long killAfterMicros) {
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
     return static_cast<long>(
-        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0).count());
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0)
+            .count());
 }
 
 TEST(MoveCrash, AKillAtAnyMomentKeepsTheSecurityWhole) {
@@ -73,8 +74,10 @@ TEST(MoveCrash, AKillAtAnyMomentKeepsTheSecurityWhole) {
         const auto d = ReadBytes(dst / "MASTER");
         ASSERT_TRUE(s == srcOld || s == srcNew) << "trial " << trial;
         ASSERT_TRUE(d == dstOld || d == dstNew) << "trial " << trial;
-        const bool inSource = s == srcOld && ReadBytes(src / "F2.DAT") == dat && ReadBytes(src / "F2.DOP") == dop;
-        const bool inDest = d == dstNew && ReadBytes(dst / "F2.DAT") == dat && ReadBytes(dst / "F2.DOP") == dop;
+        const bool inSource =
+            s == srcOld && ReadBytes(src / "F2.DAT") == dat && ReadBytes(src / "F2.DOP") == dop;
+        const bool inDest =
+            d == dstNew && ReadBytes(dst / "F2.DAT") == dat && ReadBytes(dst / "F2.DOP") == dop;
         ASSERT_TRUE(inSource || inDest) << "trial " << trial;
         inSourceOnly += inSource && !inDest;
         inBoth += inSource && inDest;

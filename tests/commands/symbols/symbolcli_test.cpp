@@ -25,7 +25,9 @@ protected:
     }
     std::string a() const { return (tmp.path() / "a").string(); }
     std::string b() const { return (tmp.path() / "b").string(); }
-    std::string master(const std::string& dir) const { return testing::ReadText(fs::path(dir) / "MASTER"); }
+    std::string master(const std::string& dir) const {
+        return testing::ReadText(fs::path(dir) / "MASTER");
+    }
     TempDir tmp;
 };
 

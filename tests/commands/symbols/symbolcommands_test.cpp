@@ -48,7 +48,8 @@ private slots:
     void init() {
         fs::remove_all(dir("p"));
         fs::remove_all(dir("q"));
-        QVERIFY(Portfolio(dir("p"), {Series(1, "AAA"), Series(2, "BBB", 5, true), Series(3, "CCC")}));
+        QVERIFY(
+            Portfolio(dir("p"), {Series(1, "AAA"), Series(2, "BBB", 5, true), Series(3, "CCC")}));
         QVERIFY(Portfolio(dir("q"), {Series(1, "X1")}));
         view = FakeCommandView();
         host = ScriptedUiHost();
@@ -126,7 +127,8 @@ private slots:
         QCOMPARE(FileNumbers(dir("p")), (std::vector<int>{1, 3}));
         QVERIFY(!fs::exists(dir("p") / "F2.DAT") && !fs::exists(dir("p") / "F2.DOP"));
         QVERIFY(fs::exists(dir("p") / "MASTER.BAK"));
-        QCOMPARE(view.refills, (std::vector<std::pair<FakeCommandView::Refill, int>>{{FakeCommandView::Refill::Symbols, 0}}));
+        QCOMPARE(view.refills, (std::vector<std::pair<FakeCommandView::Refill, int>>{
+                                   {FakeCommandView::Refill::Symbols, 0}}));
         QVERIFY(host.messages.empty());
     }
 
@@ -159,7 +161,8 @@ private slots:
         QCOMPARE(portfolioText, QString::fromStdString(dir("p").string()));
         QVERIFY(host.messages.empty());
         QCOMPARE(FileNumbers(dir("q")), (std::vector<int>{1, 2}));
-        QCOMPARE(FileNumbers(dir("p")), move ? (std::vector<int>{1, 3}) : (std::vector<int>{1, 2, 3}));
+        QCOMPARE(FileNumbers(dir("p")),
+                 move ? (std::vector<int>{1, 3}) : (std::vector<int>{1, 2, 3}));
         QCOMPARE(view.refills.size(), std::size_t{move ? 1u : 0u});
 
         if (move) return;

@@ -21,12 +21,15 @@ using testing::Series;
 using testing::TempDir;
 using testing::WriteBytes;
 
-bool Exists(const fs::path& p) { return fs::exists(p); }
+bool Exists(const fs::path& p) {
+    return fs::exists(p);
+}
 
 class Transfer : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(Portfolio(src(), {Series(1, "AAA"), Series(5, "acme", 30, true), Series(6, "CCC")}));
+        ASSERT_TRUE(
+            Portfolio(src(), {Series(1, "AAA"), Series(5, "acme", 30, true), Series(6, "CCC")}));
         WriteBytes(src() / "F5.BAK", {1, 2, 3});
         ASSERT_TRUE(Portfolio(dst(), {Series(1, "X1"), Series(2, "X2"), Series(4, "X4")}));
     }
@@ -82,7 +85,8 @@ TEST_F(Transfer, ADuplicateIsRefusedInUpperCaseWithNothingWritten) {
 // 254 records take one more; 255 records, or a counter at 255, take none.
 TEST_F(Transfer, TheTwoHundredFiftyFifthIsTheLast) {
     std::vector<MasterRecord> records;
-    for (int n = 1; n <= 254; ++n) records.push_back(MakeMasterRecord(Series(n, "S" + std::to_string(n), 0)));
+    for (int n = 1; n <= 254; ++n)
+        records.push_back(MakeMasterRecord(Series(n, "S" + std::to_string(n), 0)));
     ASSERT_TRUE(WriteMasterFile(dst() / "MASTER", records, 254));
     ASSERT_EQ(TransferSecurity(IdOf(src(), 1), dst().string(), false).end, TransferEnd::kDone);
     EXPECT_EQ(HeaderWord(dst(), kMasterCountOffset), 255);
@@ -104,7 +108,8 @@ TEST_F(Transfer, StrayFilesUnderTheNewNumberAreReplacedOnlyWhenTheUserAgrees) {
         asked = files;
         return false;
     };
-    EXPECT_EQ(TransferSecurity(IdOf(src(), 1), dst().string(), true, no).end, TransferEnd::kDeclined);
+    EXPECT_EQ(TransferSecurity(IdOf(src(), 1), dst().string(), true, no).end,
+              TransferEnd::kDeclined);
     EXPECT_EQ(asked.size(), 2u);
     EXPECT_EQ(ReadBytes(dst() / "F3.DAT"), (std::vector<std::uint8_t>{9, 9, 9}));
     EXPECT_EQ(ReadBytes(dst() / "MASTER"), master);
@@ -155,23 +160,28 @@ TEST_F(Transfer, AFailingStepNeverLosesTheSecurity) {
     const auto reset = [&] {
         WriteBytes(src() / "MASTER", srcBefore);
         WriteBytes(dst() / "MASTER", dstBefore);
-        ASSERT_TRUE(Portfolio(src(), {Series(1, "AAA"), Series(5, "acme", 30, true), Series(6, "CCC")}));
+        ASSERT_TRUE(
+            Portfolio(src(), {Series(1, "AAA"), Series(5, "acme", 30, true), Series(6, "CCC")}));
         for (const char* f : {"F3.DAT", "F3.DOP"}) fs::remove(dst() / f);
     };
     robustness::FaultyFileSystem counter;
-    ASSERT_EQ(TransferSecurity(IdOf(src(), 5), dst().string(), true, {}, counter).end, TransferEnd::kDone);
+    ASSERT_EQ(TransferSecurity(IdOf(src(), 5), dst().string(), true, {}, counter).end,
+              TransferEnd::kDone);
     int runs = 0;
     for (robustness::Step step : robustness::kWritingSteps) {
         for (int n = 1; n <= counter.count(step); ++n, ++runs) {
             SCOPED_TRACE(std::string(robustness::StepName(step)) + " #" + std::to_string(n));
             reset();
             robustness::FaultyFileSystem faulty(step, n);
-            const TransferOutcome out = TransferSecurity(IdOf(src(), 5), dst().string(), true, {}, faulty);
+            const TransferOutcome out =
+                TransferSecurity(IdOf(src(), 5), dst().string(), true, {}, faulty);
             ASSERT_TRUE(faulty.fired());
             EXPECT_NE(out.end, TransferEnd::kDone);
             EXPECT_FALSE(out.message.empty());
-            const bool inSource = ReadBytes(src() / "MASTER") == srcBefore && ReadBytes(src() / "F5.DAT") == dat;
-            const bool inDest = FileNumbers(dst()) == std::vector<int>{1, 2, 4, 3} && ReadBytes(dst() / "F3.DAT") == dat;
+            const bool inSource =
+                ReadBytes(src() / "MASTER") == srcBefore && ReadBytes(src() / "F5.DAT") == dat;
+            const bool inDest = FileNumbers(dst()) == std::vector<int>{1, 2, 4, 3} &&
+                                ReadBytes(dst() / "F3.DAT") == dat;
             EXPECT_TRUE(inSource || inDest);
             if (out.end == TransferEnd::kFailed) {
                 // Nothing changed: the destination is as it was, with no stray copy.
@@ -182,7 +192,9 @@ TEST_F(Transfer, AFailingStepNeverLosesTheSecurity) {
             for (const fs::path& d : {src(), dst()})
                 for (const auto& e : fs::directory_iterator(d)) {
                     const std::string name = e.path().filename().string();
-                    EXPECT_TRUE(name.find(".NEW") == std::string::npos && name.find(".~NU") == std::string::npos) << name;
+                    EXPECT_TRUE(name.find(".NEW") == std::string::npos &&
+                                name.find(".~NU") == std::string::npos)
+                        << name;
                 }
         }
     }
@@ -194,9 +206,9 @@ TEST_F(Transfer, AFailingStepNeverLosesTheSecurity) {
 struct DeleteCase {
     const char* name;
     std::vector<DemoSeries> series;
-    int selected;                   // file number of the row chosen
-    std::vector<int> left;          // file numbers MASTER holds afterwards
-    std::vector<int> filesGone;     // data files removed
+    int selected;                // file number of the row chosen
+    std::vector<int> left;       // file numbers MASTER holds afterwards
+    std::vector<int> filesGone;  // data files removed
     std::vector<int> filesKept;
 };
 
@@ -223,19 +235,37 @@ TEST_P(Delete, DropsTheRecordsAndFilesOfTheSymbol) {
     for (int n : c.filesGone)
         for (const char* ext : {".DAT", ".DOP", ".BAK"})
             EXPECT_FALSE(Exists(tmp.path() / ("F" + std::to_string(n) + ext))) << n << ext;
-    for (int n : c.filesKept) EXPECT_TRUE(Exists(tmp.path() / ("F" + std::to_string(n) + ".DAT"))) << n;
+    for (int n : c.filesKept)
+        EXPECT_TRUE(Exists(tmp.path() / ("F" + std::to_string(n) + ".DAT"))) << n;
 }
 
-DemoSeries Named(int n, const std::string& symbol) { return Series(n, symbol, 3); }
+DemoSeries Named(int n, const std::string& symbol) {
+    return Series(n, symbol, 3);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Symbols, Delete,
     ::testing::Values(
-        DeleteCase{"MiddleOfThree", {Named(1, "F1"), Named(2, "F2"), Named(3, "F3")}, 2, {1, 3}, {2}, {1, 3}},
+        DeleteCase{"MiddleOfThree",
+                   {Named(1, "F1"), Named(2, "F2"), Named(3, "F3")},
+                   2,
+                   {1, 3},
+                   {2},
+                   {1, 3}},
         DeleteCase{"TheLastSymbol", {Named(7, "ONLY")}, 7, {}, {7}, {}},
-        DeleteCase{"ListedTwice", {Named(1, "AAA"), Named(2, "BBB"), Named(3, "AAA")}, 3, {2}, {1, 3}, {2}},
+        DeleteCase{"ListedTwice",
+                   {Named(1, "AAA"), Named(2, "BBB"), Named(3, "AAA")},
+                   3,
+                   {2},
+                   {1, 3},
+                   {2}},
         DeleteCase{"CaseMatters", {Named(1, "AAA"), Named(2, "aaa")}, 1, {2}, {1}, {2}},
-        DeleteCase{"BlankSymbolsAreNotTheSame", {Named(1, ""), Named(2, ""), Named(3, "CCC")}, 2, {1, 3}, {2}, {1, 3}},
+        DeleteCase{"BlankSymbolsAreNotTheSame",
+                   {Named(1, ""), Named(2, ""), Named(3, "CCC")},
+                   2,
+                   {1, 3},
+                   {2},
+                   {1, 3}},
         DeleteCase{"FilesStillNamedAreKept", {Named(4, "AAA"), Named(4, "BBB")}, 4, {4}, {}, {4}}),
     [](const ::testing::TestParamInfo<DeleteCase>& info) { return std::string(info.param.name); });
 
@@ -243,8 +273,8 @@ TEST(DeleteFailure, AFailedRewriteLeavesMasterAndEveryFile) {
     TempDir tmp;
     ASSERT_TRUE(Portfolio(tmp.path(), {Series(1, "AAA"), Series(2, "BBB")}));
     const auto master = ReadBytes(tmp.path() / "MASTER");
-    for (robustness::Step step : {robustness::Step::kCreate, robustness::Step::kWrite, robustness::Step::kSync,
-                                  robustness::Step::kReplace}) {
+    for (robustness::Step step : {robustness::Step::kCreate, robustness::Step::kWrite,
+                                  robustness::Step::kSync, robustness::Step::kReplace}) {
         robustness::FaultyFileSystem faulty(step, 1);
         const DeleteOutcome out = DeleteSecurity(IdOf(tmp.path(), 2), faulty);
         EXPECT_NE(out.status, kSuccess) << robustness::StepName(step);

@@ -3,8 +3,8 @@
 // a split shown from the window's line.
 #include <QLineEdit>
 #include <QListWidget>
-#include <QTableView>
 #include <QPushButton>
+#include <QTableView>
 
 #include "app/commandids.h"
 #include "app/viewtestbed.h"
@@ -17,7 +17,8 @@ class SymbolsViewTest : public QObject {
 private slots:
     void symbolMenuThroughTheWindow() {
         ViewTestbed t;
-        QVERIFY(t.addPortfolio("p", {MakeSeries(1, "AAA", "A", 3), MakeSeries(2, "BBB", "B", 3), MakeSeries(3, "CCC", "C", 3)}));
+        QVERIFY(t.addPortfolio("p", {MakeSeries(1, "AAA", "A", 3), MakeSeries(2, "BBB", "B", 3),
+                                     MakeSeries(3, "CCC", "C", 3)}));
         QVERIFY(t.addPortfolio("q", {MakeSeries(1, "XXX", "X", 5)}));
         QVERIFY(t.start());
         CBarwiseView& v = t.view();

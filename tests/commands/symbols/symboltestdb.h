@@ -11,7 +11,8 @@
 namespace barwise::testing {
 
 // A daily series of `count` quotes from 3 January 2000 whose closes rise slowly.
-inline DemoSeries Series(int fileNumber, const std::string& symbol, int count = 5, bool dop = false) {
+inline DemoSeries Series(int fileNumber, const std::string& symbol, int count = 5,
+                         bool dop = false) {
     DemoSeries s;
     s.fileNumber = fileNumber;
     s.symbol = symbol;
@@ -50,7 +51,8 @@ inline SecurityId IdOf(const fs::path& dir, int fileNumber) {
 
 inline std::vector<int> FileNumbers(const fs::path& dir) {
     std::vector<int> out;
-    for (const MasterEntry& e : ReadMasterFile(dir.string()).entries) out.push_back(e.record.fileNumber());
+    for (const MasterEntry& e : ReadMasterFile(dir.string()).entries)
+        out.push_back(e.record.fileNumber());
     return out;
 }
 
