@@ -63,15 +63,6 @@ TEST_F(Transfer, MoveTakesTheSmallestFreeNumberAndLeavesTheSourceWithoutIt) {
     EXPECT_TRUE(Exists(src() / "F1.DAT") && Exists(src() / "F6.DAT"));
 }
 
-TEST_F(Transfer, CopyLeavesTheSourceAsItWas) {
-    const auto master = ReadBytes(src() / "MASTER");
-    const TransferOutcome out = TransferSecurity(IdOf(src(), 1), dst().string(), false);
-    ASSERT_EQ(out.end, TransferEnd::kDone) << out.message;
-    EXPECT_EQ(ReadBytes(src() / "MASTER"), master);
-    EXPECT_EQ(ReadBytes(dst() / "F3.DAT"), ReadBytes(src() / "F1.DAT"));
-    EXPECT_FALSE(Exists(dst() / "F3.DOP"));
-}
-
 TEST_F(Transfer, ADuplicateIsRefusedInUpperCaseWithNothingWritten) {
     ASSERT_TRUE(Portfolio(dst(), {Series(1, "ACME")}));
     const auto master = ReadBytes(dst() / "MASTER");
@@ -239,34 +230,41 @@ TEST_P(Delete, DropsTheRecordsAndFilesOfTheSymbol) {
         EXPECT_TRUE(Exists(tmp.path() / ("F" + std::to_string(n) + ".DAT"))) << n;
 }
 
-DemoSeries Named(int n, const std::string& symbol) {
-    return Series(n, symbol, 3);
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Symbols, Delete,
     ::testing::Values(
         DeleteCase{"MiddleOfThree",
-                   {Named(1, "F1"), Named(2, "F2"), Named(3, "F3")},
+                   {testing::Series(1, "F1"), testing::Series(2, "F2"), testing::Series(3, "F3")},
                    2,
                    {1, 3},
                    {2},
                    {1, 3}},
-        DeleteCase{"TheLastSymbol", {Named(7, "ONLY")}, 7, {}, {7}, {}},
-        DeleteCase{"ListedTwice",
-                   {Named(1, "AAA"), Named(2, "BBB"), Named(3, "AAA")},
-                   3,
+        DeleteCase{"TheLastSymbol", {testing::Series(7, "ONLY")}, 7, {}, {7}, {}},
+        DeleteCase{
+            "ListedTwice",
+            {testing::Series(1, "AAA"), testing::Series(2, "BBB"), testing::Series(3, "AAA")},
+            3,
+            {2},
+            {1, 3},
+            {2}},
+        DeleteCase{"CaseMatters",
+                   {testing::Series(1, "AAA"), testing::Series(2, "aaa")},
+                   1,
                    {2},
-                   {1, 3},
+                   {1},
                    {2}},
-        DeleteCase{"CaseMatters", {Named(1, "AAA"), Named(2, "aaa")}, 1, {2}, {1}, {2}},
         DeleteCase{"BlankSymbolsAreNotTheSame",
-                   {Named(1, ""), Named(2, ""), Named(3, "CCC")},
+                   {testing::Series(1, ""), testing::Series(2, ""), testing::Series(3, "CCC")},
                    2,
                    {1, 3},
                    {2},
                    {1, 3}},
-        DeleteCase{"FilesStillNamedAreKept", {Named(4, "AAA"), Named(4, "BBB")}, 4, {4}, {}, {4}}),
+        DeleteCase{"FilesStillNamedAreKept",
+                   {testing::Series(4, "AAA"), testing::Series(4, "BBB")},
+                   4,
+                   {4},
+                   {},
+                   {4}}),
     [](const ::testing::TestParamInfo<DeleteCase>& info) { return std::string(info.param.name); });
 
 TEST(DeleteFailure, AFailedRewriteLeavesMasterAndEveryFile) {
@@ -282,13 +280,6 @@ TEST(DeleteFailure, AFailedRewriteLeavesMasterAndEveryFile) {
         EXPECT_TRUE(Exists(tmp.path() / "F2.DAT"));
         EXPECT_FALSE(Exists(tmp.path() / "MASTER.~NU"));
     }
-}
-
-TEST(SymbolTexts, RefusedBeforeAnythingIsWritten) {
-    EXPECT_EQ(CheckSymbolTexts("", "NAME"), kEnterSymbolMessage);
-    EXPECT_NE(CheckSymbolTexts("ABCDEFGHIJKLMNOPQ", ""), "");
-    EXPECT_NE(CheckSymbolTexts("A", "ABCDEFGHIJKLMNOPQ"), "");
-    EXPECT_EQ(CheckSymbolTexts("ABCDEFGHIJKLMNOP", ""), "");
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-// The Symbol menu and the Split Search window in the main window: commands reached through
-// their actions, the row renamed in place, the window's effect on the command states, and
-// a split shown from the window's line.
+// The Symbol menu's dialogs and handlers and the Split Search window in the main window,
+// reached through their actions and answered by the scripted host.
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -8,35 +8,82 @@
 
 #include "app/commandids.h"
 #include "app/viewtestbed.h"
+#include "commands/symbols/movesymboldlg.h"
 #include "splitsearch/splitsearchdlg.h"
+#include "testsupport/tempdir.h"
 
 using namespace barwise;
+
+namespace {
+
+template <typename W>
+W* Child(QDialog& d, const char* name) {
+    W* w = d.findChild<W*>(QString::fromLatin1(name));
+    if (!w) qFatal("no %s", name);
+    return w;
+}
+
+bool ClickOk(QDialog& d) {
+    Child<QPushButton>(d, "ctl1")->click();
+    return d.result() == QDialog::Accepted;
+}
+
+}  // namespace
 
 class SymbolsViewTest : public QObject {
     Q_OBJECT
 private slots:
     void symbolMenuThroughTheWindow() {
         ViewTestbed t;
-        QVERIFY(t.addPortfolio("p", {MakeSeries(1, "AAA", "A", 3), MakeSeries(2, "BBB", "B", 3),
-                                     MakeSeries(3, "CCC", "C", 3)}));
+        QVERIFY(
+            t.addPortfolio("p", {MakeSeries(1, "AAA", "A", 3), MakeSeries(2, "BBB", "B CORP", 3),
+                                 MakeSeries(3, "CCC", "C", 3)}));
         QVERIFY(t.addPortfolio("q", {MakeSeries(1, "XXX", "X", 5)}));
         QVERIFY(t.start());
         CBarwiseView& v = t.view();
-        QCOMPARE(t.symbolColumn(), (QStringList{"AAA", "BBB", "CCC"}));
+        const fs::path p(t.dir("p"));
 
-        // Edit: the new text stands in the old row's place.
+        // Edit: an empty symbol is refused with the dialog left open; the new texts stand in
+        // the old row's place.
         v.m_symbolGrid->selectRow(1);
-        t.host.onDialog = [](QDialog& d) {
-            d.findChild<QLineEdit*>(QStringLiteral("ctl1039"))->setText(QStringLiteral("ZED"));
-            d.findChild<QPushButton*>(QStringLiteral("ctl1"))->click();
-            return d.result() == QDialog::Accepted;
+        QString shown;
+        int maxLength = 0;
+        t.host.onDialog = [&](QDialog& d) -> bool {
+            auto* symbol = Child<QLineEdit>(d, "ctl1039");
+            shown = symbol->text() + QLatin1Char('|') + Child<QLineEdit>(d, "ctl1040")->text();
+            maxLength = symbol->maxLength();
+            symbol->clear();
+            if (ClickOk(d)) return true;
+            symbol->setText(QStringLiteral("ZED"));
+            return ClickOk(d);
         };
         QVERIFY(t.enabled(kCmdSymbolEdit));
         t.frame->Action(kCmdSymbolEdit)->trigger();
+        QCOMPARE(shown, QStringLiteral("BBB|B CORP"));
+        QCOMPARE(maxLength, 16);
+        QCOMPARE(t.host.messageTexts(), QStringList{QStringLiteral("You must enter a symbol")});
         QCOMPARE(t.symbolColumn(), (QStringList{"AAA", "ZED", "CCC"}));
         QCOMPARE(v.m_selSymbol, std::string("ZED"));
-        QCOMPARE(v.SelectedSymbolRow(), 1);
-        QVERIFY(!v.QuotesPending());
+        QVERIFY(testing::ReadText(p / "MASTER").find("ZED             ") != std::string::npos);
+
+        // A rename whose MASTER cannot be rewritten (its backup name is taken by a directory)
+        // leaves MASTER and the row as they were.
+        const auto master = testing::ReadBytes(p / "MASTER");
+        fs::remove(p / "MASTER.BAK");
+        fs::create_directories(p / "MASTER.BAK" / "x");
+        t.host.messages.clear();
+        t.host.onDialog = [](QDialog& d) {
+            Child<QLineEdit>(d, "ctl1039")->setText(QStringLiteral("NEVER"));
+            return ClickOk(d);
+        };
+        t.frame->Action(kCmdSymbolEdit)->trigger();
+        QCOMPARE(t.host.messages.size(), std::size_t{1});
+        QCOMPARE(t.symbolColumn(), (QStringList{"AAA", "ZED", "CCC"}));
+        QCOMPARE(testing::ReadBytes(p / "MASTER"), master);
+        fs::remove_all(p / "MASTER.BAK");
+        v.m_portfolioList->setCurrentRow(1);
+        v.m_portfolioList->setCurrentRow(0);
+        QCOMPARE(t.symbolColumn(), (QStringList{"AAA", "CCC", "ZED"}));  // sorted when read again
 
         // The split search window takes Split Search and Symbol > Edit away while it is open.
         t.frame->Action(kCmdSplitSearch)->trigger();
@@ -46,43 +93,80 @@ private slots:
         QVERIFY(!t.enabled(kCmdSymbolEdit));
         QVERIFY(t.enabled(kCmdSymbolDelete));
         window->reject();
-        QVERIFY(t.enabled(kCmdSplitSearch));
-        QVERIFY(t.enabled(kCmdSymbolEdit));
+        QVERIFY(t.enabled(kCmdSplitSearch) && t.enabled(kCmdSymbolEdit));
 
         // A line of the window shows its security, in another portfolio too, at its day.
-        SecurityId xxx;
-        xxx.directory = WithTrailingSeparator(t.dir("q"));
-        xxx.position = 1;
-        xxx.fileNumber = 1;
+        SecurityId xxx{IndexFile::kMaster, WithTrailingSeparator(t.dir("q")), 1, 1};
         const DateCode day = MakeDate(2000, 1, 3) + 2;
         QVERIFY(v.ShowSecurityQuote(xxx, day));
         QCOMPARE(v.PortfolioDir(), t.dir("q"));
-        QCOMPARE(v.m_selSymbol, std::string("XXX"));
-        QVERIFY(v.SelectedQuote());
-        QCOMPARE(v.SelectedQuote()->date, day);
+        QVERIFY(v.SelectedQuote() && v.SelectedQuote()->date == day);
         xxx.fileNumber = 9;
         QVERIFY(!v.ShowSecurityQuote(xxx, day));
-
-        // Delete and move in p.
         v.m_portfolioList->setCurrentRow(0);
-        QCOMPARE(v.PortfolioDir(), t.dir("p"));
-        QCOMPARE(t.symbolColumn(), (QStringList{"AAA", "CCC", "ZED"}));  // sorted when read again
+
+        // Delete asks with the question beep and "No" as the default.
+        t.host.beeps.clear();
+        t.host.messages.clear();
         v.m_symbolGrid->selectRow(1);
-        t.host.onDialog = [](QDialog& d) {
-            d.findChild<QPushButton*>(QStringLiteral("ctl1"))->click();
-            return d.result() == QDialog::Accepted;
+        bool noIsDefault = false;
+        t.host.onDialog = [&](QDialog& d) {
+            noIsDefault = Child<QPushButton>(d, "ctl2")->isDefault();
+            shown = Child<QLabel>(d, "ctl1044")->text();
+            return false;
         };
         t.frame->Action(kCmdSymbolDelete)->trigger();
+        QVERIFY(noIsDefault);
+        QCOMPARE(shown, QStringLiteral("CCC"));
+        QCOMPARE(t.host.beeps, std::vector<UiHost::Beep>{UiHost::Beep::Question});
+        QCOMPARE(t.symbolColumn(), (QStringList{"AAA", "CCC", "ZED"}));
+        t.host.onDialog = ClickOk;
+        t.frame->Action(kCmdSymbolDelete)->trigger();
         QCOMPARE(t.symbolColumn(), (QStringList{"AAA", "ZED"}));
+        QVERIFY(!fs::exists(p / "F3.DAT"));
+
+        // Move offers the other portfolio only; Copy again finds the symbol there.
+        QStringList offered;
+        int extent = 0;
+        t.host.onDialog = [&](QDialog& d) {
+            shown = d.windowTitle() + QLatin1Char('|') + Child<QLabel>(d, "ctl1041")->text() +
+                    QLatin1Char('|') + Child<QLabel>(d, "ctl1043")->text();
+            auto* list = Child<QListWidget>(d, "ctl1040");
+            offered.clear();
+            for (int i = 0; i < list->count(); ++i) offered << list->item(i)->text();
+            extent = static_cast<CMoveSymbolDlg&>(d).HorizontalExtent();
+            return ClickOk(d);
+        };
         v.m_symbolGrid->selectRow(0);
         t.frame->Action(kCmdSymbolMove)->trigger();
+        QCOMPARE(shown, QStringLiteral("Move Symbol|AAA|") + QString::fromStdString(t.dir("p")));
+        QCOMPARE(offered, QStringList{QString::fromStdString(t.dir("q"))});
+        QVERIFY(extent > 0);
         QCOMPARE(t.symbolColumn(), (QStringList{"ZED"}));
+        QVERIFY(t.host.messages.empty());
         v.m_symbolGrid->selectRow(0);
         t.frame->Action(kCmdSymbolCopy)->trigger();
+        t.frame->Action(kCmdSymbolCopy)->trigger();
+        QVERIFY(shown.startsWith(QStringLiteral("Copy Symbol|ZED|")));
+        QCOMPARE(t.host.messageTexts(),
+                 QStringList{
+                     QStringLiteral(
+                         "The Symbol addition failed.\n\nReason: Symbol ZED already exists in\n") +
+                     QString::fromStdString(t.dir("q"))});
+
+        // Files the destination does not list are replaced only after a Yes.
+        v.m_symbolGrid->selectRow(0);
+        // ZED's copy leaves q's MASTER; an F3.DAT is left behind.
+        testing::WriteBytes(fs::path(t.dir("q")) / "F3.DAT", {7});
+        QVERIFY(t.addPortfolio("q", {MakeSeries(1, "XXX", "X", 5), MakeSeries(2, "AAA", "A", 3)}));
+        t.host.messages.clear();
+        t.host.answers = {UiHost::Answer::No};
+        t.frame->Action(kCmdSymbolMove)->trigger();
+        QCOMPARE(t.host.messages.size(), std::size_t{1});
+        QCOMPARE(t.host.messages[0].buttons, UiHost::Buttons::YesNo);
+        QVERIFY(t.host.messages[0].text.contains(QStringLiteral("F3.DAT")));
+        QCOMPARE(testing::ReadBytes(fs::path(t.dir("q")) / "F3.DAT"), std::vector<std::uint8_t>{7});
         QCOMPARE(t.symbolColumn(), (QStringList{"ZED"}));
-        v.m_portfolioList->setCurrentRow(1);
-        QCOMPARE(t.symbolColumn(), (QStringList{"AAA", "XXX", "ZED"}));
-        QVERIFY2(t.host.messages.empty(), qPrintable(t.host.messageTexts().join(QLatin1Char('|'))));
     }
 };
 
