@@ -16,6 +16,7 @@
 #include "app/barwiseview.h"
 #include "app/commandids.h"
 #include "app/mainframe.h"
+#include "commands/quotes/quotedialogs.h"
 
 namespace {
 
@@ -34,6 +35,12 @@ constexpr Shot kShots[] = {
     {barwise::kCmdSymbolMove, "symbol-move.png"},
     {barwise::kCmdSymbolCopy, "symbol-copy.png"},
     {barwise::kCmdSplitSearch, "split-search.png"},
+    {barwise::kCmdQuoteEdit, "quote-edit.png"},
+    {barwise::kCmdQuoteSplit, "quote-split.png"},
+    {barwise::kCmdQuoteAdjust, "quote-adjust.png"},
+    {barwise::kCmdQuoteDelete, "quote-delete.png"},
+    {barwise::kCmdQuoteAdd, "quote-add.png"},
+    {barwise::kCmdExport, "export.png"},
 };
 
 void Save(QWidget* widget, const QString& folder, const char* file) {
@@ -59,6 +66,18 @@ void TakeShot(CMainFrame* frame, QString folder, std::size_t index) {
                 Save(window, folder, file);
                 window->reject();
             }
+        });
+    } else if (shot.command == barwise::kCmdQuoteAdd) {
+        // The demo's quotes lie on every weekday, so Add on any of them says the day before
+        // exists: the dialog is pictured as it would show the day before the newest quote.
+        const auto quote = frame->View().SelectedQuote();
+        const QString date = QString::fromStdString(
+            barwise::FormatDateMdy(barwise::PreviousWeekday(quote ? quote->date : barwise::MakeDate(2024, 7, 2))));
+        auto dialog = std::make_shared<CAddQuoteDlg>(date, frame);
+        dialog->show();
+        QTimer::singleShot(200, frame, [dialog, folder, file = shot.file] {
+            Save(dialog.get(), folder, file);
+            dialog->close();
         });
     } else {
         // The dialog runs modally; picture it once it is up, then close it.
