@@ -2,6 +2,7 @@
 
 #include "commands/quotes/quotedialogs.h"
 #include "commands/quotes/quoteedits.h"
+#include "datafiles/series.h"
 #include "ui/commandview.h"
 #include "ui/settingsstore.h"
 #include "ui/uihost.h"
@@ -103,6 +104,7 @@ void CQuoteCommands::OnQuoteDelete() {
 void CQuoteCommands::OnQuoteAdd() {
     auto t = Selected(m_view, m_host, kAddFailedMessage);
     if (!t) return;
+    if (m_view.QuoteCount() >= kMaxQuotesPerFile) return Message(m_host, kSeriesFullMessage);
     const AddPlan plan = PlanAdd(t->series, t->row);
     const std::string newText = FormatDateMdy(plan.newDate);
     switch (plan.verdict) {

@@ -23,6 +23,9 @@ inline constexpr std::string_view kSplitFailedMessage = "Split Edit Failed";
 inline constexpr std::string_view kAdjustFailedMessage = "Adjust Edit Failed";
 inline constexpr std::string_view kDeleteFailedMessage = "Delete Edit Failed";
 inline constexpr std::string_view kAddFailedMessage = "Add Quote Failed";
+// A quote file holds at most 65,534 quotes (its header counts them in 16 bits).
+inline constexpr std::string_view kSeriesFullMessage =
+    "This series already holds 65,534 quotes, the most a quote file can hold.\nNo quote was added.";
 inline constexpr std::string_view kDeletedMasterStaleMessage =
     "The quote has been deleted, but the first and last dates of the security's MASTER entry "
     "could not be updated.";

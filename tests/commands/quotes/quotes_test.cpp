@@ -135,6 +135,7 @@ private slots:
     void deleteOfAnIntradayRowRemovesThatQuote();
     void addProposesTheFridayAndOpensEdit();
     void addRefusesExistingAndOutOfOrderDates();
+    void addToAFullSeriesIsRefused();
 };
 
 void QuotesTest::dateEditTyping_data() {
@@ -471,6 +472,18 @@ void QuotesTest::addRefusesExistingAndOutOfOrderDates() {
     CQuoteCommands(p.view, p.host, p.settings).OnQuoteAdd();
     QCOMPARE(p.host.messages.size(), std::size_t{1});
     QVERIFY(p.host.messages[0].text.contains(QStringLiteral("out of date order")));
+    QVERIFY(p.host.dialogs.empty());
+    QCOMPARE(bt::ReadBytes(p.tmp.path() / "F1.DAT"), before);
+}
+
+// A file of 65,534 quotes has no room for another: told so, nothing written, no dialog.
+void QuotesTest::addToAFullSeriesIsRefused() {
+    Portfolio p(std::vector<std::vector<float>>(kMaxQuotesPerFile, {1000110.0f, 1, 1, 1, 1, 1, 1}));
+    const auto before = bt::ReadBytes(p.tmp.path() / "F1.DAT");
+    p.view.quoteRow = 0;
+    CQuoteCommands(p.view, p.host, p.settings).OnQuoteAdd();
+    QCOMPARE(p.host.messages.size(), std::size_t{1});
+    QCOMPARE(p.host.messages[0].text, QString::fromLatin1(kSeriesFullMessage.data()));
     QVERIFY(p.host.dialogs.empty());
     QCOMPARE(bt::ReadBytes(p.tmp.path() / "F1.DAT"), before);
 }
