@@ -118,7 +118,8 @@ public:
     virtual bool renameNoReplace(const fs::path& from, const fs::path& to) = 0;
     virtual bool remove(const fs::path& path) = 0;
     // Gives the file `existing` the further name `linkName` (a hard link), failing when
-    // linkName exists or the file system has no hard links.
+    // linkName exists or the file system has no hard links (and always on Windows, where
+    // a second name of a file held open elsewhere could not be cleaned up).
     virtual bool hardLink(const fs::path& existing, const fs::path& linkName) = 0;
 };
 
