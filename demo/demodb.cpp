@@ -123,6 +123,44 @@ std::vector<DemoQuote> Weekly(const std::vector<DemoQuote>& daily) {
     return weeks;
 }
 
+struct BarSpec {
+    std::uint64_t seed;
+    int barsPerDay;
+    int firstMinute;  // minutes after midnight
+    int stepMinutes;
+    double startPrice;
+    double lowestPrice;
+    double move;  // deviation of a bar's return
+    double tick;  // prices are whole ticks
+    unsigned rangeTicks;
+    unsigned volumeBase, volumeSpread;
+};
+
+// Intraday bars of a random walk, barsPerDay on each day.
+std::vector<DemoQuote> IntradayBars(const BarSpec& b, const std::vector<DateCode>& days) {
+    DemoRandom rnd(b.seed);
+    std::vector<DemoQuote> quotes;
+    double price = b.startPrice;
+    const auto tick = static_cast<float>(b.tick);
+    for (DateCode day : days) {
+        for (int bar = 0; bar < b.barsPerDay; ++bar) {
+            const int minutes = b.firstMinute + bar * b.stepMinutes;
+            DemoQuote q;
+            q.date = day;
+            q.time = MakeTime(minutes / 60, minutes % 60, 0);
+            const double open = price;
+            price = std::max(b.lowestPrice, price * (1.0 + rnd.normal() * b.move));
+            q.open = static_cast<float>(std::round(open / b.tick) * b.tick);
+            q.close = static_cast<float>(std::round(price / b.tick) * b.tick);
+            q.high = std::max(q.open, q.close) + tick * static_cast<float>(rnd.next() % b.rangeTicks);
+            q.low = std::min(q.open, q.close) - tick * static_cast<float>(rnd.next() % b.rangeTicks);
+            q.volume = static_cast<float>(b.volumeBase + rnd.next() % b.volumeSpread);
+            quotes.push_back(q);
+        }
+    }
+    return quotes;
+}
+
 DemoSeries Series(int fileNumber, std::string symbol, std::string name, int recordLength,
                   std::vector<QuoteField> columns, std::vector<DemoQuote> quotes) {
     DemoSeries s;
@@ -212,7 +250,6 @@ DemoDatabase DefaultDemo() {
     }
     {
         // Five-minute bars with a TIME column, named by a DOP file.
-        DemoRandom rnd(1010);
         DemoSeries s;
         s.fileNumber = 2;
         s.symbol = "ESM";
@@ -222,23 +259,8 @@ DemoDatabase DefaultDemo() {
         s.columns = {kFieldDate, kFieldTime, kFieldOpen, kFieldHigh, kFieldLow, kFieldClose, kFieldVol};
         s.writeDop = true;
         s.formats = {{0, 0}, {0, 0}, {2, 2}, {2, 2}, {2, 2}, {2, 2}, {0, 0}};
-        double price = 4120.0;
-        for (DateCode day : Weekdays(MakeDate(2023, 6, 5), 10)) {
-            for (int bar = 0; bar < 78; ++bar) {
-                const int minutes = 9 * 60 + 30 + bar * 5;
-                DemoQuote q;
-                q.date = day;
-                q.time = MakeTime(minutes / 60, minutes % 60, 0);
-                const double open = price;
-                price = std::max(100.0, price * (1.0 + rnd.normal() * 0.0012));
-                q.open = static_cast<float>(std::round(open * 4.0) / 4.0);
-                q.close = static_cast<float>(std::round(price * 4.0) / 4.0);
-                q.high = std::max(q.open, q.close) + 0.25f * static_cast<float>(rnd.next() % 5);
-                q.low = std::min(q.open, q.close) - 0.25f * static_cast<float>(rnd.next() % 5);
-                q.volume = static_cast<float>(800 + rnd.next() % 9000);
-                s.quotes.push_back(q);
-            }
-        }
+        s.quotes = IntradayBars({1010, 78, 9 * 60 + 30, 5, 4120.0, 100.0, 0.0012, 0.25, 5, 800, 9000},
+                                Weekdays(MakeDate(2023, 6, 5), 10));
         futures.series.push_back(std::move(s));
     }
     db.portfolios.push_back(std::move(futures));
@@ -270,7 +292,6 @@ DemoDatabase DefaultDemo() {
         history.series.push_back(Series(2, "CLBA", "CRUDE BACK-ADJ", 28, DefaultColumns(28), std::move(q)));
     }
     {
-        DemoRandom rnd(1313);
         DemoSeries s;
         s.fileNumber = 3;
         s.symbol = "FIBM";
@@ -278,23 +299,8 @@ DemoDatabase DefaultDemo() {
         s.period = 'I';
         s.recordLength = 32;
         s.columns = DefaultColumns(32);
-        double price = 24500.0;
-        for (DateCode day : Weekdays(MakeDate(2024, 1, 2), 80)) {
-            for (int bar = 0; bar < 510; ++bar) {
-                const int minutes = 9 * 60 + bar;
-                DemoQuote q;
-                q.date = day;
-                q.time = MakeTime(minutes / 60, minutes % 60, 0);
-                const double open = price;
-                price = std::max(1000.0, price * (1.0 + rnd.normal() * 0.0004));
-                q.open = static_cast<float>(std::round(open / 5.0) * 5.0);
-                q.close = static_cast<float>(std::round(price / 5.0) * 5.0);
-                q.high = std::max(q.open, q.close) + 5.0f * static_cast<float>(rnd.next() % 3);
-                q.low = std::min(q.open, q.close) - 5.0f * static_cast<float>(rnd.next() % 3);
-                q.volume = static_cast<float>(1 + rnd.next() % 120);
-                s.quotes.push_back(q);
-            }
-        }
+        s.quotes = IntradayBars({1313, 510, 9 * 60, 1, 24500.0, 1000.0, 0.0004, 5.0, 3, 1, 120},
+                                Weekdays(MakeDate(2024, 1, 2), 80));
         history.series.push_back(std::move(s));
     }
     db.portfolios.push_back(std::move(history));
