@@ -25,8 +25,6 @@ namespace bt = barwise::testing;
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-
 template <class T>
 T* Child(QDialog& d, int id) {
     return d.findChild<T*>(QStringLiteral("ctl%1").arg(id));
