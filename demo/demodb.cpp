@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <span>
 #include <string_view>
 #include <system_error>
@@ -336,6 +337,104 @@ bool WriteBytes(const fs::path& path, std::string_view text) {
     return WriteFileChecked(RealFileSystem(), path, bytes) == kSuccess;
 }
 
+// Where the two extra index files keep what the demo writes.
+namespace ix {
+// EMASTER: 192-byte records after a header of the same size.
+constexpr std::size_t kEmasterRecordSize = 192;
+constexpr std::size_t kEmasterFileNumber = 2, kEmasterFieldCount = 6, kEmasterFieldSet = 7, kEmasterFlag = 9;
+constexpr std::size_t kEmasterSymbol = 11, kEmasterSymbolSize = 14;
+constexpr std::size_t kEmasterName = 32, kEmasterNameSize = 16;
+constexpr std::size_t kEmasterPeriod = 60, kEmasterFirstDate = 64, kEmasterLastDate = 72;
+constexpr std::size_t kEmasterFirstDateInt = 126, kEmasterLongName = 139;
+// XMASTER: 150-byte records after a header of the same size.
+constexpr std::size_t kXmasterRecordSize = 150;
+constexpr std::size_t kXmasterCount = 10, kXmasterCountCopy = 14, kXmasterNextNumber = 18;
+constexpr std::size_t kXmasterSymbol = 1, kXmasterSymbolSize = 14, kXmasterName = 16;
+constexpr std::size_t kXmasterPeriod = 62, kXmasterFileNumber = 65, kXmasterFieldSet = 70;
+constexpr std::size_t kXmasterFirstDateOrNone = 104, kXmasterFirstDate = 108, kXmasterLastDate = 116;
+constexpr std::uint8_t kXmasterMagic[4] = {0x5D, 0xFE, 0x58, 0x4D};
+constexpr int kFirstXmasterNumber = 256;
+constexpr int kMasterRecordsMax = 255;  // file numbers of MASTER are one byte
+// The date written where a series has no first date.
+constexpr std::int32_t kNoFirstDateInt = 19000101;
+}  // namespace ix
+
+// Copies text and leaves the rest of the field as it is (zero): NUL padding.
+void PutZeroPadded(std::uint8_t* at, std::string_view text, std::size_t width) {
+    std::copy_n(text.begin(), std::min(text.size(), width), at);
+}
+
+std::int32_t YyyymmddOf(DateCode code) {
+    const DateParts p = SplitDate(code);
+    return (p.year + 1900) * 10000 + p.month * 100 + p.day;
+}
+
+void PutFloat(std::uint8_t* at, float value) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    PutI32(at, static_cast<std::int32_t>(bits));
+}
+
+// Bit set of the fields a series' columns hold: date 1, high 2, low 4, close 8, volume 16,
+// open 32, open interest 64, time 128.
+std::uint8_t FieldSet(const std::vector<QuoteField>& columns) {
+    std::uint8_t set = 0;
+    for (QuoteField f : columns) {
+        switch (f) {
+            case kFieldDate: set |= 1; break;
+            case kFieldHigh: set |= 2; break;
+            case kFieldLow: set |= 4; break;
+            case kFieldClose: set |= 8; break;
+            case kFieldVol: set |= 16; break;
+            case kFieldOpen: set |= 32; break;
+            case kFieldOi: set |= 64; break;
+            case kFieldTime: set |= 128; break;
+            default: break;
+        }
+    }
+    return set;
+}
+
+// The EMASTER twin of a MASTER record.
+void PutEmasterRecord(std::uint8_t* r, const DemoSeries& s) {
+    r[0] = '6';
+    r[1] = '6';
+    r[ix::kEmasterFileNumber] = static_cast<std::uint8_t>(s.fileNumber);
+    r[ix::kEmasterFieldCount] = static_cast<std::uint8_t>(s.recordLength / 4);
+    r[ix::kEmasterFieldSet] = FieldSet(s.columns);
+    r[ix::kEmasterFlag] = ' ';
+    PutZeroPadded(r + ix::kEmasterSymbol, s.symbol, ix::kEmasterSymbolSize);
+    PutZeroPadded(r + ix::kEmasterName, s.name, ix::kEmasterNameSize);
+    r[ix::kEmasterPeriod] = static_cast<std::uint8_t>(s.period);
+    std::int32_t firstInt = ix::kNoFirstDateInt;
+    if (!s.quotes.empty()) {
+        PutFloat(r + ix::kEmasterFirstDate, DateToReal(s.quotes.front().date));
+        PutFloat(r + ix::kEmasterLastDate, DateToReal(s.quotes.back().date));
+        firstInt = YyyymmddOf(s.quotes.front().date);
+    }
+    PutI32(r + ix::kEmasterFirstDateInt, firstInt);
+    if (s.name.size() > ix::kEmasterNameSize) {
+        PutZeroPadded(r + ix::kEmasterLongName, s.name, kExtendedLongNameMax);  // NUL follows
+    }
+}
+
+void PutXmasterRecord(std::uint8_t* r, const DemoSeries& s) {
+    r[0] = 0x01;
+    PutZeroPadded(r + ix::kXmasterSymbol, s.symbol, ix::kXmasterSymbolSize);
+    PutZeroPadded(r + ix::kXmasterName, s.name, kExtendedLongNameMax);  // NUL follows
+    r[ix::kXmasterPeriod] = static_cast<std::uint8_t>(s.period);
+    PutI16(r + ix::kXmasterFileNumber, static_cast<std::int16_t>(static_cast<std::uint16_t>(s.fileNumber)));
+    r[ix::kXmasterFieldSet] = FieldSet(s.columns);
+    if (s.quotes.empty()) {
+        PutI32(r + ix::kXmasterFirstDateOrNone, ix::kNoFirstDateInt);
+    } else {
+        const std::int32_t first = YyyymmddOf(s.quotes.front().date);
+        PutI32(r + ix::kXmasterFirstDateOrNone, first);
+        PutI32(r + ix::kXmasterFirstDate, first);
+        PutI32(r + ix::kXmasterLastDate, YyyymmddOf(s.quotes.back().date));
+    }
+}
+
 }  // namespace
 
 std::vector<QuoteField> DefaultColumns(int recordLength, bool twentyWithVolume) {
@@ -451,6 +550,78 @@ DemoResult WriteDemoDatabase(const fs::path& rootArg, bool large) {
         result.securities += static_cast<int>(p.series.size());
         for (const DemoSeries& s : p.series) result.quotes += static_cast<long>(s.quotes.size());
     }
+    return result;
+}
+
+DemoSeries ExtendedPortfolioSeries(int number, int quotesEach) {
+    char symbol[16];
+    std::snprintf(symbol, sizeof symbol, "X%04d", number);
+    char name[64];
+    if (number % kExtendedNameEvery == 0) {
+        std::snprintf(name, sizeof name, "EXTENDED HOLDINGS GROUP NO %04d", number);
+    } else {
+        std::snprintf(name, sizeof name, "SECURITY %04d", number);
+    }
+    WalkSpec w{static_cast<std::uint64_t>(number) * 104729u + 17u, 5.0 + (number % 80) * 1.5, 0.014, 0.0002,
+               50000.0 + (number % 40) * 5000.0};
+    if (number % 60 == 0 && quotesEach > 20) {  // a few unrecorded splits for the split search
+        w.splitAt = quotesEach / 2;
+        w.splitFactor = 2.0;
+    }
+    return Series(number, symbol, name, 28, DefaultColumns(28),
+                  RandomWalk(Weekdays(MakeDate(2015, 1, 2), std::max(quotesEach, 0)), w));
+}
+
+DemoResult WriteExtendedPortfolio(const fs::path& dir, int securities, int quotesEach) {
+    DemoResult result;
+    if (securities < 1 || securities > ix::kMasterRecordsMax + 65535 - ix::kFirstXmasterNumber + 1 || quotesEach < 0 ||
+        quotesEach > kMaxQuotesPerFile) {
+        result.status = kInvalidParm;
+        return result;
+    }
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    const auto fail = [&](const fs::path& file) {
+        result.status = kFileWrite;
+        result.file = file.string();
+        return result;
+    };
+    const int inMaster = std::min(securities, ix::kMasterRecordsMax);
+    const int inXmaster = securities - inMaster;
+    std::vector<MasterRecord> master;
+    std::vector<std::uint8_t> emaster(ix::kEmasterRecordSize * static_cast<std::size_t>(inMaster + 1), 0);
+    std::vector<std::uint8_t> xmaster(ix::kXmasterRecordSize * static_cast<std::size_t>(inXmaster + 1), 0);
+    // Security i has file number i: MASTER's 1..255, XMASTER's from 256 on.
+    for (int i = 1; i <= securities; ++i) {
+        const DemoSeries s = ExtendedPortfolioSeries(i, quotesEach);
+        const bool listedInMaster = i <= inMaster;
+        const fs::path dat = dir / ("F" + std::to_string(s.fileNumber) + (listedInMaster ? ".DAT" : ".MWD"));
+        if (!WriteDatFile(dat, s)) return fail(dat);
+        if (listedInMaster) {
+            master.push_back(MakeMasterRecord(s));
+            PutEmasterRecord(emaster.data() + ix::kEmasterRecordSize * static_cast<std::size_t>(i), s);
+        } else {
+            PutXmasterRecord(xmaster.data() + ix::kXmasterRecordSize * static_cast<std::size_t>(i - inMaster), s);
+        }
+        result.quotes += static_cast<long>(s.quotes.size());
+    }
+    // The EMASTER header repeats MASTER's count and highest file number; the serial (MASTER
+    // bytes 49-52) is zero in both.
+    PutI16(emaster.data(), static_cast<std::int16_t>(inMaster));
+    PutI16(emaster.data() + 2, static_cast<std::int16_t>(inMaster));
+    if (!WriteMasterFile(dir / "MASTER", master, inMaster)) return fail(dir / "MASTER");
+    if (WriteFileChecked(RealFileSystem(), dir / "EMASTER", emaster) != kSuccess) return fail(dir / "EMASTER");
+    if (inXmaster > 0) {
+        std::copy(std::begin(ix::kXmasterMagic), std::end(ix::kXmasterMagic), xmaster.begin());
+        PutI32(xmaster.data() + ix::kXmasterCount, inXmaster);
+        PutI32(xmaster.data() + ix::kXmasterCountCopy, inXmaster);
+        PutI32(xmaster.data() + ix::kXmasterNextNumber, ix::kFirstXmasterNumber + inXmaster);
+        if (WriteFileChecked(RealFileSystem(), dir / "XMASTER", xmaster) != kSuccess) return fail(dir / "XMASTER");
+    } else {
+        fs::remove(dir / "XMASTER", ec);  // left by an earlier, larger portfolio
+    }
+    result.portfolios = 1;
+    result.securities = securities;
     return result;
 }
 

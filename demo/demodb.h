@@ -12,6 +12,8 @@
 //   HISTORY/         IDX28 (24-byte, daily from 1 October 1928), CLBA (28-byte, back-adjusted:
 //                    negative prices), FIBM (32-byte one-minute bars without a DOP, 40,800)
 // --large: one portfolio (DIR itself) of 255 securities of 8,000 quotes each.
+// WriteExtendedPortfolio: MASTER, EMASTER and XMASTER with any number of securities (tests
+// and benchmarks only; make-demo does not write it).
 #pragma once
 
 #include <string>
@@ -87,5 +89,22 @@ struct DemoResult {
 // does not carry the demo's marker file, so a user's own database is never overwritten;
 // a directory written by make-demo before is written again.
 DemoResult WriteDemoDatabase(const fs::path& root, bool large);
+
+// A portfolio as today's common quote software writes it, for tests and benchmarks that
+// need more securities than a MASTER holds. Securities 1..min(255, securities) stand in
+// MASTER (F1..F255.DAT) and in an EMASTER that mirrors it record by record; the rest, when
+// there are more than 255, stand only in an XMASTER, numbered from 256 on (F<n>.MWD, laid
+// out as a DAT file). Each holds quotesEach daily 28-byte quotes (DATE OPEN HIGH LOW CLOSE
+// VOL OI) of a random walk from 2 January 2015. Every seventh security has a name longer
+// than 16 characters (the EMASTER long name, or the XMASTER name). Deterministic; writes
+// over what dir holds (created when missing), and never marks it as a make-demo directory.
+inline constexpr int kExtendedNameEvery = 7;
+inline constexpr std::size_t kExtendedLongNameMax = 45;
+// Security `number` (1-based) of such a portfolio: file number, symbol, name and quotes.
+DemoSeries ExtendedPortfolioSeries(int number, int quotesEach);
+// kInvalidParm (nothing written) for fewer than 1 security, more than XMASTER numbers
+// reach (65,535), or more quotes than a file holds; kFileWrite naming the file that could
+// not be written.
+DemoResult WriteExtendedPortfolio(const fs::path& dir, int securities, int quotesEach);
 
 }  // namespace barwise

@@ -1,0 +1,95 @@
+// The portfolio of MASTER, EMASTER and XMASTER built for tests and benchmarks, read back by
+// the independent index decoding.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "demo/demodb.h"
+#include "testsupport/indexcheck.h"
+#include "testsupport/tempdir.h"
+
+namespace barwise {
+namespace {
+
+using testing::DecodedIndex;
+using testing::DecodedSecurity;
+using testing::IndexKind;
+using testing::TempDir;
+
+int Yyyymmdd(DateCode code) {
+    const DateParts p = SplitDate(code);
+    return (p.year + 1900) * 10000 + p.month * 100 + p.day;
+}
+
+struct Shape {
+    int securities;
+    int quotesEach;
+};
+
+class ExtendedPortfolio : public ::testing::TestWithParam<Shape> {};
+
+TEST_P(ExtendedPortfolio, IndexFilesAgreeAndListEverySecurity) {
+    const Shape shape = GetParam();
+    TempDir tmp;
+    const DemoResult result = WriteExtendedPortfolio(tmp.path(), shape.securities, shape.quotesEach);
+    ASSERT_EQ(result.status, kSuccess) << result.file;
+    EXPECT_EQ(result.securities, shape.securities);
+    EXPECT_EQ(result.quotes, static_cast<long>(shape.securities) * shape.quotesEach);
+
+    const std::vector<std::string> lines = testing::IndexDisagreements(tmp.path());
+    EXPECT_TRUE(lines.empty()) << lines.front();
+
+    const DecodedIndex index = testing::DecodeIndexFiles(tmp.path());
+    EXPECT_TRUE(index.hasEmaster);
+    EXPECT_EQ(index.hasXmaster, shape.securities > 255);
+    ASSERT_EQ(index.securities.size(), static_cast<std::size_t>(shape.securities));
+    bool longInMaster = false, longInXmaster = false;
+    for (int i = 1; i <= shape.securities; ++i) {
+        const DecodedSecurity& got = index.securities[static_cast<std::size_t>(i - 1)];
+        const DemoSeries want = ExtendedPortfolioSeries(i, shape.quotesEach);
+        const bool inMaster = i <= 255;
+        const int number = i;  // F1..F255.DAT, then F256.MWD on
+        EXPECT_EQ(got.index, inMaster ? IndexKind::kMaster : IndexKind::kXmaster) << i;
+        EXPECT_EQ(got.position, inMaster ? i : i - 255) << i;
+        EXPECT_EQ(got.fileNumber, number) << i;
+        EXPECT_EQ(got.symbol, want.symbol) << i;
+        EXPECT_EQ(got.fullName(), want.name) << i;
+        if (inMaster) {
+            EXPECT_EQ(got.name, want.name.substr(0, 16)) << i;
+        }
+        EXPECT_EQ(got.firstDate, Yyyymmdd(want.quotes.front().date)) << i;
+        EXPECT_EQ(got.lastDate, Yyyymmdd(want.quotes.back().date)) << i;
+        EXPECT_EQ(got.fieldCount, 7) << i;
+        EXPECT_EQ(got.period, 'D') << i;
+        const bool isLong = want.name.size() > 16;
+        (inMaster ? longInMaster : longInXmaster) |= isLong;
+        const fs::path file = tmp.path() / ("F" + std::to_string(number) + (inMaster ? ".DAT" : ".MWD"));
+        EXPECT_EQ(fs::file_size(file), static_cast<std::uintmax_t>(shape.quotesEach + 1) * 28) << file;
+    }
+    EXPECT_EQ(longInMaster, shape.securities >= kExtendedNameEvery);
+    EXPECT_EQ(longInXmaster, shape.securities >= 255 + kExtendedNameEvery);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, ExtendedPortfolio,
+                         ::testing::Values(Shape{1, 5}, Shape{256, 3}, Shape{300, 40}));
+
+TEST(ExtendedPortfolioWriter, SmallerPortfolioOverLargerLeavesNoXmaster) {
+    TempDir tmp;
+    ASSERT_EQ(WriteExtendedPortfolio(tmp.path(), 256, 1).status, kSuccess);
+    ASSERT_EQ(WriteExtendedPortfolio(tmp.path(), 10, 1).status, kSuccess);
+    EXPECT_FALSE(fs::exists(tmp.path() / "XMASTER"));
+    EXPECT_TRUE(testing::IndexDisagreements(tmp.path()).empty());
+    EXPECT_EQ(testing::DecodeIndexFiles(tmp.path()).securities.size(), 10u);
+}
+
+TEST(ExtendedPortfolioWriter, RefusesImpossibleShapesBeforeWriting) {
+    for (const Shape s : {Shape{0, 5}, Shape{65536, 1}, Shape{5, -1}, Shape{5, kMaxQuotesPerFile + 1}}) {
+        TempDir tmp;
+        EXPECT_EQ(WriteExtendedPortfolio(tmp.path() / "db", s.securities, s.quotesEach).status, kInvalidParm)
+            << s.securities << " x " << s.quotesEach;
+        EXPECT_FALSE(fs::exists(tmp.path() / "db"));
+    }
+}
+
+}  // namespace
+}  // namespace barwise
