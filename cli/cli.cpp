@@ -91,6 +91,16 @@ std::string SecurityLabel(const MasterRecord& record, int position) {
 // Says so on standard error, with what is not done (`leftOut`) with the records after the
 // header's count, which no lookup reads; true when they disagree.
 bool NoteMasterCount(Streams& io, const MasterFile& master, std::string_view leftOut = {}) {
+    // EMASTER or XMASTER set aside: said once, a warning (MASTER is used).
+    if (master.status == kSuccess && !master.indexWarning.empty()) {
+        std::string_view text(master.indexWarning);
+        while (!text.empty()) {
+            const std::size_t nl = text.find('\n');
+            io.err << kProgram << ": " << (master.path.has_parent_path() ? master.path.parent_path().string() + "/" : std::string())
+                   << text.substr(0, nl) << '\n';
+            text = nl == std::string_view::npos ? std::string_view() : text.substr(nl + 1);
+        }
+    }
     if (master.status != kSuccess || !master.countMismatch()) return false;
     io.err << kProgram << ": " << master.path.string() << " holds " << master.recordsInFile << " record"
            << (master.recordsInFile == 1 ? "" : "s") << ", its header says " << master.headerCount
@@ -104,8 +114,10 @@ bool NoteMasterCount(Streams& io, const MasterFile& master, std::string_view lef
     return true;
 }
 
-// True for an entry within its MASTER header's count.
-bool WithinCount(const MasterFile& master, int position) { return position <= master.headerCount; }
+// True for an entry within its MASTER header's count (every XMASTER entry is).
+bool WithinCount(const MasterFile& master, const SecurityId& id) {
+    return id.inXmaster() || id.position <= master.headerCount;
+}
 
 // A DAT file that holds another number of whole quotes than its header says: the program
 // shows the quotes both agree on and says nothing, so this is a warning, not a failure.
@@ -155,11 +167,11 @@ int RunSymbols(Streams& io, const std::string& dir) {
         io.err << "File has " << listing.headerCount << " symbols.\nWill only display the first " << kMaxSymbolRows
                << " symbols\n";
     }
-    std::string text = "SYMBOL,NAME,FILE,RECLEN,FIELDS,FIRST,LAST,PERIOD\n";
+    std::string text = "SYMBOL,NAME,FILE,RECLEN,FIELDS,FIRST,LAST,PERIOD,INDEX\n";
     for (const SymbolRow& row : listing.rows) {
         const MasterRecord& r = row.record;
         text += CsvField(Latin1ToUtf8(RowKey(row)));
-        text += ',' + CsvField(Latin1ToUtf8(TrimRight(row.name)));
+        text += ',' + CsvField(Latin1ToUtf8(SecurityName(r)));
         text += ',' + std::to_string(r.fileNumber());
         text += ',' + std::to_string(r.recordLength());
         text += ',' + std::to_string(r.fieldCount());
@@ -167,7 +179,7 @@ int RunSymbols(Streams& io, const std::string& dir) {
         text += ',' + DateText(&r.bytes[kMasterLastDateOffset]);
         const char period = r.period();
         text += ',' + CsvField(Latin1ToUtf8(static_cast<unsigned char>(period) > 0x20 ? std::string(1, period) : std::string()));
-        text += '\n';
+        text += row.id.inXmaster() ? ",XMASTER\n" : ",MASTER\n";
     }
     io.out << text;
     return NoteMasterCount(io, ReadMasterFile(dir, 0)) ? kExitDataFailure : kExitOk;
@@ -198,7 +210,7 @@ int RunFacts(Streams& io, const std::string& dir, const std::string& symbolArg) 
     MasterRecord record;
     SecurityId id;
     if (FindSymbol(dir, key, record, id) == kSuccess) {
-        NoteQuoteCount(io, SeriesFilePath(id.directory, record.fileNumber(), "DAT").string(), facts.quotesInFile,
+        NoteQuoteCount(io, SeriesFilePath(id.directory, record.fileNumber(), DataExtensionOf(id)).string(), facts.quotesInFile,
                        facts.quoteCount);
     }
     return kExitOk;
@@ -296,7 +308,7 @@ int RunExport(Streams& io, const ExportArgs& a) {
         std::set<int> done;
         for (const MasterEntry& e : master.entries) {
             const MasterRecord& r = e.record;
-            if (r.isSubdirEntry() || !WithinCount(master, e.id.position)) continue;
+            if (r.isSubdirEntry() || !WithinCount(master, e.id)) continue;
             const std::string txt = "F" + std::to_string(r.fileNumber()) + ".txt";
             if (!done.insert(r.fileNumber()).second) {
                 io.err << kProgram << ": " << master.path.string() << ": file number " << r.fileNumber()
@@ -311,7 +323,7 @@ int RunExport(Streams& io, const ExportArgs& a) {
             }
             ExportStats stats;
             const Written w = WriteOutput(target, [&](std::ostream& file) {
-                return ExportRecord(e.id.directory, r, options, file, &stats);
+                return ExportRecord(e.id, r, options, file, &stats);
             });
             if (w.content != kSuccess) {
                 ++failures;
@@ -352,7 +364,7 @@ int RunExport(Streams& io, const ExportArgs& a) {
     }
     ExportStats stats;
     auto exportTo = [&](std::ostream& stream) {
-        return byNumber ? ExportRecord(byNumber->id.directory, byNumber->record, options, stream, &stats)
+        return byNumber ? ExportRecord(byNumber->id, byNumber->record, options, stream, &stats)
                         : ExportSymbol(a.dir, Utf8ToLatin1(a.symbol), options, stream, &stats);
     };
     Written w;
@@ -388,7 +400,7 @@ int RunSplitSearch(Streams& io, const std::string& dir, const std::string& outpu
     // of their own.
     std::vector<SplitTarget> targets;
     for (const SymbolRow& row : listing.rows) {
-        if (row.record.isSubdirEntry() || !WithinCount(file, row.position)) continue;
+        if (row.record.isSubdirEntry() || !WithinCount(file, row.id)) continue;
         std::string ticker = RowKey(row);
         if (ticker.empty()) ticker = "record " + std::to_string(row.position);
         targets.push_back({std::move(ticker), row.id, row.record});

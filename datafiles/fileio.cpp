@@ -317,15 +317,8 @@ DataStatus WriteFileChecked(FileSystem& fsys, const fs::path& path,
     return out.commit();
 }
 
-DataStatus ReplaceKeepingBackup(FileSystem& fsys, const fs::path& target, const fs::path& temporary,
-                                const fs::path& backup, std::span<const std::uint8_t> bytes,
-                                std::span<const std::uint8_t> old, bool* renameFailed) {
-    if (renameFailed) *renameFailed = false;
-    SafeRewrite out(fsys, target, temporary);
-    if (out.open() != kSuccess) return kFileWrite;
-    if (out.write(bytes) != kSuccess) return kFileWrite;
-    if (out.finish() != kSuccess) return kFileWrite;
-
+DataStatus KeepBackup(FileSystem& fsys, const fs::path& target, const fs::path& backup,
+                      std::span<const std::uint8_t> old) {
     // The old file itself becomes the backup where it can be linked; a failure after the
     // link is made is a failure of the rewrite, not a reason to copy.
     fs::path linked = backup;
@@ -336,10 +329,20 @@ DataStatus ReplaceKeepingBackup(FileSystem& fsys, const fs::path& target, const 
         // A rename between two names of one file (the backup linked by a rewrite killed
         // before its last step) does nothing and keeps both names.
         fsys.remove(linked);
-        if (!replaced) return kFileWrite;
-    } else if (WriteFileChecked(fsys, backup, old) != kSuccess) {
-        return kFileWrite;
+        return replaced ? kSuccess : kFileWrite;
     }
+    return WriteFileChecked(fsys, backup, old);
+}
+
+DataStatus ReplaceKeepingBackup(FileSystem& fsys, const fs::path& target, const fs::path& temporary,
+                                const fs::path& backup, std::span<const std::uint8_t> bytes,
+                                std::span<const std::uint8_t> old, bool* renameFailed) {
+    if (renameFailed) *renameFailed = false;
+    SafeRewrite out(fsys, target, temporary);
+    if (out.open() != kSuccess) return kFileWrite;
+    if (out.write(bytes) != kSuccess) return kFileWrite;
+    if (out.finish() != kSuccess) return kFileWrite;
+    if (KeepBackup(fsys, target, backup, old) != kSuccess) return kFileWrite;
     if (out.commit() != kSuccess) {
         if (renameFailed) *renameFailed = out.renameFailed();
         return kFileWrite;

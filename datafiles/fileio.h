@@ -134,6 +134,12 @@ FileSystem& RealFileSystem();
 [[nodiscard]] DataStatus WriteFileChecked(FileSystem& fs, const fs::path& path,
                                           std::span<const std::uint8_t> bytes);
 
+// Keeps `old` (the content of `target` now) as `backup`: the target itself linked to a
+// temporary name renamed over the backup where the file system has hard links, else `old`
+// written through WriteFileChecked. The previous backup stays whole until the last step.
+[[nodiscard]] DataStatus KeepBackup(FileSystem& fs, const fs::path& target, const fs::path& backup,
+                                    std::span<const std::uint8_t> old);
+
 // Replaces `target` by `bytes` and keeps `old` (its content now) as `backup`, in the order
 // that loses nothing: the new content is written completely to `temporary` and synced; then
 // the backup is made: where the file system has hard links, the target itself is linked to
@@ -192,6 +198,14 @@ inline void PutI16(std::uint8_t* p, std::int16_t v) {
     const auto u = static_cast<std::uint16_t>(v);
     p[0] = static_cast<std::uint8_t>(u & 0xFF);
     p[1] = static_cast<std::uint8_t>(u >> 8);
+}
+inline std::int32_t GetI32(const std::uint8_t* p) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+                                     (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24));
+}
+inline void PutI32(std::uint8_t* p, std::int32_t v) {
+    const auto u = static_cast<std::uint32_t>(v);
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(u >> (8 * i));
 }
 
 }  // namespace barwise

@@ -1,6 +1,9 @@
 #include "datafiles/master.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
+#include <memory>
 #include <system_error>
 #include <vector>
 
@@ -85,10 +88,48 @@ bool MasterRecordMatches(const MasterRecord& record, std::string_view key) {
     return EqualNoCase(symbol, key);
 }
 
+MasterRecord MasterFormOfXmaster(const std::uint8_t* x) {
+    const XmasterFields f = DecodeXmasterRecord(x);
+    MasterRecord r;
+    std::memset(r.bytes.data() + kMasterNameOffset, ' ', kMasterNameSize);
+    std::memset(r.bytes.data() + kMasterSymbolOffset, ' ', kMasterSymbolSize);
+    const int fields = FieldBitCount(f.fieldBits);
+    r.bytes[kMasterRecordLengthOffset] = static_cast<std::uint8_t>(fields * 4);
+    r.bytes[kMasterFieldCountOffset] = static_cast<std::uint8_t>(fields);
+    std::memcpy(r.bytes.data() + kMasterNameOffset, f.name.data(), std::min(f.name.size(), kMasterNameSize));
+    std::memcpy(r.bytes.data() + kMasterSymbolOffset, f.symbol.data(), f.symbol.size());
+    for (auto [offset, ymd] : {std::pair{kMasterFirstDateOffset, f.firstDate}, std::pair{kMasterLastDateOffset, f.lastDate}}) {
+        const float real = DateRealFromYmd(ymd);
+        if (HasMbfForm(real)) (void)IeeeToMbf(real, r.bytes.data() + offset);
+    }
+    r.bytes[kMasterPeriodOffset] = static_cast<std::uint8_t>(f.period);
+    r.wideFileNumber = f.fileNumber;
+    r.fieldBits = f.fieldBits;
+    if (f.name.size() > kMasterNameSize) r.longName = f.name;
+    return r;
+}
+
+std::string SecurityName(const MasterRecord& record) {
+    return record.longName.empty() ? DisplayText(record.nameField()) : record.longName;
+}
+
+std::string_view DataExtensionOf(const SecurityId& id) { return id.inXmaster() ? kXmasterDataExtension : "DAT"; }
+
 namespace {
 
+bool XmasterRecordMatches(const MasterRecord& record, std::string_view key) {
+    return MasterRecordMatches(record, key) || (!record.longName.empty() && EqualNoCase(record.longName, key));
+}
+
+MasterRecord WithIeeeDates(MasterRecord record) {
+    for (std::size_t off : {kMasterFirstDateOffset, kMasterLastDateOffset}) {
+        (void)MbfToIeee(record.bytes.data() + off, record.bytes.data() + off);
+    }
+    return record;
+}
+
 DataStatus FindSymbolAt(std::string_view startDir, std::string_view key, MasterRecord& record,
-                        std::string& directory, int& foundPosition) {
+                        std::string& directory, int& foundPosition, IndexFile& foundIndex) {
     std::string path = WithTrailingSeparator(std::string(startDir));
     if (path.size() > kMaxDirectoryPath) return kFileNotFound;
 
@@ -125,12 +166,23 @@ DataStatus FindSymbolAt(std::string_view startDir, std::string_view key, MasterR
                 if (current.isSubdirEntry()) {
                     if (position[level] == 0) position[level] = r;
                 } else if (MasterRecordMatches(current, key)) {
-                    record = current;
-                    for (std::size_t off : {kMasterFirstDateOffset, kMasterLastDateOffset}) {
-                        (void)MbfToIeee(record.bytes.data() + off, record.bytes.data() + off);
-                    }
+                    record = WithIeeeDates(current);
                     directory = path;
                     foundPosition = r;
+                    foundIndex = IndexFile::kMaster;
+                    return kSuccess;
+                }
+            }
+            if (!finished) {
+                // Then the securities only XMASTER lists.
+                const ExtIndexFile x = ReadXmasterFile(path);
+                for (int k = 1; x.sound() && k <= x.count; ++k) {
+                    const MasterRecord candidate = MasterFormOfXmaster(x.record(k, kXmasterRecordSize));
+                    if (!XmasterRecordMatches(candidate, key)) continue;
+                    record = WithIeeeDates(candidate);
+                    directory = path;
+                    foundPosition = k;
+                    foundIndex = IndexFile::kXMaster;
                     return kSuccess;
                 }
             }
@@ -181,13 +233,14 @@ DataStatus FindSymbolAt(std::string_view startDir, std::string_view key, MasterR
 DataStatus FindSymbol(std::string_view startDir, std::string_view key, MasterRecord& record,
                       std::string& directory) {
     int position = 0;
-    return FindSymbolAt(startDir, key, record, directory, position);
+    IndexFile index = IndexFile::kMaster;
+    return FindSymbolAt(startDir, key, record, directory, position, index);
 }
 
 DataStatus FindSymbol(std::string_view startDir, std::string_view key, MasterRecord& record,
                       SecurityId& id) {
     SecurityId found;
-    const DataStatus s = FindSymbolAt(startDir, key, record, found.directory, found.position);
+    const DataStatus s = FindSymbolAt(startDir, key, record, found.directory, found.position, found.index);
     if (s != kSuccess) return s;
     found.fileNumber = record.fileNumber();
     id = std::move(found);
@@ -212,20 +265,59 @@ MasterFile ReadMasterFile(std::string_view directory, int limit) {
     }
     out.headerCount = MasterCount(out.header.data());
     const std::string dir = WithTrailingSeparator(std::string(directory));
+    // The records as read, for the check of EMASTER.
+    std::vector<std::uint8_t> bytes(out.header.begin(), out.header.end());
     MasterEntry entry;
     for (int position = 1;; ++position) {
         if (!in.read(entry.record.bytes.data(), kMasterRecordSize)) break;
         ++out.recordsInFile;
+        bytes.insert(bytes.end(), entry.record.bytes.begin(), entry.record.bytes.end());
         if (limit >= 0 && static_cast<int>(out.entries.size()) >= limit) continue;
         entry.id = SecurityId{IndexFile::kMaster, dir, position, entry.record.fileNumber()};
         out.entries.push_back(entry);
     }
-    if (in.failed()) out.status = kFileRead;
+    if (in.failed()) {
+        out.status = kFileRead;
+        return out;
+    }
+    out.masterEntries = static_cast<int>(out.entries.size());
+
+    const ExtIndexFile e = ReadEmasterFile(directory, bytes);
+    out.emaster = e.state;
+    if (e.sound()) {
+        for (MasterEntry& m : out.entries) {
+            const std::string name = EmasterName(e.record(m.id.position, kEmasterRecordSize));
+            if (name.size() > kMasterNameSize) m.record.longName = name;
+        }
+    } else if (e.state == ExtIndexState::kUnusable) {
+        out.indexWarning += e.path.filename().string() + " " + e.problem + "; MASTER is used.";
+    }
+    const ExtIndexFile x = ReadXmasterFile(directory);
+    out.xmaster = x.state;
+    if (x.state == ExtIndexState::kUnusable) {
+        if (!out.indexWarning.empty()) out.indexWarning += '\n';
+        out.indexWarning += x.path.filename().string() + " " + x.problem + "; its securities are not shown.";
+    }
+    for (int k = 1; x.sound() && limit != 0 && k <= x.count; ++k) {
+        entry.record = MasterFormOfXmaster(x.record(k, kXmasterRecordSize));
+        entry.id = SecurityId{IndexFile::kXMaster, dir, k, entry.record.fileNumber()};
+        out.entries.push_back(entry);
+    }
     return out;
 }
 
 DataStatus ReadMasterEntry(const SecurityId& id, MasterRecord& record) {
     if (id.position < 1) return kFileNotFound;
+    if (id.inXmaster()) {
+        const ExtIndexFile x = ReadXmasterFile(id.directory);
+        if (x.state == ExtIndexState::kAbsent) return kFileNotFound;
+        if (!x.sound()) return x.bytes.empty() ? kFileOpen : kFileRead;
+        if (id.position > x.count) return kFileNotFound;
+        MasterRecord found = MasterFormOfXmaster(x.record(id.position, kXmasterRecordSize));
+        if (found.fileNumber() != id.fileNumber) return kFileNotFound;
+        record = std::move(found);
+        return kSuccess;
+    }
     InputFile in(MasterPathOf(id.directory));
     if (!in.isOpen()) return kFileOpen;
     std::uint8_t header[kMasterRecordSize];
@@ -237,6 +329,16 @@ DataStatus ReadMasterEntry(const SecurityId& id, MasterRecord& record) {
         return in.failed() ? kFileRead : kFileNotFound;
     }
     if (found.fileNumber() != id.fileNumber || found.isSubdirEntry()) return kFileNotFound;
+    // The whole name, when a sound EMASTER holds one.
+    const fs::path emasterPath = FindNoCase(DirectoryPath(id.directory), kEmasterFileName);
+    std::error_code ec;
+    if (fs::exists(emasterPath, ec)) {
+        if (const auto master = ReadWholeFile(MasterPathOf(id.directory))) {
+            const ExtIndexFile e = ReadEmasterFile(id.directory, *master);
+            const std::string name = e.sound() ? EmasterName(e.record(id.position, kEmasterRecordSize)) : std::string();
+            if (name.size() > kMasterNameSize) found.longName = name;
+        }
+    }
     record = found;
     return kSuccess;
 }
@@ -245,19 +347,54 @@ namespace {
 
 void PutPadded(std::uint8_t* dst, std::string_view text) {
     std::memset(dst, ' ', 16);
-    std::memcpy(dst, text.data(), text.size());
+    std::memcpy(dst, text.data(), std::min<std::size_t>(16, text.size()));
 }
 
-// Changes every entry with the file number by `change`.
-template <typename Change>
-DataStatus RewriteByFileNumber(const fs::path& masterPath, int fileNumber, FileSystem& fsys, Change change) {
-    return RewriteMasterFile(
+void PutFloat(std::uint8_t* dst, float value) {
+    const auto bits = std::bit_cast<std::uint32_t>(value);
+    PutI32(dst, static_cast<std::int32_t>(bits));
+}
+
+// The EMASTER record that pairs with the MASTER record at byte offset `masterAt`; null
+// when no EMASTER is kept.
+std::uint8_t* EmasterRecordAt(IndexContents& c, std::size_t masterAt) {
+    if (c.emaster.empty()) return nullptr;
+    const std::size_t k = masterAt / kMasterRecordSize;
+    const std::size_t at = k * kEmasterRecordSize;
+    return at + kEmasterRecordSize <= c.emaster.size() ? c.emaster.data() + at : nullptr;
+}
+
+// A date of a MASTER record (MBF date real) written into its EMASTER record too.
+void SetEmasterDate(std::uint8_t* e, const MbfBytes& dateReal, bool first) {
+    const float real = MbfToFloat(dateReal.data());
+    PutFloat(e + (first ? kEmasterFirstDateOffset : kEmasterLastDateOffset), real);
+    if (first) {
+        const std::int32_t ymd = YmdFromDateReal(real);
+        PutI32(e + kEmasterFirstDateIntOffset, ymd != 0 ? ymd : kNoIndexDate);
+    }
+}
+
+void SetXmasterDate(std::uint8_t* x, const MbfBytes& dateReal, bool first) {
+    PutI32(x + (first ? kXmasterFirstDateOffset : kXmasterLastDateOffset), YmdFromDateReal(MbfToFloat(dateReal.data())));
+}
+
+// How the entries of a directory are changed: the MASTER record with its EMASTER twin, or
+// an XMASTER record.
+struct EntryChange {
+    std::function<void(std::uint8_t* master, std::uint8_t* emaster)> master;
+    std::function<void(std::uint8_t* xmaster)> xmaster;
+};
+
+// Changes every MASTER entry with the file number (and its EMASTER record).
+DataStatus RewriteByFileNumber(const fs::path& masterPath, int fileNumber, FileSystem& fsys, const EntryChange& change) {
+    return RewriteIndexFiles(
         masterPath,
-        [&](std::vector<std::uint8_t>& bytes) {
+        [&](IndexContents& c) {
             // Whole records after the header; a trailing partial record is kept as it is.
-            for (std::size_t off = kMasterRecordSize; off + kMasterRecordSize <= bytes.size();
+            for (std::size_t off = kMasterRecordSize; off + kMasterRecordSize <= c.master.size();
                  off += kMasterRecordSize) {
-                if (bytes[off + kMasterFileNumberOffset] == fileNumber) change(bytes.data() + off);
+                if (c.master[off + kMasterFileNumberOffset] == fileNumber)
+                    change.master(c.master.data() + off, EmasterRecordAt(c, off));
             }
             return kSuccess;
         },
@@ -266,92 +403,183 @@ DataStatus RewriteByFileNumber(const fs::path& masterPath, int fileNumber, FileS
 
 // Changes the one entry the identity names; kFileNotFound (nothing written) when it is no
 // longer there.
-template <typename Change>
-DataStatus RewriteEntry(const SecurityId& id, FileSystem& fsys, Change change) {
+DataStatus RewriteEntry(const SecurityId& id, FileSystem& fsys, const EntryChange& change) {
     if (id.position < 1) return kFileNotFound;
-    return RewriteMasterFile(
+    return RewriteIndexFiles(
         MasterPathOf(id.directory),
-        [&](std::vector<std::uint8_t>& bytes) {
+        [&](IndexContents& c) {
+            if (id.inXmaster()) {
+                if (c.xmaster.empty()) return kFileNotFound;
+                const std::size_t off = static_cast<std::size_t>(id.position) * kXmasterRecordSize;
+                if (off + kXmasterRecordSize > c.xmaster.size()) return kFileNotFound;
+                if (DecodeXmasterRecord(c.xmaster.data() + off).fileNumber != id.fileNumber) return kFileNotFound;
+                change.xmaster(c.xmaster.data() + off);
+                return kSuccess;
+            }
             const std::size_t off = static_cast<std::size_t>(id.position) * kMasterRecordSize;
-            if (off + kMasterRecordSize > bytes.size() || id.position > MasterCount(bytes.data()))
+            if (off + kMasterRecordSize > c.master.size() || id.position > MasterCount(c.master.data()))
                 return kFileNotFound;
             MasterRecord current;
-            std::memcpy(current.bytes.data(), bytes.data() + off, kMasterRecordSize);
+            std::memcpy(current.bytes.data(), c.master.data() + off, kMasterRecordSize);
             if (current.fileNumber() != id.fileNumber || current.isSubdirEntry()) return kFileNotFound;
-            change(bytes.data() + off);
+            change.master(c.master.data() + off, EmasterRecordAt(c, off));
             return kSuccess;
         },
         fsys);
 }
 
+EntryChange DatesChange(const MbfBytes* first, const MbfBytes* last) {
+    EntryChange c;
+    c.master = [=](std::uint8_t* m, std::uint8_t* e) {
+        if (first) std::memcpy(m + kMasterFirstDateOffset, first->data(), first->size());
+        if (last) std::memcpy(m + kMasterLastDateOffset, last->data(), last->size());
+        if (e && first) SetEmasterDate(e, *first, true);
+        if (e && last) SetEmasterDate(e, *last, false);
+    };
+    c.xmaster = [=](std::uint8_t* x) {
+        if (first) SetXmasterDate(x, *first, true);
+        if (last) SetXmasterDate(x, *last, false);
+    };
+    return c;
+}
+
+EntryChange RenameChange(std::string_view symbol, std::string_view name) {
+    EntryChange c;
+    c.master = [=](std::uint8_t* m, std::uint8_t* e) {
+        PutPadded(m + kMasterNameOffset, name.substr(0, kMasterNameSize));
+        PutPadded(m + kMasterSymbolOffset, symbol);
+        if (!e) return;
+        PutZeroPadded(e + kEmasterSymbolOffset, kEmasterSymbolSize, symbol);
+        PutZeroPadded(e + kEmasterNameOffset, kEmasterNameSize, name.substr(0, kEmasterNameSize));
+        PutZeroPadded(e + kEmasterLongNameOffset, kEmasterLongNameSize,
+                      name.size() > kEmasterNameSize ? name : std::string_view());
+    };
+    c.xmaster = [=](std::uint8_t* x) {
+        PutZeroPadded(x + kXmasterSymbolOffset, kXmasterSymbolSize, symbol);
+        PutZeroPadded(x + kXmasterNameOffset, kXmasterNameSize, name);
+    };
+    return c;
+}
+
+// Old content of a file the rewrite replaces, and its new content.
+struct PendingIndexFile {
+    fs::path path;
+    const std::vector<std::uint8_t>* old = nullptr;
+    const std::vector<std::uint8_t>* bytes = nullptr;
+    std::unique_ptr<SafeRewrite> out;
+    bool renamed = false;
+};
+
 }  // namespace
+
+DataStatus RewriteIndexFiles(const fs::path& masterPath, const std::function<DataStatus(IndexContents&)>& change,
+                             FileSystem& fsys, std::string_view temporarySuffix) {
+    const auto oldMaster = ReadWholeFile(masterPath);
+    if (!oldMaster) return kFileOpen;
+    if (oldMaster->size() < kMasterRecordSize) return kFileRead;
+    const std::string directory = masterPath.has_parent_path() ? masterPath.parent_path().string() : std::string();
+    const ExtIndexFile emaster = ReadEmasterFile(directory, *oldMaster);
+    const ExtIndexFile xmaster = ReadXmasterFile(directory);
+
+    IndexContents c;
+    c.master = *oldMaster;
+    if (emaster.sound()) c.emaster = emaster.bytes;
+    if (xmaster.sound()) c.xmaster = xmaster.bytes;
+    if (DataStatus s = change(c); s != kSuccess) return s;
+    // A kept index file still agrees, or nothing is written.
+    if (emaster.sound() && (c.emaster.empty() || !EmasterDisagreement(c.emaster, c.master).empty())) return kInvalidParm;
+    if (xmaster.sound() && (c.xmaster.empty() || !XmasterProblem(c.xmaster).empty())) return kInvalidParm;
+
+    // EMASTER and XMASTER first, MASTER last.
+    std::vector<PendingIndexFile> files;
+    auto add = [&](const fs::path& path, const std::vector<std::uint8_t>& old, const std::vector<std::uint8_t>& now) {
+        if (old == now) return;
+        PendingIndexFile f;
+        f.path = path;
+        f.old = &old;
+        f.bytes = &now;
+        fs::path temporary = path;
+        temporary += std::string(temporarySuffix);
+        f.out = std::make_unique<SafeRewrite>(fsys, path, temporary);
+        files.push_back(std::move(f));
+    };
+    if (emaster.sound()) add(emaster.path, emaster.bytes, c.emaster);
+    if (xmaster.sound()) add(xmaster.path, xmaster.bytes, c.xmaster);
+    add(masterPath, *oldMaster, c.master);
+    if (files.empty()) return kSuccess;
+
+    for (PendingIndexFile& f : files) {
+        if (f.out->open() != kSuccess || f.out->write(*f.bytes) != kSuccess || f.out->finish() != kSuccess)
+            return kFileWrite;  // every temporary still open is removed
+    }
+    for (PendingIndexFile& f : files) {
+        fs::path backup = f.path;
+        backup += std::string(kMasterBackupSuffix);
+        if (KeepBackup(fsys, f.path, backup, *f.old) != kSuccess) return kFileWrite;
+    }
+    for (PendingIndexFile& f : files) {
+        if (f.out->commit() == kSuccess) {
+            f.renamed = true;
+            continue;
+        }
+        // Put back what was already renamed: the index files stay as they were.
+        for (PendingIndexFile& done : files) {
+            if (done.renamed) (void)WriteFileChecked(fsys, done.path, *done.old);
+        }
+        return f.out->renameFailed() && &f == &files.back() ? DataStatus{1} : kFileWrite;
+    }
+    return kSuccess;
+}
 
 DataStatus RewriteMasterFile(const fs::path& masterPath,
                              const std::function<DataStatus(std::vector<std::uint8_t>&)>& change,
                              FileSystem& fsys, std::string_view temporarySuffix) {
-    const auto old = ReadWholeFile(masterPath);
-    if (!old) return kFileOpen;
-    if (old->size() < kMasterRecordSize) return kFileRead;
-    std::vector<std::uint8_t> bytes = *old;
-    if (DataStatus s = change(bytes); s != kSuccess) return s;
-
-    fs::path backup = masterPath;
-    backup += std::string(kMasterBackupSuffix);
-    fs::path temporary = masterPath;
-    temporary += std::string(temporarySuffix);
-    bool renameFailed = false;
-    if (ReplaceKeepingBackup(fsys, masterPath, temporary, backup, bytes, *old, &renameFailed) != kSuccess)
-        return renameFailed ? DataStatus{1} : kFileWrite;
-    return kSuccess;
+    return RewriteIndexFiles(
+        masterPath, [&](IndexContents& c) { return change(c.master); }, fsys, temporarySuffix);
 }
 
 DataStatus SetMasterDates(const SecurityId& id, const MbfBytes& firstDate, const MbfBytes& lastDate,
                           FileSystem& fsys) {
-    return RewriteEntry(id, fsys, [&](std::uint8_t* rec) {
-        std::memcpy(rec + kMasterFirstDateOffset, firstDate.data(), firstDate.size());
-        std::memcpy(rec + kMasterLastDateOffset, lastDate.data(), lastDate.size());
-    });
+    return RewriteEntry(id, fsys, DatesChange(&firstDate, &lastDate));
 }
 
 DataStatus SetMasterDate(const SecurityId& id, const MbfBytes& dateReal, int which, FileSystem& fsys) {
-    const std::size_t offset = which == 0 ? kMasterFirstDateOffset : kMasterLastDateOffset;
-    return RewriteEntry(id, fsys, [&](std::uint8_t* rec) {
-        std::memcpy(rec + offset, dateReal.data(), dateReal.size());
-    });
+    return RewriteEntry(id, fsys, which == 0 ? DatesChange(&dateReal, nullptr) : DatesChange(nullptr, &dateReal));
+}
+
+DataStatus CheckEntryTexts(const SecurityId& id, std::string_view symbol, std::string_view name) {
+    // EMASTER and XMASTER hold 14 symbol characters and names of up to 45; MASTER alone 16 each.
+    bool extended = id.inXmaster();
+    if (!extended) {
+        const auto master = ReadWholeFile(MasterPathOf(id.directory));
+        extended = master && ReadEmasterFile(id.directory, *master).sound();
+    }
+    const std::size_t symbolMax = extended ? kEmasterSymbolSize : kMasterSymbolSize;
+    const std::size_t nameMax = extended ? kLongNameSize : kMasterNameSize;
+    return symbol.size() > symbolMax || name.size() > nameMax ? kInvalidParm : kSuccess;
 }
 
 DataStatus RenameMasterEntry(const SecurityId& id, std::string_view symbol, std::string_view name,
                              FileSystem& fsys) {
-    if (symbol.size() > kMasterSymbolSize || name.size() > kMasterNameSize) return kInvalidParm;
-    return RewriteEntry(id, fsys, [&](std::uint8_t* rec) {
-        PutPadded(rec + kMasterNameOffset, name);
-        PutPadded(rec + kMasterSymbolOffset, symbol);
-    });
+    if (DataStatus s = CheckEntryTexts(id, symbol, name); s != kSuccess) return s;
+    return RewriteEntry(id, fsys, RenameChange(symbol, name));
 }
 
 DataStatus SetMasterDate(const fs::path& masterPath, const MbfBytes& dateReal, int fileNumber,
                          int which, FileSystem& fsys) {
-    const std::size_t offset = which == 0 ? kMasterFirstDateOffset : kMasterLastDateOffset;
-    return RewriteByFileNumber(masterPath, fileNumber, fsys, [&](std::uint8_t* rec) {
-        std::memcpy(rec + offset, dateReal.data(), dateReal.size());
-    });
+    return RewriteByFileNumber(masterPath, fileNumber, fsys,
+                               which == 0 ? DatesChange(&dateReal, nullptr) : DatesChange(nullptr, &dateReal));
 }
 
 DataStatus SetMasterDates(const fs::path& masterPath, const MbfBytes& firstDate,
                           const MbfBytes& lastDate, int fileNumber, FileSystem& fsys) {
-    return RewriteByFileNumber(masterPath, fileNumber, fsys, [&](std::uint8_t* rec) {
-        std::memcpy(rec + kMasterFirstDateOffset, firstDate.data(), firstDate.size());
-        std::memcpy(rec + kMasterLastDateOffset, lastDate.data(), lastDate.size());
-    });
+    return RewriteByFileNumber(masterPath, fileNumber, fsys, DatesChange(&firstDate, &lastDate));
 }
 
 DataStatus RenameMasterEntry(const fs::path& masterPath, int fileNumber, std::string_view symbol,
                              std::string_view name, FileSystem& fsys) {
     if (symbol.size() > kMasterSymbolSize || name.size() > kMasterNameSize) return kInvalidParm;
-    return RewriteByFileNumber(masterPath, fileNumber, fsys, [&](std::uint8_t* rec) {
-        PutPadded(rec + kMasterNameOffset, name);
-        PutPadded(rec + kMasterSymbolOffset, symbol);
-    });
+    return RewriteByFileNumber(masterPath, fileNumber, fsys, RenameChange(symbol, name));
 }
 
 std::string DisplayText(std::string_view field) {

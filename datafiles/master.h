@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "datafiles/encoding.h"
+#include "datafiles/extindex.h"
 #include "datafiles/fileio.h"
 #include "datafiles/status.h"
 
@@ -52,11 +53,18 @@ inline constexpr int kMaxSubdirDepth = 32;
 
 inline constexpr std::string_view kMasterFileName = "MASTER";
 
-// One 53-byte record of a MASTER file, kept as its bytes.
+// One 53-byte record of a MASTER file, kept as its bytes. A security only XMASTER lists is
+// handed out in the same form, built from its XMASTER record: byte 0 zero, record length
+// 4 x its fields, name (first 16 characters) and symbol blank padded, dates as MBF date
+// reals, with its file number and field bits beside the bytes.
 struct MasterRecord {
     std::array<std::uint8_t, kMasterRecordSize> bytes{};
+    // Beside the bytes, from EMASTER or XMASTER:
+    int wideFileNumber = 0;       // an XMASTER security's file number (256 and up); else 0
+    std::uint8_t fieldBits = 0;   // an XMASTER security's field bits (its layout without DOP)
+    std::string longName;         // the whole name when longer than 16 characters; else empty
 
-    int fileNumber() const { return bytes[kMasterFileNumberOffset]; }
+    int fileNumber() const { return wideFileNumber != 0 ? wideFileNumber : bytes[kMasterFileNumberOffset]; }
     int recordLength() const { return static_cast<std::int8_t>(bytes[kMasterRecordLengthOffset]); }
     int fieldCount() const { return static_cast<std::int8_t>(bytes[kMasterFieldCountOffset]); }
     char period() const { return static_cast<char>(bytes[kMasterPeriodOffset]); }
@@ -76,7 +84,7 @@ struct MasterRecord {
 // file (with a trailing separator), the entry's 1-based record number in it and its file
 // number. Commands act on a security through this identity, never by looking its texts up
 // again: two entries whose symbols read the same stay apart.
-enum class IndexFile : std::uint8_t { kMaster };
+enum class IndexFile : std::uint8_t { kMaster, kXMaster };
 
 struct SecurityId {
     IndexFile index = IndexFile::kMaster;
@@ -84,6 +92,7 @@ struct SecurityId {
     int position = 0;
     int fileNumber = 0;
     bool valid() const { return position > 0; }
+    bool inXmaster() const { return index == IndexFile::kXMaster; }
     friend bool operator==(const SecurityId&, const SecurityId&) = default;
 };
 
@@ -104,10 +113,20 @@ struct MasterFile {
     // Whole records the file holds after its header (may differ from headerCount).
     int recordsInFile = 0;
     bool countMismatch() const { return recordsInFile != headerCount; }
+    // Entries taken from MASTER: the first masterEntries of `entries`; XMASTER's follow.
+    int masterEntries = 0;
+    // What was made of EMASTER and XMASTER (kAbsent when the directory has none).
+    ExtIndexState emaster = ExtIndexState::kAbsent;
+    ExtIndexState xmaster = ExtIndexState::kAbsent;
+    // One line naming each index file set aside and why; empty when none is.
+    std::string indexWarning;
 };
 
 // Reads the MASTER of a directory (found in any letter case): its header and its first
-// `limit` records (negative: all), each tagged with its identity. Read-only.
+// `limit` records (negative: all), each tagged with its identity, the long names a sound
+// EMASTER holds for them, and then (unless limit is 0) every record of a sound XMASTER.
+// EMASTER and XMASTER are checked as extindex.h says; one set aside is named in
+// indexWarning and MASTER alone is used. Read-only.
 MasterFile ReadMasterFile(std::string_view directory, int limit = -1);
 
 // The record of a security as it stands in the file now (dates in MBF). kFileNotFound when
@@ -116,7 +135,27 @@ MasterFile ReadMasterFile(std::string_view directory, int limit = -1);
 // when MASTER cannot be read.
 [[nodiscard]] DataStatus ReadMasterEntry(const SecurityId& id, MasterRecord& record);
 
-// The one rewrite of a MASTER file. `change` edits the whole content in memory (header and
+// The index files of one directory as a rewrite changes them in memory. EMASTER and
+// XMASTER are present only when sound: a file set aside is never written.
+struct IndexContents {
+    std::vector<std::uint8_t> master;
+    std::vector<std::uint8_t> emaster;  // empty: none kept up to date
+    std::vector<std::uint8_t> xmaster;  // empty: none kept up to date
+};
+
+// The one rewrite of a directory's index files. `change` edits them in memory and returns
+// kSuccess, or a refusal passed back with nothing written; a change that leaves EMASTER
+// disagreeing with MASTER, or XMASTER unsound, is refused (kInvalidParm). Then every file
+// that changed is written to its name + temporarySuffix, checked and synced; then each is
+// kept as <name>.BAK; then EMASTER and XMASTER are renamed into place and MASTER last, so a
+// stop between the renames leaves MASTER whole and authoritative. When a rename fails, the
+// files already renamed get their old content back. Statuses as RewriteMasterFile.
+[[nodiscard]] DataStatus RewriteIndexFiles(
+    const fs::path& masterPath, const std::function<DataStatus(IndexContents&)>& change,
+    FileSystem& fs = RealFileSystem(), std::string_view temporarySuffix = ".NEW");
+
+// The one rewrite of a MASTER file (through RewriteIndexFiles, EMASTER and XMASTER
+// untouched). `change` edits the whole content in memory (header and
 // records) and returns kSuccess, or a refusal that is passed back with nothing written.
 // Then MASTER is kept as MASTER.BAK (the previous backup replaced only now) and the new
 // content goes to MASTER + temporarySuffix, checked, synced and renamed over MASTER in
@@ -141,8 +180,13 @@ inline constexpr std::string_view kMasterBackupSuffix = ".BAK";
 // Sets the first (which = 0) or last date of the entry `id` names, as SetMasterDates.
 [[nodiscard]] DataStatus SetMasterDate(const SecurityId& id, const MbfBytes& dateReal, int which,
                                        FileSystem& fs = RealFileSystem());
-// Stores a new symbol and name in the entry `id` names, as RenameMasterEntry; kFileNotFound
-// when the entry is no longer there.
+// Whether a symbol and name can be stored in the entry `id` names: MASTER alone holds 16
+// characters of each; where EMASTER or XMASTER holds the entry, symbols of up to 14
+// characters and names of up to 45 (MASTER keeps the first 16). kInvalidParm when not.
+[[nodiscard]] DataStatus CheckEntryTexts(const SecurityId& id, std::string_view symbol, std::string_view name);
+// Stores a new symbol and name in the entry `id` names, in every index file that holds it
+// (MASTER and EMASTER, or XMASTER); kInvalidParm as CheckEntryTexts; kFileNotFound when the
+// entry is no longer there.
 [[nodiscard]] DataStatus RenameMasterEntry(const SecurityId& id, std::string_view symbol,
                                            std::string_view name, FileSystem& fs = RealFileSystem());
 
@@ -153,7 +197,9 @@ fs::path MasterPathOf(std::string_view directory);
 inline int MasterCount(const std::uint8_t* header) { return GetI16(header + kMasterCountOffset); }
 
 // Looks the key up as the symbol or the name of an entry, first in startDir's MASTER, then
-// depth-first through its sub-directory entries. On success the record (its two date
+// in the records of its XMASTER (when sound), then depth-first through its sub-directory
+// entries (each directory: MASTER, XMASTER, sub-directories). An XMASTER record matches by
+// its symbol, by the first 16 characters of its name or by its whole name. On success the record (its two date
 // fields converted to IEEE floats) and the directory holding it (with a trailing
 // separator). kFileNotFound when no reachable entry matches; kFileRead on a read failure
 // while resuming a directory's scan.
@@ -183,6 +229,16 @@ bool MasterRecordMatches(const MasterRecord& record, std::string_view key);
 [[nodiscard]] DataStatus RenameMasterEntry(const fs::path& masterPath, int fileNumber,
                                            std::string_view symbol, std::string_view name,
                                            FileSystem& fs = RealFileSystem());
+
+// An XMASTER record in the form of a MASTER record (see MasterRecord).
+MasterRecord MasterFormOfXmaster(const std::uint8_t* xmasterRecord);
+
+// The name of a security as shown: the long name when there is one, else the 16 name bytes
+// as DisplayText shows them.
+std::string SecurityName(const MasterRecord& record);
+
+// The quote file of a security: F<n>.DAT, or F<n>.MWD for one XMASTER lists.
+std::string_view DataExtensionOf(const SecurityId& id);
 
 // A MASTER text field as it is shown: without its trailing NUL, control and blank bytes
 // (real files pad names with NULs); the stored bytes are not changed by showing them.

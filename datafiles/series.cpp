@@ -66,18 +66,38 @@ DataStatus SetSeriesCount(QuoteSeries& series, int n) {
     return kSuccess;
 }
 
+DataStatus LayoutFromFieldBits(std::uint8_t bits, FieldLayout& layout) {
+    layout = FieldLayout{};
+    if ((bits & kFieldBitDate) == 0) return kNoLayout;
+    int column = 1;
+    const std::pair<std::uint8_t, QuoteField> order[] = {
+        {kFieldBitDate, kFieldDate}, {kFieldBitTime, kFieldTime}, {kFieldBitOpen, kFieldOpen},
+        {kFieldBitHigh, kFieldHigh}, {kFieldBitLow, kFieldLow},   {kFieldBitClose, kFieldClose},
+        {kFieldBitVol, kFieldVol},   {kFieldBitOi, kFieldOi}};
+    for (const auto& [bit, field] : order) {
+        if (bits & bit) layout.column[static_cast<std::size_t>(field)] = static_cast<std::int16_t>(column++);
+    }
+    return kSuccess;
+}
+
 DataStatus OpenSeriesFiles(const SecurityId& id, const MasterRecord& record, SeriesFiles& out,
                            const DirectoryIndex* index) {
     out = SeriesFiles{};
     out.id = id;
     out.record = record;
     const std::string base = "F" + std::to_string(record.fileNumber());
-    out.datPath = index ? index->find(base + ".DAT") : SeriesFilePath(id.directory, record.fileNumber(), "DAT");
+    const std::string dataExtension(DataExtensionOf(id));
+    out.datPath = index ? index->find(base + "." + dataExtension)
+                        : SeriesFilePath(id.directory, record.fileNumber(), dataExtension);
     out.dopPath = index ? index->find(base + ".DOP") : SeriesFilePath(id.directory, record.fileNumber(), "DOP");
-    // Layout first, then the record's shape.
-    if (DataStatus s = ReadLayout(out.dopPath, record.recordLength(), record.fieldCount(), record.period(),
-                                  out.layout, &out.dopIgnored);
-        s != kSuccess) {
+    // Layout first, then the record's shape. An XMASTER security without a DOP has the
+    // columns its field bits name, in the order DATE TIME OPEN HIGH LOW CLOSE VOL OI.
+    std::error_code ec;
+    if (id.inXmaster() && !fs::exists(out.dopPath, ec)) {
+        if (DataStatus s = LayoutFromFieldBits(record.fieldBits, out.layout); s != kSuccess) return s;
+    } else if (DataStatus s = ReadLayout(out.dopPath, record.recordLength(), record.fieldCount(), record.period(),
+                                         out.layout, &out.dopIgnored);
+               s != kSuccess) {
         return s;
     }
     out.recordLength = record.recordLength();

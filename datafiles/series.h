@@ -149,6 +149,10 @@ struct SeriesFiles {
 [[nodiscard]] DataStatus ReadSeries(QuoteSeries& series, const SecurityId& id, std::int32_t start,
                                     std::int32_t count);
 
+// The layout of an XMASTER security without a DOP: the fields its bits name, in the order
+// DATE TIME OPEN HIGH LOW CLOSE VOL OI; kNoLayout when the bits name no date.
+[[nodiscard]] DataStatus LayoutFromFieldBits(std::uint8_t bits, FieldLayout& layout);
+
 // Checks a MASTER record's record length and field count against what the readers accept
 // (record length 1..76, fields 1..19, fields * 4 <= record length).
 bool IsPlausibleRecordShape(int recordLength, int fieldCount);

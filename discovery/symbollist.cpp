@@ -31,7 +31,7 @@ std::string SymbolText(const MasterRecord& record) {
 
 bool SymbolListing::countMismatch(int limit) const {
     const int expected = std::min(headerCount, limit);
-    return static_cast<int>(rows.size()) != expected;
+    return masterRows != expected;
 }
 
 SymbolListing ListSymbols(const fs::path& masterPath, int limit) {
@@ -40,6 +40,8 @@ SymbolListing ListSymbols(const fs::path& masterPath, int limit) {
     const MasterFile file = ReadMasterFile(master.has_parent_path() ? master.parent_path().string() : std::string(), limit);
     listing.status = file.status;
     listing.headerCount = file.headerCount;
+    listing.indexWarning = file.indexWarning;
+    listing.masterRows = file.masterEntries;
     if (file.status != kSuccess) return listing;
     // The grid lists what the file holds (up to the limit), whatever the header says; the
     // caller compares the two (countMismatch).
@@ -52,7 +54,7 @@ SymbolListing ListSymbols(const fs::path& masterPath, int limit) {
         row.symbol = SymbolText(entry.record);
         if (row.symbol.empty()) {
             row.symbol = row.name;
-            listing.needsRepair = true;
+            if (!entry.id.inXmaster()) listing.needsRepair = true;
         }
         listing.rows.push_back(std::move(row));
     }
@@ -75,9 +77,10 @@ bool SymbolRowLess(const SymbolRow& a, const SymbolRow& b) {
 DataStatus RepairMasterSymbols(const fs::path& masterPath, FileSystem& fileSystem) {
 
     bool changed = false;
-    const DataStatus s = RewriteMasterFile(
+    const DataStatus s = RewriteIndexFiles(
         ResolveMaster(masterPath),
-        [&](std::vector<std::uint8_t>& bytes) {
+        [&](IndexContents& c) {
+            std::vector<std::uint8_t>& bytes = c.master;
             // Whole records only; a cut last record is copied as it stands.
             for (std::size_t at = kMasterRecordSize; at + kMasterRecordSize <= bytes.size(); at += kMasterRecordSize) {
                 MasterRecord record;
@@ -85,6 +88,12 @@ DataStatus RepairMasterSymbols(const fs::path& masterPath, FileSystem& fileSyste
                 if (!SymbolText(record).empty()) continue;
                 std::copy_n(record.bytes.begin() + kMasterNameOffset, kMasterSymbolSize,
                             bytes.begin() + static_cast<std::ptrdiff_t>(at + kMasterSymbolOffset));
+                const std::size_t e = at / kMasterRecordSize * kEmasterRecordSize;
+                if (e + kEmasterRecordSize <= c.emaster.size()) {
+                    std::string symbol = record.nameField().substr(0, kEmasterSymbolSize);
+                    TrimTrailingBlanks(symbol);
+                    PutZeroPadded(c.emaster.data() + e + kEmasterSymbolOffset, kEmasterSymbolSize, symbol);
+                }
                 changed = true;
             }
             // Nothing to repair: nothing is written, not even the backup.

@@ -1,4 +1,5 @@
-// How the symbols grid lists a portfolio: one row per MASTER record, the row's
+// How the symbols grid lists a portfolio: one row per MASTER record and per record of a
+// sound XMASTER, the row's
 // symbol text derived from the 16 symbol bytes, rows in the grid's sort order, and the
 // repair that gives every record a symbol. Qt-free: the main view and barwise-cli share it.
 #pragma once
@@ -22,7 +23,7 @@ std::string SymbolText(const MasterRecord& record);
 
 struct SymbolRow {
     std::string symbol;  // the symbol text, or the 16 name bytes when that is empty
-    std::string name;    // the 16 name bytes, blanks kept
+    std::string name;    // the 16 name bytes, blanks kept (SecurityName(record) is the whole name)
     // Added for callers that need more than the two grid columns (barwise-cli):
     MasterRecord record;  // the record as it stands in the file (dates still MBF)
     int position = 0;     // 1-based record number in MASTER
@@ -33,8 +34,12 @@ struct SymbolListing {
     DataStatus status = kSuccess;  // kFileOpen: MASTER cannot be opened; kFileRead: no header,
                                    // or a read error
     int headerCount = 0;           // the header's record count as stored
-    std::vector<SymbolRow> rows;   // at most `limit` rows, in the grid's sort order
-    bool needsRepair = false;      // some record had an empty symbol text (listed under its name)
+    std::vector<SymbolRow> rows;   // at most `limit` MASTER rows and every XMASTER row, in the
+                                   // grid's sort order
+    int masterRows = 0;            // rows that stand for MASTER records
+    bool needsRepair = false;      // some MASTER record had an empty symbol text (listed under
+                                   // its name)
+    std::string indexWarning;      // EMASTER / XMASTER set aside, as MasterFile says
 
     // FillSymbolsGrid's count check: the rows read differ from the header's count (cut to
     // the limit). The grid then shows "Failure while filling symbols grid".
@@ -42,7 +47,8 @@ struct SymbolListing {
 };
 
 // Reads MASTER (found in any letter case in the path's directory) and lists its first
-// `limit` records as the symbols grid shows them. Read-only.
+// `limit` records, then every record of a sound XMASTER, as the symbols grid shows them.
+// Read-only.
 SymbolListing ListSymbols(const fs::path& masterPath, int limit = kMaxSymbolRows);
 
 // Sort order of the symbols grid: ascending symbol text, letter case ignored (ASCII letters
@@ -51,7 +57,8 @@ SymbolListing ListSymbols(const fs::path& masterPath, int limit = kMaxSymbolRows
 bool SymbolRowLess(const SymbolRow& a, const SymbolRow& b);
 
 // Rewrites MASTER so no record has an empty symbol text: the 16 name bytes are copied over
-// the symbol field of each such record; every other byte stays as it was. Written as every
+// the symbol field of each such record (and, where EMASTER is kept, the name's first 14
+// characters over its symbol); every other byte stays as it was. Written as every
 // MASTER rewrite is (RewriteMasterFile): the file before the repair is kept as MASTER.BAK.
 // Nothing is written when no record needs it. On any failure MASTER is untouched.
 // kSuccess, kFileOpen (MASTER unreadable), kFileRead (MASTER shorter than a header) or

@@ -279,10 +279,10 @@ DataStatus ExportSymbol(std::string_view directory, std::string_view key, const 
     return ExportOpened(cursor, options, out, stats);
 }
 
-DataStatus ExportRecord(std::string_view directory, const MasterRecord& record, const ExportOptions& options,
+DataStatus ExportRecord(const SecurityId& id, const MasterRecord& record, const ExportOptions& options,
                         std::ostream& out, ExportStats* stats) {
     SeriesCursor cursor;
-    const DataStatus status = cursor.open(directory, record);
+    const DataStatus status = cursor.open(id, record);
     if (stats != nullptr) stats->datFile = cursor.datPath().string();
     if (status != kSuccess) return status;
     return ExportOpened(cursor, options, out, stats);
@@ -293,7 +293,7 @@ DataStatus ExportSecurity(const SecurityId& id, const ExportOptions& options, st
     const DataStatus status = OpenSeriesFiles(id, files);
     if (stats != nullptr) stats->datFile = files.datPath.string();
     if (status != kSuccess) return status;
-    return ExportRecord(id.directory, files.record, options, out, stats);
+    return ExportRecord(id, files.record, options, out, stats);
 }
 
 }  // namespace barwise

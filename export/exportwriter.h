@@ -123,9 +123,9 @@ public:
                                       const ExportOptions& options, std::ostream& out,
                                       ExportStats* stats = nullptr);
 
-// Exports the series of one MASTER record of directory (no lookup by key, so records
-// with equal or blank symbols are each their own series).
-[[nodiscard]] DataStatus ExportRecord(std::string_view directory, const MasterRecord& record,
+// Exports the series of one entry, with its record as just read (no lookup by key, so
+// records with equal or blank symbols are each their own series).
+[[nodiscard]] DataStatus ExportRecord(const SecurityId& id, const MasterRecord& record,
                                       const ExportOptions& options, std::ostream& out,
                                       ExportStats* stats = nullptr);
 

@@ -48,11 +48,14 @@ std::filesystem::path Find(const std::string& dir, const std::string& name) {
     return {};
 }
 
+// The quote file of security n: XMASTER's securities (256 and up) have F<n>.MWD.
+std::string DataFile(int n) { return "F" + std::to_string(n) + (n > 255 ? ".MWD" : ".DAT"); }
+
 // The expected export line of quote q of F<n>.DAT, whose columns hold the fields named in
 // `fields` ("D" date, "O" "H" "L" "C" prices, "V" "I" volume and open interest, "T" or "-"
 // not exported).
 std::string LineByHand(const std::string& dir, int n, int recordLength, const std::string& fields, int q) {
-    const auto dat = ReadBytes(Find(dir, "F" + std::to_string(n) + ".DAT"));
+    const auto dat = ReadBytes(Find(dir, DataFile(n)));
     const std::uint8_t* rec = dat.data() + static_cast<std::size_t>(q + 1) * recordLength;
     std::string date;
     double values[6] = {-1, -1, -1, -1, -1, -1};
@@ -84,7 +87,7 @@ std::string LineByHand(const std::string& dir, int n, int recordLength, const st
 }
 
 int QuotesByHeader(const std::string& dir, int n) {
-    const auto dat = ReadBytes(Find(dir, "F" + std::to_string(n) + ".DAT"));
+    const auto dat = ReadBytes(Find(dir, DataFile(n)));
     return (dat[2] | (dat[3] << 8)) - 1;  // the last record number, unsigned
 }
 
@@ -99,9 +102,9 @@ TEST(CliRealDb, ExportAllOfEveryDatabase) {
     const Case cases[] = {
         // A record after its header's count: the 25 records it counts, and a failure.
         {"mininge-dop", 1, 25},
-        {"equis-italy", 0, 255},
+        {"equis-italy", 0, 462},  // 255 in MASTER, 207 only in XMASTER
         {"bbfinance-inconsistent", 0, 40},
-        {"equis-xmaster-mini", 0, 2},
+        {"equis-xmaster-mini", 0, 4},
         {"stooq-intraday", 0, 1},
         {"equis-italy-intraday", 0, 1},  // 32-byte intraday records, more than 32767 quotes
     };
@@ -129,6 +132,9 @@ TEST(CliRealDb, RowsMatchValuesDecodedByHand) {
         {"mininge-dop", 2, 28, "DOHLCVI"},
         {"equis-italy", 1, 28, "DOHLCVI"},       // no DOP: the 28-byte default
         {"equis-italy", 200, 28, "DOHLCVI"},
+        {"equis-italy", 256, 28, "DOHLCVI"},     // XMASTER: the field bits give the columns
+        {"equis-italy", 462, 28, "DOHLCVI"},
+        {"equis-xmaster-mini", 2853, 28, "DOHLCVI"},
         {"stooq-intraday", 1, 28, "DTOHLCV"},    // intraday without a DOP: the TIME column is no price
         {"equis-italy-intraday", 1, 32, "DTOHLCVI"},
         {"bbfinance-inconsistent", 1, 28, "DOHLCVI"},
@@ -139,7 +145,7 @@ TEST(CliRealDb, RowsMatchValuesDecodedByHand) {
         ASSERT_EQ(r.status, 0) << s.db << " " << s.file << "\n" << r.err;
         const auto lines = Lines(r.out);
         const int total = QuotesByHeader(dir, s.file);
-        const auto datSize = std::filesystem::file_size(Find(dir, "F" + std::to_string(s.file) + ".DAT"));
+        const auto datSize = std::filesystem::file_size(Find(dir, DataFile(s.file)));
         const int held = std::min(total, static_cast<int>(datSize / s.recordLength) - 1);
         ASSERT_EQ(static_cast<int>(lines.size()), held) << s.db << " " << s.file;
         for (int q : {0, 1, held / 2, held - 1}) {
@@ -154,12 +160,15 @@ TEST(CliRealDb, OtherCommands) {
     if (!std::filesystem::is_directory(kRealDb)) GTEST_SKIP() << "no real databases at " << kRealDb;
     const auto sym = Cli({"symbols", kRealDb + "/equis-italy"});
     EXPECT_EQ(sym.status, 0);
-    EXPECT_EQ(Lines(sym.out).size(), 256u);
+    EXPECT_EQ(Lines(sym.out).size(), 463u);  // a heading and 462 securities
+    EXPECT_NE(sym.out.find("\nRCF,RCF GROUP,256,28,7,01/05/10,07/09/10,D,XMASTER\n"), std::string::npos);
+    EXPECT_NE(sym.out.find("\nAUTME,AUTOSTRADE MERIDIONALI,334,"), std::string::npos);
+    EXPECT_NE(sym.out.find(",FERROVIE NORD MILANO,151,28,7,01/04/10,07/09/10,D,MASTER\n"), std::string::npos);
     // mininge-dop holds a record after its header's count: the grid refuses it.
     const auto mininge = Cli({"symbols", kRealDb + "/mininge-dop"});
     EXPECT_EQ(mininge.status, 1);
     EXPECT_NE(mininge.err.find("MASTER holds 26 records, its header says 25"), std::string::npos);
-    EXPECT_NE(mininge.out.find("\nAPX,APX,1,24,6,01/01/85,10/29/21,D\n"), std::string::npos);
+    EXPECT_NE(mininge.out.find("\nAPX,APX,1,24,6,01/01/85,10/29/21,D,MASTER\n"), std::string::npos);
 
     const auto facts = Cli({"facts", kRealDb + "/mininge-dop", "AR"});
     EXPECT_EQ(facts.status, 0);

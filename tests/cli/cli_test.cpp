@@ -73,14 +73,14 @@ TEST_F(CliDemo, Symbols) {
     const auto r = Cli({"symbols", Dir("STOCKS")});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out,
-              "SYMBOL,NAME,FILE,RECLEN,FIELDS,FIRST,LAST,PERIOD\n"
-              "ACME,ACME CORP,1,28,7,01/02/13,07/02/24,D\n"
-              "BOLT,BOLT MOTORS,2,24,6,01/02/13,12/20/22,D\n"
-              "CRNE,CRANE SHIPPING,3,20,5,01/04/16,10/01/21,D\n"
-              "DYNA,DYNAMO MINING,4,20,5,01/04/16,10/01/21,D\n"
-              "ELMWOOD BANCORP,ELMWOOD BANCORP,5,24,6,01/02/18,08/08/22,D\n"
-              "FUNDS,FUNDS      <DIR>,0,0,0,00/00/00,00/00/00,D\n"
-              "GLBX,GLOBEX TELECOM,6,28,7,01/02/19,05/15/24,D\n");
+              "SYMBOL,NAME,FILE,RECLEN,FIELDS,FIRST,LAST,PERIOD,INDEX\n"
+              "ACME,ACME CORP,1,28,7,01/02/13,07/02/24,D,MASTER\n"
+              "BOLT,BOLT MOTORS,2,24,6,01/02/13,12/20/22,D,MASTER\n"
+              "CRNE,CRANE SHIPPING,3,20,5,01/04/16,10/01/21,D,MASTER\n"
+              "DYNA,DYNAMO MINING,4,20,5,01/04/16,10/01/21,D,MASTER\n"
+              "ELMWOOD BANCORP,ELMWOOD BANCORP,5,24,6,01/02/18,08/08/22,D,MASTER\n"
+              "FUNDS,FUNDS      <DIR>,0,0,0,00/00/00,00/00/00,D,MASTER\n"
+              "GLBX,GLOBEX TELECOM,6,28,7,01/02/19,05/15/24,D,MASTER\n");
     // Read-only: the blank symbol field stays blank.
     const std::string before = ReadText(Dir("STOCKS") + "/MASTER");
     Cli({"symbols", Dir("STOCKS")});
@@ -102,7 +102,7 @@ TEST_F(CliDemo, SymbolsQuotesCommas) {
     ASSERT_TRUE(WritePortfolio(tmp_.path() / "odd", p));
     const auto r = Cli({"symbols", tmp_.str() + "/odd"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(Lines(r.out).at(1), "\"X,Y\",\"SMITH, JONES\",1,24,6,00/00/00,00/00/00,D");
+    EXPECT_EQ(Lines(r.out).at(1), "\"X,Y\",\"SMITH, JONES\",1,24,6,00/00/00,00/00/00,D,MASTER");
 }
 
 TEST_F(CliDemo, Facts) {

@@ -277,7 +277,7 @@ TEST(ExportSeries, ByRecordReadsRecordsWithEqualSymbolsSeparately) {
     ASSERT_TRUE(WritePortfolio(tmp.path(), p));
     std::ostringstream out;
     ExportStats stats;
-    ASSERT_EQ(ExportRecord(tmp.str(), MakeMasterRecord(b), ExportOptions{}, out, &stats), kSuccess);
+    ASSERT_EQ(ExportRecord(SecurityId{IndexFile::kMaster, tmp.str() + "/", 2, 2}, MakeMasterRecord(b), ExportOptions{}, out, &stats), kSuccess);
     EXPECT_EQ(stats.quotes, 3);
     ASSERT_EQ(ExportSymbol(tmp.str(), "TST", ExportOptions{}, out, &stats), kSuccess);
     EXPECT_EQ(stats.quotes, 2);  // the key finds the first record
