@@ -183,6 +183,8 @@ DataStatus Rewrite(const EditRequest& request, const SecurityId& id, FileSystem&
     if (lastRecord != last) SetDatLastRecord(out.data(), lastRecord);
 
     if (!write) return kSuccess;
+    // An edit that changes no byte writes nothing: the previous backup stays the backup.
+    if (out == *old) return kSuccess;
 
     // Decided: the new file goes in place, the previous data kept as the backup.
     const int f = files.record.fileNumber();
