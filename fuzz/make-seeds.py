@@ -173,6 +173,22 @@ def main():
     # The symbols grid and its repair read whole MASTER files.
     for _directory, master in found:
         w.add("fuzz_symbollist", master[:MASTER_RECORD * 64])
+    # EMASTER beside its MASTER, and XMASTER files, as real software wrote them.
+    for directory, master in found:
+        emaster = find_nocase(directory, "EMASTER")
+        if emaster:
+            # Cut both to 40 records, their counts set to what is left, so they still agree.
+            e = read(emaster)
+            n = min(40, len(e) // 192 - 1, len(master) // MASTER_RECORD - 1)
+            if n >= 0:
+                m = struct.pack("<h", n) + master[2:MASTER_RECORD * (n + 1)]
+                w.add("fuzz_emaster", piece(m) + struct.pack("<H", n) + e[2:192 * (n + 1)])
+        xmaster = find_nocase(directory, "XMASTER")
+        if xmaster:
+            x = read(xmaster)
+            n = min(40, len(x) // 150 - 1)
+            if n >= 0 and len(x) >= 150:
+                w.add("fuzz_xmaster", x[:10] + struct.pack("<ii", n, n) + x[18:150 * (n + 1)])
     # Old settings files to import.
     w.add("fuzz_iniimport", b"[Settings]\r\nDrive=D:\r\nFilter=D:\\DATA\\*\r\n[Export]\r\nDelimiter=1\r\n")
     w.add("fuzz_iniimport", b"[Settings]\nLeft=10\nTop=-5\nWidth=640\n\n[Columns]\nSymbols0=80\nQuotes3=120\n")
