@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "cli/clirun.h"
+#include "testsupport/indexcheck.h"
 #include "testsupport/tempdir.h"
 
 namespace barwise {
@@ -117,6 +118,34 @@ TEST(QuoteCliRealDb, IntradayDeleteKeepsTheOtherQuotesOfTheDay) {
     ASSERT_EQ(before.size(), 2u);
     ASSERT_EQ(Cli({"delete-quote", tmp.str(), "--file", "1", "2013-11-15"}).status, 0);
     EXPECT_EQ(Lines(Cli({"export", tmp.str(), "--file", "1", "--time"}).out), std::vector<std::string>{before[1]});
+}
+
+// Securities only XMASTER lists are edited like any other, by symbol or by file number, and
+// the three index files agree afterwards.
+TEST(QuoteCliRealDb, XmasterSecuritiesAreEditedAndTheIndexFilesFollow) {
+    TempDir tmp;
+    const std::filesystem::path from = std::filesystem::path(BARWISE_REALDB_DIR) / "equis-italy";
+    std::error_code ec;
+    if (!std::filesystem::is_directory(from, ec)) GTEST_SKIP() << "no real databases";
+    std::filesystem::copy(from, tmp.path(), std::filesystem::copy_options::recursive, ec);
+    for (auto& e : std::filesystem::directory_iterator(tmp.path()))
+        std::filesystem::permissions(e.path(), std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+    const std::string dir = tmp.str();
+    const auto row = [&] {
+        for (const std::string& l : Lines(Cli({"symbols", dir}).out))
+            if (l.rfind("AUTME,", 0) == 0) return l;
+        return std::string();
+    };
+    EXPECT_EQ(row(), "AUTME,AUTOSTRADE MERIDIONALI,334,28,7,01/04/10,07/09/10,D,XMASTER");
+    ASSERT_EQ(Cli({"delete-quote", dir, "--file", "334", "07/09/10"}).status, 0);
+    EXPECT_EQ(row(), "AUTME,AUTOSTRADE MERIDIONALI,334,28,7,01/04/10,07/08/10,D,XMASTER");
+    ASSERT_EQ(Cli({"edit-quote", dir, "AUTME", "07/08/10", "--close", "9.99"}).status, 0);
+    const auto last = Lines(Cli({"export", dir, "AUTME", "--newest-first"}).out).at(0);
+    EXPECT_EQ(Field(last, 0), "07/08/10");
+    EXPECT_EQ(Field(last, 4), "9.9900");
+    EXPECT_TRUE(std::filesystem::exists(tmp.path() / "F334.BAK"));
+    const auto disagreements = testing::IndexDisagreements(tmp.path());
+    EXPECT_TRUE(disagreements.empty()) << disagreements.front();
 }
 
 }  // namespace
