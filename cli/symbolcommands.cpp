@@ -70,7 +70,7 @@ std::optional<Found> Resolve(const SymbolArgs& a, const std::string& symbol, std
         }
         for (const MasterEntry& e : master.entries) {
             if (e.record.isSubdirEntry() || e.record.fileNumber() != *a.fileNumber ||
-                e.id.position > master.headerCount)
+                (!e.id.inXmaster() && e.id.position > master.headerCount))
                 continue;
             f.id = e.id;
             f.record = e.record;
@@ -121,9 +121,10 @@ int RunRename(const SymbolArgs& a, std::ostream& err) {
     const auto found = Resolve(a, symbol, err, status);
     if (!found) return status;
     const std::string newSymbol = Utf8ToLatin1(v[0]);
-    const std::string newName =
-        v.size() > 1 ? Utf8ToLatin1(v[1]) : Trimmed(found->record.nameField());
-    if (const std::string problem = CheckSymbolTexts(newSymbol, newName); !problem.empty())
+    // Without NEWNAME the whole name stays, a long one included.
+    const std::string newName = v.size() > 1 ? Utf8ToLatin1(v[1]) : SecurityName(found->record);
+    if (const std::string problem = CheckSymbolTexts(newSymbol, newName, EntryTextLimits(found->id));
+        !problem.empty())
         return Refusal(err, problem);
     const DataStatus s = RenameMasterEntry(found->id, newSymbol, newName);
     if (s != kSuccess) {

@@ -44,6 +44,12 @@ CEditSymbolDlg::CEditSymbolDlg(barwise::UiHost& host, QWidget* parent)
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
+void CEditSymbolDlg::SetLimits(const barwise::TextLimits& limits) {
+    m_limits = limits;
+    m_symbol->setMaxLength(static_cast<int>(limits.symbol));
+    m_name->setMaxLength(static_cast<int>(limits.name));
+}
+
 void CEditSymbolDlg::SetData(const QString& symbol, const QString& name) {
     m_symbol->setText(symbol);
     m_name->setText(name);
@@ -58,7 +64,7 @@ QString CEditSymbolDlg::Name() const {
 
 void CEditSymbolDlg::OnOK() {
     const std::string problem = barwise::CheckSymbolTexts(Symbol().toLatin1().toStdString(),
-                                                          Name().toLatin1().toStdString());
+                                                          Name().toLatin1().toStdString(), m_limits);
     if (problem.empty()) {
         accept();
         return;

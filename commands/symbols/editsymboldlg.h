@@ -1,9 +1,13 @@
-// The "Edit Symbol" dialog: the symbol and the issue name of one security, 16 characters
-// each. OK with an empty symbol says so and keeps the dialog open.
+// The "Edit Symbol" dialog: the symbol and the name of one security, as long as the
+// entry's index files hold them (16 characters each in MASTER alone; 14 and 45 where EMASTER
+// or XMASTER holds the entry). OK with an empty or too long text says so and keeps the
+// dialog open.
 #pragma once
 
 #include <QDialog>
 #include <QString>
+
+#include "commands/symbols/symbolops.h"
 
 class QLineEdit;
 
@@ -14,11 +18,13 @@ class UiHost;
 class CEditSymbolDlg : public QDialog {
     Q_OBJECT
 public:
-    static constexpr int kMaxText = 16;
+    static constexpr int kMaxText = 16;  // without SetLimits
 
     explicit CEditSymbolDlg(barwise::UiHost& host, QWidget* parent = nullptr);
 
     void SetData(const QString& symbol, const QString& name);
+    // The longest texts the entry takes (EntryTextLimits).
+    void SetLimits(const barwise::TextLimits& limits);
     QString Symbol() const;
     QString Name() const;
 
@@ -26,6 +32,7 @@ public:
 
 private:
     barwise::UiHost& m_host;
+    barwise::TextLimits m_limits;
     QLineEdit* m_symbol;
     QLineEdit* m_name;
 };

@@ -40,8 +40,15 @@ void OnSymbolEdit(CommandView& view, UiHost& host) {
     const std::optional<SymbolSelection> security = view.SelectedSecurity();
     if (!security) return;
     const int row = view.SelectedSymbolRow();
+    // The whole symbol and name as stored, not the grid's texts (the symbol up to its first
+    // blank, 16 name characters): OK without a change must not shorten either.
+    MasterRecord record;
+    const bool read = ReadMasterEntry(security->id, record) == kSuccess;
+    const std::string shownSymbol = read ? DisplayText(record.symbolField()) : security->symbol;
+    const std::string shownName = read ? SecurityName(record) : DisplayText(security->name);
     CEditSymbolDlg dialog(host, view.DialogParent());
-    dialog.SetData(FromField(security->symbol), FromField(DisplayText(security->name)));
+    dialog.SetLimits(EntryTextLimits(security->id));
+    dialog.SetData(FromField(shownSymbol), FromField(shownName));
     if (!host.runDialog(dialog)) return;
 
     const std::string symbol = ToField(dialog.Symbol());

@@ -1,17 +1,24 @@
 #include "commands/symbols/symbolops.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstring>
 #include <set>
 #include <system_error>
 
 #include "datafiles/ascii.h"
+#include "datafiles/extindex.h"
+#include "datafiles/series.h"
 #include "discovery/symbollist.h"
 
 namespace barwise {
 namespace {
 
 constexpr std::string_view kAdditionFailed = "The Symbol addition failed.\n\nReason: ";
+
+using EmasterBytes = std::array<std::uint8_t, kEmasterRecordSize>;
+using XmasterBytes = std::array<std::uint8_t, kXmasterRecordSize>;
 
 MasterRecord RecordAt(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
     MasterRecord r;
@@ -31,25 +38,47 @@ void AdjustHeader(std::vector<std::uint8_t>& bytes, int delta) {
     PutI16(bytes.data() + kMasterCounterOffset, static_cast<std::int16_t>(counter));
 }
 
+// EMASTER's header follows MASTER's: the record count and the file-number counter.
+void FollowMasterHeader(IndexContents& c) {
+    if (c.emaster.size() < kEmasterRecordSize || c.master.size() < kMasterRecordSize) return;
+    std::memcpy(c.emaster.data() + kEmasterCountOffset, c.master.data() + kMasterCountOffset, 2);
+    std::memcpy(c.emaster.data() + kEmasterCounterOffset, c.master.data() + kMasterCounterOffset, 2);
+}
+
+int XmasterCount(const std::vector<std::uint8_t>& x) { return GetI32(x.data() + kXmasterCountOffset); }
+
+// Raises (or lowers) both copies of XMASTER's record count.
+void AdjustXmasterCount(std::vector<std::uint8_t>& x, int delta) {
+    const std::int32_t count = std::max(0, XmasterCount(x) + delta);
+    PutI32(x.data() + kXmasterCountOffset, count);
+    PutI32(x.data() + kXmasterCountCopyOffset, count);
+}
+
+void EraseRecord(std::vector<std::uint8_t>& bytes, std::size_t offset, std::size_t size) {
+    bytes.erase(bytes.begin() + static_cast<std::ptrdiff_t>(offset),
+                bytes.begin() + static_cast<std::ptrdiff_t>(offset + size));
+}
+
 bool Exists(const fs::path& p) {
     std::error_code ec;
     return fs::exists(p, ec);
 }
 
-// True when a record of the directory's MASTER names this file number.
-bool FileNumberListed(const std::string& directory, int fileNumber) {
+// True when a record of the directory's index file `index` names this file number.
+bool FileNumberListed(const std::string& directory, IndexFile index, int fileNumber) {
     const MasterFile master = ReadMasterFile(directory);
     // Unreadable now: keep the files rather than guess.
     if (master.status != kSuccess) return true;
+    if (index == IndexFile::kXMaster && master.xmaster == ExtIndexState::kUnusable) return true;
     return std::any_of(master.entries.begin(), master.entries.end(), [&](const MasterEntry& e) {
-        return !e.record.isSubdirEntry() && e.record.fileNumber() == fileNumber;
+        return e.id.index == index && !e.record.isSubdirEntry() && e.record.fileNumber() == fileNumber;
     });
 }
 
 // Removes the data files of a file number that no record names any more.
-void RemoveDataFiles(const std::string& directory, int fileNumber, FileSystem& fsys,
-                     std::vector<fs::path>& removed, std::vector<fs::path>& notRemoved) {
-    for (std::string_view ext : {"DAT", "DOP", "BAK"}) {
+void RemoveDataFiles(const std::string& directory, int fileNumber, std::string_view dataExtension,
+                     FileSystem& fsys, std::vector<fs::path>& removed, std::vector<fs::path>& notRemoved) {
+    for (std::string_view ext : {dataExtension, std::string_view("DOP"), std::string_view("BAK")}) {
         const fs::path file = SeriesFilePath(directory, fileNumber, ext);
         if (!Exists(file)) continue;
         (fsys.remove(file) ? removed : notRemoved).push_back(file);
@@ -63,12 +92,166 @@ std::string KeyOf(const MasterRecord& record) {
     return key;
 }
 
+// The whole symbol and name of a security, as EMASTER and XMASTER store them.
+std::string WholeSymbol(const MasterRecord& record) { return DisplayText(record.symbolField()); }
+std::string WholeName(const MasterRecord& record) { return SecurityName(record); }
+
+std::uint8_t FieldBitsOf(const FieldLayout& columns) {
+    constexpr std::pair<QuoteField, std::uint8_t> kBits[] = {
+        {kFieldDate, kFieldBitDate}, {kFieldTime, kFieldBitTime}, {kFieldOpen, kFieldBitOpen},
+        {kFieldHigh, kFieldBitHigh}, {kFieldLow, kFieldBitLow},   {kFieldClose, kFieldBitClose},
+        {kFieldVol, kFieldBitVol},   {kFieldOi, kFieldBitOi}};
+    std::uint8_t bits = 0;
+    for (const auto& [field, bit] : kBits)
+        if (columns.has(field)) bits = static_cast<std::uint8_t>(bits | bit);
+    return bits;
+}
+
+std::int32_t YmdOf(const std::uint8_t* mbfDate) { return YmdFromDateReal(MbfToFloat(mbfDate)); }
+
+void PutFloat(std::uint8_t* dst, float value) {
+    PutI32(dst, static_cast<std::int32_t>(std::bit_cast<std::uint32_t>(value)));
+}
+
+// The EMASTER record of a MASTER record that has none yet.
+EmasterBytes MakeEmasterRecord(const MasterRecord& m, int number, std::uint8_t fieldBits) {
+    EmasterBytes e{};
+    std::uint8_t* p = e.data();
+    p[kEmasterFileNumberOffset] = static_cast<std::uint8_t>(number);
+    p[kEmasterFieldCountOffset] = static_cast<std::uint8_t>(m.fieldCount());
+    p[kEmasterFieldBitsOffset] = fieldBits;
+    const std::string name = WholeName(m);
+    PutZeroPadded(p + kEmasterSymbolOffset, kEmasterSymbolSize, WholeSymbol(m));
+    PutZeroPadded(p + kEmasterNameOffset, kEmasterNameSize, std::string_view(name).substr(0, kEmasterNameSize));
+    p[kEmasterPeriodOffset] = static_cast<std::uint8_t>(m.period());
+    const float first = MbfToFloat(m.bytes.data() + kMasterFirstDateOffset);
+    PutFloat(p + kEmasterFirstDateOffset, first);
+    PutFloat(p + kEmasterLastDateOffset, MbfToFloat(m.bytes.data() + kMasterLastDateOffset));
+    const std::int32_t ymd = YmdFromDateReal(first);
+    PutI32(p + kEmasterFirstDateIntOffset, ymd != 0 ? ymd : kNoIndexDate);
+    if (name.size() > kEmasterNameSize) PutZeroPadded(p + kEmasterLongNameOffset, kEmasterLongNameSize, name);
+    return e;
+}
+
+// The XMASTER record of a security that comes from a MASTER.
+XmasterBytes MakeXmasterRecord(const MasterRecord& m, int number, std::uint8_t fieldBits) {
+    XmasterBytes x{};
+    std::uint8_t* p = x.data();
+    p[0] = 0x01;
+    PutZeroPadded(p + kXmasterSymbolOffset, kXmasterSymbolSize, WholeSymbol(m));
+    PutZeroPadded(p + kXmasterNameOffset, kXmasterNameSize, WholeName(m));
+    p[kXmasterPeriodOffset] = static_cast<std::uint8_t>(m.period());
+    PutI16(p + kXmasterFileNumberOffset, static_cast<std::int16_t>(static_cast<std::uint16_t>(number)));
+    p[kXmasterFieldBitsOffset] = fieldBits;
+    const std::int32_t first = YmdOf(m.bytes.data() + kMasterFirstDateOffset);
+    PutI32(p + kXmasterStartDateOffset, first != 0 ? first : kNoIndexDate);
+    PutI32(p + kXmasterFirstDateOffset, first);
+    PutI32(p + kXmasterLastDateOffset, YmdOf(m.bytes.data() + kMasterLastDateOffset));
+    return x;
+}
+
+// A security's entry as its index files hold it now.
+struct SourceEntry {
+    MasterRecord record;                 // MASTER form (dates MBF)
+    std::optional<EmasterBytes> emaster; // its EMASTER record, when a sound EMASTER holds one
+    std::optional<XmasterBytes> xmaster; // its XMASTER record (XMASTER securities)
+};
+
+DataStatus ReadSourceEntry(const SecurityId& id, SourceEntry& out) {
+    if (DataStatus s = ReadMasterEntry(id, out.record); s != kSuccess) return s;
+    if (id.inXmaster()) {
+        const ExtIndexFile x = ReadXmasterFile(id.directory);
+        if (!x.sound() || id.position > x.count) return kFileNotFound;
+        XmasterBytes bytes;
+        std::memcpy(bytes.data(), x.record(id.position, kXmasterRecordSize), bytes.size());
+        out.xmaster = bytes;
+        return kSuccess;
+    }
+    if (const auto master = ReadWholeFile(MasterPathOf(id.directory))) {
+        const ExtIndexFile e = ReadEmasterFile(id.directory, *master);
+        if (e.sound() && id.position <= e.count) {
+            EmasterBytes bytes;
+            std::memcpy(bytes.data(), e.record(id.position, kEmasterRecordSize), bytes.size());
+            out.emaster = bytes;
+        }
+    }
+    return kSuccess;
+}
+
+// Takes the records `drop` chooses out of MASTER (and their EMASTER twins), lowering the
+// headers; kFileNotFound when `selected` (1-based) is not among them.
+DataStatus DropMasterRecords(IndexContents& c, const std::function<bool(int, const MasterRecord&)>& drop,
+                             std::vector<int>& dropped, std::set<int>& stillListed) {
+    dropped.clear();
+    stillListed.clear();
+    const int count = MasterCount(c.master.data());
+    const bool twins = !c.emaster.empty();
+    std::vector<std::uint8_t> kept(c.master.begin(), c.master.begin() + kMasterRecordSize);
+    std::vector<std::uint8_t> keptTwins;
+    if (twins) keptTwins.assign(c.emaster.begin(), c.emaster.begin() + kEmasterRecordSize);
+    std::size_t off = kMasterRecordSize;
+    for (int pos = 1; off + kMasterRecordSize <= c.master.size(); off += kMasterRecordSize, ++pos) {
+        const MasterRecord r = RecordAt(c.master, off);
+        const std::size_t twin = static_cast<std::size_t>(pos) * kEmasterRecordSize;
+        if (pos <= count && !r.isSubdirEntry() && drop(pos, r)) {
+            dropped.push_back(r.fileNumber());
+            continue;
+        }
+        kept.insert(kept.end(), c.master.begin() + static_cast<std::ptrdiff_t>(off),
+                    c.master.begin() + static_cast<std::ptrdiff_t>(off + kMasterRecordSize));
+        if (twins && twin + kEmasterRecordSize <= c.emaster.size())
+            keptTwins.insert(keptTwins.end(), c.emaster.begin() + static_cast<std::ptrdiff_t>(twin),
+                             c.emaster.begin() + static_cast<std::ptrdiff_t>(twin + kEmasterRecordSize));
+        if (!r.isSubdirEntry()) stillListed.insert(r.fileNumber());
+    }
+    kept.insert(kept.end(), c.master.begin() + static_cast<std::ptrdiff_t>(off), c.master.end());
+    c.master = std::move(kept);
+    AdjustHeader(c.master, -static_cast<int>(dropped.size()));
+    if (twins) {
+        c.emaster = std::move(keptTwins);
+        FollowMasterHeader(c);
+    }
+    return kSuccess;
+}
+
+// The same for XMASTER records; both count copies lowered, the next free number kept.
+void DropXmasterRecords(IndexContents& c, const std::function<bool(int, const std::uint8_t*)>& drop,
+                        std::vector<int>& dropped, std::set<int>& stillListed) {
+    dropped.clear();
+    stillListed.clear();
+    const int count = XmasterCount(c.xmaster);
+    std::vector<std::uint8_t> kept(c.xmaster.begin(), c.xmaster.begin() + kXmasterRecordSize);
+    for (int pos = 1; pos <= count; ++pos) {
+        const std::size_t off = static_cast<std::size_t>(pos) * kXmasterRecordSize;
+        const std::uint8_t* r = c.xmaster.data() + off;
+        const int number = DecodeXmasterRecord(r).fileNumber;
+        if (drop(pos, r)) {
+            dropped.push_back(number);
+            continue;
+        }
+        kept.insert(kept.end(), r, r + kXmasterRecordSize);
+        stillListed.insert(number);
+    }
+    c.xmaster = std::move(kept);
+    AdjustXmasterCount(c.xmaster, -static_cast<int>(dropped.size()));
+}
+
 }  // namespace
 
-std::string CheckSymbolTexts(std::string_view symbol, std::string_view name) {
+TextLimits EntryTextLimits(const SecurityId& id) {
+    bool extended = id.inXmaster();
+    if (!extended) {
+        const auto master = ReadWholeFile(MasterPathOf(id.directory));
+        extended = master && ReadEmasterFile(id.directory, *master).sound();
+    }
+    return extended ? TextLimits{kEmasterSymbolSize, kLongNameSize} : TextLimits{};
+}
+
+std::string CheckSymbolTexts(std::string_view symbol, std::string_view name, const TextLimits& limits) {
     if (symbol.empty()) return std::string(kEnterSymbolMessage);
-    if (symbol.size() > kMasterSymbolSize) return "A symbol holds at most 16 characters";
-    if (name.size() > kMasterNameSize) return "A name holds at most 16 characters";
+    if (symbol.size() > limits.symbol)
+        return "A symbol holds at most " + std::to_string(limits.symbol) + " characters";
+    if (name.size() > limits.name) return "A name holds at most " + std::to_string(limits.name) + " characters";
     return {};
 }
 
@@ -92,42 +275,32 @@ DeleteOutcome DeleteSecurity(const SecurityId& id, FileSystem& fsys) {
 
     std::vector<int> dropped;
     std::set<int> stillListed;
-    out.status = RewriteMasterFile(
+    out.status = RewriteIndexFiles(
         MasterPathOf(id.directory),
-        [&](std::vector<std::uint8_t>& bytes) {
-            dropped.clear();
-            stillListed.clear();
-            const int count = MasterCount(bytes.data());
-            std::vector<std::uint8_t> kept(bytes.begin(), bytes.begin() + kMasterRecordSize);
+        [&](IndexContents& c) {
             bool selectedFound = false;
-            std::size_t off = kMasterRecordSize;
-            for (int pos = 1; off + kMasterRecordSize <= bytes.size();
-                 off += kMasterRecordSize, ++pos) {
-                const MasterRecord r = RecordAt(bytes, off);
-                bool drop = false;
-                if (pos <= count && !r.isSubdirEntry()) {
-                    if (pos == id.position) {
-                        drop = selectedFound = r.fileNumber() == id.fileNumber;
-                    } else {
+            if (id.inXmaster()) {
+                if (c.xmaster.empty()) return kFileNotFound;
+                DropXmasterRecords(
+                    c,
+                    [&](int pos, const std::uint8_t* r) {
+                        if (pos == id.position)
+                            return selectedFound = DecodeXmasterRecord(r).fileNumber == id.fileNumber;
                         // The same symbol listed again; a record without a symbol text is
                         // never taken for another.
-                        drop = !text.empty() && SymbolText(r) == text;
-                    }
-                }
-                if (drop) {
-                    dropped.push_back(r.fileNumber());
-                } else {
-                    kept.insert(
-                        kept.end(), bytes.begin() + static_cast<std::ptrdiff_t>(off),
-                        bytes.begin() + static_cast<std::ptrdiff_t>(off + kMasterRecordSize));
-                    if (!r.isSubdirEntry()) stillListed.insert(r.fileNumber());
-                }
+                        return !text.empty() && SymbolText(MasterFormOfXmaster(r)) == text;
+                    },
+                    dropped, stillListed);
+            } else {
+                (void)DropMasterRecords(
+                    c,
+                    [&](int pos, const MasterRecord& r) {
+                        if (pos == id.position) return selectedFound = r.fileNumber() == id.fileNumber;
+                        return !text.empty() && SymbolText(r) == text;
+                    },
+                    dropped, stillListed);
             }
-            if (!selectedFound) return kFileNotFound;
-            kept.insert(kept.end(), bytes.begin() + static_cast<std::ptrdiff_t>(off), bytes.end());
-            bytes = std::move(kept);
-            AdjustHeader(bytes, -static_cast<int>(dropped.size()));
-            return kSuccess;
+            return selectedFound ? kSuccess : kFileNotFound;
         },
         fsys, kMasterTempSuffix);
     if (out.status != kSuccess) return out;
@@ -137,12 +310,57 @@ DeleteOutcome DeleteSecurity(const SecurityId& id, FileSystem& fsys) {
     std::set<int> done;
     for (int n : dropped) {
         if (stillListed.count(n) || !done.insert(n).second) continue;
-        RemoveDataFiles(id.directory, n, fsys, out.removed, out.notRemoved);
+        RemoveDataFiles(id.directory, n, DataExtensionOf(id), fsys, out.removed, out.notRemoved);
     }
     return out;
 }
 
 // ----- move and copy -----
+
+namespace {
+
+// Whether the destination reads the copied quote file as the source reads its own: the same
+// record shape and columns.
+bool ReadsTheSame(const SeriesFiles& source, const SecurityId& id, const MasterRecord& record) {
+    SeriesFiles there;
+    if (OpenSeriesFiles(id, record, there) != kSuccess) return false;
+    return there.recordLength == source.recordLength && there.fieldCount == source.fieldCount &&
+           there.columns.column == source.columns.column;
+}
+
+// Takes the entry out of the source's index file that lists it, when it still stands there
+// as it was read.
+DataStatus DropFromSource(const SecurityId& source, const SourceEntry& entry, FileSystem& fsys) {
+    return RewriteIndexFiles(
+        MasterPathOf(source.directory),
+        [&](IndexContents& c) {
+            if (source.inXmaster()) {
+                const std::size_t off = kXmasterRecordSize * static_cast<std::size_t>(source.position);
+                if (c.xmaster.empty() || !entry.xmaster || off + kXmasterRecordSize > c.xmaster.size() ||
+                    std::memcmp(c.xmaster.data() + off, entry.xmaster->data(), kXmasterRecordSize) != 0)
+                    return kFileNotFound;
+                EraseRecord(c.xmaster, off, kXmasterRecordSize);
+                AdjustXmasterCount(c.xmaster, -1);
+                return kSuccess;
+            }
+            const std::size_t off = kMasterRecordSize * static_cast<std::size_t>(source.position);
+            if (off + kMasterRecordSize > c.master.size() || source.position > MasterCount(c.master.data()) ||
+                std::memcmp(c.master.data() + off, entry.record.bytes.data(), kMasterRecordSize) != 0)
+                return kFileNotFound;
+            EraseRecord(c.master, off, kMasterRecordSize);
+            AdjustHeader(c.master, -1);
+            if (!c.emaster.empty()) {
+                const std::size_t twin = kEmasterRecordSize * static_cast<std::size_t>(source.position);
+                if (twin + kEmasterRecordSize > c.emaster.size()) return kFileNotFound;
+                EraseRecord(c.emaster, twin, kEmasterRecordSize);
+                FollowMasterHeader(c);
+            }
+            return kSuccess;
+        },
+        fsys, kMasterTempSuffix);
+}
+
+}  // namespace
 
 TransferOutcome TransferSecurity(const SecurityId& source, const std::string& destination,
                                  bool move, const TransferQuestions& questions, FileSystem& fsys) {
@@ -156,8 +374,9 @@ TransferOutcome TransferSecurity(const SecurityId& source, const std::string& de
         return out;
     };
 
-    MasterRecord record;
-    const DataStatus found = ReadMasterEntry(source, record);
+    SourceEntry entry;
+    const DataStatus found = ReadSourceEntry(source, entry);
+    const MasterRecord& record = entry.record;
     if (found == kFileNotFound) return fail(TransferEnd::kNotFound, {}, {}, found);
     const fs::path sourceMaster = MasterPathOf(source.directory);
     if (found != kSuccess)
@@ -180,29 +399,73 @@ TransferOutcome TransferSecurity(const SecurityId& source, const std::string& de
                     dest.path, dest.status);
     const int count = dest.headerCount;
     const int counter = HeaderCounter(dest.header.data());
-    if (count >= kMaxFileNumber || counter >= kMaxFileNumber)
-        return fail(TransferEnd::kRefused, std::string(kMaxSymbolsMessage));
     if (dest.countMismatch() || count < 0) {
         return fail(TransferEnd::kRefused, std::string(kAdditionFailed) + dest.path.string() +
                                                " holds " + std::to_string(dest.recordsInFile) +
                                                " records, its header says " +
                                                std::to_string(count));
     }
-    std::set<int> used{0};
-    for (const MasterEntry& e : dest.entries) used.insert(e.record.fileNumber());
+    // MASTER while it has room; then XMASTER, when the destination keeps a sound one.
+    const bool masterFull = count >= kMaxFileNumber || counter >= kMaxFileNumber;
+    const bool intoXmaster = masterFull && dest.xmaster == ExtIndexState::kSound;
+    const bool withEmaster = !intoXmaster && dest.emaster == ExtIndexState::kSound;
+    if (masterFull && !intoXmaster) return fail(TransferEnd::kRefused, std::string(kMaxSymbolsMessage));
     int number = 1;
-    while (number <= kMaxFileNumber && used.count(number)) ++number;
-    if (number > kMaxFileNumber)
-        return fail(TransferEnd::kRefused, std::string(kMaxSymbolsMessage));
+    int xmasterCount = 0;
+    if (intoXmaster) {
+        const ExtIndexFile x = ReadXmasterFile(destination);
+        if (!x.sound()) return fail(TransferEnd::kFailed, std::string(kAdditionFailed) + x.path.string() + " cannot be read",
+                                    x.path, kFileRead);
+        xmasterCount = x.count;
+        number = XmasterNextNumber(x.bytes.data());
+        if (number < kMaxFileNumber + 1 || number > 0xFFFF)
+            return fail(TransferEnd::kRefused, std::string(kMaxSymbolsMessage));
+    } else {
+        std::set<int> used{0};
+        for (int i = 0; i < dest.masterEntries; ++i) used.insert(dest.entries[static_cast<std::size_t>(i)].record.fileNumber());
+        while (number <= kMaxFileNumber && used.count(number)) ++number;
+        if (number > kMaxFileNumber) return fail(TransferEnd::kRefused, std::string(kMaxSymbolsMessage));
+    }
+    const SecurityId placed{intoXmaster ? IndexFile::kXMaster : IndexFile::kMaster,
+                            WithTrailingSeparator(destination),
+                            intoXmaster ? xmasterCount + 1 : count + 1, number};
+
+    // The destination holds the symbol and name whole, or the transfer is refused: a
+    // shortened text would be a silent change of the security.
+    const std::string wholeSymbol = WholeSymbol(record);
+    const std::string wholeName = WholeName(record);
+    const TextLimits limits =
+        intoXmaster || withEmaster ? TextLimits{kEmasterSymbolSize, kLongNameSize} : TextLimits{};
+    if (wholeSymbol.size() > limits.symbol)
+        return fail(TransferEnd::kRefused, std::string(kAdditionFailed) + "The symbol " + wholeSymbol + " has " +
+                                               std::to_string(wholeSymbol.size()) + " characters;\n" + destination +
+                                               "\nholds symbols of up to " + std::to_string(limits.symbol) + ".");
+    if (wholeName.size() > limits.name)
+        return fail(TransferEnd::kRefused, std::string(kAdditionFailed) + "The name " + wholeName + " has " +
+                                               std::to_string(wholeName.size()) + " characters;\n" + destination +
+                                               "\nkeeps names of up to " + std::to_string(limits.name) +
+                                               ". Shorten the name first.");
+
+    // Between MASTER and XMASTER the layout is told by other means (record length and DOP,
+    // or field bits): the quote file's layout must be known to carry it over.
+    const bool changesIndex = source.inXmaster() != intoXmaster;
+    SeriesFiles sourceFiles;
+    const bool layoutKnown = OpenSeriesFiles(source, record, sourceFiles) == kSuccess;
+    if (changesIndex && !layoutKnown)
+        return fail(TransferEnd::kRefused, std::string(kAdditionFailed) + "the layout of the quote file of " + symbol +
+                                               " cannot be told, so it cannot be listed in " +
+                                               (intoXmaster ? "XMASTER" : "MASTER"));
+    const std::uint8_t fieldBits =
+        source.inXmaster() ? record.fieldBits : layoutKnown ? FieldBitsOf(sourceFiles.columns) : std::uint8_t{0};
 
     const int old = record.fileNumber();
-    const fs::path sourceDat = SeriesFilePath(source.directory, old, "DAT");
+    const fs::path sourceData = SeriesFilePath(source.directory, old, DataExtensionOf(source));
     const fs::path sourceDop = SeriesFilePath(source.directory, old, "DOP");
-    const auto dat = ReadWholeFile(sourceDat);
+    const auto dat = ReadWholeFile(sourceData);
     if (!dat)
         return fail(TransferEnd::kFailed,
-                    std::string(kAdditionFailed) + sourceDat.string() + " cannot be read",
-                    sourceDat, kFileRead);
+                    std::string(kAdditionFailed) + sourceData.string() + " cannot be read",
+                    sourceData, kFileRead);
     std::optional<std::vector<std::uint8_t>> dop;
     if (Exists(sourceDop)) {
         dop = ReadWholeFile(sourceDop);
@@ -212,50 +475,93 @@ TransferOutcome TransferSecurity(const SecurityId& source, const std::string& de
                         sourceDop, kFileRead);
     }
 
+    // The records the destination gains.
+    MasterRecord added;  // MASTER form: the MASTER record, or the XMASTER record's form
+    XmasterBytes xadded{};
+    EmasterBytes eadded{};
+    if (intoXmaster) {
+        if (entry.xmaster) {
+            xadded = *entry.xmaster;
+            PutI16(xadded.data() + kXmasterFileNumberOffset,
+                   static_cast<std::int16_t>(static_cast<std::uint16_t>(number)));
+        } else {
+            xadded = MakeXmasterRecord(record, number, fieldBits);
+        }
+        added = MasterFormOfXmaster(xadded.data());
+    } else {
+        added.bytes = record.bytes;
+        added.bytes[kMasterFileNumberOffset] = static_cast<std::uint8_t>(number);
+        if (withEmaster) {
+            if (entry.emaster) {
+                eadded = *entry.emaster;
+                eadded[kEmasterFileNumberOffset] = static_cast<std::uint8_t>(number);
+            } else {
+                eadded = MakeEmasterRecord(record, number, fieldBits);
+            }
+        }
+    }
+
     // Files under the new number that the destination does not list: an earlier security's
     // leftovers. A stray layout file would be read as this security's layout, so it goes too.
-    const fs::path destDat = SeriesFilePath(destination, number, "DAT");
+    const fs::path destData = SeriesFilePath(destination, number, DataExtensionOf(placed));
     const fs::path destDop = SeriesFilePath(destination, number, "DOP");
     std::vector<fs::path> strays;
-    for (const fs::path& p : {destDat, destDop})
+    for (const fs::path& p : {destData, destDop})
         if (Exists(p)) strays.push_back(p);
     if (!strays.empty() && (!questions.replaceStrayFiles || !questions.replaceStrayFiles(strays)))
         return fail(TransferEnd::kDeclined, {}, {}, kFileExists);
 
     // 1. The data files reach the destination, complete and synced.
     const auto undoData = [&] {
-        fsys.remove(destDat);
+        fsys.remove(destData);
         if (dop) fsys.remove(destDop);
     };
-    if (WriteFileChecked(fsys, destDat, *dat) != kSuccess)
+    if (WriteFileChecked(fsys, destData, *dat) != kSuccess)
         return fail(TransferEnd::kFailed,
-                    std::string(kAdditionFailed) + destDat.string() + " cannot be written",
-                    destDat);
+                    std::string(kAdditionFailed) + destData.string() + " cannot be written",
+                    destData);
     if (dop ? WriteFileChecked(fsys, destDop, *dop) != kSuccess
             : Exists(destDop) && !fsys.remove(destDop)) {
-        fsys.remove(destDat);
+        fsys.remove(destData);
         return fail(TransferEnd::kFailed,
                     std::string(kAdditionFailed) + destDop.string() + " cannot be written",
                     destDop);
     }
+    if (changesIndex && !ReadsTheSame(sourceFiles, placed, added)) {
+        undoData();
+        return fail(TransferEnd::kRefused, std::string(kAdditionFailed) + "the fields of the quote file of " + symbol +
+                                               " cannot be described in " + (intoXmaster ? "XMASTER" : "MASTER") +
+                                               " as they are read now; nothing was changed");
+    }
 
     // 2. The destination lists it.
-    MasterRecord added = record;
-    added.bytes[kMasterFileNumberOffset] = static_cast<std::uint8_t>(number);
-    const DataStatus listed = RewriteMasterFile(
+    const DataStatus listed = RewriteIndexFiles(
         dest.path,
-        [&](std::vector<std::uint8_t>& bytes) {
-            // MASTER as checked above, or nothing is written.
-            if (MasterCount(bytes.data()) != count || HeaderCounter(bytes.data()) != counter ||
-                bytes.size() < kMasterRecordSize * static_cast<std::size_t>(count + 1))
+        [&](IndexContents& c) {
+            // The index files as checked above, or nothing is written.
+            if (MasterCount(c.master.data()) != count || HeaderCounter(c.master.data()) != counter ||
+                c.master.size() < kMasterRecordSize * static_cast<std::size_t>(count + 1))
                 return kFileExists;
+            if (intoXmaster) {
+                if (c.xmaster.empty() || XmasterCount(c.xmaster) != xmasterCount ||
+                    XmasterNextNumber(c.xmaster.data()) != number)
+                    return kFileExists;
+                c.xmaster.insert(c.xmaster.end(), xadded.begin(), xadded.end());
+                AdjustXmasterCount(c.xmaster, +1);
+                PutI32(c.xmaster.data() + kXmasterNextNumberOffset, number + 1);
+                return kSuccess;
+            }
+            if (c.emaster.empty() == withEmaster) return kFileExists;
             const std::size_t at = kMasterRecordSize * static_cast<std::size_t>(count + 1);
-            for (std::size_t off = kMasterRecordSize; off + kMasterRecordSize <= at;
-                 off += kMasterRecordSize)
-                if (bytes[off] == number) return kFileExists;
-            bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(at), added.bytes.begin(),
-                         added.bytes.end());
-            AdjustHeader(bytes, +1);
+            for (std::size_t off = kMasterRecordSize; off + kMasterRecordSize <= at; off += kMasterRecordSize)
+                if (c.master[off] == number) return kFileExists;
+            c.master.insert(c.master.begin() + static_cast<std::ptrdiff_t>(at), added.bytes.begin(),
+                            added.bytes.end());
+            AdjustHeader(c.master, +1);
+            if (withEmaster) {
+                c.emaster.insert(c.emaster.end(), eadded.begin(), eadded.end());
+                FollowMasterHeader(c);
+            }
             return kSuccess;
         },
         fsys, kMasterTempSuffix);
@@ -270,20 +576,7 @@ TransferOutcome TransferSecurity(const SecurityId& source, const std::string& de
     if (!move) return out;
 
     // 3. The source no longer lists it.
-    const DataStatus dropped = RewriteMasterFile(
-        sourceMaster,
-        [&](std::vector<std::uint8_t>& bytes) {
-            const std::size_t off = kMasterRecordSize * static_cast<std::size_t>(source.position);
-            if (off + kMasterRecordSize > bytes.size() ||
-                source.position > MasterCount(bytes.data()) ||
-                std::memcmp(bytes.data() + off, record.bytes.data(), kMasterRecordSize) != 0)
-                return kFileNotFound;
-            bytes.erase(bytes.begin() + static_cast<std::ptrdiff_t>(off),
-                        bytes.begin() + static_cast<std::ptrdiff_t>(off + kMasterRecordSize));
-            AdjustHeader(bytes, -1);
-            return kSuccess;
-        },
-        fsys, kMasterTempSuffix);
+    const DataStatus dropped = DropFromSource(source, entry, fsys);
     if (dropped != kSuccess) {
         out.end = TransferEnd::kIncomplete;
         out.failedFile = sourceMaster;
@@ -295,9 +588,9 @@ TransferOutcome TransferSecurity(const SecurityId& source, const std::string& de
     }
 
     // 4. Last, the source's files, unless another record still names them.
-    if (!FileNumberListed(source.directory, old)) {
+    if (!FileNumberListed(source.directory, source.index, old)) {
         std::vector<fs::path> removed, notRemoved;
-        RemoveDataFiles(source.directory, old, fsys, removed, notRemoved);
+        RemoveDataFiles(source.directory, old, DataExtensionOf(source), fsys, removed, notRemoved);
     }
     return out;
 }

@@ -2,10 +2,12 @@
 // each acting on the entry it is given by identity. The window's Symbol menu and
 // barwise-cli both use these routines.
 //
-// Every MASTER change goes through the one MASTER rewrite (RewriteMasterFile): the new
-// content is written completely to MASTER + ".~NU" (".NEW" for a rename), synced, the old
-// file kept as MASTER.BAK and the new one renamed over MASTER in one step. Every refusal is
-// decided before the first write.
+// Every change of a directory's index files goes through their one rewrite
+// (RewriteIndexFiles): MASTER, and EMASTER and XMASTER where they are sound, change together;
+// each new file is written completely to its name + ".~NU" (".NEW" for a rename) and
+// synced, the old ones kept as <name>.BAK, EMASTER and XMASTER renamed into place and MASTER
+// last. An EMASTER or XMASTER that is set aside is never written. Every refusal is decided
+// before the first write.
 #pragma once
 
 #include <functional>
@@ -29,9 +31,19 @@ inline constexpr std::string_view kMaxSymbolsMessage =
     "The portfolio already has the\nmaximum number of symbols (255).\nChoose a different or new "
     "portfolio.";
 
+// The longest symbol and name an entry can hold: 16 each where MASTER alone holds it; 14 and
+// 45 where EMASTER or XMASTER holds it too (MASTER then keeps the first 16 name characters).
+struct TextLimits {
+    std::size_t symbol = kMasterSymbolSize;
+    std::size_t name = kMasterNameSize;
+};
+// The limits of the entry `id` names, as CheckEntryTexts decides them.
+TextLimits EntryTextLimits(const SecurityId& id);
+
 // The refusal of a new symbol and name before anything is written: empty when they can
-// be stored, else the text to show (an empty symbol, a text longer than 16 characters).
-std::string CheckSymbolTexts(std::string_view symbol, std::string_view name);
+// be stored, else the text to show (an empty symbol, a text longer than the limits).
+std::string CheckSymbolTexts(std::string_view symbol, std::string_view name,
+                             const TextLimits& limits = {});
 
 // ----- delete -----
 
@@ -44,12 +56,17 @@ struct DeleteOutcome {
     std::vector<fs::path> notRemoved;  // data files that exist but could not be removed
 };
 
-// Takes the security `id` names out of its MASTER, together with every other counted
-// record whose symbol text is the same (the symbol listed more than once), and lowers the
-// header's record count and file-number counter each by the records dropped. A security
-// without a symbol text is dropped alone. Then removes F<n>.DAT, F<n>.DOP and F<n>.BAK of
-// each dropped record from the directory of that MASTER, unless a record left in MASTER
-// still names the same file number. When MASTER cannot be rewritten nothing is removed.
+// Takes the security `id` names out of the index file that lists it, together with every
+// other record of that same file whose symbol text is the same (the symbol listed more than
+// once). A security without a symbol text is dropped alone.
+//   MASTER: the records go from MASTER and, when it is sound, the EMASTER records at the
+//   same positions; MASTER's record count and file-number counter are each lowered by the
+//   records dropped, and EMASTER's header follows (bytes 0-1 and 2-3 as MASTER's).
+//   XMASTER: the records go from XMASTER and both copies of its count are lowered; its next
+//   free number stays (numbers are never given twice).
+// Then removes the data file (F<n>.DAT, or F<n>.MWD for XMASTER), F<n>.DOP and F<n>.BAK of
+// each dropped record, unless a record left in that index file still names the number. When
+// the index files cannot be rewritten nothing is removed.
 DeleteOutcome DeleteSecurity(const SecurityId& id, FileSystem& fs = RealFileSystem());
 
 // ----- move and copy -----
@@ -82,14 +99,23 @@ struct TransferOutcome {
 std::string SymbolExistsMessage(std::string_view symbol, std::string_view destination);
 
 // Puts the security `source` names into the portfolio `destination` (a directory holding a
-// MASTER) under the smallest file number its MASTER does not use, as the last record, and,
-// when `move` is set, takes it out of the source. The order loses nothing wherever it
-// stops: the data files are copied to the destination and synced, then the destination
-// MASTER gains the record, then (move) the source MASTER drops it, and only then are the
-// source's F<n>.DAT, F<n>.DOP and F<n>.BAK removed. Copying works across file systems.
+// MASTER) and, when `move` is set, takes it out of the source.
+//   Into MASTER, while its header count and counter are below 255: under the smallest file
+//   number MASTER does not use (F<k>.DAT), as the last record; a sound EMASTER gains the
+//   record beside it (the source's EMASTER record when it has one, else one made from the
+//   MASTER record and the quote file's layout).
+//   Into XMASTER, when MASTER is full and the destination has a sound XMASTER: under
+//   XMASTER's next free number (F<n>.MWD), which then goes up by one.
+// The order loses nothing wherever it stops: the data files are copied to the destination
+// and synced, then the destination's index files gain the record, then (move) the source's
+// index file that lists it drops it, and only then are the source's data file, F<n>.DOP and
+// F<n>.BAK removed. Copying works across file systems.
 // Refused before anything is written: a symbol (or a name equal to it) already in the
-// destination, a destination whose header count or counter has reached 255 or whose
-// MASTER holds another number of records than its header says, an unreadable source DAT.
+// destination, a full destination, a destination whose MASTER holds another number of
+// records than its header says, a symbol or name the destination cannot hold whole, an
+// unreadable source data file. A security that changes between MASTER and XMASTER must be
+// read the same way there; when it would not be (a layout XMASTER's field bits cannot
+// describe), its copied data files are removed again and the transfer is refused.
 TransferOutcome TransferSecurity(const SecurityId& source, const std::string& destination,
                                  bool move, const TransferQuestions& questions = {},
                                  FileSystem& fs = RealFileSystem());

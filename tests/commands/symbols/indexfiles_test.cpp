@@ -1,0 +1,322 @@
+// Delete, move, copy and rename on real databases that keep EMASTER and XMASTER beside
+// MASTER: afterwards the three index files agree (read by an independent decoding), the
+// security is listed where it belongs with its texts and dates, its quotes read as before,
+// and index files that were set aside are left byte for byte as they were.
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "cli/clirun.h"
+#include "commands/symbols/symbolops.h"
+#include "datafiles/series.h"
+#include "symboltestdb.h"
+#include "testsupport/indexcheck.h"
+
+namespace barwise {
+namespace {
+
+using testing::DecodedSecurity;
+using testing::IndexKind;
+using testing::ReadBytes;
+using testing::TempDir;
+
+const fs::path kRealDb = BARWISE_REALDB_DIR;
+
+fs::path CopyOf(const TempDir& tmp, const std::string& db, const std::string& as = {}) {
+    const fs::path to = tmp.path() / (as.empty() ? db : as);
+    fs::copy(kRealDb / db, to, fs::copy_options::recursive);
+    return to;
+}
+
+std::optional<DecodedSecurity> Listed(const fs::path& dir, const std::string& symbol) {
+    for (const DecodedSecurity& s : testing::DecodeIndexFiles(dir).securities)
+        if (s.symbol == symbol) return s;
+    return std::nullopt;
+}
+
+SecurityId IdOf(const fs::path& dir, const std::string& symbol) {
+    MasterRecord record;
+    SecurityId id;
+    return FindSymbol(dir.string(), symbol, record, id) == kSuccess ? id : SecurityId{};
+}
+
+// Number of quotes of the security and its last close; -1 when it cannot be read.
+std::pair<int, float> Quotes(const SecurityId& id) {
+    QuoteSeries s;
+    if (AllocSeries(s, 50000) != kSuccess || ReadSeries(s, id, 0, 50000) != kSuccess || s.count < 1)
+        return {-1, 0};
+    return {s.count, s.close(s.count - 1)};
+}
+
+fs::path IndexFileOf(const fs::path& dir, std::string_view name) { return FindNoCase(dir, name); }
+
+::testing::AssertionResult Agree(const fs::path& dir) {
+    const auto problems = testing::IndexDisagreements(dir);
+    if (problems.empty()) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << dir << ": " << problems.front();
+}
+
+// ----- delete -----
+
+struct DeleteRow {
+    const char* db;
+    const char* symbol;
+    IndexKind kind;
+    const char* dataFile;
+};
+
+class IndexDelete : public ::testing::TestWithParam<DeleteRow> {};
+
+TEST_P(IndexDelete, TakesTheRecordOutOfTheFileThatListsIt) {
+    const DeleteRow& row = GetParam();
+    TempDir tmp;
+    const fs::path dir = CopyOf(tmp, row.db);
+    const auto before = testing::DecodeIndexFiles(dir).securities;
+    const auto xmaster = ReadBytes(IndexFileOf(dir, "XMASTER"));
+    const auto master = ReadBytes(IndexFileOf(dir, "MASTER"));
+    const auto listed = Listed(dir, row.symbol);
+    ASSERT_TRUE(listed && listed->index == row.kind);
+
+    const DeleteOutcome out = DeleteSecurity(IdOf(dir, row.symbol));
+    ASSERT_EQ(out.status, kSuccess);
+    EXPECT_EQ(out.dropped, 1);
+    EXPECT_TRUE(Agree(dir));
+    EXPECT_FALSE(Listed(dir, row.symbol));
+    EXPECT_EQ(testing::DecodeIndexFiles(dir).securities.size(), before.size() - 1);
+    EXPECT_FALSE(fs::exists(dir / row.dataFile));
+    const auto x = ReadBytes(IndexFileOf(dir, "XMASTER"));
+    // The next free number never goes down.
+    EXPECT_EQ(GetI32(x.data() + kXmasterNextNumberOffset), GetI32(xmaster.data() + kXmasterNextNumberOffset));
+    if (row.kind == IndexKind::kXmaster) {
+        EXPECT_EQ(ReadBytes(IndexFileOf(dir, "MASTER")), master);
+    } else {
+        EXPECT_EQ(x, xmaster);
+    }
+    // Every other security still reads.
+    for (const DecodedSecurity& s : testing::DecodeIndexFiles(dir).securities) {
+        if (s.position % 50 != 1) continue;
+        EXPECT_GT(Quotes(IdOf(dir, s.symbol)).first, 0) << s.symbol;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(RealDb, IndexDelete,
+                         ::testing::Values(DeleteRow{"equis-xmaster-mini", ".FCHI", IndexKind::kMaster, "F2.DAT"},
+                                           DeleteRow{"equis-xmaster-mini", "AZM.L", IndexKind::kXmaster, "F256.MWD"},
+                                           DeleteRow{"equis-italy", "A2A", IndexKind::kMaster, "F2.DAT"},
+                                           DeleteRow{"equis-italy", "RCS", IndexKind::kXmaster, "F257.MWD"}));
+
+// ----- move and copy -----
+
+struct TransferRow {
+    const char* name;
+    const char* source;
+    const char* symbol;
+    const char* destination;
+    bool move;
+    IndexKind kind;   // where the destination lists it
+    int fileNumber;   // its number there
+    const char* dataFile;
+};
+
+class IndexTransfer : public ::testing::TestWithParam<TransferRow> {};
+
+TEST_P(IndexTransfer, TheDestinationListsItInTheRightFileWithItsValues) {
+    const TransferRow& row = GetParam();
+    TempDir tmp;
+    const fs::path src = CopyOf(tmp, row.source, "src");
+    const fs::path dst = CopyOf(tmp, row.destination, "dst");
+    const auto before = Listed(src, row.symbol);
+    ASSERT_TRUE(before);
+    const SecurityId id = IdOf(src, row.symbol);
+    const auto quotes = Quotes(id);
+    ASSERT_GT(quotes.first, 0);
+    const fs::path sourceData = SeriesFilePath(src.string(), id.fileNumber, DataExtensionOf(id));
+    const auto data = ReadBytes(sourceData);
+    const std::size_t destCount = testing::DecodeIndexFiles(dst).securities.size();
+
+    const TransferOutcome out = TransferSecurity(id, dst.string(), row.move);
+    ASSERT_EQ(out.end, TransferEnd::kDone) << out.message;
+    EXPECT_EQ(out.newFileNumber, row.fileNumber);
+    EXPECT_TRUE(Agree(src));
+    EXPECT_TRUE(Agree(dst));
+
+    const auto after = Listed(dst, row.symbol);
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->index, row.kind);
+    EXPECT_EQ(after->fileNumber, row.fileNumber);
+    EXPECT_EQ(after->fullName(), before->fullName());
+    EXPECT_EQ(after->firstDate, before->firstDate);
+    EXPECT_EQ(after->lastDate, before->lastDate);
+    EXPECT_EQ(after->period, before->period);
+    EXPECT_EQ(testing::DecodeIndexFiles(dst).securities.size(), destCount + 1);
+    EXPECT_EQ(ReadBytes(dst / row.dataFile), data);
+    EXPECT_EQ(Quotes(IdOf(dst, row.symbol)), quotes);
+
+    EXPECT_EQ(Listed(src, row.symbol).has_value(), !row.move);
+    EXPECT_EQ(fs::exists(sourceData), !row.move);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RealDb, IndexTransfer,
+    ::testing::Values(
+        TransferRow{"MasterToMaster", "equis-xmaster-mini", ".DJX", "equis-italy-intraday", true, IndexKind::kMaster,
+                    2, "F2.DAT"},
+        TransferRow{"XmasterToMaster", "equis-xmaster-mini", "AZM.L", "equis-italy-intraday", true, IndexKind::kMaster,
+                    2, "F2.DAT"},
+        TransferRow{"XmasterToMasterCopy", "equis-italy", "RCS", "equis-xmaster-mini", false, IndexKind::kMaster, 3,
+                    "F3.DAT"},
+        TransferRow{"MasterIntoFullMaster", "equis-xmaster-mini", ".FCHI", "equis-italy", true, IndexKind::kXmaster,
+                    463, "F463.MWD"},
+        TransferRow{"XmasterIntoFullMaster", "equis-xmaster-mini", ".N225", "equis-italy", false, IndexKind::kXmaster,
+                    463, "F463.MWD"}),
+    [](const ::testing::TestParamInfo<TransferRow>& info) { return std::string(info.param.name); });
+
+TEST(IndexTransferXmaster, TheNextFreeNumberGoesUpAndBothCountsFollow) {
+    TempDir tmp;
+    const fs::path src = CopyOf(tmp, "equis-xmaster-mini", "src");
+    const fs::path dst = CopyOf(tmp, "equis-italy", "dst");
+    for (const char* symbol : {".FCHI", ".DJX"})
+        ASSERT_EQ(TransferSecurity(IdOf(src, symbol), dst.string(), true).end, TransferEnd::kDone) << symbol;
+    const auto x = ReadBytes(IndexFileOf(dst, "XMASTER"));
+    EXPECT_EQ(GetI32(x.data() + kXmasterCountOffset), 209);
+    EXPECT_EQ(GetI32(x.data() + kXmasterCountCopyOffset), 209);
+    EXPECT_EQ(GetI32(x.data() + kXmasterNextNumberOffset), 465);
+    EXPECT_EQ(Listed(dst, ".DJX")->fileNumber, 464);
+    // The source is now MASTER and EMASTER without records.
+    EXPECT_TRUE(Agree(src));
+    EXPECT_EQ(GetI16(ReadBytes(IndexFileOf(src, "EMASTER")).data()), 0);
+}
+
+// Texts the destination cannot hold whole are refused before anything is written.
+TEST(IndexTransferRefusal, ALongNameOrSymbolIsNeverShortened) {
+    TempDir tmp;
+    const fs::path src = CopyOf(tmp, "equis-xmaster-mini", "src");
+    const fs::path plain = tmp.path() / "plain";
+    ASSERT_TRUE(testing::Portfolio(plain, {testing::Series(1, "P1")}));
+    const fs::path extended = CopyOf(tmp, "equis-italy-intraday", "ext");
+    ASSERT_TRUE(testing::Portfolio(tmp.path() / "wide", {testing::Series(1, "SIXTEEN-CHARS-AB")}));
+    const auto plainMaster = ReadBytes(plain / "MASTER");
+    const auto extendedMaster = ReadBytes(extended / "MASTER");
+    const auto srcMaster = ReadBytes(src / "MASTER");
+
+    // ".DJX" is "1/100 Dow Jones INDU": 20 characters, MASTER alone keeps 16.
+    TransferOutcome out = TransferSecurity(IdOf(src, ".DJX"), plain.string(), true);
+    EXPECT_EQ(out.end, TransferEnd::kRefused);
+    EXPECT_NE(out.message.find("Shorten the name"), std::string::npos) << out.message;
+    out = TransferSecurity(IdOf(tmp.path() / "wide", "SIXTEEN-CHARS-AB"), extended.string(), false);
+    EXPECT_EQ(out.end, TransferEnd::kRefused);
+    EXPECT_NE(out.message.find("up to 14"), std::string::npos) << out.message;
+
+    EXPECT_EQ(ReadBytes(plain / "MASTER"), plainMaster);
+    EXPECT_EQ(ReadBytes(extended / "MASTER"), extendedMaster);
+    EXPECT_EQ(ReadBytes(src / "MASTER"), srcMaster);
+    EXPECT_FALSE(fs::exists(plain / "F2.DAT") || fs::exists(extended / "F2.DAT"));
+    // A name that fits is taken into a plain MASTER.
+    EXPECT_EQ(TransferSecurity(IdOf(src, "AZM.L"), plain.string(), true).end, TransferEnd::kDone);
+    EXPECT_TRUE(Listed(plain, "AZM.L").has_value());
+}
+
+// The duplicate check sees securities only XMASTER lists.
+TEST(IndexTransferRefusal, AnXmasterSecurityIsADuplicate) {
+    TempDir tmp;
+    const fs::path src = tmp.path() / "src";
+    ASSERT_TRUE(testing::Portfolio(src, {testing::Series(1, "AZM.L")}));
+    const fs::path dst = CopyOf(tmp, "equis-xmaster-mini", "dst");
+    const TransferOutcome out = TransferSecurity(IdOf(src, "AZM.L"), dst.string(), true);
+    EXPECT_EQ(out.end, TransferEnd::kRefused);
+    EXPECT_EQ(out.message, SymbolExistsMessage("AZM.L", dst.string()));
+}
+
+// ----- rename -----
+
+struct RenameRow {
+    const char* db;
+    std::vector<std::string> args;  // after "rename-symbol DIR"
+    int status;
+    const char* symbol;  // listed afterwards (status 0), with this whole name
+    const char* name;
+};
+
+class IndexRename : public ::testing::TestWithParam<RenameRow> {};
+
+TEST_P(IndexRename, TheCliTakesWhatTheEntryHolds) {
+    const RenameRow& row = GetParam();
+    TempDir tmp;
+    const fs::path dir = CopyOf(tmp, row.db);
+    const auto before = testing::DecodeIndexFiles(dir).securities;
+    std::vector<std::string> args = {"rename-symbol", dir.string()};
+    args.insert(args.end(), row.args.begin(), row.args.end());
+    const auto r = testing::Cli(args);
+    ASSERT_EQ(r.status, row.status) << r.err;
+    EXPECT_TRUE(Agree(dir));
+    if (row.status != 0) {
+        EXPECT_FALSE(r.err.empty());
+        EXPECT_EQ(testing::DecodeIndexFiles(dir).securities.size(), before.size());
+        EXPECT_FALSE(fs::exists(dir / "MASTER.BAK") || fs::exists(dir / "XMASTER.BAK") ||
+                     fs::exists(dir / "Xmaster.BAK") || fs::exists(dir / "Master.BAK"));
+        return;
+    }
+    const auto listed = Listed(dir, row.symbol);
+    ASSERT_TRUE(listed);
+    EXPECT_EQ(listed->fullName(), row.name);
+}
+
+const std::string k45 = "A HOLDING COMPANY WHOSE NAME TAKES 45 LETTERS";  // 45 characters
+
+INSTANTIATE_TEST_SUITE_P(
+    RealDb, IndexRename,
+    ::testing::Values(
+        RenameRow{"equis-italy", {"A2A", "A2A.MI", "A2A SPA MULTIUTILITY LOMBARDA"}, 0, "A2A.MI",
+                  "A2A SPA MULTIUTILITY LOMBARDA"},
+        RenameRow{"equis-italy", {"RCS", "RCS.MI", k45}, 0, "RCS.MI", k45.c_str()},
+        RenameRow{"equis-italy", {"RCS", "RCS.MI", k45 + "X"}, 1, "", ""},
+        RenameRow{"equis-italy", {"A2A", "FIFTEEN-LETTERS"}, 1, "", ""},
+        // Without a new name the long one stays whole.
+        RenameRow{"equis-xmaster-mini", {".DJX", "DJX"}, 0, "DJX", "1/100 Dow Jones INDU"}));
+
+// The dialog's and the CLI's limits are those RenameMasterEntry applies.
+TEST(IndexRenameLimits, LimitsAreWhatTheEntryAccepts) {
+    TempDir tmp;
+    const fs::path mini = CopyOf(tmp, "equis-xmaster-mini");
+    const fs::path bad = CopyOf(tmp, "bbfinance-inconsistent");
+    for (const auto& [id, extended] : {std::pair{IdOf(mini, ".DJX"), true}, std::pair{IdOf(mini, "AZM.L"), true},
+                                       std::pair{IdOf(bad, "AEMI"), false}}) {
+        ASSERT_TRUE(id.valid());
+        const TextLimits limits = EntryTextLimits(id);
+        EXPECT_EQ(limits.name, extended ? 45u : 16u);
+        const std::string symbol(limits.symbol, 'S'), name(limits.name, 'N');
+        EXPECT_EQ(CheckEntryTexts(id, symbol, name), kSuccess);
+        EXPECT_EQ(CheckEntryTexts(id, symbol + "S", name), kInvalidParm);
+        EXPECT_EQ(CheckEntryTexts(id, symbol, name + "N"), kInvalidParm);
+        EXPECT_TRUE(CheckSymbolTexts(symbol, name, limits).empty());
+        EXPECT_FALSE(CheckSymbolTexts(symbol, name + "N", limits).empty());
+    }
+}
+
+// ----- index files set aside -----
+
+TEST(IndexSetAside, ADeleteAndARenameLeaveThemByteForByte) {
+    TempDir tmp;
+    const fs::path dir = CopyOf(tmp, "bbfinance-inconsistent");
+    const auto emaster = ReadBytes(dir / "EMASTER");
+    const auto xmaster = ReadBytes(dir / "XMASTER");
+    const auto master = ReadBytes(dir / "MASTER");
+    ASSERT_EQ(xmaster.size(), 12u);
+
+    ASSERT_EQ(DeleteSecurity(IdOf(dir, "AUTOI")).status, kSuccess);
+    const auto r = testing::Cli({"rename-symbol", dir.string(), "AEMI", "A2A.MI", "A2A SPA"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    TempDir other;
+    ASSERT_TRUE(testing::Portfolio(other.path(), {testing::Series(1, "NEWONE")}));
+    ASSERT_EQ(TransferSecurity(IdOf(other.path(), "NEWONE"), dir.string(), false).end, TransferEnd::kDone);
+
+    EXPECT_EQ(ReadBytes(dir / "EMASTER"), emaster);
+    EXPECT_EQ(ReadBytes(dir / "XMASTER"), xmaster);
+    EXPECT_NE(ReadBytes(dir / "MASTER"), master);
+    EXPECT_FALSE(Listed(dir, "AUTOI"));
+    EXPECT_EQ(Listed(dir, "A2A.MI")->name, "A2A SPA");
+    EXPECT_TRUE(Listed(dir, "NEWONE").has_value());
+}
+
+}  // namespace
+}  // namespace barwise
