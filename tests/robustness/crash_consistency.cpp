@@ -183,6 +183,7 @@ int main(int argc, char** argv) {
     }
 
     std::mt19937_64 rng(seed);
+    int indexFailures = 0;
     std::printf("crash consistency: %ld trials over %zu rewrites, seed %llu\n", trials, runs.size(), seed);
     for (long t = 0; t < trials; ++t) {
         CaseRun& c = runs[static_cast<std::size_t>(t) % runs.size()];
@@ -191,7 +192,63 @@ int main(int argc, char** argv) {
         (void)Trial(c, scratch.path(), delay(rng), verbose);
     }
 
-    int failures = 0;
+    // Index rewrites that remove or add data files: whole index files, readable securities.
+    for (IndexRewriteCase& ic : IndexRewriteCases(realDb)) {
+        EmptyDirectory(scratch.path());
+        WriteTree(scratch.path(), ic.before);
+        const auto t0 = Clock::now();
+        if (ic.run(scratch.path(), RealFileSystem()) != kSuccess) {
+            std::printf("FAIL %s: the rewrite fails without any kill\n", ic.name.c_str());
+            return 1;
+        }
+        const long micros = std::max(
+            2L * static_cast<long>(std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - t0).count()), 1L);
+        const DirectoryContent after = ReadTree(scratch.path());
+        const long indexTrials = std::max(20L, trials / 10);
+        int bad = 0, old = 0, complete = 0, other = 0;
+        for (long t = 0; t < indexTrials; ++t) {
+            EmptyDirectory(scratch.path());
+            WriteTree(scratch.path(), ic.before);
+            std::fflush(nullptr);
+            const pid_t pid = fork();
+            if (pid < 0) return 1;
+            if (pid == 0) _exit(ic.run(scratch.path(), RealFileSystem()) == kSuccess ? 0 : 3);
+            const long delay = std::uniform_int_distribution<long>(0, micros)(rng);
+            timespec ts{delay / 1000000, (delay % 1000000) * 1000};
+            while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+            }
+            kill(pid, SIGKILL);
+            int status = 0;
+            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            const bool killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+            std::string problem = IndexRewriteProblem(ic, scratch.path(), after);
+            const DirectoryContent now = Compared(ReadTree(scratch.path()));
+            if (problem.empty() && !killed && (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || now != Compared(after)))
+                problem = "a finished rewrite did not give the new files";
+            if (problem.empty() && now == Compared(ic.before)) {
+                ++old;
+                // The next rewrite copes with whatever the killed one left behind.
+                if (ic.run(scratch.path(), RealFileSystem()) != kSuccess ||
+                    Compared(ReadTree(scratch.path())) != Compared(after))
+                    problem = "the rewrite after the kill did not give the new files";
+            } else if (now == Compared(after)) {
+                ++complete;
+            } else {
+                ++other;
+            }
+            if (!problem.empty()) {
+                ++bad;
+                std::printf("FAIL %s (delay %ld us, %s): %s\n", ic.name.c_str(), delay, killed ? "killed" : "finished",
+                            problem.c_str());
+            }
+        }
+        std::printf("%-18s %6ld %9ld  old %d  partial %d  new %d  failures %d\n", ic.name.c_str(), indexTrials, micros,
+                    old, other, complete, bad);
+        indexFailures += bad;
+    }
+
+    int failures = indexFailures;
     std::printf("%-18s %6s %9s %6s %8s %7s %8s %9s %8s\n", "rewrite", "trials", "time(us)", "old", "partial", "new",
                 "finished", "leftover", "failures");
     for (const CaseRun& c : runs) {

@@ -10,6 +10,8 @@
 #include "datafiles/master.h"
 #include "datafiles/rewrite.h"
 #include "datafiles/series.h"
+#include "commands/symbols/symbolops.h"
+#include "demo/demodb.h"
 #include "discovery/symbollist.h"
 
 #ifdef _WIN32
@@ -261,6 +263,119 @@ std::vector<RewriteCase> RewriteCases(int quotes, const fs::path& realDb) {
         cases.push_back(SeriesCase("real_intraday_insert", db, "2HR.DE", r, false, "F1.DAT"));
     }
     return cases;
+}
+
+DirectoryContent ReadTree(const fs::path& dir) {
+    DirectoryContent content;
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        if (!it->is_regular_file()) continue;
+        auto bytes = ReadWholeFile(it->path());
+        content[it->path().lexically_relative(dir).generic_string()] = bytes ? std::move(*bytes) : Bytes{};
+    }
+    return content;
+}
+
+void WriteTree(const fs::path& dir, const DirectoryContent& content) {
+    for (const auto& [name, bytes] : content) {
+        const fs::path file = dir / fs::path(name);
+        fs::create_directories(file.parent_path());
+        WriteDirectory(file.parent_path(), {{file.filename().string(), bytes}});
+    }
+}
+
+namespace {
+
+DirectoryContent Prefixed(const DirectoryContent& content, const std::string& prefix) {
+    DirectoryContent out;
+    for (const auto& [name, bytes] : content) out[prefix + name] = bytes;
+    return out;
+}
+
+// The status a transfer reports as the other rewrites do.
+DataStatus TransferStatus(const TransferOutcome& out) {
+    if (out.end == TransferEnd::kDone) return kSuccess;
+    return out.status != kSuccess ? out.status : kFileWrite;
+}
+
+SecurityId Lookup(const fs::path& dir, const std::string& symbol) {
+    MasterRecord record;
+    SecurityId id;
+    return FindSymbol(dir.string(), symbol, record, id) == kSuccess ? id : SecurityId{};
+}
+
+}  // namespace
+
+std::vector<IndexRewriteCase> IndexRewriteCases(const fs::path& realDb) {
+    std::vector<IndexRewriteCase> cases;
+    std::error_code ec;
+    const fs::path mini = realDb.empty() ? fs::path() : realDb / "equis-xmaster-mini";
+    if (mini.empty() || !fs::exists(mini, ec)) return cases;
+    const DirectoryContent miniFiles = ReadDirectory(mini);
+
+    for (const auto& [name, symbol] : {std::pair{"xmaster_delete", "AZM.L"}, std::pair{"emaster_delete", ".FCHI"}}) {
+        IndexRewriteCase c;
+        c.name = name;
+        c.before = miniFiles;
+        c.portfolios = {""};
+        c.symbol = symbol;
+        c.removes = true;
+        c.run = [symbol = std::string(symbol)](const fs::path& dir, FileSystem& fsys) {
+            const SecurityId id = Lookup(dir, symbol);
+            return id.valid() ? DeleteSecurity(id, fsys).status : kFileNotFound;
+        };
+        cases.push_back(std::move(c));
+    }
+
+    // The destination as the common software writes one with a full MASTER: 255 securities
+    // in MASTER and EMASTER, one in XMASTER, few quotes each to keep the runs short.
+    ScratchDir full("barwise-full");
+    if (WriteExtendedPortfolio(full.path(), 256, 3).status != kSuccess) return cases;
+    IndexRewriteCase move;
+    move.name = "xmaster_move";
+    move.before = Prefixed(miniFiles, "src/");
+    for (auto& [file, bytes] : Prefixed(ReadDirectory(full.path()), "dst/")) move.before[file] = std::move(bytes);
+    move.portfolios = {"src", "dst"};
+    move.symbol = ".FCHI";
+    move.run = [](const fs::path& dir, FileSystem& fsys) {
+        const SecurityId id = Lookup(dir / "src", ".FCHI");
+        if (!id.valid()) return kFileNotFound;
+        return TransferStatus(TransferSecurity(id, (dir / "dst").string(), true, {}, fsys));
+    };
+    cases.push_back(std::move(move));
+    return cases;
+}
+
+std::string IndexRewriteProblem(const IndexRewriteCase& c, const fs::path& dir, const DirectoryContent& after) {
+    const DirectoryContent now = ReadTree(dir);
+    bool listed = false;
+    for (const std::string& p : c.portfolios) {
+        const fs::path portfolio = p.empty() ? dir : dir / p;
+        const std::string prefix = p.empty() ? std::string() : p + "/";
+        for (std::string_view index : {kMasterFileName, kEmasterFileName, kXmasterFileName}) {
+            const fs::path file = FindNoCase(portfolio, index);
+            const std::string key = prefix + file.filename().string();
+            const auto was = c.before.find(key);
+            if (was == c.before.end()) continue;
+            const auto is = now.find(key);
+            if (is == now.end()) return key + " is missing";
+            const auto becomes = after.find(key);
+            if (is->second != was->second && (becomes == after.end() || is->second != becomes->second))
+                return key + " is neither as it was nor as the rewrite makes it (" + std::to_string(is->second.size()) +
+                       " bytes)";
+        }
+        const MasterFile master = ReadMasterFile(portfolio.string());
+        if (master.status != kSuccess) return prefix + "MASTER cannot be read";
+        for (const barwise::MasterEntry& e : master.entries) {
+            if (e.record.isSubdirEntry()) continue;
+            QuoteSeries series;
+            if (AllocSeries(series, 1) != kSuccess || ReadSeries(series, e.id, 0, 1) != kSuccess)
+                return prefix + "F" + std::to_string(e.record.fileNumber()) + " is listed but cannot be read";
+        }
+        listed = listed || Lookup(portfolio, c.symbol).valid();
+    }
+    if (!listed && !c.removes) return c.symbol + " is listed nowhere";
+    return {};
 }
 
 bool IsComparedFile(const std::string& name) {

@@ -71,6 +71,34 @@ bool IsComparedFile(const std::string& name);
 // The files of a directory content that IsComparedFile keeps.
 DirectoryContent Compared(const DirectoryContent& content);
 
+// Rewrites of a database's index files that also remove or add data files (a delete of a
+// security, a move), on copies of real databases with EMASTER and XMASTER. Files come and
+// go, so they are checked by what must hold wherever they stop (IndexRewriteProblem).
+// Content paths are relative to the directory the case runs in ("dst/XMASTER").
+struct IndexRewriteCase {
+    std::string name;
+    DirectoryContent before;
+    std::vector<std::string> portfolios;  // directories holding index files ("" = the root)
+    std::string symbol;                   // the security concerned
+    bool removes = false;                 // a delete: the security may be gone
+    std::function<DataStatus(const fs::path& dir, FileSystem& fs)> run;
+};
+
+// With realDb: a delete of an XMASTER security and of a MASTER security whose EMASTER is
+// kept (equis-xmaster-mini), and a move of one of its MASTER securities into a portfolio
+// whose MASTER is full and that has an XMASTER. Empty without realDb.
+std::vector<IndexRewriteCase> IndexRewriteCases(const fs::path& realDb);
+
+// Every regular file below dir, by path relative to it ('/' separated).
+DirectoryContent ReadTree(const fs::path& dir);
+void WriteTree(const fs::path& dir, const DirectoryContent& content);
+
+// What must hold after a failed or interrupted index rewrite, given the content it makes
+// when it finishes: every MASTER, EMASTER and XMASTER is whole as it was or as it becomes,
+// every security listed reads, and the security concerned (unless deleted) is listed in a
+// portfolio. Empty when it holds, else what does not.
+std::string IndexRewriteProblem(const IndexRewriteCase& c, const fs::path& dir, const DirectoryContent& after);
+
 // Number of quotes of the portfolio the tests use.
 inline constexpr int kTestQuotes = 400;
 

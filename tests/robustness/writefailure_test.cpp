@@ -27,6 +27,7 @@ namespace barwise::robustness {
 // gtest prints a parameter in its listing and its failure messages: the case's name, not a
 // dump of the struct's bytes.
 void PrintTo(const RewriteCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const IndexRewriteCase& c, std::ostream* os) { *os << c.name; }
 
 namespace {
 
@@ -145,6 +146,58 @@ TEST_P(WriteFailure, ADiskThatFillsUpAtAnyByteKeepsTheFiles) {
 
 INSTANTIATE_TEST_SUITE_P(Rewrites, WriteFailure,
                          ::testing::ValuesIn(RewriteCases(kTestQuotes, BARWISE_REALDB_DIR)), CaseName());
+
+struct IndexCaseName {
+    std::string operator()(const ::testing::TestParamInfo<IndexRewriteCase>& info) const { return info.param.name; }
+};
+
+std::vector<std::string> TemporariesOf(const IndexRewriteCase& c, const fs::path& dir) {
+    std::vector<std::string> all;
+    for (const std::string& p : c.portfolios)
+        for (const std::string& t : TemporaryFiles(p.empty() ? dir : dir / p)) all.push_back(p + "/" + t);
+    return all;
+}
+
+// Index rewrites that remove or add data files: each failing step is reported, leaves every
+// index file whole (old or new), every listed security readable and the security listed;
+// where nothing changed the same rewrite then succeeds.
+class IndexWriteFailure : public ::testing::TestWithParam<IndexRewriteCase> {};
+
+TEST_P(IndexWriteFailure, EveryFailingStepKeepsTheIndexFilesWholeAndReportsFailure) {
+    const IndexRewriteCase& c = GetParam();
+    ScratchDir dir;
+    WriteTree(dir.path(), c.before);
+    FaultyFileSystem counter;
+    ASSERT_EQ(c.run(dir.path(), counter), kSuccess);
+    const DirectoryContent after = ReadTree(dir.path());
+    ASSERT_NE(Compared(after), Compared(c.before));
+    ASSERT_EQ(IndexRewriteProblem(c, dir.path(), after), "");
+
+    int injected = 0;
+    for (Step step : kWritingSteps) {
+        ASSERT_GT(counter.count(step), 0) << "the rewrite never does " << StepName(step);
+        for (int n = 1; n <= counter.count(step); ++n, ++injected) {
+            SCOPED_TRACE(std::string(StepName(step)) + " #" + std::to_string(n));
+            EmptyDirectory(dir.path());
+            WriteTree(dir.path(), c.before);
+            FaultyFileSystem faulty(step, n);
+            const DataStatus status = c.run(dir.path(), faulty);
+            ASSERT_TRUE(faulty.fired());
+            EXPECT_NE(status, kSuccess) << "failure of " << faulty.firedPath() << " not reported";
+            EXPECT_EQ(IndexRewriteProblem(c, dir.path(), after), "") << "failing " << faulty.firedPath();
+            EXPECT_EQ(TemporariesOf(c, dir.path()), std::vector<std::string>{});
+            if (Compared(ReadTree(dir.path())) == Compared(c.before)) {
+                EXPECT_EQ(c.run(dir.path(), RealFileSystem()), kSuccess);
+                EXPECT_EQ(Compared(ReadTree(dir.path())), Compared(after));
+            }
+        }
+    }
+    EXPECT_GE(injected, 5);
+}
+
+INSTANTIATE_TEST_SUITE_P(IndexRewrites, IndexWriteFailure, ::testing::ValuesIn(IndexRewriteCases(BARWISE_REALDB_DIR)),
+                         IndexCaseName());
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(IndexWriteFailure);
 
 // A backup that cannot be written completely leaves the earlier backup as it was.
 TEST(BackupWrite, FailedBackupWriteLeavesNoTruncatedBackup) {
