@@ -4,6 +4,7 @@
 
 #include "demo/demodb.h"
 #include "discovery/testtree.h"
+#include "testsupport/indexcheck.h"
 
 namespace barwise {
 namespace {
@@ -119,6 +120,23 @@ TEST(RepairMasterSymbols, CopiesTheNameOverEmptySymbolsAndKeepsTheOldFile) {
     EXPECT_FALSE(std::filesystem::exists(tmp.path() / "MASTER.BAK"));
 }
 
+// With an EMASTER beside MASTER, the repaired symbol goes to both.
+TEST(RepairMasterSymbols, EmasterFollows) {
+    TempDir tmp;
+    ASSERT_EQ(WriteExtendedPortfolio(tmp.path(), 3, 2).status, kSuccess);
+    auto master = ReadBytes(tmp.path() / "MASTER");
+    auto emaster = ReadBytes(tmp.path() / "EMASTER");
+    std::fill_n(master.begin() + 2 * kMasterRecordSize + kMasterSymbolOffset, kMasterSymbolSize, ' ');
+    std::fill_n(emaster.begin() + 2 * kEmasterRecordSize + kEmasterSymbolOffset, kEmasterSymbolSize, 0);
+    testing::WriteBytes(tmp.path() / "MASTER", master);
+    testing::WriteBytes(tmp.path() / "EMASTER", emaster);
+    ASSERT_TRUE(ListSymbols(tmp.path() / "MASTER").needsRepair);
+    ASSERT_EQ(RepairMasterSymbols(tmp.path() / "MASTER"), kSuccess);
+    const auto disagreements = testing::IndexDisagreements(tmp.path());
+    EXPECT_TRUE(disagreements.empty()) << disagreements.front();
+    EXPECT_EQ(testing::DecodeIndexFiles(tmp.path()).securities.at(1).symbol, "SECURITY 0002");
+    EXPECT_EQ(ReadBytes(tmp.path() / "EMASTER.BAK"), emaster);
+}
 
 }  // namespace
 }  // namespace barwise
