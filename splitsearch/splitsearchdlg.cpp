@@ -142,12 +142,22 @@ void CSplitSearchDlg::OnSearch() {
         if (it == masters.end())
             it = masters.emplace(row.id.directory, ReadMasterFile(row.id.directory)).first;
         const MasterFile& master = it->second;
-        const auto entry = static_cast<std::size_t>(row.id.position - 1);
-        if (master.status == kSuccess && row.id.position >= 1 && entry < master.entries.size() &&
-            master.entries[entry].record.fileNumber() == row.id.fileNumber) {
+        // The entry of the same index file, record number and file number: MASTER record k
+        // and XMASTER record k are different securities.
+        const MasterEntry* entry = nullptr;
+        if (master.status == kSuccess) {
+            for (const MasterEntry& e : master.entries) {
+                if (e.id.index == row.id.index && e.id.position == row.id.position &&
+                    e.record.fileNumber() == row.id.fileNumber) {
+                    entry = &e;
+                    break;
+                }
+            }
+        }
+        if (entry) {
             // A sub-directory entry holds no quotes of its own.
-            if (master.entries[entry].record.isSubdirEntry()) continue;
-            targets.push_back({row.symbol, row.id, master.entries[entry].record});
+            if (entry->record.isSubdirEntry()) continue;
+            targets.push_back({row.symbol, row.id, entry->record});
         } else {
             missing.push_back(row.symbol);
         }

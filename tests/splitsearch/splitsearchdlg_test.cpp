@@ -131,6 +131,32 @@ private slots:
         QTRY_VERIFY(w.isNull());
     }
 
+    // A security only XMASTER lists is scanned by its own entry (its record 1 is not
+    // MASTER's record 1), and its line shows that entry.
+    void xmasterSecuritiesAreScannedAndShown() {
+        const fs::path ext = dir() / "EXT";
+        QCOMPARE(WriteExtendedPortfolio(ext, 257, 3).status, kSuccess);
+        QVERIFY(WriteDatFile(ext / "F257.MWD", Series(257, "X0257", 20, 14)));
+        view.symbols.clear();
+        for (const SymbolRow& row : ListSymbols(ext / "MASTER").rows)
+            view.symbols.push_back({row.id, row.symbol, row.name});
+        QCOMPARE(view.symbols.size(), std::size_t{257});
+        view.portfolioDir = ext.string();
+        view.symbolRow = 0;
+        CSplitSearchDlg* w = OpenSplitSearch(view, host, nullptr);
+        w->OnSearch();
+        QCOMPARE(w->Lines(), QStringList{QStringLiteral("X0257 possible 2 for 1 split on 03/15/99")});
+        QVERIFY2(host.messages.empty(), qPrintable(host.messageTexts().join(QLatin1Char('|'))));
+        w->OnShowLine(0);
+        QCOMPARE(view.shown.size(), std::size_t{1});
+        const SecurityId& shown = view.shown.front().first;
+        QVERIFY(shown.inXmaster());
+        QCOMPARE(shown.fileNumber, 257);
+        QCOMPARE(view.symbols[static_cast<std::size_t>(view.symbolRow)].id, shown);
+        QCOMPARE(view.shown.front().second, MakeDate(1999, 3, 15));
+        w->reject();
+    }
+
 private:
     fs::path dir() const { return fs::path(tmp.path().toStdString()); }
 
