@@ -10,6 +10,8 @@
 #include <QItemSelectionModel>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QScrollBar>
+#include <QStyle>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTimer>
@@ -56,6 +58,14 @@ std::string MasterPathOf(const std::string& portfolio) {
     if (path.empty() || !IsPathSeparator(path.back())) path += kPathSeparator;
     path += kMasterFileName;
     return path;
+}
+
+// The index file that lists a security.
+std::string_view IndexFileName(const SecurityId& id) {
+    return id.inXmaster() ? kXmasterFileName : kMasterFileName;
+}
+QString Latin1(std::string_view text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 // The "Symbols" table and the "Quotes" table look and behave alike.
@@ -191,11 +201,18 @@ void CBarwiseView::paintEvent(QPaintEvent* event) {
 
 void CBarwiseView::OnTimer() {
     const QString symbolSection = QStringLiteral("SymbolGrid");
-    const int sw = m_symbolGrid->viewport()->width();
-    const int sd = DefaultSymbolColumnWidth(sw);
+    // The width the rows will have once the vertical scroll bar shows beside them.
+    int sw = m_symbolGrid->viewport()->width();
+    if (!m_symbolGrid->verticalScrollBar()->isVisible())
+        sw -= m_symbolGrid->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_symbolGrid);
+    // A symbol column as wide as 14 capitals and the rest for the name, unless the user's
+    // own widths are kept.
+    const int symbolFit = m_symbolGrid->fontMetrics().horizontalAdvance(QString(14, QLatin1Char('N'))) +
+                          2 * GridRowDelegate::kInset + 1;
+    const auto sd = DefaultSymbolColumnWidths(sw, symbolFit);
     const auto symbolWidths =
-        SymbolColumnWidths(sw, m_settings.GetProfileInt(symbolSection, QStringLiteral("col0"), sd),
-                           m_settings.GetProfileInt(symbolSection, QStringLiteral("col1"), sd));
+        SymbolColumnWidths(sw, m_settings.GetProfileInt(symbolSection, QStringLiteral("col0"), sd[0]),
+                           m_settings.GetProfileInt(symbolSection, QStringLiteral("col1"), sd[1]), symbolFit);
     for (int i = 0; i < SymbolGridModel::kColumns; ++i)
         m_symbolGrid->horizontalHeader()->resizeSection(i, symbolWidths[static_cast<std::size_t>(i)]);
 
@@ -384,7 +401,8 @@ void CBarwiseView::FillSymbolsGrid(int selectRow) {
         failed = listing.status != kSuccess;
     }
     if (!failed) {
-        m_symbolCount = static_cast<std::int16_t>(std::min(listing.headerCount, kMaxSymbolRows));
+        // The count and the message concern MASTER's own records; XMASTER's come on top.
+        m_symbolCount = static_cast<int>(listing.rows.size());
         if (listing.headerCount > kMaxSymbolRows) {
             m_host.messageBox(QStringLiteral("File has %1 symbols.\nWill only display the first %2 symbols")
                                   .arg(listing.headerCount)
@@ -392,13 +410,21 @@ void CBarwiseView::FillSymbolsGrid(int selectRow) {
         }
         std::vector<SymbolGridModel::Row> rows;
         rows.reserve(listing.rows.size());
-        for (const SymbolRow& r : listing.rows) rows.push_back({r.symbol, r.name, r.id});
+        for (const SymbolRow& r : listing.rows) rows.push_back({r.symbol, r.name, r.id, r.record.longName});
         m_symbolModel->setRows(std::move(rows));
+        // Once per portfolio and text: an EMASTER or XMASTER set aside is never written to,
+        // and the portfolio is shown from MASTER.
+        if (!listing.indexWarning.empty() &&
+            m_indexWarnings.insert(m_masterPath + '\n' + listing.indexWarning).second) {
+            m_host.messageBox(QStringLiteral("%1\n\n%2\n\nNo change is written to a file set aside.")
+                                  .arg(FromLocal(m_portfolioDir), FromLocal(listing.indexWarning)),
+                              UiHost::Buttons::Ok, UiHost::Icon::Information);
+        }
         if (listing.needsRepair && !RepairMasterSymbols()) failed = true;
         if (listing.countMismatch(kMaxSymbolRows)) failed = true;
     }
     if (!failed) {
-        m_selSymbolRow = static_cast<std::int16_t>(selectRow);
+        m_selSymbolRow = selectRow;
         SelectGridRow(m_symbolGrid, selectRow);
         if (m_symbolCount == 0) SetTitle(QStringLiteral("(no symbols)"));
         emit StateChanged();
@@ -593,7 +619,7 @@ void CBarwiseView::SelectGridRow(QTableView* grid, int row) {
 void CBarwiseView::OnSymbolSelectionChanged() {
     const QModelIndexList rows = m_symbolGrid->selectionModel()->selectedRows();
     if (rows.isEmpty()) return;
-    m_selSymbolRow = static_cast<std::int16_t>(rows.front().row());
+    m_selSymbolRow = rows.front().row();
     SetTitle(m_symbolModel->data(m_symbolModel->index(m_selSymbolRow, 0), Qt::DisplayRole).toString());
     // The quotes follow once the selection rests (a click, and every fill, loads them at
     // once and stops the wait).
@@ -675,7 +701,7 @@ void CBarwiseView::OnSymbolAbout() {
                               .arg(QString::fromLatin1(security->symbol).trimmed()));
         return;
     }
-    CDataFactsDlg dialog(DataFactsTexts(facts), window());
+    CDataFactsDlg dialog(SecurityFactTexts(security->id, facts), window());
     m_host.runDialog(dialog);
 }
 
@@ -696,6 +722,15 @@ ViewState CBarwiseView::State() const {
 QString CBarwiseView::SymbolPaneText() const {
     if (m_symbolCount == 0) return QStringLiteral("No Symbols Read");
     return QStringLiteral("Symbol %1 of %2").arg(m_selSymbolRow + 1).arg(m_symbolCount);
+}
+
+QString CBarwiseView::SecurityPaneText() const {
+    // Follows the selected row, as the symbol pane does.
+    if (m_symbolCount == 0 || m_selSymbolRow < 0 || m_selSymbolRow >= m_symbolModel->rowCount()) return {};
+    const SymbolGridModel::Row& r = m_symbolModel->row(m_selSymbolRow);
+    return QStringLiteral("%1 - %2 in %3")
+        .arg(Latin1(r.shownName()), Latin1(QuoteFileName(r.id)),
+             Latin1(IndexFileName(r.id)));
 }
 
 QString CBarwiseView::QuotePaneText() const {

@@ -93,6 +93,9 @@ public:
     // The texts of the status bar's symbol and quote panes.
     QString SymbolPaneText() const;
     QString QuotePaneText() const;
+    // The status bar's security pane: the selected security's whole name, its quote file and
+    // the index file that lists it; empty when none is selected.
+    QString SecurityPaneText() const;
 
     // ----- CommandView -----
     std::string PortfolioDir() const override { return m_portfolioDir; }
@@ -140,8 +143,9 @@ public:
     std::string m_selName;
     // The entry whose quotes are shown (set with m_selSymbol by FillQuotesGrid).
     barwise::SecurityId m_selId;
-    std::int16_t m_symbolCount = 0;
-    std::int16_t m_selSymbolRow = 0;
+    // Rows listed: MASTER's (at most 255) and every security XMASTER lists.
+    int m_symbolCount = 0;
+    int m_selSymbolRow = 0;
     // Wider than the symbol members: a DAT file may hold more quotes than a signed 16-bit
     // count can say.
     std::int32_t m_quoteCount = 0;
@@ -185,4 +189,6 @@ private:
     bool m_columnsSet = false;
     // DOP files set aside this session, each named to the user once.
     std::set<std::string> m_untrustedDops;
+    // Portfolios whose EMASTER or XMASTER was set aside this session, each named once.
+    std::set<std::string> m_indexWarnings;
 };

@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "datafiles/series.h"
+
 namespace {
 
 struct LeftRow {
@@ -17,6 +19,8 @@ struct LeftRow {
 constexpr LeftRow kLeftRows[] = {
     {"Path:", 1053},
     {"File number", 1060},
+    {"Data file", kDataFileControl},
+    {"Listed in", kIndexFileControl},
     {"DAT file record length", 1062},
     {"DAT file number of fields", 1061},
     {"Number of quotes", 1064},
@@ -40,7 +44,31 @@ constexpr FieldRow kFieldRows[] = {
 constexpr int kPathLimit = 300;
 constexpr int kFileNumberLimit = 5;
 
+constexpr int kNameControl = 1071;
+
 }  // namespace
+
+std::string QuoteFileName(const barwise::SecurityId& id) {
+    return "F" + std::to_string(id.fileNumber) + "." + std::string(barwise::DataExtensionOf(id));
+}
+
+std::vector<barwise::FactText> SecurityFactTexts(const barwise::SecurityId& id,
+                                                 const barwise::DataFacts& facts) {
+    std::vector<barwise::FactText> texts = barwise::DataFactsTexts(facts);
+    barwise::MasterRecord record;
+    if (barwise::ReadMasterEntry(id, record) == barwise::kSuccess && !record.longName.empty()) {
+        for (barwise::FactText& t : texts)
+            if (t.controlId == kNameControl) t.text = record.longName;
+    }
+    const std::string_view index = id.inXmaster() ? barwise::kXmasterFileName : barwise::kMasterFileName;
+    // The quote file as it is named on disk (f334.mwd, F334.MWD, ...).
+    barwise::SeriesFiles files;
+    const barwise::DataStatus opened = barwise::OpenSeriesFiles(id, files);
+    const bool found = (opened == barwise::kSuccess || opened == barwise::kFileRead) && !files.datPath.empty();
+    texts.push_back({"Data file", kDataFileControl, found ? files.datPath.filename().string() : QuoteFileName(id)});
+    texts.push_back({"Listed in", kIndexFileControl, std::string(index)});
+    return texts;
+}
 
 CDataFactsDlg::CDataFactsDlg(const std::vector<barwise::FactText>& texts, QWidget* parent)
     : QDialog(parent) {
@@ -77,7 +105,9 @@ CDataFactsDlg::CDataFactsDlg(const std::vector<barwise::FactText>& texts, QWidge
         ++row;
     }
     leftGrid->setColumnStretch(1, 1);
-    leftGrid->setColumnMinimumWidth(1, fontMetrics().averageCharWidth() * 34);
+    // Room for the longest name EMASTER and XMASTER hold, in capitals.
+    leftGrid->setColumnMinimumWidth(
+        1, fontMetrics().horizontalAdvance(QString(static_cast<qsizetype>(barwise::kLongNameSize), QLatin1Char('N'))) + 12);
 
     auto* right = new QGroupBox(tr("Data from DOP file (may be synthetic)"), this);
     auto* rightGrid = new QGridLayout(right);

@@ -29,7 +29,7 @@ QVariant SymbolGridModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount() || role != Qt::DisplayRole) return {};
     const Row& r = m_rows[static_cast<std::size_t>(index.row())];
     // Shown without the NULs and blanks that pad the stored bytes.
-    return QString::fromLatin1(DisplayText(index.column() == 0 ? r.symbol : r.name));
+    return QString::fromLatin1(index.column() == 0 ? DisplayText(r.symbol) : r.shownName());
 }
 
 QVariant SymbolGridModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -13,7 +13,8 @@
 
 namespace barwise {
 
-// The symbols grid: "Symbol" and "Name", in the order the rows are given.
+// The symbols grid: "Symbol" and "Name", in the order the rows are given. The name shown is
+// the whole name where EMASTER or XMASTER holds one longer than MASTER's 16 characters.
 class SymbolGridModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -21,8 +22,11 @@ public:
     // entry they came from: two rows may read the same and still be different securities.
     struct Row {
         std::string symbol;
-        std::string name;
+        std::string name;      // the 16 name bytes
         SecurityId id;
+        std::string longName;  // the whole name, when longer than the 16 bytes; else empty
+        // The text of the Name column.
+        std::string shownName() const { return longName.empty() ? DisplayText(name) : longName; }
     };
     static constexpr int kColumns = 2;
 

@@ -263,6 +263,12 @@ void CMainFrame::CreateStatusBar() {
     m_idlePane = new QLabel(IdleText(), bar);
     m_idlePane->setObjectName(QStringLiteral("pane0"));
     bar->addWidget(m_idlePane, 1);
+    // The selected security's whole name, its quote file and its index file; it takes the
+    // room the help text leaves.
+    m_securityPane = new QLabel(bar);
+    m_securityPane->setObjectName(QStringLiteral("pane3"));
+    m_securityPane->setTextFormat(Qt::PlainText);
+    bar->addWidget(m_securityPane, 2);
 
     const auto makePane = [&](const char* name, const QString& widest) {
         auto* pane = new QLabel(bar);
@@ -278,6 +284,7 @@ void CMainFrame::CreateStatusBar() {
 }
 
 QString CMainFrame::IdleText() const { return QStringLiteral("For Help, press F1"); }
+QString CMainFrame::SecurityPaneText() const { return m_securityPane->text(); }
 QString CMainFrame::SymbolPaneText() const { return m_symbolPane->text(); }
 QString CMainFrame::QuotePaneText() const { return m_quotePane->text(); }
 
@@ -292,6 +299,7 @@ void CMainFrame::UpdateCommandUI() {
     const bool scanning = m_view->Scanning();
     for (const auto& [id, action] : m_actions)
         action->setEnabled(!scanning && IsCommandEnabled(id, state));
+    m_securityPane->setText(m_view->SecurityPaneText());
     m_symbolPane->setText(m_view->SymbolPaneText());
     m_quotePane->setText(m_view->QuotePaneText());
 }

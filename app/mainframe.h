@@ -37,6 +37,7 @@ public:
     // (deferred, once per burst) on each StateChanged of the view.
     void UpdateCommandUI();
     QString IdleText() const;
+    QString SecurityPaneText() const;
     QString SymbolPaneText() const;
     QString QuotePaneText() const;
 
@@ -65,6 +66,7 @@ private:
     QScrollArea* m_scroll = nullptr;
     QToolBar* m_toolBar = nullptr;
     QLabel* m_idlePane = nullptr;
+    QLabel* m_securityPane = nullptr;
     QLabel* m_symbolPane = nullptr;
     QLabel* m_quotePane = nullptr;
     QTimer* m_updateTimer = nullptr;

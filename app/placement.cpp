@@ -1,5 +1,7 @@
 #include "app/placement.h"
 
+#include <algorithm>
+
 
 namespace barwise {
 
@@ -22,14 +24,14 @@ WindowPlacement PlacementToStore(int x, int y, int cx, int cy) {
     return {x < 0 ? 0 : x, y < 0 ? 0 : y, cx, cy};
 }
 
-int DefaultSymbolColumnWidth(int clientWidth) { return clientWidth * 9 / 20; }
+std::array<int, 2> DefaultSymbolColumnWidths(int w, int symbolFit) {
+    const int symbol = std::clamp(symbolFit, 1, std::max(1, w * 9 / 20));
+    return {symbol, std::max(1, w - symbol)};
+}
 
-std::array<int, 2> SymbolColumnWidths(int w, int c0, int c1) {
+std::array<int, 2> SymbolColumnWidths(int w, int c0, int c1, int symbolFit) {
     const bool bad = c0 <= 0 || c0 > w || c1 <= 0 || c1 > w || c0 + c1 > w;
-    if (bad) {
-        const int d = DefaultSymbolColumnWidth(w);
-        return {d, d};
-    }
+    if (bad) return DefaultSymbolColumnWidths(w, symbolFit);
     return {c0, c1};
 }
 

@@ -26,11 +26,12 @@ WindowPlacement DefaultPlacement(int screenWidth, int screenHeight);
 // stored as 0, the size as it is.
 WindowPlacement PlacementToStore(int x, int y, int cx, int cy);
 
-// Column widths of the symbols grid (2 columns): the stored ones when each is non-zero
-// and fits in the grid's client width W and both together fit, else W * 9 / 20 each.
-std::array<int, 2> SymbolColumnWidths(int clientWidth, int stored0, int stored1);
-// The default width used when nothing (or nothing plausible) is stored.
-int DefaultSymbolColumnWidth(int clientWidth);
+// Column widths of the symbols grid (2 columns) in a grid of client width W: the stored
+// ones when each is non-zero and fits in W and both together fit, else the defaults.
+// The defaults give the symbol column `symbolFit` (the width its longest symbols need), at
+// most W * 9 / 20, and the name column the rest of W: names run to 45 characters.
+std::array<int, 2> SymbolColumnWidths(int clientWidth, int stored0, int stored1, int symbolFit);
+std::array<int, 2> DefaultSymbolColumnWidths(int clientWidth, int symbolFit);
 
 // Column widths of the quotes grid (7 columns): the stored ones when each is non-zero and
 // fits in W and all of them together fit, else W * 9 / 70 each.

@@ -16,12 +16,14 @@ void CBarwiseView::SetSymbolRowTexts(int row, const std::string& symbol, const s
     for (int i = 0; i < m_symbolModel->rowCount(); ++i) rows.push_back(m_symbolModel->row(i));
     rows[static_cast<std::size_t>(row)].symbol = symbol;
     rows[static_cast<std::size_t>(row)].name = name;
+    // A name longer than MASTER's 16 characters is shown whole, as EMASTER or XMASTER now holds it.
+    rows[static_cast<std::size_t>(row)].longName = DisplayText(name).size() > kMasterNameSize ? name : std::string();
     const int selected = m_selSymbolRow;
     m_symbolModel->setRows(std::move(rows));
     // The rows were given again: select the same row, its quotes are still the ones shown.
     SelectGridRow(m_symbolGrid, selected);
     m_keyboardLoad->stop();
-    m_selSymbolRow = static_cast<std::int16_t>(selected);
+    m_selSymbolRow = selected;
     if (row == selected) {
         m_selSymbol = symbol.substr(0, 16);
         m_selName = name.substr(0, 16);
@@ -49,7 +51,7 @@ bool CBarwiseView::ShowSecurityQuote(const SecurityId& id, DateCode date) {
         row = rowOf();
     }
     if (row < 0) return false;
-    m_selSymbolRow = static_cast<std::int16_t>(row);
+    m_selSymbolRow = row;
     SelectGridRow(m_symbolGrid, row);
     m_keyboardLoad->stop();
     FillQuotesGrid(0);

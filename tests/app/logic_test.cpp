@@ -301,13 +301,15 @@ void LogicTest::symbolColumns_data() {
     QTest::addColumn<int>("c1");
     QTest::addColumn<int>("e0");
     QTest::addColumn<int>("e1");
-    // Client width 400: the default is 180 each.
-    QTest::newRow("stored and fitting") << 100 << 250 << 100 << 250;
-    QTest::newRow("exactly the width") << 150 << 250 << 150 << 250;
-    QTest::newRow("together too wide") << 200 << 250 << 180 << 180;
-    QTest::newRow("zero") << 0 << 100 << 180 << 180;
-    QTest::newRow("negative") << -20 << 100 << 180 << 180;
-    QTest::newRow("one wider than the grid") << 401 << 10 << 180 << 180;
+    QTest::addColumn<int>("fit");
+    // Client width 400: the symbol column at most 180 by default, the name the rest.
+    QTest::newRow("stored and fitting") << 100 << 250 << 100 << 250 << 120;
+    QTest::newRow("exactly the width") << 150 << 250 << 150 << 250 << 120;
+    QTest::newRow("together too wide") << 200 << 250 << 120 << 280 << 120;
+    QTest::newRow("zero") << 0 << 100 << 120 << 280 << 120;
+    QTest::newRow("negative") << -20 << 100 << 120 << 280 << 120;
+    QTest::newRow("one wider than the grid") << 401 << 10 << 120 << 280 << 120;
+    QTest::newRow("symbols wider than 9/20") << 0 << 0 << 180 << 220 << 260;
 }
 
 void LogicTest::symbolColumns() {
@@ -315,7 +317,8 @@ void LogicTest::symbolColumns() {
     QFETCH(int, c1);
     QFETCH(int, e0);
     QFETCH(int, e1);
-    const auto w = SymbolColumnWidths(400, c0, c1);
+    QFETCH(int, fit);
+    const auto w = SymbolColumnWidths(400, c0, c1, fit);
     QCOMPARE(w[0], e0);
     QCOMPARE(w[1], e1);
 }

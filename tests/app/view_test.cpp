@@ -24,10 +24,12 @@
 #include "app/datafactsdlg.h"
 #include "app/searchfilterdlg.h"
 #include "app/searchprogressdlg.h"
+#include "commands/quotes/quotedialogs.h"
 #include "datafiles/rewrite.h"
 #include "datafiles/series.h"
 #include "discovery/symbollist.h"
 #include "tests/app/viewtestbed.h"
+#include "testsupport/indexcheck.h"
 #include "ui/fakecommandview.h"
 
 using namespace barwise;
@@ -46,6 +48,55 @@ bool WriteAll(const std::string& path, const QByteArray& bytes) {
 }
 
 QString DateText(DateCode code) { return QString::fromStdString(FormatDateMdy(code)); }
+
+QString YmdText(int ymd) { return DateText(MakeDate(ymd / 10000, ymd / 100 % 100, ymd % 100)); }
+
+// Copies one of the real databases into the testbed's tree; false when they are not here.
+bool CopyRealDb(const ViewTestbed& t, const char* name, const std::string& relative) {
+    const fsys::path from = fsys::path(BARWISE_REALDB_DIR) / name;
+    std::error_code ec;
+    if (!fsys::is_directory(from, ec)) return false;
+    fsys::copy(from, t.dir(relative), fsys::copy_options::recursive, ec);
+    return !ec;
+}
+
+// The grid row of the security the index file lists with this file number; -1 when none.
+int RowOf(ViewTestbed& t, IndexFile index, int fileNumber) {
+    for (int r = 0; r < t.symbols().rowCount(); ++r) {
+        const SecurityId& id = t.symbols().row(r).id;
+        if (id.index == index && id.fileNumber == fileNumber) return r;
+    }
+    return -1;
+}
+
+// Selects a symbols-grid row as a click does and shows its quotes.
+void ShowRow(ViewTestbed& t, int row) {
+    t.view().m_symbolGrid->selectRow(row);
+    t.view().SettleSelection();
+    t.settle();
+}
+
+// The security of the independent decoding with this index file and file number.
+barwise::testing::DecodedSecurity Decoded(const std::string& dir, barwise::testing::IndexKind index, int fileNumber) {
+    for (const auto& s : barwise::testing::DecodeIndexFiles(dir).securities)
+        if (s.index == index && s.fileNumber == fileNumber) return s;
+    return {};
+}
+
+// The one message a confirmed delete shows is its question.
+bool AskedToDeleteOnly(ScriptedUiHost& host) {
+    const bool asked = host.messages.size() == 1 &&
+                       host.messages.front().text.startsWith(QStringLiteral("You are about to delete"));
+    host.messages.clear();
+    return asked;
+}
+
+// Presses OK on the quote-command dialogs, with the close typed into Edit's.
+bool EditCloseAndAccept(QDialog& d, const QString& close) {
+    if (auto* edit = d.findChild<QLineEdit*>(QStringLiteral("ctl1010"))) edit->setText(close);
+    d.accept();
+    return d.result() == QDialog::Accepted;
+}
 
 }  // namespace
 
@@ -84,6 +135,10 @@ private slots:
     void selectPortfolio_data();
     void selectPortfolio();
     void refusedPortfolioShowsNoOtherSymbols();
+    void extendedIndexesListEverySecurity_data();
+    void extendedIndexesListEverySecurity();
+    void xmasterQuoteEditsReachItsFiles();
+    void setAsideIndexIsNamedOnceAndLeftAlone();
 };
 
 void ViewTest::startupShowsFirstPortfolio() {
@@ -913,3 +968,143 @@ void ViewTest::refusedPortfolioShowsNoOtherSymbols() {
 
 QTEST_MAIN(ViewTest)
 #include "view_test.moc"
+
+void ViewTest::extendedIndexesListEverySecurity_data() {
+    QTest::addColumn<bool>("inXmaster");
+    QTest::addColumn<int>("fileNumber");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("dataFile");
+    QTest::newRow("MASTER entry, long name in EMASTER") << false << 151 << "FERROVIE NORD MILANO" << "F151.DAT";
+    QTest::newRow("MASTER entry, short name") << false << 2 << "A2A" << "F2.DAT";
+    QTest::newRow("XMASTER entry") << true << 334 << "AUTOSTRADE MERIDIONALI" << "F334.MWD";
+}
+
+void ViewTest::extendedIndexesListEverySecurity() {
+    QFETCH(bool, inXmaster);
+    QFETCH(int, fileNumber);
+    QFETCH(QString, name);
+    QFETCH(QString, dataFile);
+    ViewTestbed t;
+    if (!CopyRealDb(t, "equis-italy", "italy")) QSKIP("the real databases are not here");
+    QVERIFY(t.start());
+    QVERIFY2(t.host.messages.empty(), qPrintable(t.host.messageTexts().join(QLatin1Char('|'))));
+    QCOMPARE(t.symbols().rowCount(), 462);
+    QCOMPARE(t.view().m_symbolCount, 462);
+
+    // Every row shows the name an independent reading of the three index files gives.
+    const auto decoded = barwise::testing::DecodeIndexFiles(t.dir("italy")).securities;
+    QCOMPARE(decoded.size(), std::size_t(462));
+    for (int r = 0; r < t.symbols().rowCount(); ++r) {
+        const SecurityId& id = t.symbols().row(r).id;
+        const auto kind = id.inXmaster() ? barwise::testing::IndexKind::kXmaster : barwise::testing::IndexKind::kMaster;
+        const auto it = std::find_if(decoded.begin(), decoded.end(), [&](const auto& d) {
+            return d.index == kind && d.position == id.position && d.fileNumber == id.fileNumber;
+        });
+        QVERIFY2(it != decoded.end(), qPrintable(QString::number(id.fileNumber)));
+        QCOMPARE(t.symbols().data(t.symbols().index(r, 1), Qt::DisplayRole).toString(),
+                 QString::fromLatin1(it->fullName()));
+    }
+
+    const IndexFile index = inXmaster ? IndexFile::kXMaster : IndexFile::kMaster;
+    const int row = RowOf(t, index, fileNumber);
+    QVERIFY(row >= 0);
+    ShowRow(t, row);
+    QCOMPARE(t.view().m_selId, t.symbols().row(row).id);
+    const QString listedIn = inXmaster ? QStringLiteral("XMASTER") : QStringLiteral("MASTER");
+    QCOMPARE(t.frame->SecurityPaneText(), name + " - " + dataFile + " in " + listedIn);
+    QCOMPARE(t.frame->SymbolPaneText(), QStringLiteral("Symbol %1 of 462").arg(row + 1));
+    const auto kind = inXmaster ? barwise::testing::IndexKind::kXmaster : barwise::testing::IndexKind::kMaster;
+    QCOMPARE(t.quotes().cellText(0, 0), YmdText(Decoded(t.dir("italy"), kind, fileNumber).lastDate));
+
+    QMap<int, QString> shown;
+    t.host.onDialog = [&](QDialog& d) {
+        auto* facts = qobject_cast<CDataFactsDlg*>(&d);
+        for (int id : {1060, 1071, kDataFileControl, kIndexFileControl}) shown[id] = facts ? facts->Text(id) : QString();
+        return true;
+    };
+    t.frame->Action(kCmdSymbolAbout)->trigger();
+    QCOMPARE(shown[1060], QString::number(fileNumber));
+    QCOMPARE(shown[1071].trimmed(), name);
+    QCOMPARE(shown[kDataFileControl], dataFile);
+    QCOMPARE(shown[kIndexFileControl], listedIn);
+}
+
+// Quote commands on a security only XMASTER lists write its F<n>.MWD; deleting its newest
+// quote brings XMASTER's last date along, and the three index files still agree.
+void ViewTest::xmasterQuoteEditsReachItsFiles() {
+    ViewTestbed t;
+    if (!CopyRealDb(t, "equis-italy", "italy")) QSKIP("the real databases are not here");
+    const std::string dir = t.dir("italy");
+    const QByteArray master = ReadAll(dir + "/Master");
+    const QByteArray emaster = ReadAll(dir + "/Emaster");
+    QVERIFY(!master.isEmpty() && !emaster.isEmpty());
+    QVERIFY(t.start());
+    const int row = RowOf(t, IndexFile::kXMaster, 334);
+    QVERIFY(row >= 0);
+    ShowRow(t, row);
+    const int count = t.quotes().rowCount();
+    QVERIFY(count > 2);
+    const QByteArray mwd = ReadAll(dir + "/F334.MWD");
+
+    t.host.onDialog = [](QDialog& d) { return EditCloseAndAccept(d, QStringLiteral("12.5")); };
+    t.frame->Action(kCmdQuoteEdit)->trigger();
+    QVERIFY2(t.host.messages.empty(), qPrintable(t.host.messageTexts().join(QLatin1Char('|'))));
+    QCOMPARE(t.quotes().cellText(0, 4), QStringLiteral("12.5000"));
+    QVERIFY(ReadAll(dir + "/F334.MWD") != mwd);
+    QCOMPARE(ReadAll(dir + "/Master"), master);
+
+    const QString secondNewest = t.quotes().cellText(1, 0);
+    t.frame->Action(kCmdQuoteDelete)->trigger();
+    QVERIFY2(AskedToDeleteOnly(t.host), qPrintable(t.host.messageTexts().join(QLatin1Char('|'))));
+    QCOMPARE(t.quotes().rowCount(), count - 1);
+    QCOMPARE(t.quotes().cellText(0, 0), secondNewest);
+    QCOMPARE(YmdText(Decoded(dir, barwise::testing::IndexKind::kXmaster, 334).lastDate), secondNewest);
+    QCOMPARE(ReadAll(dir + "/Master"), master);
+    QCOMPARE(ReadAll(dir + "/Emaster"), emaster);
+    QStringList disagreements;
+    for (const std::string& line : barwise::testing::IndexDisagreements(dir)) disagreements << QString::fromStdString(line);
+    QVERIFY2(disagreements.isEmpty(), qPrintable(disagreements.join(QLatin1Char('|'))));
+    // The security is still listed, in its place.
+    QCOMPARE(RowOf(t, IndexFile::kXMaster, 334), row);
+}
+
+// A portfolio whose EMASTER disagrees with MASTER and whose XMASTER is broken is shown from
+// MASTER, named once, and neither file is ever written.
+void ViewTest::setAsideIndexIsNamedOnceAndLeftAlone() {
+    ViewTestbed t;
+    if (!CopyRealDb(t, "bbfinance-inconsistent", "bb")) QSKIP("the real databases are not here");
+    QVERIFY(t.addPortfolio("other", {MakeSeries(1, "AAA", "A", 3)}));
+    const std::string dir = t.dir("bb");
+    const QByteArray emaster = ReadAll(dir + "/EMASTER");
+    const QByteArray xmaster = ReadAll(dir + "/XMASTER");
+    QVERIFY(t.start());
+    QCOMPARE(t.view().m_portfolioDir, dir);
+    QCOMPARE(t.host.messages.size(), std::size_t(1));
+    const QString warning = t.host.messages.front().text;
+    QVERIFY2(warning.contains(QStringLiteral("EMASTER")) && warning.contains(QStringLiteral("XMASTER")),
+             qPrintable(warning));
+    QCOMPARE(t.host.messages.front().icon, UiHost::Icon::Information);
+    int masterRecords = 0;
+    for (const auto& s : barwise::testing::DecodeIndexFiles(dir).securities) masterRecords += !s.directoryEntry;
+    QCOMPARE(t.symbols().rowCount(), masterRecords);
+
+    // Not again for this portfolio: neither on a refill nor when it is opened again.
+    t.view().FillSymbolsGrid(0);
+    t.view().m_portfolioList->setCurrentRow(1);
+    t.view().m_portfolioList->setCurrentRow(0);
+    QCOMPARE(t.host.messages.size(), std::size_t(1));
+
+    // Quote edits go to the data file and MASTER only.
+    t.host.messages.clear();
+    const QString secondNewest = t.quotes().cellText(1, 0);
+    t.host.onDialog = [](QDialog& d) { return EditCloseAndAccept(d, QStringLiteral("7.25")); };
+    t.frame->Action(kCmdQuoteEdit)->trigger();
+    QCOMPARE(t.quotes().cellText(0, 4), QStringLiteral("7.2500"));
+    t.frame->Action(kCmdQuoteDelete)->trigger();
+    QVERIFY2(AskedToDeleteOnly(t.host), qPrintable(t.host.messageTexts().join(QLatin1Char('|'))));
+    QCOMPARE(t.quotes().cellText(0, 0), secondNewest);
+    const SecurityId id = t.view().m_selId;
+    QCOMPARE(YmdText(Decoded(dir, barwise::testing::IndexKind::kMaster, id.fileNumber).lastDate), secondNewest);
+    QCOMPARE(ReadAll(dir + "/EMASTER"), emaster);
+    QCOMPARE(ReadAll(dir + "/XMASTER"), xmaster);
+}
