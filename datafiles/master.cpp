@@ -286,6 +286,7 @@ MasterFile ReadMasterFile(std::string_view directory, int limit) {
     out.emaster = e.state;
     if (e.sound()) {
         for (MasterEntry& m : out.entries) {
+            if (m.id.position > e.count) break;  // records after MASTER's count have no twin
             const std::string name = EmasterName(e.record(m.id.position, kEmasterRecordSize));
             if (name.size() > kMasterNameSize) m.record.longName = name;
         }

@@ -146,6 +146,16 @@ TEST(ExtIndexRead, DamagedIndexFilesAreSetAsideAndMasterStillOpens) {
         EXPECT_EQ(m.masterEntries, 255);
         EXPECT_EQ(m.entries.size(), std::string(d.file) == "Xmaster" ? 255u : 462u);
     }
+    {
+        // A MASTER record after the header's count has no EMASTER twin to take a name from.
+        DbCopy mini("equis-xmaster-mini");
+        auto master = ReadBytes(mini.tmp.path() / "MASTER");
+        master.insert(master.end(), master.end() - kMasterRecordSize, master.end());
+        testing::WriteBytes(mini.tmp.path() / "MASTER", master);
+        const MasterFile m = ReadMasterFile(mini.dir());
+        EXPECT_EQ(m.masterEntries, 3);
+        EXPECT_TRUE(m.entries.at(2).record.longName.empty());
+    }
     // A cut XMASTER: sizes that do not fit the count.
     DbCopy db("equis-italy");
     fs::resize_file(db.tmp.path() / "Xmaster", 150 * 100 + 3);
