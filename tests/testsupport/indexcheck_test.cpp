@@ -154,23 +154,5 @@ INSTANTIATE_TEST_SUITE_P(
         Expected{"equis-italy", IndexKind::kXmaster, 79, 334, "AUTME", "AUTOSTRADE MERIDIONALI", 20100104, 20100709, 7, 'D'},
         Expected{"equis-xmaster-mini", IndexKind::kXmaster, 2, 2853, ".N225", "NIKKEI 225 INDEX", 19820104, 20111227, 7, 'D'}));
 
-TEST(DecodeIndexFiles, CountsEveryIndexFile) {
-    struct Row {
-        const char* db;
-        std::size_t master, xmaster;
-    };
-    for (const Row& r : {Row{"equis-italy", 255, 207}, Row{"equis-xmaster-mini", 2, 2},
-                         Row{"bbfinance-inconsistent", 40, 0}, Row{"mininge-dop", 25, 0}}) {
-        if (!fs::is_directory(kRealDb / r.db)) continue;
-        const DecodedIndex index = DecodeIndexFiles(kRealDb / r.db);
-        const auto n = [&](IndexKind k) {
-            return static_cast<std::size_t>(std::count_if(index.securities.begin(), index.securities.end(),
-                                                          [&](const DecodedSecurity& s) { return s.index == k; }));
-        };
-        EXPECT_EQ(n(IndexKind::kMaster), r.master) << r.db;
-        EXPECT_EQ(n(IndexKind::kXmaster), r.xmaster) << r.db;
-    }
-}
-
 }  // namespace
 }  // namespace barwise::testing
