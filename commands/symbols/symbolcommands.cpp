@@ -61,8 +61,9 @@ void OnSymbolEdit(CommandView& view, UiHost& host) {
         if (status == kFileNotFound) view.RefillSymbols(0);
         return;
     }
+    // The grid shows MASTER's 16 blank-padded name bytes, or a longer name whole.
     std::string padded = name;
-    padded.resize(kMasterNameSize, ' ');
+    if (padded.size() < kMasterNameSize) padded.resize(kMasterNameSize, ' ');
     view.SetSymbolRowTexts(row, symbol, padded);
 }
 

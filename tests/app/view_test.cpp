@@ -1066,6 +1066,18 @@ void ViewTest::xmasterQuoteEditsReachItsFiles() {
     QVERIFY2(disagreements.isEmpty(), qPrintable(disagreements.join(QLatin1Char('|'))));
     // The security is still listed, in its place.
     QCOMPARE(RowOf(t, IndexFile::kXMaster, 334), row);
+
+    // Renamed to a name longer than MASTER's 16 characters, the row shows it whole.
+    const QString longName = QStringLiteral("AUTOSTRADE MERIDIONALI HOLDING SPA");
+    t.host.onDialog = [&](QDialog& d) {
+        d.findChild<QLineEdit*>(QStringLiteral("ctl1040"))->setText(longName);
+        d.findChild<QPushButton*>(QStringLiteral("ctl1"))->click();
+        return d.result() == QDialog::Accepted;
+    };
+    t.frame->Action(kCmdSymbolEdit)->trigger();
+    QVERIFY2(t.host.messages.empty(), qPrintable(t.host.messageTexts().join(QLatin1Char('|'))));
+    QCOMPARE(t.symbols().data(t.symbols().index(row, 1), Qt::DisplayRole).toString(), longName);
+    QCOMPARE(QString::fromStdString(Decoded(dir, barwise::testing::IndexKind::kXmaster, 334).name), longName);
 }
 
 // A portfolio whose EMASTER disagrees with MASTER and whose XMASTER is broken is shown from
