@@ -5,6 +5,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <system_error>
+#include <tuple>
 
 #include "datafiles/encoding.h"
 #include "datafiles/master.h"
@@ -261,6 +262,35 @@ std::vector<RewriteCase> RewriteCases(int quotes, const fs::path& realDb) {
         cases.push_back(SeriesCase("real_intraday_delete", db, "2HR.DE", r, true, "F1.DAT"));
         r.op = EditOp::kInsert;
         cases.push_back(SeriesCase("real_intraday_insert", db, "2HR.DE", r, false, "F1.DAT"));
+    }
+    // A database with EMASTER and XMASTER: the date upkeep of a Delete and a rename reach
+    // EMASTER beside MASTER, or XMASTER; the index files are one step.
+    const fs::path mini = realDb.empty() ? fs::path() : realDb / "equis-xmaster-mini";
+    if (!mini.empty() && fs::exists(mini / "XMASTER", ec)) {
+        const DirectoryContent db = ReadDirectory(mini);
+        for (const auto& [name, key, dat] : {std::tuple{"emaster_delete_last", ".FCHI", "F2.DAT"},
+                                             std::tuple{"xmaster_delete_last", "AZM.L", "F256.MWD"}}) {
+            QuoteSeries series;
+            if (AllocSeries(series, 1) != kSuccess || ReadSeries(series, mini.string(), key, -1, 1) != kSuccess ||
+                series.count != 1)
+                continue;
+            RewriteCase c = SeriesCase(name, db, key, Request(EditOp::kDelete, series.date(0), series.date(0)), true, dat);
+            if (std::string_view(dat).ends_with(".MWD")) c.writes.back() = "XMASTER";
+            cases.push_back(std::move(c));
+        }
+        for (const auto& [name, id] : {std::pair{"emaster_rename", SecurityId{IndexFile::kMaster, "", 2, 2}},
+                                       std::pair{"xmaster_rename", SecurityId{IndexFile::kXMaster, "", 1, 256}}}) {
+            RewriteCase c;
+            c.name = name;
+            c.before = db;
+            c.writes = {id.inXmaster() ? "XMASTER" : "MASTER"};
+            c.run = [id](const fs::path& dir, FileSystem& fsys) {
+                SecurityId at = id;
+                at.directory = dir.string() + "/";
+                return RenameMasterEntry(at, "RENAMED", "A NAME LONGER THAN MASTER HOLDS", fsys);
+            };
+            cases.push_back(std::move(c));
+        }
     }
     return cases;
 }

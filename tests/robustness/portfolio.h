@@ -56,7 +56,8 @@ struct RewriteCase {
     // Runs the rewrite on the portfolio in dir through fs; returns its status.
     std::function<DataStatus(const fs::path& dir, FileSystem& fs)> run;
     // Data files written in order; a failure while the later ones are written leaves the
-    // earlier ones in their new state (a delete updates the MASTER dates after the DAT).
+    // earlier ones in their new state (a delete updates the MASTER dates after the DAT). An
+    // index file's name (MASTER, XMASTER) stands for the one rewrite of all index files.
     std::vector<std::string> writes;
 };
 

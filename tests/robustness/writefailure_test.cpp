@@ -31,12 +31,19 @@ void PrintTo(const IndexRewriteCase& c, std::ostream* os) { *os << c.name; }
 
 namespace {
 
-// Which of the case's written files a step on `path` belongs to: "MASTER" for the MASTER
-// file and its backup and temporary, else the data file.
+// Which of the case's written files a step on `path` belongs to: the index files (MASTER,
+// EMASTER, XMASTER: one rewrite that puts back what it renamed when a later step fails) with
+// their backups and temporaries are one step, named by the one the case lists; else the
+// data file.
+bool IsIndexFileName(const std::string& name) {
+    const std::string upper = ToUpperAscii(name);
+    return upper.rfind("MASTER", 0) == 0 || upper.rfind("EMASTER", 0) == 0 || upper.rfind("XMASTER", 0) == 0;
+}
+
 std::size_t PhaseOf(const RewriteCase& c, const fs::path& path) {
-    const bool master = ToUpperAscii(path.filename().string()).rfind("MASTER", 0) == 0;
+    const bool index = IsIndexFileName(path.filename().string());
     for (std::size_t i = 0; i < c.writes.size(); ++i) {
-        if ((c.writes[i] == "MASTER") == master) return i;
+        if (IsIndexFileName(c.writes[i]) == index) return i;
     }
     return 0;
 }
