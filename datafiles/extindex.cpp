@@ -43,7 +43,7 @@ std::string ZeroPaddedText(const std::uint8_t* p, std::size_t width) {
 
 void PutZeroPadded(std::uint8_t* dst, std::size_t width, std::string_view text) {
     std::memset(dst, 0, width);
-    std::memcpy(dst, text.data(), std::min(width, text.size()));
+    if (!text.empty()) std::memcpy(dst, text.data(), std::min(width, text.size()));
 }
 
 std::string EmasterDisagreement(const std::vector<std::uint8_t>& emaster, const std::vector<std::uint8_t>& master) {

@@ -348,7 +348,7 @@ namespace {
 
 void PutPadded(std::uint8_t* dst, std::string_view text) {
     std::memset(dst, ' ', 16);
-    std::memcpy(dst, text.data(), std::min<std::size_t>(16, text.size()));
+    if (!text.empty()) std::memcpy(dst, text.data(), std::min<std::size_t>(16, text.size()));
 }
 
 void PutFloat(std::uint8_t* dst, float value) {
