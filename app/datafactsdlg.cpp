@@ -44,8 +44,6 @@ constexpr FieldRow kFieldRows[] = {
 constexpr int kPathLimit = 300;
 constexpr int kFileNumberLimit = 5;
 
-constexpr int kNameControl = 1071;
-
 }  // namespace
 
 std::string QuoteFileName(const barwise::SecurityId& id) {
@@ -54,12 +52,8 @@ std::string QuoteFileName(const barwise::SecurityId& id) {
 
 std::vector<barwise::FactText> SecurityFactTexts(const barwise::SecurityId& id,
                                                  const barwise::DataFacts& facts) {
+    // The facts carry the whole name already; the quote file and its index file are added.
     std::vector<barwise::FactText> texts = barwise::DataFactsTexts(facts);
-    barwise::MasterRecord record;
-    if (barwise::ReadMasterEntry(id, record) == barwise::kSuccess && !record.longName.empty()) {
-        for (barwise::FactText& t : texts)
-            if (t.controlId == kNameControl) t.text = record.longName;
-    }
     const std::string_view index = id.inXmaster() ? barwise::kXmasterFileName : barwise::kMasterFileName;
     // The quote file as it is named on disk (f334.mwd, F334.MWD, ...).
     barwise::SeriesFiles files;

@@ -206,10 +206,15 @@ int RunFacts(Streams& io, const std::string& dir, const std::string& symbolArg) 
         const bool colon = !f.label.empty() && f.label.back() == ':';
         text += f.label + (colon ? " " : ": ") + Latin1ToUtf8(f.text) + "\n";
     }
-    io.out << text;
     MasterRecord record;
     SecurityId id;
-    if (FindSymbol(dir, key, record, id) == kSuccess) {
+    const bool found = FindSymbol(dir, key, record, id) == kSuccess;
+    if (found) {
+        text += "Data file: " + facts.dataFile + "\n";
+        text += std::string("Listed in: ") + (id.inXmaster() ? "XMASTER" : "MASTER") + "\n";
+    }
+    io.out << text;
+    if (found) {
         NoteQuoteCount(io, SeriesFilePath(id.directory, record.fileNumber(), DataExtensionOf(id)).string(), facts.quotesInFile,
                        facts.quoteCount);
     }

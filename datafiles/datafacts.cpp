@@ -47,7 +47,9 @@ int ReadFactsOf(const SecurityId& id, std::string directory, DataFacts& facts) {
     const auto len = static_cast<std::int64_t>(files.recordLength);
     facts.quotesInFile = len <= 0 || size < len ? 0 : static_cast<std::int32_t>((size - len) / len);
     const std::string name = record.nameField();
-    facts.issueName = name.substr(0, name.find('\0'));
+    // The whole name where EMASTER or XMASTER holds one longer than MASTER's 16 characters.
+    facts.issueName = record.longName.empty() ? name.substr(0, name.find('\0')) : record.longName;
+    facts.dataFile = files.datPath.filename().string();
     facts.firstDate = MbfToFloat(record.bytes.data() + kMasterFirstDateOffset);
     facts.lastDate = MbfToFloat(record.bytes.data() + kMasterLastDateOffset);
     facts.periodText = PeriodText(record.period());

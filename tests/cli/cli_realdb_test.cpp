@@ -170,6 +170,12 @@ TEST(CliRealDb, OtherCommands) {
     EXPECT_NE(mininge.err.find("MASTER holds 26 records, its header says 25"), std::string::npos);
     EXPECT_NE(mininge.out.find("\nAPX,APX,1,24,6,01/01/85,10/29/21,D,MASTER\n"), std::string::npos);
 
+    const auto xfacts = Cli({"facts", kRealDb + "/equis-italy", "AUTME"});
+    EXPECT_EQ(xfacts.status, 0) << xfacts.err;
+    for (const char* line : {"\nFile number: 334\n", "\nName of issue: AUTOSTRADE MERIDIONALI\n",
+                             "\nData file: F334.MWD\n", "\nListed in: XMASTER\n"})
+        EXPECT_NE(xfacts.out.find(line), std::string::npos) << line << xfacts.out;
+
     const auto facts = Cli({"facts", kRealDb + "/mininge-dop", "AR"});
     EXPECT_EQ(facts.status, 0);
     EXPECT_NE(facts.out.find("Close Input: 10,000ths\n"), std::string::npos);

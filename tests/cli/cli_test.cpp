@@ -109,7 +109,9 @@ TEST_F(CliDemo, Facts) {
     const auto r = Cli({"facts", Dir("STOCKS"), "glbx"});
     EXPECT_EQ(r.status, 0) << r.err;
     const auto lines = Lines(r.out);
-    ASSERT_EQ(lines.size(), 26u);
+    ASSERT_EQ(lines.size(), 28u);
+    EXPECT_EQ(lines[26], "Data file: F6.DAT");
+    EXPECT_EQ(lines[27], "Listed in: MASTER");
     EXPECT_EQ(lines[0], "Path: " + Dir("STOCKS"));
     EXPECT_EQ(lines[1], "File number: 6");
     EXPECT_EQ(lines[2], "DAT file record length: 28");
