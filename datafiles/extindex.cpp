@@ -41,6 +41,10 @@ std::string ZeroPaddedText(const std::uint8_t* p, std::size_t width) {
     return std::string(reinterpret_cast<const char*>(p), n);
 }
 
+void PutIeeeFloat(std::uint8_t* dst, float value) {
+    PutI32(dst, static_cast<std::int32_t>(std::bit_cast<std::uint32_t>(value)));
+}
+
 void PutZeroPadded(std::uint8_t* dst, std::size_t width, std::string_view text) {
     std::memset(dst, 0, width);
     if (!text.empty()) std::memcpy(dst, text.data(), std::min(width, text.size()));

@@ -161,6 +161,9 @@ std::string EmasterName(const std::uint8_t* record);
 std::int32_t YmdFromDateReal(float dateReal);
 float DateRealFromYmd(std::int32_t ymd);
 
+// An IEEE float stored little-endian (EMASTER's dates).
+void PutIeeeFloat(std::uint8_t* dst, float value);
+
 // A text written into a NUL-padded field: at most `width` bytes, zero filled.
 void PutZeroPadded(std::uint8_t* dst, std::size_t width, std::string_view text);
 // A NUL-terminated or padded field read to its first NUL, at most `width` bytes.

@@ -351,11 +351,6 @@ void PutPadded(std::uint8_t* dst, std::string_view text) {
     if (!text.empty()) std::memcpy(dst, text.data(), std::min<std::size_t>(16, text.size()));
 }
 
-void PutFloat(std::uint8_t* dst, float value) {
-    const auto bits = std::bit_cast<std::uint32_t>(value);
-    PutI32(dst, static_cast<std::int32_t>(bits));
-}
-
 // The EMASTER record that pairs with the MASTER record at byte offset `masterAt`; null
 // when no EMASTER is kept.
 std::uint8_t* EmasterRecordAt(IndexContents& c, std::size_t masterAt) {
@@ -368,7 +363,7 @@ std::uint8_t* EmasterRecordAt(IndexContents& c, std::size_t masterAt) {
 // A date of a MASTER record (MBF date real) written into its EMASTER record too.
 void SetEmasterDate(std::uint8_t* e, const MbfBytes& dateReal, bool first) {
     const float real = MbfToFloat(dateReal.data());
-    PutFloat(e + (first ? kEmasterFirstDateOffset : kEmasterLastDateOffset), real);
+    PutIeeeFloat(e + (first ? kEmasterFirstDateOffset : kEmasterLastDateOffset), real);
     if (first) {
         const std::int32_t ymd = YmdFromDateReal(real);
         PutI32(e + kEmasterFirstDateIntOffset, ymd != 0 ? ymd : kNoIndexDate);

@@ -66,18 +66,31 @@ DataStatus SetSeriesCount(QuoteSeries& series, int n) {
     return kSuccess;
 }
 
+namespace {
+
+// The fields of the index files' field bits, in the column order they stand for.
+constexpr std::pair<std::uint8_t, QuoteField> kFieldBitOrder[] = {
+    {kFieldBitDate, kFieldDate}, {kFieldBitTime, kFieldTime}, {kFieldBitOpen, kFieldOpen},
+    {kFieldBitHigh, kFieldHigh}, {kFieldBitLow, kFieldLow},   {kFieldBitClose, kFieldClose},
+    {kFieldBitVol, kFieldVol},   {kFieldBitOi, kFieldOi}};
+
+}  // namespace
+
 DataStatus LayoutFromFieldBits(std::uint8_t bits, FieldLayout& layout) {
     layout = FieldLayout{};
     if ((bits & kFieldBitDate) == 0) return kNoLayout;
     int column = 1;
-    const std::pair<std::uint8_t, QuoteField> order[] = {
-        {kFieldBitDate, kFieldDate}, {kFieldBitTime, kFieldTime}, {kFieldBitOpen, kFieldOpen},
-        {kFieldBitHigh, kFieldHigh}, {kFieldBitLow, kFieldLow},   {kFieldBitClose, kFieldClose},
-        {kFieldBitVol, kFieldVol},   {kFieldBitOi, kFieldOi}};
-    for (const auto& [bit, field] : order) {
+    for (const auto& [bit, field] : kFieldBitOrder) {
         if (bits & bit) layout.column[static_cast<std::size_t>(field)] = static_cast<std::int16_t>(column++);
     }
     return kSuccess;
+}
+
+std::uint8_t FieldBitsOf(const FieldLayout& columns) {
+    std::uint8_t bits = 0;
+    for (const auto& [bit, field] : kFieldBitOrder)
+        if (columns.has(field)) bits = static_cast<std::uint8_t>(bits | bit);
+    return bits;
 }
 
 DataStatus OpenSeriesFiles(const SecurityId& id, const MasterRecord& record, SeriesFiles& out,

@@ -152,6 +152,8 @@ struct SeriesFiles {
 // The layout of an XMASTER security without a DOP: the fields its bits name, in the order
 // DATE TIME OPEN HIGH LOW CLOSE VOL OI; kNoLayout when the bits name no date.
 [[nodiscard]] DataStatus LayoutFromFieldBits(std::uint8_t bits, FieldLayout& layout);
+// The field bits that name the fields a layout has.
+std::uint8_t FieldBitsOf(const FieldLayout& columns);
 
 // Checks a MASTER record's record length and field count against what the readers accept
 // (record length 1..76, fields 1..19, fields * 4 <= record length).

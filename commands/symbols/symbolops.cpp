@@ -96,22 +96,8 @@ std::string KeyOf(const MasterRecord& record) {
 std::string WholeSymbol(const MasterRecord& record) { return DisplayText(record.symbolField()); }
 std::string WholeName(const MasterRecord& record) { return SecurityName(record); }
 
-std::uint8_t FieldBitsOf(const FieldLayout& columns) {
-    constexpr std::pair<QuoteField, std::uint8_t> kBits[] = {
-        {kFieldDate, kFieldBitDate}, {kFieldTime, kFieldBitTime}, {kFieldOpen, kFieldBitOpen},
-        {kFieldHigh, kFieldBitHigh}, {kFieldLow, kFieldBitLow},   {kFieldClose, kFieldBitClose},
-        {kFieldVol, kFieldBitVol},   {kFieldOi, kFieldBitOi}};
-    std::uint8_t bits = 0;
-    for (const auto& [field, bit] : kBits)
-        if (columns.has(field)) bits = static_cast<std::uint8_t>(bits | bit);
-    return bits;
-}
 
 std::int32_t YmdOf(const std::uint8_t* mbfDate) { return YmdFromDateReal(MbfToFloat(mbfDate)); }
-
-void PutFloat(std::uint8_t* dst, float value) {
-    PutI32(dst, static_cast<std::int32_t>(std::bit_cast<std::uint32_t>(value)));
-}
 
 // The EMASTER record of a MASTER record that has none yet.
 EmasterBytes MakeEmasterRecord(const MasterRecord& m, int number, std::uint8_t fieldBits) {
@@ -125,8 +111,8 @@ EmasterBytes MakeEmasterRecord(const MasterRecord& m, int number, std::uint8_t f
     PutZeroPadded(p + kEmasterNameOffset, kEmasterNameSize, std::string_view(name).substr(0, kEmasterNameSize));
     p[kEmasterPeriodOffset] = static_cast<std::uint8_t>(m.period());
     const float first = MbfToFloat(m.bytes.data() + kMasterFirstDateOffset);
-    PutFloat(p + kEmasterFirstDateOffset, first);
-    PutFloat(p + kEmasterLastDateOffset, MbfToFloat(m.bytes.data() + kMasterLastDateOffset));
+    PutIeeeFloat(p + kEmasterFirstDateOffset, first);
+    PutIeeeFloat(p + kEmasterLastDateOffset, MbfToFloat(m.bytes.data() + kMasterLastDateOffset));
     const std::int32_t ymd = YmdFromDateReal(first);
     PutI32(p + kEmasterFirstDateIntOffset, ymd != 0 ? ymd : kNoIndexDate);
     if (name.size() > kEmasterNameSize) PutZeroPadded(p + kEmasterLongNameOffset, kEmasterLongNameSize, name);
