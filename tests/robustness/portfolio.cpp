@@ -278,8 +278,11 @@ std::vector<RewriteCase> RewriteCases(int quotes, const fs::path& realDb) {
             if (std::string_view(dat).ends_with(".MWD")) c.writes.back() = "XMASTER";
             cases.push_back(std::move(c));
         }
-        for (const auto& [name, id] : {std::pair{"emaster_rename", SecurityId{IndexFile::kMaster, "", 2, 2}},
-                                       std::pair{"xmaster_rename", SecurityId{IndexFile::kXMaster, "", 1, 256}}}) {
+        for (const auto& renamed : {std::pair{"emaster_rename", SecurityId{IndexFile::kMaster, "", 2, 2}},
+                                    std::pair{"xmaster_rename", SecurityId{IndexFile::kXMaster, "", 1, 256}}}) {
+            // clang 14 lets no lambda capture a structured binding: the parts get plain names.
+            const char* name = renamed.first;
+            const SecurityId id = renamed.second;
             RewriteCase c;
             c.name = name;
             c.before = db;
