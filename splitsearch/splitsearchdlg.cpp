@@ -47,6 +47,10 @@ CSplitSearchDlg::CSplitSearchDlg(CommandView& view, UiHost& host, QWidget* paren
     m_notices = new QListWidget(group);
     m_notices->setObjectName(QStringLiteral("notices"));
     m_notices->setSelectionMode(QAbstractItemView::NoSelection);
+    // A notice names the file and the reason: shown whole, over as many lines as it takes.
+    m_notices->setWordWrap(true);
+    m_notices->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_notices->setResizeMode(QListView::Adjust);
     m_notices->setMinimumHeight(4 * fm.height());
     // Shown once a search skips a symbol.
     m_noticesLabel->hide();
