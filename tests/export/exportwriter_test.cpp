@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <random>
 #include <sstream>
 
@@ -320,12 +321,8 @@ TEST(ExportRealDb, IntradayBarsKeepEverySecond) {
         expected.push_back(text);
     }
     EXPECT_GT(odd, 30000);
-    {
-        std::FILE* f = std::fopen((tmp.path() / "F1.DAT").string().c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        ASSERT_EQ(std::fwrite(dat.data(), 1, dat.size(), f), dat.size());
-        ASSERT_EQ(std::fclose(f), 0);
-    }
+    std::ofstream(tmp.path() / "F1.DAT", std::ios::binary).write(reinterpret_cast<const char*>(dat.data()),
+                                                                static_cast<std::streamsize>(dat.size()));
     const MasterFile master = ReadMasterFile(tmp.str());
     ASSERT_EQ(master.status, kSuccess);
     ASSERT_FALSE(master.entries.empty());
@@ -333,15 +330,10 @@ TEST(ExportRealDb, IntradayBarsKeepEverySecond) {
     options.time = true;
     std::ostringstream out;
     ASSERT_EQ(ExportSecurity(master.entries.front().id, options, out), kSuccess);
-    const std::string text = out.str();
-    std::size_t at = 0, line = 0, wrong = 0;
-    for (; at < text.size() && line < n; ++line) {
-        const std::size_t end = text.find("\r\n", at);
-        const std::size_t blank = text.find(' ', at);
-        if (text.compare(blank + 1, 8, expected[line]) != 0 && wrong++ < 5)
-            ADD_FAILURE() << "line " << line << ": " << text.substr(at, end - at) << " for " << expected[line];
-        at = end + 2;
-    }
+    std::istringstream lines(out.str());
+    std::size_t line = 0, wrong = 0;
+    for (std::string text; std::getline(lines, text) && line < n; ++line)
+        wrong += text.compare(text.find(' ') + 1, 8, expected[line]) != 0;
     EXPECT_EQ(line, n);
     EXPECT_EQ(wrong, 0u);
 }
