@@ -235,6 +235,7 @@ void CBarwiseView::OnTimer() {
 void CBarwiseView::SaveColumnWidths() {
     // Closed before the columns were set up: there is nothing of the user's to keep.
     if (!m_columnsSet) return;
+    const SettingsStore::Batch batch(m_settings);  // one write of the file, at the end
     for (int i = 0; i < SymbolGridModel::kColumns; ++i)
         m_settings.WriteProfileInt(QStringLiteral("SymbolGrid"), QStringLiteral("col%1").arg(i),
                                    m_symbolGrid->horizontalHeader()->sectionSize(i));
@@ -396,9 +397,16 @@ void CBarwiseView::FillSymbolsGrid(int selectRow) {
     WaitCursor wait(m_host);
     bool failed = !m_masterPathValid;
     SymbolListing listing;
+    QString why;  // what disagrees, when the listing fails for a reason the files show
     if (!failed) {
         listing = ListSymbols(m_masterPath, kMaxSymbolRows);
         failed = listing.status != kSuccess;
+    }
+    // A MASTER whose records disagree with its header is not listed, so it is not repaired
+    // either: nothing is written to a portfolio the grid then refuses to show.
+    if (!failed && listing.countMismatch(kMaxSymbolRows)) {
+        failed = true;
+        why = FromLocal(listing.countMismatchText());
     }
     if (!failed) {
         // The count and the message concern MASTER's own records; XMASTER's come on top.
@@ -421,7 +429,6 @@ void CBarwiseView::FillSymbolsGrid(int selectRow) {
                               UiHost::Buttons::Ok, UiHost::Icon::Information);
         }
         if (listing.needsRepair && !RepairMasterSymbols()) failed = true;
-        if (listing.countMismatch(kMaxSymbolRows)) failed = true;
     }
     if (!failed) {
         m_selSymbolRow = selectRow;
@@ -433,8 +440,9 @@ void CBarwiseView::FillSymbolsGrid(int selectRow) {
     }
     ResetView(3);
     SetTitle(QStringLiteral("(no symbols)"));
-    m_host.messageBox(QStringLiteral("Failure while filling symbols grid"), UiHost::Buttons::Ok,
-                      UiHost::Icon::Stop);
+    QString text = QStringLiteral("Failure while filling symbols grid");
+    if (!why.isEmpty()) text += QStringLiteral("\n\n") + why;
+    m_host.messageBox(text, UiHost::Buttons::Ok, UiHost::Icon::Stop);
     m_symbolCount = 0;
     emit StateChanged();
 }

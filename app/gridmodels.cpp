@@ -76,10 +76,7 @@ QString QuoteGridModel::cellText(int row, int column) const {
     if (column == 0) return QString::fromStdString(FormatDateMdy(r.date));
     if (column == kTimeColumn) {
         if (!m_hasTime) return {};
-        const TimeParts t = SplitTime(r.time);
-        char text[32];
-        std::snprintf(text, sizeof text, "%02d:%02d:%02d", t.hour, t.minute, t.second);
-        return QString::fromLatin1(text);
+        return QString::fromStdString(FormatTime(r.time));
     }
     const auto field = static_cast<std::size_t>(column - 1);
     return QuoteValueText(r.values[field], column <= 4, m_present[field]);

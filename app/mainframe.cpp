@@ -307,6 +307,7 @@ void CMainFrame::UpdateCommandUI() {
 void CMainFrame::SavePlacement() {
     if (!m_placed || isMinimized() || !isVisible()) return;
     const WindowPlacement p = PlacementToStore(x(), y(), width(), height());
+    const SettingsStore::Batch batch(m_settings);
     m_settings.WriteProfileInt(kScreen, QStringLiteral("x"), p.x);
     m_settings.WriteProfileInt(kScreen, QStringLiteral("y"), p.y);
     m_settings.WriteProfileInt(kScreen, QStringLiteral("cx"), p.cx);

@@ -52,11 +52,27 @@ DateCode ParseCliDate(const std::string& text) {
     return ParseDate(text, kDateStyleMmDdYy);
 }
 
+// HH:MM:SS or HH:MM, the whole text, a time of the day; nothing otherwise.
+std::optional<TimeCode> ParseCliTime(const std::string& text) {
+    if (text.size() != 5 && text.size() != 8) return std::nullopt;
+    int parts[3] = {0, 0, 0};
+    for (std::size_t p = 0; p * 3 < text.size(); ++p) {
+        const std::size_t at = p * 3;
+        if (at > 0 && text[at - 1] != ':') return std::nullopt;
+        if (text[at] < '0' || text[at] > '9' || text[at + 1] < '0' || text[at + 1] > '9') return std::nullopt;
+        parts[p] = (text[at] - '0') * 10 + (text[at + 1] - '0');
+    }
+    if (parts[0] > 23 || parts[1] > 59 || parts[2] > 59) return std::nullopt;
+    return MakeTime(parts[0], parts[1], parts[2]);
+}
+
 // The arguments every subcommand shares: DIR, then SYMBOL unless --file N names the
-// security, then the subcommand's own positional arguments.
+// security, then the subcommand's own positional arguments; --time picks one bar of an
+// intraday day (without it, the day's first).
 struct Args {
     std::vector<std::string> positional;
     std::optional<int> fileNumber;
+    std::optional<std::string> time;
 };
 
 struct Security {
@@ -102,11 +118,41 @@ std::optional<Security> Open(Io& io, const std::string& dir, const std::optional
     return s;
 }
 
-// The grid row (0 = newest) of the first quote dated `date`; -1 when there is none.
-int RowOf(const SeriesQuotes& series, DateCode date) {
-    for (int i = 0; i < series.count(); ++i)
-        if (series.quotes[static_cast<std::size_t>(i)].date == date) return series.count() - 1 - i;
+// The grid row (0 = newest) of the first quote dated `date` (at `time`, when given); -1
+// when there is none.
+int RowOf(const SeriesQuotes& series, DateCode date, std::optional<TimeCode> time = std::nullopt) {
+    for (int i = 0; i < series.count(); ++i) {
+        const QuoteRow& q = series.quotes[static_cast<std::size_t>(i)];
+        if (q.date == date && (!time || q.time == *time)) return series.count() - 1 - i;
+    }
     return -1;
+}
+
+// How a message names a quote of the series.
+std::string When(const SeriesQuotes& series, const QuoteRow& quote) {
+    return QuoteWhenText(quote.date, quote.time, series.hasTime);
+}
+
+// The --time of the arguments, checked: false (status set) when it is not a time or the
+// series has no times to pick from.
+bool TakeTime(Io& io, const Args& a, std::string_view command, const SeriesQuotes& series,
+              std::optional<TimeCode>& time, int& status) {
+    if (!a.time) return true;
+    time = ParseCliTime(*a.time);
+    if (!time) {
+        status = Usage(io, command, "not a time (HH:MM:SS): " + *a.time);
+        return false;
+    }
+    if (!series.hasTime) {
+        status = Fail(io, std::string(command) + ": the series has no times; give the date alone");
+        return false;
+    }
+    return true;
+}
+
+// "no quote dated 05/01/20" (" at 09:30:00").
+std::string NoQuoteText(DateCode date, std::optional<TimeCode> time) {
+    return "no quote dated " + FormatDateMdy(date) + (time ? " at " + FormatTime(*time) : std::string());
 }
 
 // Splits the positional arguments into SYMBOL (when no --file) and the rest; false when
@@ -143,8 +189,10 @@ int RunEdit(Io& io, const Args& a, const ValueOptions& v) {
     int status = kExitOk;
     auto s = Open(io, a.positional[0], symbol, a.fileNumber, status);
     if (!s) return status;
-    const int row = RowOf(s->series, date);
-    if (row < 0) return Fail(io, std::string(kEditFailedMessage) + ": no quote dated " + FormatDateMdy(date));
+    std::optional<TimeCode> time;
+    if (!TakeTime(io, a, "edit-quote", s->series, time, status)) return status;
+    const int row = RowOf(s->series, date, time);
+    if (row < 0) return Fail(io, std::string(kEditFailedMessage) + ": " + NoQuoteText(date, time));
     const QuoteRow& quote = s->series.row(row);
     // A field not given keeps its stored value: its text is the one the dialog would show.
     for (std::size_t i = 0; i < 6; ++i)
@@ -202,22 +250,28 @@ int RunAdd(Io& io, const Args& a) {
     int status = kExitOk;
     auto s = Open(io, a.positional[0], symbol, a.fileNumber, status);
     if (!s) return status;
-    const int row = RowOf(s->series, date);
-    if (row < 0) return Fail(io, std::string(kAddFailedMessage) + ": no quote dated " + FormatDateMdy(date));
+    std::optional<TimeCode> time;
+    if (!TakeTime(io, a, "add-quote", s->series, time, status)) return status;
+    const int row = RowOf(s->series, date, time);
+    if (row < 0) return Fail(io, std::string(kAddFailedMessage) + ": " + NoQuoteText(date, time));
     const AddPlan plan = PlanAdd(s->series, row);
     const std::string newText = FormatDateMdy(plan.newDate);
+    const QuoteRow& source = s->series.row(row);
+    const std::string fromText = When(s->series, source);
     switch (plan.verdict) {
         case AddPlan::Verdict::kOldest:
-            return Fail(io, std::string(kAddFailedMessage) + ": " + FormatDateMdy(date) +
+            return Fail(io, std::string(kAddFailedMessage) + ": " + fromText +
                                 " is the oldest quote; no day is added before it");
         case AddPlan::Verdict::kExists: return Fail(io, DateExistsMessage(newText));
-        case AddPlan::Verdict::kOutOfOrder: return Fail(io, OutOfOrderMessage(newText, FormatDateMdy(date)));
+        case AddPlan::Verdict::kOutOfOrder: return Fail(io, OutOfOrderMessage(newText, fromText));
         case AddPlan::Verdict::kOk: break;
     }
     const DataStatus st = RewriteSeries(plan.request, s->id);
-    if (st == kInsertOutOfOrder) return Fail(io, OutOfOrderMessage(newText, FormatDateMdy(date)));
+    if (st == kInsertOutOfOrder) return Fail(io, OutOfOrderMessage(newText, fromText));
     if (st != kSuccess) return EngineFail(io, kAddFailedMessage, st);
-    io.err << "Added " << newText << ", a copy of " << FormatDateMdy(date) << '\n';
+    // The copy keeps the time of the bar it copies.
+    io.err << "Added " << QuoteWhenText(plan.newDate, source.time, s->series.hasTime) << ", a copy of " << fromText
+           << '\n';
     return kExitOk;
 }
 
@@ -230,17 +284,24 @@ int RunDelete(Io& io, const Args& a) {
     int status = kExitOk;
     auto s = Open(io, a.positional[0], symbol, a.fileNumber, status);
     if (!s) return status;
-    const int row = RowOf(s->series, date);
+    std::optional<TimeCode> time;
+    if (!TakeTime(io, a, "delete-quote", s->series, time, status)) return status;
+    const int row = RowOf(s->series, date, time);
     QuoteRow quote;
     quote.date = date;
+    quote.time = time.value_or(0);
     if (row >= 0) quote = s->series.row(row);
     const DataStatus st = RewriteSeries(DeleteQuoteRequest(quote), s->id);
     if (st == kDeleteNotFound) {
         io.err << kProgram << ": " << kDeleteNotFoundMessage << '\n';
         return EngineFail(io, kDeleteFailedMessage, st);
     }
-    if (st == kDeletedMasterStale) return Fail(io, kDeletedMasterStaleMessage);
+    // An intraday bar is named by its time: the day holds others.
+    if (st == kDeletedMasterStale)
+        return Fail(io, (s->series.hasTime ? When(s->series, quote) + ": " : std::string()) +
+                            std::string(kDeletedMasterStaleMessage));
     if (st != kSuccess) return EngineFail(io, kDeleteFailedMessage, st);
+    if (s->series.hasTime) io.err << "Deleted " << When(s->series, quote) << '\n';
     return kExitOk;
 }
 
@@ -260,9 +321,14 @@ void AddQuoteSubcommands(CLI::App& app, std::function<int()>& run, std::ostream&
         c->add_option("--file", st->args.fileNumber, "The security with file number N (F<N>.DAT) instead of SYMBOL");
     };
     const char* const kDateForms = "DATE is MM/DD/YY, MM/DD/YYYY or YYYY-MM-DD";
+    const auto timeOption = [&](CLI::App* c) {
+        c->add_option("--time", st->args.time, "HH:MM:SS: the bar of DATE at that time, in a series with times "
+                                               "(else the first bar of DATE)");
+    };
     {
         auto* c = app.add_subcommand(std::string(kEditQuoteCommand.name), std::string(kEditQuoteCommand.help));
         common(c, "DIR SYMBOL DATE");
+        timeOption(c);
         static const char* const kNames[6] = {"--open", "--high", "--low", "--close", "--vol", "--oi"};
         for (std::size_t i = 0; i < 6; ++i) c->add_option(kNames[i], st->values.values[i], "New value (else the stored one)");
         c->footer(kDateForms);
@@ -286,12 +352,14 @@ void AddQuoteSubcommands(CLI::App& app, std::function<int()>& run, std::ostream&
     {
         auto* c = app.add_subcommand(std::string(kAddQuoteCommand.name), std::string(kAddQuoteCommand.help));
         common(c, "DIR SYMBOL DATE");
+        timeOption(c);
         c->footer(kDateForms);
         c->callback([st, &run] { run = [st] { return RunAdd(st->io, st->args); }; });
     }
     {
         auto* c = app.add_subcommand(std::string(kDeleteQuoteCommand.name), std::string(kDeleteQuoteCommand.help));
         common(c, "DIR SYMBOL DATE");
+        timeOption(c);
         c->footer(kDateForms);
         c->callback([st, &run] { run = [st] { return RunDelete(st->io, st->args); }; });
     }

@@ -100,16 +100,26 @@ DateParts SplitDate(DateCode code) {
     return p;
 }
 
-TimeCode MakeTime(int hour, int minute, int second) {
-    return static_cast<TimeCode>(hour * 1800 + minute * 30 + second / 2);
-}
+TimeCode MakeTime(int hour, int minute, int second) { return hour * 3600 + minute * 60 + second; }
 
 TimeParts SplitTime(TimeCode code) {
     TimeParts p;
-    p.hour = static_cast<std::int16_t>(code / 1800);
-    p.minute = static_cast<std::int16_t>((code % 1800) / 30);
-    p.second = static_cast<std::int16_t>(((code % 1800) % 30) * 2);
+    p.hour = static_cast<std::int16_t>(code / 3600);
+    p.minute = static_cast<std::int16_t>(code % 3600 / 60);
+    p.second = static_cast<std::int16_t>(code % 60);
     return p;
+}
+
+float TimeToReal(TimeCode code) {
+    const TimeParts t = SplitTime(code);
+    return static_cast<float>(t.hour * 10000 + t.minute * 100 + t.second);
+}
+
+std::string FormatTime(TimeCode code) {
+    const TimeParts t = SplitTime(code);
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", t.hour, t.minute, t.second);
+    return text;
 }
 
 DateCode DateFromReal(float v) {
@@ -125,7 +135,9 @@ DateCode DateFromReal(float v) {
 }
 
 TimeCode TimeFromReal(float v) {
-    if (!std::isfinite(v) || std::fabs(v) >= 1.0e8f) return 0;
+    // A time column that is absent reads as -1; like any other time before midnight or past
+    // the largest hour a real holds exactly, it is midnight.
+    if (!std::isfinite(v) || v < 0.0f || v >= 1.0e8f) return 0;
     const int hh = TruncToInt(v / 10000.0f);
     const int mm = TruncToInt((v - static_cast<float>(hh) * 10000.0f) / 100.0f);
     const int ss = TruncToInt(v - static_cast<float>(hh) * 10000.0f - static_cast<float>(mm) * 100.0f);

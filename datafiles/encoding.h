@@ -10,7 +10,8 @@
 //            every year divisible by 4 is a leap year (as the files' writers assume);
 //            65535 = 4 June 2140. Dates are read from 1 January 1900 (first group 0) to
 //            31 December 2199 (first group 299); kNoDate, far below them, stands for none.
-// TimeCode:  hour * 1800 + minute * 30 + second / 2 (two-second resolution).
+// TimeCode:  seconds since midnight, hour * 3600 + minute * 60 + second, so every second a
+//            time real names is kept; a negative or unreadable time real is midnight.
 #pragma once
 
 #include <array>
@@ -25,7 +26,7 @@
 namespace barwise {
 
 using DateCode = std::int32_t;
-using TimeCode = std::uint16_t;
+using TimeCode = std::int32_t;
 
 // No date: a date real that cannot be a day of the range, a missing date column, a text
 // that is no date. It sorts before every day.
@@ -67,6 +68,8 @@ MbfBytes FloatToMbf(float value);  // value must have an MBF form (zero bytes ot
 
 DateCode DateFromReal(float dateReal);
 TimeCode TimeFromReal(float timeReal);
+// The time real of a time of day (hour * 10000 + minute * 100 + second), as files store it.
+float TimeToReal(TimeCode code);
 
 // The date real of a day, already in MBF form, ready to be written to a file.
 MbfBytes DateToMbfReal(DateCode code);
@@ -90,6 +93,8 @@ DateParts SplitDate(DateCode code);
 DateCode MakeDate(int year, int month, int day);
 TimeParts SplitTime(TimeCode code);
 TimeCode MakeTime(int hour, int minute, int second);
+// HH:MM:SS.
+std::string FormatTime(TimeCode code);
 
 // Date text styles 1..12; every caller uses kDateStyleMmDdYy with '/'.
 using DateStyle = int;

@@ -11,10 +11,7 @@ namespace barwise {
 float QuoteFieldValue(const QuoteBar& q, QuoteField field) {
     switch (field) {
         case kFieldDate: return DateToReal(q.date);
-        case kFieldTime: {
-            const TimeParts t = SplitTime(q.time);
-            return static_cast<float>(t.hour * 10000 + t.minute * 100 + t.second);
-        }
+        case kFieldTime: return TimeToReal(q.time);
         case kFieldOpen: return q.open;
         case kFieldHigh: return q.high;
         case kFieldLow: return q.low;

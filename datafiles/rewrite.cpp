@@ -243,10 +243,7 @@ std::int32_t FindQuoteIn(const SeriesFiles& files, DateCode date, TimeCode time,
     const float targetDate = static_cast<float>(dp.year * 10000 + dp.month * 100 + dp.day);
     float targetTime = 0.0f;
     const bool hasTime = files.columns.column[kFieldTime] != 0;
-    if (hasTime) {
-        const TimeParts tp = SplitTime(time);
-        targetTime = static_cast<float>(tp.hour * 10000 + tp.minute * 100 + tp.second);
-    }
+    if (hasTime) targetTime = TimeToReal(time);
 
     InputFile dat(files.datPath);
     if (!dat.isOpen()) return kFileOpen;

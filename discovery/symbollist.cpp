@@ -34,6 +34,11 @@ bool SymbolListing::countMismatch(int limit) const {
     return masterRows != expected;
 }
 
+std::string SymbolListing::countMismatchText() const {
+    return masterFile + " holds " + std::to_string(recordsInFile) + " record" + (recordsInFile == 1 ? "" : "s") +
+           ", its header says " + std::to_string(headerCount);
+}
+
 SymbolListing ListSymbols(const fs::path& masterPath, int limit) {
     SymbolListing listing;
     const fs::path master = ResolveMaster(masterPath);
@@ -42,6 +47,8 @@ SymbolListing ListSymbols(const fs::path& masterPath, int limit) {
     listing.headerCount = file.headerCount;
     listing.indexWarning = file.indexWarning;
     listing.masterRows = file.masterEntries;
+    listing.recordsInFile = file.recordsInFile;
+    listing.masterFile = file.path.string();
     if (file.status != kSuccess) return listing;
     // The grid lists what the file holds (up to the limit), whatever the header says; the
     // caller compares the two (countMismatch).

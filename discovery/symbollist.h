@@ -37,6 +37,8 @@ struct SymbolListing {
     std::vector<SymbolRow> rows;   // at most `limit` MASTER rows and every XMASTER row, in the
                                    // grid's sort order
     int masterRows = 0;            // rows that stand for MASTER records
+    int recordsInFile = 0;         // whole records MASTER holds after its header
+    std::string masterFile;        // MASTER as named on disk
     bool needsRepair = false;      // some MASTER record had an empty symbol text (listed under
                                    // its name)
     std::string indexWarning;      // EMASTER / XMASTER set aside, as MasterFile says
@@ -44,6 +46,8 @@ struct SymbolListing {
     // FillSymbolsGrid's count check: the rows read differ from the header's count (cut to
     // the limit). The grid then shows "Failure while filling symbols grid".
     bool countMismatch(int limit = kMaxSymbolRows) const;
+    // What disagrees when countMismatch: "<MASTER> holds 26 records, its header says 25".
+    std::string countMismatchText() const;
 };
 
 // Reads MASTER (found in any letter case in the path's directory) and lists its first

@@ -2,7 +2,7 @@
 // IEEE the same float, a day's date real gives the same day back, and any float read as a
 // date or time real converts without undefined behaviour.
 //
-// Input: [4 bytes, used as MBF bytes and as an IEEE float] [u16 day code] [u16 time code]
+// Input: [4 bytes, used as MBF bytes and as an IEEE float] [u16 day code] [u16, u8 time code]
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::uint8_t raw[4];
     for (auto& b : raw) b = in.byte();
     const auto day = static_cast<DateCode>(kFirstDay + static_cast<int>(in.u16()) * 2);
-    const auto time = static_cast<TimeCode>(in.u16());
+    const TimeCode time = static_cast<TimeCode>(in.u16()) | (static_cast<TimeCode>(in.byte() & 1) << 16);
 
     // MBF bytes -> float -> MBF bytes.
     std::uint8_t ieee[4];
@@ -72,12 +72,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const DateParts p = SplitDate(day);
         BARWISE_FUZZ_CHECK(MakeDate(p.year, p.month, p.day) == day);
     }
-    // Times within a day keep their two-second code.
-    if (time < 24 * 1800) {
+    // Times within a day keep every second, through the parts and through the time real.
+    if (time < 24 * 3600) {
         const TimeParts t = SplitTime(time);
         BARWISE_FUZZ_CHECK(MakeTime(t.hour, t.minute, t.second) == time);
         const float real = static_cast<float>(t.hour * 10000 + t.minute * 100 + t.second);
         BARWISE_FUZZ_CHECK(TimeFromReal(real) == time);
+        BARWISE_FUZZ_CHECK(TimeToReal(time) == real);
     }
     return 0;
 }

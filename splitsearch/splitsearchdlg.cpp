@@ -43,11 +43,25 @@ CSplitSearchDlg::CSplitSearchDlg(CommandView& view, UiHost& host, QWidget* paren
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     const QFontMetrics fm = fontMetrics();
     m_list->setMinimumSize(48 * fm.averageCharWidth(), 12 * fm.height());
+    m_noticesLabel = new QLabel(tr("Skipped symbols:"), group);
+    m_notices = new QListWidget(group);
+    m_notices->setObjectName(QStringLiteral("notices"));
+    m_notices->setSelectionMode(QAbstractItemView::NoSelection);
+    // A notice names the file and the reason: shown whole, over as many lines as it takes.
+    m_notices->setWordWrap(true);
+    m_notices->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_notices->setResizeMode(QListView::Adjust);
+    m_notices->setMinimumHeight(4 * fm.height());
+    // Shown once a search skips a symbol.
+    m_noticesLabel->hide();
+    m_notices->hide();
     m_status = new QLabel(group);
     m_status->setObjectName(QStringLiteral("ctl1028"));
     m_status->setTextFormat(Qt::PlainText);
     auto* groupLayout = new QVBoxLayout(group);
-    groupLayout->addWidget(m_list, 1);
+    groupLayout->addWidget(m_list, 3);
+    groupLayout->addWidget(m_noticesLabel);
+    groupLayout->addWidget(m_notices, 1);
     groupLayout->addWidget(m_status);
 
     m_search = new QPushButton(tr("Search"), this);
@@ -109,6 +123,12 @@ QStringList CSplitSearchDlg::Lines() const {
     return out;
 }
 
+QStringList CSplitSearchDlg::Notices() const {
+    QStringList out;
+    for (int i = 0; i < m_notices->count(); ++i) out << m_notices->item(i)->text();
+    return out;
+}
+
 QString CSplitSearchDlg::StatusText() const {
     return m_status->text();
 }
@@ -131,8 +151,22 @@ void CSplitSearchDlg::AddLine(const std::string& line, Hit hit) {
     m_saveAs->setEnabled(true);
 }
 
+void CSplitSearchDlg::AddNotice(const std::string& message) {
+    // One line: the message's lines joined by blanks.
+    QString line = FromField(message);
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    m_notices->addItem(line);
+    m_notices->scrollToBottom();
+    m_noticesLabel->show();
+    m_notices->show();
+}
+
 void CSplitSearchDlg::OnSearch() {
-    if (m_searching) return;
+    if (m_searching) {
+        // The button reads Stop while a search runs: end it before the next symbol.
+        m_stop = true;
+        return;
+    }
     // The securities of the symbols grid, each by the entry its row stands for.
     std::vector<SplitTarget> targets;
     std::map<std::string, MasterFile> masters;
@@ -165,10 +199,11 @@ void CSplitSearchDlg::OnSearch() {
 
     m_searching = true;
     m_stop = false;
-    m_search->setEnabled(false);
+    m_search->setText(tr("Stop"));
+    int skipped = 0;
     for (const std::string& ticker : missing) {
-        m_host.messageBox(FromField(UnreadableSymbolMessage(
-            ticker, MasterPathOf(m_view.PortfolioDir()).string(), kFileNotFound)));
+        AddNotice(UnreadableSymbolMessage(ticker, MasterPathOf(m_view.PortfolioDir()).string(), kFileNotFound));
+        ++skipped;
     }
 
     SplitScanObserver observer;
@@ -177,10 +212,12 @@ void CSplitSearchDlg::OnSearch() {
         AddLine(FormatSplitLine(t.ticker, ratio, date), Hit{t.id, date, t.ticker});
     };
     observer.fewerThanTwo = [&](const std::string&, const std::string& message) {
-        m_host.messageBox(FromField(message));
+        AddNotice(message);
+        ++skipped;
     };
     observer.unreadable = [&](const std::string&, const std::string& message) {
-        m_host.messageBox(FromField(message));
+        AddNotice(message);
+        ++skipped;
     };
     observer.symbolDone = [&](const std::string& ticker, int, int) {
         SetStatus(ticker);
@@ -193,11 +230,12 @@ void CSplitSearchDlg::OnSearch() {
         result = ScanForSplits(targets, observer);
     }
     m_searching = false;
-    m_search->setEnabled(true);
+    m_search->setText(tr("Search"));
 
     switch (result.end) {
         case SplitScanEnd::kDone:
-            SetStatus(std::string(kDoneSearchStatus));
+            SetStatus(std::string(kDoneSearchStatus) +
+                      (skipped > 0 ? ", " + std::to_string(skipped) + " skipped" : std::string()));
             Pump(true);
             m_host.beep(UiHost::Beep::Asterisk);
             if (!result.found) m_host.messageBox(QString::fromLatin1(kNoCandidatesMessage.data()));

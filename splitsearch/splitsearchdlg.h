@@ -3,9 +3,12 @@
 // per hit to a list that only grows; "Save As..." writes the lines to a text file.
 //
 // The scan runs inside the Search handler but lets the windows paint and take input after
-// each symbol, so a long scan can be watched and stopped: Close (or Escape) ends it before
-// the next symbol and then closes the window. Double-clicking a line shows that symbol with
-// the quote of the split date selected in the main window.
+// each symbol, so a long scan can be watched and stopped: while it runs Search reads Stop,
+// which ends it before the next symbol; Close (or Escape) does the same and then closes the
+// window. A symbol the scan skips (too few quotes, a file it cannot read) is named in the
+// window's own list of skipped symbols, never in a box that would hold the scan up.
+// Double-clicking a line shows that symbol with the quote of the split date selected in
+// the main window.
 #pragma once
 
 #include <QDialog>
@@ -42,6 +45,8 @@ public:
 
     bool Searching() const { return m_searching; }
     QStringList Lines() const;
+    // The symbols the searches skipped, one line each, with why.
+    QStringList Notices() const;
     QString StatusText() const;
 
     // Close, Escape and the window's close box: a running scan stops first.
@@ -59,12 +64,15 @@ private:
         std::string ticker;
     };
     void AddLine(const std::string& line, Hit hit);
+    void AddNotice(const std::string& message);
     void SetStatus(const std::string& text);
     void Pump(bool force);
 
     barwise::CommandView& m_view;
     barwise::UiHost& m_host;
     QListWidget* m_list;
+    QLabel* m_noticesLabel;
+    QListWidget* m_notices;
     QLabel* m_status;
     QPushButton* m_search;
     QPushButton* m_saveAs;

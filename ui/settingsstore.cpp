@@ -149,8 +149,24 @@ std::optional<QString> SettingsStore::Read(const QString& section, const QString
 
 bool SettingsStore::Write(const QString& section, const QString& entry, const QString& value) {
     if (!m_settings) return false;
-    m_settings->setValue(Key(section, entry), value);
-    m_settings->sync();
+    const QString key = Key(section, entry);
+    // A value the store already holds is not written again.
+    const QVariant old = m_settings->value(key);
+    if (old.isValid() && old.userType() == QMetaType::QString && old.toString() == value)
+        return m_settings->status() == QSettings::NoError;
+    m_settings->setValue(key, value);
+    m_unsynced = true;
+    if (m_batchDepth > 0) return true;
+    return Flush();
+}
+
+bool SettingsStore::Flush() {
+    if (!m_settings) return false;
+    if (m_unsynced) {
+        m_settings->sync();
+        m_unsynced = false;
+        ++m_fileWrites;
+    }
     return m_settings->status() == QSettings::NoError;
 }
 

@@ -40,6 +40,24 @@ public:
                              const QString& defaultValue) const;
     bool WriteProfileString(const QString& section, const QString& entry, const QString& value);
 
+    // While a Batch lives, writes are kept in memory and reach the file once, when the
+    // outermost Batch ends: each write to the file is a locked, synced replacement of the
+    // whole file, which a slow disk takes tens of milliseconds for.
+    class Batch {
+    public:
+        explicit Batch(SettingsStore& store) : m_store(store) { ++m_store.m_batchDepth; }
+        ~Batch() {
+            if (--m_store.m_batchDepth == 0) m_store.Flush();
+        }
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        SettingsStore& m_store;
+    };
+    // How many times the settings were written to their file.
+    int FileWrites() const { return m_fileWrites; }
+
     // The file the settings live in (empty when they are not in a file).
     QString FileName() const;
     bool IsOpen() const { return m_settings != nullptr; }
@@ -52,9 +70,13 @@ public:
 private:
     std::optional<QString> Read(const QString& section, const QString& entry) const;
     bool Write(const QString& section, const QString& entry, const QString& value);
+    bool Flush();
 
     QString m_baseKey;
     std::unique_ptr<QSettings> m_settings;
+    int m_batchDepth = 0;
+    bool m_unsynced = false;
+    int m_fileWrites = 0;
 };
 
 // "%d" reading: leading blanks, an optional sign and digits; anything else (or a number

@@ -1,5 +1,7 @@
 #include "commands/quotes/quotecommands.h"
 
+#include <algorithm>
+
 #include "commands/quotes/quotedialogs.h"
 #include "commands/quotes/quoteedits.h"
 #include "datafiles/series.h"
@@ -54,7 +56,8 @@ void CQuoteCommands::OnQuoteEdit() {
     m_settings.WriteProfileString(section, QStringLiteral("Date"), dlg.dateText());
     for (std::size_t i = 0; i < 6; ++i)
         m_settings.WriteProfileString(section, QString::fromLatin1(kKeys[i]), Q(texts[i]));
-    m_view.RefillQuotes(0);
+    // The edited quote (the one the dialog showed on OK) stays selected and in view.
+    m_view.RefillQuotes(dlg.row());
 }
 
 void CQuoteCommands::OnQuoteSplit() {
@@ -68,7 +71,7 @@ void CQuoteCommands::OnQuoteSplit() {
     m_settings.WriteProfileString(section, QStringLiteral("Date"), dlg.dateText());
     m_settings.WriteProfileString(section, QStringLiteral("New"), dlg.newText());
     m_settings.WriteProfileString(section, QStringLiteral("Old"), dlg.oldText());
-    m_view.RefillQuotes(0);
+    m_view.RefillQuotes(t->row);
 }
 
 void CQuoteCommands::OnQuoteAdjust() {
@@ -83,7 +86,7 @@ void CQuoteCommands::OnQuoteAdjust() {
     m_settings.WriteProfileString(section, QStringLiteral("PriceMult"), dlg.priceText());
     m_settings.WriteProfileString(section, QStringLiteral("VolMult"), dlg.volumeText());
     m_settings.WriteProfileString(section, QStringLiteral("OIMult"), dlg.oiText());
-    m_view.RefillQuotes(0);
+    m_view.RefillQuotes(t->row);
 }
 
 void CQuoteCommands::OnQuoteDelete() {
@@ -91,14 +94,16 @@ void CQuoteCommands::OnQuoteDelete() {
     if (!t) return;
     const QuoteRow& quote = t->series.row(t->row);
     const QString dateText = Q(FormatDateMdy(quote.date));
-    CDeleteQuoteDlg dlg(m_host, dateText, m_view.DialogParent());
+    // On a day of many intraday bars the dialog and its question name the bar by its time.
+    CDeleteQuoteDlg dlg(m_host, Q(QuoteWhenText(quote.date, quote.time, t->series.hasTime)), m_view.DialogParent());
     if (!m_host.runDialog(dlg)) return;
     const DataStatus s = RewriteSeries(DeleteQuoteRequest(quote), t->id);
     if (s == kDeleteNotFound) Message(m_host, kDeleteNotFoundMessage);
     if (s == kDeletedMasterStale) Message(m_host, kDeletedMasterStaleMessage);
     if (s != kSuccess && s != kDeletedMasterStale) return Message(m_host, kDeleteFailedMessage);
     m_settings.WriteProfileString(QStringLiteral("Delete"), QStringLiteral("Date"), dateText);
-    m_view.RefillQuotes(0);
+    // The quote that stood below the deleted one takes its row (the one above, at the end).
+    m_view.RefillQuotes(std::max(0, std::min(t->row, t->series.count() - 2)));
 }
 
 void CQuoteCommands::OnQuoteAdd() {
@@ -107,18 +112,21 @@ void CQuoteCommands::OnQuoteAdd() {
     if (m_view.QuoteCount() >= kMaxQuotesPerFile) return Message(m_host, kSeriesFullMessage);
     const AddPlan plan = PlanAdd(t->series, t->row);
     const std::string newText = FormatDateMdy(plan.newDate);
+    const QuoteRow& source = t->series.row(t->row);
+    // The copy keeps the time of the bar it copies.
+    const std::string fromText = QuoteWhenText(source.date, source.time, t->series.hasTime);
     switch (plan.verdict) {
         case AddPlan::Verdict::kOldest: return;  // the command is not available there
         case AddPlan::Verdict::kExists: return Message(m_host, DateExistsMessage(newText));
         case AddPlan::Verdict::kOutOfOrder:
-            return Message(m_host, OutOfOrderMessage(newText, FormatDateMdy(t->series.row(t->row).date)));
+            return Message(m_host, OutOfOrderMessage(newText, fromText));
         case AddPlan::Verdict::kOk: break;
     }
-    CAddQuoteDlg dlg(Q(newText), m_view.DialogParent());
+    CAddQuoteDlg dlg(Q(QuoteWhenText(plan.newDate, source.time, t->series.hasTime)), m_view.DialogParent());
     if (!m_host.runDialog(dlg)) return;
     const DataStatus s = RewriteSeries(plan.request, t->id);
     if (s == kInsertOutOfOrder) {  // the file changed since it was read: nothing written
-        return Message(m_host, OutOfOrderMessage(newText, FormatDateMdy(t->series.row(t->row).date)));
+        return Message(m_host, OutOfOrderMessage(newText, fromText));
     }
     if (s != kSuccess) {
         Message(m_host, kAddFailedMessage);

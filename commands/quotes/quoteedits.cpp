@@ -23,6 +23,12 @@ std::string DeleteQuestion(std::string_view dateText) {
     return "You are about to delete the data for date\n" + std::string(dateText) + "\nAre you sure?";
 }
 
+std::string QuoteWhenText(DateCode date, TimeCode time, bool hasTime) {
+    std::string text = FormatDateMdy(date);
+    if (hasTime) text += ' ' + FormatTime(time);
+    return text;
+}
+
 DataStatus ReadSeriesQuotes(const SecurityId& id, SeriesQuotes& out) {
     out = {};
     QuoteSeries series;

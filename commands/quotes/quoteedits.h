@@ -44,6 +44,10 @@ struct QuoteRow {
     std::array<float, 6> values{};
 };
 
+// How a dialog or a message names a quote: its date, and on a series with times (where a
+// day holds many quotes) its time as well ("05/01/20 17:05:17").
+std::string QuoteWhenText(DateCode date, TimeCode time, bool hasTime);
+
 // A whole series as the commands need it: its quotes oldest first, and which fields its
 // layout has.
 struct SeriesQuotes {

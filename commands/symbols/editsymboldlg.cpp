@@ -1,6 +1,9 @@
 #include "commands/symbols/editsymboldlg.h"
 
+#include <algorithm>
+
 #include <QDialogButtonBox>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -22,6 +25,14 @@ QLineEdit* AddField(QWidget* parent, QVBoxLayout* layout, const QString& title, 
     inner->addWidget(edit);
     layout->addWidget(group);
     return edit;
+}
+
+// The width that shows `chars` capital letters whole in the field, frame and margins
+// included (a line edit's own size hint is 17 small x's plus those).
+int FieldWidthFor(const QLineEdit* edit, int chars) {
+    const QFontMetrics fm = edit->fontMetrics();
+    const int chrome = edit->sizeHint().width() - 17 * fm.horizontalAdvance(QLatin1Char('x'));
+    return fm.horizontalAdvance(QString(chars, QLatin1Char('X'))) + std::max(chrome, 0);
 }
 
 }  // namespace
@@ -48,6 +59,12 @@ void CEditSymbolDlg::SetLimits(const barwise::TextLimits& limits) {
     m_limits = limits;
     m_symbol->setMaxLength(static_cast<int>(limits.symbol));
     m_name->setMaxLength(static_cast<int>(limits.name));
+    // Both fields as wide as the longest text the entry takes (45 characters of a name
+    // where EMASTER or XMASTER holds it), never narrower than they open.
+    const int longest = static_cast<int>(std::max(limits.symbol, limits.name));
+    const int width = std::max(m_name->minimumWidth(), FieldWidthFor(m_name, longest));
+    m_symbol->setMinimumWidth(width);
+    m_name->setMinimumWidth(width);
 }
 
 void CEditSymbolDlg::SetData(const QString& symbol, const QString& name) {

@@ -253,7 +253,10 @@ void ViewTest::lyingHeaderFailsTheSymbolsFill() {
     QVERIFY(WriteAll(master, bytes));
     QVERIFY(t.start());
 
-    QCOMPARE(t.host.messageTexts(), QStringList{QStringLiteral("Failure while filling symbols grid")});
+    // The message names the file and what disagrees.
+    QCOMPARE(t.host.messageTexts(),
+             QStringList{QStringLiteral("Failure while filling symbols grid\n\n%1 holds 12 records, its header says 10")
+                             .arg(QString::fromStdString(master))});
     QCOMPARE(t.host.messages.front().icon, UiHost::Icon::Stop);
     QCOMPARE(t.symbols().rowCount(), 0);
     QCOMPARE(t.quotes().rowCount(), 0);

@@ -96,6 +96,7 @@ TEST_F(QuoteCli, RefusalsWriteNothing) {
         {{"delete-quote", dir_, "ACME", "13/45/99"}, 2, "not a date"},
         {{"split", dir_, "ACME", newest, "2"}, 2, "give DIR"},
         {{"edit-quote", dir_, "ACME", newest, "--close", "abc"}, 2, "not a number"},
+        {{"delete-quote", dir_, "ACME", newest, "--time", "09:30:00"}, 1, "the series has no times"},
     };
     for (const Row& r : rows) {
         const auto run = Cli(r.args);
@@ -105,7 +106,8 @@ TEST_F(QuoteCli, RefusalsWriteNothing) {
     }
 }
 
-// An intraday series: delete-quote removes the first quote of the date, not every one.
+// An intraday series: delete-quote removes the first quote of the date, not every one, or
+// the one --time names; the messages name a bar by its time.
 TEST(QuoteCliRealDb, IntradayDeleteKeepsTheOtherQuotesOfTheDay) {
     TempDir tmp;
     const std::filesystem::path from = std::filesystem::path(BARWISE_REALDB_DIR) / "stooq-intraday";
@@ -116,8 +118,34 @@ TEST(QuoteCliRealDb, IntradayDeleteKeepsTheOtherQuotesOfTheDay) {
         std::filesystem::permissions(e.path(), std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
     const auto before = Lines(Cli({"export", tmp.str(), "--file", "1", "--time"}).out);
     ASSERT_EQ(before.size(), 2u);
+    ASSERT_EQ(Field(before[0], 1), "09:05:00");
+    ASSERT_EQ(Field(before[1], 1), "09:15:00");
+    const auto bytes = ReadBytes(tmp.path() / "F1.DAT");
+    struct Row {
+        std::vector<std::string> args;
+        int status;
+        const char* message;
+    } refused[] = {
+        {{"delete-quote", tmp.str(), "--file", "1", "2013-11-15", "--time", "09:05:01"}, 1, "failure in delete quote"},
+        {{"edit-quote", tmp.str(), "--file", "1", "2013-11-15", "--time", "09:10", "--close", "9"}, 1,
+         "no quote dated 11/15/13 at 09:10:00"},
+        {{"add-quote", tmp.str(), "--file", "1", "2013-11-15", "--time", "09:05:00"}, 1,
+         "11/15/13 09:05:00 is the oldest quote"},
+        {{"delete-quote", tmp.str(), "--file", "1", "2013-11-15", "--time", "9:05"}, 2, "not a time"},
+        {{"delete-quote", tmp.str(), "--file", "1", "2013-11-15", "--time", "24:00:00"}, 2, "not a time"},
+    };
+    for (const Row& r : refused) {
+        const auto run = Cli(r.args);
+        EXPECT_EQ(run.status, r.status) << r.args.back() << ": " << run.err;
+        EXPECT_NE(run.err.find(r.message), std::string::npos) << run.err;
+        EXPECT_EQ(ReadBytes(tmp.path() / "F1.DAT"), bytes);
+    }
+    const auto deleted = Cli({"delete-quote", tmp.str(), "--file", "1", "2013-11-15", "--time", "09:15:00"});
+    ASSERT_EQ(deleted.status, 0) << deleted.err;
+    EXPECT_NE(deleted.err.find("Deleted 11/15/13 09:15:00"), std::string::npos) << deleted.err;
+    EXPECT_EQ(Lines(Cli({"export", tmp.str(), "--file", "1", "--time"}).out), std::vector<std::string>{before[0]});
     ASSERT_EQ(Cli({"delete-quote", tmp.str(), "--file", "1", "2013-11-15"}).status, 0);
-    EXPECT_EQ(Lines(Cli({"export", tmp.str(), "--file", "1", "--time"}).out), std::vector<std::string>{before[1]});
+    EXPECT_TRUE(Lines(Cli({"export", tmp.str(), "--file", "1", "--time"}).out).empty());
 }
 
 // Securities only XMASTER lists are edited like any other, by symbol or by file number, and

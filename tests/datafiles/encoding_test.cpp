@@ -116,15 +116,28 @@ TEST(DateTest, DateRealsAcrossTheCentury) {
     EXPECT_EQ(DateFromReal(-1.0f), kNoDate);
 }
 
-TEST(TimeTest, TwoSecondCodes) {
-    EXPECT_EQ(TimeFromReal(93000.0f), 17100);
-    EXPECT_EQ(TimeFromReal(93001.0f), 17100);
-    EXPECT_EQ(TimeFromReal(-1.0f), 0);
-    const TimeParts t = SplitTime(17100);
-    EXPECT_EQ(t.hour, 9);
-    EXPECT_EQ(t.minute, 30);
-    EXPECT_EQ(t.second, 0);
-    EXPECT_EQ(MakeTime(23, 59, 59), 23 * 1800 + 59 * 30 + 29);
+TEST(TimeTest, EverySecondOfTheDaySurvives) {
+    // Odd seconds are kept, the last second of the day included, and go back to the same real.
+    struct Case {
+        float real;
+        TimeCode code;
+        const char* text;
+    } const cases[] = {
+        {0.0f, 0, "00:00:00"},       {93000.0f, 9 * 3600 + 30 * 60, "09:30:00"},
+        {93001.0f, 9 * 3600 + 30 * 60 + 1, "09:30:01"}, {170517.0f, MakeTime(17, 5, 17), "17:05:17"},
+        {113037.0f, MakeTime(11, 30, 37), "11:30:37"},  {235959.0f, 86399, "23:59:59"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(TimeFromReal(c.real), c.code) << c.text;
+        EXPECT_EQ(TimeToReal(c.code), c.real) << c.text;
+        EXPECT_EQ(FormatTime(c.code), c.text);
+    }
+    EXPECT_NE(MakeTime(17, 5, 17), MakeTime(17, 5, 16));
+    const TimeParts t = SplitTime(MakeTime(23, 59, 59));
+    EXPECT_EQ(t.hour * 10000 + t.minute * 100 + t.second, 235959);
+    // An absent time column reads as -1; that and what no time can be are midnight.
+    for (float bad : {-1.0f, -170517.0f, std::numeric_limits<float>::quiet_NaN(), 1.0e9f})
+        EXPECT_EQ(TimeFromReal(bad), 0) << bad;
 }
 
 struct FormatCase {

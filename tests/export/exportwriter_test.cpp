@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <random>
 #include <sstream>
 
@@ -281,6 +282,60 @@ TEST(ExportSeries, ByRecordReadsRecordsWithEqualSymbolsSeparately) {
     EXPECT_EQ(stats.quotes, 3);
     ASSERT_EQ(ExportSymbol(tmp.str(), "TST", ExportOptions{}, out, &stats), kSuccess);
     EXPECT_EQ(stats.quotes, 2);  // the key finds the first record
+}
+
+}  // namespace
+}  // namespace barwise
+
+namespace barwise {
+namespace {
+
+// A real one-minute series whose bars are given odd and even seconds: every bar is read and
+// exported with the very second stored.
+TEST(ExportRealDb, IntradayBarsKeepEverySecond) {
+    namespace fsys = std::filesystem;
+    const fsys::path from = fsys::path(BARWISE_REALDB_DIR) / "equis-italy-intraday";
+    std::error_code ec;
+    if (!fsys::is_directory(from, ec)) GTEST_SKIP() << "no real databases";
+    TempDir tmp;
+    fsys::copy(from, tmp.path(), fsys::copy_options::recursive, ec);
+    ASSERT_FALSE(ec);
+    for (const auto& e : fsys::directory_iterator(tmp.path()))
+        fsys::permissions(e.path(), fsys::perms::owner_write, fsys::perm_options::add);
+    std::vector<std::uint8_t> dat = testing::ReadBytes(tmp.path() / "F1.DAT");
+    constexpr std::size_t len = 32;  // DATE, TIME, OPEN, HIGH, LOW, CLOSE, VOL, OI
+    const std::size_t n = dat.size() / len - 1;
+    ASSERT_GT(n, 60000u);
+    std::vector<std::string> expected;
+    int odd = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        std::uint8_t* time = dat.data() + (i + 1) * len + 4;
+        const int stored = static_cast<int>(MbfToFloat(time));
+        ASSERT_EQ(stored % 100, 0) << i;  // the file holds whole minutes
+        const int second = static_cast<int>(i % 60);
+        odd += second % 2;
+        const MbfBytes m = FloatToMbf(static_cast<float>(stored + second));
+        std::copy(m.begin(), m.end(), time);
+        char text[16];
+        std::snprintf(text, sizeof text, "%02d:%02d:%02d", stored / 10000, stored / 100 % 100, second);
+        expected.push_back(text);
+    }
+    EXPECT_GT(odd, 30000);
+    std::ofstream(tmp.path() / "F1.DAT", std::ios::binary).write(reinterpret_cast<const char*>(dat.data()),
+                                                                static_cast<std::streamsize>(dat.size()));
+    const MasterFile master = ReadMasterFile(tmp.str());
+    ASSERT_EQ(master.status, kSuccess);
+    ASSERT_FALSE(master.entries.empty());
+    ExportOptions options;
+    options.time = true;
+    std::ostringstream out;
+    ASSERT_EQ(ExportSecurity(master.entries.front().id, options, out), kSuccess);
+    std::istringstream lines(out.str());
+    std::size_t line = 0, wrong = 0;
+    for (std::string text; std::getline(lines, text) && line < n; ++line)
+        wrong += text.compare(text.find(' ') + 1, 8, expected[line]) != 0;
+    EXPECT_EQ(line, n);
+    EXPECT_EQ(wrong, 0u);
 }
 
 }  // namespace

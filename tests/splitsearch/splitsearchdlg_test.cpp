@@ -61,14 +61,17 @@ private slots:
         const QStringList once = {QStringLiteral("AAA possible 2 for 1 split on 03/15/99"),
                                   QStringLiteral("DDD possible 2 for 1 split on 05/24/00")};
         QCOMPARE(w->Lines(), once);
-        QCOMPARE(w->StatusText(), QStringLiteral("Done search"));
+        QCOMPARE(w->StatusText(), QStringLiteral("Done search, 1 skipped"));
         QCOMPARE(host.countBeeps(UiHost::Beep::Asterisk), 1);
-        QCOMPARE(host.messageTexts(),
-                 QStringList{QStringLiteral("For symbol BBB\nSplitSearch cannot perform search\nas "
-                                            "there are fewer than 2 quotes.")});
+        // The skipped symbol is named in the window, not in a box that holds the scan up.
+        const QStringList skipped = {QStringLiteral("For symbol BBB SplitSearch cannot perform search as "
+                                                    "there are fewer than 2 quotes.")};
+        QCOMPARE(w->Notices(), skipped);
+        QVERIFY(host.messages.empty());
         QVERIFY(saveAs->isEnabled());
         w->OnSearch();
         QCOMPARE(w->Lines(), once + once);
+        QCOMPARE(w->Notices(), skipped + skipped);
 
         // Saved as CR LF lines, nothing else; a file that cannot be written is named.
         barwise::testing::TempDir out;
@@ -99,9 +102,10 @@ private slots:
         CSplitSearchDlg* w = OpenSplitSearch(view, host, nullptr);
         w->OnSearch();
         QCOMPARE(w->Lines(), QStringList{QStringLiteral("DDD possible 2 for 1 split on 05/24/00")});
-        QCOMPARE(host.messages.size(), std::size_t{1});
-        QVERIFY(host.messages[0].text.startsWith(QStringLiteral("For symbol AAA\n")));
-        QVERIFY(host.messages[0].text.contains(QStringLiteral("F1.DAT")));
+        QVERIFY(host.messages.empty());
+        QCOMPARE(w->Notices().size(), 1);
+        QVERIFY(w->Notices()[0].startsWith(QStringLiteral("For symbol AAA ")));
+        QVERIFY(w->Notices()[0].contains(QStringLiteral("F1.DAT")));
         w->reject();
     }
 
@@ -128,6 +132,45 @@ private slots:
         QCOMPARE(w->Lines(), QStringList{QStringLiteral("AAA possible 2 for 1 split on 03/15/99")});
         QCOMPARE(host.countBeeps(UiHost::Beep::Asterisk), 0);
         QVERIFY(!view.splitSearchOpen);
+        QTRY_VERIFY(w.isNull());
+    }
+
+    // With many symbols to skip, Stop (the Search button while a search runs) and Close are
+    // reached between symbols: no box stands in the way, and the scan ends at once.
+    void stopAndCloseEndAScanOfManySkippedSymbols() {
+        DemoPortfolio p;
+        for (int i = 1; i <= 13; ++i) p.series.push_back(Series(i, "S" + std::to_string(i), 1));
+        p.series.push_back(Series(14, "ZHIT", 20, 14));  // listed last
+        const fs::path many = dir() / "MANY";
+        QVERIFY(WritePortfolio(many, p));
+        view.symbols.clear();
+        for (const SymbolRow& row : ListSymbols(many / "MASTER").rows) view.symbols.push_back({row.id, row.symbol, row.name});
+        QPointer<CSplitSearchDlg> w = OpenSplitSearch(view, host, nullptr);
+        auto* search = w->findChild<QPushButton*>(QStringLiteral("ctl1024"));
+        int clicked = 0;
+        QTimer::singleShot(0, w, [&] {
+            QVERIFY(w->Searching());
+            QCOMPARE(search->text(), QStringLiteral("Stop"));
+            search->click();
+            ++clicked;
+        });
+        w->OnSearch();
+        QCOMPARE(clicked, 1);
+        QVERIFY(host.messages.empty());
+        QCOMPARE(w->StatusText(), QStringLiteral("Search stopped"));
+        QVERIFY(w->Notices().size() < 13);  // stopped before the last symbols
+        QVERIFY(w->Lines().isEmpty());
+        QCOMPARE(search->text(), QStringLiteral("Search"));
+        QVERIFY(view.splitSearchOpen);  // Stop leaves the window open
+
+        // Close stops the next search just as soon, and takes the window with it.
+        const qsizetype before = w->Notices().size();
+        QTest::qWait(40);  // the window takes input again after its first symbol
+        QTimer::singleShot(0, w, [&] { w->reject(); });
+        w->OnSearch();
+        QVERIFY(host.messages.empty());
+        QVERIFY(!view.splitSearchOpen);
+        QVERIFY(w->Notices().size() - before < 13);
         QTRY_VERIFY(w.isNull());
     }
 
