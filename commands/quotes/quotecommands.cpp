@@ -15,6 +15,16 @@ QString Q(std::string_view s) { return QString::fromLatin1(s.data(), static_cast
 
 void Message(UiHost& host, std::string_view text) { host.messageBox(Q(text), UiHost::Buttons::Ok); }
 
+// A failed rewrite's message; one kept from writing by another writer says so.
+void Failed(UiHost& host, std::string_view failure, DataStatus status) {
+    if (status != kPortfolioBusy) return Message(host, failure);
+    std::string text(failure);
+    text += "\n\nNothing was changed: ";
+    text += kPortfolioBusyMessage;
+    text += '.';
+    Message(host, text);
+}
+
 // The selected security's quotes, with the selected row; nothing when there is none.
 struct Target {
     SecurityId id;
@@ -47,7 +57,11 @@ void CQuoteCommands::OnQuoteEdit() {
     if (!t) return;
     CEditQuoteDlg dlg(m_host, t->series, t->row, m_view.DialogParent());
     if (!m_host.runDialog(dlg)) return;
-    if (RewriteSeries(dlg.request(), t->id) != kSuccess) return Message(m_host, kEditFailedMessage);
+    if (const DataStatus s = RewriteSeries(dlg.request(), t->id); s != kSuccess) {
+        Failed(m_host, kEditFailedMessage, s);
+        if (s == kRecordNotFound || s == kFileNotFound) m_view.RefillQuotes(0);
+        return;
+    }
     const QString section = QStringLiteral("Edit");
     const auto texts = dlg.valueTexts();
     static const char* const kKeys[6] = {"Open", "Hi", "Lo", "Close", "Vol", "OI"};
@@ -63,7 +77,8 @@ void CQuoteCommands::OnQuoteSplit() {
     CSplitDlg dlg(m_host, t->series.row(t->row).date, m_view.FirstDate(), m_view.LastDate(), FitsIn(t->id),
                   m_view.DialogParent());
     if (!m_host.runDialog(dlg)) return;
-    if (RewriteSeries(SplitRequest(dlg.input()), t->id) != kSuccess) return Message(m_host, kSplitFailedMessage);
+    if (const DataStatus s = RewriteSeries(SplitRequest(dlg.input()), t->id); s != kSuccess)
+        return Failed(m_host, kSplitFailedMessage, s);
     const QString section = QStringLiteral("Split");
     m_settings.WriteProfileString(section, QStringLiteral("Date"), dlg.dateText());
     m_settings.WriteProfileString(section, QStringLiteral("New"), dlg.newText());
@@ -76,7 +91,8 @@ void CQuoteCommands::OnQuoteAdjust() {
     if (!t) return;
     CAdjustDlg dlg(m_host, m_view.FirstDate(), m_view.LastDate(), FitsIn(t->id), m_view.DialogParent());
     if (!m_host.runDialog(dlg)) return;
-    if (RewriteSeries(AdjustRequest(dlg.input()), t->id) != kSuccess) return Message(m_host, kAdjustFailedMessage);
+    if (const DataStatus s = RewriteSeries(AdjustRequest(dlg.input()), t->id); s != kSuccess)
+        return Failed(m_host, kAdjustFailedMessage, s);
     const QString section = QStringLiteral("Adjust");
     m_settings.WriteProfileString(section, QStringLiteral("Date1"), dlg.fromText());
     m_settings.WriteProfileString(section, QStringLiteral("Date2"), dlg.toText());
@@ -96,7 +112,7 @@ void CQuoteCommands::OnQuoteDelete() {
     const DataStatus s = RewriteSeries(DeleteQuoteRequest(quote), t->id);
     if (s == kDeleteNotFound) Message(m_host, kDeleteNotFoundMessage);
     if (s == kDeletedMasterStale) Message(m_host, kDeletedMasterStaleMessage);
-    if (s != kSuccess && s != kDeletedMasterStale) return Message(m_host, kDeleteFailedMessage);
+    if (s != kSuccess && s != kDeletedMasterStale) return Failed(m_host, kDeleteFailedMessage, s);
     m_settings.WriteProfileString(QStringLiteral("Delete"), QStringLiteral("Date"), dateText);
     m_view.RefillQuotes(0);
 }
@@ -121,7 +137,7 @@ void CQuoteCommands::OnQuoteAdd() {
         return Message(m_host, OutOfOrderMessage(newText, FormatDateMdy(t->series.row(t->row).date)));
     }
     if (s != kSuccess) {
-        Message(m_host, kAddFailedMessage);
+        Failed(m_host, kAddFailedMessage, s);
         m_view.RefillQuotes(0);
         return;
     }
