@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "datafiles/master.h"
+#include "datafiles/portfoliolock.h"
 #include "robustness/portfolio.h"
 
 using namespace barwise;
@@ -65,6 +67,14 @@ int RunChild(const CaseRun& c, const fs::path& dir, long delayMicros) {
     return status;
 }
 
+// A killed writer leaves no lock behind, and names come back: readers take them from the
+// backup of an EMASTER that a stop between the renames left disagreeing, and the next
+// writer puts the three index files in agreement again.
+std::string LockLeft(const fs::path& dir) {
+    const PortfolioLock lock(dir.string());
+    return lock.held() ? std::string() : dir.string() + " is still locked after the kill";
+}
+
 bool Trial(CaseRun& c, const fs::path& dir, long delay, bool verbose) {
     ++c.trials;
     EmptyDirectory(dir);
@@ -77,6 +87,7 @@ bool Trial(CaseRun& c, const fs::path& dir, long delay, bool verbose) {
                     killed ? "killed" : "finished", what.c_str());
         return false;
     };
+    if (std::string left = LockLeft(dir); !left.empty()) return fail(left);
     if (!killed) {
         ++c.finished;
         if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return fail("the rewrite failed on its own");
@@ -126,6 +137,23 @@ bool Trial(CaseRun& c, const fs::path& dir, long delay, bool verbose) {
     return true;
 }
 
+std::string AfterKillProblem(const IndexRewriteCase& c, const fs::path& dir) {
+    for (const std::string& p : c.portfolios) {
+        const fs::path portfolio = p.empty() ? dir : dir / p;
+        const MasterFile read = ReadMasterFile(portfolio.string());
+        if (read.indexWarning.find("EMASTER") != std::string::npos)
+            return "a reader sets EMASTER aside: " + read.indexWarning;
+        if (std::string left = LockLeft(portfolio); !left.empty()) return left;
+        const PortfolioLock lock(portfolio.string());
+        FinishInterruptedIndexRewrite(portfolio.string());
+        const MasterFile master = ReadMasterFile(portfolio.string());
+        const bool hadEmaster = c.before.count((p.empty() ? std::string() : p + "/") + "EMASTER") > 0;
+        if (hadEmaster && master.emaster != ExtIndexState::kSound)
+            return "after the next writer EMASTER still disagrees with MASTER: " + master.indexWarning;
+    }
+    return {};
+}
+
 int Usage() {
     std::fprintf(stderr, "usage: crash_consistency [--trials N] [--seed S] [--realdb DIR] [--verbose]\n");
     return 2;
@@ -154,6 +182,8 @@ int main(int argc, char** argv) {
     }
     if (trials < 1) return Usage();
 
+    // A lock a killed writer left would show at once.
+    SetPortfolioLockWait(std::chrono::milliseconds(200));
     ScratchDir scratch("barwise-crash");
     std::vector<CaseRun> runs;
     for (RewriteCase& r : RewriteCases(kTestQuotes, realDb)) {
@@ -223,6 +253,7 @@ int main(int argc, char** argv) {
             }
             const bool killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
             std::string problem = IndexRewriteProblem(ic, scratch.path(), after);
+            if (problem.empty()) problem = AfterKillProblem(ic, scratch.path());
             const DirectoryContent now = Compared(ReadTree(scratch.path()));
             if (problem.empty() && !killed && (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || now != Compared(after)))
                 problem = "a finished rewrite did not give the new files";
