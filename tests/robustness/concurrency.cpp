@@ -78,7 +78,7 @@ struct Op {
 std::string Mdy(DateCode d) {
     const DateParts p = SplitDate(d);
     char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d", p.year, p.month, p.day);
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", p.year + 1900, p.month, p.day);
     return text;
 }
 
@@ -269,11 +269,22 @@ int main(int argc, char** argv) {
         addTarget(real, 2);
         addTarget(real, 256);
     }
+    // Each series as often as the others, each date once.
+    std::vector<std::vector<DateCode>> free(targets.size());
+    for (std::size_t t = 0; t < targets.size(); ++t) {
+        for (std::size_t i = 1; i < targets[t].original.size(); ++i) free[t].push_back(targets[t].original[i].date);
+        std::shuffle(free[t].begin(), free[t].end(), rng);
+    }
     std::vector<std::pair<int, DateCode>> dates;
-    for (std::size_t t = 0; t < targets.size(); ++t)
-        for (std::size_t i = 1; i < targets[t].original.size(); ++i)
-            dates.push_back({static_cast<int>(t), targets[t].original[i].date});
-    std::shuffle(dates.begin(), dates.end(), rng);
+    for (bool more = true; more;) {
+        more = false;
+        for (std::size_t t = 0; t < targets.size(); ++t) {
+            if (free[t].empty()) continue;
+            dates.push_back({static_cast<int>(t), free[t].back()});
+            free[t].pop_back();
+            more = true;
+        }
+    }
 
     // Securities for the symbol operations, each used once: those of `ext` from 10 on, and
     // three of the demo's that cross over into `ext` while others come the other way.
@@ -384,7 +395,14 @@ int main(int argc, char** argv) {
         ++run;
         const bool ok = op.exitCode == 0;
         ok ? ++succeeded : ++failed;
-        if (!ok) ++failures[std::string(KindName(op.kind)) + ": " + op.message.substr(0, op.message.find('\n'))];
+        if (!ok) {
+            // Counted by message, without the paths, dates and numbers that vary.
+            std::string key = op.message.substr(0, op.message.find('\n'));
+            for (std::size_t at; (at = key.find(root.string())) != std::string::npos;) key.erase(at, root.string().size());
+            for (char& c : key)
+                if (c >= '0' && c <= '9') c = '#';
+            ++failures[std::string(KindName(op.kind)) + ": " + key];
+        }
         bool holds = true;
         std::string what;
         if (op.symbol.empty()) {
