@@ -7,7 +7,7 @@
 // whole, untouched quotes are as they were, and MASTER, EMASTER and XMASTER agree.
 //
 //   concurrency_harness --cli PATH [--ops N] [--workers W] [--seed S] [--realdb DIR]
-//                       [--seconds T] [--verbose]
+//                       [--seconds T] [--lock-wait MS] [--verbose]
 // Exits 0 when nothing is lost, 1 otherwise, 2 on a usage error.
 #include <fcntl.h>
 #include <signal.h>
@@ -183,7 +183,7 @@ void CheckPortfolio(const std::string& dir, ExtIndexState emaster, ExtIndexState
 int Usage() {
     std::fprintf(stderr,
                  "usage: concurrency_harness --cli PATH [--ops N] [--workers W] [--seed S] [--realdb DIR] "
-                 "[--seconds T] [--verbose]\n");
+                 "[--seconds T] [--lock-wait MS] [--verbose]\n");
     return 2;
 }
 
@@ -211,6 +211,10 @@ int main(int argc, char** argv) {
             seed = std::strtoull(argv[++i], nullptr, 10);
         } else if (i + 1 < argc && a == "--seconds") {
             seconds = std::strtod(argv[++i], nullptr);
+        } else if (i + 1 < argc && a == "--lock-wait") {
+            // How long each process waits for another's lock (milliseconds): 0 makes many
+            // of them give up, and each that gave up must have written nothing.
+            setenv("BARWISE_LOCK_WAIT_MS", argv[++i], 1);
         } else if (i + 1 < argc && a == "--realdb") {
             realDb = argv[++i];
         } else {
