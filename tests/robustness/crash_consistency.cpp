@@ -67,6 +67,29 @@ int RunChild(const CaseRun& c, const fs::path& dir, long delayMicros) {
     return status;
 }
 
+// The real file system, except that the process ends just before its n-th rename (0:
+// never; it only counts them).
+class StopAtRename final : public FileSystem {
+public:
+    explicit StopAtRename(int n) : stopAt_(n) {}
+    std::unique_ptr<WritableFile> create(const fs::path& p) override { return RealFileSystem().create(p); }
+    bool replace(const fs::path& from, const fs::path& to) override {
+        if (++seen_ == stopAt_) _exit(9);
+        return RealFileSystem().replace(from, to);
+    }
+    bool renameNoReplace(const fs::path& from, const fs::path& to) override {
+        if (++seen_ == stopAt_) _exit(9);
+        return RealFileSystem().renameNoReplace(from, to);
+    }
+    bool remove(const fs::path& p) override { return RealFileSystem().remove(p); }
+    bool hardLink(const fs::path& e, const fs::path& l) override { return RealFileSystem().hardLink(e, l); }
+    int seen() const { return seen_; }
+
+private:
+    int stopAt_;
+    int seen_ = 0;
+};
+
 // A killed writer leaves no lock behind, and names come back: readers take them from the
 // backup of an EMASTER that a stop between the renames left disagreeing, and the next
 // writer puts the three index files in agreement again.
@@ -277,6 +300,37 @@ int main(int argc, char** argv) {
         std::printf("%-18s %6ld %9ld  old %d  partial %d  new %d  failures %d\n", ic.name.c_str(), indexTrials, micros,
                     old, other, complete, bad);
         indexFailures += bad;
+
+        // A stop at each rename in turn (the process ends just before it), the stops
+        // between the index files' renames among them.
+        StopAtRename counter(0);
+        EmptyDirectory(scratch.path());
+        WriteTree(scratch.path(), ic.before);
+        (void)ic.run(scratch.path(), counter);
+        int stopFailures = 0;
+        for (int n = 1; n <= counter.seen(); ++n) {
+            EmptyDirectory(scratch.path());
+            WriteTree(scratch.path(), ic.before);
+            std::fflush(nullptr);
+            const pid_t pid = fork();
+            if (pid < 0) return 1;
+            if (pid == 0) {
+                StopAtRename stop(n);
+                _exit(ic.run(scratch.path(), stop) == kSuccess ? 0 : 3);
+            }
+            int status = 0;
+            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            std::string problem = IndexRewriteProblem(ic, scratch.path(), after);
+            if (problem.empty()) problem = AfterKillProblem(ic, scratch.path());
+            if (!problem.empty()) {
+                ++stopFailures;
+                std::printf("FAIL %s (stopped before rename %d): %s\n", ic.name.c_str(), n, problem.c_str());
+            }
+        }
+        std::printf("%-18s stopped before each of %d renames: failures %d\n", ic.name.c_str(), counter.seen(),
+                    stopFailures);
+        indexFailures += stopFailures;
     }
 
     int failures = indexFailures;
