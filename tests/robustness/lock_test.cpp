@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include "commands/quotes/quoteedits.h"
+#include "datafiles/master.h"
 #include "datafiles/portfoliolock.h"
 #include "datafiles/rewrite.h"
 #include "robustness/portfolio.h"
@@ -145,6 +147,38 @@ TEST_F(LockTest, TemporariesAreNewFilesNeverAnotherWritersFile) {
     WriteDirectory(dir.path(), {{"F1.NEW", {9, 9}}});
     EXPECT_EQ(Edit(), kSuccess);
     EXPECT_FALSE(fs::exists(dir.path() / "F1.NEW"));
+}
+
+TEST_F(LockTest, AnEditMadeFromAnEarlierReadKeepsAnotherWritersChangesAndMissesNoQuote) {
+    MasterRecord record;
+    SecurityId id;
+    ASSERT_EQ(FindSymbol(dir.path().string(), "AAA", record, id), kSuccess);
+    SeriesQuotes shown;
+    ASSERT_EQ(ReadSeriesQuotes(id, shown), kSuccess);
+    const QuoteRow quote = shown.quotes[5];
+    auto texts = [&](int field, const std::string& text) {
+        std::array<std::string, 6> t;
+        for (int i = 0; i < 6; ++i) t[static_cast<std::size_t>(i)] = QuoteValueText(i, quote.values[static_cast<std::size_t>(i)], true);
+        t[static_cast<std::size_t>(field)] = text;
+        return t;
+    };
+    // Two windows show the same quote; one changes the open, the other then the close.
+    ASSERT_EQ(RewriteSeries(EditQuoteRequest(quote, texts(0, "11"), shown.present), id), kSuccess);
+    ASSERT_EQ(RewriteSeries(EditQuoteRequest(quote, texts(3, "33"), shown.present), id), kSuccess);
+    SeriesQuotes now;
+    ASSERT_EQ(ReadSeriesQuotes(id, now), kSuccess);
+    EXPECT_EQ(now.quotes[5].values[0], 11.0f);
+    EXPECT_EQ(now.quotes[5].values[3], 33.0f);
+    EXPECT_EQ(now.quotes[5].values[1], quote.values[1]);
+
+    // Another writer deleted the quote meanwhile: the edit is refused, nothing written.
+    EditRequest gone;
+    gone.op = EditOp::kDelete;
+    gone.from = gone.to = quote.date;
+    ASSERT_EQ(RewriteSeries(gone, id), kSuccess);
+    const auto dat = ReadWholeFile(dir.path() / "F1.DAT");
+    EXPECT_EQ(RewriteSeries(EditQuoteRequest(quote, texts(3, "44"), shown.present), id), kRecordNotFound);
+    EXPECT_EQ(ReadWholeFile(dir.path() / "F1.DAT"), dat);
 }
 
 }  // namespace
