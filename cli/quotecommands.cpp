@@ -10,6 +10,7 @@
 #include "commands/quotes/quoteedits.h"
 #include "datafiles/encoding.h"
 #include "datafiles/master.h"
+#include "datafiles/portfoliolock.h"
 #include "datafiles/rewrite.h"
 #include "datafiles/status.h"
 
@@ -76,6 +77,9 @@ struct Args {
 };
 
 struct Security {
+    // The portfolio stays locked from the lookup to the rewrite: no other writer comes
+    // between what was read and what is written.
+    std::unique_ptr<PortfolioLock> lock;
     SecurityId id;
     SeriesQuotes series;
 };
@@ -85,6 +89,11 @@ struct Security {
 std::optional<Security> Open(Io& io, const std::string& dir, const std::optional<std::string>& symbol,
                              std::optional<int> fileNumber, int& status) {
     Security s;
+    s.lock = std::make_unique<PortfolioLock>(dir);
+    if (!s.lock->held()) {
+        status = Fail(io, dir + ": " + std::string(kPortfolioBusyMessage) + "; nothing was changed");
+        return std::nullopt;
+    }
     if (fileNumber) {
         const MasterFile master = ReadMasterFile(dir);
         if (master.status != kSuccess) {

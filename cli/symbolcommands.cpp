@@ -21,6 +21,7 @@
 
 #include "commands/symbols/symbolops.h"
 #include "datafiles/master.h"
+#include "datafiles/portfoliolock.h"
 #include "discovery/symbollist.h"
 
 namespace barwise {
@@ -56,6 +57,17 @@ struct Found {
     MasterRecord record;
     std::string label;  // how messages name it
 };
+
+// The portfolio (and a destination) locked for the whole command, so the security looked
+// up is the one changed; nothing when another writer keeps it (said, exit status set).
+std::unique_ptr<PortfolioLock> LockFor(std::ostream& err, const std::string& dir, const std::string& other,
+                                       int& status) {
+    auto lock = other.empty() ? std::make_unique<PortfolioLock>(dir) : std::make_unique<PortfolioLock>(dir, other);
+    if (lock->held()) return lock;
+    err << kProgram << ": " << dir << ": " << kPortfolioBusyMessage << "; nothing was changed\n";
+    status = kExitDataFailure;
+    return nullptr;
+}
 
 std::optional<Found> Resolve(const SymbolArgs& a, const std::string& symbol, std::ostream& err,
                              int& status) {
@@ -118,6 +130,8 @@ int RunRename(const SymbolArgs& a, std::ostream& err) {
         return Usage(err, kRenameSymbolCommand.name,
                      "give SYMBOL (or --file N), NEWSYMBOL and optionally NEWNAME");
     int status = 0;
+    const auto lock = LockFor(err, a.dir, {}, status);
+    if (!lock) return status;
     const auto found = Resolve(a, symbol, err, status);
     if (!found) return status;
     const std::string newSymbol = Utf8ToLatin1(v[0]);
@@ -155,7 +169,13 @@ int RunDelete(const SymbolArgs& a, std::ostream& err) {
         if (!std::getline(std::cin, answer) || (answer != "y" && answer != "Y" && answer != "yes"))
             return Refusal(err, "delete-symbol: not deleted");
     }
-    const DeleteOutcome outcome = DeleteSecurity(found->id);
+    // Looked up again under the lock: the answer was about this security, wherever its
+    // entry stands now.
+    const auto lock = LockFor(err, a.dir, {}, status);
+    if (!lock) return status;
+    const auto current = Resolve(a, symbol, err, status);
+    if (!current) return status;
+    const DeleteOutcome outcome = DeleteSecurity(current->id);
     if (outcome.status != kSuccess) {
         err << kProgram << ": " << MasterPathOf(found->id.directory).string() << ": "
             << DataStatusName(outcome.status) << " (not deleted)\n";
@@ -177,6 +197,8 @@ int RunTransfer(const SymbolArgs& a, bool move, std::ostream& err) {
     if (!TakeArgs(a, 1, 0, symbol, v) || v[0].empty())
         return Usage(err, command, "give SYMBOL (or --file N) and DESTDIR");
     int status = 0;
+    const auto lock = LockFor(err, a.dir, v[0], status);
+    if (!lock) return status;
     const auto found = Resolve(a, symbol, err, status);
     if (!found) return status;
     TransferQuestions questions;

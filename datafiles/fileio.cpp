@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "datafiles/ascii.h"
+#include "datafiles/portfoliolock.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -240,13 +241,23 @@ void SyncDirectory(const fs::path& file) {
 }
 #endif
 
+bool IsExistingNonRegular(const fs::path& path) {
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    return !ec && fs::exists(st) && !fs::is_regular_file(st) && !fs::is_directory(st);
+}
+
 class RealFileSystemImpl final : public FileSystem {
 public:
     std::unique_ptr<WritableFile> create(const fs::path& path) override {
+        // A new file only: another writer's file of that name is never truncated. An
+        // existing device or pipe (an export to /dev/stdout) is opened as it is.
 #ifdef _WIN32
-        const int fd = _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, 0666);
+        int fd = _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, 0666);
+        if (fd < 0 && errno == EEXIST && IsExistingNonRegular(path)) fd = _wopen(path.c_str(), _O_WRONLY | _O_BINARY);
 #else
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno == EEXIST && IsExistingNonRegular(path)) fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
 #endif
         if (fd < 0) return nullptr;
         return std::make_unique<RealWritableFile>(fd);
@@ -366,7 +377,26 @@ SafeRewrite::~SafeRewrite() {
 }
 
 DataStatus SafeRewrite::open() {
-    file_ = fs_.create(temporary_);
+    fs::path dir = temporary_.parent_path();
+    if (dir.empty()) dir = ".";
+    if (PortfolioLock::HeldByThisThread(dir)) {
+        // No other writer of this portfolio is at work: a file of the temporary's name is
+        // what an interrupted change left behind.
+        fs_.remove(temporary_);
+        file_ = fs_.create(temporary_);
+    } else {
+        // Outside a locked portfolio another writer may be using the name: another one is
+        // taken rather than that writer's file truncated or removed.
+        file_ = fs_.create(temporary_);
+        for (int n = 1; !file_ && n <= 20; ++n) {
+            std::error_code ec;
+            if (!fs::exists(temporary_, ec)) break;
+            fs::path other = temporary_;
+            other += "-" + std::to_string(n);
+            file_ = fs_.create(other);
+            if (file_) temporary_ = std::move(other);
+        }
+    }
     if (!file_) {
         failed_ = true;
         return kFileOpen;

@@ -110,7 +110,9 @@ public:
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
-    // Creates (or truncates) a file for writing; nullptr on failure.
+    // Creates a new file for writing; nullptr on failure, and when a file of that name
+    // exists (another writer's temporary is never truncated). An existing device or pipe
+    // is opened for writing as it is.
     virtual std::unique_ptr<WritableFile> create(const fs::path& path) = 0;
     // Replaces `to` by `from` in one atomic step.
     virtual bool replace(const fs::path& from, const fs::path& to) = 0;
@@ -161,7 +163,10 @@ public:
     SafeRewrite(const SafeRewrite&) = delete;
     SafeRewrite& operator=(const SafeRewrite&) = delete;
 
-    // Creates the temporary file; kFileOpen when it cannot be created.
+    // Creates the temporary file, a new one: in a portfolio whose writer lock this thread
+    // holds, a leftover of that name (an interrupted change) is removed first; elsewhere a
+    // taken name is left alone and the temporary named "<temporary>-<n>". kFileOpen when it
+    // cannot be created.
     [[nodiscard]] DataStatus open();
     // kFileWrite when the write fails (later writes fail too).
     [[nodiscard]] DataStatus write(const void* data, std::size_t size);

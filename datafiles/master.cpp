@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "datafiles/ascii.h"
+#include "datafiles/portfoliolock.h"
 
 namespace barwise {
 
@@ -42,6 +43,24 @@ bool IsUsableSubdirName(const std::string& name) {
         if (c == '/' || c == '\\' || c == ':' || c == '\0') return false;
     }
     return true;
+}
+
+// The EMASTER whose names are shown: EMASTER itself, or where it disagrees with MASTER
+// (an index rewrite stopped between its renames) its backup when that agrees. Read-only:
+// a writer uses ReadEmasterFile, and the next one puts the files in agreement again.
+ExtIndexFile EmasterForNames(std::string_view directory, const std::vector<std::uint8_t>& master) {
+    ExtIndexFile e = ReadEmasterFile(directory, master);
+    if (e.state != ExtIndexState::kUnusable) return e;
+    fs::path backup = e.path;
+    backup += std::string(".BAK");
+    auto kept = ReadWholeFile(backup);
+    if (!kept || kept->size() < kEmasterRecordSize || !EmasterDisagreement(*kept, master).empty()) return e;
+    e.count = static_cast<std::uint16_t>(GetI16(kept->data() + kEmasterCountOffset));
+    e.bytes = std::move(*kept);
+    e.state = ExtIndexState::kSound;
+    e.problem.clear();
+    e.path = backup;
+    return e;
 }
 
 }  // namespace
@@ -282,8 +301,10 @@ MasterFile ReadMasterFile(std::string_view directory, int limit) {
     }
     out.masterEntries = static_cast<int>(out.entries.size());
 
-    const ExtIndexFile e = ReadEmasterFile(directory, bytes);
-    out.emaster = e.state;
+    const ExtIndexFile e = EmasterForNames(directory, bytes);
+    // A backup standing in for EMASTER gives the names; EMASTER itself is not kept up to
+    // date until a writer has put it back in agreement.
+    out.emaster = e.sound() && e.path.extension() == ".BAK" ? ExtIndexState::kUnusable : e.state;
     if (e.sound()) {
         for (MasterEntry& m : out.entries) {
             if (m.id.position > e.count) break;  // records after MASTER's count have no twin
@@ -335,8 +356,9 @@ DataStatus ReadMasterEntry(const SecurityId& id, MasterRecord& record) {
     std::error_code ec;
     if (fs::exists(emasterPath, ec)) {
         if (const auto master = ReadWholeFile(MasterPathOf(id.directory))) {
-            const ExtIndexFile e = ReadEmasterFile(id.directory, *master);
-            const std::string name = e.sound() ? EmasterName(e.record(id.position, kEmasterRecordSize)) : std::string();
+            const ExtIndexFile e = EmasterForNames(id.directory, *master);
+            const std::string name =
+                e.sound() && id.position <= e.count ? EmasterName(e.record(id.position, kEmasterRecordSize)) : std::string();
             if (name.size() > kMasterNameSize) found.longName = name;
         }
     }
@@ -468,8 +490,48 @@ struct PendingIndexFile {
 
 }  // namespace
 
+void FinishInterruptedIndexRewrite(std::string_view directory, FileSystem& fsys) {
+    const fs::path masterPath = MasterPathOf(directory);
+    const fs::path dir = DirectoryPath(std::string(directory));
+    for (std::string_view suffix : {kMasterTempSuffix, kMasterNewSuffix}) {
+        fs::path temporary = masterPath;
+        temporary += std::string(suffix);
+        std::error_code ec;
+        if (!fs::is_regular_file(temporary, ec)) continue;
+        // MASTER's backup made of MASTER as it stands: the interrupted rewrite had finished
+        // every temporary file (they are all complete before the first backup is made).
+        fs::path backup = masterPath;
+        backup += std::string(kMasterBackupSuffix);
+        const auto master = ReadWholeFile(masterPath);
+        const auto kept = ReadWholeFile(backup);
+        if (!master || !kept || *master != *kept) continue;
+        // No other index file of that rewrite still waits for its rename.
+        bool othersWaiting = false;
+        for (std::string_view other : {kEmasterFileName, kXmasterFileName}) {
+            fs::path waiting = FindNoCase(dir, other);
+            waiting += std::string(suffix);
+            othersWaiting = othersWaiting || fs::exists(waiting, ec);
+        }
+        if (othersWaiting) continue;
+        const auto now = ReadWholeFile(temporary);
+        if (!now || now->size() < kMasterRecordSize) continue;
+        // The new MASTER agrees with the EMASTER already in place, or it is not the one.
+        const fs::path emasterPath = FindNoCase(dir, kEmasterFileName);
+        if (fs::exists(emasterPath, ec)) {
+            const auto emaster = ReadWholeFile(emasterPath);
+            if (!emaster || !EmasterDisagreement(*emaster, *now).empty()) continue;
+        }
+        (void)fsys.replace(temporary, masterPath);
+        return;
+    }
+}
+
 DataStatus RewriteIndexFiles(const fs::path& masterPath, const std::function<DataStatus(IndexContents&)>& change,
                              FileSystem& fsys, std::string_view temporarySuffix) {
+    const std::string lockDirectory = masterPath.has_parent_path() ? masterPath.parent_path().string() : std::string();
+    const PortfolioLock lock(lockDirectory);
+    if (!lock.held()) return kPortfolioBusy;
+    FinishInterruptedIndexRewrite(lockDirectory, fsys);
     const auto oldMaster = ReadWholeFile(masterPath);
     if (!oldMaster) return kFileOpen;
     if (oldMaster->size() < kMasterRecordSize) return kFileRead;

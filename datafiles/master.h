@@ -143,13 +143,24 @@ struct IndexContents {
     std::vector<std::uint8_t> xmaster;  // empty: none kept up to date
 };
 
+// Completes an index rewrite that was stopped between its renames (EMASTER or XMASTER
+// already in place, MASTER not yet): when MASTER + a temporary suffix is left, every
+// temporary of that rewrite was complete (MASTER.BAK already holds MASTER as it stands), no
+// other index file waits for its rename, and the new MASTER agrees with EMASTER, the new
+// MASTER is renamed into place, so the three files agree again. A writer calls it holding
+// the portfolio's lock; anything else is left for the rewrite to clear.
+void FinishInterruptedIndexRewrite(std::string_view directory, FileSystem& fs = RealFileSystem());
+
 // The one rewrite of a directory's index files. `change` edits them in memory and returns
 // kSuccess, or a refusal passed back with nothing written; a change that leaves EMASTER
 // disagreeing with MASTER, or XMASTER unsound, is refused (kInvalidParm). Then every file
 // that changed is written to its name + temporarySuffix, checked and synced; then each is
 // kept as <name>.BAK; then EMASTER and XMASTER are renamed into place and MASTER last, so a
-// stop between the renames leaves MASTER whole and authoritative. When a rename fails, the
-// files already renamed get their old content back. Statuses as RewriteMasterFile.
+// stop between the renames leaves MASTER whole and authoritative (and the next rewrite
+// finishes it, FinishInterruptedIndexRewrite). When a rename fails, the files already
+// renamed get their old content back. The portfolio's writer lock is held from the first
+// read to the last rename (kPortfolioBusy, nothing written, when another writer keeps it).
+// Statuses as RewriteMasterFile.
 [[nodiscard]] DataStatus RewriteIndexFiles(
     const fs::path& masterPath, const std::function<DataStatus(IndexContents&)>& change,
     FileSystem& fs = RealFileSystem(), std::string_view temporarySuffix = ".NEW");

@@ -2,10 +2,12 @@
 
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "datafiles/layout.h"
 #include "datafiles/master.h"
+#include "datafiles/portfoliolock.h"
 #include "datafiles/series.h"
 
 namespace barwise {
@@ -42,6 +44,7 @@ DataStatus ChangeValues(std::uint8_t* rec, const FieldLayout& layout, const Edit
         if (c == 0) continue;
         std::uint8_t* field = rec + (c - 1) * 4;
         const float old = MbfToFloat(field);
+        if (request.op == EditOp::kSet && request.keep[static_cast<std::size_t>(f - kFieldOpen)]) continue;
         const float given = request.values[static_cast<std::size_t>(f - kFieldOpen)];
         const float now = request.op == EditOp::kSet ? given : old * given;
         if (now == old && std::signbit(now) == std::signbit(old)) continue;
@@ -72,6 +75,12 @@ DataStatus Rewrite(const EditRequest& request, const SecurityId& id, FileSystem&
     switch (request.op) {
         case EditOp::kSet: case EditOp::kScale: case EditOp::kDelete: case EditOp::kInsert: break;
         default: return kInvalidParm;
+    }
+    // Everything is read under the lock: the entry and the quotes as they are now.
+    std::optional<PortfolioLock> lock;
+    if (write) {
+        lock.emplace(id.directory);
+        if (!lock->held()) return kPortfolioBusy;
     }
     SeriesFiles files;
     if (DataStatus s = OpenSeriesFiles(id, files); s != kSuccess) return s;
@@ -143,6 +152,7 @@ DataStatus Rewrite(const EditRequest& request, const SecurityId& id, FileSystem&
     if (request.op == EditOp::kSet || request.op == EditOp::kScale) {
         // Same records in the same places: change the copy in place.
         out = *old;
+        bool any = false;
         for (std::size_t i = 0; i < records; ++i) {
             std::uint8_t* rec = out.data() + (i + 1) * len;
             const DateCode d = RecordDate(rec, files.columns);
@@ -151,8 +161,10 @@ DataStatus Rewrite(const EditRequest& request, const SecurityId& id, FileSystem&
             if (request.op == EditOp::kSet && request.time && timeColumn != 0 &&
                 TimeFromReal(MbfToFloat(rec + (timeColumn - 1) * 4)) != *request.time)
                 continue;
+            any = true;
             if (DataStatus s = ChangeValues(rec, files.columns, request); s != kSuccess) return s;
         }
+        if (request.op == EditOp::kSet && request.oneQuote && !any) return kRecordNotFound;
     } else {
         out.reserve(old->size() + len);
         out.insert(out.end(), header.begin(), header.end());

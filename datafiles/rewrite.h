@@ -32,6 +32,13 @@ struct EditRequest {
     // `time` (when given) says which of the quotes of that date (without it, the first).
     // A Set with a time changes only the quotes of that date and time.
     std::optional<TimeCode> time;
+    // Set: the fields (open .. open interest) the user left as they were shown; each keeps
+    // what the file holds when the edit is written, so a change another writer made to it
+    // in the meantime stays.
+    std::array<bool, 6> keep{};
+    // Set: the request names one quote (the edit of a quote); kRecordNotFound, nothing
+    // written, when the file no longer holds a quote of that date (and time).
+    bool oneQuote = false;
 };
 
 // Rewrites the series of the entry `id` names by the request. Everything that can refuse is
@@ -44,8 +51,13 @@ struct EditRequest {
 //     kDeleteNotFoundMessage); kRecordNotFound: no such quote to copy for an Insert;
 //   kInsertOutOfOrder: the Insert's new quote, dated the weekday before `from` and written
 //     before the first quote dated `from`, would follow a quote dated on or after it;
-//   the ReadLayout / OpenSeriesFiles statuses; kFileOpen (DAT not readable), kFileRead
-//     (DAT shorter than its header record).
+//   kRecordNotFound: a Set of one quote (oneQuote) whose quote is no longer there;
+//   kPortfolioBusy: another writer held the portfolio's lock past the wait;
+//   the ReadLayout / OpenSeriesFiles statuses (kFileNotFound: the entry `id` names is no
+//     longer there); kFileOpen (DAT not readable), kFileRead (DAT shorter than its header
+//     record).
+// The portfolio's writer lock is held throughout; the entry and the quote file are read
+// under it, as they are then.
 // Then Fn.DAT is kept as Fn.BAK and the new content renamed over Fn.DAT:
 //   kFileWrite: the backup or the new file could not be written (Fn.DAT then unchanged);
 //   kDeletedMasterStale: a Delete put the new Fn.DAT in place (the quote is gone) but the

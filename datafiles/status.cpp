@@ -21,6 +21,7 @@ std::string_view DataStatusName(DataStatus status) {
     if (status == kDeleteNotFound) return "Quote Not Found";
     if (status == kDeletedMasterStale) return "Quote Deleted, MASTER Dates Not Updated";
     if (status == kInsertOutOfOrder) return "New Quote Out Of Date Order";
+    if (status == kPortfolioBusy) return kPortfolioBusyMessage;
     return "Unknown";
 }
 

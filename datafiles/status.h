@@ -35,10 +35,18 @@ inline constexpr DataStatus kDeletedMasterStale = -201;
 // quote dated on or after the new date lies before the quote it is copied from).
 inline constexpr DataStatus kInsertOutOfOrder = -202;
 
+// Outside the name table: another writer held the portfolio's writer lock for longer than a
+// writer waits (PortfolioLock); nothing was written.
+inline constexpr DataStatus kPortfolioBusy = -203;
+
 // The name of a status: the 16-entry table for 0..-15 ("Sucessfull", "Invalid Parm", ...),
 // "No Layout" for -100, "Quote Not Found" for -200,
-// "Quote Deleted, MASTER Dates Not Updated" for -201, "New Quote Out Of Date Order" for -202 and "Unknown" for anything else.
+// "Quote Deleted, MASTER Dates Not Updated" for -201, "New Quote Out Of Date Order" for -202,
+// kPortfolioBusyMessage for -203 and "Unknown" for anything else.
 std::string_view DataStatusName(DataStatus status);
+
+// What a writer that found the portfolio locked tells the user.
+inline constexpr std::string_view kPortfolioBusyMessage = "another program is changing this portfolio";
 
 // The message the caller shows when a delete finds no quote of the date asked for.
 inline constexpr std::string_view kDeleteNotFoundMessage = "failure in delete quote for findrec";

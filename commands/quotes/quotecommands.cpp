@@ -17,6 +17,16 @@ QString Q(std::string_view s) { return QString::fromLatin1(s.data(), static_cast
 
 void Message(UiHost& host, std::string_view text) { host.messageBox(Q(text), UiHost::Buttons::Ok); }
 
+// A failed rewrite's message; one kept from writing by another writer says so.
+void Failed(UiHost& host, std::string_view failure, DataStatus status) {
+    if (status != kPortfolioBusy) return Message(host, failure);
+    std::string text(failure);
+    text += "\n\nNothing was changed: ";
+    text += kPortfolioBusyMessage;
+    text += '.';
+    Message(host, text);
+}
+
 // The selected security's quotes, with the selected row; nothing when there is none.
 struct Target {
     SecurityId id;
@@ -49,7 +59,11 @@ void CQuoteCommands::OnQuoteEdit() {
     if (!t) return;
     CEditQuoteDlg dlg(m_host, t->series, t->row, m_view.DialogParent());
     if (!m_host.runDialog(dlg)) return;
-    if (RewriteSeries(dlg.request(), t->id) != kSuccess) return Message(m_host, kEditFailedMessage);
+    if (const DataStatus s = RewriteSeries(dlg.request(), t->id); s != kSuccess) {
+        Failed(m_host, kEditFailedMessage, s);
+        if (s == kRecordNotFound || s == kFileNotFound) m_view.RefillQuotes(0);
+        return;
+    }
     const QString section = QStringLiteral("Edit");
     const auto texts = dlg.valueTexts();
     static const char* const kKeys[6] = {"Open", "Hi", "Lo", "Close", "Vol", "OI"};
@@ -66,7 +80,8 @@ void CQuoteCommands::OnQuoteSplit() {
     CSplitDlg dlg(m_host, t->series.row(t->row).date, m_view.FirstDate(), m_view.LastDate(), FitsIn(t->id),
                   m_view.DialogParent());
     if (!m_host.runDialog(dlg)) return;
-    if (RewriteSeries(SplitRequest(dlg.input()), t->id) != kSuccess) return Message(m_host, kSplitFailedMessage);
+    if (const DataStatus s = RewriteSeries(SplitRequest(dlg.input()), t->id); s != kSuccess)
+        return Failed(m_host, kSplitFailedMessage, s);
     const QString section = QStringLiteral("Split");
     m_settings.WriteProfileString(section, QStringLiteral("Date"), dlg.dateText());
     m_settings.WriteProfileString(section, QStringLiteral("New"), dlg.newText());
@@ -79,7 +94,8 @@ void CQuoteCommands::OnQuoteAdjust() {
     if (!t) return;
     CAdjustDlg dlg(m_host, m_view.FirstDate(), m_view.LastDate(), FitsIn(t->id), m_view.DialogParent());
     if (!m_host.runDialog(dlg)) return;
-    if (RewriteSeries(AdjustRequest(dlg.input()), t->id) != kSuccess) return Message(m_host, kAdjustFailedMessage);
+    if (const DataStatus s = RewriteSeries(AdjustRequest(dlg.input()), t->id); s != kSuccess)
+        return Failed(m_host, kAdjustFailedMessage, s);
     const QString section = QStringLiteral("Adjust");
     m_settings.WriteProfileString(section, QStringLiteral("Date1"), dlg.fromText());
     m_settings.WriteProfileString(section, QStringLiteral("Date2"), dlg.toText());
@@ -100,7 +116,7 @@ void CQuoteCommands::OnQuoteDelete() {
     const DataStatus s = RewriteSeries(DeleteQuoteRequest(quote), t->id);
     if (s == kDeleteNotFound) Message(m_host, kDeleteNotFoundMessage);
     if (s == kDeletedMasterStale) Message(m_host, kDeletedMasterStaleMessage);
-    if (s != kSuccess && s != kDeletedMasterStale) return Message(m_host, kDeleteFailedMessage);
+    if (s != kSuccess && s != kDeletedMasterStale) return Failed(m_host, kDeleteFailedMessage, s);
     m_settings.WriteProfileString(QStringLiteral("Delete"), QStringLiteral("Date"), dateText);
     // The quote that stood below the deleted one takes its row (the one above, at the end).
     m_view.RefillQuotes(std::max(0, std::min(t->row, t->series.count() - 2)));
@@ -129,7 +145,7 @@ void CQuoteCommands::OnQuoteAdd() {
         return Message(m_host, OutOfOrderMessage(newText, fromText));
     }
     if (s != kSuccess) {
-        Message(m_host, kAddFailedMessage);
+        Failed(m_host, kAddFailedMessage, s);
         m_view.RefillQuotes(0);
         return;
     }

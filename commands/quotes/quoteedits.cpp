@@ -100,10 +100,12 @@ EditRequest EditQuoteRequest(const QuoteRow& quote, const std::array<std::string
     r.op = EditOp::kSet;
     r.from = r.to = quote.date;
     r.time = quote.time;
+    r.oneQuote = true;
     for (std::size_t i = 0; i < 6; ++i) {
         if (!present[i]) continue;
         const std::string shown = QuoteValueText(static_cast<int>(i), quote.values[i], true);
         r.values[i] = EditedValue(texts[i], shown, quote.values[i]);
+        r.keep[i] = texts[i] == shown;
     }
     return r;
 }

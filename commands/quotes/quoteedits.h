@@ -77,7 +77,9 @@ std::optional<float> ReadNumber(std::string_view text);
 float EditedValue(std::string_view text, std::string_view shown, float stored);
 
 // Edit: Set of the quote's own date (and time) to the edited values; fields the series
-// lacks keep 0 (the engine leaves them alone).
+// lacks keep 0 (the engine leaves them alone); a field whose text is as shown keeps what the
+// file holds when the edit is written (another writer's change to it stays), and a quote no
+// longer in the file is refused.
 EditRequest EditQuoteRequest(const QuoteRow& quote, const std::array<std::string, 6>& texts,
                              const std::array<bool, 6>& present);
 

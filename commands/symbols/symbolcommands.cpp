@@ -30,6 +30,8 @@ QString RewriteFailure(const std::string& masterPath, DataStatus status) {
     if (status == kFileNotFound)
         return QStringLiteral("The symbol is no longer where it was listed in\n%1")
             .arg(FromPath(masterPath));
+    if (status == kPortfolioBusy)
+        return QStringLiteral("%1 is as it was: %2.").arg(FromPath(masterPath), QString::fromLatin1(kPortfolioBusyMessage.data()));
     return QStringLiteral("%1 could not be written (%2).\nIt is as it was.")
         .arg(FromPath(masterPath), QString::fromLatin1(DataStatusName(status).data()));
 }

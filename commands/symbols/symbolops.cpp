@@ -9,6 +9,7 @@
 
 #include "datafiles/ascii.h"
 #include "datafiles/extindex.h"
+#include "datafiles/portfoliolock.h"
 #include "datafiles/series.h"
 #include "discovery/symbollist.h"
 
@@ -254,6 +255,14 @@ std::string SymbolExistsMessage(std::string_view symbol, std::string_view destin
 
 DeleteOutcome DeleteSecurity(const SecurityId& id, FileSystem& fsys) {
     DeleteOutcome out;
+    // The whole delete under the portfolio's lock: the entry read, the index files
+    // rewritten and the data files removed, so no other writer comes between.
+    const PortfolioLock lock(id.directory);
+    if (!lock.held()) {
+        out.status = kPortfolioBusy;
+        return out;
+    }
+    FinishInterruptedIndexRewrite(id.directory, fsys);
     MasterRecord selected;
     out.status = ReadMasterEntry(id, selected);
     if (out.status != kSuccess) return out;
@@ -359,6 +368,15 @@ TransferOutcome TransferSecurity(const SecurityId& source, const std::string& de
         out.status = status;
         return out;
     };
+
+    // Both portfolios stay locked from the first read to the last removal.
+    const PortfolioLock lock(source.directory, destination);
+    if (!lock.held())
+        return fail(TransferEnd::kFailed,
+                    std::string(kAdditionFailed) + std::string(kPortfolioBusyMessage) + "; nothing was changed", {},
+                    kPortfolioBusy);
+    FinishInterruptedIndexRewrite(source.directory, fsys);
+    FinishInterruptedIndexRewrite(destination, fsys);
 
     SourceEntry entry;
     const DataStatus found = ReadSourceEntry(source, entry);

@@ -11,6 +11,7 @@
 #include "datafiles/ascii.h"
 #include "datafiles/extindex.h"
 #include "datafiles/master.h"
+#include "datafiles/portfoliolock.h"
 #include "datafiles/rewrite.h"
 #include "datafiles/series.h"
 #include "testsupport/indexcheck.h"
@@ -50,7 +51,8 @@ struct DbCopy {
     }
     Files files() const {
         std::map<std::string, std::vector<std::uint8_t>> out;
-        for (const auto& e : fs::directory_iterator(tmp.path())) out[e.path().filename().string()] = ReadBytes(e.path());
+        for (const auto& e : fs::directory_iterator(tmp.path()))
+            if (e.path().filename() != kLockFileName) out[e.path().filename().string()] = ReadBytes(e.path());
         return out;
     }
 };

@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "datafiles/master.h"
+#include "datafiles/portfoliolock.h"
 #include "robustness/portfolio.h"
 
 using namespace barwise;
@@ -65,6 +67,37 @@ int RunChild(const CaseRun& c, const fs::path& dir, long delayMicros) {
     return status;
 }
 
+// The real file system, except that the process ends just before its n-th rename (0:
+// never; it only counts them).
+class StopAtRename final : public FileSystem {
+public:
+    explicit StopAtRename(int n) : stopAt_(n) {}
+    std::unique_ptr<WritableFile> create(const fs::path& p) override { return RealFileSystem().create(p); }
+    bool replace(const fs::path& from, const fs::path& to) override {
+        if (++seen_ == stopAt_) _exit(9);
+        return RealFileSystem().replace(from, to);
+    }
+    bool renameNoReplace(const fs::path& from, const fs::path& to) override {
+        if (++seen_ == stopAt_) _exit(9);
+        return RealFileSystem().renameNoReplace(from, to);
+    }
+    bool remove(const fs::path& p) override { return RealFileSystem().remove(p); }
+    bool hardLink(const fs::path& e, const fs::path& l) override { return RealFileSystem().hardLink(e, l); }
+    int seen() const { return seen_; }
+
+private:
+    int stopAt_;
+    int seen_ = 0;
+};
+
+// A killed writer leaves no lock behind, and names come back: readers take them from the
+// backup of an EMASTER that a stop between the renames left disagreeing, and the next
+// writer puts the three index files in agreement again.
+std::string LockLeft(const fs::path& dir) {
+    const PortfolioLock lock(dir.string());
+    return lock.held() ? std::string() : dir.string() + " is still locked after the kill";
+}
+
 bool Trial(CaseRun& c, const fs::path& dir, long delay, bool verbose) {
     ++c.trials;
     EmptyDirectory(dir);
@@ -77,6 +110,7 @@ bool Trial(CaseRun& c, const fs::path& dir, long delay, bool verbose) {
                     killed ? "killed" : "finished", what.c_str());
         return false;
     };
+    if (std::string left = LockLeft(dir); !left.empty()) return fail(left);
     if (!killed) {
         ++c.finished;
         if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return fail("the rewrite failed on its own");
@@ -126,6 +160,23 @@ bool Trial(CaseRun& c, const fs::path& dir, long delay, bool verbose) {
     return true;
 }
 
+std::string AfterKillProblem(const IndexRewriteCase& c, const fs::path& dir) {
+    for (const std::string& p : c.portfolios) {
+        const fs::path portfolio = p.empty() ? dir : dir / p;
+        const MasterFile read = ReadMasterFile(portfolio.string());
+        if (read.indexWarning.find("EMASTER") != std::string::npos)
+            return "a reader sets EMASTER aside: " + read.indexWarning;
+        if (std::string left = LockLeft(portfolio); !left.empty()) return left;
+        const PortfolioLock lock(portfolio.string());
+        FinishInterruptedIndexRewrite(portfolio.string());
+        const MasterFile master = ReadMasterFile(portfolio.string());
+        const bool hadEmaster = c.before.count((p.empty() ? std::string() : p + "/") + "EMASTER") > 0;
+        if (hadEmaster && master.emaster != ExtIndexState::kSound)
+            return "after the next writer EMASTER still disagrees with MASTER: " + master.indexWarning;
+    }
+    return {};
+}
+
 int Usage() {
     std::fprintf(stderr, "usage: crash_consistency [--trials N] [--seed S] [--realdb DIR] [--verbose]\n");
     return 2;
@@ -154,6 +205,8 @@ int main(int argc, char** argv) {
     }
     if (trials < 1) return Usage();
 
+    // A lock a killed writer left would show at once.
+    SetPortfolioLockWait(std::chrono::milliseconds(200));
     ScratchDir scratch("barwise-crash");
     std::vector<CaseRun> runs;
     for (RewriteCase& r : RewriteCases(kTestQuotes, realDb)) {
@@ -223,6 +276,7 @@ int main(int argc, char** argv) {
             }
             const bool killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
             std::string problem = IndexRewriteProblem(ic, scratch.path(), after);
+            if (problem.empty()) problem = AfterKillProblem(ic, scratch.path());
             const DirectoryContent now = Compared(ReadTree(scratch.path()));
             if (problem.empty() && !killed && (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || now != Compared(after)))
                 problem = "a finished rewrite did not give the new files";
@@ -246,6 +300,37 @@ int main(int argc, char** argv) {
         std::printf("%-18s %6ld %9ld  old %d  partial %d  new %d  failures %d\n", ic.name.c_str(), indexTrials, micros,
                     old, other, complete, bad);
         indexFailures += bad;
+
+        // A stop at each rename in turn (the process ends just before it), the stops
+        // between the index files' renames among them.
+        StopAtRename counter(0);
+        EmptyDirectory(scratch.path());
+        WriteTree(scratch.path(), ic.before);
+        (void)ic.run(scratch.path(), counter);
+        int stopFailures = 0;
+        for (int n = 1; n <= counter.seen(); ++n) {
+            EmptyDirectory(scratch.path());
+            WriteTree(scratch.path(), ic.before);
+            std::fflush(nullptr);
+            const pid_t pid = fork();
+            if (pid < 0) return 1;
+            if (pid == 0) {
+                StopAtRename stop(n);
+                _exit(ic.run(scratch.path(), stop) == kSuccess ? 0 : 3);
+            }
+            int status = 0;
+            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            std::string problem = IndexRewriteProblem(ic, scratch.path(), after);
+            if (problem.empty()) problem = AfterKillProblem(ic, scratch.path());
+            if (!problem.empty()) {
+                ++stopFailures;
+                std::printf("FAIL %s (stopped before rename %d): %s\n", ic.name.c_str(), n, problem.c_str());
+            }
+        }
+        std::printf("%-18s stopped before each of %d renames: failures %d\n", ic.name.c_str(), counter.seen(),
+                    stopFailures);
+        indexFailures += stopFailures;
     }
 
     int failures = indexFailures;

@@ -1,7 +1,9 @@
 // A FileSystem that passes everything to the real one except one chosen step, which fails:
 // the n-th create, write, sync, close or replace of a run. A failing write first writes
 // half of its bytes, as a disk that fills up does. Without a fault it only counts the steps,
-// so a test learns how many of each a rewrite makes and then fails each in turn.
+// so a test learns how many of each a rewrite makes and then fails each in turn. Files are
+// created as the real file system creates them: new files only, never an existing one
+// truncated.
 #pragma once
 
 #include <array>

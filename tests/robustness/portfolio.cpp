@@ -417,7 +417,8 @@ bool IsComparedFile(const std::string& name) {
     auto endsWith = [&](std::string_view suffix) {
         return upper.size() >= suffix.size() && upper.compare(upper.size() - suffix.size(), suffix.size(), suffix) == 0;
     };
-    return !endsWith(".BAK") && !endsWith(".NEW") && !endsWith(".~NU");
+    // The writer lock's file holds nothing and is made by the first writer.
+    return !endsWith(".BAK") && !endsWith(".NEW") && !endsWith(".~NU") && !endsWith("BARWISE.LCK");
 }
 
 std::vector<std::string> TemporaryFiles(const fs::path& dir) {

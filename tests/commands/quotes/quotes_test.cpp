@@ -9,11 +9,16 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "commands/quotes/dateedit.h"
 #include "commands/quotes/numberedit.h"
 #include "commands/quotes/quotecommands.h"
 #include "commands/quotes/quotedialogs.h"
 #include "commands/quotes/quoteedits.h"
+#include "datafiles/portfoliolock.h"
 #include "datafiles/series.h"
 #include "testdb.h"
 #include "ui/fakecommandview.h"
@@ -134,6 +139,7 @@ private slots:
     void addProposesTheFridayAndOpensEdit();
     void addRefusesExistingAndOutOfOrderDates();
     void addToAFullSeriesIsRefused();
+    void editWhileAnotherWriterHoldsThePortfolio();
 };
 
 void QuotesTest::dateEditTyping_data() {
@@ -484,6 +490,32 @@ void QuotesTest::addToAFullSeriesIsRefused() {
     QCOMPARE(p.host.messages[0].text, QString::fromLatin1(kSeriesFullMessage.data()));
     QVERIFY(p.host.dialogs.empty());
     QCOMPARE(bt::ReadBytes(p.tmp.path() / "F1.DAT"), before);
+}
+
+void QuotesTest::editWhileAnotherWriterHoldsThePortfolio() {
+    Portfolio p(DailyRows());
+    p.view.quoteRow = 0;
+    const auto before = bt::ReadBytes(p.tmp.path() / "F1.DAT");
+    SetPortfolioLockWait(std::chrono::milliseconds(100));
+    std::atomic<bool> holding{false}, done{false};
+    std::thread other([&] {
+        const PortfolioLock lock(p.tmp.str());
+        holding = true;
+        while (!done) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    while (!holding) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    p.host.onDialog = [&](QDialog& d) {
+        Child<QLineEdit>(d, 1010)->setText(QStringLiteral("99"));
+        return PressOk(d);
+    };
+    CQuoteCommands(p.view, p.host, p.settings).OnQuoteEdit();
+    done = true;
+    other.join();
+    SetPortfolioLockWait(std::chrono::milliseconds(5000));
+    QCOMPARE(bt::ReadBytes(p.tmp.path() / "F1.DAT"), before);
+    QCOMPARE(p.host.messageTexts().size(), 1);
+    QVERIFY(p.host.messageTexts().front().contains(QStringLiteral("another program is changing this portfolio")));
+    QCOMPARE(p.Setting("Edit", "Close"), QStringLiteral("<none>"));
 }
 
 QTEST_MAIN(QuotesTest)

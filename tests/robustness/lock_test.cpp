@@ -1,0 +1,184 @@
+// The portfolio writer lock: a second writer waits, then gives up writing nothing; one
+// thread takes it again; two portfolios are taken in one order; a killed holder leaves
+// nothing that blocks; temporaries are new files, never another writer's.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "commands/quotes/quoteedits.h"
+#include "datafiles/master.h"
+#include "datafiles/portfoliolock.h"
+#include "datafiles/rewrite.h"
+#include "robustness/portfolio.h"
+
+using namespace barwise;
+using namespace barwise::robustness;
+using namespace std::chrono_literals;
+
+namespace {
+
+class LockTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WriteDirectory(dir.path(), MakePortfolio(40));
+        SetPortfolioLockWait(300ms);
+    }
+    void TearDown() override { SetPortfolioLockWait(5000ms); }
+
+    DataStatus Edit() {
+        EditRequest r;
+        r.op = EditOp::kScale;
+        r.values = {2, 2, 2, 2, 2, 2};
+        return RewriteSeries(r, dir.path().string(), "AAA", {}, 0);
+    }
+    // Whether another thread gets the lock of `d` within the wait.
+    static bool OtherThreadGets(const fs::path& d) {
+        bool got = false;
+        std::thread([&] { got = PortfolioLock(d.string()).held(); }).join();
+        return got;
+    }
+
+    ScratchDir dir;
+};
+
+TEST_F(LockTest, ASecondWriterWaitsThenFailsWritingNothing) {
+    const DirectoryContent before = Compared(ReadDirectory(dir.path()));
+    std::atomic<bool> holding{false}, done{false};
+    std::thread holder([&] {
+        const PortfolioLock lock(dir.path().string());
+        holding = true;
+        while (!done) std::this_thread::sleep_for(1ms);
+    });
+    while (!holding) std::this_thread::sleep_for(1ms);
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(Edit(), kPortfolioBusy);
+    EXPECT_GE(std::chrono::steady_clock::now() - t0, 250ms);
+    EXPECT_EQ(Compared(ReadDirectory(dir.path())), before);
+    EXPECT_EQ(DataStatusName(kPortfolioBusy), kPortfolioBusyMessage);
+    done = true;
+    holder.join();
+    // Free again: the edit goes through.
+    EXPECT_EQ(Edit(), kSuccess);
+    EXPECT_NE(Compared(ReadDirectory(dir.path())), before);
+}
+
+TEST_F(LockTest, TheHoldingThreadTakesItAgainAndKeepsItUntilTheOuterRelease) {
+    {
+        const PortfolioLock outer(dir.path().string());
+        ASSERT_TRUE(outer.held());
+        // A rewrite takes it again inside, and a delete's date upkeep a third time.
+        EXPECT_EQ(Edit(), kSuccess);
+        EXPECT_TRUE(PortfolioLock::HeldByThisThread(dir.path()));
+        EXPECT_FALSE(OtherThreadGets(dir.path()));
+    }
+    EXPECT_FALSE(PortfolioLock::HeldByThisThread(dir.path()));
+    EXPECT_TRUE(OtherThreadGets(dir.path()));
+}
+
+TEST_F(LockTest, TwoPortfoliosAreTakenInOneOrderAndOneDirectoryOnce) {
+    ScratchDir second;
+    SetPortfolioLockWait(20000ms);
+    // Crossing pairs, many times over: a deadlock would end in a busy result (or hang).
+    std::atomic<int> busy{0};
+    auto cross = [&](const fs::path& a, const fs::path& b) {
+        for (int i = 0; i < 300; ++i)
+            if (!PortfolioLock(a.string(), b.string()).held()) ++busy;
+    };
+    std::thread one(cross, dir.path(), second.path());
+    std::thread two(cross, second.path(), dir.path());
+    one.join();
+    two.join();
+    EXPECT_EQ(busy, 0);
+
+    SetPortfolioLockWait(100ms);
+    const std::string sameTwice = (dir.path() / "." ).string();
+    const PortfolioLock both(dir.path().string(), sameTwice);
+    EXPECT_TRUE(both.held());
+    EXPECT_FALSE(OtherThreadGets(dir.path()));
+    EXPECT_TRUE(OtherThreadGets(second.path()));
+}
+
+TEST_F(LockTest, AnotherProcessIsExcludedAndAKilledHolderBlocksNothing) {
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const PortfolioLock lock(dir.path().string());
+        const char c = lock.held() ? 'y' : 'n';
+        (void)!write(ready[1], &c, 1);
+        for (;;) pause();
+    }
+    char c = 0;
+    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    ASSERT_EQ(c, 'y');
+    EXPECT_EQ(Edit(), kPortfolioBusy);
+    // Opening and closing the lock file elsewhere in this process keeps the child's lock.
+    (void)ReadWholeFile(dir.path() / std::string(kLockFileName));
+    EXPECT_FALSE(OtherThreadGets(dir.path()));
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    close(ready[0]);
+    close(ready[1]);
+    EXPECT_EQ(Edit(), kSuccess);
+    // The lock file stays, found in any letter case: no second one is made.
+    fs::rename(dir.path() / std::string(kLockFileName), dir.path() / "barwise.lck");
+    EXPECT_EQ(Edit(), kSuccess);
+    EXPECT_FALSE(fs::exists(dir.path() / std::string(kLockFileName)));
+}
+
+TEST_F(LockTest, TemporariesAreNewFilesNeverAnotherWritersFile) {
+    const fs::path taken = dir.path() / "OTHER.NEW";
+    WriteDirectory(dir.path(), {{"OTHER.NEW", {1, 2, 3}}});
+    EXPECT_EQ(RealFileSystem().create(taken), nullptr);
+    EXPECT_EQ(ReadWholeFile(taken), Bytes({1, 2, 3}));
+    // Outside a held lock the rewrite takes another name and leaves that file alone.
+    ASSERT_EQ(WriteFileChecked(RealFileSystem(), dir.path() / "OTHER", Bytes{7}), kSuccess);
+    EXPECT_EQ(ReadWholeFile(taken), Bytes({1, 2, 3}));
+    EXPECT_EQ(ReadWholeFile(dir.path() / "OTHER"), Bytes{7});
+    // Under the lock a leftover is what an interrupted change left: it goes.
+    WriteDirectory(dir.path(), {{"F1.NEW", {9, 9}}});
+    EXPECT_EQ(Edit(), kSuccess);
+    EXPECT_FALSE(fs::exists(dir.path() / "F1.NEW"));
+}
+
+TEST_F(LockTest, AnEditMadeFromAnEarlierReadKeepsAnotherWritersChangesAndMissesNoQuote) {
+    MasterRecord record;
+    SecurityId id;
+    ASSERT_EQ(FindSymbol(dir.path().string(), "AAA", record, id), kSuccess);
+    SeriesQuotes shown;
+    ASSERT_EQ(ReadSeriesQuotes(id, shown), kSuccess);
+    const QuoteRow quote = shown.quotes[5];
+    auto texts = [&](int field, const std::string& text) {
+        std::array<std::string, 6> t;
+        for (int i = 0; i < 6; ++i) t[static_cast<std::size_t>(i)] = QuoteValueText(i, quote.values[static_cast<std::size_t>(i)], true);
+        t[static_cast<std::size_t>(field)] = text;
+        return t;
+    };
+    // Two windows show the same quote; one changes the open, the other then the close.
+    ASSERT_EQ(RewriteSeries(EditQuoteRequest(quote, texts(0, "11"), shown.present), id), kSuccess);
+    ASSERT_EQ(RewriteSeries(EditQuoteRequest(quote, texts(3, "33"), shown.present), id), kSuccess);
+    SeriesQuotes now;
+    ASSERT_EQ(ReadSeriesQuotes(id, now), kSuccess);
+    EXPECT_EQ(now.quotes[5].values[0], 11.0f);
+    EXPECT_EQ(now.quotes[5].values[3], 33.0f);
+    EXPECT_EQ(now.quotes[5].values[1], quote.values[1]);
+
+    // Another writer deleted the quote meanwhile: the edit is refused, nothing written.
+    EditRequest gone;
+    gone.op = EditOp::kDelete;
+    gone.from = gone.to = quote.date;
+    ASSERT_EQ(RewriteSeries(gone, id), kSuccess);
+    const auto dat = ReadWholeFile(dir.path() / "F1.DAT");
+    EXPECT_EQ(RewriteSeries(EditQuoteRequest(quote, texts(3, "44"), shown.present), id), kRecordNotFound);
+    EXPECT_EQ(ReadWholeFile(dir.path() / "F1.DAT"), dat);
+}
+
+}  // namespace
