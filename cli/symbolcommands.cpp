@@ -120,12 +120,14 @@ int RunRename(const SymbolArgs& a, std::ostream& err) {
     int status = 0;
     const auto found = Resolve(a, symbol, err, status);
     if (!found) return status;
-    const std::string newSymbol = Utf8ToLatin1(v[0]);
     // Without NEWNAME the whole name stays, a long one included.
-    const std::string newName = v.size() > 1 ? Utf8ToLatin1(v[1]) : SecurityName(found->record);
-    if (const std::string problem = CheckSymbolTexts(newSymbol, newName, EntryTextLimits(found->id));
-        !problem.empty())
-        return Refusal(err, problem);
+    const std::u32string symbolChars = CodePointsOfUtf8(v[0]);
+    const std::u32string nameChars =
+        v.size() > 1 ? CodePointsOfUtf8(v[1]) : CodePointsOfLatin1(SecurityName(found->record));
+    if (const std::string problem = CheckRename(found->id, symbolChars, nameChars); !problem.empty())
+        return Refusal(err, problem + " (not changed)");
+    const std::string newSymbol = Latin1OfCodePoints(symbolChars);
+    const std::string newName = Latin1OfCodePoints(nameChars);
     const DataStatus s = RenameMasterEntry(found->id, newSymbol, newName);
     if (s != kSuccess) {
         err << kProgram << ": " << MasterPathOf(found->id.directory).string() << ": "
@@ -155,7 +157,8 @@ int RunDelete(const SymbolArgs& a, std::ostream& err) {
         if (!std::getline(std::cin, answer) || (answer != "y" && answer != "Y" && answer != "yes"))
             return Refusal(err, "delete-symbol: not deleted");
     }
-    const DeleteOutcome outcome = DeleteSecurity(found->id);
+    // --file N names one security: it goes alone, even where another lists the same symbol.
+    const DeleteOutcome outcome = DeleteSecurity(found->id, RealFileSystem(), a.fileNumber.has_value());
     if (outcome.status != kSuccess) {
         err << kProgram << ": " << MasterPathOf(found->id.directory).string() << ": "
             << DataStatusName(outcome.status) << " (not deleted)\n";
@@ -230,7 +233,8 @@ void AddSymbolSubcommands(CLI::App& app, std::function<int()>& run, std::ostream
         c->add_option("DIR", args->dir, "Portfolio directory")->required();
         c->add_option("ARGS", args->rest, e.rest);
         c->add_option("--file", args->fileNumber,
-                      "The security with file number N (F<N>.DAT) instead of SYMBOL");
+                      "The security with file number N (F<N>.DAT) instead of SYMBOL")
+            ->check(WholeNumberCheck);
         if (e.command.name == kDeleteSymbolCommand.name)
             c->add_flag("--yes", args->yes, "Delete without asking");
         c->callback([&run, args, body = e.body] { run = [args, body] { return body(*args); }; });

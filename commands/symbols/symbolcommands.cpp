@@ -49,6 +49,7 @@ void OnSymbolEdit(CommandView& view, UiHost& host) {
     CEditSymbolDlg dialog(host, view.DialogParent());
     dialog.SetLimits(EntryTextLimits(security->id));
     dialog.SetData(FromField(shownSymbol), FromField(shownName));
+    dialog.SetEntry(security->id);
     if (!host.runDialog(dialog)) return;
 
     const std::string symbol = ToField(dialog.Symbol());

@@ -87,7 +87,7 @@ TEST_F(QuoteCli, RefusalsWriteNothing) {
         {{"split", dir_, "ACME", newest, "0", "1"}, 1, "Invalid Data Entered"},
         {{"split", dir_, "ACME", "01/01/1990", "2", "1"}, 1, "Invalid Data Entered"},
         {{"adjust", dir_, "ACME", oldest, newest, "--vol", "0"}, 1, "Invalid Data Entered"},
-        {{"adjust", dir_, "ACME", oldest, newest, "--price", "1e38"}, 1, "Adjust Edit Failed"},
+        {{"adjust", dir_, "ACME", oldest, newest, "--price", "1e38"}, 1, "Invalid Data Entered"},
         {{"add-quote", dir_, "ACME", newest}, 1, "already exists."},
         {{"add-quote", dir_, "ACME", oldest}, 1, "oldest quote"},
         {{"delete-quote", dir_, "ACME", "01/01/1990"}, 1, "failure in delete quote for findrec"},
