@@ -123,6 +123,8 @@ private slots:
     void dateEditPaste();
     void numberEditFilters_data();
     void numberEditFilters();
+    void readNumbers_data();
+    void readNumbers();
     void editedValues_data();
     void editedValues();
     void splitAndAdjustChecks_data();
@@ -255,6 +257,39 @@ void QuotesTest::numberEditFilters() {
     }
     QCOMPARE(edit.text(), expected);
     QCOMPARE(host.countBeeps(UiHost::Beep::Default), beeps);
+}
+
+enum class Reading { kValue, kNoNumber, kNotStorable };
+Q_DECLARE_METATYPE(Reading)
+
+void QuotesTest::readNumbers_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<Reading>("reading");
+    QTest::addColumn<float>("value");
+    QTest::newRow("integer") << "12" << Reading::kValue << 12.0f;
+    QTest::newRow("decimals") << "12.25" << Reading::kValue << 12.25f;
+    QTest::newRow("point first") << ".5" << Reading::kValue << 0.5f;
+    QTest::newRow("point last") << "5." << Reading::kValue << 5.0f;
+    QTest::newRow("sign") << "-2.5" << Reading::kValue << -2.5f;
+    QTest::newRow("plus sign") << "+3" << Reading::kValue << 3.0f;
+    QTest::newRow("exponent") << "1.5e3" << Reading::kValue << 1500.0f;
+    QTest::newRow("zero") << "0" << Reading::kValue << 0.0f;
+    QTest::newRow("small zero") << "0e-99" << Reading::kValue << 0.0f;
+    for (const char* text : {"", " 1", "1 ", "1,5", "5abc", "0x10", "1e", "1e+", "1.2.3", "abc", ".", "-", "+",
+                             "--1", "+-1", "inf", "nan", "1\n"})
+        QTest::newRow(text) << text << Reading::kNoNumber << 0.0f;
+    for (const char* text : {"1e40", "-1e39", "1e-39", "1e-45", "1e-400", "1e400"})
+        QTest::newRow(text) << text << Reading::kNotStorable << 0.0f;
+}
+
+void QuotesTest::readNumbers() {
+    QFETCH(QString, text);
+    QFETCH(Reading, reading);
+    QFETCH(float, value);
+    const std::optional<float> v = ReadNumber(text.toStdString());
+    QCOMPARE(v.has_value(), reading != Reading::kNoNumber);
+    if (reading == Reading::kValue) QCOMPARE(*v, value);
+    if (reading == Reading::kNotStorable) QVERIFY(!MbfHoldsValue(*v));
 }
 
 void QuotesTest::editedValues_data() {
