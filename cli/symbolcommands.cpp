@@ -124,7 +124,8 @@ int RunRename(const SymbolArgs& a, std::ostream& err) {
     const std::u32string symbolChars = CodePointsOfUtf8(v[0]);
     const std::u32string nameChars =
         v.size() > 1 ? CodePointsOfUtf8(v[1]) : CodePointsOfLatin1(SecurityName(found->record));
-    if (const std::string problem = CheckRename(found->id, symbolChars, nameChars); !problem.empty())
+    if (const std::string problem = CheckRename(found->id, symbolChars, nameChars);
+        !problem.empty())
         return Refusal(err, problem + " (not changed)");
     const std::string newSymbol = Latin1OfCodePoints(symbolChars);
     const std::string newName = Latin1OfCodePoints(nameChars);
@@ -158,7 +159,8 @@ int RunDelete(const SymbolArgs& a, std::ostream& err) {
             return Refusal(err, "delete-symbol: not deleted");
     }
     // --file N names one security: it goes alone, even where another lists the same symbol.
-    const DeleteOutcome outcome = DeleteSecurity(found->id, RealFileSystem(), a.fileNumber.has_value());
+    const DeleteOutcome outcome =
+        DeleteSecurity(found->id, RealFileSystem(), a.fileNumber.has_value());
     if (outcome.status != kSuccess) {
         err << kProgram << ": " << MasterPathOf(found->id.directory).string() << ": "
             << DataStatusName(outcome.status) << " (not deleted)\n";

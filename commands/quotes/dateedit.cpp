@@ -1,8 +1,8 @@
 #include "commands/quotes/dateedit.h"
 
 #include <QClipboard>
-#include <QGuiApplication>
 #include <QFocusEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 
 #include "datafiles/encoding.h"
@@ -82,7 +82,8 @@ bool CDateEdit::pasteText(const QString& pasted) {
     }
     const bool wide = text().size() == 10;
     const QByteArray bytes = t.toLatin1();
-    const barwise::DateCode date = t.size() == bytes.size() ? barwise::ParseDateText(bytes.toStdString()) : barwise::kNoDate;
+    const barwise::DateCode date =
+        t.size() == bytes.size() ? barwise::ParseDateText(bytes.toStdString()) : barwise::kNoDate;
     if (date == barwise::kNoDate || (!wide && !barwise::HasTwoDigitYear(date))) {
         m_host.beep(barwise::UiHost::Beep::Default);
         return false;

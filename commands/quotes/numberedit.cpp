@@ -39,7 +39,8 @@ bool CNumberEdit::wouldHold(const QString& inserted) const {
 
 bool CNumberEdit::insertFiltered(const QString& text) {
     QString clean = text;
-    while (!clean.isEmpty() && clean.back().unicode() < 32) clean.chop(1);  // line ends of a pasted text
+    while (!clean.isEmpty() && clean.back().unicode() < 32)
+        clean.chop(1);  // line ends of a pasted text
     while (!clean.isEmpty() && clean.front().unicode() < 32) clean.remove(0, 1);
     if (clean.isEmpty() || !wouldHold(clean)) {
         m_host.beep(barwise::UiHost::Beep::Default);

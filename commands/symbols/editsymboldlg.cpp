@@ -74,7 +74,8 @@ void CEditSymbolDlg::OnOK() {
     barwise::TextField field = barwise::TextField::kSymbol;
     const std::string problem =
         m_entry ? barwise::CheckRename(*m_entry, chars(Symbol()), chars(Name()), &field)
-                : barwise::CheckRenameTexts(chars(Symbol()), chars(Name()), m_oldSymbol, m_oldName, m_limits, &field);
+                : barwise::CheckRenameTexts(chars(Symbol()), chars(Name()), m_oldSymbol, m_oldName,
+                                            m_limits, &field);
     if (problem.empty()) {
         accept();
         return;

@@ -245,8 +245,15 @@ std::u32string CodePointsOfUtf8(std::string_view text) {
     std::u32string out;
     for (std::size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
-        const int more = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
-        char32_t cp = more == 0 ? c : more == 1 ? (c & 0x1Fu) : more == 2 ? (c & 0x0Fu) : (c & 0x07u);
+        const int more = c < 0x80             ? 0
+                         : (c & 0xE0) == 0xC0 ? 1
+                         : (c & 0xF0) == 0xE0 ? 2
+                         : (c & 0xF8) == 0xF0 ? 3
+                                              : -1;
+        char32_t cp = more == 0   ? c
+                      : more == 1 ? (c & 0x1Fu)
+                      : more == 2 ? (c & 0x0Fu)
+                                  : (c & 0x07u);
         bool whole = more >= 0 && i + static_cast<std::size_t>(more) < text.size();
         for (int k = 1; whole && k <= more; ++k) {
             const auto b = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
@@ -255,7 +262,9 @@ std::u32string CodePointsOfUtf8(std::string_view text) {
         }
         // Overlong forms, surrogates and values beyond Unicode are no UTF-8 either.
         static constexpr char32_t kLeast[4] = {0, 0x80, 0x800, 0x10000};
-        if (whole && more > 0 && (cp < kLeast[more] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) whole = false;
+        if (whole && more > 0 &&
+            (cp < kLeast[more] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)))
+            whole = false;
         if (!whole) {
             out += static_cast<char32_t>(0xDC00u + c);
             ++i;
@@ -310,7 +319,8 @@ std::string Utf8OfLatin1(std::string_view text) {
 std::string Hex(unsigned value, int digits) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string out(static_cast<std::size_t>(digits), '0');
-    for (int i = digits - 1; i >= 0; --i, value >>= 4) out[static_cast<std::size_t>(i)] = kDigits[value & 0xF];
+    for (int i = digits - 1; i >= 0; --i, value >>= 4)
+        out[static_cast<std::size_t>(i)] = kDigits[value & 0xF];
     return out;
 }
 
@@ -323,32 +333,43 @@ std::string TextRuleRefusal(std::u32string_view text, TextField field) {
     const std::string_view what = field == TextField::kSymbol ? "symbol" : "name";
     if (at == 0 && c == U' ') return "A " + std::string(what) + " cannot begin with a blank";
     std::string named;
-    if (c >= 0xDC80 && c <= 0xDCFF) named = "the byte 0x" + Hex(c - 0xDC00, 2) + " (not UTF-8 text)";
-    else if (c < 0x20 || (c >= 0x7F && c < 0xA0)) named = "the control character U+" + Hex(c, 4);
-    else named = "\"" + Utf8Of(c) + "\" (U+" + Hex(c, c > 0xFFFF ? 6 : 4) + ")";
-    std::string text1 = "The " + std::string(what) + " cannot hold " + named;
-    if (field == TextField::kSymbol) text1 += ": a symbol holds letters, digits and the printable ASCII characters";
-    else text1 += ": a name holds printable Latin-1 characters";
-    return text1;
+    if (c >= 0xDC80 && c <= 0xDCFF)
+        named = "the byte 0x" + Hex(c - 0xDC00, 2) + " (not UTF-8 text)";
+    else if (c < 0x20 || (c >= 0x7F && c < 0xA0))
+        named = "the control character U+" + Hex(c, 4);
+    else
+        named = "\"" + Utf8Of(c) + "\" (U+" + Hex(c, c > 0xFFFF ? 6 : 4) + ")";
+    std::string message = "The " + std::string(what) + " cannot hold " + named;
+    if (field == TextField::kSymbol)
+        message += ": a symbol holds letters, digits and the printable ASCII characters";
+    else
+        message += ": a name holds printable Latin-1 characters";
+    return message;
 }
 
-std::string CheckRenameTexts(std::u32string_view symbol, std::u32string_view name, std::string_view oldSymbol,
-                             std::string_view oldName, const TextLimits& limits, TextField* field) {
+std::string CheckRenameTexts(std::u32string_view symbol, std::u32string_view name,
+                             std::string_view oldSymbol, std::string_view oldName,
+                             const TextLimits& limits, TextField* field) {
     const auto refuse = [&](TextField f, std::string message) {
         if (field) *field = f;
         return message;
     };
     if (symbol != CodePointsOfLatin1(oldSymbol))
-        if (std::string m = TextRuleRefusal(symbol, TextField::kSymbol); !m.empty()) return refuse(TextField::kSymbol, m);
+        if (std::string m = TextRuleRefusal(symbol, TextField::kSymbol); !m.empty())
+            return refuse(TextField::kSymbol, m);
     if (name != CodePointsOfLatin1(oldName))
-        if (std::string m = TextRuleRefusal(name, TextField::kName); !m.empty()) return refuse(TextField::kName, m);
+        if (std::string m = TextRuleRefusal(name, TextField::kName); !m.empty())
+            return refuse(TextField::kName, m);
     const std::string s = Latin1OfCodePoints(symbol), n = Latin1OfCodePoints(name);
     std::string m = CheckSymbolTexts(s, n, limits);
-    if (!m.empty()) return refuse(s.empty() || s.size() > limits.symbol ? TextField::kSymbol : TextField::kName, m);
+    if (!m.empty())
+        return refuse(s.empty() || s.size() > limits.symbol ? TextField::kSymbol : TextField::kName,
+                      m);
     return {};
 }
 
-std::string CheckRename(const SecurityId& id, std::u32string_view symbol, std::u32string_view name, TextField* field) {
+std::string CheckRename(const SecurityId& id, std::u32string_view symbol, std::u32string_view name,
+                        TextField* field) {
     MasterRecord record;
     const bool read = ReadMasterEntry(id, record) == kSuccess;
     const std::string oldSymbol = read ? DisplayText(record.symbolField()) : std::string();
@@ -359,13 +380,14 @@ std::string CheckRename(const SecurityId& id, std::u32string_view symbol, std::u
     const std::string key = Latin1OfCodePoints(symbol);
     const MasterFile master = ReadMasterFile(id.directory);
     for (const MasterEntry& e : master.entries) {
-        if (e.record.isSubdirEntry() || (e.id.index == id.index && e.id.position == id.position)) continue;
+        if (e.record.isSubdirEntry() || (e.id.index == id.index && e.id.position == id.position))
+            continue;
         if (!MasterRecordMatches(e.record, key)) continue;
         if (field) *field = TextField::kSymbol;
         const std::string other = SymbolText(e.record);
         return "Symbol " + Utf8OfLatin1(key) + " is already used by " +
-               (other.empty() ? "record " + std::to_string(e.id.position) : Utf8OfLatin1(other)) + " (F" +
-               std::to_string(e.record.fileNumber()) + ") in\n" + master.path.string() +
+               (other.empty() ? "record " + std::to_string(e.id.position) : Utf8OfLatin1(other)) +
+               " (F" + std::to_string(e.record.fileNumber()) + ") in\n" + master.path.string() +
                "\nTwo securities that answer to one symbol cannot be told apart.";
     }
     return {};
@@ -404,7 +426,8 @@ DeleteOutcome DeleteSecurity(const SecurityId& id, FileSystem& fsys, bool alone)
                             return selectedFound = DecodeXmasterRecord(r).fileNumber == id.fileNumber;
                         // The same symbol listed again; a record without a symbol text is
                         // never taken for another.
-                        return !alone && !text.empty() && SymbolText(MasterFormOfXmaster(r)) == text;
+                        return !alone && !text.empty() &&
+                               SymbolText(MasterFormOfXmaster(r)) == text;
                     },
                     dropped, stillListed);
             } else {

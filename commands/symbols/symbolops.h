@@ -61,8 +61,9 @@ std::string TextRuleRefusal(std::u32string_view text, TextField field);
 // The refusal of a new symbol and name for a rename, before anything is written; empty when
 // they can be stored. A text that is still the stored one passes the text rule as it is;
 // then CheckSymbolTexts. `field`, when given, names the text at fault.
-std::string CheckRenameTexts(std::u32string_view symbol, std::u32string_view name, std::string_view oldSymbol,
-                             std::string_view oldName, const TextLimits& limits, TextField* field = nullptr);
+std::string CheckRenameTexts(std::u32string_view symbol, std::u32string_view name,
+                             std::string_view oldSymbol, std::string_view oldName,
+                             const TextLimits& limits, TextField* field = nullptr);
 // CheckRenameTexts for the entry `id` names (its stored texts and limits), and a new symbol
 // that another security of the same index files already answers to (as FindSymbol matches
 // a key: symbol or name, any letter case) is refused too.
@@ -91,7 +92,8 @@ struct DeleteOutcome {
 // Then removes the data file (F<n>.DAT, or F<n>.MWD for XMASTER), F<n>.DOP and F<n>.BAK of
 // each dropped record, unless a record left in that index file still names the number. When
 // the index files cannot be rewritten nothing is removed.
-DeleteOutcome DeleteSecurity(const SecurityId& id, FileSystem& fs = RealFileSystem(), bool alone = false);
+DeleteOutcome DeleteSecurity(const SecurityId& id, FileSystem& fs = RealFileSystem(),
+                             bool alone = false);
 
 // ----- move and copy -----
 

@@ -97,9 +97,11 @@ TEST_F(SymbolCli, RenameRefusesDuplicatesAndTextsOutsideTheRule) {
         {{"rename-symbol", d, "AAA", "\xE2\x82\xACUR"}, "cannot hold \"\xE2\x82\xAC\" (U+20AC)"},
         {{"rename-symbol", d, "AAA", " AAA"}, "A symbol cannot begin with a blank"},
         {{"rename-symbol", d, "AAA", "A\x01"}, "control character U+0001"},
-        {{"rename-symbol", d, "AAA", "A\xC3\xA9"}, "cannot hold \"\xC3\xA9\" (U+00E9)"},  // symbols are ASCII
+        {{"rename-symbol", d, "AAA", "A\xC3\xA9"},
+         "cannot hold \"\xC3\xA9\" (U+00E9)"},  // symbols are ASCII
         {{"rename-symbol", d, "AAA", "A\xFF"}, "the byte 0xFF (not UTF-8 text)"},
-        {{"rename-symbol", d, "AAA", "AAB", "Caf\xC3\xA9 \xE2\x82\xAC"}, "name cannot hold \"\xE2\x82\xAC\""},
+        {{"rename-symbol", d, "AAA", "AAB", "Caf\xC3\xA9 \xE2\x82\xAC"},
+         "name cannot hold \"\xE2\x82\xAC\""},
     };
     for (const auto& row : rows) {
         const auto r = Cli(row.args);
@@ -117,7 +119,8 @@ TEST_F(SymbolCli, RenameRefusesDuplicatesAndTextsOutsideTheRule) {
 TEST(SymbolCliDuplicates, DeleteByFileNumberRemovesThatSecurityOnly) {
     testing::TempDir tmp;
     const fs::path dir = tmp.path() / "dup";
-    ASSERT_TRUE(testing::Portfolio(dir, {testing::Series(1, "DUP"), testing::Series(2, "DUP"), testing::Series(3, "ZZZ")}));
+    ASSERT_TRUE(testing::Portfolio(
+        dir, {testing::Series(1, "DUP"), testing::Series(2, "DUP"), testing::Series(3, "ZZZ")}));
     const auto r = Cli({"delete-symbol", dir.string(), "--file", "1", "--yes"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("1 record, F1.DAT"), std::string::npos) << r.err;

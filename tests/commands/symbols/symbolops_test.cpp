@@ -298,8 +298,8 @@ TEST(TextRule, RefusalsNameTheCharacter) {
         {"A\tB", TextField::kSymbol, "the control character U+0009"},
         {"A\x7F", TextField::kSymbol, "the control character U+007F"},
         {"\xC3\xA9", TextField::kSymbol, "(U+00E9)"},
-        {"\xC3", TextField::kSymbol, "the byte 0xC3 (not UTF-8 text)"},        // cut short
-        {"\xC0\x81", TextField::kSymbol, "the byte 0xC0 (not UTF-8 text)"},    // overlong
+        {"\xC3", TextField::kSymbol, "the byte 0xC3 (not UTF-8 text)"},          // cut short
+        {"\xC0\x81", TextField::kSymbol, "the byte 0xC0 (not UTF-8 text)"},      // overlong
         {"\xED\xA0\x80", TextField::kSymbol, "the byte 0xED (not UTF-8 text)"},  // a surrogate
         {"\xF0\x9F\x98\x80", TextField::kName, "(U+01F600)"},
         {" Caf\xC3\xA9 & Co", TextField::kName, ""},  // Latin-1, a blank first
@@ -308,12 +308,15 @@ TEST(TextRule, RefusalsNameTheCharacter) {
     };
     for (const auto& r : rows) {
         const std::string message = TextRuleRefusal(CodePointsOfUtf8(r.utf8), r.field);
-        if (*r.said == '\0') EXPECT_EQ(message, "") << r.utf8;
-        else EXPECT_NE(message.find(r.said), std::string::npos) << r.utf8 << ": " << message;
+        if (*r.said == '\0')
+            EXPECT_EQ(message, "") << r.utf8;
+        else
+            EXPECT_NE(message.find(r.said), std::string::npos) << r.utf8 << ": " << message;
     }
     // The same rule reads stored Latin-1 bytes.
     EXPECT_EQ(FirstUnfitChar(std::string_view("AB\x80"), TextField::kSymbol), 2u);
-    EXPECT_EQ(FirstUnfitChar(std::string_view("Caf\xE9"), TextField::kName), std::string_view::npos);
+    EXPECT_EQ(FirstUnfitChar(std::string_view("Caf\xE9"), TextField::kName),
+              std::string_view::npos);
 }
 
 // A text as it is stored passes whatever it holds; a changed one meets the rule and limits.
