@@ -500,6 +500,12 @@ std::string Latin1ToUtf8(std::string_view text) {
     return out;
 }
 
+std::string WholeNumberCheck(const std::string& text) {
+    const bool digits = !text.empty() && text.size() <= 9 &&
+                        text.find_first_not_of("0123456789") == std::string::npos;
+    return digits ? std::string() : "not a whole number: " + text;
+}
+
 std::string Utf8ToLatin1(std::string_view text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -546,7 +552,8 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         auto* c = app.add_subcommand("export", std::string(HelpOf("export")));
         c->add_option("DIR", ex.dir, "Portfolio directory")->required();
         c->add_option("SYMBOL", ex.symbol, "Symbol or name, looked up as the program looks up a key");
-        c->add_option("--file", ex.fileNumber, "Export the security with file number N (F<N>.DAT)");
+        c->add_option("--file", ex.fileNumber, "Export the security with file number N (F<N>.DAT)")
+            ->check(WholeNumberCheck);
         c->add_flag("--all", ex.all, "Export every security of DIR into the directory PATH, one F<n>.txt each");
         c->add_option("-o,--output", ex.output, "Output file (standard output when absent or -); a directory with --all");
         c->add_option("--delim", ex.delim, "Column delimiter")->check(CLI::IsMember({"space", "comma", "tab"}));

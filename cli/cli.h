@@ -26,6 +26,10 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
 // The same with the arguments after the program name.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
+// The check of a numeric option such as --file N: empty when the text is a whole decimal
+// number (digits only), else the message ("1abc", "0x10", "1e3" and "" are refused).
+std::string WholeNumberCheck(const std::string& text);
+
 // Latin-1 bytes of MASTER text fields as UTF-8 for the terminal, and back for keys typed
 // on the command line (text that is not UTF-8 or has characters beyond Latin-1 is kept).
 std::string Latin1ToUtf8(std::string_view text);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli.h"
 #include "commands/quotes/quoteedits.h"
 #include "datafiles/encoding.h"
 #include "datafiles/master.h"
@@ -39,19 +40,11 @@ int EngineFail(Io& io, std::string_view message, DataStatus status) {
     return Fail(io, std::string(message) + " (" + std::string(DataStatusName(status)) + ")");
 }
 
-// MM/DD/YY, MM/DD/YYYY or YYYY-MM-DD.
-DateCode ParseCliDate(const std::string& text) {
-    if (text.size() == 10 && text[4] == '-' && text[7] == '-') {
-        for (std::size_t i : {0u, 1u, 2u, 3u, 5u, 6u, 8u, 9u})
-            if (text[i] < '0' || text[i] > '9') return kNoDate;
-        const int y = std::stoi(text.substr(0, 4)), m = std::stoi(text.substr(5, 2)), d = std::stoi(text.substr(8, 2));
-        const DateCode code = MakeDate(y, m, d);
-        const DateParts back = SplitDate(code);
-        return code != kNoDate && back.year + 1900 == y && back.month == m && back.day == d ? code : kNoDate;
-    }
-    if (!IsWholeDateText(text)) return kNoDate;
-    return ParseDate(text, kDateStyleMmDdYy);
-}
+// MM/DD/YY, MM/DD/YYYY or YYYY-MM-DD, of a day that exists.
+DateCode ParseCliDate(const std::string& text) { return ParseDateText(text); }
+
+// A refused value or factor: "Invalid Data Entered" and the option or argument at fault.
+int InvalidData(Io& io, std::string_view what) { return Fail(io, InvalidFieldMessage(what)); }
 
 // HH:MM:SS or HH:MM, the whole text, a time of the day; nothing otherwise.
 std::optional<TimeCode> ParseCliTime(const std::string& text) {
@@ -179,6 +172,8 @@ bool TakeSymbol(const Args& a, std::size_t rest, std::optional<std::string>& sym
     return true;
 }
 
+constexpr const char* kValueOptionNames[6] = {"--open", "--high", "--low", "--close", "--vol", "--oi"};
+
 struct ValueOptions {
     std::array<std::optional<std::string>, 6> values;  // open, high, low, close, vol, oi
 };
@@ -206,9 +201,12 @@ int RunEdit(Io& io, const Args& a, const ValueOptions& v) {
     // A field not given keeps its stored value: its text is the one the dialog would show.
     for (std::size_t i = 0; i < 6; ++i)
         if (!v.values[i]) texts[i] = QuoteValueText(static_cast<int>(i), quote.values[i], true);
-    const EditRequest request = EditQuoteRequest(quote, texts, s->series.present);
-    if (!ValuesStorable(request)) return Fail(io, kInvalidDataMessage);
-    if (DataStatus st = RewriteSeries(request, s->id); st != kSuccess) return EngineFail(io, kEditFailedMessage, st);
+    int wrong = 0;
+    const std::optional<EditRequest> request = EditQuoteRequest(quote, texts, s->series.present, &wrong);
+    if (!request) return InvalidData(io, kValueOptionNames[static_cast<std::size_t>(wrong)]);
+    const DataStatus st = RewriteSeries(*request, s->id);
+    if (st == kInvalidParm) return InvalidData(io, "a value the quote file cannot hold");
+    if (st != kSuccess) return EngineFail(io, kEditFailedMessage, st);
     return kExitOk;
 }
 
@@ -222,11 +220,14 @@ int RunSplit(Io& io, const Args& a) {
     auto s = Open(io, a.positional[0], symbol, a.fileNumber, status);
     if (!s) return status;
     if (s->series.count() == 0) return Fail(io, kInvalidDataMessage);
+    int wrong = 0;
     const auto in = CheckSplit(FormatDateMdy(date), date, tail[1], tail[2], s->series.quotes.front().date,
-                               s->series.quotes.back().date);
-    if (!in) return Fail(io, kInvalidDataMessage);
-    if (DataStatus st = RewriteSeries(SplitRequest(*in), s->id); st != kSuccess)
-        return EngineFail(io, kSplitFailedMessage, st);
+                               s->series.quotes.back().date, &wrong);
+    static const char* const kSplitFields[3] = {"DATE (not a date of the series)", "NEW", "OLD"};
+    if (!in) return InvalidData(io, kSplitFields[wrong]);
+    const DataStatus st = RewriteSeries(SplitRequest(*in), s->id);
+    if (st == kInvalidParm) return InvalidData(io, "NEW and OLD (a price or volume would not fit the quote file)");
+    if (st != kSuccess) return EngineFail(io, kSplitFailedMessage, st);
     return kExitOk;
 }
 
@@ -242,11 +243,15 @@ int RunAdjust(Io& io, const Args& a, const std::string& price, const std::string
     auto s = Open(io, a.positional[0], symbol, a.fileNumber, status);
     if (!s) return status;
     if (s->series.count() == 0) return Fail(io, kInvalidDataMessage);
+    int wrong = 0;
     const auto in = CheckAdjust(FormatDateMdy(from), from, FormatDateMdy(to), to, price, vol, oi,
-                                s->series.quotes.front().date, s->series.quotes.back().date);
-    if (!in) return Fail(io, kInvalidDataMessage);
-    if (DataStatus st = RewriteSeries(AdjustRequest(*in), s->id); st != kSuccess)
-        return EngineFail(io, kAdjustFailedMessage, st);
+                                s->series.quotes.front().date, s->series.quotes.back().date, &wrong);
+    static const char* const kAdjustFields[5] = {"FROM (not a date of the series)", "TO (not a date of the series)",
+                                                 "--price", "--vol", "--oi"};
+    if (!in) return InvalidData(io, kAdjustFields[wrong]);
+    const DataStatus st = RewriteSeries(AdjustRequest(*in), s->id);
+    if (st == kInvalidParm) return InvalidData(io, "a factor whose result would not fit the quote file");
+    if (st != kSuccess) return EngineFail(io, kAdjustFailedMessage, st);
     return kExitOk;
 }
 
@@ -327,7 +332,8 @@ void AddQuoteSubcommands(CLI::App& app, std::function<int()>& run, std::ostream&
     auto st = std::make_shared<State>(State{{out, err}, {}, {}});
     const auto common = [&](CLI::App* c, const char* positional) {
         c->add_option("ARGS", st->args.positional, positional)->required();
-        c->add_option("--file", st->args.fileNumber, "The security with file number N (F<N>.DAT) instead of SYMBOL");
+        c->add_option("--file", st->args.fileNumber, "The security with file number N (F<N>.DAT) instead of SYMBOL")
+            ->check(WholeNumberCheck);
     };
     const char* const kDateForms = "DATE is MM/DD/YY, MM/DD/YYYY or YYYY-MM-DD";
     const auto timeOption = [&](CLI::App* c) {
@@ -338,8 +344,8 @@ void AddQuoteSubcommands(CLI::App& app, std::function<int()>& run, std::ostream&
         auto* c = app.add_subcommand(std::string(kEditQuoteCommand.name), std::string(kEditQuoteCommand.help));
         common(c, "DIR SYMBOL DATE");
         timeOption(c);
-        static const char* const kNames[6] = {"--open", "--high", "--low", "--close", "--vol", "--oi"};
-        for (std::size_t i = 0; i < 6; ++i) c->add_option(kNames[i], st->values.values[i], "New value (else the stored one)");
+        for (std::size_t i = 0; i < 6; ++i)
+            c->add_option(kValueOptionNames[i], st->values.values[i], "New value (else the stored one)");
         c->footer(kDateForms);
         c->callback([st, &run] { run = [st] { return RunEdit(st->io, st->args, st->values); }; });
     }

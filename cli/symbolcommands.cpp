@@ -134,12 +134,15 @@ int RunRename(const SymbolArgs& a, std::ostream& err) {
     if (!lock) return status;
     const auto found = Resolve(a, symbol, err, status);
     if (!found) return status;
-    const std::string newSymbol = Utf8ToLatin1(v[0]);
     // Without NEWNAME the whole name stays, a long one included.
-    const std::string newName = v.size() > 1 ? Utf8ToLatin1(v[1]) : SecurityName(found->record);
-    if (const std::string problem = CheckSymbolTexts(newSymbol, newName, EntryTextLimits(found->id));
+    const std::u32string symbolChars = CodePointsOfUtf8(v[0]);
+    const std::u32string nameChars =
+        v.size() > 1 ? CodePointsOfUtf8(v[1]) : CodePointsOfLatin1(SecurityName(found->record));
+    if (const std::string problem = CheckRename(found->id, symbolChars, nameChars);
         !problem.empty())
-        return Refusal(err, problem);
+        return Refusal(err, problem + " (not changed)");
+    const std::string newSymbol = Latin1OfCodePoints(symbolChars);
+    const std::string newName = Latin1OfCodePoints(nameChars);
     const DataStatus s = RenameMasterEntry(found->id, newSymbol, newName);
     if (s != kSuccess) {
         err << kProgram << ": " << MasterPathOf(found->id.directory).string() << ": "
@@ -170,12 +173,14 @@ int RunDelete(const SymbolArgs& a, std::ostream& err) {
             return Refusal(err, "delete-symbol: not deleted");
     }
     // Looked up again under the lock: the answer was about this security, wherever its
-    // entry stands now.
+    // entry stands now. --file N names one security: it goes alone, even where another
+    // lists the same symbol.
     const auto lock = LockFor(err, a.dir, {}, status);
     if (!lock) return status;
     const auto current = Resolve(a, symbol, err, status);
     if (!current) return status;
-    const DeleteOutcome outcome = DeleteSecurity(current->id);
+    const DeleteOutcome outcome =
+        DeleteSecurity(current->id, RealFileSystem(), a.fileNumber.has_value());
     if (outcome.status != kSuccess) {
         err << kProgram << ": " << MasterPathOf(found->id.directory).string() << ": "
             << DataStatusName(outcome.status) << " (not deleted)\n";
@@ -252,7 +257,8 @@ void AddSymbolSubcommands(CLI::App& app, std::function<int()>& run, std::ostream
         c->add_option("DIR", args->dir, "Portfolio directory")->required();
         c->add_option("ARGS", args->rest, e.rest);
         c->add_option("--file", args->fileNumber,
-                      "The security with file number N (F<N>.DAT) instead of SYMBOL");
+                      "The security with file number N (F<N>.DAT) instead of SYMBOL")
+            ->check(WholeNumberCheck);
         if (e.command.name == kDeleteSymbolCommand.name)
             c->add_flag("--yes", args->yes, "Delete without asking");
         c->callback([&run, args, body = e.body] { run = [args, body] { return body(*args); }; });

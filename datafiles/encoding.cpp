@@ -53,6 +53,10 @@ bool HasMbfForm(float value) {
     return exponent < 254;
 }
 
+bool MbfHoldsValue(float value) {
+    return HasMbfForm(value) && (value == 0.0f || std::fpclassify(value) != FP_SUBNORMAL);
+}
+
 DataStatus IeeeToMbf(float value, std::uint8_t* dst) {
     std::uint8_t b[4];
     std::memcpy(b, &value, 4);
@@ -231,13 +235,57 @@ DateCode ParseDate(std::string_view text, DateStyle style) {
     // A month or day out of range is no date (the month would index past the month table).
     if (month < 1 || month > 12 || day < 1 || day > 31 || year < 0) return kNoDate;
     if (pos.century == -1 && year < 60) century = 100;
-    return MakeDate(year + century, month, day);
+    return ExistingDate(year + century, month, day);
 }
 
-std::string FormatDateMdy(DateCode code) {
+DateCode ExistingDate(int year, int month, int day) {
+    const DateCode code = MakeDate(year, month, day);
+    if (code == kNoDate) return kNoDate;
+    // A day past the month's end would roll over into the next month: no such date.
+    const DateParts back = SplitDate(code);
+    if (back.year + 1900 != (year >= 1900 ? year : year + 1900) || back.month != month || back.day != day)
+        return kNoDate;
+    return code;
+}
+
+namespace {
+
+// The number of exactly `count` digits at pos; -1 when any of them is not a digit.
+int DigitsAt(std::string_view text, std::size_t pos, std::size_t count) {
+    int value = 0;
+    for (std::size_t i = pos; i < pos + count; ++i) {
+        if (i >= text.size() || text[i] < '0' || text[i] > '9') return -1;
+        value = value * 10 + (text[i] - '0');
+    }
+    return value;
+}
+
+}  // namespace
+
+DateCode ParseDateText(std::string_view text) {
+    if (text.size() == 10 && text[4] == '-' && text[7] == '-') {
+        const int y = DigitsAt(text, 0, 4), m = DigitsAt(text, 5, 2), d = DigitsAt(text, 8, 2);
+        if (y < 1900 || m < 0 || d < 0) return kNoDate;
+        return ExistingDate(y, m, d);
+    }
+    if (text.size() != 8 && text.size() != 10) return kNoDate;
+    const char sep = text[2];
+    if ((sep != '/' && sep != '-') || text[5] != sep) return kNoDate;
+    const int m = DigitsAt(text, 0, 2), d = DigitsAt(text, 3, 2), y = DigitsAt(text, 6, text.size() - 6);
+    if (m < 0 || d < 0 || y < 0) return kNoDate;
+    if (text.size() == 10) return y < 1900 ? kNoDate : ExistingDate(y, m, d);
+    return ExistingDate(y < kFirstTwoDigitYear - 1900 ? 2000 + y : 1900 + y, m, d);
+}
+
+bool HasTwoDigitYear(DateCode code) {
     const int year = 1900 + SplitDate(code).year;
-    const bool twoDigits = code == kNoDate || (year >= kFirstTwoDigitYear && year <= kLastTwoDigitYear);
-    return FormatDate(code, twoDigits ? kDateStyleMmDdYy : 4, '/');
+    return code == kNoDate || (year >= kFirstTwoDigitYear && year <= kLastTwoDigitYear);
+}
+
+std::string FormatDateMdy(DateCode code) { return FormatDateMdy(code, !HasTwoDigitYear(code)); }
+
+std::string FormatDateMdy(DateCode code, bool fourDigitYear) {
+    return FormatDate(code, fourDigitYear ? 4 : kDateStyleMmDdYy, '/');
 }
 
 }  // namespace barwise

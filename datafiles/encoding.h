@@ -51,6 +51,9 @@ DataStatus IeeeToMbf(float value, std::uint8_t* dst);
 
 // True when IeeeToMbf can store the value.
 bool HasMbfForm(float value);
+// True when IeeeToMbf stores the value as it is: it has an MBF form and is not a value other
+// than 0 that becomes 0 (a subnormal, below the MBF range).
+bool MbfHoldsValue(float value);
 
 // Convenience forms of the two conversions. MbfToFloat is what every reader runs for every
 // field, so it is here to be inlined; it gives exactly what MbfToIeee gives.
@@ -104,9 +107,16 @@ inline constexpr DateStyle kDateStyleMmDdYy = 3;
 // zeros ("00/00/00").
 std::string FormatDate(DateCode code, DateStyle style, char separator);
 // The date of a text in a style; kNoDate when the text cannot be a date (empty, unknown
-// style, all parts zero, month outside 1..12, day outside 1..31). Style 3 also reads the
-// ten-character MM/DD/YYYY form.
+// style, all parts zero, month outside 1..12, a day the month does not have). Style 3 also
+// reads the ten-character MM/DD/YYYY form.
 DateCode ParseDate(std::string_view text, DateStyle style);
+// The day of a full year (or years since 1900), month and day; kNoDate when that day does
+// not exist (04/31, 02/30, 02/29 of a year not divisible by 4) or lies outside 1900-2199.
+DateCode ExistingDate(int year, int month, int day);
+// A whole date text as it is typed: MM/DD/YY, MM/DD/YYYY (either with '/' or '-') or
+// YYYY-MM-DD, digits where the form has them, nothing before or after; kNoDate for any
+// other text and for a day that does not exist.
+DateCode ParseDateText(std::string_view text);
 
 // Two-digit years stand for 1960 to 2059.
 inline constexpr int kFirstTwoDigitYear = 1960;
@@ -114,5 +124,9 @@ inline constexpr int kLastTwoDigitYear = 2059;
 // The date as the program shows and takes it: MM/DD/YY from 1960 to 2059, MM/DD/YYYY for
 // any other day, so no text names a day in the wrong century.
 std::string FormatDateMdy(DateCode code);
+// The date in MM/DD/YYYY (fourDigitYear) or MM/DD/YY, as a field of that width shows it.
+std::string FormatDateMdy(DateCode code, bool fourDigitYear);
+// True for a day from 1960 to 2059 (and kNoDate): MM/DD/YY names it.
+bool HasTwoDigitYear(DateCode code);
 
 }  // namespace barwise

@@ -37,7 +37,8 @@ DateCode RecordDate(const std::uint8_t* rec, const FieldLayout& layout) {
 }
 
 // Applies Set or Scale to one record in place. Only fields whose value changes are
-// rewritten; every other byte stays as it was. kInvalidParm when a new value has no MBF form.
+// rewritten; every other byte stays as it was. kInvalidParm when a new value has no MBF form
+// or would be stored as 0 although it is not.
 DataStatus ChangeValues(std::uint8_t* rec, const FieldLayout& layout, const EditRequest& request) {
     for (int f = kFieldOpen; f <= kFieldOi; ++f) {
         const int c = layout.column[static_cast<std::size_t>(f)];
@@ -49,6 +50,10 @@ DataStatus ChangeValues(std::uint8_t* rec, const FieldLayout& layout, const Edit
         const float now = request.op == EditOp::kSet ? given : old * given;
         if (now == old && std::signbit(now) == std::signbit(old)) continue;
         if (now == 0.0f && old == 0.0f) continue;
+        // A value other than 0 that would be stored as 0 (below the MBF range) is refused
+        // like one above it; a Set to 0 or a Scale by 0 is meant.
+        const bool meantZero = request.op == EditOp::kSet ? given == 0.0f : given == 0.0f || old == 0.0f;
+        if (!meantZero && (now == 0.0f || !MbfHoldsValue(now))) return kInvalidParm;
         if (IeeeToMbf(now, field) != kSuccess) return kInvalidParm;
     }
     return kSuccess;

@@ -45,8 +45,8 @@ struct EditRequest {
 // decided before the first byte is written, so a refused or failed edit leaves every file,
 // the previous backup included, as it was:
 //   kInvalidParm: an unknown operation, an impossible record shape, a value without an MBF
-//     form (given, or made by a Scale), or an Insert that would take the file beyond its
-//     most quotes;
+//     form (given, or made by a Scale), a value other than 0 that would be stored as 0
+//     (below the MBF range), or an Insert that would take the file beyond its most quotes;
 //   kDeleteNotFound (-200): no quote dated `from` (at `time`) to delete (the caller shows
 //     kDeleteNotFoundMessage); kRecordNotFound: no such quote to copy for an Insert;
 //   kInsertOutOfOrder: the Insert's new quote, dated the weekday before `from` and written

@@ -85,7 +85,8 @@ char* FormatDateText(char* p, DateCode code, ExportDateFormat format) {
     p = Put2(p, day);
     *p++ = '/';
     const int full = year + 1900;
-    if (code != kNoDate && (full < kFirstTwoDigitYear || full > kLastTwoDigitYear)) p = Put2(p, full / 100);
+    if (format == ExportDateFormat::kMmDdYyyy) p = Put2(p, code != kNoDate ? full / 100 : 0);
+    else if (code != kNoDate && (full < kFirstTwoDigitYear || full > kLastTwoDigitYear)) p = Put2(p, full / 100);
     return Put2(p, year % 100);
 }
 
@@ -96,8 +97,8 @@ char* AppendDateText(char* p, DateCode code, ExportDateFormat format) {
         char text[10];
         std::uint8_t size = 0;  // 0 = not made yet
     };
-    thread_local std::vector<Entry> cache[2];
-    std::vector<Entry>& table = cache[format == ExportDateFormat::kIso ? 1 : 0];
+    thread_local std::vector<Entry> cache[3];
+    std::vector<Entry>& table = cache[static_cast<int>(format)];
     if (code < kFirstDay || code > kLastDay) return FormatDateText(p, code, format);
     if (table.empty()) table.resize(static_cast<std::size_t>(kLastDay - kFirstDay + 1));
     Entry& e = table[static_cast<std::size_t>(code - kFirstDay)];
@@ -147,14 +148,26 @@ DataStatus ExportQuotes(QuoteSource& source, const ExportOptions& options, std::
     QuoteSeries series;
     constexpr int kBlock = 2000;
     if (AllocSeries(series, kBlock) != kSuccess) return kMalloc;
-    ExportLineWriter writer(options);
+    const int total = source.total();
+    ExportOptions chosen = options;
+    if (options.dateFormat == ExportDateFormat::kMmDdYy) {
+        // One date form for the whole file: the dates are read first, and any that MM/DD/YY
+        // cannot name puts every date in MM/DD/YYYY.
+        bool wide = false;
+        for (int start = 0; start < total && !wide; start += kBlock) {
+            if (source.read(series, start, kBlock, 1u << kFieldDate) != kSuccess) break;  // said below
+            for (int i = 0; i < series.count && !wide; ++i) wide = !HasTwoDigitYear(series.date(i));
+            if (series.count < std::min(kBlock, total - start)) break;
+        }
+        if (wide) chosen.dateFormat = ExportDateFormat::kMmDdYyyy;
+    }
+    ExportLineWriter writer(chosen);
     writer.setPresent(source.present());
     writer.setHasTime(source.hasTime());
     const unsigned fields = writer.writesTime() ? (kExportedFields | (1u << kFieldTime)) : kExportedFields;
     std::string text;
     text.reserve(static_cast<std::size_t>(kBlock) * 96);
     if (options.title) writer.appendTitle(text);
-    const int total = source.total();
     if (stats != nullptr) stats->headerQuotes = total;
     std::int64_t written = 0;
     auto emit = [&](int i) {

@@ -30,8 +30,11 @@ inline constexpr std::array<std::string_view, kExportValueColumns> kExportTitles
     "OPEN", "HIGH", "LOW", "CLOSE", "VOL", "OI"};
 
 enum class ExportDateFormat {
-    kMmDdYy,  // FormatDateMdy: 03/15/99 (the program's form; 10/01/1928 outside 1960-2059)
-    kIso,     // YYYY-MM-DD (barwise-cli --iso)
+    kMmDdYy,    // FormatDateMdy: 03/15/99 (the program's form; 10/01/1928 outside 1960-2059).
+                // ExportQuotes writes a whole file in one form: kMmDdYyyy when any of its
+                // dates lies outside 1960-2059.
+    kIso,       // YYYY-MM-DD (barwise-cli --iso)
+    kMmDdYyyy,  // MM/DD/YYYY for every date
 };
 
 struct ExportOptions {

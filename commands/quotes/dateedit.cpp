@@ -1,9 +1,11 @@
 #include "commands/quotes/dateedit.h"
 
 #include <QClipboard>
+#include <QFocusEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 
+#include "datafiles/encoding.h"
 #include "ui/uihost.h"
 
 CDateEdit::CDateEdit(barwise::UiHost& host, QWidget* parent) : QLineEdit(parent), m_host(host) {
@@ -62,10 +64,36 @@ void CDateEdit::keyPressEvent(QKeyEvent* event) {
         default: break;
     }
     if (event->matches(QKeySequence::Paste)) {
-        for (QChar c : QGuiApplication::clipboard()->text()) typeChar(c);
+        pasteText(QGuiApplication::clipboard()->text());
         return;
     }
     // Keys without a character (arrows, Home, End, Delete) are taken and do nothing.
     for (QChar c : event->text())
         if (c.unicode() != 0x7f) typeChar(c);
+}
+
+bool CDateEdit::pasteText(const QString& pasted) {
+    const QString t = pasted.trimmed();
+    bool digits = !t.isEmpty() && t.size() <= 2;
+    for (QChar c : t) digits = digits && c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    if (digits) {
+        for (QChar c : t) typeChar(c);
+        return true;
+    }
+    const bool wide = text().size() == 10;
+    const QByteArray bytes = t.toLatin1();
+    const barwise::DateCode date =
+        t.size() == bytes.size() ? barwise::ParseDateText(bytes.toStdString()) : barwise::kNoDate;
+    if (date == barwise::kNoDate || (!wide && !barwise::HasTwoDigitYear(date))) {
+        m_host.beep(barwise::UiHost::Beep::Default);
+        return false;
+    }
+    setText(QString::fromLatin1(barwise::FormatDateMdy(date, wide)));
+    selectAll();
+    return true;
+}
+
+void CDateEdit::focusInEvent(QFocusEvent* event) {
+    QLineEdit::focusInEvent(event);
+    if (event->reason() != Qt::MouseFocusReason) selectAll();
 }

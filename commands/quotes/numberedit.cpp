@@ -13,26 +13,41 @@ CNumberEdit::CNumberEdit(barwise::UiHost& host, QWidget* parent) : QLineEdit(par
     setAcceptDrops(false);
 }
 
-bool CNumberEdit::accepts(QChar c) const {
-    if (c.unicode() < 32 || c == QLatin1Char('.') || (c >= QLatin1Char('0') && c <= QLatin1Char('9'))) return true;
-    if (c != QLatin1Char('-') || !m_allowMinus) return false;
-    // One minus sign, at the start: the caret (or the selection) begins the text, and no
-    // other minus stays outside what is replaced.
+bool CNumberEdit::wouldHold(const QString& inserted) const {
     const int start = hasSelectedText() ? selectionStart() : cursorPosition();
     const int end = hasSelectedText() ? selectionEnd() : start;
-    if (start != 0) return false;
-    return !text().mid(end).contains(QLatin1Char('-'));
+    const QString t = text().left(start) + inserted + text().mid(end);
+    if (t.size() > maxLength()) return false;
+    bool point = false;
+    for (int i = 0; i < t.size(); ++i) {
+        const QChar c = t.at(i);
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9')) continue;
+        if (c == QLatin1Char('.') && !point) {
+            point = true;
+            continue;
+        }
+        if (c == QLatin1Char('-')) {
+            if (i == 0 && m_allowMinus) continue;
+            return false;  // one sign, at the start
+        }
+        // What the field already showed (such as "N/A") stays where the new text does not reach.
+        if (i < start || i >= start + inserted.size()) continue;
+        return false;
+    }
+    return true;
 }
 
 bool CNumberEdit::insertFiltered(const QString& text) {
-    bool dropped = false;
-    for (QChar c : text) {
-        if (c.unicode() < 32) continue;  // line ends of a pasted text
-        if (accepts(c)) insert(QString(c));
-        else dropped = true;
+    QString clean = text;
+    while (!clean.isEmpty() && clean.back().unicode() < 32)
+        clean.chop(1);  // line ends of a pasted text
+    while (!clean.isEmpty() && clean.front().unicode() < 32) clean.remove(0, 1);
+    if (clean.isEmpty() || !wouldHold(clean)) {
+        m_host.beep(barwise::UiHost::Beep::Default);
+        return false;
     }
-    if (dropped) m_host.beep(barwise::UiHost::Beep::Default);
-    return !dropped;
+    insert(clean);
+    return true;
 }
 
 void CNumberEdit::pasteFiltered() {
@@ -50,15 +65,11 @@ void CNumberEdit::keyPressEvent(QKeyEvent* event) {
         QLineEdit::keyPressEvent(event);  // cursor keys, backspace, clipboard shortcuts
         return;
     }
-    if (typed.size() == 1 && accepts(typed.at(0))) {
+    if (typed.size() == 1 && wouldHold(typed)) {
         QLineEdit::keyPressEvent(event);
         return;
     }
-    if (typed.size() > 1) {
-        insertFiltered(typed);
-        return;
-    }
-    m_host.beep(barwise::UiHost::Beep::Default);
+    insertFiltered(typed);
 }
 
 void CNumberEdit::contextMenuEvent(QContextMenuEvent* event) {

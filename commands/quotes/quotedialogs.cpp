@@ -34,7 +34,12 @@ QDialogButtonBox* OkCancel(QDialog* dialog) {
     return box;
 }
 
-void ShowInvalid(UiHost& host) { host.messageBox(Q(kInvalidDataMessage), UiHost::Buttons::Ok); }
+// "Invalid Data Entered" naming the field, which then has the focus with its text selected.
+void ShowInvalid(UiHost& host, QLineEdit* field, std::string_view label) {
+    host.messageBox(Q(InvalidFieldMessage(label)), UiHost::Buttons::Ok);
+    field->setFocus();
+    field->selectAll();
+}
 
 }  // namespace
 
@@ -121,8 +126,11 @@ std::array<std::string, 6> CEditQuoteDlg::valueTexts() const {
 }
 
 void CEditQuoteDlg::accept() {
-    m_request = EditQuoteRequest(quote(), valueTexts(), m_series.present);
-    if (!ValuesStorable(m_request)) return ShowInvalid(m_host);
+    static const char* const kFields[6] = {"Open", "High", "Low", "Close", "Volume", "Open Interest"};
+    int wrong = 0;
+    const std::optional<EditRequest> request = EditQuoteRequest(quote(), valueTexts(), m_series.present, &wrong);
+    if (!request) return ShowInvalid(m_host, m_values[static_cast<std::size_t>(wrong)], kFields[wrong]);
+    m_request = *request;
     QDialog::accept();
 }
 
@@ -135,7 +143,9 @@ CSplitDlg::CSplitDlg(UiHost& host, DateCode date, DateCode first, DateCode last,
     auto* dateBox = new QGroupBox(tr("Split Date"), this);
     m_date = new CDateEdit(host, dateBox);
     m_date->setObjectName(Id(1018));
-    m_date->setText(DateText(date));
+    // Where the series reaches outside 1960-2059 every date is typed with its century.
+    m_date->setText(Q(FormatDateMdy(date, WideDateFields(first, last))));
+    m_date->selectAll();  // the first digit typed replaces the month
     (new QVBoxLayout(dateBox))->addWidget(m_date);
 
     auto* ratios = new QGroupBox(tr("Ratios"), this);
@@ -164,8 +174,13 @@ QString CSplitDlg::newText() const { return m_new->text(); }
 QString CSplitDlg::oldText() const { return m_old->text(); }
 
 void CSplitDlg::accept() {
-    const auto in = CheckSplit(S(dateText()), m_shown, S(newText()), S(oldText()), m_first, m_lastDay);
-    if (!in || (m_fits && !m_fits(SplitRequest(*in)))) return ShowInvalid(m_host);
+    int wrong = 0;
+    const auto in = CheckSplit(S(dateText()), m_shown, S(newText()), S(oldText()), m_first, m_lastDay, &wrong);
+    static const char* const kFields[3] = {"Split Date", "New Shares", "Old Shares"};
+    QLineEdit* const fields[3] = {m_date, m_new, m_old};
+    if (!in) return ShowInvalid(m_host, fields[wrong], kFields[wrong]);
+    // A ratio whose result does not fit the quote file (too large, or too small to be kept).
+    if (m_fits && !m_fits(SplitRequest(*in))) return ShowInvalid(m_host, m_new, kFields[1]);
     m_input = *in;
     QDialog::accept();
 }
@@ -180,10 +195,14 @@ CAdjustDlg::CAdjustDlg(UiHost& host, DateCode first, DateCode last, ScaleCheck f
     auto* dateForm = new QFormLayout(dates);
     m_from = new CDateEdit(host, dates);
     m_from->setObjectName(Id(1019));
-    m_from->setText(DateText(first));
+    // Both dates in one form: with the century where the series reaches outside 1960-2059.
+    const bool wide = WideDateFields(first, last);
+    m_from->setText(Q(FormatDateMdy(first, wide)));
+    m_from->selectAll();
     m_to = new CDateEdit(host, dates);
     m_to->setObjectName(Id(1020));
-    m_to->setText(DateText(last));
+    m_to->setText(Q(FormatDateMdy(last, wide)));
+    m_to->selectAll();
     dateForm->addRow(tr("From:"), m_from);
     dateForm->addRow(tr("To:"), m_to);
 
@@ -218,9 +237,17 @@ QString CAdjustDlg::volumeText() const { return m_volume->text(); }
 QString CAdjustDlg::oiText() const { return m_oi->text(); }
 
 void CAdjustDlg::accept() {
+    int wrong = 0;
     const auto in = CheckAdjust(S(fromText()), m_first, S(toText()), m_lastDay, S(priceText()), S(volumeText()),
-                                S(oiText()), m_first, m_lastDay);
-    if (!in || (m_fits && !m_fits(AdjustRequest(*in)))) return ShowInvalid(m_host);
+                                S(oiText()), m_first, m_lastDay, &wrong);
+    static const char* const kFields[5] = {"From", "To", "Price", "Volume", "Open Interest"};
+    QLineEdit* const fields[5] = {m_from, m_to, m_price, m_volume, m_oi};
+    if (!in) return ShowInvalid(m_host, fields[wrong], kFields[wrong]);
+    if (m_fits && !m_fits(AdjustRequest(*in))) {
+        // A result that does not fit the quote file: the first factor that changes anything.
+        const int field = in->price != 1.0f ? 2 : in->volume != 1.0f ? 3 : 4;
+        return ShowInvalid(m_host, fields[field], kFields[field]);
+    }
     m_input = *in;
     QDialog::accept();
 }

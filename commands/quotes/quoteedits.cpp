@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 #include "datafiles/layout.h"
 #include "datafiles/series.h"
@@ -60,42 +61,37 @@ std::string QuoteValueText(int field, float value, bool present) {
 }
 
 std::optional<float> ReadNumber(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' || text[i] == '\r')) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    // The number proper: digits, one point, an exponent. A text such as "N/A" or "." has none.
-    std::size_t j = i;
-    bool digits = false;
-    while (j < text.size() && text[j] >= '0' && text[j] <= '9') ++j, digits = true;
-    if (j < text.size() && text[j] == '.') {
-        ++j;
-        while (j < text.size() && text[j] >= '0' && text[j] <= '9') ++j, digits = true;
+    // The characters a decimal number is written with; from_chars takes the rest apart
+    // (it would also read "inf", "nan" and, after "0", stop before an "x").
+    for (char c : text)
+        if (!((c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '+' || c == '-'))
+            return std::nullopt;
+    if (text.size() > 1 && text[0] == '+' && text[1] != '+' && text[1] != '-') text.remove_prefix(1);
+    double value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
+    if (ec == std::errc::result_out_of_range) {
+        // Whole, but beyond even a double: no float holds it.
+        if (end != text.data() + text.size()) return std::nullopt;
+        return std::numeric_limits<float>::quiet_NaN();
     }
-    if (!digits) return std::nullopt;
-    if (j < text.size() && (text[j] == 'e' || text[j] == 'E')) {
-        std::size_t k = j + 1;
-        if (k < text.size() && (text[k] == '+' || text[k] == '-')) ++k;
-        if (k < text.size() && text[k] >= '0' && text[k] <= '9') {
-            while (k < text.size() && text[k] >= '0' && text[k] <= '9') ++k;
-            j = k;
-        }
-    }
-    float value = 0;
-    const auto [end, ec] = std::from_chars(text.data() + i, text.data() + j, value);
-    if (ec == std::errc::result_out_of_range) value = HUGE_VALF;  // refused later: no MBF form
-    else if (ec != std::errc() || end != text.data() + j) return std::nullopt;
-    return negative ? -value : value;
+    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    if (std::fabs(value) > static_cast<double>(std::numeric_limits<float>::max()))
+        return std::numeric_limits<float>::quiet_NaN();
+    const auto f = static_cast<float>(value);
+    // A number other than 0 that no float holds but as 0 (or a subnormal, which the files
+    // store as 0): not storable.
+    if (value != 0.0 && (f == 0.0f || std::fpclassify(f) == FP_SUBNORMAL))
+        return std::numeric_limits<float>::quiet_NaN();
+    return f;
 }
 
-float EditedValue(std::string_view text, std::string_view shown, float stored) {
+std::optional<float> EditedValue(std::string_view text, std::string_view shown, float stored) {
     if (text == shown) return stored;
-    const std::optional<float> v = ReadNumber(text);
-    return v ? *v : stored;
+    return ReadNumber(text);
 }
 
-EditRequest EditQuoteRequest(const QuoteRow& quote, const std::array<std::string, 6>& texts,
-                             const std::array<bool, 6>& present) {
+std::optional<EditRequest> EditQuoteRequest(const QuoteRow& quote, const std::array<std::string, 6>& texts,
+                                            const std::array<bool, 6>& present, int* wrongField) {
     EditRequest r;
     r.op = EditOp::kSet;
     r.from = r.to = quote.date;
@@ -104,16 +100,29 @@ EditRequest EditQuoteRequest(const QuoteRow& quote, const std::array<std::string
     for (std::size_t i = 0; i < 6; ++i) {
         if (!present[i]) continue;
         const std::string shown = QuoteValueText(static_cast<int>(i), quote.values[i], true);
-        r.values[i] = EditedValue(texts[i], shown, quote.values[i]);
+        const std::optional<float> v = EditedValue(texts[i], shown, quote.values[i]);
+        if (!v || (texts[i] != shown && !MbfHoldsValue(*v))) {
+            if (wrongField) *wrongField = static_cast<int>(i);
+            return std::nullopt;
+        }
+        r.values[i] = *v;
         r.keep[i] = texts[i] == shown;
     }
     return r;
 }
 
-bool ValuesStorable(const EditRequest& request) {
-    for (float v : request.values)
-        if (!HasMbfForm(v)) return false;
+bool ValuesStorable(const EditRequest& request, int* wrongField) {
+    for (std::size_t i = 0; i < request.values.size(); ++i) {
+        if (!MbfHoldsValue(request.values[i])) {
+            if (wrongField) *wrongField = static_cast<int>(i);
+            return false;
+        }
+    }
     return true;
+}
+
+std::string InvalidFieldMessage(std::string_view field) {
+    return std::string(kInvalidDataMessage) + "\n\n" + std::string(field);
 }
 
 bool IsWholeDateText(std::string_view text) {
@@ -122,15 +131,17 @@ bool IsWholeDateText(std::string_view text) {
 
 DateCode DateFromText(std::string_view text, DateCode shown) {
     if (shown != kNoDate && text == FormatDateMdy(shown)) return shown;
-    return ParseDate(text, kDateStyleMmDdYy);
+    return ParseDateText(text);
 }
+
+bool WideDateFields(DateCode first, DateCode last) { return !HasTwoDigitYear(first) || !HasTwoDigitYear(last); }
 
 namespace {
 
-// A factor or share count: a number other than 0 (and storable).
+// A factor or share count: a number above 0 that the files can hold.
 std::optional<float> Factor(std::string_view text) {
     const std::optional<float> v = ReadNumber(text);
-    if (!v || *v == 0.0f || !HasMbfForm(*v)) return std::nullopt;
+    if (!v || !(*v > 0.0f) || !MbfHoldsValue(*v)) return std::nullopt;
     return v;
 }
 
@@ -141,18 +152,35 @@ DateCode DateWithin(std::string_view text, DateCode shown, DateCode first, DateC
     return d;
 }
 
+// Stores the index of the first failed check.
+struct FirstWrong {
+    int* out;
+    bool any = false;
+    void check(bool ok, int field) {
+        if (ok || any) return;
+        any = true;
+        if (out) *out = field;
+    }
+};
+
 }  // namespace
 
 std::optional<SplitInput> CheckSplit(std::string_view dateText, DateCode shownDate, std::string_view newText,
-                                     std::string_view oldText, DateCode first, DateCode last) {
+                                     std::string_view oldText, DateCode first, DateCode last, int* wrongField) {
     SplitInput in;
     in.date = DateWithin(dateText, shownDate, first, last);
     const auto n = Factor(newText);
     const auto o = Factor(oldText);
-    if (in.date == kNoDate || !n || !o) return std::nullopt;
+    FirstWrong wrong{wrongField};
+    wrong.check(in.date != kNoDate, 0);
+    wrong.check(n.has_value(), 1);
+    wrong.check(o.has_value(), 2);
+    if (wrong.any) return std::nullopt;
     in.newShares = *n;
     in.oldShares = *o;
-    if (!ValuesStorable(SplitRequest(in))) return std::nullopt;
+    const EditRequest r = SplitRequest(in);
+    wrong.check(ValuesStorable(r), 1);
+    if (wrong.any) return std::nullopt;
     return in;
 }
 
@@ -169,14 +197,20 @@ EditRequest SplitRequest(const SplitInput& in) {
 
 std::optional<AdjustInput> CheckAdjust(std::string_view fromText, DateCode shownFrom, std::string_view toText,
                                        DateCode shownTo, std::string_view priceText, std::string_view volumeText,
-                                       std::string_view oiText, DateCode first, DateCode last) {
+                                       std::string_view oiText, DateCode first, DateCode last, int* wrongField) {
     AdjustInput in;
     in.from = DateWithin(fromText, shownFrom, first, last);
     in.to = DateWithin(toText, shownTo, first, last);
     const auto p = Factor(priceText);
     const auto v = Factor(volumeText);
     const auto o = Factor(oiText);
-    if (in.from == kNoDate || in.to == kNoDate || !p || !v || !o) return std::nullopt;
+    FirstWrong wrong{wrongField};
+    wrong.check(in.from != kNoDate, 0);
+    wrong.check(in.to != kNoDate, 1);
+    wrong.check(p.has_value(), 2);
+    wrong.check(v.has_value(), 3);
+    wrong.check(o.has_value(), 4);
+    if (wrong.any) return std::nullopt;
     in.price = *p;
     in.volume = *v;
     in.openInterest = *o;

@@ -67,41 +67,56 @@ struct SeriesQuotes {
 // volume and open interest "%.0f", "N/A" for a field the series does not have.
 std::string QuoteValueText(int field, float value, bool present);
 
-// A number at the start of a text, as the "%f" conversion reads it (leading blanks, a
-// sign, digits, a point, an exponent); nothing when the text does not start with one.
-// Independent of the locale.
+// A number that is the whole text, as "%f" writes numbers: an optional sign, digits with
+// at most one point, an optional exponent; independent of the locale. Nothing for any other
+// text ("", " 1", "1,5", "5abc", "0x10", "1e", "1.2.3", "inf"). A number beyond what a
+// float can hold, either way, reads as a value without an MBF form (refused as a value).
 std::optional<float> ReadNumber(std::string_view text);
 
 // The value of a field after editing: the stored value when the text is still the one
-// shown for it (the shown text is rounded), or is empty or not a number; else the number.
-float EditedValue(std::string_view text, std::string_view shown, float stored);
+// shown for it (the shown text is rounded); else the number the whole text is; nothing when
+// it is no number.
+std::optional<float> EditedValue(std::string_view text, std::string_view shown, float stored);
 
 // Edit: Set of the quote's own date (and time) to the edited values; fields the series
 // lacks keep 0 (the engine leaves them alone); a field whose text is as shown keeps what the
 // file holds when the edit is written (another writer's change to it stays), and a quote no
-// longer in the file is refused.
-EditRequest EditQuoteRequest(const QuoteRow& quote, const std::array<std::string, 6>& texts,
-                             const std::array<bool, 6>& present);
+// longer in the file is refused. Nothing when a field's text is no number or a value the
+// files cannot hold (too large, or so small that it would be stored as 0); `wrongField`
+// (0 open .. 5 open interest), when given, then names the first such field.
+std::optional<EditRequest> EditQuoteRequest(const QuoteRow& quote, const std::array<std::string, 6>& texts,
+                                            const std::array<bool, 6>& present, int* wrongField = nullptr);
 
-// True when every value of a Set or factor of a Scale can be stored as an MBF real.
-bool ValuesStorable(const EditRequest& request);
+// True when every value of a Set or factor of a Scale is stored as an MBF real as it is:
+// no overflow, and no value other than 0 that would be stored as 0. `wrongField`, when
+// given, is set to the first value that is not.
+bool ValuesStorable(const EditRequest& request, int* wrongField = nullptr);
+
+// The message of a refused dialog or command input: "Invalid Data Entered", naming the field.
+std::string InvalidFieldMessage(std::string_view field);
 
 // A date text as the date fields hold it: exactly 8 (MM/DD/YY) or 10 (MM/DD/YYYY)
 // characters without a blank.
 bool IsWholeDateText(std::string_view text);
 // The date of a date field: the stored date when the text is still the one shown for it,
-// else ParseDate's reading (kNoDate when it is not a date).
+// else the date the whole text names (ParseDateText; kNoDate when it is not a date).
 DateCode DateFromText(std::string_view text, DateCode shown);
+// Whether the date fields of a series take the ten-character form: they do when its first
+// or last date lies outside 1960-2059, so every date of the range can be typed.
+bool WideDateFields(DateCode first, DateCode last);
 
 struct SplitInput {
     DateCode date = 0;
     float newShares = 1;
     float oldShares = 1;
 };
-// The Split dialog's checks: a whole date text within first..last, share counts that read
-// as numbers other than 0. `shownDate` is the date the field started with.
+// The Split dialog's checks: a whole date text of a day that exists, within first..last,
+// and share counts whose texts are numbers above 0 and whose ratio leaves every value storable.
+// `shownDate` is the date the field started with. `wrongField` (0 date, 1 new, 2 old), when
+// given, names the first field at fault.
 std::optional<SplitInput> CheckSplit(std::string_view dateText, DateCode shownDate, std::string_view newText,
-                                     std::string_view oldText, DateCode first, DateCode last);
+                                     std::string_view oldText, DateCode first, DateCode last,
+                                     int* wrongField = nullptr);
 // Scale of every quote before the split date: prices by old/new, volume and open interest
 // by new/old.
 EditRequest SplitRequest(const SplitInput& input);
@@ -113,11 +128,13 @@ struct AdjustInput {
     float volume = 1;
     float openInterest = 1;
 };
-// The Adjust dialog's checks: both dates whole and within first..last (from may be later
-// than to), factors that read as numbers other than 0.
+// The Adjust dialog's checks: both dates whole, of days that exist and within first..last
+// (from may be later than to), factors whose texts are numbers above 0. `wrongField` (0 from,
+// 1 to, 2 price, 3 volume, 4 open interest), when given, names the first field at fault.
 std::optional<AdjustInput> CheckAdjust(std::string_view fromText, DateCode shownFrom, std::string_view toText,
                                        DateCode shownTo, std::string_view priceText, std::string_view volumeText,
-                                       std::string_view oiText, DateCode first, DateCode last);
+                                       std::string_view oiText, DateCode first, DateCode last,
+                                       int* wrongField = nullptr);
 EditRequest AdjustRequest(const AdjustInput& input);
 
 // Delete of the one quote of its date and time.

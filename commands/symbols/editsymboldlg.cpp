@@ -70,6 +70,8 @@ void CEditSymbolDlg::SetLimits(const barwise::TextLimits& limits) {
 void CEditSymbolDlg::SetData(const QString& symbol, const QString& name) {
     m_symbol->setText(symbol);
     m_name->setText(name);
+    m_oldSymbol = symbol.toLatin1().toStdString();
+    m_oldName = name.toLatin1().toStdString();
 }
 
 QString CEditSymbolDlg::Symbol() const {
@@ -80,13 +82,24 @@ QString CEditSymbolDlg::Name() const {
 }
 
 void CEditSymbolDlg::OnOK() {
-    const std::string problem = barwise::CheckSymbolTexts(Symbol().toLatin1().toStdString(),
-                                                          Name().toLatin1().toStdString(), m_limits);
+    // Every character as typed or pasted, a non-Latin-1 one included (it is refused by name,
+    // never turned into '?').
+    const auto chars = [](const QString& text) {
+        const QList<uint> ucs = text.toUcs4();
+        return std::u32string(ucs.begin(), ucs.end());
+    };
+    barwise::TextField field = barwise::TextField::kSymbol;
+    const std::string problem =
+        m_entry ? barwise::CheckRename(*m_entry, chars(Symbol()), chars(Name()), &field)
+                : barwise::CheckRenameTexts(chars(Symbol()), chars(Name()), m_oldSymbol, m_oldName,
+                                            m_limits, &field);
     if (problem.empty()) {
         accept();
         return;
     }
     m_host.messageBox(QString::fromStdString(problem), barwise::UiHost::Buttons::Ok,
                       barwise::UiHost::Icon::Warning);
-    m_symbol->setFocus();
+    QLineEdit* wrong = field == barwise::TextField::kName ? m_name : m_symbol;
+    wrong->setFocus();
+    wrong->selectAll();
 }

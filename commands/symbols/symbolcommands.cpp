@@ -7,6 +7,7 @@
 #include "commands/symbols/editsymboldlg.h"
 #include "commands/symbols/movesymboldlg.h"
 #include "commands/symbols/symbolops.h"
+#include "datafiles/portfoliolock.h"
 #include "ui/commandview.h"
 #include "ui/uihost.h"
 
@@ -51,11 +52,23 @@ void OnSymbolEdit(CommandView& view, UiHost& host) {
     CEditSymbolDlg dialog(host, view.DialogParent());
     dialog.SetLimits(EntryTextLimits(security->id));
     dialog.SetData(FromField(shownSymbol), FromField(shownName));
+    dialog.SetEntry(security->id);
     if (!host.runDialog(dialog)) return;
 
     const std::string symbol = ToField(dialog.Symbol());
     const std::string name = ToField(dialog.Name());
-    const DataStatus status = RenameMasterEntry(security->id, symbol, name);
+    // The dialog's checks are made again under the lock: another writer may have given a
+    // second security that symbol while the dialog was open.
+    const PortfolioLock lock(security->id.directory);
+    std::string problem;
+    if (lock.held())
+        problem = CheckRename(security->id, CodePointsOfLatin1(symbol), CodePointsOfLatin1(name));
+    if (!problem.empty()) {
+        host.messageBox(QStringLiteral("The symbol was not changed.\n\n") + QString::fromStdString(problem),
+                        UiHost::Buttons::Ok, UiHost::Icon::Stop);
+        return;
+    }
+    const DataStatus status = lock.held() ? RenameMasterEntry(security->id, symbol, name) : lock.status();
     if (status != kSuccess) {
         host.messageBox(QStringLiteral("The symbol was not changed.\n\n") +
                             RewriteFailure(MasterPathOf(security->id.directory).string(), status),

@@ -242,6 +242,158 @@ std::string CheckSymbolTexts(std::string_view symbol, std::string_view name, con
     return {};
 }
 
+std::u32string CodePointsOfUtf8(std::string_view text) {
+    std::u32string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const int more = c < 0x80             ? 0
+                         : (c & 0xE0) == 0xC0 ? 1
+                         : (c & 0xF0) == 0xE0 ? 2
+                         : (c & 0xF8) == 0xF0 ? 3
+                                              : -1;
+        char32_t cp = more == 0   ? c
+                      : more == 1 ? (c & 0x1Fu)
+                      : more == 2 ? (c & 0x0Fu)
+                                  : (c & 0x07u);
+        bool whole = more >= 0 && i + static_cast<std::size_t>(more) < text.size();
+        for (int k = 1; whole && k <= more; ++k) {
+            const auto b = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
+            if ((b & 0xC0) != 0x80) whole = false;
+            cp = (cp << 6) | (b & 0x3Fu);
+        }
+        // Overlong forms, surrogates and values beyond Unicode are no UTF-8 either.
+        static constexpr char32_t kLeast[4] = {0, 0x80, 0x800, 0x10000};
+        if (whole && more > 0 &&
+            (cp < kLeast[more] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)))
+            whole = false;
+        if (!whole) {
+            out += static_cast<char32_t>(0xDC00u + c);
+            ++i;
+            continue;
+        }
+        out += cp;
+        i += static_cast<std::size_t>(more) + 1;
+    }
+    return out;
+}
+
+std::u32string CodePointsOfLatin1(std::string_view text) {
+    std::u32string out;
+    for (char c : text) out += static_cast<char32_t>(static_cast<unsigned char>(c));
+    return out;
+}
+
+std::string Latin1OfCodePoints(std::u32string_view text) {
+    std::string out;
+    for (char32_t c : text) out += c <= 0xFF ? static_cast<char>(c) : '?';
+    return out;
+}
+
+namespace {
+
+std::string Utf8Of(char32_t c) {
+    std::string out;
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return out;
+}
+
+std::string Utf8OfLatin1(std::string_view text) {
+    std::string out;
+    for (char c : text) out += Utf8Of(static_cast<unsigned char>(c));
+    return out;
+}
+
+std::string Hex(unsigned value, int digits) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string out(static_cast<std::size_t>(digits), '0');
+    for (int i = digits - 1; i >= 0; --i, value >>= 4)
+        out[static_cast<std::size_t>(i)] = kDigits[value & 0xF];
+    return out;
+}
+
+}  // namespace
+
+std::string TextRuleRefusal(std::u32string_view text, TextField field) {
+    const std::size_t at = FirstUnfitChar(text, field);
+    if (at == std::u32string_view::npos) return {};
+    const char32_t c = text[at];
+    const std::string_view what = field == TextField::kSymbol ? "symbol" : "name";
+    if (at == 0 && c == U' ') return "A " + std::string(what) + " cannot begin with a blank";
+    std::string named;
+    if (c >= 0xDC80 && c <= 0xDCFF)
+        named = "the byte 0x" + Hex(c - 0xDC00, 2) + " (not UTF-8 text)";
+    else if (c < 0x20 || (c >= 0x7F && c < 0xA0))
+        named = "the control character U+" + Hex(c, 4);
+    else
+        named = "\"" + Utf8Of(c) + "\" (U+" + Hex(c, c > 0xFFFF ? 6 : 4) + ")";
+    std::string message = "The " + std::string(what) + " cannot hold " + named;
+    if (field == TextField::kSymbol)
+        message += ": a symbol holds letters, digits and the printable ASCII characters";
+    else
+        message += ": a name holds printable Latin-1 characters";
+    return message;
+}
+
+std::string CheckRenameTexts(std::u32string_view symbol, std::u32string_view name,
+                             std::string_view oldSymbol, std::string_view oldName,
+                             const TextLimits& limits, TextField* field) {
+    const auto refuse = [&](TextField f, std::string message) {
+        if (field) *field = f;
+        return message;
+    };
+    if (symbol != CodePointsOfLatin1(oldSymbol))
+        if (std::string m = TextRuleRefusal(symbol, TextField::kSymbol); !m.empty())
+            return refuse(TextField::kSymbol, m);
+    if (name != CodePointsOfLatin1(oldName))
+        if (std::string m = TextRuleRefusal(name, TextField::kName); !m.empty())
+            return refuse(TextField::kName, m);
+    const std::string s = Latin1OfCodePoints(symbol), n = Latin1OfCodePoints(name);
+    std::string m = CheckSymbolTexts(s, n, limits);
+    if (!m.empty())
+        return refuse(s.empty() || s.size() > limits.symbol ? TextField::kSymbol : TextField::kName,
+                      m);
+    return {};
+}
+
+std::string CheckRename(const SecurityId& id, std::u32string_view symbol, std::u32string_view name,
+                        TextField* field) {
+    MasterRecord record;
+    const bool read = ReadMasterEntry(id, record) == kSuccess;
+    const std::string oldSymbol = read ? DisplayText(record.symbolField()) : std::string();
+    const std::string oldName = read ? SecurityName(record) : std::string();
+    std::string m = CheckRenameTexts(symbol, name, oldSymbol, oldName, EntryTextLimits(id), field);
+    if (!m.empty() || symbol == CodePointsOfLatin1(oldSymbol)) return m;
+    // Another security of these index files that a lookup of the new symbol would find.
+    const std::string key = Latin1OfCodePoints(symbol);
+    const MasterFile master = ReadMasterFile(id.directory);
+    for (const MasterEntry& e : master.entries) {
+        if (e.record.isSubdirEntry() || (e.id.index == id.index && e.id.position == id.position))
+            continue;
+        if (!MasterRecordMatches(e.record, key)) continue;
+        if (field) *field = TextField::kSymbol;
+        const std::string other = SymbolText(e.record);
+        return "Symbol " + Utf8OfLatin1(key) + " is already used by " +
+               (other.empty() ? "record " + std::to_string(e.id.position) : Utf8OfLatin1(other)) +
+               " (F" + std::to_string(e.record.fileNumber()) + ") in\n" + master.path.string() +
+               "\nTwo securities that answer to one symbol cannot be told apart.";
+    }
+    return {};
+}
+
 std::string SymbolExistsMessage(std::string_view symbol, std::string_view destination) {
     std::string text(kAdditionFailed);
     text += "Symbol ";
@@ -253,7 +405,7 @@ std::string SymbolExistsMessage(std::string_view symbol, std::string_view destin
 
 // ----- delete -----
 
-DeleteOutcome DeleteSecurity(const SecurityId& id, FileSystem& fsys) {
+DeleteOutcome DeleteSecurity(const SecurityId& id, FileSystem& fsys, bool alone) {
     DeleteOutcome out;
     // The whole delete under the portfolio's lock: the entry read, the index files
     // rewritten and the data files removed, so no other writer comes between.
@@ -283,7 +435,8 @@ DeleteOutcome DeleteSecurity(const SecurityId& id, FileSystem& fsys) {
                             return selectedFound = DecodeXmasterRecord(r).fileNumber == id.fileNumber;
                         // The same symbol listed again; a record without a symbol text is
                         // never taken for another.
-                        return !text.empty() && SymbolText(MasterFormOfXmaster(r)) == text;
+                        return !alone && !text.empty() &&
+                               SymbolText(MasterFormOfXmaster(r)) == text;
                     },
                     dropped, stillListed);
             } else {
@@ -291,7 +444,7 @@ DeleteOutcome DeleteSecurity(const SecurityId& id, FileSystem& fsys) {
                     c,
                     [&](int pos, const MasterRecord& r) {
                         if (pos == id.position) return selectedFound = r.fileNumber() == id.fileNumber;
-                        return !text.empty() && SymbolText(r) == text;
+                        return !alone && !text.empty() && SymbolText(r) == text;
                     },
                     dropped, stillListed);
             }

@@ -19,6 +19,7 @@
 #include "datafiles/fileio.h"
 #include "datafiles/master.h"
 #include "datafiles/status.h"
+#include "datafiles/textrule.h"
 
 namespace barwise {
 
@@ -45,6 +46,30 @@ TextLimits EntryTextLimits(const SecurityId& id);
 std::string CheckSymbolTexts(std::string_view symbol, std::string_view name,
                              const TextLimits& limits = {});
 
+// The code points of UTF-8 text, as the command line gives it; a byte that is not part of
+// a UTF-8 sequence stands as U+DC80..U+DCFF (the byte's value + 0xDC00), which no field holds.
+std::u32string CodePointsOfUtf8(std::string_view text);
+// Latin-1 bytes as code points, and back (code points above 0xFF become '?').
+std::u32string CodePointsOfLatin1(std::string_view text);
+std::string Latin1OfCodePoints(std::u32string_view text);
+
+// The refusal of a text by the text rule (datafiles/textrule.h), naming the first character
+// the field cannot hold ("The symbol cannot hold \"€\" (U+20AC)", "A symbol cannot begin
+// with a blank"); empty when the field may hold it all. UTF-8.
+std::string TextRuleRefusal(std::u32string_view text, TextField field);
+
+// The refusal of a new symbol and name for a rename, before anything is written; empty when
+// they can be stored. A text that is still the stored one passes the text rule as it is;
+// then CheckSymbolTexts. `field`, when given, names the text at fault.
+std::string CheckRenameTexts(std::u32string_view symbol, std::u32string_view name,
+                             std::string_view oldSymbol, std::string_view oldName,
+                             const TextLimits& limits, TextField* field = nullptr);
+// CheckRenameTexts for the entry `id` names (its stored texts and limits), and a new symbol
+// that another security of the same index files already answers to (as FindSymbol matches
+// a key: symbol or name, any letter case) is refused too.
+std::string CheckRename(const SecurityId& id, std::u32string_view symbol, std::u32string_view name,
+                        TextField* field = nullptr);
+
 // ----- delete -----
 
 struct DeleteOutcome {
@@ -58,7 +83,7 @@ struct DeleteOutcome {
 
 // Takes the security `id` names out of the index file that lists it, together with every
 // other record of that same file whose symbol text is the same (the symbol listed more than
-// once). A security without a symbol text is dropped alone.
+// once) unless `alone` is set. A security without a symbol text is dropped alone.
 //   MASTER: the records go from MASTER and, when it is sound, the EMASTER records at the
 //   same positions; MASTER's record count and file-number counter are each lowered by the
 //   records dropped, and EMASTER's header follows (bytes 0-1 and 2-3 as MASTER's).
@@ -67,7 +92,8 @@ struct DeleteOutcome {
 // Then removes the data file (F<n>.DAT, or F<n>.MWD for XMASTER), F<n>.DOP and F<n>.BAK of
 // each dropped record, unless a record left in that index file still names the number. When
 // the index files cannot be rewritten nothing is removed.
-DeleteOutcome DeleteSecurity(const SecurityId& id, FileSystem& fs = RealFileSystem());
+DeleteOutcome DeleteSecurity(const SecurityId& id, FileSystem& fs = RealFileSystem(),
+                             bool alone = false);
 
 // ----- move and copy -----
 

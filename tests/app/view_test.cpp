@@ -138,6 +138,7 @@ private slots:
     void extendedIndexesListEverySecurity_data();
     void extendedIndexesListEverySecurity();
     void xmasterQuoteEditsReachItsFiles();
+    void dialogsTakeOnlyWhatTheyCanHoldWhole();
     void setAsideIndexIsNamedOnceAndLeftAlone();
 };
 
@@ -967,6 +968,87 @@ void ViewTest::refusedPortfolioShowsNoOtherSymbols() {
     QCOMPARE(t.symbols().rowCount(), 0);
     QCOMPARE(t.quotes().rowCount(), 0);
     QVERIFY(!t.enabled(kCmdSymbolAbout));
+}
+
+// Through the window's commands: the date fields open selected (typing replaces the date)
+// and in the ten-character form where the series reaches before 1960; a day that does not
+// exist, a symbol another security answers to and text the index files cannot hold are
+// refused, the field at fault named, and nothing is written.
+void ViewTest::dialogsTakeOnlyWhatTheyCanHoldWhole() {
+    ViewTestbed t;
+    barwise::DemoSeries old = MakeSeries(1, "AAA", "AAA CORP", 10);
+    old.quotes[0].date = MakeDate(1950, 1, 3);
+    QVERIFY(t.addPortfolio("p", {old, MakeSeries(2, "BBB", "BBB CORP", 10)}));
+    QVERIFY(t.start());
+    QCOMPARE(t.symbolColumn(), (QStringList{"AAA", "BBB"}));
+    ShowRow(t, 0);
+    const std::string dir = t.dir("p");
+    const QByteArray dat = ReadAll(dir + "/F1.DAT"), master = ReadAll(dir + "/MASTER");
+
+    QStringList seen;
+    t.host.onDialog = [&](QDialog& d) {
+        auto* date = d.findChild<QLineEdit*>(QStringLiteral("ctl1018"));
+        seen << date->text() << date->selectedText();
+        QTest::keyClicks(date, QStringLiteral("02302000"));  // 02/30/2000
+        d.findChild<QPushButton*>(QStringLiteral("ctl1"))->click();
+        seen << date->text() << date->selectedText();
+        return false;
+    };
+    t.frame->Action(kCmdQuoteSplit)->trigger();
+    QCOMPARE(seen, (QStringList{"01/12/2000", "01/12/2000", "02/30/2000", "02/30/2000"}));
+    QCOMPARE(t.host.messageTexts(), QStringList{QStringLiteral("Invalid Data Entered\n\nSplit Date")});
+    t.host.messages.clear();
+
+    // Adjust: both ends in the long form, so a range can end before 1960.
+    seen.clear();
+    t.host.onDialog = [&](QDialog& d) {
+        auto* from = d.findChild<QLineEdit*>(QStringLiteral("ctl1019"));
+        auto* to = d.findChild<QLineEdit*>(QStringLiteral("ctl1020"));
+        seen << from->text() << to->text() << to->selectedText();
+        QTest::keyClicks(to, QStringLiteral("12311950"));
+        d.findChild<QLineEdit*>(QStringLiteral("ctl1024"))->setText(QStringLiteral("-1"));
+        d.findChild<QPushButton*>(QStringLiteral("ctl1"))->click();
+        if (d.result() == QDialog::Accepted) return true;
+        seen << t.host.messageTexts();
+        d.findChild<QLineEdit*>(QStringLiteral("ctl1024"))->setText(QStringLiteral("2"));
+        d.findChild<QPushButton*>(QStringLiteral("ctl1"))->click();
+        return d.result() == QDialog::Accepted;
+    };
+    t.frame->Action(kCmdQuoteAdjust)->trigger();
+    QCOMPARE(seen, (QStringList{"01/03/1950", "01/12/2000", "01/12/2000", "Invalid Data Entered\n\nOpen Interest"}));
+    const int oldest = t.quotes().rowCount() - 1;
+    QCOMPARE(t.quotes().cellText(oldest, 6), QStringLiteral("1000"));  // 500 doubled
+    QCOMPARE(t.quotes().cellText(oldest - 1, 6), QStringLiteral("501"));
+    QVERIFY(ReadAll(dir + "/F1.DAT") != dat);
+    t.host.messages.clear();
+
+    // Symbol > Edit: each refusal keeps the dialog open and MASTER as it was.
+    ShowRow(t, 0);
+    QStringList refusals;
+    t.host.onDialog = [&](QDialog& d) {
+        auto* symbol = d.findChild<QLineEdit*>(QStringLiteral("ctl1039"));
+        auto* name = d.findChild<QLineEdit*>(QStringLiteral("ctl1040"));
+        for (const QString& text : {QStringLiteral(" AAA"), QStringLiteral("bbb")}) {
+            symbol->setText(text);
+            d.findChild<QPushButton*>(QStringLiteral("ctl1"))->click();
+            if (d.result() == QDialog::Accepted) return true;
+        }
+        symbol->setText(QStringLiteral("AAA"));
+        name->setText(QStringLiteral("AAA \u20AC"));  // pasted text beyond Latin-1
+        d.findChild<QPushButton*>(QStringLiteral("ctl1"))->click();
+        if (d.result() == QDialog::Accepted) return true;
+        refusals << name->selectedText();
+        return false;
+    };
+    t.frame->Action(kCmdSymbolEdit)->trigger();
+    const QStringList texts = t.host.messageTexts();
+    QCOMPARE(texts.size(), 3);
+    QVERIFY2(texts[0].startsWith(QStringLiteral("A symbol cannot begin with a blank")), qPrintable(texts[0]));
+    QVERIFY2(texts[1].startsWith(QStringLiteral("Symbol bbb is already used by BBB (F2)")), qPrintable(texts[1]));
+    QVERIFY2(texts[2].contains(QStringLiteral("\"\u20AC\" (U+20AC)")), qPrintable(texts[2]));
+    QCOMPARE(refusals, QStringList{QStringLiteral("AAA \u20AC")});
+    QCOMPARE(ReadAll(dir + "/MASTER"), master);
+    QCOMPARE(t.symbolColumn(), (QStringList{"AAA", "BBB"}));
 }
 
 QTEST_MAIN(ViewTest)

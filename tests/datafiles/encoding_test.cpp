@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "datafiles/encoding.h"
 
@@ -194,8 +195,47 @@ TEST(ParseDateTest, TextsAndStyles) {
         {"02/32/99", 3, kNoDate},   // day out of range
         {"02/00/99", 3, kNoDate},
         {"3/", 3, kNoDate},         // too short to hold a date
+        {"04/31/20", 3, kNoDate},   // days the month does not have, in every style
+        {"02/30/2020", 3, kNoDate},
+        {"02/29/11", 3, kNoDate},
+        {"02/29/12", 3, MakeDate(2012, 2, 29)},
+        {"20110229", 8, kNoDate},
+        {"31/04/20", 5, kNoDate},
     };
     for (const ParseCase& c : cases) EXPECT_EQ(ParseDate(c.text, c.style), c.expected) << c.text << " style " << c.style;
+}
+
+// Whole date texts as they are typed: the three forms, nothing around them, and only days
+// that exist (no rolling over into the next month).
+TEST(ParseDateTextTest, WholeTextsOfDaysThatExist) {
+    const std::pair<const char*, DateCode> days[] = {
+        {"03/15/99", MakeDate(1999, 3, 15)}, {"03/15/05", MakeDate(2005, 3, 15)}, {"03-15-05", MakeDate(2005, 3, 15)},
+        {"12/31/1959", MakeDate(1959, 12, 31)}, {"2008-05-07", MakeDate(2008, 5, 7)}, {"2199-12-31", kLastDay},
+        {"1900-01-01", kFirstDay}, {"02/29/2012", MakeDate(2012, 2, 29)},
+    };
+    for (const auto& [text, day] : days) EXPECT_EQ(ParseDateText(text), day) << text;
+    for (const char* text : {"04/31/2020", "02/30/2020", "02/29/2011", "2020-04-31", "2011-02-29", "04/31/20",
+                             "13/01/20", "00/10/20", "01/00/20", "1899-12-31", "2200-01-01", "01/01/1899",
+                             " 03/15/99", "03/15/99 ", "03/15/9x", "03/15-99", "+3/15/99", "2008-5-07", "3/15/99", ""})
+        EXPECT_EQ(ParseDateText(text), kNoDate) << text;
+    // Every day of the range reads back from the texts that name it.
+    for (DateCode d = kFirstDay; d <= kLastDay; d += 37) {
+        ASSERT_EQ(ParseDateText(FormatDateMdy(d, true)), d);
+        if (HasTwoDigitYear(d)) {
+            ASSERT_EQ(ParseDateText(FormatDateMdy(d, false)), d);
+        }
+    }
+}
+
+TEST(MbfHoldsValueTest, OverflowAndUnderflowToZero) {
+    EXPECT_TRUE(MbfHoldsValue(0.0f));
+    EXPECT_TRUE(MbfHoldsValue(-0.0f));
+    EXPECT_TRUE(MbfHoldsValue(std::numeric_limits<float>::min()));  // the smallest normal value
+    EXPECT_TRUE(MbfHoldsValue(-12.5f));
+    EXPECT_FALSE(MbfHoldsValue(1.0e-39f));  // a subnormal: stored as 0
+    EXPECT_FALSE(MbfHoldsValue(-std::numeric_limits<float>::denorm_min()));
+    EXPECT_FALSE(MbfHoldsValue(std::ldexp(1.0f, 127)));  // beyond the MBF exponent
+    EXPECT_FALSE(MbfHoldsValue(std::numeric_limits<float>::quiet_NaN()));
 }
 
 }  // namespace

@@ -196,6 +196,9 @@ TEST_F(RewriteTest, RefusedEditsLeaveEveryFileAndTheBackupsAsTheyWere) {
         {"delete of a date not held", EditOp::kDelete, sunday, sunday, {}, kDeleteNotFound},
         {"set without an MBF form", EditOp::kSet, Day(3), Day(3), {1, 1, 1, 1, inf, 1}, kInvalidParm},
         {"scale out of the MBF range", EditOp::kScale, kFirstDay, kLastDay, {1, 1, 1, 1, 3.0e38f, 1}, kInvalidParm},
+        // Below the MBF range a value other than 0 would be stored as 0: refused alike.
+        {"scale to below the MBF range", EditOp::kScale, kFirstDay, kLastDay, {1e-40f, 1, 1, 1, 1, 1}, kInvalidParm},
+        {"set to a subnormal", EditOp::kSet, Day(3), Day(3), {1, 1, 1, 1e-39f, 1, 1}, kInvalidParm},
         {"unknown operation", static_cast<EditOp>(2), kFirstDay, kLastDay, {}, kInvalidParm},
     };
     for (const Case& c : cases) {

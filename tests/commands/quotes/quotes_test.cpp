@@ -11,6 +11,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
+#include <limits>
 #include <thread>
 
 #include "commands/quotes/dateedit.h"
@@ -121,8 +123,12 @@ class QuotesTest : public QObject {
 private slots:
     void dateEditTyping_data();
     void dateEditTyping();
+    void dateEditPaste_data();
+    void dateEditPaste();
     void numberEditFilters_data();
     void numberEditFilters();
+    void readNumbers_data();
+    void readNumbers();
     void editedValues_data();
     void editedValues();
     void splitAndAdjustChecks_data();
@@ -158,7 +164,7 @@ void QuotesTest::dateEditTyping_data() {
     QTest::newRow("caret between day digits writes the first") << "01/01/00" << 4 << 4 << "7" << "01/71/00" << 0 << 4 << 1;
     QTest::newRow("caret on a separator beeps, selects the day") << "01/01/00" << 5 << 5 << "7" << "01/01/00" << 1 << 0 << 2;
     QTest::newRow("caret in the long year beeps, selects it") << "01/01/1900" << 8 << 8 << "7" << "01/01/1900" << 1 << 6 << 4;
-    QTest::newRow("paste is typed") << "01/01/00" << 0 << 8 << "\x16" << "12/31/99" << 0 << 0 << 2;
+    QTest::newRow("two pasted digits are typed") << "01/01/00" << 0 << 8 << "\x16" << "12/01/00" << 0 << 3 << 2;
 }
 
 void QuotesTest::dateEditTyping() {
@@ -175,7 +181,7 @@ void QuotesTest::dateEditTyping() {
     edit.setText(initial);
     edit.setSelection(selStart, selEnd - selStart);
     if (typed == QLatin1String("\x16")) {
-        QGuiApplication::clipboard()->setText(QStringLiteral("123199"));
+        QGuiApplication::clipboard()->setText(QStringLiteral("12"));
         QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
     } else if (typed == QLatin1String("\b")) {
         QTest::keyClick(&edit, Qt::Key_Backspace);
@@ -192,6 +198,34 @@ void QuotesTest::dateEditTyping() {
     QCOMPARE(static_cast<int>(edit.selectedText().size()), endLength);
 }
 
+void QuotesTest::dateEditPaste_data() {
+    QTest::addColumn<QString>("initial");
+    QTest::addColumn<QString>("pasted");
+    QTest::addColumn<QString>("expected");  // the initial text: refused, with a beep
+    QTest::newRow("ISO into the short form") << "01/01/00" << "2008-05-07" << "05/07/08";
+    QTest::newRow("long form into the short form") << "01/01/00" << "05/07/2008\n" << "05/07/08";
+    QTest::newRow("ISO into the long form") << "01/01/1950" << "1949-12-31" << "12/31/1949";
+    QTest::newRow("short form into the long form") << "01/01/1950" << "03/04/05" << "03/04/2005";
+    QTest::newRow("a year the short form cannot name") << "01/01/00" << "1950-01-01" << "01/01/00";
+    QTest::newRow("a day that does not exist") << "01/01/00" << "02/30/2020" << "01/01/00";
+    QTest::newRow("digits that would be typed across") << "01/01/00" << "20080507" << "01/01/00";
+    QTest::newRow("a number") << "01/01/00" << "1e40" << "01/01/00";
+}
+
+void QuotesTest::dateEditPaste() {
+    QFETCH(QString, initial);
+    QFETCH(QString, pasted);
+    QFETCH(QString, expected);
+    ScriptedUiHost host;
+    CDateEdit edit(host);
+    edit.setText(initial);
+    edit.selectAll();
+    QGuiApplication::clipboard()->setText(pasted);
+    QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(edit.text(), expected);
+    QCOMPARE(host.countBeeps(UiHost::Beep::Default), expected == initial ? 1 : 0);
+}
+
 void QuotesTest::numberEditFilters_data() {
     QTest::addColumn<bool>("allowMinus");
     QTest::addColumn<QString>("typed");
@@ -203,7 +237,11 @@ void QuotesTest::numberEditFilters_data() {
     QTest::newRow("no minus in volume") << false << "-3" << false << "3" << 1;
     QTest::newRow("a leading minus in a price") << true << "-3.25" << false << "-3.25" << 0;
     QTest::newRow("a second minus refused") << true << "-3-" << false << "-3" << 1;
-    QTest::newRow("paste filtered") << false << "1,234.5x" << true << "1234.5" << 1;
+    QTest::newRow("a second point refused") << false << "1.2.3" << false << "1.23" << 1;
+    QTest::newRow("a paste is taken whole") << false << "1234.5\r\n" << true << "1234.5" << 0;
+    QTest::newRow("a paste it cannot hold whole is refused") << false << "1,234.5x" << true << "" << 1;
+    QTest::newRow("an exponent is not trimmed away") << false << "1e40" << true << "" << 1;
+    QTest::newRow("a paste longer than the field") << false << "12345678901234567" << true << "" << 1;
 }
 
 void QuotesTest::numberEditFilters() {
@@ -215,6 +253,7 @@ void QuotesTest::numberEditFilters() {
     ScriptedUiHost host;
     CNumberEdit edit(host);
     edit.setAllowMinus(allowMinus);
+    edit.setMaxLength(16);
     if (paste) {
         QGuiApplication::clipboard()->setText(typed);
         QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
@@ -225,6 +264,39 @@ void QuotesTest::numberEditFilters() {
     QCOMPARE(host.countBeeps(UiHost::Beep::Default), beeps);
 }
 
+enum class Reading { kValue, kNoNumber, kNotStorable };
+Q_DECLARE_METATYPE(Reading)
+
+void QuotesTest::readNumbers_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<Reading>("reading");
+    QTest::addColumn<float>("value");
+    QTest::newRow("integer") << "12" << Reading::kValue << 12.0f;
+    QTest::newRow("decimals") << "12.25" << Reading::kValue << 12.25f;
+    QTest::newRow("point first") << ".5" << Reading::kValue << 0.5f;
+    QTest::newRow("point last") << "5." << Reading::kValue << 5.0f;
+    QTest::newRow("sign") << "-2.5" << Reading::kValue << -2.5f;
+    QTest::newRow("plus sign") << "+3" << Reading::kValue << 3.0f;
+    QTest::newRow("exponent") << "1.5e3" << Reading::kValue << 1500.0f;
+    QTest::newRow("zero") << "0" << Reading::kValue << 0.0f;
+    QTest::newRow("small zero") << "0e-99" << Reading::kValue << 0.0f;
+    for (const char* text : {"", " 1", "1 ", "1,5", "5abc", "0x10", "1e", "1e+", "1.2.3", "abc", ".", "-", "+",
+                             "--1", "+-1", "inf", "nan", "1\n"})
+        QTest::newRow(text) << text << Reading::kNoNumber << 0.0f;
+    for (const char* text : {"1e40", "-1e39", "1e-39", "1e-45", "1e-400", "1e400"})
+        QTest::newRow(text) << text << Reading::kNotStorable << 0.0f;
+}
+
+void QuotesTest::readNumbers() {
+    QFETCH(QString, text);
+    QFETCH(Reading, reading);
+    QFETCH(float, value);
+    const std::optional<float> v = ReadNumber(text.toStdString());
+    QCOMPARE(v.has_value(), reading != Reading::kNoNumber);
+    if (reading == Reading::kValue) QCOMPARE(*v, value);
+    if (reading == Reading::kNotStorable) QVERIFY(!MbfHoldsValue(*v));
+}
+
 void QuotesTest::editedValues_data() {
     QTest::addColumn<float>("stored");
     QTest::addColumn<int>("field");
@@ -232,11 +304,13 @@ void QuotesTest::editedValues_data() {
     QTest::addColumn<float>("expected");
     QTest::newRow("price as shown keeps 0.00084") << 0.00084f << 3 << "0.0008" << 0.00084f;
     QTest::newRow("volume as shown keeps 14.28571") << 14.28571f << 4 << "14" << 14.28571f;
-    QTest::newRow("empty keeps") << 5.5f << 3 << "" << 5.5f;
-    QTest::newRow("N/A keeps") << -1.0f << 3 << "N/A" << -1.0f;
-    QTest::newRow("a point alone keeps") << 5.5f << 3 << "." << 5.5f;
     QTest::newRow("typed value") << 5.5f << 3 << "12.25" << 12.25f;
-    QTest::newRow("leading number read") << 5.5f << 3 << "7.5abc" << 7.5f;
+    // Texts that are no number are refused (NaN here), never read in part.
+    const float refused = std::numeric_limits<float>::quiet_NaN();
+    QTest::newRow("empty") << 5.5f << 3 << "" << refused;
+    QTest::newRow("N/A") << -1.0f << 3 << "N/A" << refused;
+    QTest::newRow("a point alone") << 5.5f << 3 << "." << refused;
+    QTest::newRow("a number and more") << 5.5f << 3 << "7.5abc" << refused;
     QTest::newRow("negative") << 5.5f << 0 << "-2.5" << -2.5f;
 }
 
@@ -246,7 +320,9 @@ void QuotesTest::editedValues() {
     QFETCH(QString, text);
     QFETCH(float, expected);
     const std::string shown = QuoteValueText(field, stored, true);
-    QCOMPARE(EditedValue(text.toStdString(), shown, stored), expected);
+    const std::optional<float> value = EditedValue(text.toStdString(), shown, stored);
+    QCOMPARE(value.has_value(), !std::isnan(expected));
+    if (value) QCOMPARE(*value, expected);
 }
 
 void QuotesTest::splitAndAdjustChecks_data() {
@@ -265,6 +341,15 @@ void QuotesTest::splitAndAdjustChecks_data() {
     QTest::newRow("adjust zero volume") << QStringList{"01/03/00", "01/11/00", "1", "0", "1"} << false;
     QTest::newRow("adjust oi letter") << QStringList{"01/03/00", "01/11/00", "1", "1", "x"} << false;
     QTest::newRow("adjust to beyond") << QStringList{"01/03/00", "01/12/00", "1", "1", "1"} << false;
+    // Days that do not exist, and factors that are not positive numbers the files can hold.
+    QTest::newRow("split 02/30") << QStringList{"02/30/00", "2", "1"} << false;
+    QTest::newRow("split negative") << QStringList{"01/05/00", "-1", "1"} << false;
+    QTest::newRow("split number and more") << QStringList{"01/05/00", "2x", "1"} << false;
+    QTest::newRow("adjust 01/32") << QStringList{"01/03/00", "01/32/00", "1", "1", "1"} << false;
+    QTest::newRow("adjust negative oi") << QStringList{"01/03/00", "01/11/00", "1", "1", "-1"} << false;
+    QTest::newRow("adjust negative price") << QStringList{"01/03/00", "01/11/00", "-2", "1", "1"} << false;
+    QTest::newRow("adjust price too small") << QStringList{"01/03/00", "01/11/00", "1e-45", "1", "1"} << false;
+    QTest::newRow("adjust oi comma") << QStringList{"01/03/00", "01/11/00", "1", "1", "1,5"} << false;
 }
 
 void QuotesTest::splitAndAdjustChecks() {
@@ -330,7 +415,7 @@ void QuotesTest::editRefusesValueWithoutMbfForm() {
     };
     CQuoteCommands(p.view, p.host, p.settings).OnQuoteEdit();
     QVERIFY(stayedOpen);
-    QCOMPARE(p.host.messageTexts(), QStringList{QStringLiteral("Invalid Data Entered")});
+    QCOMPARE(p.host.messageTexts(), QStringList{QStringLiteral("Invalid Data Entered\n\nVolume")});
     QCOMPARE(bt::ReadBytes(p.tmp.path() / "F1.DAT"), before);
     QCOMPARE(p.Setting("Edit", "Vol"), QStringLiteral("<none>"));
 }
@@ -369,7 +454,8 @@ void QuotesTest::splitRefusesBadInputAndOverflow() {
         return false;
     };
     CQuoteCommands(p.view, p.host, p.settings).OnQuoteSplit();
-    QCOMPARE(p.host.messageTexts(), (QStringList{QStringLiteral("Invalid Data Entered"), QStringLiteral("Invalid Data Entered")}));
+    QCOMPARE(p.host.messageTexts(), (QStringList{QStringLiteral("Invalid Data Entered\n\nOld Shares"),
+                                                 QStringLiteral("Invalid Data Entered\n\nNew Shares")}));
     QCOMPARE(bt::ReadBytes(p.tmp.path() / "F1.DAT"), before);
     QCOMPARE(p.Setting("Split", "Date"), QStringLiteral("<none>"));
     QVERIFY(p.view.refills.empty());

@@ -82,5 +82,52 @@ TEST_F(SymbolCli, RefusalsAndUsageErrorsChangeNothing) {
     EXPECT_FALSE(fs::exists(a / "MASTER.BAK"));
 }
 
+// A rename that another security would answer to, or to a text the index files cannot show
+// and find, is refused with the reason (the character named); nothing is written.
+TEST_F(SymbolCli, RenameRefusesDuplicatesAndTextsOutsideTheRule) {
+    const std::string before = master(a);
+    const std::string d = a.string();
+    const struct {
+        std::vector<std::string> args;
+        const char* said;
+    } rows[] = {
+        {{"rename-symbol", d, "AAA", "BBB"}, "Symbol BBB is already used by BBB (F2)"},
+        {{"rename-symbol", d, "AAA", "bbb"}, "already used by BBB"},
+        {{"rename-symbol", d, "AAA", "BBB CORP"}, "already used by BBB"},  // BBB's name
+        {{"rename-symbol", d, "AAA", "\xE2\x82\xACUR"}, "cannot hold \"\xE2\x82\xAC\" (U+20AC)"},
+        {{"rename-symbol", d, "AAA", " AAA"}, "A symbol cannot begin with a blank"},
+        {{"rename-symbol", d, "AAA", "A\x01"}, "control character U+0001"},
+        {{"rename-symbol", d, "AAA", "A\xC3\xA9"},
+         "cannot hold \"\xC3\xA9\" (U+00E9)"},  // symbols are ASCII
+        {{"rename-symbol", d, "AAA", "A\xFF"}, "the byte 0xFF (not UTF-8 text)"},
+        {{"rename-symbol", d, "AAA", "AAB", "Caf\xC3\xA9 \xE2\x82\xAC"},
+         "name cannot hold \"\xE2\x82\xAC\""},
+    };
+    for (const auto& row : rows) {
+        const auto r = Cli(row.args);
+        EXPECT_EQ(r.status, 1) << row.args.back() << ": " << r.err;
+        EXPECT_NE(r.err.find(row.said), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(master(a), before);
+    // A name in Latin-1 is stored as Latin-1; the symbol's own letter case may change.
+    const auto r = Cli({"rename-symbol", d, "AAA", "aaa", "Caf\xC3\xA9"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(master(a).find("Caf\xE9           "), std::string::npos);
+}
+
+// delete-symbol --file N takes that one security, even beside another of the same symbol.
+TEST(SymbolCliDuplicates, DeleteByFileNumberRemovesThatSecurityOnly) {
+    testing::TempDir tmp;
+    const fs::path dir = tmp.path() / "dup";
+    ASSERT_TRUE(testing::Portfolio(
+        dir, {testing::Series(1, "DUP"), testing::Series(2, "DUP"), testing::Series(3, "ZZZ")}));
+    const auto r = Cli({"delete-symbol", dir.string(), "--file", "1", "--yes"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("1 record, F1.DAT"), std::string::npos) << r.err;
+    EXPECT_EQ(FileNumbers(dir), (std::vector<int>{2, 3}));
+    EXPECT_TRUE(fs::exists(dir / "F2.DAT"));
+    EXPECT_FALSE(fs::exists(dir / "F1.DAT"));
+}
+
 }  // namespace
 }  // namespace barwise

@@ -282,5 +282,54 @@ TEST(DeleteFailure, AFailedRewriteLeavesMasterAndEveryFile) {
     }
 }
 
+// The text rule on code points, as the command line (UTF-8) and the dialog (any character)
+// give them; each refusal names the character.
+TEST(TextRule, RefusalsNameTheCharacter) {
+    const struct {
+        std::string utf8;
+        TextField field;
+        const char* said;  // empty: allowed
+    } rows[] = {
+        {"ACME", TextField::kSymbol, ""},
+        {"BRK A", TextField::kSymbol, ""},  // an inner blank is stored whole
+        {"~!@#", TextField::kSymbol, ""},
+        {" ACME", TextField::kSymbol, "A symbol cannot begin with a blank"},
+        {"\xE2\x82\xACUR", TextField::kSymbol, "The symbol cannot hold \"\xE2\x82\xAC\" (U+20AC)"},
+        {"A\tB", TextField::kSymbol, "the control character U+0009"},
+        {"A\x7F", TextField::kSymbol, "the control character U+007F"},
+        {"\xC3\xA9", TextField::kSymbol, "(U+00E9)"},
+        {"\xC3", TextField::kSymbol, "the byte 0xC3 (not UTF-8 text)"},          // cut short
+        {"\xC0\x81", TextField::kSymbol, "the byte 0xC0 (not UTF-8 text)"},      // overlong
+        {"\xED\xA0\x80", TextField::kSymbol, "the byte 0xED (not UTF-8 text)"},  // a surrogate
+        {"\xF0\x9F\x98\x80", TextField::kName, "(U+01F600)"},
+        {" Caf\xC3\xA9 & Co", TextField::kName, ""},  // Latin-1, a blank first
+        {"\xC2\x85", TextField::kName, "the control character U+0085"},
+        {"A\nB", TextField::kName, "the control character U+000A"},
+    };
+    for (const auto& r : rows) {
+        const std::string message = TextRuleRefusal(CodePointsOfUtf8(r.utf8), r.field);
+        if (*r.said == '\0')
+            EXPECT_EQ(message, "") << r.utf8;
+        else
+            EXPECT_NE(message.find(r.said), std::string::npos) << r.utf8 << ": " << message;
+    }
+    // The same rule reads stored Latin-1 bytes.
+    EXPECT_EQ(FirstUnfitChar(std::string_view("AB\x80"), TextField::kSymbol), 2u);
+    EXPECT_EQ(FirstUnfitChar(std::string_view("Caf\xE9"), TextField::kName),
+              std::string_view::npos);
+}
+
+// A text as it is stored passes whatever it holds; a changed one meets the rule and limits.
+TEST(TextRule, RenameChecksOnlyChangedTexts) {
+    const TextLimits limits;
+    TextField field = TextField::kSymbol;
+    EXPECT_EQ(CheckRenameTexts(U" OLD", U"N\x01", " OLD", "N\x01", limits, &field), "");
+    EXPECT_NE(CheckRenameTexts(U" OLD", U"N\x02", " OLD", "N\x01", limits, &field), "");
+    EXPECT_EQ(field, TextField::kName);
+    EXPECT_NE(CheckRenameTexts(U"ABCDEFGHIJKLMNOPQ", U"N", "A", "N", limits, &field), "");
+    EXPECT_EQ(field, TextField::kSymbol);
+    EXPECT_NE(CheckRenameTexts(U"", U"N", "A", "N", limits, &field), "");
+}
+
 }  // namespace
 }  // namespace barwise
