@@ -163,8 +163,8 @@ TEST_F(LockTest, AnEditMadeFromAnEarlierReadKeepsAnotherWritersChangesAndMissesN
         return t;
     };
     // Two windows show the same quote; one changes the open, the other then the close.
-    ASSERT_EQ(RewriteSeries(EditQuoteRequest(quote, texts(0, "11"), shown.present), id), kSuccess);
-    ASSERT_EQ(RewriteSeries(EditQuoteRequest(quote, texts(3, "33"), shown.present), id), kSuccess);
+    ASSERT_EQ(RewriteSeries(*EditQuoteRequest(quote, texts(0, "11"), shown.present), id), kSuccess);
+    ASSERT_EQ(RewriteSeries(*EditQuoteRequest(quote, texts(3, "33"), shown.present), id), kSuccess);
     SeriesQuotes now;
     ASSERT_EQ(ReadSeriesQuotes(id, now), kSuccess);
     EXPECT_EQ(now.quotes[5].values[0], 11.0f);
@@ -177,7 +177,7 @@ TEST_F(LockTest, AnEditMadeFromAnEarlierReadKeepsAnotherWritersChangesAndMissesN
     gone.from = gone.to = quote.date;
     ASSERT_EQ(RewriteSeries(gone, id), kSuccess);
     const auto dat = ReadWholeFile(dir.path() / "F1.DAT");
-    EXPECT_EQ(RewriteSeries(EditQuoteRequest(quote, texts(3, "44"), shown.present), id), kRecordNotFound);
+    EXPECT_EQ(RewriteSeries(*EditQuoteRequest(quote, texts(3, "44"), shown.present), id), kRecordNotFound);
     EXPECT_EQ(ReadWholeFile(dir.path() / "F1.DAT"), dat);
 }
 
