@@ -21,6 +21,8 @@ std::string_view DataStatusName(DataStatus status) {
     if (status == kDeleteNotFound) return "Quote Not Found";
     if (status == kDeletedMasterStale) return "Quote Deleted, MASTER Dates Not Updated";
     if (status == kInsertOutOfOrder) return "New Quote Out Of Date Order";
+    if (status == kReadOnly) return "File Read-Only";
+    if (status == kNoSpace) return "Not Enough Disk Space";
     return "Unknown";
 }
 

@@ -35,9 +35,19 @@ inline constexpr DataStatus kDeletedMasterStale = -201;
 // quote dated on or after the new date lies before the quote it is copied from).
 inline constexpr DataStatus kInsertOutOfOrder = -202;
 
+// Outside the name table: the file a rewrite would replace is read-only (its mode gives no
+// one write permission, or its read-only attribute is set), as the user made it. Nothing
+// was written.
+inline constexpr DataStatus kReadOnly = -203;
+
+// Outside the name table: the disk holding the file has too little free space for the
+// rewrite to finish, so it was not started. Nothing was written.
+inline constexpr DataStatus kNoSpace = -204;
+
 // The name of a status: the 16-entry table for 0..-15 ("Sucessfull", "Invalid Parm", ...),
 // "No Layout" for -100, "Quote Not Found" for -200,
-// "Quote Deleted, MASTER Dates Not Updated" for -201, "New Quote Out Of Date Order" for -202 and "Unknown" for anything else.
+// "Quote Deleted, MASTER Dates Not Updated" for -201, "New Quote Out Of Date Order" for -202, "File Read-Only" for -203,
+// "Not Enough Disk Space" for -204 and "Unknown" for anything else.
 std::string_view DataStatusName(DataStatus status);
 
 // The message the caller shows when a delete finds no quote of the date asked for.
