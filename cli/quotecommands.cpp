@@ -33,9 +33,21 @@ int Usage(Io& io, std::string_view command, std::string_view text) {
     return kExitUsage;
 }
 
-// A command's failure message and the engine's status.
-int EngineFail(Io& io, std::string_view message, DataStatus status) {
-    return Fail(io, std::string(message) + " (" + std::string(DataStatusName(status)) + ")");
+// A command's failure message, the file at fault and why (when one can be named), and the
+// engine's status.
+int EngineFail(Io& io, std::string_view message, DataStatus status, const SecurityId& id = {}) {
+    std::string text(message);
+    if (const std::string problem = QuoteFileProblem(id, status); !problem.empty()) text += ": " + problem;
+    return Fail(io, text + " (" + std::string(DataStatusName(status)) + ")");
+}
+
+// A security that could not be found or read: the file at fault and why, else the status.
+int OpenFail(Io& io, const std::string& what, DataStatus status, const SecurityId& id, const std::string& dir) {
+    std::string problem = QuoteFileProblem(id, status);
+    if (problem.empty() && (status == kFileOpen || status == kFileRead))
+        problem = UnreadableFileProblem(MasterPathOf(dir));
+    if (problem.empty()) return Fail(io, what + ": " + std::string(DataStatusName(status)));
+    return Fail(io, what + ": " + problem + " (" + std::string(DataStatusName(status)) + ")");
 }
 
 // MM/DD/YY, MM/DD/YYYY or YYYY-MM-DD.
@@ -90,13 +102,12 @@ std::optional<Security> Open(Io& io, const std::string& dir, const std::optional
     } else {
         MasterRecord record;
         if (DataStatus st = FindSymbol(dir, Utf8ToLatin1(*symbol), record, s.id); st != kSuccess) {
-            status = Fail(io, "symbol " + *symbol + ": " + std::string(DataStatusName(st)));
+            status = OpenFail(io, "symbol " + *symbol, st, {}, dir);
             return std::nullopt;
         }
     }
     if (DataStatus st = ReadSeriesQuotes(s.id, s.series); st != kSuccess) {
-        status = Fail(io, "symbol " + (symbol ? *symbol : "F" + std::to_string(*fileNumber)) + ": " +
-                              std::string(DataStatusName(st)));
+        status = OpenFail(io, "symbol " + (symbol ? *symbol : "F" + std::to_string(*fileNumber)), st, s.id, dir);
         return std::nullopt;
     }
     return s;
@@ -151,7 +162,7 @@ int RunEdit(Io& io, const Args& a, const ValueOptions& v) {
         if (!v.values[i]) texts[i] = QuoteValueText(static_cast<int>(i), quote.values[i], true);
     const EditRequest request = EditQuoteRequest(quote, texts, s->series.present);
     if (!ValuesStorable(request)) return Fail(io, kInvalidDataMessage);
-    if (DataStatus st = RewriteSeries(request, s->id); st != kSuccess) return EngineFail(io, kEditFailedMessage, st);
+    if (DataStatus st = RewriteSeries(request, s->id); st != kSuccess) return EngineFail(io, kEditFailedMessage, st, s->id);
     return kExitOk;
 }
 
@@ -169,7 +180,7 @@ int RunSplit(Io& io, const Args& a) {
                                s->series.quotes.back().date);
     if (!in) return Fail(io, kInvalidDataMessage);
     if (DataStatus st = RewriteSeries(SplitRequest(*in), s->id); st != kSuccess)
-        return EngineFail(io, kSplitFailedMessage, st);
+        return EngineFail(io, kSplitFailedMessage, st, s->id);
     return kExitOk;
 }
 
@@ -189,7 +200,7 @@ int RunAdjust(Io& io, const Args& a, const std::string& price, const std::string
                                 s->series.quotes.front().date, s->series.quotes.back().date);
     if (!in) return Fail(io, kInvalidDataMessage);
     if (DataStatus st = RewriteSeries(AdjustRequest(*in), s->id); st != kSuccess)
-        return EngineFail(io, kAdjustFailedMessage, st);
+        return EngineFail(io, kAdjustFailedMessage, st, s->id);
     return kExitOk;
 }
 
@@ -216,7 +227,7 @@ int RunAdd(Io& io, const Args& a) {
     }
     const DataStatus st = RewriteSeries(plan.request, s->id);
     if (st == kInsertOutOfOrder) return Fail(io, OutOfOrderMessage(newText, FormatDateMdy(date)));
-    if (st != kSuccess) return EngineFail(io, kAddFailedMessage, st);
+    if (st != kSuccess) return EngineFail(io, kAddFailedMessage, st, s->id);
     io.err << "Added " << newText << ", a copy of " << FormatDateMdy(date) << '\n';
     return kExitOk;
 }
@@ -237,10 +248,10 @@ int RunDelete(Io& io, const Args& a) {
     const DataStatus st = RewriteSeries(DeleteQuoteRequest(quote), s->id);
     if (st == kDeleteNotFound) {
         io.err << kProgram << ": " << kDeleteNotFoundMessage << '\n';
-        return EngineFail(io, kDeleteFailedMessage, st);
+        return EngineFail(io, kDeleteFailedMessage, st, s->id);
     }
     if (st == kDeletedMasterStale) return Fail(io, kDeletedMasterStaleMessage);
-    if (st != kSuccess) return EngineFail(io, kDeleteFailedMessage, st);
+    if (st != kSuccess) return EngineFail(io, kDeleteFailedMessage, st, s->id);
     return kExitOk;
 }
 

@@ -397,6 +397,25 @@ public:
 
 }  // namespace
 
+std::unique_ptr<WritableFile> OpenDeviceForWriting(const fs::path& path) {
+#ifdef _WIN32
+    const int fd = _wopen(path.c_str(), _O_WRONLY | _O_BINARY);
+#else
+    // O_NONBLOCK makes the open of a FIFO without a reader fail (ENXIO) at once instead of
+    // waiting; the writes that follow block as usual.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd >= 0) {
+        const int flags = ::fcntl(fd, F_GETFL);
+        if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+            ::close(fd);
+            return nullptr;
+        }
+    }
+#endif
+    if (fd < 0) return nullptr;
+    return std::make_unique<RealWritableFile>(fd);
+}
+
 FileSystem& RealFileSystem() {
     static RealFileSystemImpl instance;
     return instance;

@@ -134,6 +134,11 @@ public:
 
 FileSystem& RealFileSystem();
 
+// Opens an existing device or FIFO (/dev/null, a named pipe) for writing, as it is: nothing
+// created, nothing truncated. The open never waits: a FIFO that no program has open for
+// reading gives nullptr, as does anything that cannot be opened.
+std::unique_ptr<WritableFile> OpenDeviceForWriting(const fs::path& path);
+
 // ----- what a rewrite keeps of the file it replaces -----
 //
 // A rewrite replaces the file a name stands for: where the name is a symbolic link, the

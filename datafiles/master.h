@@ -154,6 +154,17 @@ struct IndexContents {
     const fs::path& masterPath, const std::function<DataStatus(IndexContents&)>& change,
     FileSystem& fs = RealFileSystem(), std::string_view temporarySuffix = ".NEW");
 
+// Whether the index files of `directory` that a change of a MASTER entry (MASTER and
+// EMASTER) or of an XMASTER entry (XMASTER) rewrites can take it after `alsoWritten` more
+// bytes have gone to the same disk: kReadOnly when one of them is read-only, kFileWrite when
+// the directory takes no new files, kNoSpace when the disk lacks room for both (each index
+// file counted twice, new and as a backup copy); kSuccess otherwise. *atFault (optional)
+// names the file concerned. Writes nothing.
+[[nodiscard]] DataStatus CheckIndexRewrite(const std::string& directory, bool xmaster,
+                                           std::uintmax_t alsoWritten,
+                                           FileSystem& fs = RealFileSystem(),
+                                           fs::path* atFault = nullptr);
+
 // The one rewrite of a MASTER file (through RewriteIndexFiles, EMASTER and XMASTER
 // untouched). `change` edits the whole content in memory (header and
 // records) and returns kSuccess, or a refusal that is passed back with nothing written.

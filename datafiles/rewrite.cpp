@@ -5,7 +5,6 @@
 #include <cstring>
 #include <vector>
 
-#include "datafiles/extindex.h"
 #include "datafiles/layout.h"
 #include "datafiles/master.h"
 #include "datafiles/series.h"
@@ -68,31 +67,6 @@ std::int32_t FindQuoteIn(const SeriesFiles& files, DateCode date, TimeCode time,
                          TimeCode* outTime);
 
 namespace {
-
-// Whether the index files that hold the entry's dates can be rewritten after a data file
-// of `dataBytes` has been written on the same disk: none is read-only, their directory takes
-// new files, and the disk has room for both (each index file once new and once as a
-// backup copy, where the file system cannot link).
-DataStatus CheckIndexUpkeep(const SecurityId& id, std::uintmax_t dataBytes, FileSystem& fsys) {
-    const fs::path dir(id.directory);
-    std::vector<fs::path> holders;
-    if (id.inXmaster()) {
-        holders.push_back(FindNoCase(dir, kXmasterFileName));
-    } else {
-        holders.push_back(MasterPathOf(id.directory));
-        holders.push_back(FindNoCase(dir, kEmasterFileName));
-    }
-    std::uintmax_t indexBytes = 0;
-    for (const fs::path& p : holders) {
-        std::error_code ec;
-        const fs::path target = RewriteTarget(p);
-        if (!fs::exists(target, ec)) continue;
-        if (CheckNotReadOnly(target) != kSuccess) return kReadOnly;
-        const std::uintmax_t size = fs::file_size(target, ec);
-        if (!ec) indexBytes += 2 * size;
-    }
-    return CheckRewritable(fsys, holders.front(), dataBytes + indexBytes);
-}
 
 // Decides the rewrite and, unless only asked whether it would be refused, writes it.
 DataStatus Rewrite(const EditRequest& request, const SecurityId& id, FileSystem& fsys, bool write) {
@@ -227,7 +201,7 @@ DataStatus Rewrite(const EditRequest& request, const SecurityId& id, FileSystem&
     // the dates stale.
     const auto newSize = static_cast<std::uintmax_t>(fileSize) + out.size() - old->size();
     if (datesToSet != 0) {
-        if (DataStatus s = CheckIndexUpkeep(id, newSize, fsys); s != kSuccess) return s;
+        if (DataStatus s = CheckIndexRewrite(id.directory, id.inXmaster(), newSize, fsys); s != kSuccess) return s;
     }
 
     // Decided: the new file goes in place, the previous data kept as the backup; what the

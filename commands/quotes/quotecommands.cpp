@@ -29,8 +29,9 @@ std::optional<Target> Selected(CommandView& view, UiHost& host, std::string_view
     Target t;
     t.id = security->id;
     t.row = quote->row;
-    if (ReadSeriesQuotes(t.id, t.series) != kSuccess || t.row < 0 || t.row >= t.series.count()) {
-        Message(host, failure);
+    const DataStatus read = ReadSeriesQuotes(t.id, t.series);
+    if (read != kSuccess || t.row < 0 || t.row >= t.series.count()) {
+        Message(host, QuoteFailureText(failure, t.id, read));
         return std::nullopt;
     }
     return t;
@@ -47,7 +48,8 @@ void CQuoteCommands::OnQuoteEdit() {
     if (!t) return;
     CEditQuoteDlg dlg(m_host, t->series, t->row, m_view.DialogParent());
     if (!m_host.runDialog(dlg)) return;
-    if (RewriteSeries(dlg.request(), t->id) != kSuccess) return Message(m_host, kEditFailedMessage);
+    if (const DataStatus s = RewriteSeries(dlg.request(), t->id); s != kSuccess)
+        return Message(m_host, QuoteFailureText(kEditFailedMessage, t->id, s));
     const QString section = QStringLiteral("Edit");
     const auto texts = dlg.valueTexts();
     static const char* const kKeys[6] = {"Open", "Hi", "Lo", "Close", "Vol", "OI"};
@@ -63,7 +65,8 @@ void CQuoteCommands::OnQuoteSplit() {
     CSplitDlg dlg(m_host, t->series.row(t->row).date, m_view.FirstDate(), m_view.LastDate(), FitsIn(t->id),
                   m_view.DialogParent());
     if (!m_host.runDialog(dlg)) return;
-    if (RewriteSeries(SplitRequest(dlg.input()), t->id) != kSuccess) return Message(m_host, kSplitFailedMessage);
+    if (const DataStatus s = RewriteSeries(SplitRequest(dlg.input()), t->id); s != kSuccess)
+        return Message(m_host, QuoteFailureText(kSplitFailedMessage, t->id, s));
     const QString section = QStringLiteral("Split");
     m_settings.WriteProfileString(section, QStringLiteral("Date"), dlg.dateText());
     m_settings.WriteProfileString(section, QStringLiteral("New"), dlg.newText());
@@ -76,7 +79,8 @@ void CQuoteCommands::OnQuoteAdjust() {
     if (!t) return;
     CAdjustDlg dlg(m_host, m_view.FirstDate(), m_view.LastDate(), FitsIn(t->id), m_view.DialogParent());
     if (!m_host.runDialog(dlg)) return;
-    if (RewriteSeries(AdjustRequest(dlg.input()), t->id) != kSuccess) return Message(m_host, kAdjustFailedMessage);
+    if (const DataStatus s = RewriteSeries(AdjustRequest(dlg.input()), t->id); s != kSuccess)
+        return Message(m_host, QuoteFailureText(kAdjustFailedMessage, t->id, s));
     const QString section = QStringLiteral("Adjust");
     m_settings.WriteProfileString(section, QStringLiteral("Date1"), dlg.fromText());
     m_settings.WriteProfileString(section, QStringLiteral("Date2"), dlg.toText());
@@ -96,7 +100,9 @@ void CQuoteCommands::OnQuoteDelete() {
     const DataStatus s = RewriteSeries(DeleteQuoteRequest(quote), t->id);
     if (s == kDeleteNotFound) Message(m_host, kDeleteNotFoundMessage);
     if (s == kDeletedMasterStale) Message(m_host, kDeletedMasterStaleMessage);
-    if (s != kSuccess && s != kDeletedMasterStale) return Message(m_host, kDeleteFailedMessage);
+    if (s != kSuccess && s != kDeletedMasterStale && s != kDeleteNotFound)
+        return Message(m_host, QuoteFailureText(kDeleteFailedMessage, t->id, s));
+    if (s == kDeleteNotFound) return Message(m_host, kDeleteFailedMessage);
     m_settings.WriteProfileString(QStringLiteral("Delete"), QStringLiteral("Date"), dateText);
     m_view.RefillQuotes(0);
 }
@@ -121,7 +127,7 @@ void CQuoteCommands::OnQuoteAdd() {
         return Message(m_host, OutOfOrderMessage(newText, FormatDateMdy(t->series.row(t->row).date)));
     }
     if (s != kSuccess) {
-        Message(m_host, kAddFailedMessage);
+        Message(m_host, QuoteFailureText(kAddFailedMessage, t->id, s));
         m_view.RefillQuotes(0);
         return;
     }
