@@ -402,8 +402,14 @@ std::unique_ptr<WritableFile> OpenDeviceForWriting(const fs::path& path) {
     const int fd = _wopen(path.c_str(), _O_WRONLY | _O_BINARY);
 #else
     // O_NONBLOCK makes the open of a FIFO without a reader fail (ENXIO) at once instead of
-    // waiting; the writes that follow block as usual.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    // waiting for one forever; a reader started just after the program (the other end of
+    // a shell pipeline) is given a few seconds. The writes that follow block as usual.
+    int fd = -1;
+    for (int tries = 0; tries < 300; ++tries) {
+        fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        if (fd >= 0 || errno != ENXIO) break;
+        ::usleep(10 * 1000);
+    }
     if (fd >= 0) {
         const int flags = ::fcntl(fd, F_GETFL);
         if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
