@@ -287,6 +287,7 @@ TEST(DeleteFailure, AFailedRewriteLeavesMasterAndEveryFile) {
     }
 }
 
+#ifndef _WIN32
 // The real file system, except that one directory takes no new files or that one
 // directory's disk is full.
 class StuckDirectory final : public FileSystem {
@@ -316,7 +317,6 @@ std::map<std::string, std::vector<std::uint8_t>> Contents(const fs::path& dir) {
     return files;
 }
 
-#ifndef _WIN32
 // A move decides first: when the source could not drop the security, nothing reaches the
 // destination and the message says which file stopped it.
 TEST_F(Transfer, AMoveTheSourceCannotTakeIsRefusedBeforeTheDestinationChanges) {
