@@ -612,6 +612,16 @@ DataStatus SafeRewrite::commit() {
         return kFileWrite;
     }
     done_ = true;
+#ifdef _WIN32
+    // A copy of a read-only file is read-only too; the attribute is given only now, as a
+    // read-only temporary could be neither replaced nor removed.
+    if (!attributesFrom_.empty()) {
+        const DWORD from = GetFileAttributesW(attributesFrom_.c_str());
+        const DWORD now = GetFileAttributesW(target_.c_str());
+        if (from != INVALID_FILE_ATTRIBUTES && now != INVALID_FILE_ATTRIBUTES && (from & FILE_ATTRIBUTE_READONLY))
+            (void)SetFileAttributesW(target_.c_str(), now | FILE_ATTRIBUTE_READONLY);
+    }
+#endif
     return kSuccess;
 }
 

@@ -505,7 +505,9 @@ DataStatus RewriteIndexFiles(const fs::path& masterPath, const std::function<Dat
     if (files.empty()) return kSuccess;
 
     for (PendingIndexFile& f : files) {
-        if (f.out->open() != kSuccess || f.out->write(*f.bytes) != kSuccess || f.out->finish() != kSuccess)
+        // A read-only index file refuses the whole rewrite before anything is renamed.
+        if (const DataStatus s = f.out->open(); s != kSuccess) return s == kReadOnly ? kReadOnly : kFileWrite;
+        if (f.out->write(*f.bytes) != kSuccess || f.out->finish() != kSuccess)
             return kFileWrite;  // every temporary still open is removed
     }
     for (PendingIndexFile& f : files) {

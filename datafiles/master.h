@@ -171,8 +171,9 @@ struct IndexContents {
 // Then MASTER is kept as MASTER.BAK (the previous backup replaced only now) and the new
 // content goes to MASTER + temporarySuffix, checked, synced and renamed over MASTER in
 // one step. 0 on success; kFileOpen when MASTER cannot be read; kFileWrite when the backup
-// or the new file cannot be written (MASTER then unchanged); 1 when only the final rename
-// failed (MASTER unchanged).
+// or the new file cannot be written (MASTER then unchanged); kReadOnly when an index file
+// to be rewritten is read-only (nothing written); 1 when only the final rename failed
+// (MASTER unchanged).
 inline constexpr std::string_view kMasterNewSuffix = ".NEW";
 inline constexpr std::string_view kMasterTempSuffix = ".~NU";
 inline constexpr std::string_view kMasterBackupSuffix = ".BAK";

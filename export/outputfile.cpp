@@ -75,9 +75,9 @@ DataStatus OutputFile::open() {
         fs::path temporary = target_;
         temporary += ".part";
         rewrite_ = std::make_unique<SafeRewrite>(RealFileSystem(), target_, temporary);
-        if (rewrite_->open() != kSuccess) {
+        if (const DataStatus s = rewrite_->open(); s != kSuccess) {
             rewrite_.reset();
-            return kFileOpen;
+            return s == kReadOnly ? kReadOnly : kFileOpen;
         }
         // A replaced file keeps its permissions.
         if (fs::exists(st)) fs::permissions(temporary, st.permissions(), ec);

@@ -30,7 +30,8 @@ public:
     // True when the target is a device or FIFO, written directly.
     bool direct() const { return direct_; }
 
-    // Opens the output: kFileOpen when it cannot be created or is a directory.
+    // Opens the output: kFileOpen when it cannot be created, is a directory or is a FIFO
+    // that no program reads from; kReadOnly when it is a file the user made read-only.
     [[nodiscard]] DataStatus open();
     // The stream to write to, after open() succeeded.
     std::ostream& stream() { return stream_; }
