@@ -12,6 +12,10 @@
 #include "datafiles/series.h"
 #include "discovery/symbollist.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 namespace barwise {
 namespace {
 
@@ -346,6 +350,21 @@ DataStatus DropFromSource(const SecurityId& source, const SourceEntry& entry, Fi
         fsys, kMasterTempSuffix);
 }
 
+// Whether two directories lie on one file system (so that what is written in one takes
+// room from the other).
+bool OnOneDisk(const std::string& a, const std::string& b) {
+#ifdef _WIN32
+    std::error_code ec;
+    const fs::path x = fs::absolute(a.empty() ? fs::path(".") : fs::path(a), ec);
+    const fs::path y = fs::absolute(b.empty() ? fs::path(".") : fs::path(b), ec);
+    return ToUpperAscii(x.root_name().string()) == ToUpperAscii(y.root_name().string());
+#else
+    struct stat x {}, y {};
+    if (::stat(a.empty() ? "." : a.c_str(), &x) != 0 || ::stat(b.empty() ? "." : b.c_str(), &y) != 0) return true;
+    return x.st_dev == y.st_dev;
+#endif
+}
+
 // "<file> is read-only" and the like, for a refusal decided before anything is written.
 std::string CannotChange(const fs::path& file, DataStatus status) {
     switch (status) {
@@ -475,12 +494,19 @@ TransferOutcome TransferSecurity(const SecurityId& source, const std::string& de
                     std::string(kAdditionFailed) + sourceDop.string() + " cannot be read",
                     sourceDop, kFileRead);
 
+    // What the destination gains on its disk: the data files.
+    std::error_code sizeError;
+    const std::uintmax_t dopSize = dop ? fs::file_size(sourceDop, sizeError) : 0;
+    const auto copied = static_cast<std::uintmax_t>(dataSize) + (sizeError ? 0 : dopSize);
+
     // A move changes the source too: it must be able to drop the security (its index files
-    // writable, their disk with room for the rewrite, the data file not made read-only)
-    // before the first byte goes to the destination.
+    // writable, their disk with room for the rewrite, after the copies where both
+    // portfolios share a disk; the data file not made read-only) before the first byte goes
+    // to the destination.
     if (move) {
         fs::path atFault;
-        DataStatus s = CheckIndexRewrite(source.directory, source.inXmaster(), 0, fsys, &atFault);
+        const std::uintmax_t before = OnOneDisk(source.directory, destination) ? copied : 0;
+        DataStatus s = CheckIndexRewrite(source.directory, source.inXmaster(), before, fsys, &atFault);
         if (s == kSuccess && CheckNotReadOnly(sourceData) != kSuccess) {
             s = kReadOnly;
             atFault = sourceData;
@@ -494,9 +520,6 @@ TransferOutcome TransferSecurity(const SecurityId& source, const std::string& de
     // The destination takes the data files and its index rewrite, or nothing is written.
     {
         fs::path atFault;
-        std::error_code ec;
-        const std::uintmax_t dopSize = dop ? fs::file_size(sourceDop, ec) : 0;
-        const auto copied = static_cast<std::uintmax_t>(dataSize) + (ec ? 0 : dopSize);
         const DataStatus s = CheckIndexRewrite(destination, intoXmaster, copied, fsys, &atFault);
         if (s != kSuccess)
             return fail(TransferEnd::kRefused,
