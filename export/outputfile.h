@@ -52,8 +52,9 @@ private:
 };
 
 // True when the file name (or that of the file a link of that name leads to) is one of a
-// portfolio's quote-data files (MASTER, EMASTER, XMASTER, F<n>.DAT, .DOP, .MWD, .BAK, .NEW),
-// which an export must never replace.
+// portfolio's quote-data files (MASTER, EMASTER, XMASTER, F<n>.DAT, .DOP, .MWD, .BAK, .NEW)
+// or a backup or temporary of one (MASTER.BAK, EMASTER.~NU, F<n>.DAT.NEW, ...), which an
+// export must never replace.
 bool IsQuoteDataFileName(const fs::path& path);
 
 // The path with every symbolic link of its last component followed (at most 40 links); the
