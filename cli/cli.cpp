@@ -271,6 +271,10 @@ Written WriteOutput(const fs::path& path, const std::function<DataStatus(std::os
 
 // "barwise-cli: <output>: File Write (...)" for a failed output.
 int OutputFailure(Streams& io, const std::string& output, DataStatus status) {
+    std::error_code ec;
+    if (status == kFileOpen && fs::is_fifo(fs::status(output, ec)))
+        return DataFailure(io, output, status, "a pipe that no program reads from");
+    if (status == kReadOnly) return DataFailure(io, output, status, "is read-only");
     return DataFailure(io, output, status, status == kFileOpen ? "cannot be created" : "file export error");
 }
 

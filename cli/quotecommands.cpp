@@ -35,9 +35,21 @@ int Usage(Io& io, std::string_view command, std::string_view text) {
     return kExitUsage;
 }
 
-// A command's failure message and the engine's status.
-int EngineFail(Io& io, std::string_view message, DataStatus status) {
-    return Fail(io, std::string(message) + " (" + std::string(DataStatusName(status)) + ")");
+// A command's failure message, the file at fault and why (when one can be named), and the
+// engine's status.
+int EngineFail(Io& io, std::string_view message, DataStatus status, const SecurityId& id = {}) {
+    std::string text(message);
+    if (const std::string problem = QuoteFileProblem(id, status); !problem.empty()) text += ": " + problem;
+    return Fail(io, text + " (" + std::string(DataStatusName(status)) + ")");
+}
+
+// A security that could not be found or read: the file at fault and why, else the status.
+int OpenFail(Io& io, const std::string& what, DataStatus status, const SecurityId& id, const std::string& dir) {
+    std::string problem = QuoteFileProblem(id, status);
+    if (problem.empty() && (status == kFileOpen || status == kFileRead))
+        problem = UnreadableFileProblem(MasterPathOf(dir));
+    if (problem.empty()) return Fail(io, what + ": " + std::string(DataStatusName(status)));
+    return Fail(io, what + ": " + problem + " (" + std::string(DataStatusName(status)) + ")");
 }
 
 // MM/DD/YY, MM/DD/YYYY or YYYY-MM-DD, of a day that exists.
@@ -108,13 +120,12 @@ std::optional<Security> Open(Io& io, const std::string& dir, const std::optional
     } else {
         MasterRecord record;
         if (DataStatus st = FindSymbol(dir, Utf8ToLatin1(*symbol), record, s.id); st != kSuccess) {
-            status = Fail(io, "symbol " + *symbol + ": " + std::string(DataStatusName(st)));
+            status = OpenFail(io, "symbol " + *symbol, st, {}, dir);
             return std::nullopt;
         }
     }
     if (DataStatus st = ReadSeriesQuotes(s.id, s.series); st != kSuccess) {
-        status = Fail(io, "symbol " + (symbol ? *symbol : "F" + std::to_string(*fileNumber)) + ": " +
-                              std::string(DataStatusName(st)));
+        status = OpenFail(io, "symbol " + (symbol ? *symbol : "F" + std::to_string(*fileNumber)), st, s.id, dir);
         return std::nullopt;
     }
     return s;
@@ -206,7 +217,7 @@ int RunEdit(Io& io, const Args& a, const ValueOptions& v) {
     if (!request) return InvalidData(io, kValueOptionNames[static_cast<std::size_t>(wrong)]);
     const DataStatus st = RewriteSeries(*request, s->id);
     if (st == kInvalidParm) return InvalidData(io, "a value the quote file cannot hold");
-    if (st != kSuccess) return EngineFail(io, kEditFailedMessage, st);
+    if (st != kSuccess) return EngineFail(io, kEditFailedMessage, st, s->id);
     return kExitOk;
 }
 
@@ -227,7 +238,7 @@ int RunSplit(Io& io, const Args& a) {
     if (!in) return InvalidData(io, kSplitFields[wrong]);
     const DataStatus st = RewriteSeries(SplitRequest(*in), s->id);
     if (st == kInvalidParm) return InvalidData(io, "NEW and OLD (a price or volume would not fit the quote file)");
-    if (st != kSuccess) return EngineFail(io, kSplitFailedMessage, st);
+    if (st != kSuccess) return EngineFail(io, kSplitFailedMessage, st, s->id);
     return kExitOk;
 }
 
@@ -251,7 +262,7 @@ int RunAdjust(Io& io, const Args& a, const std::string& price, const std::string
     if (!in) return InvalidData(io, kAdjustFields[wrong]);
     const DataStatus st = RewriteSeries(AdjustRequest(*in), s->id);
     if (st == kInvalidParm) return InvalidData(io, "a factor whose result would not fit the quote file");
-    if (st != kSuccess) return EngineFail(io, kAdjustFailedMessage, st);
+    if (st != kSuccess) return EngineFail(io, kAdjustFailedMessage, st, s->id);
     return kExitOk;
 }
 
@@ -282,7 +293,7 @@ int RunAdd(Io& io, const Args& a) {
     }
     const DataStatus st = RewriteSeries(plan.request, s->id);
     if (st == kInsertOutOfOrder) return Fail(io, OutOfOrderMessage(newText, fromText));
-    if (st != kSuccess) return EngineFail(io, kAddFailedMessage, st);
+    if (st != kSuccess) return EngineFail(io, kAddFailedMessage, st, s->id);
     // The copy keeps the time of the bar it copies.
     io.err << "Added " << QuoteWhenText(plan.newDate, source.time, s->series.hasTime) << ", a copy of " << fromText
            << '\n';
@@ -308,13 +319,13 @@ int RunDelete(Io& io, const Args& a) {
     const DataStatus st = RewriteSeries(DeleteQuoteRequest(quote), s->id);
     if (st == kDeleteNotFound) {
         io.err << kProgram << ": " << kDeleteNotFoundMessage << '\n';
-        return EngineFail(io, kDeleteFailedMessage, st);
+        return EngineFail(io, kDeleteFailedMessage, st, s->id);
     }
     // An intraday bar is named by its time: the day holds others.
     if (st == kDeletedMasterStale)
         return Fail(io, (s->series.hasTime ? When(s->series, quote) + ": " : std::string()) +
                             std::string(kDeletedMasterStaleMessage));
-    if (st != kSuccess) return EngineFail(io, kDeleteFailedMessage, st);
+    if (st != kSuccess) return EngineFail(io, kDeleteFailedMessage, st, s->id);
     if (s->series.hasTime) io.err << "Deleted " << When(s->series, quote) << '\n';
     return kExitOk;
 }

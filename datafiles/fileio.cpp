@@ -168,6 +168,103 @@ std::optional<std::vector<std::uint8_t>> ReadWholeFile(const fs::path& path) {
     return bytes;
 }
 
+// ----- what a rewrite keeps of the file it replaces -----
+
+fs::path RewriteTarget(const fs::path& path) {
+    fs::path p = path;
+    std::error_code ec;
+    for (int i = 0; i < 40 && fs::is_symlink(fs::symlink_status(p, ec)); ++i) {
+        const fs::path to = fs::read_symlink(p, ec);
+        if (ec || to.empty()) break;
+        p = to.is_absolute() ? to : p.parent_path() / to;
+    }
+    return p;
+}
+
+fs::path BesideTarget(const fs::path& named, const fs::path& target, const fs::path& sibling) {
+    if (named == target) return sibling;
+    const std::string name = named.filename().string();
+    const std::string other = sibling.filename().string();
+    std::string moved;
+    if (other.size() > name.size() && other.compare(0, name.size(), name) == 0) {
+        moved = target.filename().string() + other.substr(name.size());  // MASTER.BAK
+    } else {
+        const std::string stem = named.stem().string();
+        const std::string rest = other.compare(0, stem.size(), stem) == 0 ? other.substr(stem.size()) : "." + other;
+        moved = target.stem().string() + rest;  // F3.BAK
+    }
+    return target.parent_path() / moved;
+}
+
+DataStatus CheckNotReadOnly(const fs::path& path) {
+#ifdef _WIN32
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return kSuccess;
+    return (attributes & FILE_ATTRIBUTE_READONLY) != 0 ? kReadOnly : kSuccess;
+#else
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return kSuccess;  // not there: nothing to keep
+    if ((st.st_mode & 0222) == 0) return kReadOnly;       // even for a process that may write anything
+    if (::access(path.c_str(), W_OK) != 0 && (errno == EACCES || errno == EPERM || errno == EROFS))
+        return kReadOnly;
+    return kSuccess;
+#endif
+}
+
+bool FileSystem::copyAttributes(const fs::path& from, const fs::path& to) {
+#ifdef _WIN32
+    const DWORD source = GetFileAttributesW(from.c_str());
+    if (source == INVALID_FILE_ATTRIBUTES) return false;
+    const DWORD kept = source & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+    if (kept == 0) return true;
+    const DWORD now = GetFileAttributesW(to.c_str());
+    return now != INVALID_FILE_ATTRIBUTES && SetFileAttributesW(to.c_str(), now | kept) != 0;
+#else
+    struct stat st {};
+    if (::stat(from.c_str(), &st) != 0) return false;
+    struct stat mine {};
+    if (::stat(to.c_str(), &mine) != 0) return false;
+    // Owner and group first (a change of owner may clear the mode's special bits); a
+    // process that may not give the file away may still give it the group.
+    if (mine.st_uid != st.st_uid || mine.st_gid != st.st_gid) {
+        if (::chown(to.c_str(), st.st_uid, st.st_gid) != 0 && mine.st_gid != st.st_gid)
+            (void)::chown(to.c_str(), static_cast<uid_t>(-1), st.st_gid);
+    }
+    return ::chmod(to.c_str(), st.st_mode & 07777) == 0;
+#endif
+}
+
+std::optional<std::uintmax_t> FileSystem::freeSpace(const fs::path& directory) {
+    std::error_code ec;
+    const fs::space_info info = fs::space(directory.empty() ? fs::path(".") : directory, ec);
+    if (ec || info.available == static_cast<std::uintmax_t>(-1)) return std::nullopt;
+    return info.available;
+}
+
+bool FileSystem::directoryWritable(const fs::path& directory) {
+    const fs::path dir = directory.empty() ? fs::path(".") : directory;
+#ifdef _WIN32
+    const DWORD attributes = GetFileAttributesW(dir.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+#else
+    return ::access(dir.c_str(), W_OK | X_OK) == 0;
+#endif
+}
+
+DataStatus CheckRewritable(FileSystem& fsys, const fs::path& path, std::uintmax_t bytes) {
+    const fs::path target = RewriteTarget(path);
+    if (DataStatus s = CheckNotReadOnly(target); s != kSuccess) return s;
+    const fs::path dir = target.parent_path();
+    if (!fsys.directoryWritable(dir)) return kFileWrite;
+    if (bytes == 0) return kSuccess;
+    // A margin for the file system's own blocks (a few files, each rounded up) and the
+    // directory entries.
+    constexpr std::uintmax_t kMargin = 16 * 1024;
+    const auto available = fsys.freeSpace(dir);
+    if (available && *available < bytes + kMargin) return kNoSpace;
+    return kSuccess;
+}
+
 // ----- the real file system -----
 
 namespace {
@@ -311,6 +408,31 @@ public:
 
 }  // namespace
 
+std::unique_ptr<WritableFile> OpenDeviceForWriting(const fs::path& path) {
+#ifdef _WIN32
+    const int fd = _wopen(path.c_str(), _O_WRONLY | _O_BINARY);
+#else
+    // O_NONBLOCK makes the open of a FIFO without a reader fail (ENXIO) at once instead of
+    // waiting for one forever; a reader started just after the program (the other end of
+    // a shell pipeline) is given a few seconds. The writes that follow block as usual.
+    int fd = -1;
+    for (int tries = 0; tries < 300; ++tries) {
+        fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        if (fd >= 0 || errno != ENXIO) break;
+        ::usleep(10 * 1000);
+    }
+    if (fd >= 0) {
+        const int flags = ::fcntl(fd, F_GETFL);
+        if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+            ::close(fd);
+            return nullptr;
+        }
+    }
+#endif
+    if (fd < 0) return nullptr;
+    return std::make_unique<RealWritableFile>(fd);
+}
+
 FileSystem& RealFileSystem() {
     static RealFileSystemImpl instance;
     return instance;
@@ -328,8 +450,14 @@ DataStatus WriteFileChecked(FileSystem& fsys, const fs::path& path,
     return out.commit();
 }
 
-DataStatus KeepBackup(FileSystem& fsys, const fs::path& target, const fs::path& backup,
-                      std::span<const std::uint8_t> old) {
+namespace {
+
+// KeepBackup with the old content given, or (old == nullptr) copied from the target.
+DataStatus KeepBackupOf(FileSystem& fsys, const fs::path& named, const fs::path& namedBackup,
+                        const std::span<const std::uint8_t>* old) {
+    // The backup of a file a link leads to stands beside that file.
+    const fs::path target = RewriteTarget(named);
+    const fs::path backup = BesideTarget(named, target, namedBackup);
     // The old file itself becomes the backup where it can be linked; a failure after the
     // link is made is a failure of the rewrite, not a reason to copy.
     fs::path linked = backup;
@@ -342,7 +470,35 @@ DataStatus KeepBackup(FileSystem& fsys, const fs::path& target, const fs::path& 
         fsys.remove(linked);
         return replaced ? kSuccess : kFileWrite;
     }
-    return WriteFileChecked(fsys, backup, old);
+    // A copy, with the permissions of the file it keeps (a read-only backup is replaced
+    // like any other).
+    fs::path temporary = backup;
+    temporary += ".NEW";
+    SafeRewrite out(fsys, backup, temporary);
+    out.keepAttributesOf(target);
+    if (out.open() != kSuccess) return kFileWrite;
+    if (old) {
+        if (out.write(*old) != kSuccess) return kFileWrite;
+    } else {
+        InputFile in(target);
+        if (!in.isOpen() || out.writeRest(in) != kSuccess) return kFileWrite;
+    }
+    return out.commit() == kSuccess ? kSuccess : kFileWrite;
+}
+
+// The status a failed open of a rewrite's temporary file passes up: a read-only target
+// keeps its own status, every other failure is a failure to write.
+DataStatus OpenFailure(DataStatus s) { return s == kReadOnly ? kReadOnly : kFileWrite; }
+
+}  // namespace
+
+DataStatus KeepBackup(FileSystem& fsys, const fs::path& target, const fs::path& backup,
+                      std::span<const std::uint8_t> old) {
+    return KeepBackupOf(fsys, target, backup, &old);
+}
+
+DataStatus KeepBackup(FileSystem& fsys, const fs::path& target, const fs::path& backup) {
+    return KeepBackupOf(fsys, target, backup, nullptr);
 }
 
 DataStatus ReplaceKeepingBackup(FileSystem& fsys, const fs::path& target, const fs::path& temporary,
@@ -350,7 +506,7 @@ DataStatus ReplaceKeepingBackup(FileSystem& fsys, const fs::path& target, const 
                                 std::span<const std::uint8_t> old, bool* renameFailed) {
     if (renameFailed) *renameFailed = false;
     SafeRewrite out(fsys, target, temporary);
-    if (out.open() != kSuccess) return kFileWrite;
+    if (DataStatus s = out.open(); s != kSuccess) return OpenFailure(s);
     if (out.write(bytes) != kSuccess) return kFileWrite;
     if (out.finish() != kSuccess) return kFileWrite;
     if (KeepBackup(fsys, target, backup, old) != kSuccess) return kFileWrite;
@@ -361,22 +517,50 @@ DataStatus ReplaceKeepingBackup(FileSystem& fsys, const fs::path& target, const 
     return kSuccess;
 }
 
+DataStatus ReplaceKeepingBackup(FileSystem& fsys, const fs::path& target, const fs::path& temporary,
+                                const fs::path& backup, std::span<const std::uint8_t> head, InputFile& rest,
+                                bool* renameFailed) {
+    if (renameFailed) *renameFailed = false;
+    SafeRewrite out(fsys, target, temporary);
+    if (DataStatus s = out.open(); s != kSuccess) return OpenFailure(s);
+    if (out.write(head) != kSuccess) return kFileWrite;
+    if (DataStatus s = out.writeRest(rest); s != kSuccess) return s;
+    if (out.finish() != kSuccess) return kFileWrite;
+    if (KeepBackup(fsys, target, backup) != kSuccess) return kFileWrite;
+    if (out.commit() != kSuccess) {
+        if (renameFailed) *renameFailed = out.renameFailed();
+        return kFileWrite;
+    }
+    return kSuccess;
+}
+
 DataStatus CopyFileChecked(FileSystem& fsys, const fs::path& from, const fs::path& to) {
-    const auto bytes = ReadWholeFile(from);
-    if (!bytes) return kFileOpen;
-    return WriteFileChecked(fsys, to, *bytes);
+    InputFile in(from);
+    if (!in.isOpen()) return kFileOpen;
+    fs::path temporary = to;
+    temporary += ".NEW";
+    SafeRewrite out(fsys, to, temporary);
+    out.keepAttributesOf(RewriteTarget(from));
+    if (DataStatus s = out.open(); s != kSuccess) return OpenFailure(s);
+    if (DataStatus s = out.writeRest(in); s != kSuccess) return s == kFileRead ? kFileOpen : s;
+    return out.commit();
 }
 
 // ----- SafeRewrite -----
 
 SafeRewrite::SafeRewrite(FileSystem& fsys, fs::path target, fs::path temporary)
-    : fs_(fsys), target_(std::move(target)), temporary_(std::move(temporary)) {}
+    : fs_(fsys), target_(RewriteTarget(target)), temporary_(BesideTarget(target, target_, temporary)) {}
 
 SafeRewrite::~SafeRewrite() {
     if (!done_) abandon();
 }
 
 DataStatus SafeRewrite::open() {
+    // A new version of a file the user made read-only is refused, as an ordinary save is.
+    if (attributesFrom_.empty() && CheckNotReadOnly(target_) != kSuccess) {
+        failed_ = true;
+        return kReadOnly;
+    }
     fs::path dir = temporary_.parent_path();
     if (dir.empty()) dir = ".";
     if (PortfolioLock::HeldByThisThread(dir)) {
@@ -400,6 +584,25 @@ DataStatus SafeRewrite::open() {
     if (!file_) {
         failed_ = true;
         return kFileOpen;
+    }
+    // The permissions are the old file's before any data is written, so the new content
+    // is never readable by more people than the old.
+    const fs::path& from = attributesFrom_.empty() ? target_ : attributesFrom_;
+    std::error_code ec;
+    if (fs::exists(from, ec)) (void)fs_.copyAttributes(from, temporary_);
+    return kSuccess;
+}
+
+DataStatus SafeRewrite::writeRest(InputFile& in) {
+    std::vector<std::uint8_t> block(256 * 1024);
+    for (;;) {
+        const std::size_t got = in.readSome(block.data(), block.size());
+        if (got > 0 && write(block.data(), got) != kSuccess) return kFileWrite;
+        if (got < block.size()) break;
+    }
+    if (in.failed()) {
+        failed_ = true;
+        return kFileRead;
     }
     return kSuccess;
 }
@@ -439,6 +642,16 @@ DataStatus SafeRewrite::commit() {
         return kFileWrite;
     }
     done_ = true;
+#ifdef _WIN32
+    // A copy of a read-only file is read-only too; the attribute is given only now, as a
+    // read-only temporary could be neither replaced nor removed.
+    if (!attributesFrom_.empty()) {
+        const DWORD from = GetFileAttributesW(attributesFrom_.c_str());
+        const DWORD now = GetFileAttributesW(target_.c_str());
+        if (from != INVALID_FILE_ATTRIBUTES && now != INVALID_FILE_ATTRIBUTES && (from & FILE_ATTRIBUTE_READONLY))
+            (void)SetFileAttributesW(target_.c_str(), now | FILE_ATTRIBUTE_READONLY);
+    }
+#endif
     return kSuccess;
 }
 

@@ -123,11 +123,56 @@ public:
     // linkName exists or the file system has no hard links (and always on Windows, where
     // a second name of a file held open elsewhere could not be cleaned up).
     virtual bool hardLink(const fs::path& existing, const fs::path& linkName) = 0;
+    // Gives `to` the permissions of `from`, and its owner and group where the process may
+    // set them (on Windows its hidden and system attributes); false when the permissions
+    // could not be set.
+    virtual bool copyAttributes(const fs::path& from, const fs::path& to);
+    // Bytes free for new data on the file system that holds `directory`; nothing when that
+    // cannot be told.
+    virtual std::optional<std::uintmax_t> freeSpace(const fs::path& directory);
+    // Whether new files can be made (and renamed) in `directory`.
+    virtual bool directoryWritable(const fs::path& directory);
 };
 
 FileSystem& RealFileSystem();
 
-// Copies a file into `to` (replacing it) with WriteFileChecked.
+// Opens an existing device or FIFO (/dev/null, a named pipe) for writing, as it is: nothing
+// created, nothing truncated. The open never waits: a FIFO that no program has open for
+// reading gives nullptr, as does anything that cannot be opened.
+std::unique_ptr<WritableFile> OpenDeviceForWriting(const fs::path& path);
+
+// ----- what a rewrite keeps of the file it replaces -----
+//
+// A rewrite replaces the file a name stands for: where the name is a symbolic link, the
+// file it leads to is rewritten, with its temporary and its backup beside it, and the link
+// stays as it was. The new file keeps the old one's permissions (and owner and group where
+// the process may set them). A file the user made read-only is not replaced (kReadOnly).
+// A file with further hard links is replaced by a new file under this name: the other names
+// keep the old content.
+
+// The file a rewrite of `path` changes: `path`, or the file its symbolic links lead to.
+fs::path RewriteTarget(const fs::path& path);
+
+// Where `sibling` (a temporary or backup named after `named`, in its directory) goes when
+// `named` leads to `target`: beside the target, named after it ("F3.NEW" for F3.DAT
+// leading to ACME.DAT becomes ACME.NEW there; "MASTER.BAK" becomes <target name>.BAK).
+// `sibling` itself when `named` is the target.
+fs::path BesideTarget(const fs::path& named, const fs::path& target, const fs::path& sibling);
+
+// kReadOnly when the existing file `path` (followed through its links) may not be written:
+// no write permission for anyone, no write permission for this process, a read-only file
+// system, or the read-only attribute on Windows. kSuccess otherwise, also when it does not
+// exist.
+[[nodiscard]] DataStatus CheckNotReadOnly(const fs::path& path);
+
+// Whether a rewrite of `path` can go ahead and, where `bytes` is given, whether its file
+// system has room for that many new bytes (with a margin): kReadOnly (the file),
+// kFileWrite (its directory takes no new files), kNoSpace, or kSuccess. Writes nothing.
+[[nodiscard]] DataStatus CheckRewritable(FileSystem& fs, const fs::path& path,
+                                         std::uintmax_t bytes = 0);
+
+// Copies a file into `to` (replacing it) through a temporary sibling, one block at a
+// time; the copy keeps the permissions of `from`. kFileOpen when `from` cannot be read.
 [[nodiscard]] DataStatus CopyFileChecked(FileSystem& fs, const fs::path& from,
                                          const fs::path& to);
 
@@ -141,6 +186,8 @@ FileSystem& RealFileSystem();
 // written through WriteFileChecked. The previous backup stays whole until the last step.
 [[nodiscard]] DataStatus KeepBackup(FileSystem& fs, const fs::path& target, const fs::path& backup,
                                     std::span<const std::uint8_t> old);
+// The same where the old content is not at hand: it is copied from `target` block by block.
+[[nodiscard]] DataStatus KeepBackup(FileSystem& fs, const fs::path& target, const fs::path& backup);
 
 // Replaces `target` by `bytes` and keeps `old` (its content now) as `backup`, in the order
 // that loses nothing: the new content is written completely to `temporary` and synced; then
@@ -153,21 +200,40 @@ FileSystem& RealFileSystem();
                                               std::span<const std::uint8_t> bytes,
                                               std::span<const std::uint8_t> old,
                                               bool* renameFailed = nullptr);
+// The same for a file too large to hold: the new content is `head` followed by what `rest`
+// (an open file, usually the target itself) holds from where it stands to its end, copied
+// block by block; the old content for a backup copy is read from `target` the same way.
+[[nodiscard]] DataStatus ReplaceKeepingBackup(FileSystem& fs, const fs::path& target,
+                                              const fs::path& temporary, const fs::path& backup,
+                                              std::span<const std::uint8_t> head, InputFile& rest,
+                                              bool* renameFailed = nullptr);
 
 // Writes a new version of `target` through a temporary sibling and puts it in place with
 // one atomic rename. The temporary file is removed unless commit() succeeded.
 class SafeRewrite {
 public:
+    // Where `target` is a symbolic link, the file it leads to is the target, and the
+    // temporary goes beside it (BesideTarget).
     SafeRewrite(FileSystem& fs, fs::path target, fs::path temporary);
     ~SafeRewrite();
     SafeRewrite(const SafeRewrite&) = delete;
     SafeRewrite& operator=(const SafeRewrite&) = delete;
 
-    // Creates the temporary file, a new one: in a portfolio whose writer lock this thread
-    // holds, a leftover of that name (an interrupted change) is removed first; elsewhere a
-    // taken name is left alone and the temporary named "<temporary>-<n>". kFileOpen when it
-    // cannot be created.
+    // The new file takes the permissions of `file` (a copy's source, a backup's original)
+    // instead of the target's; the target is then not checked for being read-only.
+    void keepAttributesOf(fs::path file) { attributesFrom_ = std::move(file); }
+    // The file the rename replaces (links followed).
+    const fs::path& target() const { return target_; }
+
+    // Creates the temporary file, a new one, with the permissions of the file it replaces:
+    // in a portfolio whose writer lock this thread holds, a leftover of that name (an
+    // interrupted change) is removed first; elsewhere a taken name is left alone and the
+    // temporary named "<temporary>-<n>". kReadOnly when the file replaced is read-only
+    // (nothing created), kFileOpen when the temporary cannot be created.
     [[nodiscard]] DataStatus open();
+    // Copies what `in` holds from where it stands to its end, one block at a time;
+    // kFileRead when reading fails, kFileWrite when writing does.
+    [[nodiscard]] DataStatus writeRest(InputFile& in);
     // kFileWrite when the write fails (later writes fail too).
     [[nodiscard]] DataStatus write(const void* data, std::size_t size);
     [[nodiscard]] DataStatus write(std::span<const std::uint8_t> bytes) {
@@ -188,6 +254,7 @@ private:
     FileSystem& fs_;
     fs::path target_;
     fs::path temporary_;
+    fs::path attributesFrom_;
     std::unique_ptr<WritableFile> file_;
     bool failed_ = false;
     bool done_ = false;

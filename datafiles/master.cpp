@@ -567,7 +567,9 @@ DataStatus RewriteIndexFiles(const fs::path& masterPath, const std::function<Dat
     if (files.empty()) return kSuccess;
 
     for (PendingIndexFile& f : files) {
-        if (f.out->open() != kSuccess || f.out->write(*f.bytes) != kSuccess || f.out->finish() != kSuccess)
+        // A read-only index file refuses the whole rewrite before anything is renamed.
+        if (const DataStatus s = f.out->open(); s != kSuccess) return s == kReadOnly ? kReadOnly : kFileWrite;
+        if (f.out->write(*f.bytes) != kSuccess || f.out->finish() != kSuccess)
             return kFileWrite;  // every temporary still open is removed
     }
     for (PendingIndexFile& f : files) {
@@ -587,6 +589,34 @@ DataStatus RewriteIndexFiles(const fs::path& masterPath, const std::function<Dat
         return f.out->renameFailed() && &f == &files.back() ? DataStatus{1} : kFileWrite;
     }
     return kSuccess;
+}
+
+DataStatus CheckIndexRewrite(const std::string& directory, bool xmaster, std::uintmax_t alsoWritten,
+                             FileSystem& fsys, fs::path* atFault) {
+    const fs::path dir(directory);
+    std::vector<fs::path> holders;
+    if (xmaster) {
+        holders.push_back(FindNoCase(dir, kXmasterFileName));
+    } else {
+        holders.push_back(MasterPathOf(directory));
+        holders.push_back(FindNoCase(dir, kEmasterFileName));
+    }
+    if (atFault) *atFault = holders.front();
+    std::uintmax_t indexBytes = 0;
+    for (const fs::path& p : holders) {
+        std::error_code ec;
+        const fs::path target = RewriteTarget(p);
+        if (!fs::exists(target, ec)) continue;
+        if (CheckNotReadOnly(target) != kSuccess) {
+            if (atFault) *atFault = p;
+            return kReadOnly;
+        }
+        const std::uintmax_t size = fs::file_size(target, ec);
+        if (!ec) indexBytes += 2 * size;
+    }
+    const DataStatus s = CheckRewritable(fsys, holders.front(), alsoWritten + indexBytes);
+    if (s == kFileWrite && atFault) *atFault = RewriteTarget(holders.front()).parent_path();
+    return s;
 }
 
 DataStatus RewriteMasterFile(const fs::path& masterPath,

@@ -165,14 +165,26 @@ void FinishInterruptedIndexRewrite(std::string_view directory, FileSystem& fs = 
     const fs::path& masterPath, const std::function<DataStatus(IndexContents&)>& change,
     FileSystem& fs = RealFileSystem(), std::string_view temporarySuffix = ".NEW");
 
+// Whether the index files of `directory` that a change of a MASTER entry (MASTER and
+// EMASTER) or of an XMASTER entry (XMASTER) rewrites can take it after `alsoWritten` more
+// bytes have gone to the same disk: kReadOnly when one of them is read-only, kFileWrite when
+// the directory takes no new files, kNoSpace when the disk lacks room for both (each index
+// file counted twice, new and as a backup copy); kSuccess otherwise. *atFault (optional)
+// names the file concerned. Writes nothing.
+[[nodiscard]] DataStatus CheckIndexRewrite(const std::string& directory, bool xmaster,
+                                           std::uintmax_t alsoWritten,
+                                           FileSystem& fs = RealFileSystem(),
+                                           fs::path* atFault = nullptr);
+
 // The one rewrite of a MASTER file (through RewriteIndexFiles, EMASTER and XMASTER
 // untouched). `change` edits the whole content in memory (header and
 // records) and returns kSuccess, or a refusal that is passed back with nothing written.
 // Then MASTER is kept as MASTER.BAK (the previous backup replaced only now) and the new
 // content goes to MASTER + temporarySuffix, checked, synced and renamed over MASTER in
 // one step. 0 on success; kFileOpen when MASTER cannot be read; kFileWrite when the backup
-// or the new file cannot be written (MASTER then unchanged); 1 when only the final rename
-// failed (MASTER unchanged).
+// or the new file cannot be written (MASTER then unchanged); kReadOnly when an index file
+// to be rewritten is read-only (nothing written); 1 when only the final rename failed
+// (MASTER unchanged).
 inline constexpr std::string_view kMasterNewSuffix = ".NEW";
 inline constexpr std::string_view kMasterTempSuffix = ".~NU";
 inline constexpr std::string_view kMasterBackupSuffix = ".BAK";

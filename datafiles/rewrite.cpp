@@ -1,6 +1,7 @@
 #include "datafiles/rewrite.h"
 
 #include <cmath>
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -91,14 +92,25 @@ DataStatus Rewrite(const EditRequest& request, const SecurityId& id, FileSystem&
     if (DataStatus s = OpenSeriesFiles(id, files); s != kSuccess) return s;
     if (!RequestIsStorable(request)) return kInvalidParm;
 
-    const auto old = ReadWholeFile(files.datPath);
-    if (!old) return kFileOpen;
+    // Only the quotes the header counts are read: whatever the file holds past them is
+    // copied to the new file as it is, block by block, so memory stays bounded by the
+    // header whatever the file's size.
+    InputFile dat(files.datPath);
+    if (!dat.isOpen()) return kFileOpen;
     const std::size_t len = static_cast<std::size_t>(files.recordLength);
-    if (old->size() < len) return kFileRead;
-
-    const std::vector<std::uint8_t> header(old->begin(), old->begin() + static_cast<std::ptrdiff_t>(len));
+    const std::int64_t fileSize = dat.size();
+    if (fileSize < static_cast<std::int64_t>(len)) return kFileRead;
+    std::vector<std::uint8_t> header(len);
+    if (!dat.read(header.data(), len)) return kFileRead;
     const int last = DatLastRecord(header.data());
-    const std::size_t records = (old->size() - len) / len;  // whole quote records in the file
+    const auto wholeRecords = static_cast<std::size_t>((fileSize - static_cast<std::int64_t>(len)) /
+                                                       static_cast<std::int64_t>(len));
+    // The quotes: the records the header counts that the file holds.
+    const std::size_t records = std::min(wholeRecords, static_cast<std::size_t>(std::max(last - 1, 0)));
+    std::vector<std::uint8_t> head((records + 1) * len);
+    std::memcpy(head.data(), header.data(), len);
+    if (records > 0 && !dat.read(head.data() + len, records * len)) return kFileRead;
+    const std::vector<std::uint8_t>* old = &head;
     auto quoteAt = [&](std::size_t i) { return old->data() + (i + 1) * len; };
 
     // Everything that can refuse is decided here, before the first byte is written.
@@ -188,8 +200,6 @@ DataStatus Rewrite(const EditRequest& request, const SecurityId& id, FileSystem&
             }
             out.insert(out.end(), rec, rec + len);
         }
-        // Bytes after the last whole record are kept as they are.
-        out.insert(out.end(), old->begin() + static_cast<std::ptrdiff_t>((records + 1) * len), old->end());
     }
 
     // The header counts exactly the quotes added or left out.
@@ -203,11 +213,21 @@ DataStatus Rewrite(const EditRequest& request, const SecurityId& id, FileSystem&
     // An edit that changes no byte writes nothing: the previous backup stays the backup.
     if (out == *old) return kSuccess;
 
-    // Decided: the new file goes in place, the previous data kept as the backup.
+    // A Delete that changes the entry's dates rewrites the index files too: they must be
+    // able to take it before the data file is replaced, or the quote would be gone with
+    // the dates stale.
+    const auto newSize = static_cast<std::uintmax_t>(fileSize) + out.size() - old->size();
+    if (datesToSet != 0) {
+        if (DataStatus s = CheckIndexRewrite(id.directory, id.inXmaster(), newSize, fsys); s != kSuccess) return s;
+    }
+
+    // Decided: the new file goes in place, the previous data kept as the backup; what the
+    // file holds past its quotes follows them unchanged.
     const int f = files.record.fileNumber();
-    if (ReplaceKeepingBackup(fsys, files.datPath, SeriesFilePath(id.directory, f, "NEW"),
-                             SeriesFilePath(id.directory, f, "BAK"), out, *old) != kSuccess) {
-        return kFileWrite;
+    if (DataStatus s = ReplaceKeepingBackup(fsys, files.datPath, SeriesFilePath(id.directory, f, "NEW"),
+                                            SeriesFilePath(id.directory, f, "BAK"), out, dat);
+        s != kSuccess) {
+        return s == kReadOnly ? kReadOnly : kFileWrite;
     }
 
     // The dates belong to the entry the series was opened through, in the MASTER that

@@ -22,6 +22,8 @@ std::string_view DataStatusName(DataStatus status) {
     if (status == kDeletedMasterStale) return "Quote Deleted, MASTER Dates Not Updated";
     if (status == kInsertOutOfOrder) return "New Quote Out Of Date Order";
     if (status == kPortfolioBusy) return kPortfolioBusyMessage;
+    if (status == kReadOnly) return "File Read-Only";
+    if (status == kNoSpace) return "Not Enough Disk Space";
     return "Unknown";
 }
 

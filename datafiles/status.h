@@ -39,10 +39,20 @@ inline constexpr DataStatus kInsertOutOfOrder = -202;
 // writer waits (PortfolioLock); nothing was written.
 inline constexpr DataStatus kPortfolioBusy = -203;
 
+// Outside the name table: the file a rewrite would replace is read-only (its mode gives no
+// one write permission, or its read-only attribute is set), as the user made it. Nothing
+// was written.
+inline constexpr DataStatus kReadOnly = -204;
+
+// Outside the name table: the disk holding the file has too little free space for the
+// rewrite to finish, so it was not started. Nothing was written.
+inline constexpr DataStatus kNoSpace = -205;
+
 // The name of a status: the 16-entry table for 0..-15 ("Sucessfull", "Invalid Parm", ...),
 // "No Layout" for -100, "Quote Not Found" for -200,
 // "Quote Deleted, MASTER Dates Not Updated" for -201, "New Quote Out Of Date Order" for -202,
-// kPortfolioBusyMessage for -203 and "Unknown" for anything else.
+// kPortfolioBusyMessage for -203, "File Read-Only" for -204, "Not Enough Disk Space" for -205
+// and "Unknown" for anything else.
 std::string_view DataStatusName(DataStatus status);
 
 // What a writer that found the portfolio locked tells the user.

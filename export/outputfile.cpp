@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <functional>
+#include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "datafiles/ascii.h"
+#include "datafiles/portfoliolock.h"
 
 namespace barwise {
 
@@ -65,16 +68,17 @@ DataStatus OutputFile::open() {
     direct_ = fs::exists(st) && !fs::is_regular_file(st);
     if (!direct_) target_ = FollowLinks(target_);
     if (direct_) {
-        device_ = RealFileSystem().create(target_);
+        // Opened without waiting: a FIFO that no program reads from is refused, not waited on.
+        device_ = OpenDeviceForWriting(target_);
         if (!device_) return kFileOpen;
         buffer_ = std::make_unique<Buffer>([this](const char* p, std::size_t n) { return device_->write(p, n); });
     } else {
         fs::path temporary = target_;
         temporary += ".part";
         rewrite_ = std::make_unique<SafeRewrite>(RealFileSystem(), target_, temporary);
-        if (rewrite_->open() != kSuccess) {
+        if (const DataStatus s = rewrite_->open(); s != kSuccess) {
             rewrite_.reset();
-            return kFileOpen;
+            return s == kReadOnly ? kReadOnly : kFileOpen;
         }
         // A replaced file keeps its permissions.
         if (fs::exists(st)) fs::permissions(temporary, st.permissions(), ec);
@@ -112,15 +116,36 @@ void OutputFile::abandon() {
 
 namespace {
 
+// The names the program gives the files a rewrite leaves beside an index or data file:
+// its backup and its temporaries (and the backup's temporaries).
+bool IsRewriteSuffix(std::string_view part) { return part == "BAK" || part == "NEW" || part == "~NU"; }
+
 bool IsQuoteDataName(const fs::path& path) {
-    std::string name = ToUpperAscii(path.filename().string());
-    if (name == "MASTER" || name == "EMASTER" || name == "XMASTER") return true;
-    if (name.size() < 6 || name[0] != 'F') return false;
-    const std::size_t dot = name.find('.');
-    if (dot == std::string::npos || dot < 2) return false;
-    if (!std::all_of(name.begin() + 1, name.begin() + static_cast<std::ptrdiff_t>(dot), [](char c) { return c >= '0' && c <= '9'; })) return false;
-    const std::string ext = name.substr(dot + 1);
-    return ext == "DAT" || ext == "DOP" || ext == "MWD" || ext == "BAK" || ext == "NEW";
+    const std::string name = ToUpperAscii(path.filename().string());
+    // The portfolio's writer lock: replacing it would let two writers in at once.
+    if (name == kLockFileName) return true;
+    std::vector<std::string_view> parts;
+    for (std::string_view rest = name;;) {
+        const std::size_t dot = rest.find('.');
+        parts.push_back(rest.substr(0, dot));
+        if (dot == std::string_view::npos) break;
+        rest.remove_prefix(dot + 1);
+    }
+    std::size_t suffixesFrom = 1;
+    const std::string_view base = parts[0];
+    if (base == "MASTER" || base == "EMASTER" || base == "XMASTER") {
+        // The index files, MASTER.BAK, EMASTER.~NU, XMASTER.BAK.NEW, ...
+    } else {
+        // F<n>.DAT, .DOP, .MWD, .BAK, .NEW and their own backups and temporaries.
+        if (base.size() < 2 || base[0] != 'F' ||
+            !std::all_of(base.begin() + 1, base.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            return false;
+        if (parts.size() < 2) return false;
+        const std::string_view ext = parts[1];
+        if (ext != "DAT" && ext != "DOP" && ext != "MWD" && !IsRewriteSuffix(ext)) return false;
+        suffixesFrom = 2;
+    }
+    return std::all_of(parts.begin() + static_cast<std::ptrdiff_t>(suffixesFrom), parts.end(), IsRewriteSuffix);
 }
 
 }  // namespace

@@ -30,7 +30,8 @@ public:
     // True when the target is a device or FIFO, written directly.
     bool direct() const { return direct_; }
 
-    // Opens the output: kFileOpen when it cannot be created or is a directory.
+    // Opens the output: kFileOpen when it cannot be created, is a directory or is a FIFO
+    // that no program reads from; kReadOnly when it is a file the user made read-only.
     [[nodiscard]] DataStatus open();
     // The stream to write to, after open() succeeded.
     std::ostream& stream() { return stream_; }
@@ -51,8 +52,9 @@ private:
 };
 
 // True when the file name (or that of the file a link of that name leads to) is one of a
-// portfolio's quote-data files (MASTER, EMASTER, XMASTER, F<n>.DAT, .DOP, .MWD, .BAK, .NEW),
-// which an export must never replace.
+// portfolio's quote-data files (MASTER, EMASTER, XMASTER, F<n>.DAT, .DOP, .MWD, .BAK, .NEW)
+// or a backup or temporary of one (MASTER.BAK, EMASTER.~NU, F<n>.DAT.NEW, ...), which an
+// export must never replace.
 bool IsQuoteDataFileName(const fs::path& path);
 
 // The path with every symbolic link of its last component followed (at most 40 links); the

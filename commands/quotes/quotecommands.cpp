@@ -18,8 +18,8 @@ QString Q(std::string_view s) { return QString::fromLatin1(s.data(), static_cast
 void Message(UiHost& host, std::string_view text) { host.messageBox(Q(text), UiHost::Buttons::Ok); }
 
 // A failed rewrite's message; one kept from writing by another writer says so.
-void Failed(UiHost& host, std::string_view failure, DataStatus status) {
-    if (status != kPortfolioBusy) return Message(host, failure);
+void Failed(UiHost& host, std::string_view failure, DataStatus status, const SecurityId& id) {
+    if (status != kPortfolioBusy) return Message(host, QuoteFailureText(failure, id, status));
     std::string text(failure);
     text += "\n\nNothing was changed: ";
     text += kPortfolioBusyMessage;
@@ -41,8 +41,9 @@ std::optional<Target> Selected(CommandView& view, UiHost& host, std::string_view
     Target t;
     t.id = security->id;
     t.row = quote->row;
-    if (ReadSeriesQuotes(t.id, t.series) != kSuccess || t.row < 0 || t.row >= t.series.count()) {
-        Message(host, failure);
+    const DataStatus read = ReadSeriesQuotes(t.id, t.series);
+    if (read != kSuccess || t.row < 0 || t.row >= t.series.count()) {
+        Message(host, QuoteFailureText(failure, t.id, read));
         return std::nullopt;
     }
     return t;
@@ -60,7 +61,7 @@ void CQuoteCommands::OnQuoteEdit() {
     CEditQuoteDlg dlg(m_host, t->series, t->row, m_view.DialogParent());
     if (!m_host.runDialog(dlg)) return;
     if (const DataStatus s = RewriteSeries(dlg.request(), t->id); s != kSuccess) {
-        Failed(m_host, kEditFailedMessage, s);
+        Failed(m_host, kEditFailedMessage, s, t->id);
         if (s == kRecordNotFound || s == kFileNotFound) m_view.RefillQuotes(0);
         return;
     }
@@ -81,7 +82,7 @@ void CQuoteCommands::OnQuoteSplit() {
                   m_view.DialogParent());
     if (!m_host.runDialog(dlg)) return;
     if (const DataStatus s = RewriteSeries(SplitRequest(dlg.input()), t->id); s != kSuccess)
-        return Failed(m_host, kSplitFailedMessage, s);
+        return Failed(m_host, kSplitFailedMessage, s, t->id);
     const QString section = QStringLiteral("Split");
     m_settings.WriteProfileString(section, QStringLiteral("Date"), dlg.dateText());
     m_settings.WriteProfileString(section, QStringLiteral("New"), dlg.newText());
@@ -95,7 +96,7 @@ void CQuoteCommands::OnQuoteAdjust() {
     CAdjustDlg dlg(m_host, m_view.FirstDate(), m_view.LastDate(), FitsIn(t->id), m_view.DialogParent());
     if (!m_host.runDialog(dlg)) return;
     if (const DataStatus s = RewriteSeries(AdjustRequest(dlg.input()), t->id); s != kSuccess)
-        return Failed(m_host, kAdjustFailedMessage, s);
+        return Failed(m_host, kAdjustFailedMessage, s, t->id);
     const QString section = QStringLiteral("Adjust");
     m_settings.WriteProfileString(section, QStringLiteral("Date1"), dlg.fromText());
     m_settings.WriteProfileString(section, QStringLiteral("Date2"), dlg.toText());
@@ -116,7 +117,9 @@ void CQuoteCommands::OnQuoteDelete() {
     const DataStatus s = RewriteSeries(DeleteQuoteRequest(quote), t->id);
     if (s == kDeleteNotFound) Message(m_host, kDeleteNotFoundMessage);
     if (s == kDeletedMasterStale) Message(m_host, kDeletedMasterStaleMessage);
-    if (s != kSuccess && s != kDeletedMasterStale) return Failed(m_host, kDeleteFailedMessage, s);
+    if (s != kSuccess && s != kDeletedMasterStale && s != kDeleteNotFound)
+        return Failed(m_host, kDeleteFailedMessage, s, t->id);
+    if (s == kDeleteNotFound) return Message(m_host, kDeleteFailedMessage);
     m_settings.WriteProfileString(QStringLiteral("Delete"), QStringLiteral("Date"), dateText);
     // The quote that stood below the deleted one takes its row (the one above, at the end).
     m_view.RefillQuotes(std::max(0, std::min(t->row, t->series.count() - 2)));
@@ -145,7 +148,7 @@ void CQuoteCommands::OnQuoteAdd() {
         return Message(m_host, OutOfOrderMessage(newText, fromText));
     }
     if (s != kSuccess) {
-        Failed(m_host, kAddFailedMessage, s);
+        Failed(m_host, kAddFailedMessage, s, t->id);
         m_view.RefillQuotes(0);
         return;
     }

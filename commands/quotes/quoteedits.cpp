@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "datafiles/fileio.h"
 #include "datafiles/layout.h"
 #include "datafiles/series.h"
 
@@ -257,6 +258,47 @@ AddPlan PlanAdd(const SeriesQuotes& series, int row) {
     }
     if (first > 0 && series.quotes[first - 1].date >= plan.newDate) plan.verdict = AddPlan::Verdict::kOutOfOrder;
     return plan;
+}
+
+std::string UnreadableFileProblem(const fs::path& path) {
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    if (!fs::exists(st)) return path.string() + ": missing";
+    if (!fs::is_regular_file(st)) return path.string() + " is not a regular file";
+    InputFile in(path);
+    if (!in.isOpen()) return path.string() + " cannot be read";
+    return {};
+}
+
+std::string QuoteFileProblem(const SecurityId& id, DataStatus status) {
+    if (status == kSuccess || !id.valid()) return {};
+    const fs::path dat = SeriesFilePath(id.directory, id.fileNumber, DataExtensionOf(id));
+    if (std::string unreadable = UnreadableFileProblem(dat); !unreadable.empty()) return unreadable;
+    switch (status) {
+        case kReadOnly: {
+            if (CheckNotReadOnly(dat) != kSuccess) return dat.string() + " is read-only";
+            fs::path atFault;
+            if (CheckIndexRewrite(id.directory, id.inXmaster(), 0, RealFileSystem(), &atFault) == kReadOnly)
+                return atFault.string() + " is read-only";
+            return {};
+        }
+        case kNoSpace: return "the disk of " + dat.string() + " has too little free space";
+        case kFileWrite: {
+            const fs::path dir = RewriteTarget(dat).parent_path();
+            if (!RealFileSystem().directoryWritable(dir)) return dir.string() + " cannot be written";
+            return dat.string() + " could not be written; it is unchanged";
+        }
+        case kFileRead: return dat.string() + " cannot be read whole";
+        case kNoLayout: return "the layout of " + dat.string() + " cannot be told (no " +
+                               SeriesFilePath(id.directory, id.fileNumber, "DOP").filename().string() + ")";
+        default: return {};
+    }
+}
+
+std::string QuoteFailureText(std::string_view message, const SecurityId& id, DataStatus status) {
+    std::string text(message);
+    if (const std::string problem = QuoteFileProblem(id, status); !problem.empty()) text += "\n\n" + problem;
+    return text;
 }
 
 }  // namespace barwise

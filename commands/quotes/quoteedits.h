@@ -30,6 +30,16 @@ inline constexpr std::string_view kDeletedMasterStaleMessage =
     "The quote has been deleted, but the first and last dates of the security's MASTER entry "
     "could not be updated.";
 
+// Why a command on the security `id` failed with `status`, naming the file at fault and
+// what is wrong with it ("/p/F3.DAT: missing", "/p/F3.DAT is not a regular file",
+// "/p/F3.DAT is read-only", "/p/MASTER is read-only", ...); empty when no file can be named.
+std::string QuoteFileProblem(const SecurityId& id, DataStatus status);
+// What is wrong with an index or data file that cannot be opened for reading ("missing",
+// "is not a regular file", "cannot be read"), after its path; empty when it can be read.
+std::string UnreadableFileProblem(const fs::path& path);
+// The command's message with the file at fault on a line of its own, when one is known.
+std::string QuoteFailureText(std::string_view message, const SecurityId& id, DataStatus status);
+
 // "Date %s already exists." for the date text.
 std::string DateExistsMessage(std::string_view dateText);
 // Add refused because the new quote would stand out of date order.

@@ -13,6 +13,10 @@
 #include "datafiles/series.h"
 #include "discovery/symbollist.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 namespace barwise {
 namespace {
 
@@ -508,6 +512,31 @@ DataStatus DropFromSource(const SecurityId& source, const SourceEntry& entry, Fi
         fsys, kMasterTempSuffix);
 }
 
+// Whether two directories lie on one file system (so that what is written in one takes
+// room from the other).
+bool OnOneDisk(const std::string& a, const std::string& b) {
+#ifdef _WIN32
+    std::error_code ec;
+    const fs::path x = fs::absolute(a.empty() ? fs::path(".") : fs::path(a), ec);
+    const fs::path y = fs::absolute(b.empty() ? fs::path(".") : fs::path(b), ec);
+    return ToUpperAscii(x.root_name().string()) == ToUpperAscii(y.root_name().string());
+#else
+    struct stat x {}, y {};
+    if (::stat(a.empty() ? "." : a.c_str(), &x) != 0 || ::stat(b.empty() ? "." : b.c_str(), &y) != 0) return true;
+    return x.st_dev == y.st_dev;
+#endif
+}
+
+// "<file> is read-only" and the like, for a refusal decided before anything is written.
+std::string CannotChange(const fs::path& file, DataStatus status) {
+    switch (status) {
+        case kReadOnly: return file.string() + " is read-only";
+        case kNoSpace: return "the disk of " + file.string() + " has too little free space";
+        case kFileWrite: return file.string() + " cannot be written";
+        default: return file.string() + ": " + std::string(DataStatusName(status));
+    }
+}
+
 }  // namespace
 
 TransferOutcome TransferSecurity(const SecurityId& source, const std::string& destination,
@@ -618,18 +647,55 @@ TransferOutcome TransferSecurity(const SecurityId& source, const std::string& de
     const int old = record.fileNumber();
     const fs::path sourceData = SeriesFilePath(source.directory, old, DataExtensionOf(source));
     const fs::path sourceDop = SeriesFilePath(source.directory, old, "DOP");
-    const auto dat = ReadWholeFile(sourceData);
-    if (!dat)
-        return fail(TransferEnd::kFailed,
-                    std::string(kAdditionFailed) + sourceData.string() + " cannot be read",
-                    sourceData, kFileRead);
-    std::optional<std::vector<std::uint8_t>> dop;
-    if (Exists(sourceDop)) {
-        dop = ReadWholeFile(sourceDop);
-        if (!dop)
+    // The data files are copied block by block, never held whole; here only whether they
+    // can be read.
+    std::int64_t dataSize = 0;
+    {
+        InputFile dat(sourceData);
+        dataSize = dat.isOpen() ? dat.size() : -1;
+        if (dataSize < 0)
             return fail(TransferEnd::kFailed,
-                        std::string(kAdditionFailed) + sourceDop.string() + " cannot be read",
-                        sourceDop, kFileRead);
+                        std::string(kAdditionFailed) + sourceData.string() +
+                            (dat.notRegular() ? " is not a regular file" : " cannot be read"),
+                        sourceData, kFileRead);
+    }
+    const bool dop = Exists(sourceDop);
+    if (dop && !InputFile(sourceDop).isOpen())
+        return fail(TransferEnd::kFailed,
+                    std::string(kAdditionFailed) + sourceDop.string() + " cannot be read",
+                    sourceDop, kFileRead);
+
+    // What the destination gains on its disk: the data files.
+    std::error_code sizeError;
+    const std::uintmax_t dopSize = dop ? fs::file_size(sourceDop, sizeError) : 0;
+    const auto copied = static_cast<std::uintmax_t>(dataSize) + (sizeError ? 0 : dopSize);
+
+    // A move changes the source too: it must be able to drop the security (its index files
+    // writable, their disk with room for the rewrite, after the copies where both
+    // portfolios share a disk; the data file not made read-only) before the first byte goes
+    // to the destination.
+    if (move) {
+        fs::path atFault;
+        const std::uintmax_t before = OnOneDisk(source.directory, destination) ? copied : 0;
+        DataStatus s = CheckIndexRewrite(source.directory, source.inXmaster(), before, fsys, &atFault);
+        if (s == kSuccess && CheckNotReadOnly(sourceData) != kSuccess) {
+            s = kReadOnly;
+            atFault = sourceData;
+        }
+        if (s != kSuccess)
+            return fail(TransferEnd::kRefused,
+                        "The symbol " + symbol + " was not moved: " + CannotChange(atFault, s) +
+                            ".\nNothing was changed in either portfolio.",
+                        atFault, s);
+    }
+    // The destination takes the data files and its index rewrite, or nothing is written.
+    {
+        fs::path atFault;
+        const DataStatus s = CheckIndexRewrite(destination, intoXmaster, copied, fsys, &atFault);
+        if (s != kSuccess)
+            return fail(TransferEnd::kRefused,
+                        std::string(kAdditionFailed) + CannotChange(atFault, s) + "; nothing was changed", atFault,
+                        s);
     }
 
     // The records the destination gains.
@@ -673,11 +739,12 @@ TransferOutcome TransferSecurity(const SecurityId& source, const std::string& de
         fsys.remove(destData);
         if (dop) fsys.remove(destDop);
     };
-    if (WriteFileChecked(fsys, destData, *dat) != kSuccess)
+    // The copies keep the source files' permissions.
+    if (CopyFileChecked(fsys, sourceData, destData) != kSuccess)
         return fail(TransferEnd::kFailed,
                     std::string(kAdditionFailed) + destData.string() + " cannot be written",
                     destData);
-    if (dop ? WriteFileChecked(fsys, destDop, *dop) != kSuccess
+    if (dop ? CopyFileChecked(fsys, sourceDop, destDop) != kSuccess
             : Exists(destDop) && !fsys.remove(destDop)) {
         fsys.remove(destData);
         return fail(TransferEnd::kFailed,

@@ -57,7 +57,11 @@ bool CopyRealDb(const ViewTestbed& t, const char* name, const std::string& relat
     std::error_code ec;
     if (!fsys::is_directory(from, ec)) return false;
     fsys::copy(from, t.dir(relative), fsys::copy_options::recursive, ec);
-    return !ec;
+    if (ec) return false;
+    // A working copy, writable as a user's own files are (the originals are read-only).
+    for (const auto& e : fsys::directory_iterator(t.dir(relative), ec))
+        fsys::permissions(e.path(), fsys::perms::owner_read | fsys::perms::owner_write, fsys::perm_options::add, ec);
+    return true;
 }
 
 // The grid row of the security the index file lists with this file number; -1 when none.

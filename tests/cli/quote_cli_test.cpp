@@ -4,6 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "cli/clirun.h"
 #include "testsupport/indexcheck.h"
@@ -125,6 +130,58 @@ TEST_F(QuoteCli, RefusalsWriteNothing) {
         EXPECT_EQ(ReadBytes(dat_), bytes) << r.args[0];
     }
 }
+
+#ifndef _WIN32
+// A quote command that cannot read or change a file names that file and why, and what it
+// could not change is left as it was.
+TEST_F(QuoteCli, TheFileAtFaultIsNamed) {
+    namespace fs = std::filesystem;
+    const std::string newest = Field(Quotes()[0], 0), oldest = Field(Quotes().back(), 0);
+    const fs::path master = fs::path(dir_) / "MASTER";
+    const auto datBytes = ReadBytes(dat_), masterBytes = ReadBytes(master);
+    const auto restore = [&] {
+        fs::remove_all(dat_);
+        testing::WriteBytes(dat_, datBytes);
+        fs::permissions(master, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add);
+    };
+    struct Row {
+        const char* name;
+        std::function<void()> damage;
+        std::vector<std::string> args;
+        std::string said;
+    };
+    const std::vector<Row> rows = {
+        {"missing", [&] { fs::remove(dat_); }, {"edit-quote", dir_, "ACME", newest, "--close", "3"},
+         dat_.string() + ": missing"},
+        {"directory", [&] {
+             fs::remove(dat_);
+             fs::create_directory(dat_);
+         }, {"split", dir_, "ACME", newest, "2", "1"},
+         dat_.string() + " is not a regular file"},
+        {"fifo", [&] {
+             fs::remove(dat_);
+             ::mkfifo(dat_.c_str(), 0600);
+         }, {"delete-quote", dir_, "--file", "1", newest},
+         dat_.string() + " is not a regular file"},
+        {"read-only data", [&] { fs::permissions(dat_, fs::perms::owner_read | fs::perms::group_read); },
+         {"edit-quote", dir_, "ACME", newest, "--close", "3"}, dat_.string() + " is read-only"},
+        {"read-only MASTER", [&] { fs::permissions(master, fs::perms::owner_read); },
+         {"delete-quote", dir_, "ACME", oldest}, master.string() + " is read-only"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        r.damage();
+        const auto run = Cli(r.args);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find(r.said), std::string::npos) << run.err;
+        EXPECT_EQ(ReadBytes(master), masterBytes);
+        if (fs::is_regular_file(dat_)) {
+            EXPECT_EQ(ReadBytes(dat_), datBytes);
+        }
+        restore();
+    }
+}
+#endif
 
 // An intraday series: delete-quote removes the first quote of the date, not every one, or
 // the one --time names; the messages name a bar by its time.

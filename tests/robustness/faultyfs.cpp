@@ -62,6 +62,11 @@ bool FaultyFileSystem::hit(Step step, const fs::path& path) {
     return true;
 }
 
+std::optional<std::uintmax_t> FaultyFileSystem::freeSpace(const fs::path& directory) {
+    if (limited_) return byteBudget_ - written_;
+    return RealFileSystem().freeSpace(directory);
+}
+
 std::size_t FaultyFileSystem::admit(std::size_t size, const fs::path& path) {
     std::size_t room = size;
     if (limited_ && written_ + size > byteBudget_) {

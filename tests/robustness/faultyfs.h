@@ -45,6 +45,8 @@ public:
     bool remove(const fs::path& path) override;
     // A failing link is a file system without hard links: the rewrite copies instead.
     bool hardLink(const fs::path& existing, const fs::path& linkName) override;
+    // A disk that takes a limited number of bytes has that many (less those written) free.
+    std::optional<std::uintmax_t> freeSpace(const fs::path& directory) override;
 
     int count(Step step) const { return counts_[static_cast<std::size_t>(step)]; }
     // Bytes written through this file system.

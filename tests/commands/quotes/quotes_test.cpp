@@ -121,6 +121,7 @@ std::vector<std::vector<float>> DailyRows() {
 class QuotesTest : public QObject {
     Q_OBJECT
 private slots:
+    void quoteCommandsNameTheFileAtFault();
     void dateEditTyping_data();
     void dateEditTyping();
     void dateEditPaste_data();
@@ -602,6 +603,34 @@ void QuotesTest::editWhileAnotherWriterHoldsThePortfolio() {
     QCOMPARE(p.host.messageTexts().size(), 1);
     QVERIFY(p.host.messageTexts().front().contains(QStringLiteral("another program is changing this portfolio")));
     QCOMPARE(p.Setting("Edit", "Close"), QStringLiteral("<none>"));
+}
+
+// The window's quote commands say which file stopped them and why, and leave it as it was.
+void QuotesTest::quoteCommandsNameTheFileAtFault() {
+#ifdef _WIN32
+    QSKIP("permissions are POSIX here");
+#else
+    Portfolio p(DailyRows());
+    const fs::path dat = p.tmp.path() / "F1.DAT";
+    const auto before = bt::ReadBytes(dat);
+    p.view.quoteRow = 2;
+    p.host.onDialog = [&](QDialog& d) { return PressOk(d); };
+
+    fs::permissions(dat, fs::perms::owner_read | fs::perms::group_read);
+    CQuoteCommands(p.view, p.host, p.settings).OnQuoteDelete();  // "Are you sure?", then the failure
+    QVERIFY(!p.host.messages.empty());
+    const QString failure = p.host.messages.back().text;
+    QVERIFY(failure.startsWith(QString::fromLatin1(kDeleteFailedMessage.data())));
+    QVERIFY2(failure.contains(QString::fromStdString(dat.string() + " is read-only")), qPrintable(failure));
+    QCOMPARE(bt::ReadBytes(dat), before);
+
+    p.host.messages.clear();
+    fs::remove(dat);
+    CQuoteCommands(p.view, p.host, p.settings).OnQuoteEdit();
+    QCOMPARE(p.host.messages.size(), std::size_t{1});
+    QVERIFY2(p.host.messages[0].text.contains(QString::fromStdString(dat.string() + ": missing")),
+             qPrintable(p.host.messages[0].text));
+#endif
 }
 
 QTEST_MAIN(QuotesTest)

@@ -25,6 +25,9 @@ const fs::path kRealDb = BARWISE_REALDB_DIR;
 fs::path CopyOf(const TempDir& tmp, const std::string& db, const std::string& as = {}) {
     const fs::path to = tmp.path() / (as.empty() ? db : as);
     fs::copy(kRealDb / db, to, fs::copy_options::recursive);
+    // A working copy, writable as a user's own files are (the originals are read-only).
+    for (const auto& e : fs::directory_iterator(to))
+        fs::permissions(e.path(), fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add);
     return to;
 }
 

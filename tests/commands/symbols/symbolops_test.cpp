@@ -2,7 +2,12 @@
 // data files they move, what they refuse before writing, and what a failing write leaves.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "commands/symbols/symbolops.h"
 #include "discovery/symbollist.h"
@@ -330,6 +335,83 @@ TEST(TextRule, RenameChecksOnlyChangedTexts) {
     EXPECT_EQ(field, TextField::kSymbol);
     EXPECT_NE(CheckRenameTexts(U"", U"N", "A", "N", limits, &field), "");
 }
+
+#ifndef _WIN32
+// The real file system, except that one directory takes no new files or that one
+// directory's disk is full.
+class StuckDirectory final : public FileSystem {
+public:
+    std::unique_ptr<WritableFile> create(const fs::path& p) override { return RealFileSystem().create(p); }
+    bool replace(const fs::path& a, const fs::path& b) override { return RealFileSystem().replace(a, b); }
+    bool renameNoReplace(const fs::path& a, const fs::path& b) override { return RealFileSystem().renameNoReplace(a, b); }
+    bool remove(const fs::path& p) override { return RealFileSystem().remove(p); }
+    bool hardLink(const fs::path& a, const fs::path& b) override { return RealFileSystem().hardLink(a, b); }
+    bool directoryWritable(const fs::path& d) override {
+        return !(readOnly && Same(d)) && RealFileSystem().directoryWritable(d);
+    }
+    std::optional<std::uintmax_t> freeSpace(const fs::path& d) override {
+        if (free && Same(d)) return free;
+        return RealFileSystem().freeSpace(d);
+    }
+    bool Same(const fs::path& d) const { return fs::equivalent(d.empty() ? fs::path(".") : d, dir); }
+
+    fs::path dir;
+    bool readOnly = false;
+    std::optional<std::uintmax_t> free;
+};
+
+std::map<std::string, std::vector<std::uint8_t>> Contents(const fs::path& dir) {
+    std::map<std::string, std::vector<std::uint8_t>> files;
+    for (const auto& e : fs::directory_iterator(dir)) files[e.path().filename().string()] = ReadBytes(e.path());
+    return files;
+}
+
+// A move decides first: when the source could not drop the security, nothing reaches the
+// destination and the message says which file stopped it.
+TEST_F(Transfer, AMoveTheSourceCannotTakeIsRefusedBeforeTheDestinationChanges) {
+    // Room for the source's index rewrite, but not after the copy on the disk both share.
+    std::uintmax_t indexRoom = 16 * 1024 + 100;
+    for (const char* name : {"MASTER", "EMASTER"})
+        if (Exists(src() / name)) indexRoom += 2 * fs::file_size(src() / name);
+    ASSERT_GT(fs::file_size(src() / "F5.DAT"), 100u);
+    struct Case {
+        const char* what;
+        const char* readOnlyFile;  // in the source
+        bool dirReadOnly;
+        std::optional<std::uintmax_t> free;
+        const char* named;  // in the message
+    };
+    for (const Case& c : {Case{"MASTER read-only", "MASTER", false, {}, "MASTER is read-only"},
+                          Case{"data file read-only", "F5.DAT", false, {}, "F5.DAT is read-only"},
+                          Case{"directory", nullptr, true, {}, "cannot be written"},
+                          Case{"full disk", nullptr, false, 1000, "too little free space"},
+                          Case{"shared disk", nullptr, false, indexRoom, "too little free space"}}) {
+        SCOPED_TRACE(c.what);
+        if (c.readOnlyFile) {
+            ASSERT_EQ(::chmod((src() / c.readOnlyFile).c_str(), 0444), 0);
+        }
+        const auto srcBefore = Contents(src()), dstBefore = Contents(dst());
+        StuckDirectory fsys;
+        fsys.dir = src();
+        fsys.readOnly = c.dirReadOnly;
+        fsys.free = c.free;
+        const TransferOutcome out = TransferSecurity(IdOf(src(), 5), dst().string(), true, {}, fsys);
+        EXPECT_EQ(out.end, TransferEnd::kRefused);
+        EXPECT_NE(out.message.find(c.named), std::string::npos) << out.message;
+        EXPECT_NE(out.message.find("Nothing was changed"), std::string::npos) << out.message;
+        EXPECT_EQ(Contents(src()), srcBefore);
+        EXPECT_EQ(Contents(dst()), dstBefore);
+        if (c.readOnlyFile) ::chmod((src() / c.readOnlyFile).c_str(), 0644);
+    }
+    // A copy leaves the source alone: a read-only data file is copied, mode and all.
+    ASSERT_EQ(::chmod((src() / "F5.DAT").c_str(), 0440), 0);
+    ASSERT_EQ(TransferSecurity(IdOf(src(), 5), dst().string(), false).end, TransferEnd::kDone);
+    struct stat st {};
+    ASSERT_EQ(::stat((dst() / "F3.DAT").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0440u);
+    EXPECT_EQ(ReadBytes(dst() / "F3.DAT"), ReadBytes(src() / "F5.DAT"));
+}
+#endif
 
 }  // namespace
 }  // namespace barwise
