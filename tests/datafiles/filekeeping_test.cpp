@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #endif
 
+#include "datafiles/portfoliolock.h"
 #include "datafiles/rewrite.h"
 #include "datafiles/series.h"
 #include "testdb.h"
@@ -84,7 +85,8 @@ protected:
     }
     std::vector<std::string> Names() const {
         std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(tmp.path())) names.push_back(e.path().filename().string());
+        for (const auto& e : fs::directory_iterator(tmp.path()))
+            if (e.path().filename() != kLockFileName) names.push_back(e.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }

@@ -10,6 +10,7 @@
 #endif
 
 #include "commands/symbols/symbolops.h"
+#include "datafiles/portfoliolock.h"
 #include "discovery/symbollist.h"
 #include "robustness/faultyfs.h"
 #include "symboltestdb.h"
@@ -362,7 +363,8 @@ public:
 
 std::map<std::string, std::vector<std::uint8_t>> Contents(const fs::path& dir) {
     std::map<std::string, std::vector<std::uint8_t>> files;
-    for (const auto& e : fs::directory_iterator(dir)) files[e.path().filename().string()] = ReadBytes(e.path());
+    for (const auto& e : fs::directory_iterator(dir))
+        if (e.path().filename() != kLockFileName) files[e.path().filename().string()] = ReadBytes(e.path());
     return files;
 }
 
