@@ -17,6 +17,7 @@
 #include <QTableView>
 #include <QTextBrowser>
 #include <QtTest>
+#include <tuple>
 #include <filesystem>
 
 #include "app/barwiseapp.h"
@@ -106,6 +107,7 @@ class ViewTest : public QObject {
 private slots:
     void initTestCase() { Q_INIT_RESOURCE(barwise); }
     void startupShowsFirstPortfolio();
+    void selectionSignals();
     void moreThan255Symbols();
     void blankSymbolIsRepairedOnce();
     void lyingHeaderFailsTheSymbolsFill();
@@ -187,6 +189,40 @@ void ViewTest::startupShowsFirstPortfolio() {
     QCOMPARE(t.symbolColumn(), QStringList{"ZZZ"});
     QCOMPARE(t.frame->windowTitle(), QString::fromStdString("Barwise - " + t.dir("ZETA") + " - ZZZ"));
     QCOMPARE(v.QuoteCount(), 2);
+}
+
+void ViewTest::selectionSignals() {
+    ViewTestbed t;
+    QVERIFY(t.addPortfolio("p", {MakeSeries(1, "AAA", "A", 2), MakeSeries(2, "BBB", "B", 3)}));
+    QVERIFY(t.start());
+    CBarwiseView& v = t.view();
+    std::vector<SecurityId> securities;
+    std::vector<std::tuple<int, DateCode, TimeCode>> quotes;
+    connect(&v, &CBarwiseView::SecuritySelected, &v, [&](const SecurityId& id) { securities.push_back(id); });
+    connect(&v, &CBarwiseView::QuoteSelected, &v,
+            [&](int position, DateCode date, TimeCode time) { quotes.emplace_back(position, date, time); });
+    const DateCode first = MakeDate(2000, 1, 3);
+
+    // Another symbol: its security, then its newest quote (position 2 of 0..2).
+    v.SymbolGrid()->selectRow(1);
+    v.SettleSelection();
+    QVERIFY(!securities.empty());
+    QCOMPARE(securities.back(), t.symbols().row(1).id);
+    QVERIFY(!quotes.empty());
+    QCOMPARE(quotes.back(), std::make_tuple(2, first + 2, TimeCode{0}));
+
+    // Another quote of the same security: the quote alone is told.
+    const std::size_t told = securities.size();
+    QTest::mouseClick(v.QuoteGrid()->viewport(), Qt::LeftButton, {},
+                      v.QuoteGrid()->visualRect(t.quotes().index(2, 0)).center());
+    QCOMPARE(securities.size(), told);
+    QCOMPARE(quotes.back(), std::make_tuple(0, first, TimeCode{0}));
+
+    // A search that finds nothing leaves no security and no quote selected.
+    fsys::remove_all(t.dir("p"));
+    v.PortfolioPane().ScanDrive();
+    QVERIFY(!securities.back().valid());
+    QCOMPARE(std::get<0>(quotes.back()), -1);
 }
 
 void ViewTest::moreThan255Symbols() {
