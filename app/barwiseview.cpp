@@ -1,14 +1,11 @@
 #include "app/barwiseview.h"
 
-#include <QElapsedTimer>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QListWidget>
-#include <QProgressBar>
 #include <QSplitter>
-#include <QStatusBar>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -227,33 +224,15 @@ void CBarwiseView::FillQuotesGrid(int selectRow) {
     m_quoteCount = loader->total();
     m_quoteModel->reserve(m_quoteCount);
 
-    // The progress bar covers the status bar's first pane while the quotes load.
-    std::unique_ptr<QProgressBar> progress;
-    if (m_statusBar && m_quoteCount > 0) {
-        progress = std::make_unique<QProgressBar>(m_statusBar);
-        progress->setRange(0, m_quoteCount - 1);
-        progress->setTextVisible(false);
-        QRect pane = m_firstPane ? m_firstPane->geometry() : QRect();
-        if (!pane.isValid()) pane = QRect(0, 0, m_statusBar->width() / 2, m_statusBar->height());
-        progress->setGeometry(pane.adjusted(2, 2, -2, -2));
-        progress->show();
-    }
-
+    LoadProgress progress(m_statusBar, m_firstPane, m_quoteCount);
     int rows = 0;
-    int steps = 0;
     std::vector<LoadedQuote> block;
     std::vector<QuoteGridModel::Row> pending;
     pending.reserve(kQuoteBlock);
-    // Each change of the bar repaints it at once; a few changes a second are enough.
-    QElapsedTimer sinceProgress;
-    sinceProgress.start();
     const auto flush = [&] {
         m_quoteModel->appendRows(pending);
         pending.clear();
-        if (progress && sinceProgress.elapsed() >= kProgressIntervalMs) {
-            progress->setValue(steps * kProgressStep);
-            sinceProgress.restart();
-        }
+        progress.show(rows);
     };
     while (!loader->done()) {
         block.clear();
@@ -265,7 +244,6 @@ void CBarwiseView::FillQuotesGrid(int selectRow) {
         for (const LoadedQuote& q : block) {
             pending.push_back({q.date, q.time, q.values});
             ++rows;
-            if (rows % kProgressStep == 0) ++steps;
             if (rows == kFirstRowsShown) {
                 // Show the newest quotes at once while the rest of a long series loads.
                 flush();
@@ -375,69 +353,4 @@ void CBarwiseView::TellSelection() {
 void CBarwiseView::SetTitle(const QString& symbolText) {
     window()->setWindowTitle(QStringLiteral("Barwise - ") + FromUtf8(m_portfolioDir) + QStringLiteral(" - ") +
                              symbolText);
-}
-
-// ----- state for the frame -----
-
-ViewState CBarwiseView::State() const {
-    ViewState s;
-    s.portfolioRows = static_cast<int>(m_pane->Portfolios().size());
-    s.symbolRows = m_symbolModel->rowCount();
-    s.quoteRows = m_quoteModel->rowCount();
-    s.symbolCount = m_symbolCount;
-    s.selQuoteRow = m_selQuoteRow;
-    s.portfoliosFound = m_pane->PortfoliosFound();
-    s.splitSearchOpen = m_splitSearchOpen;
-    return s;
-}
-
-QString CBarwiseView::SymbolPaneText() const {
-    if (m_symbolCount == 0) return QStringLiteral("No Symbols Read");
-    return QStringLiteral("Symbol %1 of %2").arg(m_selSymbolRow + 1).arg(m_symbolCount);
-}
-
-QString CBarwiseView::SecurityPaneText() const {
-    // Follows the selected row, as the symbol pane does.
-    if (m_symbolCount == 0 || m_selSymbolRow < 0 || m_selSymbolRow >= m_symbolModel->rowCount()) return {};
-    const SymbolGridModel::Row& r = m_symbolModel->row(m_selSymbolRow);
-    return QStringLiteral("%1 - %2 in %3")
-        .arg(Latin1(r.shownName()), Latin1(QuoteFileName(r.id)),
-             Latin1(r.id.inXmaster() ? kXmasterFileName : kMasterFileName));
-}
-
-QString CBarwiseView::QuotePaneText() const {
-    if (m_quoteCount == 0) return QStringLiteral("No Quotes Read");
-    return QStringLiteral("Quote %1 of %2").arg(m_quoteCount - m_selQuoteRow).arg(m_quoteCount);
-}
-
-// ----- what the commands see -----
-
-std::vector<std::string> CBarwiseView::Portfolios() const { return m_pane->Portfolios(); }
-
-int CBarwiseView::CurrentPortfolio() const { return m_pane->CurrentPortfolio(); }
-
-std::vector<SymbolSelection> CBarwiseView::Symbols() const {
-    std::vector<SymbolSelection> out;
-    out.reserve(static_cast<std::size_t>(m_symbolModel->rowCount()));
-    for (int i = 0; i < m_symbolModel->rowCount(); ++i) {
-        const SymbolGridModel::Row& r = m_symbolModel->row(i);
-        out.push_back({r.id, r.symbol, r.name});
-    }
-    return out;
-}
-
-std::optional<SymbolSelection> CBarwiseView::SelectedSecurity() const {
-    if (!m_selId.valid()) return std::nullopt;
-    return SymbolSelection{m_selId, m_selSymbol, m_selName};
-}
-
-std::optional<QuoteSelection> CBarwiseView::SelectedQuote() const {
-    if (m_selQuoteRow < 0 || m_selQuoteRow >= m_quoteModel->rowCount()) return std::nullopt;
-    const QuoteGridModel::Row& r = m_quoteModel->row(m_selQuoteRow);
-    return QuoteSelection{m_selQuoteRow, r.date, r.time, r.values};
-}
-
-void CBarwiseView::SetSplitSearchOpen(bool open) {
-    m_splitSearchOpen = open;
-    emit StateChanged();
 }

@@ -40,8 +40,6 @@ public:
 
     static constexpr int kQuoteBlock = 400;
     static constexpr int kFirstRowsShown = 30;
-    static constexpr int kProgressStep = 10;
-    static constexpr int kProgressIntervalMs = 40;
     static constexpr int kStartupDelayMs = 100;
     // A symbol chosen with the keyboard shows its quotes once the selection has rested
     // this long, so holding an arrow key does not read every series on the way.

@@ -1,7 +1,9 @@
 #include "app/gridviews.h"
 
 #include <QHeaderView>
+#include <QProgressBar>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QStyle>
 #include <QTableView>
 #include <array>
@@ -71,4 +73,24 @@ void StoreColumnWidths(const QTableView* symbols, const QTableView* quotes, Sett
         settings.WriteProfileInt(kSymbolSection, QStringLiteral("col%1").arg(i), symbols->horizontalHeader()->sectionSize(i));
     for (int i = 0; i < QuoteGridModel::kColumns; ++i)
         settings.WriteProfileInt(kQuoteSection, QStringLiteral("col%1").arg(i), quotes->horizontalHeader()->sectionSize(i));
+}
+
+LoadProgress::LoadProgress(QStatusBar* statusBar, QWidget* firstPane, int total) {
+    m_sinceShown.start();
+    if (!statusBar || total <= 0) return;
+    m_bar = std::make_unique<QProgressBar>(statusBar);
+    m_bar->setRange(0, total - 1);
+    m_bar->setTextVisible(false);
+    QRect pane = firstPane ? firstPane->geometry() : QRect();
+    if (!pane.isValid()) pane = QRect(0, 0, statusBar->width() / 2, statusBar->height());
+    m_bar->setGeometry(pane.adjusted(2, 2, -2, -2));
+    m_bar->show();
+}
+
+LoadProgress::~LoadProgress() = default;
+
+void LoadProgress::show(int loaded) {
+    if (!m_bar || m_sinceShown.elapsed() < kIntervalMs) return;
+    m_bar->setValue(loaded / kStep * kStep);
+    m_sinceShown.restart();
 }

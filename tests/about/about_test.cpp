@@ -108,12 +108,12 @@ void AboutTest::hoverShowsHand() {
     QMouseEvent inside(QEvent::MouseMove, QPointF(5, 5), link.mapToGlobal(QPointF(5, 5)), Qt::NoButton,
                        Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&link, &inside);
-    QVERIFY(link.m_bCaptured);
+    QVERIFY(link.m_hovered);
     QCOMPARE(link.cursor().shape(), Qt::PointingHandCursor);
     QMouseEvent outside(QEvent::MouseMove, QPointF(500, 5), link.mapToGlobal(QPointF(500, 5)), Qt::NoButton,
                         Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&link, &outside);
-    QVERIFY(!link.m_bCaptured);
+    QVERIFY(!link.m_hovered);
     QCOMPARE(link.cursor().shape(), Qt::ArrowCursor);
 }
 
