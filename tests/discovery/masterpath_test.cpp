@@ -47,7 +47,11 @@ TEST(PortfolioOfMaster, FindsMasterInAnotherLetterCase) {
     const auto got = PortfolioOfMaster(MasterPathIn(tmp.str()));
     ASSERT_TRUE(got);
     EXPECT_EQ(got->directory, tmp.str());
+    EXPECT_TRUE(std::filesystem::exists(got->masterFile));
+#ifndef _WIN32
+    // Where names differ by case, the file as named on disk.
     EXPECT_EQ(std::filesystem::path(got->masterFile).filename().string(), "Master");
+#endif
 }
 
 }  // namespace
