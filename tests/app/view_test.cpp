@@ -9,8 +9,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMenu>
-#include <QMenuBar>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QPushButton>
@@ -27,12 +25,10 @@
 #include "app/searchfilterdlg.h"
 #include "app/searchprogressdlg.h"
 #include "commands/quotes/quotedialogs.h"
-#include "datafiles/rewrite.h"
 #include "datafiles/series.h"
 #include "discovery/symbollist.h"
 #include "tests/app/viewtestbed.h"
 #include "testsupport/indexcheck.h"
-#include "ui/fakecommandview.h"
 
 using namespace barwise;
 namespace fsys = std::filesystem;
@@ -112,15 +108,12 @@ private slots:
     void blankSymbolIsRepairedOnce();
     void lyingHeaderFailsTheSymbolsFill();
     void unreadableSeries();
-    void longSeriesReadInBlocks();
     void blockFailingPartWay();
     void seriesBeyondSignedCount();
     void cellTexts();
     void longHistoriesNegativePricesAndIntradayBars();
     void clickAndKeyboardSelectQuotes();
     void lookAlikeSymbolsShowTheirOwnQuotes();
-    void commandRunsAgainstTheFakeView_data();
-    void commandRunsAgainstTheFakeView();
     void cancelledScanListsWhatItFound();
     void nothingFound();
     void filterDialogAcceptance_data();
@@ -322,23 +315,6 @@ void ViewTest::unreadableSeries() {
     QCOMPARE(t.quotes().rowCount(), 0);
 }
 
-void ViewTest::longSeriesReadInBlocks() {
-    ViewTestbed t;
-    QVERIFY(t.addPortfolio("p", {MakeSeries(1, "LONG", "LONG SERIES", 1000)}));
-    QVERIFY(t.start());
-    t.view().FillQuotesGrid(0);
-
-    const DateCode first = MakeDate(2000, 1, 3);
-    QCOMPARE(t.quotes().rowCount(), 1000);
-    QCOMPARE(t.quotes().cellText(0, 0), DateText(first + 999));
-    QCOMPARE(t.quotes().cellText(399, 0), DateText(first + 600));
-    QCOMPARE(t.quotes().cellText(400, 0), DateText(first + 599));
-    QCOMPARE(t.quotes().cellText(999, 0), DateText(first));
-    QCOMPARE(t.quotes().cellText(999, 1), QStringLiteral("10.0000"));
-    t.settle();
-    QCOMPARE(t.frame->QuotePaneText(), QStringLiteral("Quote 1000 of 1000"));
-}
-
 void ViewTest::blockFailingPartWay() {
     ViewTestbed t;
     QVERIFY(t.addPortfolio("p", {MakeSeries(1, "LONG", "LONG SERIES", 1000)}));
@@ -370,7 +346,11 @@ void ViewTest::seriesBeyondSignedCount() {
     t.view().FillQuotesGrid(0);
     QCOMPARE(t.quotes().rowCount(), count);
     QCOMPARE(t.view().QuoteCount(), count);
-    QCOMPARE(t.quotes().cellText(count - 1, 0), DateText(MakeDate(2000, 1, 3)));
+    // Newest first across the blocks it is read in.
+    const DateCode first = MakeDate(2000, 1, 3);
+    QCOMPARE(t.quotes().cellText(0, 0), DateText(first + count - 1));
+    QCOMPARE(t.quotes().cellText(CBarwiseView::kQuoteBlock, 0), DateText(first + count - 1 - CBarwiseView::kQuoteBlock));
+    QCOMPARE(t.quotes().cellText(count - 1, 0), DateText(first));
     t.settle();
     QCOMPARE(t.frame->QuotePaneText(), QStringLiteral("Quote 33000 of 33000"));
 }
@@ -549,62 +529,6 @@ void ViewTest::lookAlikeSymbolsShowTheirOwnQuotes() {
     QVERIFY(!t.enabled(kCmdSymbolEdit));
     commands.SetSplitSearchOpen(false);
     QVERIFY(t.enabled(kCmdSymbolEdit));
-}
-
-namespace {
-
-// Shaped like the quote commands: act on the selected quote of the selected security by
-// their identities, then show the series again.
-void DeleteSelectedQuote(CommandView& view, UiHost& host) {
-    const std::optional<SymbolSelection> security = view.SelectedSecurity();
-    const std::optional<QuoteSelection> quote = view.SelectedQuote();
-    if (!security || !quote) return;
-    EditRequest request;
-    request.op = EditOp::kDelete;
-    request.from = request.to = quote->date;
-    if (RewriteSeries(request, security->id) != kSuccess) {
-        host.messageBox(QStringLiteral("The quote cannot be deleted"));
-        return;
-    }
-    view.RefillQuotes(0);
-}
-
-}  // namespace
-
-void ViewTest::commandRunsAgainstTheFakeView_data() {
-    QTest::addColumn<int>("dayOffset");  // of the selected quote's date from the first day
-    QTest::addColumn<bool>("deleted");
-    QTest::newRow("a day the series holds") << 2 << true;
-    QTest::newRow("a day it does not hold") << 40 << false;
-}
-
-void ViewTest::commandRunsAgainstTheFakeView() {
-    QFETCH(int, dayOffset);
-    QFETCH(bool, deleted);
-    QTemporaryDir dir;
-    const std::string root = dir.path().toStdString();
-    DemoPortfolio p;
-    p.series = {MakeSeries(1, "BRK A", "BERKSHIRE A", 4), MakeSeries(2, "BRK B", "BERKSHIRE B", 4)};
-    QVERIFY(WritePortfolio(root, p));
-    const QByteArray first = ReadAll(root + "/F1.DAT");
-
-    FakeCommandView view;
-    for (const SymbolRow& r : ListSymbols(root + "/MASTER").rows) view.symbols.push_back({r.id, r.symbol, r.name});
-    QCOMPARE(view.symbols.size(), std::size_t(2));
-    view.symbolRow = 1;
-    view.quotes = {{0, DateCode(MakeDate(2000, 1, 3) + dayOffset), 0, {}}};
-    ScriptedUiHost host;
-    DeleteSelectedQuote(view, host);
-
-    QuoteSeries series;
-    QCOMPARE(AllocSeries(series, 1), kSuccess);
-    QCOMPARE(ReadSeries(series, view.symbols[1].id, 0, 0), kSuccess);
-    QCOMPARE(series.total, deleted ? 3 : 4);
-    QCOMPARE(ReadAll(root + "/F1.DAT"), first);  // the look-alike is left alone
-    using Refills = std::vector<std::pair<FakeCommandView::Refill, int>>;
-    const Refills expected = deleted ? Refills{{FakeCommandView::Refill::Quotes, 0}} : Refills{};
-    QCOMPARE(view.refills, expected);
-    QCOMPARE(host.messages.size(), std::size_t(deleted ? 0 : 1));
 }
 
 void ViewTest::cancelledScanListsWhatItFound() {
@@ -879,28 +803,6 @@ void ViewTest::firstStartStoresPlacement() {
 void ViewTest::menuAndToolbar() {
     ViewTestbed t;
     QVERIFY(t.start());
-    QStringList menus;
-    for (QAction* popup : t.frame->menuBar()->actions()) {
-        QStringList items;
-        for (QAction* a : popup->menu()->actions())
-            items << (a->isSeparator() ? QStringLiteral("-") : QStringLiteral("%1=%2").arg(a->text()).arg(a->data().toInt()));
-        menus << popup->text() + QStringLiteral(": ") + items.join(QLatin1Char(','));
-    }
-    const QStringList expected = {
-        "&Barwise: E&xit=57665",
-        "&View: &Toolbar=59392,&Status Bar=59393",
-        "&Portfolio: &Split Search...=32776,Search &Filter...=32790,&ReScan\tF5=32807",
-        "&Symbol: &Delete=32793,&Move...=32791,&Copy...=32823,-,&Edit...=32789,&About...=32774",
-        "&Quotes: &Edit...=32771,&Split...=32772,Adju&st...=32773,-,&Add...=32794,&Delete...=32775,-,E&xport...=32804",
-        "&Help: &Help Topics=57667,-,&About Barwise...=57664",
-    };
-    QCOMPARE(menus, expected);
-
-    QList<int> buttons;
-    for (QAction* a : t.frame->ToolBar()->actions()) buttons << (a->isSeparator() ? 0 : a->data().toInt());
-    const QList<int> order = {57665, 0, 32776, 32790, 32807, 0, 32793, 32791, 32823, 32789,
-                              32774, 0, 32771, 32772, 32773, 32794, 32775, 32804, 0, 57664};
-    QCOMPARE(buttons, order);
     for (QAction* a : t.frame->ToolBar()->actions())
         if (!a->isSeparator()) QVERIFY2(!a->icon().isNull(), qPrintable(a->text()));
 

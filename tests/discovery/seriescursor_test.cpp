@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include <algorithm>
 #include <cstring>
 
 #include "demo/demodb.h"
@@ -44,6 +45,25 @@ void ExpectSameAsReadSeries(const std::string& dir, const std::string& key, int 
         if (a.count < block) break;
     }
     EXPECT_EQ(cursor.read(a, cursor.total(), 1), kRecordNotFound);
+}
+
+// A portfolio of one series, SHORT, whose DAT file holds the quotes of days 10000..10009
+// and whose header claims 20 quotes; returns the file's bytes.
+std::vector<std::uint8_t> WriteShortSeries(const TempDir& tmp) {
+    DemoSeries s;
+    s.fileNumber = 1;
+    s.symbol = "SHORT";
+    s.name = "SHORT FILE";
+    s.recordLength = 24;
+    s.columns = DefaultColumns(24);
+    for (int i = 0; i < 10; ++i) s.quotes.push_back({static_cast<DateCode>(10000 + i), 0, 1, 2, 0.5f, 1.5f, 100, 0});
+    DemoPortfolio p;
+    p.series = {s};
+    if (!WritePortfolio(tmp.path(), p)) return {};
+    auto bytes = testing::ReadBytes(tmp.path() / "F1.DAT");
+    PutI16(bytes.data() + 2, 21);
+    testing::WriteBytes(tmp.path() / "F1.DAT", bytes);
+    return bytes;
 }
 
 TEST(SeriesCursor, ReadsWhatReadSeriesReadsOnTheDemo) {
@@ -89,20 +109,8 @@ TEST(SeriesCursor, ReadsWhatReadSeriesReadsOnTheRealDatabases) {
 
 TEST(SeriesCursor, ShortFileEndsTheReadAndBadHeadersFail) {
     TempDir tmp;
-    DemoSeries s;
-    s.fileNumber = 1;
-    s.symbol = "SHORT";
-    s.name = "SHORT FILE";
-    s.recordLength = 24;
-    s.columns = DefaultColumns(24);
-    for (int i = 0; i < 10; ++i) s.quotes.push_back({static_cast<DateCode>(10000 + i), 0, 1, 2, 0.5f, 1.5f, 100, 0});
-    DemoPortfolio p;
-    p.series = {s};
-    ASSERT_TRUE(WritePortfolio(tmp.path(), p));
-    // Claim 20 quotes in the header; the file holds 10.
-    auto bytes = testing::ReadBytes(tmp.path() / "F1.DAT");
-    PutI16(bytes.data() + 2, 21);
-    testing::WriteBytes(tmp.path() / "F1.DAT", bytes);
+    auto bytes = WriteShortSeries(tmp);
+    ASSERT_FALSE(bytes.empty());
     SeriesCursor cursor;
     ASSERT_EQ(cursor.openKey(tmp.str(), "SHORT"), kSuccess);
     EXPECT_EQ(cursor.total(), 20);
@@ -142,12 +150,10 @@ TEST(QuoteLoader, GivesTheSeriesNewestFirstInBlocks) {
         EXPECT_EQ(loader.present(), all.present);
         std::vector<LoadedQuote> newest;
         while (!loader.done()) ASSERT_EQ(loader.readNewer(150, newest), kSuccess);
+        std::reverse(newest.begin(), newest.end());
         ASSERT_EQ(newest.size(), all.quotes.size());
-        for (std::size_t i = 0; i < newest.size(); ++i) {
-            const LoadedQuote& a = newest[newest.size() - 1 - i];
-            ASSERT_EQ(a.date, all.quotes[i].date) << row.symbol << " " << i;
-            ASSERT_EQ(std::memcmp(a.values.data(), all.quotes[i].values.data(), sizeof a.values), 0);
-        }
+        for (std::size_t i = 0; i < newest.size(); ++i)
+            ASSERT_EQ(std::memcmp(&newest[i], &all.quotes[i], sizeof newest[i]), 0) << row.symbol << " " << i;
         if (!all.quotes.empty()) {
             EXPECT_EQ(loader.firstDate(), all.quotes.front().date);
             EXPECT_EQ(loader.lastDate(), all.quotes.back().date);
@@ -159,19 +165,7 @@ TEST(QuoteLoader, GivesTheSeriesNewestFirstInBlocks) {
 
 TEST(QuoteLoader, FileShorterThanItsHeader) {
     TempDir tmp;
-    DemoSeries s;
-    s.fileNumber = 1;
-    s.symbol = "SHORT";
-    s.name = "SHORT FILE";
-    s.recordLength = 24;
-    s.columns = DefaultColumns(24);
-    for (int i = 0; i < 10; ++i) s.quotes.push_back({static_cast<DateCode>(10000 + i), 0, 1, 2, 0.5f, 1.5f, 100, 0});
-    DemoPortfolio p;
-    p.series = {s};
-    ASSERT_TRUE(WritePortfolio(tmp.path(), p));
-    auto bytes = testing::ReadBytes(tmp.path() / "F1.DAT");
-    PutI16(bytes.data() + 2, 21);  // 20 quotes claimed, 10 held
-    testing::WriteBytes(tmp.path() / "F1.DAT", bytes);
+    ASSERT_FALSE(WriteShortSeries(tmp).empty());
     const SecurityId id = ListSymbols(tmp.path() / "MASTER").rows.at(0).id;
 
     QuoteLoader loader;
