@@ -9,12 +9,10 @@
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <algorithm>
 
 #include "app/gridmodels.h"
 #include "app/gridviews.h"
 #include "app/portfoliopane.h"
-#include "commands/datafacts/datafactsdlg.h"
 #include "discovery/masterpath.h"
 #include "discovery/quoteloader.h"
 #include "discovery/symbollist.h"

@@ -856,16 +856,21 @@ void ViewTest::iniImportedOnFirstRunOnly() {
 
 void ViewTest::refusedPortfolioShowsNoOtherSymbols() {
     ViewTestbed t;
-    QVERIFY(t.addPortfolio("alpha", {MakeSeries(1, "AAA", "A", 2)}));
-    // A path longer than the view takes.
+    QVERIFY(t.addPortfolio("zeta", {MakeSeries(1, "AAA", "A", 2)}));
+    // A path longer than the view takes, listed first.
     std::string deep = "b" + std::string(200, 'x');
     deep += "/" + std::string(120, 'y');
     QVERIFY(t.addPortfolio(deep, {MakeSeries(1, "DEEP", "D", 2)}));
     QVERIFY(t.start());
     QCOMPARE(t.view().PortfolioPane().PortfolioList()->count(), 2);
-    QCOMPARE(t.symbolColumn(), QStringList{"AAA"});
+    const QStringList failure{QStringLiteral("Failure while filling symbols grid")};
+    QCOMPARE(t.host.messageTexts(), failure);
     t.view().PortfolioPane().PortfolioList()->setCurrentRow(1);
-    QCOMPARE(t.host.messageTexts(), QStringList{QStringLiteral("Failure while filling symbols grid")});
+    QCOMPARE(t.symbolColumn(), QStringList{"AAA"});
+    // Searched again, the first portfolio fails as well: never the symbols shown before.
+    t.host.messages.clear();
+    t.view().PortfolioPane().ScanDrive();
+    QCOMPARE(t.host.messageTexts(), failure);
     QCOMPARE(t.symbols().rowCount(), 0);
     QCOMPARE(t.quotes().rowCount(), 0);
     QVERIFY(!t.enabled(kCmdSymbolAbout));
