@@ -35,7 +35,7 @@ void CStaticLink::OpenLink() {
         m_link = text();
         if (m_link.contains(QLatin1String(kMailMarker))) m_link.prepend(QStringLiteral("mailto:"));
     }
-    m_bCaptured = false;
+    m_hovered = false;
     m_clickPause = true;
     m_pauseTimer.start();
     if (!m_host.openWithShell(m_link)) {
@@ -50,11 +50,11 @@ void CStaticLink::OpenLink() {
 
 void CStaticLink::UpdateHover(bool inside) {
     if (m_clickPause) return;
-    if (!m_bCaptured && inside) {
-        m_bCaptured = true;
+    if (!m_hovered && inside) {
+        m_hovered = true;
         setCursor(Qt::PointingHandCursor);
-    } else if (m_bCaptured && !inside) {
-        m_bCaptured = false;
+    } else if (m_hovered && !inside) {
+        m_hovered = false;
         unsetCursor();
     }
 }

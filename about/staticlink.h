@@ -26,7 +26,8 @@ public:
     QString m_link;
     QColor m_unvisitedColour{0, 0, 255};
     QColor m_visitedColour{128, 0, 128};
-    bool m_bCaptured = false;
+    // The pointer is over the link, so the hand cursor shows.
+    bool m_hovered = false;
     bool m_clickPause = false;
 
     bool Visited() const { return m_visited && *m_visited; }

@@ -19,6 +19,8 @@
 #include <QVBoxLayout>
 
 #include "app/barwiseview.h"
+#include "app/portfoliopane.h"
+#include "commands/datafacts/datafactscommand.h"
 #include "app/commandenabling.h"
 #include "app/commandids.h"
 #include "commands/quotes/quotecommands.h"
@@ -145,9 +147,9 @@ CMainFrame::CMainFrame(SettingsStore& settings, UiHost& host, QWidget* parent)
     connect(Action(kCmdAppExit), &QAction::triggered, this, &QWidget::close);
     connect(Action(kCmdViewToolbar), &QAction::toggled, m_toolBar, &QWidget::setVisible);
     connect(Action(kCmdViewStatusBar), &QAction::toggled, statusBar(), &QWidget::setVisible);
-    connect(Action(kCmdSearchFilter), &QAction::triggered, m_view, &CBarwiseView::OnSearchFilter);
-    connect(Action(kCmdRescan), &QAction::triggered, m_view, &CBarwiseView::ScanDrive);
-    connect(Action(kCmdSymbolAbout), &QAction::triggered, m_view, &CBarwiseView::OnSymbolAbout);
+    connect(Action(kCmdSearchFilter), &QAction::triggered, &m_view->PortfolioPane(), &CPortfolioPane::OnSearchFilter);
+    connect(Action(kCmdRescan), &QAction::triggered, &m_view->PortfolioPane(), &CPortfolioPane::ScanDrive);
+    connect(Action(kCmdSymbolAbout), &QAction::triggered, m_view, [this] { ShowDataFacts(*m_view, m_host); });
     connect(Action(kCmdSymbolEdit), &QAction::triggered, m_view, [this] { OnSymbolEdit(*m_view, m_host); });
     connect(Action(kCmdSymbolDelete), &QAction::triggered, m_view, [this] { OnSymbolDelete(*m_view, m_host); });
     connect(Action(kCmdSymbolMove), &QAction::triggered, m_view, [this] { OnSymbolMove(*m_view, m_host, true); });
@@ -164,7 +166,7 @@ CMainFrame::CMainFrame(SettingsStore& settings, UiHost& host, QWidget* parent)
         connect(Action(kCmdExport), &QAction::triggered, this, [this] { OnExport(*m_view, m_host, m_settings); });
         // On a quote row, Enter or a double-click edits it and Delete deletes it (each only
         // while its command is available).
-        QTableView* grid = m_view->m_quoteGrid;
+        QTableView* grid = m_view->QuoteGrid();
         const auto run = [this](int id) {
             UpdateCommandUI();
             Action(id)->trigger();

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/barwiseview.h"
+#include "app/portfoliopane.h"
 #include "app/commandids.h"
 #include "app/mainframe.h"
 #include "commands/quotes/quotedialogs.h"
@@ -98,7 +99,7 @@ void StartScreenshotTour(CMainFrame& frame, const QString& folder) {
     // Once the first search has ended, show the second portfolio (the demo's stocks), then
     // start.
     QTimer::singleShot(2000, &frame, [f = &frame, folder] {
-        QListWidget* portfolios = f->View().m_portfolioList;
+        QListWidget* portfolios = f->View().PortfolioPane().PortfolioList();
         if (portfolios->count() > 1) portfolios->setCurrentRow(1);
         QTimer::singleShot(500, f, [f, folder] { TakeShot(f, folder, 0); });
     });

@@ -6,6 +6,7 @@
 
 #include "app/barwiseview.h"
 #include "app/gridmodels.h"
+#include "app/portfoliopane.h"
 
 using namespace barwise;
 
@@ -44,8 +45,8 @@ bool CBarwiseView::ShowSecurityQuote(const SecurityId& id, DateCode date) {
         const std::vector<std::string> portfolios = Portfolios();
         for (std::size_t i = 0; i < portfolios.size(); ++i) {
             if (WithTrailingSeparator(portfolios[i]) != id.directory) continue;
-            if (m_portfolioList->currentRow() != static_cast<int>(i))
-                m_portfolioList->setCurrentRow(static_cast<int>(i));
+            if (m_pane->PortfolioList()->currentRow() != static_cast<int>(i))
+                m_pane->PortfolioList()->setCurrentRow(static_cast<int>(i));
             break;
         }
         row = rowOf();

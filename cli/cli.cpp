@@ -16,6 +16,7 @@
 #include "cli/quotecommands.h"
 #include "demo/demodb.h"
 #include "datafiles/ascii.h"
+#include "commands/datafacts/facttexts.h"
 #include "datafiles/datafacts.h"
 #include "datafiles/encoding.h"
 #include "datafiles/fileio.h"
@@ -102,8 +103,7 @@ bool NoteMasterCount(Streams& io, const MasterFile& master, std::string_view lef
         }
     }
     if (master.status != kSuccess || !master.countMismatch()) return false;
-    io.err << kProgram << ": " << master.path.string() << " holds " << master.recordsInFile << " record"
-           << (master.recordsInFile == 1 ? "" : "s") << ", its header says " << master.headerCount
+    io.err << kProgram << ": " << MasterCountText(master.path.string(), master.recordsInFile, master.headerCount)
            << " (the program shows \"Failure while filling symbols grid\")";
     const int first = std::max(master.headerCount, 0) + 1;
     if (!leftOut.empty() && master.recordsInFile >= first) {
@@ -163,10 +163,7 @@ int RunSymbols(Streams& io, const std::string& dir) {
     const fs::path master = MasterPathOf(dir);
     const SymbolListing listing = ListSymbols(master);
     if (listing.status != kSuccess) return DataFailure(io, master.string(), listing.status);
-    if (listing.headerCount > kMaxSymbolRows) {
-        io.err << "File has " << listing.headerCount << " symbols.\nWill only display the first " << kMaxSymbolRows
-               << " symbols\n";
-    }
+    if (const std::string notice = OverLimitText(listing.headerCount); !notice.empty()) io.err << notice << '\n';
     std::string text = "SYMBOL,NAME,FILE,RECLEN,FIELDS,FIRST,LAST,PERIOD,INDEX\n";
     for (const SymbolRow& row : listing.rows) {
         const MasterRecord& r = row.record;
@@ -201,7 +198,7 @@ int RunFacts(Streams& io, const std::string& dir, const std::string& symbolArg) 
         return DataFailure(io, file, status == kSuccess ? kFileRead : status, "symbol " + symbolArg);
     }
     std::string text;
-    for (const FactText& f : DataFactsTexts(facts)) {
+    for (const FactLine& f : FactLines(facts)) {
         // "Path:" carries its colon in the dialog already.
         const bool colon = !f.label.empty() && f.label.back() == ':';
         text += f.label + (colon ? " " : ": ") + Latin1ToUtf8(f.text) + "\n";

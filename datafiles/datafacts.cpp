@@ -80,46 +80,4 @@ int ReadDataFacts(const SecurityId& id, DataFacts& facts) {
     return ReadFactsOf(id, std::move(directory), facts);
 }
 
-std::vector<FactText> DataFactsTexts(const DataFacts& facts) {
-    auto number = [](int v) { return std::to_string(v); };
-    auto date = [](float v) {
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "%6.0f", static_cast<double>(v));
-        return std::string(buf);
-    };
-    std::vector<FactText> texts = {
-        {"Path:", 1053, facts.directory},
-        {"File number", 1060, number(facts.fileNumber)},
-        {"DAT file record length", 1062, number(facts.recordLength)},
-        {"DAT file number of fields", 1061, number(facts.fieldCount)},
-        {"Number of quotes", 1064, number(facts.quoteCount)},
-        {"Name of issue", 1071, facts.issueName},
-        {"First date in file", 1066, date(facts.firstDate)},
-        {"Last date in file", 1065, date(facts.lastDate)},
-        {"Data format", 1067, facts.periodText},
-        {"Symbol", 1068, facts.symbol},
-    };
-    struct FieldIds {
-        const char* label;
-        int input;
-        int display;
-    };
-    static constexpr FieldIds kFieldIds[kQuoteFieldCount] = {
-        {"Date", 1072, 1081}, {"Time", 1074, 1083}, {"Open", 1073, 1082}, {"High", 1075, 1084},
-        {"Low", 1079, 1088},  {"Close", 1077, 1086}, {"Vol", 1076, 1085},  {"OI", 1078, 1087},
-    };
-    for (std::size_t f = 0; f < kQuoteFieldCount; ++f) {
-        texts.push_back({std::string(kFieldIds[f].label) + " Input", kFieldIds[f].input,
-                         facts.inputFormatName[f]});
-        texts.push_back({std::string(kFieldIds[f].label) + " Display", kFieldIds[f].display,
-                         facts.displayFormatName[f]});
-    }
-    if (facts.dopIgnored) {
-        texts.push_back({"Layout", kDopIgnoredControl,
-                         facts.dopFile + " not used (it names no date, or more fields than each record holds): "
-                                         "the default layout for the record length is shown"});
-    }
-    return texts;
-}
-
 }  // namespace barwise

@@ -1,5 +1,5 @@
-// The facts of one series that the "About Selected Quote Series" dialog shows: what its
-// MASTER record, its DAT header and its layout say.
+// The facts of one series: what its MASTER record, its DAT header and its layout say (the
+// "About Selected Quote Series" dialog and `barwise-cli facts` label and show them).
 #pragma once
 
 #include <array>
@@ -40,18 +40,5 @@ struct DataFacts {
 
 // "D Daily", "I Intra-day", ... for the period letters; "ERROR" for any other.
 std::string PeriodText(char letter);
-
-// The 26 texts of the dialog with their labels, in dialog order: Path, File number,
-// DAT file record length, DAT file number of fields, Number of quotes, Name of issue,
-// First date in file, Last date in file, Data format, Symbol, then Input and Display of
-// Date, Time, Open, High, Low, Close, Vol, OI; and, when the DOP file was not trusted, a
-// "Layout" text (control 1090) that names it.
-inline constexpr int kDopIgnoredControl = 1090;
-struct FactText {
-    std::string label;
-    int controlId;
-    std::string text;
-};
-std::vector<FactText> DataFactsTexts(const DataFacts& facts);
 
 }  // namespace barwise

@@ -35,8 +35,33 @@ bool SymbolListing::countMismatch(int limit) const {
 }
 
 std::string SymbolListing::countMismatchText() const {
+    return MasterCountText(masterFile, recordsInFile, headerCount);
+}
+
+std::string MasterCountText(const std::string& masterFile, int recordsInFile, int headerCount) {
     return masterFile + " holds " + std::to_string(recordsInFile) + " record" + (recordsInFile == 1 ? "" : "s") +
            ", its header says " + std::to_string(headerCount);
+}
+
+std::string OverLimitText(int headerCount, int limit) {
+    if (headerCount <= limit) return {};
+    return "File has " + std::to_string(headerCount) + " symbols.\nWill only display the first " +
+           std::to_string(limit) + " symbols";
+}
+
+ListingVerdict JudgeListing(const SymbolListing& listing, int limit) {
+    ListingVerdict verdict;
+    if (listing.status != kSuccess) return verdict;
+    // A MASTER whose records disagree with its header is not listed, so it is not repaired
+    // either: nothing is written to a portfolio that is then refused.
+    if (listing.countMismatch(limit)) {
+        verdict.refusal = listing.countMismatchText();
+        return verdict;
+    }
+    verdict.shown = true;
+    verdict.overLimit = OverLimitText(listing.headerCount, limit);
+    verdict.repair = listing.needsRepair;
+    return verdict;
 }
 
 SymbolListing ListSymbols(const fs::path& masterPath, int limit) {

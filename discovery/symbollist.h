@@ -50,6 +50,26 @@ struct SymbolListing {
     std::string countMismatchText() const;
 };
 
+// What a MASTER's record count against its header's says: "<MASTER> holds 26 records,
+// its header says 25".
+std::string MasterCountText(const std::string& masterFile, int recordsInFile, int headerCount);
+// The notice of a MASTER whose header counts more records than are listed: "File has 300
+// symbols.\nWill only display the first 255 symbols"; empty within the limit.
+std::string OverLimitText(int headerCount, int limit = kMaxSymbolRows);
+
+// What a listing comes to, for the window and barwise-cli alike.
+struct ListingVerdict {
+    // The rows may be shown: MASTER was read and its records agree with its header.
+    bool shown = false;
+    // Why not, when the files show it (the count mismatch); empty otherwise.
+    std::string refusal;
+    // Shown beside the rows when the header counts more than the limit.
+    std::string overLimit;
+    // Shown, and some MASTER record needs its blank symbol repaired.
+    bool repair = false;
+};
+ListingVerdict JudgeListing(const SymbolListing& listing, int limit = kMaxSymbolRows);
+
 // Reads MASTER (found in any letter case in the path's directory) and lists its first
 // `limit` records, then every record of a sound XMASTER, as the symbols grid shows them.
 // Read-only.

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "commands/datafacts/facttexts.h"
 #include "datafiles/datafacts.h"
 #include "fuzz/portfolio_input.h"
 
@@ -27,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     BARWISE_FUZZ_CHECK(facts.symbol.rfind(fuzz::kPortfolioKey, 0) == 0);
     BARWISE_FUZZ_CHECK(facts.symbol.size() <= kMasterSymbolSize);
     BARWISE_FUZZ_CHECK(facts.issueName.size() <= kMasterNameSize);
-    const auto texts = DataFactsTexts(facts);
+    const auto texts = FactLines(facts);
     BARWISE_FUZZ_CHECK(texts.size() == 26);
     for (std::size_t f = 0; f < kQuoteFieldCount; ++f) {
         BARWISE_FUZZ_CHECK(facts.inputFormatName[f].size() <= 16);

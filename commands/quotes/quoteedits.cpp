@@ -8,6 +8,7 @@
 #include "datafiles/fileio.h"
 #include "datafiles/layout.h"
 #include "datafiles/series.h"
+#include "discovery/quoteloader.h"
 
 namespace barwise {
 
@@ -33,24 +34,12 @@ std::string QuoteWhenText(DateCode date, TimeCode time, bool hasTime) {
 
 DataStatus ReadSeriesQuotes(const SecurityId& id, SeriesQuotes& out) {
     out = {};
-    QuoteSeries series;
-    if (DataStatus s = AllocSeries(series, 1); s != kSuccess) return s;
-    if (DataStatus s = ReadSeries(series, id, 0, 0); s != kSuccess) return s;
-    const FieldLayout& layout = series.info->layout;
-    for (int i = 0; i < 6; ++i) out.present[static_cast<std::size_t>(i)] = layout.has(kFieldOpen + i);
-    out.hasTime = layout.has(kFieldTime);
-    const int total = series.total;
-    if (total <= 0) return kSuccess;
-    if (DataStatus s = AllocSeries(series, total); s != kSuccess) return s;
-    if (DataStatus s = ReadSeries(series, id, 0, total); s != kSuccess) return s;
-    out.quotes.reserve(static_cast<std::size_t>(series.count));
-    for (int i = 0; i < series.count; ++i) {
-        QuoteRow q;
-        q.date = series.date(i);
-        q.time = out.hasTime ? series.time(i) : 0;
-        for (int f = 0; f < 6; ++f) q.values[static_cast<std::size_t>(f)] = series.value(kFieldOpen + f, i);
-        out.quotes.push_back(q);
-    }
+    SeriesQuotesRead read;
+    if (DataStatus s = ReadAllQuotes(id, read); s != kSuccess) return s;
+    out.present = read.present;
+    out.hasTime = read.hasTime;
+    out.quotes.reserve(read.quotes.size());
+    for (const LoadedQuote& q : read.quotes) out.quotes.push_back({q.date, read.hasTime ? q.time : 0, q.values});
     return kSuccess;
 }
 

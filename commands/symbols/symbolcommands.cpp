@@ -9,18 +9,15 @@
 #include "commands/symbols/symbolops.h"
 #include "datafiles/portfoliolock.h"
 #include "ui/commandview.h"
+#include "ui/latin1.h"
 #include "ui/uihost.h"
 
 namespace barwise {
 namespace {
 
 // MASTER texts are single-byte; the dialogs show and take them as Latin-1.
-QString FromField(const std::string& text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-std::string ToField(const QString& text) {
-    return text.toLatin1().toStdString();
-}
+QString FromField(const std::string& text) { return Latin1(text); }
+std::string ToField(const QString& text) { return ToLatin1(text); }
 
 QString FromPath(const std::string& path) {
     return QString::fromStdString(path);

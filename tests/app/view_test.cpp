@@ -9,28 +9,26 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMenu>
-#include <QMenuBar>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QPushButton>
 #include <QTableView>
 #include <QTextBrowser>
 #include <QtTest>
+#include <tuple>
 #include <filesystem>
 
 #include "app/barwiseapp.h"
 #include "app/commandids.h"
-#include "app/datafactsdlg.h"
+#include "commands/datafacts/datafactsdlg.h"
+#include "discovery/quoteloader.h"
 #include "app/searchfilterdlg.h"
 #include "app/searchprogressdlg.h"
 #include "commands/quotes/quotedialogs.h"
-#include "datafiles/rewrite.h"
 #include "datafiles/series.h"
 #include "discovery/symbollist.h"
 #include "tests/app/viewtestbed.h"
 #include "testsupport/indexcheck.h"
-#include "ui/fakecommandview.h"
 
 using namespace barwise;
 namespace fsys = std::filesystem;
@@ -75,7 +73,7 @@ int RowOf(ViewTestbed& t, IndexFile index, int fileNumber) {
 
 // Selects a symbols-grid row as a click does and shows its quotes.
 void ShowRow(ViewTestbed& t, int row) {
-    t.view().m_symbolGrid->selectRow(row);
+    t.view().SymbolGrid()->selectRow(row);
     t.view().SettleSelection();
     t.settle();
 }
@@ -109,19 +107,17 @@ class ViewTest : public QObject {
 private slots:
     void initTestCase() { Q_INIT_RESOURCE(barwise); }
     void startupShowsFirstPortfolio();
+    void selectionSignals();
     void moreThan255Symbols();
     void blankSymbolIsRepairedOnce();
     void lyingHeaderFailsTheSymbolsFill();
     void unreadableSeries();
-    void longSeriesReadInBlocks();
     void blockFailingPartWay();
     void seriesBeyondSignedCount();
     void cellTexts();
     void longHistoriesNegativePricesAndIntradayBars();
     void clickAndKeyboardSelectQuotes();
     void lookAlikeSymbolsShowTheirOwnQuotes();
-    void commandRunsAgainstTheFakeView_data();
-    void commandRunsAgainstTheFakeView();
     void cancelledScanListsWhatItFound();
     void nothingFound();
     void filterDialogAcceptance_data();
@@ -136,8 +132,6 @@ private slots:
     void firstStartStoresPlacement();
     void menuAndToolbar();
     void iniImportedOnFirstRunOnly();
-    void selectPortfolio_data();
-    void selectPortfolio();
     void refusedPortfolioShowsNoOtherSymbols();
     void extendedIndexesListEverySecurity_data();
     void extendedIndexesListEverySecurity();
@@ -156,17 +150,17 @@ void ViewTest::startupShowsFirstPortfolio() {
 
     QVERIFY2(t.host.messages.empty(), qPrintable(t.host.messageTexts().join(QLatin1Char('|'))));
     QCOMPARE(t.host.countBeeps(UiHost::Beep::Asterisk), 1);
-    QCOMPARE(v.m_portfoliosFound, 1);
-    QCOMPARE(v.m_portfolioList->count(), 2);
-    QCOMPARE(v.m_portfolioList->item(0)->text().toStdString(), t.dir("alpha"));
-    QCOMPARE(v.m_portfolioList->item(1)->text().toStdString(), t.dir("ZETA"));
-    QCOMPARE(v.m_portfolioList->currentRow(), 0);
-    QCOMPARE(v.m_portfolioDir, t.dir("alpha"));
+    QCOMPARE(v.PortfolioPane().PortfoliosFound(), true);
+    QCOMPARE(v.PortfolioPane().PortfolioList()->count(), 2);
+    QCOMPARE(v.PortfolioPane().PortfolioList()->item(0)->text().toStdString(), t.dir("alpha"));
+    QCOMPARE(v.PortfolioPane().PortfolioList()->item(1)->text().toStdString(), t.dir("ZETA"));
+    QCOMPARE(v.PortfolioPane().PortfolioList()->currentRow(), 0);
+    QCOMPARE(v.PortfolioDir(), t.dir("alpha"));
 
     QCOMPARE(t.symbolColumn(), (QStringList{"aapl", "IBM", "MSFT"}));
-    QCOMPARE(v.m_symbolCount, 3);
-    QCOMPARE(v.m_selSymbolRow, 0);
-    QCOMPARE(v.m_selSymbol, std::string("aapl"));
+    QCOMPARE(v.SymbolCount(), 3);
+    QCOMPARE(v.SelectedSymbolRow(), 0);
+    QCOMPARE(v.SelectedSecurity()->symbol, std::string("aapl"));
 
     // Newest first, the newest selected.
     const DateCode first = MakeDate(2000, 1, 3);
@@ -174,12 +168,12 @@ void ViewTest::startupShowsFirstPortfolio() {
     QCOMPARE(t.quotes().cellText(0, 0), DateText(first + 2));
     QCOMPARE(t.quotes().cellText(2, 0), DateText(first));
     QCOMPARE(t.quotes().cellText(0, 1), QStringLiteral("10.5000"));
-    QCOMPARE(v.m_quoteCount, 3);
-    QCOMPARE(v.m_selQuoteRow, 0);
-    QCOMPARE(v.m_quoteGrid->selectionModel()->selectedRows().size(), 1);
-    QCOMPARE(v.m_quoteGrid->selectionModel()->selectedRows().front().row(), 0);
-    QCOMPARE(QString::fromStdString(v.m_firstDate), DateText(first));
-    QCOMPARE(QString::fromStdString(v.m_lastDate), DateText(first + 2));
+    QCOMPARE(v.QuoteCount(), 3);
+    QCOMPARE(v.SelectedQuoteRow(), 0);
+    QCOMPARE(v.QuoteGrid()->selectionModel()->selectedRows().size(), 1);
+    QCOMPARE(v.QuoteGrid()->selectionModel()->selectedRows().front().row(), 0);
+    QCOMPARE(QString::fromStdString(v.FirstDateText()), DateText(first));
+    QCOMPARE(QString::fromStdString(v.LastDateText()), DateText(first + 2));
 
     t.settle();
     QCOMPARE(t.frame->SymbolPaneText(), QStringLiteral("Symbol 1 of 3"));
@@ -189,10 +183,44 @@ void ViewTest::startupShowsFirstPortfolio() {
     QVERIFY(t.enabled(kCmdQuoteAdd));
 
     // Choosing the other portfolio lists its symbols.
-    v.m_portfolioList->setCurrentRow(1);
+    v.PortfolioPane().PortfolioList()->setCurrentRow(1);
     QCOMPARE(t.symbolColumn(), QStringList{"ZZZ"});
     QCOMPARE(t.frame->windowTitle(), QString::fromStdString("Barwise - " + t.dir("ZETA") + " - ZZZ"));
-    QCOMPARE(v.m_quoteCount, 2);
+    QCOMPARE(v.QuoteCount(), 2);
+}
+
+void ViewTest::selectionSignals() {
+    ViewTestbed t;
+    QVERIFY(t.addPortfolio("p", {MakeSeries(1, "AAA", "A", 2), MakeSeries(2, "BBB", "B", 3)}));
+    QVERIFY(t.start());
+    CBarwiseView& v = t.view();
+    std::vector<SecurityId> securities;
+    std::vector<std::tuple<int, DateCode, TimeCode>> quotes;
+    connect(&v, &CBarwiseView::SecuritySelected, &v, [&](const SecurityId& id) { securities.push_back(id); });
+    connect(&v, &CBarwiseView::QuoteSelected, &v,
+            [&](int position, DateCode date, TimeCode time) { quotes.emplace_back(position, date, time); });
+    const DateCode first = MakeDate(2000, 1, 3);
+
+    // Another symbol: its security, then its newest quote (position 2 of 0..2).
+    v.SymbolGrid()->selectRow(1);
+    v.SettleSelection();
+    QVERIFY(!securities.empty());
+    QCOMPARE(securities.back(), t.symbols().row(1).id);
+    QVERIFY(!quotes.empty());
+    QCOMPARE(quotes.back(), std::make_tuple(2, first + 2, TimeCode{0}));
+
+    // Another quote of the same security: the quote alone is told.
+    const std::size_t told = securities.size();
+    QTest::mouseClick(v.QuoteGrid()->viewport(), Qt::LeftButton, {},
+                      v.QuoteGrid()->visualRect(t.quotes().index(2, 0)).center());
+    QCOMPARE(securities.size(), told);
+    QCOMPARE(quotes.back(), std::make_tuple(0, first, TimeCode{0}));
+
+    // A search that finds nothing leaves no security and no quote selected.
+    fsys::remove_all(t.dir("p"));
+    v.PortfolioPane().ScanDrive();
+    QVERIFY(!securities.back().valid());
+    QCOMPARE(std::get<0>(quotes.back()), -1);
 }
 
 void ViewTest::moreThan255Symbols() {
@@ -210,7 +238,7 @@ void ViewTest::moreThan255Symbols() {
     QCOMPARE(t.host.messageTexts(),
              QStringList{QStringLiteral("File has 300 symbols.\nWill only display the first 255 symbols")});
     QCOMPARE(t.symbols().rowCount(), 255);
-    QCOMPARE(t.view().m_symbolCount, 255);
+    QCOMPARE(t.view().SymbolCount(), 255);
     QCOMPARE(t.symbolColumn().front(), QStringLiteral("S001"));
     QCOMPARE(t.symbolColumn().back(), QStringLiteral("S255"));
     QCOMPARE(t.quotes().rowCount(), 4);
@@ -237,7 +265,7 @@ void ViewTest::blankSymbolIsRepairedOnce() {
     QCOMPARE(ReadAll(master + ".BAK"), before);
 
     // The repaired series reads under its new symbol, and a second fill repairs nothing.
-    t.view().m_symbolGrid->selectRow(1);
+    t.view().SymbolGrid()->selectRow(1);
     t.view().FillQuotesGrid(0);
     QCOMPARE(t.quotes().rowCount(), 5);
     QVERIFY(QFile::remove(QString::fromStdString(master + ".BAK")));
@@ -265,8 +293,8 @@ void ViewTest::lyingHeaderFailsTheSymbolsFill() {
     QCOMPARE(t.host.messages.front().icon, UiHost::Icon::Stop);
     QCOMPARE(t.symbols().rowCount(), 0);
     QCOMPARE(t.quotes().rowCount(), 0);
-    QCOMPARE(t.view().m_symbolCount, 0);
-    QCOMPARE(t.view().m_quoteCount, 0);
+    QCOMPARE(t.view().SymbolCount(), 0);
+    QCOMPARE(t.view().QuoteCount(), 0);
     QVERIFY(!t.enabled(kCmdSymbolAbout));
     QCOMPARE(ReadAll(master), bytes);  // nothing written
 }
@@ -279,60 +307,38 @@ void ViewTest::unreadableSeries() {
 
     QCOMPARE(t.host.messageTexts(), QStringList{QStringLiteral("Error in FillQuotesGrid")});
     QCOMPARE(t.quotes().rowCount(), 0);
-    QCOMPARE(t.view().m_quoteCount, 0);
+    QCOMPARE(t.view().QuoteCount(), 0);
     t.settle();
     QCOMPARE(t.frame->QuotePaneText(), QStringLiteral("No Quotes Read"));
     QVERIFY(!t.enabled(kCmdQuoteEdit));
 
     // A series without quotes shows nothing and says nothing.
     t.host.messages.clear();
-    t.view().m_symbolGrid->selectRow(1);
+    t.view().SymbolGrid()->selectRow(1);
     t.view().FillQuotesGrid(0);
     QVERIFY(t.host.messages.empty());
     QCOMPARE(t.quotes().rowCount(), 0);
-}
-
-void ViewTest::longSeriesReadInBlocks() {
-    ViewTestbed t;
-    QVERIFY(t.addPortfolio("p", {MakeSeries(1, "LONG", "LONG SERIES", 1000)}));
-    QVERIFY(t.start());
-    std::vector<std::pair<int, int>> reads;
-    t.view().SetSeriesReader([&](QuoteSeries& s, const SecurityId& id, std::int32_t start, std::int32_t count) {
-        reads.emplace_back(start, count);
-        return ReadSeries(s, id, start, count);
-    });
-    t.view().FillQuotesGrid(0);
-
-    const std::vector<std::pair<int, int>> expected = {{0, 0},   {600, 400}, {200, 400},
-                                                       {0, 200}, {0, 1},     {-1, 1}};
-    QCOMPARE(reads, expected);
-    const DateCode first = MakeDate(2000, 1, 3);
-    QCOMPARE(t.quotes().rowCount(), 1000);
-    QCOMPARE(t.quotes().cellText(0, 0), DateText(first + 999));
-    QCOMPARE(t.quotes().cellText(399, 0), DateText(first + 600));
-    QCOMPARE(t.quotes().cellText(400, 0), DateText(first + 599));
-    QCOMPARE(t.quotes().cellText(999, 0), DateText(first));
-    QCOMPARE(t.quotes().cellText(999, 1), QStringLiteral("10.0000"));
-    t.settle();
-    QCOMPARE(t.frame->QuotePaneText(), QStringLiteral("Quote 1000 of 1000"));
 }
 
 void ViewTest::blockFailingPartWay() {
     ViewTestbed t;
     QVERIFY(t.addPortfolio("p", {MakeSeries(1, "LONG", "LONG SERIES", 1000)}));
     QVERIFY(t.start());
-    int blockReads = 0;
-    t.view().SetSeriesReader([&](QuoteSeries& s, const SecurityId& id, std::int32_t start,
-                                 std::int32_t count) -> DataStatus {
-        if (count == 400 && ++blockReads == 2) return kFileRead;
-        return ReadSeries(s, id, start, count);
-    });
+    // The second block of 400 quotes cannot be read.
+    struct FailingLoader : QuoteLoader {
+        int blocks = 0;
+        DataStatus read(int start, int count, std::vector<LoadedQuote>& out) override {
+            if (count == CBarwiseView::kQuoteBlock && ++blocks == 2) return kFileRead;
+            return QuoteLoader::read(start, count, out);
+        }
+    };
+    t.view().SetLoaderFactory([] { return std::make_unique<FailingLoader>(); });
     t.view().FillQuotesGrid(0);
     QCOMPARE(t.host.messageTexts(), QStringList{QStringLiteral("Error in FillQuotesGrid")});
     // The rows read so far stay, and the dates and the selection are still set.
     QCOMPARE(t.quotes().rowCount(), 400);
-    QCOMPARE(QString::fromStdString(t.view().m_firstDate), DateText(MakeDate(2000, 1, 3)));
-    QCOMPARE(t.view().m_quoteGrid->selectionModel()->selectedRows().front().row(), 0);
+    QCOMPARE(QString::fromStdString(t.view().FirstDateText()), DateText(MakeDate(2000, 1, 3)));
+    QCOMPARE(t.view().QuoteGrid()->selectionModel()->selectedRows().front().row(), 0);
 }
 
 void ViewTest::seriesBeyondSignedCount() {
@@ -341,11 +347,15 @@ void ViewTest::seriesBeyondSignedCount() {
     QVERIFY(t.addPortfolio("p", {MakeSeries(1, "A", "SHORT", 1), MakeSeries(2, "LONG", "LONG SERIES", count)}));
     QVERIFY(t.start());
     t.quoteTester.reset();  // it checks the whole model on every insertion
-    t.view().m_symbolGrid->selectRow(1);
+    t.view().SymbolGrid()->selectRow(1);
     t.view().FillQuotesGrid(0);
     QCOMPARE(t.quotes().rowCount(), count);
-    QCOMPARE(t.view().m_quoteCount, count);
-    QCOMPARE(t.quotes().cellText(count - 1, 0), DateText(MakeDate(2000, 1, 3)));
+    QCOMPARE(t.view().QuoteCount(), count);
+    // Newest first across the blocks it is read in.
+    const DateCode first = MakeDate(2000, 1, 3);
+    QCOMPARE(t.quotes().cellText(0, 0), DateText(first + count - 1));
+    QCOMPARE(t.quotes().cellText(CBarwiseView::kQuoteBlock, 0), DateText(first + count - 1 - CBarwiseView::kQuoteBlock));
+    QCOMPARE(t.quotes().cellText(count - 1, 0), DateText(first));
     t.settle();
     QCOMPARE(t.frame->QuotePaneText(), QStringLiteral("Quote 33000 of 33000"));
 }
@@ -363,7 +373,7 @@ void ViewTest::cellTexts() {
     QCOMPARE(t.quotes().cellText(0, 6), QStringLiteral("N/A"));
     QCOMPARE(t.quotes().headerData(6, Qt::Horizontal, Qt::DisplayRole).toString(),
              QStringLiteral("Open Interest"));
-    QVERIFY(t.view().m_quoteGrid->isColumnHidden(QuoteGridModel::kTimeColumn));
+    QVERIFY(t.view().QuoteGrid()->isColumnHidden(QuoteGridModel::kTimeColumn));
 }
 
 // Real histories: a bar of 1928 shows its century, a back-adjusted negative price is a number,
@@ -386,15 +396,15 @@ void ViewTest::longHistoriesNegativePricesAndIntradayBars() {
     QCOMPARE(t.quotes().cellText(0, QuoteGridModel::kTimeColumn), QStringLiteral("09:17:00"));
     QCOMPARE(t.quotes().cellText(1, QuoteGridModel::kTimeColumn), QStringLiteral("09:16:00"));
     QCOMPARE(t.quotes().row(0).time, MakeTime(9, 17, 0));
-    QHeaderView* header = t.view().m_quoteGrid->horizontalHeader();
-    QVERIFY(!t.view().m_quoteGrid->isColumnHidden(QuoteGridModel::kTimeColumn));
+    QHeaderView* header = t.view().QuoteGrid()->horizontalHeader();
+    QVERIFY(!t.view().QuoteGrid()->isColumnHidden(QuoteGridModel::kTimeColumn));
     QCOMPARE(header->visualIndex(QuoteGridModel::kTimeColumn), 1);
     QCOMPARE(t.quotes().headerData(QuoteGridModel::kTimeColumn, Qt::Horizontal, Qt::DisplayRole).toString(),
              QStringLiteral("Time"));
 
-    t.view().m_symbolGrid->selectRow(1);
+    t.view().SymbolGrid()->selectRow(1);
     t.view().FillQuotesGrid(0);
-    QVERIFY(t.view().m_quoteGrid->isColumnHidden(QuoteGridModel::kTimeColumn));
+    QVERIFY(t.view().QuoteGrid()->isColumnHidden(QuoteGridModel::kTimeColumn));
     QCOMPARE(t.quotes().cellText(0, 0), QStringLiteral("10/02/1928"));
     QCOMPARE(t.quotes().cellText(1, 0), QStringLiteral("10/01/1928"));
     QCOMPARE(t.quotes().cellText(0, 4), QStringLiteral("-6.3520"));
@@ -408,22 +418,22 @@ void ViewTest::clickAndKeyboardSelectQuotes() {
                                  MakeSeries(3, "CCC", "C", 4)}));
     QVERIFY(t.start());
     CBarwiseView& v = t.view();
-    int fills = 0;  // a fill starts with a read of no quotes
-    v.SetSeriesReader([&](QuoteSeries& s, const SecurityId& id, std::int32_t start, std::int32_t count) {
-        fills += count == 0;
-        return ReadSeries(s, id, start, count);
+    int fills = 0;  // a fill opens the series once
+    v.SetLoaderFactory([&] {
+        ++fills;
+        return std::make_unique<QuoteLoader>();
     });
-    QTableView* grid = v.m_symbolGrid;
+    QTableView* grid = v.SymbolGrid();
     const QPoint third = grid->visualRect(t.symbols().index(2, 1)).center();
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, third);
 
     // A click shows the quotes at once.
     QCOMPARE(fills, 1);
     QVERIFY(!v.QuotesPending());
-    QCOMPARE(v.m_selSymbolRow, 2);
-    QCOMPARE(v.m_selSymbol, std::string("CCC"));
+    QCOMPARE(v.SelectedSymbolRow(), 2);
+    QCOMPARE(v.SelectedSecurity()->symbol, std::string("CCC"));
     QCOMPARE(t.quotes().rowCount(), 4);
-    QCOMPARE(v.m_selQuoteRow, 0);
+    QCOMPARE(v.SelectedQuoteRow(), 0);
     QCOMPARE(t.frame->windowTitle(), QString::fromStdString("Barwise - " + t.dir("p") + " - CCC"));
     t.settle();
     QCOMPARE(t.frame->SymbolPaneText(), QStringLiteral("Symbol 3 of 3"));
@@ -434,13 +444,13 @@ void ViewTest::clickAndKeyboardSelectQuotes() {
     QTest::keyClick(grid, Qt::Key_Up);
     QTest::keyClick(grid, Qt::Key_Up);
     QTest::keyClick(grid, Qt::Key_Down);
-    QCOMPARE(v.m_selSymbolRow, 1);
+    QCOMPARE(v.SelectedSymbolRow(), 1);
     QCOMPARE(t.frame->windowTitle(), QString::fromStdString("Barwise - " + t.dir("p") + " - BBB"));
     QCOMPARE(fills, 1);
     QTRY_COMPARE(fills, 2);
-    QCOMPARE(v.m_selSymbol, std::string("BBB"));
+    QCOMPARE(v.SelectedSecurity()->symbol, std::string("BBB"));
     QCOMPARE(t.quotes().rowCount(), 3);
-    QCOMPARE(v.m_quoteCount, 3);
+    QCOMPARE(v.QuoteCount(), 3);
     QTest::qWait(2 * CBarwiseView::kKeyboardLoadDelayMs);
     QCOMPARE(fills, 2);
 
@@ -466,9 +476,9 @@ void ViewTest::clickAndKeyboardSelectQuotes() {
     t.frame->Action(kCmdQuoteEdit)->trigger();
 
     // Selecting the oldest quote disables Quotes > Add, and the pane counts from the oldest.
-    QTest::mouseClick(v.m_quoteGrid->viewport(), Qt::LeftButton, {},
-                      v.m_quoteGrid->visualRect(t.quotes().index(1, 0)).center());
-    QCOMPARE(v.m_selQuoteRow, 1);
+    QTest::mouseClick(v.QuoteGrid()->viewport(), Qt::LeftButton, {},
+                      v.QuoteGrid()->visualRect(t.quotes().index(1, 0)).center());
+    QCOMPARE(v.SelectedQuoteRow(), 1);
     QVERIFY(!t.enabled(kCmdQuoteAdd));
     QCOMPARE(t.frame->QuotePaneText(), QStringLiteral("Quote 1 of 2"));
 }
@@ -485,8 +495,8 @@ void ViewTest::lookAlikeSymbolsShowTheirOwnQuotes() {
     QCOMPARE(t.symbolColumn(), (QStringList{"BRK", "BRK"}));
     QCOMPARE(t.quotes().rowCount(), 3);
 
-    QTest::mouseClick(v.m_symbolGrid->viewport(), Qt::LeftButton, {},
-                      v.m_symbolGrid->visualRect(t.symbols().index(1, 0)).center());
+    QTest::mouseClick(v.SymbolGrid()->viewport(), Qt::LeftButton, {},
+                      v.SymbolGrid()->visualRect(t.symbols().index(1, 0)).center());
     QCOMPARE(t.quotes().rowCount(), 5);
     QCOMPARE(t.quotes().cellText(0, 4), QStringLiteral("250.0000"));
     QString fileNumber;
@@ -507,8 +517,8 @@ void ViewTest::lookAlikeSymbolsShowTheirOwnQuotes() {
     const DateCode first = MakeDate(2000, 1, 3);
     QCOMPARE(commands.FirstDate(), first);
     QCOMPARE(commands.LastDate(), DateCode(first + 4));
-    QTest::mouseClick(v.m_quoteGrid->viewport(), Qt::LeftButton, {},
-                      v.m_quoteGrid->visualRect(t.quotes().index(3, 0)).center());
+    QTest::mouseClick(v.QuoteGrid()->viewport(), Qt::LeftButton, {},
+                      v.QuoteGrid()->visualRect(t.quotes().index(3, 0)).center());
     const std::optional<QuoteSelection> quote = commands.SelectedQuote();
     QVERIFY(quote);
     QCOMPARE(quote->row, 3);
@@ -526,67 +536,11 @@ void ViewTest::lookAlikeSymbolsShowTheirOwnQuotes() {
     QVERIFY(t.enabled(kCmdSymbolEdit));
 }
 
-namespace {
-
-// Shaped like the quote commands: act on the selected quote of the selected security by
-// their identities, then show the series again.
-void DeleteSelectedQuote(CommandView& view, UiHost& host) {
-    const std::optional<SymbolSelection> security = view.SelectedSecurity();
-    const std::optional<QuoteSelection> quote = view.SelectedQuote();
-    if (!security || !quote) return;
-    EditRequest request;
-    request.op = EditOp::kDelete;
-    request.from = request.to = quote->date;
-    if (RewriteSeries(request, security->id) != kSuccess) {
-        host.messageBox(QStringLiteral("The quote cannot be deleted"));
-        return;
-    }
-    view.RefillQuotes(0);
-}
-
-}  // namespace
-
-void ViewTest::commandRunsAgainstTheFakeView_data() {
-    QTest::addColumn<int>("dayOffset");  // of the selected quote's date from the first day
-    QTest::addColumn<bool>("deleted");
-    QTest::newRow("a day the series holds") << 2 << true;
-    QTest::newRow("a day it does not hold") << 40 << false;
-}
-
-void ViewTest::commandRunsAgainstTheFakeView() {
-    QFETCH(int, dayOffset);
-    QFETCH(bool, deleted);
-    QTemporaryDir dir;
-    const std::string root = dir.path().toStdString();
-    DemoPortfolio p;
-    p.series = {MakeSeries(1, "BRK A", "BERKSHIRE A", 4), MakeSeries(2, "BRK B", "BERKSHIRE B", 4)};
-    QVERIFY(WritePortfolio(root, p));
-    const QByteArray first = ReadAll(root + "/F1.DAT");
-
-    FakeCommandView view;
-    for (const SymbolRow& r : ListSymbols(root + "/MASTER").rows) view.symbols.push_back({r.id, r.symbol, r.name});
-    QCOMPARE(view.symbols.size(), std::size_t(2));
-    view.symbolRow = 1;
-    view.quotes = {{0, DateCode(MakeDate(2000, 1, 3) + dayOffset), 0, {}}};
-    ScriptedUiHost host;
-    DeleteSelectedQuote(view, host);
-
-    QuoteSeries series;
-    QCOMPARE(AllocSeries(series, 1), kSuccess);
-    QCOMPARE(ReadSeries(series, view.symbols[1].id, 0, 0), kSuccess);
-    QCOMPARE(series.total, deleted ? 3 : 4);
-    QCOMPARE(ReadAll(root + "/F1.DAT"), first);  // the look-alike is left alone
-    using Refills = std::vector<std::pair<FakeCommandView::Refill, int>>;
-    const Refills expected = deleted ? Refills{{FakeCommandView::Refill::Quotes, 0}} : Refills{};
-    QCOMPARE(view.refills, expected);
-    QCOMPARE(host.messages.size(), std::size_t(deleted ? 0 : 1));
-}
-
 void ViewTest::cancelledScanListsWhatItFound() {
     ViewTestbed t;
     for (const char* dir : {"a", "b", "c"}) QVERIFY(t.addPortfolio(dir, {MakeSeries(1, "S", "S", 1)}));
     QVERIFY(t.start());
-    QCOMPARE(t.view().m_portfolioList->count(), 3);
+    QCOMPARE(t.view().PortfolioPane().PortfolioList()->count(), 3);
 
     // While the box is up every command is held, and a second search does not start
     // inside the first; Cancel, once the box counts the first portfolio, ends it.
@@ -597,7 +551,7 @@ void ViewTest::cancelledScanListsWhatItFound() {
         auto* box = qobject_cast<CSearchProgressDlg*>(QApplication::activeModalWidget());
         if (!box) return;
         rescanHeld = rescanHeld && !t.frame->Action(kCmdRescan)->isEnabled();
-        t.view().ScanDrive();
+        t.view().PortfolioPane().ScanDrive();
         if (box->findChild<QLabel*>(QStringLiteral("ctl1030"))->text() == QStringLiteral("1"))
             box->findChild<QPushButton*>(QStringLiteral("ctl2"))->click();
     });
@@ -607,9 +561,9 @@ void ViewTest::cancelledScanListsWhatItFound() {
 
     QVERIFY(rescanHeld);
     QCOMPARE(t.host.countBeeps(UiHost::Beep::Asterisk), 2);
-    QCOMPARE(t.view().m_portfolioList->count(), 1);
+    QCOMPARE(t.view().PortfolioPane().PortfolioList()->count(), 1);
     QVERIFY(t.enabled(kCmdRescan));
-    QCOMPARE(t.view().m_portfoliosFound, 1);
+    QCOMPARE(t.view().PortfolioPane().PortfoliosFound(), true);
     QCOMPARE(t.symbolColumn(), QStringList{"S"});
     QVERIFY(t.host.messages.empty());
     QVERIFY(!QApplication::activeModalWidget());
@@ -622,8 +576,8 @@ void ViewTest::nothingFound() {
     QCOMPARE(t.host.messageTexts(),
              QStringList{QString::fromStdString("No master files found on drive " + t.root +
                                                 "\n\n(Is your Portfolio Search Filter setting correct?)")});
-    QCOMPARE(t.view().m_portfoliosFound, 0);
-    QCOMPARE(t.view().m_portfolioList->count(), 0);
+    QCOMPARE(t.view().PortfolioPane().PortfoliosFound(), false);
+    QCOMPARE(t.view().PortfolioPane().PortfolioList()->count(), 0);
     for (int id : {kCmdQuoteEdit, kCmdQuoteSplit, kCmdQuoteAdjust, kCmdQuoteAdd, kCmdQuoteDelete,
                    kCmdExport, kCmdSymbolDelete, kCmdSymbolEdit, kCmdSymbolAbout, kCmdSplitSearch,
                    kCmdSymbolMove, kCmdSymbolCopy})
@@ -639,7 +593,7 @@ void ViewTest::nothingFound() {
     QVERIFY(QTest::qWaitForWindowActive(t.frame.get()));
     QTest::keyClick(t.frame.get(), Qt::Key_F5);
     QCOMPARE(t.host.countBeeps(UiHost::Beep::Asterisk), 2);
-    QCOMPARE(t.view().m_portfoliosFound, 1);
+    QCOMPARE(t.view().PortfolioPane().PortfoliosFound(), true);
     QCOMPARE(t.symbolColumn(), QStringList{"NEW"});
 }
 
@@ -702,7 +656,7 @@ void ViewTest::searchFilterRescan() {
     QVERIFY(t.addPortfolio("one", {MakeSeries(1, "ONE", "ONE", 1)}));
     QVERIFY(t.addPortfolio("two", {MakeSeries(1, "TWO", "TWO", 1)}));
     QVERIFY(t.start());
-    QCOMPARE(t.view().m_portfolioList->count(), 1);
+    QCOMPARE(t.view().PortfolioPane().PortfolioList()->count(), 1);
 
     const QString path = root + relativePath;
     t.host.onDialog = [&](QDialog& d) {
@@ -716,13 +670,13 @@ void ViewTest::searchFilterRescan() {
     t.frame->Action(kCmdSearchFilter)->trigger();
 
     QCOMPARE(t.host.countBeeps(UiHost::Beep::Asterisk), scans);
-    QCOMPARE(t.view().m_portfolioList->count(), portfolios);
+    QCOMPARE(t.view().PortfolioPane().PortfolioList()->count(), portfolios);
     QVERIFY2(t.host.messages.empty(), qPrintable(t.host.messageTexts().join(QLatin1Char('|'))));
     // The path is kept as typed even when it calls for no new search.
     const QString kept = ok ? path : initial;
     QCOMPARE(t.settings->GetProfileString(QStringLiteral("Search"), QStringLiteral("Name"), QString()), kept);
     QCOMPARE(t.settings->GetProfileInt(QStringLiteral("Search"), QStringLiteral("Limit"), -1), ok ? int(limit) : 1);
-    QCOMPARE(QString::fromStdString(t.view().m_searchNameUpper), kept.toUpper());
+    QCOMPARE(QString::fromStdString(t.view().PortfolioPane().SearchKeyUpper()), kept.toUpper());
 }
 
 void ViewTest::dataFacts_data() {
@@ -807,10 +761,10 @@ void ViewTest::columnWidthsSurviveARestart() {
     ViewTestbed t;
     QVERIFY(t.addPortfolio("p", {MakeSeries(1, "AAA", "A", 2)}));
     QVERIFY(t.start());
-    QHeaderView* quotes = t.view().m_quoteGrid->horizontalHeader();
-    QHeaderView* symbols = t.view().m_symbolGrid->horizontalHeader();
+    QHeaderView* quotes = t.view().QuoteGrid()->horizontalHeader();
+    QHeaderView* symbols = t.view().SymbolGrid()->horizontalHeader();
     const int defaultWidth = quotes->sectionSize(0);
-    QCOMPARE(defaultWidth, t.view().m_quoteGrid->viewport()->width() * 9 / 70);
+    QCOMPARE(defaultWidth, t.view().QuoteGrid()->viewport()->width() * 9 / 70);
     quotes->resizeSection(0, defaultWidth + 23);
     symbols->resizeSection(1, 61);
     t.frame->close();
@@ -819,16 +773,16 @@ void ViewTest::columnWidthsSurviveARestart() {
 
     t.host.beeps.clear();
     QVERIFY(t.start());
-    QCOMPARE(t.view().m_quoteGrid->horizontalHeader()->sectionSize(0), defaultWidth + 23);
-    QCOMPARE(t.view().m_symbolGrid->horizontalHeader()->sectionSize(1), 61);
+    QCOMPARE(t.view().QuoteGrid()->horizontalHeader()->sectionSize(0), defaultWidth + 23);
+    QCOMPARE(t.view().SymbolGrid()->horizontalHeader()->sectionSize(1), 61);
 
     // Widths that no longer fit give way to the defaults.
     t.frame->close();
     t.settings->WriteProfileInt(QStringLiteral("QuoteGrid"), QStringLiteral("col3"), 5000);
     t.host.beeps.clear();
     QVERIFY(t.start());
-    QCOMPARE(t.view().m_quoteGrid->horizontalHeader()->sectionSize(0),
-             t.view().m_quoteGrid->viewport()->width() * 9 / 70);
+    QCOMPARE(t.view().QuoteGrid()->horizontalHeader()->sectionSize(0),
+             t.view().QuoteGrid()->viewport()->width() * 9 / 70);
 }
 
 void ViewTest::firstStartStoresPlacement() {
@@ -854,28 +808,6 @@ void ViewTest::firstStartStoresPlacement() {
 void ViewTest::menuAndToolbar() {
     ViewTestbed t;
     QVERIFY(t.start());
-    QStringList menus;
-    for (QAction* popup : t.frame->menuBar()->actions()) {
-        QStringList items;
-        for (QAction* a : popup->menu()->actions())
-            items << (a->isSeparator() ? QStringLiteral("-") : QStringLiteral("%1=%2").arg(a->text()).arg(a->data().toInt()));
-        menus << popup->text() + QStringLiteral(": ") + items.join(QLatin1Char(','));
-    }
-    const QStringList expected = {
-        "&Barwise: E&xit=57665",
-        "&View: &Toolbar=59392,&Status Bar=59393",
-        "&Portfolio: &Split Search...=32776,Search &Filter...=32790,&ReScan\tF5=32807",
-        "&Symbol: &Delete=32793,&Move...=32791,&Copy...=32823,-,&Edit...=32789,&About...=32774",
-        "&Quotes: &Edit...=32771,&Split...=32772,Adju&st...=32773,-,&Add...=32794,&Delete...=32775,-,E&xport...=32804",
-        "&Help: &Help Topics=57667,-,&About Barwise...=57664",
-    };
-    QCOMPARE(menus, expected);
-
-    QList<int> buttons;
-    for (QAction* a : t.frame->ToolBar()->actions()) buttons << (a->isSeparator() ? 0 : a->data().toInt());
-    const QList<int> order = {57665, 0, 32776, 32790, 32807, 0, 32793, 32791, 32823, 32789,
-                              32774, 0, 32771, 32772, 32773, 32794, 32775, 32804, 0, 57664};
-    QCOMPARE(buttons, order);
     for (QAction* a : t.frame->ToolBar()->actions())
         if (!a->isSeparator()) QVERIFY2(!a->icon().isNull(), qPrintable(a->text()));
 
@@ -927,48 +859,23 @@ void ViewTest::iniImportedOnFirstRunOnly() {
     qunsetenv("BARWISE_WINDIR");
 }
 
-void ViewTest::selectPortfolio_data() {
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<bool>("accepted");
-    QTest::addColumn<QString>("dir");
-    const QString dir290 = QStringLiteral("/") + QString(290, QLatin1Char('d'));
-    const QString dir291 = QStringLiteral("/") + QString(291, QLatin1Char('d'));
-    QTest::newRow("portfolio") << "/data/ms/MASTER" << true << "/data/ms";
-    QTest::newRow("at the root") << "/MASTER" << true << "/";
-    QTest::newRow("no directory") << "MASTER" << true << "";
-    QTest::newRow("298 characters") << dir290 + QStringLiteral("/MASTER") << true << dir290;
-    QTest::newRow("299 characters") << dir291 + QStringLiteral("/MASTER") << false << "";
-    QTest::newRow("other case") << "/data/master" << false << "";
-    QTest::newRow("not a MASTER") << "/data/XMASTER.bak" << false << "";
-    QTest::newRow("empty") << "" << false << "";
-}
-
-void ViewTest::selectPortfolio() {
-    QFETCH(QString, path);
-    QFETCH(bool, accepted);
-    QFETCH(QString, dir);
-    ViewTestbed t;
-    ScriptedUiHost host;
-    CBarwiseView view(*t.settings, host);
-    view.m_portfolioDir = "before";
-    QCOMPARE(view.SelectPortfolio(path.toStdString()), accepted);
-    QCOMPARE(view.m_masterPathValid, accepted ? 1 : 0);
-    QCOMPARE(QString::fromStdString(view.m_portfolioDir), accepted ? dir : QStringLiteral("before"));
-    if (accepted) QCOMPARE(QString::fromStdString(view.m_masterPath), path);
-}
-
 void ViewTest::refusedPortfolioShowsNoOtherSymbols() {
     ViewTestbed t;
-    QVERIFY(t.addPortfolio("alpha", {MakeSeries(1, "AAA", "A", 2)}));
-    // A path longer than the view takes.
+    QVERIFY(t.addPortfolio("zeta", {MakeSeries(1, "AAA", "A", 2)}));
+    // A path longer than the view takes, listed first.
     std::string deep = "b" + std::string(200, 'x');
     deep += "/" + std::string(120, 'y');
     QVERIFY(t.addPortfolio(deep, {MakeSeries(1, "DEEP", "D", 2)}));
     QVERIFY(t.start());
-    QCOMPARE(t.view().m_portfolioList->count(), 2);
+    QCOMPARE(t.view().PortfolioPane().PortfolioList()->count(), 2);
+    const QStringList failure{QStringLiteral("Failure while filling symbols grid")};
+    QCOMPARE(t.host.messageTexts(), failure);
+    t.view().PortfolioPane().PortfolioList()->setCurrentRow(1);
     QCOMPARE(t.symbolColumn(), QStringList{"AAA"});
-    t.view().m_portfolioList->setCurrentRow(1);
-    QCOMPARE(t.host.messageTexts(), QStringList{QStringLiteral("Failure while filling symbols grid")});
+    // Searched again, the first portfolio fails as well: never the symbols shown before.
+    t.host.messages.clear();
+    t.view().PortfolioPane().ScanDrive();
+    QCOMPARE(t.host.messageTexts(), failure);
     QCOMPARE(t.symbols().rowCount(), 0);
     QCOMPARE(t.quotes().rowCount(), 0);
     QVERIFY(!t.enabled(kCmdSymbolAbout));
@@ -1078,7 +985,7 @@ void ViewTest::extendedIndexesListEverySecurity() {
     QVERIFY(t.start());
     QVERIFY2(t.host.messages.empty(), qPrintable(t.host.messageTexts().join(QLatin1Char('|'))));
     QCOMPARE(t.symbols().rowCount(), 462);
-    QCOMPARE(t.view().m_symbolCount, 462);
+    QCOMPARE(t.view().SymbolCount(), 462);
 
     // Every row shows the name an independent reading of the three index files gives.
     const auto decoded = barwise::testing::DecodeIndexFiles(t.dir("italy")).securities;
@@ -1098,7 +1005,7 @@ void ViewTest::extendedIndexesListEverySecurity() {
     const int row = RowOf(t, index, fileNumber);
     QVERIFY(row >= 0);
     ShowRow(t, row);
-    QCOMPARE(t.view().m_selId, t.symbols().row(row).id);
+    QCOMPARE(t.view().SelectedSecurity()->id, t.symbols().row(row).id);
     const QString listedIn = inXmaster ? QStringLiteral("XMASTER") : QStringLiteral("MASTER");
     QCOMPARE(t.frame->SecurityPaneText(), name + " - " + dataFile + " in " + listedIn);
     QCOMPARE(t.frame->SymbolPaneText(), QStringLiteral("Symbol %1 of 462").arg(row + 1));
@@ -1179,7 +1086,7 @@ void ViewTest::setAsideIndexIsNamedOnceAndLeftAlone() {
     const QByteArray emaster = ReadAll(dir + "/EMASTER");
     const QByteArray xmaster = ReadAll(dir + "/XMASTER");
     QVERIFY(t.start());
-    QCOMPARE(t.view().m_portfolioDir, dir);
+    QCOMPARE(t.view().PortfolioDir(), dir);
     QCOMPARE(t.host.messages.size(), std::size_t(1));
     const QString warning = t.host.messages.front().text;
     QVERIFY2(warning.contains(QStringLiteral("EMASTER")) && warning.contains(QStringLiteral("XMASTER")),
@@ -1191,8 +1098,8 @@ void ViewTest::setAsideIndexIsNamedOnceAndLeftAlone() {
 
     // Not again for this portfolio: neither on a refill nor when it is opened again.
     t.view().FillSymbolsGrid(0);
-    t.view().m_portfolioList->setCurrentRow(1);
-    t.view().m_portfolioList->setCurrentRow(0);
+    t.view().PortfolioPane().PortfolioList()->setCurrentRow(1);
+    t.view().PortfolioPane().PortfolioList()->setCurrentRow(0);
     QCOMPARE(t.host.messages.size(), std::size_t(1));
 
     // Quote edits go to the data file and MASTER only.
@@ -1204,7 +1111,7 @@ void ViewTest::setAsideIndexIsNamedOnceAndLeftAlone() {
     t.frame->Action(kCmdQuoteDelete)->trigger();
     QVERIFY2(AskedToDeleteOnly(t.host), qPrintable(t.host.messageTexts().join(QLatin1Char('|'))));
     QCOMPARE(t.quotes().cellText(0, 0), secondNewest);
-    const SecurityId id = t.view().m_selId;
+    const SecurityId id = t.view().SelectedSecurity()->id;
     QCOMPARE(YmdText(Decoded(dir, barwise::testing::IndexKind::kMaster, id.fileNumber).lastDate), secondNewest);
     QCOMPARE(ReadAll(dir + "/EMASTER"), emaster);
     QCOMPARE(ReadAll(dir + "/XMASTER"), xmaster);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/barwiseview.h"
+#include "app/portfoliopane.h"
 #include "app/gridmodels.h"
 #include "app/mainframe.h"
 #include "ui/settingsstore.h"
@@ -75,7 +76,7 @@ public:
         symbolTester.reset();
         quoteTester.reset();
         frame = std::make_unique<CMainFrame>(*settings, host);
-        view().SetDriveLister([r = root] { return std::vector<barwise::Drive>{{r, r}}; });
+        view().PortfolioPane().SetDriveLister([r = root] { return std::vector<barwise::Drive>{{r, r}}; });
         symbolTester = std::make_unique<QAbstractItemModelTester>(
             &view().SymbolModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         quoteTester = std::make_unique<QAbstractItemModelTester>(

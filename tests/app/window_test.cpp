@@ -53,13 +53,13 @@ void SetFieldAt(QByteArray& dat, int recordLength, int quote, int field, float v
 }
 
 QString SelectedQuoteRow(ViewTestbed& t) {
-    const QModelIndexList rows = t.view().m_quoteGrid->selectionModel()->selectedRows();
+    const QModelIndexList rows = t.view().QuoteGrid()->selectionModel()->selectedRows();
     return rows.size() == 1 ? QString::number(rows.front().row()) : QStringLiteral("none");
 }
 
 // The row is drawn within the grid's viewport.
 bool RowInView(ViewTestbed& t, int row) {
-    QTableView* grid = t.view().m_quoteGrid;
+    QTableView* grid = t.view().QuoteGrid();
     return grid->viewport()->rect().contains(grid->visualRect(t.quotes().index(row, 0)).center());
 }
 
@@ -142,11 +142,11 @@ void WindowTest::editedQuoteStaysSelectedAndInView() {
     QVERIFY(t.addPortfolio("p", {MakeSeries(1, "LONG", "LONG HISTORY", 600)}));
     QVERIFY(t.start());
     const int row = 450;
-    QTableView* grid = t.view().m_quoteGrid;
+    QTableView* grid = t.view().QuoteGrid();
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(t.quotes().index(0, 0)).center());
     grid->scrollTo(t.quotes().index(row, 0));
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(t.quotes().index(row, 0)).center());
-    QCOMPARE(t.view().m_selQuoteRow, row);
+    QCOMPARE(t.view().SelectedQuoteRow(), row);
     const QString date = t.quotes().cellText(row, 0);
 
     struct Step {
@@ -184,7 +184,7 @@ void WindowTest::editedQuoteStaysSelectedAndInView() {
         QVERIFY2(t.host.messages.size() <= 1, qPrintable(t.host.messageTexts().join(QLatin1Char('|'))));
         QCOMPARE(SelectedQuoteRow(t), QString::number(s.selected));
         if (s.command == kCmdQuoteEdit) QCOMPARE(t.quotes().cellText(s.selected, 4), QStringLiteral("77.2500"));
-        QCOMPARE(t.view().m_selQuoteRow, s.selected);
+        QCOMPARE(t.view().SelectedQuoteRow(), s.selected);
         QVERIFY(RowInView(t, s.selected));
     }
     QCOMPARE(t.quotes().rowCount(), 599);
@@ -217,7 +217,7 @@ void WindowTest::editSymbolDialogShowsLongNamesWhole() {
     for (int r = 0; r < t.symbols().rowCount() && row < 0; ++r)
         if (t.symbols().row(r).id.inXmaster()) row = r;
     QVERIFY(row >= 0);
-    t.view().m_symbolGrid->selectRow(row);
+    t.view().SymbolGrid()->selectRow(row);
     t.view().SettleSelection();
     t.settle();
     int maxLength = 0, room = 0, needed = 0;
@@ -241,8 +241,8 @@ void WindowTest::closingWritesTheSettingsOnce() {
     ViewTestbed t;
     QVERIFY(t.addPortfolio("p", {MakeSeries(1, "AAA", "A", 5)}));
     QVERIFY(t.start());
-    t.view().m_quoteGrid->horizontalHeader()->resizeSection(2, 93);
-    t.view().m_symbolGrid->horizontalHeader()->resizeSection(0, 71);
+    t.view().QuoteGrid()->horizontalHeader()->resizeSection(2, 93);
+    t.view().SymbolGrid()->horizontalHeader()->resizeSection(0, 71);
     const int before = t.settings->FileWrites();
     t.frame->close();
     QCOMPARE(t.settings->FileWrites() - before, 1);
@@ -251,7 +251,7 @@ void WindowTest::closingWritesTheSettingsOnce() {
 
     t.host.beeps.clear();
     QVERIFY(t.start());
-    t.view().m_quoteGrid->horizontalHeader()->resizeSection(2, 93);
+    t.view().QuoteGrid()->horizontalHeader()->resizeSection(2, 93);
     const int again = t.settings->FileWrites();
     t.frame->close();
     QCOMPARE(t.settings->FileWrites(), again);

@@ -1,9 +1,11 @@
 #include "discovery/seriescursor.h"
+#include "discovery/quoteloader.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
+#include <algorithm>
 #include <cstring>
 
 #include "demo/demodb.h"
@@ -43,6 +45,25 @@ void ExpectSameAsReadSeries(const std::string& dir, const std::string& key, int 
         if (a.count < block) break;
     }
     EXPECT_EQ(cursor.read(a, cursor.total(), 1), kRecordNotFound);
+}
+
+// A portfolio of one series, SHORT, whose DAT file holds the quotes of days 10000..10009
+// and whose header claims 20 quotes; returns the file's bytes.
+std::vector<std::uint8_t> WriteShortSeries(const TempDir& tmp) {
+    DemoSeries s;
+    s.fileNumber = 1;
+    s.symbol = "SHORT";
+    s.name = "SHORT FILE";
+    s.recordLength = 24;
+    s.columns = DefaultColumns(24);
+    for (int i = 0; i < 10; ++i) s.quotes.push_back({static_cast<DateCode>(10000 + i), 0, 1, 2, 0.5f, 1.5f, 100, 0});
+    DemoPortfolio p;
+    p.series = {s};
+    if (!WritePortfolio(tmp.path(), p)) return {};
+    auto bytes = testing::ReadBytes(tmp.path() / "F1.DAT");
+    PutI16(bytes.data() + 2, 21);
+    testing::WriteBytes(tmp.path() / "F1.DAT", bytes);
+    return bytes;
 }
 
 TEST(SeriesCursor, ReadsWhatReadSeriesReadsOnTheDemo) {
@@ -88,20 +109,8 @@ TEST(SeriesCursor, ReadsWhatReadSeriesReadsOnTheRealDatabases) {
 
 TEST(SeriesCursor, ShortFileEndsTheReadAndBadHeadersFail) {
     TempDir tmp;
-    DemoSeries s;
-    s.fileNumber = 1;
-    s.symbol = "SHORT";
-    s.name = "SHORT FILE";
-    s.recordLength = 24;
-    s.columns = DefaultColumns(24);
-    for (int i = 0; i < 10; ++i) s.quotes.push_back({static_cast<DateCode>(10000 + i), 0, 1, 2, 0.5f, 1.5f, 100, 0});
-    DemoPortfolio p;
-    p.series = {s};
-    ASSERT_TRUE(WritePortfolio(tmp.path(), p));
-    // Claim 20 quotes in the header; the file holds 10.
-    auto bytes = testing::ReadBytes(tmp.path() / "F1.DAT");
-    PutI16(bytes.data() + 2, 21);
-    testing::WriteBytes(tmp.path() / "F1.DAT", bytes);
+    auto bytes = WriteShortSeries(tmp);
+    ASSERT_FALSE(bytes.empty());
     SeriesCursor cursor;
     ASSERT_EQ(cursor.openKey(tmp.str(), "SHORT"), kSuccess);
     EXPECT_EQ(cursor.total(), 20);
@@ -123,6 +132,63 @@ TEST(SeriesCursor, ShortFileEndsTheReadAndBadHeadersFail) {
     std::filesystem::remove(tmp.path() / "F1.DAT");
     EXPECT_EQ(cursor.openKey(tmp.str(), "SHORT"), kFileOpen);
     EXPECT_EQ(cursor.openKey(tmp.str(), "NOSUCH"), kFileNotFound);
+}
+
+// The loader gives every quote the cursor reads, newest first block by block, and the
+// first and last dates.
+TEST(QuoteLoader, GivesTheSeriesNewestFirstInBlocks) {
+    TempDir tmp;
+    ASSERT_EQ(WriteDemoDatabase(tmp.path(), false).status, kSuccess);
+    int compared = 0;
+    for (const SymbolRow& row : ListSymbols(tmp.path() / "STOCKS" / "MASTER").rows) {
+        if (row.record.isSubdirEntry()) continue;
+        SeriesQuotesRead all;
+        ASSERT_EQ(ReadAllQuotes(row.id, all), kSuccess) << row.symbol;
+        QuoteLoader loader;
+        ASSERT_EQ(loader.open(row.id), kSuccess) << row.symbol;
+        ASSERT_EQ(loader.total(), static_cast<int>(all.quotes.size())) << row.symbol;
+        EXPECT_EQ(loader.present(), all.present);
+        std::vector<LoadedQuote> newest;
+        while (!loader.done()) ASSERT_EQ(loader.readNewer(150, newest), kSuccess);
+        std::reverse(newest.begin(), newest.end());
+        ASSERT_EQ(newest.size(), all.quotes.size());
+        for (std::size_t i = 0; i < newest.size(); ++i)
+            ASSERT_EQ(std::memcmp(&newest[i], &all.quotes[i], sizeof newest[i]), 0) << row.symbol << " " << i;
+        if (!all.quotes.empty()) {
+            EXPECT_EQ(loader.firstDate(), all.quotes.front().date);
+            EXPECT_EQ(loader.lastDate(), all.quotes.back().date);
+        }
+        ++compared;
+    }
+    EXPECT_GT(compared, 3);
+}
+
+TEST(QuoteLoader, FileShorterThanItsHeader) {
+    TempDir tmp;
+    ASSERT_FALSE(WriteShortSeries(tmp).empty());
+    const SecurityId id = ListSymbols(tmp.path() / "MASTER").rows.at(0).id;
+
+    QuoteLoader loader;
+    ASSERT_EQ(loader.open(id), kSuccess);
+    EXPECT_EQ(loader.total(), 20);
+    // The newest block lies beyond the end: nothing of it is given.
+    std::vector<LoadedQuote> got;
+    EXPECT_EQ(loader.readNewer(400, got), kRecordNotFound);
+    EXPECT_TRUE(got.empty());
+    EXPECT_FALSE(loader.done());
+    EXPECT_EQ(loader.firstDate(), 10000);
+    EXPECT_EQ(loader.lastDate(), kNoDate);
+    EXPECT_FALSE(loader.present()[5]);  // 24-byte records hold no open interest
+
+    // Read whole, the series is what the file holds.
+    SeriesQuotesRead all;
+    ASSERT_EQ(ReadAllQuotes(id, all), kSuccess);
+    ASSERT_EQ(all.quotes.size(), 10u);
+    EXPECT_EQ(all.quotes.back().date, 10009);
+
+    std::filesystem::remove(tmp.path() / "F1.DAT");
+    EXPECT_EQ(loader.open(id), kFileOpen);
+    EXPECT_EQ(ReadAllQuotes(id, all), kFileOpen);
 }
 
 }  // namespace

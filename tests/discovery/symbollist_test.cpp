@@ -55,6 +55,7 @@ TEST(SymbolList, RowsSortedIgnoringCaseBlankSymbolsListedUnderTheirName) {
     EXPECT_EQ(listing.headerCount, 5);
     EXPECT_TRUE(listing.needsRepair);
     EXPECT_FALSE(listing.countMismatch());
+    EXPECT_TRUE(JudgeListing(listing).repair);
     std::vector<std::string> symbols;
     for (const SymbolRow& row : listing.rows) symbols.push_back(row.symbol);
     EXPECT_EQ(symbols, (std::vector<std::string>{"_X", "abc", "ABD", "BLANK SYMBOL CO ", "ZED"}));
@@ -66,6 +67,7 @@ TEST(SymbolList, RowsSortedIgnoringCaseBlankSymbolsListedUnderTheirName) {
 TEST(SymbolList, FailuresAndCounts) {
     TempDir tmp;
     EXPECT_EQ(ListSymbols(tmp.path() / "MASTER").status, kFileOpen);
+    EXPECT_FALSE(JudgeListing(ListSymbols(tmp.path() / "MASTER")).shown);
     testing::WriteText(tmp.path() / "MASTER", std::string(52, '\0'));
     EXPECT_EQ(ListSymbols(tmp.path() / "MASTER").status, kFileRead);
 
@@ -79,6 +81,9 @@ TEST(SymbolList, FailuresAndCounts) {
     SymbolListing listing = ListSymbols(tmp.path() / "MASTER");
     EXPECT_EQ(listing.rows.size(), 12u);
     EXPECT_TRUE(listing.countMismatch());
+    ListingVerdict verdict = JudgeListing(listing);
+    EXPECT_FALSE(verdict.shown);
+    EXPECT_EQ(verdict.refusal, listing.masterFile + " holds 12 records, its header says 10");
 
     // 300 records: 255 listed, no mismatch.
     records.clear();
@@ -90,6 +95,9 @@ TEST(SymbolList, FailuresAndCounts) {
     EXPECT_EQ(listing.headerCount, 300);
     EXPECT_EQ(listing.rows.size(), 255u);
     EXPECT_FALSE(listing.countMismatch());
+    verdict = JudgeListing(listing);
+    EXPECT_TRUE(verdict.shown);
+    EXPECT_EQ(verdict.overLimit, "File has 300 symbols.\nWill only display the first 255 symbols");
 }
 
 TEST(RepairMasterSymbols, CopiesTheNameOverEmptySymbolsAndKeepsTheOldFile) {

@@ -45,7 +45,7 @@ private slots:
 
         // Edit: an empty symbol is refused with the dialog left open; the new texts stand in
         // the old row's place.
-        v.m_symbolGrid->selectRow(1);
+        v.SymbolGrid()->selectRow(1);
         QString shown;
         int maxLength = 0;
         t.host.onDialog = [&](QDialog& d) -> bool {
@@ -63,7 +63,7 @@ private slots:
         QCOMPARE(maxLength, 16);
         QCOMPARE(t.host.messageTexts(), QStringList{QStringLiteral("You must enter a symbol")});
         QCOMPARE(t.symbolColumn(), (QStringList{"AAA", "ZED", "CCC"}));
-        QCOMPARE(v.m_selSymbol, std::string("ZED"));
+        QCOMPARE(v.SelectedSecurity()->symbol, std::string("ZED"));
         QVERIFY(testing::ReadText(p / "MASTER").find("ZED             ") != std::string::npos);
 
         // A rename whose MASTER cannot be rewritten (its backup name is taken by a directory)
@@ -81,8 +81,8 @@ private slots:
         QCOMPARE(t.symbolColumn(), (QStringList{"AAA", "ZED", "CCC"}));
         QCOMPARE(testing::ReadBytes(p / "MASTER"), master);
         fs::remove_all(p / "MASTER.BAK");
-        v.m_portfolioList->setCurrentRow(1);
-        v.m_portfolioList->setCurrentRow(0);
+        v.PortfolioPane().PortfolioList()->setCurrentRow(1);
+        v.PortfolioPane().PortfolioList()->setCurrentRow(0);
         QCOMPARE(t.symbolColumn(), (QStringList{"AAA", "CCC", "ZED"}));  // sorted when read again
 
         // The split search window takes Split Search and Symbol > Edit away while it is open.
@@ -103,12 +103,12 @@ private slots:
         QVERIFY(v.SelectedQuote() && v.SelectedQuote()->date == day);
         xxx.fileNumber = 9;
         QVERIFY(!v.ShowSecurityQuote(xxx, day));
-        v.m_portfolioList->setCurrentRow(0);
+        v.PortfolioPane().PortfolioList()->setCurrentRow(0);
 
         // Delete asks with the question beep and "No" as the default.
         t.host.beeps.clear();
         t.host.messages.clear();
-        v.m_symbolGrid->selectRow(1);
+        v.SymbolGrid()->selectRow(1);
         bool noIsDefault = false;
         t.host.onDialog = [&](QDialog& d) {
             noIsDefault = Child<QPushButton>(d, "ctl2")->isDefault();
@@ -137,14 +137,14 @@ private slots:
             extent = static_cast<CMoveSymbolDlg&>(d).HorizontalExtent();
             return ClickOk(d);
         };
-        v.m_symbolGrid->selectRow(0);
+        v.SymbolGrid()->selectRow(0);
         t.frame->Action(kCmdSymbolMove)->trigger();
         QCOMPARE(shown, QStringLiteral("Move Symbol|AAA|") + QString::fromStdString(t.dir("p")));
         QCOMPARE(offered, QStringList{QString::fromStdString(t.dir("q"))});
         QVERIFY(extent > 0);
         QCOMPARE(t.symbolColumn(), (QStringList{"ZED"}));
         QVERIFY(t.host.messages.empty());
-        v.m_symbolGrid->selectRow(0);
+        v.SymbolGrid()->selectRow(0);
         t.frame->Action(kCmdSymbolCopy)->trigger();
         t.frame->Action(kCmdSymbolCopy)->trigger();
         QVERIFY(shown.startsWith(QStringLiteral("Copy Symbol|ZED|")));
@@ -155,7 +155,7 @@ private slots:
                      QString::fromStdString(t.dir("q"))});
 
         // Files the destination does not list are replaced only after a Yes.
-        v.m_symbolGrid->selectRow(0);
+        v.SymbolGrid()->selectRow(0);
         // ZED's copy leaves q's MASTER; an F3.DAT is left behind.
         testing::WriteBytes(fs::path(t.dir("q")) / "F3.DAT", {7});
         QVERIFY(t.addPortfolio("q", {MakeSeries(1, "XXX", "X", 5), MakeSeries(2, "AAA", "A", 3)}));

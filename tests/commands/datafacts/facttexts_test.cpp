@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "datafiles/datafacts.h"
+#include "commands/datafacts/facttexts.h"
 #include "testdb.h"
 
 namespace barwise {
@@ -28,7 +28,7 @@ protected:
         DataFacts f;
         EXPECT_EQ(ReadDataFacts(tmp.str(), key, f), 0);
         std::map<std::string, std::string> m;
-        for (const FactText& t : DataFactsTexts(f)) m[t.label] = t.text;
+        for (const FactLine& t : FactLines(f)) m[t.label] = t.text;
         return m;
     }
 };
