@@ -525,6 +525,8 @@ DataStatus ReplaceKeepingBackup(FileSystem& fsys, const fs::path& target, const 
     if (DataStatus s = out.open(); s != kSuccess) return OpenFailure(s);
     if (out.write(head) != kSuccess) return kFileWrite;
     if (DataStatus s = out.writeRest(rest); s != kSuccess) return s;
+    // All of the old file is read: it is closed before it is kept as the backup and replaced.
+    rest.close();
     if (out.finish() != kSuccess) return kFileWrite;
     if (KeepBackup(fsys, target, backup) != kSuccess) return kFileWrite;
     if (out.commit() != kSuccess) {

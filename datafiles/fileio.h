@@ -78,6 +78,8 @@ public:
     bool seek(std::int64_t offset);
     // Size of the file in bytes, -1 when unknown.
     std::int64_t size();
+    // Lets go of the file (Windows neither replaces nor removes a file that is open).
+    void close() { file_.reset(); }
 
 private:
     struct Closer {

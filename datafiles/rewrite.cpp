@@ -215,10 +215,17 @@ DataStatus Rewrite(const EditRequest& request, const SecurityId& id, FileSystem&
 
     // A Delete that changes the entry's dates rewrites the index files too: they must be
     // able to take it before the data file is replaced, or the quote would be gone with
-    // the dates stale.
+    // the dates stale. On Windows the backup is a copy of the old file, so its room counts
+    // too; elsewhere the old file itself becomes the backup through a hard link.
     const auto newSize = static_cast<std::uintmax_t>(fileSize) + out.size() - old->size();
+#ifdef _WIN32
+    const auto backupSize = static_cast<std::uintmax_t>(fileSize);
+#else
+    const std::uintmax_t backupSize = 0;
+#endif
     if (datesToSet != 0) {
-        if (DataStatus s = CheckIndexRewrite(id.directory, id.inXmaster(), newSize, fsys); s != kSuccess) return s;
+        if (DataStatus s = CheckIndexRewrite(id.directory, id.inXmaster(), newSize + backupSize, fsys); s != kSuccess)
+            return s;
     }
 
     // Decided: the new file goes in place, the previous data kept as the backup; what the

@@ -168,17 +168,19 @@ TEST(QuoteLoader, FileShorterThanItsHeader) {
     ASSERT_FALSE(WriteShortSeries(tmp).empty());
     const SecurityId id = ListSymbols(tmp.path() / "MASTER").rows.at(0).id;
 
-    QuoteLoader loader;
-    ASSERT_EQ(loader.open(id), kSuccess);
-    EXPECT_EQ(loader.total(), 20);
-    // The newest block lies beyond the end: nothing of it is given.
-    std::vector<LoadedQuote> got;
-    EXPECT_EQ(loader.readNewer(400, got), kRecordNotFound);
-    EXPECT_TRUE(got.empty());
-    EXPECT_FALSE(loader.done());
-    EXPECT_EQ(loader.firstDate(), 10000);
-    EXPECT_EQ(loader.lastDate(), kNoDate);
-    EXPECT_FALSE(loader.present()[5]);  // 24-byte records hold no open interest
+    {
+        QuoteLoader loader;
+        ASSERT_EQ(loader.open(id), kSuccess);
+        EXPECT_EQ(loader.total(), 20);
+        // The newest block lies beyond the end: nothing of it is given.
+        std::vector<LoadedQuote> got;
+        EXPECT_EQ(loader.readNewer(400, got), kRecordNotFound);
+        EXPECT_TRUE(got.empty());
+        EXPECT_FALSE(loader.done());
+        EXPECT_EQ(loader.firstDate(), 10000);
+        EXPECT_EQ(loader.lastDate(), kNoDate);
+        EXPECT_FALSE(loader.present()[5]);  // 24-byte records hold no open interest
+    }  // the loader lets go of the file: Windows removes no file that is open
 
     // Read whole, the series is what the file holds.
     SeriesQuotesRead all;
@@ -187,6 +189,7 @@ TEST(QuoteLoader, FileShorterThanItsHeader) {
     EXPECT_EQ(all.quotes.back().date, 10009);
 
     std::filesystem::remove(tmp.path() / "F1.DAT");
+    QuoteLoader loader;
     EXPECT_EQ(loader.open(id), kFileOpen);
     EXPECT_EQ(ReadAllQuotes(id, all), kFileOpen);
 }
