@@ -165,7 +165,6 @@ TEST_F(CliDemo, ExportOptions) {
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.out, "");
     EXPECT_NE(missing.err.find("File Not Found"), std::string::npos);
-    EXPECT_EQ(Cli({"export", Dir("STOCKS"), "--file", "99"}).status, 1);
 }
 
 // What real databases hold: a history from 1928, negative prices, 40,800 one-minute bars in
