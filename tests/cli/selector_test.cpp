@@ -1,13 +1,19 @@
 // Every subcommand that takes `SYMBOL | --file N` answers alike: the same security by its
 // symbol or by its file number, in MASTER or in XMASTER; the same refusal, with nothing
-// changed, for a security that is not there or a record after MASTER's header count.
+// changed, for a security that is not there, a record after MASTER's header count, or a
+// portfolio another writer keeps.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <thread>
 
 #include "cli/clirun.h"
+#include "datafiles/portfoliolock.h"
 #include "demo/demodb.h"
 #include "testsupport/tempdir.h"
 
@@ -82,67 +88,77 @@ protected:
 
 std::string DataFile(int n) { return "F" + std::to_string(n) + (n > 255 ? ".MWD" : ".DAT"); }
 
+// What a run left: its result, the portfolio and the one it moves or copies into, and the
+// files of the table's securities that changed or went.
+struct Outcome {
+    testing::CliRun run;
+    fs::path dir, dest;
+    std::vector<std::string> changed;
+};
+
+std::string Symbol(int n) {
+    char text[8];
+    std::snprintf(text, sizeof text, "X%04d", n);
+    return text;
+}
+
+// The security went into the destination, beside the one it held.
+bool IntoDest(const Outcome& o) {
+    return o.run.status == 0 && Lines(Cli({"symbols", o.dest.string()}).out).size() == 3;
+}
+
 TEST_F(Selector, EverySubcommandTakesTheSameSecurityOrRefusesAlike) {
-    struct Command {
-        const char* name;
-        std::vector<std::string> tail;  // after DIR and the selector; "DEST" is the other portfolio
-        // Whether the run acted on security n (the changes before and after).
-        std::function<bool(const testing::CliRun&, const fs::path& dir, const fs::path& dest, int n,
-                           const std::vector<std::string>& changed)>
-            acted;
-    };
+    // Whether the run acted on security n.
+    using Acted = bool (*)(const Outcome&, int n);
     // Its data file changed (and perhaps the index files' dates), no other.
-    const auto onlyItsData = [](const testing::CliRun& r, const fs::path&, const fs::path&, int n,
-                                const std::vector<std::string>& changed) {
+    const Acted onlyItsData = [](const Outcome& o, int n) {
         std::vector<std::string> data;
-        for (const std::string& f : changed)
-            if (f.rfind("F", 0) == 0) data.push_back(f);
-        return r.status == 0 && data == std::vector<std::string>{DataFile(n)};
+        for (const std::string& f : o.changed)
+            if (f[0] == 'F') data.push_back(f);
+        return o.run.status == 0 && data == std::vector<std::string>{DataFile(n)};
     };
-    const std::vector<Command> commands = {
-        {"export", {"--newest-first"},
-         [](const testing::CliRun& r, const fs::path& dir, const fs::path&, int n, const std::vector<std::string>&) {
-             // The same lines as exporting that security's own file number from its own F<n>.
-             return r.status == 0 && Lines(r.out).size() == 3 &&
-                    r.out == Cli({"export", dir.string(), "X" + std::string(4 - std::to_string(n).size(), '0') +
-                                                              std::to_string(n), "--newest-first"})
-                                 .out;
+    const struct {
+        const char* name;
+        std::vector<std::string> tail;  // after DIR and the selector; "DEST": the other portfolio
+        Acted acted;
+    } commands[] = {
+        {"export", {"--newest-first"}, [](const Outcome& o, int n) {
+             return o.run.status == 0 && Lines(o.run.out).size() == 3 &&
+                    o.run.out == Cli({"export", o.dir.string(), Symbol(n), "--newest-first"}).out;
          }},
         {"edit-quote", {"01/06/15", "--close", "99"}, onlyItsData},
         {"split", {"01/06/15", "2", "1"}, onlyItsData},
         {"adjust", {"01/02/15", "01/06/15", "--price", "2"}, onlyItsData},
         {"delete-quote", {"01/06/15"}, onlyItsData},
         // The quotes were read: the refusal is the command's own (the day before exists).
-        {"add-quote", {"01/06/15"},
-         [](const testing::CliRun& r, const fs::path&, const fs::path&, int, const std::vector<std::string>& changed) {
-             return r.status == 1 && r.err.find("already exists.") != std::string::npos && changed.empty();
+        {"add-quote", {"01/06/15"}, [](const Outcome& o, int) {
+             return o.run.status == 1 && o.run.err.find("already exists.") != std::string::npos && o.changed.empty();
          }},
-        {"rename-symbol", {"NEWSYM"},
-         [](const testing::CliRun& r, const fs::path& dir, const fs::path&, int n, const std::vector<std::string>&) {
-             const auto rows = RowsOf(dir, n);
-             return r.status == 0 && rows.size() == 1 && rows[0].rfind("NEWSYM,", 0) == 0;
+        {"rename-symbol", {"NEWSYM"}, [](const Outcome& o, int n) {
+             const auto rows = RowsOf(o.dir, n);
+             return o.run.status == 0 && rows.size() == 1 && rows[0].rfind("NEWSYM,", 0) == 0;
          }},
-        {"delete-symbol", {"--yes"},
-         [](const testing::CliRun& r, const fs::path& dir, const fs::path&, int n, const std::vector<std::string>&) {
-             return r.status == 0 && !fs::exists(dir / DataFile(n)) && RowsOf(dir, n).empty();
+        {"delete-symbol", {"--yes"}, [](const Outcome& o, int n) {
+             return o.run.status == 0 && !fs::exists(o.dir / DataFile(n)) && RowsOf(o.dir, n).empty();
          }},
-        {"move-symbol", {"DEST"},
-         [](const testing::CliRun& r, const fs::path& dir, const fs::path& dest, int n, const std::vector<std::string>&) {
-             return r.status == 0 && !fs::exists(dir / DataFile(n)) && Lines(Cli({"symbols", dest.string()}).out).size() == 3;
+        {"move-symbol", {"DEST"}, [](const Outcome& o, int n) {
+             return IntoDest(o) && !fs::exists(o.dir / DataFile(n));
          }},
-        {"copy-symbol", {"DEST"},
-         [](const testing::CliRun& r, const fs::path& dir, const fs::path& dest, int n, const std::vector<std::string>&) {
-             return r.status == 0 && fs::exists(dir / DataFile(n)) && Lines(Cli({"symbols", dest.string()}).out).size() == 3;
+        {"copy-symbol", {"DEST"}, [](const Outcome& o, int n) {
+             return IntoDest(o) && fs::exists(o.dir / DataFile(n));
          }},
     };
+    enum Held { kFree, kPortfolio, kDestination };  // what another writer keeps locked
     struct Selection {
         const char* name;
         std::vector<std::string> select;
         bool lyingHeader;
         int acts;           // the file number acted on; 0: refused
-        const char* said;   // on standard error
+        const char* said;   // on standard error, where refused or nothing is locked
+        Held held = kFree;
     };
     const char* kLying = "MASTER holds 255 records, its header says 254";
+    const char* kBusy = "another program is changing this portfolio; nothing was changed";
     const std::vector<Selection> selections = {
         {"master/symbol", {"x0002"}, false, 2, ""},
         {"master/file", {"--file", "2"}, false, 2, ""},
@@ -155,11 +171,16 @@ TEST_F(Selector, EverySubcommandTakesTheSameSecurityOrRefusesAlike) {
         {"lying/within", {"--file", "2"}, true, 2, kLying},
         {"lying/after-file", {"--file", "255"}, true, 0, "is record 255, after the 254 its header counts"},
         {"lying/after-symbol", {"X0255"}, true, 0, "File Not Found (symbol X0255)"},
+        // Another writer keeps the portfolio (or the destination): each command that would
+        // write there waits, says so and writes nothing; the others go through.
+        {"locked/portfolio", {"--file", "2"}, false, 2, kBusy, kPortfolio},
+        {"locked/destination", {"--file", "2"}, false, 2, kBusy, kDestination},
     };
+    SetPortfolioLockWait(std::chrono::milliseconds(100));
     // A copy is made afresh only after a run changed it: a refusal leaves it as it was.
     bool fresh = false, lying = false;
     for (const Selection& s : selections) {
-        for (const Command& c : commands) {
+        for (const auto& c : commands) {
             SCOPED_TRACE(std::string(c.name) + " " + s.name);
             if (!fresh || lying != s.lyingHeader) Fresh(s.lyingHeader);
             fresh = true;
@@ -167,18 +188,34 @@ TEST_F(Selector, EverySubcommandTakesTheSameSecurityOrRefusesAlike) {
             std::vector<std::string> args{c.name, dir().string()};
             args.insert(args.end(), s.select.begin(), s.select.end());
             for (const std::string& t : c.tail) args.push_back(t == "DEST" ? dest().string() : t);
+            const bool toDest = c.tail.front() == "DEST";
+            const bool refused = s.acts == 0 || (s.held == kPortfolio && std::string(c.name) != "export") ||
+                                 (s.held == kDestination && toDest);
             const Snapshot before = Files(dir());
-            const auto r = Cli(args);
+            std::atomic<bool> holding{false}, done{false};
+            std::thread other;
+            if (s.held != kFree) {
+                other = std::thread([&] {
+                    const PortfolioLock lock((s.held == kPortfolio ? dir() : dest()).string());
+                    holding = true;
+                    while (!done) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                });
+                while (!holding) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            Outcome o{Cli(args), dir(), dest(), {}};
+            done = true;
+            if (other.joinable()) other.join();
             const Snapshot after = Files(dir());
-            const std::vector<std::string> changed = Changed(before, after);
+            o.changed = Changed(before, after);
             fresh = after == before && Lines(Cli({"symbols", dest().string()}).out).size() == 2;
-            EXPECT_NE(r.err.find(s.said), std::string::npos) << r.err;
-            if (s.acts == 0) {
-                EXPECT_EQ(r.status, 1) << r.err;
-                EXPECT_TRUE(changed.empty()) << changed.front();
-                EXPECT_TRUE(fresh) << "the destination changed";
+            if (refused || s.held == kFree) {
+                EXPECT_NE(o.run.err.find(s.said), std::string::npos) << o.run.err;
+            }
+            if (refused) {
+                EXPECT_EQ(o.run.status, 1) << o.run.err;
+                EXPECT_TRUE(fresh) << "changed: " << (o.changed.empty() ? "the destination" : o.changed.front());
             } else {
-                EXPECT_TRUE(c.acted(r, dir(), dest(), s.acts, changed)) << r.status << ' ' << r.err;
+                EXPECT_TRUE(c.acted(o, s.acts)) << o.run.status << ' ' << o.run.err;
             }
         }
     }
