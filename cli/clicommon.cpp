@@ -84,16 +84,18 @@ std::optional<SelectedSecurity> SelectSecurity(const CliStreams& io, const std::
         }
         const std::string number = std::to_string(*fileNumber);
         what = "no record with file number " + number;
+        int after = 0;  // the first record with that number after the header's count
         for (const MasterEntry& e : master.entries) {
             if (e.record.isSubdirEntry() || e.record.fileNumber() != *fileNumber) continue;
             if (WithinCount(master, e.id)) {
                 s.id = e.id;
                 break;
             }
-            if (what.front() == 'n') {
-                what = "file number " + number + " is record " + std::to_string(e.id.position) + ", after the " +
-                       std::to_string(master.headerCount) + " its header counts; no lookup reads it";
-            }
+            if (after == 0) after = e.id.position;
+        }
+        if (!s.id.valid() && after > 0) {
+            what = "file number " + number + " is record " + std::to_string(after) + ", after the " +
+                   std::to_string(master.headerCount) + " its header counts; no lookup reads it";
         }
         if (!s.id.valid()) {
             DataFailure(io, master.path.string(), kFileNotFound, what);
