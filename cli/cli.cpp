@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -11,9 +12,9 @@
 #include <sstream>
 #include <system_error>
 
-#include "export/outputfile.h"
-#include "cli/symbolcommands.h"
+#include "cli/clicommon.h"
 #include "cli/quotecommands.h"
+#include "cli/symbolcommands.h"
 #include "demo/demodb.h"
 #include "datafiles/ascii.h"
 #include "commands/datafacts/facttexts.h"
@@ -28,36 +29,11 @@
 #include "discovery/seriescursor.h"
 #include "discovery/symbollist.h"
 #include "export/exportwriter.h"
+#include "export/outputfile.h"
 #include "splitsearch/splitscan.h"
 
 namespace barwise {
 namespace {
-
-constexpr std::string_view kProgram = "barwise-cli";
-
-struct Streams {
-    std::ostream& out;
-    std::ostream& err;
-};
-
-// "barwise-cli: <file>: <status name>" on standard error; exit status 1.
-int DataFailure(Streams& io, std::string_view file, DataStatus status, std::string_view what = {}) {
-    io.err << kProgram << ": " << file << ": " << DataStatusName(status);
-    if (!what.empty()) io.err << " (" << what << ")";
-    io.err << '\n';
-    return kExitDataFailure;
-}
-
-int UsageFailure(Streams& io, std::string_view text) {
-    io.err << kProgram << ": " << text << '\n';
-    return kExitUsage;
-}
-
-// A MASTER text field for display: trailing blanks and NULs removed.
-std::string TrimRight(std::string text) {
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.pop_back();
-    return text;
-}
 
 // A field of a comma-separated line, quoted when it holds a comma, a quote or a line end.
 std::string CsvField(const std::string& text) {
@@ -76,52 +52,9 @@ std::string DateText(const std::uint8_t* mbf) {
     return FormatDateMdy(DateFromReal(real));
 }
 
-// How messages name a security: by its symbol, or for a blank symbol field by its record
-// (and its name, when it has one).
-std::string SecurityLabel(const MasterRecord& record, int position) {
-    const std::string symbol = SymbolText(record);
-    if (!symbol.empty()) return "symbol " + Latin1ToUtf8(symbol);
-    std::string label = "record " + std::to_string(position);
-    const std::string name = TrimRight(record.nameField());
-    if (!name.empty()) label += " (" + Latin1ToUtf8(name) + ")";
-    return label;
-}
-
-// The verdict on a MASTER file: the window refuses to list a portfolio whose MASTER holds
-// another number of records than its header says ("Failure while filling symbols grid").
-// Says so on standard error, with what is not done (`leftOut`) with the records after the
-// header's count, which no lookup reads; true when they disagree.
-bool NoteMasterCount(Streams& io, const MasterFile& master, std::string_view leftOut = {}) {
-    // EMASTER or XMASTER set aside: said once, a warning (MASTER is used).
-    if (master.status == kSuccess && !master.indexWarning.empty()) {
-        std::string_view text(master.indexWarning);
-        while (!text.empty()) {
-            const std::size_t nl = text.find('\n');
-            io.err << kProgram << ": " << (master.path.has_parent_path() ? master.path.parent_path().string() + "/" : std::string())
-                   << text.substr(0, nl) << '\n';
-            text = nl == std::string_view::npos ? std::string_view() : text.substr(nl + 1);
-        }
-    }
-    if (master.status != kSuccess || !master.countMismatch()) return false;
-    io.err << kProgram << ": " << MasterCountText(master.path.string(), master.recordsInFile, master.headerCount)
-           << " (the program shows \"Failure while filling symbols grid\")";
-    const int first = std::max(master.headerCount, 0) + 1;
-    if (!leftOut.empty() && master.recordsInFile >= first) {
-        io.err << "; record" << (master.recordsInFile > first ? "s " + std::to_string(first) + " to " : " ")
-               << master.recordsInFile << ' ' << leftOut;
-    }
-    io.err << '\n';
-    return true;
-}
-
-// True for an entry within its MASTER header's count (every XMASTER entry is).
-bool WithinCount(const MasterFile& master, const SecurityId& id) {
-    return id.inXmaster() || id.position <= master.headerCount;
-}
-
-// A DAT file that holds another number of whole quotes than its header says: the program
+// A DAT file that holds another number of whole quotes than its header says: Barwise
 // shows the quotes both agree on and says nothing, so this is a warning, not a failure.
-void NoteQuoteCount(Streams& io, const std::string& datFile, std::int64_t held, int header) {
+void NoteQuoteCount(const CliStreams& io, const std::string& datFile, std::int64_t held, int header) {
     if (held < 0 || held == header) return;
     io.err << kProgram << ": " << datFile << " holds " << held << " quote" << (held == 1 ? "" : "s")
            << ", its header says " << header << '\n';
@@ -134,7 +67,7 @@ std::string RowKey(const SymbolRow& row) { return SymbolText(row.record).empty()
 
 // ----- portfolios -----
 
-int RunPortfolios(Streams& io, const std::string& rootArg, const std::optional<std::string>& filter) {
+int RunPortfolios(const CliStreams& io, const std::string& rootArg, const std::optional<std::string>& filter) {
     const std::string root = NormalizeSearchRoot(rootArg);
     std::error_code ec;
     fs::path check(root);
@@ -159,7 +92,7 @@ int RunPortfolios(Streams& io, const std::string& rootArg, const std::optional<s
 
 // ----- symbols -----
 
-int RunSymbols(Streams& io, const std::string& dir) {
+int RunSymbols(const CliStreams& io, const std::string& dir) {
     const fs::path master = MasterPathOf(dir);
     const SymbolListing listing = ListSymbols(master);
     if (listing.status != kSuccess) return DataFailure(io, master.string(), listing.status);
@@ -184,7 +117,7 @@ int RunSymbols(Streams& io, const std::string& dir) {
 
 // ----- facts -----
 
-int RunFacts(Streams& io, const std::string& dir, const std::string& symbolArg) {
+int RunFacts(const CliStreams& io, const std::string& dir, const std::string& symbolArg) {
     // An empty key would find the first entry whose symbol field is blank: a typing slip.
     if (symbolArg.empty()) return UsageFailure(io, "facts: SYMBOL must not be empty");
     const std::string key = Utf8ToLatin1(symbolArg);
@@ -267,7 +200,7 @@ Written WriteOutput(const fs::path& path, const std::function<DataStatus(std::os
 }
 
 // "barwise-cli: <output>: File Write (...)" for a failed output.
-int OutputFailure(Streams& io, const std::string& output, DataStatus status) {
+int OutputFailure(const CliStreams& io, const std::string& output, DataStatus status) {
     std::error_code ec;
     if (status == kFileOpen && fs::is_fifo(fs::status(output, ec)))
         return DataFailure(io, output, status, "a pipe that no program reads from");
@@ -275,7 +208,7 @@ int OutputFailure(Streams& io, const std::string& output, DataStatus status) {
     return DataFailure(io, output, status, status == kFileOpen ? "cannot be created" : "file export error");
 }
 
-int RunExport(Streams& io, const ExportArgs& a) {
+int RunExport(const CliStreams& io, const ExportArgs& a) {
     const int chosen = (!a.symbol.empty() ? 1 : 0) + (a.fileNumber ? 1 : 0) + (a.all ? 1 : 0);
     if (chosen != 1) return UsageFailure(io, "export: give exactly one of SYMBOL, --file N and --all");
     ExportOptions options;
@@ -351,27 +284,16 @@ int RunExport(Streams& io, const ExportArgs& a) {
     }
 
     // One security, by key or by file number.
-    const MasterFile master = ReadMasterFile(a.dir);
-    NoteMasterCount(io, master);  // a warning here: one security is looked up
-    std::optional<MasterEntry> byNumber;
-    if (a.fileNumber) {
-        if (master.status != kSuccess) return DataFailure(io, master.path.string(), master.status);
-        for (const MasterEntry& e : master.entries) {
-            if (!e.record.isSubdirEntry() && e.record.fileNumber() == *a.fileNumber) {
-                byNumber = e;
-                break;
-            }
-        }
-        if (!byNumber) return DataFailure(io, master.path.string(), kFileNotFound, std::string("no record with file number ").append(std::to_string(*a.fileNumber)));
-    }
+    int status = kExitOk;
+    const auto selected = SelectSecurity(io, a.dir, a.symbol, a.fileNumber, status);
+    if (!selected) return status;
     const bool toStdout = a.output.empty() || a.output == "-";
     if (!toStdout && NamesQuoteData(a.output)) {
         return UsageFailure(io, "export: refusing to write over a quote-data file name: " + a.output);
     }
     ExportStats stats;
     auto exportTo = [&](std::ostream& stream) {
-        return byNumber ? ExportRecord(byNumber->id, byNumber->record, options, stream, &stats)
-                        : ExportSymbol(a.dir, Utf8ToLatin1(a.symbol), options, stream, &stats);
+        return ExportRecord(selected->id, selected->record, options, stream, &stats);
     };
     Written w;
     if (toStdout) {
@@ -381,8 +303,11 @@ int RunExport(Streams& io, const ExportArgs& a) {
         w = WriteOutput(fs::path(a.output), exportTo);
     }
     if (w.content != kSuccess) {
-        const std::string what = byNumber ? SecurityLabel(byNumber->record, byNumber->id.position) : "symbol " + a.symbol;
-        const std::string where = !stats.datFile.empty() && w.content != kFileNotFound ? stats.datFile : MasterPathOf(a.dir).string();
+        const std::string what =
+            a.fileNumber ? SecurityLabel(selected->record, selected->id.position) : "symbol " + a.symbol;
+        const std::string where = !stats.datFile.empty() && w.content != kFileNotFound
+                                      ? stats.datFile
+                                      : MasterPathOf(selected->id.directory).string();
         return DataFailure(io, where, w.content, what);
     }
     if (w.output != kSuccess) return OutputFailure(io, toStdout ? std::string("standard output") : a.output, w.output);
@@ -392,7 +317,7 @@ int RunExport(Streams& io, const ExportArgs& a) {
 
 // ----- split-search -----
 
-int RunSplitSearch(Streams& io, const std::string& dir, const std::string& output) {
+int RunSplitSearch(const CliStreams& io, const std::string& dir, const std::string& output) {
     const bool toFile = !output.empty() && output != "-";
     if (toFile && NamesQuoteData(output)) {
         return UsageFailure(io, "split-search: refusing to write over a quote-data file name: " + output);
@@ -453,7 +378,7 @@ int RunSplitSearch(Streams& io, const std::string& dir, const std::string& outpu
 
 // ----- make-demo -----
 
-int RunMakeDemo(Streams& io, const std::string& dir, bool large) {
+int RunMakeDemo(const CliStreams& io, const std::string& dir, bool large) {
     const DemoResult result = WriteDemoDatabase(fs::path(dir), large);
     if (result.status == kFileExists) {
         return DataFailure(io, result.file, result.status, "not empty and not written by make-demo; nothing written");
@@ -464,23 +389,93 @@ int RunMakeDemo(Streams& io, const std::string& dir, bool large) {
     return kExitOk;
 }
 
-const std::vector<CliCommand> kCommands = {
-    {"portfolios", "List the portfolios (directories holding a MASTER file) at or below ROOT"},
-    {"symbols", "List the symbols of the portfolio DIR as the symbols grid shows them"},
-    {"export", "Export the quotes of one security (or of all) as delimited text"},
-    {"facts", "Show the data facts of one security"},
-    {"split-search", "Search the portfolio DIR for jumps that look like unrecorded splits"},
-    {"make-demo", "Write the demo database into DIR"},
-    kRenameSymbolCommand, kDeleteSymbolCommand, kMoveSymbolCommand, kCopySymbolCommand,
-    kEditQuoteCommand, kSplitCommand, kAdjustCommand, kAddQuoteCommand, kDeleteQuoteCommand,
-};
+// ----- the subcommands' arguments -----
 
-std::string_view HelpOf(std::string_view name) {
-    for (const CliCommand& c : kCommands) {
-        if (c.name == name) return c.help;
-    }
-    return {};
+void DefinePortfolios(CLI::App& c, const CommandSetup& setup) {
+    struct Args {
+        std::string root;
+        std::optional<std::string> filter;
+    };
+    auto a = std::make_shared<Args>();
+    c.add_option("ROOT", a->root, "Directory to search from")->required();
+    c.add_option("--filter", a->filter, "Search only paths like PATH (the Portfolio Search Filter)");
+    c.callback([a, setup] { setup.run = [a, &io = setup.io] { return RunPortfolios(io, a->root, a->filter); }; });
 }
+
+void DefineSymbols(CLI::App& c, const CommandSetup& setup) {
+    auto dir = std::make_shared<std::string>();
+    c.add_option("DIR", *dir, "Portfolio directory")->required();
+    c.callback([dir, setup] { setup.run = [dir, &io = setup.io] { return RunSymbols(io, *dir); }; });
+}
+
+void DefineExport(CLI::App& c, const CommandSetup& setup) {
+    auto ex = std::make_shared<ExportArgs>();
+    c.add_option("DIR", ex->dir, "Portfolio directory")->required();
+    c.add_option("SYMBOL", ex->symbol, "Symbol or name, looked up as Barwise looks up a key");
+    c.add_option("--file", ex->fileNumber, "Export the security with file number N (F<N>.DAT)")
+        ->check(WholeNumberCheck);
+    c.add_flag("--all", ex->all, "Export every security of DIR into the directory PATH, one F<n>.txt each");
+    c.add_option("-o,--output", ex->output, "Output file (standard output when absent or -); a directory with --all");
+    c.add_option("--delim", ex->delim, "Column delimiter")->check(CLI::IsMember({"space", "comma", "tab"}));
+    c.add_option("--omit", ex->omit, "Columns to leave out: a comma list of open,high,low,close,vol,oi");
+    c.add_flag("--newest-first", ex->newestFirst, "Newest quote first (default oldest first)");
+    c.add_flag("--title", ex->title, "Add the title row");
+    c.add_flag("--iso", ex->iso, "Dates as YYYY-MM-DD instead of MM/DD/YY");
+    c.add_flag("--time", ex->time, "A TIME column (HH:MM:SS) after the date, for a series that has times");
+    c.add_flag("--full-precision", ex->fullPrecision,
+               "Every value as the shortest text that reads back to the stored value");
+    c.callback([ex, setup] { setup.run = [ex, &io = setup.io] { return RunExport(io, *ex); }; });
+}
+
+void DefineFacts(CLI::App& c, const CommandSetup& setup) {
+    struct Args {
+        std::string dir, symbol;
+    };
+    auto a = std::make_shared<Args>();
+    c.add_option("DIR", a->dir, "Portfolio directory")->required();
+    c.add_option("SYMBOL", a->symbol, "Symbol or name")->required();
+    c.callback([a, setup] { setup.run = [a, &io = setup.io] { return RunFacts(io, a->dir, a->symbol); }; });
+}
+
+void DefineSplitSearch(CLI::App& c, const CommandSetup& setup) {
+    struct Args {
+        std::string dir, output;
+    };
+    auto a = std::make_shared<Args>();
+    c.add_option("DIR", a->dir, "Portfolio directory")->required();
+    c.add_option("-o,--output", a->output, "Save the result lines to FILE (CR LF line ends)");
+    c.callback([a, setup] { setup.run = [a, &io = setup.io] { return RunSplitSearch(io, a->dir, a->output); }; });
+}
+
+void DefineMakeDemo(CLI::App& c, const CommandSetup& setup) {
+    struct Args {
+        std::string dir;
+        bool large = false;
+    };
+    auto a = std::make_shared<Args>();
+    c.add_option("DIR", a->dir, "Directory to write the demo database into")->required();
+    c.add_flag("--large", a->large, "One portfolio of 255 securities of 8,000 quotes each, for benchmarks");
+    c.callback([a, setup] { setup.run = [a, &io = setup.io] { return RunMakeDemo(io, a->dir, a->large); }; });
+}
+
+// Every subcommand: its name, what --help says of it, and its arguments and body.
+const std::vector<CliCommand> kCommands = {
+    {"portfolios", "List the portfolios (directories holding a MASTER file) at or below ROOT", DefinePortfolios},
+    {"symbols", "List the symbols of the portfolio DIR as the symbols grid shows them", DefineSymbols},
+    {"export", "Export the quotes of one security (or of all) as delimited text", DefineExport},
+    {"facts", "Show the data facts of one security", DefineFacts},
+    {"split-search", "Search the portfolio DIR for jumps that look like unrecorded splits", DefineSplitSearch},
+    {"make-demo", "Write the demo database into DIR", DefineMakeDemo},
+    {"rename-symbol", "Give a security a new symbol and name", DefineRenameSymbol},
+    {"delete-symbol", "Take a security out of MASTER and remove its data files", DefineDeleteSymbol},
+    {"move-symbol", "Move a security into the portfolio DESTDIR", DefineMoveSymbol},
+    {"copy-symbol", "Copy a security into the portfolio DESTDIR", DefineCopySymbol},
+    {"edit-quote", "Change the values of one day of a security", DefineEditQuote},
+    {"split", "Record a split: scale every quote before DATE by the share ratio", DefineSplit},
+    {"adjust", "Multiply prices, volume and open interest from FROM to TO", DefineAdjust},
+    {"add-quote", "Add the weekday before DATE as a copy of DATE's quote", DefineAddQuote},
+    {"delete-quote", "Delete the quote of DATE", DefineDeleteQuote},
+};
 
 }  // namespace
 
@@ -524,8 +519,7 @@ std::string Utf8ToLatin1(std::string_view text) {
     return out;
 }
 
-int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
-    Streams io{out, err};
+int RunCli(int argc, const char* const* argv, const CliStreams& io) {
     CLI::App app{"Barwise command-line tool: portfolios, symbols, export, data facts and split search "
                  "of MetaStock-format quote databases.",
                  std::string(kProgram)};
@@ -533,69 +527,14 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     app.fallthrough(false);
 
     std::function<int()> run;
-
-    std::string root;
-    std::optional<std::string> filter;
-    {
-        auto* c = app.add_subcommand("portfolios", std::string(HelpOf("portfolios")));
-        c->add_option("ROOT", root, "Directory to search from")->required();
-        c->add_option("--filter", filter, "Search only paths like PATH (the Portfolio Search Filter)");
-        c->callback([&] { run = [&] { return RunPortfolios(io, root, filter); }; });
-    }
-    std::string symbolsDir;
-    {
-        auto* c = app.add_subcommand("symbols", std::string(HelpOf("symbols")));
-        c->add_option("DIR", symbolsDir, "Portfolio directory")->required();
-        c->callback([&] { run = [&] { return RunSymbols(io, symbolsDir); }; });
-    }
-    ExportArgs ex;
-    {
-        auto* c = app.add_subcommand("export", std::string(HelpOf("export")));
-        c->add_option("DIR", ex.dir, "Portfolio directory")->required();
-        c->add_option("SYMBOL", ex.symbol, "Symbol or name, looked up as the program looks up a key");
-        c->add_option("--file", ex.fileNumber, "Export the security with file number N (F<N>.DAT)")
-            ->check(WholeNumberCheck);
-        c->add_flag("--all", ex.all, "Export every security of DIR into the directory PATH, one F<n>.txt each");
-        c->add_option("-o,--output", ex.output, "Output file (standard output when absent or -); a directory with --all");
-        c->add_option("--delim", ex.delim, "Column delimiter")->check(CLI::IsMember({"space", "comma", "tab"}));
-        c->add_option("--omit", ex.omit, "Columns to leave out: a comma list of open,high,low,close,vol,oi");
-        c->add_flag("--newest-first", ex.newestFirst, "Newest quote first (default oldest first)");
-        c->add_flag("--title", ex.title, "Add the title row");
-        c->add_flag("--iso", ex.iso, "Dates as YYYY-MM-DD instead of MM/DD/YY");
-        c->add_flag("--time", ex.time, "A TIME column (HH:MM:SS) after the date, for a series that has times");
-        c->add_flag("--full-precision", ex.fullPrecision,
-                    "Every value as the shortest text that reads back to the stored value");
-        c->callback([&] { run = [&] { return RunExport(io, ex); }; });
-    }
-    std::string factsDir, factsSymbol;
-    {
-        auto* c = app.add_subcommand("facts", std::string(HelpOf("facts")));
-        c->add_option("DIR", factsDir, "Portfolio directory")->required();
-        c->add_option("SYMBOL", factsSymbol, "Symbol or name")->required();
-        c->callback([&] { run = [&] { return RunFacts(io, factsDir, factsSymbol); }; });
-    }
-    std::string splitDir, splitOutput;
-    {
-        auto* c = app.add_subcommand("split-search", std::string(HelpOf("split-search")));
-        c->add_option("DIR", splitDir, "Portfolio directory")->required();
-        c->add_option("-o,--output", splitOutput, "Save the result lines to FILE (CR LF line ends)");
-        c->callback([&] { run = [&] { return RunSplitSearch(io, splitDir, splitOutput); }; });
-    }
-    std::string demoDir;
-    bool demoLarge = false;
-    {
-        auto* c = app.add_subcommand("make-demo", std::string(HelpOf("make-demo")));
-        c->add_option("DIR", demoDir, "Directory to write the demo database into")->required();
-        c->add_flag("--large", demoLarge, "One portfolio of 255 securities of 8,000 quotes each, for benchmarks");
-        c->callback([&] { run = [&] { return RunMakeDemo(io, demoDir, demoLarge); }; });
-    }
-    AddSymbolSubcommands(app, run, out, err);
-    AddQuoteSubcommands(app, run, out, err);
+    const CommandSetup setup{io, run};
+    for (const CliCommand& c : kCommands)
+        c.define(*app.add_subcommand(std::string(c.name), std::string(c.help)), setup);
 
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        const int code = app.exit(e, out, err);
+        const int code = app.exit(e, io.out, io.err);
         return code == 0 ? kExitOk : kExitUsage;
     }
     if (!run) return kExitUsage;
@@ -606,19 +545,19 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         io.err << kProgram << ": " << e.what() << '\n';
     }
     // Results that did not reach standard output (a full disk, a closed pipe) are a failure.
-    out.flush();
-    if (!out && status == kExitOk) {
+    io.out.flush();
+    if (!io.out && status == kExitOk) {
         io.err << kProgram << ": standard output: " << DataStatusName(kFileWrite) << '\n';
         return kExitDataFailure;
     }
-    return out ? status : kExitDataFailure;
+    return io.out ? status : kExitDataFailure;
 }
 
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunCli(const std::vector<std::string>& args, const CliStreams& io) {
     std::vector<const char*> argv;
     argv.push_back(kProgram.data());
     for (const std::string& a : args) argv.push_back(a.c_str());
-    return RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
+    return RunCli(static_cast<int>(argv.size()), argv.data(), io);
 }
 
 }  // namespace barwise

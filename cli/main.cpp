@@ -1,16 +1,23 @@
+#include <cstdio>
 #include <iostream>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <csignal>
+#include <unistd.h>
 #endif
 
 #include "cli/cli.h"
 
 int main(int argc, char** argv) {
-#ifndef _WIN32
+#ifdef _WIN32
+    const bool terminal = _isatty(_fileno(stdin)) != 0;
+#else
     // A closed pipe is a failed write (exit status 1), not a silent death by signal.
     std::signal(SIGPIPE, SIG_IGN);
+    const bool terminal = isatty(fileno(stdin)) != 0;
 #endif
     std::ios::sync_with_stdio(false);
-    return barwise::RunCli(argc, argv, std::cout, std::cerr);
+    return barwise::RunCli(argc, argv, barwise::CliStreams{std::cin, std::cout, std::cerr, terminal});
 }

@@ -2,12 +2,13 @@
 
 #include <CLI/CLI.hpp>
 
+#include <array>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "cli/cli.h"
+#include "cli/clicommon.h"
 #include "commands/quotes/quoteedits.h"
 #include "datafiles/encoding.h"
 #include "datafiles/master.h"
@@ -18,33 +19,22 @@
 namespace barwise {
 namespace {
 
-constexpr std::string_view kProgram = "barwise-cli";
+int Fail(const CliStreams& io, std::string_view text) { return Failure(io, text); }
 
-struct Io {
-    std::ostream& out;
-    std::ostream& err;
-};
-
-int Fail(Io& io, std::string_view text) {
-    io.err << kProgram << ": " << text << '\n';
-    return kExitDataFailure;
-}
-
-int Usage(Io& io, std::string_view command, std::string_view text) {
-    io.err << kProgram << ": " << command << ": " << text << '\n';
-    return kExitUsage;
+int Usage(const CliStreams& io, std::string_view command, std::string_view text) {
+    return UsageFailure(io, std::string(command) + ": " + std::string(text));
 }
 
 // A command's failure message, the file at fault and why (when one can be named), and the
 // engine's status.
-int EngineFail(Io& io, std::string_view message, DataStatus status, const SecurityId& id = {}) {
+int EngineFail(const CliStreams& io, std::string_view message, DataStatus status, const SecurityId& id = {}) {
     std::string text(message);
     if (const std::string problem = QuoteFileProblem(id, status); !problem.empty()) text += ": " + problem;
     return Fail(io, text + " (" + std::string(DataStatusName(status)) + ")");
 }
 
 // A security that could not be found or read: the file at fault and why, else the status.
-int OpenFail(Io& io, const std::string& what, DataStatus status, const SecurityId& id, const std::string& dir) {
+int OpenFail(const CliStreams& io, const std::string& what, DataStatus status, const SecurityId& id, const std::string& dir) {
     std::string problem = QuoteFileProblem(id, status);
     if (problem.empty() && (status == kFileOpen || status == kFileRead))
         problem = UnreadableFileProblem(MasterPathOf(dir));
@@ -56,7 +46,7 @@ int OpenFail(Io& io, const std::string& what, DataStatus status, const SecurityI
 DateCode ParseCliDate(const std::string& text) { return ParseDateText(text); }
 
 // A refused value or factor: "Invalid Data Entered" and the option or argument at fault.
-int InvalidData(Io& io, std::string_view what) { return Fail(io, InvalidFieldMessage(what)); }
+int InvalidData(const CliStreams& io, std::string_view what) { return Fail(io, InvalidFieldMessage(what)); }
 
 // HH:MM:SS or HH:MM, the whole text, a time of the day; nothing otherwise.
 std::optional<TimeCode> ParseCliTime(const std::string& text) {
@@ -89,9 +79,10 @@ struct Security {
     SeriesQuotes series;
 };
 
-// Looks the security up (by its text, or by its file number so that entries whose texts
-// read the same stay apart) and reads its quotes. On failure the exit status is set.
-std::optional<Security> Open(Io& io, const std::string& dir, const std::optional<std::string>& symbol,
+// Locks the portfolio, looks the security up (by its text, or by its file number so that
+// entries whose texts read the same stay apart) and reads its quotes. On failure the exit
+// status is set.
+std::optional<Security> Open(const CliStreams& io, const std::string& dir, const std::optional<std::string>& symbol,
                              std::optional<int> fileNumber, int& status) {
     Security s;
     s.lock = std::make_unique<PortfolioLock>(dir);
@@ -99,31 +90,9 @@ std::optional<Security> Open(Io& io, const std::string& dir, const std::optional
         status = Fail(io, dir + ": " + std::string(kPortfolioBusyMessage) + "; nothing was changed");
         return std::nullopt;
     }
-    if (fileNumber) {
-        const MasterFile master = ReadMasterFile(dir);
-        if (master.status != kSuccess) {
-            status = Fail(io, master.path.string() + ": " + std::string(DataStatusName(master.status)));
-            return std::nullopt;
-        }
-        bool found = false;
-        for (const MasterEntry& e : master.entries) {
-            if (!e.record.isSubdirEntry() && e.record.fileNumber() == *fileNumber) {
-                s.id = e.id;
-                found = true;
-                break;
-            }
-        }
-        if (!found) {
-            status = Fail(io, master.path.string() + ": no record with file number " + std::to_string(*fileNumber));
-            return std::nullopt;
-        }
-    } else {
-        MasterRecord record;
-        if (DataStatus st = FindSymbol(dir, Utf8ToLatin1(*symbol), record, s.id); st != kSuccess) {
-            status = OpenFail(io, "symbol " + *symbol, st, {}, dir);
-            return std::nullopt;
-        }
-    }
+    const auto selected = SelectSecurity(io, dir, symbol.value_or(std::string()), fileNumber, status);
+    if (!selected) return std::nullopt;
+    s.id = selected->id;
     if (DataStatus st = ReadSeriesQuotes(s.id, s.series); st != kSuccess) {
         status = OpenFail(io, "symbol " + (symbol ? *symbol : "F" + std::to_string(*fileNumber)), st, s.id, dir);
         return std::nullopt;
@@ -148,7 +117,7 @@ std::string When(const SeriesQuotes& series, const QuoteRow& quote) {
 
 // The --time of the arguments, checked: false (status set) when it is not a time or the
 // series has no times to pick from.
-bool TakeTime(Io& io, const Args& a, std::string_view command, const SeriesQuotes& series,
+bool TakeTime(const CliStreams& io, const Args& a, std::string_view command, const SeriesQuotes& series,
               std::optional<TimeCode>& time, int& status) {
     if (!a.time) return true;
     time = ParseCliTime(*a.time);
@@ -189,7 +158,7 @@ struct ValueOptions {
     std::array<std::optional<std::string>, 6> values;  // open, high, low, close, vol, oi
 };
 
-int RunEdit(Io& io, const Args& a, const ValueOptions& v) {
+int RunEdit(const CliStreams& io, const Args& a, const ValueOptions& v) {
     std::optional<std::string> symbol;
     std::vector<std::string> tail;
     if (!TakeSymbol(a, 1, symbol, tail)) return Usage(io, "edit-quote", "give DIR, SYMBOL (or --file N) and DATE");
@@ -221,7 +190,7 @@ int RunEdit(Io& io, const Args& a, const ValueOptions& v) {
     return kExitOk;
 }
 
-int RunSplit(Io& io, const Args& a) {
+int RunSplit(const CliStreams& io, const Args& a) {
     std::optional<std::string> symbol;
     std::vector<std::string> tail;
     if (!TakeSymbol(a, 3, symbol, tail)) return Usage(io, "split", "give DIR, SYMBOL (or --file N), DATE, NEW and OLD");
@@ -242,7 +211,7 @@ int RunSplit(Io& io, const Args& a) {
     return kExitOk;
 }
 
-int RunAdjust(Io& io, const Args& a, const std::string& price, const std::string& vol, const std::string& oi) {
+int RunAdjust(const CliStreams& io, const Args& a, const std::string& price, const std::string& vol, const std::string& oi) {
     std::optional<std::string> symbol;
     std::vector<std::string> tail;
     if (!TakeSymbol(a, 2, symbol, tail)) return Usage(io, "adjust", "give DIR, SYMBOL (or --file N), FROM and TO");
@@ -266,7 +235,7 @@ int RunAdjust(Io& io, const Args& a, const std::string& price, const std::string
     return kExitOk;
 }
 
-int RunAdd(Io& io, const Args& a) {
+int RunAdd(const CliStreams& io, const Args& a) {
     std::optional<std::string> symbol;
     std::vector<std::string> tail;
     if (!TakeSymbol(a, 1, symbol, tail)) return Usage(io, "add-quote", "give DIR, SYMBOL (or --file N) and DATE");
@@ -300,7 +269,7 @@ int RunAdd(Io& io, const Args& a) {
     return kExitOk;
 }
 
-int RunDelete(Io& io, const Args& a) {
+int RunDelete(const CliStreams& io, const Args& a) {
     std::optional<std::string> symbol;
     std::vector<std::string> tail;
     if (!TakeSymbol(a, 1, symbol, tail)) return Usage(io, "delete-quote", "give DIR, SYMBOL (or --file N) and DATE");
@@ -332,63 +301,65 @@ int RunDelete(Io& io, const Args& a) {
 
 }  // namespace
 
-void AddQuoteSubcommands(CLI::App& app, std::function<int()>& run, std::ostream& out, std::ostream& err) {
-    // The parsed values live as long as the App's callbacks may use them.
-    struct State {
-        Io io;
-        Args args;
-        ValueOptions values;
-        std::string price = "1", vol = "1", oi = "1";
-    };
-    auto st = std::make_shared<State>(State{{out, err}, {}, {}});
-    const auto common = [&](CLI::App* c, const char* positional) {
-        c->add_option("ARGS", st->args.positional, positional)->required();
-        c->add_option("--file", st->args.fileNumber, "The security with file number N (F<N>.DAT) instead of SYMBOL")
-            ->check(WholeNumberCheck);
-    };
-    const char* const kDateForms = "DATE is MM/DD/YY, MM/DD/YYYY or YYYY-MM-DD";
-    const auto timeOption = [&](CLI::App* c) {
-        c->add_option("--time", st->args.time, "HH:MM:SS: the bar of DATE at that time, in a series with times "
-                                               "(else the first bar of DATE)");
-    };
-    {
-        auto* c = app.add_subcommand(std::string(kEditQuoteCommand.name), std::string(kEditQuoteCommand.help));
-        common(c, "DIR SYMBOL DATE");
-        timeOption(c);
-        for (std::size_t i = 0; i < 6; ++i)
-            c->add_option(kValueOptionNames[i], st->values.values[i], "New value (else the stored one)");
-        c->footer(kDateForms);
-        c->callback([st, &run] { run = [st] { return RunEdit(st->io, st->args, st->values); }; });
+namespace {
+
+const char* const kDateForms = "DATE is MM/DD/YY, MM/DD/YYYY or YYYY-MM-DD";
+
+// What a quote subcommand's arguments fill in; lives as long as the App's callbacks may use it.
+struct QuoteArgs {
+    Args args;
+    ValueOptions values;
+    std::string price = "1", vol = "1", oi = "1";
+};
+
+// Declares DIR, SYMBOL, the subcommand's own positional arguments and --file (and --time
+// when the subcommand picks one bar), and sets the body once parsed.
+void DefineQuote(CLI::App& c, const CommandSetup& setup, const char* positional, bool withTime,
+                 const std::shared_ptr<QuoteArgs>& a, int (*body)(const CliStreams&, const QuoteArgs&)) {
+    c.add_option("ARGS", a->args.positional, positional)->required();
+    AddFileOption(c, a->args.fileNumber);
+    if (withTime) {
+        c.add_option("--time", a->args.time, "HH:MM:SS: the bar of DATE at that time, in a series with times "
+                                            "(else the first bar of DATE)");
     }
-    {
-        auto* c = app.add_subcommand(std::string(kSplitCommand.name), std::string(kSplitCommand.help));
-        common(c, "DIR SYMBOL DATE NEW OLD");
-        c->footer(kDateForms);
-        c->callback([st, &run] { run = [st] { return RunSplit(st->io, st->args); }; });
-    }
-    {
-        auto* c = app.add_subcommand(std::string(kAdjustCommand.name), std::string(kAdjustCommand.help));
-        common(c, "DIR SYMBOL FROM TO");
-        c->add_option("--price", st->price, "Price factor (default 1)");
-        c->add_option("--vol", st->vol, "Volume factor (default 1)");
-        c->add_option("--oi", st->oi, "Open interest factor (default 1)");
-        c->footer("FROM and TO are MM/DD/YY, MM/DD/YYYY or YYYY-MM-DD");
-        c->callback([st, &run] { run = [st] { return RunAdjust(st->io, st->args, st->price, st->vol, st->oi); }; });
-    }
-    {
-        auto* c = app.add_subcommand(std::string(kAddQuoteCommand.name), std::string(kAddQuoteCommand.help));
-        common(c, "DIR SYMBOL DATE");
-        timeOption(c);
-        c->footer(kDateForms);
-        c->callback([st, &run] { run = [st] { return RunAdd(st->io, st->args); }; });
-    }
-    {
-        auto* c = app.add_subcommand(std::string(kDeleteQuoteCommand.name), std::string(kDeleteQuoteCommand.help));
-        common(c, "DIR SYMBOL DATE");
-        timeOption(c);
-        c->footer(kDateForms);
-        c->callback([st, &run] { run = [st] { return RunDelete(st->io, st->args); }; });
-    }
+    c.footer(kDateForms);
+    c.callback([a, setup, body] { setup.run = [a, &io = setup.io, body] { return body(io, *a); }; });
+}
+
+}  // namespace
+
+void DefineEditQuote(CLI::App& c, const CommandSetup& setup) {
+    auto a = std::make_shared<QuoteArgs>();
+    DefineQuote(c, setup, "DIR SYMBOL DATE", true, a,
+                [](const CliStreams& io, const QuoteArgs& q) { return RunEdit(io, q.args, q.values); });
+    for (std::size_t i = 0; i < 6; ++i)
+        c.add_option(kValueOptionNames[i], a->values.values[i], "New value (else the stored one)");
+}
+
+void DefineSplit(CLI::App& c, const CommandSetup& setup) {
+    DefineQuote(c, setup, "DIR SYMBOL DATE NEW OLD", false, std::make_shared<QuoteArgs>(),
+                [](const CliStreams& io, const QuoteArgs& q) { return RunSplit(io, q.args); });
+}
+
+void DefineAdjust(CLI::App& c, const CommandSetup& setup) {
+    auto a = std::make_shared<QuoteArgs>();
+    DefineQuote(c, setup, "DIR SYMBOL FROM TO", false, a, [](const CliStreams& io, const QuoteArgs& q) {
+        return RunAdjust(io, q.args, q.price, q.vol, q.oi);
+    });
+    c.add_option("--price", a->price, "Price factor (default 1)");
+    c.add_option("--vol", a->vol, "Volume factor (default 1)");
+    c.add_option("--oi", a->oi, "Open interest factor (default 1)");
+    c.footer("FROM and TO are MM/DD/YY, MM/DD/YYYY or YYYY-MM-DD");
+}
+
+void DefineAddQuote(CLI::App& c, const CommandSetup& setup) {
+    DefineQuote(c, setup, "DIR SYMBOL DATE", true, std::make_shared<QuoteArgs>(),
+                [](const CliStreams& io, const QuoteArgs& q) { return RunAdd(io, q.args); });
+}
+
+void DefineDeleteQuote(CLI::App& c, const CommandSetup& setup) {
+    DefineQuote(c, setup, "DIR SYMBOL DATE", true, std::make_shared<QuoteArgs>(),
+                [](const CliStreams& io, const QuoteArgs& q) { return RunDelete(io, q.args); });
 }
 
 }  // namespace barwise

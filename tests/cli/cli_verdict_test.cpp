@@ -167,8 +167,9 @@ TEST_F(CliPortfolio, FailedStandardOutputIsAFailure) {
                                                   {"split-search", dir().string()}}) {
         FailingBuffer buffer;
         std::ostream out(&buffer);
+        std::istringstream in;
         std::ostringstream err;
-        EXPECT_EQ(RunCli(args, out, err), 1) << args[0];
+        EXPECT_EQ(RunCli(args, {in, out, err}), 1) << args[0];
         EXPECT_NE(err.str().find("standard output: File Write"), std::string::npos) << err.str();
     }
 }

@@ -16,9 +16,10 @@ struct CliRun {
 };
 
 inline CliRun Cli(const std::vector<std::string>& args) {
+    std::istringstream in;
     std::ostringstream out, err;
     CliRun r;
-    r.status = RunCli(args, out, err);
+    r.status = RunCli(args, {in, out, err});
     r.out = out.str();
     r.err = err.str();
     return r;
