@@ -225,14 +225,14 @@ TEST(BackupWrite, FailedBackupWriteLeavesNoTruncatedBackup) {
     scale.from = kFirstDay;
     scale.to = kLastDay;
     scale.values = {2, 2, 2, 2, 1, 1};
-    ASSERT_EQ(RewriteSeries(scale, dir.path().string(), "AAA", dir.path() / "MASTER", 0), kSuccess);
+    ASSERT_EQ(RewriteSeries(scale, dir.path().string(), "AAA"), kSuccess);
     const Bytes earlierBackup = *ReadWholeFile(dir.path() / "F1.BAK");
     const Bytes current = *ReadWholeFile(dir.path() / "F1.DAT");
 
     // The new file is written first, complete; then the backup is made: its rename into
     // place (linked) is the first replace.
     FaultyFileSystem failBackup(Step::kReplace, 1);
-    EXPECT_EQ(RewriteSeries(scale, dir.path().string(), "AAA", dir.path() / "MASTER", 0, failBackup), kFileWrite);
+    EXPECT_EQ(RewriteSeries(scale, dir.path().string(), "AAA", failBackup), kFileWrite);
     ASSERT_EQ(failBackup.firedPath().filename().string(), "F1.BAK") << failBackup.firedPath();
     EXPECT_EQ(*ReadWholeFile(dir.path() / "F1.DAT"), current);
     EXPECT_EQ(*ReadWholeFile(dir.path() / "F1.BAK"), earlierBackup);
