@@ -356,6 +356,58 @@ TEST_P(IndexWriteFailure, TheChangeListNamesWhatChangedAndPutsItBack) {
 
 TEST_P(IndexWriteFailure, EveryRenameIsSyncedBeforeAndAfter) { CheckSyncs(GetParam().before, GetParam().run); }
 
+// An index rewrite whose MASTER rename fails after EMASTER was renamed puts EMASTER back;
+// when that fails too the files disagree, and the caller is told so.
+class FailMasterRenameAndPutBack final : public FileSystem {
+public:
+    explicit FailMasterRenameAndPutBack(bool putBackFails) : putBackFails_(putBackFails) {}
+    std::unique_ptr<WritableFile> create(const fs::path& p) override {
+        if (putBackFails_ && masterRenameFailed_) return nullptr;
+        return RealFileSystem().create(p);
+    }
+    bool replace(const fs::path& from, const fs::path& to) override {
+        if (to.filename() == "MASTER") {
+            masterRenameFailed_ = true;
+            return false;
+        }
+        return RealFileSystem().replace(from, to);
+    }
+    bool remove(const fs::path& p) override { return RealFileSystem().remove(p); }
+    bool hardLink(const fs::path& e, const fs::path& l) override { return RealFileSystem().hardLink(e, l); }
+
+private:
+    bool putBackFails_;
+    bool masterRenameFailed_ = false;
+};
+
+TEST(IndexPutBack, AFailedPutBackIsReported) {
+    const auto cases = RewriteCases(kTestQuotes, BARWISE_REALDB_DIR);
+    const auto rename = std::find_if(cases.begin(), cases.end(), [](const RewriteCase& c) { return c.name == "emaster_rename"; });
+    if (rename == cases.end()) GTEST_SKIP() << "no real database with EMASTER";
+    for (const bool putBackFails : {false, true}) {
+        SCOPED_TRACE(putBackFails ? "put-back fails" : "put-back succeeds");
+        ScratchDir dir;
+        WriteDirectory(dir.path(), rename->before);
+        FailMasterRenameAndPutBack faulty(putBackFails);
+        const ChangeResult result = RecordChanges(faulty, [&](FileSystem& f) { return rename->run(dir.path(), f); });
+        const DirectoryContent now = Compared(ReadDirectory(dir.path()));
+        ASSERT_NE(result.status, kSuccess);
+        if (putBackFails) {
+            EXPECT_EQ(result.status, kIndexFilesDisagree);
+            EXPECT_NE(now, Compared(rename->before));
+            EXPECT_NE(now.at("EMASTER"), rename->before.at("EMASTER"));
+        } else {
+            EXPECT_NE(result.status, kIndexFilesDisagree);
+            EXPECT_EQ(now, Compared(rename->before));
+        }
+        EXPECT_EQ(now.at("MASTER"), rename->before.at("MASTER"));
+        // Either way the list says which index file stays changed.
+        bool emasterListed = false;
+        for (const FileChange& c : result.changes) emasterListed = emasterListed || c.path.filename() == "EMASTER";
+        EXPECT_EQ(emasterListed, putBackFails);
+    }
+}
+
 #ifdef __linux__
 // Mounts a 64 KiB tmpfs for the life of the object.
 class SmallDisk {
