@@ -589,7 +589,7 @@ DataStatus RewriteIndexFiles(const fs::path& masterPath, const std::function<Dat
             if (done.renamed && WriteFileChecked(fsys, done.path, *done.old) != kSuccess) putBack = false;
         }
         if (!putBack) return kIndexFilesDisagree;
-        return f.out->renameFailed() && &f == &files.back() ? DataStatus{1} : kFileWrite;
+        return kFileWrite;
     }
     return kSuccess;
 }

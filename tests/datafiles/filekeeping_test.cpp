@@ -83,7 +83,9 @@ protected:
     }
     std::vector<std::string> Names() const {
         std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(tmp.path())) names.push_back(e.path().filename().string());
+        // The writer lock's file holds nothing: taking the lock changes no portfolio.
+        for (const auto& e : fs::directory_iterator(tmp.path()))
+            if (e.path().filename() != "BARWISE.LCK") names.push_back(e.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }

@@ -361,7 +361,9 @@ public:
 
 std::map<std::string, std::vector<std::uint8_t>> Contents(const fs::path& dir) {
     std::map<std::string, std::vector<std::uint8_t>> files;
-    for (const auto& e : fs::directory_iterator(dir)) files[e.path().filename().string()] = ReadBytes(e.path());
+    // The writer lock's file holds nothing: taking the lock changes no portfolio.
+    for (const auto& e : fs::directory_iterator(dir))
+        if (e.path().filename() != "BARWISE.LCK") files[e.path().filename().string()] = ReadBytes(e.path());
     return files;
 }
 
