@@ -106,7 +106,6 @@ BENCHMARK(BM_ReadSeriesBlocksOf400)->Unit(benchmark::kMillisecond);
 
 void BM_RewriteSeriesScale(benchmark::State& state) {
     const std::string dir = Data().dir.string();
-    const fs::path master = Data().dir / "MASTER";
     bool up = true;
     for (auto _ : state) {
         EditRequest r;
@@ -116,7 +115,7 @@ void BM_RewriteSeriesScale(benchmark::State& state) {
         r.from = kFirstDay;
         r.to = kLastDay;
         up = !up;
-        if (RewriteSeries(r, dir, "BIG", master, kQuotes) != kSuccess) state.SkipWithError("rewrite failed");
+        if (RewriteSeries(r, dir, "BIG") != kSuccess) state.SkipWithError("rewrite failed");
     }
     state.SetItemsProcessed(state.iterations() * kQuotes);
 }

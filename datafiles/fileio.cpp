@@ -241,6 +241,20 @@ std::optional<std::uintmax_t> FileSystem::freeSpace(const fs::path& directory) {
     return info.available;
 }
 
+bool FileSystem::syncDirectory(const fs::path& directory) {
+#ifdef _WIN32
+    (void)directory;
+    return true;
+#else
+    const fs::path dir = directory.empty() ? fs::path(".") : directory;
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced;
+#endif
+}
+
 bool FileSystem::directoryWritable(const fs::path& directory) {
     const fs::path dir = directory.empty() ? fs::path(".") : directory;
 #ifdef _WIN32
@@ -326,16 +340,6 @@ private:
     int fd_;
 };
 
-// Makes a rename durable by syncing the directory that holds it.
-void SyncDirectory(const fs::path& file) {
-    fs::path dir = file.parent_path();
-    if (dir.empty()) dir = ".";
-    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
 #endif
 
 bool IsExistingNonRegular(const fs::path& path) {
@@ -364,28 +368,7 @@ public:
         return MoveFileExW(from.c_str(), to.c_str(),
                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 #else
-        if (::rename(from.c_str(), to.c_str()) != 0) return false;
-        SyncDirectory(to);
-        return true;
-#endif
-    }
-    bool renameNoReplace(const fs::path& from, const fs::path& to) override {
-#ifdef _WIN32
-        return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
-#else
-        // link() refuses an existing target; then drop the old name.
-        if (::link(from.c_str(), to.c_str()) == 0) {
-            ::unlink(from.c_str());
-            SyncDirectory(to);
-            return true;
-        }
-        if (errno == EEXIST) return false;
-        // File systems without hard links: check, then rename.
-        std::error_code ec;
-        if (fs::exists(to, ec) || ec) return false;
-        if (::rename(from.c_str(), to.c_str()) != 0) return false;
-        SyncDirectory(to);
-        return true;
+        return ::rename(from.c_str(), to.c_str()) == 0;
 #endif
     }
     bool remove(const fs::path& path) override {
@@ -465,6 +448,7 @@ DataStatus KeepBackupOf(FileSystem& fsys, const fs::path& named, const fs::path&
     fsys.remove(linked);  // debris of an earlier crash
     if (fsys.hardLink(target, linked)) {
         const bool replaced = fsys.replace(linked, backup);
+        if (replaced) (void)fsys.syncDirectory(backup.parent_path());
         // A rename between two names of one file (the backup linked by a rewrite killed
         // before its last step) does nothing and keeps both names.
         fsys.remove(linked);
@@ -644,6 +628,9 @@ DataStatus SafeRewrite::commit() {
         return kFileWrite;
     }
     done_ = true;
+    // The rename is on disk only once its directory is; a failure of that sync leaves the
+    // new file in place, complete, so it is not a failure of the rewrite.
+    (void)fs_.syncDirectory(target_.parent_path());
 #ifdef _WIN32
     // A copy of a read-only file is read-only too; the attribute is given only now, as a
     // read-only temporary could be neither replaced nor removed.

@@ -116,10 +116,9 @@ public:
     // exists (another writer's temporary is never truncated). An existing device or pipe
     // is opened for writing as it is.
     virtual std::unique_ptr<WritableFile> create(const fs::path& path) = 0;
-    // Replaces `to` by `from` in one atomic step.
+    // Replaces `to` by `from` in one atomic step. The rename is durable only once the
+    // directory is synced (syncDirectory), which every caller does next.
     virtual bool replace(const fs::path& from, const fs::path& to) = 0;
-    // Renames `from` to `to`, failing when `to` exists.
-    virtual bool renameNoReplace(const fs::path& from, const fs::path& to) = 0;
     virtual bool remove(const fs::path& path) = 0;
     // Gives the file `existing` the further name `linkName` (a hard link), failing when
     // linkName exists or the file system has no hard links (and always on Windows, where
@@ -134,6 +133,9 @@ public:
     virtual std::optional<std::uintmax_t> freeSpace(const fs::path& directory);
     // Whether new files can be made (and renamed) in `directory`.
     virtual bool directoryWritable(const fs::path& directory);
+    // Puts the directory's entries (a rename just made in it) on disk; true where the
+    // system has nothing to do (Windows renames with write-through).
+    virtual bool syncDirectory(const fs::path& directory);
 };
 
 FileSystem& RealFileSystem();

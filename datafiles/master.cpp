@@ -521,7 +521,7 @@ void FinishInterruptedIndexRewrite(std::string_view directory, FileSystem& fsys)
             const auto emaster = ReadWholeFile(emasterPath);
             if (!emaster || !EmasterDisagreement(*emaster, *now).empty()) continue;
         }
-        (void)fsys.replace(temporary, masterPath);
+        if (fsys.replace(temporary, masterPath)) (void)fsys.syncDirectory(masterPath.parent_path());
         return;
     }
 }
@@ -582,11 +582,14 @@ DataStatus RewriteIndexFiles(const fs::path& masterPath, const std::function<Dat
             f.renamed = true;
             continue;
         }
-        // Put back what was already renamed: the index files stay as they were.
+        // Put back what was already renamed: the index files stay as they were. Where one
+        // cannot be put back the files no longer agree, and the caller must learn it.
+        bool putBack = true;
         for (PendingIndexFile& done : files) {
-            if (done.renamed) (void)WriteFileChecked(fsys, done.path, *done.old);
+            if (done.renamed && WriteFileChecked(fsys, done.path, *done.old) != kSuccess) putBack = false;
         }
-        return f.out->renameFailed() && &f == &files.back() ? DataStatus{1} : kFileWrite;
+        if (!putBack) return kIndexFilesDisagree;
+        return kFileWrite;
     }
     return kSuccess;
 }

@@ -183,8 +183,9 @@ void FinishInterruptedIndexRewrite(std::string_view directory, FileSystem& fs = 
 // content goes to MASTER + temporarySuffix, checked, synced and renamed over MASTER in
 // one step. 0 on success; kFileOpen when MASTER cannot be read; kFileWrite when the backup
 // or the new file cannot be written (MASTER then unchanged); kReadOnly when an index file
-// to be rewritten is read-only (nothing written); 1 when only the final rename failed
-// (MASTER unchanged).
+// to be rewritten is read-only (nothing written); kFileWrite too when a rename failed (the
+// files renamed before it get their old content back); kIndexFilesDisagree when one of
+// them could not be (each file whole, but they may disagree).
 inline constexpr std::string_view kMasterNewSuffix = ".NEW";
 inline constexpr std::string_view kMasterTempSuffix = ".~NU";
 inline constexpr std::string_view kMasterBackupSuffix = ".BAK";

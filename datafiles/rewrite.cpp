@@ -27,11 +27,6 @@ DateCode PreviousWeekday(DateCode code) {
 
 namespace {
 
-float FieldValue(const std::uint8_t* rec, const FieldLayout& layout, int field) {
-    const int c = layout.column[static_cast<std::size_t>(field)];
-    return c == 0 ? 0.0f : MbfToFloat(rec + (c - 1) * 4);
-}
-
 DateCode RecordDate(const std::uint8_t* rec, const FieldLayout& layout) {
     const int c = layout.column[kFieldDate];
     return DateFromReal(c == 0 ? -1.0f : MbfToFloat(rec + (c - 1) * 4));
@@ -68,13 +63,6 @@ bool RequestIsStorable(const EditRequest& request) {
     return true;
 }
 
-}  // namespace
-
-// Where the binary search of FindQuote settled in an opened series.
-std::int32_t FindQuoteIn(const SeriesFiles& files, DateCode date, TimeCode time, DateCode* outDate,
-                         TimeCode* outTime);
-
-namespace {
 
 // Decides the rewrite and, unless only asked whether it would be refused, writes it.
 DataStatus Rewrite(const EditRequest& request, const SecurityId& id, FileSystem& fsys, bool write) {
@@ -257,82 +245,12 @@ DataStatus CheckRewrite(const EditRequest& request, const SecurityId& id) {
 }
 
 DataStatus RewriteSeries(const EditRequest& request, std::string_view directory, std::string_view key,
-                         const fs::path& masterPath, int quoteCount, FileSystem& fsys) {
-    (void)masterPath;  // the entry's own MASTER gets the date upkeep
-    (void)quoteCount;  // the file's own quote count decides it
+                         FileSystem& fsys) {
     MasterRecord record;
     SecurityId id;
     if (DataStatus s = FindSymbol(directory, key, record, id); s != kSuccess) return s;
     return RewriteSeries(request, id, fsys);
 }
 
-std::int32_t FindQuote(const SecurityId& id, DateCode date, TimeCode time, DateCode* outDate,
-                       TimeCode* outTime) {
-    SeriesFiles files;
-    if (DataStatus s = OpenSeriesFiles(id, files); s != kSuccess) return s;
-    return FindQuoteIn(files, date, time, outDate, outTime);
-}
-
-std::int32_t FindQuote(std::string_view directory, std::string_view key, DateCode date, TimeCode time,
-                       DateCode* outDate, TimeCode* outTime) {
-    MasterRecord record;
-    SecurityId id;
-    if (DataStatus s = FindSymbol(directory, key, record, id); s != kSuccess) return s;
-    return FindQuote(id, date, time, outDate, outTime);
-}
-
-std::int32_t FindQuoteIn(const SeriesFiles& files, DateCode date, TimeCode time, DateCode* outDate,
-                         TimeCode* outTime) {
-    const DateParts dp = SplitDate(date);
-    const float targetDate = static_cast<float>(dp.year * 10000 + dp.month * 100 + dp.day);
-    float targetTime = 0.0f;
-    const bool hasTime = files.columns.column[kFieldTime] != 0;
-    if (hasTime) targetTime = TimeToReal(time);
-
-    InputFile dat(files.datPath);
-    if (!dat.isOpen()) return kFileOpen;
-    std::uint8_t header[4];
-    if (!dat.read(header, sizeof header)) return kFileRead;
-    const int last = DatLastRecord(header);
-    if (last - 1 <= 0) return kRecordNotFound;  // no quotes to find
-
-    const std::size_t len = static_cast<std::size_t>(files.recordLength);
-    std::uint8_t rec[kMaxRecordLength];
-    int lo = 0, hi = last - 2, prev = 0, result = -1;
-    DataStatus status = kSuccess;
-    float d = 0.0f, t = 0.0f;
-    // The probe halves the range each time; the bound only guards against a file that
-    // changes under the search.
-    for (int steps = 0; result < 0 && status == kSuccess; ++steps) {
-        int mid = (lo + hi + 1) / 2;
-        if (mid == prev) {
-            if (lo != 0) {
-                result = mid;
-                break;
-            }
-            mid = 0;
-        }
-        if (!dat.seek(static_cast<std::int64_t>(mid + 1) * static_cast<std::int64_t>(len)) ||
-            !dat.read(rec, len)) {
-            status = kFileRead;
-            break;
-        }
-        d = FieldValue(rec, files.columns, kFieldDate);
-        t = hasTime ? FieldValue(rec, files.columns, kFieldTime) : 0.0f;
-        if ((d == targetDate && t == targetTime) || mid == 0 || steps > 64) {
-            result = mid;
-            break;
-        }
-        if (d > targetDate || (d == targetDate && t > targetTime)) hi = mid;
-        if (d < targetDate || (d == targetDate && t < targetTime)) lo = mid;
-        prev = mid;
-    }
-    if (status == kSuccess && (d < targetDate || (d == targetDate && t < targetTime))) {
-        status = kRecordNotFound;
-    }
-    if (outDate) *outDate = DateFromReal(d);
-    if (outTime) *outTime = TimeFromReal(t);
-    return status != kSuccess ? status : result;
-}
 
 }  // namespace barwise

@@ -72,21 +72,9 @@ struct EditRequest {
 [[nodiscard]] DataStatus CheckRewrite(const EditRequest& request, const SecurityId& id);
 
 // The same for the key's series, looked up by text from directory (FindSymbol); for callers
-// that have only a typed text. masterPath and quoteCount are not needed and kept for the
-// callers that pass them.
+// that have only a typed text.
 [[nodiscard]] DataStatus RewriteSeries(const EditRequest& request, std::string_view directory,
-                                       std::string_view key, const fs::path& masterPath,
-                                       int quoteCount, FileSystem& fs = RealFileSystem());
-
-// Binary search by date (and time, when the series has one) over quotes in ascending
-// order. Returns the 0-based index where the search settled, or a negative status:
-// kRecordNotFound when the target lies after the last quote or the file has no quotes.
-// outDate / outTime (optional) receive the date and time of the last record read.
-[[nodiscard]] std::int32_t FindQuote(const SecurityId& id, DateCode date, TimeCode time,
-                                     DateCode* outDate = nullptr, TimeCode* outTime = nullptr);
-[[nodiscard]] std::int32_t FindQuote(std::string_view directory, std::string_view key, DateCode date,
-                                     TimeCode time, DateCode* outDate = nullptr,
-                                     TimeCode* outTime = nullptr);
+                                       std::string_view key, FileSystem& fs = RealFileSystem());
 
 // The weekday before a date (Monday to Friday), as Insert dates its new quote.
 DateCode PreviousWeekday(DateCode code);

@@ -24,6 +24,7 @@ std::string_view DataStatusName(DataStatus status) {
     if (status == kPortfolioBusy) return kPortfolioBusyMessage;
     if (status == kReadOnly) return "File Read-Only";
     if (status == kNoSpace) return "Not Enough Disk Space";
+    if (status == kIndexFilesDisagree) return "Index Files Disagree";
     return "Unknown";
 }
 

@@ -48,11 +48,16 @@ inline constexpr DataStatus kReadOnly = -204;
 // rewrite to finish, so it was not started. Nothing was written.
 inline constexpr DataStatus kNoSpace = -205;
 
+// Outside the name table: an index rewrite failed after renaming some of the index files,
+// and one of them could not be given its old content back, so MASTER, EMASTER and XMASTER
+// may disagree (each is whole; its .BAK holds the old content).
+inline constexpr DataStatus kIndexFilesDisagree = -206;
+
 // The name of a status: the 16-entry table for 0..-15 ("Sucessfull", "Invalid Parm", ...),
 // "No Layout" for -100, "Quote Not Found" for -200,
 // "Quote Deleted, MASTER Dates Not Updated" for -201, "New Quote Out Of Date Order" for -202,
-// kPortfolioBusyMessage for -203, "File Read-Only" for -204, "Not Enough Disk Space" for -205
-// and "Unknown" for anything else.
+// kPortfolioBusyMessage for -203, "File Read-Only" for -204, "Not Enough Disk Space" for -205,
+// "Index Files Disagree" for -206 and "Unknown" for anything else.
 std::string_view DataStatusName(DataStatus status);
 
 // What a writer that found the portfolio locked tells the user.

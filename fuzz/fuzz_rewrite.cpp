@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string dir = fuzz::PortfolioDir();
     const auto masterBefore = ReadWholeFile(dir + "/MASTER");
 
-    const DataStatus s = RewriteSeries(request, dir, fuzz::kPortfolioKey, dir + "/MASTER", 0);
+    const DataStatus s = RewriteSeries(request, dir, fuzz::kPortfolioKey);
     std::error_code ec;
     BARWISE_FUZZ_CHECK(!std::filesystem::exists(dir + "/F1.NEW", ec));
     const auto datAfter = ReadWholeFile(dir + "/F1.DAT");

@@ -170,9 +170,9 @@ DataStatus ReadSourceEntry(const SecurityId& id, SourceEntry& out) {
 }
 
 // Takes the records `drop` chooses out of MASTER (and their EMASTER twins), lowering the
-// headers; kFileNotFound when `selected` (1-based) is not among them.
-DataStatus DropMasterRecords(IndexContents& c, const std::function<bool(int, const MasterRecord&)>& drop,
-                             std::vector<int>& dropped, std::set<int>& stillListed) {
+// headers. The caller's `drop` tells whether the record it is after was among them.
+void DropMasterRecords(IndexContents& c, const std::function<bool(int, const MasterRecord&)>& drop,
+                       std::vector<int>& dropped, std::set<int>& stillListed) {
     dropped.clear();
     stillListed.clear();
     const int count = MasterCount(c.master.data());
@@ -202,7 +202,6 @@ DataStatus DropMasterRecords(IndexContents& c, const std::function<bool(int, con
         c.emaster = std::move(keptTwins);
         FollowMasterHeader(c);
     }
-    return kSuccess;
 }
 
 // The same for XMASTER records; both count copies lowered, the next free number kept.
@@ -444,7 +443,7 @@ DeleteOutcome DeleteSecurity(const SecurityId& id, FileSystem& fsys, bool alone)
                     },
                     dropped, stillListed);
             } else {
-                (void)DropMasterRecords(
+                DropMasterRecords(
                     c,
                     [&](int pos, const MasterRecord& r) {
                         if (pos == id.position) return selectedFound = r.fileNumber() == id.fileNumber;

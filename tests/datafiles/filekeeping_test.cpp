@@ -49,7 +49,6 @@ public:
         return f ? std::make_unique<File>(std::move(f), *this) : nullptr;
     }
     bool replace(const fs::path& a, const fs::path& b) override { return RealFileSystem().replace(a, b); }
-    bool renameNoReplace(const fs::path& a, const fs::path& b) override { return RealFileSystem().renameNoReplace(a, b); }
     bool remove(const fs::path& p) override { return RealFileSystem().remove(p); }
     bool hardLink(const fs::path& a, const fs::path& b) override { return RealFileSystem().hardLink(a, b); }
     std::optional<std::uintmax_t> freeSpace(const fs::path& d) override {
@@ -81,7 +80,7 @@ protected:
         r.values = {2, 2, 2, 2, 1, 1};
         r.from = op == EditOp::kScale ? kFirstDay : DateFromReal(dates[static_cast<std::size_t>(day)]);
         r.to = op == EditOp::kScale ? kLastDay : r.from;
-        return RewriteSeries(r, tmp.str(), "ABC", master, 0, fsys);
+        return RewriteSeries(r, tmp.str(), "ABC", fsys);
     }
     std::vector<std::string> Names() const {
         std::vector<std::string> names;

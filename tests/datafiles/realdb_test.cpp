@@ -100,7 +100,7 @@ TEST_P(RealDbTest, ScaleByOneLeavesEveryDataFileByteForByte) {
         r.values = {1, 1, 1, 1, 1, 1};
         r.from = kFirstDay;
         r.to = kLastDay;
-        const DataStatus s = RewriteSeries(r, dir.string(), e.key, master, 0);
+        const DataStatus s = RewriteSeries(r, dir.string(), e.key);
         if (s == kSuccess) ++rewritten;
     }
     EXPECT_GT(rewritten, 0);

@@ -57,7 +57,7 @@ protected:
         r.from = from;
         r.to = to;
         r.values = values;
-        return RewriteSeries(r, tmp.str(), "ABC", master, 10);
+        return RewriteSeries(r, tmp.str(), "ABC");
     }
     float MasterDate(std::size_t offset) {
         const auto m = ReadBytes(master);
@@ -169,7 +169,7 @@ TEST_F(RewriteTest, DeleteInASubdirectoryUpdatesThatMaster) {
     EditRequest r;
     r.op = EditOp::kDelete;
     r.from = r.to = Day(0);
-    ASSERT_EQ(RewriteSeries(r, tmp.str(), "DEEP", master, 2), kSuccess);
+    ASSERT_EQ(RewriteSeries(r, tmp.str(), "DEEP"), kSuccess);
     EXPECT_EQ(ReadBytes(master), topBefore);
     EXPECT_EQ(MbfToFloat(ReadBytes(sub / "MASTER").data() + 53 + 25), dates[1]);
     EXPECT_EQ(ReadBytes(dat).size(), 11u * 28);  // ABC's own file untouched
@@ -225,7 +225,6 @@ public:
         return RealFileSystem().create(p);
     }
     bool replace(const fs::path& a, const fs::path& b) override { return RealFileSystem().replace(a, b); }
-    bool renameNoReplace(const fs::path& a, const fs::path& b) override { return RealFileSystem().renameNoReplace(a, b); }
     bool remove(const fs::path& p) override { return RealFileSystem().remove(p); }
     bool hardLink(const fs::path& a, const fs::path& b) override { return RealFileSystem().hardLink(a, b); }
 };
@@ -236,7 +235,7 @@ TEST_F(RewriteTest, DeleteWhoseMasterUpkeepFailsSaysTheQuoteIsGone) {
     EditRequest r;
     r.op = EditOp::kDelete;
     r.from = r.to = Day(9);
-    EXPECT_EQ(RewriteSeries(r, tmp.str(), "ABC", master, 10, failing), kDeletedMasterStale);
+    EXPECT_EQ(RewriteSeries(r, tmp.str(), "ABC", failing), kDeletedMasterStale);
     EXPECT_EQ(DataStatusName(kDeletedMasterStale), "Quote Deleted, MASTER Dates Not Updated");
     EXPECT_EQ(Read("ABC").count, 9);
     EXPECT_EQ(ReadBytes(master), masterBefore);
@@ -289,7 +288,7 @@ TEST_F(RewriteTest, DeleteOfAnIntradayDateLeavesOutOnlyTheFirstQuote) {
     EditRequest r;
     r.op = EditOp::kDelete;
     r.from = r.to = DateFromReal(1000103.0f);
-    ASSERT_EQ(RewriteSeries(r, tmp.str(), "TICK", master, 3, RealFileSystem()), kSuccess);
+    ASSERT_EQ(RewriteSeries(r, tmp.str(), "TICK", RealFileSystem()), kSuccess);
     const QuoteSeries s = Read("TICK");
     ASSERT_EQ(s.count, 2);
     EXPECT_EQ(s.time(0), MakeTime(9, 40, 0));
@@ -308,7 +307,7 @@ TEST_F(RewriteTest, EditsOfAQuoteBefore1961ChangeExactlyThatQuote) {
     EXPECT_EQ(s.close(1), 5.5f);
     EXPECT_EQ(s.close(0), 1.0f);
     EXPECT_EQ(s.close(2), 3.0f);
-    EXPECT_EQ(FindQuote(tmp.str(), "ABC", MakeDate(2008, 3, 10), 0), 2);
+    EXPECT_EQ(s.date(2), MakeDate(2008, 3, 10));
     // Deleting the first quote moves MASTER's first date to the next day of 1908.
     ASSERT_EQ(Run(EditOp::kDelete, MakeDate(1908, 3, 9), MakeDate(1908, 3, 9)), kSuccess);
     EXPECT_EQ(MasterDate(25), 80310.0f);
@@ -348,7 +347,7 @@ TEST_F(RewriteTest, IntradayInsertAndDeleteActOnTheQuoteOfThatTime) {
     r.from = r.to = DateFromReal(1000103.0f);
     r.time = MakeTime(9, 40, 0);
     // Monday 3 January: the weekday before is Friday 31 December 1999.
-    ASSERT_EQ(RewriteSeries(r, tmp.str(), "TICK", master, 3), kSuccess);
+    ASSERT_EQ(RewriteSeries(r, tmp.str(), "TICK"), kSuccess);
     QuoteSeries s = Read("TICK");
     ASSERT_EQ(s.count, 4);
     EXPECT_EQ(GetI16(ReadBytes(tmp.path() / "F2.DAT").data() + 2), 5);
@@ -359,7 +358,7 @@ TEST_F(RewriteTest, IntradayInsertAndDeleteActOnTheQuoteOfThatTime) {
 
     r.op = EditOp::kDelete;
     r.from = r.to = DateFromReal(1000103.0f);
-    ASSERT_EQ(RewriteSeries(r, tmp.str(), "TICK", master, 4), kSuccess);
+    ASSERT_EQ(RewriteSeries(r, tmp.str(), "TICK"), kSuccess);
     s = Read("TICK");
     ASSERT_EQ(s.count, 3);
     EXPECT_EQ(s.time(1), MakeTime(9, 30, 0));
@@ -367,7 +366,7 @@ TEST_F(RewriteTest, IntradayInsertAndDeleteActOnTheQuoteOfThatTime) {
     EXPECT_EQ(s.date(2), tue);
     // A time the date does not hold deletes nothing.
     r.time = MakeTime(10, 0, 0);
-    EXPECT_EQ(RewriteSeries(r, tmp.str(), "TICK", master, 3), kDeleteNotFound);
+    EXPECT_EQ(RewriteSeries(r, tmp.str(), "TICK"), kDeleteNotFound);
     EXPECT_EQ(Read("TICK").count, 3);
 }
 
@@ -387,7 +386,7 @@ TEST_F(RewriteTest, InsertOutOfDateOrderIsRefused) {
 }
 
 TEST_F(RewriteTest, FailuresBeforeAnyChange) {
-    EXPECT_EQ(RewriteSeries({}, tmp.str(), "NOPE", master, 0), kFileNotFound);
+    EXPECT_EQ(RewriteSeries({}, tmp.str(), "NOPE"), kFileNotFound);
     fs::remove(dat);
     EXPECT_EQ(Run(EditOp::kSet, kFirstDay, kLastDay), kFileOpen);
     EXPECT_FALSE(fs::exists(dat));
@@ -411,29 +410,6 @@ TEST_F(RewriteTest, LeftoverTemporaryFileIsReplaced) {
     ASSERT_EQ(Run(EditOp::kScale, kFirstDay, kLastDay, {2, 2, 2, 2, 1, 1}), kSuccess);
     EXPECT_FALSE(fs::exists(tmp.path() / "F1.NEW"));
     EXPECT_EQ(Read("ABC").open(0), 40.0f);
-}
-
-TEST_F(RewriteTest, FindQuoteBinarySearch) {
-    DateCode found = 0;
-    for (int i = 0; i < 10; ++i) {
-        EXPECT_EQ(FindQuote(tmp.str(), "ABC", Day(i), 0, &found), i);
-        EXPECT_EQ(found, Day(i));
-    }
-    // Before the first quote: index 0 with the first date handed out.
-    EXPECT_EQ(FindQuote(tmp.str(), "ABC", static_cast<DateCode>(Day(0) - 3), 0, &found), 0);
-    EXPECT_EQ(found, Day(0));
-    EXPECT_EQ(FindQuote(tmp.str(), "ABC", static_cast<DateCode>(Day(9) + 1), 0), kRecordNotFound);
-    // With times.
-    TimeCode time = 0;
-    EXPECT_EQ(FindQuote(tmp.str(), "TICK", DateFromReal(1000103.0f), MakeTime(9, 40, 0), &found, &time), 1);
-    EXPECT_EQ(time, MakeTime(9, 40, 0));
-    // One quote, and none.
-    WriteDat(dat, 28, {{1000301.0f, 1, 1, 1, 1, 1, 1}});
-    EXPECT_EQ(FindQuote(tmp.str(), "ABC", DateFromReal(1000301.0f), 0), 0);
-    EXPECT_EQ(FindQuote(tmp.str(), "ABC", DateFromReal(990101.0f), 0), 0);
-    EXPECT_EQ(FindQuote(tmp.str(), "ABC", DateFromReal(1000302.0f), 0), kRecordNotFound);
-    WriteDat(dat, 28, {});
-    EXPECT_EQ(FindQuote(tmp.str(), "ABC", DateFromReal(1000301.0f), 0), kRecordNotFound);
 }
 
 }  // namespace

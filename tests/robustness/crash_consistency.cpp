@@ -77,10 +77,6 @@ public:
         if (++seen_ == stopAt_) _exit(9);
         return RealFileSystem().replace(from, to);
     }
-    bool renameNoReplace(const fs::path& from, const fs::path& to) override {
-        if (++seen_ == stopAt_) _exit(9);
-        return RealFileSystem().renameNoReplace(from, to);
-    }
     bool remove(const fs::path& p) override { return RealFileSystem().remove(p); }
     bool hardLink(const fs::path& e, const fs::path& l) override { return RealFileSystem().hardLink(e, l); }
     int seen() const { return seen_; }

@@ -23,7 +23,9 @@ public:
     }
     bool sync() override {
         if (owner_.hit(Step::kSync, path_)) return false;
-        return real_->sync();
+        if (!real_->sync()) return false;
+        owner_.synced(path_);
+        return true;
     }
     bool close() override {
         // A close that fails has still released the file, as on POSIX systems.
@@ -47,7 +49,7 @@ const char* StepName(Step step) {
         case Step::kSync: return "sync";
         case Step::kClose: return "close";
         case Step::kReplace: return "replace";
-        case Step::kRenameNoReplace: return "renameNoReplace";
+        case Step::kSyncDirectory: return "syncDirectory";
         case Step::kRemove: return "remove";
         case Step::kLink: return "link";
     }
@@ -84,17 +86,24 @@ std::unique_ptr<WritableFile> FaultyFileSystem::create(const fs::path& path) {
     if (hit(Step::kCreate, path)) return nullptr;
     auto real = RealFileSystem().create(path);
     if (!real) return nullptr;
+    created_.insert(path);
+    synced_.erase(path);
     return std::make_unique<FaultyFile>(*this, path, std::move(real));
 }
 
 bool FaultyFileSystem::replace(const fs::path& from, const fs::path& to) {
     if (hit(Step::kReplace, to)) return false;
-    return RealFileSystem().replace(from, to);
+    if (created_.count(from) != 0 && synced_.count(from) == 0) ++unsyncedRenames_;
+    if (!RealFileSystem().replace(from, to)) return false;
+    renamedIn_.insert(to.parent_path());
+    return true;
 }
 
-bool FaultyFileSystem::renameNoReplace(const fs::path& from, const fs::path& to) {
-    if (hit(Step::kRenameNoReplace, to)) return false;
-    return RealFileSystem().renameNoReplace(from, to);
+bool FaultyFileSystem::syncDirectory(const fs::path& directory) {
+    if (hit(Step::kSyncDirectory, directory)) return false;
+    if (!RealFileSystem().syncDirectory(directory)) return false;
+    renamedIn_.erase(directory);
+    return true;
 }
 
 bool FaultyFileSystem::remove(const fs::path& path) {

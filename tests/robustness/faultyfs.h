@@ -9,15 +9,16 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "datafiles/fileio.h"
 
 namespace barwise::robustness {
 
-enum class Step { kCreate, kWrite, kSync, kClose, kReplace, kRenameNoReplace, kRemove, kLink };
-inline constexpr std::array<Step, 8> kAllSteps = {Step::kCreate,  Step::kWrite,           Step::kSync,
-                                                  Step::kClose,   Step::kReplace,         Step::kRenameNoReplace,
+enum class Step { kCreate, kWrite, kSync, kClose, kReplace, kSyncDirectory, kRemove, kLink };
+inline constexpr std::array<Step, 8> kAllSteps = {Step::kCreate,  Step::kWrite,         Step::kSync,
+                                                  Step::kClose,   Step::kReplace,       Step::kSyncDirectory,
                                                   Step::kRemove,  Step::kLink};
 // The steps that put data on disk; a failure of any of them must leave the original intact.
 inline constexpr std::array<Step, 5> kWritingSteps = {Step::kCreate, Step::kWrite, Step::kSync, Step::kClose,
@@ -41,7 +42,7 @@ public:
 
     std::unique_ptr<WritableFile> create(const fs::path& path) override;
     bool replace(const fs::path& from, const fs::path& to) override;
-    bool renameNoReplace(const fs::path& from, const fs::path& to) override;
+    bool syncDirectory(const fs::path& directory) override;
     bool remove(const fs::path& path) override;
     // A failing link is a file system without hard links: the rewrite copies instead.
     bool hardLink(const fs::path& existing, const fs::path& linkName) override;
@@ -54,6 +55,12 @@ public:
     bool fired() const { return fired_; }
     // The file the failing step was working on.
     const fs::path& firedPath() const { return firedPath_; }
+    // Renames of a file made here that came before the file was synced and closed.
+    int unsyncedRenames() const { return unsyncedRenames_; }
+    // Directories a rename was made in and not synced since.
+    std::size_t directoriesNotSynced() const { return renamedIn_.size(); }
+    // Called by the files it hands out once a sync of `path` succeeded.
+    void synced(const fs::path& path) { synced_.insert(path); }
 
     // Called by the files it hands out; true when this occurrence is to fail.
     bool hit(Step step, const fs::path& path);
@@ -69,6 +76,8 @@ private:
     bool limited_ = false;
     std::uint64_t byteBudget_ = 0;
     std::uint64_t written_ = 0;
+    std::set<fs::path> created_, synced_, renamedIn_;
+    int unsyncedRenames_ = 0;
 };
 
 }  // namespace barwise::robustness

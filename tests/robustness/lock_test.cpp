@@ -35,7 +35,7 @@ protected:
         EditRequest r;
         r.op = EditOp::kScale;
         r.values = {2, 2, 2, 2, 2, 2};
-        return RewriteSeries(r, dir.path().string(), "AAA", {}, 0);
+        return RewriteSeries(r, dir.path().string(), "AAA");
     }
     // Whether another thread gets the lock of `d` within the wait.
     static bool OtherThreadGets(const fs::path& d) {

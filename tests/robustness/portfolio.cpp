@@ -96,7 +96,7 @@ RewriteCase SeriesCase(std::string name, DirectoryContent before, std::string ke
     c.writes = {std::move(datName)};
     if (updatesMaster) c.writes.push_back("MASTER");
     c.run = [key, request](const fs::path& dir, FileSystem& fsys) {
-        return RewriteSeries(request, dir.string(), key, dir / "MASTER", 0, fsys);
+        return RewriteSeries(request, dir.string(), key, fsys);
     };
     return c;
 }

@@ -2,15 +2,20 @@
 // (each create, write, sync, close and replace), with that one step failing. The caller
 // must get a failure status, the quote and MASTER files must be exactly as they were, no
 // temporary file may be left behind, and the same rewrite must then succeed.
-// The last test fills a real (small tmpfs) file system instead.
+// Each rewrite's change list names exactly the files it changed, also after a failing step,
+// and puts them all back; every rename follows a sync of the file and is followed by a sync
+// of its directory. The last test fills a real (small tmpfs) file system instead.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ostream>
+#include <functional>
 #include <set>
 
+#include "datafiles/changes.h"
+#include "datafiles/portfoliolock.h"
 #include "datafiles/rewrite.h"
 #include "robustness/faultyfs.h"
 #include "discovery/pathfilter.h"
@@ -225,14 +230,14 @@ TEST(BackupWrite, FailedBackupWriteLeavesNoTruncatedBackup) {
     scale.from = kFirstDay;
     scale.to = kLastDay;
     scale.values = {2, 2, 2, 2, 1, 1};
-    ASSERT_EQ(RewriteSeries(scale, dir.path().string(), "AAA", dir.path() / "MASTER", 0), kSuccess);
+    ASSERT_EQ(RewriteSeries(scale, dir.path().string(), "AAA"), kSuccess);
     const Bytes earlierBackup = *ReadWholeFile(dir.path() / "F1.BAK");
     const Bytes current = *ReadWholeFile(dir.path() / "F1.DAT");
 
     // The new file is written first, complete; then the backup is made: its rename into
     // place (linked) is the first replace.
     FaultyFileSystem failBackup(Step::kReplace, 1);
-    EXPECT_EQ(RewriteSeries(scale, dir.path().string(), "AAA", dir.path() / "MASTER", 0, failBackup), kFileWrite);
+    EXPECT_EQ(RewriteSeries(scale, dir.path().string(), "AAA", failBackup), kFileWrite);
     ASSERT_EQ(failBackup.firedPath().filename().string(), "F1.BAK") << failBackup.firedPath();
     EXPECT_EQ(*ReadWholeFile(dir.path() / "F1.DAT"), current);
     EXPECT_EQ(*ReadWholeFile(dir.path() / "F1.BAK"), earlierBackup);
@@ -250,6 +255,157 @@ TEST_P(WriteFailure, WithoutHardLinksTheBackupIsACopy) {
     ASSERT_EQ(c.run(copied.path(), noLinks), kSuccess);
     EXPECT_EQ(noLinks.count(Step::kLink) > 0, noLinks.fired());
     EXPECT_EQ(ReadDirectory(copied.path()), ReadDirectory(linked.path()));
+}
+
+// ----- the change list -----
+
+using RunFn = std::function<DataStatus(const fs::path& dir, FileSystem& fs)>;
+
+// Every file of a portfolio tree but the writer lock's, which holds nothing and is made by
+// the first writer outside any rewrite.
+DirectoryContent TreeWithoutLock(const fs::path& dir) {
+    DirectoryContent content = ReadTree(dir);
+    for (auto it = content.begin(); it != content.end();) {
+        const std::string name = ToUpperAscii(it->first);
+        it = name.size() >= kLockFileName.size() &&
+                     name.compare(name.size() - kLockFileName.size(), kLockFileName.size(), kLockFileName) == 0
+                 ? content.erase(it)
+                 : std::next(it);
+    }
+    return content;
+}
+
+// Runs one rewrite from `start` through a recording of `inner` and checks its change list
+// against the directory: the files it lists are the files that differ, each with the right
+// kind and its old content; undoing it gives back every file byte for byte. The number of
+// files listed.
+std::size_t CheckChangeList(const fs::path& dir, const DirectoryContent& start, const RunFn& run, FileSystem& inner) {
+    EmptyDirectory(dir);
+    WriteTree(dir, start);
+    const DirectoryContent before = TreeWithoutLock(dir);
+    const ChangeResult result = RecordChanges(inner, [&](FileSystem& f) { return run(dir, f); });
+    const DirectoryContent after = TreeWithoutLock(dir);
+
+    std::set<std::string> differing, listed;
+    for (const auto& [name, bytes] : before)
+        if (!after.count(name) || after.at(name) != bytes) differing.insert(name);
+    for (const auto& [name, bytes] : after)
+        if (!before.count(name)) differing.insert(name);
+    const fs::path root = fs::absolute(dir).lexically_normal();
+    for (const FileChange& c : result.changes) {
+        const std::string name = c.path.lexically_relative(root).generic_string();
+        EXPECT_TRUE(listed.insert(name).second) << name << " listed twice";
+        switch (c.kind) {
+            case FileChange::Kind::kCreated:
+                EXPECT_FALSE(before.count(name)) << name << " listed as created";
+                break;
+            case FileChange::Kind::kReplaced:
+                EXPECT_TRUE(before.count(name) && after.count(name)) << name << " listed as replaced";
+                break;
+            case FileChange::Kind::kRemoved:
+                EXPECT_FALSE(after.count(name)) << name << " listed as removed";
+                break;
+        }
+        if (c.kind != FileChange::Kind::kCreated && before.count(name)) {
+            EXPECT_EQ(c.before, before.at(name)) << name;
+        }
+    }
+    EXPECT_EQ(listed, differing) << "status " << result.status;
+
+    EXPECT_EQ(UndoChanges(result.changes), kSuccess);
+    EXPECT_EQ(TreeWithoutLock(dir), before) << "undoing the change list";
+    return listed.size();
+}
+
+// The list for a rewrite that succeeds, and for the same rewrite with each writing step
+// failing in turn (where the list names what the failure left changed, often nothing).
+void CheckChangeLists(const DirectoryContent& start, const RunFn& run) {
+    ScratchDir dir;
+    FaultyFileSystem counter;
+    EXPECT_GT(CheckChangeList(dir.path(), start, run, counter), 0u) << "the rewrite changed nothing";
+    for (Step step : kWritingSteps) {
+        for (int n = 1; n <= counter.count(step); ++n) {
+            SCOPED_TRACE(std::string(StepName(step)) + " #" + std::to_string(n));
+            FaultyFileSystem faulty(step, n);
+            (void)CheckChangeList(dir.path(), start, run, faulty);
+        }
+    }
+}
+
+// The temporary of every rename was synced first, and the directory after.
+void CheckSyncs(const DirectoryContent& start, const RunFn& run) {
+    ScratchDir dir;
+    WriteTree(dir.path(), start);
+    FaultyFileSystem counter;
+    ASSERT_EQ(run(dir.path(), counter), kSuccess);
+    EXPECT_GT(counter.count(Step::kSync), 0);
+    EXPECT_GT(counter.count(Step::kSyncDirectory), 0);
+    EXPECT_EQ(counter.unsyncedRenames(), 0) << "a new file renamed into place before it was synced";
+    EXPECT_EQ(counter.directoriesNotSynced(), 0u) << "a rename whose directory was not synced after it";
+}
+
+TEST_P(WriteFailure, TheChangeListNamesWhatChangedAndPutsItBack) {
+    CheckChangeLists(GetParam().before, GetParam().run);
+}
+
+TEST_P(WriteFailure, EveryRenameIsSyncedBeforeAndAfter) { CheckSyncs(GetParam().before, GetParam().run); }
+
+TEST_P(IndexWriteFailure, TheChangeListNamesWhatChangedAndPutsItBack) {
+    CheckChangeLists(GetParam().before, GetParam().run);
+}
+
+TEST_P(IndexWriteFailure, EveryRenameIsSyncedBeforeAndAfter) { CheckSyncs(GetParam().before, GetParam().run); }
+
+// An index rewrite whose MASTER rename fails after EMASTER was renamed puts EMASTER back;
+// when that fails too the files disagree, and the caller is told so.
+class FailMasterRenameAndPutBack final : public FileSystem {
+public:
+    explicit FailMasterRenameAndPutBack(bool putBackFails) : putBackFails_(putBackFails) {}
+    std::unique_ptr<WritableFile> create(const fs::path& p) override {
+        if (putBackFails_ && masterRenameFailed_) return nullptr;
+        return RealFileSystem().create(p);
+    }
+    bool replace(const fs::path& from, const fs::path& to) override {
+        if (to.filename() == "MASTER") {
+            masterRenameFailed_ = true;
+            return false;
+        }
+        return RealFileSystem().replace(from, to);
+    }
+    bool remove(const fs::path& p) override { return RealFileSystem().remove(p); }
+    bool hardLink(const fs::path& e, const fs::path& l) override { return RealFileSystem().hardLink(e, l); }
+
+private:
+    bool putBackFails_;
+    bool masterRenameFailed_ = false;
+};
+
+TEST(IndexPutBack, AFailedPutBackIsReported) {
+    const auto cases = RewriteCases(kTestQuotes, BARWISE_REALDB_DIR);
+    const auto rename = std::find_if(cases.begin(), cases.end(), [](const RewriteCase& c) { return c.name == "emaster_rename"; });
+    if (rename == cases.end()) GTEST_SKIP() << "no real database with EMASTER";
+    for (const bool putBackFails : {false, true}) {
+        SCOPED_TRACE(putBackFails ? "put-back fails" : "put-back succeeds");
+        ScratchDir dir;
+        WriteDirectory(dir.path(), rename->before);
+        FailMasterRenameAndPutBack faulty(putBackFails);
+        const ChangeResult result = RecordChanges(faulty, [&](FileSystem& f) { return rename->run(dir.path(), f); });
+        const DirectoryContent now = Compared(ReadDirectory(dir.path()));
+        ASSERT_NE(result.status, kSuccess);
+        if (putBackFails) {
+            EXPECT_EQ(result.status, kIndexFilesDisagree);
+            EXPECT_NE(now, Compared(rename->before));
+            EXPECT_NE(now.at("EMASTER"), rename->before.at("EMASTER"));
+        } else {
+            EXPECT_NE(result.status, kIndexFilesDisagree);
+            EXPECT_EQ(now, Compared(rename->before));
+        }
+        EXPECT_EQ(now.at("MASTER"), rename->before.at("MASTER"));
+        // Either way the list says which index file stays changed.
+        bool emasterListed = false;
+        for (const FileChange& c : result.changes) emasterListed = emasterListed || c.path.filename() == "EMASTER";
+        EXPECT_EQ(emasterListed, putBackFails);
+    }
 }
 
 #ifdef __linux__

@@ -344,7 +344,6 @@ class StuckDirectory final : public FileSystem {
 public:
     std::unique_ptr<WritableFile> create(const fs::path& p) override { return RealFileSystem().create(p); }
     bool replace(const fs::path& a, const fs::path& b) override { return RealFileSystem().replace(a, b); }
-    bool renameNoReplace(const fs::path& a, const fs::path& b) override { return RealFileSystem().renameNoReplace(a, b); }
     bool remove(const fs::path& p) override { return RealFileSystem().remove(p); }
     bool hardLink(const fs::path& a, const fs::path& b) override { return RealFileSystem().hardLink(a, b); }
     bool directoryWritable(const fs::path& d) override {
