@@ -29,7 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     BARWISE_FUZZ_CHECK(facts.symbol.size() <= kMasterSymbolSize);
     BARWISE_FUZZ_CHECK(facts.issueName.size() <= kMasterNameSize);
     const auto texts = FactLines(facts);
-    BARWISE_FUZZ_CHECK(texts.size() == 26);
+    // The facts and the two formats of each field, then a note on the layout when there is one.
+    BARWISE_FUZZ_CHECK(texts.size() == 26u + (LayoutNote(facts).empty() ? 0u : 1u));
     for (std::size_t f = 0; f < kQuoteFieldCount; ++f) {
         BARWISE_FUZZ_CHECK(facts.inputFormatName[f].size() <= 16);
         BARWISE_FUZZ_CHECK(facts.displayFormatName[f].size() <= 16);

@@ -19,6 +19,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::WriteBytes(dir + "MASTER", master);
     fuzz::WriteBytes(dir + "EMASTER", emaster);
     fuzz::RemoveFile(dir + "XMASTER");
+    // The backups an earlier input's rename left: a reader would take names from an
+    // EMASTER.BAK that agrees with this MASTER.
+    fuzz::RemoveFile(dir + "EMASTER.BAK");
+    fuzz::RemoveFile(dir + "MASTER.BAK");
 
     const MasterFile listing = ReadMasterFile(dir);
     if (listing.status != kSuccess) return 0;

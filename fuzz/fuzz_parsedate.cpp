@@ -14,7 +14,7 @@ bool TwoDigitYear(int style) { return style == 1 || style == 3 || style == 5 || 
 
 void CheckReadBack(barwise::DateCode code, int style) {
     using namespace barwise;
-    if (code == 0) return;
+    if (code == kNoDate) return;
     const std::string text = FormatDate(code, style, '/');
     BARWISE_FUZZ_CHECK(!text.empty());
     const DateParts p = SplitDate(code);
@@ -33,8 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text(in.rest());
 
     const DateCode code = ParseDate(text, style);
-    if (style < 1 || style > 12) BARWISE_FUZZ_CHECK(code == 0);
-    if (code != 0 && style >= 1 && style <= 12) {
+    if (style < 1 || style > 12) BARWISE_FUZZ_CHECK(code == kNoDate);
+    if (code != kNoDate && style >= 1 && style <= 12) {
         for (int s = 1; s <= 12; ++s) CheckReadBack(code, s);
     }
     // Any date code in any style and with any separator formats without harm.
