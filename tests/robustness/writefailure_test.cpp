@@ -14,6 +14,7 @@
 #include <functional>
 #include <set>
 
+#include "datafiles/ascii.h"
 #include "datafiles/changes.h"
 #include "datafiles/portfoliolock.h"
 #include "datafiles/rewrite.h"
@@ -293,7 +294,14 @@ std::size_t CheckChangeList(const fs::path& dir, const DirectoryContent& start, 
         if (!before.count(name)) differing.insert(name);
     const fs::path root = fs::absolute(dir).lexically_normal();
     for (const FileChange& c : result.changes) {
-        const std::string name = c.path.lexically_relative(root).generic_string();
+        std::string name = c.path.lexically_relative(root).generic_string();
+#ifdef _WIN32
+        // Windows finds a name in any letter case: the change names the file as it was
+        // asked for ("F3.DAT"), the directory as it stands ("f3.dat").
+        for (const DirectoryContent* tree : {&before, &after})
+            for (const auto& entry : *tree)
+                if (ToUpperAscii(entry.first) == ToUpperAscii(name)) name = entry.first;
+#endif
         EXPECT_TRUE(listed.insert(name).second) << name << " listed twice";
         switch (c.kind) {
             case FileChange::Kind::kCreated:
