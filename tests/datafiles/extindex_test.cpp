@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <map>
 
 #include "datafiles/ascii.h"
@@ -15,7 +16,7 @@
 #include "datafiles/rewrite.h"
 #include "datafiles/series.h"
 #include "testsupport/indexcheck.h"
-#include "testsupport/tempdir.h"
+#include "testsupport/testdb.h"
 
 namespace barwise {
 namespace {
@@ -32,11 +33,7 @@ bool HaveRealDb() { return fs::is_directory(kRealDb); }
 // A copy of a real database to change.
 struct DbCopy {
     TempDir tmp;
-    explicit DbCopy(const std::string& name) {
-        fs::copy(kRealDb + "/" + name, tmp.path(), fs::copy_options::recursive);
-        for (const auto& e : fs::directory_iterator(tmp.path()))
-            fs::permissions(e.path(), fs::perms::owner_read | fs::perms::owner_write);
-    }
+    explicit DbCopy(const std::string& name) { testing::CopyRealDb(name, tmp.path()); }
     std::string dir() const { return tmp.str() + "/"; }
     using Files = std::map<std::string, std::vector<std::uint8_t>>;
     // Names of the files added, removed or changed since `before`.
@@ -132,17 +129,23 @@ TEST(ExtIndexRead, DamagedIndexFilesAreSetAsideAndMasterStillOpens) {
         std::size_t offset;
         std::uint8_t value;
         const char* says;
+        std::size_t size = 0;  // the file cut to this size; 0: left whole
     } damages[] = {
         {"Xmaster", 1, 0x00, "does not begin as an XMASTER does"},
         {"Xmaster", 14, 0x01, "two different record counts"},
-        {"Xmaster", 18, 0x00, "not below its next free number"},
+        // The next free number made 462, the largest number in use: a new security would
+        // take F462.MWD from the one that has it.
+        {"Xmaster", 18, 0xCE, "gives file number 462 at record 207, not below its next free number 462"},
         {"Emaster", 0, 0x10, "holds 49152 bytes for 16 records"},
         {"Emaster", 192 * 7 + 2, 0x63, "gives file number 99 at record 7"},
+        // One record short, with a count that fits its own size.
+        {"Emaster", 0, 0xFE, "lists 254 securities, MASTER 255", 192 * 255},
     };
     for (const auto& d : damages) {
         DbCopy db("equis-italy");
         auto bytes = ReadBytes(db.tmp.path() / d.file);
         bytes[d.offset] = d.value;
+        if (d.size != 0) bytes.resize(d.size);
         testing::WriteBytes(db.tmp.path() / d.file, bytes);
         const MasterFile m = ReadMasterFile(db.dir());
         ASSERT_EQ(m.status, kSuccess);
@@ -164,6 +167,36 @@ TEST(ExtIndexRead, DamagedIndexFilesAreSetAsideAndMasterStillOpens) {
     DbCopy db("equis-italy");
     fs::resize_file(db.tmp.path() / "Xmaster", 150 * 100 + 3);
     EXPECT_EQ(ReadMasterFile(db.dir()).entries.size(), 255u);
+}
+
+// The long name of MASTER's last record, given by its EMASTER twin, reaches both readers.
+TEST(ExtIndexRead, TheLastRecordsLongNameIsRead) {
+    if (!HaveRealDb()) GTEST_SKIP();
+    DbCopy db("equis-xmaster-mini");
+    auto emaster = ReadBytes(db.tmp.path() / "EMASTER");
+    const std::string name = "CAC 40 INDICE DE PARIS";  // record 2's short name is "CAC 40 INDICE"
+    std::memcpy(emaster.data() + 2 * kEmasterRecordSize + kEmasterLongNameOffset, name.c_str(), name.size() + 1);
+    testing::WriteBytes(db.tmp.path() / "EMASTER", emaster);
+    const MasterFile m = ReadMasterFile(db.dir());
+    ASSERT_EQ(m.masterEntries, 2);
+    EXPECT_EQ(SecurityName(m.entries.at(1).record), name);
+    MasterRecord record;
+    ASSERT_EQ(ReadMasterEntry(m.entries.at(1).id, record), kSuccess);
+    EXPECT_EQ(SecurityName(record), name);
+}
+
+// XMASTER and EMASTER keep dates as YYYYMMDD, MASTER as date reals; no date is 0 in both.
+TEST(ExtIndexDates, YyyymmddAndDateRealsConvertBothWays) {
+    const struct {
+        float real;
+        std::int32_t ymd;
+    } both[] = {{0.0f, 0}, {1100104.0f, 20100104}, {281001.0f, 19281001}, {2991231.0f, 21991231}, {1.0f, 19000001}};
+    for (const auto& c : both) {
+        EXPECT_EQ(YmdFromDateReal(c.real), c.ymd) << c.real;
+        EXPECT_EQ(DateRealFromYmd(c.ymd), c.real) << c.ymd;
+    }
+    for (float bad : {-1.0f, 3000001.0f, std::numeric_limits<float>::quiet_NaN()}) EXPECT_EQ(YmdFromDateReal(bad), 0) << bad;
+    for (std::int32_t bad : {19000000, 18991231, -5}) EXPECT_EQ(DateRealFromYmd(bad), 0.0f) << bad;
 }
 
 // The first and last date of a security as the independent decoding reads them.

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <functional>
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -15,10 +16,14 @@
 #include "datafiles/portfoliolock.h"
 #include "datafiles/rewrite.h"
 #include "datafiles/series.h"
-#include "testdb.h"
+#include "robustness/faultyfs.h"
+#include "testsupport/testdb.h"
 
 namespace barwise {
 namespace {
+
+using robustness::FaultyFileSystem;
+using robustness::Step;
 
 using testing::Entry;
 using testing::ReadBytes;
@@ -26,38 +31,6 @@ using testing::TempDir;
 using testing::Weekdays;
 using testing::WriteDat;
 using testing::WriteMaster;
-
-// The real file system, with a chosen free space and a count of the largest single write.
-class MeasuredFileSystem final : public FileSystem {
-public:
-    class File final : public WritableFile {
-    public:
-        File(std::unique_ptr<WritableFile> f, MeasuredFileSystem& owner) : f_(std::move(f)), owner_(owner) {}
-        bool write(const void* d, std::size_t n) override {
-            owner_.largestWrite = std::max(owner_.largestWrite, n);
-            return f_->write(d, n);
-        }
-        bool sync() override { return f_->sync(); }
-        bool close() override { return f_->close(); }
-
-    private:
-        std::unique_ptr<WritableFile> f_;
-        MeasuredFileSystem& owner_;
-    };
-    std::unique_ptr<WritableFile> create(const fs::path& p) override {
-        auto f = RealFileSystem().create(p);
-        return f ? std::make_unique<File>(std::move(f), *this) : nullptr;
-    }
-    bool replace(const fs::path& a, const fs::path& b) override { return RealFileSystem().replace(a, b); }
-    bool remove(const fs::path& p) override { return RealFileSystem().remove(p); }
-    bool hardLink(const fs::path& a, const fs::path& b) override { return RealFileSystem().hardLink(a, b); }
-    std::optional<std::uintmax_t> freeSpace(const fs::path& d) override {
-        return free ? free : RealFileSystem().freeSpace(d);
-    }
-
-    std::optional<std::uintmax_t> free;
-    std::size_t largestWrite = 0;
-};
 
 class FileKeeping : public ::testing::Test {
 protected:
@@ -191,7 +164,7 @@ TEST_F(FileKeeping, BytesPastTheHeadersQuotesAreCopiedAsTheyAre) {
             f.write("tail end", 8);
         }
         const auto before = ReadBytes(dat);
-        MeasuredFileSystem measured;
+        FaultyFileSystem measured;
         ASSERT_EQ(Run(op, measured, op == EditOp::kInsert ? 0 : 100), kSuccess);
         const auto after = ReadBytes(dat);
         const std::size_t newEnd = op == EditOp::kDelete   ? quotesEnd - 28
@@ -202,7 +175,7 @@ TEST_F(FileKeeping, BytesPastTheHeadersQuotesAreCopiedAsTheyAre) {
                                before.begin() + static_cast<std::ptrdiff_t>(quotesEnd)));
         EXPECT_EQ(ReadBytes(tmp.path() / "F1.BAK"), before);
         // The quotes and then blocks: no write comes near the file's size.
-        EXPECT_LE(measured.largestWrite, std::max<std::size_t>(newEnd, 256 * 1024));
+        EXPECT_LE(measured.largestWrite(), std::max<std::size_t>(newEnd, 256 * 1024));
         QuoteSeries s;
         ASSERT_EQ(AllocSeries(s, kQuotes + 1), kSuccess);
         ASSERT_EQ(ReadSeries(s, tmp.str(), "ABC", 0, kQuotes + 1), kSuccess);
@@ -218,22 +191,53 @@ TEST_F(FileKeeping, BytesPastTheHeadersQuotesAreCopiedAsTheyAre) {
 TEST_F(FileKeeping, ADeleteThatCouldNotUpdateMasterIsRefusedFirst) {
     const auto datBefore = ReadBytes(dat), masterBefore = ReadBytes(master);
     const auto names = Names();
-    MeasuredFileSystem full;
     for (const std::uintmax_t free : {0u, 300u, 8u * 1024u}) {
         SCOPED_TRACE(free);
-        full.free = free;
+        FaultyFileSystem full = FaultyFileSystem::FullAfter(free);
         EXPECT_EQ(Run(EditOp::kDelete, full, 0), kNoSpace);  // the first quote
         EXPECT_EQ(Run(EditOp::kDelete, full, 9), kNoSpace);  // the last quote
+        EXPECT_EQ(full.bytesWritten(), 0u);
         EXPECT_EQ(ReadBytes(dat), datBefore);
         EXPECT_EQ(ReadBytes(master), masterBefore);
         EXPECT_EQ(Names(), names);
     }
     // A Delete inside the range leaves MASTER alone: a failure of its one rewrite would
     // change nothing, so it is not refused in advance.
+    FaultyFileSystem full = FaultyFileSystem::FullAfter(8u * 1024u);
     EXPECT_EQ(Run(EditOp::kDelete, full, 4), kSuccess);
-    full.free = 1u << 20;
-    EXPECT_EQ(Run(EditOp::kDelete, full, 0), kSuccess);
+    FaultyFileSystem roomy = FaultyFileSystem::FullAfter(1u << 20);
+    EXPECT_EQ(Run(EditOp::kDelete, roomy, 0), kSuccess);
     EXPECT_NE(ReadBytes(master), masterBefore);
+}
+
+// Every file renamed into place was synced first, and its directory after the rename: a
+// crash then finds the old file or the whole new one. Rewrites of one file and of two, and
+// of MASTER with EMASTER or XMASTER beside it.
+TEST_F(FileKeeping, EveryRenameFollowsASyncOfTheFileAndPrecedesOneOfItsDirectory) {
+    struct Case {
+        const char* what;
+        std::function<DataStatus(FileSystem&)> run;
+    } cases[] = {
+        {"scale", [&](FileSystem& f) { return Run(EditOp::kScale, f); }},
+        {"delete of the first quote", [&](FileSystem& f) { return Run(EditOp::kDelete, f, 0); }},
+        {"one file", [&](FileSystem& f) { return WriteFileChecked(f, tmp.path() / "OTHER", std::vector<std::uint8_t>{1, 2}); }},
+        {"index files", [&](FileSystem& f) {
+             TempDir real;
+             if (!testing::CopyRealDb("equis-xmaster-mini", real.path())) return kSuccess;
+             for (const SecurityId& id : {SecurityId{IndexFile::kMaster, real.str() + "/", 2, 2},
+                                          SecurityId{IndexFile::kXMaster, real.str() + "/", 1, 256}})
+                 if (const DataStatus s = RenameMasterEntry(id, "NEW", "A NAME LONGER THAN SIXTEEN", f); s != kSuccess)
+                     return s;
+             return kSuccess;
+         }},
+    };
+    for (const Case& c : cases) {
+        FaultyFileSystem counter;
+        ASSERT_EQ(c.run(counter), kSuccess) << c.what;
+        EXPECT_GT(counter.count(Step::kReplace), 0) << c.what;
+        EXPECT_EQ(counter.unsyncedRenames(), 0) << c.what << ": a file renamed into place before it was synced";
+        EXPECT_EQ(counter.directoriesNotSynced(), 0u) << c.what << ": a rename whose directory was not synced after it";
+    }
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "datafiles/layout.h"
-#include "testdb.h"
+#include "testsupport/testdb.h"
 
 namespace barwise {
 namespace {

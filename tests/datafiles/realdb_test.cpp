@@ -1,56 +1,32 @@
 // Checks against databases written by other quote software.
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstring>
 #include <map>
 
 #include "datafiles/layout.h"
 #include "datafiles/rewrite.h"
 #include "datafiles/series.h"
-#include "testdb.h"
+#include "testsupport/indexcheck.h"
+#include "testsupport/testdb.h"
 
 namespace barwise {
 namespace {
 
 using testing::ReadBytes;
+using testing::MbfValue;
 using testing::TempDir;
 
-// MBF decoded from first principles: (1 + mantissa / 2^23) * 2^(exponent - 129).
-double HandDecode(const std::uint8_t* b) {
-    if (b[3] == 0) return 0.0;
-    const std::uint32_t mantissa = (static_cast<std::uint32_t>(b[2] & 0x7F) << 16) |
-                                   (static_cast<std::uint32_t>(b[1]) << 8) | b[0];
-    const double v = std::ldexp(1.0 + mantissa / 8388608.0, b[3] - 129);
-    return (b[2] & 0x80) ? -v : v;
-}
 
-struct RawEntry {
-    int fileNumber;
-    std::string key;
-    int recordLength;
-};
-
-// The MASTER entries of a database read straight from the bytes; the key is the symbol
-// (or the name when the symbol field is blank), trailing blanks removed.
-std::vector<RawEntry> RawEntries(const fs::path& dir) {
-    const auto bytes = ReadBytes(FindNoCase(dir, "MASTER"));
-    std::vector<RawEntry> out;
-    const int count = bytes.size() >= 2 ? bytes[0] | (bytes[1] << 8) : 0;
-    for (int i = 1; i <= count && (static_cast<std::size_t>(i) + 1) * 53 <= bytes.size(); ++i) {
-        const std::uint8_t* r = bytes.data() + i * 53;
-        auto text = [](const std::uint8_t* p) {
-            std::string s(reinterpret_cast<const char*>(p), 16);
-            s = s.substr(0, s.find('\0'));
-            while (!s.empty() && s.back() == ' ') s.pop_back();
-            return s;
-        };
-        std::string key = text(r + 36);
-        if (key.empty()) key = text(r + 7);
-        out.push_back({r[0], key, static_cast<std::int8_t>(r[3])});
-    }
+// The MASTER entries of a database as the independent decoding reads them.
+std::vector<testing::DecodedSecurity> RawEntries(const fs::path& dir) {
+    std::vector<testing::DecodedSecurity> out;
+    for (const auto& s : testing::DecodeIndexFiles(dir).securities)
+        if (s.index == testing::IndexKind::kMaster) out.push_back(s);
     return out;
 }
+
+// The text that finds an entry: its symbol, or its name when the symbol field is blank.
+std::string KeyOf(const testing::DecodedSecurity& e) { return e.symbol.empty() ? e.name : e.symbol; }
 
 class RealDbTest : public ::testing::TestWithParam<const char*> {
 protected:
@@ -66,10 +42,10 @@ TEST_P(RealDbTest, EveryEntryReadsWithTheExpectedStatus) {
     const auto entries = RawEntries(dir);
     ASSERT_FALSE(entries.empty());
     int read = 0;
-    for (const RawEntry& e : entries) {
+    for (const auto& e : entries) {
         QuoteSeries s;
         ASSERT_EQ(AllocSeries(s, 16000), kSuccess);
-        const DataStatus status = ReadSeries(s, dir.string(), e.key, 0, -1);
+        const DataStatus status = ReadSeries(s, dir.string(), KeyOf(e), 0, -1);
         const bool datExists = fs::exists(SeriesFilePath(dir.string() + kPathSeparator, e.fileNumber, "DAT"));
         const bool hasLayout = fs::exists(SeriesFilePath(dir.string() + kPathSeparator, e.fileNumber, "DOP")) ||
                                e.recordLength == 12 || e.recordLength == 16 || e.recordLength == 18 ||
@@ -79,11 +55,11 @@ TEST_P(RealDbTest, EveryEntryReadsWithTheExpectedStatus) {
         if (!hasLayout) expected = kNoLayout;
         else if (!datExists) expected = kFileOpen;
         // Two entries sharing a symbol: the first one is found; only check files that are.
-        ASSERT_EQ(status, expected) << GetParam() << " " << e.key << " F" << e.fileNumber;
+        ASSERT_EQ(status, expected) << GetParam() << " " << KeyOf(e) << " F" << e.fileNumber;
         if (status != kSuccess) continue;
         ++read;
-        EXPECT_EQ(s.count, std::min(s.total, kMaxQuotesPerRead)) << e.key;
-        for (int i = 0; i < s.count; ++i) ASSERT_NE(s.date(i), 0) << e.key << " quote " << i;
+        EXPECT_EQ(s.count, std::min(s.total, kMaxQuotesPerRead)) << KeyOf(e);
+        for (int i = 0; i < s.count; ++i) ASSERT_NE(s.date(i), 0) << KeyOf(e) << " quote " << i;
     }
     EXPECT_GT(read, 0);
 }
@@ -91,16 +67,14 @@ TEST_P(RealDbTest, EveryEntryReadsWithTheExpectedStatus) {
 TEST_P(RealDbTest, ScaleByOneLeavesEveryDataFileByteForByte) {
     std::map<fs::path, std::vector<std::uint8_t>> before;
     for (auto& f : fs::directory_iterator(dir)) before[f.path()] = ReadBytes(f.path());
-    const auto entries = RawEntries(dir);
-    fs::path master = FindNoCase(dir, "MASTER");
     int rewritten = 0;
-    for (const RawEntry& e : entries) {
+    for (const auto& e : RawEntries(dir)) {
         EditRequest r;
         r.op = EditOp::kScale;
         r.values = {1, 1, 1, 1, 1, 1};
         r.from = kFirstDay;
         r.to = kLastDay;
-        const DataStatus s = RewriteSeries(r, dir.string(), e.key);
+        const DataStatus s = RewriteSeries(r, dir.string(), KeyOf(e));
         if (s == kSuccess) ++rewritten;
     }
     EXPECT_GT(rewritten, 0);
@@ -132,16 +106,16 @@ TEST_F(RealDbValuesTest, EquisItalyQuotesMatchTheRawBytes) {
     ASSERT_EQ(s.total, static_cast<int>(raw.size() / 28) - 1);
     for (int i : {0, 1, s.count / 2, s.count - 1}) {
         const std::uint8_t* rec = raw.data() + (i + 1) * 28;
-        const double date = HandDecode(rec);
+        const double date = MbfValue(rec);
         const int y = static_cast<int>(date / 10000), m = static_cast<int>(date / 100) % 100, d = static_cast<int>(date) % 100;
         EXPECT_EQ(FormatDate(s.date(i), 8, '/'), std::to_string(1900 + y) + (m < 10 ? "0" : "") + std::to_string(m) +
                                                      (d < 10 ? "0" : "") + std::to_string(d));
-        EXPECT_EQ(s.open(i), HandDecode(rec + 4)) << i;
-        EXPECT_EQ(s.high(i), HandDecode(rec + 8)) << i;
-        EXPECT_EQ(s.low(i), HandDecode(rec + 12)) << i;
-        EXPECT_EQ(s.close(i), HandDecode(rec + 16)) << i;
-        EXPECT_EQ(s.volume(i), HandDecode(rec + 20)) << i;
-        EXPECT_EQ(s.openInterest(i), HandDecode(rec + 24)) << i;
+        EXPECT_EQ(s.open(i), MbfValue(rec + 4)) << i;
+        EXPECT_EQ(s.high(i), MbfValue(rec + 8)) << i;
+        EXPECT_EQ(s.low(i), MbfValue(rec + 12)) << i;
+        EXPECT_EQ(s.close(i), MbfValue(rec + 16)) << i;
+        EXPECT_EQ(s.volume(i), MbfValue(rec + 20)) << i;
+        EXPECT_EQ(s.openInterest(i), MbfValue(rec + 24)) << i;
     }
     // The first quote of ASR is 4 January 2010.
     EXPECT_EQ(FormatDateMdy(s.date(0)), "01/04/10");
@@ -161,9 +135,9 @@ TEST_F(RealDbValuesTest, EquisItalyIntradayReadsEveryBar) {
     for (int i : {0, 1, 40000, 64884}) {
         ASSERT_EQ(ReadSeries(s, dir.string(), "FIB30", i, 1), kSuccess) << i;
         const std::uint8_t* rec = raw.data() + (i + 1) * 32;
-        EXPECT_EQ(s.time(0), TimeFromReal(static_cast<float>(HandDecode(rec + 4)))) << i;
+        EXPECT_EQ(s.time(0), TimeFromReal(static_cast<float>(MbfValue(rec + 4)))) << i;
         for (int f = kFieldOpen; f <= kFieldOi; ++f)
-            EXPECT_EQ(s.value(f, 0), HandDecode(rec + (f) * 4)) << i << " field " << f;
+            EXPECT_EQ(s.value(f, 0), MbfValue(rec + (f) * 4)) << i << " field " << f;
     }
     // First bar 2 January 2003 09:16, last 4 July 2003 17:39.
     ASSERT_EQ(ReadSeries(s, dir.string(), "FIB30", 0, 1), kSuccess);
@@ -187,8 +161,8 @@ TEST_F(RealDbValuesTest, MiningeDopLayoutAndBlankSymbols) {
     ASSERT_GT(s.count, 2);
     for (int i : {0, s.count - 1}) {
         const std::uint8_t* rec = raw.data() + (i + 1) * 24;
-        EXPECT_EQ(s.close(i), HandDecode(rec + 16)) << i;
-        EXPECT_EQ(s.volume(i), HandDecode(rec + 20)) << i;
+        EXPECT_EQ(s.close(i), MbfValue(rec + 16)) << i;
+        EXPECT_EQ(s.volume(i), MbfValue(rec + 20)) << i;
         EXPECT_EQ(s.openInterest(i), -1.0f);
     }
 }

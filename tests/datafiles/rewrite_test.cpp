@@ -9,7 +9,8 @@
 
 #include "datafiles/rewrite.h"
 #include "datafiles/series.h"
-#include "testdb.h"
+#include "robustness/faultyfs.h"
+#include "testsupport/testdb.h"
 
 namespace barwise {
 namespace {
@@ -65,35 +66,26 @@ protected:
     }
 };
 
-TEST_F(RewriteTest, ScaleHalvesPricesDoublesVolumeAndKeepsTheRestBitForBit) {
+// A Scale of the days from 2 to 4 (both included): their prices halved and volume doubled,
+// every other byte (header, dates, open interest at factor 1, other days) as it was.
+TEST_F(RewriteTest, ScaleChangesTheFactorsFieldsOfTheDaysInRangeAndNothingElse) {
     const auto before = ReadBytes(dat);
-    ASSERT_EQ(Run(EditOp::kScale, kFirstDay, kLastDay, {0.5f, 0.5f, 0.5f, 0.5f, 2.0f, 1.0f}), kSuccess);
+    ASSERT_EQ(Run(EditOp::kScale, Day(2), Day(4), {0.5f, 0.5f, 0.5f, 0.5f, 2.0f, 1.0f}), kSuccess);
     const auto after = ReadBytes(dat);
     ASSERT_EQ(after.size(), before.size());
-    EXPECT_EQ(std::memcmp(after.data(), before.data(), 28), 0);  // header
-    for (std::size_t i = 0; i < 10; ++i) {
-        const std::uint8_t* o = before.data() + (i + 1) * 28;
-        const std::uint8_t* n = after.data() + (i + 1) * 28;
-        EXPECT_EQ(std::memcmp(o, n, 4), 0);            // date bytes
-        EXPECT_EQ(std::memcmp(o + 24, n + 24, 4), 0);  // open interest, factor 1
-        for (int f = 1; f <= 4; ++f) EXPECT_EQ(MbfToFloat(n + f * 4), MbfToFloat(o + f * 4) * 0.5f);
-        EXPECT_EQ(MbfToFloat(n + 20), MbfToFloat(o + 20) * 2.0f);
+    for (std::size_t at = 0; at < after.size(); ++at) {
+        const std::size_t record = at / 28, field = at % 28 / 4;
+        if (record >= 3 && record <= 5 && field >= 1 && field <= 5) continue;
+        ASSERT_EQ(after[at], before[at]) << "record " << record << " byte " << at % 28;
+    }
+    for (std::size_t record = 3; record <= 5; ++record) {
+        const std::uint8_t* o = before.data() + record * 28;
+        const std::uint8_t* n = after.data() + record * 28;
+        for (int f = 1; f <= 4; ++f) EXPECT_EQ(MbfToFloat(n + f * 4), MbfToFloat(o + f * 4) * 0.5f) << record;
+        EXPECT_EQ(MbfToFloat(n + 20), MbfToFloat(o + 20) * 2.0f) << record;
     }
     EXPECT_EQ(ReadBytes(tmp.path() / "F1.BAK"), before);
     EXPECT_FALSE(fs::exists(tmp.path() / "F1.NEW"));
-}
-
-TEST_F(RewriteTest, ScaleRangeIsInclusiveAndFactorOneIsByteIdentical) {
-    const auto before = ReadBytes(dat);
-    ASSERT_EQ(Run(EditOp::kScale, kFirstDay, kLastDay, {1, 1, 1, 1, 1, 1}), kSuccess);
-    EXPECT_EQ(ReadBytes(dat), before);
-    ASSERT_EQ(Run(EditOp::kScale, Day(2), Day(4), {2, 2, 2, 2, 1, 1}), kSuccess);
-    const QuoteSeries s = Read("ABC");
-    for (int i = 0; i < 10; ++i) {
-        const float p = 20.0f + static_cast<float>(i);
-        EXPECT_EQ(s.open(i), (i >= 2 && i <= 4) ? 2 * p : p) << i;
-        EXPECT_EQ(s.volume(i), 1000.0f * static_cast<float>(i + 1)) << i;
-    }
 }
 
 TEST_F(RewriteTest, SetChangesOneDayAndAMissingDayChangesNothing) {
@@ -115,47 +107,87 @@ TEST_F(RewriteTest, SetChangesOneDayAndAMissingDayChangesNothing) {
     EXPECT_FALSE(fs::exists(tmp.path() / "F1.BAK"));
 }
 
-TEST_F(RewriteTest, ValuesWithoutMbfFormAreRefusedAndNothingChanges) {
-    const auto before = ReadBytes(dat);
-    const float inf = std::numeric_limits<float>::infinity();
-    EXPECT_EQ(Run(EditOp::kSet, Day(1), Day(1), {1, 1, 1, 1, inf, 1}), kInvalidParm);
-    EXPECT_EQ(Run(EditOp::kScale, kFirstDay, kLastDay, {std::numeric_limits<float>::quiet_NaN(), 1, 1, 1, 1, 1}), kInvalidParm);
-    // A finite factor whose product leaves the MBF range.
-    EXPECT_EQ(Run(EditOp::kScale, kFirstDay, kLastDay, {1, 1, 1, 1, 3.0e38f, 1}), kInvalidParm);
-    EXPECT_EQ(ReadBytes(dat), before);
-    EXPECT_FALSE(fs::exists(tmp.path() / "F1.NEW"));
-}
-
-TEST_F(RewriteTest, DeleteKeepsMasterDatesRight) {
+// Delete and Insert of one daily quote (each quote's prices are its number, 1 on): the
+// quotes after, and MASTER's first and last date (a Delete that takes the first or the last
+// quote moves them; anything else leaves MASTER byte for byte). Insert copies the quote to
+// the weekday before it, refused where that would break the date order.
+TEST_F(RewriteTest, DeleteAndInsertOfOneQuote) {
+    const std::vector<float> w(dates.begin(), dates.end());
     struct Case {
-        int index;
-        std::size_t offset;  // MASTER field expected to change, 0 for none
-        float expected;
+        const char* what;
+        std::vector<float> held;  // date reals
+        EditOp op;
+        float day;
+        DataStatus status;
+        std::vector<std::pair<float, float>> after;  // date real, close
+        float first, last;                           // MASTER's dates after
+    } const cases[] = {
+        {"delete the first", {w[0], w[1], w[2]}, EditOp::kDelete, w[0], kSuccess, {{w[1], 2}, {w[2], 3}}, w[1], w[2]},
+        {"delete the last", {w[0], w[1], w[2]}, EditOp::kDelete, w[2], kSuccess, {{w[0], 1}, {w[1], 2}}, w[0], w[1]},
+        {"delete a middle one", {w[0], w[1], w[2]}, EditOp::kDelete, w[1], kSuccess, {{w[0], 1}, {w[2], 3}}, w[0], w[2]},
+        {"delete the only one", {1000301}, EditOp::kDelete, 1000301, kSuccess, {}, 1000301, 1000301},
+        // A long history: 1908 is not 2008.
+        {"delete a first of 1908", {80309, 80310, 1080310}, EditOp::kDelete, 80309, kSuccess, {{80310, 2}, {1080310, 3}},
+         80310, 1080310},
+        // Monday 3, Wednesday 5 and Monday 10 January 2000.
+        {"insert copies to the day before", {1000103, 1000105, 1000110}, EditOp::kInsert, 1000105, kSuccess,
+         {{1000103, 1}, {1000104, 2}, {1000105, 2}, {1000110, 3}}, 1000103, 1000110},
+        {"insert of a Monday copies to Friday", {1000103, 1000105, 1000110}, EditOp::kInsert, 1000110, kSuccess,
+         {{1000103, 1}, {1000105, 2}, {1000107, 3}, {1000110, 3}}, 1000103, 1000110},
+        {"insert where the day before is held", {1000103, 1000104, 1000105}, EditOp::kInsert, 1000105,
+         kInsertOutOfOrder, {{1000103, 1}, {1000104, 2}, {1000105, 3}}, 1000103, 1000105},
+        // Friday 7, Saturday 8, Monday 10: Monday's copy would be dated Friday, after Saturday.
+        {"insert behind a Saturday", {1000107, 1000108, 1000110}, EditOp::kInsert, 1000110, kInsertOutOfOrder,
+         {{1000107, 1}, {1000108, 2}, {1000110, 3}}, 1000107, 1000110},
+        {"insert of a day not held", {1000107, 1000108, 1000110}, EditOp::kInsert, 1000109, kRecordNotFound,
+         {{1000107, 1}, {1000108, 2}, {1000110, 3}}, 1000107, 1000110},
+        {"insert before every quote", {1000107, 1000108, 1000110}, EditOp::kInsert, 1000107, kSuccess,
+         {{1000106, 1}, {1000107, 1}, {1000108, 2}, {1000110, 3}}, 1000107, 1000110},
     };
-    const Case cases[] = {{0, 25, dates[1]}, {9, 29, dates[8]}, {4, 0, 0}};
     for (const Case& c : cases) {
-        SetUp();
-        const auto masterBefore = ReadBytes(master);
-        ASSERT_EQ(Run(EditOp::kDelete, Day(c.index), Day(c.index)), kSuccess) << c.index;
-        const QuoteSeries s = Read("ABC");
-        ASSERT_EQ(s.count, 9);
-        EXPECT_EQ(s.total, 9);
-        for (int i = 0; i < 9; ++i) EXPECT_NE(s.date(i), Day(c.index));
-        if (c.offset == 0) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::vector<float>> rows;
+        for (std::size_t i = 0; i < c.held.size(); ++i) {
+            const float p = static_cast<float>(i + 1);
+            rows.push_back({c.held[i], p, p, p, p, p, p});
+        }
+        WriteDat(dat, 28, rows);
+        WriteMaster(tmp.path(), {Entry(1, "ABC", "ABC CORP", 28, 7, c.held.front(), c.held.back())});
+        const auto datBefore = ReadBytes(dat), masterBefore = ReadBytes(master);
+        const DateCode day = DateFromReal(c.day);
+        ASSERT_EQ(Run(c.op, day, day), c.status);
+        if (c.status != kSuccess) {
+            EXPECT_EQ(ReadBytes(dat), datBefore);
+        }
+        EXPECT_EQ(GetI16(ReadBytes(dat).data() + 2), static_cast<int>(c.after.size()) + 1);
+        QuoteSeries s;
+        ASSERT_EQ(AllocSeries(s, 10), kSuccess);
+        const DataStatus read = ReadSeries(s, tmp.str(), "ABC", 0, 10);
+        std::vector<std::pair<float, float>> after;
+        for (int i = 0; read == kSuccess && i < s.count; ++i) after.push_back({DateToReal(s.date(i)), s.close(i)});
+        EXPECT_EQ(after, c.after);
+        EXPECT_EQ(MasterDate(25), c.first);
+        EXPECT_EQ(MasterDate(29), c.last);
+        if (c.first == c.held.front() && c.last == c.held.back()) {
             EXPECT_EQ(ReadBytes(master), masterBefore);
-        } else {
-            EXPECT_EQ(MasterDate(c.offset), c.expected) << c.index;
-            EXPECT_EQ(ReadBytes(tmp.path() / "MASTER.BAK"), masterBefore);
         }
     }
 }
 
-TEST_F(RewriteTest, DeleteOfTheOnlyQuoteSetsBothDates) {
-    WriteDat(dat, 28, {{1000301.0f, 1, 1, 1, 1, 1, 1}});
-    ASSERT_EQ(Run(EditOp::kDelete, DateFromReal(1000301.0f), DateFromReal(1000301.0f)), kSuccess);
-    EXPECT_EQ(MasterDate(25), 1000301.0f);
-    EXPECT_EQ(MasterDate(29), 1000301.0f);
-    EXPECT_EQ(GetI16(ReadBytes(dat).data() + 2), 1);
+// A Set of a quote of 1908 changes that quote, not the one of 2008; a Scale from the first
+// quote on covers 1908 too.
+TEST_F(RewriteTest, EditsOfAQuoteBefore1961ChangeExactlyThatQuote) {
+    WriteDat(dat, 28, {{80309.0f, 1, 1, 1, 1, 10, 0}, {80310.0f, 2, 2, 2, 2, 20, 0}, {1080310.0f, 3, 3, 3, 3, 30, 0}});
+    WriteMaster(tmp.path(), {Entry(1, "ABC", "ABC CORP", 28, 7, 80309.0f, 1080310.0f)});
+    const DateCode early = MakeDate(1908, 3, 10);
+    ASSERT_EQ(Run(EditOp::kSet, early, early, {5, 6, 4, 5.5f, 99, 0}), kSuccess);
+    ASSERT_EQ(Run(EditOp::kScale, EditRequest{}.from, EditRequest{}.to, {2, 2, 2, 2, 1, 1}), kSuccess);
+    const QuoteSeries s = Read("ABC");
+    ASSERT_EQ(s.count, 3);
+    EXPECT_EQ(s.close(0), 2.0f);
+    EXPECT_EQ(s.close(1), 11.0f);
+    EXPECT_EQ(s.close(2), 6.0f);
+    EXPECT_EQ(s.date(2), MakeDate(2008, 3, 10));
 }
 
 TEST_F(RewriteTest, DeleteInASubdirectoryUpdatesThatMaster) {
@@ -217,25 +249,15 @@ TEST_F(RewriteTest, RefusedEditsLeaveEveryFileAndTheBackupsAsTheyWere) {
     EXPECT_EQ(ReadBytes(tmp.path() / "F1.BAK"), before[1]);
 }
 
-// A file system whose writes of MASTER files (and their temporaries) fail.
-class MasterWritesFail final : public FileSystem {
-public:
-    std::unique_ptr<WritableFile> create(const fs::path& p) override {
-        if (p.filename().string().rfind("MASTER", 0) == 0) return nullptr;
-        return RealFileSystem().create(p);
-    }
-    bool replace(const fs::path& a, const fs::path& b) override { return RealFileSystem().replace(a, b); }
-    bool remove(const fs::path& p) override { return RealFileSystem().remove(p); }
-    bool hardLink(const fs::path& a, const fs::path& b) override { return RealFileSystem().hardLink(a, b); }
-};
-
 TEST_F(RewriteTest, DeleteWhoseMasterUpkeepFailsSaysTheQuoteIsGone) {
     const auto masterBefore = ReadBytes(master);
-    MasterWritesFail failing;
+    // The second file created is MASTER's temporary (the old F1.DAT is linked as its backup).
+    robustness::FaultyFileSystem failing(robustness::Step::kCreate, 2);
     EditRequest r;
     r.op = EditOp::kDelete;
     r.from = r.to = Day(9);
     EXPECT_EQ(RewriteSeries(r, tmp.str(), "ABC", failing), kDeletedMasterStale);
+    EXPECT_EQ(failing.firedPath().filename().string().substr(0, 6), "MASTER");
     EXPECT_EQ(DataStatusName(kDeletedMasterStale), "Quote Deleted, MASTER Dates Not Updated");
     EXPECT_EQ(Read("ABC").count, 9);
     EXPECT_EQ(ReadBytes(master), masterBefore);
@@ -243,7 +265,8 @@ TEST_F(RewriteTest, DeleteWhoseMasterUpkeepFailsSaysTheQuoteIsGone) {
     SecurityId id;
     MasterRecord rec;
     ASSERT_EQ(FindSymbol(tmp.str(), "ABC", rec, id), kSuccess);
-    EXPECT_EQ(SetMasterDate(id, DateToMbfReal(Day(1)), 0, failing), kFileWrite);
+    robustness::FaultyFileSystem failFirst(robustness::Step::kCreate, 1);
+    EXPECT_EQ(SetMasterDate(id, DateToMbfReal(Day(1)), 0, failFirst), kFileWrite);
     EXPECT_EQ(ReadBytes(master), masterBefore);
 }
 
@@ -295,51 +318,6 @@ TEST_F(RewriteTest, DeleteOfAnIntradayDateLeavesOutOnlyTheFirstQuote) {
     EXPECT_EQ(s.close(0), 5.5f);
 }
 
-// A long history: a quote of 1908 and one of 2008 that a two-digit year would confuse.
-TEST_F(RewriteTest, EditsOfAQuoteBefore1961ChangeExactlyThatQuote) {
-    WriteDat(dat, 28, {{80309.0f, 1, 1, 1, 1, 10, 0}, {80310.0f, 2, 2, 2, 2, 20, 0}, {1080310.0f, 3, 3, 3, 3, 30, 0}});
-    WriteMaster(tmp.path(), {Entry(1, "ABC", "ABC CORP", 28, 7, 80309.0f, 1080310.0f)});
-    const DateCode early = MakeDate(1908, 3, 10);
-    ASSERT_EQ(Run(EditOp::kSet, early, early, {5, 6, 4, 5.5f, 99, 0}), kSuccess);
-    QuoteSeries s = Read("ABC");
-    ASSERT_EQ(s.count, 3);
-    EXPECT_EQ(s.date(1), early);
-    EXPECT_EQ(s.close(1), 5.5f);
-    EXPECT_EQ(s.close(0), 1.0f);
-    EXPECT_EQ(s.close(2), 3.0f);
-    EXPECT_EQ(s.date(2), MakeDate(2008, 3, 10));
-    // Deleting the first quote moves MASTER's first date to the next day of 1908.
-    ASSERT_EQ(Run(EditOp::kDelete, MakeDate(1908, 3, 9), MakeDate(1908, 3, 9)), kSuccess);
-    EXPECT_EQ(MasterDate(25), 80310.0f);
-    s = Read("ABC");
-    ASSERT_EQ(s.count, 2);
-    EXPECT_EQ(s.close(0), 5.5f);
-    // A scale "from the first quote" covers 1908 too.
-    ASSERT_EQ(Run(EditOp::kScale, EditRequest{}.from, EditRequest{}.to, {2, 2, 2, 2, 1, 1}), kSuccess);
-    EXPECT_EQ(Read("ABC").close(0), 11.0f);
-}
-
-TEST_F(RewriteTest, InsertDatesTheCopyThePreviousWeekday) {
-    // Monday 3, Wednesday 5 and Monday 10 January 2000.
-    WriteDat(dat, 28, {{1000103.0f, 1, 1, 1, 1, 1, 1}, {1000105.0f, 2, 2, 2, 2, 2, 2}, {1000110.0f, 3, 3, 3, 3, 3, 3}});
-    ASSERT_EQ(Run(EditOp::kInsert, MakeDate(2000, 1, 5), MakeDate(2000, 1, 5)), kSuccess);
-    ASSERT_EQ(Run(EditOp::kInsert, MakeDate(2000, 1, 10), MakeDate(2000, 1, 10)), kSuccess);
-    const QuoteSeries s = Read("ABC");
-    ASSERT_EQ(s.count, 5);
-    EXPECT_EQ(s.total, 5);
-    EXPECT_EQ(FormatDateMdy(s.date(1)), "01/04/00");  // Tuesday copy of Wednesday's quote
-    EXPECT_EQ(s.close(1), 2.0f);
-    EXPECT_EQ(FormatDateMdy(s.date(3)), "01/07/00");  // Friday copy of Monday 10th
-    EXPECT_EQ(s.close(3), 3.0f);
-    EXPECT_EQ(FormatDateMdy(s.date(4)), "01/10/00");
-    // The day before is already held: refused as out of order, nothing written.
-    const auto before = ReadBytes(dat);
-    EXPECT_EQ(Run(EditOp::kInsert, MakeDate(2000, 1, 5), MakeDate(2000, 1, 5)), kInsertOutOfOrder);
-    EXPECT_EQ(ReadBytes(dat), before);
-}
-
-// Intraday: quotes share a date. Insert writes one copy (of the quote named by its time)
-// before the first quote of the date; Delete removes the quote of that date and time.
 TEST_F(RewriteTest, IntradayInsertAndDeleteActOnTheQuoteOfThatTime) {
     const DateCode tue = DateFromReal(1000104.0f);
     EditRequest r;
@@ -370,21 +348,6 @@ TEST_F(RewriteTest, IntradayInsertAndDeleteActOnTheQuoteOfThatTime) {
     EXPECT_EQ(Read("TICK").count, 3);
 }
 
-TEST_F(RewriteTest, InsertOutOfDateOrderIsRefused) {
-    // A Saturday quote between Friday and Monday: Monday's copy would be dated Friday and
-    // land after the Saturday.
-    WriteDat(dat, 28, {{1000107.0f, 1, 1, 1, 1, 1, 1}, {1000108.0f, 2, 2, 2, 2, 2, 2}, {1000110.0f, 3, 3, 3, 3, 3, 3}});
-    const auto before = ReadBytes(dat);
-    EXPECT_EQ(Run(EditOp::kInsert, MakeDate(2000, 1, 10), MakeDate(2000, 1, 10)), kInsertOutOfOrder);
-    EXPECT_EQ(ReadBytes(dat), before);
-    EXPECT_EQ(Run(EditOp::kInsert, MakeDate(2000, 1, 9), MakeDate(2000, 1, 9)), kRecordNotFound);
-    EXPECT_EQ(ReadBytes(dat), before);
-    // Friday's copy goes to Thursday, before every quote: accepted, one quote more.
-    ASSERT_EQ(Run(EditOp::kInsert, MakeDate(2000, 1, 7), MakeDate(2000, 1, 7)), kSuccess);
-    EXPECT_EQ(GetI16(ReadBytes(dat).data() + 2), 5);
-    EXPECT_EQ(Read("ABC").date(0), MakeDate(2000, 1, 6));
-}
-
 TEST_F(RewriteTest, FailuresBeforeAnyChange) {
     EXPECT_EQ(RewriteSeries({}, tmp.str(), "NOPE"), kFileNotFound);
     fs::remove(dat);
@@ -404,13 +367,6 @@ TEST_F(RewriteTest, TheOldFileIsKeptAsTheBackupWithoutACopy) {
     EXPECT_FALSE(fs::exists(tmp.path() / "F1.BAK.NEW"));
 }
 #endif
-
-TEST_F(RewriteTest, LeftoverTemporaryFileIsReplaced) {
-    testing::WriteText(tmp.path() / "F1.NEW", "debris of an earlier crash");
-    ASSERT_EQ(Run(EditOp::kScale, kFirstDay, kLastDay, {2, 2, 2, 2, 1, 1}), kSuccess);
-    EXPECT_FALSE(fs::exists(tmp.path() / "F1.NEW"));
-    EXPECT_EQ(Read("ABC").open(0), 40.0f);
-}
 
 }  // namespace
 }  // namespace barwise

@@ -7,7 +7,7 @@
 #include "datafiles/datafacts.h"
 #include "datafiles/rewrite.h"
 #include "datafiles/series.h"
-#include "testdb.h"
+#include "testsupport/testdb.h"
 
 namespace barwise {
 namespace {
@@ -91,16 +91,6 @@ TEST_F(SeriesTest, CountZeroLoadsFactsOnly) {
     EXPECT_EQ(s.info->layout.column[kFieldOi], 7);
     EXPECT_EQ(s.directory, tmp.str() + kPathSeparator);
     EXPECT_EQ(s.key, "series");
-}
-
-TEST_F(SeriesTest, SixteenThousandCeilingForAsManyAsPossible) {
-    Build(20000);
-    QuoteSeries s;
-    ASSERT_EQ(AllocSeries(s, 16000), kSuccess);
-    ASSERT_EQ(ReadSeries(s, tmp.str(), "SER", -1, -1), kSuccess);
-    ASSERT_EQ(s.count, 16000);
-    EXPECT_EQ(s.close(0), Close(4000));
-    EXPECT_EQ(s.close(15999), Close(19999));
 }
 
 TEST_F(SeriesTest, PackedAndSplitStorageHoldTheSameQuotes) {

@@ -118,12 +118,5 @@ TEST(QuoteFileWriters, RefuseBeforeWriting) {
     }
 }
 
-TEST(DemoDatabase, LargeShape) {
-    const DemoDatabase db = BuildDemoDatabase(true);
-    ASSERT_EQ(db.portfolios.size(), 1u);
-    ASSERT_EQ(db.portfolios[0].series.size(), 255u);
-    for (const DemoSeries& s : db.portfolios[0].series) ASSERT_EQ(s.quotes.size(), 8000u);
-}
-
 }  // namespace
 }  // namespace barwise

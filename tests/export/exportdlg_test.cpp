@@ -10,7 +10,7 @@
 #include <QtTest>
 
 #include "export/exportdlg.h"
-#include "testdb.h"
+#include "testsupport/testdb.h"
 #include "ui/fakecommandview.h"
 #include "ui/scripteduihost.h"
 #include "ui/settingsstore.h"

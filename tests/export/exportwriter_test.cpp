@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <random>
 #include <sstream>
 
 #include "demo/demodb.h"
+#include "testsupport/dailyseries.h"
 #include "testsupport/tempdir.h"
 
 namespace barwise {
@@ -97,7 +97,7 @@ TEST(ExportLines, Columns) {
 // writes the shortest text that reads back to the same float.
 TEST(ExportLines, TimeColumnAndFullPrecision) {
     const DateCode date = MakeDate(2013, 11, 15);
-    const TimeCode time = MakeTime(9, 5, 0);
+    const TimeCode time = MakeTime(9, 5, 7);  // an odd second is written as it is
     const std::array<float, 6> values = {0.00084f, 8.65f, -3.5f, 100.0f, 14.28571f, 0.0f};
     struct Row {
         const char* what;
@@ -110,7 +110,7 @@ TEST(ExportLines, TimeColumnAndFullPrecision) {
         {"time asked, series has none", true, false, false, "DATE,OPEN,HIGH,LOW,CLOSE,VOL,OI",
          "11/15/13,0.0008,8.6500,-3.5000,100.0000,14.29,0.00"},
         {"time", true, true, false, "DATE,TIME,OPEN,HIGH,LOW,CLOSE,VOL,OI",
-         "11/15/13,09:05:00,0.0008,8.6500,-3.5000,100.0000,14.29,0.00"},
+         "11/15/13,09:05:07,0.0008,8.6500,-3.5000,100.0000,14.29,0.00"},
         {"full precision", false, true, true, "DATE,OPEN,HIGH,LOW,CLOSE,VOL,OI",
          "11/15/13,0.00084,8.65,-3.5,100,14.28571,0"},
     };
@@ -159,18 +159,10 @@ TEST(ExportLines, DateTextIsTheProgramsDateForEveryDay) {
 }
 
 DemoSeries MakeSeries(int recordLength, int n) {
-    DemoSeries s;
-    s.fileNumber = 1;
-    s.symbol = "TST";
-    s.name = "TEST SERIES";
-    s.recordLength = recordLength;
-    s.columns = DefaultColumns(recordLength);
-    DateCode d = MakeDate(2020, 1, 6);
-    for (int i = 0; i < n; ++i, ++d) {
+    return testing::DailySeries(1, "TST", "TEST SERIES", recordLength, MakeDate(2020, 1, 6), n, [](int i) {
         const float base = 10.0f + static_cast<float>(i) * 0.25f;
-        s.quotes.push_back({d, 0, base, base + 1.0f, base - 0.5f, base + 0.5f, 1000.0f + static_cast<float>(i), 7.0f});
-    }
-    return s;
+        return DemoQuote{0, 0, base, base + 1.0f, base - 0.5f, base + 0.5f, 1000.0f + static_cast<float>(i), 7.0f};
+    });
 }
 
 TEST(ExportSeries, OldestAndNewestFirstWithTitle) {
@@ -208,7 +200,6 @@ TEST(ExportSeries, OldestAndNewestFirstWithTitle) {
     EXPECT_TRUE(none.str().empty());
 }
 
-// A file shorter than its header: CliPortfolio.OneVerdictPerDatabaseAndMessagesNameTheFile.
 TEST(ExportSeries, OneQuote) {
     TempDir tmp;
     DemoPortfolio p;
@@ -282,60 +273,6 @@ TEST(ExportSeries, ByRecordReadsRecordsWithEqualSymbolsSeparately) {
     EXPECT_EQ(stats.quotes, 3);
     ASSERT_EQ(ExportSymbol(tmp.str(), "TST", ExportOptions{}, out, &stats), kSuccess);
     EXPECT_EQ(stats.quotes, 2);  // the key finds the first record
-}
-
-}  // namespace
-}  // namespace barwise
-
-namespace barwise {
-namespace {
-
-// A real one-minute series whose bars are given odd and even seconds: every bar is read and
-// exported with the very second stored.
-TEST(ExportRealDb, IntradayBarsKeepEverySecond) {
-    namespace fsys = std::filesystem;
-    const fsys::path from = fsys::path(BARWISE_REALDB_DIR) / "equis-italy-intraday";
-    std::error_code ec;
-    if (!fsys::is_directory(from, ec)) GTEST_SKIP() << "no real databases";
-    TempDir tmp;
-    fsys::copy(from, tmp.path(), fsys::copy_options::recursive, ec);
-    ASSERT_FALSE(ec);
-    for (const auto& e : fsys::directory_iterator(tmp.path()))
-        fsys::permissions(e.path(), fsys::perms::owner_write, fsys::perm_options::add);
-    std::vector<std::uint8_t> dat = testing::ReadBytes(tmp.path() / "F1.DAT");
-    constexpr std::size_t len = 32;  // DATE, TIME, OPEN, HIGH, LOW, CLOSE, VOL, OI
-    const std::size_t n = dat.size() / len - 1;
-    ASSERT_GT(n, 60000u);
-    std::vector<std::string> expected;
-    int odd = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        std::uint8_t* time = dat.data() + (i + 1) * len + 4;
-        const int stored = static_cast<int>(MbfToFloat(time));
-        ASSERT_EQ(stored % 100, 0) << i;  // the file holds whole minutes
-        const int second = static_cast<int>(i % 60);
-        odd += second % 2;
-        const MbfBytes m = FloatToMbf(static_cast<float>(stored + second));
-        std::copy(m.begin(), m.end(), time);
-        char text[16];
-        std::snprintf(text, sizeof text, "%02d:%02d:%02d", stored / 10000, stored / 100 % 100, second);
-        expected.push_back(text);
-    }
-    EXPECT_GT(odd, 30000);
-    std::ofstream(tmp.path() / "F1.DAT", std::ios::binary).write(reinterpret_cast<const char*>(dat.data()),
-                                                                static_cast<std::streamsize>(dat.size()));
-    const MasterFile master = ReadMasterFile(tmp.str());
-    ASSERT_EQ(master.status, kSuccess);
-    ASSERT_FALSE(master.entries.empty());
-    ExportOptions options;
-    options.time = true;
-    std::ostringstream out;
-    ASSERT_EQ(ExportSecurity(master.entries.front().id, options, out), kSuccess);
-    std::istringstream lines(out.str());
-    std::size_t line = 0, wrong = 0;
-    for (std::string text; std::getline(lines, text) && line < n; ++line)
-        wrong += text.compare(text.find(' ') + 1, 8, expected[line]) != 0;
-    EXPECT_EQ(line, n);
-    EXPECT_EQ(wrong, 0u);
 }
 
 }  // namespace

@@ -31,6 +31,7 @@
 #include "datafiles/master.h"
 #include "datafiles/rewrite.h"
 #include "demo/demodb.h"
+#include "robustness/harnessargs.h"
 #include "robustness/portfolio.h"
 
 extern char** environ;
@@ -190,37 +191,21 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string cli;
-    long opCount = 300;
-    int workers = 4;
-    double seconds = 45;
-    unsigned long long seed = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
-    fs::path realDb;
-    bool verbose = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--verbose") {
-            verbose = true;
-        } else if (i + 1 < argc && a == "--cli") {
-            cli = argv[++i];
-        } else if (i + 1 < argc && a == "--ops") {
-            opCount = std::strtol(argv[++i], nullptr, 10);
-        } else if (i + 1 < argc && a == "--workers") {
-            workers = static_cast<int>(std::strtol(argv[++i], nullptr, 10));
-        } else if (i + 1 < argc && a == "--seed") {
-            seed = std::strtoull(argv[++i], nullptr, 10);
-        } else if (i + 1 < argc && a == "--seconds") {
-            seconds = std::strtod(argv[++i], nullptr);
-        } else if (i + 1 < argc && a == "--lock-wait") {
-            // How long each process waits for another's lock (milliseconds): 0 makes many
-            // of them give up, and each that gave up must have written nothing.
-            setenv("BARWISE_LOCK_WAIT_MS", argv[++i], 1);
-        } else if (i + 1 < argc && a == "--realdb") {
-            realDb = argv[++i];
-        } else {
-            return Usage();
-        }
-    }
+    HarnessArgs args(argc, argv, {"--cli", "--ops", "--workers", "--seed", "--seconds", "--lock-wait", "--realdb"},
+                     {"--verbose"});
+    const std::string cli = args.text("--cli");
+    const long opCount = static_cast<long>(args.count("--ops", 300));
+    const int workers = static_cast<int>(args.count("--workers", 4));
+    const double seconds = args.real("--seconds", 45);
+    const unsigned long long seed =
+        args.count("--seed", static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count()));
+    const fs::path realDb = args.text("--realdb");
+    const bool verbose = args.flag("--verbose");
+    // How long each process waits for another's lock (milliseconds): 0 makes many of them
+    // give up, and each that gave up must have written nothing.
+    if (!args.text("--lock-wait").empty())
+        setenv("BARWISE_LOCK_WAIT_MS", std::to_string(args.count("--lock-wait", 0)).c_str(), 1);
+    if (!args.ok()) return Usage();
     if (cli.empty() || opCount < 1 || workers < 1 || seconds <= 0) return Usage();
     std::mt19937_64 rng(seed);
 
@@ -248,7 +233,7 @@ int main(int argc, char** argv) {
     if (!realDb.empty() && fs::exists(realDb / "equis-xmaster-mini" / "XMASTER", ec)) {
         real = (root / "real").string();
         fs::copy(realDb / "equis-xmaster-mini", real, fs::copy_options::recursive, ec);
-        for (const auto& e : fs::directory_iterator(real)) fs::permissions(e.path(), fs::perms::owner_read | fs::perms::owner_write, ec);
+        for (const auto& e : fs::directory_iterator(real)) fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::add, ec);
         portfolios.push_back(real);
     }
     std::map<std::string, std::pair<ExtIndexState, ExtIndexState>> states;

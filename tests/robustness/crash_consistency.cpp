@@ -17,12 +17,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "datafiles/master.h"
 #include "datafiles/portfoliolock.h"
+#include "robustness/harnessargs.h"
 #include "robustness/portfolio.h"
 
 using namespace barwise;
@@ -41,18 +43,16 @@ struct CaseRun {
     int trials = 0, unchanged = 0, partial = 0, complete = 0, finished = 0, leftovers = 0, failures = 0;
 };
 
-// Runs the rewrite in a child; returns the child's wait status. delayMicros < 0: no kill.
-int RunChild(const CaseRun& c, const fs::path& dir, long delayMicros) {
+// Runs a rewrite in a child and kills it after delayMicros (< 0: never); returns the
+// child's wait status.
+int RunChild(const std::function<DataStatus()>& rewrite, long delayMicros) {
     std::fflush(nullptr);
     const pid_t pid = fork();
     if (pid < 0) {
         std::perror("fork");
         std::exit(1);
     }
-    if (pid == 0) {
-        const DataStatus s = c.rewrite.run(dir, RealFileSystem());
-        _exit(s == kSuccess ? 0 : 3);
-    }
+    if (pid == 0) _exit(rewrite() == kSuccess ? 0 : 3);
     if (delayMicros >= 0) {
         if (delayMicros > 0) {
             timespec ts{delayMicros / 1000000, (delayMicros % 1000000) * 1000};
@@ -98,7 +98,7 @@ bool Trial(CaseRun& c, const fs::path& dir, long delay, bool verbose) {
     ++c.trials;
     EmptyDirectory(dir);
     WriteDirectory(dir, c.rewrite.before);
-    const int status = RunChild(c, dir, delay);
+    const int status = RunChild([&] { return c.rewrite.run(dir, RealFileSystem()); }, delay);
     const bool killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
     auto fail = [&](const std::string& what) {
         ++c.failures;
@@ -181,24 +181,13 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    long trials = 1000;
-    unsigned long long seed = static_cast<unsigned long long>(Clock::now().time_since_epoch().count());
-    fs::path realDb;
-    bool verbose = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--verbose") {
-            verbose = true;
-        } else if (i + 1 < argc && a == "--trials") {
-            trials = std::strtol(argv[++i], nullptr, 10);
-        } else if (i + 1 < argc && a == "--seed") {
-            seed = std::strtoull(argv[++i], nullptr, 10);
-        } else if (i + 1 < argc && a == "--realdb") {
-            realDb = argv[++i];
-        } else {
-            return Usage();
-        }
-    }
+    HarnessArgs args(argc, argv, {"--trials", "--seed", "--realdb"}, {"--verbose"});
+    const long trials = static_cast<long>(args.count("--trials", 1000));
+    const unsigned long long seed =
+        args.count("--seed", static_cast<unsigned long long>(Clock::now().time_since_epoch().count()));
+    const fs::path realDb = args.text("--realdb");
+    const bool verbose = args.flag("--verbose");
+    if (!args.ok()) return Usage();
     if (trials < 1) return Usage();
 
     // A lock a killed writer left would show at once.
@@ -221,7 +210,7 @@ int main(int argc, char** argv) {
         for (int k = 0; k < 7; ++k) {
             WriteDirectory(scratch.path(), c.rewrite.before);
             const auto t0 = Clock::now();
-            (void)RunChild(c, scratch.path(), -1);
+            (void)RunChild([&] { return c.rewrite.run(scratch.path(), RealFileSystem()); }, -1);
             times.push_back(static_cast<long>(
                 std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - t0).count()));
             EmptyDirectory(scratch.path());
@@ -258,18 +247,8 @@ int main(int argc, char** argv) {
         for (long t = 0; t < indexTrials; ++t) {
             EmptyDirectory(scratch.path());
             WriteTree(scratch.path(), ic.before);
-            std::fflush(nullptr);
-            const pid_t pid = fork();
-            if (pid < 0) return 1;
-            if (pid == 0) _exit(ic.run(scratch.path(), RealFileSystem()) == kSuccess ? 0 : 3);
             const long delay = std::uniform_int_distribution<long>(0, micros)(rng);
-            timespec ts{delay / 1000000, (delay % 1000000) * 1000};
-            while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-            }
-            kill(pid, SIGKILL);
-            int status = 0;
-            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
+            const int status = RunChild([&] { return ic.run(scratch.path(), RealFileSystem()); }, delay);
             const bool killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
             std::string problem = IndexRewriteProblem(ic, scratch.path(), after);
             if (problem.empty()) problem = AfterKillProblem(ic, scratch.path());
@@ -307,16 +286,10 @@ int main(int argc, char** argv) {
         for (int n = 1; n <= counter.seen(); ++n) {
             EmptyDirectory(scratch.path());
             WriteTree(scratch.path(), ic.before);
-            std::fflush(nullptr);
-            const pid_t pid = fork();
-            if (pid < 0) return 1;
-            if (pid == 0) {
+            (void)RunChild([&] {
                 StopAtRename stop(n);
-                _exit(ic.run(scratch.path(), stop) == kSuccess ? 0 : 3);
-            }
-            int status = 0;
-            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
+                return ic.run(scratch.path(), stop);
+            }, -1);
             std::string problem = IndexRewriteProblem(ic, scratch.path(), after);
             if (problem.empty()) problem = AfterKillProblem(ic, scratch.path());
             if (!problem.empty()) {

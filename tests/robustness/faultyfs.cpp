@@ -1,5 +1,7 @@
 #include "robustness/faultyfs.h"
 
+#include <algorithm>
+
 namespace barwise::robustness {
 
 namespace {
@@ -70,6 +72,7 @@ std::optional<std::uintmax_t> FaultyFileSystem::freeSpace(const fs::path& direct
 }
 
 std::size_t FaultyFileSystem::admit(std::size_t size, const fs::path& path) {
+    largestWrite_ = std::max(largestWrite_, size);
     std::size_t room = size;
     if (limited_ && written_ + size > byteBudget_) {
         room = static_cast<std::size_t>(byteBudget_ - written_);

@@ -50,8 +50,9 @@ public:
     std::optional<std::uintmax_t> freeSpace(const fs::path& directory) override;
 
     int count(Step step) const { return counts_[static_cast<std::size_t>(step)]; }
-    // Bytes written through this file system.
+    // Bytes written through this file system, and the most given to one write.
     std::uint64_t bytesWritten() const { return written_; }
+    std::size_t largestWrite() const { return largestWrite_; }
     bool fired() const { return fired_; }
     // The file the failing step was working on.
     const fs::path& firedPath() const { return firedPath_; }
@@ -76,6 +77,7 @@ private:
     bool limited_ = false;
     std::uint64_t byteBudget_ = 0;
     std::uint64_t written_ = 0;
+    std::size_t largestWrite_ = 0;
     std::set<fs::path> created_, synced_, renamedIn_;
     int unsyncedRenames_ = 0;
 };

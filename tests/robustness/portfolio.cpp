@@ -13,6 +13,7 @@
 #include "datafiles/series.h"
 #include "commands/symbols/symbolops.h"
 #include "demo/demodb.h"
+#include "testsupport/testdb.h"
 #include "discovery/symbollist.h"
 
 #ifdef _WIN32
@@ -39,51 +40,6 @@ fs::path MakeTempDirectory(const std::string& tag) {
     if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     return fs::path(pattern);
 #endif
-}
-
-void PutMbf(std::uint8_t* p, float v) {
-    const MbfBytes m = FloatToMbf(v);
-    std::memcpy(p, m.data(), m.size());
-}
-
-void PutText(std::uint8_t* p, std::size_t width, std::string_view text) {
-    std::memset(p, ' ', width);
-    std::memcpy(p, text.data(), std::min(width, text.size()));
-}
-
-Bytes MasterEntry(int fileNumber, int recordLength, int fields, std::string_view name,
-                  std::string_view symbol, DateCode first, DateCode last) {
-    Bytes r(kMasterRecordSize, 0);
-    r[kMasterFileNumberOffset] = static_cast<std::uint8_t>(fileNumber);
-    r[kMasterRecordLengthOffset] = static_cast<std::uint8_t>(recordLength);
-    r[kMasterFieldCountOffset] = static_cast<std::uint8_t>(fields);
-    PutText(r.data() + kMasterNameOffset, kMasterNameSize, name);
-    const MbfBytes f = DateToMbfReal(first);
-    const MbfBytes l = DateToMbfReal(last);
-    std::memcpy(r.data() + kMasterFirstDateOffset, f.data(), 4);
-    std::memcpy(r.data() + kMasterLastDateOffset, l.data(), 4);
-    r[kMasterPeriodOffset] = 'D';
-    PutText(r.data() + kMasterSymbolOffset, kMasterSymbolSize, symbol);
-    return r;
-}
-
-// A DAT file of `quotes` records of `fields` fields; columns lists, per field of the record,
-// which value goes there (0 date, 1 open, 2 high, 3 low, 4 close, 5 volume, 6 OI, -1 none).
-Bytes DatFile(int quotes, int recordLength, const std::vector<int>& columns, float base) {
-    const auto len = static_cast<std::size_t>(recordLength);
-    Bytes d((static_cast<std::size_t>(quotes) + 1) * len, 0);
-    PutI16(d.data(), static_cast<std::int16_t>(columns.size()));
-    PutI16(d.data() + kDatLastRecordOffset, static_cast<std::int16_t>(quotes + 1));
-    for (int i = 0; i < quotes; ++i) {
-        std::uint8_t* rec = d.data() + (static_cast<std::size_t>(i) + 1) * len;
-        const float close = base + static_cast<float>(i % 50) * 0.25f;
-        const float values[7] = {DateToReal(QuoteDate(i)), close - 0.5f, close + 1.0f, close - 1.0f,
-                                 close, 1000.0f + static_cast<float>(i), 50.0f};
-        for (std::size_t c = 0; c < columns.size(); ++c) {
-            if (columns[c] >= 0) PutMbf(rec + c * 4, values[columns[c]]);
-        }
-    }
-    return d;
 }
 
 Bytes Text(std::string_view s) { return Bytes(s.begin(), s.end()); }
@@ -155,26 +111,39 @@ DateCode QuoteDate(int i) {
     return static_cast<DateCode>(monday + (i / 5) * 7 + i % 5);
 }
 
-DirectoryContent MakePortfolio(int quotes) {
-    DirectoryContent p;
-    Bytes master(kMasterRecordSize, 0);
-    PutI16(master.data() + kMasterCountOffset, 3);
-    PutI16(master.data() + kMasterCounterOffset, 3);
-    for (std::size_t i = 4; i < kMasterRecordSize; ++i) master[i] = static_cast<std::uint8_t>(i);
-    const DateCode first = QuoteDate(0), last = QuoteDate(quotes - 1);
-    for (const Bytes& r : {MasterEntry(1, 28, 7, "AAA INDUSTRIES", "AAA", first, last),
-                           MasterEntry(2, 24, 6, "BBB HOLDINGS", "BBB", first, last),
-                           // Deleting F3's only quote sets both dates to that quote's date; the
-                           // last date already holds it, so only the first date changes and a
-                           // kill between the two MASTER updates leaves the old or the new file.
-                           MasterEntry(3, 28, 7, "THIRD CORP", "", QuoteDate(3), first)}) {
-        master.insert(master.end(), r.begin(), r.end());
+namespace {
+
+// `quotes` weekday quotes from QuoteDate(0) on, of record length 24 or 28 (DATE OPEN HIGH
+// LOW CLOSE VOL OI; 24: DATE HIGH LOW CLOSE VOL and a spare field).
+Bytes DatFile(int quotes, int recordLength, float base) {
+    std::vector<std::vector<float>> rows;
+    for (int i = 0; i < quotes; ++i) {
+        const float close = base + static_cast<float>(i % 50) * 0.25f, volume = 1000.0f + static_cast<float>(i);
+        const float date = DateToReal(QuoteDate(i));
+        rows.push_back(recordLength == 28 ? std::vector<float>{date, close - 0.5f, close + 1.0f, close - 1.0f, close, volume, 50}
+                                          : std::vector<float>{date, close + 1.0f, close - 1.0f, close, volume, 0});
     }
-    p["MASTER"] = master;
-    p["F1.DAT"] = DatFile(quotes, 28, {0, 1, 2, 3, 4, 5, 6}, 20.0f);
-    p["F2.DAT"] = DatFile(quotes, 24, {0, 2, 3, 4, 5, -1}, 75.0f);
+    return testing::DatBytes(recordLength, rows);
+}
+
+}  // namespace
+
+DirectoryContent MakePortfolio(int quotes) {
+    using testing::Entry;
+    const float first = DateToReal(QuoteDate(0)), last = DateToReal(QuoteDate(quotes - 1));
+    DirectoryContent p;
+    p["MASTER"] = testing::MasterBytes({Entry(1, "AAA", "AAA INDUSTRIES", 28, 7, first, last),
+                                        Entry(2, "BBB", "BBB HOLDINGS", 24, 6, first, last),
+                                        // Deleting F3's only quote sets both dates to that quote's
+                                        // date; the last date already holds it, so only the first
+                                        // date changes and a kill between the two MASTER updates
+                                        // leaves the old or the new file.
+                                        Entry(3, "", "THIRD CORP", 28, 7, DateToReal(QuoteDate(3)), first)});
+    for (std::size_t i = 4; i < kMasterRecordSize; ++i) p["MASTER"][i] = static_cast<std::uint8_t>(i);
+    p["F1.DAT"] = DatFile(quotes, 28, 20.0f);
+    p["F2.DAT"] = DatFile(quotes, 24, 75.0f);
     p["F2.DOP"] = Text("\"DATE\",0,0\r\n\"HIGH\",2,2\r\n\"LOW\",2,2\r\n\"CLOSE\",2,2\r\n\"VOL\",1000,1000\r\n");
-    p["f3.dat"] = DatFile(1, 28, {0, 1, 2, 3, 4, 5, 6}, 5.0f);
+    p["f3.dat"] = DatFile(1, 28, 5.0f);
     return p;
 }
 
@@ -341,6 +310,21 @@ SecurityId Lookup(const fs::path& dir, const std::string& symbol) {
 
 std::vector<IndexRewriteCase> IndexRewriteCases(const fs::path& realDb) {
     std::vector<IndexRewriteCase> cases;
+    // A move between two portfolios of MASTER alone.
+    IndexRewriteCase plain;
+    plain.name = "master_move";
+    plain.before = Prefixed(MakePortfolio(kTestQuotes), "src/");
+    const float day = DateToReal(QuoteDate(0));
+    plain.before["dst/MASTER"] = testing::MasterBytes({testing::Entry(1, "ZZZ", "ZED", 28, 7, day, day)});
+    plain.before["dst/F1.DAT"] = testing::DatBytes(28, {{day, 1, 2, 0.5f, 1.5f, 100, 0}});
+    plain.portfolios = {"src", "dst"};
+    plain.symbol = "AAA";
+    plain.run = [](const fs::path& dir, FileSystem& fsys) {
+        const SecurityId id = Lookup(dir / "src", "AAA");
+        return id.valid() ? TransferStatus(TransferSecurity(id, (dir / "dst").string(), true, {}, fsys)) : kFileNotFound;
+    };
+    cases.push_back(std::move(plain));
+
     std::error_code ec;
     const fs::path mini = realDb.empty() ? fs::path() : realDb / "equis-xmaster-mini";
     if (mini.empty() || !fs::exists(mini, ec)) return cases;

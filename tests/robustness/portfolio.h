@@ -73,7 +73,7 @@ bool IsComparedFile(const std::string& name);
 DirectoryContent Compared(const DirectoryContent& content);
 
 // Rewrites of a database's index files that also remove or add data files (a delete of a
-// security, a move), on copies of real databases with EMASTER and XMASTER. Files come and
+// security, a move), on made portfolios and copies of real databases. Files come and
 // go, so they are checked by what must hold wherever they stop (IndexRewriteProblem).
 // Content paths are relative to the directory the case runs in ("dst/XMASTER").
 struct IndexRewriteCase {
@@ -85,9 +85,10 @@ struct IndexRewriteCase {
     std::function<DataStatus(const fs::path& dir, FileSystem& fs)> run;
 };
 
-// With realDb: a delete of an XMASTER security and of a MASTER security whose EMASTER is
-// kept (equis-xmaster-mini), and a move of one of its MASTER securities into a portfolio
-// whose MASTER is full and that has an XMASTER. Empty without realDb.
+// A move of a security of the made portfolio into a portfolio of MASTER alone; with realDb
+// also a delete of an XMASTER security and of a MASTER security whose EMASTER is kept
+// (equis-xmaster-mini), and a move of one of its MASTER securities into a portfolio whose
+// MASTER is full and that has an XMASTER.
 std::vector<IndexRewriteCase> IndexRewriteCases(const fs::path& realDb);
 
 // Every regular file below dir, by path relative to it ('/' separated).

@@ -18,7 +18,7 @@
 #include "datafiles/changes.h"
 #include "datafiles/portfoliolock.h"
 #include "datafiles/rewrite.h"
-#include "robustness/faultyfs.h"
+#include "robustness/failingsteps.h"
 #include "discovery/pathfilter.h"
 #include "robustness/portfolio.h"
 
@@ -58,6 +58,7 @@ struct CaseName {
     std::string operator()(const ::testing::TestParamInfo<RewriteCase>& info) const { return info.param.name; }
 };
 
+
 class WriteFailure : public ::testing::TestWithParam<RewriteCase> {};
 
 TEST_P(WriteFailure, EveryFailingStepKeepsTheFilesAndReportsFailure) {
@@ -74,35 +75,26 @@ TEST_P(WriteFailure, EveryFailingStepKeepsTheFilesAndReportsFailure) {
     for (Step step : kWritingSteps) std::printf("%s x%d  ", StepName(step), counter.count(step));
     std::printf("\n");
 
-    int injected = 0;
-    for (Step step : kWritingSteps) {
-        ASSERT_GT(counter.count(step), 0) << "the rewrite never does " << StepName(step);
-        for (int n = 1; n <= counter.count(step); ++n) {
-            SCOPED_TRACE(std::string(StepName(step)) + " #" + std::to_string(n));
-            EmptyDirectory(dir.path());
-            WriteDirectory(dir.path(), c.before);
-            FaultyFileSystem faulty(step, n);
-            const DataStatus status = c.run(dir.path(), faulty);
-            ASSERT_TRUE(faulty.fired());
-            ++injected;
-            EXPECT_NE(status, kSuccess) << "failure of " << faulty.firedPath() << " not reported";
+    const int injected = ForEachFailingStep(counter, [&](FaultyFileSystem& faulty) {
+        EmptyDirectory(dir.path());
+        WriteDirectory(dir.path(), c.before);
+        const DataStatus status = c.run(dir.path(), faulty);
+        ASSERT_TRUE(faulty.fired());
+        EXPECT_NE(status, kSuccess) << "failure of " << faulty.firedPath() << " not reported";
 
-            // Files written before the failing one are in their new state (a delete has put
-            // its DAT in place before it updates MASTER); all others are as they were.
-            const std::size_t phase = PhaseOf(c, faulty.firedPath());
-            DirectoryContent expected = before;
-            for (std::size_t i = 0; i < phase; ++i) expected[c.writes[i]] = after.at(c.writes[i]);
-            const DirectoryContent now = Compared(ReadDirectory(dir.path()));
-            EXPECT_EQ(now, expected) << "failing " << faulty.firedPath();
-            EXPECT_EQ(TemporaryFiles(dir.path()), std::vector<std::string>{});
-
-            if (phase == 0) {
-                // Nothing changed, so the same rewrite now gives the same result.
-                EXPECT_EQ(c.run(dir.path(), RealFileSystem()), kSuccess);
-                EXPECT_EQ(Compared(ReadDirectory(dir.path())), after);
-            }
+        // Files written before the failing one are in their new state (a delete has put
+        // its DAT in place before it updates MASTER); all others are as they were.
+        const std::size_t phase = PhaseOf(c, faulty.firedPath());
+        DirectoryContent expected = before;
+        for (std::size_t i = 0; i < phase; ++i) expected[c.writes[i]] = after.at(c.writes[i]);
+        EXPECT_EQ(Compared(ReadDirectory(dir.path())), expected) << "failing " << faulty.firedPath();
+        EXPECT_EQ(TemporaryFiles(dir.path()), std::vector<std::string>{});
+        if (phase == 0) {
+            // Nothing changed, so the same rewrite now gives the same result.
+            EXPECT_EQ(c.run(dir.path(), RealFileSystem()), kSuccess);
+            EXPECT_EQ(Compared(ReadDirectory(dir.path())), after);
         }
-    }
+    });
     EXPECT_GE(injected, 5);
 }
 
@@ -195,25 +187,19 @@ TEST_P(IndexWriteFailure, EveryFailingStepKeepsTheIndexFilesWholeAndReportsFailu
     ASSERT_NE(Compared(after), Compared(c.before));
     ASSERT_EQ(IndexRewriteProblem(c, dir.path(), after), "");
 
-    int injected = 0;
-    for (Step step : kWritingSteps) {
-        ASSERT_GT(counter.count(step), 0) << "the rewrite never does " << StepName(step);
-        for (int n = 1; n <= counter.count(step); ++n, ++injected) {
-            SCOPED_TRACE(std::string(StepName(step)) + " #" + std::to_string(n));
-            EmptyDirectory(dir.path());
-            WriteTree(dir.path(), c.before);
-            FaultyFileSystem faulty(step, n);
-            const DataStatus status = c.run(dir.path(), faulty);
-            ASSERT_TRUE(faulty.fired());
-            EXPECT_NE(status, kSuccess) << "failure of " << faulty.firedPath() << " not reported";
-            EXPECT_EQ(IndexRewriteProblem(c, dir.path(), after), "") << "failing " << faulty.firedPath();
-            EXPECT_EQ(TemporariesOf(c, dir.path()), std::vector<std::string>{});
-            if (Compared(ReadTree(dir.path())) == Compared(c.before)) {
-                EXPECT_EQ(c.run(dir.path(), RealFileSystem()), kSuccess);
-                EXPECT_EQ(Compared(ReadTree(dir.path())), Compared(after));
-            }
+    const int injected = ForEachFailingStep(counter, [&](FaultyFileSystem& faulty) {
+        EmptyDirectory(dir.path());
+        WriteTree(dir.path(), c.before);
+        const DataStatus status = c.run(dir.path(), faulty);
+        ASSERT_TRUE(faulty.fired());
+        EXPECT_NE(status, kSuccess) << "failure of " << faulty.firedPath() << " not reported";
+        EXPECT_EQ(IndexRewriteProblem(c, dir.path(), after), "") << "failing " << faulty.firedPath();
+        EXPECT_EQ(TemporariesOf(c, dir.path()), std::vector<std::string>{});
+        if (Compared(ReadTree(dir.path())) == Compared(c.before)) {
+            EXPECT_EQ(c.run(dir.path(), RealFileSystem()), kSuccess);
+            EXPECT_EQ(Compared(ReadTree(dir.path())), Compared(after));
         }
-    }
+    });
     EXPECT_GE(injected, 5);
 }
 
@@ -331,21 +317,17 @@ void CheckChangeLists(const DirectoryContent& start, const RunFn& run) {
     ScratchDir dir;
     FaultyFileSystem counter;
     EXPECT_GT(CheckChangeList(dir.path(), start, run, counter), 0u) << "the rewrite changed nothing";
-    for (Step step : kWritingSteps) {
-        for (int n = 1; n <= counter.count(step); ++n) {
-            SCOPED_TRACE(std::string(StepName(step)) + " #" + std::to_string(n));
-            FaultyFileSystem faulty(step, n);
-            (void)CheckChangeList(dir.path(), start, run, faulty);
-        }
-    }
+    ForEachFailingStep(counter, [&](FaultyFileSystem& faulty) { (void)CheckChangeList(dir.path(), start, run, faulty); });
 }
 
-// The temporary of every rename was synced first, and the directory after.
-void CheckSyncs(const DirectoryContent& start, const RunFn& run) {
+// The temporary of every rename of an index rewrite that adds or removes data files was
+// synced first, and the directory after (the rewrites of the datafiles library are checked
+// with its tests).
+TEST_P(IndexWriteFailure, EveryRenameIsSyncedBeforeAndAfter) {
     ScratchDir dir;
-    WriteTree(dir.path(), start);
+    WriteTree(dir.path(), GetParam().before);
     FaultyFileSystem counter;
-    ASSERT_EQ(run(dir.path(), counter), kSuccess);
+    ASSERT_EQ(GetParam().run(dir.path(), counter), kSuccess);
     EXPECT_GT(counter.count(Step::kSync), 0);
     EXPECT_GT(counter.count(Step::kSyncDirectory), 0);
     EXPECT_EQ(counter.unsyncedRenames(), 0) << "a new file renamed into place before it was synced";
@@ -356,13 +338,9 @@ TEST_P(WriteFailure, TheChangeListNamesWhatChangedAndPutsItBack) {
     CheckChangeLists(GetParam().before, GetParam().run);
 }
 
-TEST_P(WriteFailure, EveryRenameIsSyncedBeforeAndAfter) { CheckSyncs(GetParam().before, GetParam().run); }
-
 TEST_P(IndexWriteFailure, TheChangeListNamesWhatChangedAndPutsItBack) {
     CheckChangeLists(GetParam().before, GetParam().run);
 }
-
-TEST_P(IndexWriteFailure, EveryRenameIsSyncedBeforeAndAfter) { CheckSyncs(GetParam().before, GetParam().run); }
 
 // An index rewrite whose MASTER rename fails after EMASTER was renamed puts EMASTER back;
 // when that fails too the files disagree, and the caller is told so.

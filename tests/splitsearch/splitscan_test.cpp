@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "demo/demodb.h"
+#include "testsupport/dailyseries.h"
 #include "testsupport/tempdir.h"
 
 namespace barwise {
@@ -60,18 +61,10 @@ TEST(SplitPair, LineText) {
 // A series of n flat quotes at 10.00, with a 2-for-1 jump into quote `jumpAt` (prices
 // before it doubled) when jumpAt > 0.
 DemoSeries Flat(int fileNumber, const std::string& symbol, int n, int jumpAt = -1) {
-    DemoSeries s;
-    s.fileNumber = fileNumber;
-    s.symbol = symbol;
-    s.name = symbol + " NAME";
-    s.recordLength = 24;
-    s.columns = DefaultColumns(24);
-    DateCode d = MakeDate(2001, 1, 1);
-    for (int i = 0; i < n; ++i, ++d) {
+    return testing::DailySeries(fileNumber, symbol, symbol + " NAME", 24, MakeDate(2001, 1, 1), n, [&](int i) {
         const float f = (jumpAt > 0 && i < jumpAt) ? 2.0f : 1.0f;
-        s.quotes.push_back({d, 0, 10 * f, 10.1f * f, 9.9f * f, 10 * f, 500, 0});
-    }
-    return s;
+        return DemoQuote{0, 0, 10 * f, 10.1f * f, 9.9f * f, 10 * f, 500, 0};
+    });
 }
 
 struct Collected {

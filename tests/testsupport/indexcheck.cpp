@@ -57,16 +57,6 @@ std::uint32_t U32(const std::uint8_t* p) {
 }
 std::int32_t I32(const std::uint8_t* p) { return static_cast<std::int32_t>(U32(p)); }
 
-// Microsoft Binary Format single: exponent byte 3 (bias 129 for the 0.1xxx mantissa, 0 means
-// zero), sign bit 7 of byte 2, then 23 mantissa bits with the leading 1 implied.
-double Mbf(const std::uint8_t* p) {
-    if (p[3] == 0) return 0.0;
-    const std::uint32_t mantissa = (static_cast<std::uint32_t>(p[2] & 0x7F) << 16) |
-                                   (static_cast<std::uint32_t>(p[1]) << 8) | p[0] | 0x800000u;
-    const double v = std::ldexp(static_cast<double>(mantissa), p[3] - 128 - 24);
-    return (p[2] & 0x80) ? -v : v;
-}
-
 double Ieee(const std::uint8_t* p) { return static_cast<double>(std::bit_cast<float>(U32(p))); }
 
 // A fixed-width text field without its trailing blanks and NULs.
@@ -154,16 +144,26 @@ void CompareTwins(std::size_t k, const std::uint8_t* m, const std::uint8_t* e, s
                           Quoted(eName));
         }
     }
-    const double mFirst = Mbf(m + 25), eFirst = Ieee(e + 64);
+    const double mFirst = MbfValue(m + 25), eFirst = Ieee(e + 64);
     if (mFirst != eFirst) differ("first date", Num(mFirst), Num(eFirst));
     const std::int32_t firstInt = I32(e + 126);
     if (firstInt != kNoFirstDate && static_cast<double>(firstInt) != mFirst + 19000000.0)
         differ("first date", Num(mFirst), std::to_string(firstInt) + " (YYYYMMDD)");
-    const double mLast = Mbf(m + 29), eLast = Ieee(e + 72);
+    const double mLast = MbfValue(m + 29), eLast = Ieee(e + 72);
     if (mLast != eLast) differ("last date", Num(mLast), Num(eLast));
 }
 
 }  // namespace
+
+// Exponent byte 3 (bias 129 for the 0.1xxx mantissa, 0 means zero), sign bit 7 of byte 2,
+// then 23 mantissa bits with the leading 1 implied.
+double MbfValue(const std::uint8_t* p) {
+    if (p[3] == 0) return 0.0;
+    const std::uint32_t mantissa = (static_cast<std::uint32_t>(p[2] & 0x7F) << 16) |
+                                   (static_cast<std::uint32_t>(p[1]) << 8) | p[0] | 0x800000u;
+    const double v = std::ldexp(static_cast<double>(mantissa), p[3] - 128 - 24);
+    return (p[2] & 0x80) ? -v : v;
+}
 
 DecodedIndex DecodeIndexFiles(const std::filesystem::path& dir) {
     const Files f = Load(dir);
@@ -180,9 +180,10 @@ DecodedIndex DecodeIndexFiles(const std::filesystem::path& dir) {
         s.symbol = Trimmed(m + 36, 16);
         s.name = Trimmed(m + 7, 16);
         if (k <= f.emasterRecords) s.longName = UpToNul(Record(*f.emaster, kEmasterSize, k) + 139, 53);
-        s.firstDate = DateInt(Mbf(m + 25));
-        s.lastDate = DateInt(Mbf(m + 29));
+        s.firstDate = DateInt(MbfValue(m + 25));
+        s.lastDate = DateInt(MbfValue(m + 29));
         s.fieldCount = U8(m + 4);
+        s.recordLength = static_cast<std::int8_t>(m[3]);
         s.period = static_cast<char>(m[33]);
         s.directoryEntry = IsDirectoryEntry(m);
         index.securities.push_back(std::move(s));

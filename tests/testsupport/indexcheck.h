@@ -4,6 +4,7 @@
 // and IEEE reals. File names are matched in any letter case.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -23,6 +24,7 @@ struct DecodedSecurity {
     int firstDate = 0;                     // YYYYMMDD; 0 when the field is empty
     int lastDate = 0;
     int fieldCount = 0;                    // MASTER byte 4; XMASTER: bits set in the field set
+    int recordLength = 0;                  // MASTER byte 3 (signed); 0 for XMASTER
     char period = 0;
     bool directoryEntry = false;           // a MASTER "<DIR>" record
 
@@ -37,6 +39,9 @@ struct DecodedIndex {
     // MASTER records in file order, then XMASTER records in file order.
     std::vector<DecodedSecurity> securities;
 };
+
+// A Microsoft Binary Format single read from its four bytes.
+double MbfValue(const std::uint8_t* p);
 
 // Decodes what the index files of dir say. Records beyond a file's whole records or its
 // header count are left out; a broken XMASTER contributes nothing.
