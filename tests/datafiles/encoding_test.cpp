@@ -197,6 +197,7 @@ TEST(ParseDateTest, TextsAndStyles) {
         {"03/01/99", 0, kNoDate},
         {"03/01/99", 13, kNoDate},
         {"03/01/1945", 4, MakeDate(1945, 3, 1)},
+        {"03/01/99,12.5", 3, MakeDate(1999, 3, 1)},  // the next field of a line after a two-digit year
         {"10/01/1928", 3, MakeDate(1928, 10, 1)},
         {"01/01/2060", 3, MakeDate(2060, 1, 1)},
         {"03/01/2001", 4, MakeDate(2001, 3, 1)},
