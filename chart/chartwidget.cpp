@@ -338,7 +338,7 @@ ChartPlace ReadChartPlace(const QSplitter& splitter, const CChartWidget& chart) 
     ChartPlace p;
     p.shown = !chart.isHidden();
     p.below = splitter.orientation() == Qt::Vertical;
-    const int index = splitter.indexOf(&chart);
+    const int index = splitter.indexOf(const_cast<CChartWidget*>(&chart));
     const QList<int> sizes = splitter.sizes();
     int total = 0;
     for (int s : sizes) total += s;

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "chart/chartmodel.h"
+#include "chart/chartpainter.h"
 #include "datafiles/master.h"
 
 class QSplitter;
