@@ -5,11 +5,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "chart/chartmodel.h"
 #include "chart/timeaxis.h"
+#include "discovery/symbollist.h"
 
 using namespace barwise;
 
@@ -463,5 +465,49 @@ INSTANTIATE_TEST_SUITE_P(
         AxisCase{"IntradayByHours", Intraday(MakeDate(2024, 3, 14), 2, 390), true, 800, 0, 0, {"Mar 15", "12:00"}, 1},
         AxisCase{"IntradayManyDays", Intraday(MakeDate(2024, 3, 14), 40, 390), true, 800, 0, 0, {"Apr"}, 2}),
     [](const ::testing::TestParamInfo<AxisCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
+
+// ----- the real databases -----
+
+namespace {
+
+// Every security of every real database: its columns hold every bar in view, zoomed out
+// and zoomed in, and the time axis names only bars in view in their order.
+TEST(ChartRealDb, EverySecurityIsDrawable) {
+    namespace fsys = std::filesystem;
+    const fsys::path root(BARWISE_REALDB_DIR);
+    std::error_code ec;
+    if (!fsys::is_directory(root, ec)) GTEST_SKIP() << "the real databases are not here";
+    int shown = 0;
+    for (const auto& entry : fsys::recursive_directory_iterator(root, ec)) {
+        if (!entry.is_regular_file() || entry.path().filename() != "MASTER") continue;
+        const SymbolListing listing = ListSymbols(entry.path());
+        for (const SymbolRow& row : listing.rows) {
+            SeriesQuotesRead read;
+            if (ReadAllQuotes(row.id, read) != kSuccess) continue;
+            const int n = static_cast<int>(read.quotes.size());
+            ChartModel m;
+            m.setWidth(700);
+            m.setSeries(std::move(read.quotes), read.present, read.hasTime);
+            for (const int count : {n, std::min(n, 40)}) {
+                m.setRange(n - count, count);
+                int bars = 0;
+                for (const ChartColumn& c : m.columns()) bars += c.lastBar - c.firstBar + 1;
+                EXPECT_EQ(bars, m.shape() == PriceShape::kNone && !m.hasVolume() ? 0 : m.visibleCount())
+                    << entry.path() << ' ' << row.symbol;
+                int x = -1;
+                for (const AxisLabel& l : TimeAxisLabels(m, 60)) {
+                    EXPECT_GT(l.x, x) << row.symbol;
+                    EXPECT_GE(l.bar, m.first());
+                    EXPECT_LT(l.bar, m.first() + m.visibleCount());
+                    x = l.x;
+                }
+            }
+            ++shown;
+        }
+    }
+    EXPECT_GT(shown, 0);
+}
 
 }  // namespace
