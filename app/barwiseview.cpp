@@ -191,7 +191,10 @@ void CBarwiseView::FillQuotesGrid(int selectRow) {
     WaitCursor wait(m_host);
     ClearQuotes();
     m_selId = SecurityId{};
-    if (m_selSymbolRow < 0 || m_selSymbolRow >= m_symbolModel->rowCount()) return;
+    if (m_selSymbolRow < 0 || m_selSymbolRow >= m_symbolModel->rowCount()) {
+        TellQuotesShown();
+        return;
+    }
     // The row's entry is read, never a lookup of its text: two entries may read the same.
     const SymbolGridModel::Row& symbol = m_symbolModel->row(m_selSymbolRow);
     m_selSymbol = symbol.symbol.substr(0, 16);
@@ -217,6 +220,7 @@ void CBarwiseView::FillQuotesGrid(int selectRow) {
     if (status != kSuccess) {
         m_host.messageBox(status == kMalloc ? QStringLiteral("Too many bars") : QStringLiteral("Error in FillQuotesGrid"));
         emit StateChanged();
+        TellQuotesShown();
         return;
     }
     m_quoteCount = loader->total();
@@ -259,6 +263,15 @@ void CBarwiseView::FillQuotesGrid(int selectRow) {
     m_selQuoteRow = selectRow;
     if (m_quoteCount != 0) SelectGridRow(m_quoteGrid, selectRow);
     emit StateChanged();
+    TellQuotesShown();
+}
+
+void CBarwiseView::TellQuotesShown() {
+    const bool listed = m_selId.valid() && m_selSymbolRow >= 0 && m_selSymbolRow < m_symbolModel->rowCount();
+    const QString title = listed ? Latin1(m_selSymbol) + QStringLiteral("  ") +
+                                                Latin1(m_symbolModel->row(m_selSymbolRow).shownName())
+                                          : QString();
+    emit QuotesShown(m_selId, title);
 }
 
 void CBarwiseView::ClearSymbols() {

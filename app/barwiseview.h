@@ -111,6 +111,9 @@ public:
     void RefillQuotes(int selectRow) override { FillQuotesGrid(selectRow); }
     void SetSymbolRowTexts(int row, const std::string& symbol, const std::string& name) override;
     bool ShowSecurityQuote(const barwise::SecurityId& id, barwise::DateCode date) override;
+    // Selects the quote at `position` of the data file (0 = oldest) when it is still that
+    // date and time, else the row of that date and time; false when no row holds it.
+    bool SelectQuote(int position, barwise::DateCode date, barwise::TimeCode time);
     QWidget* DialogParent() override { return window(); }
 
 signals:
@@ -121,6 +124,9 @@ signals:
     // The selected quote changed: its position in the data file (0 = oldest; -1 and kNoDate
     // when none is selected), its date and its time.
     void QuoteSelected(int position, barwise::DateCode date, barwise::TimeCode time);
+    // The quotes of the security `id` were read again (after a fill of the quotes grid,
+    // whether it changed the security or not); `title` is its symbol and name.
+    void QuotesShown(const barwise::SecurityId& id, const QString& title);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -138,6 +144,7 @@ private:
     void SelectGridRow(QTableView* grid, int row);
     // Tells SecuritySelected and QuoteSelected when the selection differs from the last told.
     void TellSelection();
+    void TellQuotesShown();
 
     barwise::SettingsStore& m_settings;
     barwise::UiHost& m_host;

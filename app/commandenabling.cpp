@@ -27,6 +27,8 @@ std::string_view CommandPrompt(int id) {
         case kCmdHelpTopics: return "List Help topics\nHelp Topics";
         case kCmdViewToolbar: return "Show or hide the toolbar\nToggle ToolBar";
         case kCmdViewStatusBar: return "Show or hide the status bar\nToggle StatusBar";
+        case kCmdViewChart: return "Show or hide the price chart\nChart";
+        case kCmdSaveChart: return "Save the chart as a PNG or SVG picture\nSave chart";
         default: return {};
     }
 }

@@ -25,6 +25,9 @@ enum CommandId : int {
     kCmdHelpTopics = 57667,
     kCmdViewToolbar = 59392,
     kCmdViewStatusBar = 59393,
+    // The price chart beside the quotes grid.
+    kCmdViewChart = 32950,
+    kCmdSaveChart = 32951,
 };
 
 // Every command the menu carries, in menu order.
@@ -33,6 +36,7 @@ inline constexpr CommandId kAllCommands[] = {
     kCmdRescan,      kCmdSymbolDelete, kCmdSymbolMove,   kCmdSymbolCopy,  kCmdSymbolEdit,
     kCmdSymbolAbout, kCmdQuoteEdit,   kCmdQuoteSplit,    kCmdQuoteAdjust, kCmdQuoteAdd,
     kCmdQuoteDelete, kCmdExport,      kCmdHelpTopics,    kCmdAppAbout,
+    kCmdViewChart,   kCmdSaveChart,
 };
 
 // The prompt of a command: the status-bar text, "\n", the toolbar tooltip. Empty for an

@@ -60,6 +60,8 @@ constexpr CommandEntry kCommands[] = {
     {kCmdExport, "E&xport...", "export"},
     {kCmdHelpTopics, "&Help Topics", nullptr},
     {kCmdAppAbout, "&About Barwise...", "about"},
+    {kCmdViewChart, "&Chart", nullptr},
+    {kCmdSaveChart, "Save C&hart As...", nullptr},
 };
 
 constexpr int kSeparator = 0;
@@ -70,8 +72,8 @@ struct PopupEntry {
     std::initializer_list<int> items;
 };
 const PopupEntry kPopups[] = {
-    {"&Barwise", {kCmdAppExit}},
-    {"&View", {kCmdViewToolbar, kCmdViewStatusBar}},
+    {"&Barwise", {kCmdSaveChart, kSeparator, kCmdAppExit}},
+    {"&View", {kCmdViewToolbar, kCmdViewStatusBar, kCmdViewChart}},
     {"&Portfolio", {kCmdSplitSearch, kCmdSearchFilter, kCmdRescan}},
     {"&Symbol",
      {kCmdSymbolDelete, kCmdSymbolMove, kCmdSymbolCopy, kSeparator, kCmdSymbolEdit,
@@ -100,7 +102,8 @@ bool ActsOnSelection(int id) {
         case kCmdViewToolbar:
         case kCmdViewStatusBar:
         case kCmdHelpTopics:
-        case kCmdAppAbout: return false;
+        case kCmdAppAbout:
+        case kCmdViewChart: return false;
         default: return true;
     }
 }
@@ -154,7 +157,9 @@ CMainFrame::CMainFrame(SettingsStore& settings, UiHost& host, QWidget* parent)
     connect(Action(kCmdSymbolDelete), &QAction::triggered, m_view, [this] { OnSymbolDelete(*m_view, m_host); });
     connect(Action(kCmdSymbolMove), &QAction::triggered, m_view, [this] { OnSymbolMove(*m_view, m_host, true); });
     connect(Action(kCmdSymbolCopy), &QAction::triggered, m_view, [this] { OnSymbolMove(*m_view, m_host, false); });
-    connect(Action(kCmdSplitSearch), &QAction::triggered, m_view, [this] { OpenSplitSearch(*m_view, m_host, this); });
+    connect(Action(kCmdSplitSearch), &QAction::triggered, m_view, [this] {
+        if (CSplitSearchDlg* window = OpenSplitSearch(*m_view, m_host, this)) FollowSplitSearch(window);
+    });
     connect(Action(kCmdHelpTopics), &QAction::triggered, this, &CMainFrame::OnHelpTopics);
     {
         auto quotes = std::make_shared<CQuoteCommands>(*m_view, m_host, m_settings);
@@ -182,6 +187,7 @@ CMainFrame::CMainFrame(SettingsStore& settings, UiHost& host, QWidget* parent)
     connect(Action(kCmdAppAbout), &QAction::triggered, this, [this] {
         if (m_onAbout) m_onAbout();
     });
+    AttachChart();
 
     UpdateCommandUI();
     m_placed = true;
@@ -301,6 +307,7 @@ void CMainFrame::UpdateCommandUI() {
     const bool scanning = m_view->Scanning();
     for (const auto& [id, action] : m_actions)
         action->setEnabled(!scanning && IsCommandEnabled(id, state));
+    Action(kCmdSaveChart)->setEnabled(!scanning && ChartHasQuotes());
     m_securityPane->setText(m_view->SecurityPaneText());
     m_symbolPane->setText(m_view->SymbolPaneText());
     m_quotePane->setText(m_view->QuotePaneText());
@@ -327,7 +334,11 @@ void CMainFrame::resizeEvent(QResizeEvent* event) {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    m_view->SaveColumnWidths();
+    {
+        const SettingsStore::Batch batch(m_settings);  // one write of the file
+        m_view->SaveColumnWidths();
+        StoreChartPlace();
+    }
     if (m_help) m_help->close();
     event->accept();
 }

@@ -13,6 +13,8 @@ class QScrollArea;
 class QTimer;
 class QToolBar;
 class CBarwiseView;
+class CChartWidget;
+class CSplitSearchDlg;
 
 namespace barwise {
 class SettingsStore;
@@ -26,6 +28,8 @@ public:
     ~CMainFrame() override;
 
     CBarwiseView& View() { return *m_view; }
+    // The price chart beside (or below) the quotes grid.
+    CChartWidget& Chart() { return *m_chart; }
     // The menu item and toolbar button of a command share this action (null for an
     // unknown id).
     QAction* Action(int id) const;
@@ -59,10 +63,16 @@ private:
     void SavePlacement();
     void ScheduleUpdate();
     void OnHelpTopics();
+    // The chart: its place, the view's selection it follows and the marks it shows.
+    void AttachChart();
+    void StoreChartPlace();
+    bool ChartHasQuotes() const;
+    void FollowSplitSearch(CSplitSearchDlg* window);
 
     barwise::SettingsStore& m_settings;
     barwise::UiHost& m_host;
     CBarwiseView* m_view = nullptr;
+    CChartWidget* m_chart = nullptr;
     QScrollArea* m_scroll = nullptr;
     QToolBar* m_toolBar = nullptr;
     QLabel* m_idlePane = nullptr;

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QPushButton>
+#include <QTableView>
 #include <QListWidget>
 #include <QPixmap>
 #include <QTimer>
@@ -14,9 +15,11 @@
 #include <vector>
 
 #include "app/barwiseview.h"
+#include "app/gridmodels.h"
 #include "app/portfoliopane.h"
 #include "app/commandids.h"
 #include "app/mainframe.h"
+#include "chart/chartwidget.h"
 #include "commands/quotes/quotedialogs.h"
 
 namespace {
@@ -48,9 +51,62 @@ void Save(QWidget* widget, const QString& folder, const char* file) {
     if (widget) widget->grab().save(QDir(folder).filePath(QString::fromLatin1(file)));
 }
 
+// The chart on the demo's portfolios: a security by the end of its portfolio's path and
+// its symbol; a split is pictured with the split search's candidates marked.
+struct ChartShot {
+    const char* portfolio;
+    const char* symbol;
+    const char* file;
+    bool splitSearch;
+};
+
+constexpr ChartShot kChartShots[] = {
+    {"STOCKS", "GLBX", "chart-daily.png", false},
+    {"HISTORY", "CLBA", "chart-negative-prices.png", false},
+    {"FUTURES", "ESM", "chart-intraday.png", false},
+    {"HISTORY", "IDX28", "chart-1928.png", false},
+    {"STOCKS", "ACME", "chart-split.png", true},
+};
+
+void TakeChartShot(CMainFrame* frame, QString folder, std::size_t index) {
+    if (index >= std::size(kChartShots)) {
+        frame->close();
+        return;
+    }
+    const ChartShot& shot = kChartShots[index];
+    QListWidget* portfolios = frame->View().PortfolioPane().PortfolioList();
+    for (int i = 0; i < portfolios->count(); ++i)
+        if (portfolios->item(i)->text().endsWith(QLatin1String(shot.portfolio))) {
+            if (portfolios->currentRow() != i) portfolios->setCurrentRow(i);
+            break;
+        }
+    const auto& symbols = frame->View().SymbolModel();
+    for (int r = 0; r < symbols.rowCount(); ++r)
+        if (symbols.row(r).symbol == shot.symbol) {
+            frame->View().SymbolGrid()->selectRow(r);
+            frame->View().SettleSelection();
+            break;
+        }
+    frame->Chart().Model().fitAll();
+    if (shot.splitSearch) {
+        frame->Action(barwise::kCmdSplitSearch)->trigger();
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == QLatin1String("dlg109"))
+                if (auto* search = w->findChild<QPushButton*>(QStringLiteral("ctl1024"))) search->click();
+    }
+    QTimer::singleShot(400, frame, [frame, folder, index, split = shot.splitSearch, file = shot.file] {
+        Save(frame, folder, file);
+        if (split)
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* window = qobject_cast<QDialog*>(w); window && window->objectName() == QLatin1String("dlg109"))
+                    window->reject();
+        QTimer::singleShot(200, frame, [frame, folder, index] { TakeChartShot(frame, folder, index + 1); });
+    });
+}
+
 void TakeShot(CMainFrame* frame, QString folder, std::size_t index) {
     if (index >= std::size(kShots)) {
-        frame->close();
+        TakeChartShot(frame, folder, 0);
         return;
     }
     const Shot& shot = kShots[index];

@@ -68,3 +68,22 @@ bool CBarwiseView::ShowSecurityQuote(const SecurityId& id, DateCode date) {
     emit StateChanged();
     return true;
 }
+
+bool CBarwiseView::SelectQuote(int position, DateCode date, TimeCode time) {
+    const int rows = m_quoteModel->rowCount();
+    // Row 0 is the newest quote, the last row the oldest.
+    int row = rows - 1 - position;
+    const auto holds = [&](int r) {
+        return r >= 0 && r < rows && m_quoteModel->row(r).date == date && m_quoteModel->row(r).time == time;
+    };
+    if (!holds(row)) {
+        row = -1;
+        for (int r = rows - 1; r >= 0 && row < 0; --r)
+            if (holds(r)) row = r;
+    }
+    if (row < 0) return false;
+    SelectGridRow(m_quoteGrid, row);
+    m_selQuoteRow = row;
+    emit StateChanged();
+    return true;
+}

@@ -149,6 +149,14 @@ void CSplitSearchDlg::AddLine(const std::string& line, Hit hit) {
     m_hits.push_back(std::move(hit));
     m_list->addItem(FromField(line));
     m_saveAs->setEnabled(true);
+    emit CandidatesChanged();
+}
+
+std::vector<CSplitSearchDlg::Candidate> CSplitSearchDlg::CandidatesFor(const SecurityId& id) const {
+    std::vector<Candidate> out;
+    for (std::size_t i = 0; i < m_hits.size(); ++i)
+        if (m_hits[i].id == id) out.push_back({m_hits[i].date, FromField(m_lines[i])});
+    return out;
 }
 
 void CSplitSearchDlg::AddNotice(const std::string& message) {

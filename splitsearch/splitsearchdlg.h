@@ -48,9 +48,19 @@ public:
     // The symbols the searches skipped, one line each, with why.
     QStringList Notices() const;
     QString StatusText() const;
+    // The lines found for one security, with the date of the later quote of each.
+    struct Candidate {
+        barwise::DateCode date = barwise::kNoDate;
+        QString line;
+    };
+    std::vector<Candidate> CandidatesFor(const barwise::SecurityId& id) const;
 
     // Close, Escape and the window's close box: a running scan stops first.
     void reject() override;
+
+signals:
+    // A result line was added.
+    void CandidatesChanged();
 
 protected:
     void showEvent(QShowEvent* event) override;
