@@ -1,7 +1,6 @@
 // The rules of the main window that need no window: settings semantics and the INI import,
 // command enabling, window placement and column widths, the search filter, grid texts.
 #include <QFile>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -13,8 +12,6 @@
 #include "ui/settingsstore.h"
 
 using namespace barwise;
-
-Q_DECLARE_METATYPE(barwise::ViewState)
 
 namespace {
 
@@ -38,69 +35,48 @@ void WriteFile(const QString& path, const QByteArray& bytes) {
     f.write(bytes);
 }
 
+ViewState Found(int portfolios, int symbols, int quotes, int selQuoteRow = 0) {
+    ViewState s;
+    s.portfoliosFound = true;
+    s.portfolioRows = portfolios;
+    s.symbolRows = symbols;
+    s.symbolCount = symbols;
+    s.quoteRows = quotes;
+    s.selQuoteRow = selQuoteRow;
+    return s;
+}
+
 }  // namespace
 
 class LogicTest : public QObject {
     Q_OBJECT
 private slots:
-    // ----- settings -----
-    void profileIntReadsLeadingNumber_data();
     void profileIntReadsLeadingNumber();
     void longValuesCountAsAbsent();
     void storeIsNewOnlyOnce();
     void unwritableStoreKeepsDefaults();
-    void iniImport_data();
     void iniImport();
     void iniLongLineArrivesInPieces();
-
-    // ----- command enabling -----
-    void enabling_data();
     void enabling();
-
-    // ----- placement and columns -----
-    void defaultPlacement_data();
-    void defaultPlacement();
-    void usablePlacement_data();
-    void usablePlacement();
-    void storedPlacementClampsPosition();
-    void symbolColumns_data();
-    void symbolColumns();
-    void quoteColumns_data();
-    void quoteColumns();
-
-    // ----- search filter -----
-    void filterAccepted_data();
-    void filterAccepted();
-    void filterChanged_data();
-    void filterChanged();
-
-    // ----- grid models -----
-    void quoteTexts_data();
+    void placement();
+    void columnWidths();
+    void searchFilter();
     void quoteTexts();
 };
 
 // ----- settings -----
 
-void LogicTest::profileIntReadsLeadingNumber_data() {
-    QTest::addColumn<QString>("stored");
-    QTest::addColumn<int>("expected");
-    QTest::newRow("number") << "12" << 12;
-    QTest::newRow("digits then letters") << "12abc" << 12;
-    QTest::newRow("letters") << "abc" << -7;
-    QTest::newRow("empty") << "" << -7;
-    QTest::newRow("leading blanks") << "  42" << 42;
-    QTest::newRow("negative") << "-3" << -3;
-    QTest::newRow("plus sign") << "+5" << 5;
-    QTest::newRow("too large for an int") << "99999999999" << -7;
-}
-
 void LogicTest::profileIntReadsLeadingNumber() {
-    QFETCH(QString, stored);
-    QFETCH(int, expected);
+    const std::pair<const char*, int> rows[] = {
+        {"12", 12}, {"12abc", 12}, {"abc", -7}, {"", -7}, {"  42", 42}, {"-3", -3}, {"+5", 5},
+        {"99999999999", -7},  // too large for an int
+    };
     TempStore t;
     QVERIFY(t.opened);
-    QVERIFY(t.store.WriteProfileString(QStringLiteral("Screen"), QStringLiteral("x"), stored));
-    QCOMPARE(t.store.GetProfileInt(QStringLiteral("Screen"), QStringLiteral("x"), -7), expected);
+    for (const auto& [stored, expected] : rows) {
+        QVERIFY(t.store.WriteProfileString(QStringLiteral("Screen"), QStringLiteral("x"), QString::fromLatin1(stored)));
+        QCOMPARE(t.store.GetProfileInt(QStringLiteral("Screen"), QStringLiteral("x"), -7), expected);
+    }
 }
 
 void LogicTest::longValuesCountAsAbsent() {
@@ -141,43 +117,34 @@ void LogicTest::unwritableStoreKeepsDefaults() {
     QCOMPARE(store.GetProfileInt(QStringLiteral("Screen"), QStringLiteral("x"), 3), 3);
 }
 
-void LogicTest::iniImport_data() {
-    QTest::addColumn<QByteArray>("ini");
-    QTest::addColumn<QString>("section");
-    QTest::addColumn<QString>("entry");
-    QTest::addColumn<QString>("expected");  // "<absent>" when the entry must not exist
-
-    QTest::newRow("plain entry") << QByteArray("[Screen]\nx=10\n") << "Screen" << "x" << "10";
-    QTest::newRow("CR LF lines") << QByteArray("[Screen]\r\nx=10\r\n") << "Screen" << "x" << "10";
-    QTest::newRow("blanks around '=' belong to name and value")
-        << QByteArray("[Screen]\nx = 10\n") << "Screen" << "x " << " 10";
-    QTest::newRow("blanks around '=': x itself absent")
-        << QByteArray("[Screen]\nx = 10\n") << "Screen" << "x" << "<absent>";
-    QTest::newRow("value keeps later '='") << QByteArray("[Search]\nName=a=b\n") << "Search" << "Name" << "a=b";
-    QTest::newRow("header with blanks inside brackets")
-        << QByteArray("  [ Screen ]  \ny=4\n") << "Screen" << "y" << "4";
-    QTest::newRow("text after the bracket is no header")
-        << QByteArray("[Screen] old\nx=10\n") << "Screen" << "x" << "<absent>";
-    QTest::newRow("entry before any section is dropped")
-        << QByteArray("x=10\n[Screen]\n") << "Screen" << "x" << "<absent>";
-    QTest::newRow("later section takes later entries")
-        << QByteArray("[Screen]\nx=1\n[Search]\nx=2\n") << "Search" << "x" << "2";
-    QTest::newRow("line without '=' ignored")
-        << QByteArray("[Screen]\njunk\nx=3\n") << "Screen" << "x" << "3";
-    QTest::newRow("last line without newline") << QByteArray("[Screen]\ncx=640") << "Screen" << "cx" << "640";
-}
-
 void LogicTest::iniImport() {
-    QFETCH(QByteArray, ini);
-    QFETCH(QString, section);
-    QFETCH(QString, entry);
-    QFETCH(QString, expected);
-    TempStore t;
-    const QString path = t.dir.filePath(QStringLiteral("BARWISE.ini"));
-    WriteFile(path, ini);
-    t.store.ImportIniFile(path);
-    const QString got = t.store.GetProfileString(section, entry, QStringLiteral("<absent>"));
-    QCOMPARE(got, expected);
+    const struct {
+        const char* ini;
+        const char* section;
+        const char* entry;
+        const char* expected;  // "<absent>" when the entry must not exist
+    } rows[] = {
+        {"[Screen]\nx=10\n", "Screen", "x", "10"},
+        {"[Screen]\r\nx=10\r\n", "Screen", "x", "10"},
+        {"[Screen]\nx = 10\n", "Screen", "x ", " 10"},  // blanks around '=' belong to name and value
+        {"[Screen]\nx = 10\n", "Screen", "x", "<absent>"},
+        {"[Search]\nName=a=b\n", "Search", "Name", "a=b"},
+        {"  [ Screen ]  \ny=4\n", "Screen", "y", "4"},
+        {"[Screen] old\nx=10\n", "Screen", "x", "<absent>"},  // text after the bracket: no header
+        {"x=10\n[Screen]\n", "Screen", "x", "<absent>"},      // before any section: dropped
+        {"[Screen]\nx=1\n[Search]\nx=2\n", "Search", "x", "2"},
+        {"[Screen]\njunk\nx=3\n", "Screen", "x", "3"},
+        {"[Screen]\ncx=640", "Screen", "cx", "640"},  // last line without newline
+    };
+    for (const auto& r : rows) {
+        TempStore t;
+        const QString path = t.dir.filePath(QStringLiteral("BARWISE.ini"));
+        WriteFile(path, r.ini);
+        t.store.ImportIniFile(path);
+        const QString got = t.store.GetProfileString(QString::fromLatin1(r.section), QString::fromLatin1(r.entry),
+                                                     QStringLiteral("<absent>"));
+        QVERIFY2(got == QLatin1String(r.expected), r.ini);
+    }
 }
 
 void LogicTest::iniLongLineArrivesInPieces() {
@@ -198,222 +165,126 @@ void LogicTest::iniLongLineArrivesInPieces() {
 
 // ----- command enabling -----
 
-namespace {
-
-ViewState Found(int portfolios, int symbols, int quotes, int selQuoteRow = 0) {
-    ViewState s;
-    s.portfoliosFound = true;
-    s.portfolioRows = portfolios;
-    s.symbolRows = symbols;
-    s.symbolCount = symbols;
-    s.quoteRows = quotes;
-    s.selQuoteRow = selQuoteRow;
-    return s;
-}
-
-}  // namespace
-
-void LogicTest::enabling_data() {
-    QTest::addColumn<ViewState>("state");
-    QTest::addColumn<QList<int>>("disabled");  // every other command is enabled
-
-    const QList<int> quoteCommands = {kCmdQuoteEdit, kCmdQuoteSplit, kCmdQuoteAdjust,
-                                      kCmdQuoteDelete, kCmdQuoteAdd, kCmdExport, kCmdSplitSearch};
-    QTest::newRow("nothing found")
-        << ViewState{} << (quoteCommands + QList<int>{kCmdSymbolDelete, kCmdSymbolEdit, kCmdSymbolAbout,
-                                                        kCmdSymbolMove, kCmdSymbolCopy});
-    QTest::newRow("one portfolio, newest quote selected") << Found(1, 7, 250, 0)
-                                                          << QList<int>{kCmdSymbolMove, kCmdSymbolCopy};
-    QTest::newRow("two portfolios") << Found(2, 7, 250, 3) << QList<int>{};
-    QTest::newRow("oldest quote selected") << Found(2, 7, 250, 249) << QList<int>{kCmdQuoteAdd};
-    QTest::newRow("symbols without quotes") << Found(2, 3, 0) << quoteCommands;
-    QTest::newRow("no symbols") << Found(2, 0, 0)
-                                << (quoteCommands + QList<int>{kCmdSymbolDelete, kCmdSymbolEdit,
-                                                               kCmdSymbolAbout, kCmdSymbolMove,
-                                                               kCmdSymbolCopy});
-    ViewState open = Found(2, 7, 250, 0);
-    open.splitSearchOpen = true;
-    QTest::newRow("split search open") << open << QList<int>{kCmdSplitSearch, kCmdSymbolEdit};
-    ViewState noCount = Found(2, 7, 250, 0);
-    noCount.symbolCount = 0;
-    QTest::newRow("symbol count zero") << noCount << QList<int>{kCmdExport};
-    ViewState lost = Found(2, 7, 250, 0);
-    lost.portfoliosFound = false;
-    QTest::newRow("rows left but nothing found")
-        << lost << (quoteCommands + QList<int>{kCmdSymbolDelete, kCmdSymbolEdit, kCmdSymbolAbout});
-}
-
 void LogicTest::enabling() {
-    QFETCH(ViewState, state);
-    QFETCH(QList<int>, disabled);
-    for (int id : kAllCommands) {
-        const bool expected = !disabled.contains(id);
-        if (IsCommandEnabled(id, state) != expected)
-            QFAIL(qPrintable(QStringLiteral("command %1 should be %2").arg(id).arg(expected ? "enabled" : "disabled")));
-    }
+    const QList<int> quoteCommands = {kCmdQuoteEdit, kCmdQuoteSplit, kCmdQuoteAdjust, kCmdQuoteDelete,
+                                      kCmdQuoteAdd,  kCmdExport,     kCmdSplitSearch};
+    const QList<int> symbolCommands = {kCmdSymbolDelete, kCmdSymbolEdit, kCmdSymbolAbout};
+    const QList<int> transfers = {kCmdSymbolMove, kCmdSymbolCopy};
+    ViewState open = Found(2, 7, 250, 0), noCount = open, lost = open;
+    open.splitSearchOpen = true;
+    noCount.symbolCount = 0;
+    lost.portfoliosFound = false;
+    const struct {
+        const char* name;
+        ViewState state;
+        QList<int> disabled;  // every other command is enabled
+    } rows[] = {
+        {"nothing found", ViewState{}, quoteCommands + symbolCommands + transfers},
+        {"one portfolio, newest quote selected", Found(1, 7, 250, 0), transfers},
+        {"two portfolios", Found(2, 7, 250, 3), {}},
+        {"oldest quote selected", Found(2, 7, 250, 249), {kCmdQuoteAdd}},
+        {"symbols without quotes", Found(2, 3, 0), quoteCommands},
+        {"no symbols", Found(2, 0, 0), quoteCommands + symbolCommands + transfers},
+        {"split search open", open, {kCmdSplitSearch, kCmdSymbolEdit}},
+        {"symbol count zero", noCount, {kCmdExport}},
+        {"rows left but nothing found", lost, quoteCommands + symbolCommands},
+    };
+    for (const auto& r : rows)
+        for (int id : kAllCommands)
+            QVERIFY2(IsCommandEnabled(id, r.state) == !r.disabled.contains(id),
+                     qPrintable(QStringLiteral("%1: command %2").arg(QLatin1String(r.name)).arg(id)));
 }
 
 // ----- placement and columns -----
 
-void LogicTest::defaultPlacement_data() {
-    QTest::addColumn<QSize>("screen");
-    QTest::addColumn<QRect>("expected");
-    QTest::newRow("1024x768") << QSize(1024, 768) << QRect(26, 19, 972, 729);
-    QTest::newRow("1920x1080") << QSize(1920, 1080) << QRect(48, 27, 1824, 1026);
-    QTest::newRow("odd sizes") << QSize(801, 601) << QRect(20, 15, 760, 570);
-}
-
-void LogicTest::defaultPlacement() {
-    QFETCH(QSize, screen);
-    QFETCH(QRect, expected);
-    const WindowPlacement p = DefaultPlacement(screen.width(), screen.height());
-    QCOMPARE(QRect(p.x, p.y, p.cx, p.cy), expected);
-}
-
-void LogicTest::usablePlacement_data() {
-    QTest::addColumn<QRect>("stored");
-    QTest::addColumn<bool>("usable");
-    QTest::newRow("inside") << QRect(10, 10, 800, 600) << true;
-    QTest::newRow("whole screen") << QRect(0, 0, 1024, 768) << true;
-    QTest::newRow("partly off to the right") << QRect(1000, 700, 800, 600) << true;
-    QTest::newRow("never stored") << QRect(0, 0, 0, 0) << false;
-    QTest::newRow("zero width") << QRect(10, 10, 0, 600) << false;
-    QTest::newRow("wider than the screen") << QRect(0, 0, 1025, 600) << false;
-    QTest::newRow("taller than the screen") << QRect(0, 0, 800, 769) << false;
-    QTest::newRow("left of the screen") << QRect(-1, 0, 800, 600) << false;
-    QTest::newRow("corner off the screen") << QRect(1025, 0, 800, 600) << false;
-}
-
-void LogicTest::usablePlacement() {
-    QFETCH(QRect, stored);
-    QFETCH(bool, usable);
-    const WindowPlacement p{stored.x(), stored.y(), stored.width(), stored.height()};
-    QCOMPARE(IsUsablePlacement(p, 1024, 768), usable);
-}
-
-void LogicTest::storedPlacementClampsPosition() {
+void LogicTest::placement() {
+    const std::pair<QSize, QRect> defaults[] = {{{1024, 768}, {26, 19, 972, 729}},
+                                                {{1920, 1080}, {48, 27, 1824, 1026}},
+                                                {{801, 601}, {20, 15, 760, 570}}};
+    for (const auto& [screen, expected] : defaults) {
+        const WindowPlacement p = DefaultPlacement(screen.width(), screen.height());
+        QCOMPARE(QRect(p.x, p.y, p.cx, p.cy), expected);
+    }
+    // On a 1024x768 screen.
+    const std::pair<QRect, bool> stored[] = {
+        {{10, 10, 800, 600}, true},   {{0, 0, 1024, 768}, true},   {{1000, 700, 800, 600}, true},
+        {{0, 0, 0, 0}, false},        {{10, 10, 0, 600}, false},   {{0, 0, 1025, 600}, false},
+        {{0, 0, 800, 769}, false},    {{-1, 0, 800, 600}, false},  {{1025, 0, 800, 600}, false},
+    };
+    for (const auto& [r, usable] : stored)
+        QVERIFY2(IsUsablePlacement({r.x(), r.y(), r.width(), r.height()}, 1024, 768) == usable,
+                 qPrintable(QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height())));
     QCOMPARE(PlacementToStore(-8, -30, 900, 700), (WindowPlacement{0, 0, 900, 700}));
     QCOMPARE(PlacementToStore(12, 40, 900, 700), (WindowPlacement{12, 40, 900, 700}));
 }
 
-void LogicTest::symbolColumns_data() {
-    QTest::addColumn<int>("c0");
-    QTest::addColumn<int>("c1");
-    QTest::addColumn<int>("e0");
-    QTest::addColumn<int>("e1");
-    QTest::addColumn<int>("fit");
+void LogicTest::columnWidths() {
     // Client width 400: the symbol column at most 180 by default, the name the rest.
-    QTest::newRow("stored and fitting") << 100 << 250 << 100 << 250 << 120;
-    QTest::newRow("exactly the width") << 150 << 250 << 150 << 250 << 120;
-    QTest::newRow("together too wide") << 200 << 250 << 120 << 280 << 120;
-    QTest::newRow("zero") << 0 << 100 << 120 << 280 << 120;
-    QTest::newRow("negative") << -20 << 100 << 120 << 280 << 120;
-    QTest::newRow("one wider than the grid") << 401 << 10 << 120 << 280 << 120;
-    QTest::newRow("symbols wider than 9/20") << 0 << 0 << 180 << 220 << 260;
-}
-
-void LogicTest::symbolColumns() {
-    QFETCH(int, c0);
-    QFETCH(int, c1);
-    QFETCH(int, e0);
-    QFETCH(int, e1);
-    QFETCH(int, fit);
-    const auto w = SymbolColumnWidths(400, c0, c1, fit);
-    QCOMPARE(w[0], e0);
-    QCOMPARE(w[1], e1);
-}
-
-void LogicTest::quoteColumns_data() {
-    QTest::addColumn<QList<int>>("stored");
-    QTest::addColumn<bool>("kept");
+    const struct {
+        int stored0, stored1, fit, expected0, expected1;
+    } symbols[] = {
+        {100, 250, 120, 100, 250}, {150, 250, 120, 150, 250}, {200, 250, 120, 120, 280},  // together too wide
+        {0, 100, 120, 120, 280},   {-20, 100, 120, 120, 280}, {401, 10, 120, 120, 280},   // one wider than the grid
+        {0, 0, 260, 180, 220},                                                          // symbols wider than 9/20
+    };
+    for (const auto& r : symbols) {
+        const auto w = SymbolColumnWidths(400, r.stored0, r.stored1, r.fit);
+        QVERIFY2(w[0] == r.expected0 && w[1] == r.expected1, qPrintable(QString::number(r.stored0)));
+    }
     // Client width 700: the default is 90 each.
-    QTest::newRow("fits") << QList<int>{80, 90, 90, 90, 90, 100, 100} << true;
-    QTest::newRow("all together too wide") << QList<int>{100, 100, 100, 100, 100, 100, 101} << false;
-    QTest::newRow("a zero") << QList<int>{80, 0, 90, 90, 90, 100, 100} << false;
-    QTest::newRow("one wider than the grid") << QList<int>{701, 1, 1, 1, 1, 1, 1} << false;
-}
-
-void LogicTest::quoteColumns() {
-    QFETCH(QList<int>, stored);
-    QFETCH(bool, kept);
-    std::array<int, 7> in{};
-    std::copy(stored.begin(), stored.end(), in.begin());
-    const auto out = QuoteColumnWidths(700, in);
     std::array<int, 7> defaults{};
     defaults.fill(90);
-    QCOMPARE(out == in, kept);
-    if (!kept) QVERIFY(out == defaults);
+    const std::pair<std::array<int, 7>, bool> quotes[] = {
+        {{80, 90, 90, 90, 90, 100, 100}, true},
+        {{100, 100, 100, 100, 100, 100, 101}, false},  // all together too wide
+        {{80, 0, 90, 90, 90, 100, 100}, false},
+        {{701, 1, 1, 1, 1, 1, 1}, false},
+    };
+    for (const auto& [stored, kept] : quotes) QVERIFY(QuoteColumnWidths(700, stored) == (kept ? stored : defaults));
 }
 
 // ----- search filter -----
 
-void LogicTest::filterAccepted_data() {
-    QTest::addColumn<bool>("limit");
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<bool>("accepted");
-    QTest::newRow("on a listed volume") << true << "/home/user/data" << true;
-    QTest::newRow("the root") << true << "/" << true;
-    QTest::newRow("relative") << true << "data/ms" << false;
-    QTest::newRow("empty with the switch on") << true << "" << false;
-    QTest::newRow("drive letter where there are none") << true << "q:\\data" << false;
-    QTest::newRow("switch off, empty") << false << "" << true;
-    QTest::newRow("switch off, anything") << false << "q:\\data" << true;
-}
-
-void LogicTest::filterAccepted() {
-    QFETCH(bool, limit);
-    QFETCH(QString, path);
-    QFETCH(bool, accepted);
+void LogicTest::searchFilter() {
     const std::vector<Drive> drives = {{"/", "/"}, {"/media/usb", "/media/usb"}};
-    QCOMPARE(FilterPathAccepted(limit, path.toStdString(), drives), accepted);
-}
-
-void LogicTest::filterChanged_data() {
-    QTest::addColumn<bool>("oldLimit");
-    QTest::addColumn<QString>("oldKey");
-    QTest::addColumn<bool>("newLimit");
-    QTest::addColumn<QString>("newKey");
-    QTest::addColumn<bool>("changed");
-    QTest::newRow("same") << true << "/DATA" << true << "/DATA" << false;
-    QTest::newRow("case only") << true << "/DATA" << true << "/data" << false;
-    QTest::newRow("other path") << true << "/DATA" << true << "/DATA/MS" << true;
-    QTest::newRow("switched off, same path") << true << "/DATA" << false << "/DATA" << true;
-    QTest::newRow("switched on") << false << "/DATA" << true << "/DATA" << true;
-    QTest::newRow("off, path edited") << false << "/DATA" << false << "/OTHER" << false;
-}
-
-void LogicTest::filterChanged() {
-    QFETCH(bool, oldLimit);
-    QFETCH(QString, oldKey);
-    QFETCH(bool, newLimit);
-    QFETCH(QString, newKey);
-    QFETCH(bool, changed);
-    QCOMPARE(FilterChanged(oldLimit, oldKey.toStdString(), newLimit, newKey.toStdString()), changed);
+    const struct {
+        bool limit;
+        const char* path;
+        bool accepted;
+    } accepted[] = {
+        {true, "/home/user/data", true}, {true, "/", true},   {true, "data/ms", false}, {true, "", false},
+        {true, "q:\\data", false},       {false, "", true},   {false, "q:\\data", true},
+    };
+    for (const auto& r : accepted) QVERIFY2(FilterPathAccepted(r.limit, r.path, drives) == r.accepted, r.path);
+    const struct {
+        bool oldLimit;
+        const char* oldKey;
+        bool newLimit;
+        const char* newKey;
+        bool changed;
+    } changes[] = {
+        {true, "/DATA", true, "/DATA", false},  {true, "/DATA", true, "/data", false},   // letter case only
+        {true, "/DATA", true, "/DATA/MS", true}, {true, "/DATA", false, "/DATA", true},  // switched off
+        {false, "/DATA", true, "/DATA", true},  {false, "/DATA", false, "/OTHER", false},
+    };
+    for (const auto& r : changes)
+        QVERIFY2(FilterChanged(r.oldLimit, r.oldKey, r.newLimit, r.newKey) == r.changed, r.newKey);
 }
 
 // ----- grid models -----
 
-void LogicTest::quoteTexts_data() {
-    QTest::addColumn<float>("value");
-    QTest::addColumn<bool>("price");
-    QTest::addColumn<bool>("present");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("close 12.5") << 12.5f << true << true << "12.5000";
-    QTest::newRow("volume 1234.6") << 1234.6f << false << true << "1235";
-    QTest::newRow("zero price") << 0.0f << true << true << "0.0000";
-    QTest::newRow("absent price") << -1.0f << true << false << "N/A";
-    QTest::newRow("absent volume") << -1.0f << false << false << "N/A";
-    // Back-adjusted futures hold negative prices: a number, never "N/A".
-    QTest::newRow("negative price") << -6.352f << true << true << "-6.3520";
-    QTest::newRow("minus one as a price") << -1.0f << true << true << "-1.0000";
-}
-
 void LogicTest::quoteTexts() {
-    QFETCH(float, value);
-    QFETCH(bool, price);
-    QFETCH(bool, present);
-    QFETCH(QString, text);
-    QCOMPARE(QuoteValueText(value, price, present), text);
+    const struct {
+        float value;
+        bool price, present;
+        const char* text;
+    } rows[] = {
+        {12.5f, true, true, "12.5000"}, {1234.6f, false, true, "1235"}, {0.0f, true, true, "0.0000"},
+        {-1.0f, true, false, "N/A"},    {-1.0f, false, false, "N/A"},
+        // Back-adjusted futures hold negative prices: a number, never "N/A".
+        {-6.352f, true, true, "-6.3520"}, {-1.0f, true, true, "-1.0000"},
+    };
+    for (const auto& r : rows) QCOMPARE(QuoteValueText(r.value, r.price, r.present), QString::fromLatin1(r.text));
 }
 
 QTEST_GUILESS_MAIN(LogicTest)

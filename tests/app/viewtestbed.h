@@ -3,8 +3,13 @@
 #pragma once
 
 #include <QAbstractItemModelTester>
+#include <QFile>
+#include <QLineEdit>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -114,3 +119,45 @@ public:
     std::unique_ptr<QAbstractItemModelTester> symbolTester;
     std::unique_ptr<QAbstractItemModelTester> quoteTester;
 };
+
+inline QByteArray ReadAll(const std::string& path) {
+    QFile f(QString::fromStdString(path));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline bool WriteAll(const std::string& path, const QByteArray& bytes) {
+    QFile f(QString::fromStdString(path));
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+// A real database copied below the tree, its files writable as a user's own are (the
+// originals are read-only); false when the real databases are not here.
+inline bool CopyRealDb(const ViewTestbed& t, const char* name, const std::string& relative) {
+    namespace fsys = std::filesystem;
+    const fsys::path from = fsys::path(BARWISE_REALDB_DIR) / name;
+    std::error_code ec;
+    if (!fsys::is_directory(from, ec)) return false;
+    fsys::copy(from, t.dir(relative), fsys::copy_options::recursive, ec);
+    if (ec) return false;
+    for (const auto& e : fsys::recursive_directory_iterator(t.dir(relative)))
+        fsys::permissions(e.path(), fsys::perms::owner_read | fsys::perms::owner_write, fsys::perm_options::add, ec);
+    return !ec;
+}
+
+// Selects a symbols-grid row as a click does and shows its quotes.
+inline void ShowRow(ViewTestbed& t, int row) {
+    t.view().SymbolGrid()->selectRow(row);
+    t.view().SettleSelection();
+    t.settle();
+}
+
+// A dialog callback that sets the line edit `control` (when the dialog has it) and presses OK.
+inline std::function<bool(QDialog&)> TypeAndAccept(const char* control, const QString& text) {
+    return [control, text](QDialog& d) {
+        if (auto* edit = d.findChild<QLineEdit*>(QString::fromLatin1(control))) edit->setText(text);
+        d.accept();
+        return d.result() == QDialog::Accepted;
+    };
+}
+
+inline QString Joined(const QStringList& texts) { return texts.join(QLatin1Char('|')); }

@@ -1,56 +1,21 @@
-// The main window on copies of real databases, driven through its actions as a user
-// reaches them: intraday bars to the second, a MASTER that cannot be listed, the Edit
-// Symbol dialog's room for long names, and what closing the window writes.
+// The quote and symbol commands through the main window's actions, as a user reaches
+// them: which quote and which security they act on, what the dialogs take, and the window
+// on copies of real databases with EMASTER and XMASTER. What the rewrites do to the files
+// is the data-file tests'.
 #include <QAction>
-#include <QFile>
-#include <QHeaderView>
 #include <QLabel>
-#include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
-#include <QTableView>
 #include <QtTest>
-#include <filesystem>
 
 #include "app/commandids.h"
-#include "datafiles/encoding.h"
 #include "tests/app/viewtestbed.h"
+#include "testsupport/indexcheck.h"
 
 using namespace barwise;
-namespace fsys = std::filesystem;
+namespace ix = barwise::testing;
 
 namespace {
-
-QByteArray ReadAll(const std::string& path) {
-    QFile f(QString::fromStdString(path));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool WriteAll(const std::string& path, const QByteArray& bytes) {
-    QFile f(QString::fromStdString(path));
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
-// A real database copied below the tree, its files writable as a user's own are.
-bool CopyRealDb(const ViewTestbed& t, const char* name, const std::string& relative) {
-    const fsys::path from = fsys::path(BARWISE_REALDB_DIR) / name;
-    std::error_code ec;
-    if (!fsys::is_directory(from, ec)) return false;
-    fsys::copy(from, t.dir(relative), fsys::copy_options::recursive, ec);
-    if (ec) return false;
-    for (const auto& e : fsys::recursive_directory_iterator(t.dir(relative)))
-        fsys::permissions(e.path(), fsys::perms::owner_read | fsys::perms::owner_write, fsys::perm_options::add, ec);
-    return !ec;
-}
-
-float FieldAt(const QByteArray& dat, int recordLength, int quote, int field) {
-    const auto* p = reinterpret_cast<const std::uint8_t*>(dat.constData()) + (quote + 1) * recordLength + field * 4;
-    return MbfToFloat(p);
-}
-
-void SetFieldAt(QByteArray& dat, int recordLength, int quote, int field, float value) {
-    const MbfBytes m = FloatToMbf(value);
-    for (int i = 0; i < 4; ++i) dat[(quote + 1) * recordLength + field * 4 + i] = static_cast<char>(m[static_cast<std::size_t>(i)]);
-}
 
 QString SelectedQuoteRow(ViewTestbed& t) {
     const QModelIndexList rows = t.view().QuoteGrid()->selectionModel()->selectedRows();
@@ -63,61 +28,67 @@ bool RowInView(ViewTestbed& t, int row) {
     return grid->viewport()->rect().contains(grid->visualRect(t.quotes().index(row, 0)).center());
 }
 
+// The grid row of the security the index file lists with this file number; -1 when none.
+int RowOf(ViewTestbed& t, IndexFile index, int fileNumber) {
+    for (int r = 0; r < t.symbols().rowCount(); ++r) {
+        const SecurityId& id = t.symbols().row(r).id;
+        if (id.index == index && id.fileNumber == fileNumber) return r;
+    }
+    return -1;
+}
+
+// The security of the independent decoding with this index file and file number.
+ix::DecodedSecurity Decoded(const std::string& dir, ix::IndexKind index, int fileNumber) {
+    for (const auto& s : ix::DecodeIndexFiles(dir).securities)
+        if (s.index == index && s.fileNumber == fileNumber) return s;
+    return {};
+}
+
+bool ClickOk(QDialog& d) {
+    d.findChild<QPushButton*>(QStringLiteral("ctl1"))->click();
+    return d.result() == QDialog::Accepted;
+}
+
 }  // namespace
 
 class WindowTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { Q_INIT_RESOURCE(barwise); }
-    void intradayBarsKeepTheirSeconds();
+    void barsOneSecondApartAreTwoQuotes();
     void editedQuoteStaysSelectedAndInView();
-    void unlistableMasterIsNotRepaired();
-    void editSymbolDialogShowsLongNamesWhole();
-    void closingWritesTheSettingsOnce();
+    void dialogsTakeOnlyWhatTheyCanHoldWhole();
+    void extendedIndexesThroughTheWindow();
+    void setAsideIndexIsNamedOnce();
 };
 
 // Two bars one second apart (09:05:16 and 09:05:17) are two quotes: shown, edited and
 // deleted each as itself.
-void WindowTest::intradayBarsKeepTheirSeconds() {
+void WindowTest::barsOneSecondApartAreTwoQuotes() {
     ViewTestbed t;
-    if (!CopyRealDb(t, "stooq-intraday", "bars")) QSKIP("the real databases are not here");
-    const std::string datPath = t.dir("bars") + "/F1.DAT";
-    QByteArray dat = ReadAll(datPath);
-    constexpr int len = 28;  // DATE, TIME, OPEN, HIGH, LOW, CLOSE, VOL
-    const int n = static_cast<int>(dat.size() / len) - 1;
-    QCOMPARE(n, 2);
-    QCOMPARE(FieldAt(dat, len, n - 2, 0), FieldAt(dat, len, n - 1, 0));  // one day
-    // The file holds whole minutes; the last two bars become one second apart.
-    const float minute = FieldAt(dat, len, n - 2, 1);
-    QVERIFY(static_cast<int>(minute) % 100 == 0);
-    SetFieldAt(dat, len, n - 2, 1, minute + 16);
-    SetFieldAt(dat, len, n - 1, 1, minute + 17);
-    QVERIFY(WriteAll(datPath, dat));
-    const TimeCode even = TimeFromReal(minute + 16), odd = TimeFromReal(minute + 17);
-    const QString oddText = QString::fromStdString(FormatTime(odd));
-    QVERIFY(oddText.endsWith(QStringLiteral(":17")));
-
+    DemoSeries bars = MakeSeries(1, "BARS", "ONE DAY", 3, 32);
+    for (int i = 0; i < 3; ++i) {
+        bars.quotes[static_cast<std::size_t>(i)].date = bars.quotes[0].date;
+        bars.quotes[static_cast<std::size_t>(i)].time = MakeTime(9, 5, 15 + i);
+    }
+    QVERIFY(t.addPortfolio("p", {bars}));
+    const std::string datPath = t.dir("p") + "/F1.DAT";
+    const QByteArray dat = ReadAll(datPath);
+    constexpr int len = 32;
     QVERIFY(t.start());
-    QVERIFY2(t.host.messages.empty(), qPrintable(t.host.messageTexts().join(QLatin1Char('|'))));
-    QCOMPARE(t.quotes().rowCount(), n);
-    QCOMPARE(t.quotes().cellText(0, QuoteGridModel::kTimeColumn), oddText);
-    QCOMPARE(t.quotes().cellText(1, QuoteGridModel::kTimeColumn), QString::fromStdString(FormatTime(even)));
-
-    const QString day = t.quotes().cellText(0, 0);
+    QCOMPARE(t.quotes().cellText(0, QuoteGridModel::kTimeColumn), QStringLiteral("09:05:17"));
+    QCOMPARE(t.quotes().cellText(1, QuoteGridModel::kTimeColumn), QStringLiteral("09:05:16"));
 
     // An edit of the newest bar changes that bar alone.
-    t.host.onDialog = [](QDialog& d) {
-        d.findChild<QLineEdit*>(QStringLiteral("ctl1010"))->setText(QStringLiteral("12.5"));
-        d.accept();
-        return d.result() == QDialog::Accepted;
-    };
+    t.host.onDialog = TypeAndAccept("ctl1010", QStringLiteral("12.5"));
     t.frame->Action(kCmdQuoteEdit)->trigger();
-    QVERIFY2(t.host.messages.empty(), qPrintable(t.host.messageTexts().join(QLatin1Char('|'))));
+    QVERIFY2(t.host.messages.empty(), qPrintable(Joined(t.host.messageTexts())));
     const QByteArray edited = ReadAll(datPath);
-    QCOMPARE(FieldAt(edited, len, n - 1, 5), 12.5f);
-    QCOMPARE(edited.left((n) * len), dat.left((n) * len));  // every other bar as it was
+    QCOMPARE(t.quotes().cellText(0, 4), QStringLiteral("12.5000"));
+    QCOMPARE(edited.left(3 * len), dat.left(3 * len));
 
     // The Delete dialog and its question name the bar by its time; the bar of that second goes.
+    const QString when = t.quotes().cellText(0, 0) + QStringLiteral(" 09:05:17");
     QString shown;
     t.host.onDialog = [&](QDialog& d) {
         shown = d.findChild<QLabel*>(QStringLiteral("ctl1022"))->text();
@@ -125,101 +96,163 @@ void WindowTest::intradayBarsKeepTheirSeconds() {
         return d.result() == QDialog::Accepted;
     };
     t.frame->Action(kCmdQuoteDelete)->trigger();
-    QCOMPARE(shown, day + QLatin1Char(' ') + oddText);
+    QCOMPARE(shown, when);
     QCOMPARE(t.host.messageTexts().size(), 1);
-    QVERIFY2(t.host.messages.front().text.contains(day + QLatin1Char(' ') + oddText),
-             qPrintable(t.host.messages.front().text));
-    const QByteArray after = ReadAll(datPath);
-    QCOMPARE(after.size(), dat.size() - len);
-    QCOMPARE(after.mid(len), dat.mid(len, (n - 1) * len));  // the bar a second earlier stays
-    QCOMPARE(t.quotes().cellText(0, QuoteGridModel::kTimeColumn), QString::fromStdString(FormatTime(even)));
+    QVERIFY2(t.host.messages.front().text.contains(when), qPrintable(t.host.messages.front().text));
+    QCOMPARE(ReadAll(datPath).mid(len), dat.mid(len, 2 * len));
+    QCOMPARE(t.quotes().cellText(0, QuoteGridModel::kTimeColumn), QStringLiteral("09:05:16"));
 }
 
-// After Edit, Split and Adjust the quote acted on stays selected and in view, however far
-// from the newest; after Delete the next older quote takes its place.
+// After Edit and Split the quote acted on stays selected and in view, however far from the
+// newest; after Delete the next older quote takes its place.
 void WindowTest::editedQuoteStaysSelectedAndInView() {
     ViewTestbed t;
     QVERIFY(t.addPortfolio("p", {MakeSeries(1, "LONG", "LONG HISTORY", 600)}));
     QVERIFY(t.start());
     const int row = 450;
     QTableView* grid = t.view().QuoteGrid();
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(t.quotes().index(0, 0)).center());
     grid->scrollTo(t.quotes().index(row, 0));
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(t.quotes().index(row, 0)).center());
     QCOMPARE(t.view().SelectedQuoteRow(), row);
     const QString date = t.quotes().cellText(row, 0);
 
-    struct Step {
-        int command;
-        std::function<bool(QDialog&)> dialog;
-        int selected;  // the row selected afterwards
-    } const steps[] = {
-        {kCmdQuoteEdit,
-         [](QDialog& d) {
-             d.findChild<QLineEdit*>(QStringLiteral("ctl1010"))->setText(QStringLiteral("77.25"));
-             d.accept();
-             return d.result() == QDialog::Accepted;
-         },
-         row},
-        {kCmdQuoteSplit,
-         [](QDialog& d) {
-             d.findChild<QLineEdit*>(QStringLiteral("ctl1015"))->setText(QStringLiteral("2"));
-             d.accept();
-             return d.result() == QDialog::Accepted;
-         },
-         row},
-        {kCmdQuoteDelete,
-         [](QDialog& d) {
-             d.accept();
-             return d.result() == QDialog::Accepted;
-         },
-         row},
+    const std::pair<int, std::function<bool(QDialog&)>> steps[] = {
+        {kCmdQuoteEdit, TypeAndAccept("ctl1010", QStringLiteral("77.25"))},
+        {kCmdQuoteSplit, TypeAndAccept("ctl1015", QStringLiteral("2"))},
+        {kCmdQuoteDelete, TypeAndAccept("none", {})},
     };
-    for (const Step& s : steps) {
+    for (const auto& [command, dialog] : steps) {
         grid->scrollToTop();
-        t.host.onDialog = s.dialog;
+        t.host.onDialog = dialog;
         t.host.messages.clear();
-        t.frame->Action(s.command)->trigger();
+        t.frame->Action(command)->trigger();
         t.settle();
-        QVERIFY2(t.host.messages.size() <= 1, qPrintable(t.host.messageTexts().join(QLatin1Char('|'))));
-        QCOMPARE(SelectedQuoteRow(t), QString::number(s.selected));
-        if (s.command == kCmdQuoteEdit) QCOMPARE(t.quotes().cellText(s.selected, 4), QStringLiteral("77.2500"));
-        QCOMPARE(t.view().SelectedQuoteRow(), s.selected);
-        QVERIFY(RowInView(t, s.selected));
+        QVERIFY2(t.host.messages.size() <= 1, qPrintable(Joined(t.host.messageTexts())));
+        QCOMPARE(SelectedQuoteRow(t), QString::number(row));
+        if (command == kCmdQuoteEdit) QCOMPARE(t.quotes().cellText(row, 4), QStringLiteral("77.2500"));
+        QCOMPARE(t.view().SelectedQuoteRow(), row);
+        QVERIFY(RowInView(t, row));
     }
     QCOMPARE(t.quotes().rowCount(), 599);
     QVERIFY(t.quotes().cellText(row, 0) != date);  // the deleted day's older neighbour
 }
 
-// A MASTER holding more records than its header says is refused before anything is
-// written: its blank symbols are not repaired, and the message says what disagrees.
-void WindowTest::unlistableMasterIsNotRepaired() {
+// The date fields open selected (typing replaces the date) and in the ten-character form
+// where the series reaches before 1960; a day that does not exist, a symbol another
+// security answers to and text the index files cannot hold are refused with the field at
+// fault named and the dialog left open, and nothing is written.
+void WindowTest::dialogsTakeOnlyWhatTheyCanHoldWhole() {
     ViewTestbed t;
-    if (!CopyRealDb(t, "mininge-dop", "mininge")) QSKIP("the real databases are not here");
-    const std::string dir = t.dir("mininge");
-    const QByteArray master = ReadAll(dir + "/MASTER");
-    QVERIFY(!master.isEmpty());
+    DemoSeries old = MakeSeries(1, "AAA", "AAA CORP", 10);
+    old.quotes[0].date = MakeDate(1950, 1, 3);
+    QVERIFY(t.addPortfolio("p", {old, MakeSeries(2, "BBB", "BBB CORP", 10)}));
     QVERIFY(t.start());
-    QCOMPARE(t.host.messageTexts(),
-             QStringList{QStringLiteral("Failure while filling symbols grid\n\n%1 holds 26 records, its header says 25")
-                             .arg(QString::fromStdString(dir + "/MASTER"))});
+    ShowRow(t, 0);
+    const std::string dir = t.dir("p");
+    const QByteArray dat = ReadAll(dir + "/F1.DAT"), master = ReadAll(dir + "/MASTER");
+
+    QStringList seen;
+    t.host.onDialog = [&](QDialog& d) {
+        auto* date = d.findChild<QLineEdit*>(QStringLiteral("ctl1018"));
+        seen << date->text() << date->selectedText();
+        QTest::keyClicks(date, QStringLiteral("02302000"));  // 02/30/2000
+        ClickOk(d);
+        seen << date->text();
+        return false;
+    };
+    t.frame->Action(kCmdQuoteSplit)->trigger();
+    QCOMPARE(seen, (QStringList{"01/12/2000", "01/12/2000", "02/30/2000"}));
+    QCOMPARE(t.host.messageTexts(), QStringList{QStringLiteral("Invalid Data Entered\n\nSplit Date")});
+    QCOMPARE(ReadAll(dir + "/F1.DAT"), dat);
+    t.host.messages.clear();
+
+    // Adjust: both ends in the long form, so a range can end before 1960.
+    seen.clear();
+    t.host.onDialog = [&](QDialog& d) {
+        auto* to = d.findChild<QLineEdit*>(QStringLiteral("ctl1020"));
+        seen << d.findChild<QLineEdit*>(QStringLiteral("ctl1019"))->text() << to->selectedText();
+        QTest::keyClicks(to, QStringLiteral("12311950"));
+        d.findChild<QLineEdit*>(QStringLiteral("ctl1024"))->setText(QStringLiteral("-1"));
+        if (ClickOk(d)) return true;
+        seen << t.host.messageTexts();
+        d.findChild<QLineEdit*>(QStringLiteral("ctl1024"))->setText(QStringLiteral("2"));
+        return ClickOk(d);
+    };
+    t.frame->Action(kCmdQuoteAdjust)->trigger();
+    QCOMPARE(seen, (QStringList{"01/03/1950", "01/12/2000", "Invalid Data Entered\n\nOpen Interest"}));
+    QCOMPARE(t.quotes().cellText(t.quotes().rowCount() - 1, 6), QStringLiteral("1000"));  // 500 doubled
+    t.host.messages.clear();
+
+    // Symbol > Edit: each refusal keeps the dialog open and MASTER as it was.
+    ShowRow(t, 0);
+    QString refused;
+    t.host.onDialog = [&](QDialog& d) {
+        auto* symbol = d.findChild<QLineEdit*>(QStringLiteral("ctl1039"));
+        auto* name = d.findChild<QLineEdit*>(QStringLiteral("ctl1040"));
+        symbol->setText(QStringLiteral("bbb"));
+        if (ClickOk(d)) return true;
+        symbol->setText(QStringLiteral("AAA"));
+        name->setText(QStringLiteral("AAA \u20AC"));  // pasted text beyond Latin-1
+        if (ClickOk(d)) return true;
+        refused = name->selectedText();
+        return false;
+    };
+    t.frame->Action(kCmdSymbolEdit)->trigger();
+    const QStringList texts = t.host.messageTexts();
+    QCOMPARE(texts.size(), 2);
+    QVERIFY2(texts[0].startsWith(QStringLiteral("Symbol bbb is already used by BBB (F2)")), qPrintable(texts[0]));
+    QVERIFY2(texts[1].contains(QStringLiteral("\"\u20AC\" (U+20AC)")), qPrintable(texts[1]));
+    QCOMPARE(refused, QStringLiteral("AAA \u20AC"));
     QCOMPARE(ReadAll(dir + "/MASTER"), master);
-    QVERIFY(!QFile::exists(QString::fromStdString(dir + "/MASTER.BAK")));
-    QCOMPARE(t.symbols().rowCount(), 0);
 }
 
-// Where XMASTER holds the entry, a name takes 45 characters; the dialog shows them whole.
-void WindowTest::editSymbolDialogShowsLongNamesWhole() {
+// A portfolio whose MASTER is full: the row and the panes of a security MASTER and EMASTER
+// list and of one only XMASTER lists; a quote edit of the latter writes its F<n>.MWD and not
+// MASTER; the Edit Symbol dialog has room for its 45-character name, and a long new name
+// shows whole in its row, which keeps its place.
+void WindowTest::extendedIndexesThroughTheWindow() {
     ViewTestbed t;
     if (!CopyRealDb(t, "equis-italy", "italy")) QSKIP("the real databases are not here");
+    const std::string dir = t.dir("italy");
+    const QByteArray master = ReadAll(dir + "/Master");
+    QVERIFY(!master.isEmpty());
     QVERIFY(t.start());
+    QVERIFY2(t.host.messages.empty(), qPrintable(Joined(t.host.messageTexts())));
+    QCOMPARE(t.view().SymbolCount(), 462);
+    const struct {
+        IndexFile index;
+        int fileNumber;
+        const char* name;
+        const char* pane;
+    } rows[] = {
+        {IndexFile::kMaster, 151, "FERROVIE NORD MILANO", "FERROVIE NORD MILANO - F151.DAT in MASTER"},
+        {IndexFile::kXMaster, 334, "AUTOSTRADE MERIDIONALI", "AUTOSTRADE MERIDIONALI - F334.MWD in XMASTER"},
+    };
     int row = -1;
-    for (int r = 0; r < t.symbols().rowCount() && row < 0; ++r)
-        if (t.symbols().row(r).id.inXmaster()) row = r;
-    QVERIFY(row >= 0);
-    t.view().SymbolGrid()->selectRow(row);
-    t.view().SettleSelection();
-    t.settle();
+    for (const auto& r : rows) {
+        row = RowOf(t, r.index, r.fileNumber);
+        QVERIFY(row >= 0);
+        QCOMPARE(t.symbols().data(t.symbols().index(row, 1), Qt::DisplayRole).toString(), QLatin1String(r.name));
+        ShowRow(t, row);
+        QCOMPARE(t.view().SelectedSecurity()->id, t.symbols().row(row).id);
+        QCOMPARE(t.frame->SecurityPaneText(), QLatin1String(r.pane));
+        QCOMPARE(t.frame->SymbolPaneText(), QStringLiteral("Symbol %1 of 462").arg(row + 1));
+        const int last = Decoded(dir, r.index == IndexFile::kXMaster ? ix::IndexKind::kXmaster : ix::IndexKind::kMaster,
+                                 r.fileNumber).lastDate;
+        QCOMPARE(t.quotes().cellText(0, 0),
+                 QString::fromStdString(FormatDateMdy(MakeDate(last / 10000, last / 100 % 100, last % 100))));
+    }
+
+    // The XMASTER security stays selected.
+    const QByteArray mwd = ReadAll(dir + "/F334.MWD");
+    t.host.onDialog = TypeAndAccept("ctl1010", QStringLiteral("12.5"));
+    t.frame->Action(kCmdQuoteEdit)->trigger();
+    QVERIFY2(t.host.messages.empty(), qPrintable(Joined(t.host.messageTexts())));
+    QCOMPARE(t.quotes().cellText(0, 4), QStringLiteral("12.5000"));
+    QVERIFY(ReadAll(dir + "/F334.MWD") != mwd);
+    QCOMPARE(ReadAll(dir + "/Master"), master);
+
+    const QString longName = QStringLiteral("AUTOSTRADE MERIDIONALI HOLDING SPA");
     int maxLength = 0, room = 0, needed = 0;
     t.host.onDialog = [&](QDialog& d) {
         auto* name = d.findChild<QLineEdit*>(QStringLiteral("ctl1040"));
@@ -228,33 +261,40 @@ void WindowTest::editSymbolDialogShowsLongNamesWhole() {
         maxLength = name->maxLength();
         room = name->contentsRect().width();
         needed = name->fontMetrics().horizontalAdvance(QString(45, QLatin1Char('X')));
-        return false;
+        name->setText(longName);
+        return ClickOk(d);
     };
     t.frame->Action(kCmdSymbolEdit)->trigger();
+    QVERIFY2(t.host.messages.empty(), qPrintable(Joined(t.host.messageTexts())));
     QCOMPARE(maxLength, 45);
     QVERIFY2(room >= needed + 4, qPrintable(QStringLiteral("%1 px for %2 px").arg(room).arg(needed)));
+    QCOMPARE(RowOf(t, IndexFile::kXMaster, 334), row);
+    QCOMPARE(t.symbols().data(t.symbols().index(row, 1), Qt::DisplayRole).toString(), longName);
+    QCOMPARE(QString::fromStdString(Decoded(dir, ix::IndexKind::kXmaster, 334).name), longName);
 }
 
-// Closing the window keeps the column widths in one write of the settings file (each
-// write is a synced replacement of the whole file), and none when nothing changed.
-void WindowTest::closingWritesTheSettingsOnce() {
+// A portfolio whose EMASTER disagrees with MASTER and whose XMASTER is broken is shown from
+// MASTER and named once: neither on a refill nor when the portfolio is opened again.
+void WindowTest::setAsideIndexIsNamedOnce() {
     ViewTestbed t;
-    QVERIFY(t.addPortfolio("p", {MakeSeries(1, "AAA", "A", 5)}));
+    if (!CopyRealDb(t, "bbfinance-inconsistent", "bb")) QSKIP("the real databases are not here");
+    QVERIFY(t.addPortfolio("other", {MakeSeries(1, "AAA", "A", 3)}));
+    const std::string dir = t.dir("bb");
     QVERIFY(t.start());
-    t.view().QuoteGrid()->horizontalHeader()->resizeSection(2, 93);
-    t.view().SymbolGrid()->horizontalHeader()->resizeSection(0, 71);
-    const int before = t.settings->FileWrites();
-    t.frame->close();
-    QCOMPARE(t.settings->FileWrites() - before, 1);
-    QCOMPARE(t.settings->GetProfileInt(QStringLiteral("QuoteGrid"), QStringLiteral("col2"), 0), 93);
-    QCOMPARE(t.settings->GetProfileInt(QStringLiteral("SymbolGrid"), QStringLiteral("col0"), 0), 71);
+    QCOMPARE(t.view().PortfolioDir(), dir);
+    QCOMPARE(t.host.messages.size(), std::size_t(1));
+    const QString warning = t.host.messages.front().text;
+    QVERIFY2(warning.contains(QStringLiteral("EMASTER")) && warning.contains(QStringLiteral("XMASTER")),
+             qPrintable(warning));
+    QCOMPARE(t.host.messages.front().icon, UiHost::Icon::Information);
+    int masterRecords = 0;
+    for (const auto& s : ix::DecodeIndexFiles(dir).securities) masterRecords += !s.directoryEntry;
+    QCOMPARE(t.symbols().rowCount(), masterRecords);
 
-    t.host.beeps.clear();
-    QVERIFY(t.start());
-    t.view().QuoteGrid()->horizontalHeader()->resizeSection(2, 93);
-    const int again = t.settings->FileWrites();
-    t.frame->close();
-    QCOMPARE(t.settings->FileWrites(), again);
+    t.view().FillSymbolsGrid(0);
+    t.view().PortfolioPane().PortfolioList()->setCurrentRow(1);
+    t.view().PortfolioPane().PortfolioList()->setCurrentRow(0);
+    QCOMPARE(t.host.messages.size(), std::size_t(1));
 }
 
 QTEST_MAIN(WindowTest)

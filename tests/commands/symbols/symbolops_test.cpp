@@ -69,6 +69,17 @@ TEST_F(Transfer, MoveTakesTheSmallestFreeNumberAndLeavesTheSourceWithoutIt) {
     EXPECT_TRUE(Exists(src() / "F1.DAT") && Exists(src() / "F6.DAT"));
 }
 
+// The source's data files go only when no record left there names their number.
+TEST_F(Transfer, AMoveKeepsTheFilesAnotherRecordStillNames) {
+    ASSERT_TRUE(Portfolio(src(), {Series(4, "AAA"), Series(4, "BBB", 5, true)}));
+    const auto dat = ReadBytes(src() / "F4.DAT");
+    ASSERT_EQ(TransferSecurity(IdOf(src(), 4), dst().string(), true).end, TransferEnd::kDone);
+    EXPECT_EQ(FileNumbers(src()), std::vector<int>{4});
+    EXPECT_EQ(ReadBytes(src() / "F4.DAT"), dat);
+    EXPECT_TRUE(Exists(src() / "F4.DOP"));
+    EXPECT_EQ(ReadBytes(dst() / "F3.DAT"), dat);
+}
+
 TEST_F(Transfer, ADuplicateIsRefusedInUpperCaseWithNothingWritten) {
     ASSERT_TRUE(Portfolio(dst(), {Series(1, "ACME")}));
     const auto master = ReadBytes(dst() / "MASTER");
