@@ -27,6 +27,7 @@
 #include "export/exportdlg.h"
 #include "commands/symbols/symbolcommands.h"
 #include "splitsearch/splitsearchdlg.h"
+#include "check/checkdlg.h"
 #include "ui/settingsstore.h"
 #include "ui/uihost.h"
 
@@ -45,6 +46,7 @@ constexpr CommandEntry kCommands[] = {
     {kCmdViewToolbar, "&Toolbar", nullptr},
     {kCmdViewStatusBar, "&Status Bar", nullptr},
     {kCmdSplitSearch, "&Split Search...", "splitsearch"},
+    {kCmdPortfolioCheck, "&Check...", nullptr},
     {kCmdSearchFilter, "Search &Filter...", "filter"},
     {kCmdRescan, "&ReScan\tF5", "rescan"},
     {kCmdSymbolDelete, "&Delete", "symboldelete"},
@@ -72,7 +74,7 @@ struct PopupEntry {
 const PopupEntry kPopups[] = {
     {"&Barwise", {kCmdAppExit}},
     {"&View", {kCmdViewToolbar, kCmdViewStatusBar}},
-    {"&Portfolio", {kCmdSplitSearch, kCmdSearchFilter, kCmdRescan}},
+    {"&Portfolio", {kCmdSplitSearch, kCmdPortfolioCheck, kCmdSearchFilter, kCmdRescan}},
     {"&Symbol",
      {kCmdSymbolDelete, kCmdSymbolMove, kCmdSymbolCopy, kSeparator, kCmdSymbolEdit,
       kCmdSymbolAbout}},
@@ -155,6 +157,7 @@ CMainFrame::CMainFrame(SettingsStore& settings, UiHost& host, QWidget* parent)
     connect(Action(kCmdSymbolMove), &QAction::triggered, m_view, [this] { OnSymbolMove(*m_view, m_host, true); });
     connect(Action(kCmdSymbolCopy), &QAction::triggered, m_view, [this] { OnSymbolMove(*m_view, m_host, false); });
     connect(Action(kCmdSplitSearch), &QAction::triggered, m_view, [this] { OpenSplitSearch(*m_view, m_host, this); });
+    connect(Action(kCmdPortfolioCheck), &QAction::triggered, m_view, [this] { OpenPortfolioCheck(*m_view, m_host, this); });
     connect(Action(kCmdHelpTopics), &QAction::triggered, this, &CMainFrame::OnHelpTopics);
     {
         auto quotes = std::make_shared<CQuoteCommands>(*m_view, m_host, m_settings);
