@@ -122,8 +122,9 @@ CCheckDlg::CCheckDlg(CommandView& view, UiHost& host, QWidget* parent)
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->setWordWrap(false);
     const QFontMetrics fm = fontMetrics();
-    m_table->setMinimumSize(110 * fm.averageCharWidth(), 16 * fm.height());
-    const int widths[] = {22, 12, 14, 24, 40, 30};
+    m_table->verticalHeader()->setDefaultSectionSize(fm.height() + 6);
+    m_table->setMinimumSize(90 * fm.averageCharWidth(), 12 * fm.height());
+    const int widths[] = {24, 14, 20, 30, 48, 40};
     for (int c = 0; c < 6; ++c) m_table->setColumnWidth(c, widths[c] * fm.averageCharWidth());
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("summary"));
@@ -173,6 +174,7 @@ CCheckDlg::CCheckDlg(CommandView& view, UiHost& host, QWidget* parent)
     connect(m_table, &QTableView::doubleClicked, this, [this](const QModelIndex& i) { OnShowRow(i.row()); });
     connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { UpdateButtons(); });
 
+    resize(190 * fm.averageCharWidth(), 34 * fm.height());
     m_directory = m_view.PortfolioDir();
     m_portfolio->setText(tr("Portfolio: %1").arg(FromField(m_directory)));
     m_status->setText(tr("Press Check to read every file of the portfolio."));
@@ -269,8 +271,8 @@ void CCheckDlg::OnRepairSelected() {
         if (IsRepairable(f)) chosen.push_back(f);
     if (chosen.empty()) return;
     const QString question =
-        tr("Repair %n selected finding(s)?\n\nEvery file changed is kept as its .BAK backup first.", nullptr,
-           static_cast<int>(chosen.size()));
+        (chosen.size() == 1 ? tr("Repair the selected finding?") : tr("Repair %1 selected findings?").arg(chosen.size())) +
+        tr("\n\nEvery file changed is kept as its .BAK backup first.");
     if (m_host.messageBox(question, UiHost::Buttons::YesNo, UiHost::Icon::Question) != UiHost::Answer::Yes) return;
     RepairOutcome outcome;
     {

@@ -1,6 +1,7 @@
 #include "check/portfoliocheck.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -129,6 +130,38 @@ bool IsTemporaryUpper(const std::string& upper) {
     return false;
 }
 
+// One quote as the check reads it.
+struct Bar {
+    DateCode date = kNoDate;
+    TimeCode time = 0;
+    std::array<float, 6> v{};  // open .. open interest; -1 where not held
+    bool real = true;          // every field a real number, the date a day
+};
+
+// DateFromReal for a run of date reals, most of them in the month of the one before: the
+// day number of a month's day 0 is kept, so a day of the same month costs one addition.
+class DateReader {
+public:
+    DateCode operator()(float v) {
+        if (v >= 0.0f && v < 3.0e6f) {
+            const int whole = static_cast<int>(v);
+            if (static_cast<float>(whole) == v) {
+                const int month = whole / 100;
+                if (month != month_) {
+                    month_ = month;
+                    dayZero_ = MakeDate(month / 100, month % 100, 0);
+                }
+                return dayZero_ == kNoDate ? kNoDate : dayZero_ + whole % 100;
+            }
+        }
+        return DateFromReal(v);
+    }
+
+private:
+    int month_ = -1;
+    DateCode dayZero_ = kNoDate;
+};
+
 class Checker {
 public:
     Checker(const std::string& directory, const CheckOptions& options, CheckReport& report)
@@ -184,6 +217,7 @@ private:
     std::string xmasterName_ = "XMASTER";
     std::unique_ptr<DirectoryIndex> index_;
     std::set<int> listedNumbers_;
+    std::vector<Bar> bars_;  // the quotes of the series being checked
 };
 
 void Checker::run(const CheckObserver& observer) {
@@ -400,88 +434,92 @@ void Checker::checkQuotes(const MasterEntry& e, const SeriesFiles& sf, const std
                           int quotes, bool countSound) {
     const std::string datName = sf.datPath.filename().string();
     const auto rl = static_cast<std::size_t>(sf.recordLength);
-    // A price or volume field that is 0 in most quotes is one its writer does not fill (an
-    // open the exchange does not give, say): it is taken as not held, as an absent field is.
-    FieldLayout L = sf.columns;
-    for (int fld = kFieldOpen; fld <= kFieldOi; ++fld) {
-        if (!L.has(fld) || quotes == 0) continue;
-        int zeros = 0;
-        for (int i = 0; i < quotes; ++i) {
-            const std::uint8_t* p = bytes.data() + (static_cast<std::size_t>(i) + 1) * rl +
-                                    static_cast<std::size_t>(L.column[static_cast<std::size_t>(fld)] - 1) * 4;
-            if (p[3] == 0) ++zeros;
-        }
-        if (zeros * 2 > quotes) L.column[static_cast<std::size_t>(fld)] = 0;
-    }
-    const bool hasTime = L.has(kFieldTime);
-    auto field = [&](int i, int fld) -> const std::uint8_t* {
-        return bytes.data() + (static_cast<std::size_t>(i) + 1) * rl +
-               static_cast<std::size_t>(L.column[static_cast<std::size_t>(fld)] - 1) * 4;
-    };
-    auto value = [&](int i, int fld) -> float { return L.has(fld) ? MbfToFloat(field(i, fld)) : -1.0f; };
+    const std::uint8_t* base = bytes.data() + rl;  // quote 0
+    auto record = [&](int i) { return base + static_cast<std::size_t>(i) * rl; };
 
-    std::vector<DateCode> dates(static_cast<std::size_t>(quotes), kNoDate);
-    std::vector<TimeCode> times(static_cast<std::size_t>(quotes), 0);
-    std::vector<bool> real(static_cast<std::size_t>(quotes), true);
+    std::array<int, kQuoteFieldCount> at{};  // byte offset of each field held, -1 for none
+    for (int fld = 0; fld < kQuoteFieldCount; ++fld)
+        at[static_cast<std::size_t>(fld)] = sf.columns.has(fld) ? (sf.columns.column[static_cast<std::size_t>(fld)] - 1) * 4 : -1;
+    const bool hasTime = at[kFieldTime] >= 0;
+
+    // Every quote decoded once.
+    std::vector<Bar>& bars = bars_;
+    bars.assign(static_cast<std::size_t>(quotes), Bar{});
     auto quoteFinding = [&](FindingKind kind, int i) -> Finding& {
         Finding& f = addFor(kind, e, datName);
         f.quote = i;
-        f.date = dates[static_cast<std::size_t>(i)];
-        f.time = times[static_cast<std::size_t>(i)];
+        f.date = bars[static_cast<std::size_t>(i)].date;
+        f.time = bars[static_cast<std::size_t>(i)].time;
         f.hasTime = hasTime;
         return f;
     };
-
-    // Dates, times and the form of every field.
-    int negatives = 0;
+    std::array<int, 6> zeros{};
+    DateReader readDate;
     for (int i = 0; i < quotes; ++i) {
-        const auto k = static_cast<std::size_t>(i);
-        const float dateReal = MbfToFloat(field(i, kFieldDate));
-        dates[k] = DateFromReal(dateReal);
-        if (hasTime) times[k] = TimeFromReal(MbfToFloat(field(i, kFieldTime)));
+        const std::uint8_t* r = record(i);
+        Bar& b = bars[static_cast<std::size_t>(i)];
         for (int fld = 0; fld < kQuoteFieldCount; ++fld) {
-            if (!L.has(fld) || HasRealForm(field(i, fld))) continue;
+            const int off = at[static_cast<std::size_t>(fld)];
+            if (off < 0 || r[off + 3] > 2 || HasRealForm(r + off)) continue;
+            b.real = false;
             Finding& f = quoteFinding(FindingKind::kNoRealForm, i);
-            const std::uint8_t* p = field(i, fld);
             char buf[40];
-            std::snprintf(buf, sizeof buf, "bytes %02X %02X %02X %02X", p[0], p[1], p[2], p[3]);
+            std::snprintf(buf, sizeof buf, "bytes %02X %02X %02X %02X", r[off], r[off + 1], r[off + 2], r[off + 3]);
             f.what = std::string(kDopFieldNames[static_cast<std::size_t>(fld)]) + " is no real number";
             f.expected = "an MBF real";
             f.found = buf;
-            real[k] = false;
             break;
         }
-        if (real[k] && dates[k] == kNoDate) {
+        const float dateReal = MbfToFloat(r + at[kFieldDate]);
+        b.date = readDate(dateReal);
+        if (hasTime) b.time = TimeFromReal(MbfToFloat(r + at[kFieldTime]));
+        for (int k = 0; k < 6; ++k) {
+            const int off = at[static_cast<std::size_t>(kFieldOpen + k)];
+            if (off < 0) {
+                b.v[static_cast<std::size_t>(k)] = -1.0f;
+                continue;
+            }
+            zeros[static_cast<std::size_t>(k)] += r[off + 3] == 0;
+            b.v[static_cast<std::size_t>(k)] = MbfToFloat(r + off);
+        }
+        if (b.real && b.date == kNoDate) {
+            b.real = false;
             Finding& f = quoteFinding(FindingKind::kDateOutOfRange, i);
             f.what = "date outside 1900-2199";
             f.expected = "a day from 01/01/1900 to 12/31/2199";
             f.found = "date real " + ValueText(dateReal);
-            real[k] = false;
         }
-        if (real[k] && L.has(kFieldClose) && value(i, kFieldClose) < 0) ++negatives;
     }
+    // A price or volume field that is 0 in most quotes is one its writer does not fill (an
+    // open the exchange does not give, say): it is taken as not held, as an absent field is.
+    for (int k = 0; k < 6; ++k) {
+        if (at[static_cast<std::size_t>(kFieldOpen + k)] < 0 || zeros[static_cast<std::size_t>(k)] * 2 <= quotes) continue;
+        at[static_cast<std::size_t>(kFieldOpen + k)] = -1;
+        for (Bar& b : bars) b.v[static_cast<std::size_t>(k)] = -1.0f;
+    }
+    int negatives = 0;
+    if (at[kFieldClose] >= 0)
+        for (const Bar& b : bars) negatives += b.real && b.v[kFieldClose - kFieldOpen] < 0;
 
+    auto place = [&](int q) {
+        std::string t = DateText(bars[static_cast<std::size_t>(q)].date);
+        if (hasTime) t += " " + FormatTime(bars[static_cast<std::size_t>(q)].time);
+        return t;
+    };
     // Order: each quote against the one before it.
     int prev = -1;
     for (int i = 0; i < quotes; ++i) {
-        if (!real[static_cast<std::size_t>(i)]) continue;
+        const Bar& b = bars[static_cast<std::size_t>(i)];
+        if (!b.real) continue;
         if (prev >= 0) {
-            const auto a = std::make_pair(dates[static_cast<std::size_t>(prev)], times[static_cast<std::size_t>(prev)]);
-            const auto b = std::make_pair(dates[static_cast<std::size_t>(i)], times[static_cast<std::size_t>(i)]);
-            auto place = [&](int q) {
-                std::string t = DateText(dates[static_cast<std::size_t>(q)]);
-                if (hasTime) t += " " + FormatTime(times[static_cast<std::size_t>(q)]);
-                return t;
-            };
-            if (b < a) {
+            const Bar& a = bars[static_cast<std::size_t>(prev)];
+            if (b.date < a.date || (b.date == a.date && b.time < a.time)) {
                 Finding& f = quoteFinding(FindingKind::kOutOfOrder, i);
                 f.what = "dated before the quote ahead of it";
                 f.expected = "after " + place(prev);
                 f.found = place(i);
-            } else if (b == a) {
-                const std::uint8_t* ra = bytes.data() + (static_cast<std::size_t>(prev) + 1) * rl;
-                const std::uint8_t* rb = bytes.data() + (static_cast<std::size_t>(i) + 1) * rl;
-                const bool same = std::equal(ra, ra + rl, rb);
+            } else if (b.date == a.date && b.time == a.time) {
+                const bool same = std::equal(record(prev), record(prev) + rl, record(i));
                 Finding& f = quoteFinding(same ? FindingKind::kRepeatedQuote : FindingKind::kRepeatedDate, i);
                 f.what = same ? "the quote ahead of it repeated" : "the date of the quote ahead of it, other values";
                 f.expected = "one quote of " + place(i);
@@ -492,9 +530,9 @@ void Checker::checkQuotes(const MasterEntry& e, const SeriesFiles& sf, const std
     }
 
     // Index against data.
-    if (countSound && quotes > 0 && real[0] && real[static_cast<std::size_t>(quotes - 1)]) {
-        const DateCode first = dates[0];
-        const DateCode last = dates[static_cast<std::size_t>(quotes - 1)];
+    if (countSound && quotes > 0 && bars[0].real && bars[static_cast<std::size_t>(quotes - 1)].real) {
+        const DateCode first = bars[0].date;
+        const DateCode last = bars[static_cast<std::size_t>(quotes - 1)].date;
         if (e.id.inXmaster()) {
             if (xmaster_.sound() && e.id.position <= xmaster_.count) {
                 const XmasterFields x = DecodeXmasterRecord(xmaster_.record(e.id.position, kXmasterRecordSize));
@@ -503,11 +541,11 @@ void Checker::checkQuotes(const MasterEntry& e, const SeriesFiles& sf, const std
                 checkIndexDate(e, xmasterName_, e.id.position, true, ymd(x.lastDate), last, quotes - 1);
             }
         } else {
-            const auto& b = e.record.bytes;
+            const auto& m = e.record.bytes;
             checkIndexDate(e, masterName_, e.id.position, false,
-                           DateFromReal(MbfToFloat(b.data() + kMasterFirstDateOffset)), first, 0);
+                           DateFromReal(MbfToFloat(m.data() + kMasterFirstDateOffset)), first, 0);
             checkIndexDate(e, masterName_, e.id.position, true,
-                           DateFromReal(MbfToFloat(b.data() + kMasterLastDateOffset)), last, quotes - 1);
+                           DateFromReal(MbfToFloat(m.data() + kMasterLastDateOffset)), last, quotes - 1);
             if (emaster_.sound() && e.id.position <= emaster_.count) {
                 const std::uint8_t* r = emaster_.record(e.id.position, kEmasterRecordSize);
                 float fd = 0, ld = 0;
@@ -522,77 +560,83 @@ void Checker::checkQuotes(const MasterEntry& e, const SeriesFiles& sf, const std
     // Quote sanity.
     const bool otherwisePositive = negatives > 0 && negatives * 20 < quotes;
     const bool daily = e.record.period() == 'D' && !hasTime;
+    const bool hasOpen = at[kFieldOpen] >= 0, hasHigh = at[kFieldHigh] >= 0, hasLow = at[kFieldLow] >= 0,
+               hasClose = at[kFieldClose] >= 0, hasVol = at[kFieldVol] >= 0, hasOi = at[kFieldOi] >= 0;
     prev = -1;
     for (int i = 0; i < quotes; ++i) {
-        if (!real[static_cast<std::size_t>(i)]) continue;
-        const float o = value(i, kFieldOpen), h = value(i, kFieldHigh), l = value(i, kFieldLow),
-                    c = value(i, kFieldClose), v = value(i, kFieldVol), oi = value(i, kFieldOi);
-        std::string zero;
-        for (int fld : {kFieldOpen, kFieldHigh, kFieldLow, kFieldClose}) {
-            if (L.has(fld) && value(i, fld) == 0.0f) {
-                if (!zero.empty()) zero += ", ";
-                zero += kDopFieldNames[static_cast<std::size_t>(fld)];
+        const Bar& b = bars[static_cast<std::size_t>(i)];
+        if (!b.real) continue;
+        const float o = b.v[0], h = b.v[1], l = b.v[2], c = b.v[3], v = b.v[4], oi = b.v[5];
+        const bool zero = (hasOpen && o == 0.0f) || (hasHigh && h == 0.0f) || (hasLow && l == 0.0f) ||
+                          (hasClose && c == 0.0f);
+        bool rangeDone = true;
+        if (zero) {
+            std::string fields;
+            const std::pair<bool, float> prices[] = {{hasOpen, o}, {hasHigh, h}, {hasLow, l}, {hasClose, c}};
+            for (int k = 0; k < 4; ++k) {
+                if (!prices[k].first || prices[k].second != 0.0f) continue;
+                if (!fields.empty()) fields += ", ";
+                fields += kDopFieldNames[static_cast<std::size_t>(kFieldOpen + k)];
             }
-        }
-        bool rangeDone = false;
-        if (!zero.empty()) {
             Finding& f = quoteFinding(FindingKind::kZeroPrice, i);
             f.what = "zero price";
             f.expected = "prices other than 0";
-            f.found = zero + " = 0";
-            rangeDone = true;
+            f.found = fields + " = 0";
         } else if (otherwisePositive && c < 0) {
             Finding& f = quoteFinding(FindingKind::kNegativeClose, i);
             f.what = "negative close in a series otherwise positive";
             f.expected = "a close of 0 or more";
             f.found = "CLOSE = " + ValueText(c);
-            rangeDone = true;
-        } else if (L.has(kFieldHigh) && L.has(kFieldLow) && h < l) {
+        } else if (hasHigh && hasLow && h < l) {
             Finding& f = quoteFinding(FindingKind::kHighBelowLow, i);
             f.what = "high below low";
             f.expected = "HIGH >= LOW";
             f.found = "HIGH = " + ValueText(h) + ", LOW = " + ValueText(l);
-            rangeDone = true;
+        } else {
+            rangeDone = false;
         }
-        if (!rangeDone && L.has(kFieldHigh) && L.has(kFieldLow)) {
+        if (!rangeDone && hasHigh && hasLow && ((hasOpen && (o < l || o > h)) || (hasClose && (c < l || c > h)))) {
             std::string out;
-            if (L.has(kFieldOpen) && (o < l || o > h)) out = "OPEN = " + ValueText(o);
-            if (L.has(kFieldClose) && (c < l || c > h)) out += (out.empty() ? "" : ", ") + ("CLOSE = " + ValueText(c));
-            if (!out.empty()) {
-                Finding& f = quoteFinding(FindingKind::kOutsideRange, i);
-                f.what = "open or close outside the day's range";
-                f.expected = "within LOW " + ValueText(l) + " .. HIGH " + ValueText(h);
-                f.found = out;
-            }
+            if (hasOpen && (o < l || o > h)) out = "OPEN = " + ValueText(o);
+            if (hasClose && (c < l || c > h)) out += (out.empty() ? "" : ", ") + ("CLOSE = " + ValueText(c));
+            Finding& f = quoteFinding(FindingKind::kOutsideRange, i);
+            f.what = "open or close outside the day's range";
+            f.expected = "within LOW " + ValueText(l) + " .. HIGH " + ValueText(h);
+            f.found = out;
         }
-        std::string negative;
-        if (L.has(kFieldVol) && v < 0) negative = "VOL = " + ValueText(v);
-        if (L.has(kFieldOi) && oi < 0) negative += (negative.empty() ? "" : ", ") + ("OI = " + ValueText(oi));
-        if (!negative.empty()) {
+        if ((hasVol && v < 0) || (hasOi && oi < 0)) {
+            std::string negative;
+            if (hasVol && v < 0) negative = "VOL = " + ValueText(v);
+            if (hasOi && oi < 0) negative += (negative.empty() ? "" : ", ") + ("OI = " + ValueText(oi));
             Finding& f = quoteFinding(FindingKind::kNegativeVolume, i);
             f.what = "negative volume or open interest";
             f.expected = "0 or more";
             f.found = negative;
         }
         if (prev >= 0) {
-            const DateCode a = dates[static_cast<std::size_t>(prev)], b = dates[static_cast<std::size_t>(i)];
-            if (daily && b > a) {
-                const int gap = WeekdaysBetween(a, b);
+            const Bar& a = bars[static_cast<std::size_t>(prev)];
+            // No more weekdays than days lie between two days.
+            if (daily && b.date - a.date - 1 > options_.maxGapWeekdays) {
+                const int gap = WeekdaysBetween(a.date, b.date);
                 if (gap > options_.maxGapWeekdays) {
                     Finding& f = quoteFinding(FindingKind::kGap, i);
-                    f.what = "weekdays without a quote since " + DateText(a);
+                    f.what = "weekdays without a quote since " + DateText(a.date);
                     f.expected = "at most " + std::to_string(options_.maxGapWeekdays) + " weekdays";
                     f.found = std::to_string(gap) + " weekdays";
                 }
             }
-            if (options_.splitCandidates && L.has(kFieldClose)) {
-                const SplitDay da{value(prev, kFieldClose), value(prev, kFieldHigh), value(prev, kFieldLow)};
+            // The pair test hits only where the close moves by a third or more; most pairs
+            // are passed over before it.
+            const float ca = a.v[3];
+            if (options_.splitCandidates && hasClose && ca != 0.0f && c != 0.0f &&
+                !(ca / c > 0.74f && ca / c < 1.34f)) {
+                const SplitDay da{ca, a.v[1], a.v[2]};
                 const SplitDay db{c, h, l};
                 if (const auto ratio = TestSplitPair(da, db)) {
                     Finding& f = quoteFinding(FindingKind::kSplitCandidate, i);
                     f.what = "possible " + std::to_string(ratio->p) + " for " + std::to_string(ratio->q) +
                              " split not recorded";
-                    f.expected = "a close near " + ValueText(da.close);
+                    f.expected = "a close near " + ValueText(ca);
                     f.found = "CLOSE = " + ValueText(c);
                 }
             }
