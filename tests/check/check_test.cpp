@@ -384,6 +384,17 @@ INSTANTIATE_TEST_SUITE_P(Check, RealDatabase,
                                     {{"emaster-disagrees", 1}, {"xmaster-broken", 1}, {"index-date", 44},
                                      {"zero-price", 1}}},
                              RealDb{"equis-italy-intraday", {}},
+                             // Quotes as its vendor wrote them: opens outside the day's range on
+                             // a few days, sporadic zero prices, thin series with gaps and warrants
+                             // whose closes jump.
+                             RealDb{"equis-italy",
+                                    {{"outside-range", 90}, {"gap", 22}, {"zero-price", 260},
+                                     {"split-candidate", 22}}},
+                             RealDb{"mininge-dop",
+                                    {{"master-count", 1}, {"blank-symbol", 25}, {"repeated-quote", 35},
+                                     {"index-date", 37}, {"gap", 405}, {"split-candidate", 116},
+                                     {"repeated-date", 19}, {"no-real-form", 2}, {"out-of-order", 8},
+                                     {"outside-range", 14}, {"high-below-low", 13}, {"missing-data-file", 1}}},
                              RealDb{"equis-xmaster-mini", {{"index-date", 6}}},
                              RealDb{"stooq-intraday", {{"index-date", 1}}}),
                          [](const auto& info) {
