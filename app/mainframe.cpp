@@ -157,7 +157,10 @@ CMainFrame::CMainFrame(SettingsStore& settings, UiHost& host, QWidget* parent)
     connect(Action(kCmdSymbolMove), &QAction::triggered, m_view, [this] { OnSymbolMove(*m_view, m_host, true); });
     connect(Action(kCmdSymbolCopy), &QAction::triggered, m_view, [this] { OnSymbolMove(*m_view, m_host, false); });
     connect(Action(kCmdSplitSearch), &QAction::triggered, m_view, [this] { OpenSplitSearch(*m_view, m_host, this); });
-    connect(Action(kCmdPortfolioCheck), &QAction::triggered, m_view, [this] { OpenPortfolioCheck(*m_view, m_host, this); });
+    connect(Action(kCmdPortfolioCheck), &QAction::triggered, m_view, [this] {
+        CCheckDlg* check = OpenPortfolioCheck(*m_view, m_host, this);
+        connect(m_view, &CBarwiseView::SecuritySelected, check, &CCheckDlg::OnViewChanged);
+    });
     connect(Action(kCmdHelpTopics), &QAction::triggered, this, &CMainFrame::OnHelpTopics);
     {
         auto quotes = std::make_shared<CQuoteCommands>(*m_view, m_host, m_settings);

@@ -322,6 +322,18 @@ void CCheckDlg::OnShowRow(int viewRow) {
     }
 }
 
+void CCheckDlg::OnViewChanged() {
+    if (m_checking) return;
+    const std::string shown = m_view.PortfolioDir();
+    if (shown == m_directory) {
+        m_portfolio->setText(tr("Portfolio: %1").arg(FromField(m_directory)));
+        return;
+    }
+    m_portfolio->setText(m_model->findings().empty()
+                             ? tr("Portfolio: %1").arg(FromField(shown))
+                             : tr("Findings of %1; Check reads %2").arg(FromField(m_directory), FromField(shown)));
+}
+
 void CCheckDlg::reject() {
     if (m_checking) {
         m_stopAsked = true;

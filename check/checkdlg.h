@@ -63,6 +63,9 @@ public:
     void OnSaveReport();
     // Shows the quote (or the security) of a table row in the main window.
     void OnShowRow(int viewRow);
+    // The main window shows another security (perhaps of another portfolio): the next Check
+    // reads the portfolio shown, and the window says so while its list is of another.
+    void OnViewChanged();
 
     bool Checking() const { return m_checking; }
     const std::vector<barwise::Finding>& Findings() const { return m_model->findings(); }

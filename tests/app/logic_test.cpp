@@ -221,7 +221,7 @@ void LogicTest::enabling_data() {
                                       kCmdQuoteDelete, kCmdQuoteAdd, kCmdExport, kCmdSplitSearch};
     QTest::newRow("nothing found")
         << ViewState{} << (quoteCommands + QList<int>{kCmdSymbolDelete, kCmdSymbolEdit, kCmdSymbolAbout,
-                                                        kCmdSymbolMove, kCmdSymbolCopy});
+                                                        kCmdSymbolMove, kCmdSymbolCopy, kCmdPortfolioCheck});
     QTest::newRow("one portfolio, newest quote selected") << Found(1, 7, 250, 0)
                                                           << QList<int>{kCmdSymbolMove, kCmdSymbolCopy};
     QTest::newRow("two portfolios") << Found(2, 7, 250, 3) << QList<int>{};
@@ -240,7 +240,7 @@ void LogicTest::enabling_data() {
     ViewState lost = Found(2, 7, 250, 0);
     lost.portfoliosFound = false;
     QTest::newRow("rows left but nothing found")
-        << lost << (quoteCommands + QList<int>{kCmdSymbolDelete, kCmdSymbolEdit, kCmdSymbolAbout});
+        << lost << (quoteCommands + QList<int>{kCmdSymbolDelete, kCmdSymbolEdit, kCmdSymbolAbout, kCmdPortfolioCheck});
 }
 
 void LogicTest::enabling() {

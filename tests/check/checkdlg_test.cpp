@@ -2,6 +2,7 @@
 // selected findings after asking, shows a quote finding's quote in the main window and
 // saves the report.
 #include <QAbstractItemModelTester>
+#include <QLabel>
 #include <QItemSelectionModel>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
@@ -24,6 +25,7 @@ private slots:
     void declinedRepairChangesNothing();
     void doubleClickShowsTheQuote();
     void savesTheReport();
+    void followsThePortfolioShown();
 };
 
 namespace {
@@ -157,6 +159,25 @@ void CheckDlgTest::savesTheReport() {
     QVERIFY(text.find("suspect  F1.DAT  AAA quote 16") != std::string::npos);
     QVERIFY(text.find("to edit: barwise-cli edit-quote") != std::string::npos);
     QVERIFY(text.find("\r\n") != std::string::npos);
+}
+
+void CheckDlgTest::followsThePortfolioShown() {
+    barwise::testing::TempDir first, second;
+    Plant(first.path());
+    checktest::CopyPortfolio(checktest::Base::kPlain, second.path());
+    FakeCommandView view = ViewOf(first);
+    ScriptedUiHost host;
+    CCheckDlg dlg(view, host);
+    dlg.OnCheck();
+    QCOMPARE(dlg.Findings().size(), std::size_t{3});
+    view.portfolioDir = second.str();
+    dlg.OnViewChanged();
+    auto* label = dlg.findChild<QLabel*>("portfolio");
+    QVERIFY(label->text().contains(QString::fromStdString(second.str())));
+    QVERIFY(label->text().contains(QString::fromStdString(first.str())));
+    dlg.OnCheck();
+    QVERIFY(dlg.Findings().empty());
+    QVERIFY(dlg.StatusText().contains("clean"));
 }
 
 QTEST_MAIN(CheckDlgTest)
