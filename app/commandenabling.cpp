@@ -20,6 +20,7 @@ std::string_view CommandPrompt(int id) {
         case kCmdExport: return "Export quotes\nExport";
         case kCmdRescan: return "ReScan drive(s) for portfolios\nReScan";
         case kCmdSymbolCopy: return "Copy\nCopy";
+        case kCmdPortfolioCheck: return "Check the files and quotes of this portfolio\nCheck portfolio";
         // The usual prompts of the standard commands.
         case kCmdAppAbout:
             return "Display program information, version number and copyright\nAbout";
@@ -51,6 +52,7 @@ bool IsCommandEnabled(int id, const ViewState& s) {
         case kCmdQuoteAdd: return s.portfoliosFound && quotes && s.selQuoteRow != s.quoteRows - 1;
         case kCmdExport: return s.portfoliosFound && s.symbolCount != 0 && quotes;
         case kCmdSplitSearch: return s.portfoliosFound && !s.splitSearchOpen && quotes;
+        case kCmdPortfolioCheck: return s.portfoliosFound;
         default: return true;
     }
 }

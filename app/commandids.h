@@ -20,6 +20,7 @@ enum CommandId : int {
     kCmdExport = 32804,
     kCmdRescan = 32807,
     kCmdSymbolCopy = 32823,
+    kCmdPortfolioCheck = 32840,
     kCmdAppAbout = 57664,
     kCmdAppExit = 57665,
     kCmdHelpTopics = 57667,
@@ -32,7 +33,7 @@ enum CommandId : int {
 
 // Every command the menu carries, in menu order.
 inline constexpr CommandId kAllCommands[] = {
-    kCmdAppExit,     kCmdViewToolbar, kCmdViewStatusBar, kCmdSplitSearch, kCmdSearchFilter,
+    kCmdAppExit,     kCmdViewToolbar, kCmdViewStatusBar, kCmdSplitSearch, kCmdPortfolioCheck, kCmdSearchFilter,
     kCmdRescan,      kCmdSymbolDelete, kCmdSymbolMove,   kCmdSymbolCopy,  kCmdSymbolEdit,
     kCmdSymbolAbout, kCmdQuoteEdit,   kCmdQuoteSplit,    kCmdQuoteAdjust, kCmdQuoteAdd,
     kCmdQuoteDelete, kCmdExport,      kCmdHelpTopics,    kCmdAppAbout,

@@ -27,6 +27,7 @@
 #include "export/exportdlg.h"
 #include "commands/symbols/symbolcommands.h"
 #include "splitsearch/splitsearchdlg.h"
+#include "check/checkdlg.h"
 #include "ui/settingsstore.h"
 #include "ui/uihost.h"
 
@@ -45,6 +46,7 @@ constexpr CommandEntry kCommands[] = {
     {kCmdViewToolbar, "&Toolbar", nullptr},
     {kCmdViewStatusBar, "&Status Bar", nullptr},
     {kCmdSplitSearch, "&Split Search...", "splitsearch"},
+    {kCmdPortfolioCheck, "&Check...", nullptr},
     {kCmdSearchFilter, "Search &Filter...", "filter"},
     {kCmdRescan, "&ReScan\tF5", "rescan"},
     {kCmdSymbolDelete, "&Delete", "symboldelete"},
@@ -74,7 +76,7 @@ struct PopupEntry {
 const PopupEntry kPopups[] = {
     {"&Barwise", {kCmdSaveChart, kSeparator, kCmdAppExit}},
     {"&View", {kCmdViewToolbar, kCmdViewStatusBar, kCmdViewChart}},
-    {"&Portfolio", {kCmdSplitSearch, kCmdSearchFilter, kCmdRescan}},
+    {"&Portfolio", {kCmdSplitSearch, kCmdPortfolioCheck, kCmdSearchFilter, kCmdRescan}},
     {"&Symbol",
      {kCmdSymbolDelete, kCmdSymbolMove, kCmdSymbolCopy, kSeparator, kCmdSymbolEdit,
       kCmdSymbolAbout}},
@@ -159,6 +161,10 @@ CMainFrame::CMainFrame(SettingsStore& settings, UiHost& host, QWidget* parent)
     connect(Action(kCmdSymbolCopy), &QAction::triggered, m_view, [this] { OnSymbolMove(*m_view, m_host, false); });
     connect(Action(kCmdSplitSearch), &QAction::triggered, m_view, [this] {
         if (CSplitSearchDlg* window = OpenSplitSearch(*m_view, m_host, this)) FollowSplitSearch(window);
+    });
+    connect(Action(kCmdPortfolioCheck), &QAction::triggered, m_view, [this] {
+        CCheckDlg* check = OpenPortfolioCheck(*m_view, m_host, this);
+        connect(m_view, &CBarwiseView::SecuritySelected, check, &CCheckDlg::OnViewChanged);
     });
     connect(Action(kCmdHelpTopics), &QAction::triggered, this, &CMainFrame::OnHelpTopics);
     {

@@ -39,6 +39,7 @@ constexpr Shot kShots[] = {
     {barwise::kCmdSymbolMove, "symbol-move.png"},
     {barwise::kCmdSymbolCopy, "symbol-copy.png"},
     {barwise::kCmdSplitSearch, "split-search.png"},
+    {barwise::kCmdPortfolioCheck, "portfolio-check.png"},
     {barwise::kCmdQuoteEdit, "quote-edit.png"},
     {barwise::kCmdQuoteSplit, "quote-split.png"},
     {barwise::kCmdQuoteAdjust, "quote-adjust.png"},
@@ -120,6 +121,18 @@ void TakeShot(CMainFrame* frame, QString folder, std::size_t index) {
                 auto* window = qobject_cast<QDialog*>(w);
                 if (!window || window->objectName() != QLatin1String("dlg109")) continue;
                 if (auto* search = window->findChild<QPushButton*>(QStringLiteral("ctl1024"))) search->click();
+                Save(window, folder, file);
+                window->reject();
+            }
+        });
+    } else if (shot.command == barwise::kCmdPortfolioCheck) {
+        // The Check window beside the main one: check the portfolio shown, picture it, close it.
+        frame->Action(shot.command)->trigger();
+        QTimer::singleShot(200, frame, [folder, file = shot.file] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* window = qobject_cast<QDialog*>(w);
+                if (!window || window->objectName() != QLatin1String("checkPortfolio")) continue;
+                if (auto* check = window->findChild<QPushButton*>(QStringLiteral("check"))) check->click();
                 Save(window, folder, file);
                 window->reject();
             }

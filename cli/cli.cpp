@@ -12,9 +12,11 @@
 #include <sstream>
 #include <system_error>
 
+#include "cli/checkcommand.h"
 #include "cli/clicommon.h"
 #include "cli/quotecommands.h"
 #include "cli/symbolcommands.h"
+#include "demo/damageddb.h"
 #include "demo/demodb.h"
 #include "datafiles/ascii.h"
 #include "commands/datafacts/facttexts.h"
@@ -378,8 +380,16 @@ int RunSplitSearch(const CliStreams& io, const std::string& dir, const std::stri
 
 // ----- make-demo -----
 
-int RunMakeDemo(const CliStreams& io, const std::string& dir, bool large) {
-    const DemoResult result = WriteDemoDatabase(fs::path(dir), large);
+int RunMakeDemo(const CliStreams& io, const std::string& dir, bool large, bool damaged) {
+    DemoResult result = WriteDemoDatabase(fs::path(dir), large);
+    if (result.status == kSuccess && damaged) {
+        // Beside the demo's portfolios, in the directory make-demo has just marked as its own.
+        const DemoResult d = WriteDamagedPortfolio(fs::path(dir) / std::string(kDamagedPortfolioName));
+        if (d.status != kSuccess) return DataFailure(io, d.file, d.status);
+        result.portfolios += d.portfolios;
+        result.securities += d.securities;
+        result.quotes += d.quotes;
+    }
     if (result.status == kFileExists) {
         return DataFailure(io, result.file, result.status, "not empty and not written by make-demo; nothing written");
     }
@@ -451,11 +461,15 @@ void DefineMakeDemo(CLI::App& c, const CommandSetup& setup) {
     struct Args {
         std::string dir;
         bool large = false;
+        bool damaged = false;
     };
     auto a = std::make_shared<Args>();
     c.add_option("DIR", a->dir, "Directory to write the demo database into")->required();
     c.add_flag("--large", a->large, "One portfolio of 255 securities of 8,000 quotes each, for benchmarks");
-    c.callback([a, setup] { setup.run = [a, &io = setup.io] { return RunMakeDemo(io, a->dir, a->large); }; });
+    c.add_flag("--damaged", a->damaged, "Also DIR/DAMAGED: one case of everything barwise-cli check finds");
+    c.callback([a, setup] {
+        setup.run = [a, &io = setup.io] { return RunMakeDemo(io, a->dir, a->large, a->damaged); };
+    });
 }
 
 // Every subcommand: its name, what --help says of it, and its arguments and body.
@@ -475,6 +489,7 @@ const std::vector<CliCommand> kCommands = {
     {"adjust", "Multiply prices, volume and open interest from FROM to TO", DefineAdjust},
     {"add-quote", "Add the weekday before DATE as a copy of DATE's quote", DefineAddQuote},
     {"delete-quote", "Delete the quote of DATE", DefineDeleteQuote},
+    {"check", "Check a portfolio's files and quotes, and mend what is mechanical", DefineCheck},
 };
 
 }  // namespace

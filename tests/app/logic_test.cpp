@@ -179,7 +179,7 @@ void LogicTest::enabling() {
         ViewState state;
         QList<int> disabled;  // every other command is enabled
     } rows[] = {
-        {"nothing found", ViewState{}, quoteCommands + symbolCommands + transfers},
+        {"nothing found", ViewState{}, quoteCommands + symbolCommands + transfers + QList<int>{kCmdPortfolioCheck}},
         {"one portfolio, newest quote selected", Found(1, 7, 250, 0), transfers},
         {"two portfolios", Found(2, 7, 250, 3), {}},
         {"oldest quote selected", Found(2, 7, 250, 249), {kCmdQuoteAdd}},
@@ -187,7 +187,7 @@ void LogicTest::enabling() {
         {"no symbols", Found(2, 0, 0), quoteCommands + symbolCommands + transfers},
         {"split search open", open, {kCmdSplitSearch, kCmdSymbolEdit}},
         {"symbol count zero", noCount, {kCmdExport}},
-        {"rows left but nothing found", lost, quoteCommands + symbolCommands},
+        {"rows left but nothing found", lost, quoteCommands + symbolCommands + QList<int>{kCmdPortfolioCheck}},
     };
     for (const auto& r : rows)
         for (int id : kAllCommands)

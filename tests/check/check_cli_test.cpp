@@ -1,0 +1,96 @@
+// barwise-cli check: what it prints and the exit status of a file-system checker.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "check/checkbed.h"
+#include "check/portfoliocheck.h"
+#include "cli/clirun.h"
+#include "testsupport/tempdir.h"
+
+namespace barwise {
+namespace {
+
+using checktest::Base;
+using testing::Cli;
+using testing::Lines;
+
+void SwapFirstQuotes(const fs::path& dir) {
+    auto bytes = checktest::Bytes(dir / "F1.DAT");
+    std::swap_ranges(bytes.begin() + 28, bytes.begin() + 56, bytes.begin() + 56);
+    testing::WriteBytes(dir / "F1.DAT", bytes);
+}
+void NegativeVolume(const fs::path& dir) { checktest::PutMbf(dir / "F1.DAT", checktest::QuoteField(28, 15, 6), -5); }
+void Nothing(const fs::path&) {}
+
+struct CliCase {
+    const char* name;
+    std::function<void(const fs::path&)> plant;
+    std::vector<std::string> options;  // after DIR
+    int status;
+    const char* out;  // a text standard output holds ("" for none)
+    int outLines;     // lines on standard output, -1 when not counted
+    bool changed;     // whether the portfolio's files changed
+};
+
+class CheckCli : public ::testing::TestWithParam<CliCase> {};
+
+TEST_P(CheckCli, StatusAndOutput) {
+    const CliCase& c = GetParam();
+    testing::TempDir dir;
+    checktest::CopyPortfolio(Base::kPlain, dir.path());
+    c.plant(dir.path());
+    const auto before = checktest::Bytes(dir.path() / "F1.DAT");
+    std::vector<std::string> args = {"check", dir.str()};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const auto r = Cli(args);
+    EXPECT_EQ(r.status, c.status) << r.out << r.err;
+    if (*c.out) {
+        EXPECT_NE(r.out.find(c.out), std::string::npos) << r.out;
+    }
+    if (c.outLines >= 0) {
+        EXPECT_EQ(static_cast<int>(Lines(r.out).size()), c.outLines) << r.out;
+    }
+    EXPECT_EQ(checktest::Bytes(dir.path() / "F1.DAT") != before, c.changed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Check, CheckCli,
+    ::testing::Values(
+        CliCase{"Clean", Nothing, {}, 0, "", 0, false},
+        CliCase{"SuspectSaysHowToEdit", NegativeVolume, {}, 1, "to edit: barwise-cli edit-quote", 2, false},
+        CliCase{"DamageMarkedRepairable", SwapFirstQuotes, {}, 1, "[repairable]", -1, false},
+        CliCase{"JsonOneObjectPerFinding", SwapFirstQuotes, {"--json"}, 1, "\"kind\":\"out-of-order\"", 2, false},
+        CliCase{"RepairNeedsYesOffTerminal", SwapFirstQuotes, {"--repair"}, 2, "", -1, false},
+        CliCase{"RepairMendsAndEndsClean", SwapFirstQuotes, {"--repair", "--yes"}, 0, "after repair:", -1, true},
+        CliCase{"SuspectDataIsNeverRepaired", NegativeVolume, {"--repair", "--yes"}, 1, "to edit:", -1, false},
+        CliCase{"YesWithoutRepair", Nothing, {"--yes"}, 2, "", 0, false},
+        CliCase{"GapOption", [](const fs::path& d) { checktest::DropQuotes(d / "F1.DAT", 28, 30, 35); },
+                {"--max-gap", "5"}, 1, "6 weekdays", 2, false},
+        CliCase{"GapWithinDefault", [](const fs::path& d) { checktest::DropQuotes(d / "F1.DAT", 28, 30, 35); }, {},
+                0, "", 0, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CheckCliErrors, NoPortfolioIsAnIoError) {
+    testing::TempDir dir;
+    const auto r = Cli({"check", (dir.path() / "none").string()});
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_EQ(Cli({"check", dir.str(), "--below"}).status, 2);
+}
+
+TEST(CheckCliBelow, ChecksEveryPortfolioBelowTheRoot) {
+    testing::TempDir root;
+    checktest::CopyPortfolio(Base::kPlain, root.path() / "ONE");
+    checktest::CopyPortfolio(Base::kPlain, root.path() / "TWO");
+    NegativeVolume(root.path() / "TWO");
+    const auto r = Cli({"check", root.str(), "--below", "--json"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    ASSERT_EQ(Lines(r.out).size(), 1u) << r.out;
+    EXPECT_NE(r.out.find((root.path() / "TWO").string()), std::string::npos);
+    EXPECT_NE(r.err.find((root.path() / "ONE").string() + ": clean"), std::string::npos) << r.err;
+}
+
+}  // namespace
+}  // namespace barwise

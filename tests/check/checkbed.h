@@ -1,0 +1,50 @@
+// Clean portfolios for the check's tests, written once per run and copied for each case,
+// and the byte patches that plant one damage into such a copy.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "datafiles/encoding.h"
+
+namespace barwise::checktest {
+
+namespace fs = std::filesystem;
+
+enum class Base {
+    kPlain,     // MASTER only: AAA (F1, 28 bytes), BBB (F2, 24 bytes with DOP), CCC (F3, intraday 32 bytes)
+    kExtended,  // MASTER and EMASTER: three securities of 60 daily quotes
+    kXmaster,   // MASTER, EMASTER and XMASTER: 257 securities of 20 quotes (F256, F257 in XMASTER)
+};
+
+inline constexpr int kPlainQuotes = 60;
+
+// The clean portfolio of that kind (written on first use, never changed).
+const fs::path& CleanPortfolio(Base base);
+// A fresh copy of it in `dir`.
+void CopyPortfolio(Base base, const fs::path& dir);
+
+// The date of quote i of AAA and BBB in the plain portfolio (weekdays from 5 January 2015).
+DateCode PlainDate(int i);
+
+// Byte patches.
+std::vector<std::uint8_t> Bytes(const fs::path& path);
+void Put(const fs::path& path, std::size_t offset, const std::vector<std::uint8_t>& bytes);
+void PutMbf(const fs::path& path, std::size_t offset, float value);
+void PutI16At(const fs::path& path, std::size_t offset, int value);
+void Truncate(const fs::path& path, std::size_t size);
+void Append(const fs::path& path, const std::vector<std::uint8_t>& bytes);
+// The byte offset of field `column` (1-based) of quote i in a file of that record length.
+inline std::size_t QuoteField(int recordLength, int quote, int column) {
+    return static_cast<std::size_t>(recordLength) * static_cast<std::size_t>(quote + 1) +
+           static_cast<std::size_t>(column - 1) * 4;
+}
+// Copies quote `from` over quote `to`.
+void CopyQuote(const fs::path& path, int recordLength, int from, int to);
+// Takes quotes [first, last] out of a DAT file, its header count following.
+void DropQuotes(const fs::path& path, int recordLength, int first, int last);
+
+}  // namespace barwise::checktest

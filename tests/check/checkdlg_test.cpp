@@ -1,0 +1,184 @@
+// The Check Portfolio window: it lists what the check finds grouped by class, mends the
+// selected findings after asking, shows a quote finding's quote in the main window and
+// saves the report.
+#include <QAbstractItemModelTester>
+#include <QLabel>
+#include <QItemSelectionModel>
+#include <QPushButton>
+#include <QSortFilterProxyModel>
+#include <QTableView>
+#include <QtTest>
+
+#include "check/checkbed.h"
+#include "check/checkdlg.h"
+#include "testsupport/tempdir.h"
+#include "ui/fakecommandview.h"
+#include "ui/scripteduihost.h"
+
+using namespace barwise;
+
+class CheckDlgTest : public QObject {
+    Q_OBJECT
+private slots:
+    void listsFindingsGroupedByClass();
+    void repairSelectedAsksThenMends();
+    void declinedRepairChangesNothing();
+    void doubleClickShowsTheQuote();
+    void savesTheReport();
+    void followsThePortfolioShown();
+};
+
+namespace {
+
+// A plain portfolio with a suspect quote in F1 and F2's quotes out of order.
+void Plant(const fs::path& dir) {
+    checktest::CopyPortfolio(checktest::Base::kPlain, dir);
+    checktest::PutMbf(dir / "F1.DAT", checktest::QuoteField(28, 15, 6), -5);
+    auto bytes = checktest::Bytes(dir / "F2.DAT");
+    std::swap_ranges(bytes.begin() + 24 * 11, bytes.begin() + 24 * 12, bytes.begin() + 24 * 12);
+    barwise::testing::WriteBytes(dir / "F2.DAT", bytes);
+    fs::copy_file(dir / "F1.DAT", dir / "F1.NEW");
+}
+
+FakeCommandView ViewOf(const barwise::testing::TempDir& dir) {
+    FakeCommandView view;
+    view.portfolioDir = dir.str();
+    view.masterPath = (dir.path() / "MASTER").string();
+    return view;
+}
+
+int ViewRowOf(CCheckDlg& dlg, FindingKind kind) {
+    QAbstractItemModel* model = dlg.Table()->model();
+    auto* proxy = static_cast<QSortFilterProxyModel*>(model);
+    for (int r = 0; r < model->rowCount(); ++r) {
+        const int source = proxy->mapToSource(model->index(r, 0)).row();
+        if (dlg.Findings()[static_cast<std::size_t>(source)].kind == kind) return r;
+    }
+    return -1;
+}
+
+void SelectRow(CCheckDlg& dlg, int row) {
+    dlg.Table()->selectionModel()->select(dlg.Table()->model()->index(row, 0),
+                                          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+}  // namespace
+
+void CheckDlgTest::listsFindingsGroupedByClass() {
+    barwise::testing::TempDir dir;
+    Plant(dir.path());
+    FakeCommandView view = ViewOf(dir);
+    ScriptedUiHost host;
+    CCheckDlg dlg(view, host);
+    QAbstractItemModelTester tester(dlg.Table()->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    dlg.OnCheck();
+    QCOMPARE(dlg.Findings().size(), std::size_t{3});
+    // Damage first, then suspect data, then leftovers, whatever order they were found in.
+    QAbstractItemModel* model = dlg.Table()->model();
+    QVERIFY(model->index(0, 0).data().toString().startsWith("Damage"));
+    QVERIFY(model->index(1, 0).data().toString().startsWith("Suspect"));
+    QVERIFY(model->index(2, 0).data().toString().startsWith("Leftover"));
+    QVERIFY(dlg.StatusText().contains("3 findings"));
+    // Sorting by another column and back.
+    dlg.Table()->sortByColumn(CheckFindingsModel::kFile, Qt::DescendingOrder);
+    QCOMPARE(model->index(0, CheckFindingsModel::kFile).data().toString(), QStringLiteral("F2.DAT"));
+}
+
+void CheckDlgTest::repairSelectedAsksThenMends() {
+    barwise::testing::TempDir dir;
+    Plant(dir.path());
+    FakeCommandView view = ViewOf(dir);
+    ScriptedUiHost host;
+    host.answers.push_back(UiHost::Answer::Yes);
+    CCheckDlg dlg(view, host);
+    dlg.OnCheck();
+    auto* repair = dlg.findChild<QPushButton*>("repair");
+    SelectRow(dlg, ViewRowOf(dlg, FindingKind::kNegativeVolume));
+    QVERIFY(!repair->isEnabled());  // suspect data is not repaired
+    dlg.Table()->selectAll();
+    QVERIFY(repair->isEnabled());
+    dlg.OnRepairSelected();
+    QCOMPARE(host.messages.size(), std::size_t{1});
+    QVERIFY(host.messages[0].text.contains("Repair 2 selected findings"));
+    // What is left is the suspect quote; the main window shows the files as they are now.
+    QCOMPARE(dlg.Findings().size(), std::size_t{1});
+    QCOMPARE(dlg.Findings()[0].kind, FindingKind::kNegativeVolume);
+    QVERIFY(!fs::exists(dir.path() / "F1.NEW"));
+    QVERIFY(!view.refills.empty());
+    QVERIFY(!dlg.LastChanges().empty());
+}
+
+void CheckDlgTest::declinedRepairChangesNothing() {
+    barwise::testing::TempDir dir;
+    Plant(dir.path());
+    const auto before = checktest::Bytes(dir.path() / "F2.DAT");
+    FakeCommandView view = ViewOf(dir);
+    ScriptedUiHost host;
+    host.answers.push_back(UiHost::Answer::No);
+    CCheckDlg dlg(view, host);
+    dlg.OnCheck();
+    dlg.Table()->selectAll();
+    dlg.OnRepairSelected();
+    QCOMPARE(dlg.Findings().size(), std::size_t{3});
+    QVERIFY(checktest::Bytes(dir.path() / "F2.DAT") == before);
+    QVERIFY(view.refills.empty());
+}
+
+void CheckDlgTest::doubleClickShowsTheQuote() {
+    barwise::testing::TempDir dir;
+    Plant(dir.path());
+    FakeCommandView view = ViewOf(dir);
+    ScriptedUiHost host;
+    CCheckDlg dlg(view, host);
+    dlg.OnCheck();
+    const int row = ViewRowOf(dlg, FindingKind::kNegativeVolume);
+    const Finding f = dlg.Findings()[static_cast<std::size_t>(
+        static_cast<QSortFilterProxyModel*>(dlg.Table()->model())->mapToSource(dlg.Table()->model()->index(row, 0)).row())];
+    view.symbols.push_back({f.id, "AAA", "ALPHA CORP"});
+    dlg.OnShowRow(row);
+    QCOMPARE(view.shown.size(), std::size_t{1});
+    QCOMPARE(view.shown[0].first.fileNumber, 1);
+    QCOMPARE(view.shown[0].second, checktest::PlainDate(15));
+    QVERIFY(host.messages.empty());
+    // A leftover names no security: nothing to show.
+    dlg.OnShowRow(ViewRowOf(dlg, FindingKind::kTemporaryFile));
+    QCOMPARE(view.shown.size(), std::size_t{1});
+}
+
+void CheckDlgTest::savesTheReport() {
+    barwise::testing::TempDir dir;
+    Plant(dir.path());
+    FakeCommandView view = ViewOf(dir);
+    ScriptedUiHost host;
+    barwise::testing::TempDir out;
+    host.saveAnswer = QString::fromStdString((out.path() / "report.txt").string());
+    CCheckDlg dlg(view, host);
+    dlg.OnCheck();
+    dlg.OnSaveReport();
+    const std::string text = barwise::testing::ReadText(out.path() / "report.txt");
+    QVERIFY(text.find("suspect  F1.DAT  AAA quote 16") != std::string::npos);
+    QVERIFY(text.find("to edit: barwise-cli edit-quote") != std::string::npos);
+    QVERIFY(text.find("\r\n") != std::string::npos);
+}
+
+void CheckDlgTest::followsThePortfolioShown() {
+    barwise::testing::TempDir first, second;
+    Plant(first.path());
+    checktest::CopyPortfolio(checktest::Base::kPlain, second.path());
+    FakeCommandView view = ViewOf(first);
+    ScriptedUiHost host;
+    CCheckDlg dlg(view, host);
+    dlg.OnCheck();
+    QCOMPARE(dlg.Findings().size(), std::size_t{3});
+    view.portfolioDir = second.str();
+    dlg.OnViewChanged();
+    auto* label = dlg.findChild<QLabel*>("portfolio");
+    QVERIFY(label->text().contains(QString::fromStdString(second.str())));
+    QVERIFY(label->text().contains(QString::fromStdString(first.str())));
+    dlg.OnCheck();
+    QVERIFY(dlg.Findings().empty());
+    QVERIFY(dlg.StatusText().contains("clean"));
+}
+
+QTEST_MAIN(CheckDlgTest)
+#include "checkdlg_test.moc"
