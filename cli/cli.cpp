@@ -12,6 +12,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "cli/importcommands.h"
 #include "cli/clicommon.h"
 #include "cli/quotecommands.h"
 #include "cli/symbolcommands.h"
@@ -475,6 +476,8 @@ const std::vector<CliCommand> kCommands = {
     {"adjust", "Multiply prices, volume and open interest from FROM to TO", DefineAdjust},
     {"add-quote", "Add the weekday before DATE as a copy of DATE's quote", DefineAddQuote},
     {"delete-quote", "Delete the quote of DATE", DefineDeleteQuote},
+    {"import", "Import quotes from delimited text files into the portfolio DIR", DefineImport},
+    {"new-portfolio", "Write an empty portfolio into DIR", DefineNewPortfolio},
 };
 
 }  // namespace
