@@ -20,6 +20,7 @@ enum CommandId : int {
     kCmdExport = 32804,
     kCmdRescan = 32807,
     kCmdSymbolCopy = 32823,
+    kCmdImport = 32840,
     kCmdAppAbout = 57664,
     kCmdAppExit = 57665,
     kCmdHelpTopics = 57667,
@@ -32,7 +33,7 @@ inline constexpr CommandId kAllCommands[] = {
     kCmdAppExit,     kCmdViewToolbar, kCmdViewStatusBar, kCmdSplitSearch, kCmdSearchFilter,
     kCmdRescan,      kCmdSymbolDelete, kCmdSymbolMove,   kCmdSymbolCopy,  kCmdSymbolEdit,
     kCmdSymbolAbout, kCmdQuoteEdit,   kCmdQuoteSplit,    kCmdQuoteAdjust, kCmdQuoteAdd,
-    kCmdQuoteDelete, kCmdExport,      kCmdHelpTopics,    kCmdAppAbout,
+    kCmdQuoteDelete, kCmdExport,      kCmdImport,        kCmdHelpTopics,    kCmdAppAbout,
 };
 
 // The prompt of a command: the status-bar text, "\n", the toolbar tooltip. Empty for an

@@ -26,6 +26,7 @@ public:
     ~CMainFrame() override;
 
     CBarwiseView& View() { return *m_view; }
+    barwise::UiHost& Host() { return m_host; }
     // The menu item and toolbar button of a command share this action (null for an
     // unknown id).
     QAction* Action(int id) const;

@@ -101,7 +101,9 @@ TEST_P(ValueTextTest, TakesOnlyWholeNumbersWithAnMbfForm) {
     EXPECT_EQ(v.problem.empty(), r.ok) << r.text << ": " << v.problem;
     if (!r.ok) return;
     EXPECT_EQ(v.present, r.present);
-    if (r.present) EXPECT_EQ(v.value, r.value);
+    if (r.present) {
+        EXPECT_EQ(v.value, r.value);
+    }
 }
 
 const ValueRow kValues[] = {
