@@ -105,6 +105,7 @@ CImportDlg::CImportDlg(UiHost& host, std::string directory, std::optional<Securi
     m_preview->setObjectName(QStringLiteral("preview"));
     m_preview->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_preview->verticalHeader()->setVisible(false);
+    m_preview->setMinimumHeight(200);
     m_previewStatus = new QLabel(previewBox);
     m_previewStatus->setObjectName(QStringLiteral("previewStatus"));
     m_previewStatus->setWordWrap(true);
@@ -140,6 +141,9 @@ CImportDlg::CImportDlg(UiHost& host, std::string directory, std::optional<Securi
     auto* conflicts = new QButtonGroup(intoBox);
     conflicts->addButton(m_merge);
     conflicts->addButton(m_replace);
+    // Checked once grouped: before, the four were one group of siblings.
+    (m_selected ? m_intoSelected : m_intoNamed)->setChecked(true);
+    m_merge->setChecked(true);
     intoLayout->addWidget(m_intoSelected, 0, 0);
     intoLayout->addWidget(m_intoNamed, 1, 0);
     intoLayout->addWidget(m_create, 2, 0);
@@ -175,7 +179,7 @@ CImportDlg::CImportDlg(UiHost& host, std::string directory, std::optional<Securi
     layout->addWidget(m_summary, 1);
     layout->addWidget(m_progress);
     layout->addWidget(buttons);
-    resize(820, 680);
+    resize(860, 780);
 
     connect(add, &QPushButton::clicked, this, &CImportDlg::OnAddFiles);
     connect(m_remove, &QPushButton::clicked, this, &CImportDlg::OnRemoveFile);

@@ -458,6 +458,12 @@ std::string PlanNew(Group& g, Places& places) {
 DataStatus WriteImport(const std::string& directory, std::vector<Group>& groups, FileSystem& fsys,
                        const ImportProgress& progress, const Places& places, std::string& failure) {
     SharedSyncFileSystem shared(fsys);
+    // One listing of the directory finds every F<n> name in any letter case; a lookup by
+    // FindNoCase would list the directory again for each name not there (every temporary).
+    const DirectoryIndex names(directory);
+    auto named = [&](int number, std::string_view ext) {
+        return names.find("F" + std::to_string(number) + "." + std::string(ext));
+    };
     int done = 0;
     int total = 0;
     for (const Group& g : groups) total += g.report.changes() ? 1 : 0;
@@ -469,16 +475,15 @@ DataStatus WriteImport(const std::string& directory, std::vector<Group>& groups,
         }
         ++done;
         const SecurityId& id = g.report.id;
-        const fs::path data = SeriesFilePath(id.directory, id.fileNumber, DataExtensionOf(id));
+        const fs::path data = g.exists ? g.files.datPath : named(id.fileNumber, DataExtensionOf(id));
         DataStatus s = kSuccess;
         if (g.exists) {
             if (!g.dataChanged) continue;
-            s = ReplaceKeepingBackup(shared, data, SeriesFilePath(id.directory, id.fileNumber, "NEW"),
-                                     SeriesFilePath(id.directory, id.fileNumber, "BAK"), g.after, g.before);
+            s = ReplaceKeepingBackup(shared, data, named(id.fileNumber, "NEW"), named(id.fileNumber, "BAK"), g.after,
+                                     g.before);
         } else {
             s = WriteFileChecked(shared, data, g.after);
-            if (s == kSuccess && g.writeDop)
-                s = WriteDopFile(shared, SeriesFilePath(id.directory, id.fileNumber, "DOP"), g.columns, {});
+            if (s == kSuccess && g.writeDop) s = WriteDopFile(shared, named(id.fileNumber, "DOP"), g.columns, {});
         }
         if (s != kSuccess) {
             failure = data.string() + " could not be written";
@@ -641,6 +646,8 @@ ImportReport ImportQuotes(const std::string& directory, const std::vector<QuoteT
     }
 
     const Lookup lookup = MakeLookup(master);
+    // The data and layout files of every security, found in one listing of the directory.
+    const DirectoryIndex names(dir);
     Places places;
     places.master = &master;
     places.directory = dir;
@@ -674,7 +681,7 @@ ImportReport ImportQuotes(const std::string& directory, const std::vector<QuoteT
         if (entry) {
             g.exists = true;
             g.report.id = entry->id;
-            if (const DataStatus s = OpenSeriesFiles(entry->id, entry->record, g.files); s != kSuccess) {
+            if (const DataStatus s = OpenSeriesFiles(entry->id, entry->record, g.files, &names); s != kSuccess) {
                 refusal = "its quote file cannot be opened (" + std::string(DataStatusName(s)) + ")";
             } else {
                 g.report.dataFile = g.files.datPath.string();
