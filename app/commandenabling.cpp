@@ -18,6 +18,7 @@ std::string_view CommandPrompt(int id) {
         case kCmdSymbolDelete: return "Delete Symbol\nDelete Symbol";
         case kCmdQuoteAdd: return "Add a single quote\nAdd quote";
         case kCmdExport: return "Export quotes\nExport";
+        case kCmdImport: return "Import quotes from text files\nImport";
         case kCmdRescan: return "ReScan drive(s) for portfolios\nReScan";
         case kCmdSymbolCopy: return "Copy\nCopy";
         case kCmdPortfolioCheck: return "Check the files and quotes of this portfolio\nCheck portfolio";
@@ -51,6 +52,8 @@ bool IsCommandEnabled(int id, const ViewState& s) {
         // oldest.
         case kCmdQuoteAdd: return s.portfoliosFound && quotes && s.selQuoteRow != s.quoteRows - 1;
         case kCmdExport: return s.portfoliosFound && s.symbolCount != 0 && quotes;
+        // Quotes come into the portfolio shown: its securities, or new ones.
+        case kCmdImport: return s.portfoliosFound;
         case kCmdSplitSearch: return s.portfoliosFound && !s.splitSearchOpen && quotes;
         case kCmdPortfolioCheck: return s.portfoliosFound;
         default: return true;

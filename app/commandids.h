@@ -21,6 +21,7 @@ enum CommandId : int {
     kCmdRescan = 32807,
     kCmdSymbolCopy = 32823,
     kCmdPortfolioCheck = 32840,
+    kCmdImport = 32841,
     kCmdAppAbout = 57664,
     kCmdAppExit = 57665,
     kCmdHelpTopics = 57667,
@@ -36,7 +37,7 @@ inline constexpr CommandId kAllCommands[] = {
     kCmdAppExit,     kCmdViewToolbar, kCmdViewStatusBar, kCmdSplitSearch, kCmdPortfolioCheck, kCmdSearchFilter,
     kCmdRescan,      kCmdSymbolDelete, kCmdSymbolMove,   kCmdSymbolCopy,  kCmdSymbolEdit,
     kCmdSymbolAbout, kCmdQuoteEdit,   kCmdQuoteSplit,    kCmdQuoteAdjust, kCmdQuoteAdd,
-    kCmdQuoteDelete, kCmdExport,      kCmdHelpTopics,    kCmdAppAbout,
+    kCmdQuoteDelete, kCmdExport,      kCmdImport,        kCmdHelpTopics,    kCmdAppAbout,
     kCmdViewChart,   kCmdSaveChart,
 };
 

@@ -25,6 +25,7 @@
 #include "app/commandids.h"
 #include "commands/quotes/quotecommands.h"
 #include "export/exportdlg.h"
+#include "import/importdlg.h"
 #include "commands/symbols/symbolcommands.h"
 #include "splitsearch/splitsearchdlg.h"
 #include "check/checkdlg.h"
@@ -60,6 +61,7 @@ constexpr CommandEntry kCommands[] = {
     {kCmdQuoteAdd, "&Add...", "quoteadd"},
     {kCmdQuoteDelete, "&Delete...", "quotedelete"},
     {kCmdExport, "E&xport...", "export"},
+    {kCmdImport, "&Import...", nullptr},
     {kCmdHelpTopics, "&Help Topics", nullptr},
     {kCmdAppAbout, "&About Barwise...", "about"},
     {kCmdViewChart, "&Chart", nullptr},
@@ -82,7 +84,7 @@ const PopupEntry kPopups[] = {
       kCmdSymbolAbout}},
     {"&Quotes",
      {kCmdQuoteEdit, kCmdQuoteSplit, kCmdQuoteAdjust, kSeparator, kCmdQuoteAdd, kCmdQuoteDelete,
-      kSeparator, kCmdExport}},
+      kSeparator, kCmdExport, kCmdImport}},
     {"&Help", {kCmdHelpTopics, kSeparator, kCmdAppAbout}},
 };
 
@@ -175,6 +177,7 @@ CMainFrame::CMainFrame(SettingsStore& settings, UiHost& host, QWidget* parent)
         connect(Action(kCmdQuoteDelete), &QAction::triggered, this, [quotes] { quotes->OnQuoteDelete(); });
         connect(Action(kCmdQuoteAdd), &QAction::triggered, this, [quotes] { quotes->OnQuoteAdd(); });
         connect(Action(kCmdExport), &QAction::triggered, this, [this] { OnExport(*m_view, m_host, m_settings); });
+        connect(Action(kCmdImport), &QAction::triggered, this, [this] { OnImport(*m_view, m_host); });
         // On a quote row, Enter or a double-click edits it and Delete deletes it (each only
         // while its command is available).
         QTableView* grid = m_view->QuoteGrid();

@@ -30,6 +30,7 @@ public:
     CBarwiseView& View() { return *m_view; }
     // The price chart beside (or below) the quotes grid.
     CChartWidget& Chart() { return *m_chart; }
+    barwise::UiHost& Host() { return m_host; }
     // The menu item and toolbar button of a command share this action (null for an
     // unknown id).
     QAction* Action(int id) const;

@@ -4,10 +4,13 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QPushButton>
 #include <QTableView>
 #include <QListWidget>
 #include <QPixmap>
+#include <QTemporaryDir>
+#include <fstream>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -21,6 +24,7 @@
 #include "app/mainframe.h"
 #include "chart/chartwidget.h"
 #include "commands/quotes/quotedialogs.h"
+#include "import/importdlg.h"
 
 namespace {
 
@@ -46,6 +50,7 @@ constexpr Shot kShots[] = {
     {barwise::kCmdQuoteDelete, "quote-delete.png"},
     {barwise::kCmdQuoteAdd, "quote-add.png"},
     {barwise::kCmdExport, "export.png"},
+    {barwise::kCmdImport, "import.png"},
 };
 
 void Save(QWidget* widget, const QString& folder, const char* file) {
@@ -146,6 +151,27 @@ void TakeShot(CMainFrame* frame, QString folder, std::size_t index) {
         auto dialog = std::make_shared<CAddQuoteDlg>(date, frame);
         dialog->show();
         QTimer::singleShot(200, frame, [dialog, folder, file = shot.file] {
+            Save(dialog.get(), folder, file);
+            dialog->close();
+        });
+    } else if (shot.command == barwise::kCmdImport) {
+        // The dialog with a day file of the portfolio's symbols (a day after the demo's
+        // last), checked: the preview and what an import would do.
+        auto dir = std::make_shared<QTemporaryDir>();
+        const QString file = dir->filePath(QStringLiteral("day.csv"));
+        {
+            std::ofstream out(QFile::encodeName(file).toStdString(), std::ios::binary);
+            out << "<TICKER>,<DATE>,<OPEN>,<HIGH>,<LOW>,<CLOSE>,<VOL>\r\n";
+            for (const barwise::SymbolSelection& s : frame->View().Symbols())
+                if (!s.symbol.empty()) out << s.symbol << ",20300102,10.5,11.25,10.25,11,125000\r\n";
+            out << "NEWCO,20300102,5,5.5,4.75,5.25,98000\r\n";
+        }
+        auto dialog = std::make_shared<CImportDlg>(frame->Host(), frame->View().PortfolioDir(), std::nullopt,
+                                                   QString(), frame);
+        dialog->AddFiles({file});
+        dialog->show();
+        QTimer::singleShot(200, frame, [dialog, dir, folder, file = shot.file] {
+            if (auto* check = dialog->findChild<QPushButton*>(QStringLiteral("check"))) check->click();
             Save(dialog.get(), folder, file);
             dialog->close();
         });

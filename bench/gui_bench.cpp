@@ -30,6 +30,7 @@ public:
     }
     bool runDialog(QDialog&) override { return false; }
     QString saveFileName(const QString&, const QString&, const QString&, int) override { return {}; }
+    QStringList openFileNames(const QString&, const QString&) override { return {}; }
     void beep(Beep) override {}
     bool openWithShell(const QString&) override { return false; }
     void beginWaitCursor() override {}

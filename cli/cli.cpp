@@ -13,6 +13,7 @@
 #include <system_error>
 
 #include "cli/checkcommand.h"
+#include "cli/importcommands.h"
 #include "cli/clicommon.h"
 #include "cli/quotecommands.h"
 #include "cli/symbolcommands.h"
@@ -490,6 +491,8 @@ const std::vector<CliCommand> kCommands = {
     {"add-quote", "Add the weekday before DATE as a copy of DATE's quote", DefineAddQuote},
     {"delete-quote", "Delete the quote of DATE", DefineDeleteQuote},
     {"check", "Check a portfolio's files and quotes, and mend what is mechanical", DefineCheck},
+    {"import", "Import quotes from delimited text files into the portfolio DIR", DefineImport},
+    {"new-portfolio", "Write an empty portfolio into DIR", DefineNewPortfolio},
 };
 
 }  // namespace

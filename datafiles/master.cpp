@@ -419,31 +419,34 @@ DataStatus RewriteByFileNumber(const fs::path& masterPath, int fileNumber, FileS
         fsys);
 }
 
+// Changes the one entry the identity names in index contents held in memory; kFileNotFound
+// when it is not there.
+DataStatus ChangeEntryIn(IndexContents& c, const SecurityId& id, const EntryChange& change) {
+    if (id.position < 1) return kFileNotFound;
+    if (id.inXmaster()) {
+        if (c.xmaster.empty()) return kFileNotFound;
+        const std::size_t off = static_cast<std::size_t>(id.position) * kXmasterRecordSize;
+        if (off + kXmasterRecordSize > c.xmaster.size()) return kFileNotFound;
+        if (DecodeXmasterRecord(c.xmaster.data() + off).fileNumber != id.fileNumber) return kFileNotFound;
+        change.xmaster(c.xmaster.data() + off);
+        return kSuccess;
+    }
+    const std::size_t off = static_cast<std::size_t>(id.position) * kMasterRecordSize;
+    if (off + kMasterRecordSize > c.master.size() || id.position > MasterCount(c.master.data()))
+        return kFileNotFound;
+    MasterRecord current;
+    std::memcpy(current.bytes.data(), c.master.data() + off, kMasterRecordSize);
+    if (current.fileNumber() != id.fileNumber || current.isSubdirEntry()) return kFileNotFound;
+    change.master(c.master.data() + off, EmasterRecordAt(c, off));
+    return kSuccess;
+}
+
 // Changes the one entry the identity names; kFileNotFound (nothing written) when it is no
 // longer there.
 DataStatus RewriteEntry(const SecurityId& id, FileSystem& fsys, const EntryChange& change) {
     if (id.position < 1) return kFileNotFound;
     return RewriteIndexFiles(
-        MasterPathOf(id.directory),
-        [&](IndexContents& c) {
-            if (id.inXmaster()) {
-                if (c.xmaster.empty()) return kFileNotFound;
-                const std::size_t off = static_cast<std::size_t>(id.position) * kXmasterRecordSize;
-                if (off + kXmasterRecordSize > c.xmaster.size()) return kFileNotFound;
-                if (DecodeXmasterRecord(c.xmaster.data() + off).fileNumber != id.fileNumber) return kFileNotFound;
-                change.xmaster(c.xmaster.data() + off);
-                return kSuccess;
-            }
-            const std::size_t off = static_cast<std::size_t>(id.position) * kMasterRecordSize;
-            if (off + kMasterRecordSize > c.master.size() || id.position > MasterCount(c.master.data()))
-                return kFileNotFound;
-            MasterRecord current;
-            std::memcpy(current.bytes.data(), c.master.data() + off, kMasterRecordSize);
-            if (current.fileNumber() != id.fileNumber || current.isSubdirEntry()) return kFileNotFound;
-            change.master(c.master.data() + off, EmasterRecordAt(c, off));
-            return kSuccess;
-        },
-        fsys);
+        MasterPathOf(id.directory), [&](IndexContents& c) { return ChangeEntryIn(c, id, change); }, fsys);
 }
 
 EntryChange DatesChange(const MbfBytes* first, const MbfBytes* last) {
@@ -627,6 +630,11 @@ DataStatus RewriteMasterFile(const fs::path& masterPath,
                              FileSystem& fsys, std::string_view temporarySuffix) {
     return RewriteIndexFiles(
         masterPath, [&](IndexContents& c) { return change(c.master); }, fsys, temporarySuffix);
+}
+
+DataStatus SetEntryDatesIn(IndexContents& contents, const SecurityId& id, const MbfBytes& firstDate,
+                          const MbfBytes& lastDate) {
+    return ChangeEntryIn(contents, id, DatesChange(&firstDate, &lastDate));
 }
 
 DataStatus SetMasterDates(const SecurityId& id, const MbfBytes& firstDate, const MbfBytes& lastDate,

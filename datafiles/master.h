@@ -201,6 +201,11 @@ inline constexpr std::string_view kMasterBackupSuffix = ".BAK";
 // kFileNotFound (nothing written) when the entry is no longer there.
 [[nodiscard]] DataStatus SetMasterDates(const SecurityId& id, const MbfBytes& firstDate,
                                         const MbfBytes& lastDate, FileSystem& fs = RealFileSystem());
+// Sets both dates of the entry `id` names in index contents held in memory, as SetMasterDates
+// writes them (MASTER and its EMASTER twin, or XMASTER), for a rewrite that changes several
+// entries at once; kFileNotFound when the entry is not there.
+[[nodiscard]] DataStatus SetEntryDatesIn(IndexContents& contents, const SecurityId& id,
+                                         const MbfBytes& firstDate, const MbfBytes& lastDate);
 // Sets the first (which = 0) or last date of the entry `id` names, as SetMasterDates.
 [[nodiscard]] DataStatus SetMasterDate(const SecurityId& id, const MbfBytes& dateReal, int which,
                                        FileSystem& fs = RealFileSystem());

@@ -58,6 +58,15 @@ QString QtUiHost::saveFileName(const QString& defaultName, const QString& defaul
     return dialog.selectedFiles().front();
 }
 
+QStringList QtUiHost::openFileNames(const QString& caption, const QString& filter) {
+    QFileDialog dialog(m_parent, caption);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setNameFilter(filter);
+    if (dialog.exec() != QDialog::Accepted) return {};
+    return dialog.selectedFiles();
+}
+
 void QtUiHost::beep(Beep) { QApplication::beep(); }
 
 bool QtUiHost::openWithShell(const QString& text) {

@@ -17,6 +17,7 @@ public:
     bool runDialog(QDialog& dialog) override;
     QString saveFileName(const QString& defaultName, const QString& defaultExt,
                          const QString& filter, int flags) override;
+    QStringList openFileNames(const QString& caption, const QString& filter) override;
     void beep(Beep kind) override;
     bool openWithShell(const QString& text) override;
     void beginWaitCursor() override;

@@ -35,6 +35,7 @@ public:
     QString saveFileName(const QString&, const QString&, const QString&, int) override {
         return saveAnswer;
     }
+    QStringList openFileNames(const QString&, const QString&) override { return openAnswer; }
     void beep(Beep kind) override { beeps.push_back(kind); }
     bool openWithShell(const QString& text) override {
         opened.push_back(text);
@@ -62,5 +63,6 @@ public:
     std::vector<QString> opened;
     bool openResult = true;
     QString saveAnswer;
+    QStringList openAnswer;  // what the open-file dialog returns
     int waitDepth = 0;
 };

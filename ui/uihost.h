@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QDialog;
 
@@ -26,6 +27,9 @@ public:
     // QFileDialog options.
     virtual QString saveFileName(const QString& defaultName, const QString& defaultExt,
                                  const QString& filter, int flags) = 0;
+    // The open-file dialog for one or more existing files: the chosen paths, or none when
+    // cancelled.
+    virtual QStringList openFileNames(const QString& caption, const QString& filter) = 0;
     virtual void beep(Beep kind) = 0;
     // Opens a link or file with the desktop's handler; false when nothing took it.
     virtual bool openWithShell(const QString& text) = 0;

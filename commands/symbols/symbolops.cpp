@@ -228,6 +228,16 @@ void DropXmasterRecords(IndexContents& c, const std::function<bool(int, const st
 
 }  // namespace
 
+std::array<std::uint8_t, kEmasterRecordSize> EmasterRecordOf(const MasterRecord& record, int number,
+                                                             std::uint8_t fieldBits) {
+    return MakeEmasterRecord(record, number, fieldBits);
+}
+
+std::array<std::uint8_t, kXmasterRecordSize> XmasterRecordOf(const MasterRecord& record, int number,
+                                                             std::uint8_t fieldBits) {
+    return MakeXmasterRecord(record, number, fieldBits);
+}
+
 TextLimits EntryTextLimits(const SecurityId& id) {
     bool extended = id.inXmaster();
     if (!extended) {

@@ -10,12 +10,15 @@
 // before the first write.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "datafiles/extindex.h"
 #include "datafiles/fileio.h"
 #include "datafiles/master.h"
 #include "datafiles/status.h"
@@ -69,6 +72,14 @@ std::string CheckRenameTexts(std::u32string_view symbol, std::u32string_view nam
 // a key: symbol or name, any letter case) is refused too.
 std::string CheckRename(const SecurityId& id, std::u32string_view symbol, std::u32string_view name,
                         TextField* field = nullptr);
+
+// The EMASTER record of a security MASTER lists under `number`, made from its MASTER record
+// and its layout's field bits, and the XMASTER record of a security XMASTER lists (a copy
+// into another portfolio, a security made by an import).
+std::array<std::uint8_t, kEmasterRecordSize> EmasterRecordOf(const MasterRecord& record, int number,
+                                                             std::uint8_t fieldBits);
+std::array<std::uint8_t, kXmasterRecordSize> XmasterRecordOf(const MasterRecord& record, int number,
+                                                             std::uint8_t fieldBits);
 
 // ----- delete -----
 

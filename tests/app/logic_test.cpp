@@ -170,6 +170,7 @@ void LogicTest::enabling() {
                                       kCmdQuoteAdd,  kCmdExport,     kCmdSplitSearch};
     const QList<int> symbolCommands = {kCmdSymbolDelete, kCmdSymbolEdit, kCmdSymbolAbout};
     const QList<int> transfers = {kCmdSymbolMove, kCmdSymbolCopy};
+    const QList<int> portfolioCommands = {kCmdPortfolioCheck, kCmdImport};  // need a portfolio
     ViewState open = Found(2, 7, 250, 0), noCount = open, lost = open;
     open.splitSearchOpen = true;
     noCount.symbolCount = 0;
@@ -179,7 +180,7 @@ void LogicTest::enabling() {
         ViewState state;
         QList<int> disabled;  // every other command is enabled
     } rows[] = {
-        {"nothing found", ViewState{}, quoteCommands + symbolCommands + transfers + QList<int>{kCmdPortfolioCheck}},
+        {"nothing found", ViewState{}, quoteCommands + symbolCommands + transfers + portfolioCommands},
         {"one portfolio, newest quote selected", Found(1, 7, 250, 0), transfers},
         {"two portfolios", Found(2, 7, 250, 3), {}},
         {"oldest quote selected", Found(2, 7, 250, 249), {kCmdQuoteAdd}},
@@ -187,7 +188,7 @@ void LogicTest::enabling() {
         {"no symbols", Found(2, 0, 0), quoteCommands + symbolCommands + transfers},
         {"split search open", open, {kCmdSplitSearch, kCmdSymbolEdit}},
         {"symbol count zero", noCount, {kCmdExport}},
-        {"rows left but nothing found", lost, quoteCommands + symbolCommands + QList<int>{kCmdPortfolioCheck}},
+        {"rows left but nothing found", lost, quoteCommands + symbolCommands + portfolioCommands},
     };
     for (const auto& r : rows)
         for (int id : kAllCommands)

@@ -1,0 +1,583 @@
+#include "import/quotetext.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <system_error>
+
+#include "datafiles/ascii.h"
+
+namespace barwise {
+namespace {
+
+struct ColumnName {
+    std::string_view key;  // upper case, without brackets, blanks and underscores
+    ImportColumn column;
+};
+constexpr ColumnName kColumnNames[] = {
+    {"DATE", ImportColumn::kDate},       {"DTYYYYMMDD", ImportColumn::kDate},
+    {"TIME", ImportColumn::kTime},       {"OPEN", ImportColumn::kOpen},
+    {"HIGH", ImportColumn::kHigh},       {"LOW", ImportColumn::kLow},
+    {"CLOSE", ImportColumn::kClose},     {"VOLUME", ImportColumn::kVol},
+    {"VOL", ImportColumn::kVol},         {"OPENINTEREST", ImportColumn::kOi},
+    {"OPENINT", ImportColumn::kOi},      {"OI", ImportColumn::kOi},
+    {"SYMBOL", ImportColumn::kSymbol},   {"TICKER", ImportColumn::kSymbol},
+    {"NAME", ImportColumn::kName},       {"SKIP", ImportColumn::kSkip},
+    // Known titles of columns that are not read.
+    {"PER", ImportColumn::kSkip},        {"PERIOD", ImportColumn::kSkip},
+    {"ADJCLOSE", ImportColumn::kSkip},
+};
+
+std::string TitleKey(std::string_view title) {
+    std::string key;
+    for (char c : title) {
+        if (c == '<' || c == '>' || c == ' ' || c == '_' || c == '\t') continue;
+        key += c;
+    }
+    return ToUpperAscii(key);
+}
+
+bool AllDigits(std::string_view s) {
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+int Number(std::string_view s) {
+    int v = 0;
+    std::from_chars(s.data(), s.data() + s.size(), v);
+    return v;
+}
+
+// Two-digit years stand for 1960-2059, as everywhere else.
+int FullYear(std::string_view digits) {
+    const int y = Number(digits);
+    if (digits.size() == 4) return y;
+    return y + (y >= kFirstTwoDigitYear % 100 ? 1900 : 2000);
+}
+
+// The three parts of "a<sep>b<sep>c", each all digits of the widths allowed.
+bool SplitThree(std::string_view text, char sep, std::string_view& a, std::string_view& b, std::string_view& c) {
+    const std::size_t p = text.find(sep);
+    if (p == std::string_view::npos) return false;
+    const std::size_t q = text.find(sep, p + 1);
+    if (q == std::string_view::npos) return false;
+    a = text.substr(0, p);
+    b = text.substr(p + 1, q - p - 1);
+    c = text.substr(q + 1);
+    return AllDigits(a) && AllDigits(b) && AllDigits(c);
+}
+
+bool IsSlashDateShape(std::string_view text) {
+    std::string_view a, b, c;
+    return SplitThree(text, '/', a, b, c) && a.size() == 2 && b.size() == 2 && (c.size() == 2 || c.size() == 4);
+}
+
+// Whether a text has the shape of a date in some form (digits where a form has them).
+bool LooksLikeDate(std::string_view text) {
+    for (DateForm f : {DateForm::kYyyymmdd, DateForm::kIso, DateForm::kMdy, DateForm::kDmy, DateForm::kDmyDot})
+        if (ParseDateIn(text, f) != kNoDate) return true;
+    return false;
+}
+
+bool LooksLikeTime(std::string_view text) {
+    return text.find(':') != std::string_view::npos && ParseTimeText(text).has_value();
+}
+
+// The lines of a text: [begin, end) offsets without the line end; the BOM skipped.
+struct LineSpan {
+    std::size_t begin = 0, end = 0;
+};
+std::vector<LineSpan> SplitLines(std::string_view text) {
+    std::vector<LineSpan> lines;
+    std::size_t at = 0;
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") at = 3;
+    while (at < text.size()) {
+        std::size_t nl = text.find('\n', at);
+        if (nl == std::string_view::npos) nl = text.size();
+        std::size_t end = nl;
+        if (end > at && text[end - 1] == '\r') --end;
+        lines.push_back({at, end});
+        at = nl + 1;
+    }
+    return lines;
+}
+
+bool IsBlank(std::string_view line) {
+    return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
+}
+
+int ValueIndex(ImportColumn c) {
+    switch (c) {
+        case ImportColumn::kOpen: return 0;
+        case ImportColumn::kHigh: return 1;
+        case ImportColumn::kLow: return 2;
+        case ImportColumn::kClose: return 3;
+        case ImportColumn::kVol: return 4;
+        case ImportColumn::kOi: return 5;
+        default: return -1;
+    }
+}
+
+// The columns a line without a title row stands for: [SYMBOL] DATE [TIME] OPEN HIGH LOW CLOSE
+// [VOL [OI]]; empty when the shape says nothing.
+std::vector<ImportColumn> GuessColumns(const std::vector<std::string>& fields) {
+    std::vector<ImportColumn> cols;
+    std::size_t at = 0;
+    if (fields.size() > 1 && !LooksLikeDate(fields[0]) && LooksLikeDate(fields[1])) {
+        cols.push_back(ImportColumn::kSymbol);
+        at = 1;
+    }
+    if (at >= fields.size() || !LooksLikeDate(fields[at])) return {};
+    cols.push_back(ImportColumn::kDate);
+    ++at;
+    if (at < fields.size() && LooksLikeTime(fields[at])) {
+        cols.push_back(ImportColumn::kTime);
+        ++at;
+    }
+    const std::size_t values = fields.size() - at;
+    if (values < 4 || values > 6) return {};
+    const ImportColumn order[] = {ImportColumn::kOpen, ImportColumn::kHigh, ImportColumn::kLow,
+                                  ImportColumn::kClose, ImportColumn::kVol, ImportColumn::kOi};
+    for (std::size_t i = 0; i < values; ++i) cols.push_back(order[i]);
+    return cols;
+}
+
+// The one form of a file's slash dates: MM/DD unless a date rules it out (a month above 12)
+// and DD/MM is not ruled out the same way; ambiguous when both read every date and some date
+// reads differently.
+struct FormVerdict {
+    DateForm form = DateForm::kDetect;
+    std::string refusal;
+};
+FormVerdict DetectDateForm(const std::vector<std::string_view>& dates) {
+    FormVerdict v;
+    std::string_view first;
+    for (std::string_view d : dates)
+        if (!d.empty()) {
+            first = d;
+            break;
+        }
+    if (first.empty()) return v;
+    if (ParseDateIn(first, DateForm::kYyyymmdd) != kNoDate || (AllDigits(first) && first.size() == 8)) {
+        v.form = DateForm::kYyyymmdd;
+        return v;
+    }
+    if (first.find('-') != std::string_view::npos) {
+        v.form = DateForm::kIso;
+        return v;
+    }
+    if (first.find('.') != std::string_view::npos) {
+        v.form = DateForm::kDmyDot;
+        return v;
+    }
+    bool mdyOut = false, dmyOut = false, differ = false;
+    std::string_view example;
+    for (std::string_view d : dates) {
+        if (!IsSlashDateShape(d)) continue;
+        const DateCode m = ParseDateIn(d, DateForm::kMdy);
+        const DateCode e = ParseDateIn(d, DateForm::kDmy);
+        if (m == kNoDate && e != kNoDate) mdyOut = true;
+        if (e == kNoDate && m != kNoDate) dmyOut = true;
+        if (m != kNoDate && e != kNoDate && m != e && example.empty()) {
+            differ = true;
+            example = d;
+        }
+    }
+    if (mdyOut && dmyOut) {
+        v.refusal = "the dates are neither all MM/DD/YYYY nor all DD/MM/YYYY; choose the date form";
+    } else if (mdyOut) {
+        v.form = DateForm::kDmy;
+    } else if (dmyOut || !differ) {
+        v.form = DateForm::kMdy;
+    } else {
+        v.refusal = "the dates can be read as MM/DD/YYYY or as DD/MM/YYYY (" + std::string(example) +
+                    "); choose the date form";
+    }
+    return v;
+}
+
+std::string Quoted(std::string_view text) {
+    std::string out = "\"";
+    for (char c : text.substr(0, 40)) out += (static_cast<unsigned char>(c) < 0x20) ? '?' : c;
+    if (text.size() > 40) out += "...";
+    return out + "\"";
+}
+
+}  // namespace
+
+std::string_view ImportColumnName(ImportColumn column) {
+    switch (column) {
+        case ImportColumn::kSkip: return "skip";
+        case ImportColumn::kSymbol: return "symbol";
+        case ImportColumn::kName: return "name";
+        case ImportColumn::kDate: return "date";
+        case ImportColumn::kTime: return "time";
+        case ImportColumn::kOpen: return "open";
+        case ImportColumn::kHigh: return "high";
+        case ImportColumn::kLow: return "low";
+        case ImportColumn::kClose: return "close";
+        case ImportColumn::kVol: return "vol";
+        case ImportColumn::kOi: return "oi";
+    }
+    return "skip";
+}
+
+std::optional<ImportColumn> ImportColumnOfTitle(std::string_view title) {
+    const std::string key = TitleKey(title);
+    for (const ColumnName& n : kColumnNames)
+        if (n.key == key) return n.column;
+    return std::nullopt;
+}
+
+std::optional<std::vector<ImportColumn>> ParseColumnList(std::string_view list, std::string* bad) {
+    std::vector<ImportColumn> out;
+    for (const std::string& word : SplitFields(list, ',')) {
+        const auto c = ImportColumnOfTitle(word);
+        if (!c || word.empty()) {
+            if (bad) *bad = word;
+            return std::nullopt;
+        }
+        out.push_back(*c);
+    }
+    return out;
+}
+
+std::string ColumnListText(const std::vector<ImportColumn>& columns) {
+    std::string out;
+    for (ImportColumn c : columns) {
+        if (!out.empty()) out += ',';
+        out += ImportColumnName(c);
+    }
+    return out;
+}
+
+std::string_view DateFormName(DateForm form) {
+    switch (form) {
+        case DateForm::kDetect: return "detect";
+        case DateForm::kYyyymmdd: return "YYYYMMDD";
+        case DateForm::kIso: return "YYYY-MM-DD";
+        case DateForm::kMdy: return "MM/DD/YYYY";
+        case DateForm::kDmy: return "DD/MM/YYYY";
+        case DateForm::kDmyDot: return "DD.MM.YYYY";
+    }
+    return "detect";
+}
+
+std::optional<DateForm> DateFormOfName(std::string_view name) {
+    const std::string n = ToUpperAscii(name);
+    if (n == "DETECT") return DateForm::kDetect;
+    if (n == "YYYYMMDD") return DateForm::kYyyymmdd;
+    if (n == "YYYY-MM-DD") return DateForm::kIso;
+    if (n == "MM/DD/YYYY" || n == "MM/DD/YY") return DateForm::kMdy;
+    if (n == "DD/MM/YYYY" || n == "DD/MM/YY") return DateForm::kDmy;
+    if (n == "DD.MM.YYYY") return DateForm::kDmyDot;
+    return std::nullopt;
+}
+
+DateCode ParseDateIn(std::string_view text, DateForm form) {
+    std::string_view a, b, c;
+    switch (form) {
+        case DateForm::kYyyymmdd:
+            if (text.size() != 8 || !AllDigits(text)) return kNoDate;
+            return ExistingDate(Number(text.substr(0, 4)), Number(text.substr(4, 2)), Number(text.substr(6, 2)));
+        case DateForm::kIso:
+            if (!SplitThree(text, '-', a, b, c) || a.size() != 4 || b.size() != 2 || c.size() != 2) return kNoDate;
+            return ExistingDate(Number(a), Number(b), Number(c));
+        case DateForm::kMdy:
+        case DateForm::kDmy: {
+            if (!IsSlashDateShape(text)) return kNoDate;
+            SplitThree(text, '/', a, b, c);
+            const int year = FullYear(c);
+            return form == DateForm::kMdy ? ExistingDate(year, Number(a), Number(b))
+                                          : ExistingDate(year, Number(b), Number(a));
+        }
+        case DateForm::kDmyDot:
+            if (!SplitThree(text, '.', a, b, c) || a.size() != 2 || b.size() != 2 || c.size() != 4) return kNoDate;
+            return ExistingDate(Number(c), Number(b), Number(a));
+        case DateForm::kDetect: break;
+    }
+    return kNoDate;
+}
+
+std::optional<TimeCode> ParseTimeText(std::string_view text) {
+    int h = 0, m = 0, s = 0;
+    if (text.size() == 6 && AllDigits(text)) {
+        h = Number(text.substr(0, 2));
+        m = Number(text.substr(2, 2));
+        s = Number(text.substr(4, 2));
+    } else if ((text.size() == 5 || text.size() == 8) && text[2] == ':') {
+        const std::string_view hh = text.substr(0, 2), mm = text.substr(3, 2);
+        if (!AllDigits(hh) || !AllDigits(mm)) return std::nullopt;
+        h = Number(hh);
+        m = Number(mm);
+        if (text.size() == 8) {
+            if (text[5] != ':' || !AllDigits(text.substr(6, 2))) return std::nullopt;
+            s = Number(text.substr(6, 2));
+        }
+    } else {
+        return std::nullopt;
+    }
+    if (h > 23 || m > 59 || s > 59) return std::nullopt;
+    return MakeTime(h, m, s);
+}
+
+ValueField ParseValueText(std::string_view text) {
+    ValueField v;
+    if (text == "N/A") return v;
+    float f = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), f, std::chars_format::general);
+    if (text.empty() || ec == std::errc::invalid_argument || end != text.data() + text.size()) {
+        v.problem = Quoted(text) + " is not a number";
+        return v;
+    }
+    if (ec == std::errc::result_out_of_range || !HasMbfForm(f)) {
+        v.problem = Quoted(text) + " has no form in a quote file (too large or not a number)";
+        return v;
+    }
+    if (!MbfHoldsValue(f)) {
+        v.problem = Quoted(text) + " is too small for a quote file: it would be stored as 0";
+        return v;
+    }
+    v.present = true;
+    v.value = f;
+    return v;
+}
+
+std::string BadLineText(const BadLine& bad) {
+    return bad.file + ", line " + std::to_string(bad.line) + ": " + bad.reason;
+}
+
+bool QuoteText::has(ImportColumn c) const { return std::find(columns.begin(), columns.end(), c) != columns.end(); }
+
+std::vector<std::string> SplitFields(std::string_view line, char delimiter) {
+    std::vector<std::string> fields;
+    std::string field;
+    bool inQuotes = false, quotedField = false;
+    for (std::size_t i = 0; i <= line.size(); ++i) {
+        if (i == line.size()) {
+            fields.push_back(field);
+            break;
+        }
+        const char c = line[i];
+        if (inQuotes) {
+            if (c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+                field += '"';
+                ++i;
+            } else if (c == '"') {
+                inQuotes = false;
+            } else {
+                field += c;
+            }
+        } else if (c == delimiter) {
+            fields.push_back(field);
+            field.clear();
+            quotedField = false;
+        } else if (c == '"' && field.empty() && !quotedField) {
+            inQuotes = quotedField = true;
+        } else {
+            field += c;
+        }
+    }
+    return fields;
+}
+
+char DetectDelimiter(std::string_view text) {
+    std::vector<std::string_view> sample;
+    for (const LineSpan& l : SplitLines(text)) {
+        const std::string_view line = text.substr(l.begin, l.end - l.begin);
+        if (IsBlank(line)) continue;
+        sample.push_back(line);
+        if (sample.size() == 20) break;
+    }
+    if (sample.empty()) return 0;
+    // The first delimiter that splits most of the lines as it splits the first (a bad line
+    // among them is reported as such, not taken for another delimiter).
+    for (char d : {'\t', ';', ',', ' '}) {
+        const std::size_t n = SplitFields(sample[0], d).size();
+        if (n < 2) continue;
+        const auto alike = std::count_if(sample.begin(), sample.end(),
+                                         [&](std::string_view l) { return SplitFields(l, d).size() == n; });
+        if (static_cast<std::size_t>(alike) * 2 > sample.size()) return d;
+    }
+    return 0;
+}
+
+QuoteText ReadQuoteText(std::string_view text, const TextFormat& format, std::string file) {
+    QuoteText out;
+    out.file = std::move(file);
+    out.delimiter = format.delimiter != 0 ? format.delimiter : DetectDelimiter(text);
+    const std::vector<LineSpan> spans = SplitLines(text);
+    std::vector<std::pair<int, std::vector<std::string>>> rows;  // line number, fields
+    for (std::size_t i = 0; i < spans.size(); ++i) {
+        const std::string_view line = text.substr(spans[i].begin, spans[i].end - spans[i].begin);
+        if (IsBlank(line)) continue;
+        rows.emplace_back(static_cast<int>(i + 1), out.delimiter != 0 ? SplitFields(line, out.delimiter)
+                                                                      : std::vector<std::string>{std::string(line)});
+    }
+    if (rows.empty()) {
+        out.refusal = "the file holds no quotes";
+        return out;
+    }
+    if (out.delimiter == 0) {
+        out.refusal = "no delimiter (comma, semicolon, tab or blank) splits its lines alike; give the delimiter";
+        return out;
+    }
+
+    // The title row: a first line naming a known column.
+    std::size_t first = 0;
+    std::vector<ImportColumn> titled;
+    bool anyKnown = false;
+    for (const std::string& f : rows[0].second) {
+        const auto c = ImportColumnOfTitle(f);
+        titled.push_back(c.value_or(ImportColumn::kSkip));
+        if (c && !f.empty()) anyKnown = true;
+    }
+    // A line with a date in it is data, whatever its other fields say (a ticker LOW).
+    const bool dated = std::any_of(rows[0].second.begin(), rows[0].second.end(),
+                                   [](const std::string& f) { return LooksLikeDate(f); });
+    if (anyKnown && !dated) {
+        out.titleRow = true;
+        out.titles = rows[0].second;
+        first = 1;
+    }
+    if (!format.columns.empty()) {
+        out.columns = format.columns;
+    } else if (out.titleRow) {
+        out.columns = titled;
+    } else {
+        out.columns = GuessColumns(rows[0].second);
+        out.columnsGuessed = true;
+        if (out.columns.empty()) {
+            out.refusal = "no title row names the columns and the first line does not show them; give the columns";
+            return out;
+        }
+    }
+    auto indexOf = [&](ImportColumn c) {
+        const auto it = std::find(out.columns.begin(), out.columns.end(), c);
+        return it == out.columns.end() ? -1 : static_cast<int>(it - out.columns.begin());
+    };
+    for (ImportColumn c : out.columns) {
+        if (c == ImportColumn::kSkip) continue;
+        if (std::count(out.columns.begin(), out.columns.end(), c) > 1) {
+            out.refusal = "the column " + std::string(ImportColumnName(c)) + " is named twice";
+            return out;
+        }
+    }
+    const int dateAt = indexOf(ImportColumn::kDate);
+    if (dateAt < 0) {
+        out.refusal = "no column holds the date";
+        return out;
+    }
+    if (indexOf(ImportColumn::kOpen) < 0 && indexOf(ImportColumn::kHigh) < 0 && indexOf(ImportColumn::kLow) < 0 &&
+        indexOf(ImportColumn::kClose) < 0 && indexOf(ImportColumn::kVol) < 0 && indexOf(ImportColumn::kOi) < 0) {
+        out.refusal = "no column holds a price, volume or open interest";
+        return out;
+    }
+
+    // One date form for the whole file.
+    out.dateForm = format.dateForm;
+    if (out.dateForm == DateForm::kDetect) {
+        std::vector<std::string_view> dates;
+        for (std::size_t r = first; r < rows.size(); ++r)
+            if (static_cast<std::size_t>(dateAt) < rows[r].second.size())
+                dates.push_back(rows[r].second[static_cast<std::size_t>(dateAt)]);
+        const FormVerdict verdict = DetectDateForm(dates);
+        if (!verdict.refusal.empty()) {
+            out.refusal = verdict.refusal;
+            return out;
+        }
+        out.dateForm = verdict.form;
+    }
+
+    const int timeAt = indexOf(ImportColumn::kTime);
+    const int symbolAt = indexOf(ImportColumn::kSymbol);
+    const int nameAt = indexOf(ImportColumn::kName);
+    out.quotes.reserve(rows.size() - first);
+    for (std::size_t r = first; r < rows.size(); ++r) {
+        const int lineNo = rows[r].first;
+        const std::vector<std::string>& f = rows[r].second;
+        ++out.lines;
+        auto bad = [&](std::string reason) { out.bad.push_back({out.file, lineNo, std::move(reason)}); };
+        if (f.size() != out.columns.size()) {
+            bad(std::to_string(f.size()) + " fields where the columns are " + std::to_string(out.columns.size()));
+            continue;
+        }
+        TextQuote q;
+        q.line = lineNo;
+        const std::string& dateText = f[static_cast<std::size_t>(dateAt)];
+        q.date = ParseDateIn(dateText, out.dateForm);
+        if (q.date == kNoDate) {
+            bad(Quoted(dateText) + " is not a day in the form " + std::string(DateFormName(out.dateForm)));
+            continue;
+        }
+        if (timeAt >= 0) {
+            const auto t = ParseTimeText(f[static_cast<std::size_t>(timeAt)]);
+            if (!t) {
+                bad(Quoted(f[static_cast<std::size_t>(timeAt)]) + " is not a time (HHMMSS, HH:MM or HH:MM:SS)");
+                continue;
+            }
+            q.time = *t;
+            q.hasTime = true;
+        }
+        if (symbolAt >= 0) {
+            q.symbol = f[static_cast<std::size_t>(symbolAt)];
+            if (q.symbol.empty()) {
+                bad("no symbol");
+                continue;
+            }
+        }
+        if (nameAt >= 0) q.name = f[static_cast<std::size_t>(nameAt)];
+        std::string problem;
+        for (std::size_t c = 0; c < out.columns.size() && problem.empty(); ++c) {
+            const int v = ValueIndex(out.columns[c]);
+            if (v < 0) continue;
+            const ValueField field = ParseValueText(f[c]);
+            if (!field.problem.empty()) {
+                problem = std::string(ImportColumnName(out.columns[c])) + ": " + field.problem;
+                break;
+            }
+            q.has[static_cast<std::size_t>(v)] = field.present;
+            q.values[static_cast<std::size_t>(v)] = field.value;
+        }
+        if (problem.empty() && format.checkHighLow && q.has[1] && q.has[2] && q.values[1] < q.values[2])
+            problem = "the high is below the low";
+        if (!problem.empty()) {
+            bad(problem);
+            continue;
+        }
+        out.quotes.push_back(std::move(q));
+    }
+    return out;
+}
+
+QuoteText ReadQuoteFile(const fs::path& path, const TextFormat& format) {
+    InputFile in(path);
+    std::string text;
+    bool read = false;
+    if (in.isOpen()) {
+        const std::int64_t size = in.size();
+        if (size >= 0) {
+            text.resize(static_cast<std::size_t>(size));
+            read = size == 0 || in.read(text.data(), text.size());
+        }
+    }
+    if (!read) {
+        QuoteText out;
+        out.file = path.string();
+        out.refusal = in.notRegular() ? "not a regular file" : "cannot be read";
+        return out;
+    }
+    return ReadQuoteText(text, format, path.string());
+}
+
+std::vector<std::vector<std::string>> PreviewRows(std::string_view text, char delimiter, int rows) {
+    std::vector<std::vector<std::string>> out;
+    for (const LineSpan& l : SplitLines(text)) {
+        if (static_cast<int>(out.size()) >= rows) break;
+        const std::string_view line = text.substr(l.begin, l.end - l.begin);
+        if (IsBlank(line)) continue;
+        out.push_back(delimiter != 0 ? SplitFields(line, delimiter) : std::vector<std::string>{std::string(line)});
+    }
+    return out;
+}
+
+}  // namespace barwise

@@ -1,0 +1,427 @@
+// Importing quotes into a portfolio: the merge and conflict rules on the demo, bad lines,
+// dry runs, new securities in MASTER and XMASTER as another reader lists them, and failed
+// writes that leave every file as it was.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "datafiles/changes.h"
+#include "datafiles/master.h"
+#include "datafiles/series.h"
+#include "demo/demodb.h"
+#include "export/exportwriter.h"
+#include "import/quoteimport.h"
+#include "import/quotetext.h"
+#include "robustness/faultyfs.h"
+#include "robustness/portfolio.h"
+#include "testsupport/indexcheck.h"
+#include "testsupport/tempdir.h"
+
+namespace barwise {
+namespace {
+
+using robustness::DirectoryContent;
+using robustness::ReadDirectory;
+
+// Every file of a directory but the writer's lock file, which the first writer makes.
+DirectoryContent Files(const fs::path& dir) {
+    DirectoryContent c = ReadDirectory(dir);
+    c.erase("BARWISE.LCK");
+    return c;
+}
+
+struct Held {
+    DateCode date;
+    TimeCode time;
+    std::array<float, 6> values;
+};
+
+std::vector<Held> ReadAll(const SecurityId& id) {
+    QuoteSeries s;
+    EXPECT_EQ(AllocSeries(s, kMaxQuotesPerRead), kSuccess);
+    EXPECT_EQ(ReadSeries(s, id, 0, -1), kSuccess);
+    std::vector<Held> out;
+    for (int i = 0; i < s.count; ++i)
+        out.push_back({s.date(i), s.time(i), {s.open(i), s.high(i), s.low(i), s.close(i), s.volume(i), s.openInterest(i)}});
+    FreeSeries(s);
+    return out;
+}
+
+SecurityId Find(const std::string& dir, const std::string& symbol) {
+    MasterRecord r;
+    SecurityId id;
+    EXPECT_EQ(FindSymbol(dir, symbol, r, id), kSuccess) << symbol;
+    return id;
+}
+
+// A line "DATE,OPEN,HIGH,LOW,CLOSE,VOL,OI" of a held quote, in full precision.
+std::string LineOf(const Held& q) {
+    ExportOptions o;
+    o.delimiter = ',';
+    o.fullPrecision = true;
+    o.dateFormat = ExportDateFormat::kIso;
+    return ExportLineWriter(o).lineText(q.date, q.values) + "\n";
+}
+
+constexpr const char* kTitle = "DATE,OPEN,HIGH,LOW,CLOSE,VOL,OI\n";
+
+QuoteText Text(const std::string& text, const std::string& file = "quotes.csv") {
+    const QuoteText t = ReadQuoteText(text, {}, file);
+    EXPECT_TRUE(t.refusal.empty()) << t.refusal;
+    return t;
+}
+
+class DemoImportTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(WriteDemoDatabase(root_.path(), false).status, kSuccess);
+        stocks_ = (root_.path() / "STOCKS").string();
+        acme_ = Find(stocks_, "ACME");
+        held_ = ReadAll(acme_);
+        ASSERT_GT(held_.size(), 10u);
+    }
+    ImportReport Import(const std::string& text, ImportOptions o = {}) {
+        if (!o.into && o.symbol.empty()) o.into = acme_;
+        return ImportQuotes(stocks_, {Text(text)}, o);
+    }
+    testing::TempDir root_;
+    std::string stocks_;
+    SecurityId acme_;
+    std::vector<Held> held_;
+};
+
+struct MergeRow {
+    const char* name;
+    // Builds the file from the held quotes.
+    std::string (*text)(const std::vector<Held>& held);
+    bool replace;
+    int added, skipped, conflicts, replaced;
+    int quoteDelta;     // quotes the series gains
+    bool writes;        // the data file changes
+};
+
+Held Shifted(Held q, int days, float factor) {
+    q.date += days;
+    for (float& v : q.values) v *= factor;
+    return q;
+}
+
+const MergeRow kMerges[] = {
+    {"new_day_after_the_last",
+     [](const std::vector<Held>& h) { return kTitle + LineOf(Shifted(h.back(), 3, 1.0f)); }, false, 1, 0, 0, 0, 1, true},
+    {"same_values_skipped",
+     [](const std::vector<Held>& h) { return kTitle + LineOf(h[5]) + LineOf(h[6]); }, false, 0, 2, 0, 0, 0, false},
+    {"other_values_a_conflict_not_written",
+     [](const std::vector<Held>& h) { return kTitle + LineOf(Shifted(h[5], 0, 2.0f)); }, false, 0, 0, 1, 0, 0, false},
+    {"other_values_replaced_on_request",
+     [](const std::vector<Held>& h) { return kTitle + LineOf(Shifted(h[5], 0, 2.0f)); }, true, 0, 0, 1, 1, 0, true},
+    {"mixed_day_file",
+     [](const std::vector<Held>& h) {
+         return kTitle + LineOf(h[1]) + LineOf(Shifted(h[2], 0, 0.5f)) + LineOf(Shifted(h.back(), 1, 1.0f)) +
+                LineOf(Shifted(h.back(), 2, 1.0f));
+     },
+     false, 2, 1, 1, 0, 2, true},
+    {"newest_first_file",
+     [](const std::vector<Held>& h) { return kTitle + LineOf(Shifted(h.back(), 4, 1.0f)) + LineOf(Shifted(h.back(), 3, 1.0f)); },
+     false, 2, 0, 0, 0, 2, true},
+    {"only_the_close_given",
+     [](const std::vector<Held>& h) {
+         ExportOptions o;
+         o.delimiter = ',';
+         o.fullPrecision = true;
+         o.omit = {true, true, true, false, true, true};
+         o.dateFormat = ExportDateFormat::kIso;
+         o.title = true;
+         ExportLineWriter w(o);
+         return w.titleText() + "\n" + w.lineText(h[3].date, h[3].values) + "\n";
+     },
+     false, 0, 1, 0, 0, 0, false},
+};
+
+class MergeTest : public DemoImportTest, public ::testing::WithParamInterface<MergeRow> {};
+
+TEST_P(MergeTest, AddsSkipsAndListsConflictsByDate) {
+    const MergeRow& r = GetParam();
+    const fs::path dat = SeriesFilePath(stocks_, acme_.fileNumber, "DAT");
+    const auto before = ReadWholeFile(dat);
+    ImportOptions o;
+    o.replace = r.replace;
+    const ImportReport rep = Import(r.text(held_), o);
+    ASSERT_EQ(rep.change.status, kSuccess) << rep.failure;
+    ASSERT_EQ(rep.securities.size(), 1u);
+    const SecurityImport& s = rep.securities[0];
+    EXPECT_EQ(s.added, r.added);
+    EXPECT_EQ(s.skipped, r.skipped);
+    EXPECT_EQ(s.conflicts, r.conflicts);
+    EXPECT_EQ(s.replaced, r.replaced);
+    EXPECT_EQ(static_cast<int>(s.conflictList.size()), r.conflicts);
+    EXPECT_EQ(ReadWholeFile(dat) != before, r.writes);
+    EXPECT_EQ(rep.written, r.writes);
+
+    const std::vector<Held> after = ReadAll(acme_);
+    ASSERT_EQ(static_cast<int>(after.size()), static_cast<int>(held_.size()) + r.quoteDelta);
+    for (std::size_t i = 1; i < after.size(); ++i) EXPECT_LT(after[i - 1].date, after[i].date) << "quote " << i;
+    // MASTER's dates follow the data file.
+    MasterRecord m;
+    ASSERT_EQ(ReadMasterEntry(acme_, m), kSuccess);
+    EXPECT_EQ(DateFromReal(MbfToFloat(&m.bytes[kMasterLastDateOffset])), after.back().date);
+    EXPECT_EQ(DateFromReal(MbfToFloat(&m.bytes[kMasterFirstDateOffset])), after.front().date);
+    // Undo takes the whole import back.
+    ASSERT_EQ(UndoChanges(rep.change.changes), kSuccess);
+    EXPECT_EQ(ReadWholeFile(dat), before);
+}
+INSTANTIATE_TEST_SUITE_P(Rules, MergeTest, ::testing::ValuesIn(kMerges),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(DemoImportTest, ReplacedConflictsTakeOnlyTheValuesTheFileGives) {
+    Held changed = held_[5];
+    changed.values[3] = 99.5f;  // close
+    ImportOptions o;
+    o.replace = true;
+    const ImportReport rep = Import(std::string("DATE,CLOSE\n") + LineOf(changed).substr(0, 10) + ",99.5\n", o);
+    ASSERT_EQ(rep.change.status, kSuccess) << rep.failure;
+    const std::vector<Held> after = ReadAll(acme_);
+    EXPECT_EQ(after[5].values[3], 99.5f);
+    for (int v : {0, 1, 2, 4, 5}) EXPECT_EQ(after[5].values[static_cast<std::size_t>(v)], held_[5].values[static_cast<std::size_t>(v)]);
+}
+
+TEST_F(DemoImportTest, ADayBetweenHeldDaysGoesInDateOrder) {
+    // A Saturday between two held weekdays.
+    std::size_t k = 1;
+    while (k < held_.size() && held_[k].date - held_[k - 1].date < 3) ++k;
+    ASSERT_LT(k, held_.size());
+    const ImportReport rep = Import(kTitle + LineOf(Shifted(held_[k - 1], 1, 1.0f)));
+    ASSERT_EQ(rep.change.status, kSuccess) << rep.failure;
+    const std::vector<Held> after = ReadAll(acme_);
+    ASSERT_EQ(after.size(), held_.size() + 1);
+    EXPECT_EQ(after[k].date, held_[k - 1].date + 1);
+    EXPECT_EQ(after[k + 1].date, held_[k].date);
+}
+
+TEST_F(DemoImportTest, BadLinesStopTheImportUnlessSkipped) {
+    const std::string text = kTitle + LineOf(Shifted(held_.back(), 1, 1.0f)) + "2030-02-30,1,2,3,4,5,6\n" +
+                             LineOf(Shifted(held_.back(), 2, 1.0f));
+    const DirectoryContent before = Files(stocks_);
+    const ImportReport stopped = Import(text);
+    EXPECT_EQ(stopped.change.status, kInvalidParm);
+    ASSERT_EQ(stopped.bad.size(), 1u);
+    EXPECT_EQ(stopped.bad[0].line, 3);
+    EXPECT_FALSE(stopped.written);
+    EXPECT_EQ(Files(stocks_), before);
+    EXPECT_NE(ImportSummaryText(stopped, false).find("quotes.csv, line 3"), std::string::npos);
+
+    ImportOptions skip;
+    skip.skipBad = true;
+    const ImportReport written = Import(text, skip);
+    ASSERT_EQ(written.change.status, kSuccess) << written.failure;
+    EXPECT_EQ(written.securities[0].added, 2);
+    EXPECT_EQ(written.bad.size(), 1u);
+    EXPECT_EQ(ReadAll(acme_).size(), held_.size() + 2);
+}
+
+TEST_F(DemoImportTest, ADryRunSaysWhatARunDoesAndWritesNothing) {
+    const std::string text = "SYMBOL,DATE,CLOSE\nACME,2030-01-02,5\nBOLT,2030-01-02,6\nNEWCO,2030-01-02,7\nACME," +
+                             LineOf(held_[4]).substr(0, 10) + ",1234\n";
+    ImportOptions o;
+    o.create = true;
+    o.dryRun = true;
+    const DirectoryContent before = Files(stocks_);
+    const ImportReport dry = ImportQuotes(stocks_, {Text(text)}, o);
+    EXPECT_EQ(Files(stocks_), before);
+    EXPECT_TRUE(dry.change.changes.empty());
+    o.dryRun = false;
+    const ImportReport run = ImportQuotes(stocks_, {Text(text)}, o);
+    ASSERT_EQ(run.change.status, kSuccess) << run.failure;
+    ASSERT_EQ(dry.securities.size(), 3u);
+    ASSERT_EQ(run.securities.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(dry.securities[i].symbol, run.securities[i].symbol);
+        EXPECT_EQ(dry.securities[i].added, run.securities[i].added);
+        EXPECT_EQ(dry.securities[i].conflicts, run.securities[i].conflicts);
+        EXPECT_EQ(dry.securities[i].created, run.securities[i].created);
+    }
+    EXPECT_EQ(run.securities[0].conflicts, 1);
+    EXPECT_TRUE(run.securities[2].created);
+    EXPECT_NE(Files(stocks_), before);
+}
+
+TEST_F(DemoImportTest, SymbolsThePortfolioLacksAreListedUnlessCreated) {
+    const ImportReport rep =
+        ImportQuotes(stocks_, {Text("SYMBOL,DATE,CLOSE\nACME,2030-01-02,5\nZZZ,2030-01-02,6\nZZZ,2030-01-03,6\n")}, {});
+    ASSERT_EQ(rep.change.status, kSuccess) << rep.failure;
+    ASSERT_EQ(rep.securities.size(), 2u);
+    EXPECT_EQ(rep.securities[0].added, 1);
+    EXPECT_NE(rep.securities[1].refusal.find("not in the portfolio"), std::string::npos);
+    EXPECT_EQ(rep.securities[1].lines, (std::vector<int>{3, 4}));
+    MasterRecord r;
+    SecurityId id;
+    EXPECT_EQ(FindSymbol(stocks_, "ZZZ", r, id), kFileNotFound);
+}
+
+TEST_F(DemoImportTest, AColumnTheLayoutLacksIsNamed) {
+    // BOLT's 24-byte records have no open interest.
+    const SecurityId bolt = Find(stocks_, "BOLT");
+    ImportOptions o;
+    o.into = bolt;
+    const ImportReport rep = ImportQuotes(stocks_, {Text(std::string(kTitle) + "2030-01-02,1,2,0.5,1.5,100,7\n")}, o);
+    ASSERT_EQ(rep.change.status, kSuccess) << rep.failure;
+    ASSERT_EQ(rep.securities[0].notes.size(), 1u);
+    EXPECT_NE(rep.securities[0].notes[0].find("OI"), std::string::npos);
+    EXPECT_EQ(rep.securities[0].added, 1);
+}
+
+TEST_F(DemoImportTest, AFileWithoutASymbolColumnGoesToTheSecurityNamedLikeIt) {
+    const ImportReport rep = ImportQuotes(stocks_, {Text("DATE,CLOSE\n2030-01-02,5\n", "/tmp/acme.csv")}, {});
+    ASSERT_EQ(rep.change.status, kSuccess) << rep.failure;
+    ASSERT_EQ(rep.securities.size(), 1u);
+    EXPECT_EQ(rep.securities[0].id, acme_);
+    EXPECT_EQ(rep.securities[0].added, 1);
+}
+
+// A new security of each column set reads back as written, through the readers.
+TEST(NewSecurityTest, LandsInMasterThenXmasterAndAnotherReaderListsIt) {
+    testing::TempDir dir;
+    ASSERT_EQ(WriteNewPortfolio(dir.path(), true).status, kSuccess);
+    // 257 symbols: 255 fill MASTER, two go to XMASTER; every seventh has a name column value
+    // longer than MASTER holds.
+    std::string text = "SYMBOL,NAME,DATE,OPEN,HIGH,LOW,CLOSE,VOL\n";
+    for (int i = 1; i <= 257; ++i) {
+        const std::string s = "S" + std::to_string(i);
+        const std::string name = i % 7 == 0 ? "A RATHER LONG COMPANY NAME NUMBER " + std::to_string(i) : "CO " + s;
+        text += s + "," + name + ",20200102,1,2,0.5,1.5,100\n" + s + "," + name + ",20200103,1,2,0.5," +
+                std::to_string(i) + ",100\n";
+    }
+    ImportOptions o;
+    o.create = true;
+    const ImportReport rep = ImportQuotes(dir.str(), {Text(text)}, o);
+    ASSERT_EQ(rep.change.status, kSuccess) << rep.failure;
+    ASSERT_EQ(rep.securities.size(), 257u);
+
+    const testing::DecodedIndex index = testing::DecodeIndexFiles(dir.path());
+    EXPECT_TRUE(testing::IndexDisagreements(dir.path()).empty());
+    ASSERT_EQ(index.securities.size(), 257u);
+    for (int i = 0; i < 257; ++i) {
+        const testing::DecodedSecurity& d = index.securities[static_cast<std::size_t>(i)];
+        EXPECT_EQ(d.symbol, "S" + std::to_string(i + 1));
+        EXPECT_EQ(d.index, i < 255 ? testing::IndexKind::kMaster : testing::IndexKind::kXmaster) << d.symbol;
+        EXPECT_EQ(d.firstDate, 20200102);
+        EXPECT_EQ(d.lastDate, 20200103);
+        if ((i + 1) % 7 == 0) {
+            EXPECT_EQ(d.fullName(), "A RATHER LONG COMPANY NAME NUMBER " + std::to_string(i + 1));
+        }
+    }
+    EXPECT_EQ(index.securities[255].fileNumber, 256);
+    const MasterFile m = ReadMasterFile(dir.str());
+    ASSERT_EQ(m.entries.size(), 257u);
+    for (int i : {0, 100, 254, 255, 256}) {
+        const std::vector<Held> q = ReadAll(m.entries[static_cast<std::size_t>(i)].id);
+        ASSERT_EQ(q.size(), 2u);
+        EXPECT_EQ(q[1].values[3], static_cast<float>(i + 1));
+        EXPECT_EQ(q[1].values[5], -1.0f);  // no OI column: the reader says so
+    }
+}
+
+TEST(NewSecurityTest, AFullMasterWithoutXmasterTakesNoMore) {
+    testing::TempDir dir;
+    ASSERT_EQ(WriteNewPortfolio(dir.path(), false).status, kSuccess);
+    std::string text = "SYMBOL,DATE,CLOSE\n";
+    for (int i = 1; i <= 256; ++i) text += "S" + std::to_string(i) + ",20200102,1\n";
+    ImportOptions o;
+    o.create = true;
+    const ImportReport rep = ImportQuotes(dir.str(), {Text(text)}, o);
+    ASSERT_EQ(rep.change.status, kSuccess) << rep.failure;
+    EXPECT_NE(rep.securities.back().refusal.find("no room"), std::string::npos);
+    EXPECT_EQ(ReadMasterFile(dir.str()).entries.size(), 255u);
+}
+
+TEST(NewSecurityTest, LayoutsFollowTheColumnsPresent) {
+    const struct {
+        const char* text;
+        int recordLength;
+        char period;
+        bool dop;
+    } rows[] = {
+        {"DATE,OPEN,HIGH,LOW,CLOSE,VOL,OI\n20200102,1,2,0.5,1.5,100,3\n", 28, 'D', false},
+        {"DATE,OPEN,HIGH,LOW,CLOSE,VOL\n20200102,1,2,0.5,1.5,100\n", 24, 'D', false},
+        {"DATE,TIME,OPEN,HIGH,LOW,CLOSE,VOL\n20200102,09:30,1,2,0.5,1.5,100\n", 28, 'I', false},
+        {"DATE,TIME,OPEN,HIGH,LOW,CLOSE,VOL,OI\n20200102,09:30,1,2,0.5,1.5,100,4\n", 32, 'I', false},
+        {"DATE,HIGH,LOW,CLOSE\n20200102,2,0.5,1.5\n", 16, 'D', true},
+        {"DATE,CLOSE,VOL,OI\n20200102,1.5,N/A,3\n", 12, 'D', true},
+    };
+    for (const auto& r : rows) {
+        testing::TempDir dir;
+        ASSERT_EQ(WriteNewPortfolio(dir.path(), false).status, kSuccess);
+        ImportOptions o;
+        o.create = true;
+        o.symbol = "NEW";
+        const ImportReport rep = ImportQuotes(dir.str(), {Text(r.text)}, o);
+        ASSERT_EQ(rep.change.status, kSuccess) << rep.failure;
+        const MasterFile m = ReadMasterFile(dir.str());
+        ASSERT_EQ(m.entries.size(), 1u) << r.text;
+        EXPECT_EQ(m.entries[0].record.recordLength(), r.recordLength) << r.text;
+        EXPECT_EQ(m.entries[0].record.period(), r.period) << r.text;
+        std::error_code ec;
+        EXPECT_EQ(fs::exists(dir.path() / "F1.DOP", ec), r.dop) << r.text;
+        // The quote reads back through the readers' layout.
+        const QuoteText given = Text(r.text);
+        const std::vector<Held> q = ReadAll(m.entries[0].id);
+        ASSERT_EQ(q.size(), 1u);
+        for (std::size_t v = 0; v < kImportValues; ++v) {
+            const bool has = given.quotes[0].has[v];
+            EXPECT_EQ(q[0].values[v], has ? given.quotes[0].values[v] : -1.0f) << r.text << " value " << v;
+        }
+    }
+}
+
+TEST(NewPortfolioTest, RefusesAFolderThatHoldsAPortfolio) {
+    testing::TempDir dir;
+    testing::WriteText(dir.path() / "Master", "x");
+    const ChangeResult r = WriteNewPortfolio(dir.path(), true);
+    EXPECT_EQ(r.status, kFileExists);
+    EXPECT_EQ(testing::ReadText(dir.path() / "Master"), "x");
+    std::error_code ec;
+    EXPECT_FALSE(fs::exists(dir.path() / "XMASTER", ec));
+}
+
+// Every step of an import that writes fails once in turn: each failure leaves every file as
+// it was (backups included), and the same import then succeeds.
+TEST(ImportWriteFailureTest, EveryFailingStepLeavesThePortfolioAsItWas) {
+    testing::TempDir root;
+    ASSERT_EQ(WriteDemoDatabase(root.path(), false).status, kSuccess);
+    const std::string stocks = (root.path() / "STOCKS").string();
+    const DirectoryContent original = Files(stocks);
+    const std::string text = "SYMBOL,DATE,CLOSE\nACME,2030-01-02,5\nBOLT,2030-01-02,6\nNEWCO,2030-01-02,7\n";
+    ImportOptions o;
+    o.create = true;
+    const QuoteText quotes = Text(text);
+    robustness::FaultyFileSystem counter;
+    ASSERT_EQ(ImportQuotes(stocks, {quotes}, o, counter).change.status, kSuccess);
+    const DirectoryContent done = Files(stocks);
+    int runs = 0;
+    for (robustness::Step step : robustness::kWritingSteps) {
+        for (int n = 1; n <= counter.count(step); ++n) {
+            robustness::EmptyDirectory(stocks);
+            robustness::WriteDirectory(stocks, original);
+            robustness::FaultyFileSystem faulty(step, n);
+            const ImportReport rep = ImportQuotes(stocks, {quotes}, o, faulty);
+            if (!faulty.fired()) continue;
+            ++runs;
+            const DirectoryContent after = Files(stocks);
+            if (rep.change.status == kSuccess) {
+                // A failure the rewrite could work around (a link the copy replaced).
+                EXPECT_EQ(robustness::Compared(after), robustness::Compared(done)) << robustness::StepName(step) << " " << n;
+                continue;
+            }
+            EXPECT_EQ(after, original) << robustness::StepName(step) << " " << n << ": " << rep.failure;
+            EXPECT_TRUE(rep.change.changes.empty());
+            EXPECT_TRUE(robustness::TemporaryFiles(stocks).empty()) << robustness::StepName(step) << " " << n;
+        }
+    }
+    EXPECT_GT(runs, 10);
+}
+
+}  // namespace
+}  // namespace barwise
