@@ -60,7 +60,9 @@ const char* StepName(Step step) {
 
 bool FaultyFileSystem::hit(Step step, const fs::path& path) {
     const int n = ++counts_[static_cast<std::size_t>(step)];
-    if (failAt_ == 0 || fired_ || step != failStep_ || n != failAt_) return false;
+    if (fired_ || step != failStep_) return false;
+    if (failName_.empty() ? (failAt_ == 0 || n != failAt_) : !path.filename().string().starts_with(failName_))
+        return false;
     fired_ = true;
     firedPath_ = path;
     return true;

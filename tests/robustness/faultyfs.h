@@ -11,6 +11,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "datafiles/fileio.h"
 
@@ -31,6 +32,9 @@ public:
     FaultyFileSystem() = default;
     // Fails the n-th (1-based) occurrence of `step`.
     FaultyFileSystem(Step step, int n) : failStep_(step), failAt_(n) {}
+    // Fails the first `step` on a file whose name begins with `fileName` (where the count
+    // before it differs between systems, as a backup linked here is copied on Windows).
+    FaultyFileSystem(Step step, std::string fileName) : failStep_(step), failName_(std::move(fileName)) {}
     // A disk that takes `bytes` bytes in all: the write that would go beyond them writes
     // what still fits and fails.
     static FaultyFileSystem FullAfter(std::uint64_t bytes) {
@@ -72,6 +76,7 @@ private:
     std::array<int, kAllSteps.size()> counts_{};
     Step failStep_ = Step::kCreate;
     int failAt_ = 0;  // 0: no fault
+    std::string failName_;
     bool fired_ = false;
     fs::path firedPath_;
     bool limited_ = false;
