@@ -1,6 +1,6 @@
 // The frame's price chart: it stands in the view's quotes area, follows the security and the
 // quote the view tells, selects the quote of a clicked bar in the grid and shows the split
-// search's candidates.
+// search's candidates and the portfolio check's suspect quotes.
 #include <QAction>
 #include <QPointer>
 #include <QSplitter>
@@ -10,6 +10,7 @@
 #include "app/commandids.h"
 #include "app/mainframe.h"
 #include "chart/chartwidget.h"
+#include "check/checkdlg.h"
 #include "splitsearch/splitsearchdlg.h"
 #include "ui/settingsstore.h"
 
@@ -86,6 +87,29 @@ void CMainFrame::FollowSplitSearch(CSplitSearchDlg* window) {
     connect(window, &QObject::destroyed, m_chart, [chart = QPointer<CChartWidget>(m_chart)] {
         QTimer::singleShot(0, chart, [chart] {
             if (chart) chart->SetMarkSource(MarkKind::kSplitCandidate, {});
+        });
+    });
+}
+
+void CMainFrame::FollowCheck(CCheckDlg* window) {
+    // The newest Check window's suspect quotes are marked; closing it takes them away.
+    QPointer<CCheckDlg> check(window);
+    m_chart->SetMarkSource(MarkKind::kSuspectData, [check](const SecurityId& id) {
+        std::vector<ChartMark> marks;
+        if (!check) return marks;
+        for (const Finding& f : check->Findings()) {
+            if (f.cls != FindingClass::kSuspect || !(f.id == id) || f.date == kNoDate) continue;
+            std::string text = f.what;
+            if (!f.found.empty()) text += ": " + f.found;
+            marks.push_back({MarkKind::kSuspectData, f.date, f.hasTime ? std::optional<TimeCode>(f.time) : std::nullopt,
+                             std::move(text)});
+        }
+        return marks;
+    });
+    connect(window, &CCheckDlg::FindingsChanged, m_chart, &CChartWidget::RefreshMarks);
+    connect(window, &QObject::destroyed, m_chart, [chart = QPointer<CChartWidget>(m_chart)] {
+        QTimer::singleShot(0, chart, [chart] {
+            if (chart) chart->RefreshMarks();
         });
     });
 }

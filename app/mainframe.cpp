@@ -167,6 +167,7 @@ CMainFrame::CMainFrame(SettingsStore& settings, UiHost& host, QWidget* parent)
     connect(Action(kCmdPortfolioCheck), &QAction::triggered, m_view, [this] {
         CCheckDlg* check = OpenPortfolioCheck(*m_view, m_host, this);
         connect(m_view, &CBarwiseView::SecuritySelected, check, &CCheckDlg::OnViewChanged);
+        FollowCheck(check);
     });
     connect(Action(kCmdHelpTopics), &QAction::triggered, this, &CMainFrame::OnHelpTopics);
     {

@@ -14,6 +14,7 @@ class QTimer;
 class QToolBar;
 class CBarwiseView;
 class CChartWidget;
+class CCheckDlg;
 class CSplitSearchDlg;
 
 namespace barwise {
@@ -69,6 +70,7 @@ private:
     void StoreChartPlace();
     bool ChartHasQuotes() const;
     void FollowSplitSearch(CSplitSearchDlg* window);
+    void FollowCheck(CCheckDlg* window);
 
     barwise::SettingsStore& m_settings;
     barwise::UiHost& m_host;

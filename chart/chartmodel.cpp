@@ -336,6 +336,11 @@ std::vector<PlacedMark> ChartModel::marksNear(int x, int tolerance) const {
     return out;
 }
 
+std::string ChartModel::barDateText(int i) const {
+    if (i < 0 || i >= barCount()) return {};
+    return DateTimeText(bar(i), m_hasTime);
+}
+
 std::string ChartModel::barText(int i) const {
     if (i < 0 || i >= barCount()) return {};
     const LoadedQuote& q = bar(i);

@@ -157,6 +157,8 @@ public:
 
     // "MM/DD/YYYY" (and " HH:MM:SS" on an intraday series) of bar i, then its values.
     std::string barText(int bar) const;
+    // The date (and time) alone, as the crosshair's label on the time axis shows it.
+    std::string barDateText(int bar) const;
 
 private:
     void clampRange();

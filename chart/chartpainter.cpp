@@ -196,10 +196,21 @@ void PaintCrosshair(QPainter& p, const ChartLayout& l, const ChartModel& m, QPoi
     if (at.x() < l.price.left() || at.x() > l.price.right() || at.y() < l.price.top() || at.y() > bottom) return;
     p.setPen(QPen(kCrosshair, 1, Qt::DotLine));
     p.drawLine(at.x(), l.price.top(), at.x(), bottom);
+    const QFontMetrics fm = p.fontMetrics();
+    // The date (and time) of the bar under the pointer, on the time axis, kept inside it.
+    const QString date = Text(m.barDateText(m.barAt(l.plotX(at.x()))));
+    if (!date.isEmpty()) {
+        const int w = fm.horizontalAdvance(date) + 8;
+        const int left = std::clamp(at.x() - w / 2, l.axis.left(), std::max(l.axis.left(), l.axis.right() - w));
+        const QRect box(left, l.axis.top() + 1, w, std::min(fm.height() + 2, l.axis.height() - 1));
+        p.fillRect(box, kCrosshair);
+        p.setPen(Qt::white);
+        p.drawText(box, Qt::AlignCenter, date);
+        p.setPen(QPen(kCrosshair, 1, Qt::DotLine));
+    }
     if (at.y() > l.price.bottom()) return;
     p.drawLine(l.price.left(), at.y(), l.price.right(), at.y());
     const QString price = Text(ChartPriceText(m.yToPrice(at.y() - l.price.top(), l.price.height())));
-    const QFontMetrics fm = p.fontMetrics();
     const QRect box(l.scale.left(), at.y() - fm.height() / 2, l.scale.width(), fm.height());
     p.fillRect(box, kCrosshair);
     p.setPen(Qt::white);

@@ -244,6 +244,7 @@ void CCheckDlg::OnCheck() {
     CheckReport report = CheckPortfolio(m_directory, CheckOptions{}, observer);
     const std::size_t count = report.findings.size();
     m_model->setFindings(std::move(report.findings));
+    emit FindingsChanged();
     m_table->sortByColumn(m_table->horizontalHeader()->sortIndicatorSection(),
                           m_table->horizontalHeader()->sortIndicatorOrder());
     SetChecking(false);

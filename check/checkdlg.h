@@ -77,6 +77,10 @@ public:
     // Close, Escape and the window's close box: a running check stops first.
     void reject() override;
 
+signals:
+    // A check has ended (or been stopped) with a new list of findings.
+    void FindingsChanged();
+
 protected:
     void showEvent(QShowEvent* event) override;
 

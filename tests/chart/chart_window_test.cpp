@@ -1,7 +1,8 @@
 // The chart in the main window, driven as a user drives it: a click on a bar selects its
 // row in the quotes grid, the grid's selection moves the chart's mark, a double-click edits
 // the quote and the chart shows what the edit wrote, the pane's place is kept, the chart is
-// saved as a picture, and the split search's candidates are marked.
+// saved as a picture, and the split search's candidates and the check's suspect quotes are
+// marked.
 #include <QAction>
 #include <QDialog>
 #include <QFile>
@@ -13,6 +14,7 @@
 
 #include "app/commandids.h"
 #include "chart/chartwidget.h"
+#include "check/checkdlg.h"
 #include "datafiles/encoding.h"
 #include "tests/app/viewtestbed.h"
 
@@ -52,6 +54,7 @@ private slots:
     void saveChartAs_data();
     void saveChartAs();
     void splitCandidatesAreMarked();
+    void suspectQuotesOfTheCheckAreMarked();
 };
 
 void ChartWindowTest::clickSelectsTheBarsRow_data() {
@@ -239,6 +242,33 @@ void ChartWindowTest::splitCandidatesAreMarked() {
     t.settle();
     QCOMPARE(chart.Model().marks().size(), std::size_t{1});
     window->reject();
+    QTRY_VERIFY(chart.Model().marks().empty());
+}
+
+void ChartWindowTest::suspectQuotesOfTheCheckAreMarked() {
+    ViewTestbed t;
+    DemoSeries bad = MakeSeries(1, "BAD", "HIGH BELOW LOW", 200);
+    std::swap(bad.quotes[50].high, bad.quotes[50].low);
+    QVERIFY(t.addPortfolio("p", {bad}));
+    QVERIFY(t.start());
+    CChartWidget& chart = t.frame->Chart();
+    QCOMPARE(chart.Title().left(3), QStringLiteral("BAD"));
+    QVERIFY(chart.Model().marks().empty());
+
+    t.frame->Action(kCmdPortfolioCheck)->trigger();
+    CCheckDlg* check = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* c = qobject_cast<CCheckDlg*>(w)) check = c;
+    QVERIFY(check);
+    check->OnCheck();
+    t.settle();
+    bool marked = false;
+    for (const PlacedMark& m : chart.Model().marks()) {
+        QCOMPARE(m.kind, MarkKind::kSuspectData);
+        if (m.bar == 50) marked = QString::fromStdString(m.text).contains(QStringLiteral("high"), Qt::CaseInsensitive);
+    }
+    QVERIFY(marked);
+    check->reject();
     QTRY_VERIFY(chart.Model().marks().empty());
 }
 

@@ -168,6 +168,7 @@ TEST(ChartColumns, EmptySeriesDrawsNothingAndHitsNothing) {
     m.setMarks(MarkKind::kSplitCandidate, {{MarkKind::kSplitCandidate, MakeDate(2001, 1, 2), std::nullopt, "x"}});
     EXPECT_TRUE(m.marks().empty());
     EXPECT_EQ(m.barText(0), "");
+    EXPECT_EQ(m.barDateText(0), "");
 }
 
 // ----- the range -----
@@ -402,6 +403,11 @@ TEST(ChartText, BarTextShowsTheFieldsTheSeriesHas) {
     EXPECT_EQ(m.barText(0), "10/01/1928  H 10.0000  L 8.0000  C 9.0000  V 1000");
     ChartModel intraday = Model(Intraday(MakeDate(2024, 3, 14), 1, 2), 100, {true, true, true, true, false, false}, true);
     EXPECT_EQ(intraday.barText(1), "03/14/2024 09:31:00  O 10.0000  H 11.0000  L 9.0000  C 10.5000");
+    // The crosshair's axis label: the date (and time) alone; nothing off the series.
+    EXPECT_EQ(m.barDateText(2), "10/03/1928");
+    EXPECT_EQ(intraday.barDateText(1), "03/14/2024 09:31:00");
+    EXPECT_EQ(m.barDateText(3), "");
+    EXPECT_EQ(m.barDateText(-1), "");
 }
 
 // ----- time axis -----
