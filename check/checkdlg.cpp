@@ -2,17 +2,22 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QFormLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <map>
+#include <optional>
 
 #include "check/checkrepair.h"
 #include "datafiles/fileio.h"
@@ -265,6 +270,32 @@ void CCheckDlg::OnCheck() {
     if (m_closeWhenStopped) QDialog::reject();
 }
 
+// Asks the symbol and name a data file no record lists is added under; nothing when the
+// user declines.
+static std::optional<SecurityNames> AskNames(UiHost& host, QWidget* parent, const Finding& f) {
+    const SecurityNames suggested = SuggestedNames(f);
+    QDialog dialog(parent);
+    dialog.setObjectName(QStringLiteral("newSecurityFromFile"));
+    dialog.setWindowTitle(QObject::tr("New Security"));
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(new QLabel(QObject::tr("No record lists %1. Add it as a new security:").arg(FromField(f.file))));
+    auto* form = new QFormLayout;
+    auto* symbol = new QLineEdit(QString::fromStdString(suggested.symbol));
+    auto* name = new QLineEdit(QString::fromStdString(suggested.name));
+    symbol->setObjectName(QStringLiteral("symbol"));
+    name->setObjectName(QStringLiteral("name"));
+    form->addRow(QObject::tr("&Symbol:"), symbol);
+    form->addRow(QObject::tr("&Name:"), name);
+    layout->addLayout(form);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    symbol->selectAll();
+    if (!host.runDialog(dialog)) return std::nullopt;
+    return SecurityNames{symbol->text().trimmed().toStdString(), name->text().trimmed().toStdString()};
+}
+
 void CCheckDlg::OnRepairSelected() {
     if (m_checking) return;
     std::vector<Finding> chosen;
@@ -275,10 +306,15 @@ void CCheckDlg::OnRepairSelected() {
         (chosen.size() == 1 ? tr("Repair the selected finding?") : tr("Repair %1 selected findings?").arg(chosen.size())) +
         tr("\n\nEvery file changed is kept as its .BAK backup first.");
     if (m_host.messageBox(question, UiHost::Buttons::YesNo, UiHost::Icon::Question) != UiHost::Answer::Yes) return;
+    // The names of new securities are asked before anything is written.
+    std::map<std::string, std::optional<SecurityNames>> names;
+    for (const Finding& f : chosen)
+        if (f.kind == FindingKind::kUnlistedDataFile) names[f.directory + "/" + f.file] = AskNames(m_host, this, f);
     RepairOutcome outcome;
     {
         WaitCursor wait(m_host);
-        outcome = RepairFindings(chosen);
+        outcome = RepairFindings(chosen, RealFileSystem(),
+                                 [&names](const Finding& f) { return names[f.directory + "/" + f.file]; });
     }
     m_lastChanges = outcome.result.changes;
     if (!outcome.failures.empty()) {

@@ -15,6 +15,8 @@
 #include "datafiles/master.h"
 #include "datafiles/portfoliolock.h"
 #include "datafiles/series.h"
+#include "commands/symbols/symbolops.h"
+#include "datafiles/textrule.h"
 #include "discovery/symbollist.h"
 
 namespace barwise {
@@ -174,6 +176,36 @@ DataStatus SetDatesFromQuotes(const SecurityId& id, const QuoteFile& q, int quot
 
 }  // namespace
 
+bool IsRepairable(const Finding& f) {
+    if (f.kind != FindingKind::kUnlistedDataFile) return IsRepairable(f.kind);
+    std::string ext;
+    return DataFileNumber(ToUpperAscii(f.file), &ext) > 0 && ext != "DOP";
+}
+
+SecurityNames SuggestedNames(const Finding& f) {
+    const int n = DataFileNumber(ToUpperAscii(f.file));
+    SecurityNames names{"F" + std::to_string(n), f.file};
+    const std::string dirSep = WithTrailingSeparator(f.directory);
+    const auto master = ReadWholeFile(MasterPathOf(dirSep));
+    const fs::path emasterPath = FindNoCase(DirPath(f.directory), kEmasterFileName);
+    const auto emaster = emasterPath.empty() ? std::nullopt : ReadWholeFile(emasterPath);
+    if (n <= 0 || n > 255 || !master || !emaster) return names;
+    for (std::size_t at = kEmasterRecordSize; at + kEmasterRecordSize <= emaster->size(); at += kEmasterRecordSize) {
+        const std::uint8_t* e = emaster->data() + at;
+        if (e[kEmasterFileNumberOffset] != n) continue;
+        // A record MASTER has at the same place with that number lists the file already.
+        const std::size_t m = at / kEmasterRecordSize * kMasterRecordSize;
+        if (m + kMasterRecordSize <= master->size() && (*master)[m + kMasterFileNumberOffset] == n) continue;
+        const std::string symbol = ZeroPaddedText(e + kEmasterSymbolOffset, kEmasterSymbolSize);
+        if (symbol.empty()) continue;
+        names.symbol = symbol;
+        const std::string name = EmasterName(e);
+        if (!name.empty()) names.name = name;
+        break;
+    }
+    return names;
+}
+
 bool IsRepairable(FindingKind kind) {
     switch (kind) {
         case FindingKind::kMasterCount:
@@ -183,7 +215,8 @@ bool IsRepairable(FindingKind kind) {
         case FindingKind::kRepeatedQuote:
         case FindingKind::kIndexDate:
         case FindingKind::kBlankSymbol:
-        case FindingKind::kTemporaryFile: return true;
+        case FindingKind::kTemporaryFile:
+        case FindingKind::kUnlistedDataFile: return true;
         default: return false;
     }
 }
@@ -333,7 +366,116 @@ DataStatus RemoveLeftovers(const std::string& directory, FileSystem& fs) {
     });
 }
 
-RepairOutcome RepairFindings(const std::vector<Finding>& findings, FileSystem& fs) {
+DataStatus AdoptDataFile(const std::string& directory, const std::string& fileName, const SecurityNames& names,
+                         FileSystem& fs, std::string* refusal) {
+    auto refuse = [&](DataStatus s, std::string why) {
+        if (refusal) *refusal = std::move(why);
+        return s;
+    };
+    std::string ext;
+    const int n = DataFileNumber(ToUpperAscii(fileName), &ext);
+    if (n <= 0 || ext == "DOP" || (ext == "DAT" && n > 255) || (ext == "MWD" && n < 256))
+        return refuse(kInvalidParm, "not the name of a data file a record can list");
+    const bool inXmaster = ext == "MWD";
+    const PortfolioLock lock(directory);
+    if (!lock.held()) return kPortfolioBusy;
+    const std::string dirSep = WithTrailingSeparator(directory);
+    // The texts as a rename would take them, in the limits of the index files that list it.
+    const std::u32string symbol = CodePointsOfUtf8(names.symbol), name = CodePointsOfUtf8(names.name);
+    const auto master = ReadWholeFile(MasterPathOf(dirSep));
+    if (!master) return kFileOpen;
+    const bool extended = inXmaster || ReadEmasterFile(dirSep, *master).sound();
+    const TextLimits limits = extended ? TextLimits{kEmasterSymbolSize, kLongNameSize} : TextLimits{};
+    if (std::string why = CheckRenameTexts(symbol, name, "", "", limits); !why.empty())
+        return refuse(kInvalidParm, why);
+    const fs::path data = FindNoCase(DirPath(directory), fileName);
+    const auto bytes = data.empty() ? std::nullopt : ReadWholeFile(data);
+    if (!bytes) return refuse(kFileOpen, fileName + " cannot be read");
+
+    // The record length from the header's last record number and the size.
+    const int lastRecord = bytes->size() >= 4 ? DatLastRecord(bytes->data()) : 0;
+    const std::size_t rl = lastRecord > 0 ? bytes->size() / static_cast<std::size_t>(lastRecord) : 0;
+    if (lastRecord <= 0 || bytes->size() % static_cast<std::size_t>(lastRecord) != 0 || rl % 4 != 0 || rl < 8 ||
+        rl > static_cast<std::size_t>(kMaxRecordLength))
+        return refuse(kInvalidParm, "its record length cannot be told from its size and its header");
+    const int fields = static_cast<int>(rl / 4);
+    FieldLayout layout;
+    fs::path dop = DirPath(directory) / ("F" + std::to_string(n) + ".DOP");
+    if (const fs::path found = FindNoCase(DirPath(directory), dop.filename().string()); !found.empty()) dop = found;
+    // An XMASTER security has no DOP: its field bits name the default layout of its length.
+    bool dopIgnored = false;
+    if (ReadLayout(inXmaster ? fs::path() : dop, static_cast<int>(rl), fields, 'D', layout, &dopIgnored) != kSuccess)
+        return refuse(kInvalidParm, "no layout of " + std::to_string(rl) + "-byte records is known");
+    if (!layout.has(kFieldDate)) return refuse(kInvalidParm, "its layout has no date");
+
+    MasterRecord r;
+    r.bytes[kMasterRecordLengthOffset] = static_cast<std::uint8_t>(rl);
+    r.bytes[kMasterFieldCountOffset] = static_cast<std::uint8_t>(fields);
+    r.bytes[kMasterPeriodOffset] = static_cast<std::uint8_t>(layout.has(kFieldTime) ? 'I' : 'D');
+    const std::string latin1Symbol = Latin1OfCodePoints(symbol), latin1Name = Latin1OfCodePoints(name);
+    PutBlankPadded(r.bytes.data() + kMasterSymbolOffset, kMasterSymbolSize, latin1Symbol);
+    PutBlankPadded(r.bytes.data() + kMasterNameOffset, kMasterNameSize, latin1Name);
+    if (latin1Name.size() > kMasterNameSize) r.longName = latin1Name;
+    if (lastRecord > 1) {
+        auto dateOf = [&](int record) {
+            return bytes->data() + static_cast<std::size_t>(record) * rl + (layout.column[kFieldDate] - 1) * 4;
+        };
+        std::memcpy(r.bytes.data() + kMasterFirstDateOffset, dateOf(1), 4);
+        std::memcpy(r.bytes.data() + kMasterLastDateOffset, dateOf(lastRecord - 1), 4);
+    }
+    if (!inXmaster) r.bytes[kMasterFileNumberOffset] = static_cast<std::uint8_t>(n);
+    const std::uint8_t bits = FieldBitsOf(layout);
+
+    return AllOrNothing(fs, [&](FileSystem& rfs) {
+        return RewriteIndexFiles(
+            MasterPathOf(dirSep),
+            [&](IndexContents& c) {
+                if (c.master.size() < kMasterRecordSize) return kFileRead;
+                const int count = MasterCount(c.master.data());
+                // Read again under the lock: a record that lists the number by now ends it.
+                for (int k = 1; k <= count && (static_cast<std::size_t>(k) + 1) * kMasterRecordSize <= c.master.size(); ++k)
+                    if (!inXmaster && c.master[static_cast<std::size_t>(k) * kMasterRecordSize + kMasterFileNumberOffset] == n)
+                        return kFileExists;
+                if (inXmaster) {
+                    if (c.xmaster.empty()) return kInvalidParm;
+                    const std::int32_t xcount = GetI32(c.xmaster.data() + kXmasterCountOffset);
+                    for (std::int32_t k = 1; k <= xcount; ++k) {
+                        const std::size_t at = static_cast<std::size_t>(k) * kXmasterRecordSize;
+                        if (at + kXmasterRecordSize > c.xmaster.size()) return kInvalidParm;
+                        if (DecodeXmasterRecord(c.xmaster.data() + at).fileNumber == n) return kFileExists;
+                    }
+                    const auto x = XmasterRecordOf(r, n, bits);
+                    c.xmaster.resize((static_cast<std::size_t>(xcount) + 1) * kXmasterRecordSize);
+                    c.xmaster.insert(c.xmaster.end(), x.begin(), x.end());
+                    PutI32(c.xmaster.data() + kXmasterCountOffset, xcount + 1);
+                    PutI32(c.xmaster.data() + kXmasterCountCopyOffset, xcount + 1);
+                    PutI32(c.xmaster.data() + kXmasterNextNumberOffset,
+                           std::max(XmasterNextNumber(c.xmaster.data()), n + 1));
+                    return kSuccess;
+                }
+                if (count >= 255) return kInvalidParm;
+                const std::size_t at = kMasterRecordSize * (static_cast<std::size_t>(count) + 1);
+                if (at > c.master.size()) return kInvalidParm;
+                c.master.insert(c.master.begin() + static_cast<std::ptrdiff_t>(at), r.bytes.begin(), r.bytes.end());
+                PutI16(c.master.data() + kMasterCountOffset, static_cast<std::int16_t>(count + 1));
+                PutI16(c.master.data() + kMasterCounterOffset,
+                       static_cast<std::int16_t>(GetI16(c.master.data() + kMasterCounterOffset) + 1));
+                if (!c.emaster.empty()) {
+                    const auto e = EmasterRecordOf(r, n, bits);
+                    const std::size_t eat = kEmasterRecordSize * (static_cast<std::size_t>(count) + 1);
+                    if (c.emaster.size() < eat) return kInvalidParm;
+                    c.emaster.resize(eat);
+                    c.emaster.insert(c.emaster.end(), e.begin(), e.end());
+                    std::memcpy(c.emaster.data() + kEmasterCountOffset, c.master.data() + kMasterCountOffset, 2);
+                    std::memcpy(c.emaster.data() + kEmasterCounterOffset, c.master.data() + kMasterCounterOffset, 2);
+                }
+                return kSuccess;
+            },
+            rfs, kMasterTempSuffix);
+    });
+}
+
+RepairOutcome RepairFindings(const std::vector<Finding>& findings, FileSystem& fs, const NamesForFile& names) {
     RepairOutcome outcome;
     struct SeriesWork {
         SecurityId id;
@@ -342,6 +484,9 @@ RepairOutcome RepairFindings(const std::vector<Finding>& findings, FileSystem& f
     };
     std::vector<std::string> leftovers, counts, emasters, symbols;
     std::vector<SeriesWork> series;
+    // The names of new securities are settled before anything is written (a stray EMASTER
+    // record that gives them may go with the EMASTER rebuild).
+    std::vector<std::pair<const Finding*, SecurityNames>> unlisted;
     auto once = [](std::vector<std::string>& v, const std::string& d) {
         if (std::find(v.begin(), v.end(), d) == v.end()) v.push_back(d);
     };
@@ -351,6 +496,11 @@ RepairOutcome RepairFindings(const std::vector<Finding>& findings, FileSystem& f
             case FindingKind::kMasterCount: once(counts, f.directory); break;
             case FindingKind::kEmasterDisagrees: once(emasters, f.directory); break;
             case FindingKind::kBlankSymbol: once(symbols, f.directory); break;
+            case FindingKind::kUnlistedDataFile:
+                if (!IsRepairable(f)) break;
+                if (std::optional<SecurityNames> given = names ? names(f) : SuggestedNames(f))
+                    unlisted.emplace_back(&f, std::move(*given));
+                break;
             case FindingKind::kDatCount:
             case FindingKind::kOutOfOrder:
             case FindingKind::kRepeatedQuote:
@@ -393,6 +543,15 @@ RepairOutcome RepairFindings(const std::vector<Finding>& findings, FileSystem& f
                 return RepairMasterSymbols(MasterPathOf(WithTrailingSeparator(d)), inner);
             });
         });
+    // New securities come after MASTER's count and EMASTER are mended, so they are added to
+    // index files that agree.
+    for (const auto& [f, given] : unlisted) {
+        std::string refusal;
+        run(f->directory + " " + f->file, [&](FileSystem& rfs) {
+            return AdoptDataFile(f->directory, f->file, given, rfs, &refusal);
+        });
+        if (!refusal.empty() && !outcome.failures.empty()) outcome.failures.back() += " (" + refusal + ")";
+    }
     for (const SeriesWork& w : series) {
         const std::string what = w.id.directory + " " + w.label;
         if (w.count || w.order)

@@ -11,7 +11,12 @@
 //                      EMASTER, or XMASTER);
 //   blank-symbol       the name copied into the empty symbol field (RepairMasterSymbols);
 //   temporary-file     an interrupted index rewrite finished, then the temporaries that are
-//                      left removed.
+//                      left removed;
+//   unlisted-data-file a data file no record lists (F<n>.DAT, or F<n>.MWD where XMASTER
+//                      is kept) added as a new security of that file number, under a symbol
+//                      and name the user gives (by default those of a stray EMASTER record
+//                      of that number, else "F<n>"); its layout follows from its size and
+//                      header (and its DOP), its dates from its quotes.
 // A repair rewrites a quote file in the same step as the index dates it changes, so it
 // leaves no index-date finding behind.
 //
@@ -22,6 +27,8 @@
 // content as its .BAK. The changes are returned (RecordChanges) so they can be undone.
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,9 +38,22 @@
 
 namespace barwise {
 
-// Whether the check can mend a finding of this kind.
+// Whether the check can mend a finding of this kind (and this finding: an unlisted DOP
+// file alone is not a security).
 bool IsRepairable(FindingKind kind);
-inline bool IsRepairable(const Finding& f) { return IsRepairable(f.kind); }
+bool IsRepairable(const Finding& f);
+
+// The symbol and name an unlisted data file is added under.
+struct SecurityNames {
+    std::string symbol;
+    std::string name;
+};
+// What to offer for it: a stray EMASTER record's symbol and name when EMASTER has one of
+// the file's number in a place MASTER does not list it, else "F<n>" and the file's name.
+SecurityNames SuggestedNames(const Finding& unlisted);
+// Asked for each unlisted data file to be added: the names to use, or nothing to leave the
+// file as it is.
+using NamesForFile = std::function<std::optional<SecurityNames>(const Finding& unlisted)>;
 
 struct RepairOutcome {
     // kSuccess when every repair asked for was made (or found nothing left to do); the
@@ -48,7 +68,9 @@ struct RepairOutcome {
 // over). Findings of one file are mended by one rewrite; repairs run in the order that
 // lets each build on the one before (leftovers, index counts, EMASTER, quote files, dates).
 // A repair that fails leaves its files as they were and does not stop the others.
-RepairOutcome RepairFindings(const std::vector<Finding>& findings, FileSystem& fs = RealFileSystem());
+// Unlisted data files get the names `names` gives (SuggestedNames when it is empty).
+RepairOutcome RepairFindings(const std::vector<Finding>& findings, FileSystem& fs = RealFileSystem(),
+                             const NamesForFile& names = {});
 
 // The repairs one by one, each holding the lock of `directory`.
 [[nodiscard]] DataStatus RepairMasterCount(const std::string& directory, FileSystem& fs);
@@ -57,5 +79,11 @@ RepairOutcome RepairFindings(const std::vector<Finding>& findings, FileSystem& f
 [[nodiscard]] DataStatus RepairQuoteFile(const SecurityId& id, bool count, bool order, FileSystem& fs);
 [[nodiscard]] DataStatus RepairIndexDates(const SecurityId& id, FileSystem& fs);
 [[nodiscard]] DataStatus RemoveLeftovers(const std::string& directory, FileSystem& fs);
+// Adds the data file `fileName` of `directory` as a new security; kFileExists when a record
+// lists its number by now, kInvalidParm when its layout cannot be told or the index file
+// that would list it is full or absent, the RewriteIndexFiles statuses otherwise.
+// *refusal (optional) says why in words.
+[[nodiscard]] DataStatus AdoptDataFile(const std::string& directory, const std::string& fileName,
+                                       const SecurityNames& names, FileSystem& fs, std::string* refusal = nullptr);
 
 }  // namespace barwise

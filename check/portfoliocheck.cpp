@@ -100,21 +100,6 @@ std::string ValueText(float v) {
 
 std::string UpperName(const fs::path& p) { return ToUpperAscii(p.filename().string()); }
 
-// "F<n>.<ext>" in any letter case: the number, or -1.
-int DataFileNumber(const std::string& upper, std::string* ext) {
-    if (upper.size() < 6 || upper[0] != 'F') return -1;
-    const std::size_t dot = upper.find('.');
-    if (dot == std::string::npos || dot < 2) return -1;
-    const std::string e = upper.substr(dot + 1);
-    if (e != "DAT" && e != "MWD" && e != "DOP") return -1;
-    int n = 0;
-    const char* first = upper.data() + 1;
-    const char* last = upper.data() + dot;
-    const auto r = std::from_chars(first, last, n);
-    if (r.ec != std::errc() || r.ptr != last || n <= 0 || upper[1] == '0') return -1;
-    if (ext) *ext = e;
-    return n;
-}
 
 bool IsTemporaryUpper(const std::string& upper) {
     for (std::string_view suffix : {std::string_view(".NEW"), std::string_view(".~NU")}) {
@@ -711,6 +696,21 @@ std::string JsonText(std::string_view text) {
 }
 
 }  // namespace
+
+int DataFileNumber(const std::string& upper, std::string* ext) {
+    if (upper.size() < 6 || upper[0] != 'F') return -1;
+    const std::size_t dot = upper.find('.');
+    if (dot == std::string::npos || dot < 2) return -1;
+    const std::string e = upper.substr(dot + 1);
+    if (e != "DAT" && e != "MWD" && e != "DOP") return -1;
+    int n = 0;
+    const char* first = upper.data() + 1;
+    const char* last = upper.data() + dot;
+    const auto r = std::from_chars(first, last, n);
+    if (r.ec != std::errc() || r.ptr != last || n <= 0 || upper[1] == '0') return -1;
+    if (ext) *ext = e;
+    return n;
+}
 
 FindingClass ClassOf(FindingKind kind) { return InfoOf(kind).cls; }
 

@@ -132,6 +132,9 @@ std::string EditQuoteHint(const Finding& finding);
 // True for the name of a temporary file a change leaves when it is stopped before its
 // rename (any letter case): "F3.NEW", "MASTER.~NU", "EMASTER.NEW-2".
 bool IsTemporaryFileName(std::string_view name);
+// The number of a data file's name in upper case, "F<n>.DAT", ".MWD" or ".DOP"; -1 for any
+// other name. *ext (optional) receives the extension.
+int DataFileNumber(const std::string& upperName, std::string* ext = nullptr);
 
 // Weekdays (Monday to Friday) strictly between two days.
 int WeekdaysBetween(DateCode earlier, DateCode later);

@@ -45,6 +45,11 @@ void PutIeeeFloat(std::uint8_t* dst, float value) {
     PutI32(dst, static_cast<std::int32_t>(std::bit_cast<std::uint32_t>(value)));
 }
 
+void PutBlankPadded(std::uint8_t* dst, std::size_t width, std::string_view text) {
+    std::memset(dst, ' ', width);
+    if (!text.empty()) std::memcpy(dst, text.data(), std::min(width, text.size()));
+}
+
 void PutZeroPadded(std::uint8_t* dst, std::size_t width, std::string_view text) {
     std::memset(dst, 0, width);
     if (!text.empty()) std::memcpy(dst, text.data(), std::min(width, text.size()));

@@ -166,6 +166,8 @@ void PutIeeeFloat(std::uint8_t* dst, float value);
 
 // A text written into a NUL-padded field: at most `width` bytes, zero filled.
 void PutZeroPadded(std::uint8_t* dst, std::size_t width, std::string_view text);
+// A text written into a blank-padded field (MASTER's symbol and name): at most `width` bytes.
+void PutBlankPadded(std::uint8_t* dst, std::size_t width, std::string_view text);
 // A NUL-terminated or padded field read to its first NUL, at most `width` bytes.
 std::string ZeroPaddedText(const std::uint8_t* p, std::size_t width);
 

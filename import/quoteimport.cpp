@@ -121,11 +121,6 @@ FieldLayout LayoutOf(const std::vector<QuoteField>& cols) {
     return l;
 }
 
-void PutBlankPadded(std::uint8_t* dst, std::size_t width, std::string_view text) {
-    std::memset(dst, ' ', width);
-    std::memcpy(dst, text.data(), std::min(width, text.size()));
-}
-
 // The data-record bytes of one file quote in a layout.
 void FillRecord(std::uint8_t* rec, const FieldLayout& layout, const TextQuote& q) {
     auto put = [&](QuoteField f, float value) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <string>
@@ -77,6 +78,9 @@ const std::vector<Planted>& PlantedCases() {
          C::kDamage, "MASTER"},
         {"UnlistedDataFile", Base::kPlain, [](const fs::path& d) { fs::copy_file(d / "F1.DAT", d / "F9.DAT"); },
          K::kUnlistedDataFile, C::kDamage, "F9.DAT"},
+        // Beyond XMASTER's next free number: the one it takes next moves past it.
+        {"UnlistedMwdFile", Base::kXmaster, [](const fs::path& d) { fs::copy_file(d / "F256.MWD", d / "F300.MWD"); },
+         K::kUnlistedDataFile, C::kDamage, "F300.MWD"},
         {"SharedFileNumber", Base::kPlain,
          [](const fs::path& d) {
              const auto m = checktest::Bytes(d / "MASTER");
@@ -357,6 +361,54 @@ TEST(CheckRepair, OrderRepeatsAndCountOfOneFileTogether) {
     EXPECT_EQ(checktest::Bytes(dir.path() / "F1.TRL").size(), static_cast<std::size_t>(kAaaLength - 5));
     EXPECT_EQ(checktest::Bytes(dat).size(), static_cast<std::size_t>(59 * kAaaLength));
     EXPECT_EQ(DateFromReal(FieldAt(dat, 0, 1)), checktest::PlainDate(0));
+}
+
+// A data file MASTER lost its record for is added back under the symbol and long name its
+// stray EMASTER record still holds, with its dates; one whose size does not fit its header
+// is refused and nothing is written.
+TEST(CheckRepair, AnUnlistedDataFileComesBackUnderItsEmasterNames) {
+    testing::TempDir dir;
+    checktest::CopyPortfolio(Base::kExtended, dir.path());
+    const std::string master = MasterPathOf(dir.str() + "/").string();
+    const SymbolListing whole = ListSymbols(master);
+    ASSERT_GE(whole.rows.size(), 2u);
+    const SymbolRow lost = whole.rows.back();
+    const std::string lostName = SecurityName(lost.record);
+    checktest::PutI16At(dir.path() / "MASTER", 0, static_cast<std::int16_t>(whole.rows.size() - 1));
+    checktest::Truncate(dir.path() / "MASTER", whole.rows.size() * kMasterRecordSize);
+
+    const CheckReport before = CheckPortfolio(dir.str());
+    auto unlisted = std::find_if(before.findings.begin(), before.findings.end(),
+                                 [](const Finding& f) { return f.kind == K::kUnlistedDataFile; });
+    ASSERT_NE(unlisted, before.findings.end()) << Describe(before.findings);
+    std::string lostSymbol = lost.symbol;
+    TrimTrailingBlanks(lostSymbol);
+    EXPECT_EQ(SuggestedNames(*unlisted).symbol, lostSymbol);
+    const RepairOutcome outcome = RepairFindings(before.findings);
+    ASSERT_EQ(outcome.result.status, kSuccess) << (outcome.failures.empty() ? "" : outcome.failures[0]);
+    EXPECT_TRUE(CheckPortfolio(dir.str()).findings.empty()) << Describe(CheckPortfolio(dir.str()).findings);
+    const SymbolListing after = ListSymbols(master);
+    ASSERT_EQ(after.rows.size(), whole.rows.size());
+    EXPECT_EQ(after.rows.back().symbol, lost.symbol);
+    EXPECT_EQ(SecurityName(after.rows.back().record), lostName);
+    EXPECT_EQ(after.rows.back().record.fileNumber(), lost.record.fileNumber());
+    EXPECT_EQ(std::memcmp(after.rows.back().record.bytes.data() + kMasterFirstDateOffset,
+                          lost.record.bytes.data() + kMasterFirstDateOffset, 8), 0);
+
+    // A file whose size is no whole number of the records its header counts.
+    checktest::Append(dir.path() / "F1.DAT", std::vector<std::uint8_t>(3, 0));
+    fs::copy_file(dir.path() / "F1.DAT", dir.path() / "F9.DAT");
+    const auto kept = Content(dir.path());
+    std::string refusal;
+    EXPECT_EQ(AdoptDataFile(dir.str(), "F9.DAT", {"NEW", "NEW"}, RealFileSystem(), &refusal), kInvalidParm);
+    EXPECT_NE(refusal.find("record length"), std::string::npos) << refusal;
+    EXPECT_EQ(Content(dir.path()), kept);
+    // A symbol the index files cannot hold is refused the same way.
+    fs::remove(dir.path() / "F9.DAT");
+    fs::copy_file(dir.path() / "F2.DAT", dir.path() / "F9.DAT");
+    const auto kept2 = Content(dir.path());
+    EXPECT_EQ(AdoptDataFile(dir.str(), "F9.DAT", {"", "NO SYMBOL"}, RealFileSystem(), &refusal), kInvalidParm);
+    EXPECT_EQ(Content(dir.path()), kept2);
 }
 
 // ----- the real databases -----

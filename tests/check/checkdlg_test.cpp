@@ -4,6 +4,7 @@
 #include <QAbstractItemModelTester>
 #include <QLabel>
 #include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QTableView>
@@ -11,6 +12,7 @@
 
 #include "check/checkbed.h"
 #include "check/checkdlg.h"
+#include "discovery/symbollist.h"
 #include "testsupport/tempdir.h"
 #include "ui/fakecommandview.h"
 #include "ui/scripteduihost.h"
@@ -87,9 +89,20 @@ void CheckDlgTest::listsFindingsGroupedByClass() {
 void CheckDlgTest::repairSelectedAsksThenMends() {
     barwise::testing::TempDir dir;
     Plant(dir.path());
+    fs::copy_file(dir.path() / "F3.DAT", dir.path() / "F9.DAT");  // a file no record lists
     FakeCommandView view = ViewOf(dir);
     ScriptedUiHost host;
     host.answers.push_back(UiHost::Answer::Yes);
+    QStringList offered;
+    host.onDialog = [&](QDialog& d) {
+        auto* symbol = d.findChild<QLineEdit*>("symbol");
+        auto* name = d.findChild<QLineEdit*>("name");
+        if (!symbol || !name) return false;
+        offered << symbol->text();
+        symbol->setText(QStringLiteral("NINE"));
+        name->setText(QStringLiteral("NINE FROM F9"));
+        return true;
+    };
     CCheckDlg dlg(view, host);
     dlg.OnCheck();
     auto* repair = dlg.findChild<QPushButton*>("repair");
@@ -99,13 +112,19 @@ void CheckDlgTest::repairSelectedAsksThenMends() {
     QVERIFY(repair->isEnabled());
     dlg.OnRepairSelected();
     QCOMPARE(host.messages.size(), std::size_t{1});
-    QVERIFY(host.messages[0].text.contains("Repair 2 selected findings"));
+    QVERIFY(host.messages[0].text.contains("Repair 3 selected findings"));
+    QCOMPARE(offered, QStringList{QStringLiteral("F9")});
     // What is left is the suspect quote; the main window shows the files as they are now.
     QCOMPARE(dlg.Findings().size(), std::size_t{1});
     QCOMPARE(dlg.Findings()[0].kind, FindingKind::kNegativeVolume);
     QVERIFY(!fs::exists(dir.path() / "F1.NEW"));
     QVERIFY(!view.refills.empty());
     QVERIFY(!dlg.LastChanges().empty());
+    // The file is a security under the names given.
+    const SymbolListing listing = ListSymbols(MasterPathOf(dir.str() + "/"));
+    QVERIFY(std::any_of(listing.rows.begin(), listing.rows.end(), [](const SymbolRow& r) {
+        return r.symbol.rfind("NINE", 0) == 0 && SecurityName(r.record) == "NINE FROM F9" && r.record.fileNumber() == 9;
+    }));
 }
 
 void CheckDlgTest::declinedRepairChangesNothing() {
