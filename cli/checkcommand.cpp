@@ -110,7 +110,14 @@ int RunCheck(const CheckArgs& a, const CliStreams& io) {
                         continue;
                     }
                 }
-                const RepairOutcome outcome = RepairFindings(repairable);
+                // A data file no record lists becomes a security under the names a stray
+                // EMASTER record gives, else F<n>; rename-symbol changes them later.
+                const RepairOutcome outcome = RepairFindings(repairable, RealFileSystem(), [&](const Finding& f) {
+                    const SecurityNames names = SuggestedNames(f);
+                    io.err << kProgram << ": " << f.file << " is added as " << names.symbol << " (" << names.name
+                           << ")\n";
+                    return std::optional<SecurityNames>(names);
+                });
                 for (const FileChange& c : outcome.result.changes)
                     io.err << kProgram << ": " << ChangeVerb(c.kind) << " " << c.path.string() << '\n';
                 for (const std::string& failure : outcome.failures)
