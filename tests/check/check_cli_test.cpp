@@ -1,6 +1,7 @@
 // barwise-cli check: what it prints and the exit status of a file-system checker.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -33,6 +34,7 @@ struct CliCase {
     const char* out;  // a text standard output holds ("" for none)
     int outLines;     // lines on standard output, -1 when not counted
     bool changed;     // whether the portfolio's files changed
+    const char* typed = nullptr;  // the answer typed at a terminal, if asked
 };
 
 class CheckCli : public ::testing::TestWithParam<CliCase> {};
@@ -45,8 +47,11 @@ TEST_P(CheckCli, StatusAndOutput) {
     const auto before = checktest::Bytes(dir.path() / "F1.DAT");
     std::vector<std::string> args = {"check", dir.str()};
     args.insert(args.end(), c.options.begin(), c.options.end());
-    const auto r = Cli(args);
+    const auto r = Cli(args, c.typed);
     EXPECT_EQ(r.status, c.status) << r.out << r.err;
+    if (std::find(args.begin(), args.end(), "--json") != args.end()) {
+        for (const std::string& line : Lines(r.out)) EXPECT_TRUE(line.rfind('{', 0) == 0) << r.out;
+    }
     if (*c.out) {
         EXPECT_NE(r.out.find(c.out), std::string::npos) << r.out;
     }
@@ -65,6 +70,10 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{"JsonOneObjectPerFinding", SwapFirstQuotes, {"--json"}, 1, "\"kind\":\"out-of-order\"", 2, false},
         CliCase{"RepairNeedsYesOffTerminal", SwapFirstQuotes, {"--repair"}, 2, "", -1, false},
         CliCase{"RepairMendsAndEndsClean", SwapFirstQuotes, {"--repair", "--yes"}, 0, "after repair:", -1, true},
+        CliCase{"RepairJsonStaysJson", SwapFirstQuotes, {"--repair", "--yes", "--json"}, 0, "", -1, true},
+        CliCase{"RepairAnsweredYes", SwapFirstQuotes, {"--repair"}, 0, "after repair:", -1, true, "yes\n"},
+        CliCase{"RepairAnsweredNo", SwapFirstQuotes, {"--repair"}, 1, "", -1, false, "n\n"},
+        CliCase{"RepairNotAnswered", SwapFirstQuotes, {"--repair"}, 1, "", -1, false, ""},
         CliCase{"SuspectDataIsNeverRepaired", NegativeVolume, {"--repair", "--yes"}, 1, "to edit:", -1, false},
         CliCase{"YesWithoutRepair", Nothing, {"--yes"}, 2, "", 0, false},
         CliCase{"GapOption", [](const fs::path& d) { checktest::DropQuotes(d / "F1.DAT", 28, 30, 35); },

@@ -133,6 +133,7 @@ TEST_F(CliDemo, Facts) {
 TEST_F(CliDemo, ExportOptions) {
     const auto plain = Cli({"export", Dir("STOCKS"), "ACME"});
     ASSERT_EQ(plain.status, 0) << plain.err;
+    EXPECT_EQ(plain.err, "");  // a file that agrees with its header is no warning
     const auto lines = Lines(plain.out);
     ASSERT_EQ(lines.size(), 3000u);
     EXPECT_EQ(lines[0].substr(0, 9), "01/02/13 ");
@@ -225,6 +226,9 @@ TEST_F(CliDemo, MakeDemoRefusesOtherDataAndRewritesItsOwn) {
     EXPECT_EQ(Cli({"make-demo", demo_}).status, 0);
     EXPECT_EQ(ReadText(Dir("STOCKS") + "/MASTER"), master);
     EXPECT_EQ(ReadText(Dir("STOCKS") + "/F1.DAT"), dat);
+    // --damaged adds a portfolio beside them in which check finds something.
+    ASSERT_EQ(Cli({"make-demo", demo_, "--damaged"}).status, 0);
+    EXPECT_EQ(Cli({"check", Dir("DAMAGED")}).status, 1);
 
     // A directory holding anything else is left alone.
     const std::string other = tmp_.str() + "/userdata";

@@ -15,11 +15,12 @@ struct CliRun {
     std::string err;
 };
 
-inline CliRun Cli(const std::vector<std::string>& args) {
-    std::istringstream in;
+// With an input, standard input is a terminal that types it.
+inline CliRun Cli(const std::vector<std::string>& args, const char* input = nullptr) {
+    std::istringstream in(input ? input : "");
     std::ostringstream out, err;
     CliRun r;
-    r.status = RunCli(args, {in, out, err});
+    r.status = RunCli(args, {in, out, err, input != nullptr});
     r.out = out.str();
     r.err = err.str();
     return r;
