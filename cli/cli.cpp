@@ -126,7 +126,7 @@ int RunFacts(const CliStreams& io, const std::string& dir, const std::string& sy
     const std::string key = Utf8ToLatin1(symbolArg);
     NoteMasterCount(io, ReadMasterFile(dir, 0));  // a warning here: one security is looked up
     DataFacts facts;
-    if (ReadDataFacts(dir, key, facts) != 0) {
+    if (ReadDataFacts(dir, key, facts) != kSuccess) {
         // Find the step that failed, to name its file and status.
         SeriesCursor cursor;
         const DataStatus status = cursor.openKey(dir, key);

@@ -140,13 +140,6 @@ bool XmasterRecordMatches(const MasterRecord& record, std::string_view key) {
     return MasterRecordMatches(record, key) || (!record.longName.empty() && EqualNoCase(record.longName, key));
 }
 
-MasterRecord WithIeeeDates(MasterRecord record) {
-    for (std::size_t off : {kMasterFirstDateOffset, kMasterLastDateOffset}) {
-        (void)MbfToIeee(record.bytes.data() + off, record.bytes.data() + off);
-    }
-    return record;
-}
-
 DataStatus FindSymbolAt(std::string_view startDir, std::string_view key, MasterRecord& record,
                         std::string& directory, int& foundPosition, IndexFile& foundIndex) {
     std::string path = WithTrailingSeparator(std::string(startDir));
@@ -647,15 +640,18 @@ DataStatus SetMasterDate(const SecurityId& id, const MbfBytes& dateReal, int whi
 }
 
 DataStatus CheckEntryTexts(const SecurityId& id, std::string_view symbol, std::string_view name) {
+    const TextLimits limits = EntryTextLimits(id);
+    return symbol.size() > limits.symbol || name.size() > limits.name ? kInvalidParm : kSuccess;
+}
+
+TextLimits EntryTextLimits(const SecurityId& id) {
     // EMASTER and XMASTER hold 14 symbol characters and names of up to 45; MASTER alone 16 each.
     bool extended = id.inXmaster();
     if (!extended) {
         const auto master = ReadWholeFile(MasterPathOf(id.directory));
         extended = master && ReadEmasterFile(id.directory, *master).sound();
     }
-    const std::size_t symbolMax = extended ? kEmasterSymbolSize : kMasterSymbolSize;
-    const std::size_t nameMax = extended ? kLongNameSize : kMasterNameSize;
-    return symbol.size() > symbolMax || name.size() > nameMax ? kInvalidParm : kSuccess;
+    return TextLimitsFor(extended);
 }
 
 DataStatus RenameMasterEntry(const SecurityId& id, std::string_view symbol, std::string_view name,
@@ -706,6 +702,13 @@ int FindNthChar(std::string_view text, char c, int n) {
         if (text[i] == c && ++seen == n) return static_cast<int>(i);
     }
     return -1;
+}
+
+MasterRecord WithIeeeDates(MasterRecord record) {
+    for (std::size_t off : {kMasterFirstDateOffset, kMasterLastDateOffset}) {
+        MbfToIeee(record.bytes.data() + off, record.bytes.data() + off);
+    }
+    return record;
 }
 
 }  // namespace barwise
