@@ -21,11 +21,6 @@ std::string FieldText(const std::uint8_t* p, std::size_t width) {
     return std::string(reinterpret_cast<const char*>(p), n);
 }
 
-std::string WithoutTrailingBlanks(std::string s) {
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    return s;
-}
-
 // The directory holding the MASTER file a walk is reading, as a path the system can use.
 fs::path DirectoryPath(const std::string& dir) { return dir.empty() ? fs::path(".") : fs::path(dir); }
 
@@ -92,12 +87,12 @@ bool MasterRecord::isSubdirEntry() const {
 }
 
 std::string MasterRecord::subdirName() const {
-    return WithoutTrailingBlanks(FieldText(bytes.data() + kMasterNameOffset, kMasterSubdirNameSize));
+    return TrimPadding(FieldText(bytes.data() + kMasterNameOffset, kMasterSubdirNameSize));
 }
 
 bool MasterRecordMatches(const MasterRecord& record, std::string_view key) {
     const std::string name =
-        WithoutTrailingBlanks(FieldText(record.bytes.data() + kMasterNameOffset, kMasterNameSize));
+        TrimPadding(FieldText(record.bytes.data() + kMasterNameOffset, kMasterNameSize));
     if (EqualNoCase(name, key)) return true;
     // The symbol part holds as many blank-separated words as the key.
     const int blanksInKey = CountChar(key, ' ');
@@ -692,8 +687,9 @@ std::int16_t CountChar(std::string_view text, char c) {
     return n;
 }
 
-void TrimTrailingBlanks(std::string& text) {
-    while (!text.empty() && text.back() == ' ') text.pop_back();
+std::string TrimPadding(std::string_view field) {
+    while (!field.empty() && (field.back() == ' ' || field.back() == '\0')) field.remove_suffix(1);
+    return std::string(field);
 }
 
 int FindNthChar(std::string_view text, char c, int n) {

@@ -288,8 +288,10 @@ std::string_view DataExtensionOf(const SecurityId& id);
 // (real files pad names with NULs); the stored bytes are not changed by showing them.
 std::string DisplayText(std::string_view field);
 
+// A fixed-width text field without the blanks and NULs that pad it at its end.
+std::string TrimPadding(std::string_view field);
+
 std::int16_t CountChar(std::string_view text, char c);
-void TrimTrailingBlanks(std::string& text);
 // Index of the n-th (1-based) occurrence of c, or -1 when there are fewer.
 int FindNthChar(std::string_view text, char c, int n);
 
