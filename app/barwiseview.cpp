@@ -27,6 +27,14 @@ namespace {
 // Paths as the system gives them (UTF-8).
 QString FromUtf8(const std::string& s) { return QString::fromStdString(s); }
 
+// Names the quote file that could not be read and why.
+QString QuotesUnreadText(const SecurityId& id, DataStatus status) {
+    const std::string file = SeriesFilePath(id.directory, id.fileNumber, DataExtensionOf(id)).string();
+    return QStringLiteral("The quotes in %1 cannot be read: %2 (status %3)")
+        .arg(FromUtf8(file), Latin1(DataStatusName(status)))
+        .arg(StatusCode(status));
+}
+
 }  // namespace
 
 CBarwiseView::CBarwiseView(SettingsStore& settings, UiHost& host, QWidget* parent)
@@ -218,7 +226,7 @@ void CBarwiseView::FillQuotesGrid(int selectRow) {
     }
     m_quoteGrid->setColumnHidden(QuoteGridModel::kTimeColumn, status != kSuccess || !loader->hasTime());
     if (status != kSuccess) {
-        m_host.messageBox(status == kMalloc ? QStringLiteral("Too many bars") : QStringLiteral("Error in FillQuotesGrid"));
+        m_host.messageBox(status == kMalloc ? QStringLiteral("Too many bars") : QuotesUnreadText(m_selId, status));
         emit StateChanged();
         TellQuotesShown();
         return;
@@ -238,9 +246,9 @@ void CBarwiseView::FillQuotesGrid(int selectRow) {
     };
     while (!loader->done()) {
         block.clear();
-        if (loader->readNewer(kQuoteBlock, block) != kSuccess) {
+        if (const DataStatus readStatus = loader->readNewer(kQuoteBlock, block); readStatus != kSuccess) {
             flush();
-            m_host.messageBox(QStringLiteral("Error in FillQuotesGrid"));
+            m_host.messageBox(QuotesUnreadText(m_selId, readStatus));
             break;
         }
         for (const LoadedQuote& q : block) {

@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <cstdio>
 
+#include "ui/latin1.h"
+
 namespace barwise {
 
 namespace {
@@ -29,7 +31,7 @@ QVariant SymbolGridModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount() || role != Qt::DisplayRole) return {};
     const Row& r = m_rows[static_cast<std::size_t>(index.row())];
     // Shown without the NULs and blanks that pad the stored bytes.
-    return QString::fromLatin1(index.column() == 0 ? DisplayText(r.symbol) : r.shownName());
+    return Latin1(index.column() == 0 ? DisplayText(r.symbol) : r.shownName());
 }
 
 QVariant SymbolGridModel::headerData(int section, Qt::Orientation orientation, int role) const {

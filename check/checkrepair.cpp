@@ -24,11 +24,6 @@ namespace {
 
 fs::path DirPath(const std::string& dir) { return dir.empty() ? fs::path(".") : fs::path(dir); }
 
-std::string TrimPadding(std::string text) {
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.pop_back();
-    return text;
-}
-
 // Runs `op` on a recording of `fs`; when it fails, what it had changed is put back, so a
 // repair either is made whole or leaves every file (backups included) as it was.
 template <class Op>

@@ -16,6 +16,7 @@
 #include "datafiles/extindex.h"
 #include "datafiles/fileio.h"
 #include "datafiles/layout.h"
+#include "datafiles/master.h"
 #include "datafiles/series.h"
 #include "datafiles/textrule.h"
 #include "discovery/portfoliosearch.h"
@@ -71,12 +72,6 @@ const KindInfo& InfoOf(FindingKind kind) {
 }
 
 std::string DateText(DateCode code) { return FormatDateMdy(code, true); }
-
-// A field as the text rule reads it: without the blanks and NULs that pad it.
-std::string TrimPadding(std::string text) {
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.pop_back();
-    return text;
-}
 
 std::string CharText(unsigned char c) {
     char buf[16];

@@ -66,7 +66,7 @@ void NoteQuoteCount(const CliStreams& io, const std::string& datFile, std::int64
 // The text a symbols-grid row stands for as a key: the symbol text, or for a record
 // listed under its name, the name without its trailing blanks (FindSymbol compares names
 // so, and barwise-cli never repairs MASTER).
-std::string RowKey(const SymbolRow& row) { return SymbolText(row.record).empty() ? TrimRight(row.symbol) : row.symbol; }
+std::string RowKey(const SymbolRow& row) { return SymbolText(row.record).empty() ? TrimPadding(row.symbol) : row.symbol; }
 
 // ----- portfolios -----
 
@@ -126,7 +126,7 @@ int RunFacts(const CliStreams& io, const std::string& dir, const std::string& sy
     const std::string key = Utf8ToLatin1(symbolArg);
     NoteMasterCount(io, ReadMasterFile(dir, 0));  // a warning here: one security is looked up
     DataFacts facts;
-    if (ReadDataFacts(dir, key, facts) != 0) {
+    if (ReadDataFacts(dir, key, facts) != kSuccess) {
         // Find the step that failed, to name its file and status.
         SeriesCursor cursor;
         const DataStatus status = cursor.openKey(dir, key);

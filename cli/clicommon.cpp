@@ -26,16 +26,11 @@ int DataFailure(const CliStreams& io, std::string_view file, DataStatus status, 
     return kExitDataFailure;
 }
 
-std::string TrimRight(std::string text) {
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.pop_back();
-    return text;
-}
-
 std::string SecurityLabel(const MasterRecord& record, int position) {
     const std::string symbol = SymbolText(record);
     if (!symbol.empty()) return "symbol " + Latin1ToUtf8(symbol);
     std::string label = "record " + std::to_string(position);
-    const std::string name = TrimRight(record.nameField());
+    const std::string name = TrimPadding(record.nameField());
     if (!name.empty()) label += " (" + Latin1ToUtf8(name) + ")";
     return label;
 }

@@ -21,9 +21,6 @@ int UsageFailure(const CliStreams& io, std::string_view text);
 // "barwise-cli: <file>: <status name> (<what>)" on standard error; exit status 1.
 int DataFailure(const CliStreams& io, std::string_view file, DataStatus status, std::string_view what = {});
 
-// A MASTER text field without its trailing blanks and NULs.
-std::string TrimRight(std::string text);
-
 // How messages name a security: by its symbol, or for a blank symbol field by its record
 // (and its name, when it has one).
 std::string SecurityLabel(const MasterRecord& record, int position);

@@ -50,7 +50,7 @@ std::optional<Found> Resolve(const CliStreams& io, const SymbolArgs& a, const st
     if (!selected) return std::nullopt;
     Found f{selected->id, selected->record, {}};
     const std::string text = SymbolText(f.record);
-    f.label = Latin1ToUtf8(text.empty() ? TrimRight(f.record.nameField()) : text) + " (F" +
+    f.label = Latin1ToUtf8(text.empty() ? TrimPadding(f.record.nameField()) : text) + " (F" +
               std::to_string(f.record.fileNumber()) + ")";
     return f;
 }

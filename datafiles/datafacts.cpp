@@ -24,15 +24,16 @@ std::string PeriodText(char letter) {
 
 namespace {
 
-int ReadFactsOf(const SecurityId& id, std::string directory, DataFacts& facts) {
+DataStatus ReadFactsOf(const SecurityId& id, std::string directory, DataFacts& facts) {
     SeriesFiles files;
     const DataStatus opened = OpenSeriesFiles(id, files);
     // The facts are shown for an impossible record shape too: they are how a user finds it.
     const bool oddShape = opened == kFileRead && !IsPlausibleRecordShape(files.recordLength, files.fieldCount);
-    if (opened != kSuccess && !oddShape) return 1;
+    if (opened != kSuccess && !oddShape) return opened;
     InputFile dat(files.datPath);
     std::uint8_t header[4];
-    if (!dat.isOpen() || !dat.read(header, sizeof header)) return 1;
+    if (!dat.isOpen()) return kFileOpen;
+    if (!dat.read(header, sizeof header)) return kFileRead;
     const std::int64_t size = dat.size();
 
     const MasterRecord& record = files.record;
@@ -60,21 +61,21 @@ int ReadFactsOf(const SecurityId& id, std::string directory, DataFacts& facts) {
         facts.inputFormatName[f] = std::string(FormatCodeName(files.layout.inputFormat[f]));
         facts.displayFormatName[f] = std::string(FormatCodeName(files.layout.displayFormat[f]));
     }
-    return 0;
+    return kSuccess;
 }
 
 }  // namespace
 
-int ReadDataFacts(std::string_view directory, std::string_view key, DataFacts& facts) {
+DataStatus ReadDataFacts(std::string_view directory, std::string_view key, DataFacts& facts) {
     MasterRecord record;
     SecurityId id;
-    if (FindSymbol(directory, key, record, id) != kSuccess) return 1;
+    if (const DataStatus found = FindSymbol(directory, key, record, id); found != kSuccess) return found;
     return ReadFactsOf(id, std::string(directory), facts);
 }
 
-int ReadDataFacts(const SecurityId& id, DataFacts& facts) {
+DataStatus ReadDataFacts(const SecurityId& id, DataFacts& facts) {
     std::string directory = id.directory;
-    // Shown as the program shows a portfolio: without a trailing separator, unless a root.
+    // Shown as Barwise shows a portfolio: without a trailing separator, unless a root.
     if (directory.size() > 1 && IsPathSeparator(directory.back()) && directory[directory.size() - 2] != ':')
         directory.pop_back();
     return ReadFactsOf(id, std::move(directory), facts);

@@ -33,10 +33,11 @@ struct DataFacts {
     std::array<std::string, kQuoteFieldCount> displayFormatName;
 };
 
-// 0 on success, 1 on any failure (symbol not found, no layout, DAT missing or unreadable).
-[[nodiscard]] int ReadDataFacts(std::string_view directory, std::string_view key, DataFacts& facts);
+// kSuccess, or why the facts could not be read (the symbol not found, no layout, the data
+// file missing or unreadable).
+[[nodiscard]] DataStatus ReadDataFacts(std::string_view directory, std::string_view key, DataFacts& facts);
 // The facts of the entry `id` names; the directory shown is the one of its MASTER.
-[[nodiscard]] int ReadDataFacts(const SecurityId& id, DataFacts& facts);
+[[nodiscard]] DataStatus ReadDataFacts(const SecurityId& id, DataFacts& facts);
 
 // "D Daily", "I Intra-day", ... for the period letters; "ERROR" for any other.
 std::string PeriodText(char letter);

@@ -27,13 +27,13 @@ int TruncToInt(float v) {
 
 }  // namespace
 
-DataStatus MbfToIeee(const std::uint8_t* src, std::uint8_t* dst) {
+void MbfToIeee(const std::uint8_t* src, std::uint8_t* dst) {
     std::uint8_t b[4];
     std::memcpy(b, src, 4);
     // Exponent bytes 1 and 2 would need an IEEE exponent below 0: they read as zero.
     if (b[3] <= 2) {
         std::memset(dst, 0, 4);
-        return kSuccess;
+        return;
     }
     const unsigned e = static_cast<unsigned>(b[3] - 2) & 0xFFu;
     const unsigned s = b[2] & 0x80u;
@@ -43,7 +43,6 @@ DataStatus MbfToIeee(const std::uint8_t* src, std::uint8_t* dst) {
     dst[1] = b[1];
     dst[2] = byte2;
     dst[3] = byte3;
-    return kSuccess;
 }
 
 bool HasMbfForm(float value) {

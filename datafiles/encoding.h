@@ -40,8 +40,9 @@ using MbfBytes = std::array<std::uint8_t, 4>;
 inline constexpr std::size_t kMbfSize = 4;
 
 // Converts 4 MBF bytes to the 4 bytes of an IEEE single; src and dst may be the same place.
-// Exponent bytes 0, 1 and 2 give +0.0 (1 and 2 have no IEEE form). Always returns 0.
-DataStatus MbfToIeee(const std::uint8_t* src, std::uint8_t* dst);
+// Exponent bytes 0, 1 and 2 give +0.0 (1 and 2 have no IEEE form). Every MBF value has an
+// IEEE form, so nothing can fail.
+void MbfToIeee(const std::uint8_t* src, std::uint8_t* dst);
 
 // Converts an IEEE single to its 4 MBF bytes; dst may hold the source's bytes.
 // Zero (either sign) and subnormals give four zero bytes. A value without an MBF form

@@ -21,11 +21,6 @@ std::string FieldText(const std::uint8_t* p, std::size_t width) {
     return std::string(reinterpret_cast<const char*>(p), n);
 }
 
-std::string WithoutTrailingBlanks(std::string s) {
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    return s;
-}
-
 // The directory holding the MASTER file a walk is reading, as a path the system can use.
 fs::path DirectoryPath(const std::string& dir) { return dir.empty() ? fs::path(".") : fs::path(dir); }
 
@@ -92,12 +87,12 @@ bool MasterRecord::isSubdirEntry() const {
 }
 
 std::string MasterRecord::subdirName() const {
-    return WithoutTrailingBlanks(FieldText(bytes.data() + kMasterNameOffset, kMasterSubdirNameSize));
+    return TrimPadding(FieldText(bytes.data() + kMasterNameOffset, kMasterSubdirNameSize));
 }
 
 bool MasterRecordMatches(const MasterRecord& record, std::string_view key) {
     const std::string name =
-        WithoutTrailingBlanks(FieldText(record.bytes.data() + kMasterNameOffset, kMasterNameSize));
+        TrimPadding(FieldText(record.bytes.data() + kMasterNameOffset, kMasterNameSize));
     if (EqualNoCase(name, key)) return true;
     // The symbol part holds as many blank-separated words as the key.
     const int blanksInKey = CountChar(key, ' ');
@@ -138,13 +133,6 @@ namespace {
 
 bool XmasterRecordMatches(const MasterRecord& record, std::string_view key) {
     return MasterRecordMatches(record, key) || (!record.longName.empty() && EqualNoCase(record.longName, key));
-}
-
-MasterRecord WithIeeeDates(MasterRecord record) {
-    for (std::size_t off : {kMasterFirstDateOffset, kMasterLastDateOffset}) {
-        (void)MbfToIeee(record.bytes.data() + off, record.bytes.data() + off);
-    }
-    return record;
 }
 
 DataStatus FindSymbolAt(std::string_view startDir, std::string_view key, MasterRecord& record,
@@ -647,15 +635,18 @@ DataStatus SetMasterDate(const SecurityId& id, const MbfBytes& dateReal, int whi
 }
 
 DataStatus CheckEntryTexts(const SecurityId& id, std::string_view symbol, std::string_view name) {
+    const TextLimits limits = EntryTextLimits(id);
+    return symbol.size() > limits.symbol || name.size() > limits.name ? kInvalidParm : kSuccess;
+}
+
+TextLimits EntryTextLimits(const SecurityId& id) {
     // EMASTER and XMASTER hold 14 symbol characters and names of up to 45; MASTER alone 16 each.
     bool extended = id.inXmaster();
     if (!extended) {
         const auto master = ReadWholeFile(MasterPathOf(id.directory));
         extended = master && ReadEmasterFile(id.directory, *master).sound();
     }
-    const std::size_t symbolMax = extended ? kEmasterSymbolSize : kMasterSymbolSize;
-    const std::size_t nameMax = extended ? kLongNameSize : kMasterNameSize;
-    return symbol.size() > symbolMax || name.size() > nameMax ? kInvalidParm : kSuccess;
+    return TextLimitsFor(extended);
 }
 
 DataStatus RenameMasterEntry(const SecurityId& id, std::string_view symbol, std::string_view name,
@@ -696,8 +687,9 @@ std::int16_t CountChar(std::string_view text, char c) {
     return n;
 }
 
-void TrimTrailingBlanks(std::string& text) {
-    while (!text.empty() && text.back() == ' ') text.pop_back();
+std::string TrimPadding(std::string_view field) {
+    while (!field.empty() && (field.back() == ' ' || field.back() == '\0')) field.remove_suffix(1);
+    return std::string(field);
 }
 
 int FindNthChar(std::string_view text, char c, int n) {
@@ -706,6 +698,13 @@ int FindNthChar(std::string_view text, char c, int n) {
         if (text[i] == c && ++seen == n) return static_cast<int>(i);
     }
     return -1;
+}
+
+MasterRecord WithIeeeDates(MasterRecord record) {
+    for (std::size_t off : {kMasterFirstDateOffset, kMasterLastDateOffset}) {
+        MbfToIeee(record.bytes.data() + off, record.bytes.data() + off);
+    }
+    return record;
 }
 
 }  // namespace barwise

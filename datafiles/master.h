@@ -193,6 +193,9 @@ inline constexpr std::string_view kMasterBackupSuffix = ".BAK";
     const fs::path& masterPath, const std::function<DataStatus(std::vector<std::uint8_t>&)>& change,
     FileSystem& fs = RealFileSystem(), std::string_view temporarySuffix = kMasterNewSuffix);
 
+// The record as FindSymbol hands it out: both date fields as IEEE floats.
+MasterRecord WithIeeeDates(MasterRecord record);
+
 // FindSymbol that also gives the entry's identity (the record as in FindSymbol, dates IEEE).
 [[nodiscard]] DataStatus FindSymbol(std::string_view startDir, std::string_view key,
                                     MasterRecord& record, SecurityId& id);
@@ -213,6 +216,18 @@ inline constexpr std::string_view kMasterBackupSuffix = ".BAK";
 // characters of each; where EMASTER or XMASTER holds the entry, symbols of up to 14
 // characters and names of up to 45 (MASTER keeps the first 16). kInvalidParm when not.
 [[nodiscard]] DataStatus CheckEntryTexts(const SecurityId& id, std::string_view symbol, std::string_view name);
+// The longest symbol and name an entry can hold: 16 each where MASTER alone holds it; 14 and
+// 45 where EMASTER or XMASTER holds it too (MASTER then keeps the first 16 name characters).
+struct TextLimits {
+    std::size_t symbol = kMasterSymbolSize;
+    std::size_t name = kMasterNameSize;
+};
+// The limits of an entry held by EMASTER or XMASTER (extended) or by MASTER alone.
+inline TextLimits TextLimitsFor(bool extended) {
+    return extended ? TextLimits{kEmasterSymbolSize, kLongNameSize} : TextLimits{};
+}
+// The limits of the entry `id` names, as CheckEntryTexts decides them.
+TextLimits EntryTextLimits(const SecurityId& id);
 // Stores a new symbol and name in the entry `id` names, in every index file that holds it
 // (MASTER and EMASTER, or XMASTER); kInvalidParm as CheckEntryTexts; kFileNotFound when the
 // entry is no longer there.
@@ -273,8 +288,10 @@ std::string_view DataExtensionOf(const SecurityId& id);
 // (real files pad names with NULs); the stored bytes are not changed by showing them.
 std::string DisplayText(std::string_view field);
 
+// A fixed-width text field without the blanks and NULs that pad it at its end.
+std::string TrimPadding(std::string_view field);
+
 std::int16_t CountChar(std::string_view text, char c);
-void TrimTrailingBlanks(std::string& text);
 // Index of the n-th (1-based) occurrence of c, or -1 when there are fewer.
 int FindNthChar(std::string_view text, char c, int n);
 

@@ -128,14 +128,6 @@ DataStatus OpenSeriesFiles(const SecurityId& id, SeriesFiles& out, const Directo
 
 namespace {
 
-// The record as FindSymbol hands it out: both date fields as IEEE floats.
-MasterRecord WithIeeeDates(MasterRecord record) {
-    for (std::size_t off : {kMasterFirstDateOffset, kMasterLastDateOffset}) {
-        (void)MbfToIeee(record.bytes.data() + off, record.bytes.data() + off);
-    }
-    return record;
-}
-
 DataStatus ReadOpenedSeries(QuoteSeries& series, const SeriesFiles& files, std::string_view key,
                             std::int32_t start, std::int32_t count) {
     const int recordLength = files.recordLength;

@@ -1,6 +1,7 @@
 #include "datafiles/status.h"
 
 #include <array>
+#include <ostream>
 
 namespace barwise {
 
@@ -14,18 +15,26 @@ constexpr std::array<std::string_view, 16> kStatusNames = {
 }  // namespace
 
 std::string_view DataStatusName(DataStatus status) {
-    if (status <= 0 && status > -static_cast<int>(kStatusNames.size())) {
-        return kStatusNames[static_cast<std::size_t>(-status)];
+    switch (status) {
+        case kNoLayout: return "No Layout";
+        case kDeleteNotFound: return "Quote Not Found";
+        case kDeletedMasterStale: return "Quote Deleted, MASTER Dates Not Updated";
+        case kInsertOutOfOrder: return "New Quote Out Of Date Order";
+        case kPortfolioBusy: return kPortfolioBusyMessage;
+        case kReadOnly: return "File Read-Only";
+        case kNoSpace: return "Not Enough Disk Space";
+        case kIndexFilesDisagree: return "Index Files Disagree";
+        default: break;
     }
-    if (status == kNoLayout) return "No Layout";
-    if (status == kDeleteNotFound) return "Quote Not Found";
-    if (status == kDeletedMasterStale) return "Quote Deleted, MASTER Dates Not Updated";
-    if (status == kInsertOutOfOrder) return "New Quote Out Of Date Order";
-    if (status == kPortfolioBusy) return kPortfolioBusyMessage;
-    if (status == kReadOnly) return "File Read-Only";
-    if (status == kNoSpace) return "Not Enough Disk Space";
-    if (status == kIndexFilesDisagree) return "Index Files Disagree";
-    return "Unknown";
+    const int code = StatusCode(status);
+    if (code <= 0 && code > -static_cast<int>(kStatusNames.size())) {
+        return kStatusNames[static_cast<std::size_t>(-code)];
+    }
+    return "Unknown";  // only a value cast in from outside the set
+}
+
+std::ostream& operator<<(std::ostream& out, DataStatus status) {
+    return out << DataStatusName(status) << " (" << StatusCode(status) << ")";
 }
 
 }  // namespace barwise

@@ -142,7 +142,7 @@ bool Search(const std::string& path, std::vector<std::string>& results, const Se
         std::string child = JoinPath(path, name);
         if (PassesSearchFilter(child, options.limit, options.filterKeyUpper)) children.push_back(std::move(child));
     }
-    // Searched from the last listed to the first, as the program always has.
+    // Searched from the last listed to the first, as Barwise always has.
     while (!children.empty()) {
         const std::string& child = children.back();
         if (excluded.count(child) == 0 && !Search(child, results, options, observer, excluded, found))

@@ -122,8 +122,7 @@ DataStatus RepairMasterSymbols(const fs::path& masterPath, FileSystem& fileSyste
                             bytes.begin() + static_cast<std::ptrdiff_t>(at + kMasterSymbolOffset));
                 const std::size_t e = at / kMasterRecordSize * kEmasterRecordSize;
                 if (e + kEmasterRecordSize <= c.emaster.size()) {
-                    std::string symbol = record.nameField().substr(0, kEmasterSymbolSize);
-                    TrimTrailingBlanks(symbol);
+                    const std::string symbol = TrimPadding(record.nameField().substr(0, kEmasterSymbolSize));
                     PutZeroPadded(c.emaster.data() + e + kEmasterSymbolOffset, kEmasterSymbolSize, symbol);
                 }
                 changed = true;

@@ -18,6 +18,7 @@
 #include "export/exportwriter.h"
 #include "export/outputfile.h"
 #include "ui/commandview.h"
+#include "ui/latin1.h"
 #include "ui/settingsstore.h"
 #include "ui/uihost.h"
 
@@ -229,9 +230,7 @@ void OnExport(CommandView& view, UiHost& host, SettingsStore& settings) {
     }
     if (content != kSuccess) {
         host.messageBox(QStringLiteral("The quotes of %1 could not be read (%2); nothing was exported.")
-                            .arg(QString::fromLatin1(security->symbol.c_str()),
-                                 QString::fromLatin1(DataStatusName(content).data(),
-                                                    static_cast<qsizetype>(DataStatusName(content).size()))),
+                            .arg(Latin1(security->symbol), Latin1(DataStatusName(content))),
                         UiHost::Buttons::Ok);
         return;
     }

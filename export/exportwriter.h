@@ -30,7 +30,7 @@ inline constexpr std::array<std::string_view, kExportValueColumns> kExportTitles
     "OPEN", "HIGH", "LOW", "CLOSE", "VOL", "OI"};
 
 enum class ExportDateFormat {
-    kMmDdYy,    // FormatDateMdy: 03/15/99 (the program's form; 10/01/1928 outside 1960-2059).
+    kMmDdYy,    // FormatDateMdy: 03/15/99 (Barwise's own form; 10/01/1928 outside 1960-2059).
                 // ExportQuotes writes a whole file in one form: kMmDdYyyy when any of its
                 // dates lies outside 1960-2059.
     kIso,       // YYYY-MM-DD (barwise-cli --iso)

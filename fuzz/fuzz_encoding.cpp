@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // MBF bytes -> float -> MBF bytes.
     std::uint8_t ieee[4];
-    BARWISE_FUZZ_CHECK(MbfToIeee(raw, ieee) == kSuccess);
+    MbfToIeee(raw, ieee);
     float v;
     std::memcpy(&v, ieee, 4);
     const float inlined = MbfToFloat(raw);
@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // In place gives the same as out of place.
     std::uint8_t same[4];
     std::memcpy(same, raw, 4);
-    (void)MbfToIeee(same, same);
+    MbfToIeee(same, same);
     BARWISE_FUZZ_CHECK(std::memcmp(same, ieee, 4) == 0);
 
     // Float -> MBF bytes -> float.

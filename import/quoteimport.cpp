@@ -13,6 +13,7 @@
 #include "datafiles/ascii.h"
 #include "datafiles/extindex.h"
 #include "datafiles/layout.h"
+#include "datafiles/master.h"
 #include "datafiles/portfoliolock.h"
 #include "datafiles/quotefiles.h"
 #include "datafiles/series.h"
@@ -371,9 +372,9 @@ std::string PlanNew(Group& g, Places& places) {
     if (!places.take(id))
         return "the portfolio has no room for a new security (MASTER holds 255" +
                std::string(places.xmasterSound ? " and XMASTER no further number" : " and there is no XMASTER") + ")";
-    const bool extended = id.inXmaster() || places.emasterSound;
-    const std::size_t symbolLimit = extended ? kEmasterSymbolSize : kMasterSymbolSize;
-    const std::size_t nameLimit = extended ? kLongNameSize : kMasterNameSize;
+    const TextLimits limits = TextLimitsFor(id.inXmaster() || places.emasterSound);
+    const std::size_t symbolLimit = limits.symbol;
+    const std::size_t nameLimit = limits.name;
     if (symbol.size() > symbolLimit) {
         // Give the place back: it is the last one taken.
         if (id.inXmaster()) {

@@ -12,10 +12,11 @@ void ShowDataFacts(CommandView& view, UiHost& host) {
     const std::optional<SymbolSelection> security = view.SelectedSecurity();
     if (!security) return;
     DataFacts facts;
-    if (ReadDataFacts(security->id, facts) != 0) {
+    if (const DataStatus status = ReadDataFacts(security->id, facts); status != kSuccess) {
         host.messageBox(QStringLiteral("The facts of %1 cannot be read: its MASTER entry, its "
-                                       "layout or its data file is missing or damaged.")
-                            .arg(Latin1(security->symbol).trimmed()));
+                                       "layout or its data file is missing or damaged (%2).")
+                            .arg(Latin1(security->symbol).trimmed(),
+                                 Latin1(DataStatusName(status))));
         return;
     }
     CDataFactsDlg dialog(security->id, facts, view.DialogParent());

@@ -238,15 +238,6 @@ std::array<std::uint8_t, kXmasterRecordSize> XmasterRecordOf(const MasterRecord&
     return MakeXmasterRecord(record, number, fieldBits);
 }
 
-TextLimits EntryTextLimits(const SecurityId& id) {
-    bool extended = id.inXmaster();
-    if (!extended) {
-        const auto master = ReadWholeFile(MasterPathOf(id.directory));
-        extended = master && ReadEmasterFile(id.directory, *master).sound();
-    }
-    return extended ? TextLimits{kEmasterSymbolSize, kLongNameSize} : TextLimits{};
-}
-
 std::string CheckSymbolTexts(std::string_view symbol, std::string_view name, const TextLimits& limits) {
     if (symbol.empty()) return std::string(kEnterSymbolMessage);
     if (symbol.size() > limits.symbol)
@@ -629,8 +620,7 @@ TransferOutcome TransferSecurity(const SecurityId& source, const std::string& de
     // shortened text would be a silent change of the security.
     const std::string wholeSymbol = WholeSymbol(record);
     const std::string wholeName = WholeName(record);
-    const TextLimits limits =
-        intoXmaster || withEmaster ? TextLimits{kEmasterSymbolSize, kLongNameSize} : TextLimits{};
+    const TextLimits limits = TextLimitsFor(intoXmaster || withEmaster);
     if (wholeSymbol.size() > limits.symbol)
         return fail(TransferEnd::kRefused, std::string(kAdditionFailed) + "The symbol " + wholeSymbol + " has " +
                                                std::to_string(wholeSymbol.size()) + " characters;\n" + destination +

@@ -35,15 +35,6 @@ inline constexpr std::string_view kMaxSymbolsMessage =
     "The portfolio already has the\nmaximum number of symbols (255).\nChoose a different or new "
     "portfolio.";
 
-// The longest symbol and name an entry can hold: 16 each where MASTER alone holds it; 14 and
-// 45 where EMASTER or XMASTER holds it too (MASTER then keeps the first 16 name characters).
-struct TextLimits {
-    std::size_t symbol = kMasterSymbolSize;
-    std::size_t name = kMasterNameSize;
-};
-// The limits of the entry `id` names, as CheckEntryTexts decides them.
-TextLimits EntryTextLimits(const SecurityId& id);
-
 // The refusal of a new symbol and name before anything is written: empty when they can
 // be stored, else the text to show (an empty symbol, a text longer than the limits).
 std::string CheckSymbolTexts(std::string_view symbol, std::string_view name,

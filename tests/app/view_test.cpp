@@ -207,7 +207,10 @@ void ViewTest::unreadableSeries() {
     QVERIFY(QFile::remove(QString::fromStdString(t.dir("p") + "/F1.DAT")));
     QVERIFY(t.start());
 
-    QCOMPARE(t.host.messageTexts(), QStringList{QStringLiteral("Error in FillQuotesGrid")});
+    // The message names the file and why it could not be read.
+    QCOMPARE(t.host.messageTexts(),
+             QStringList{QStringLiteral("The quotes in %1/F1.DAT cannot be read: File Open (status -2)")
+                             .arg(QString::fromStdString(t.dir("p")))});
     QCOMPARE(t.quotes().rowCount(), 0);
     QCOMPARE(t.view().QuoteCount(), 0);
     t.settle();
@@ -236,7 +239,9 @@ void ViewTest::blockFailingPartWay() {
     };
     t.view().SetLoaderFactory([] { return std::make_unique<FailingLoader>(); });
     t.view().FillQuotesGrid(0);
-    QCOMPARE(t.host.messageTexts(), QStringList{QStringLiteral("Error in FillQuotesGrid")});
+    QCOMPARE(t.host.messageTexts(),
+             QStringList{QStringLiteral("The quotes in %1/F1.DAT cannot be read: File Read (status -4)")
+                             .arg(QString::fromStdString(t.dir("p")))});
     // The rows read so far stay, and the dates and the selection are still set.
     QCOMPARE(t.quotes().rowCount(), 400);
     QCOMPARE(QString::fromStdString(t.view().FirstDateText()), DateText(MakeDate(2000, 1, 3)));

@@ -63,7 +63,7 @@ protected:
         MasterRecord r;
         std::string dir;
         const DataStatus s = FindSymbol(start.empty() ? tmp.str() : start, key, r, dir);
-        if (s != kSuccess) return "status " + std::to_string(s);
+        if (s != kSuccess) return "status " + std::to_string(StatusCode(s));
         std::string rel = dir.substr(tmp.str().size());
         for (char& c : rel) {
             if (c == kPathSeparator) c = '/';  // the same answer on every system

@@ -70,8 +70,7 @@ TEST(SeriesCursor, ReadsWhatReadSeriesReadsOnTheDemo) {
         const std::string dir = (tmp.path() / sub).string();
         for (const SymbolRow& row : ListSymbols(tmp.path() / sub / "MASTER").rows) {
             if (row.record.isSubdirEntry()) continue;
-            std::string key = row.symbol;
-            while (!key.empty() && key.back() == ' ') key.pop_back();
+            const std::string key = TrimPadding(row.symbol);
             ExpectSameAsReadSeries(dir, key, 400);
             ExpectSameAsReadSeries(dir, key, 2500);  // the split storage mode
         }

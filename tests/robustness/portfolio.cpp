@@ -204,8 +204,7 @@ std::vector<RewriteCase> RewriteCases(int quotes, const fs::path& realDb) {
         const auto masterBytes = ReadWholeFile(FindNoCase(real, "MASTER"));
         if (masterBytes && masterBytes->size() >= 2 * kMasterRecordSize) {
             std::memcpy(record.bytes.data(), masterBytes->data() + kMasterRecordSize, kMasterRecordSize);
-            std::string key = record.nameField();
-            TrimTrailingBlanks(key);
+            const std::string key = TrimPadding(record.nameField());
             QuoteSeries series;
             if (AllocSeries(series, 1) == kSuccess && ReadSeries(series, real.string(), key, 0, 1) == kSuccess &&
                 series.count == 1) {

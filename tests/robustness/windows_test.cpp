@@ -59,7 +59,7 @@ TEST(WindowsPaths, BackslashForwardSlashAndLowerCaseDrivePathsReachTheSamePortfo
         EXPECT_TRUE(found.back() == '\\' || found.back() == '/') << found;
         EXPECT_EQ(QuotesOf(path, "AAA"), kTestQuotes);
         DataFacts facts;
-        ASSERT_EQ(ReadDataFacts(path, "BBB", facts), 0);
+        ASSERT_EQ(ReadDataFacts(path, "BBB", facts), kSuccess);
         EXPECT_EQ(facts.inputFormatName[kFieldVol], "1,000s");
     }
 }

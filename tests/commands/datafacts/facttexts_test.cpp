@@ -26,7 +26,7 @@ protected:
     }
     std::map<std::string, std::string> Texts(const std::string& key) {
         DataFacts f;
-        EXPECT_EQ(ReadDataFacts(tmp.str(), key, f), 0);
+        EXPECT_EQ(ReadDataFacts(tmp.str(), key, f), kSuccess);
         std::map<std::string, std::string> m;
         for (const FactLine& t : FactLines(f)) m[t.label] = t.text;
         return m;
@@ -75,11 +75,11 @@ TEST_F(DataFactsTest, FileNumberIsUnsignedRecordLengthSigned) {
 
 TEST_F(DataFactsTest, FailuresLeaveNothingToShow) {
     DataFacts f;
-    EXPECT_EQ(ReadDataFacts(tmp.str(), "NONE", f), 1);
+    EXPECT_NE(ReadDataFacts(tmp.str(), "NONE", f), kSuccess);
     fs::remove(tmp.path() / "F1.DAT");
-    EXPECT_EQ(ReadDataFacts(tmp.str(), "OLD", f), 1);
+    EXPECT_NE(ReadDataFacts(tmp.str(), "OLD", f), kSuccess);
     WriteMaster(tmp.path(), {Entry(1, "ODD", "ODD", 32, 8)});
-    EXPECT_EQ(ReadDataFacts(tmp.str(), "ODD", f), 1);
+    EXPECT_NE(ReadDataFacts(tmp.str(), "ODD", f), kSuccess);
 }
 
 TEST(PeriodTextTest, Letters) {
