@@ -380,7 +380,7 @@ DataStatus AdoptDataFile(const std::string& directory, const std::string& fileNa
     const auto master = ReadWholeFile(MasterPathOf(dirSep));
     if (!master) return kFileOpen;
     const bool extended = inXmaster || ReadEmasterFile(dirSep, *master).sound();
-    const TextLimits limits = extended ? TextLimits{kEmasterSymbolSize, kLongNameSize} : TextLimits{};
+    const TextLimits limits = TextLimitsFor(extended);
     if (std::string why = CheckRenameTexts(symbol, name, "", "", limits); !why.empty())
         return refuse(kInvalidParm, why);
     const fs::path data = FindNoCase(DirPath(directory), fileName);

@@ -381,9 +381,7 @@ TEST(CheckRepair, AnUnlistedDataFileComesBackUnderItsEmasterNames) {
     auto unlisted = std::find_if(before.findings.begin(), before.findings.end(),
                                  [](const Finding& f) { return f.kind == K::kUnlistedDataFile; });
     ASSERT_NE(unlisted, before.findings.end()) << Describe(before.findings);
-    std::string lostSymbol = lost.symbol;
-    TrimTrailingBlanks(lostSymbol);
-    EXPECT_EQ(SuggestedNames(*unlisted).symbol, lostSymbol);
+    EXPECT_EQ(SuggestedNames(*unlisted).symbol, TrimPadding(lost.symbol));
     const RepairOutcome outcome = RepairFindings(before.findings);
     ASSERT_EQ(outcome.result.status, kSuccess) << (outcome.failures.empty() ? "" : outcome.failures[0]);
     EXPECT_TRUE(CheckPortfolio(dir.str()).findings.empty()) << Describe(CheckPortfolio(dir.str()).findings);
