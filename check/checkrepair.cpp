@@ -193,9 +193,10 @@ SecurityNames SuggestedNames(const Finding& f) {
         if (m + kMasterRecordSize <= master->size() && (*master)[m + kMasterFileNumberOffset] == n) continue;
         const std::string symbol = ZeroPaddedText(e + kEmasterSymbolOffset, kEmasterSymbolSize);
         if (symbol.empty()) continue;
-        names.symbol = symbol;
+        // The names as the user reads and gives them: UTF-8.
+        names.symbol = Latin1ToUtf8(symbol);
         const std::string name = EmasterName(e);
-        if (!name.empty()) names.name = name;
+        if (!name.empty()) names.name = Latin1ToUtf8(name);
         break;
     }
     return names;

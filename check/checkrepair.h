@@ -43,7 +43,7 @@ namespace barwise {
 bool IsRepairable(FindingKind kind);
 bool IsRepairable(const Finding& f);
 
-// The symbol and name an unlisted data file is added under.
+// The symbol and name (UTF-8) an unlisted data file is added under.
 struct SecurityNames {
     std::string symbol;
     std::string name;

@@ -9,6 +9,7 @@
 #include "check/checkrepair.h"
 #include "check/portfoliocheck.h"
 #include "cli/clicommon.h"
+#include "commands/symbols/symbolops.h"
 #include "datafiles/changes.h"
 
 namespace barwise {

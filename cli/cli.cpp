@@ -1,6 +1,5 @@
 #include "cli/cli.h"
 
-
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -21,6 +20,7 @@
 #include "demo/demodb.h"
 #include "datafiles/ascii.h"
 #include "commands/datafacts/facttexts.h"
+#include "commands/symbols/symbolops.h"
 #include "datafiles/datafacts.h"
 #include "datafiles/encoding.h"
 #include "datafiles/fileio.h"
@@ -499,20 +499,6 @@ const std::vector<CliCommand> kCommands = {
 
 const std::vector<CliCommand>& CliCommands() { return kCommands; }
 
-std::string Latin1ToUtf8(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x80) {
-            out += ch;
-        } else {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
 
 std::string WholeNumberCheck(const std::string& text) {
     const bool digits = !text.empty() && text.size() <= 9 &&

@@ -54,9 +54,9 @@ int RunCli(const std::vector<std::string>& args, const CliStreams& io);
 // number (digits only), else the message ("1abc", "0x10", "1e3" and "" are refused).
 std::string WholeNumberCheck(const std::string& text);
 
-// Latin-1 bytes of MASTER text fields as UTF-8 for the terminal, and back for keys typed
-// on the command line (text that is not UTF-8 or has characters beyond Latin-1 is kept).
-std::string Latin1ToUtf8(std::string_view text);
+// Keys typed on the command line, UTF-8, as the Latin-1 bytes of MASTER text fields (text
+// that is not UTF-8 or has characters beyond Latin-1 is kept). Latin1ToUtf8
+// (commands/symbols/symbolops.h) goes the other way.
 std::string Utf8ToLatin1(std::string_view text);
 
 }  // namespace barwise

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "commands/quotes/quoteedits.h"
+#include "commands/symbols/symbolops.h"
 #include "discovery/symbollist.h"
 
 namespace barwise {

@@ -287,6 +287,21 @@ std::u32string CodePointsOfLatin1(std::string_view text) {
     return out;
 }
 
+std::string Latin1ToUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x80) {
+            out += ch;
+        } else {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
 std::string Latin1OfCodePoints(std::u32string_view text) {
     std::string out;
     for (char32_t c : text) out += c <= 0xFF ? static_cast<char>(c) : '?';

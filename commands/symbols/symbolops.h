@@ -46,6 +46,8 @@ std::u32string CodePointsOfUtf8(std::string_view text);
 // Latin-1 bytes as code points, and back (code points above 0xFF become '?').
 std::u32string CodePointsOfLatin1(std::string_view text);
 std::string Latin1OfCodePoints(std::u32string_view text);
+// The Latin-1 bytes a file holds, as UTF-8.
+std::string Latin1ToUtf8(std::string_view text);
 
 // The refusal of a text by the text rule (datafiles/textrule.h), naming the first character
 // the field cannot hold ("The symbol cannot hold \"€\" (U+20AC)", "A symbol cannot begin

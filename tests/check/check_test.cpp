@@ -363,7 +363,7 @@ TEST(CheckRepair, OrderRepeatsAndCountOfOneFileTogether) {
     EXPECT_EQ(DateFromReal(FieldAt(dat, 0, 1)), checktest::PlainDate(0));
 }
 
-// A data file MASTER lost its record for is added back under the symbol and long name its
+// A data file MASTER lost its record for is added back under the symbol and name its
 // stray EMASTER record still holds, with its dates; one whose size does not fit its header
 // is refused and nothing is written.
 TEST(CheckRepair, AnUnlistedDataFileComesBackUnderItsEmasterNames) {
@@ -373,7 +373,10 @@ TEST(CheckRepair, AnUnlistedDataFileComesBackUnderItsEmasterNames) {
     const SymbolListing whole = ListSymbols(master);
     ASSERT_GE(whole.rows.size(), 2u);
     const SymbolRow lost = whole.rows.back();
-    const std::string lostName = SecurityName(lost.record);
+    // Its stray EMASTER name holds a Latin-1 letter, offered as UTF-8 and stored as Latin-1.
+    const std::size_t stray = static_cast<std::size_t>(lost.position) * kEmasterRecordSize;
+    checktest::Put(dir.path() / "EMASTER", stray + kEmasterNameOffset, {'C', 'A', 'F', 0xC9, 0});
+    checktest::Put(dir.path() / "EMASTER", stray + kEmasterLongNameOffset, std::vector<std::uint8_t>(kEmasterLongNameSize, 0));
     checktest::PutI16At(dir.path() / "MASTER", 0, static_cast<std::int16_t>(whole.rows.size() - 1));
     checktest::Truncate(dir.path() / "MASTER", whole.rows.size() * kMasterRecordSize);
 
@@ -382,13 +385,14 @@ TEST(CheckRepair, AnUnlistedDataFileComesBackUnderItsEmasterNames) {
                                  [](const Finding& f) { return f.kind == K::kUnlistedDataFile; });
     ASSERT_NE(unlisted, before.findings.end()) << Describe(before.findings);
     EXPECT_EQ(SuggestedNames(*unlisted).symbol, TrimPadding(lost.symbol));
+    EXPECT_EQ(SuggestedNames(*unlisted).name, "CAF\xC3\x89");
     const RepairOutcome outcome = RepairFindings(before.findings);
     ASSERT_EQ(outcome.result.status, kSuccess) << (outcome.failures.empty() ? "" : outcome.failures[0]);
     EXPECT_TRUE(CheckPortfolio(dir.str()).findings.empty()) << Describe(CheckPortfolio(dir.str()).findings);
     const SymbolListing after = ListSymbols(master);
     ASSERT_EQ(after.rows.size(), whole.rows.size());
     EXPECT_EQ(after.rows.back().symbol, lost.symbol);
-    EXPECT_EQ(SecurityName(after.rows.back().record), lostName);
+    EXPECT_EQ(SecurityName(after.rows.back().record), "CAF\xC9");
     EXPECT_EQ(after.rows.back().record.fileNumber(), lost.record.fileNumber());
     EXPECT_EQ(std::memcmp(after.rows.back().record.bytes.data() + kMasterFirstDateOffset,
                           lost.record.bytes.data() + kMasterFirstDateOffset, 8), 0);
