@@ -541,7 +541,9 @@ RepairOutcome RepairFindings(const std::vector<Finding>& findings, FileSystem& f
         });
     // New securities come after MASTER's count and EMASTER are mended, so they are added to
     // index files that agree.
-    for (const auto& [f, given] : unlisted) {
+    for (const auto& entry : unlisted) {
+        const Finding* f = entry.first;  // named, not bound: a lambda below captures them
+        const SecurityNames& given = entry.second;
         std::string refusal;
         run(f->directory + " " + f->file, [&](FileSystem& rfs) {
             return AdoptDataFile(f->directory, f->file, given, rfs, &refusal);
