@@ -9,6 +9,7 @@
 #
 #   split-search of the --large portfolio   vs  cat of the same files into /dev/null
 #   export --all of the --large portfolio   in quotes per second
+#   check of the 3,000-security portfolio   vs  cat of the same files into /dev/null
 #   portfolios on a tree of 20,000 directories with a few hundred MASTER files
 #                                           vs  find ROOT -iname master
 set -eu
@@ -54,6 +55,26 @@ echo
 echo "export --all of --large ($QUOTES quotes, $(cat "$WORK"/export/*.txt | wc -c) bytes of text)"
 show "barwise-cli export --all" "$EXPORT"
 echo "  quotes per second            wall $(awk -v q=$QUOTES -v t="$(wall "$EXPORT")" 'BEGIN { printf "%.2f", q / t / 1000 }') million   cpu $(awk -v q=$QUOTES -v t="$(cpu "$EXPORT")" 'BEGIN { printf "%.2f", q / t / 1000 }') million   (target >= 3)"
+
+# ----- the 3,000-security portfolio (MASTER, EMASTER and XMASTER) -----
+# check_bench writes it (once) where BARWISE_BENCH_DB says.
+EXTENDED="$WORK/extended"
+CHECK_BENCH=$(dirname "$TIMER")/check_bench
+if [ -x "$CHECK_BENCH" ]; then
+    BARWISE_BENCH_DB="$EXTENDED" "$CHECK_BENCH" --benchmark_filter=BM_CatAllFiles > /dev/null 2>&1
+    EXT_FILES=$(ls -d "$EXTENDED"/* | grep -v WRITTEN.txt)
+    cat $EXT_FILES > /dev/null  # warm the cache
+    CAT=$(measure cat $EXT_FILES)
+    CHECK=$(measure "$CLI" check "$EXTENDED")
+    echo
+    echo "check of the 3,000-security portfolio ($(echo "$EXT_FILES" | wc -l) files, $(cat $EXT_FILES | wc -c) bytes; $("$CLI" check "$EXTENDED" 2>&1 >/dev/null))"
+    show "cat of the same files" "$CAT"
+    show "barwise-cli check" "$CHECK"
+    echo "  ratio to cat                 wall $(ratio "$(wall "$CHECK")" "$(wall "$CAT")") x      cpu $(ratio "$(cpu "$CHECK")" "$(cpu "$CAT")") x   (target <= 2)"
+else
+    echo
+    echo "check: check_bench not found beside cli_timer (configure with -DBARWISE_BENCH=ON)"
+fi
 
 # ----- a tree of 20,000 directories -----
 TREE="$WORK/tree"

@@ -6,10 +6,8 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <fcntl.h>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "datafiles/master.h"
@@ -39,26 +37,14 @@ std::vector<SplitTarget> ListedTargets(const fs::path& dir) {
     return targets;
 }
 
-std::vector<fs::path> AllFiles(const fs::path& dir) {
-    std::vector<fs::path> files;
-    for (const auto& e : fs::directory_iterator(dir))
-        if (e.is_regular_file()) files.push_back(e.path());
-    return files;
-}
-
 void BM_ReadAllFilesLikeCat(benchmark::State& state) {
     if (Db().empty()) return state.SkipWithError("cannot write the portfolio");
-    const std::vector<fs::path> files = AllFiles(Db());
+    const std::vector<fs::path> files = bench::AllFiles(Db());
     std::vector<char> buffer(128 * 1024);
     std::int64_t bytes = 0;
     for (auto _ : state) {
-        bytes = 0;
-        for (const fs::path& f : files) {
-            const int fd = ::open(f.c_str(), O_RDONLY);
-            if (fd < 0) return state.SkipWithError("cannot open a file");
-            for (ssize_t n; (n = ::read(fd, buffer.data(), buffer.size())) > 0;) bytes += n;
-            ::close(fd);
-        }
+        bytes = bench::ReadAllLikeCat(files, buffer);
+        if (bytes < 0) return state.SkipWithError("cannot open a file");
         benchmark::DoNotOptimize(bytes);
     }
     state.counters["files"] = static_cast<double>(files.size());

@@ -172,6 +172,7 @@ DataStatus SetDatesFromQuotes(const SecurityId& id, const QuoteFile& q, int quot
 }  // namespace
 
 bool IsRepairable(const Finding& f) {
+    if (!f.mendable) return false;
     if (f.kind != FindingKind::kUnlistedDataFile) return IsRepairable(f.kind);
     std::string ext;
     return DataFileNumber(ToUpperAscii(f.file), &ext) > 0 && ext != "DOP";
@@ -491,7 +492,9 @@ RepairOutcome RepairFindings(const std::vector<Finding>& findings, FileSystem& f
             case FindingKind::kTemporaryFile: once(leftovers, f.directory); break;
             case FindingKind::kMasterCount: once(counts, f.directory); break;
             case FindingKind::kEmasterDisagrees: once(emasters, f.directory); break;
-            case FindingKind::kBlankSymbol: once(symbols, f.directory); break;
+            case FindingKind::kBlankSymbol:
+                if (f.mendable) once(symbols, f.directory);
+                break;
             case FindingKind::kUnlistedDataFile:
                 if (!IsRepairable(f)) break;
                 if (std::optional<SecurityNames> given = names ? names(f) : SuggestedNames(f))

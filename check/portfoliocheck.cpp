@@ -11,6 +11,7 @@
 #include <set>
 #include <system_error>
 #include <unordered_map>
+#include <utility>
 
 #include "datafiles/ascii.h"
 #include "datafiles/extindex.h"
@@ -118,29 +119,9 @@ struct Bar {
     bool real = true;          // every field a real number, the date a day
 };
 
-// DateFromReal for a run of date reals, most of them in the month of the one before: the
-// day number of a month's day 0 is kept, so a day of the same month costs one addition.
-class DateReader {
-public:
-    DateCode operator()(float v) {
-        if (v >= 0.0f && v < 3.0e6f) {
-            const int whole = static_cast<int>(v);
-            if (static_cast<float>(whole) == v) {
-                const int month = whole / 100;
-                if (month != month_) {
-                    month_ = month;
-                    dayZero_ = MakeDate(month / 100, month % 100, 0);
-                }
-                return dayZero_ == kNoDate ? kNoDate : dayZero_ + whole % 100;
-            }
-        }
-        return DateFromReal(v);
-    }
-
-private:
-    int month_ = -1;
-    DateCode dayZero_ = kNoDate;
-};
+// A 4-byte MBF field no writer makes (see HasRealForm), tested on its word: an exponent of
+// 0, 1 or 2 in anything but the word 0.
+inline bool LacksRealForm(std::uint32_t w) { return w - 1u < 0x02FFFFFFu; }
 
 class Checker {
 public:
@@ -198,6 +179,7 @@ private:
     std::unique_ptr<DirectoryIndex> index_;
     std::set<int> listedNumbers_;
     std::vector<Bar> bars_;  // the quotes of the series being checked
+    std::vector<std::uint8_t> fileBytes_;  // its quote file
 };
 
 void Checker::run(const CheckObserver& observer) {
@@ -298,7 +280,12 @@ void Checker::checkEntries() {
             Finding& f = addFor(FindingKind::kBlankSymbol, e, file);
             f.record = e.id.position;
             f.what = "has no symbol";
-            f.expected = "a symbol";
+            // The repair takes the symbol from the name, in MASTER only.
+            MasterRecord named = e.record;
+            std::copy_n(e.record.bytes.begin() + kMasterNameOffset, kMasterSymbolSize,
+                        named.bytes.begin() + kMasterSymbolOffset);
+            f.mendable = !e.id.inXmaster() && !SymbolText(named).empty();
+            f.expected = f.mendable ? "a symbol" : "a symbol (the record has no name to take one from)";
             f.found = "\"" + TrimPadding(e.record.symbolField()) + "\"";
         } else if (auto [it, fresh] = symbols.emplace(ToUpperAscii(symbol), &e); !fresh) {
             Finding& f = addFor(FindingKind::kDuplicateSymbol, e, file);
@@ -344,8 +331,7 @@ void Checker::checkSeries(const MasterEntry& e) {
     const std::string ext(DataExtensionOf(e.id));
     const fs::path datPath = index_->find("F" + std::to_string(n) + "." + ext);
     const std::string datName = datPath.filename().string();
-    std::error_code ec;
-    if (!fs::exists(datPath, ec)) {
+    if (!index_->has(datName)) {
         Finding& f = addFor(FindingKind::kMissingDataFile, e, indexName(e.id.index));
         f.record = e.id.position;
         f.what = "its quote file is missing";
@@ -378,8 +364,8 @@ void Checker::checkSeries(const MasterEntry& e) {
         f.expected = "a DATE column within the record's " + std::to_string(sf.fieldCount) + " fields";
         f.found = "no DATE, or a column beyond the record";
     }
-    const auto bytes = ReadWholeFile(sf.datPath);
-    if (!bytes) {
+    std::vector<std::uint8_t>* bytes = &fileBytes_;
+    if (!ReadWholeFileInto(sf.datPath, fileBytes_)) {
         Finding& f = addFor(FindingKind::kUnreadableDataFile, e, datName);
         f.what = "the quote file cannot be read";
         f.expected = "a readable file";
@@ -424,7 +410,6 @@ void Checker::checkQuotes(const MasterEntry& e, const SeriesFiles& sf, const std
 
     // Every quote decoded once.
     std::vector<Bar>& bars = bars_;
-    bars.assign(static_cast<std::size_t>(quotes), Bar{});
     auto quoteFinding = [&](FindingKind kind, int i) -> Finding& {
         Finding& f = addFor(kind, e, datName);
         f.quote = i;
@@ -433,42 +418,64 @@ void Checker::checkQuotes(const MasterEntry& e, const SeriesFiles& sf, const std
         f.hasTime = hasTime;
         return f;
     };
+    // A value field not held reads -1 (the MBF word of -1.0 stands in for it), so every
+    // quote decodes the same six fields.
+    constexpr std::uint32_t kMinusOne = 0x81800000u;
+    std::array<bool, 6> valueHeld{};
+    std::array<int, 6> valueAt{};
+    for (int k = 0; k < 6; ++k) {
+        valueAt[static_cast<std::size_t>(k)] = std::max(at[static_cast<std::size_t>(kFieldOpen + k)], 0);
+        valueHeld[static_cast<std::size_t>(k)] = at[static_cast<std::size_t>(kFieldOpen + k)] >= 0;
+    }
+    bars.resize(static_cast<std::size_t>(quotes));
     std::array<int, 6> zeros{};
-    DateReader readDate;
+    int negativeCloses = 0;  // of the real quotes
+    MbfDateRun readDate;
+    const int dateAt = at[kFieldDate];
+    const int timeAt = at[kFieldTime];
     for (int i = 0; i < quotes; ++i) {
         const std::uint8_t* r = record(i);
         Bar& b = bars[static_cast<std::size_t>(i)];
-        for (int fld = 0; fld < kQuoteFieldCount; ++fld) {
-            const int off = at[static_cast<std::size_t>(fld)];
-            if (off < 0 || r[off + 3] > 2 || HasRealForm(r + off)) continue;
-            b.real = false;
-            Finding& f = quoteFinding(FindingKind::kNoRealForm, i);
-            char buf[40];
-            std::snprintf(buf, sizeof buf, "bytes %02X %02X %02X %02X", r[off], r[off + 1], r[off + 2], r[off + 3]);
-            f.what = std::string(kDopFieldNames[static_cast<std::size_t>(fld)]) + " is no real number";
-            f.expected = "an MBF real";
-            f.found = buf;
-            break;
-        }
-        const float dateReal = MbfToFloat(r + at[kFieldDate]);
-        b.date = readDate(dateReal);
-        if (hasTime) b.time = TimeFromReal(MbfToFloat(r + at[kFieldTime]));
-        for (int k = 0; k < 6; ++k) {
-            const int off = at[static_cast<std::size_t>(kFieldOpen + k)];
-            if (off < 0) {
-                b.v[static_cast<std::size_t>(k)] = -1.0f;
-                continue;
+        b.real = true;
+        b.date = kNoDate;  // as a finding on an unreadable field names it
+        b.time = 0;
+        const std::uint32_t dateWord = MbfWord(r + dateAt);
+        const std::uint32_t timeWord = hasTime ? MbfWord(r + timeAt) : 0u;
+        bool lacking = LacksRealForm(dateWord) | LacksRealForm(timeWord);
+        // The six fields spelt out, so each count stays in a register.
+        auto decode = [&](auto k) {
+            const std::uint32_t w = valueHeld[k] ? MbfWord(r + valueAt[k]) : kMinusOne;
+            lacking |= LacksRealForm(w);
+            zeros[k] += (w >> 24) == 0;
+            b.v[k] = MbfWordToFloat(w);
+        };
+        [&]<std::size_t... K>(std::index_sequence<K...>) {
+            (decode(std::integral_constant<std::size_t, K>{}), ...);
+        }(std::make_index_sequence<6>{});
+        if (lacking) {
+            for (int fld = 0; fld < kQuoteFieldCount; ++fld) {
+                const int off = at[static_cast<std::size_t>(fld)];
+                if (off < 0 || HasRealForm(r + off)) continue;
+                b.real = false;
+                Finding& f = quoteFinding(FindingKind::kNoRealForm, i);
+                char buf[40];
+                std::snprintf(buf, sizeof buf, "bytes %02X %02X %02X %02X", r[off], r[off + 1], r[off + 2], r[off + 3]);
+                f.what = std::string(kDopFieldNames[static_cast<std::size_t>(fld)]) + " is no real number";
+                f.expected = "an MBF real";
+                f.found = buf;
+                break;
             }
-            zeros[static_cast<std::size_t>(k)] += r[off + 3] == 0;
-            b.v[static_cast<std::size_t>(k)] = MbfToFloat(r + off);
         }
+        b.date = readDate(dateWord);
+        b.time = hasTime ? TimeFromReal(MbfWordToFloat(timeWord)) : 0;
         if (b.real && b.date == kNoDate) {
             b.real = false;
             Finding& f = quoteFinding(FindingKind::kDateOutOfRange, i);
             f.what = "date outside 1900-2199";
             f.expected = "a day from 01/01/1900 to 12/31/2199";
-            f.found = "date real " + ValueText(dateReal);
+            f.found = "date real " + ValueText(MbfToFloat(r + dateAt));
         }
+        negativeCloses += b.real & (b.v[kFieldClose - kFieldOpen] < 0);
     }
     // A price or volume field that is 0 in most quotes is one its writer does not fill (an
     // open the exchange does not give, say): it is taken as not held, as an absent field is.
@@ -477,9 +484,7 @@ void Checker::checkQuotes(const MasterEntry& e, const SeriesFiles& sf, const std
         at[static_cast<std::size_t>(kFieldOpen + k)] = -1;
         for (Bar& b : bars) b.v[static_cast<std::size_t>(k)] = -1.0f;
     }
-    int negatives = 0;
-    if (at[kFieldClose] >= 0)
-        for (const Bar& b : bars) negatives += b.real && b.v[kFieldClose - kFieldOpen] < 0;
+    const int negatives = at[kFieldClose] >= 0 ? negativeCloses : 0;
 
     auto place = [&](int q) {
         std::string t = DateText(bars[static_cast<std::size_t>(q)].date);
@@ -547,51 +552,59 @@ void Checker::checkQuotes(const MasterEntry& e, const SeriesFiles& sf, const std
         const Bar& b = bars[static_cast<std::size_t>(i)];
         if (!b.real) continue;
         const float o = b.v[0], h = b.v[1], l = b.v[2], c = b.v[3], v = b.v[4], oi = b.v[5];
-        const bool zero = (hasOpen && o == 0.0f) || (hasHigh && h == 0.0f) || (hasLow && l == 0.0f) ||
-                          (hasClose && c == 0.0f);
-        bool rangeDone = true;
-        if (zero) {
-            std::string fields;
-            const std::pair<bool, float> prices[] = {{hasOpen, o}, {hasHigh, h}, {hasLow, l}, {hasClose, c}};
-            for (int k = 0; k < 4; ++k) {
-                if (!prices[k].first || prices[k].second != 0.0f) continue;
-                if (!fields.empty()) fields += ", ";
-                fields += kDopFieldNames[static_cast<std::size_t>(kFieldOpen + k)];
+        // Whether the quote has anything to report, without a branch per test: nearly every
+        // quote has not.
+        const bool zero = (hasOpen & (o == 0.0f)) | (hasHigh & (h == 0.0f)) | (hasLow & (l == 0.0f)) |
+                          (hasClose & (c == 0.0f));
+        const bool hasRange = hasHigh & hasLow;
+        const bool suspect = zero | (otherwisePositive & (c < 0)) | (hasRange & (h < l)) |
+                             (hasRange & ((hasOpen & ((o < l) | (o > h))) | (hasClose & ((c < l) | (c > h))))) |
+                             (hasVol & (v < 0)) | (hasOi & (oi < 0));
+        if (suspect) {
+            bool rangeDone = true;
+            if (zero) {
+                std::string fields;
+                const std::pair<bool, float> prices[] = {{hasOpen, o}, {hasHigh, h}, {hasLow, l}, {hasClose, c}};
+                for (int k = 0; k < 4; ++k) {
+                    if (!prices[k].first || prices[k].second != 0.0f) continue;
+                    if (!fields.empty()) fields += ", ";
+                    fields += kDopFieldNames[static_cast<std::size_t>(kFieldOpen + k)];
+                }
+                Finding& f = quoteFinding(FindingKind::kZeroPrice, i);
+                f.what = "zero price";
+                f.expected = "prices other than 0";
+                f.found = fields + " = 0";
+            } else if (otherwisePositive && c < 0) {
+                Finding& f = quoteFinding(FindingKind::kNegativeClose, i);
+                f.what = "negative close in a series otherwise positive";
+                f.expected = "a close of 0 or more";
+                f.found = "CLOSE = " + ValueText(c);
+            } else if (hasHigh && hasLow && h < l) {
+                Finding& f = quoteFinding(FindingKind::kHighBelowLow, i);
+                f.what = "high below low";
+                f.expected = "HIGH >= LOW";
+                f.found = "HIGH = " + ValueText(h) + ", LOW = " + ValueText(l);
+            } else {
+                rangeDone = false;
             }
-            Finding& f = quoteFinding(FindingKind::kZeroPrice, i);
-            f.what = "zero price";
-            f.expected = "prices other than 0";
-            f.found = fields + " = 0";
-        } else if (otherwisePositive && c < 0) {
-            Finding& f = quoteFinding(FindingKind::kNegativeClose, i);
-            f.what = "negative close in a series otherwise positive";
-            f.expected = "a close of 0 or more";
-            f.found = "CLOSE = " + ValueText(c);
-        } else if (hasHigh && hasLow && h < l) {
-            Finding& f = quoteFinding(FindingKind::kHighBelowLow, i);
-            f.what = "high below low";
-            f.expected = "HIGH >= LOW";
-            f.found = "HIGH = " + ValueText(h) + ", LOW = " + ValueText(l);
-        } else {
-            rangeDone = false;
-        }
-        if (!rangeDone && hasHigh && hasLow && ((hasOpen && (o < l || o > h)) || (hasClose && (c < l || c > h)))) {
-            std::string out;
-            if (hasOpen && (o < l || o > h)) out = "OPEN = " + ValueText(o);
-            if (hasClose && (c < l || c > h)) out += (out.empty() ? "" : ", ") + ("CLOSE = " + ValueText(c));
-            Finding& f = quoteFinding(FindingKind::kOutsideRange, i);
-            f.what = "open or close outside the day's range";
-            f.expected = "within LOW " + ValueText(l) + " .. HIGH " + ValueText(h);
-            f.found = out;
-        }
-        if ((hasVol && v < 0) || (hasOi && oi < 0)) {
-            std::string negative;
-            if (hasVol && v < 0) negative = "VOL = " + ValueText(v);
-            if (hasOi && oi < 0) negative += (negative.empty() ? "" : ", ") + ("OI = " + ValueText(oi));
-            Finding& f = quoteFinding(FindingKind::kNegativeVolume, i);
-            f.what = "negative volume or open interest";
-            f.expected = "0 or more";
-            f.found = negative;
+            if (!rangeDone && hasHigh && hasLow && ((hasOpen && (o < l || o > h)) || (hasClose && (c < l || c > h)))) {
+                std::string out;
+                if (hasOpen && (o < l || o > h)) out = "OPEN = " + ValueText(o);
+                if (hasClose && (c < l || c > h)) out += (out.empty() ? "" : ", ") + ("CLOSE = " + ValueText(c));
+                Finding& f = quoteFinding(FindingKind::kOutsideRange, i);
+                f.what = "open or close outside the day's range";
+                f.expected = "within LOW " + ValueText(l) + " .. HIGH " + ValueText(h);
+                f.found = out;
+            }
+            if ((hasVol && v < 0) || (hasOi && oi < 0)) {
+                std::string negative;
+                if (hasVol && v < 0) negative = "VOL = " + ValueText(v);
+                if (hasOi && oi < 0) negative += (negative.empty() ? "" : ", ") + ("OI = " + ValueText(oi));
+                Finding& f = quoteFinding(FindingKind::kNegativeVolume, i);
+                f.what = "negative volume or open interest";
+                f.expected = "0 or more";
+                f.found = negative;
+            }
         }
         if (prev >= 0) {
             const Bar& a = bars[static_cast<std::size_t>(prev)];
@@ -606,9 +619,11 @@ void Checker::checkQuotes(const MasterEntry& e, const SeriesFiles& sf, const std
                 }
             }
             // The pair test hits only where the close moves by a third or more; most pairs
-            // are passed over before it.
+            // are passed over before it, without a division where both closes are
+            // positive and well inside the band.
             const float ca = a.v[3];
-            if (options_.splitCandidates && hasClose && ca != 0.0f && c != 0.0f &&
+            const bool near = c > 0.0f && ca > 0.75f * c && ca < 1.33f * c;
+            if (options_.splitCandidates && hasClose && !near && ca != 0.0f && c != 0.0f &&
                 !(ca / c > 0.74f && ca / c < 1.34f)) {
                 const SplitDay da{ca, a.v[1], a.v[2]};
                 const SplitDay db{c, h, l};

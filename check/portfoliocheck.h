@@ -82,6 +82,9 @@ struct Finding {
     std::string what;       // what is wrong, in a few words
     std::string expected;
     std::string found;
+    // False where the mechanical repair of its kind has nothing to work from (a blank
+    // symbol in a record whose name gives none either, or in XMASTER).
+    bool mendable = true;
 };
 
 struct CheckOptions {

@@ -2,8 +2,10 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "check/checkrepair.h"
@@ -25,6 +27,7 @@ struct CheckArgs {
 };
 
 constexpr int kExitFindings = 1;
+constexpr int kRepairRounds = 4;
 constexpr int kExitError = 2;
 
 void PrintFindings(const CliStreams& io, const std::vector<Finding>& findings, bool json) {
@@ -112,18 +115,43 @@ int RunCheck(const CheckArgs& a, const CliStreams& io) {
                     }
                 }
                 // A data file no record lists becomes a security under the names a stray
-                // EMASTER record gives, else F<n>; rename-symbol changes them later.
-                const RepairOutcome outcome = RepairFindings(repairable, RealFileSystem(), [&](const Finding& f) {
-                    const SecurityNames names = SuggestedNames(f);
-                    io.err << kProgram << ": " << f.file << " is added as " << names.symbol << " (" << names.name
-                           << ")\n";
-                    return std::optional<SecurityNames>(names);
-                });
-                for (const FileChange& c : outcome.result.changes)
-                    io.err << kProgram << ": " << ChangeVerb(c.kind) << " " << c.path.string() << '\n';
-                for (const std::string& failure : outcome.failures)
-                    io.err << kProgram << ": not repaired: " << failure << '\n';
-                report = CheckPortfolio(dir, options);
+                // EMASTER record gives, else F<n>; rename-symbol changes them later. A repair
+                // can lay bare another (quotes sorted into order put repeated ones side by
+                // side), so rounds follow while one mends something, a few at most.
+                std::vector<std::pair<std::string, SecurityNames>> adopted;
+                for (int round = 0; round < kRepairRounds && !repairable.empty(); ++round) {
+                    const RepairOutcome outcome = RepairFindings(repairable, RealFileSystem(), [&](const Finding& f) {
+                        const SecurityNames names = SuggestedNames(f);
+                        if (std::none_of(adopted.begin(), adopted.end(), [&](const auto& e) { return e.first == f.file; }))
+                            adopted.emplace_back(f.file, names);
+                        return std::optional<SecurityNames>(names);
+                    });
+                    for (const FileChange& c : outcome.result.changes)
+                        io.err << kProgram << ": " << ChangeVerb(c.kind) << " " << c.path.string() << '\n';
+                    for (const std::string& failure : outcome.failures)
+                        io.err << kProgram << ": not repaired: " << failure << '\n';
+                    report = CheckPortfolio(dir, options);
+                    repairable.clear();
+                    if (report.status != kSuccess || outcome.repaired == 0) break;
+                    for (const Finding& f : report.findings)
+                        if (IsRepairable(f)) repairable.push_back(f);
+                }
+                // Said of the files the portfolio now lists, not of those asked for.
+                for (const auto& entry : adopted) {
+                    const std::string& file = entry.first;  // named, not bound: the lambda captures it
+                    const bool stillUnlisted = std::any_of(report.findings.begin(), report.findings.end(), [&](const Finding& f) {
+                        return f.kind == FindingKind::kUnlistedDataFile && f.file == file;
+                    });
+                    if (!stillUnlisted)
+                        io.err << kProgram << ": " << file << " is added as " << entry.second.symbol << " ("
+                               << entry.second.name << ")\n";
+                }
+                if (report.status != kSuccess) {
+                    io.err << kProgram << ": " << dir << ": " << DataStatusName(report.status)
+                           << " (the portfolio cannot be checked after the repair)\n";
+                    ioError = true;
+                    continue;
+                }
                 if (!a.json) io.out << "after repair:\n";
             }
         }

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -58,9 +59,16 @@ bool MbfHoldsValue(float value);
 
 // Convenience forms of the two conversions. MbfToFloat is what every reader runs for every
 // field, so it is here to be inlined; it gives exactly what MbfToIeee gives.
-inline float MbfToFloat(const std::uint8_t* src) {
-    const std::uint32_t w = static_cast<std::uint32_t>(src[0]) | (static_cast<std::uint32_t>(src[1]) << 8) |
-                            (static_cast<std::uint32_t>(src[2]) << 16) | (static_cast<std::uint32_t>(src[3]) << 24);
+//
+// The 4 bytes of a field as one little-endian word (a single load on this machine).
+inline std::uint32_t MbfWord(const std::uint8_t* src) {
+    std::uint32_t w;
+    std::memcpy(&w, src, sizeof w);
+    if constexpr (std::endian::native == std::endian::big)
+        w = (w >> 24) | ((w >> 8) & 0xFF00u) | ((w << 8) & 0xFF0000u) | (w << 24);
+    return w;
+}
+inline float MbfWordToFloat(std::uint32_t w) {
     const std::uint32_t exponent = w >> 24;
     const std::uint32_t ieee =
         exponent <= 2 ? 0u : (((w >> 23) & 1u) << 31) | ((exponent - 2) << 23) | (w & 0x7FFFFFu);
@@ -68,6 +76,7 @@ inline float MbfToFloat(const std::uint8_t* src) {
     std::memcpy(&f, &ieee, sizeof f);
     return f;
 }
+inline float MbfToFloat(const std::uint8_t* src) { return MbfWordToFloat(MbfWord(src)); }
 MbfBytes FloatToMbf(float value);  // value must have an MBF form (zero bytes otherwise)
 
 DateCode DateFromReal(float dateReal);
@@ -97,6 +106,37 @@ DateParts SplitDate(DateCode code);
 DateCode MakeDate(int year, int month, int day);
 TimeParts SplitTime(TimeCode code);
 TimeCode MakeTime(int hour, int minute, int second);
+
+// DateFromReal(MbfWordToFloat(w)) for the date fields of a series read in turn, most of
+// which lie in the month of the one before. A whole number is taken from the MBF bits
+// themselves (no float conversions) and the day number of its month's day 0 is kept, so a
+// day of the same month costs a subtraction and an addition; anything else goes to
+// DateFromReal.
+class MbfDateRun {
+public:
+    DateCode operator()(std::uint32_t w) {
+        // The value is (0x800000 | mantissa) * 2^-shift: a whole number below 2^24 when
+        // the shift is 0..23 and no bit below it is set; negative with the sign bit.
+        const std::uint32_t shift = 152u - (w >> 24);
+        const std::uint32_t m = (w & 0x7FFFFFu) | 0x800000u;
+        if (shift < 24u && (w & 0x800000u) == 0 && (m & ((1u << shift) - 1u)) == 0) {
+            const int whole = static_cast<int>(m >> shift);
+            if (whole < 3000000) {
+                const unsigned day = static_cast<unsigned>(whole - monthReal_);
+                if (day < 100u) return dayZero_ == kNoDate ? kNoDate : dayZero_ + static_cast<int>(day);
+                const int month = whole / 100;
+                monthReal_ = month * 100;
+                dayZero_ = MakeDate(month / 100, month % 100, 0);
+                return dayZero_ == kNoDate ? kNoDate : dayZero_ + whole % 100;
+            }
+        }
+        return DateFromReal(MbfWordToFloat(w));
+    }
+
+private:
+    int monthReal_ = -1000;  // yymm00 of the month of dayZero_
+    DateCode dayZero_ = kNoDate;
+};
 // HH:MM:SS.
 std::string FormatTime(TimeCode code);
 

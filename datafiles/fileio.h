@@ -39,6 +39,8 @@ public:
     explicit DirectoryIndex(const std::string& directory);
     // The entry of that name in any letter case, or directory + name when there is none.
     fs::path find(std::string_view name) const;
+    // True when the listing holds an entry of that name in any letter case.
+    bool has(std::string_view name) const;
 
 private:
     std::string directory_;
@@ -95,6 +97,9 @@ std::FILE* OpenRegularFile(const fs::path& path, bool* notRegular = nullptr);
 
 // The whole content of a file, or nothing when it cannot be opened or read.
 std::optional<std::vector<std::uint8_t>> ReadWholeFile(const fs::path& path);
+// The same into bytes, whose storage is kept from one file to the next (a reader going
+// through thousands of files allocates once); false when the file cannot be opened or read.
+bool ReadWholeFileInto(const fs::path& path, std::vector<std::uint8_t>& bytes);
 
 // ----- writing -----
 

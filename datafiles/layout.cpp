@@ -155,10 +155,10 @@ bool IsTrustworthyDop(const FieldLayout& layout, int fieldCount) {
 }  // namespace
 
 DataStatus ReadLayout(const fs::path& dopPath, int recordLength, int fieldCount, char period,
-                      FieldLayout& layout, bool* dopIgnored) {
+                      FieldLayout& layout, bool* dopIgnored, bool dopListed) {
     if (dopIgnored) *dopIgnored = false;
     layout = FieldLayout{};
-    if (auto dop = ReadWholeFile(dopPath)) {
+    if (auto dop = dopListed ? ReadWholeFile(dopPath) : std::nullopt) {
         ParseDop(*dop, layout);
         if (IsTrustworthyDop(layout, fieldCount)) return kSuccess;
         FieldLayout fallback;

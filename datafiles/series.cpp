@@ -105,11 +105,13 @@ DataStatus OpenSeriesFiles(const SecurityId& id, const MasterRecord& record, Ser
     out.dopPath = index ? index->find(base + ".DOP") : SeriesFilePath(id.directory, record.fileNumber(), "DOP");
     // Layout first, then the record's shape. An XMASTER security without a DOP has the
     // columns its field bits name, in the order DATE TIME OPEN HIGH LOW CLOSE VOL OI.
+    // A listing of the directory already says whether there is a DOP.
+    const bool dopListed = !index || index->has(base + ".DOP");
     std::error_code ec;
-    if (id.inXmaster() && !fs::exists(out.dopPath, ec)) {
+    if (id.inXmaster() && (!dopListed || !fs::exists(out.dopPath, ec))) {
         if (DataStatus s = LayoutFromFieldBits(record.fieldBits, out.layout); s != kSuccess) return s;
     } else if (DataStatus s = ReadLayout(out.dopPath, record.recordLength(), record.fieldCount(), record.period(),
-                                         out.layout, &out.dopIgnored);
+                                         out.layout, &out.dopIgnored, dopListed);
                s != kSuccess) {
         return s;
     }

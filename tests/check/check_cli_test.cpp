@@ -9,6 +9,7 @@
 #include "check/checkbed.h"
 #include "check/portfoliocheck.h"
 #include "cli/clirun.h"
+#include "datafiles/master.h"
 #include "testsupport/tempdir.h"
 
 namespace barwise {
@@ -25,6 +26,11 @@ void SwapFirstQuotes(const fs::path& dir) {
 }
 void NegativeVolume(const fs::path& dir) { checktest::PutMbf(dir / "F1.DAT", checktest::QuoteField(28, 15, 6), -5); }
 void Nothing(const fs::path&) {}
+// MASTER's first record without a symbol and without the name a repair would take one from.
+void NamelessBlankSymbol(const fs::path& dir) {
+    checktest::Put(dir / "MASTER", kMasterRecordSize + kMasterNameOffset, std::vector<std::uint8_t>(16, ' '));
+    checktest::Put(dir / "MASTER", kMasterRecordSize + kMasterSymbolOffset, std::vector<std::uint8_t>(14, ' '));
+}
 
 struct CliCase {
     const char* name;
@@ -70,10 +76,17 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{"JsonOneObjectPerFinding", SwapFirstQuotes, {"--json"}, 1, "\"kind\":\"out-of-order\"", 2, false},
         CliCase{"RepairNeedsYesOffTerminal", SwapFirstQuotes, {"--repair"}, 2, "", -1, false},
         CliCase{"RepairMendsAndEndsClean", SwapFirstQuotes, {"--repair", "--yes"}, 0, "after repair:", -1, true},
+        // Quote 3 a copy of quote 1: sorted into order, the two stand side by side, a repeat
+        // the repair takes out as well.
+        CliCase{"RepairOfASortThatMeetsARepeatEndsClean", [](const fs::path& d) { checktest::CopyQuote(d / "F1.DAT", 28, 1, 3); },
+                {"--repair", "--yes"}, 0, "after repair:", 2, true},
         CliCase{"RepairJsonStaysJson", SwapFirstQuotes, {"--repair", "--yes", "--json"}, 0, "", -1, true},
         CliCase{"RepairAnsweredYes", SwapFirstQuotes, {"--repair"}, 0, "after repair:", -1, true, "yes\n"},
         CliCase{"RepairAnsweredNo", SwapFirstQuotes, {"--repair"}, 1, "", -1, false, "n\n"},
         CliCase{"RepairNotAnswered", SwapFirstQuotes, {"--repair"}, 1, "", -1, false, ""},
+        // Nothing offered that the repair cannot do: the finding stays, unmarked.
+        CliCase{"BlankSymbolWithoutANameIsNotOffered", NamelessBlankSymbol, {"--repair", "--yes"}, 1,
+                "no name to take one from), found \"\"\n", -1, false},
         CliCase{"SuspectDataIsNeverRepaired", NegativeVolume, {"--repair", "--yes"}, 1, "to edit:", -1, false},
         CliCase{"YesWithoutRepair", Nothing, {"--yes"}, 2, "", 0, false},
         CliCase{"GapOption", [](const fs::path& d) { checktest::DropQuotes(d / "F1.DAT", 28, 30, 35); },

@@ -128,6 +128,26 @@ TEST(DateTest, DateRealsAcrossTheCentury) {
     EXPECT_EQ(DateFromReal(-1.0f), kNoDate);
 }
 
+// The run reader keeps a month between calls: it must give what DateFromReal gives for
+// every whole date real in file order, and for any word at all in any order (fractions,
+// negatives, exponents of no value, reals past the range) after any other.
+TEST(DateTest, DateRunReadsWhatDateFromRealReads) {
+    MbfDateRun run;
+    for (int whole = 0; whole <= 3000100; ++whole) {
+        const std::uint32_t w = MbfWord(FloatToMbf(static_cast<float>(whole)).data());
+        ASSERT_EQ(run(w), DateFromReal(static_cast<float>(whole))) << whole;
+    }
+    MbfDateRun jumbled;
+    std::uint32_t x = 12345;
+    for (int i = 0; i < 2000000; ++i) {
+        x = x * 1664525u + 1013904223u;
+        // Half the words near the date reals' exponents, so month changes and days of
+        // one month follow each other as in a file.
+        const std::uint32_t w = (i % 2 == 0) ? x : (x & 0x00FFFFFFu) | ((147u + (x >> 29)) << 24);
+        ASSERT_EQ(jumbled(w), DateFromReal(MbfWordToFloat(w))) << std::hex << w;
+    }
+}
+
 TEST(TimeTest, EverySecondOfTheDaySurvives) {
     // Odd seconds are kept, the last second of the day included, and go back to the same real.
     struct Case {

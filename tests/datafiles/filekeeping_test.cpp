@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #endif
 
+#include "datafiles/fileio.h"
 #include "datafiles/portfoliolock.h"
 #include "datafiles/rewrite.h"
 #include "datafiles/series.h"
@@ -238,6 +239,37 @@ TEST_F(FileKeeping, EveryRenameFollowsASyncOfTheFileAndPrecedesOneOfItsDirectory
         EXPECT_EQ(counter.unsyncedRenames(), 0) << c.what << ": a file renamed into place before it was synced";
         EXPECT_EQ(counter.directoriesNotSynced(), 0u) << c.what << ": a rename whose directory was not synced after it";
     }
+}
+
+// A reader going through a portfolio reads every file into one buffer: each read gives
+// exactly that file, a longer or a shorter one after another, and anything that is no
+// regular file is refused with nothing left over.
+TEST_F(FileKeeping, FilesReadWholeIntoOneBufferAreEachExact) {
+    const std::vector<std::uint8_t> longer(70000, 0xAB);
+    const std::vector<std::uint8_t> shorter = {1, 2, 3};
+    auto put = [&](const char* name, const std::vector<std::uint8_t>& bytes) {
+        std::ofstream(tmp.path() / name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    };
+    put("LONG.DAT", longer);
+    put("short.dat", shorter);
+    put("EMPTY", {});
+    std::vector<std::uint8_t> buffer;
+    ASSERT_TRUE(ReadWholeFileInto(tmp.path() / "LONG.DAT", buffer));
+    EXPECT_EQ(buffer, longer);
+    ASSERT_TRUE(ReadWholeFileInto(tmp.path() / "short.dat", buffer));
+    EXPECT_EQ(buffer, shorter);
+    ASSERT_TRUE(ReadWholeFileInto(tmp.path() / "EMPTY", buffer));
+    EXPECT_TRUE(buffer.empty());
+    EXPECT_FALSE(ReadWholeFileInto(tmp.path() / "NONE", buffer));
+    EXPECT_FALSE(ReadWholeFileInto(tmp.path(), buffer));
+    EXPECT_TRUE(buffer.empty());
+
+    // The listing the readers look names up in knows them in any letter case.
+    const DirectoryIndex index(tmp.path().string());
+    EXPECT_TRUE(index.has("SHORT.DAT"));
+    EXPECT_TRUE(index.has("long.dat"));
+    EXPECT_FALSE(index.has("F1.DOP"));
 }
 
 }  // namespace
