@@ -136,6 +136,12 @@ int RunCheck(const CheckArgs& a, const CliStreams& io) {
                     for (const Finding& f : report.findings)
                         if (IsRepairable(f)) repairable.push_back(f);
                 }
+                if (report.status != kSuccess) {
+                    io.err << kProgram << ": " << dir << ": " << DataStatusName(report.status)
+                           << " (the portfolio cannot be checked after the repair)\n";
+                    ioError = true;
+                    continue;
+                }
                 // Said of the files the portfolio now lists, not of those asked for.
                 for (const auto& entry : adopted) {
                     const std::string& file = entry.first;  // named, not bound: the lambda captures it
@@ -145,12 +151,6 @@ int RunCheck(const CheckArgs& a, const CliStreams& io) {
                     if (!stillUnlisted)
                         io.err << kProgram << ": " << file << " is added as " << entry.second.symbol << " ("
                                << entry.second.name << ")\n";
-                }
-                if (report.status != kSuccess) {
-                    io.err << kProgram << ": " << dir << ": " << DataStatusName(report.status)
-                           << " (the portfolio cannot be checked after the repair)\n";
-                    ioError = true;
-                    continue;
                 }
                 if (!a.json) io.out << "after repair:\n";
             }

@@ -114,5 +114,15 @@ TEST(CheckCliBelow, ChecksEveryPortfolioBelowTheRoot) {
     EXPECT_NE(r.err.find((root.path() / "ONE").string() + ": clean"), std::string::npos) << r.err;
 }
 
+// A file no record lists is said to be added once the portfolio lists it, under its name.
+TEST(CheckCliRepair, AnUnlistedFileIsSaidToBeAddedOnceListed) {
+    testing::TempDir dir;
+    checktest::CopyPortfolio(Base::kPlain, dir.path());
+    fs::copy_file(dir.path() / "F1.DAT", dir.path() / "F9.DAT");
+    const auto r = Cli({"check", dir.str(), "--repair", "--yes"});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.err.find("F9.DAT is added as F9 (F9.DAT)\n"), std::string::npos) << r.err;
+}
+
 }  // namespace
 }  // namespace barwise
