@@ -80,13 +80,10 @@ std::string CharText(unsigned char c) {
     return buf;
 }
 
-// An MBF field no writer makes: exponent byte 1 or 2 (no value at all, read as 0), or an
-// exponent of 0 (the value 0) with mantissa or sign bits set.
-bool HasRealForm(const std::uint8_t* p) {
-    if (p[3] == 1 || p[3] == 2) return false;
-    if (p[3] == 0 && (p[0] | p[1] | p[2]) != 0) return false;
-    return true;
-}
+// An MBF field no writer makes, tested on its word: an exponent byte of 1 or 2 (no value at
+// all, read as 0), or of 0 (the value 0) with mantissa or sign bits set, i.e. an exponent of
+// 0, 1 or 2 in anything but the word 0.
+inline bool LacksRealForm(std::uint32_t w) { return w - 1u < 0x02FFFFFFu; }
 
 std::string ValueText(float v) {
     char buf[48];
@@ -118,10 +115,6 @@ struct Bar {
     std::array<float, 6> v{};  // open .. open interest; -1 where not held
     bool real = true;          // every field a real number, the date a day
 };
-
-// A 4-byte MBF field no writer makes (see HasRealForm), tested on its word: an exponent of
-// 0, 1 or 2 in anything but the word 0.
-inline bool LacksRealForm(std::uint32_t w) { return w - 1u < 0x02FFFFFFu; }
 
 class Checker {
 public:
@@ -364,7 +357,6 @@ void Checker::checkSeries(const MasterEntry& e) {
         f.expected = "a DATE column within the record's " + std::to_string(sf.fieldCount) + " fields";
         f.found = "no DATE, or a column beyond the record";
     }
-    std::vector<std::uint8_t>* bytes = &fileBytes_;
     if (!ReadWholeFileInto(sf.datPath, fileBytes_)) {
         Finding& f = addFor(FindingKind::kUnreadableDataFile, e, datName);
         f.what = "the quote file cannot be read";
@@ -373,17 +365,17 @@ void Checker::checkSeries(const MasterEntry& e) {
         return;
     }
     const auto rl = static_cast<std::size_t>(sf.recordLength);
-    if (bytes->size() < rl) {
+    if (fileBytes_.size() < rl) {
         Finding& f = addFor(FindingKind::kDatCount, e, datName);
         f.what = "shorter than its header record";
         f.expected = "at least " + std::to_string(rl) + " bytes";
-        f.found = std::to_string(bytes->size()) + " bytes";
+        f.found = std::to_string(fileBytes_.size()) + " bytes";
         return;
     }
-    const int lastRecord = DatLastRecord(bytes->data());
+    const int lastRecord = DatLastRecord(fileBytes_.data());
     const int header = std::max(lastRecord - 1, 0);
-    const auto whole = static_cast<std::int64_t>(bytes->size() / rl) - 1;
-    const std::size_t cut = bytes->size() % rl;
+    const auto whole = static_cast<std::int64_t>(fileBytes_.size() / rl) - 1;
+    const std::size_t cut = fileBytes_.size() % rl;
     const bool countSound = whole == header && cut == 0;
     if (!countSound) {
         Finding& f = addFor(FindingKind::kDatCount, e, datName);
@@ -393,7 +385,7 @@ void Checker::checkSeries(const MasterEntry& e) {
                      ")";
         f.found = "last record number " + std::to_string(lastRecord);
     }
-    checkQuotes(e, sf, *bytes, static_cast<int>(std::min<std::int64_t>(header, whole)), countSound);
+    checkQuotes(e, sf, fileBytes_, static_cast<int>(std::min<std::int64_t>(header, whole)), countSound);
 }
 
 void Checker::checkQuotes(const MasterEntry& e, const SeriesFiles& sf, const std::vector<std::uint8_t>& bytes,
@@ -455,7 +447,7 @@ void Checker::checkQuotes(const MasterEntry& e, const SeriesFiles& sf, const std
         if (lacking) {
             for (int fld = 0; fld < kQuoteFieldCount; ++fld) {
                 const int off = at[static_cast<std::size_t>(fld)];
-                if (off < 0 || HasRealForm(r + off)) continue;
+                if (off < 0 || !LacksRealForm(MbfWord(r + off))) continue;
                 b.real = false;
                 Finding& f = quoteFinding(FindingKind::kNoRealForm, i);
                 char buf[40];
