@@ -19,6 +19,7 @@
 #include "ui/latin1.h"
 #include "ui/settingsstore.h"
 #include "ui/uihost.h"
+#include "undo/undoable.h"
 
 using namespace barwise;
 
@@ -174,7 +175,13 @@ void CBarwiseView::FillSymbolsGrid(int selectRow) {
                                   .arg(FromUtf8(m_portfolioDir), FromUtf8(listing.indexWarning)),
                               UiHost::Buttons::Ok, UiHost::Icon::Information);
         }
-        if (verdict.repair && RepairMasterSymbols(m_masterPath) != kSuccess) failed = true;
+        if (verdict.repair) {
+            UndoableChange change(fs::path(m_masterPath).parent_path().string());
+            if (RepairMasterSymbols(m_masterPath, change.fs()) != kSuccess) failed = true;
+            if (const DataStatus kept = change.commit(kBlankSymbolRepairLabel); kept != kSuccess)
+                m_host.messageBox(QString::fromStdString(NotUndoableMessage(kept)), UiHost::Buttons::Ok,
+                                  UiHost::Icon::Warning);
+        }
     }
     if (!failed) {
         m_selSymbolRow = selectRow;

@@ -31,6 +31,8 @@ std::string_view CommandPrompt(int id) {
         case kCmdViewStatusBar: return "Show or hide the status bar\nToggle StatusBar";
         case kCmdViewChart: return "Show or hide the price chart\nChart";
         case kCmdSaveChart: return "Save the chart as a PNG or SVG picture\nSave chart";
+        case kCmdEditUndo: return "Take back the last change made to this portfolio\nUndo";
+        case kCmdEditRedo: return "Make again the last change undone\nRedo";
         default: return {};
     }
 }

@@ -30,6 +30,8 @@ enum CommandId : int {
     // The price chart beside the quotes grid.
     kCmdViewChart = 32950,
     kCmdSaveChart = 32951,
+    kCmdEditUndo = 57643,
+    kCmdEditRedo = 57644,
 };
 
 // Every command the menu carries, in menu order.
@@ -38,7 +40,7 @@ inline constexpr CommandId kAllCommands[] = {
     kCmdRescan,      kCmdSymbolDelete, kCmdSymbolMove,   kCmdSymbolCopy,  kCmdSymbolEdit,
     kCmdSymbolAbout, kCmdQuoteEdit,   kCmdQuoteSplit,    kCmdQuoteAdjust, kCmdQuoteAdd,
     kCmdQuoteDelete, kCmdExport,      kCmdImport,        kCmdHelpTopics,    kCmdAppAbout,
-    kCmdViewChart,   kCmdSaveChart,
+    kCmdViewChart,   kCmdSaveChart,   kCmdEditUndo,      kCmdEditRedo,
 };
 
 // The prompt of a command: the status-bar text, "\n", the toolbar tooltip. Empty for an

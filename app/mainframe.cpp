@@ -29,6 +29,7 @@
 #include "commands/symbols/symbolcommands.h"
 #include "splitsearch/splitsearchdlg.h"
 #include "check/checkdlg.h"
+#include "undo/undocommands.h"
 #include "ui/settingsstore.h"
 #include "ui/uihost.h"
 
@@ -66,6 +67,8 @@ constexpr CommandEntry kCommands[] = {
     {kCmdAppAbout, "&About Barwise...", "about"},
     {kCmdViewChart, "&Chart", nullptr},
     {kCmdSaveChart, "Save C&hart As...", nullptr},
+    {kCmdEditUndo, "&Undo", nullptr},
+    {kCmdEditRedo, "&Redo", nullptr},
 };
 
 constexpr int kSeparator = 0;
@@ -77,6 +80,7 @@ struct PopupEntry {
 };
 const PopupEntry kPopups[] = {
     {"&Barwise", {kCmdSaveChart, kSeparator, kCmdAppExit}},
+    {"&Edit", {kCmdEditUndo, kCmdEditRedo}},
     {"&View", {kCmdViewToolbar, kCmdViewStatusBar, kCmdViewChart}},
     {"&Portfolio", {kCmdSplitSearch, kCmdPortfolioCheck, kCmdSearchFilter, kCmdRescan}},
     {"&Symbol",
@@ -170,6 +174,8 @@ CMainFrame::CMainFrame(SettingsStore& settings, UiHost& host, QWidget* parent)
         FollowCheck(check);
     });
     connect(Action(kCmdHelpTopics), &QAction::triggered, this, &CMainFrame::OnHelpTopics);
+    connect(Action(kCmdEditUndo), &QAction::triggered, m_view, [this] { OnUndo(*m_view, m_host, false); });
+    connect(Action(kCmdEditRedo), &QAction::triggered, m_view, [this] { OnUndo(*m_view, m_host, true); });
     {
         auto quotes = std::make_shared<CQuoteCommands>(*m_view, m_host, m_settings);
         connect(Action(kCmdQuoteEdit), &QAction::triggered, this, [quotes] { quotes->OnQuoteEdit(); });
@@ -236,6 +242,8 @@ void CMainFrame::CreateActions() {
     }
     Action(kCmdRescan)->setShortcut(QKeySequence(Qt::Key_F5));
     Action(kCmdHelpTopics)->setShortcut(QKeySequence(Qt::Key_F1));
+    Action(kCmdEditUndo)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    Action(kCmdEditRedo)->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     for (int id : {kCmdViewToolbar, kCmdViewStatusBar}) {
         Action(id)->setCheckable(true);
         Action(id)->setChecked(true);
@@ -256,6 +264,8 @@ void CMainFrame::CreateMenus() {
         }
         // A menu opened during the keyboard pause shows the states of the symbol selected.
         connect(menu, &QMenu::aboutToShow, m_view, &CBarwiseView::SettleSelection);
+        if (popup.items.size() > 0 && *popup.items.begin() == kCmdEditUndo)
+            connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateUndoTexts);
     }
 }
 
@@ -318,9 +328,20 @@ void CMainFrame::UpdateCommandUI() {
     for (const auto& [id, action] : m_actions)
         action->setEnabled(!scanning && IsCommandEnabled(id, state));
     Action(kCmdSaveChart)->setEnabled(!scanning && ChartHasQuotes());
+    UpdateUndoTexts();
     m_securityPane->setText(m_view->SecurityPaneText());
     m_symbolPane->setText(m_view->SymbolPaneText());
     m_quotePane->setText(m_view->QuotePaneText());
+}
+
+void CMainFrame::UpdateUndoTexts() {
+    // The command line may have changed the history since: it is read each time.
+    const UndoMenuState undo = UndoMenuStateFor(m_view->PortfolioDir());
+    const bool scanning = m_view->Scanning();
+    Action(kCmdEditUndo)->setText(undo.undoText);
+    Action(kCmdEditUndo)->setEnabled(!scanning && undo.canUndo);
+    Action(kCmdEditRedo)->setText(undo.redoText);
+    Action(kCmdEditRedo)->setEnabled(!scanning && undo.canRedo);
 }
 
 void CMainFrame::SavePlacement() {

@@ -42,6 +42,8 @@ public:
     // Enables every command by the current state of the view and refreshes the panes; run
     // (deferred, once per burst) on each StateChanged of the view.
     void UpdateCommandUI();
+    // The texts and states of Edit > Undo and Redo, from the shown portfolio's history.
+    void UpdateUndoTexts();
     QString IdleText() const;
     QString SecurityPaneText() const;
     QString SymbolPaneText() const;

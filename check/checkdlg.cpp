@@ -23,6 +23,7 @@
 #include "datafiles/fileio.h"
 #include "ui/commandview.h"
 #include "ui/uihost.h"
+#include "undo/undoable.h"
 
 using namespace barwise;
 
@@ -313,8 +314,11 @@ void CCheckDlg::OnRepairSelected() {
     RepairOutcome outcome;
     {
         WaitCursor wait(m_host);
-        outcome = RepairFindings(chosen, RealFileSystem(),
+        UndoableChange change(m_directory);
+        outcome = RepairFindings(chosen, change.fs(),
                                  [&names](const Finding& f) { return names[f.directory + "/" + f.file]; });
+        if (const DataStatus kept = change.commit(RepairLabel(chosen.size())); kept != kSuccess)
+            m_host.messageBox(FromField(NotUndoableMessage(kept)), UiHost::Buttons::Ok, UiHost::Icon::Warning);
     }
     m_lastChanges = outcome.result.changes;
     if (!outcome.failures.empty()) {

@@ -472,6 +472,10 @@ DataStatus AdoptDataFile(const std::string& directory, const std::string& fileNa
     });
 }
 
+std::string RepairLabel(std::size_t findings) {
+    return "Repair of " + std::to_string(findings) + (findings == 1 ? " finding" : " findings");
+}
+
 RepairOutcome RepairFindings(const std::vector<Finding>& findings, FileSystem& fs, const NamesForFile& names) {
     RepairOutcome outcome;
     struct SeriesWork {

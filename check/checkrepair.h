@@ -69,6 +69,9 @@ struct RepairOutcome {
 // lets each build on the one before (leftovers, index counts, EMASTER, quote files, dates).
 // A repair that fails leaves its files as they were and does not stop the others.
 // Unlisted data files get the names `names` gives (SuggestedNames when it is empty).
+// How the undo history names a repair: "Repair of 1 finding", "Repair of 12 findings".
+std::string RepairLabel(std::size_t findings);
+
 RepairOutcome RepairFindings(const std::vector<Finding>& findings, FileSystem& fs = RealFileSystem(),
                              const NamesForFile& names = {});
 

@@ -119,8 +119,10 @@ int RunCheck(const CheckArgs& a, const CliStreams& io) {
                 // can lay bare another (quotes sorted into order put repeated ones side by
                 // side), so rounds follow while one mends something, a few at most.
                 std::vector<std::pair<std::string, SecurityNames>> adopted;
+                UndoableChange change(dir);
+                const std::string label = RepairLabel(repairable.size());
                 for (int round = 0; round < kRepairRounds && !repairable.empty(); ++round) {
-                    const RepairOutcome outcome = RepairFindings(repairable, RealFileSystem(), [&](const Finding& f) {
+                    const RepairOutcome outcome = RepairFindings(repairable, change.fs(), [&](const Finding& f) {
                         const SecurityNames names = SuggestedNames(f);
                         if (std::none_of(adopted.begin(), adopted.end(), [&](const auto& e) { return e.first == f.file; }))
                             adopted.emplace_back(f.file, names);
@@ -136,6 +138,7 @@ int RunCheck(const CheckArgs& a, const CliStreams& io) {
                     for (const Finding& f : report.findings)
                         if (IsRepairable(f)) repairable.push_back(f);
                 }
+                RememberChange(io, change, label);
                 if (report.status != kSuccess) {
                     io.err << kProgram << ": " << dir << ": " << DataStatusName(report.status)
                            << " (the portfolio cannot be checked after the repair)\n";

@@ -13,6 +13,7 @@
 
 #include "cli/checkcommand.h"
 #include "cli/importcommands.h"
+#include "cli/undocommands.h"
 #include "cli/clicommon.h"
 #include "cli/quotecommands.h"
 #include "cli/symbolcommands.h"
@@ -493,6 +494,9 @@ const std::vector<CliCommand> kCommands = {
     {"check", "Check a portfolio's files and quotes, and mend what is mechanical", DefineCheck},
     {"import", "Import quotes from delimited text files into the portfolio DIR", DefineImport},
     {"new-portfolio", "Write an empty portfolio into DIR", DefineNewPortfolio},
+    {"undo", "Take back the last change made to the portfolio DIR (by the window or this tool)", DefineUndo},
+    {"redo", "Make again the last change undone in the portfolio DIR", DefineRedo},
+    {"history", "List the changes of the portfolio DIR that can be undone and redone", DefineHistory},
 };
 
 }  // namespace

@@ -36,6 +36,11 @@ std::string SecurityLabel(const MasterRecord& record, int position) {
     return label;
 }
 
+std::string HistoryName(const MasterRecord& record) {
+    std::string name = HistoryNameOf(SymbolText(record), record.nameField());
+    return name.empty() ? "F" + std::to_string(record.fileNumber()) : name;
+}
+
 bool WithinCount(const MasterFile& master, const SecurityId& id) {
     return id.inXmaster() || id.position <= master.headerCount;
 }
@@ -114,6 +119,11 @@ std::optional<SelectedSecurity> SelectSecurity(const CliStreams& io, const std::
     }
     status = kExitOk;
     return s;
+}
+
+void RememberChange(const CliStreams& io, UndoableChange& change, std::string_view label) {
+    if (const DataStatus kept = change.commit(label); kept != kSuccess)
+        io.err << kProgram << ": " << NotUndoableMessage(kept) << '\n';
 }
 
 void AddFileOption(CLI::App& sub, std::optional<int>& fileNumber) {

@@ -9,6 +9,7 @@
 #include "cli/cli.h"
 #include "datafiles/master.h"
 #include "datafiles/status.h"
+#include "undo/undoable.h"
 
 namespace barwise {
 
@@ -24,6 +25,10 @@ int DataFailure(const CliStreams& io, std::string_view file, DataStatus status, 
 // How messages name a security: by its symbol, or for a blank symbol field by its record
 // (and its name, when it has one).
 std::string SecurityLabel(const MasterRecord& record, int position);
+
+// How the undo history names a security: its symbol text, else its name, else F<n>
+// (Latin-1, as ChangeLabel takes it).
+std::string HistoryName(const MasterRecord& record);
 
 // True for an entry within its MASTER header's count (every XMASTER entry is): the entries
 // a lookup reads and a rewrite changes.
@@ -47,6 +52,10 @@ struct SelectedSecurity {
 std::optional<SelectedSecurity> SelectSecurity(const CliStreams& io, const std::string& dir,
                                                const std::string& symbol, std::optional<int> fileNumber,
                                                int& status, bool noteCount = true);
+
+// Adds a change just made to the undo history of its portfolio; says on standard error when
+// the history could not keep it (the change stands; the exit status is not changed).
+void RememberChange(const CliStreams& io, UndoableChange& change, std::string_view label);
 
 // Declares `--file N` on a subcommand.
 void AddFileOption(CLI::App& sub, std::optional<int>& fileNumber);

@@ -107,7 +107,9 @@ int RunImport(const CliStreams& io, const ImportArgs& a) {
                    << (t.titleRow ? "title row, " : t.columnsGuessed ? "columns from the first line: " : "columns ")
                    << ColumnListText(t.columns) << ", dates " << DateFormName(t.dateForm) << '\n';
     }
-    const ImportReport report = ImportQuotes(a.dir, texts, options);
+    UndoableChange change(a.dir);
+    const ImportReport report = ImportQuotes(a.dir, texts, options, change.fs());
+    RememberChange(io, change, ImportLabel(texts));
     io.out << ImportSummaryText(report, a.dryRun);
     if (!report.failure.empty()) {
         io.err << kProgram << ": " << (a.dryRun ? "the import would stop: " : "nothing was written: ") << report.failure
@@ -120,7 +122,11 @@ int RunImport(const CliStreams& io, const ImportArgs& a) {
 }
 
 int RunNewPortfolio(const CliStreams& io, const std::string& dir, bool extended) {
-    const ChangeResult r = WriteNewPortfolio(dir, extended);
+    std::error_code ec;
+    fs::create_directories(dir, ec);  // the lock file goes in it
+    UndoableChange change(dir);
+    const ChangeResult r = WriteNewPortfolio(dir, extended, change.fs());
+    RememberChange(io, change, "New portfolio " + PortfolioName(dir));
     if (r.status == kFileExists) return Failure(io, dir + " already holds a portfolio; nothing was written");
     if (r.status != kSuccess) return DataFailure(io, dir, r.status, "new portfolio");
     io.out << "New portfolio " << dir << (extended ? " (MASTER, EMASTER, XMASTER)" : " (MASTER)") << '\n';

@@ -76,6 +76,7 @@ struct Security {
     // between what was read and what is written.
     std::unique_ptr<PortfolioLock> lock;
     SecurityId id;
+    std::string symbol;  // its symbol text, for the undo history
     SeriesQuotes series;
 };
 
@@ -93,6 +94,7 @@ std::optional<Security> Open(const CliStreams& io, const std::string& dir, const
     const auto selected = SelectSecurity(io, dir, symbol.value_or(std::string()), fileNumber, status);
     if (!selected) return std::nullopt;
     s.id = selected->id;
+    s.symbol = HistoryName(selected->record);
     if (DataStatus st = ReadSeriesQuotes(s.id, s.series); st != kSuccess) {
         status = OpenFail(io, "symbol " + (symbol ? *symbol : "F" + std::to_string(*fileNumber)), st, s.id, dir);
         return std::nullopt;
@@ -184,7 +186,9 @@ int RunEdit(const CliStreams& io, const Args& a, const ValueOptions& v) {
     int wrong = 0;
     const std::optional<EditRequest> request = EditQuoteRequest(quote, texts, s->series.present, &wrong);
     if (!request) return InvalidData(io, kValueOptionNames[static_cast<std::size_t>(wrong)]);
-    const DataStatus st = RewriteSeries(*request, s->id);
+    UndoableChange change(s->id.directory);
+    const DataStatus st = RewriteSeries(*request, s->id, change.fs());
+    RememberChange(io, change, ChangeLabel("Edit", s->symbol, When(s->series, quote)));
     if (st == kInvalidParm) return InvalidData(io, "a value the quote file cannot hold");
     if (st != kSuccess) return EngineFail(io, kEditFailedMessage, st, s->id);
     return kExitOk;
@@ -205,7 +209,9 @@ int RunSplit(const CliStreams& io, const Args& a) {
                                s->series.quotes.back().date, &wrong);
     static const char* const kSplitFields[3] = {"DATE (not a date of the series)", "NEW", "OLD"};
     if (!in) return InvalidData(io, kSplitFields[wrong]);
-    const DataStatus st = RewriteSeries(SplitRequest(*in), s->id);
+    UndoableChange change(s->id.directory);
+    const DataStatus st = RewriteSeries(SplitRequest(*in), s->id, change.fs());
+    RememberChange(io, change, ChangeLabel("Split", s->symbol, "from " + FormatDateMdy(in->date)));
     if (st == kInvalidParm) return InvalidData(io, "NEW and OLD (a price or volume would not fit the quote file)");
     if (st != kSuccess) return EngineFail(io, kSplitFailedMessage, st, s->id);
     return kExitOk;
@@ -229,7 +235,10 @@ int RunAdjust(const CliStreams& io, const Args& a, const std::string& price, con
     static const char* const kAdjustFields[5] = {"FROM (not a date of the series)", "TO (not a date of the series)",
                                                  "--price", "--vol", "--oi"};
     if (!in) return InvalidData(io, kAdjustFields[wrong]);
-    const DataStatus st = RewriteSeries(AdjustRequest(*in), s->id);
+    UndoableChange change(s->id.directory);
+    const DataStatus st = RewriteSeries(AdjustRequest(*in), s->id, change.fs());
+    RememberChange(io, change, ChangeLabel("Adjust", s->symbol,
+                                           "from " + FormatDateMdy(in->from) + " to " + FormatDateMdy(in->to)));
     if (st == kInvalidParm) return InvalidData(io, "a factor whose result would not fit the quote file");
     if (st != kSuccess) return EngineFail(io, kAdjustFailedMessage, st, s->id);
     return kExitOk;
@@ -260,7 +269,10 @@ int RunAdd(const CliStreams& io, const Args& a) {
         case AddPlan::Verdict::kOutOfOrder: return Fail(io, OutOfOrderMessage(newText, fromText));
         case AddPlan::Verdict::kOk: break;
     }
-    const DataStatus st = RewriteSeries(plan.request, s->id);
+    UndoableChange change(s->id.directory);
+    const DataStatus st = RewriteSeries(plan.request, s->id, change.fs());
+    RememberChange(io, change, ChangeLabel("Add", s->symbol,
+                                           QuoteWhenText(plan.newDate, source.time, s->series.hasTime)));
     if (st == kInsertOutOfOrder) return Fail(io, OutOfOrderMessage(newText, fromText));
     if (st != kSuccess) return EngineFail(io, kAddFailedMessage, st, s->id);
     // The copy keeps the time of the bar it copies.
@@ -285,7 +297,9 @@ int RunDelete(const CliStreams& io, const Args& a) {
     quote.date = date;
     quote.time = time.value_or(0);
     if (row >= 0) quote = s->series.row(row);
-    const DataStatus st = RewriteSeries(DeleteQuoteRequest(quote), s->id);
+    UndoableChange change(s->id.directory);
+    const DataStatus st = RewriteSeries(DeleteQuoteRequest(quote), s->id, change.fs());
+    RememberChange(io, change, ChangeLabel("Delete", s->symbol, When(s->series, quote)));
     if (st == kDeleteNotFound) {
         io.err << kProgram << ": " << kDeleteNotFoundMessage << '\n';
         return EngineFail(io, kDeleteFailedMessage, st, s->id);

@@ -90,7 +90,9 @@ int RunRename(const SymbolArgs& a, const CliStreams& io) {
         return Failure(io, problem + " (not changed)");
     const std::string newSymbol = Latin1OfCodePoints(symbolChars);
     const std::string newName = Latin1OfCodePoints(nameChars);
-    const DataStatus s = RenameMasterEntry(found->id, newSymbol, newName);
+    UndoableChange change(found->id.directory);
+    const DataStatus s = RenameMasterEntry(found->id, newSymbol, newName, change.fs());
+    RememberChange(io, change, ChangeLabel("Rename", HistoryName(found->record), "to " + v[0]));
     if (s != kSuccess) {
         io.err << kProgram << ": " << MasterPathOf(found->id.directory).string() << ": "
             << DataStatusName(s) << " (not changed)\n";
@@ -125,8 +127,9 @@ int RunDelete(const SymbolArgs& a, const CliStreams& io) {
     if (!lock) return status;
     const auto current = Resolve(io, a, symbol, status, false);
     if (!current) return status;
-    const DeleteOutcome outcome =
-        DeleteSecurity(current->id, RealFileSystem(), a.fileNumber.has_value());
+    UndoableChange change(current->id.directory);
+    const DeleteOutcome outcome = DeleteSecurity(current->id, change.fs(), a.fileNumber.has_value());
+    RememberChange(io, change, ChangeLabel("Delete", HistoryName(current->record)));
     if (outcome.status != kSuccess) {
         io.err << kProgram << ": " << MasterPathOf(found->id.directory).string() << ": "
             << DataStatusName(outcome.status) << " (not deleted)\n";
@@ -159,7 +162,9 @@ int RunTransfer(const SymbolArgs& a, bool move, const CliStreams& io) {
             io.err << kProgram << ": " << p.string() << " is not listed in its MASTER; replaced\n";
         return true;
     };
-    const TransferOutcome outcome = TransferSecurity(found->id, v[0], move, questions);
+    UndoableChange change(found->id.directory, v[0]);
+    const TransferOutcome outcome = TransferSecurity(found->id, v[0], move, questions, change.fs());
+    RememberChange(io, change, ChangeLabel(move ? "Move" : "Copy", HistoryName(found->record), "to " + PortfolioName(v[0])));
     switch (outcome.end) {
         case TransferEnd::kDone:
             io.err << (move ? "Moved " : "Copied ") << found->label << " to " << v[0] << " as F"

@@ -87,15 +87,19 @@ ChangeList RecordingFileSystem::changes() const {
         FileChange c;
         c.path = s.path;
         if (!s.existed && exists) {
+            auto now = ReadWholeFile(s.path);
+            if (!now) continue;
             c.kind = FileChange::Kind::kCreated;
+            c.after = std::move(*now);
         } else if (s.existed && !exists) {
             c.kind = FileChange::Kind::kRemoved;
             c.before = s.bytes;
         } else if (s.existed && exists) {
-            const auto now = ReadWholeFile(s.path);
+            auto now = ReadWholeFile(s.path);
             if (now && *now == s.bytes) continue;
             c.kind = FileChange::Kind::kReplaced;
             c.before = s.bytes;
+            if (now) c.after = std::move(*now);
         } else {
             continue;
         }

@@ -22,6 +22,7 @@
 
 #include "ui/commandview.h"
 #include "ui/uihost.h"
+#include "undo/undoable.h"
 
 using namespace barwise;
 
@@ -402,7 +403,11 @@ void CImportDlg::Run(bool dryRun) {
     };
     {
         WaitCursor wait(m_host);
-        m_report = ImportQuotes(m_directory, texts, options, RealFileSystem(), progress);
+        UndoableChange change(m_directory);
+        m_report = ImportQuotes(m_directory, texts, options, change.fs(), progress);
+        if (const DataStatus kept = change.commit(ImportLabel(texts)); kept != kSuccess)
+            m_host.messageBox(QString::fromStdString(NotUndoableMessage(kept)), UiHost::Buttons::Ok,
+                              UiHost::Icon::Warning);
     }
     m_written = m_written || m_report.written;
     SetBusy(false);

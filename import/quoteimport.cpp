@@ -790,6 +790,11 @@ std::string ImportSummaryText(const ImportReport& report, bool dryRun) {
     return out;
 }
 
+std::string ImportLabel(const std::vector<QuoteText>& files) {
+    if (files.size() == 1) return "Import of " + fs::path(files.front().file).filename().string();
+    return "Import of " + std::to_string(files.size()) + " files";
+}
+
 ChangeResult WriteNewPortfolio(const fs::path& directory, bool extended, FileSystem& fsys) {
     ChangeResult result;
     std::error_code ec;

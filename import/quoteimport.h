@@ -127,6 +127,9 @@ std::string ImportSummaryText(const ImportReport& report, bool dryRun);
 // common quote software writes them, so both MASTER and XMASTER take new securities. The
 // directory is made when missing. kFileExists (nothing written) when it already holds a
 // MASTER, EMASTER or XMASTER; kFileWrite when a file cannot be written.
+// How the undo history names an import: "Import of day.csv", "Import of 3 files".
+std::string ImportLabel(const std::vector<QuoteText>& files);
+
 ChangeResult WriteNewPortfolio(const fs::path& directory, bool extended, FileSystem& fs = RealFileSystem());
 
 }  // namespace barwise

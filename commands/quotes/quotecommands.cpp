@@ -8,6 +8,7 @@
 #include "ui/commandview.h"
 #include "ui/settingsstore.h"
 #include "ui/uihost.h"
+#include "undo/undoable.h"
 
 using namespace barwise;
 
@@ -30,6 +31,7 @@ void Failed(UiHost& host, std::string_view failure, DataStatus status, const Sec
 // The selected security's quotes, with the selected row; nothing when there is none.
 struct Target {
     SecurityId id;
+    std::string symbol;
     SeriesQuotes series;
     int row = 0;
 };
@@ -40,6 +42,7 @@ std::optional<Target> Selected(CommandView& view, UiHost& host, std::string_view
     if (!security || !quote) return std::nullopt;
     Target t;
     t.id = security->id;
+    t.symbol = HistoryNameOf(security->symbol, security->name);
     t.row = quote->row;
     const DataStatus read = ReadSeriesQuotes(t.id, t.series);
     if (read != kSuccess || t.row < 0 || t.row >= t.series.count()) {
@@ -53,6 +56,16 @@ ScaleCheck FitsIn(const SecurityId& id) {
     return [id](const EditRequest& r) { return CheckRewrite(r, id) != kInvalidParm; };
 }
 
+// Runs one rewrite of the target's series so that it can be undone under `label`.
+DataStatus Rewrite(UiHost& host, const Target& t, const EditRequest& request, std::string_view what,
+                   std::string_view rest) {
+    UndoableChange change(t.id.directory);
+    const DataStatus s = RewriteSeries(request, t.id, change.fs());
+    if (const DataStatus kept = change.commit(ChangeLabel(what, t.symbol, rest)); kept != kSuccess)
+        Message(host, NotUndoableMessage(kept));
+    return s;
+}
+
 }  // namespace
 
 void CQuoteCommands::OnQuoteEdit() {
@@ -60,7 +73,10 @@ void CQuoteCommands::OnQuoteEdit() {
     if (!t) return;
     CEditQuoteDlg dlg(m_host, t->series, t->row, m_view.DialogParent());
     if (!m_host.runDialog(dlg)) return;
-    if (const DataStatus s = RewriteSeries(dlg.request(), t->id); s != kSuccess) {
+    const QuoteRow& edited = t->series.row(t->row);
+    if (const DataStatus s = Rewrite(m_host, *t, dlg.request(), "Edit",
+                                     QuoteWhenText(edited.date, edited.time, t->series.hasTime));
+        s != kSuccess) {
         Failed(m_host, kEditFailedMessage, s, t->id);
         if (s == kRecordNotFound || s == kFileNotFound) m_view.RefillQuotes(0);
         return;
@@ -81,7 +97,9 @@ void CQuoteCommands::OnQuoteSplit() {
     CSplitDlg dlg(m_host, t->series.row(t->row).date, m_view.FirstDate(), m_view.LastDate(), FitsIn(t->id),
                   m_view.DialogParent());
     if (!m_host.runDialog(dlg)) return;
-    if (const DataStatus s = RewriteSeries(SplitRequest(dlg.input()), t->id); s != kSuccess)
+    if (const DataStatus s = Rewrite(m_host, *t, SplitRequest(dlg.input()), "Split",
+                                     "from " + FormatDateMdy(dlg.input().date));
+        s != kSuccess)
         return Failed(m_host, kSplitFailedMessage, s, t->id);
     const QString section = QStringLiteral("Split");
     m_settings.WriteProfileString(section, QStringLiteral("Date"), dlg.dateText());
@@ -95,7 +113,10 @@ void CQuoteCommands::OnQuoteAdjust() {
     if (!t) return;
     CAdjustDlg dlg(m_host, m_view.FirstDate(), m_view.LastDate(), FitsIn(t->id), m_view.DialogParent());
     if (!m_host.runDialog(dlg)) return;
-    if (const DataStatus s = RewriteSeries(AdjustRequest(dlg.input()), t->id); s != kSuccess)
+    if (const DataStatus s = Rewrite(m_host, *t, AdjustRequest(dlg.input()), "Adjust",
+                                     "from " + FormatDateMdy(dlg.input().from) + " to " +
+                                         FormatDateMdy(dlg.input().to));
+        s != kSuccess)
         return Failed(m_host, kAdjustFailedMessage, s, t->id);
     const QString section = QStringLiteral("Adjust");
     m_settings.WriteProfileString(section, QStringLiteral("Date1"), dlg.fromText());
@@ -114,7 +135,8 @@ void CQuoteCommands::OnQuoteDelete() {
     // On a day of many intraday bars the dialog and its question name the bar by its time.
     CDeleteQuoteDlg dlg(m_host, Q(QuoteWhenText(quote.date, quote.time, t->series.hasTime)), m_view.DialogParent());
     if (!m_host.runDialog(dlg)) return;
-    const DataStatus s = RewriteSeries(DeleteQuoteRequest(quote), t->id);
+    const DataStatus s = Rewrite(m_host, *t, DeleteQuoteRequest(quote), "Delete",
+                                 QuoteWhenText(quote.date, quote.time, t->series.hasTime));
     if (s == kDeleteNotFound) Message(m_host, kDeleteNotFoundMessage);
     if (s == kDeletedMasterStale) Message(m_host, kDeletedMasterStaleMessage);
     if (s != kSuccess && s != kDeletedMasterStale && s != kDeleteNotFound)
@@ -143,7 +165,8 @@ void CQuoteCommands::OnQuoteAdd() {
     }
     CAddQuoteDlg dlg(Q(QuoteWhenText(plan.newDate, source.time, t->series.hasTime)), m_view.DialogParent());
     if (!m_host.runDialog(dlg)) return;
-    const DataStatus s = RewriteSeries(plan.request, t->id);
+    const DataStatus s = Rewrite(m_host, *t, plan.request, "Add",
+                                 QuoteWhenText(plan.newDate, source.time, t->series.hasTime));
     if (s == kInsertOutOfOrder) {  // the file changed since it was read: nothing written
         return Message(m_host, OutOfOrderMessage(newText, fromText));
     }

@@ -11,6 +11,7 @@
 #include "ui/commandview.h"
 #include "ui/latin1.h"
 #include "ui/uihost.h"
+#include "undo/undoable.h"
 
 namespace barwise {
 namespace {
@@ -32,6 +33,12 @@ QString RewriteFailure(const std::string& masterPath, DataStatus status) {
         return QStringLiteral("%1 is as it was: %2.").arg(FromPath(masterPath), QString::fromLatin1(kPortfolioBusyMessage.data()));
     return QStringLiteral("%1 could not be written (%2).\nIt is as it was.")
         .arg(FromPath(masterPath), QString::fromLatin1(DataStatusName(status).data()));
+}
+
+// Adds a change just made to the history; says so when the history could not keep it.
+void Remember(UiHost& host, UndoableChange& change, const std::string& label) {
+    if (const DataStatus kept = change.commit(label); kept != kSuccess)
+        host.messageBox(QString::fromStdString(NotUndoableMessage(kept)), UiHost::Buttons::Ok, UiHost::Icon::Warning);
 }
 
 }  // namespace
@@ -65,7 +72,9 @@ void OnSymbolEdit(CommandView& view, UiHost& host) {
                         UiHost::Buttons::Ok, UiHost::Icon::Stop);
         return;
     }
-    const DataStatus status = lock.held() ? RenameMasterEntry(security->id, symbol, name) : lock.status();
+    UndoableChange change(security->id.directory);
+    const DataStatus status = lock.held() ? RenameMasterEntry(security->id, symbol, name, change.fs()) : lock.status();
+    Remember(host, change, ChangeLabel("Rename", shownSymbol, "to " + Latin1ToUtf8(symbol)));
     if (status != kSuccess) {
         host.messageBox(QStringLiteral("The symbol was not changed.\n\n") +
                             RewriteFailure(MasterPathOf(security->id.directory).string(), status),
@@ -90,7 +99,9 @@ void OnSymbolDelete(CommandView& view, UiHost& host) {
     DeleteOutcome outcome;
     {
         WaitCursor wait(host);
-        outcome = DeleteSecurity(security->id);
+        UndoableChange change(security->id.directory);
+        outcome = DeleteSecurity(security->id, change.fs());
+        Remember(host, change, ChangeLabel("Delete", HistoryNameOf(security->symbol, security->name)));
     }
     if (outcome.status != kSuccess) {
         host.messageBox(
@@ -135,7 +146,10 @@ void OnSymbolMove(CommandView& view, UiHost& host, bool move) {
     TransferOutcome outcome;
     {
         WaitCursor wait(host);
-        outcome = TransferSecurity(security->id, destination, move, questions);
+        UndoableChange change(security->id.directory, destination);
+        outcome = TransferSecurity(security->id, destination, move, questions, change.fs());
+        Remember(host, change, ChangeLabel(move ? "Move" : "Copy", HistoryNameOf(security->symbol, security->name),
+                                           "to " + PortfolioName(destination)));
     }
     switch (outcome.end) {
         case TransferEnd::kDone:
