@@ -2,6 +2,7 @@
 // their failure messages, selection tracking, the search filter, the data facts and what
 // the window keeps in its settings. The listing and reading rules themselves are the
 // discovery and data-file tests'.
+#include <QApplication>
 #include <QAction>
 #include <QCheckBox>
 #include <QHeaderView>
@@ -54,6 +55,7 @@ private slots:
     void columnWidthsSurviveARestart();
     void firstStartStoresPlacement();
     void menuAndToolbar();
+    void undoAndRedoFromTheEditMenu();
     void iniImportedOnFirstRunOnly();
     void refusedPortfolioShowsNoOtherSymbols();
 };
@@ -678,6 +680,43 @@ void ViewTest::menuAndToolbar() {
     auto* help = t.frame->findChild<QTextBrowser*>();
     QVERIFY(help);
     QVERIFY(help->toPlainText().contains(QStringLiteral("Finding portfolios")));
+}
+
+void ViewTest::undoAndRedoFromTheEditMenu() {
+    ViewTestbed t;
+    QVERIFY(t.addPortfolio("p", {MakeSeries(1, "ACME", "ACME CORP", 3), MakeSeries(2, "BOLT", "BOLT INC", 5)}));
+    const std::string master = t.dir("p") + "/MASTER";
+    const QByteArray before = ReadAll(master);
+    const QByteArray data = ReadAll(t.dir("p") + "/F1.DAT");
+    QVERIFY(t.start());
+    QVERIFY(!t.enabled(kCmdEditUndo));
+    QCOMPARE(t.frame->Action(kCmdEditUndo)->text(), QStringLiteral("&Undo"));
+    t.host.onDialog = [](QDialog&) { return true; };
+    t.frame->Action(kCmdSymbolDelete)->trigger();
+    QCOMPARE(t.symbolColumn(), (QStringList{"BOLT"}));
+    QVERIFY(t.enabled(kCmdEditUndo));
+    QCOMPARE(t.frame->Action(kCmdEditUndo)->text(), QStringLiteral("&Undo Delete of ACME"));
+
+    // Ctrl+Z brings the security back with its data file, Ctrl+Y takes it out again.
+    QApplication::setActiveWindow(t.frame.get());
+    QVERIFY(QTest::qWaitForWindowActive(t.frame.get()));
+    QWidget* grid = t.view().SymbolGrid();
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(t.symbolColumn(), (QStringList{"ACME", "BOLT"}));
+    QCOMPARE(ReadAll(master), before);
+    QCOMPARE(ReadAll(t.dir("p") + "/F1.DAT"), data);
+    QVERIFY(!t.enabled(kCmdEditUndo));
+    QCOMPARE(t.frame->Action(kCmdEditRedo)->text(), QStringLiteral("&Redo Delete of ACME"));
+    QTest::keyClick(grid, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(t.symbolColumn(), (QStringList{"BOLT"}));
+
+    // A file changed by another program since is not overwritten: the undo says so.
+    QVERIFY(WriteAll(master, ReadAll(master) + "x"));
+    QVERIFY(t.enabled(kCmdEditUndo));
+    t.frame->Action(kCmdEditUndo)->trigger();
+    QVERIFY(Joined(t.host.messageTexts()).contains(QStringLiteral("was changed since")));
+    QVERIFY(!QFile::exists(QString::fromStdString(t.dir("p") + "/F1.DAT")));
 }
 
 void ViewTest::iniImportedOnFirstRunOnly() {

@@ -52,6 +52,7 @@ public:
         root = tree.path().toStdString();
         qputenv("BARWISE_SETTINGS", settingsDir.filePath(QStringLiteral("Barwise.conf")).toLocal8Bit());
         qputenv("BARWISE_WINDIR", settingsDir.path().toLocal8Bit());
+        qputenv("BARWISE_HISTORY_DIR", settingsDir.filePath(QStringLiteral("history")).toLocal8Bit());
         settings = std::make_unique<barwise::SettingsStore>();
         bool createdNew = false;
         settings->OpenBaseKey(createdNew, QString::fromLatin1(barwise::kBaseKeyPath));
@@ -65,6 +66,7 @@ public:
         settings.reset();
         qunsetenv("BARWISE_SETTINGS");
         qunsetenv("BARWISE_WINDIR");
+        qunsetenv("BARWISE_HISTORY_DIR");
     }
 
     // The path of a directory below the tree's root.

@@ -26,6 +26,7 @@
 #include "datafiles/portfoliolock.h"
 #include "robustness/harnessargs.h"
 #include "robustness/portfolio.h"
+#include "undo/history.h"
 
 using namespace barwise;
 using namespace barwise::robustness;
@@ -92,6 +93,48 @@ private:
 std::string LockLeft(const fs::path& dir) {
     const PortfolioLock lock(dir.string());
     return lock.held() ? std::string() : dir.string() + " is still locked after the kill";
+}
+
+// Undo of a rewrite: the portfolio starts as the rewrite left it, with the change in a
+// history beside it, and the undo must put every file back. The change is recorded anew in
+// each run (the history of a killed run is not that of the next).
+std::vector<RewriteCase> UndoCases(const fs::path& scratch) {
+    std::vector<RewriteCase> out;
+    for (RewriteCase& r : RewriteCases(kTestQuotes)) {
+        if (r.name != "scale" && r.name != "delete_first") continue;
+        WriteDirectory(scratch, r.before);
+        if (r.run(scratch, RealFileSystem()) != kSuccess) continue;
+        const DirectoryContent done = ReadDirectory(scratch);
+        EmptyDirectory(scratch);
+        RewriteCase u;
+        u.name = "undo_" + r.name;
+        u.before = done;
+        // Put back last change first: MASTER (a delete's dates), then the quote file.
+        u.writes = r.writes;
+        std::reverse(u.writes.begin(), u.writes.end());
+        const DirectoryContent original = r.before;
+        u.run = [original, done](const fs::path& dir, FileSystem& fsys) {
+            ChangeList changes;
+            for (const auto& [name, bytes] : done) {
+                const auto was = original.find(name);
+                if (was != original.end() && was->second == bytes) continue;
+                FileChange c;
+                c.path = fs::absolute(dir / name);
+                c.kind = was == original.end() ? FileChange::Kind::kCreated : FileChange::Kind::kReplaced;
+                if (was != original.end()) c.before = was->second;
+                c.after = bytes;
+                changes.push_back(std::move(c));
+            }
+            const fs::path root = dir.string() + "-history";
+            UndoHistory history(dir.string(), root);
+            std::error_code ec;
+            fs::remove_all(history.folder(), ec);
+            if (history.record("crash case", changes) != kSuccess) return kFileWrite;
+            return history.undo(fsys).end == UndoOutcome::End::kDone ? kSuccess : kFileWrite;
+        };
+        out.push_back(std::move(u));
+    }
+    return out;
 }
 
 bool Trial(CaseRun& c, const fs::path& dir, long delay, bool verbose) {
@@ -194,7 +237,9 @@ int main(int argc, char** argv) {
     SetPortfolioLockWait(std::chrono::milliseconds(200));
     ScratchDir scratch("barwise-crash");
     std::vector<CaseRun> runs;
-    for (RewriteCase& r : RewriteCases(kTestQuotes, realDb)) {
+    std::vector<RewriteCase> cases = RewriteCases(kTestQuotes, realDb);
+    for (RewriteCase& u : UndoCases(scratch.path())) cases.push_back(std::move(u));
+    for (RewriteCase& r : cases) {
         CaseRun c;
         c.rewrite = std::move(r);
         c.before = Compared(c.rewrite.before);
@@ -311,5 +356,7 @@ int main(int argc, char** argv) {
         failures += c.failures;
     }
     std::printf("%s: %d failing trial(s)\n", failures == 0 ? "PASS" : "FAIL", failures);
+    std::error_code ec;
+    fs::remove_all(scratch.path().string() + "-history", ec);  // the undo cases' history
     return failures == 0 ? 0 : 1;
 }
