@@ -21,8 +21,8 @@ fs::path Key(const fs::path& path) {
 
 void RecordingFileSystem::note(const fs::path& path) {
     const fs::path key = Key(path);
-    for (const Seen& s : seen_)
-        if (s.path == key) return;
+    // An import touches thousands of files, each several times: looked up, not searched.
+    if (!index_.emplace(key.string(), seen_.size()).second) return;
     Seen s;
     s.path = key;
     std::error_code ec;

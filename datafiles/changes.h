@@ -14,6 +14,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -69,6 +71,7 @@ private:
 
     FileSystem& inner_;
     std::vector<Seen> seen_;
+    std::unordered_map<std::string, std::size_t> index_;  // seen_ by the path's text
 };
 
 // Runs `op` (a callable taking a FileSystem& and returning a DataStatus) on a recording of
