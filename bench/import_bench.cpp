@@ -20,6 +20,7 @@
 
 #include "datafiles/master.h"
 #include "datafiles/quotefiles.h"
+#include "datafiles/rewrite.h"
 #include "demo/demodb.h"
 #include "export/exportwriter.h"
 #include "extended_db.h"
@@ -123,10 +124,16 @@ int main() {
     // 2. 65,534 rows: exported from a full series, imported into an empty one.
     const fs::path full = work / "full";
     Fresh(full);
-    if (WriteExtendedPortfolio(full, 1, kMaxQuotesPerFile).status != kSuccess) return 1;
+    // A full series of weekdays ending in 2199, so every date is one the text forms hold
+    // (the extended portfolio's own series would run past 2199).
+    DemoSeries s = ExtendedPortfolioSeries(1, kMaxQuotesPerFile);
+    DateCode when = PreviousWeekday(MakeDate(2199, 12, 31));
+    for (auto it = s.quotes.rbegin(); it != s.quotes.rend(); ++it, when = PreviousWeekday(when)) it->date = when;
+    DemoPortfolio portfolio;
+    portfolio.series = {s};
+    if (!WritePortfolio(full, portfolio)) return 1;
     MasterRecord record;
     SecurityId id;
-    const DemoSeries s = ExtendedPortfolioSeries(1, kMaxQuotesPerFile);
     if (FindSymbol(full.string(), s.symbol, record, id) != kSuccess) return 1;
     ExportOptions eo;
     eo.delimiter = ',';
@@ -162,7 +169,8 @@ int main() {
             o.into = into;
             const ImportReport rep = ImportQuotes(empty.string(), {text}, o);
             if (rep.change.status != kSuccess || rep.added() != kMaxQuotesPerFile) {
-                std::fprintf(stderr, "rows import failed: %s (%d added)\n", rep.failure.c_str(), rep.added());
+                std::fprintf(stderr, "rows import failed: %s (%d added)%s%s\n", rep.failure.c_str(), rep.added(),
+                             rep.bad.empty() ? "" : "; first: ", rep.bad.empty() ? "" : BadLineText(rep.bad.front()).c_str());
                 std::exit(1);
             }
         });
