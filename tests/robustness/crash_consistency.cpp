@@ -26,6 +26,8 @@
 #include "datafiles/portfoliolock.h"
 #include "robustness/harnessargs.h"
 #include "robustness/portfolio.h"
+#include "import/quoteimport.h"
+#include "import/quotetext.h"
 #include "undo/history.h"
 
 using namespace barwise;
@@ -137,6 +139,27 @@ std::vector<RewriteCase> UndoCases(const fs::path& scratch) {
     return out;
 }
 
+// A day file of two symbols imported into the made portfolio: a quote added to each of two
+// quote files, one security after the other in the order the file names them.
+RewriteCase ImportCase() {
+    RewriteCase c;
+    c.name = "import_day";
+    c.writes = {"F1.DAT", "F2.DAT"};
+    c.before = MakePortfolio(kTestQuotes);
+    const std::string day = FormatDateMdy(QuoteDate(kTestQuotes), true);
+    const std::string text = "Symbol,Date,Open,High,Low,Close,Volume\nAAA," + day + ",10,12,9,11,500\nBBB," + day +
+                             ",20,22,19,21,700\n";
+    c.run = [text](const fs::path& dir, FileSystem& fsys) {
+        TextFormat format;
+        format.dateForm = DateForm::kMdy;
+        const QuoteText quotes = ReadQuoteText(text, format, "day.csv");
+        const ImportReport report = ImportQuotes(dir.string(), {quotes}, ImportOptions{}, fsys);
+        // Run again after a kill, a quote already written is held, not added.
+        return report.failure.empty() && report.added() + report.skipped() == 2 ? report.change.status : kFileWrite;
+    };
+    return c;
+}
+
 bool Trial(CaseRun& c, const fs::path& dir, long delay, bool verbose) {
     ++c.trials;
     EmptyDirectory(dir);
@@ -239,6 +262,7 @@ int main(int argc, char** argv) {
     std::vector<CaseRun> runs;
     std::vector<RewriteCase> cases = RewriteCases(kTestQuotes, realDb);
     for (RewriteCase& u : UndoCases(scratch.path())) cases.push_back(std::move(u));
+    cases.push_back(ImportCase());
     for (RewriteCase& r : cases) {
         CaseRun c;
         c.rewrite = std::move(r);
