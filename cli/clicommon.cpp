@@ -38,7 +38,7 @@ std::string SecurityLabel(const MasterRecord& record, int position) {
 
 std::string HistoryName(const MasterRecord& record) {
     std::string name = HistoryNameOf(SymbolText(record), record.nameField());
-    return name.empty() ? "F" + std::to_string(record.fileNumber()) : name;
+    return name.empty() ? "F" + std::to_string(record.fileNumber()) : Latin1ToUtf8(name);
 }
 
 bool WithinCount(const MasterFile& master, const SecurityId& id) {

@@ -26,8 +26,7 @@ int DataFailure(const CliStreams& io, std::string_view file, DataStatus status, 
 // (and its name, when it has one).
 std::string SecurityLabel(const MasterRecord& record, int position);
 
-// How the undo history names a security: its symbol text, else its name, else F<n>
-// (Latin-1, as ChangeLabel takes it).
+// How the undo history names a security: its symbol text, else its name, else F<n> (UTF-8).
 std::string HistoryName(const MasterRecord& record);
 
 // True for an entry within its MASTER header's count (every XMASTER entry is): the entries

@@ -76,7 +76,7 @@ struct Security {
     // between what was read and what is written.
     std::unique_ptr<PortfolioLock> lock;
     SecurityId id;
-    std::string symbol;  // its symbol text, for the undo history
+    std::string symbol;  // how the undo history names it (UTF-8)
     SeriesQuotes series;
 };
 

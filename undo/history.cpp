@@ -360,33 +360,41 @@ UndoOutcome PutFilesBack(const ChangeList& changes, bool toAfter, FileSystem& fs
 UndoHistory::UndoHistory(std::string_view directory, fs::path root)
     : directory_(directory), root_(std::move(root)), folder_(root_ / FolderName(PortfolioLockKey(directory))) {}
 
+// A listed change with its header read; nothing when the file is not a whole change.
+static std::optional<HistoryEntry> EntryOf(const Listed& l) {
+    std::ifstream in(l.file, std::ios::binary);
+    HistoryEntry e;
+    std::uint64_t count = 0;
+    if (!ReadHeader(in, e.label, e.time, count)) return std::nullopt;
+    e.number = l.number;
+    e.undone = l.undone;
+    e.file = l.file;
+    std::error_code ec;
+    e.bytes = fs::file_size(l.file, ec);
+    return e;
+}
+
 std::vector<HistoryEntry> UndoHistory::entries() const {
     std::vector<HistoryEntry> out;
-    for (const Listed& l : ListFolder(folder_)) {
-        std::ifstream in(l.file, std::ios::binary);
-        HistoryEntry e;
-        std::uint64_t count = 0;
-        if (!ReadHeader(in, e.label, e.time, count)) continue;
-        e.number = l.number;
-        e.undone = l.undone;
-        e.file = l.file;
-        std::error_code ec;
-        e.bytes = fs::file_size(l.file, ec);
-        out.push_back(std::move(e));
-    }
+    for (const Listed& l : ListFolder(folder_))
+        if (auto e = EntryOf(l)) out.push_back(std::move(*e));
     return out;
 }
 
+// The menus ask for these on every change of the window's state: the folder is listed and
+// only the header of the change found is read.
 std::optional<HistoryEntry> UndoHistory::nextUndo() const {
-    const auto all = entries();
+    const std::vector<Listed> all = ListFolder(folder_);
     for (auto it = all.rbegin(); it != all.rend(); ++it)
-        if (!it->undone) return *it;
+        if (!it->undone)
+            if (auto e = EntryOf(*it)) return e;
     return std::nullopt;
 }
 
 std::optional<HistoryEntry> UndoHistory::nextRedo() const {
-    for (const HistoryEntry& e : entries())
-        if (e.undone) return e;
+    for (const Listed& l : ListFolder(folder_))
+        if (l.undone)
+            if (auto e = EntryOf(l)) return e;
     return std::nullopt;
 }
 

@@ -19,20 +19,10 @@ DataStatus UndoableChange::commit(std::string_view label) {
     return UndoHistory(directory_).record(label, list, inner_);
 }
 
-std::string ChangeLabel(std::string_view what, std::string_view latin1Symbol, std::string_view rest) {
-    while (!latin1Symbol.empty() && (latin1Symbol.back() == ' ' || latin1Symbol.back() == '\0'))
-        latin1Symbol.remove_suffix(1);
+std::string ChangeLabel(std::string_view what, std::string_view security, std::string_view rest) {
     std::string out(what);
     out += " of ";
-    for (const char ch : latin1Symbol) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x80) {
-            out += static_cast<char>(c < 0x20 ? '?' : c);
-        } else {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
+    out += security;
     if (!rest.empty()) {
         out += ' ';
         out += rest;

@@ -38,15 +38,15 @@ private:
     RecordingFileSystem recording_;
 };
 
-// How the history names a change: "<what> of <symbol>[ <rest>]" ("Split of ACME from
-// 02/05/20"); the symbol is the index file's Latin-1 text (trailing blanks dropped), the
-// label UTF-8.
-std::string ChangeLabel(std::string_view what, std::string_view latin1Symbol, std::string_view rest = {});
+// How the history names a change: "<what> of <security>[ <rest>]" ("Split of ACME from
+// 02/05/20"), all UTF-8.
+std::string ChangeLabel(std::string_view what, std::string_view security, std::string_view rest = {});
 
 // The repair that gives blank symbols the text of their names, as the history names it.
 inline constexpr std::string_view kBlankSymbolRepairLabel = "Repair of blank symbols";
 
-// How a label names a security: its symbol, or its name where the symbol is blank.
+// How a label names a security: its symbol, or its name where the symbol is blank (the index
+// file's Latin-1 texts, blanks trimmed).
 std::string HistoryNameOf(std::string_view symbol, std::string_view name);
 
 // The last part of a portfolio's path, as a label names it ("FUTURES" for "/q/FUTURES/").

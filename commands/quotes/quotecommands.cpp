@@ -42,7 +42,7 @@ std::optional<Target> Selected(CommandView& view, UiHost& host, std::string_view
     if (!security || !quote) return std::nullopt;
     Target t;
     t.id = security->id;
-    t.symbol = HistoryNameOf(security->symbol, security->name);
+    t.symbol = Q(HistoryNameOf(security->symbol, security->name)).toStdString();
     t.row = quote->row;
     const DataStatus read = ReadSeriesQuotes(t.id, t.series);
     if (read != kSuccess || t.row < 0 || t.row >= t.series.count()) {

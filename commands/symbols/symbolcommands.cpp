@@ -74,7 +74,7 @@ void OnSymbolEdit(CommandView& view, UiHost& host) {
     }
     UndoableChange change(security->id.directory);
     const DataStatus status = lock.held() ? RenameMasterEntry(security->id, symbol, name, change.fs()) : lock.status();
-    Remember(host, change, ChangeLabel("Rename", shownSymbol, "to " + Latin1ToUtf8(symbol)));
+    Remember(host, change, ChangeLabel("Rename", Latin1ToUtf8(HistoryNameOf(shownSymbol, shownName)), "to " + Latin1ToUtf8(symbol)));
     if (status != kSuccess) {
         host.messageBox(QStringLiteral("The symbol was not changed.\n\n") +
                             RewriteFailure(MasterPathOf(security->id.directory).string(), status),
@@ -101,7 +101,7 @@ void OnSymbolDelete(CommandView& view, UiHost& host) {
         WaitCursor wait(host);
         UndoableChange change(security->id.directory);
         outcome = DeleteSecurity(security->id, change.fs());
-        Remember(host, change, ChangeLabel("Delete", HistoryNameOf(security->symbol, security->name)));
+        Remember(host, change, ChangeLabel("Delete", Latin1ToUtf8(HistoryNameOf(security->symbol, security->name))));
     }
     if (outcome.status != kSuccess) {
         host.messageBox(
@@ -148,7 +148,7 @@ void OnSymbolMove(CommandView& view, UiHost& host, bool move) {
         WaitCursor wait(host);
         UndoableChange change(security->id.directory, destination);
         outcome = TransferSecurity(security->id, destination, move, questions, change.fs());
-        Remember(host, change, ChangeLabel(move ? "Move" : "Copy", HistoryNameOf(security->symbol, security->name),
+        Remember(host, change, ChangeLabel(move ? "Move" : "Copy", Latin1ToUtf8(HistoryNameOf(security->symbol, security->name)),
                                            "to " + PortfolioName(destination)));
     }
     switch (outcome.end) {
