@@ -204,6 +204,19 @@ def main():
     for flags in (0, 1, 2, 4, 16, 21):
         for omit in (0, 0x21, 0x3F):
             w.add("fuzz_exportwriter", bytes([flags, omit]) + struct.pack("<H", 14305) + values)
+    # Delimited quote texts as vendors and the export write them.
+    quote_texts = [
+        b"SYMBOL,DATE,OPEN,HIGH,LOW,CLOSE,VOLUME\nACME,20200102,10.5,11,10,10.75,12000\nBOLT,20200102,1,2,0.5,1.5,300\n",
+        b"<TICKER>,<PER>,<DATE>,<TIME>,<OPEN>,<HIGH>,<LOW>,<CLOSE>,<VOL>,<OPENINT>\r\n"
+        b"A2A,5,20100709,093000,1.2,1.25,1.19,1.22,5000,0\r\n",
+        b"Date,Open,High,Low,Close,Adj Close,Volume\n2020-01-02,3,4,2,3.5,3.4,100\n2020-01-03,3.5,4,3,3.75,3.7,N/A\n",
+        b"Date;Open;High;Low;Close\n02.01.2020;1,5;2;1;1,5\n",
+        b"\"Date\"\t\"Close\"\n01/02/2020\t12.5\n01/13/2020\t13\n",
+        b"01/02/20 10 11 9 10.5 1e3\n01/03/20 10 11 9 10.5 2e40\n",
+    ]
+    for text in quote_texts:
+        for delim in (0, 1):
+            w.add("fuzz_quotetext", bytes([delim, 0, 1]) + text)
     for target, n in sorted(w.counts.items()):
         print("%-20s %d seeds" % (target, n))
 

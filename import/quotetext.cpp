@@ -156,7 +156,10 @@ FormVerdict DetectDateForm(const std::vector<std::string_view>& dates) {
             first = d;
             break;
         }
-    if (first.empty()) return v;
+    if (first.empty()) {
+        v.refusal = "no line holds a date";
+        return v;
+    }
     if (ParseDateIn(first, DateForm::kYyyymmdd) != kNoDate || (AllDigits(first) && first.size() == 8)) {
         v.form = DateForm::kYyyymmdd;
         return v;

@@ -296,6 +296,7 @@ TEST(QuoteTextTest, RefusesWholeFilesThatCannotBeRead) {
         {"Open,High\n1,2\n", {}, "no column holds the date"},
         {"Date,Date,Close\n20200102,20200102,1\n", {}, "named twice"},
         {"Date,Symbol\n20200102,AAA\n", {}, "no column holds a price"},
+        {"Date,Close\n,1\n,2\n", {}, "no line holds a date"},
     };
     for (const auto& r : rows) {
         const QuoteText t = ReadQuoteText(r.text, r.format, "f");
