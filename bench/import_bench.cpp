@@ -4,6 +4,7 @@
 //      syncing them (the least a daily update that rewrites every data file can cost);
 //   2. one file of 65,534 rows imported into an empty security, against exporting the same
 //      rows to a file and syncing it.
+//   import_bench [day|rows]   runs one of the two (both by default)
 // Every run starts from a fresh copy, so what one import wrote never meets the next.
 #include <fcntl.h>
 #include <unistd.h>
@@ -79,7 +80,8 @@ void CopyQuietly(const fs::path& from, const fs::path& to) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    const std::string only = argc > 1 ? argv[1] : "";
     const fs::path db = bench::ExtendedBenchDb();
     if (db.empty()) {
         std::fprintf(stderr, "cannot write the benchmark portfolio\n");
@@ -91,35 +93,41 @@ int main() {
     fs::create_directories(work);
 
     // 1. The day file: each security's next weekday after its last quote.
-    std::string day = "<TICKER>,<DATE>,<OPEN>,<HIGH>,<LOW>,<CLOSE>,<VOL>,<OPENINT>\n";
-    for (int n = 1; n <= bench::kExtendedSecurities; ++n) {
-        const DemoSeries s = ExtendedPortfolioSeries(n, bench::kExtendedQuotesEach);
-        const DateParts p = SplitDate(s.quotes.back().date + 3);
-        char line[160];
-        std::snprintf(line, sizeof line, "%s,%04d%02d%02d,10.5,11,10,10.75,12345,7\n", s.symbol.c_str(),
-                      p.year + 1900, p.month, p.day);
-        day += line;
-    }
-    const fs::path dayFile = work / "day.csv";
-    std::ofstream(dayFile, std::ios::binary) << day;
+    if (only.empty() || only == "day") {
+        std::string day = "<TICKER>,<DATE>,<OPEN>,<HIGH>,<LOW>,<CLOSE>,<VOL>,<OPENINT>\n";
+        for (int n = 1; n <= bench::kExtendedSecurities; ++n) {
+            const DemoSeries s = ExtendedPortfolioSeries(n, bench::kExtendedQuotesEach);
+            const DateParts p = SplitDate(s.quotes.back().date + 3);
+            char line[160];
+            std::snprintf(line, sizeof line, "%s,%04d%02d%02d,10.5,11,10,10.75,12345,7\n", s.symbol.c_str(),
+                          p.year + 1900, p.month, p.day);
+            day += line;
+        }
+        const fs::path dayFile = work / "day.csv";
+        std::ofstream(dayFile, std::ios::binary) << day;
 
-    const double copyTime = Best(3, [&] { Fresh(copy); }, [&] { CopyAndSync(db, copy); });
-    int added = 0;
-    const double dayTime = Best(
-        3, [&] { CopyQuietly(db, target); },
-        [&] {
-            const QuoteText text = ReadQuoteFile(dayFile, {});
-            const ImportReport r = ImportQuotes(target.string(), {text}, {});
-            if (r.change.status != kSuccess) {
-                std::fprintf(stderr, "day import failed: %s\n", r.failure.c_str());
-                std::exit(1);
-            }
-            added = r.added();
-        });
-    std::printf("day file of %d symbols into the %d-security portfolio: %.3f s (%d quotes added)\n",
-                bench::kExtendedSecurities, bench::kExtendedSecurities, dayTime, added);
-    std::printf("copying and syncing the portfolio's files:             %.3f s\n", copyTime);
-    std::printf("ratio day import / copy+sync: %.2f (at most 3)\n\n", dayTime / copyTime);
+        const double copyTime = Best(3, [&] { Fresh(copy); }, [&] { CopyAndSync(db, copy); });
+        int added = 0;
+        const double dayTime = Best(
+            3, [&] { CopyQuietly(db, target); },
+            [&] {
+                const QuoteText text = ReadQuoteFile(dayFile, {});
+                const ImportReport r = ImportQuotes(target.string(), {text}, {});
+                if (r.change.status != kSuccess) {
+                    std::fprintf(stderr, "day import failed: %s\n", r.failure.c_str());
+                    std::exit(1);
+                }
+                added = r.added();
+            });
+        std::printf("day file of %d symbols into the %d-security portfolio: %.3f s (%d quotes added)\n",
+                    bench::kExtendedSecurities, bench::kExtendedSecurities, dayTime, added);
+        std::printf("copying and syncing the portfolio's files:             %.3f s\n", copyTime);
+        std::printf("ratio day import / copy+sync: %.2f (at most 3)\n\n", dayTime / copyTime);
+    }
+    if (!only.empty() && only != "rows") {
+        fs::remove_all(work);
+        return 0;
+    }
 
     // 2. 65,534 rows: exported from a full series, imported into an empty one.
     const fs::path full = work / "full";
@@ -161,13 +169,14 @@ int main() {
             if (WriteDatFile(RealFileSystem(), empty / "F1.DAT", 28, 7, DefaultColumns(28), {}) != kSuccess) std::exit(1);
         },
         [&] {
-            const QuoteText text = ReadQuoteFile(rows, {});
+            std::vector<QuoteText> texts;
+            texts.push_back(ReadQuoteFile(rows, {}));
             ImportOptions o;
             MasterRecord r;
             SecurityId into;
             if (FindSymbol(empty.string(), "EMPTY", r, into) != kSuccess) std::exit(1);
             o.into = into;
-            const ImportReport rep = ImportQuotes(empty.string(), {text}, o);
+            const ImportReport rep = ImportQuotes(empty.string(), texts, o);
             if (rep.change.status != kSuccess || rep.added() != kMaxQuotesPerFile) {
                 std::fprintf(stderr, "rows import failed: %s (%d added)%s%s\n", rep.failure.c_str(), rep.added(),
                              rep.bad.empty() ? "" : "; first: ", rep.bad.empty() ? "" : BadLineText(rep.bad.front()).c_str());

@@ -123,7 +123,8 @@ FieldLayout LayoutOf(const std::vector<QuoteField>& cols) {
 }
 
 // The data-record bytes of one file quote in a layout.
-void FillRecord(std::uint8_t* rec, const FieldLayout& layout, const TextQuote& q) {
+// The time is written only when `withTime` (the series has a TIME field and the quote a time).
+void FillRecord(std::uint8_t* rec, const FieldLayout& layout, const TextQuote& q, bool withTime) {
     auto put = [&](QuoteField f, float value) {
         const int c = layout.column[static_cast<std::size_t>(f)];
         if (c == 0) return;
@@ -134,7 +135,7 @@ void FillRecord(std::uint8_t* rec, const FieldLayout& layout, const TextQuote& q
         const MbfBytes d = DateToMbfReal(q.date);
         std::memcpy(rec + (c - 1) * 4, d.data(), 4);
     }
-    if (q.hasTime) put(kFieldTime, TimeToReal(q.time));
+    if (withTime) put(kFieldTime, TimeToReal(q.time));
     for (int v = 0; v < kImportValues; ++v)
         if (q.has[static_cast<std::size_t>(v)]) put(kValueFields[v], q.values[static_cast<std::size_t>(v)]);
 }
@@ -206,6 +207,8 @@ std::string PlanMerge(Group& g, const ImportOptions& options) {
 
     std::vector<std::uint8_t> added;
     std::vector<QuoteKey> addedKeys;
+    added.reserve(g.quotes.size() * len);
+    addedKeys.reserve(g.quotes.size());
     std::vector<std::uint8_t> rec(len);
     for (const Source& s : InTakingOrder(g.quotes)) {
         const TextQuote& q = *s.quote;
@@ -220,9 +223,7 @@ std::string PlanMerge(Group& g, const ImportOptions& options) {
         }
         if (at == SIZE_MAX) {
             std::fill(rec.begin(), rec.end(), std::uint8_t{0});
-            TextQuote placed = q;
-            placed.hasTime = timed && q.hasTime;
-            FillRecord(rec.data(), lay, placed);
+            FillRecord(rec.data(), lay, q, timed && q.hasTime);
             added.insert(added.end(), rec.begin(), rec.end());
             addedKeys.push_back(key);
             continue;
@@ -427,7 +428,7 @@ std::string PlanNew(Group& g, Places& places) {
                std::to_string(kMaxQuotesPerFile);
     g.after.assign(len * (ordered.size() + 1), 0);
     SetDatLastRecord(g.after.data(), static_cast<int>(ordered.size() + 1));
-    for (std::size_t i = 0; i < ordered.size(); ++i) FillRecord(g.after.data() + (i + 1) * len, lay, *ordered[i].quote);
+    for (std::size_t i = 0; i < ordered.size(); ++i) FillRecord(g.after.data() + (i + 1) * len, lay, *ordered[i].quote, ordered[i].quote->hasTime);
     g.report.added = static_cast<int>(ordered.size());
     g.report.quotesAfter = g.report.added;
 
@@ -620,24 +621,33 @@ ImportReport ImportQuotes(const std::string& directory, const std::vector<QuoteT
     if (master.status != kSuccess) return fail(master.status, master.path.string() + " cannot be read");
 
     // Which security each quote goes to.
+    static const std::string kNoSymbol;
     std::vector<Group> groups;
     std::unordered_map<std::string, std::size_t> byKey;
     for (const QuoteText& f : files) {
         if (!f.refusal.empty()) continue;
         const std::string stem = FileStemSymbol(f.file);
+        const std::string* lastSymbol = nullptr;  // the symbol of the quote before, and its group
+        std::size_t lastGroup = 0;
         for (const TextQuote& q : f.quotes) {
-            std::string symbol = options.into ? std::string() : !options.symbol.empty() ? options.symbol
-                                                            : !q.symbol.empty()        ? q.symbol
-                                                                                       : stem;
-            const std::string key = Upper(symbol);
-            auto it = byKey.find(key);
-            if (it == byKey.end()) {
-                it = byKey.emplace(key, groups.size()).first;
-                groups.emplace_back();
-                groups.back().report.symbol = symbol;
-                groups.back().report.file = f.file;
+            const std::string& symbol = options.into          ? kNoSymbol
+                                        : !options.symbol.empty() ? options.symbol
+                                        : !q.symbol.empty()       ? q.symbol
+                                                                  : stem;
+            // Lines of one security mostly follow each other: those need no lookup.
+            if (lastSymbol == nullptr || symbol != *lastSymbol) {
+                const std::string key = Upper(symbol);
+                auto it = byKey.find(key);
+                if (it == byKey.end()) {
+                    it = byKey.emplace(key, groups.size()).first;
+                    groups.emplace_back();
+                    groups.back().report.symbol = symbol;
+                    groups.back().report.file = f.file;
+                }
+                lastSymbol = &symbol;
+                lastGroup = it->second;
             }
-            groups[it->second].quotes.push_back({&f, &q});
+            groups[lastGroup].quotes.push_back({&f, &q});
         }
     }
 

@@ -1,8 +1,11 @@
 #include "import/quotetext.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <memory>
+#include <span>
 #include <system_error>
 
 #include "datafiles/ascii.h"
@@ -82,27 +85,25 @@ bool LooksLikeTime(std::string_view text) {
     return text.find(':') != std::string_view::npos && ParseTimeText(text).has_value();
 }
 
-// The lines of a text: [begin, end) offsets without the line end; the BOM skipped.
-struct LineSpan {
-    std::size_t begin = 0, end = 0;
-};
-std::vector<LineSpan> SplitLines(std::string_view text) {
-    std::vector<LineSpan> lines;
-    std::size_t at = 0;
-    if (text.substr(0, 3) == "\xEF\xBB\xBF") at = 3;
-    while (at < text.size()) {
+bool IsBlank(std::string_view line) {
+    return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
+}
+
+// Calls each(number, line) for every line of a text that is not blank, with its 1-based
+// number and without its line end (a UTF-8 byte-order mark at the start skipped), until each
+// returns false.
+template <class Each>
+void ForEachLine(std::string_view text, Each each) {
+    std::size_t at = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+    for (int number = 1; at < text.size(); ++number) {
         std::size_t nl = text.find('\n', at);
         if (nl == std::string_view::npos) nl = text.size();
         std::size_t end = nl;
         if (end > at && text[end - 1] == '\r') --end;
-        lines.push_back({at, end});
+        const std::string_view line = text.substr(at, end - at);
         at = nl + 1;
+        if (!IsBlank(line) && !each(number, line)) return;
     }
-    return lines;
-}
-
-bool IsBlank(std::string_view line) {
-    return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
 }
 
 int ValueIndex(ImportColumn c) {
@@ -119,7 +120,7 @@ int ValueIndex(ImportColumn c) {
 
 // The columns a line without a title row stands for: [SYMBOL] DATE [TIME] OPEN HIGH LOW CLOSE
 // [VOL [OI]]; empty when the shape says nothing.
-std::vector<ImportColumn> GuessColumns(const std::vector<std::string>& fields) {
+std::vector<ImportColumn> GuessColumns(std::span<const std::string_view> fields) {
     std::vector<ImportColumn> cols;
     std::size_t at = 0;
     if (fields.size() > 1 && !LooksLikeDate(fields[0]) && LooksLikeDate(fields[1])) {
@@ -141,62 +142,56 @@ std::vector<ImportColumn> GuessColumns(const std::vector<std::string>& fields) {
     return cols;
 }
 
-// The one form of a file's slash dates: MM/DD unless a date rules it out (a month above 12)
-// and DD/MM is not ruled out the same way; ambiguous when both read every date and some date
-// reads differently.
+// The one form of a file's dates, voted line by line: the first date names YYYYMMDD, ISO or
+// dotted dates; slash dates are MM/DD unless a date rules it out (a month above 12) and DD/MM
+// is not ruled out the same way; ambiguous when both read every date and some date reads
+// differently.
 struct FormVerdict {
     DateForm form = DateForm::kDetect;
     std::string refusal;
 };
-FormVerdict DetectDateForm(const std::vector<std::string_view>& dates) {
-    FormVerdict v;
-    std::string_view first;
-    for (std::string_view d : dates)
-        if (!d.empty()) {
-            first = d;
-            break;
+class DateFormVote {
+public:
+    void add(std::string_view d) {
+        if (first_.empty()) {
+            if (d.empty()) return;
+            first_ = std::string(d);  // a copy: the caller's line buffers are reused
+            if (ParseDateIn(d, DateForm::kYyyymmdd) != kNoDate || (AllDigits(d) && d.size() == 8)) form_ = DateForm::kYyyymmdd;
+            else if (d.find('-') != std::string_view::npos) form_ = DateForm::kIso;
+            else if (d.find('.') != std::string_view::npos) form_ = DateForm::kDmyDot;
         }
-    if (first.empty()) {
-        v.refusal = "no line holds a date";
-        return v;
-    }
-    if (ParseDateIn(first, DateForm::kYyyymmdd) != kNoDate || (AllDigits(first) && first.size() == 8)) {
-        v.form = DateForm::kYyyymmdd;
-        return v;
-    }
-    if (first.find('-') != std::string_view::npos) {
-        v.form = DateForm::kIso;
-        return v;
-    }
-    if (first.find('.') != std::string_view::npos) {
-        v.form = DateForm::kDmyDot;
-        return v;
-    }
-    bool mdyOut = false, dmyOut = false, differ = false;
-    std::string_view example;
-    for (std::string_view d : dates) {
-        if (!IsSlashDateShape(d)) continue;
+        if (decided() || !IsSlashDateShape(d)) return;
         const DateCode m = ParseDateIn(d, DateForm::kMdy);
         const DateCode e = ParseDateIn(d, DateForm::kDmy);
-        if (m == kNoDate && e != kNoDate) mdyOut = true;
-        if (e == kNoDate && m != kNoDate) dmyOut = true;
-        if (m != kNoDate && e != kNoDate && m != e && example.empty()) {
-            differ = true;
-            example = d;
+        if (m == kNoDate && e != kNoDate) mdyOut_ = true;
+        if (e == kNoDate && m != kNoDate) dmyOut_ = true;
+        if (m != kNoDate && e != kNoDate && m != e && example_.empty()) example_ = std::string(d);
+    }
+    // The first date named a form that no later date can change.
+    bool decided() const { return form_ != DateForm::kDetect; }
+    FormVerdict verdict() const {
+        FormVerdict v;
+        if (first_.empty()) {
+            v.refusal = "no line holds a date";
+        } else if (decided()) {
+            v.form = form_;
+        } else if (mdyOut_ && dmyOut_) {
+            v.refusal = "the dates are neither all MM/DD/YYYY nor all DD/MM/YYYY; choose the date form";
+        } else if (mdyOut_) {
+            v.form = DateForm::kDmy;
+        } else if (dmyOut_ || example_.empty()) {
+            v.form = DateForm::kMdy;
+        } else {
+            v.refusal = "the dates can be read as MM/DD/YYYY or as DD/MM/YYYY (" + example_ + "); choose the date form";
         }
+        return v;
     }
-    if (mdyOut && dmyOut) {
-        v.refusal = "the dates are neither all MM/DD/YYYY nor all DD/MM/YYYY; choose the date form";
-    } else if (mdyOut) {
-        v.form = DateForm::kDmy;
-    } else if (dmyOut || !differ) {
-        v.form = DateForm::kMdy;
-    } else {
-        v.refusal = "the dates can be read as MM/DD/YYYY or as DD/MM/YYYY (" + std::string(example) +
-                    "); choose the date form";
-    }
-    return v;
-}
+
+private:
+    std::string first_, example_;
+    DateForm form_ = DateForm::kDetect;
+    bool mdyOut_ = false, dmyOut_ = false;
+};
 
 std::string Quoted(std::string_view text) {
     std::string out = "\"";
@@ -323,9 +318,54 @@ std::optional<TimeCode> ParseTimeText(std::string_view text) {
     return MakeTime(h, m, s);
 }
 
+namespace {
+
+// The value of a plain decimal text ("-12.375", "1500"): at most 15 digits, read through one
+// exact division, which is what from_chars gives for it and several times faster; nothing for
+// any other text, which from_chars reads. Rounding the double quotient once more to float is
+// exact unless the quotient is the midpoint of two floats (with 15 digits only a value that is
+// the midpoint itself): that one is left to from_chars too.
+std::optional<float> PlainDecimal(std::string_view t) {
+    static constexpr double kTens[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const bool negative = !t.empty() && t[0] == '-';
+    const std::size_t start = negative ? 1 : 0;
+    std::uint64_t mantissa = 0;
+    int digits = 0, fraction = 0;
+    bool point = false;
+    for (std::size_t i = start; i < t.size(); ++i) {
+        const char c = t[i];
+        if (c >= '0' && c <= '9') {
+            if (++digits > 15) return std::nullopt;
+            mantissa = mantissa * 10 + static_cast<unsigned>(c - '0');
+            if (point) ++fraction;
+        } else if (c == '.' && !point && i > start) {
+            point = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (digits == 0 || (point && fraction == 0)) return std::nullopt;
+    const double d = static_cast<double>(mantissa) / kTens[fraction];
+    // A midpoint of two normal floats, as a double: the first of the 29 mantissa bits a float
+    // drops is set and the others are clear.
+    if (d != 0 && (std::bit_cast<std::uint64_t>(d) & 0x1FFFFFFFull) == 0x10000000ull) return std::nullopt;
+    const float f = static_cast<float>(d);
+    return negative ? -f : f;
+}
+
+}  // namespace
+
 ValueField ParseValueText(std::string_view text) {
     ValueField v;
     if (text == "N/A") return v;
+    // A plain decimal of at most 15 digits is 0 or lies between 1e-15 and 1e15: well inside
+    // what a quote file holds.
+    if (const std::optional<float> plain = PlainDecimal(text)) {
+        v.present = true;
+        v.value = *plain;
+        return v;
+    }
     float f = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), f, std::chars_format::general);
     if (text.empty() || ec == std::errc::invalid_argument || end != text.data() + text.size()) {
@@ -385,12 +425,10 @@ std::vector<std::string> SplitFields(std::string_view line, char delimiter) {
 
 char DetectDelimiter(std::string_view text) {
     std::vector<std::string_view> sample;
-    for (const LineSpan& l : SplitLines(text)) {
-        const std::string_view line = text.substr(l.begin, l.end - l.begin);
-        if (IsBlank(line)) continue;
+    ForEachLine(text, [&](int, std::string_view line) {
         sample.push_back(line);
-        if (sample.size() == 20) break;
-    }
+        return sample.size() < 20;
+    });
     if (sample.empty()) return 0;
     // The first delimiter that splits most of the lines as it splits the first (a bad line
     // among them is reported as such, not taken for another delimiter).
@@ -404,18 +442,49 @@ char DetectDelimiter(std::string_view text) {
     return 0;
 }
 
+// Splits line after line into fields, reusing its buffers: a file of many lines is read
+// without an allocation per line or field. The views of one split are valid until the next.
+class FieldSplitter {
+public:
+    explicit FieldSplitter(char delimiter) : delimiter_(delimiter) {}
+    std::span<const std::string_view> split(std::string_view line) {
+        fields_.clear();
+        if (delimiter_ == 0) {
+            fields_.push_back(line);
+            return fields_;
+        }
+        // One pass over the characters (fields are short: a search per field costs more).
+        std::size_t at = 0;
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            if (line[i] == delimiter_) {
+                fields_.push_back(line.substr(at, i - at));
+                at = i + 1;
+            } else if (line[i] == '"') {
+                unquoted_ = SplitFields(line, delimiter_);
+                fields_.assign(unquoted_.begin(), unquoted_.end());
+                return fields_;
+            }
+        }
+        fields_.push_back(line.substr(at));
+        return fields_;
+    }
+
+private:
+    char delimiter_;
+    std::vector<std::string_view> fields_;
+    std::vector<std::string> unquoted_;
+};
+
 QuoteText ReadQuoteText(std::string_view text, const TextFormat& format, std::string file) {
     QuoteText out;
     out.file = std::move(file);
     out.delimiter = format.delimiter != 0 ? format.delimiter : DetectDelimiter(text);
-    const std::vector<LineSpan> spans = SplitLines(text);
-    std::vector<std::pair<int, std::vector<std::string>>> rows;  // line number, fields
-    for (std::size_t i = 0; i < spans.size(); ++i) {
-        const std::string_view line = text.substr(spans[i].begin, spans[i].end - spans[i].begin);
-        if (IsBlank(line)) continue;
-        rows.emplace_back(static_cast<int>(i + 1), out.delimiter != 0 ? SplitFields(line, out.delimiter)
-                                                                      : std::vector<std::string>{std::string(line)});
-    }
+    std::vector<std::pair<int, std::string_view>> rows;  // line number, text of each line not blank
+    rows.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
+    ForEachLine(text, [&](int number, std::string_view line) {
+        rows.emplace_back(number, line);
+        return true;
+    });
     if (rows.empty()) {
         out.refusal = "the file holds no quotes";
         return out;
@@ -426,20 +495,21 @@ QuoteText ReadQuoteText(std::string_view text, const TextFormat& format, std::st
     }
 
     // The title row: a first line naming a known column.
+    FieldSplitter splitter(out.delimiter);
+    const std::span<const std::string_view> head = splitter.split(rows[0].second);
     std::size_t first = 0;
     std::vector<ImportColumn> titled;
     bool anyKnown = false;
-    for (const std::string& f : rows[0].second) {
+    for (std::string_view f : head) {
         const auto c = ImportColumnOfTitle(f);
         titled.push_back(c.value_or(ImportColumn::kSkip));
         if (c && !f.empty()) anyKnown = true;
     }
     // A line with a date in it is data, whatever its other fields say (a ticker LOW).
-    const bool dated = std::any_of(rows[0].second.begin(), rows[0].second.end(),
-                                   [](const std::string& f) { return LooksLikeDate(f); });
+    const bool dated = std::any_of(head.begin(), head.end(), [](std::string_view f) { return LooksLikeDate(f); });
     if (anyKnown && !dated) {
         out.titleRow = true;
-        out.titles = rows[0].second;
+        out.titles.assign(head.begin(), head.end());
         first = 1;
     }
     if (!format.columns.empty()) {
@@ -447,7 +517,7 @@ QuoteText ReadQuoteText(std::string_view text, const TextFormat& format, std::st
     } else if (out.titleRow) {
         out.columns = titled;
     } else {
-        out.columns = GuessColumns(rows[0].second);
+        out.columns = GuessColumns(head);
         out.columnsGuessed = true;
         if (out.columns.empty()) {
             out.refusal = "no title row names the columns and the first line does not show them; give the columns";
@@ -479,11 +549,12 @@ QuoteText ReadQuoteText(std::string_view text, const TextFormat& format, std::st
     // One date form for the whole file.
     out.dateForm = format.dateForm;
     if (out.dateForm == DateForm::kDetect) {
-        std::vector<std::string_view> dates;
-        for (std::size_t r = first; r < rows.size(); ++r)
-            if (static_cast<std::size_t>(dateAt) < rows[r].second.size())
-                dates.push_back(rows[r].second[static_cast<std::size_t>(dateAt)]);
-        const FormVerdict verdict = DetectDateForm(dates);
+        DateFormVote vote;
+        for (std::size_t r = first; r < rows.size() && !vote.decided(); ++r) {
+            const std::span<const std::string_view> f = splitter.split(rows[r].second);
+            if (static_cast<std::size_t>(dateAt) < f.size()) vote.add(f[static_cast<std::size_t>(dateAt)]);
+        }
+        const FormVerdict verdict = vote.verdict();
         if (!verdict.refusal.empty()) {
             out.refusal = verdict.refusal;
             return out;
@@ -497,7 +568,7 @@ QuoteText ReadQuoteText(std::string_view text, const TextFormat& format, std::st
     out.quotes.reserve(rows.size() - first);
     for (std::size_t r = first; r < rows.size(); ++r) {
         const int lineNo = rows[r].first;
-        const std::vector<std::string>& f = rows[r].second;
+        const std::span<const std::string_view> f = splitter.split(rows[r].second);
         ++out.lines;
         auto bad = [&](std::string reason) { out.bad.push_back({out.file, lineNo, std::move(reason)}); };
         if (f.size() != out.columns.size()) {
@@ -506,7 +577,7 @@ QuoteText ReadQuoteText(std::string_view text, const TextFormat& format, std::st
         }
         TextQuote q;
         q.line = lineNo;
-        const std::string& dateText = f[static_cast<std::size_t>(dateAt)];
+        const std::string_view dateText = f[static_cast<std::size_t>(dateAt)];
         q.date = ParseDateIn(dateText, out.dateForm);
         if (q.date == kNoDate) {
             bad(Quoted(dateText) + " is not a day in the form " + std::string(DateFormName(out.dateForm)));
@@ -522,13 +593,13 @@ QuoteText ReadQuoteText(std::string_view text, const TextFormat& format, std::st
             q.hasTime = true;
         }
         if (symbolAt >= 0) {
-            q.symbol = f[static_cast<std::size_t>(symbolAt)];
+            q.symbol = std::string(f[static_cast<std::size_t>(symbolAt)]);
             if (q.symbol.empty()) {
                 bad("no symbol");
                 continue;
             }
         }
-        if (nameAt >= 0) q.name = f[static_cast<std::size_t>(nameAt)];
+        if (nameAt >= 0) q.name = std::string(f[static_cast<std::size_t>(nameAt)]);
         std::string problem;
         for (std::size_t c = 0; c < out.columns.size() && problem.empty(); ++c) {
             const int v = ValueIndex(out.columns[c]);
@@ -554,13 +625,15 @@ QuoteText ReadQuoteText(std::string_view text, const TextFormat& format, std::st
 
 QuoteText ReadQuoteFile(const fs::path& path, const TextFormat& format) {
     InputFile in(path);
-    std::string text;
+    // Not a std::string: resizing one would first fill it with zeros, only to read over them.
+    std::unique_ptr<char[]> text;
+    std::size_t size = 0;
     bool read = false;
     if (in.isOpen()) {
-        const std::int64_t size = in.size();
-        if (size >= 0) {
-            text.resize(static_cast<std::size_t>(size));
-            read = size == 0 || in.read(text.data(), text.size());
+        if (const std::int64_t n = in.size(); n >= 0) {
+            size = static_cast<std::size_t>(n);
+            text.reset(new char[size + 1]);
+            read = size == 0 || in.read(text.get(), size);
         }
     }
     if (!read) {
@@ -569,17 +642,16 @@ QuoteText ReadQuoteFile(const fs::path& path, const TextFormat& format) {
         out.refusal = in.notRegular() ? "not a regular file" : "cannot be read";
         return out;
     }
-    return ReadQuoteText(text, format, path.string());
+    return ReadQuoteText(std::string_view(text.get(), size), format, path.string());
 }
 
 std::vector<std::vector<std::string>> PreviewRows(std::string_view text, char delimiter, int rows) {
     std::vector<std::vector<std::string>> out;
-    for (const LineSpan& l : SplitLines(text)) {
-        if (static_cast<int>(out.size()) >= rows) break;
-        const std::string_view line = text.substr(l.begin, l.end - l.begin);
-        if (IsBlank(line)) continue;
+    if (rows <= 0) return out;
+    ForEachLine(text, [&](int, std::string_view line) {
         out.push_back(delimiter != 0 ? SplitFields(line, delimiter) : std::vector<std::string>{std::string(line)});
-    }
+        return static_cast<int>(out.size()) < rows;
+    });
     return out;
 }
 
