@@ -174,19 +174,6 @@ SplitScanResult Scan(int symbolCount, const std::function<std::string(int)>& tic
 
 }  // namespace
 
-SplitScanResult ScanForSplits(std::string_view portfolioDir, const std::vector<std::string>& tickers,
-                              const SplitScanObserver& observer) {
-    std::map<std::string, DirectoryIndex> indexes;  // the directories' names, listed once per scan
-    return Scan(
-        static_cast<int>(tickers.size()), [&](int i) { return tickers[static_cast<std::size_t>(i)]; },
-        [&](int i, SeriesCursor& cursor, std::string& file) {
-            const DataStatus status = cursor.openKey(portfolioDir, tickers[static_cast<std::size_t>(i)], &indexes);
-            file = cursor.datPath().empty() ? MasterPathOf(portfolioDir).string() : cursor.datPath().string();
-            return status;
-        },
-        observer);
-}
-
 SplitScanResult ScanForSplits(const std::vector<SplitTarget>& targets, const SplitScanObserver& observer) {
     std::map<std::string, DirectoryIndex> indexes;
     return Scan(

@@ -101,13 +101,6 @@ struct SplitScanResult {
     std::string failedFile;        // for kReadError: the DAT file
 };
 
-// Scans the symbols of a portfolio in the given order (the symbols grid's order: the texts
-// of its column 0). Each symbol is looked up once per scan, as the series reader looks up
-// a key from portfolioDir, and its quotes are read in chunks of 400 overlapping by one;
-// every pair of consecutive quotes is tested once. Only reads files.
-SplitScanResult ScanForSplits(std::string_view portfolioDir, const std::vector<std::string>& tickers,
-                              const SplitScanObserver& observer = {});
-
 // One security to scan by its identity: the entry a symbols-grid row stands for (two entries
 // whose symbols read the same are each scanned), and the ticker its lines and messages name.
 struct SplitTarget {
@@ -116,7 +109,9 @@ struct SplitTarget {
     MasterRecord record;  // as in the file
 };
 
-// The same scan over securities given by identity; no symbol is looked up by its text.
+// Scans the securities in the given order (the symbols grid's order), each by its identity:
+// no symbol is looked up by its text. The quotes of each are read in chunks of 400
+// overlapping by one, so every pair of consecutive quotes is tested once. Only reads files.
 SplitScanResult ScanForSplits(const std::vector<SplitTarget>& targets, const SplitScanObserver& observer = {});
 
 }  // namespace barwise
