@@ -310,7 +310,7 @@ void QuotesTest::splitNamesRefusedFieldsThenScalesEarlierQuotes() {
     QVERIFY(unchanged);
     const SeriesQuotes s = p.Quotes();
     QCOMPARE(s.quotes[0].values[3], 21.0f);
-    QCOMPARE(s.quotes[0].values[5], rows[0][5] / 2);
+    QCOMPARE(s.quotes[0].values[4], rows[0][5] / 2);  // the volume halved
     QCOMPARE(s.quotes[4].values[3], 50.5f);  // the split date itself is untouched
     QCOMPARE(p.Setting("Split", "New"), QStringLiteral("1"));
     QCOMPARE(p.Setting("Split", "Old"), QStringLiteral("2"));
