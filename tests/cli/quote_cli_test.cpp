@@ -91,8 +91,7 @@ TEST_F(QuoteCli, RefusalsWriteNothing) {
         int status;
         const char* message;
     } rows[] = {
-        {{"edit-quote", dir_, "ACME", n, "--vol", "1e39"}, 1, "Invalid Data Entered"},
-        {{"edit-quote", dir_, "ACME", n, "--close", "1e-39"}, 1, "Invalid Data Entered\n\n--close"},
+        {{"edit-quote", dir_, "ACME", n, "--vol", "1e39"}, 1, "Invalid Data Entered\n\n--vol"},
         {{"split", dir_, "ACME", "01/01/1990", "2", "1"}, 1, "Invalid Data Entered"},
         {{"split", dir_, "ACME", n, "-1", "1"}, 1, "Invalid Data Entered\n\nNEW"},
         {{"split", dir_, "ACME", n, "1", "1,5"}, 1, "Invalid Data Entered\n\nOLD"},
@@ -103,13 +102,11 @@ TEST_F(QuoteCli, RefusalsWriteNothing) {
         {{"edit-quote", dir_, "ACME", "01/01/1990", "--close", "9"}, 1, "no quote dated 01/01/90"},
         {{"delete-quote", dir_, "ACME", "01/01/1990"}, 1, "failure in delete quote for findrec"},
         {{"delete-quote", dir_, "ACME", n, "--time", "09:30:00"}, 1, "the series has no times"},
-        // Only whole texts: a day that exists, a number that is the whole argument. The
-        // 31st of June would roll over onto 07/01/24, a quote the demo holds.
+        // Each subcommand reads its dates and numbers whole (how, is the readers' own test).
+        // The 31st of June would roll over onto 07/01/24, a quote the demo holds.
         {{"edit-quote", dir_, "ACME", "2024-06-31", "--close", "9"}, 2, "not a date"},
         {{"delete-quote", dir_, "ACME", "04/31/2020"}, 2, "not a date"},
-        {{"delete-quote", dir_, "ACME", "13/45/99"}, 2, "not a date"},
         {{"adjust", dir_, "ACME", o, "2011-02-29"}, 2, "not a date"},
-        {{"edit-quote", dir_, "ACME", n, "--close", "abc"}, 2, "not a number"},
         {{"edit-quote", dir_, "ACME", n, "--close", "1,5"}, 2, "not a number"},
         {{"delete-quote", dir_, "--file", "0x1", n}, 2, "not a whole number"},
         {{"split", dir_, "ACME", n, "2"}, 2, "give DIR"},
@@ -140,6 +137,10 @@ TEST_F(QuoteCli, TheFileAtFaultIsNamed) {
          dat_.string() + " is not a regular file"},
         {"read-only MASTER", [&] { fs::permissions(master, fs::perms::owner_read); },
          {"delete-quote", dir_, "ACME", oldest_}, master.string() + " is read-only"},
+        {"read-only data", [&] { fs::permissions(dat_, fs::perms::owner_read); },
+         {"delete-quote", dir_, "ACME", oldest_}, dat_.string() + " is read-only"},
+        {"missing data", [&] { fs::remove(dat_); }, {"edit-quote", dir_, "ACME", newest_, "--close", "9"},
+         dat_.string() + ": missing"},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);

@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
-#include <sstream>
 
 #include "cli/clirun.h"
+#include "commands/quotes/quoteedits.h"
 #include "robustness/faultyfs.h"
 #include "testsupport/tempdir.h"
 #include "testsupport/testdb.h"
@@ -207,20 +207,15 @@ TEST(UndoRealDb, EveryRealDatabaseComesBackExactly) {
         for (const fs::path& d : dirs) {
             if (!fs::exists(MasterPathOf(d.string()))) continue;
             const std::string dir = d.string();
-            // SYMBOL,NAME,FILE,...: the first row with a data file.
-            std::istringstream listing(Cli({"symbols", dir}).out);
-            std::string line, number;
-            while (number.empty() && std::getline(listing, line)) {
-                std::vector<std::string> f;
-                std::stringstream fields(line);
-                for (std::string part; std::getline(fields, part, ',');) f.push_back(part);
-                if (f.size() > 2 && f[2] != "0" && f[2] != "FILE") number = f[2];
-            }
+            // The first security with quotes; the split goes on the date of its newest quote.
+            SeriesQuotes series;
+            std::string number;
+            for (const MasterEntry& e : ReadMasterFile(dir).entries)
+                if (number.empty() && !e.record.isSubdirEntry() && ReadSeriesQuotes(e.id, series) == kSuccess &&
+                    series.count() > 0)
+                    number = std::to_string(e.record.fileNumber());
             if (number.empty()) continue;
-            // The split goes on the date of its newest quote, the last line of its export.
-            const std::string exported = Cli({"export", dir, "--file", number}).out;
-            const std::size_t lastLine = exported.rfind('\n', exported.size() - 2);
-            const std::string last = exported.substr(lastLine == std::string::npos ? 0 : lastLine + 1, 8);
+            const std::string last = FormatDateMdy(series.quotes.back().date);
             const Snapshot before = Take(copy);
             int which = 0;
             for (const std::vector<std::string>& command :

@@ -3,7 +3,7 @@
 #include <map>
 
 #include "commands/datafacts/facttexts.h"
-#include "testdb.h"
+#include "testsupport/testdb.h"
 
 namespace barwise {
 namespace {
@@ -80,13 +80,6 @@ TEST_F(DataFactsTest, FailuresLeaveNothingToShow) {
     EXPECT_NE(ReadDataFacts(tmp.str(), "OLD", f), kSuccess);
     WriteMaster(tmp.path(), {Entry(1, "ODD", "ODD", 32, 8)});
     EXPECT_NE(ReadDataFacts(tmp.str(), "ODD", f), kSuccess);
-}
-
-TEST(PeriodTextTest, Letters) {
-    const std::pair<char, const char*> rows[] = {{'D', "D Daily"},  {'I', "I Intra-day"}, {'M', "M Monthly"},
-                                                 {'Q', "Q Quarterly"}, {'W', "W Weekly"}, {'Y', "Y Yearly"},
-                                                 {'d', "ERROR"},    {'\0', "ERROR"}};
-    for (const auto& [letter, text] : rows) EXPECT_EQ(PeriodText(letter), text) << static_cast<int>(letter);
 }
 
 }  // namespace
