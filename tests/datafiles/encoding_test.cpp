@@ -67,29 +67,21 @@ TEST(MbfTest, ValuesWithoutMbfFormAreRefusedAndNothingWritten) {
 }
 
 TEST(DateTest, DayNumbers) {
-    EXPECT_EQ(MakeDate(61, 1, 1), 1);
-    EXPECT_EQ(MakeDate(99, 12, 31), 14244);
-    EXPECT_EQ(MakeDate(100, 1, 1), 14245);
-    EXPECT_EQ(MakeDate(2000, 1, 1), 14245);
-    EXPECT_EQ(MakeDate(100, 2, 29), 14304);
-    EXPECT_EQ(MakeDate(100, 3, 1), 14305);
-    EXPECT_EQ(MakeDate(1964, 12, 31), 1461);
-    EXPECT_EQ(MakeDate(1960, 12, 31), 0);  // a day like any other, not "no date"
-    EXPECT_EQ(MakeDate(1960, 1, 1), -365);
-    EXPECT_EQ(MakeDate(1900, 1, 1) , kFirstDay);
-    EXPECT_EQ(MakeDate(0, 1, 1), kFirstDay);
-    EXPECT_EQ(MakeDate(2199, 12, 31), kLastDay);
-    EXPECT_EQ(MakeDate(100, 13, 1), kNoDate);
-    EXPECT_EQ(MakeDate(100, 0, 1), kNoDate);
-    EXPECT_EQ(MakeDate(300, 1, 1), kNoDate);
-    const DateParts p = SplitDate(14304);
-    EXPECT_EQ(p.year, 100);
-    EXPECT_EQ(p.month, 2);
-    EXPECT_EQ(p.day, 29);
-    const DateParts last = SplitDate(65535);
-    EXPECT_EQ(last.year, 240);
-    EXPECT_EQ(last.month, 6);
-    EXPECT_EQ(last.day, 4);
+    const struct {
+        int year, month, day;
+        DateCode code;
+    } days[] = {
+        {61, 1, 1, 1},          {99, 12, 31, 14244},   {100, 1, 1, 14245},        {2000, 1, 1, 14245},
+        {100, 2, 29, 14304},    {100, 3, 1, 14305},    {1964, 12, 31, 1461},      {1960, 1, 1, -365},
+        {1960, 12, 31, 0},  // a day like any other, not "no date"
+        {1900, 1, 1, kFirstDay}, {0, 1, 1, kFirstDay}, {2199, 12, 31, kLastDay},  {100, 13, 1, kNoDate},
+        {100, 0, 1, kNoDate},   {300, 1, 1, kNoDate},
+    };
+    for (const auto& c : days) EXPECT_EQ(MakeDate(c.year, c.month, c.day), c.code) << c.year << "-" << c.month << "-" << c.day;
+    for (const auto& [code, ymd] : {std::pair{14304, 1000229}, std::pair{65535, 2400604}}) {
+        const DateParts p = SplitDate(static_cast<DateCode>(code));
+        EXPECT_EQ(p.year * 10000 + p.month * 100 + p.day, ymd) << code;
+    }
 }
 
 // Every day a date real can hold, 1 January 1900 to 31 December 2199, goes to its parts,

@@ -47,9 +47,8 @@ struct DbCopy {
         return out;
     }
     Files files() const {
-        std::map<std::string, std::vector<std::uint8_t>> out;
-        for (const auto& e : fs::directory_iterator(tmp.path()))
-            if (e.path().filename() != kLockFileName) out[e.path().filename().string()] = ReadBytes(e.path());
+        Files out = testing::ReadFiles(tmp.path());
+        out.erase(std::string(kLockFileName));
         return out;
     }
 };

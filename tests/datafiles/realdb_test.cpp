@@ -65,8 +65,7 @@ TEST_P(RealDbTest, EveryEntryReadsWithTheExpectedStatus) {
 }
 
 TEST_P(RealDbTest, ScaleByOneLeavesEveryDataFileByteForByte) {
-    std::map<fs::path, std::vector<std::uint8_t>> before;
-    for (auto& f : fs::directory_iterator(dir)) before[f.path()] = ReadBytes(f.path());
+    const auto before = testing::ReadFiles(dir);
     int rewritten = 0;
     for (const auto& e : RawEntries(dir)) {
         EditRequest r;
@@ -78,7 +77,7 @@ TEST_P(RealDbTest, ScaleByOneLeavesEveryDataFileByteForByte) {
         if (s == kSuccess) ++rewritten;
     }
     EXPECT_GT(rewritten, 0);
-    for (const auto& [path, bytes] : before) EXPECT_EQ(ReadBytes(path), bytes) << path;
+    for (const auto& [name, bytes] : before) EXPECT_EQ(ReadBytes(dir / name), bytes) << name;
 }
 
 INSTANTIATE_TEST_SUITE_P(Databases, RealDbTest,

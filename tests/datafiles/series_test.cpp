@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #ifndef _WIN32
 #include <sys/stat.h>
 #endif
@@ -128,59 +130,54 @@ TEST_F(SeriesTest, AbsentFieldsReadMinusOne) {
     }
 }
 
-TEST_F(SeriesTest, HeaderAndFileLengthDisagree) {
-    Build(10);
-    // Header says 4 quotes: the read stops there.
-    auto bytes = testing::ReadBytes(tmp.path() / "F1.DAT");
-    PutI16(bytes.data() + 2, 5);
-    testing::WriteBytes(tmp.path() / "F1.DAT", bytes);
-    QuoteSeries s;
-    ASSERT_EQ(AllocSeries(s, 100), kSuccess);
-    ASSERT_EQ(ReadSeries(s, tmp.str(), "SER", 0, 100), kSuccess);
-    EXPECT_EQ(s.count, 4);
-    EXPECT_EQ(s.total, 4);
-    // Header says 50 quotes but the file holds 10: the read stops at the end.
-    PutI16(bytes.data() + 2, 51);
-    testing::WriteBytes(tmp.path() / "F1.DAT", bytes);
-    ASSERT_EQ(ReadSeries(s, tmp.str(), "SER", 0, 100), kSuccess);
-    EXPECT_EQ(s.count, 10);
-    EXPECT_EQ(s.total, 50);
-}
-
-TEST_F(SeriesTest, EmptyFile) {
-    Build(0);
-    QuoteSeries s;
-    ASSERT_EQ(AllocSeries(s, 5), kSuccess);
-    EXPECT_EQ(ReadSeries(s, tmp.str(), "SER", 0, 5), kRecordNotFound);
-    EXPECT_EQ(ReadSeries(s, tmp.str(), "SER", 0, 0), kSuccess);
-    EXPECT_EQ(s.total, 0);
-    EXPECT_EQ(ReadSeries(s, tmp.str(), "SER", -1, -1), kSuccess);
-    EXPECT_EQ(s.count, 0);
-}
-
-TEST_F(SeriesTest, ImpossibleRecordShapesAreRefused) {
-    Build(3);
-    struct Shape {
-        int length, fields;
+// Files that do not hold what MASTER or their header says: the read stops at whichever
+// ends first, and what cannot be read is refused with its status.
+TEST_F(SeriesTest, OddFilesAndLookupsGiveTheirStatus) {
+    const auto setHeader = [&](int lastRecord) {
+        auto bytes = testing::ReadBytes(tmp.path() / "F1.DAT");
+        PutI16(bytes.data() + 2, static_cast<std::int16_t>(lastRecord));
+        testing::WriteBytes(tmp.path() / "F1.DAT", bytes);
     };
-    for (Shape shape : {Shape{80, 7}, Shape{28, 20}, Shape{24, 7}, Shape{28, 0}, Shape{-56, 7}, Shape{2, 1}}) {
+    const auto shape = [&](int length, int fields) {
         testing::WriteText(tmp.path() / "F1.DOP", "\"DATE\",0,0\n\"CLOSE\",0,0\n");
-        WriteMaster(tmp.path(), {Entry(1, "SER", "SERIES", shape.length, shape.fields)});
+        WriteMaster(tmp.path(), {Entry(1, "SER", "SERIES", length, fields)});
+    };
+    struct Case {
+        const char* what;
+        int quotes;
+        std::function<void()> change;
+        const char* key;
+        std::int32_t start;
+        std::int16_t count;
+        DataStatus status;
+        int read, total;
+    } const cases[] = {
+        {"header says 4 of 10", 10, [&] { setHeader(5); }, "SER", 0, 100, kSuccess, 4, 4},
+        {"header says 50 of 10", 10, [&] { setHeader(51); }, "SER", 0, 100, kSuccess, 10, 50},
+        {"empty: a quote", 0, [] {}, "SER", 0, 5, kRecordNotFound, 0, 0},
+        {"empty: facts only", 0, [] {}, "SER", 0, 0, kSuccess, 100, 0},  // count left as allocated
+        {"empty: all", 0, [] {}, "SER", -1, -1, kSuccess, 0, 0},
+        {"80-byte records", 3, [&] { shape(80, 7); }, "SER", 0, 10, kFileRead, 0, 0},
+        {"20 fields", 3, [&] { shape(28, 20); }, "SER", 0, 10, kFileRead, 0, 0},
+        {"7 fields in 24 bytes", 3, [&] { shape(24, 7); }, "SER", 0, 10, kFileRead, 0, 0},
+        {"no fields", 3, [&] { shape(28, 0); }, "SER", 0, 10, kFileRead, 0, 0},
+        {"negative length", 3, [&] { shape(-56, 7); }, "SER", 0, 10, kFileRead, 0, 0},
+        {"2-byte records", 3, [&] { shape(2, 1); }, "SER", 0, 10, kFileRead, 0, 0},
+        {"no such key", 3, [] {}, "NOPE", 0, 10, kFileNotFound, 0, 0},
+        {"no data file", 3, [&] { fs::remove(tmp.path() / "F2.DAT"); }, "TWELVE", 0, 10, kFileOpen, 0, 0},
+        {"no layout", 3, [&] { WriteMaster(tmp.path(), {Entry(1, "SER", "SERIES", 36, 9)}); }, "SER", 0, 10, kNoLayout, 0, 0},
+    };
+    for (const Case& c : cases) {
+        Build(c.quotes);
+        fs::remove(tmp.path() / "F1.DOP");
+        c.change();
         QuoteSeries s;
-        ASSERT_EQ(AllocSeries(s, 10), kSuccess);
-        EXPECT_EQ(ReadSeries(s, tmp.str(), "SER", 0, 10), kFileRead) << shape.length << "/" << shape.fields;
+        ASSERT_EQ(AllocSeries(s, 100), kSuccess);
+        ASSERT_EQ(ReadSeries(s, tmp.str(), c.key, c.start, c.count), c.status) << c.what;
+        if (c.status != kSuccess) continue;
+        EXPECT_EQ(s.count, c.read) << c.what;
+        EXPECT_EQ(s.total, c.total) << c.what;
     }
-}
-
-TEST_F(SeriesTest, LookupAndOpenFailures) {
-    Build(3);
-    QuoteSeries s;
-    ASSERT_EQ(AllocSeries(s, 10), kSuccess);
-    EXPECT_EQ(ReadSeries(s, tmp.str(), "NOPE", 0, 10), kFileNotFound);
-    fs::remove(tmp.path() / "F2.DAT");
-    EXPECT_EQ(ReadSeries(s, tmp.str(), "TWELVE", 0, 10), kFileOpen);
-    WriteMaster(tmp.path(), {Entry(1, "SER", "SERIES", 36, 9)});
-    EXPECT_EQ(ReadSeries(s, tmp.str(), "SER", 0, 10), kNoLayout);
 }
 
 TEST(SeriesAllocTest, CountsAndCapacity) {

@@ -5,6 +5,7 @@
 #include "demo/demodb.h"
 #include "discovery/testtree.h"
 #include "testsupport/indexcheck.h"
+#include "testsupport/testdb.h"
 
 namespace barwise {
 namespace {
@@ -12,16 +13,9 @@ namespace {
 using testing::ReadBytes;
 using testing::TempDir;
 
-MasterRecord Record(int fileNumber, std::string_view symbolBytes, std::string_view name) {
-    DemoSeries s;
-    s.fileNumber = fileNumber;
-    s.name = std::string(name);
-    s.recordLength = 24;
-    MasterRecord r = MakeMasterRecord(s);
-    for (std::size_t i = 0; i < kMasterSymbolSize; ++i) {
-        r.bytes[kMasterSymbolOffset + i] = i < symbolBytes.size() ? static_cast<std::uint8_t>(symbolBytes[i]) : ' ';
-    }
-    return r;
+// A MASTER record whose symbol field holds these bytes, blank-padded.
+MasterRecord Record(int fileNumber, const std::string& symbolBytes, const std::string& name) {
+    return testing::Entry(fileNumber, symbolBytes, name, 24, 6);
 }
 
 TEST(SymbolText, CutBeforeFirstBlankControlOrHighByte) {

@@ -1,8 +1,6 @@
 // The output file of -o: which names it refuses, and a FIFO without a reader.
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -28,18 +26,16 @@ TEST(OutputFileNames, EveryIndexAndDataFileWithItsBackupsAndTemporariesIsRefused
 }
 
 #ifndef _WIN32
-// A FIFO no program reads from is refused after a short wait, not waited on forever; with a
-// reader it is written through.
-TEST(OutputFileFifo, WithoutAReaderTheOpenFailsWithinSeconds) {
+// A FIFO no program reads from is refused after a short wait, not waited on forever (a
+// wait for ever hangs the test); with a reader it is written through.
+TEST(OutputFileFifo, WithoutAReaderTheOpenFails) {
     testing::TempDir tmp;
     const fs::path fifo = tmp.path() / "pipe";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    const auto start = std::chrono::steady_clock::now();
     {
         OutputFile out(fifo);
         EXPECT_EQ(out.open(), kFileOpen);
     }
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
 
     const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
     ASSERT_GE(reader, 0);

@@ -42,17 +42,11 @@ using namespace barwise::robustness;
 namespace {
 
 enum class Kind { kEdit, kDelete, kAdd, kRename, kDeleteSymbol, kMove, kCopy };
+// The barwise-cli command of each kind.
 const char* KindName(Kind k) {
-    switch (k) {
-        case Kind::kEdit: return "edit-quote";
-        case Kind::kDelete: return "delete-quote";
-        case Kind::kAdd: return "add-quote";
-        case Kind::kRename: return "rename-symbol";
-        case Kind::kDeleteSymbol: return "delete-symbol";
-        case Kind::kMove: return "move-symbol";
-        case Kind::kCopy: return "copy-symbol";
-    }
-    return "?";
+    static constexpr const char* kNames[] = {"edit-quote",    "delete-quote", "add-quote", "rename-symbol",
+                                             "delete-symbol", "move-symbol",  "copy-symbol"};
+    return kNames[static_cast<int>(k)];
 }
 
 // A series whose quotes the quote operations change: it never moves, so its file number
@@ -244,20 +238,10 @@ int main(int argc, char** argv) {
 
     // The series the quote operations change, and the dates each may take (each date once).
     std::vector<QuoteTarget> targets;
-    auto addTarget = [&](const std::string& dir, int number) {
-        const auto id = ByFileNumber(dir, number);
-        if (!id) return;
-        targets.push_back({dir, number, QuotesOf(*id)});
-    };
-    addTarget(stocks, 1);
-    addTarget(stocks, 2);
-    addTarget(ext, 1);
-    addTarget(ext, 2);
-    addTarget(full, 256);
-    if (!real.empty()) {
-        addTarget(real, 2);
-        addTarget(real, 256);
-    }
+    const std::vector<std::pair<std::string, int>> picked = {{stocks, 1}, {stocks, 2}, {ext, 1},    {ext, 2},
+                                                              {full, 256},  {real, 2},   {real, 256}};
+    for (const auto& [dir, number] : picked)
+        if (const auto id = dir.empty() ? std::nullopt : ByFileNumber(dir, number)) targets.push_back({dir, number, QuotesOf(*id)});
     // Each series as often as the others, each date once.
     std::vector<std::vector<DateCode>> free(targets.size());
     for (std::size_t t = 0; t < targets.size(); ++t) {

@@ -300,29 +300,35 @@ int main(int argc, char** argv) {
     }
 
     // Index rewrites that remove or add data files: whole index files, readable securities.
+    // Each is killed at random moments, and stopped just before each of its renames in turn
+    // (the stops between the index files' renames among them).
     for (IndexRewriteCase& ic : IndexRewriteCases(realDb)) {
         EmptyDirectory(scratch.path());
         WriteTree(scratch.path(), ic.before);
+        StopAtRename counter(0);
         const auto t0 = Clock::now();
-        if (ic.run(scratch.path(), RealFileSystem()) != kSuccess) {
+        if (ic.run(scratch.path(), counter) != kSuccess) {
             std::printf("FAIL %s: the rewrite fails without any kill\n", ic.name.c_str());
             return 1;
         }
         const long micros = std::max(
             2L * static_cast<long>(std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - t0).count()), 1L);
         const DirectoryContent after = ReadTree(scratch.path());
-        const long indexTrials = std::max(20L, trials / 10);
         int bad = 0, old = 0, complete = 0, other = 0;
-        for (long t = 0; t < indexTrials; ++t) {
+        // Killed after `delay` us, or (delay < 0) stopped before rename `stop`.
+        auto trial = [&](long delay, int stop) {
             EmptyDirectory(scratch.path());
             WriteTree(scratch.path(), ic.before);
-            const long delay = std::uniform_int_distribution<long>(0, micros)(rng);
-            const int status = RunChild([&] { return ic.run(scratch.path(), RealFileSystem()); }, delay);
+            const int status = RunChild([&] {
+                StopAtRename stopping(stop);
+                return ic.run(scratch.path(), stopping);
+            }, delay);
             const bool killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
             std::string problem = IndexRewriteProblem(ic, scratch.path(), after);
             if (problem.empty()) problem = AfterKillProblem(ic, scratch.path());
             const DirectoryContent now = Compared(ReadTree(scratch.path()));
-            if (problem.empty() && !killed && (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || now != Compared(after)))
+            if (problem.empty() && !killed && stop == 0 &&
+                (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || now != Compared(after)))
                 problem = "a finished rewrite did not give the new files";
             if (problem.empty() && now == Compared(ic.before)) {
                 ++old;
@@ -335,40 +341,17 @@ int main(int argc, char** argv) {
             } else {
                 ++other;
             }
-            if (!problem.empty()) {
-                ++bad;
-                std::printf("FAIL %s (delay %ld us, %s): %s\n", ic.name.c_str(), delay, killed ? "killed" : "finished",
-                            problem.c_str());
-            }
-        }
-        std::printf("%-18s %6ld %9ld  old %d  partial %d  new %d  failures %d\n", ic.name.c_str(), indexTrials, micros,
-                    old, other, complete, bad);
+            if (problem.empty()) return;
+            ++bad;
+            std::printf("FAIL %s (%s %ld, %s): %s\n", ic.name.c_str(), stop == 0 ? "delay us" : "stopped before rename",
+                        stop == 0 ? delay : stop, killed ? "killed" : "finished", problem.c_str());
+        };
+        const long indexTrials = std::max(20L, trials / 10);
+        for (long t = 0; t < indexTrials; ++t) trial(std::uniform_int_distribution<long>(0, micros)(rng), 0);
+        for (int n = 1; n <= counter.seen(); ++n) trial(-1, n);
+        std::printf("%-18s %6ld %9ld  old %d  partial %d  new %d  failures %d (%d renames stopped before)\n",
+                    ic.name.c_str(), indexTrials, micros, old, other, complete, bad, counter.seen());
         indexFailures += bad;
-
-        // A stop at each rename in turn (the process ends just before it), the stops
-        // between the index files' renames among them.
-        StopAtRename counter(0);
-        EmptyDirectory(scratch.path());
-        WriteTree(scratch.path(), ic.before);
-        (void)ic.run(scratch.path(), counter);
-        int stopFailures = 0;
-        for (int n = 1; n <= counter.seen(); ++n) {
-            EmptyDirectory(scratch.path());
-            WriteTree(scratch.path(), ic.before);
-            (void)RunChild([&] {
-                StopAtRename stop(n);
-                return ic.run(scratch.path(), stop);
-            }, -1);
-            std::string problem = IndexRewriteProblem(ic, scratch.path(), after);
-            if (problem.empty()) problem = AfterKillProblem(ic, scratch.path());
-            if (!problem.empty()) {
-                ++stopFailures;
-                std::printf("FAIL %s (stopped before rename %d): %s\n", ic.name.c_str(), n, problem.c_str());
-            }
-        }
-        std::printf("%-18s stopped before each of %d renames: failures %d\n", ic.name.c_str(), counter.seen(),
-                    stopFailures);
-        indexFailures += stopFailures;
     }
 
     int failures = indexFailures;

@@ -1,6 +1,7 @@
 #include "robustness/faultyfs.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace barwise::robustness {
 
@@ -45,17 +46,10 @@ private:
 }  // namespace
 
 const char* StepName(Step step) {
-    switch (step) {
-        case Step::kCreate: return "create";
-        case Step::kWrite: return "write";
-        case Step::kSync: return "sync";
-        case Step::kClose: return "close";
-        case Step::kReplace: return "replace";
-        case Step::kSyncDirectory: return "syncDirectory";
-        case Step::kRemove: return "remove";
-        case Step::kLink: return "link";
-    }
-    return "?";
+    static constexpr const char* kNames[] = {"create", "write",         "sync",   "close",
+                                             "replace", "syncDirectory", "remove", "link"};
+    static_assert(std::size(kNames) == kAllSteps.size());
+    return kNames[static_cast<std::size_t>(step)];
 }
 
 bool FaultyFileSystem::hit(Step step, const fs::path& path) {

@@ -7,6 +7,7 @@
 #include <system_error>
 #include <tuple>
 
+#include "datafiles/ascii.h"
 #include "datafiles/encoding.h"
 #include "datafiles/master.h"
 #include "datafiles/rewrite.h"
@@ -16,31 +17,9 @@
 #include "testsupport/testdb.h"
 #include "discovery/symbollist.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 namespace barwise::robustness {
 
 namespace {
-
-fs::path MakeTempDirectory(const std::string& tag) {
-#ifdef _WIN32
-    std::error_code ec;
-    const fs::path base = fs::temp_directory_path(ec);
-    for (unsigned i = 0;; ++i) {
-        fs::path candidate = base / (tag + "-" + std::to_string(GetCurrentProcessId()) + "-" +
-                                     std::to_string(GetTickCount()) + "-" + std::to_string(i));
-        if (fs::create_directory(candidate, ec)) return candidate;
-        if (i > 1000) throw std::runtime_error("cannot create a scratch directory");
-    }
-#else
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/" + tag + "-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    return fs::path(pattern);
-#endif
-}
 
 Bytes Text(std::string_view s) { return Bytes(s.begin(), s.end()); }
 
@@ -68,24 +47,6 @@ EditRequest Request(EditOp op, DateCode from, DateCode to,
 }
 
 }  // namespace
-
-ScratchDir::ScratchDir(const std::string& tag) : path_(MakeTempDirectory(tag)) {}
-
-ScratchDir::~ScratchDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-}
-
-DirectoryContent ReadDirectory(const fs::path& dir) {
-    DirectoryContent content;
-    std::error_code ec;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        if (!it->is_regular_file()) continue;
-        auto bytes = ReadWholeFile(it->path());
-        content[it->path().filename().string()] = bytes ? std::move(*bytes) : Bytes{};
-    }
-    return content;
-}
 
 void WriteDirectory(const fs::path& dir, const DirectoryContent& content) {
     for (const auto& [name, bytes] : content) {
@@ -170,30 +131,19 @@ std::vector<RewriteCase> RewriteCases(int quotes, const fs::path& realDb) {
     cases.push_back(SeriesCase("insert", made, "AAA", Request(EditOp::kInsert, QuoteDate(0), QuoteDate(0)), false,
                                "F1.DAT"));
 
-    RewriteCase date;
-    date.name = "master_date";
-    date.before = made;
-    date.writes = {"MASTER"};
-    date.run = [](const fs::path& dir, FileSystem& fsys) {
-        return SetMasterDate(dir / "MASTER", DateToMbfReal(QuoteDate(2)), 1, 0, fsys);
+    // The rewrites of MASTER alone.
+    const std::pair<const char*, std::function<DataStatus(const fs::path&, FileSystem&)>> masterOnly[] = {
+        {"master_date",
+         [](const fs::path& dir, FileSystem& fsys) {
+             return SetMasterDate(dir / "MASTER", DateToMbfReal(QuoteDate(2)), 1, 0, fsys);
+         }},
+        {"master_rename",
+         [](const fs::path& dir, FileSystem& fsys) {
+             return RenameMasterEntry(dir / "MASTER", 2, "BBB.NEW", "BBB RENAMED INC", fsys);
+         }},
+        {"master_repair", [](const fs::path& dir, FileSystem& fsys) { return RepairMasterSymbols(dir / "MASTER", fsys); }},
     };
-    cases.push_back(date);
-
-    RewriteCase rename;
-    rename.name = "master_rename";
-    rename.before = made;
-    rename.writes = {"MASTER"};
-    rename.run = [](const fs::path& dir, FileSystem& fsys) {
-        return RenameMasterEntry(dir / "MASTER", 2, "BBB.NEW", "BBB RENAMED INC", fsys);
-    };
-    cases.push_back(rename);
-
-    RewriteCase repair;
-    repair.name = "master_repair";
-    repair.before = made;
-    repair.writes = {"MASTER"};
-    repair.run = [](const fs::path& dir, FileSystem& fsys) { return RepairMasterSymbols(dir / "MASTER", fsys); };
-    cases.push_back(repair);
+    for (const auto& [name, run] : masterOnly) cases.push_back(RewriteCase{name, made, run, {"MASTER"}});
 
     // A real database: 24-byte records with a DOP, the ticker in the name field.
     const fs::path real = realDb.empty() ? fs::path() : realDb / "mininge-dop";
@@ -395,25 +345,18 @@ std::string IndexRewriteProblem(const IndexRewriteCase& c, const fs::path& dir, 
 }
 
 bool IsComparedFile(const std::string& name) {
-    std::string upper = name;
-    for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-    auto endsWith = [&](std::string_view suffix) {
-        return upper.size() >= suffix.size() && upper.compare(upper.size() - suffix.size(), suffix.size(), suffix) == 0;
-    };
+    const std::string upper = ToUpperAscii(name);
     // The writer lock's file holds nothing and is made by the first writer.
-    return !endsWith(".BAK") && !endsWith(".NEW") && !endsWith(".~NU") && !endsWith("BARWISE.LCK");
+    return !upper.ends_with(".BAK") && !upper.ends_with(".NEW") && !upper.ends_with(".~NU") &&
+           !upper.ends_with("BARWISE.LCK");
 }
 
 std::vector<std::string> TemporaryFiles(const fs::path& dir) {
     std::vector<std::string> names;
     std::error_code ec;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (!IsComparedFile(name) && name.size() >= 4) {
-            std::string ext = name.substr(name.size() - 4);
-            for (char& c : ext) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-            if (ext == ".NEW" || ext == ".~NU") names.push_back(name);
-        }
+        const std::string name = it->path().filename().string(), upper = ToUpperAscii(name);
+        if (upper.ends_with(".NEW") || upper.ends_with(".~NU")) names.push_back(name);
     }
     return names;
 }

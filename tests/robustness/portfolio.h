@@ -12,27 +12,18 @@
 #include "datafiles/encoding.h"
 #include "datafiles/fileio.h"
 #include "datafiles/status.h"
+#include "testsupport/tempdir.h"
 
 namespace barwise::robustness {
 
-// A directory made with mkdtemp under TMPDIR (or /tmp), removed with its content.
-class ScratchDir {
-public:
-    explicit ScratchDir(const std::string& tag = "barwise-robust");
-    ~ScratchDir();
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
+// A scratch directory, removed with its content.
+using ScratchDir = testing::TempDir;
 
 using Bytes = std::vector<std::uint8_t>;
 // Every regular file of a directory (not its sub-directories) by name.
 using DirectoryContent = std::map<std::string, Bytes>;
 
-DirectoryContent ReadDirectory(const fs::path& dir);
+inline DirectoryContent ReadDirectory(const fs::path& dir) { return testing::ReadFiles(dir); }
 void WriteDirectory(const fs::path& dir, const DirectoryContent& content);
 // Removes every entry of a directory, keeping the directory.
 void EmptyDirectory(const fs::path& dir);

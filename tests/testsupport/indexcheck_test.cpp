@@ -6,11 +6,10 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include "testsupport/tempdir.h"
+#include "testsupport/testdb.h"
 
 namespace barwise::testing {
 namespace {
@@ -26,13 +25,6 @@ std::string Joined(const std::vector<std::string>& lines) {
     std::string s;
     for (const std::string& l : lines) s += l + "\n";
     return s;
-}
-
-// A writable copy of a real database.
-void CopyDatabase(const fs::path& from, const fs::path& to) {
-    fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-    for (const auto& e : fs::directory_iterator(to))
-        fs::permissions(e.path(), fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add);
 }
 
 class Agreeing : public ::testing::TestWithParam<const char*> {};
@@ -80,7 +72,7 @@ TEST_P(OneByteChanged, ReportsThatPlaceOnly) {
     const OneByte& c = GetParam();
     TempDir tmp;
     const fs::path db = tmp.path() / "db";
-    CopyDatabase(kRealDb / "equis-italy", db);
+    ASSERT_TRUE(CopyRealDb("equis-italy", db));
     std::vector<std::uint8_t> bytes = ReadBytes(db / c.file);
     ASSERT_LT(c.offset, bytes.size());
     bytes[c.offset] ^= c.xorMask;

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <random>
 #include <string>
 #include <string_view>
@@ -16,13 +17,14 @@
 
 namespace barwise::testing {
 
-// A fresh directory, removed with everything in it when the test ends.
+// A fresh directory under the system's temporary folder (TMPDIR), its name beginning with
+// the tag; removed with everything in it when the object ends.
 class TempDir {
 public:
-    TempDir() {
+    explicit TempDir(const std::string& tag = "barwise-test") {
         static std::atomic<int> serial{0};
         path_ = std::filesystem::temp_directory_path() /
-                ("barwise-test-" + std::to_string(std::random_device{}()) + "-" +
+                (tag + "-" + std::to_string(std::random_device{}()) + "-" +
                  std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-" +
                  std::to_string(serial++));
         std::filesystem::create_directories(path_);
@@ -54,6 +56,15 @@ inline std::string ReadText(const std::filesystem::path& path) {
 inline void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// Every regular file of a directory (not those of its sub-directories), by name.
+inline std::map<std::string, std::vector<std::uint8_t>> ReadFiles(const std::filesystem::path& dir) {
+    std::map<std::string, std::vector<std::uint8_t>> files;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+        if (it->is_regular_file(ec)) files[it->path().filename().string()] = ReadBytes(it->path());
+    return files;
 }
 
 // Writes a text file, creating its directory when missing.
