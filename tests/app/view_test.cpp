@@ -164,19 +164,13 @@ void ViewTest::blankSymbolIsRepairedOnce() {
     // Listed under its name, shown without the blanks that pad it; the repair's bytes are
     // the repair's own test.
     QCOMPARE(t.symbolColumn(), (QStringList{"ACME", "ELMWOOD"}));
-    const QByteArray expected = ReadAll(master);
-    QVERIFY(expected != before);
     QCOMPARE(ReadAll(master + ".BAK"), before);
 
-    // The repaired series reads under its new symbol, and a second fill repairs nothing.
+    // The repaired series reads under its new symbol; that a second listing repairs nothing
+    // is the listing's own test.
     t.view().SymbolGrid()->selectRow(1);
     t.view().FillQuotesGrid(0);
     QCOMPARE(t.quotes().rowCount(), 5);
-    QVERIFY(QFile::remove(QString::fromStdString(master + ".BAK")));
-    t.view().FillSymbolsGrid(0);
-    QVERIFY(!QFile::exists(QString::fromStdString(master + ".BAK")));
-    QCOMPARE(ReadAll(master), expected);
-    QVERIFY(t.host.messages.empty());
 }
 
 void ViewTest::lyingHeaderFailsTheSymbolsFill() {
@@ -614,8 +608,7 @@ void ViewTest::columnWidthsSurviveARestart() {
     QVERIFY(t.start());
     QHeaderView* quotes = t.view().QuoteGrid()->horizontalHeader();
     QHeaderView* symbols = t.view().SymbolGrid()->horizontalHeader();
-    const int defaultWidth = quotes->sectionSize(0);
-    QCOMPARE(defaultWidth, t.view().QuoteGrid()->viewport()->width() * 9 / 70);
+    const int defaultWidth = quotes->sectionSize(0);  // the rule itself is the logic test's
     quotes->resizeSection(0, defaultWidth + 23);
     symbols->resizeSection(1, 61);
     // Closing keeps the widths in one write of the settings file (each write is a synced
@@ -639,8 +632,7 @@ void ViewTest::columnWidthsSurviveARestart() {
     t.settings->WriteProfileInt(QStringLiteral("QuoteGrid"), QStringLiteral("col3"), 5000);
     t.host.beeps.clear();
     QVERIFY(t.start());
-    QCOMPARE(t.view().QuoteGrid()->horizontalHeader()->sectionSize(0),
-             t.view().QuoteGrid()->viewport()->width() * 9 / 70);
+    QCOMPARE(t.view().QuoteGrid()->horizontalHeader()->sectionSize(0), defaultWidth);
 }
 
 void ViewTest::firstStartStoresPlacement() {
@@ -686,8 +678,6 @@ void ViewTest::undoAndRedoFromTheEditMenu() {
     ViewTestbed t;
     QVERIFY(t.addPortfolio("p", {MakeSeries(1, "ACME", "ACME CORP", 3), MakeSeries(2, "BOLT", "BOLT INC", 5)}));
     const std::string master = t.dir("p") + "/MASTER";
-    const QByteArray before = ReadAll(master);
-    const QByteArray data = ReadAll(t.dir("p") + "/F1.DAT");
     QVERIFY(t.start());
     QVERIFY(!t.enabled(kCmdEditUndo));
     QCOMPARE(t.frame->Action(kCmdEditUndo)->text(), QStringLiteral("&Undo"));
@@ -697,15 +687,15 @@ void ViewTest::undoAndRedoFromTheEditMenu() {
     QVERIFY(t.enabled(kCmdEditUndo));
     QCOMPARE(t.frame->Action(kCmdEditUndo)->text(), QStringLiteral("&Undo Delete of ACME"));
 
-    // Ctrl+Z brings the security back with its data file, Ctrl+Y takes it out again.
+    // Ctrl+Z brings the security back, Ctrl+Y takes it out again (that the files come back
+    // byte for byte is the undo history's own test).
     QApplication::setActiveWindow(t.frame.get());
     QVERIFY(QTest::qWaitForWindowActive(t.frame.get()));
     QWidget* grid = t.view().SymbolGrid();
     grid->setFocus();
     QTest::keyClick(grid, Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(t.symbolColumn(), (QStringList{"ACME", "BOLT"}));
-    QCOMPARE(ReadAll(master), before);
-    QCOMPARE(ReadAll(t.dir("p") + "/F1.DAT"), data);
+    QVERIFY(QFile::exists(QString::fromStdString(t.dir("p") + "/F1.DAT")));
     QVERIFY(!t.enabled(kCmdEditUndo));
     QCOMPARE(t.frame->Action(kCmdEditRedo)->text(), QStringLiteral("&Redo Delete of ACME"));
     QTest::keyClick(grid, Qt::Key_Y, Qt::ControlModifier);

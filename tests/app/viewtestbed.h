@@ -20,30 +20,23 @@
 #include "ui/settingsstore.h"
 #include "demo/demodb.h"
 #include "ui/scripteduihost.h"
+#include "testsupport/dailyseries.h"
 
 // A daily series of `count` quotes from 3 January 2000, one per day; quote i opens at
 // 10 + i / 4.
 inline barwise::DemoSeries MakeSeries(int fileNumber, const std::string& symbol,
                                       const std::string& name, int count, int recordLength = 28) {
-    barwise::DemoSeries s;
-    s.fileNumber = fileNumber;
-    s.symbol = symbol;
-    s.name = name;
-    s.recordLength = recordLength;
-    s.columns = barwise::DefaultColumns(recordLength);
-    const barwise::DateCode first = barwise::MakeDate(2000, 1, 3);
-    for (int i = 0; i < count; ++i) {
-        barwise::DemoQuote q;
-        q.date = static_cast<barwise::DateCode>(first + i);
-        q.open = 10.0f + static_cast<float>(i) / 4;
-        q.high = q.open + 1;
-        q.low = q.open - 1;
-        q.close = q.open + 0.5f;
-        q.volume = 1000.0f + static_cast<float>(i);
-        q.openInterest = 500.0f + static_cast<float>(i);
-        s.quotes.push_back(q);
-    }
-    return s;
+    return barwise::testing::DailySeries(fileNumber, symbol, name, recordLength, barwise::MakeDate(2000, 1, 3), count,
+                                         [](int i) {
+                                             barwise::DemoQuote q;
+                                             q.open = 10.0f + static_cast<float>(i) / 4;
+                                             q.high = q.open + 1;
+                                             q.low = q.open - 1;
+                                             q.close = q.open + 0.5f;
+                                             q.volume = 1000.0f + static_cast<float>(i);
+                                             q.openInterest = 500.0f + static_cast<float>(i);
+                                             return q;
+                                         });
 }
 
 class ViewTestbed {
@@ -130,20 +123,6 @@ inline QByteArray ReadAll(const std::string& path) {
 inline bool WriteAll(const std::string& path, const QByteArray& bytes) {
     QFile f(QString::fromStdString(path));
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
-// A real database copied below the tree, its files writable as a user's own are (the
-// originals are read-only); false when the real databases are not here.
-inline bool CopyRealDb(const ViewTestbed& t, const char* name, const std::string& relative) {
-    namespace fsys = std::filesystem;
-    const fsys::path from = fsys::path(BARWISE_REALDB_DIR) / name;
-    std::error_code ec;
-    if (!fsys::is_directory(from, ec)) return false;
-    fsys::copy(from, t.dir(relative), fsys::copy_options::recursive, ec);
-    if (ec) return false;
-    for (const auto& e : fsys::recursive_directory_iterator(t.dir(relative)))
-        fsys::permissions(e.path(), fsys::perms::owner_read | fsys::perms::owner_write, fsys::perm_options::add, ec);
-    return !ec;
 }
 
 // Selects a symbols-grid row as a click does and shows its quotes.

@@ -1,17 +1,16 @@
 // The chart's model: pixel columns against a plain recount of the bars, the bar a click
 // hits, the range after each move, the scales, the marks and the time axis, on daily,
-// 1928, back-adjusted (negative), intraday and empty series.
+// 1928, back-adjusted (negative), intraday and empty series. The real databases are read
+// whole by the data-file tests and by the import's round trip over every one of them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "chart/chartmodel.h"
 #include "chart/timeaxis.h"
-#include "discovery/symbollist.h"
 
 using namespace barwise;
 
@@ -103,6 +102,9 @@ TEST_P(ColumnsTest, ColumnsGatherTheirBarsAndClicksHitThem) {
             volume = std::max(volume, q.values[4]);
             ASSERT_EQ(m.columnOfBar(i), col.x) << "bar " << i;
         }
+        if (col.firstBar == col.lastBar) {
+            EXPECT_EQ(m.barSpan(col.firstBar), col.width);
+        }
         EXPECT_EQ(col.low, low);
         EXPECT_EQ(col.high, high);
         EXPECT_EQ(col.volume, volume);
@@ -132,15 +134,6 @@ INSTANTIATE_TEST_SUITE_P(
                       ColumnCase{"MiddleOfTheSeries", 20000, 813, 7321, 4099}),
     [](const ::testing::TestParamInfo<ColumnCase>& info) { return std::string(info.param.name); });
 
-TEST(ChartColumns, WideBarIsHitOnEveryPixelOfIt) {
-    ChartModel m = Model(Daily(MakeDate(2020, 3, 2), 30), 300);
-    m.setRange(5, 10);  // 30 pixels a bar
-    for (int i = 5; i < 15; ++i) {
-        ASSERT_EQ(m.barSpan(i), 30);
-        for (int px = m.columnOfBar(i); px < m.columnOfBar(i) + 30; ++px) ASSERT_EQ(m.barAt(px), i) << px;
-    }
-}
-
 TEST(ChartColumns, CloseOnlySeriesIsALineOfItsCloses) {
     std::vector<LoadedQuote> q = Daily(MakeDate(2001, 5, 1), 8);
     ChartModel m = Model(q, 4, kCloseOnly);
@@ -169,6 +162,8 @@ TEST(ChartColumns, EmptySeriesDrawsNothingAndHitsNothing) {
     EXPECT_TRUE(m.marks().empty());
     EXPECT_EQ(m.barText(0), "");
     EXPECT_EQ(m.barDateText(0), "");
+    // Bars with neither a price nor a volume to draw: no columns either.
+    EXPECT_TRUE(Model(Daily(MakeDate(2001, 5, 1), 8), 100, {false, false, false, false, false, false}).columns().empty());
 }
 
 // ----- the range -----
@@ -471,49 +466,5 @@ INSTANTIATE_TEST_SUITE_P(
         AxisCase{"IntradayByHours", Intraday(MakeDate(2024, 3, 14), 2, 390), true, 800, 0, 0, {"Mar 15", "12:00"}, 1},
         AxisCase{"IntradayManyDays", Intraday(MakeDate(2024, 3, 14), 40, 390), true, 800, 0, 0, {"Apr"}, 2}),
     [](const ::testing::TestParamInfo<AxisCase>& info) { return std::string(info.param.name); });
-
-}  // namespace
-
-// ----- the real databases -----
-
-namespace {
-
-// Every security of every real database: its columns hold every bar in view, zoomed out
-// and zoomed in, and the time axis names only bars in view in their order.
-TEST(ChartRealDb, EverySecurityIsDrawable) {
-    namespace fsys = std::filesystem;
-    const fsys::path root(BARWISE_REALDB_DIR);
-    std::error_code ec;
-    if (!fsys::is_directory(root, ec)) GTEST_SKIP() << "the real databases are not here";
-    int shown = 0;
-    for (const auto& entry : fsys::recursive_directory_iterator(root, ec)) {
-        if (!entry.is_regular_file() || entry.path().filename() != "MASTER") continue;
-        const SymbolListing listing = ListSymbols(entry.path());
-        for (const SymbolRow& row : listing.rows) {
-            SeriesQuotesRead read;
-            if (ReadAllQuotes(row.id, read) != kSuccess) continue;
-            const int n = static_cast<int>(read.quotes.size());
-            ChartModel m;
-            m.setWidth(700);
-            m.setSeries(std::move(read.quotes), read.present, read.hasTime);
-            for (const int count : {n, std::min(n, 40)}) {
-                m.setRange(n - count, count);
-                int bars = 0;
-                for (const ChartColumn& c : m.columns()) bars += c.lastBar - c.firstBar + 1;
-                EXPECT_EQ(bars, m.shape() == PriceShape::kNone && !m.hasVolume() ? 0 : m.visibleCount())
-                    << entry.path() << ' ' << row.symbol;
-                int x = -1;
-                for (const AxisLabel& l : TimeAxisLabels(m, 60)) {
-                    EXPECT_GT(l.x, x) << row.symbol;
-                    EXPECT_GE(l.bar, m.first());
-                    EXPECT_LT(l.bar, m.first() + m.visibleCount());
-                    x = l.x;
-                }
-            }
-            ++shown;
-        }
-    }
-    EXPECT_GT(shown, 0);
-}
 
 }  // namespace

@@ -19,11 +19,7 @@ using checktest::Base;
 using testing::Cli;
 using testing::Lines;
 
-void SwapFirstQuotes(const fs::path& dir) {
-    auto bytes = checktest::Bytes(dir / "F1.DAT");
-    std::swap_ranges(bytes.begin() + 28, bytes.begin() + 56, bytes.begin() + 56);
-    testing::WriteBytes(dir / "F1.DAT", bytes);
-}
+void SwapFirstQuotes(const fs::path& dir) { checktest::SwapQuotes(dir / "F1.DAT", 28, 0, 1); }
 void NegativeVolume(const fs::path& dir) { checktest::PutMbf(dir / "F1.DAT", checktest::QuoteField(28, 15, 6), -5); }
 void Nothing(const fs::path&) {}
 // MASTER's first record without a symbol and without the name a repair would take one from.

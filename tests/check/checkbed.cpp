@@ -1,5 +1,6 @@
 #include "check/checkbed.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -134,6 +135,13 @@ void CopyQuote(const fs::path& path, int recordLength, int from, int to) {
     const auto rl = static_cast<std::size_t>(recordLength);
     std::copy_n(content.begin() + static_cast<std::ptrdiff_t>((static_cast<std::size_t>(from) + 1) * rl), rl,
                 content.begin() + static_cast<std::ptrdiff_t>((static_cast<std::size_t>(to) + 1) * rl));
+    barwise::testing::WriteBytes(path, content);
+}
+
+void SwapQuotes(const fs::path& path, int recordLength, int a, int b) {
+    auto content = Bytes(path);
+    const auto rl = static_cast<std::ptrdiff_t>(recordLength);
+    std::swap_ranges(content.begin() + (a + 1) * rl, content.begin() + (a + 2) * rl, content.begin() + (b + 1) * rl);
     barwise::testing::WriteBytes(path, content);
 }
 

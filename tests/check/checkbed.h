@@ -44,6 +44,8 @@ inline std::size_t QuoteField(int recordLength, int quote, int column) {
 }
 // Copies quote `from` over quote `to`.
 void CopyQuote(const fs::path& path, int recordLength, int from, int to);
+// Swaps quotes a and b.
+void SwapQuotes(const fs::path& path, int recordLength, int a, int b);
 // Takes quotes [first, last] out of a DAT file, its header count following.
 void DropQuotes(const fs::path& path, int recordLength, int first, int last);
 

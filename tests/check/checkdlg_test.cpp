@@ -24,7 +24,6 @@ class CheckDlgTest : public QObject {
 private slots:
     void listsFindingsGroupedByClass();
     void repairSelectedAsksThenMends();
-    void declinedRepairChangesNothing();
     void doubleClickShowsTheQuote();
     void savesTheReport();
     void followsThePortfolioShown();
@@ -36,9 +35,7 @@ namespace {
 void Plant(const fs::path& dir) {
     checktest::CopyPortfolio(checktest::Base::kPlain, dir);
     checktest::PutMbf(dir / "F1.DAT", checktest::QuoteField(28, 15, 6), -5);
-    auto bytes = checktest::Bytes(dir / "F2.DAT");
-    std::swap_ranges(bytes.begin() + 24 * 11, bytes.begin() + 24 * 12, bytes.begin() + 24 * 12);
-    barwise::testing::WriteBytes(dir / "F2.DAT", bytes);
+    checktest::SwapQuotes(dir / "F2.DAT", 24, 10, 11);
     fs::copy_file(dir / "F1.DAT", dir / "F1.NEW");
 }
 
@@ -90,9 +87,10 @@ void CheckDlgTest::repairSelectedAsksThenMends() {
     barwise::testing::TempDir dir;
     Plant(dir.path());
     fs::copy_file(dir.path() / "F3.DAT", dir.path() / "F9.DAT");  // a file no record lists
+    const auto before = checktest::Bytes(dir.path() / "F2.DAT");
     FakeCommandView view = ViewOf(dir);
     ScriptedUiHost host;
-    host.answers.push_back(UiHost::Answer::Yes);
+    host.answers = {UiHost::Answer::No, UiHost::Answer::Yes};
     QStringList offered;
     host.onDialog = [&](QDialog& d) {
         auto* symbol = d.findChild<QLineEdit*>("symbol");
@@ -110,9 +108,14 @@ void CheckDlgTest::repairSelectedAsksThenMends() {
     QVERIFY(!repair->isEnabled());  // suspect data is not repaired
     dlg.Table()->selectAll();
     QVERIFY(repair->isEnabled());
+    // Declined: nothing changes.
     dlg.OnRepairSelected();
-    QCOMPARE(host.messages.size(), std::size_t{1});
-    QVERIFY(host.messages[0].text.contains("Repair 3 selected findings"));
+    QCOMPARE(dlg.Findings().size(), std::size_t{4});
+    QVERIFY(checktest::Bytes(dir.path() / "F2.DAT") == before);
+    QVERIFY(view.refills.empty());
+    dlg.OnRepairSelected();
+    QCOMPARE(host.messages.size(), std::size_t{2});
+    QVERIFY(host.messages[1].text.contains("Repair 3 selected findings"));
     QCOMPARE(offered, QStringList{QStringLiteral("F9")});
     // What is left is the suspect quote; the main window shows the files as they are now.
     QCOMPARE(dlg.Findings().size(), std::size_t{1});
@@ -125,22 +128,6 @@ void CheckDlgTest::repairSelectedAsksThenMends() {
     QVERIFY(std::any_of(listing.rows.begin(), listing.rows.end(), [](const SymbolRow& r) {
         return r.symbol.rfind("NINE", 0) == 0 && SecurityName(r.record) == "NINE FROM F9" && r.record.fileNumber() == 9;
     }));
-}
-
-void CheckDlgTest::declinedRepairChangesNothing() {
-    barwise::testing::TempDir dir;
-    Plant(dir.path());
-    const auto before = checktest::Bytes(dir.path() / "F2.DAT");
-    FakeCommandView view = ViewOf(dir);
-    ScriptedUiHost host;
-    host.answers.push_back(UiHost::Answer::No);
-    CCheckDlg dlg(view, host);
-    dlg.OnCheck();
-    dlg.Table()->selectAll();
-    dlg.OnRepairSelected();
-    QCOMPARE(dlg.Findings().size(), std::size_t{3});
-    QVERIFY(checktest::Bytes(dir.path() / "F2.DAT") == before);
-    QVERIFY(view.refills.empty());
 }
 
 void CheckDlgTest::doubleClickShowsTheQuote() {

@@ -87,9 +87,6 @@ private slots:
         QVERIFY2(Summary(d).contains(QStringLiteral("2 added")), qPrintable(Summary(d)));
         QVERIFY(d.Written());
         QVERIFY(ReadWholeFile(SeriesFilePath(m_stocks, m_acme.fileNumber, "DAT")) != before);
-        // Again: both held with the same values.
-        Click(d, "import");
-        QVERIFY2(Summary(d).contains(QStringLiteral("0 added, 2 already held")), qPrintable(Summary(d)));
     }
 
     void newSecuritiesOnlyWhenAsked() {
