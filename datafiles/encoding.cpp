@@ -240,6 +240,8 @@ DateCode ParseDate(std::string_view text, DateStyle style) {
 DateCode ExistingDate(int year, int month, int day) {
     const DateCode code = MakeDate(year, month, day);
     if (code == kNoDate) return kNoDate;
+    // Every month has its days 1 to 28; only a later day needs the check below.
+    if (day >= 1 && day <= 28) return code;
     // A day past the month's end would roll over into the next month: no such date.
     const DateParts back = SplitDate(code);
     if (back.year + 1900 != (year >= 1900 ? year : year + 1900) || back.month != month || back.day != day)

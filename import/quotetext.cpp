@@ -570,12 +570,16 @@ QuoteText ReadQuoteText(std::string_view text, const TextFormat& format, std::st
         const int lineNo = rows[r].first;
         const std::span<const std::string_view> f = splitter.split(rows[r].second);
         ++out.lines;
-        auto bad = [&](std::string reason) { out.bad.push_back({out.file, lineNo, std::move(reason)}); };
+        // The quote is built in place and taken back when its line is bad.
+        auto bad = [&](std::string reason) {
+            out.quotes.pop_back();
+            out.bad.push_back({out.file, lineNo, std::move(reason)});
+        };
+        TextQuote& q = out.quotes.emplace_back();
         if (f.size() != out.columns.size()) {
             bad(std::to_string(f.size()) + " fields where the columns are " + std::to_string(out.columns.size()));
             continue;
         }
-        TextQuote q;
         q.line = lineNo;
         const std::string_view dateText = f[static_cast<std::size_t>(dateAt)];
         q.date = ParseDateIn(dateText, out.dateForm);
@@ -614,11 +618,7 @@ QuoteText ReadQuoteText(std::string_view text, const TextFormat& format, std::st
         }
         if (problem.empty() && format.checkHighLow && q.has[1] && q.has[2] && q.values[1] < q.values[2])
             problem = "the high is below the low";
-        if (!problem.empty()) {
-            bad(problem);
-            continue;
-        }
-        out.quotes.push_back(std::move(q));
+        if (!problem.empty()) bad(problem);
     }
     return out;
 }
