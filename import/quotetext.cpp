@@ -322,9 +322,10 @@ namespace {
 
 // The value of a plain decimal text ("-12.375", "1500"): at most 15 digits, read through one
 // exact division, which is what from_chars gives for it and several times faster; nothing for
-// any other text, which from_chars reads. Rounding the double quotient once more to float is
-// exact unless the quotient is the midpoint of two floats (with 15 digits only a value that is
-// the midpoint itself): that one is left to from_chars too.
+// any other text, which from_chars reads. Rounding the double quotient once more to float
+// gives the float nearest the text unless the quotient lies exactly on the midpoint of two
+// floats (a text with many fraction digits can round to one without being it): that case is
+// left to from_chars too.
 std::optional<float> PlainDecimal(std::string_view t) {
     static constexpr double kTens[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
