@@ -249,9 +249,6 @@ DateCode ExistingDate(int year, int month, int day) {
     return code;
 }
 
-namespace {
-
-// The number of exactly `count` digits at pos; -1 when any of them is not a digit.
 int DigitsAt(std::string_view text, std::size_t pos, std::size_t count) {
     int value = 0;
     for (std::size_t i = pos; i < pos + count; ++i) {
@@ -260,8 +257,6 @@ int DigitsAt(std::string_view text, std::size_t pos, std::size_t count) {
     }
     return value;
 }
-
-}  // namespace
 
 DateCode ParseDateText(std::string_view text) {
     if (text.size() == 10 && text[4] == '-' && text[7] == '-') {

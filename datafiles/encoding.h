@@ -154,6 +154,8 @@ DateCode ParseDate(std::string_view text, DateStyle style);
 // The day of a full year (or years since 1900), month and day; kNoDate when that day does
 // not exist (04/31, 02/30, 02/29 of a year not divisible by 4) or lies outside 1900-2199.
 DateCode ExistingDate(int year, int month, int day);
+// The number of exactly `count` digits at pos; -1 when any of them is not a digit.
+int DigitsAt(std::string_view text, std::size_t pos, std::size_t count);
 // A whole date text as it is typed: MM/DD/YY, MM/DD/YYYY (either with '/' or '-') or
 // YYYY-MM-DD, digits where the form has them, nothing before or after; kNoDate for any
 // other text and for a day that does not exist.

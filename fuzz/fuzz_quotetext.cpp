@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         BARWISE_FUZZ_CHECK(q.line > last);
         last = q.line;
         BARWISE_FUZZ_CHECK(q.date >= kFirstDay && q.date <= kLastDay);
-        if (read.has(ImportColumn::kSymbol)) BARWISE_FUZZ_CHECK(!q.symbol.empty());
+        if (read.has(ImportColumn::kSymbol)) BARWISE_FUZZ_CHECK(!read.symbolOf(q).empty());
         for (std::size_t v = 0; v < q.values.size(); ++v) {
             if (!q.has[v]) continue;
             BARWISE_FUZZ_CHECK(std::isfinite(q.values[v]));

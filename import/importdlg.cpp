@@ -324,7 +324,7 @@ void CImportDlg::ShowPreview() {
                 const TextQuote& q = read.quotes[quoteAt++];
                 verdict = Text(FormatDateMdy(q.date, true));
                 if (q.hasTime) verdict += QLatin1Char(' ') + Text(FormatTime(q.time));
-                if (!q.symbol.empty()) verdict = Text(q.symbol) + QLatin1Char(' ') + verdict;
+                if (q.symbol != 0) verdict = Text(read.symbolOf(q)) + QLatin1Char(' ') + verdict;
             }
         }
         auto* v = new QTableWidgetItem(verdict);

@@ -205,11 +205,11 @@ std::string PlanMerge(Group& g, const ImportOptions& options) {
         g.report.notes.push_back("the file's times are not written: " + sf.datPath.filename().string() +
                                  " has no TIME field, so quotes are matched by date alone");
 
-    std::vector<std::uint8_t> added;
+    // The quotes to add, by key; their records are filled in where they land.
     std::vector<QuoteKey> addedKeys;
-    added.reserve(g.quotes.size() * len);
+    std::vector<const TextQuote*> addedQuotes;
     addedKeys.reserve(g.quotes.size());
-    std::vector<std::uint8_t> rec(len);
+    addedQuotes.reserve(g.quotes.size());
     for (const Source& s : InTakingOrder(g.quotes)) {
         const TextQuote& q = *s.quote;
         const QuoteKey key = KeyOf(q.date, timed && q.hasTime ? q.time : 0);
@@ -222,10 +222,8 @@ std::string PlanMerge(Group& g, const ImportOptions& options) {
             if (const auto it = index.find(key); it != index.end()) at = it->second;
         }
         if (at == SIZE_MAX) {
-            std::fill(rec.begin(), rec.end(), std::uint8_t{0});
-            FillRecord(rec.data(), lay, q, timed && q.hasTime);
-            added.insert(added.end(), rec.begin(), rec.end());
             addedKeys.push_back(key);
+            addedQuotes.push_back(&q);
             continue;
         }
         std::uint8_t* h = held.data() + at * len;
@@ -277,14 +275,16 @@ std::string PlanMerge(Group& g, const ImportOptions& options) {
 
     // Held and added quotes merged by date: an added quote goes before the first held quote
     // dated after it; added quotes keep the file's order among themselves.
-    g.after.clear();
-    g.after.reserve(len * (total + 1));
-    g.after.insert(g.after.end(), g.before.begin(), g.before.begin() + static_cast<std::ptrdiff_t>(len));
+    g.after.assign(len * (total + 1), std::uint8_t{0});
+    std::memcpy(g.after.data(), g.before.data(), len);
     std::size_t i = 0, j = 0;
-    while (i < counted || j < addedKeys.size()) {
-        const bool takeAdded = j < addedKeys.size() && (i >= counted || addedKeys[j] < heldKey(held.data() + i * len));
-        const std::uint8_t* from = takeAdded ? added.data() + (j++) * len : held.data() + (i++) * len;
-        g.after.insert(g.after.end(), from, from + len);
+    for (std::uint8_t* to = g.after.data() + len; i < counted || j < addedKeys.size(); to += len) {
+        if (j < addedKeys.size() && (i >= counted || addedKeys[j] < heldKey(held.data() + i * len))) {
+            const TextQuote& q = *addedQuotes[j++];
+            FillRecord(to, lay, q, timed && q.hasTime);
+        } else {
+            std::memcpy(to, held.data() + (i++) * len, len);
+        }
     }
     SetDatLastRecord(g.after.data(), static_cast<int>(total + 1));
     g.dataChanged = g.after != g.before;
@@ -390,8 +390,8 @@ std::string PlanNew(Group& g, Places& places) {
     }
     std::string name;
     for (const Source& s : g.quotes)
-        if (!s.quote->name.empty()) {
-            name = s.quote->name;
+        if (const std::string& n = s.file->nameOf(*s.quote); !n.empty()) {
+            name = n;
             break;
         }
     std::string latin1 = symbol;
@@ -632,7 +632,7 @@ ImportReport ImportQuotes(const std::string& directory, const std::vector<QuoteT
         for (const TextQuote& q : f.quotes) {
             const std::string& symbol = options.into          ? kNoSymbol
                                         : !options.symbol.empty() ? options.symbol
-                                        : !q.symbol.empty()       ? q.symbol
+                                        : q.symbol != 0           ? f.symbolOf(q)
                                                                   : stem;
             // Lines of one security mostly follow each other: those need no lookup.
             if (lastSymbol == nullptr || symbol != *lastSymbol) {

@@ -4,9 +4,13 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstring>
+#include <exception>
+#include <iterator>
 #include <memory>
 #include <span>
 #include <system_error>
+#include <thread>
 
 #include "datafiles/ascii.h"
 
@@ -50,13 +54,6 @@ int Number(std::string_view s) {
     return v;
 }
 
-// Two-digit years stand for 1960-2059, as everywhere else.
-int FullYear(std::string_view digits) {
-    const int y = Number(digits);
-    if (digits.size() == 4) return y;
-    return y + (y >= kFirstTwoDigitYear % 100 ? 1900 : 2000);
-}
-
 // The three parts of "a<sep>b<sep>c", each all digits of the widths allowed.
 bool SplitThree(std::string_view text, char sep, std::string_view& a, std::string_view& b, std::string_view& c) {
     const std::size_t p = text.find(sep);
@@ -89,21 +86,48 @@ bool IsBlank(std::string_view line) {
     return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
 }
 
+// The lines of a text that are not blank, one after another, with their 1-based numbers
+// (a byte-order mark ahead of the first is skipped). A copy goes on from where it was taken.
+class LineCursor {
+public:
+    explicit LineCursor(std::string_view text) : text_(text), at_(text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0) {}
+    // From byte `at` (the start of a line) of `text`, with `linesBefore` lines ahead of it.
+    LineCursor(std::string_view text, std::size_t at, int linesBefore) : text_(text), at_(at), number_(linesBefore) {}
+    bool next(int& number, std::string_view& line) {
+        while (at_ < text_.size()) {
+            ++number_;
+            std::size_t nl = text_.find('\n', at_);
+            if (nl == std::string_view::npos) nl = text_.size();
+            std::size_t end = nl;
+            if (end > at_ && text_[end - 1] == '\r') --end;
+            line = text_.substr(at_, end - at_);
+            at_ = nl + 1;
+            if (!IsBlank(line)) {
+                number = number_;
+                return true;
+            }
+        }
+        return false;
+    }
+    std::size_t offset() const { return at_; }
+    int linesBefore() const { return number_; }
+
+private:
+    std::string_view text_;
+    std::size_t at_;
+    int number_ = 0;
+};
+
 // Calls each(number, line) for every line of a text that is not blank, with its 1-based
 // number and without its line end (a UTF-8 byte-order mark at the start skipped), until each
 // returns false.
 template <class Each>
 void ForEachLine(std::string_view text, Each each) {
-    std::size_t at = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
-    for (int number = 1; at < text.size(); ++number) {
-        std::size_t nl = text.find('\n', at);
-        if (nl == std::string_view::npos) nl = text.size();
-        std::size_t end = nl;
-        if (end > at && text[end - 1] == '\r') --end;
-        const std::string_view line = text.substr(at, end - at);
-        at = nl + 1;
-        if (!IsBlank(line) && !each(number, line)) return;
-    }
+    LineCursor lines(text);
+    int number = 0;
+    std::string_view line;
+    while (lines.next(number, line))
+        if (!each(number, line)) return;
 }
 
 int ValueIndex(ImportColumn c) {
@@ -272,25 +296,33 @@ std::optional<DateForm> DateFormOfName(std::string_view name) {
 }
 
 DateCode ParseDateIn(std::string_view text, DateForm form) {
-    std::string_view a, b, c;
+    // Every form has its digits and separators at fixed places.
+    auto at = [text](std::size_t from, std::size_t count) { return DigitsAt(text, from, count); };
+    // A year of four digits is written out: "0099" is not 1999.
+    auto year4 = [&at](std::size_t from) {
+        const int y = at(from, 4);
+        return y >= 1900 ? y : -1;
+    };
+    auto separated = [text](char sep) { return text[2] == sep && text[5] == sep; };
     switch (form) {
         case DateForm::kYyyymmdd:
-            if (text.size() != 8 || !AllDigits(text)) return kNoDate;
-            return ExistingDate(Number(text.substr(0, 4)), Number(text.substr(4, 2)), Number(text.substr(6, 2)));
+            if (text.size() != 8) return kNoDate;
+            return ExistingDate(year4(0), at(4, 2), at(6, 2));
         case DateForm::kIso:
-            if (!SplitThree(text, '-', a, b, c) || a.size() != 4 || b.size() != 2 || c.size() != 2) return kNoDate;
-            return ExistingDate(Number(a), Number(b), Number(c));
+            if (text.size() != 10 || text[4] != '-' || text[7] != '-') return kNoDate;
+            return ExistingDate(year4(0), at(5, 2), at(8, 2));
         case DateForm::kMdy:
         case DateForm::kDmy: {
-            if (!IsSlashDateShape(text)) return kNoDate;
-            SplitThree(text, '/', a, b, c);
-            const int year = FullYear(c);
-            return form == DateForm::kMdy ? ExistingDate(year, Number(a), Number(b))
-                                          : ExistingDate(year, Number(b), Number(a));
+            if ((text.size() != 8 && text.size() != 10) || !separated('/')) return kNoDate;
+            const int first = at(0, 2), second = at(3, 2);
+            const int year = text.size() == 10 ? year4(6) : at(6, 2);
+            if (year < 0) return kNoDate;
+            const int fullYear = text.size() == 10 ? year : year + (year >= kFirstTwoDigitYear % 100 ? 1900 : 2000);
+            return form == DateForm::kMdy ? ExistingDate(fullYear, first, second) : ExistingDate(fullYear, second, first);
         }
         case DateForm::kDmyDot:
-            if (!SplitThree(text, '.', a, b, c) || a.size() != 2 || b.size() != 2 || c.size() != 4) return kNoDate;
-            return ExistingDate(Number(c), Number(b), Number(a));
+            if (text.size() != 10 || !separated('.')) return kNoDate;
+            return ExistingDate(year4(6), at(3, 2), at(0, 2));
         case DateForm::kDetect: break;
     }
     return kNoDate;
@@ -321,32 +353,39 @@ std::optional<TimeCode> ParseTimeText(std::string_view text) {
 namespace {
 
 // The value of a plain decimal text ("-12.375", "1500"): at most 15 digits, read through one
-// exact division, which is what from_chars gives for it and several times faster; nothing for
-// any other text, which from_chars reads. Rounding the double quotient once more to float
-// gives the float nearest the text unless the quotient lies exactly on the midpoint of two
-// floats (a text with many fraction digits can round to one without being it): that case is
-// left to from_chars too.
+// division, which gives what from_chars gives and several times faster; nothing for any other
+// text, which from_chars reads. When the digits and the power of ten are both exact floats,
+// one float division rounds once, to the float nearest the text. Otherwise the quotient is a
+// double, and rounding it once more to float gives the float nearest the text unless it lies
+// exactly on the midpoint of two floats (a text with many fraction digits can round to one
+// without being it): that case is left to from_chars too.
 std::optional<float> PlainDecimal(std::string_view t) {
     static constexpr double kTens[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     const bool negative = !t.empty() && t[0] == '-';
-    const std::size_t start = negative ? 1 : 0;
+    const char* p = t.data() + (negative ? 1 : 0);
+    const char* const end = t.data() + t.size();
+    // The digits before the point, then those after it (a mantissa past 15 digits is
+    // thrown away below, whatever it wrapped to).
     std::uint64_t mantissa = 0;
-    int digits = 0, fraction = 0;
-    bool point = false;
-    for (std::size_t i = start; i < t.size(); ++i) {
-        const char c = t[i];
-        if (c >= '0' && c <= '9') {
-            if (++digits > 15) return std::nullopt;
-            mantissa = mantissa * 10 + static_cast<unsigned>(c - '0');
-            if (point) ++fraction;
-        } else if (c == '.' && !point && i > start) {
-            point = true;
-        } else {
-            return std::nullopt;
-        }
+    const char* const whole = p;
+    for (; p < end && static_cast<unsigned char>(*p - '0') < 10; ++p) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+    const auto wholeDigits = p - whole;
+    if (wholeDigits == 0) return std::nullopt;
+    int fraction = 0;
+    if (p < end) {
+        if (*p != '.') return std::nullopt;
+        const char* const after = ++p;
+        for (; p < end && static_cast<unsigned char>(*p - '0') < 10; ++p) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+        fraction = static_cast<int>(p - after);
+        if (fraction == 0 || p != end) return std::nullopt;
     }
-    if (digits == 0 || (point && fraction == 0)) return std::nullopt;
+    if (wholeDigits + fraction > 15) return std::nullopt;
+    static constexpr float kFloatTens[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+    if (mantissa < (1u << 24) && fraction <= 10) {
+        const float f = static_cast<float>(mantissa) / kFloatTens[fraction];
+        return negative ? -f : f;
+    }
     const double d = static_cast<double>(mantissa) / kTens[fraction];
     // A midpoint of two normal floats, as a double: the first of the 29 mantissa bits a float
     // drops is set and the others are clear.
@@ -454,16 +493,17 @@ public:
             fields_.push_back(line);
             return fields_;
         }
+        if (std::memchr(line.data(), '"', line.size()) != nullptr) {
+            unquoted_ = SplitFields(line, delimiter_);
+            fields_.assign(unquoted_.begin(), unquoted_.end());
+            return fields_;
+        }
         // One pass over the characters (fields are short: a search per field costs more).
         std::size_t at = 0;
         for (std::size_t i = 0; i < line.size(); ++i) {
             if (line[i] == delimiter_) {
                 fields_.push_back(line.substr(at, i - at));
                 at = i + 1;
-            } else if (line[i] == '"') {
-                unquoted_ = SplitFields(line, delimiter_);
-                fields_.assign(unquoted_.begin(), unquoted_.end());
-                return fields_;
             }
         }
         fields_.push_back(line.substr(at));
@@ -476,17 +516,110 @@ private:
     std::vector<std::string> unquoted_;
 };
 
+// How the data lines of a file are read, once its columns and date form are decided.
+struct LineReading {
+    const std::vector<ImportColumn>* columns = nullptr;
+    DateForm form = DateForm::kDetect;
+    char delimiter = 0;
+    std::string_view file;
+    int dateAt = -1, timeAt = -1, symbolAt = -1, nameAt = -1;
+    bool checkHighLow = false;
+};
+
+// A text at least this long is read in two halves at once.
+constexpr std::size_t kHalvedTextBytes = 512 * 1024;
+
+std::size_t LineEnds(std::string_view text) {
+    std::size_t n = 0;
+    for (const char *at = text.data(), *end = at + text.size();
+         (at = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)))) != nullptr; ++at)
+        ++n;
+    return n;
+}
+
+// Reads the lines a cursor gives into out's quotes, bad lines, texts and line count.
+void ReadLines(const LineReading& r, LineCursor data, QuoteText& out) {
+    const std::vector<ImportColumn>& columns = *r.columns;
+    FieldSplitter splitter(r.delimiter);
+    // A text equal to the one the line before kept shares its entry.
+    std::uint32_t lastSymbol = 0;
+    std::uint32_t lastName = 0;
+    auto keep = [&out](std::string_view text, std::uint32_t& last) {
+        if (text.empty()) return std::uint32_t{0};
+        if (last == 0 || out.texts[last] != text) {
+            last = static_cast<std::uint32_t>(out.texts.size());
+            out.texts.emplace_back(text);
+        }
+        return last;
+    };
+    int lineNo = 0;
+    for (std::string_view line; data.next(lineNo, line);) {
+        const std::span<const std::string_view> f = splitter.split(line);
+        ++out.lines;
+        // The quote is built in place and taken back when its line is bad.
+        auto bad = [&](std::string reason) {
+            out.quotes.pop_back();
+            out.bad.push_back({std::string(r.file), lineNo, std::move(reason)});
+        };
+        TextQuote& q = out.quotes.emplace_back();
+        if (f.size() != columns.size()) {
+            bad(std::to_string(f.size()) + " fields where the columns are " + std::to_string(columns.size()));
+            continue;
+        }
+        q.line = lineNo;
+        const std::string_view dateText = f[static_cast<std::size_t>(r.dateAt)];
+        q.date = ParseDateIn(dateText, r.form);
+        if (q.date == kNoDate) {
+            bad(Quoted(dateText) + " is not a day in the form " + std::string(DateFormName(r.form)));
+            continue;
+        }
+        if (r.timeAt >= 0) {
+            const auto t = ParseTimeText(f[static_cast<std::size_t>(r.timeAt)]);
+            if (!t) {
+                bad(Quoted(f[static_cast<std::size_t>(r.timeAt)]) + " is not a time (HHMMSS, HH:MM or HH:MM:SS)");
+                continue;
+            }
+            q.time = *t;
+            q.hasTime = true;
+        }
+        if (r.symbolAt >= 0) {
+            const std::string_view symbol = f[static_cast<std::size_t>(r.symbolAt)];
+            if (symbol.empty()) {
+                bad("no symbol");
+                continue;
+            }
+            q.symbol = keep(symbol, lastSymbol);
+        }
+        if (r.nameAt >= 0) q.name = keep(f[static_cast<std::size_t>(r.nameAt)], lastName);
+        std::string problem;
+        for (std::size_t c = 0; c < columns.size() && problem.empty(); ++c) {
+            const int v = ValueIndex(columns[c]);
+            if (v < 0) continue;
+            const ValueField field = ParseValueText(f[c]);
+            if (!field.problem.empty()) {
+                problem = std::string(ImportColumnName(columns[c])) + ": " + field.problem;
+                break;
+            }
+            q.has[static_cast<std::size_t>(v)] = field.present;
+            q.values[static_cast<std::size_t>(v)] = field.value;
+        }
+        if (problem.empty() && r.checkHighLow && q.has[1] && q.has[2] && q.values[1] < q.values[2])
+            problem = "the high is below the low";
+        if (!problem.empty()) bad(problem);
+    }
+}
+
 QuoteText ReadQuoteText(std::string_view text, const TextFormat& format, std::string file) {
     QuoteText out;
     out.file = std::move(file);
     out.delimiter = format.delimiter != 0 ? format.delimiter : DetectDelimiter(text);
-    std::vector<std::pair<int, std::string_view>> rows;  // line number, text of each line not blank
-    rows.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
-    ForEachLine(text, [&](int number, std::string_view line) {
-        rows.emplace_back(number, line);
-        return true;
-    });
-    if (rows.empty()) {
+    // The lines are walked again for each pass (the first, the date form, the quotes)
+    // rather than kept: walking is cheaper than holding a view of every line.
+    LineCursor lines(text);
+    LineCursor start = lines;  // where the data begins
+    int headNumber = 0;
+    std::string_view headLine;
+    if (!lines.next(headNumber, headLine)) {
         out.refusal = "the file holds no quotes";
         return out;
     }
@@ -497,8 +630,7 @@ QuoteText ReadQuoteText(std::string_view text, const TextFormat& format, std::st
 
     // The title row: a first line naming a known column.
     FieldSplitter splitter(out.delimiter);
-    const std::span<const std::string_view> head = splitter.split(rows[0].second);
-    std::size_t first = 0;
+    const std::span<const std::string_view> head = splitter.split(headLine);
     std::vector<ImportColumn> titled;
     bool anyKnown = false;
     for (std::string_view f : head) {
@@ -511,7 +643,7 @@ QuoteText ReadQuoteText(std::string_view text, const TextFormat& format, std::st
     if (anyKnown && !dated) {
         out.titleRow = true;
         out.titles.assign(head.begin(), head.end());
-        first = 1;
+        start = lines;
     }
     if (!format.columns.empty()) {
         out.columns = format.columns;
@@ -551,8 +683,10 @@ QuoteText ReadQuoteText(std::string_view text, const TextFormat& format, std::st
     out.dateForm = format.dateForm;
     if (out.dateForm == DateForm::kDetect) {
         DateFormVote vote;
-        for (std::size_t r = first; r < rows.size() && !vote.decided(); ++r) {
-            const std::span<const std::string_view> f = splitter.split(rows[r].second);
+        LineCursor voting = start;
+        int number = 0;
+        for (std::string_view line; !vote.decided() && voting.next(number, line);) {
+            const std::span<const std::string_view> f = splitter.split(line);
             if (static_cast<std::size_t>(dateAt) < f.size()) vote.add(f[static_cast<std::size_t>(dateAt)]);
         }
         const FormVerdict verdict = vote.verdict();
@@ -563,64 +697,61 @@ QuoteText ReadQuoteText(std::string_view text, const TextFormat& format, std::st
         out.dateForm = verdict.form;
     }
 
-    const int timeAt = indexOf(ImportColumn::kTime);
-    const int symbolAt = indexOf(ImportColumn::kSymbol);
-    const int nameAt = indexOf(ImportColumn::kName);
-    out.quotes.reserve(rows.size() - first);
-    for (std::size_t r = first; r < rows.size(); ++r) {
-        const int lineNo = rows[r].first;
-        const std::span<const std::string_view> f = splitter.split(rows[r].second);
-        ++out.lines;
-        // The quote is built in place and taken back when its line is bad.
-        auto bad = [&](std::string reason) {
-            out.quotes.pop_back();
-            out.bad.push_back({out.file, lineNo, std::move(reason)});
-        };
-        TextQuote& q = out.quotes.emplace_back();
-        if (f.size() != out.columns.size()) {
-            bad(std::to_string(f.size()) + " fields where the columns are " + std::to_string(out.columns.size()));
-            continue;
-        }
-        q.line = lineNo;
-        const std::string_view dateText = f[static_cast<std::size_t>(dateAt)];
-        q.date = ParseDateIn(dateText, out.dateForm);
-        if (q.date == kNoDate) {
-            bad(Quoted(dateText) + " is not a day in the form " + std::string(DateFormName(out.dateForm)));
-            continue;
-        }
-        if (timeAt >= 0) {
-            const auto t = ParseTimeText(f[static_cast<std::size_t>(timeAt)]);
-            if (!t) {
-                bad(Quoted(f[static_cast<std::size_t>(timeAt)]) + " is not a time (HHMMSS, HH:MM or HH:MM:SS)");
-                continue;
-            }
-            q.time = *t;
-            q.hasTime = true;
-        }
-        if (symbolAt >= 0) {
-            q.symbol = std::string(f[static_cast<std::size_t>(symbolAt)]);
-            if (q.symbol.empty()) {
-                bad("no symbol");
-                continue;
-            }
-        }
-        if (nameAt >= 0) q.name = std::string(f[static_cast<std::size_t>(nameAt)]);
-        std::string problem;
-        for (std::size_t c = 0; c < out.columns.size() && problem.empty(); ++c) {
-            const int v = ValueIndex(out.columns[c]);
-            if (v < 0) continue;
-            const ValueField field = ParseValueText(f[c]);
-            if (!field.problem.empty()) {
-                problem = std::string(ImportColumnName(out.columns[c])) + ": " + field.problem;
-                break;
-            }
-            q.has[static_cast<std::size_t>(v)] = field.present;
-            q.values[static_cast<std::size_t>(v)] = field.value;
-        }
-        if (problem.empty() && format.checkHighLow && q.has[1] && q.has[2] && q.values[1] < q.values[2])
-            problem = "the high is below the low";
-        if (!problem.empty()) bad(problem);
+    LineReading reading;
+    reading.columns = &out.columns;
+    reading.form = out.dateForm;
+    reading.delimiter = out.delimiter;
+    reading.file = out.file;
+    reading.dateAt = dateAt;
+    reading.timeAt = indexOf(ImportColumn::kTime);
+    reading.symbolAt = indexOf(ImportColumn::kSymbol);
+    reading.nameAt = indexOf(ImportColumn::kName);
+    reading.checkHighLow = format.checkHighLow;
+
+    // A long text is read in two halves at once, split after the first line end past the
+    // middle of its data.
+    const std::size_t from = start.offset();
+    const std::size_t nl = text.size() - from >= kHalvedTextBytes && std::thread::hardware_concurrency() > 1
+                               ? text.find('\n', from + (text.size() - from) / 2)
+                               : std::string_view::npos;
+    if (nl == std::string_view::npos || nl + 1 >= text.size()) {
+        out.quotes.reserve(LineEnds(text.substr(from)) + 1);
+        ReadLines(reading, start, out);
+        return out;
     }
+    const std::size_t split = nl + 1;
+    const std::string_view firstHalf = text.substr(0, split), secondHalf = text.substr(split);
+    const int linesBefore = start.linesBefore() + static_cast<int>(LineEnds(firstHalf.substr(from)));
+    QuoteText second;
+    std::exception_ptr failed;
+    std::thread other([&] {
+        try {
+            second.quotes.reserve(LineEnds(secondHalf) + 1);
+            ReadLines(reading, LineCursor(text, split, linesBefore), second);
+        } catch (...) {
+            failed = std::current_exception();
+        }
+    });
+    try {
+        out.quotes.reserve(LineEnds(text.substr(from)) + 1);
+        ReadLines(reading, LineCursor(firstHalf, from, start.linesBefore()), out);
+    } catch (...) {
+        other.join();
+        throw;
+    }
+    other.join();
+    if (failed) std::rethrow_exception(failed);
+    // The second half's texts follow the first half's (both start with the empty text).
+    const auto shift = static_cast<std::uint32_t>(out.texts.size() - 1);
+    out.texts.insert(out.texts.end(), std::make_move_iterator(second.texts.begin() + 1),
+                     std::make_move_iterator(second.texts.end()));
+    for (TextQuote& q : second.quotes) {
+        if (q.symbol != 0) q.symbol += shift;
+        if (q.name != 0) q.name += shift;
+    }
+    out.quotes.insert(out.quotes.end(), second.quotes.begin(), second.quotes.end());
+    out.bad.insert(out.bad.end(), std::make_move_iterator(second.bad.begin()), std::make_move_iterator(second.bad.end()));
+    out.lines += second.lines;
     return out;
 }
 

@@ -93,11 +93,12 @@ struct TextFormat {
     bool checkHighLow = false;           // a line whose high is below its low is bad
 };
 
-// One quote line read from a file.
+// One quote line read from a file. Its symbol and name are kept once per file, in the
+// QuoteText's `texts` (a run of lines of one symbol shares one entry): a line is small.
 struct TextQuote {
     int line = 0;  // 1-based line number in the file
-    std::string symbol;
-    std::string name;
+    std::uint32_t symbol = 0;  // index into QuoteText::texts; 0 is the empty text
+    std::uint32_t name = 0;    // likewise
     DateCode date = kNoDate;
     TimeCode time = 0;
     bool hasTime = false;
@@ -123,10 +124,13 @@ struct QuoteText {
     std::vector<std::string> titles;    // the title row's fields (empty without one)
     DateForm dateForm = DateForm::kDetect;  // the form the dates were read in
     std::vector<TextQuote> quotes;      // the good lines, in file order
+    std::vector<std::string> texts{""}; // the lines' symbols and names
     std::vector<BadLine> bad;           // the bad lines, in file order
     int lines = 0;                      // lines of data (not blank, not the title)
 
     bool has(ImportColumn c) const;
+    const std::string& symbolOf(const TextQuote& q) const { return texts[q.symbol]; }
+    const std::string& nameOf(const TextQuote& q) const { return texts[q.name]; }
 };
 
 // Splits one line into its fields by the delimiter (quotes as above).

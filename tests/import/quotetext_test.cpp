@@ -4,6 +4,7 @@
 
 #include <bit>
 #include <charconv>
+#include <cstdio>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -36,6 +37,11 @@ const DateRow kDates[] = {
     {"compact_1899", "18991231", DateForm::kYyyymmdd, 0, 0, 0},
     {"compact_2200", "22000101", DateForm::kYyyymmdd, 0, 0, 0},
     {"compact_short", "2020012", DateForm::kYyyymmdd, 0, 0, 0},
+    // A four-digit year is the year itself, not years since 1900.
+    {"compact_year_0120", "01200102", DateForm::kYyyymmdd, 0, 0, 0},
+    {"iso_year_0099", "0099-01-02", DateForm::kIso, 0, 0, 0},
+    {"mdy_year_0020", "01/02/0020", DateForm::kMdy, 0, 0, 0},
+    {"dot_year_0199", "02.01.0199", DateForm::kDmyDot, 0, 0, 0},
     {"compact_feb30", "20200230", DateForm::kYyyymmdd, 0, 0, 0},
     {"compact_leap", "20200229", DateForm::kYyyymmdd, 2020, 2, 29},
     {"compact_not_leap", "20190229", DateForm::kYyyymmdd, 0, 0, 0},
@@ -364,6 +370,56 @@ TEST(QuoteTextTest, ColumnListsAndDateFormNames) {
         EXPECT_EQ(DateFormOfName(DateFormName(f)), f);
     EXPECT_EQ(DateFormOfName("mm/dd/yy"), DateForm::kMdy);
     EXPECT_FALSE(DateFormOfName("DD-MM-YYYY").has_value());
+}
+
+// A long file is read in two halves at once: every line keeps its number, symbol, name and
+// place, wherever the halves meet (in the middle of a run of one symbol here).
+TEST(QuoteTextTest, LongFileReadsAsItsLinesSay) {
+    struct Line {
+        int data = -1;  // the data line's index, or -1 for a blank line
+        bool bad = false;
+    };
+    std::string text = "\xEF\xBB\xBFSymbol,Name,Date,Close\r\n";
+    std::vector<Line> lines(2);  // line numbers from 1; the title is line 1
+    const DateCode first = MakeDate(1990, 1, 1);
+    for (int i = 0; i < 40000; ++i) {
+        if (i % 500 == 250) {
+            text += "\n";
+            lines.push_back({});
+        }
+        const DateParts d = SplitDate(first + i);
+        char line[80];
+        const bool bad = i % 997 == 3;
+        std::snprintf(line, sizeof line, "S%d,Name %d,%04d%02d%02d,%d%s\n", i / 1000, i / 1000, d.year + 1900, d.month,
+                      d.day, i, bad ? "x" : "");
+        text += line;
+        lines.push_back({i, bad});
+    }
+    ASSERT_GT(text.size(), 1u << 20);
+
+    const QuoteText t = ReadQuoteText(text, {}, "long.csv");
+    ASSERT_TRUE(t.refusal.empty()) << t.refusal;
+    EXPECT_EQ(t.lines, 40000);
+    std::size_t quoteAt = 0, badAt = 0;
+    for (std::size_t n = 2; n < lines.size(); ++n) {
+        const Line& l = lines[n];
+        if (l.data < 0) continue;
+        if (l.bad) {
+            ASSERT_LT(badAt, t.bad.size());
+            EXPECT_EQ(t.bad[badAt].line, static_cast<int>(n));
+            EXPECT_EQ(t.bad[badAt++].file, "long.csv");
+            continue;
+        }
+        ASSERT_LT(quoteAt, t.quotes.size());
+        const TextQuote& q = t.quotes[quoteAt++];
+        ASSERT_EQ(q.line, static_cast<int>(n));
+        EXPECT_EQ(q.date, first + l.data);
+        EXPECT_EQ(q.values[3], static_cast<float>(l.data));
+        EXPECT_EQ(t.symbolOf(q), "S" + std::to_string(l.data / 1000));
+        EXPECT_EQ(t.nameOf(q), "Name " + std::to_string(l.data / 1000));
+    }
+    EXPECT_EQ(quoteAt, t.quotes.size());
+    EXPECT_EQ(badAt, t.bad.size());
 }
 
 TEST(QuoteTextTest, SplitsQuotedFields) {
