@@ -627,6 +627,7 @@ ImportReport ImportQuotes(const std::string& directory, const std::vector<QuoteT
     for (const QuoteText& f : files) {
         if (!f.refusal.empty()) continue;
         const std::string stem = FileStemSymbol(f.file);
+        const bool oneSecurity = options.into || !options.symbol.empty() || !f.has(ImportColumn::kSymbol);
         const std::string* lastSymbol = nullptr;  // the symbol of the quote before, and its group
         std::size_t lastGroup = 0;
         for (const TextQuote& q : f.quotes) {
@@ -647,7 +648,10 @@ ImportReport ImportQuotes(const std::string& directory, const std::vector<QuoteT
                 lastSymbol = &symbol;
                 lastGroup = it->second;
             }
-            groups[lastGroup].quotes.push_back({&f, &q});
+            std::vector<Source>& groupQuotes = groups[lastGroup].quotes;
+            // A file without a symbol column goes to one security whole.
+            if (groupQuotes.empty() && oneSecurity) groupQuotes.reserve(f.quotes.size());
+            groupQuotes.push_back({&f, &q});
         }
     }
 
