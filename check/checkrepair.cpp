@@ -103,7 +103,6 @@ struct QuoteKey {
     friend bool operator<(const QuoteKey& a, const QuoteKey& b) {
         return std::tie(a.date, a.time) < std::tie(b.date, b.time);
     }
-    friend bool operator==(const QuoteKey&, const QuoteKey&) = default;
 };
 
 // Whether the index files that hold `id` give these first and last dates.

@@ -433,7 +433,8 @@ void Checker::checkQuotes(const MasterEntry& e, const SeriesFiles& sf, const std
         b.time = 0;
         const std::uint32_t dateWord = MbfWord(r + dateAt);
         const std::uint32_t timeWord = hasTime ? MbfWord(r + timeAt) : 0u;
-        bool lacking = LacksRealForm(dateWord) | LacksRealForm(timeWord);
+        bool lacking = LacksRealForm(dateWord);
+        lacking |= LacksRealForm(timeWord);
         // The six fields spelt out, so each count stays in a register.
         auto decode = [&](auto k) {
             const std::uint32_t w = valueHeld[k] ? MbfWord(r + valueAt[k]) : kMinusOne;

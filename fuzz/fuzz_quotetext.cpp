@@ -1,11 +1,12 @@
 // ReadQuoteText on fuzzed delimited text with a fuzzed format: whatever the text, every
 // quote it takes is a real day inside the range with values that have an MBF form, each
 // data line is taken or reported exactly once, in file order, and a refused file takes
-// nothing.
+// nothing; and read in two halves at once, it gives what it gives read whole.
 //
 // Input: [delimiter: 1 byte] [date form: 1 byte] [flags: 1 byte] [text: the rest]
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "datafiles/encoding.h"
@@ -26,7 +27,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                      ImportColumn::kVol};
     const std::string text(in.rest());
 
-    const QuoteText read = ReadQuoteText(text, format, "fuzz.txt");
+    const QuoteText read = ReadQuoteText(text, format, "fuzz.txt", SIZE_MAX);
+    // Read in two halves at once, the text gives what it gives read whole.
+    const QuoteText halves = ReadQuoteText(text, format, "fuzz.txt", 0);
+    BARWISE_FUZZ_CHECK(halves.refusal == read.refusal && halves.lines == read.lines);
+    BARWISE_FUZZ_CHECK(halves.quotes.size() == read.quotes.size() && halves.bad.size() == read.bad.size());
+    for (std::size_t i = 0; i < read.quotes.size(); ++i) {
+        const TextQuote &a = read.quotes[i], &b = halves.quotes[i];
+        BARWISE_FUZZ_CHECK(a.line == b.line && a.date == b.date && a.time == b.time && a.hasTime == b.hasTime);
+        BARWISE_FUZZ_CHECK(a.has == b.has && std::memcmp(a.values.data(), b.values.data(), sizeof a.values) == 0);
+        BARWISE_FUZZ_CHECK(read.symbolOf(a) == halves.symbolOf(b) && read.nameOf(a) == halves.nameOf(b));
+    }
+    for (std::size_t i = 0; i < read.bad.size(); ++i)
+        BARWISE_FUZZ_CHECK(read.bad[i].line == halves.bad[i].line && read.bad[i].reason == halves.bad[i].reason);
     if (!read.refusal.empty()) {
         BARWISE_FUZZ_CHECK(read.quotes.empty());
         return 0;

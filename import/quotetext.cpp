@@ -109,7 +109,8 @@ public:
         }
         return false;
     }
-    std::size_t offset() const { return at_; }
+    // Where the next line starts (the end of the text after its last line).
+    std::size_t offset() const { return std::min(at_, text_.size()); }
     int linesBefore() const { return number_; }
 
 private:
@@ -526,9 +527,6 @@ struct LineReading {
     bool checkHighLow = false;
 };
 
-// A text at least this long is read in two halves at once.
-constexpr std::size_t kHalvedTextBytes = 512 * 1024;
-
 std::size_t LineEnds(std::string_view text) {
     std::size_t n = 0;
     for (const char *at = text.data(), *end = at + text.size();
@@ -609,7 +607,11 @@ void ReadLines(const LineReading& r, LineCursor data, QuoteText& out) {
     }
 }
 
-QuoteText ReadQuoteText(std::string_view text, const TextFormat& format, std::string file) {
+std::size_t DefaultHalvedFrom() {
+    return std::thread::hardware_concurrency() > 1 ? std::size_t{512} * 1024 : SIZE_MAX;
+}
+
+QuoteText ReadQuoteText(std::string_view text, const TextFormat& format, std::string file, std::size_t halvedFrom) {
     QuoteText out;
     out.file = std::move(file);
     out.delimiter = format.delimiter != 0 ? format.delimiter : DetectDelimiter(text);
@@ -711,9 +713,8 @@ QuoteText ReadQuoteText(std::string_view text, const TextFormat& format, std::st
     // A long text is read in two halves at once, split after the first line end past the
     // middle of its data.
     const std::size_t from = start.offset();
-    const std::size_t nl = text.size() - from >= kHalvedTextBytes && std::thread::hardware_concurrency() > 1
-                               ? text.find('\n', from + (text.size() - from) / 2)
-                               : std::string_view::npos;
+    const std::size_t nl = text.size() - from >= halvedFrom ? text.find('\n', from + (text.size() - from) / 2)
+                                                            : std::string_view::npos;
     if (nl == std::string_view::npos || nl + 1 >= text.size()) {
         out.quotes.reserve(LineEnds(text.substr(from)) + 1);
         ReadLines(reading, start, out);

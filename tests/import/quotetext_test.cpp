@@ -350,6 +350,15 @@ TEST(QuoteTextTest, RefusesWholeFilesThatCannotBeRead) {
     }
 }
 
+TEST(QuoteTextTest, ATitleRowAloneWithoutALineEndHoldsNoQuotes) {
+    TextFormat format;
+    format.dateForm = DateForm::kYyyymmdd;
+    const QuoteText t = ReadQuoteText("Date,Close", format, "f");
+    EXPECT_TRUE(t.refusal.empty()) << t.refusal;
+    EXPECT_TRUE(t.quotes.empty());
+    EXPECT_EQ(t.lines, 0);
+}
+
 TEST(QuoteTextTest, ColumnsGivenByTheCallerOverrideTheTitleRow) {
     TextFormat format;
     format.columns = *ParseColumnList("date,skip,close");
