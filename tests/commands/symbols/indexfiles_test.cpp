@@ -181,8 +181,9 @@ TEST(IndexTransferXmaster, TheNextFreeNumberGoesUpAndBothCountsFollow) {
     EXPECT_EQ(GetI16(ReadBytes(FindNoCase(src, "EMASTER")).data()), 0);
 }
 
-// Texts the destination cannot hold whole are refused before anything is written.
-TEST(IndexTransferRefusal, ALongNameOrSymbolIsNeverShortened) {
+// Texts the destination cannot hold whole, and a symbol it lists already, are refused
+// before anything is written.
+TEST(IndexTransferRefusal, ALongNameOrSymbolIsNeverShortenedNorADuplicateTaken) {
     TempDir tmp;
     const fs::path src = CopyOf(tmp, "equis-xmaster-mini", "src");
     const fs::path plain = tmp.path() / "plain";
@@ -205,20 +206,15 @@ TEST(IndexTransferRefusal, ALongNameOrSymbolIsNeverShortened) {
     EXPECT_EQ(ReadBytes(extended / "MASTER"), extendedMaster);
     EXPECT_EQ(ReadBytes(src / "MASTER"), srcMaster);
     EXPECT_FALSE(fs::exists(plain / "F2.DAT") || fs::exists(extended / "F2.DAT"));
+    // The duplicate check sees securities only XMASTER lists.
+    ASSERT_TRUE(testing::Portfolio(tmp.path() / "dup", {testing::Series(1, "AZM.L")}));
+    out = TransferSecurity(IdOf(tmp.path() / "dup", "AZM.L"), src.string(), true);
+    EXPECT_EQ(out.end, TransferEnd::kRefused);
+    EXPECT_EQ(out.message, SymbolExistsMessage("AZM.L", src.string()));
+    EXPECT_EQ(ReadBytes(src / "MASTER"), srcMaster);
     // A name that fits is taken into a plain MASTER.
     EXPECT_EQ(TransferSecurity(IdOf(src, "AZM.L"), plain.string(), true).end, TransferEnd::kDone);
     EXPECT_TRUE(Listed(plain, "AZM.L").has_value());
-}
-
-// The duplicate check sees securities only XMASTER lists.
-TEST(IndexTransferRefusal, AnXmasterSecurityIsADuplicate) {
-    TempDir tmp;
-    const fs::path src = tmp.path() / "src";
-    ASSERT_TRUE(testing::Portfolio(src, {testing::Series(1, "AZM.L")}));
-    const fs::path dst = CopyOf(tmp, "equis-xmaster-mini", "dst");
-    const TransferOutcome out = TransferSecurity(IdOf(src, "AZM.L"), dst.string(), true);
-    EXPECT_EQ(out.end, TransferEnd::kRefused);
-    EXPECT_EQ(out.message, SymbolExistsMessage("AZM.L", dst.string()));
 }
 
 // ----- rename -----

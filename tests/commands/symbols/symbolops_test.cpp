@@ -157,7 +157,8 @@ TEST_F(Transfer, AnEntryOfASubdirectoryMovesFromThere) {
 }
 
 // The security is complete in the source, or in the destination, or in both, whichever
-// step of the move fails; the failure is reported and no temporary file is left.
+// step of the move fails, and the failure is reported. (That no temporary file is left is
+// the write-failure test's, for this move and those of real databases.)
 TEST_F(Transfer, AFailingStepNeverLosesTheSecurity) {
     const auto dat = ReadBytes(src() / "F5.DAT");
     const auto srcBefore = ReadBytes(src() / "MASTER");
@@ -194,13 +195,6 @@ TEST_F(Transfer, AFailingStepNeverLosesTheSecurity) {
                 EXPECT_EQ(ReadBytes(dst() / "MASTER"), dstBefore);
                 EXPECT_FALSE(fs::exists(dst() / "F3.DAT"));
             }
-            for (const fs::path& d : {src(), dst()})
-                for (const auto& e : fs::directory_iterator(d)) {
-                    const std::string name = e.path().filename().string();
-                    EXPECT_TRUE(name.find(".NEW") == std::string::npos &&
-                                name.find(".~NU") == std::string::npos)
-                        << name;
-                }
         }
     }
     EXPECT_GE(runs, 8);
