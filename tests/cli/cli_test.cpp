@@ -111,14 +111,8 @@ TEST_F(CliDemo, Symbols) {
 }
 
 TEST_F(CliDemo, SymbolsQuotesCommas) {
-    DemoSeries s;
-    s.fileNumber = 1;
-    s.symbol = "X,Y";
-    s.name = "SMITH, JONES";
-    s.recordLength = 24;
-    s.columns = DefaultColumns(24);
     DemoPortfolio p;
-    p.series = {s};
+    p.series = {testing::FlatSeries(1, "X,Y", "SMITH, JONES", 0)};
     ASSERT_TRUE(WritePortfolio(tmp_.path() / "odd", p));
     const auto r = Cli({"symbols", tmp_.str() + "/odd"});
     EXPECT_EQ(r.status, 0);
@@ -201,17 +195,7 @@ TEST_F(CliDemo, SplitSearch) {
 
 TEST_F(CliDemo, SplitSearchMessages) {
     DemoPortfolio p;
-    DemoSeries one;
-    one.fileNumber = 1;
-    one.symbol = "ONE";
-    one.name = "ONE QUOTE";
-    one.recordLength = 24;
-    one.columns = DefaultColumns(24);
-    one.quotes = {{MakeDate(2020, 1, 2), 0, 1, 1, 1, 1, 1, 0}};
-    DemoSeries gone = one;
-    gone.fileNumber = 2;
-    gone.symbol = "GONE";
-    p.series = {one, gone};
+    p.series = {testing::FlatSeries(1, "ONE", "ONE QUOTE", 1), testing::FlatSeries(2, "GONE", "ONE QUOTE", 1)};
     ASSERT_TRUE(WritePortfolio(tmp_.path() / "msg", p));
     std::filesystem::remove(tmp_.path() / "msg" / "F2.DAT");
     const auto r = Cli({"split-search", tmp_.str() + "/msg"});

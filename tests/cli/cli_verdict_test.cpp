@@ -25,28 +25,15 @@ using testing::TempDir;
 
 namespace fs = std::filesystem;
 
-DemoSeries Flat(int fileNumber, const std::string& symbol, const std::string& name, int n, int jumpAt = -1) {
-    DemoSeries s;
-    s.fileNumber = fileNumber;
-    s.symbol = symbol;
-    s.name = name;
-    s.recordLength = 24;
-    s.columns = DefaultColumns(24);
-    DateCode d = MakeDate(2001, 1, 1);
-    for (int i = 0; i < n; ++i, ++d) {
-        const float f = (jumpAt > 0 && i < jumpAt) ? 2.0f : 1.0f;
-        s.quotes.push_back({d, 0, 10 * f, 10.1f * f, 9.9f * f, 10 * f, 500, 0});
-    }
-    return s;
-}
+using testing::FlatSeries;
 
 // Records 1 AAA (a 2-for-1 jump), 2 a blank symbol, 3 CCC (12 quotes), 4 file number 144.
 class CliPortfolio : public ::testing::Test {
 protected:
     void SetUp() override {
         DemoPortfolio p;
-        p.series = {Flat(1, "AAA", "ALPHA", 30, 15), Flat(2, "", "BLANK NAME", 3), Flat(3, "CCC", "CHARLIE", 12),
-                    Flat(144, "BIG", "BIG NUMBER", 5)};
+        p.series = {FlatSeries(1, "AAA", "ALPHA", 30, 15), FlatSeries(2, "", "BLANK NAME", 3),
+                    FlatSeries(3, "CCC", "CHARLIE", 12), FlatSeries(144, "BIG", "BIG NUMBER", 5)};
         ASSERT_TRUE(WritePortfolio(dir(), p));
     }
     fs::path dir() const { return tmp_.path() / "p"; }
@@ -138,7 +125,7 @@ TEST_F(CliPortfolio, FileNumbersAbove127) {
 TEST_F(CliPortfolio, SplitSearchScansEachEntryNotTheFirstOfItsText) {
     // Two entries whose symbols read the same: only the second holds a jump.
     DemoPortfolio p;
-    p.series = {Flat(1, "BRK A", "FIRST", 20), Flat(2, "BRK B", "SECOND", 20, 10)};
+    p.series = {FlatSeries(1, "BRK A", "FIRST", 20), FlatSeries(2, "BRK B", "SECOND", 20, 10)};
     ASSERT_TRUE(WritePortfolio(dir(), p));
     const auto r = Cli({"split-search", dir().string()});
     EXPECT_EQ(r.status, 0) << r.err;

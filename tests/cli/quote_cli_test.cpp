@@ -13,6 +13,7 @@
 
 #include "cli/clirun.h"
 #include "testsupport/tempdir.h"
+#include "testsupport/testdb.h"
 
 namespace barwise {
 namespace {
@@ -163,12 +164,7 @@ TEST_F(QuoteCli, TheFileAtFaultIsNamed) {
 // alone the first bar of the day, and the messages name a bar by its time.
 TEST(QuoteCliRealDb, TimeNamesTheBarOfTheDay) {
     TempDir tmp;
-    const fs::path from = fs::path(BARWISE_REALDB_DIR) / "stooq-intraday";
-    std::error_code ec;
-    if (!fs::is_directory(from, ec)) GTEST_SKIP() << "no real databases";
-    fs::copy(from, tmp.path(), fs::copy_options::recursive, ec);
-    for (auto& e : fs::directory_iterator(tmp.path()))
-        fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::add);
+    if (!testing::CopyRealDb("stooq-intraday", tmp.path())) GTEST_SKIP() << "no real databases";
     const std::string d = tmp.str();
     const auto bars = [&] { return Lines(Cli({"export", d, "--file", "1", "--time"}).out); };
     const auto before = bars();

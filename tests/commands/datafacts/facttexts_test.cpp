@@ -36,16 +36,12 @@ protected:
 TEST_F(DataFactsTest, SeriesWithoutDop) {
     auto t = Texts("old");
     EXPECT_EQ(t.size(), 26u);
-    EXPECT_EQ(t["Path:"], tmp.str());
-    EXPECT_EQ(t["File number"], "1");
-    EXPECT_EQ(t["DAT file record length"], "28");
-    EXPECT_EQ(t["DAT file number of fields"], "7");
-    EXPECT_EQ(t["Number of quotes"], "2");
-    EXPECT_EQ(t["Name of issue"], "OLD TIMES INC   ");
-    EXPECT_EQ(t["First date in file"], "990301");
-    EXPECT_EQ(t["Last date in file"], "1000301");
-    EXPECT_EQ(t["Data format"], "D Daily");
-    EXPECT_EQ(t["Symbol"], "OLD             ");
+    const std::map<std::string, std::string> expected = {
+        {"Path:", tmp.str()},          {"File number", "1"},        {"DAT file record length", "28"},
+        {"DAT file number of fields", "7"}, {"Number of quotes", "2"}, {"Name of issue", "OLD TIMES INC   "},
+        {"First date in file", "990301"}, {"Last date in file", "1000301"}, {"Data format", "D Daily"},
+        {"Symbol", "OLD             "}};
+    for (const auto& [label, text] : expected) EXPECT_EQ(t[label], text) << label;
     for (const char* f : {"Date", "Open", "High", "Low", "Close", "Vol", "OI"}) {
         EXPECT_EQ(t[std::string(f) + " Input"], "Whole Num.") << f;
         EXPECT_EQ(t[std::string(f) + " Display"], "Whole Num.") << f;

@@ -12,6 +12,7 @@
 #include "datafiles/series.h"
 #include "symboltestdb.h"
 #include "testsupport/indexcheck.h"
+#include "testsupport/testdb.h"
 
 namespace barwise {
 namespace {
@@ -21,14 +22,10 @@ using testing::IndexKind;
 using testing::ReadBytes;
 using testing::TempDir;
 
-const fs::path kRealDb = BARWISE_REALDB_DIR;
-
+// A working copy, writable as a user's own files are (the originals are read-only).
 fs::path CopyOf(const TempDir& tmp, const std::string& db, const std::string& as = {}) {
     const fs::path to = tmp.path() / (as.empty() ? db : as);
-    fs::copy(kRealDb / db, to, fs::copy_options::recursive);
-    // A working copy, writable as a user's own files are (the originals are read-only).
-    for (const auto& e : fs::directory_iterator(to))
-        fs::permissions(e.path(), fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_TRUE(testing::CopyRealDb(db, to)) << db;
     return to;
 }
 
@@ -52,8 +49,6 @@ std::pair<int, float> Quotes(const SecurityId& id) {
     return {s.count, s.close(s.count - 1)};
 }
 
-fs::path IndexFileOf(const fs::path& dir, std::string_view name) { return FindNoCase(dir, name); }
-
 ::testing::AssertionResult Agree(const fs::path& dir) {
     const auto problems = testing::IndexDisagreements(dir);
     if (problems.empty()) return ::testing::AssertionSuccess();
@@ -76,8 +71,8 @@ TEST_P(IndexDelete, TakesTheRecordOutOfTheFileThatListsIt) {
     TempDir tmp;
     const fs::path dir = CopyOf(tmp, row.db);
     const auto before = testing::DecodeIndexFiles(dir).securities;
-    const auto xmaster = ReadBytes(IndexFileOf(dir, "XMASTER"));
-    const auto master = ReadBytes(IndexFileOf(dir, "MASTER"));
+    const auto xmaster = ReadBytes(FindNoCase(dir, "XMASTER"));
+    const auto master = ReadBytes(FindNoCase(dir, "MASTER"));
     const auto listed = Listed(dir, row.symbol);
     ASSERT_TRUE(listed && listed->index == row.kind);
 
@@ -88,11 +83,11 @@ TEST_P(IndexDelete, TakesTheRecordOutOfTheFileThatListsIt) {
     EXPECT_FALSE(Listed(dir, row.symbol));
     EXPECT_EQ(testing::DecodeIndexFiles(dir).securities.size(), before.size() - 1);
     EXPECT_FALSE(fs::exists(dir / row.dataFile));
-    const auto x = ReadBytes(IndexFileOf(dir, "XMASTER"));
+    const auto x = ReadBytes(FindNoCase(dir, "XMASTER"));
     // The next free number never goes down.
     EXPECT_EQ(GetI32(x.data() + kXmasterNextNumberOffset), GetI32(xmaster.data() + kXmasterNextNumberOffset));
     if (row.kind == IndexKind::kXmaster) {
-        EXPECT_EQ(ReadBytes(IndexFileOf(dir, "MASTER")), master);
+        EXPECT_EQ(ReadBytes(FindNoCase(dir, "MASTER")), master);
     } else {
         EXPECT_EQ(x, xmaster);
     }
@@ -176,18 +171,19 @@ TEST(IndexTransferXmaster, TheNextFreeNumberGoesUpAndBothCountsFollow) {
     const fs::path dst = CopyOf(tmp, "equis-italy", "dst");
     for (const char* symbol : {".FCHI", ".DJX"})
         ASSERT_EQ(TransferSecurity(IdOf(src, symbol), dst.string(), true).end, TransferEnd::kDone) << symbol;
-    const auto x = ReadBytes(IndexFileOf(dst, "XMASTER"));
+    const auto x = ReadBytes(FindNoCase(dst, "XMASTER"));
     EXPECT_EQ(GetI32(x.data() + kXmasterCountOffset), 209);
     EXPECT_EQ(GetI32(x.data() + kXmasterCountCopyOffset), 209);
     EXPECT_EQ(GetI32(x.data() + kXmasterNextNumberOffset), 465);
     EXPECT_EQ(Listed(dst, ".DJX")->fileNumber, 464);
     // The source is now MASTER and EMASTER without records.
     EXPECT_TRUE(Agree(src));
-    EXPECT_EQ(GetI16(ReadBytes(IndexFileOf(src, "EMASTER")).data()), 0);
+    EXPECT_EQ(GetI16(ReadBytes(FindNoCase(src, "EMASTER")).data()), 0);
 }
 
-// Texts the destination cannot hold whole are refused before anything is written.
-TEST(IndexTransferRefusal, ALongNameOrSymbolIsNeverShortened) {
+// Texts the destination cannot hold whole, and a symbol it lists already, are refused
+// before anything is written.
+TEST(IndexTransferRefusal, ALongNameOrSymbolIsNeverShortenedNorADuplicateTaken) {
     TempDir tmp;
     const fs::path src = CopyOf(tmp, "equis-xmaster-mini", "src");
     const fs::path plain = tmp.path() / "plain";
@@ -210,20 +206,15 @@ TEST(IndexTransferRefusal, ALongNameOrSymbolIsNeverShortened) {
     EXPECT_EQ(ReadBytes(extended / "MASTER"), extendedMaster);
     EXPECT_EQ(ReadBytes(src / "MASTER"), srcMaster);
     EXPECT_FALSE(fs::exists(plain / "F2.DAT") || fs::exists(extended / "F2.DAT"));
+    // The duplicate check sees securities only XMASTER lists.
+    ASSERT_TRUE(testing::Portfolio(tmp.path() / "dup", {testing::Series(1, "AZM.L")}));
+    out = TransferSecurity(IdOf(tmp.path() / "dup", "AZM.L"), src.string(), true);
+    EXPECT_EQ(out.end, TransferEnd::kRefused);
+    EXPECT_EQ(out.message, SymbolExistsMessage("AZM.L", src.string()));
+    EXPECT_EQ(ReadBytes(src / "MASTER"), srcMaster);
     // A name that fits is taken into a plain MASTER.
     EXPECT_EQ(TransferSecurity(IdOf(src, "AZM.L"), plain.string(), true).end, TransferEnd::kDone);
     EXPECT_TRUE(Listed(plain, "AZM.L").has_value());
-}
-
-// The duplicate check sees securities only XMASTER lists.
-TEST(IndexTransferRefusal, AnXmasterSecurityIsADuplicate) {
-    TempDir tmp;
-    const fs::path src = tmp.path() / "src";
-    ASSERT_TRUE(testing::Portfolio(src, {testing::Series(1, "AZM.L")}));
-    const fs::path dst = CopyOf(tmp, "equis-xmaster-mini", "dst");
-    const TransferOutcome out = TransferSecurity(IdOf(src, "AZM.L"), dst.string(), true);
-    EXPECT_EQ(out.end, TransferEnd::kRefused);
-    EXPECT_EQ(out.message, SymbolExistsMessage("AZM.L", dst.string()));
 }
 
 // ----- rename -----

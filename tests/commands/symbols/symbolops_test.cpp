@@ -28,10 +28,6 @@ using testing::Series;
 using testing::TempDir;
 using testing::WriteBytes;
 
-bool Exists(const fs::path& p) {
-    return fs::exists(p);
-}
-
 class Transfer : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -66,8 +62,8 @@ TEST_F(Transfer, MoveTakesTheSmallestFreeNumberAndLeavesTheSourceWithoutIt) {
     EXPECT_EQ(FileNumbers(src()), (std::vector<int>{1, 6}));
     EXPECT_EQ(HeaderWord(src(), kMasterCountOffset), 2);
     EXPECT_EQ(HeaderWord(src(), kMasterCounterOffset), 5);
-    for (const char* f : {"F5.DAT", "F5.DOP", "F5.BAK"}) EXPECT_FALSE(Exists(src() / f)) << f;
-    EXPECT_TRUE(Exists(src() / "F1.DAT") && Exists(src() / "F6.DAT"));
+    for (const char* f : {"F5.DAT", "F5.DOP", "F5.BAK"}) EXPECT_FALSE(fs::exists(src() / f)) << f;
+    EXPECT_TRUE(fs::exists(src() / "F1.DAT") && fs::exists(src() / "F6.DAT"));
 }
 
 // The source's data files go only when no record left there names their number.
@@ -77,7 +73,7 @@ TEST_F(Transfer, AMoveKeepsTheFilesAnotherRecordStillNames) {
     ASSERT_EQ(TransferSecurity(IdOf(src(), 4), dst().string(), true).end, TransferEnd::kDone);
     EXPECT_EQ(FileNumbers(src()), std::vector<int>{4});
     EXPECT_EQ(ReadBytes(src() / "F4.DAT"), dat);
-    EXPECT_TRUE(Exists(src() / "F4.DOP"));
+    EXPECT_TRUE(fs::exists(src() / "F4.DOP"));
     EXPECT_EQ(ReadBytes(dst() / "F3.DAT"), dat);
 }
 
@@ -88,7 +84,7 @@ TEST_F(Transfer, ADuplicateIsRefusedInUpperCaseWithNothingWritten) {
     EXPECT_EQ(out.end, TransferEnd::kRefused);
     EXPECT_EQ(out.message, SymbolExistsMessage("ACME", dst().string()));
     EXPECT_EQ(ReadBytes(dst() / "MASTER"), master);
-    EXPECT_TRUE(Exists(src() / "F5.DAT"));
+    EXPECT_TRUE(fs::exists(src() / "F5.DAT"));
 }
 
 // 254 records take one more; 255 records, or a counter at 255, take none.
@@ -122,7 +118,7 @@ TEST_F(Transfer, StrayFilesUnderTheNewNumberAreReplacedOnlyWhenTheUserAgrees) {
     EXPECT_EQ(asked.size(), 2u);
     EXPECT_EQ(ReadBytes(dst() / "F3.DAT"), (std::vector<std::uint8_t>{9, 9, 9}));
     EXPECT_EQ(ReadBytes(dst() / "MASTER"), master);
-    EXPECT_TRUE(Exists(src() / "F1.DAT"));
+    EXPECT_TRUE(fs::exists(src() / "F1.DAT"));
     // Without anyone to ask they are never replaced.
     EXPECT_EQ(TransferSecurity(IdOf(src(), 1), dst().string(), true).end, TransferEnd::kDeclined);
 
@@ -131,7 +127,7 @@ TEST_F(Transfer, StrayFilesUnderTheNewNumberAreReplacedOnlyWhenTheUserAgrees) {
     ASSERT_EQ(TransferSecurity(IdOf(src(), 1), dst().string(), true, yes).end, TransferEnd::kDone);
     EXPECT_EQ(ReadBytes(dst() / "F3.DAT").size(), ReadBytes(dst() / "F1.DAT").size());
     // F1 has no layout file: the stray one would have been read as its layout.
-    EXPECT_FALSE(Exists(dst() / "F3.DOP"));
+    EXPECT_FALSE(fs::exists(dst() / "F3.DOP"));
 }
 
 TEST_F(Transfer, ADestinationWhoseHeaderLiesOrASourceWithoutDataIsRefused) {
@@ -155,13 +151,14 @@ TEST_F(Transfer, AnEntryOfASubdirectoryMovesFromThere) {
     ASSERT_EQ(FindSymbol(src().string(), "deep", record, id), kSuccess);
     ASSERT_EQ(TransferSecurity(id, dst().string(), true).end, TransferEnd::kDone);
     EXPECT_EQ(FileNumbers(src() / "SUB"), (std::vector<int>{2}));
-    EXPECT_FALSE(Exists(src() / "SUB" / "F1.DAT"));
-    EXPECT_TRUE(Exists(src() / "F1.DAT"));
+    EXPECT_FALSE(fs::exists(src() / "SUB" / "F1.DAT"));
+    EXPECT_TRUE(fs::exists(src() / "F1.DAT"));
     EXPECT_EQ(FileNumbers(src()).size(), 2u);
 }
 
 // The security is complete in the source, or in the destination, or in both, whichever
-// step of the move fails; the failure is reported and no temporary file is left.
+// step of the move fails, and the failure is reported. (That no temporary file is left is
+// the write-failure test's, for this move and those of real databases.)
 TEST_F(Transfer, AFailingStepNeverLosesTheSecurity) {
     const auto dat = ReadBytes(src() / "F5.DAT");
     const auto srcBefore = ReadBytes(src() / "MASTER");
@@ -196,15 +193,8 @@ TEST_F(Transfer, AFailingStepNeverLosesTheSecurity) {
                 // Nothing changed: the destination is as it was, with no stray copy.
                 EXPECT_TRUE(inSource);
                 EXPECT_EQ(ReadBytes(dst() / "MASTER"), dstBefore);
-                EXPECT_FALSE(Exists(dst() / "F3.DAT"));
+                EXPECT_FALSE(fs::exists(dst() / "F3.DAT"));
             }
-            for (const fs::path& d : {src(), dst()})
-                for (const auto& e : fs::directory_iterator(d)) {
-                    const std::string name = e.path().filename().string();
-                    EXPECT_TRUE(name.find(".NEW") == std::string::npos &&
-                                name.find(".~NU") == std::string::npos)
-                        << name;
-                }
         }
     }
     EXPECT_GE(runs, 8);
@@ -252,7 +242,7 @@ TEST(Delete, DropsTheRecordsAndFilesOfTheSymbol) {
         for (const auto& [n, symbol] : c.series) {
             const bool gone = std::count(c.filesGone.begin(), c.filesGone.end(), n) > 0;
             for (const char* ext : {".DAT", ".DOP", ".BAK"})
-                EXPECT_EQ(Exists(tmp.path() / ("F" + std::to_string(n) + ext)), !gone) << n << ext;
+                EXPECT_EQ(fs::exists(tmp.path() / ("F" + std::to_string(n) + ext)), !gone) << n << ext;
         }
     }
 }
@@ -267,8 +257,8 @@ TEST(DeleteFailure, AFailedRewriteLeavesMasterAndEveryFile) {
         const DeleteOutcome out = DeleteSecurity(IdOf(tmp.path(), 2), faulty);
         EXPECT_NE(out.status, kSuccess) << robustness::StepName(step);
         EXPECT_EQ(ReadBytes(tmp.path() / "MASTER"), master);
-        EXPECT_TRUE(Exists(tmp.path() / "F2.DAT"));
-        EXPECT_FALSE(Exists(tmp.path() / "MASTER.~NU"));
+        EXPECT_TRUE(fs::exists(tmp.path() / "F2.DAT"));
+        EXPECT_FALSE(fs::exists(tmp.path() / "MASTER.~NU"));
     }
 }
 
@@ -358,7 +348,7 @@ TEST_F(Transfer, AMoveTheSourceCannotTakeIsRefusedBeforeTheDestinationChanges) {
     // Room for the source's index rewrite, but not after the copy on the disk both share.
     std::uintmax_t indexRoom = 16 * 1024 + 100;
     for (const char* name : {"MASTER", "EMASTER"})
-        if (Exists(src() / name)) indexRoom += 2 * fs::file_size(src() / name);
+        if (fs::exists(src() / name)) indexRoom += 2 * fs::file_size(src() / name);
     ASSERT_GT(fs::file_size(src() / "F5.DAT"), 100u);
     struct Case {
         const char* what;
