@@ -51,9 +51,7 @@ ViewState Found(int portfolios, int symbols, int quotes, int selQuoteRow = 0) {
 class LogicTest : public QObject {
     Q_OBJECT
 private slots:
-    void profileIntReadsLeadingNumber();
-    void longValuesCountAsAbsent();
-    void storeIsNewOnlyOnce();
+    void store();
     void unwritableStoreKeepsDefaults();
     void iniImport();
     void iniLongLineArrivesInPieces();
@@ -66,21 +64,30 @@ private slots:
 
 // ----- settings -----
 
-void LogicTest::profileIntReadsLeadingNumber() {
+void LogicTest::store() {
+    TempStore t;
+    QVERIFY(t.opened);
+    QVERIFY(t.createdNew);
+    QVERIFY(QFile::exists(t.store.FileName()));
+    {
+        // A second run finds the store, even one with nothing written to it yet.
+        SettingsStore again;
+        bool createdNew = true;
+        QVERIFY(again.OpenBaseKey(createdNew, QString::fromLatin1(kBaseKeyPath)));
+        QVERIFY(!createdNew);
+    }
+
+    // A number is read from the leading digits of the text stored.
     const std::pair<const char*, int> rows[] = {
         {"12", 12}, {"12abc", 12}, {"abc", -7}, {"", -7}, {"  42", 42}, {"-3", -3}, {"+5", 5},
         {"99999999999", -7},  // too large for an int
     };
-    TempStore t;
-    QVERIFY(t.opened);
     for (const auto& [stored, expected] : rows) {
         QVERIFY(t.store.WriteProfileString(QStringLiteral("Screen"), QStringLiteral("x"), QString::fromLatin1(stored)));
         QCOMPARE(t.store.GetProfileInt(QStringLiteral("Screen"), QStringLiteral("x"), -7), expected);
     }
-}
 
-void LogicTest::longValuesCountAsAbsent() {
-    TempStore t;
+    // A value too long to read back counts as absent.
     const QString fits(SettingsStore::kMaxValueBytes - 1, QLatin1Char('a'));
     const QString tooLong(SettingsStore::kMaxValueBytes, QLatin1Char('a'));
     t.store.WriteProfileString(QStringLiteral("Search"), QStringLiteral("Name"), fits);
@@ -90,18 +97,6 @@ void LogicTest::longValuesCountAsAbsent() {
              QStringLiteral("d"));
     QCOMPARE(t.store.GetProfileString(QStringLiteral("Search"), QStringLiteral("Missing"), QStringLiteral("d")),
              QStringLiteral("d"));
-}
-
-void LogicTest::storeIsNewOnlyOnce() {
-    TempStore t;
-    QVERIFY(t.opened);
-    QVERIFY(t.createdNew);
-    QVERIFY(QFile::exists(t.store.FileName()));
-    // A second run finds the store, even one with nothing written to it yet.
-    SettingsStore again;
-    bool createdNew = true;
-    QVERIFY(again.OpenBaseKey(createdNew, QString::fromLatin1(kBaseKeyPath)));
-    QVERIFY(!createdNew);
 }
 
 void LogicTest::unwritableStoreKeepsDefaults() {

@@ -41,7 +41,6 @@ private slots:
     void blankSymbolIsRepairedOnce();
     void lyingHeaderFailsTheSymbolsFill();
     void unreadableSeries();
-    void blockFailingPartWay();
     void seriesBeyondSignedCount();
     void longHistoriesNegativePricesAndIntradayBars();
     void clickAndKeyboardSelectQuotes();
@@ -50,11 +49,9 @@ private slots:
     void nothingFound();
     void searchFilter();
     void dataFacts();
-    void dataFactsFailureOpensNoDialog();
     void untrustedDopIsNamedOnce();
     void columnWidthsSurviveARestart();
-    void firstStartStoresPlacement();
-    void menuAndToolbar();
+    void placementMenuAndToolbar();
     void undoAndRedoFromTheEditMenu();
     void iniImportedOnFirstRunOnly();
     void refusedPortfolioShowsNoOtherSymbols();
@@ -221,29 +218,6 @@ void ViewTest::unreadableSeries() {
     QCOMPARE(t.quotes().rowCount(), 0);
 }
 
-void ViewTest::blockFailingPartWay() {
-    ViewTestbed t;
-    QVERIFY(t.addPortfolio("p", {MakeSeries(1, "LONG", "LONG SERIES", 1000)}));
-    QVERIFY(t.start());
-    // The second block of 400 quotes cannot be read.
-    struct FailingLoader : QuoteLoader {
-        int blocks = 0;
-        DataStatus read(int start, int count, std::vector<LoadedQuote>& out) override {
-            if (count == CBarwiseView::kQuoteBlock && ++blocks == 2) return kFileRead;
-            return QuoteLoader::read(start, count, out);
-        }
-    };
-    t.view().SetLoaderFactory([] { return std::make_unique<FailingLoader>(); });
-    t.view().FillQuotesGrid(0);
-    QCOMPARE(t.host.messageTexts(),
-             QStringList{QStringLiteral("The quotes in %1/F1.DAT cannot be read: File Read (status -4)")
-                             .arg(QString::fromStdString(t.dir("p")))});
-    // The rows read so far stay, and the dates and the selection are still set.
-    QCOMPARE(t.quotes().rowCount(), 400);
-    QCOMPARE(QString::fromStdString(t.view().FirstDateText()), DateText(MakeDate(2000, 1, 3)));
-    QCOMPARE(t.view().QuoteGrid()->selectionModel()->selectedRows().front().row(), 0);
-}
-
 void ViewTest::seriesBeyondSignedCount() {
     ViewTestbed t;
     const int count = 33000;
@@ -261,6 +235,24 @@ void ViewTest::seriesBeyondSignedCount() {
     QCOMPARE(t.quotes().cellText(count - 1, 0), DateText(first));
     t.settle();
     QCOMPARE(t.frame->QuotePaneText(), QStringLiteral("Quote 33000 of 33000"));
+
+    // The second block of 400 quotes cannot be read.
+    struct FailingLoader : QuoteLoader {
+        int blocks = 0;
+        DataStatus read(int start, int n, std::vector<LoadedQuote>& out) override {
+            if (n == CBarwiseView::kQuoteBlock && ++blocks == 2) return kFileRead;
+            return QuoteLoader::read(start, n, out);
+        }
+    };
+    t.view().SetLoaderFactory([] { return std::make_unique<FailingLoader>(); });
+    t.view().FillQuotesGrid(0);
+    QCOMPARE(t.host.messageTexts(),
+             QStringList{QStringLiteral("The quotes in %1/F2.DAT cannot be read: File Read (status -4)")
+                             .arg(QString::fromStdString(t.dir("p")))});
+    // The rows read so far stay, and the dates and the selection are still set.
+    QCOMPARE(t.quotes().rowCount(), 400);
+    QCOMPARE(QString::fromStdString(t.view().FirstDateText()), DateText(first));
+    QCOMPARE(t.view().QuoteGrid()->selectionModel()->selectedRows().front().row(), 0);
 }
 
 // Real histories: a bar of 1928 shows its century, a back-adjusted negative price is a number,
@@ -527,7 +519,7 @@ void ViewTest::searchFilter() {
 }
 
 // The About Selected Quote Series dialog shows the facts of the selected series, each in
-// its control.
+// its control; with the data file gone it says so instead.
 void ViewTest::dataFacts() {
     const struct {
         bool withDop;
@@ -563,6 +555,15 @@ void ViewTest::dataFacts() {
         QCOMPARE(t.host.dialogs, std::vector<QString>{QStringLiteral("About Selected Quote Series")});
         for (int i = 0; i < r.ids.size(); ++i) QCOMPARE(shown[r.ids[i]], r.texts[i]);
         QCOMPARE(shown[1053].toStdString(), t.dir("p"));
+
+        // A series whose data file is gone since opens no dialog and names the symbol.
+        QVERIFY(QFile::remove(QString::fromStdString(t.dir("p") + "/F4.DAT")));
+        t.host.dialogs.clear();
+        QVERIFY(t.enabled(kCmdSymbolAbout));
+        t.frame->Action(kCmdSymbolAbout)->trigger();
+        QVERIFY(t.host.dialogs.empty());
+        QCOMPARE(t.host.messages.size(), std::size_t(1));
+        QVERIFY(t.host.messages.front().text.contains(QStringLiteral("FCT")));
     }
 }
 
@@ -588,18 +589,6 @@ void ViewTest::untrustedDopIsNamedOnce() {
     };
     t.frame->Action(kCmdSymbolAbout)->trigger();
     QVERIFY2(note.startsWith(QStringLiteral("F1.DOP not used")), qPrintable(note));
-}
-
-void ViewTest::dataFactsFailureOpensNoDialog() {
-    ViewTestbed t;
-    QVERIFY(t.addPortfolio("p", {MakeSeries(1, "GONE", "GONE", 3)}));
-    QVERIFY(t.start());
-    QVERIFY(QFile::remove(QString::fromStdString(t.dir("p") + "/F1.DAT")));
-    QVERIFY(t.enabled(kCmdSymbolAbout));
-    t.frame->Action(kCmdSymbolAbout)->trigger();
-    QVERIFY(t.host.dialogs.empty());
-    QCOMPARE(t.host.messages.size(), std::size_t(1));
-    QVERIFY(t.host.messages.front().text.contains(QStringLiteral("GONE")));
 }
 
 void ViewTest::columnWidthsSurviveARestart() {
@@ -635,28 +624,26 @@ void ViewTest::columnWidthsSurviveARestart() {
     QCOMPARE(t.view().QuoteGrid()->horizontalHeader()->sectionSize(0), defaultWidth);
 }
 
-void ViewTest::firstStartStoresPlacement() {
+// The first start stores the window's placement; then the toolbar, the status bar and the
+// help through the menus.
+void ViewTest::placementMenuAndToolbar() {
     ViewTestbed t;
     SettingsStore& s = *t.settings;
-    const auto read = [&](const char* e) { return s.GetProfileInt(QStringLiteral("Screen"), QString::fromLatin1(e), -1); };
-    QCOMPARE(read("cx"), -1);
-    const WindowPlacement p = CMainFrame::RestorePlacement(s, 1024, 768);
-    QCOMPARE(p, (WindowPlacement{26, 19, 972, 729}));
-    QCOMPARE(read("x"), 26);
-    QCOMPARE(read("y"), 19);
-    QCOMPARE(read("cx"), 972);
-    QCOMPARE(read("cy"), 729);
+    const auto stored = [&] {
+        const auto read = [&](const char* e) { return s.GetProfileInt(QStringLiteral("Screen"), QString::fromLatin1(e), -1); };
+        return WindowPlacement{read("x"), read("y"), read("cx"), read("cy")};
+    };
+    QCOMPARE(stored(), (WindowPlacement{-1, -1, -1, -1}));
+    QCOMPARE(CMainFrame::RestorePlacement(s, 1024, 768), (WindowPlacement{26, 19, 972, 729}));
+    QCOMPARE(stored(), (WindowPlacement{26, 19, 972, 729}));
     // A usable stored placement is taken as it is, and not written again.
     s.WriteProfileInt(QStringLiteral("Screen"), QStringLiteral("cx"), 500);
     QCOMPARE(CMainFrame::RestorePlacement(s, 1024, 768), (WindowPlacement{26, 19, 500, 729}));
     // One too wide for the screen gives way to the default, which is stored.
     s.WriteProfileInt(QStringLiteral("Screen"), QStringLiteral("cx"), 1025);
     QCOMPARE(CMainFrame::RestorePlacement(s, 1024, 768), (WindowPlacement{26, 19, 972, 729}));
-    QCOMPARE(read("cx"), 972);
-}
+    QCOMPARE(stored().cx, 972);
 
-void ViewTest::menuAndToolbar() {
-    ViewTestbed t;
     QVERIFY(t.start());
     for (QAction* a : t.frame->ToolBar()->actions())
         if (!a->isSeparator()) QVERIFY2(!a->icon().isNull(), qPrintable(a->text()));

@@ -289,17 +289,12 @@ INSTANTIATE_TEST_SUITE_P(
                   "A logarithmic scale needs every price above 0: the low of 03/15/2024 09:42:00 is -0.2500."}),
     [](const ::testing::TestParamInfo<ScaleCase>& info) { return std::string(info.param.name); });
 
-TEST(ChartScale, DataThatTurnsNegativeDropsTheLogScale) {
-    ChartModel m = Model(Daily(MakeDate(1999, 1, 4), 100), 600);
-    ASSERT_TRUE(m.setScale(PriceScale::kLog));
-    m.setSeries(Daily(MakeDate(1999, 1, 4), 100, -5), kAll, false);
-    EXPECT_EQ(m.scale(), PriceScale::kLinear);
-}
-
-TEST(ChartScale, LogScaleGivesEqualRatiosEqualHeights) {
+TEST(ChartScale, LogScaleGivesEqualRatiosEqualHeightsUntilTheDataTurnsNegative) {
     ChartModel m = Model(Daily(MakeDate(1999, 1, 4), 100), 600);
     ASSERT_TRUE(m.setScale(PriceScale::kLog));
     EXPECT_NEAR(m.priceToY(40, 500) - m.priceToY(80, 500), m.priceToY(20, 500) - m.priceToY(40, 500), 1e-9);
+    m.setSeries(Daily(MakeDate(1999, 1, 4), 100, -5), kAll, false);
+    EXPECT_EQ(m.scale(), PriceScale::kLinear);
 }
 
 struct TickCase {
@@ -367,30 +362,25 @@ TEST(ChartMarks, FileOutOfDateOrderStillFindsItsBars) {
     EXPECT_EQ(m.findBar(q[20].date, std::nullopt), 20);
 }
 
-struct SelectCase {
-    const char* name;
-    int position;
-    int dateOf;  // the bar whose date and time are told; -1: no date
-    int want;
-};
-
-class SelectTest : public ::testing::TestWithParam<SelectCase> {};
-
-TEST_P(SelectTest, SelectedQuoteIsItsBar) {
-    const SelectCase& c = GetParam();
-    ChartModel m = Model(Intraday(MakeDate(2024, 3, 14), 3, 20), 600, kAll, true);
-    const DateCode date = c.dateOf >= 0 ? m.bar(c.dateOf).date : kNoDate;
-    const TimeCode time = c.dateOf >= 0 ? m.bar(c.dateOf).time : 0;
-    m.setSelected(c.position, date, time);
-    EXPECT_EQ(m.selectedBar(), c.want);
+TEST(ChartMarks, SelectedQuoteIsItsBar) {
+    const struct {
+        int position;
+        int dateOf;  // the bar whose date and time are told; -1: no date
+        int want;
+    } rows[] = {
+        {25, 25, 25},    // the position holds it
+        {24, 25, 25},    // the position moved on
+        {600, 59, 59},   // the position past the end
+        {-1, -1, -1},    // nothing
+    };
+    for (const auto& c : rows) {
+        ChartModel m = Model(Intraday(MakeDate(2024, 3, 14), 3, 20), 600, kAll, true);
+        const DateCode date = c.dateOf >= 0 ? m.bar(c.dateOf).date : kNoDate;
+        const TimeCode time = c.dateOf >= 0 ? m.bar(c.dateOf).time : 0;
+        m.setSelected(c.position, date, time);
+        EXPECT_EQ(m.selectedBar(), c.want) << c.position;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Chart, SelectTest,
-                         ::testing::Values(SelectCase{"PositionHoldsIt", 25, 25, 25},
-                                           SelectCase{"PositionMovedOn", 24, 25, 25},
-                                           SelectCase{"PositionPastTheEnd", 600, 59, 59},
-                                           SelectCase{"Nothing", -1, -1, -1}),
-                         [](const ::testing::TestParamInfo<SelectCase>& info) { return std::string(info.param.name); });
 
 TEST(ChartText, BarTextShowsTheFieldsTheSeriesHas) {
     std::vector<LoadedQuote> q = Daily(MakeDate(1928, 10, 1), 3, 20);

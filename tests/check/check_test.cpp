@@ -475,52 +475,29 @@ TEST(DamagedDemo, HoldsOneCaseOfEveryFindingAndRepairsToTheRest) {
 
 // ----- texts and counting -----
 
-struct WeekdayCase {
-    const char* name;
-    int y1, m1, d1, y2, m2, d2;
-    int weekdays;
-};
-
-class Weekdays : public ::testing::TestWithParam<WeekdayCase> {};
-
-TEST_P(Weekdays, Between) {
-    const WeekdayCase& c = GetParam();
-    EXPECT_EQ(WeekdaysBetween(MakeDate(c.y1, c.m1, c.d1), MakeDate(c.y2, c.m2, c.d2)), c.weekdays);
+TEST(CheckTexts, WeekdaysBetweenAndTemporaryNames) {
+    const struct {
+        int y1, m1, d1, y2, m2, d2;
+        int weekdays;
+    } spans[] = {
+        {2015, 1, 9, 2015, 1, 12, 0},   // Friday to Monday
+        {2015, 1, 5, 2015, 1, 6, 0},    // Monday to Tuesday
+        {2015, 1, 5, 2015, 1, 7, 1},    // Monday to Wednesday
+        {2015, 1, 5, 2015, 1, 12, 4},   // Monday to the next Monday
+        {2015, 1, 10, 2015, 1, 12, 0},  // Saturday to Monday
+        {2015, 1, 5, 2015, 1, 26, 14},  // three weeks
+        {1928, 10, 1, 1928, 10, 8, 4},  // before 1961
+        {2016, 2, 26, 2016, 3, 1, 1},   // across a leap day
+    };
+    for (const auto& c : spans)
+        EXPECT_EQ(WeekdaysBetween(MakeDate(c.y1, c.m1, c.d1), MakeDate(c.y2, c.m2, c.d2)), c.weekdays)
+            << c.y1 << "-" << c.m1 << "-" << c.d1 << " to " << c.y2 << "-" << c.m2 << "-" << c.d2;
+    const std::pair<const char*, bool> names[] = {
+        {"F3.NEW", true},  {"master.~nu", true}, {"EMASTER.NEW-2", true}, {"F3.DAT.NEW", true},
+        {"F3.BAK", false}, {".NEW", false},      {"F3.NEW-x", false},     {"F3.DAT", false},
+    };
+    for (const auto& [file, temporary] : names) EXPECT_EQ(IsTemporaryFileName(file), temporary) << file;
 }
-
-INSTANTIATE_TEST_SUITE_P(Check, Weekdays,
-                         ::testing::Values(WeekdayCase{"FridayToMonday", 2015, 1, 9, 2015, 1, 12, 0},
-                                           WeekdayCase{"MondayToTuesday", 2015, 1, 5, 2015, 1, 6, 0},
-                                           WeekdayCase{"MondayToWednesday", 2015, 1, 5, 2015, 1, 7, 1},
-                                           WeekdayCase{"MondayToNextMonday", 2015, 1, 5, 2015, 1, 12, 4},
-                                           WeekdayCase{"SaturdayToMonday", 2015, 1, 10, 2015, 1, 12, 0},
-                                           WeekdayCase{"ThreeWeeks", 2015, 1, 5, 2015, 1, 26, 14},
-                                           WeekdayCase{"Before1961", 1928, 10, 1, 1928, 10, 8, 4},
-                                           WeekdayCase{"AcrossLeapDay", 2016, 2, 26, 2016, 3, 1, 1}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-struct TemporaryCase {
-    const char* name;
-    const char* file;
-    bool temporary;
-};
-
-class TemporaryNames : public ::testing::TestWithParam<TemporaryCase> {};
-
-TEST_P(TemporaryNames, Recognised) {
-    EXPECT_EQ(IsTemporaryFileName(GetParam().file), GetParam().temporary);
-}
-
-INSTANTIATE_TEST_SUITE_P(Check, TemporaryNames,
-                         ::testing::Values(TemporaryCase{"DatNew", "F3.NEW", true},
-                                           TemporaryCase{"LowerCase", "master.~nu", true},
-                                           TemporaryCase{"BesideAnother", "EMASTER.NEW-2", true},
-                                           TemporaryCase{"DatDotNew", "F3.DAT.NEW", true},
-                                           TemporaryCase{"Backup", "F3.BAK", false},
-                                           TemporaryCase{"BareSuffix", ".NEW", false},
-                                           TemporaryCase{"NotANumber", "F3.NEW-x", false},
-                                           TemporaryCase{"Data", "F3.DAT", false}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CheckTexts, QuoteFindingNamesItsQuoteAndTheEditToMakeIt) {
     testing::TempDir dir;

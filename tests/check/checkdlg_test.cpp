@@ -22,11 +22,8 @@ using namespace barwise;
 class CheckDlgTest : public QObject {
     Q_OBJECT
 private slots:
-    void listsFindingsGroupedByClass();
+    void listsShowsAndSavesFindings();
     void repairSelectedAsksThenMends();
-    void doubleClickShowsTheQuote();
-    void savesTheReport();
-    void followsThePortfolioShown();
 };
 
 namespace {
@@ -63,11 +60,15 @@ void SelectRow(CCheckDlg& dlg, int row) {
 
 }  // namespace
 
-void CheckDlgTest::listsFindingsGroupedByClass() {
-    barwise::testing::TempDir dir;
+// One window on one planted portfolio: the list, a finding's quote shown, the report saved,
+// and the window following the main window to another portfolio.
+void CheckDlgTest::listsShowsAndSavesFindings() {
+    barwise::testing::TempDir dir, second, out;
     Plant(dir.path());
+    checktest::CopyPortfolio(checktest::Base::kPlain, second.path());
     FakeCommandView view = ViewOf(dir);
     ScriptedUiHost host;
+    host.saveAnswer = QString::fromStdString((out.path() / "report.txt").string());
     CCheckDlg dlg(view, host);
     QAbstractItemModelTester tester(dlg.Table()->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     dlg.OnCheck();
@@ -81,6 +82,37 @@ void CheckDlgTest::listsFindingsGroupedByClass() {
     // Sorting by another column and back.
     dlg.Table()->sortByColumn(CheckFindingsModel::kFile, Qt::DescendingOrder);
     QCOMPARE(model->index(0, CheckFindingsModel::kFile).data().toString(), QStringLiteral("F2.DAT"));
+
+    // A double-click on a quote finding shows its quote in the main window.
+    const int row = ViewRowOf(dlg, FindingKind::kNegativeVolume);
+    const Finding f = dlg.Findings()[static_cast<std::size_t>(
+        static_cast<QSortFilterProxyModel*>(model)->mapToSource(model->index(row, 0)).row())];
+    view.symbols.push_back({f.id, "AAA", "ALPHA CORP"});
+    dlg.OnShowRow(row);
+    QCOMPARE(view.shown.size(), std::size_t{1});
+    QCOMPARE(view.shown[0].first.fileNumber, 1);
+    QCOMPARE(view.shown[0].second, checktest::PlainDate(15));
+    QVERIFY(host.messages.empty());
+    // A leftover names no security: nothing to show.
+    dlg.OnShowRow(ViewRowOf(dlg, FindingKind::kTemporaryFile));
+    QCOMPARE(view.shown.size(), std::size_t{1});
+
+    dlg.OnSaveReport();
+    const std::string text = barwise::testing::ReadText(out.path() / "report.txt");
+    QVERIFY(text.find("suspect  F1.DAT  AAA quote 16") != std::string::npos);
+    QVERIFY(text.find("to edit: barwise-cli edit-quote") != std::string::npos);
+    QVERIFY(text.find("\r\n") != std::string::npos);
+
+    // The main window shows another portfolio: the window says which it checked, and checks
+    // the new one.
+    view.portfolioDir = second.str();
+    dlg.OnViewChanged();
+    auto* label = dlg.findChild<QLabel*>("portfolio");
+    QVERIFY(label->text().contains(QString::fromStdString(second.str())));
+    QVERIFY(label->text().contains(QString::fromStdString(dir.str())));
+    dlg.OnCheck();
+    QVERIFY(dlg.Findings().empty());
+    QVERIFY(dlg.StatusText().contains("clean"));
 }
 
 void CheckDlgTest::repairSelectedAsksThenMends() {
@@ -128,62 +160,6 @@ void CheckDlgTest::repairSelectedAsksThenMends() {
     QVERIFY(std::any_of(listing.rows.begin(), listing.rows.end(), [](const SymbolRow& r) {
         return r.symbol.rfind("NINE", 0) == 0 && SecurityName(r.record) == "NINE FROM F9" && r.record.fileNumber() == 9;
     }));
-}
-
-void CheckDlgTest::doubleClickShowsTheQuote() {
-    barwise::testing::TempDir dir;
-    Plant(dir.path());
-    FakeCommandView view = ViewOf(dir);
-    ScriptedUiHost host;
-    CCheckDlg dlg(view, host);
-    dlg.OnCheck();
-    const int row = ViewRowOf(dlg, FindingKind::kNegativeVolume);
-    const Finding f = dlg.Findings()[static_cast<std::size_t>(
-        static_cast<QSortFilterProxyModel*>(dlg.Table()->model())->mapToSource(dlg.Table()->model()->index(row, 0)).row())];
-    view.symbols.push_back({f.id, "AAA", "ALPHA CORP"});
-    dlg.OnShowRow(row);
-    QCOMPARE(view.shown.size(), std::size_t{1});
-    QCOMPARE(view.shown[0].first.fileNumber, 1);
-    QCOMPARE(view.shown[0].second, checktest::PlainDate(15));
-    QVERIFY(host.messages.empty());
-    // A leftover names no security: nothing to show.
-    dlg.OnShowRow(ViewRowOf(dlg, FindingKind::kTemporaryFile));
-    QCOMPARE(view.shown.size(), std::size_t{1});
-}
-
-void CheckDlgTest::savesTheReport() {
-    barwise::testing::TempDir dir;
-    Plant(dir.path());
-    FakeCommandView view = ViewOf(dir);
-    ScriptedUiHost host;
-    barwise::testing::TempDir out;
-    host.saveAnswer = QString::fromStdString((out.path() / "report.txt").string());
-    CCheckDlg dlg(view, host);
-    dlg.OnCheck();
-    dlg.OnSaveReport();
-    const std::string text = barwise::testing::ReadText(out.path() / "report.txt");
-    QVERIFY(text.find("suspect  F1.DAT  AAA quote 16") != std::string::npos);
-    QVERIFY(text.find("to edit: barwise-cli edit-quote") != std::string::npos);
-    QVERIFY(text.find("\r\n") != std::string::npos);
-}
-
-void CheckDlgTest::followsThePortfolioShown() {
-    barwise::testing::TempDir first, second;
-    Plant(first.path());
-    checktest::CopyPortfolio(checktest::Base::kPlain, second.path());
-    FakeCommandView view = ViewOf(first);
-    ScriptedUiHost host;
-    CCheckDlg dlg(view, host);
-    dlg.OnCheck();
-    QCOMPARE(dlg.Findings().size(), std::size_t{3});
-    view.portfolioDir = second.str();
-    dlg.OnViewChanged();
-    auto* label = dlg.findChild<QLabel*>("portfolio");
-    QVERIFY(label->text().contains(QString::fromStdString(second.str())));
-    QVERIFY(label->text().contains(QString::fromStdString(first.str())));
-    dlg.OnCheck();
-    QVERIFY(dlg.Findings().empty());
-    QVERIFY(dlg.StatusText().contains("clean"));
 }
 
 QTEST_MAIN(CheckDlgTest)

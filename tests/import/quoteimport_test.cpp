@@ -243,7 +243,11 @@ TEST_F(DemoImportTest, ADryRunSaysWhatARunDoesAndWritesNothing) {
     EXPECT_NE(Files(stocks_), before);
 }
 
-TEST_F(DemoImportTest, SymbolsThePortfolioLacksAreListedUnlessCreated) {
+// Which security each line goes to: a symbol the portfolio lacks is listed with its lines
+// and not created; a file without a symbol column goes to the security named like the file;
+// a column the security's layout lacks is named (BOLT's 24-byte records have no open
+// interest).
+TEST_F(DemoImportTest, LinesGoToTheirSecurityOrAreListed) {
     const ImportReport rep =
         ImportQuotes(stocks_, {Text("SYMBOL,DATE,CLOSE\nACME,2030-01-02,5\nZZZ,2030-01-02,6\nZZZ,2030-01-03,6\n")}, {});
     ASSERT_EQ(rep.change.status, kSuccess) << rep.failure;
@@ -254,26 +258,20 @@ TEST_F(DemoImportTest, SymbolsThePortfolioLacksAreListedUnlessCreated) {
     MasterRecord r;
     SecurityId id;
     EXPECT_EQ(FindSymbol(stocks_, "ZZZ", r, id), kFileNotFound);
-}
 
-TEST_F(DemoImportTest, AColumnTheLayoutLacksIsNamed) {
-    // BOLT's 24-byte records have no open interest.
-    const SecurityId bolt = Find(stocks_, "BOLT");
+    const ImportReport named = ImportQuotes(stocks_, {Text("DATE,CLOSE\n2030-01-03,5\n", "/tmp/acme.csv")}, {});
+    ASSERT_EQ(named.change.status, kSuccess) << named.failure;
+    ASSERT_EQ(named.securities.size(), 1u);
+    EXPECT_EQ(named.securities[0].id, acme_);
+    EXPECT_EQ(named.securities[0].added, 1);
+
     ImportOptions o;
-    o.into = bolt;
-    const ImportReport rep = ImportQuotes(stocks_, {Text(std::string(kTitle) + "2030-01-02,1,2,0.5,1.5,100,7\n")}, o);
-    ASSERT_EQ(rep.change.status, kSuccess) << rep.failure;
-    ASSERT_EQ(rep.securities[0].notes.size(), 1u);
-    EXPECT_NE(rep.securities[0].notes[0].find("OI"), std::string::npos);
-    EXPECT_EQ(rep.securities[0].added, 1);
-}
-
-TEST_F(DemoImportTest, AFileWithoutASymbolColumnGoesToTheSecurityNamedLikeIt) {
-    const ImportReport rep = ImportQuotes(stocks_, {Text("DATE,CLOSE\n2030-01-02,5\n", "/tmp/acme.csv")}, {});
-    ASSERT_EQ(rep.change.status, kSuccess) << rep.failure;
-    ASSERT_EQ(rep.securities.size(), 1u);
-    EXPECT_EQ(rep.securities[0].id, acme_);
-    EXPECT_EQ(rep.securities[0].added, 1);
+    o.into = Find(stocks_, "BOLT");
+    const ImportReport bolt = ImportQuotes(stocks_, {Text(std::string(kTitle) + "2030-01-02,1,2,0.5,1.5,100,7\n")}, o);
+    ASSERT_EQ(bolt.change.status, kSuccess) << bolt.failure;
+    ASSERT_EQ(bolt.securities[0].notes.size(), 1u);
+    EXPECT_NE(bolt.securities[0].notes[0].find("OI"), std::string::npos);
+    EXPECT_EQ(bolt.securities[0].added, 1);
 }
 
 // A new security of each column set reads back as written, through the readers.
