@@ -161,12 +161,9 @@ TEST(ReadLayoutTest, ColumnsBeyondTheRecordAreDropped) {
 }
 
 TEST(FormatCodeNameTest, TableAndUnknownCodes) {
-    EXPECT_EQ(FormatCodeName(-7), "128ths");
-    EXPECT_EQ(FormatCodeName(-1), "Halves");
-    EXPECT_EQ(FormatCodeName(0), "Whole Num.");
-    EXPECT_EQ(FormatCodeName(5), "100,000ths");
-    EXPECT_EQ(FormatCodeName(100), "100s");
-    EXPECT_EQ(FormatCodeName(1000), "1,000s");
+    const std::pair<int, const char*> names[] = {{-7, "128ths"}, {-1, "Halves"}, {0, "Whole Num."},
+                                                 {5, "100,000ths"}, {100, "100s"}, {1000, "1,000s"}};
+    for (const auto& [code, name] : names) EXPECT_EQ(FormatCodeName(code), name) << code;
     for (int code : {-8, 6, 99, 101, 999, 1001, 32767, -32768}) EXPECT_EQ(FormatCodeName(code), "") << code;
 }
 

@@ -109,12 +109,8 @@ TEST_F(RealDbValuesTest, EquisItalyQuotesMatchTheRawBytes) {
         const int y = static_cast<int>(date / 10000), m = static_cast<int>(date / 100) % 100, d = static_cast<int>(date) % 100;
         EXPECT_EQ(FormatDate(s.date(i), 8, '/'), std::to_string(1900 + y) + (m < 10 ? "0" : "") + std::to_string(m) +
                                                      (d < 10 ? "0" : "") + std::to_string(d));
-        EXPECT_EQ(s.open(i), MbfValue(rec + 4)) << i;
-        EXPECT_EQ(s.high(i), MbfValue(rec + 8)) << i;
-        EXPECT_EQ(s.low(i), MbfValue(rec + 12)) << i;
-        EXPECT_EQ(s.close(i), MbfValue(rec + 16)) << i;
-        EXPECT_EQ(s.volume(i), MbfValue(rec + 20)) << i;
-        EXPECT_EQ(s.openInterest(i), MbfValue(rec + 24)) << i;
+        for (int f = kFieldOpen; f <= kFieldOi; ++f)
+            EXPECT_EQ(s.value(f, i), MbfValue(rec + 4 * (f - kFieldOpen + 1))) << i << " field " << f;
     }
     // The first quote of ASR is 4 January 2010.
     EXPECT_EQ(FormatDateMdy(s.date(0)), "01/04/10");

@@ -91,11 +91,7 @@ TEST_F(RewriteTest, ScaleChangesTheFactorsFieldsOfTheDaysInRangeAndNothingElse) 
 TEST_F(RewriteTest, SetChangesOneDayAndAMissingDayChangesNothing) {
     ASSERT_EQ(Run(EditOp::kSet, Day(3), Day(3), {1, 2, 0.5f, 1.5f, 77, 3}), kSuccess);
     QuoteSeries s = Read("ABC");
-    EXPECT_EQ(s.open(3), 1.0f);
-    EXPECT_EQ(s.high(3), 2.0f);
-    EXPECT_EQ(s.low(3), 0.5f);
-    EXPECT_EQ(s.close(3), 1.5f);
-    EXPECT_EQ(s.volume(3), 77.0f);
+    EXPECT_EQ(testing::QuoteValues(s, 3), (std::vector<float>{1, 2, 0.5f, 1.5f, 77, 3}));
     EXPECT_EQ(s.date(3), Day(3));
     EXPECT_EQ(s.open(2), 22.0f);
     const auto before = ReadBytes(dat);

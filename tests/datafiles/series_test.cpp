@@ -119,15 +119,10 @@ TEST_F(SeriesTest, AbsentFieldsReadMinusOne) {
     ASSERT_EQ(AllocSeries(s, 10), kSuccess);
     ASSERT_EQ(ReadSeries(s, tmp.str(), "TWELVE", 0, 10), kSuccess);
     ASSERT_EQ(s.count, 2);
-    EXPECT_EQ(s.close(1), 5.75f);
-    EXPECT_EQ(s.volume(0), 300.0f);
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(s.open(i), -1.0f);
-        EXPECT_EQ(s.high(i), -1.0f);
-        EXPECT_EQ(s.low(i), -1.0f);
-        EXPECT_EQ(s.openInterest(i), -1.0f);
-        EXPECT_EQ(s.time(i), 0);
-    }
+    EXPECT_EQ(testing::QuoteValues(s, 0), (std::vector<float>{-1, -1, -1, 5.5f, 300, -1}));
+    EXPECT_EQ(testing::QuoteValues(s, 1), (std::vector<float>{-1, -1, -1, 5.75f, 0, -1}));
+    EXPECT_EQ(s.time(0), 0);
+    EXPECT_EQ(s.time(1), 0);
 }
 
 // Files that do not hold what MASTER or their header says: the read stops at whichever

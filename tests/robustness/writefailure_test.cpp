@@ -69,21 +69,33 @@ struct CaseName {
 };
 
 
-class WriteFailure : public ::testing::TestWithParam<RewriteCase> {};
-
-TEST_P(WriteFailure, EveryFailingStepKeepsTheFilesAndReportsFailure) {
-    const RewriteCase& c = GetParam();
-    ScratchDir dir;
-    WriteDirectory(dir.path(), c.before);
-    FaultyFileSystem counter;
-    ASSERT_EQ(c.run(dir.path(), counter), kSuccess);
-    const DirectoryContent before = Compared(c.before);
-    const DirectoryContent after = Compared(ReadDirectory(dir.path()));
-    ASSERT_NE(before, after) << "the rewrite changed nothing, so nothing is tested";
-
-    const int injected = ForEachFailingStep(counter, [&](FaultyFileSystem& faulty) {
+// Each test starts from the case run once in `dir` through `counter`, which counted its
+// steps and bytes: what the case starts from and what it makes are kept.
+class WriteFailure : public ::testing::TestWithParam<RewriteCase> {
+protected:
+    void SetUp() override {
+        WriteDirectory(dir.path(), c.before);
+        ASSERT_EQ(c.run(dir.path(), counter), kSuccess);
+        before = Compared(c.before);
+        after = Compared(ReadDirectory(dir.path()));
+        ASSERT_NE(before, after) << "the rewrite changed nothing, so nothing is tested";
+    }
+    // The portfolio in `dir` as the case starts from it, with `extra` files beside it.
+    void Restart(const DirectoryContent& extra = {}) {
         EmptyDirectory(dir.path());
         WriteDirectory(dir.path(), c.before);
+        WriteDirectory(dir.path(), extra);
+    }
+
+    const RewriteCase& c = GetParam();
+    ScratchDir dir;
+    FaultyFileSystem counter;
+    DirectoryContent before, after;
+};
+
+TEST_P(WriteFailure, EveryFailingStepKeepsTheFilesAndReportsFailure) {
+    const int injected = ForEachFailingStep(counter, [&](FaultyFileSystem& faulty) {
+        Restart();
         const DataStatus status = c.run(dir.path(), faulty);
         ASSERT_TRUE(faulty.fired());
         EXPECT_NE(status, kSuccess) << "failure of " << faulty.firedPath() << " not reported";
@@ -103,20 +115,9 @@ TEST_P(WriteFailure, EveryFailingStepKeepsTheFilesAndReportsFailure) {
 // A leftover temporary file from an earlier, interrupted rewrite does not stop the next one
 // and is gone afterwards.
 TEST_P(WriteFailure, LeftoverTemporaryFilesAreOverwritten) {
-    const RewriteCase& c = GetParam();
-    ScratchDir reference;
-    WriteDirectory(reference.path(), c.before);
-    ASSERT_EQ(c.run(reference.path(), RealFileSystem()), kSuccess);
-    const DirectoryContent after = Compared(ReadDirectory(reference.path()));
-
-    ScratchDir dir;
-    DirectoryContent start = c.before;
-    const Bytes junk(1000, 0xEE);
-    for (const std::string& name : c.writes) {
-        const std::string stem = name.substr(0, name.find('.'));
-        start[ToUpperAscii(stem) + ".NEW"] = junk;
-    }
-    WriteDirectory(dir.path(), start);
+    DirectoryContent junk;
+    for (const std::string& name : c.writes) junk[ToUpperAscii(name.substr(0, name.find('.'))) + ".NEW"] = Bytes(1000, 0xEE);
+    Restart(junk);
     EXPECT_EQ(c.run(dir.path(), RealFileSystem()), kSuccess);
     EXPECT_EQ(Compared(ReadDirectory(dir.path())), after);
     EXPECT_EQ(TemporaryFiles(dir.path()), std::vector<std::string>{});
@@ -125,36 +126,26 @@ TEST_P(WriteFailure, LeftoverTemporaryFilesAreOverwritten) {
 // A disk that fills up after N bytes, for N at every record boundary region and spread
 // over all the bytes a rewrite writes: the write that crosses the limit is cut short.
 TEST_P(WriteFailure, ADiskThatFillsUpAtAnyByteKeepsTheFiles) {
-    const RewriteCase& c = GetParam();
-    ScratchDir dir;
-    WriteDirectory(dir.path(), c.before);
-    FaultyFileSystem counter;
-    ASSERT_EQ(c.run(dir.path(), counter), kSuccess);
     const std::uint64_t total = counter.bytesWritten();
-    const DirectoryContent before = Compared(c.before);
-    const DirectoryContent after = Compared(ReadDirectory(dir.path()));
-
     std::set<std::uint64_t> limits = {0, 1, 4, 52, 53, 54, 75, 76, 77, total - 1};
     for (std::uint64_t k = 1; k < 40; ++k) limits.insert(total * k / 40);
     for (const std::uint64_t limit : limits) {
         SCOPED_TRACE("disk full after " + std::to_string(limit) + " of " + std::to_string(total) + " bytes");
-        EmptyDirectory(dir.path());
-        WriteDirectory(dir.path(), c.before);
+        Restart();
         FaultyFileSystem disk = FaultyFileSystem::FullAfter(limit);
         const DataStatus status = c.run(dir.path(), disk);
         EXPECT_NE(status, kSuccess);
         // A rewrite of more than one file that sees too little room refuses before writing.
         EXPECT_NE(status, kDeletedMasterStale);
+        EXPECT_EQ(TemporaryFiles(dir.path()), std::vector<std::string>{});
         if (status == kNoSpace) {
             EXPECT_FALSE(disk.fired());
             EXPECT_EQ(Compared(ReadDirectory(dir.path())), before);
-            EXPECT_EQ(TemporaryFiles(dir.path()), std::vector<std::string>{});
             continue;
         }
         ASSERT_TRUE(disk.fired());
         EXPECT_EQ(Compared(ReadDirectory(dir.path())), LeftAfterFailureAt(c, disk.firedPath(), before, after))
             << "full while writing " << disk.firedPath();
-        EXPECT_EQ(TemporaryFiles(dir.path()), std::vector<std::string>{});
     }
 }
 
@@ -229,15 +220,12 @@ TEST(BackupWrite, FailedBackupWriteLeavesNoTruncatedBackup) {
 
 // Without hard links the backup is a checked copy, and the rewrite gives the same files.
 TEST_P(WriteFailure, WithoutHardLinksTheBackupIsACopy) {
-    const RewriteCase& c = GetParam();
-    ScratchDir linked, copied;
-    WriteDirectory(linked.path(), c.before);
+    ScratchDir copied;
     WriteDirectory(copied.path(), c.before);
-    ASSERT_EQ(c.run(linked.path(), RealFileSystem()), kSuccess);
     FaultyFileSystem noLinks(Step::kLink, 1);
     ASSERT_EQ(c.run(copied.path(), noLinks), kSuccess);
     EXPECT_EQ(noLinks.count(Step::kLink) > 0, noLinks.fired());
-    EXPECT_EQ(ReadDirectory(copied.path()), ReadDirectory(linked.path()));
+    EXPECT_EQ(ReadDirectory(copied.path()), ReadDirectory(dir.path()));
 }
 
 // ----- the change list -----
@@ -315,9 +303,7 @@ void CheckChangeLists(const DirectoryContent& start, const RunFn& run) {
     ForEachFailingStep(counter, [&](FaultyFileSystem& faulty) { (void)CheckChangeList(dir.path(), start, run, faulty); });
 }
 
-TEST_P(WriteFailure, TheChangeListNamesWhatChangedAndPutsItBack) {
-    CheckChangeLists(GetParam().before, GetParam().run);
-}
+TEST_P(WriteFailure, TheChangeListNamesWhatChangedAndPutsItBack) { CheckChangeLists(c.before, c.run); }
 
 TEST_P(IndexWriteFailure, TheChangeListNamesWhatChangedAndPutsItBack) {
     CheckChangeLists(GetParam().before, GetParam().run);

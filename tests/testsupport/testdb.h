@@ -9,6 +9,7 @@
 
 #include "datafiles/fileio.h"
 #include "datafiles/master.h"
+#include "datafiles/series.h"
 #include "testsupport/tempdir.h"
 
 namespace barwise::testing {
@@ -39,5 +40,12 @@ std::vector<float> Weekdays(int year, int month, int day, int count);
 std::string RealDbDir();
 // A writable copy of one of them in dir; false when the real databases are not available.
 bool CopyRealDb(const std::string& name, const fs::path& dir);
+
+// The value fields of quote i of a series read: OPEN HIGH LOW CLOSE VOL OI.
+inline std::vector<float> QuoteValues(const QuoteSeries& s, int i) {
+    std::vector<float> values;
+    for (int f = kFieldOpen; f <= kFieldOi; ++f) values.push_back(s.value(f, i));
+    return values;
+}
 
 }  // namespace barwise::testing
