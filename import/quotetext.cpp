@@ -722,19 +722,21 @@ QuoteText ReadQuoteText(std::string_view text, const TextFormat& format, std::st
     }
     const std::size_t split = nl + 1;
     const std::string_view firstHalf = text.substr(0, split), secondHalf = text.substr(split);
-    const int linesBefore = start.linesBefore() + static_cast<int>(LineEnds(firstHalf.substr(from)));
+    // Each half's line ends counted once: they number the second half and make room for both.
+    const std::size_t firstEnds = LineEnds(firstHalf.substr(from)), secondEnds = LineEnds(secondHalf);
+    const int linesBefore = start.linesBefore() + static_cast<int>(firstEnds);
     QuoteText second;
     std::exception_ptr failed;
     std::thread other([&] {
         try {
-            second.quotes.reserve(LineEnds(secondHalf) + 1);
+            second.quotes.reserve(secondEnds + 1);
             ReadLines(reading, LineCursor(text, split, linesBefore), second);
         } catch (...) {
             failed = std::current_exception();
         }
     });
     try {
-        out.quotes.reserve(LineEnds(text.substr(from)) + 1);
+        out.quotes.reserve(firstEnds + secondEnds + 1);
         ReadLines(reading, LineCursor(firstHalf, from, start.linesBefore()), out);
     } catch (...) {
         other.join();
