@@ -390,19 +390,20 @@ void ViewTest::searchFilter() {
         const char* refusal;
     } rows[] = {
         // The search starts limited to <root>/one.
-        {"widened to the tree", true, "", true, 2, 2, nullptr},
-        {"letter case only", true, "/ONE", true, 1, 1, nullptr},
-        {"switched off, same path", false, "/one", true, 2, 2, nullptr},
-        {"cancelled", true, "", false, 1, 1, nullptr},
+        {"widened to the tree", true, "", true, 2, 2, ""},
+        {"letter case only", true, "/ONE", true, 1, 1, ""},
+        {"switched off, same path", false, "/one", true, 2, 2, ""},
+        {"cancelled", true, "", false, 1, 1, ""},
         {"relative path", true, "data", true, 1, 1,
          "The Search Filter path refers to an unknown drive"},
     };
     for (const auto& r : rows) {
         ViewTestbed t;
+        SettingsStore& s = *t.settings;
         const QString root = QString::fromStdString(t.root);
         const QString initial = root + QStringLiteral("/one");
-        t.settings->WriteProfileInt(QStringLiteral("Search"), QStringLiteral("Limit"), 1);
-        t.settings->WriteProfileString(QStringLiteral("Search"), QStringLiteral("Name"), initial);
+        s.WriteProfileInt(QStringLiteral("Search"), QStringLiteral("Limit"), 1);
+        s.WriteProfileString(QStringLiteral("Search"), QStringLiteral("Name"), initial);
         QVERIFY(t.addPortfolio("one", {MakeSeries(1, "ONE", "ONE", 1)}));
         QVERIFY(t.addPortfolio("two", {MakeSeries(1, "TWO", "TWO", 1)}));
         QVERIFY(t.start());
@@ -426,13 +427,10 @@ void ViewTest::searchFilter() {
         QVERIFY2(followed, r.name);
         QCOMPARE(t.host.countBeeps(UiHost::Beep::Asterisk), r.scans);
         QCOMPARE(t.view().PortfolioPane().PortfolioList()->count(), r.portfolios);
-        QCOMPARE(t.host.messageTexts(),
-                 r.refusal ? QStringList{QString::fromLatin1(r.refusal)} : QStringList{});
+        QCOMPARE(Joined(t.host.messageTexts()), QLatin1String(r.refusal));
         const QString kept = accepted ? path : initial;
-        QCOMPARE(t.settings->GetProfileString(QStringLiteral("Search"), QStringLiteral("Name"),
-                                              QString()),
-                 kept);
-        QCOMPARE(t.settings->GetProfileInt(QStringLiteral("Search"), QStringLiteral("Limit"), -1),
+        QCOMPARE(s.GetProfileString(QStringLiteral("Search"), QStringLiteral("Name"), {}), kept);
+        QCOMPARE(s.GetProfileInt(QStringLiteral("Search"), QStringLiteral("Limit"), -1),
                  accepted ? int(r.limit) : 1);
         QCOMPARE(QString::fromStdString(t.view().PortfolioPane().SearchKeyUpper()), kept.toUpper());
     }
