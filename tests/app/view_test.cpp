@@ -381,14 +381,9 @@ void ViewTest::nothingFoundThenRescanAndCancel() {
 // listed volume is refused with the dialog left open, and a new search runs only when the
 // filter changed; the path is kept as typed even when it calls for none.
 void ViewTest::searchFilter() {
-    const struct {
-        const char* name;
-        bool limit;
-        const char* path;  // below the tree's root when it starts with '/'
-        bool ok;           // OK pressed (else Cancel)
-        int scans, portfolios;
-        const char* refusal;
-    } rows[] = {
+    // The case, the switch, the path (below the tree's root when it starts with '/'), OK
+    // pressed (else Cancel), the searches and portfolios after it, and the refusal.
+    const std::tuple<const char*, bool, const char*, bool, int, int, const char*> rows[] = {
         // The search starts limited to <root>/one.
         {"widened to the tree", true, "", true, 2, 2, ""},
         {"letter case only", true, "/ONE", true, 1, 1, ""},
@@ -397,7 +392,7 @@ void ViewTest::searchFilter() {
         {"relative path", true, "data", true, 1, 1,
          "The Search Filter path refers to an unknown drive"},
     };
-    for (const auto& r : rows) {
+    for (const auto& [name, limit, typed, ok, scans, portfolios, refusal] : rows) {
         ViewTestbed t;
         SettingsStore& s = *t.settings;
         const QString root = QString::fromStdString(t.root);
@@ -410,28 +405,28 @@ void ViewTest::searchFilter() {
         QCOMPARE(t.view().PortfolioPane().PortfolioList()->count(), 1);
 
         const QString path =
-            (*r.path == '/' || !*r.path ? root : QString()) + QString::fromLatin1(r.path);
+            (*typed == '/' || !*typed ? root : QString()) + QString::fromLatin1(typed);
         bool followed = true, accepted = false;
         t.host.onDialog = [&](QDialog& d) {
             auto* check = d.findChild<QCheckBox*>(QStringLiteral("ctl1110"));
             auto* edit = d.findChild<QLineEdit*>(QStringLiteral("ctl1111"));
-            if (check->isChecked() != r.limit) check->click();
-            followed = edit->isEnabled() == r.limit;
+            if (check->isChecked() != limit) check->click();
+            followed = edit->isEnabled() == limit;
             edit->setText(path);
-            if (!r.ok) return false;
+            if (!ok) return false;
             d.findChild<QPushButton*>(QStringLiteral("ctl1"))->click();
             accepted = d.result() == QDialog::Accepted;
             return accepted;
         };
         t.frame->Action(kCmdSearchFilter)->trigger();
-        QVERIFY2(followed, r.name);
-        QCOMPARE(t.host.countBeeps(UiHost::Beep::Asterisk), r.scans);
-        QCOMPARE(t.view().PortfolioPane().PortfolioList()->count(), r.portfolios);
-        QCOMPARE(Joined(t.host.messageTexts()), QLatin1String(r.refusal));
+        QVERIFY2(followed, name);
+        QCOMPARE(t.host.countBeeps(UiHost::Beep::Asterisk), scans);
+        QCOMPARE(t.view().PortfolioPane().PortfolioList()->count(), portfolios);
+        QCOMPARE(Joined(t.host.messageTexts()), QLatin1String(refusal));
         const QString kept = accepted ? path : initial;
         QCOMPARE(s.GetProfileString(QStringLiteral("Search"), QStringLiteral("Name"), {}), kept);
         QCOMPARE(s.GetProfileInt(QStringLiteral("Search"), QStringLiteral("Limit"), -1),
-                 accepted ? int(r.limit) : 1);
+                 accepted ? int(limit) : 1);
         QCOMPARE(QString::fromStdString(t.view().PortfolioPane().SearchKeyUpper()), kept.toUpper());
     }
 }

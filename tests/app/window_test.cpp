@@ -196,26 +196,22 @@ void WindowTest::indexFilesThroughTheWindow() {
     portfolios->setCurrentRow(1);
     QVERIFY2(t.host.messages.empty(), qPrintable(Joined(t.host.messageTexts())));
     QCOMPARE(t.view().SymbolCount(), 462);
-    const struct {
-        IndexFile index;
-        int fileNumber;
-        const char* name;
-        const char* pane;
-    } rows[] = {
+    // The index file, the file number, the name and the security pane.
+    const std::tuple<IndexFile, int, const char*, const char*> rows[] = {
         {IndexFile::kMaster, 151, "FERROVIE NORD MILANO",
          "FERROVIE NORD MILANO - F151.DAT in MASTER"},
         {IndexFile::kXMaster, 334, "AUTOSTRADE MERIDIONALI",
          "AUTOSTRADE MERIDIONALI - F334.MWD in XMASTER"},
     };
     int row = -1;
-    for (const auto& r : rows) {
-        row = RowOf(t, r.index, r.fileNumber);
+    for (const auto& [index, fileNumber, name, pane] : rows) {
+        row = RowOf(t, index, fileNumber);
         QVERIFY(row >= 0);
         QCOMPARE(t.symbols().data(t.symbols().index(row, 1), Qt::DisplayRole).toString(),
-                 QLatin1String(r.name));
+                 QLatin1String(name));
         ShowRow(t, row);
         QCOMPARE(t.view().SelectedSecurity()->id, t.symbols().row(row).id);
-        QCOMPARE(t.frame->SecurityPaneText(), QLatin1String(r.pane));
+        QCOMPARE(t.frame->SecurityPaneText(), QLatin1String(pane));
         QCOMPARE(t.frame->SymbolPaneText(), QStringLiteral("Symbol %1 of 462").arg(row + 1));
     }
 

@@ -57,29 +57,22 @@ void ChartWindowTest::clicksAndTheGridSelectEachOther() {
     QVERIFY(t.start());
     CChartWidget& chart = t.frame->Chart();
     QVERIFY(chart.isVisible());
-    const struct {
-        int symbolRow, bars;
-        int first, count;  // count 0: every bar in view
-        int bar;
-    } rows[] = {
-        {1, 2000, 0, 0, 1234},
-        {0, 500, 0, 20, 0},
-        {0, 500, 140, 25, 151},
-        {0, 500, 480, 20, 499},
-    };
-    for (const auto& r : rows) {
-        ShowRow(t, r.symbolRow);
-        QCOMPARE(chart.Model().barCount(), r.bars);
-        if (r.count > 0) chart.Model().setRange(r.first, r.count);
-        const QPoint at = chart.BarPoint(r.bar);
+    // The symbols-grid row, its bars, the range shown (count 0: every bar) and the bar clicked.
+    const std::tuple<int, int, int, int, int> rows[] = {
+        {1, 2000, 0, 0, 1234}, {0, 500, 0, 20, 0}, {0, 500, 140, 25, 151}, {0, 500, 480, 20, 499}};
+    for (const auto& [symbolRow, bars, first, count, bar] : rows) {
+        ShowRow(t, symbolRow);
+        QCOMPARE(chart.Model().barCount(), bars);
+        if (count > 0) chart.Model().setRange(first, count);
+        const QPoint at = chart.BarPoint(bar);
         // Zoomed out a pixel holds several bars: the one drawn there is the one selected.
         const int hit = chart.BarAtPoint(at);
-        if (r.count > 0) QCOMPARE(hit, r.bar);
-        QCOMPARE(chart.Model().columnOfBar(hit), chart.Model().columnOfBar(r.bar));
+        if (count > 0) QCOMPARE(hit, bar);
+        QCOMPARE(chart.Model().columnOfBar(hit), chart.Model().columnOfBar(bar));
         QTest::mouseClick(&chart, Qt::LeftButton, {}, at);
         t.settle();
-        QCOMPARE(GridRow(t), r.bars - 1 - hit);
-        QCOMPARE(t.view().SelectedQuoteRow(), r.bars - 1 - hit);
+        QCOMPARE(GridRow(t), bars - 1 - hit);
+        QCOMPARE(t.view().SelectedQuoteRow(), bars - 1 - hit);
         QCOMPARE(chart.Model().selectedBar(), hit);
         QVERIFY(t.view().SelectedQuote());
         QCOMPARE(t.view().SelectedQuote()->date, chart.Model().bar(hit).date);
@@ -119,31 +112,28 @@ void ChartWindowTest::placeVisibilityAndPictures() {
     QVERIFY(t.start());
     const QDir out(t.settingsDir.path());
     QVERIFY(out.mkpath(QStringLiteral("folder.png")));
-    const struct {
-        const char* file;
-        QByteArray starts;  // empty: refused
-        const char* message;
-    } pictures[] = {
+    // The file chosen, how it starts (empty: refused) and the refusal's words.
+    const std::tuple<const char*, QByteArray, const char*> pictures[] = {
         {"chart.png", "\x89PNG", nullptr},
         {"chart.SVG", "<?xml version", nullptr},
         {"chart.jpg", {}, ".png or an .svg"},
         {"folder.png", {}, "cannot be created"},
     };
-    for (const auto& p : pictures) {
+    for (const auto& [file, starts, message] : pictures) {
         t.host.messages.clear();
-        t.host.saveAnswer = out.filePath(QLatin1String(p.file));
+        t.host.saveAnswer = out.filePath(QLatin1String(file));
         QVERIFY(t.enabled(kCmdSaveChart));
         t.frame->Action(kCmdSaveChart)->trigger();
-        if (p.starts.isEmpty()) {
+        if (starts.isEmpty()) {
             QCOMPARE(t.host.messages.size(), std::size_t{1});
-            QVERIFY2(t.host.messages.front().text.contains(QLatin1String(p.message)), p.file);
+            QVERIFY2(t.host.messages.front().text.contains(QLatin1String(message)), file);
             QVERIFY(!QFileInfo(t.host.saveAnswer).isFile());
             continue;
         }
         QVERIFY2(t.host.messages.empty(), qPrintable(Joined(t.host.messageTexts())));
         const QByteArray bytes = ReadAll(t.host.saveAnswer.toStdString());
-        QVERIFY2(bytes.startsWith(p.starts), p.file);
-        if (p.starts.startsWith('<')) QVERIFY(bytes.contains("<svg"));
+        QVERIFY2(bytes.startsWith(starts), file);
+        if (starts.startsWith('<')) QVERIFY(bytes.contains("<svg"));
     }
 
     QSplitter* area = t.view().QuoteArea();
