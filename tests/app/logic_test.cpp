@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <tuple>
 
 #include "app/commandenabling.h"
 #include "app/commandids.h"
@@ -14,6 +15,8 @@
 using namespace barwise;
 
 namespace {
+
+const auto L = [](const char* text) { return QString::fromLatin1(text); };
 
 // A store kept in a file of its own.
 struct TempStore {
@@ -27,6 +30,9 @@ struct TempStore {
         opened = store.OpenBaseKey(createdNew, QString::fromLatin1(kBaseKeyPath));
     }
     ~TempStore() { qunsetenv("BARWISE_SETTINGS"); }
+    QString get(const char* section, const char* entry, const char* absent = "<absent>") const {
+        return store.GetProfileString(L(section), L(entry), L(absent));
+    }
 };
 
 void WriteFile(const QString& path, const QByteArray& bytes) {
@@ -78,25 +84,24 @@ void LogicTest::store() {
     }
 
     // A number is read from the leading digits of the text stored.
+    // The last is too large for an int.
     const std::pair<const char*, int> rows[] = {
-        {"12", 12}, {"12abc", 12}, {"abc", -7}, {"", -7}, {"  42", 42}, {"-3", -3}, {"+5", 5},
-        {"99999999999", -7},  // too large for an int
+        {"12", 12},   {"12abc", 12}, {"abc", -7}, {"", -7},
+        {"  42", 42}, {"-3", -3},    {"+5", 5},   {"99999999999", -7},
     };
     for (const auto& [stored, expected] : rows) {
-        QVERIFY(t.store.WriteProfileString(QStringLiteral("Screen"), QStringLiteral("x"), QString::fromLatin1(stored)));
-        QCOMPARE(t.store.GetProfileInt(QStringLiteral("Screen"), QStringLiteral("x"), -7), expected);
+        QVERIFY(t.store.WriteProfileString(L("Screen"), L("x"), L(stored)));
+        QCOMPARE(t.store.GetProfileInt(L("Screen"), L("x"), -7), expected);
     }
 
     // A value too long to read back counts as absent.
     const QString fits(SettingsStore::kMaxValueBytes - 1, QLatin1Char('a'));
-    const QString tooLong(SettingsStore::kMaxValueBytes, QLatin1Char('a'));
-    t.store.WriteProfileString(QStringLiteral("Search"), QStringLiteral("Name"), fits);
-    t.store.WriteProfileString(QStringLiteral("Search"), QStringLiteral("Other"), tooLong);
-    QCOMPARE(t.store.GetProfileString(QStringLiteral("Search"), QStringLiteral("Name"), QStringLiteral("d")), fits);
-    QCOMPARE(t.store.GetProfileString(QStringLiteral("Search"), QStringLiteral("Other"), QStringLiteral("d")),
-             QStringLiteral("d"));
-    QCOMPARE(t.store.GetProfileString(QStringLiteral("Search"), QStringLiteral("Missing"), QStringLiteral("d")),
-             QStringLiteral("d"));
+    t.store.WriteProfileString(L("Search"), L("Name"), fits);
+    t.store.WriteProfileString(L("Search"), L("Other"),
+                               QString(SettingsStore::kMaxValueBytes, 'a'));
+    QCOMPARE(t.get("Search", "Name"), fits);
+    QCOMPARE(t.get("Search", "Other"), L("<absent>"));
+    QCOMPARE(t.get("Search", "Missing"), L("<absent>"));
 }
 
 void LogicTest::unwritableStoreKeepsDefaults() {
@@ -108,20 +113,17 @@ void LogicTest::unwritableStoreKeepsDefaults() {
     bool createdNew = false;
     QVERIFY(!store.OpenBaseKey(createdNew, QString::fromLatin1(kBaseKeyPath)));
     qunsetenv("BARWISE_SETTINGS");
-    QVERIFY(!store.WriteProfileInt(QStringLiteral("Screen"), QStringLiteral("x"), 5));
-    QCOMPARE(store.GetProfileInt(QStringLiteral("Screen"), QStringLiteral("x"), 3), 3);
+    QVERIFY(!store.WriteProfileInt(L("Screen"), L("x"), 5));
+    QCOMPARE(store.GetProfileInt(L("Screen"), L("x"), 3), 3);
 }
 
 void LogicTest::iniImport() {
-    const struct {
-        const char* ini;
-        const char* section;
-        const char* entry;
-        const char* expected;  // "<absent>" when the entry must not exist
-    } rows[] = {
+    // The INI text, then the section, the entry and the value it holds.
+    const std::tuple<const char*, const char*, const char*, const char*> rows[] = {
         {"[Screen]\nx=10\n", "Screen", "x", "10"},
         {"[Screen]\r\nx=10\r\n", "Screen", "x", "10"},
-        {"[Screen]\nx = 10\n", "Screen", "x ", " 10"},  // blanks around '=' belong to name and value
+        // Blanks around '=' belong to the name and the value.
+        {"[Screen]\nx = 10\n", "Screen", "x ", " 10"},
         {"[Screen]\nx = 10\n", "Screen", "x", "<absent>"},
         {"[Search]\nName=a=b\n", "Search", "Name", "a=b"},
         {"  [ Screen ]  \ny=4\n", "Screen", "y", "4"},
@@ -131,14 +133,12 @@ void LogicTest::iniImport() {
         {"[Screen]\njunk\nx=3\n", "Screen", "x", "3"},
         {"[Screen]\ncx=640", "Screen", "cx", "640"},  // last line without newline
     };
-    for (const auto& r : rows) {
+    for (const auto& [ini, section, entry, expected] : rows) {
         TempStore t;
         const QString path = t.dir.filePath(QStringLiteral("BARWISE.ini"));
-        WriteFile(path, r.ini);
+        WriteFile(path, ini);
         t.store.ImportIniFile(path);
-        const QString got = t.store.GetProfileString(QString::fromLatin1(r.section), QString::fromLatin1(r.entry),
-                                                     QStringLiteral("<absent>"));
-        QVERIFY2(got == QLatin1String(r.expected), r.ini);
+        QVERIFY2(t.get(section, entry) == L(expected), ini);
     }
 }
 
@@ -152,17 +152,16 @@ void LogicTest::iniLongLineArrivesInPieces() {
     WriteFile(t.dir.filePath(QStringLiteral("barwise.INI")), "[Long]\n" + line + "\n");
     t.store.ImportIniFile();  // found in any letter case
     qunsetenv("BARWISE_WINDIR");
-    QCOMPARE(t.store.GetProfileString(QStringLiteral("Long"), QStringLiteral("b"), QString()), QStringLiteral("2"));
-    // The first piece's value is too long to be read back.
-    QCOMPARE(t.store.GetProfileString(QStringLiteral("Long"), QStringLiteral("k"), QStringLiteral("-")),
-             QStringLiteral("-"));
+    QCOMPARE(t.get("Long", "b"), L("2"));
+    QCOMPARE(t.get("Long", "k"), L("<absent>"));  // the first piece's value is too long to read
 }
 
 // ----- command enabling -----
 
 void LogicTest::enabling() {
-    const QList<int> quoteCommands = {kCmdQuoteEdit, kCmdQuoteSplit, kCmdQuoteAdjust, kCmdQuoteDelete,
-                                      kCmdQuoteAdd,  kCmdExport,     kCmdSplitSearch};
+    const QList<int> quoteCommands = {kCmdQuoteEdit,   kCmdQuoteSplit, kCmdQuoteAdjust,
+                                      kCmdQuoteDelete, kCmdQuoteAdd,   kCmdExport,
+                                      kCmdSplitSearch};
     const QList<int> symbolCommands = {kCmdSymbolDelete, kCmdSymbolEdit, kCmdSymbolAbout};
     const QList<int> transfers = {kCmdSymbolMove, kCmdSymbolCopy};
     const QList<int> portfolioCommands = {kCmdPortfolioCheck, kCmdImport};  // need a portfolio
@@ -175,7 +174,7 @@ void LogicTest::enabling() {
         ViewState state;
         QList<int> disabled;  // every other command is enabled
     } rows[] = {
-        {"nothing found", ViewState{}, quoteCommands + symbolCommands + transfers + portfolioCommands},
+        {"nothing found", {}, quoteCommands + symbolCommands + transfers + portfolioCommands},
         {"one portfolio, newest quote selected", Found(1, 7, 250, 0), transfers},
         {"two portfolios", Found(2, 7, 250, 3), {}},
         {"oldest quote selected", Found(2, 7, 250, 249), {kCmdQuoteAdd}},
@@ -188,7 +187,7 @@ void LogicTest::enabling() {
     for (const auto& r : rows)
         for (int id : kAllCommands)
             QVERIFY2(IsCommandEnabled(id, r.state) == !r.disabled.contains(id),
-                     qPrintable(QStringLiteral("%1: command %2").arg(QLatin1String(r.name)).arg(id)));
+                     qPrintable(L(r.name) + QStringLiteral(": command ") + QString::number(id)));
 }
 
 // ----- placement and columns -----
@@ -203,13 +202,14 @@ void LogicTest::placement() {
     }
     // On a 1024x768 screen.
     const std::pair<QRect, bool> stored[] = {
-        {{10, 10, 800, 600}, true},   {{0, 0, 1024, 768}, true},   {{1000, 700, 800, 600}, true},
-        {{0, 0, 0, 0}, false},        {{10, 10, 0, 600}, false},   {{0, 0, 1025, 600}, false},
-        {{0, 0, 800, 769}, false},    {{-1, 0, 800, 600}, false},  {{1025, 0, 800, 600}, false},
+        {{10, 10, 800, 600}, true}, {{0, 0, 1024, 768}, true},  {{1000, 700, 800, 600}, true},
+        {{0, 0, 0, 0}, false},      {{10, 10, 0, 600}, false},  {{0, 0, 1025, 600}, false},
+        {{0, 0, 800, 769}, false},  {{-1, 0, 800, 600}, false}, {{1025, 0, 800, 600}, false},
     };
-    for (const auto& [r, usable] : stored)
-        QVERIFY2(IsUsablePlacement({r.x(), r.y(), r.width(), r.height()}, 1024, 768) == usable,
-                 qPrintable(QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height())));
+    for (const auto& [r, usable] : stored) {
+        const bool got = IsUsablePlacement({r.x(), r.y(), r.width(), r.height()}, 1024, 768);
+        QCOMPARE(std::make_pair(r, got), std::make_pair(r, usable));
+    }
     QCOMPARE(PlacementToStore(-8, -30, 900, 700), (WindowPlacement{0, 0, 900, 700}));
     QCOMPARE(PlacementToStore(12, 40, 900, 700), (WindowPlacement{12, 40, 900, 700}));
 }
@@ -219,13 +219,15 @@ void LogicTest::columnWidths() {
     const struct {
         int stored0, stored1, fit, expected0, expected1;
     } symbols[] = {
-        {100, 250, 120, 100, 250}, {150, 250, 120, 150, 250}, {200, 250, 120, 120, 280},  // together too wide
-        {0, 100, 120, 120, 280},   {-20, 100, 120, 120, 280}, {401, 10, 120, 120, 280},   // one wider than the grid
-        {0, 0, 260, 180, 220},                                                          // symbols wider than 9/20
+        // Together too wide, one wider than the grid, the symbols wider than 9/20.
+        {100, 250, 120, 100, 250}, {150, 250, 120, 150, 250}, {200, 250, 120, 120, 280},
+        {0, 100, 120, 120, 280},   {-20, 100, 120, 120, 280}, {401, 10, 120, 120, 280},
+        {0, 0, 260, 180, 220},
     };
     for (const auto& r : symbols) {
         const auto w = SymbolColumnWidths(400, r.stored0, r.stored1, r.fit);
-        QVERIFY2(w[0] == r.expected0 && w[1] == r.expected1, qPrintable(QString::number(r.stored0)));
+        QCOMPARE(std::make_tuple(r.stored0, w[0], w[1]),
+                 std::make_tuple(r.stored0, r.expected0, r.expected1));
     }
     // Client width 700: the default is 90 each.
     std::array<int, 7> defaults{};
@@ -236,51 +238,47 @@ void LogicTest::columnWidths() {
         {{80, 0, 90, 90, 90, 100, 100}, false},
         {{701, 1, 1, 1, 1, 1, 1}, false},
     };
-    for (const auto& [stored, kept] : quotes) QVERIFY(QuoteColumnWidths(700, stored) == (kept ? stored : defaults));
+    for (const auto& [stored, kept] : quotes)
+        QVERIFY(QuoteColumnWidths(700, stored) == (kept ? stored : defaults));
 }
 
 // ----- search filter -----
 
 void LogicTest::searchFilter() {
     const std::vector<Drive> drives = {{"/", "/"}, {"/media/usb", "/media/usb"}};
-    const struct {
-        bool limit;
-        const char* path;
-        bool accepted;
-    } accepted[] = {
-        {true, "/home/user/data", true}, {true, "/", true},   {true, "data/ms", false}, {true, "", false},
-        {true, "q:\\data", false},       {false, "", true},   {false, "q:\\data", true},
+    // Limited or not, the path typed, and whether it is taken.
+    const std::tuple<bool, const char*, bool> accepted[] = {
+        {true, "/home/user/data", true}, {true, "/", true},
+        {true, "data/ms", false},        {true, "", false},
+        {true, "q:\\data", false},       {false, "", true},
+        {false, "q:\\data", true},
     };
-    for (const auto& r : accepted) QVERIFY2(FilterPathAccepted(r.limit, r.path, drives) == r.accepted, r.path);
-    const struct {
-        bool oldLimit;
-        const char* oldKey;
-        bool newLimit;
-        const char* newKey;
-        bool changed;
-    } changes[] = {
-        {true, "/DATA", true, "/DATA", false},  {true, "/DATA", true, "/data", false},   // letter case only
-        {true, "/DATA", true, "/DATA/MS", true}, {true, "/DATA", false, "/DATA", true},  // switched off
-        {false, "/DATA", true, "/DATA", true},  {false, "/DATA", false, "/OTHER", false},
+    for (const auto& [limit, path, taken] : accepted)
+        QVERIFY2(FilterPathAccepted(limit, path, drives) == taken, path);
+    // The old filter, the new one, and whether it changed. A change of letter case alone is
+    // none; switching the limit off is one.
+    const std::tuple<bool, const char*, bool, const char*, bool> changes[] = {
+        {true, "/DATA", true, "/DATA", false},   {true, "/DATA", true, "/data", false},
+        {true, "/DATA", true, "/DATA/MS", true}, {true, "/DATA", false, "/DATA", true},
+        {false, "/DATA", true, "/DATA", true},   {false, "/DATA", false, "/OTHER", false},
     };
-    for (const auto& r : changes)
-        QVERIFY2(FilterChanged(r.oldLimit, r.oldKey, r.newLimit, r.newKey) == r.changed, r.newKey);
+    for (const auto& [oldLimit, oldKey, newLimit, newKey, changed] : changes)
+        QVERIFY2(FilterChanged(oldLimit, oldKey, newLimit, newKey) == changed, newKey);
 }
 
 // ----- grid models -----
 
+// Back-adjusted futures hold negative prices: a number, never "N/A".
 void LogicTest::quoteTexts() {
-    const struct {
-        float value;
-        bool price, present;
-        const char* text;
-    } rows[] = {
-        {12.5f, true, true, "12.5000"}, {1234.6f, false, true, "1235"}, {0.0f, true, true, "0.0000"},
-        {-1.0f, true, false, "N/A"},    {-1.0f, false, false, "N/A"},
-        // Back-adjusted futures hold negative prices: a number, never "N/A".
-        {-6.352f, true, true, "-6.3520"}, {-1.0f, true, true, "-1.0000"},
+    // The value, a price or not, present or not, and its text.
+    const std::tuple<float, bool, bool, const char*> rows[] = {
+        {12.5f, true, true, "12.5000"}, {1234.6f, false, true, "1235"},
+        {0.0f, true, true, "0.0000"},   {-1.0f, true, false, "N/A"},
+        {-1.0f, false, false, "N/A"},   {-6.352f, true, true, "-6.3520"},
+        {-1.0f, true, true, "-1.0000"},
     };
-    for (const auto& r : rows) QCOMPARE(QuoteValueText(r.value, r.price, r.present), QString::fromLatin1(r.text));
+    for (const auto& [value, price, present, text] : rows)
+        QCOMPARE(QuoteValueText(value, price, present), L(text));
 }
 
 QTEST_GUILESS_MAIN(LogicTest)

@@ -14,20 +14,20 @@
 #include <string>
 
 #include "app/barwiseview.h"
-#include "app/portfoliopane.h"
 #include "app/gridmodels.h"
 #include "app/mainframe.h"
-#include "ui/settingsstore.h"
+#include "app/portfoliopane.h"
 #include "demo/demodb.h"
-#include "ui/scripteduihost.h"
 #include "testsupport/dailyseries.h"
+#include "ui/scripteduihost.h"
+#include "ui/settingsstore.h"
 
 // A daily series of `count` quotes from 3 January 2000, one per day; quote i opens at
 // 10 + i / 4.
 inline barwise::DemoSeries MakeSeries(int fileNumber, const std::string& symbol,
                                       const std::string& name, int count, int recordLength = 28) {
-    return barwise::testing::DailySeries(fileNumber, symbol, name, recordLength, barwise::MakeDate(2000, 1, 3), count,
-                                         [](int i) {
+    return barwise::testing::DailySeries(fileNumber, symbol, name, recordLength,
+                                         barwise::MakeDate(2000, 1, 3), count, [](int i) {
                                              barwise::DemoQuote q;
                                              q.open = 10.0f + static_cast<float>(i) / 4;
                                              q.high = q.open + 1;
@@ -43,9 +43,11 @@ class ViewTestbed {
 public:
     ViewTestbed() {
         root = tree.path().toStdString();
-        qputenv("BARWISE_SETTINGS", settingsDir.filePath(QStringLiteral("Barwise.conf")).toLocal8Bit());
+        qputenv("BARWISE_SETTINGS",
+                settingsDir.filePath(QStringLiteral("Barwise.conf")).toLocal8Bit());
         qputenv("BARWISE_WINDIR", settingsDir.path().toLocal8Bit());
-        qputenv("BARWISE_HISTORY_DIR", settingsDir.filePath(QStringLiteral("history")).toLocal8Bit());
+        qputenv("BARWISE_HISTORY_DIR",
+                settingsDir.filePath(QStringLiteral("history")).toLocal8Bit());
         settings = std::make_unique<barwise::SettingsStore>();
         bool createdNew = false;
         settings->OpenBaseKey(createdNew, QString::fromLatin1(barwise::kBaseKeyPath));
@@ -76,7 +78,9 @@ public:
         symbolTester.reset();
         quoteTester.reset();
         frame = std::make_unique<CMainFrame>(*settings, host);
-        view().PortfolioPane().SetDriveLister([r = root] { return std::vector<barwise::Drive>{{r, r}}; });
+        view().PortfolioPane().SetDriveLister([r = root] {
+            return std::vector<barwise::Drive>{{r, r}};
+        });
         symbolTester = std::make_unique<QAbstractItemModelTester>(
             &view().SymbolModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         quoteTester = std::make_unique<QAbstractItemModelTester>(
@@ -141,4 +145,12 @@ inline std::function<bool(QDialog&)> TypeAndAccept(const char* control, const QS
     };
 }
 
-inline QString Joined(const QStringList& texts) { return texts.join(QLatin1Char('|')); }
+// Clicks the middle of a grid cell, as the user does.
+inline void ClickCell(QTableView* grid, int row, int column = 0) {
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                      grid->visualRect(grid->model()->index(row, column)).center());
+}
+
+inline QString Joined(const QStringList& texts) {
+    return texts.join(QLatin1Char('|'));
+}

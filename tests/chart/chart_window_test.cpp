@@ -27,17 +27,13 @@ int GridRow(ViewTestbed& t) {
     return rows.size() == 1 ? rows.front().row() : -1;
 }
 
-// A daily series whose prices halve from quote `from` on: a 2-for-1 split not recorded.
-DemoSeries SplitSeries(int from) {
-    DemoSeries s = MakeSeries(2, "SPLT", "SPLIT UNRECORDED", 200);
-    for (int i = from; i < 200; ++i) {
-        DemoQuote& q = s.quotes[static_cast<std::size_t>(i)];
-        q.open /= 2;
-        q.high /= 2;
-        q.low /= 2;
-        q.close /= 2;
-    }
-    return s;
+// The top-level window of this kind.
+template <typename W>
+W* TopLevel(const char* objectName = nullptr) {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (!objectName || w->objectName() == QLatin1String(objectName))
+            if (auto* found = qobject_cast<W*>(w)) return found;
+    return nullptr;
 }
 
 }  // namespace
@@ -46,101 +42,100 @@ class ChartWindowTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { Q_INIT_RESOURCE(barwise); }
-    void clickSelectsTheBarsRow_data();
-    void clickSelectsTheBarsRow();
-    void gridSelectionAndDoubleClick();
-    void placeAndVisibilityAreKept();
-    void saveChartAs_data();
-    void saveChartAs();
-    void splitCandidatesAreMarked();
-    void suspectQuotesOfTheCheckAreMarked();
+    void clicksAndTheGridSelectEachOther();
+    void placeVisibilityAndPictures();
+    void splitCandidatesAndSuspectQuotesAreMarked();
 };
 
-void ChartWindowTest::clickSelectsTheBarsRow_data() {
-    QTest::addColumn<int>("bars");
-    QTest::addColumn<int>("first");  // -1: every bar in view
-    QTest::addColumn<int>("count");
-    QTest::addColumn<int>("bar");
-    QTest::newRow("zoomed in, oldest bar") << 300 << 0 << 20 << 0;
-    QTest::newRow("zoomed in, middle") << 300 << 140 << 25 << 151;
-    QTest::newRow("zoomed in, newest bar") << 300 << 280 << 20 << 299;
-    QTest::newRow("every bar, more bars than pixels") << 2000 << -1 << 0 << 1234;
-}
-
-void ChartWindowTest::clickSelectsTheBarsRow() {
-    QFETCH(int, bars);
-    QFETCH(int, first);
-    QFETCH(int, count);
-    QFETCH(int, bar);
+// A click on a bar selects its row in the quotes grid, zoomed in or with more bars than
+// pixels; the grid's selection moves the chart's mark and scrolls it into view; a
+// double-click edits the quote and the chart shows what the edit wrote.
+void ChartWindowTest::clicksAndTheGridSelectEachOther() {
     ViewTestbed t;
-    QVERIFY(t.addPortfolio("p", {MakeSeries(1, "AAA", "A SERIES", bars)}));
+    QVERIFY(t.addPortfolio(
+        "p", {MakeSeries(1, "AAA", "A SERIES", 500), MakeSeries(2, "BBB", "B", 2000)}));
     QVERIFY(t.start());
     CChartWidget& chart = t.frame->Chart();
     QVERIFY(chart.isVisible());
-    QCOMPARE(chart.Model().barCount(), bars);
-    if (first >= 0) chart.Model().setRange(first, count);
-    const QPoint at = chart.BarPoint(bar);
-    // Zoomed out a pixel holds several bars: the one drawn there is the one selected.
-    const int hit = chart.BarAtPoint(at);
-    if (first >= 0) QCOMPARE(hit, bar);
-    else QCOMPARE(chart.Model().columnOfBar(hit), chart.Model().columnOfBar(bar));
-    QTest::mouseClick(&chart, Qt::LeftButton, {}, at);
-    t.settle();
-    QCOMPARE(GridRow(t), bars - 1 - hit);
-    QCOMPARE(t.view().SelectedQuoteRow(), bars - 1 - hit);
-    QCOMPARE(chart.Model().selectedBar(), hit);
-    const auto quote = t.view().SelectedQuote();
-    QVERIFY(quote);
-    QCOMPARE(quote->date, chart.Model().bar(hit).date);
-}
+    // The symbols-grid row, its bars, the range shown (count 0: every bar) and the bar clicked.
+    const std::tuple<int, int, int, int, int> rows[] = {
+        {1, 2000, 0, 0, 1234}, {0, 500, 0, 20, 0}, {0, 500, 140, 25, 151}, {0, 500, 480, 20, 499}};
+    for (const auto& [symbolRow, bars, first, count, bar] : rows) {
+        ShowRow(t, symbolRow);
+        QCOMPARE(chart.Model().barCount(), bars);
+        if (count > 0) chart.Model().setRange(first, count);
+        const QPoint at = chart.BarPoint(bar);
+        // Zoomed out a pixel holds several bars: the one drawn there is the one selected.
+        const int hit = chart.BarAtPoint(at);
+        if (count > 0) QCOMPARE(hit, bar);
+        QCOMPARE(chart.Model().columnOfBar(hit), chart.Model().columnOfBar(bar));
+        QTest::mouseClick(&chart, Qt::LeftButton, {}, at);
+        t.settle();
+        QCOMPARE(GridRow(t), bars - 1 - hit);
+        QCOMPARE(t.view().SelectedQuoteRow(), bars - 1 - hit);
+        QCOMPARE(chart.Model().selectedBar(), hit);
+        QVERIFY(t.view().SelectedQuote());
+        QCOMPARE(t.view().SelectedQuote()->date, chart.Model().bar(hit).date);
+    }
 
-// The grid's selection moves the chart's mark; a double-click edits the quote and the chart
-// shows what the edit wrote.
-void ChartWindowTest::gridSelectionAndDoubleClick() {
-    ViewTestbed t;
-    QVERIFY(t.addPortfolio("p", {MakeSeries(1, "AAA", "A SERIES", 500)}));
-    QVERIFY(t.start());
-    CChartWidget& chart = t.frame->Chart();
-    QCOMPARE(chart.Model().selectedBar(), 499);  // row 0, the newest quote
     chart.Model().setRange(0, 40);
     for (const int row : {3, 250, 499}) {
-        QTableView* grid = t.view().QuoteGrid();
-        grid->selectionModel()->select(t.quotes().index(row, 0),
-                                       QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        t.view().QuoteGrid()->selectionModel()->select(
+            t.quotes().index(row, 0),
+            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         t.settle();
         const int bar = 499 - row;
         QCOMPARE(chart.Model().selectedBar(), bar);
-        // Scrolled into view.
-        QVERIFY(bar >= chart.Model().first() && bar < chart.Model().first() + chart.Model().visibleCount());
+        QVERIFY(bar >= chart.Model().first() &&
+                bar < chart.Model().first() + chart.Model().visibleCount());
         QCOMPARE(chart.Model().visibleCount(), 40);
     }
 
     chart.Model().setRange(50, 20);
-    QString edited;
-    t.host.onDialog = [&](QDialog& d) {
-        auto* close = d.findChild<QLineEdit*>(QStringLiteral("ctl1010"));
-        if (!close) return false;
-        edited = d.windowTitle();
-        close->setText(QStringLiteral("99.5"));
-        d.accept();
-        return true;
-    };
+    t.host.onDialog = TypeAndAccept("ctl1010", QStringLiteral("99.5"));
     QTest::mouseDClick(&chart, Qt::LeftButton, {}, chart.BarPoint(60));
     t.settle();
-    QVERIFY2(!edited.isEmpty(), "no edit dialog");
-    QVERIFY2(t.host.messages.empty(), qPrintable(t.host.messageTexts().join(QLatin1Char('|'))));
+    QCOMPARE(t.host.dialogs.size(), std::size_t{1});
+    QVERIFY2(t.host.messages.empty(), qPrintable(Joined(t.host.messageTexts())));
     QCOMPARE(t.quotes().cellText(499 - 60, 4), QStringLiteral("99.5000"));
-    // The chart read the quotes again: the bar shows the new close, and the range and the
-    // mark stayed.
+    // The chart read the quotes again: the bar shows the new close, and the range stayed.
     QCOMPARE(chart.Model().bar(60).values[kChartClose], 99.5f);
     QCOMPARE(chart.Model().first(), 50);
     QCOMPARE(chart.Model().visibleCount(), 20);
 }
 
-void ChartWindowTest::placeAndVisibilityAreKept() {
+// The pane's place and whether it shows are kept for the next start; the chart is saved
+// as a PNG or an SVG picture, and any other name is refused.
+void ChartWindowTest::placeVisibilityAndPictures() {
     ViewTestbed t;
     QVERIFY(t.addPortfolio("p", {MakeSeries(1, "AAA", "A SERIES", 50)}));
     QVERIFY(t.start());
+    const QDir out(t.settingsDir.path());
+    QVERIFY(out.mkpath(QStringLiteral("folder.png")));
+    // The file chosen, how it starts (empty: refused) and the refusal's words.
+    const std::tuple<const char*, QByteArray, const char*> pictures[] = {
+        {"chart.png", "\x89PNG", nullptr},
+        {"chart.SVG", "<?xml version", nullptr},
+        {"chart.jpg", {}, ".png or an .svg"},
+        {"folder.png", {}, "cannot be created"},
+    };
+    for (const auto& [file, starts, message] : pictures) {
+        t.host.messages.clear();
+        t.host.saveAnswer = out.filePath(QLatin1String(file));
+        QVERIFY(t.enabled(kCmdSaveChart));
+        t.frame->Action(kCmdSaveChart)->trigger();
+        if (starts.isEmpty()) {
+            QCOMPARE(t.host.messages.size(), std::size_t{1});
+            QVERIFY2(t.host.messages.front().text.contains(QLatin1String(message)), file);
+            QVERIFY(!QFileInfo(t.host.saveAnswer).isFile());
+            continue;
+        }
+        QVERIFY2(t.host.messages.empty(), qPrintable(Joined(t.host.messageTexts())));
+        const QByteArray bytes = ReadAll(t.host.saveAnswer.toStdString());
+        QVERIFY2(bytes.startsWith(starts), file);
+        if (starts.startsWith('<')) QVERIFY(bytes.contains("<svg"));
+    }
+
     QSplitter* area = t.view().QuoteArea();
     QCOMPARE(area->orientation(), Qt::Horizontal);
     emit t.frame->Chart().PlaceRequested(true);
@@ -165,105 +160,60 @@ void ChartWindowTest::placeAndVisibilityAreKept() {
     QVERIFY(sizes.size() == 2 && sizes[0] > 0 && sizes[1] > 0);
 }
 
-void ChartWindowTest::saveChartAs_data() {
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<QByteArray>("starts");  // empty: refused
-    QTest::addColumn<QString>("message");
-    QTest::newRow("png") << QStringLiteral("chart.png") << QByteArray("\x89PNG") << QString();
-    QTest::newRow("svg") << QStringLiteral("chart.SVG") << QByteArray("<?xml") << QString();
-    QTest::newRow("other picture") << QStringLiteral("chart.jpg") << QByteArray() << QStringLiteral(".png or an .svg");
-    QTest::newRow("a folder") << QStringLiteral("folder.png") << QByteArray() << QStringLiteral("cannot be created");
-}
-
-void ChartWindowTest::saveChartAs() {
-    QFETCH(QString, file);
-    QFETCH(QByteArray, starts);
-    QFETCH(QString, message);
+// The split search's candidates and the check's suspect quotes are marked on the security
+// they were found in, and go with the window that found them.
+void ChartWindowTest::splitCandidatesAndSuspectQuotesAreMarked() {
     ViewTestbed t;
-    QVERIFY(t.addPortfolio("p", {MakeSeries(1, "AAA", "A SERIES", 80)}));
-    QVERIFY(t.start());
-    QVERIFY(QDir(t.settingsDir.path()).mkpath(QStringLiteral("folder.png")));
-    const QString path = QDir(t.settingsDir.path()).filePath(file);
-    t.host.saveAnswer = path;
-    QVERIFY(t.enabled(kCmdSaveChart));
-    t.frame->Action(kCmdSaveChart)->trigger();
-    if (starts.isEmpty()) {
-        QCOMPARE(t.host.messages.size(), std::size_t{1});
-        QVERIFY2(t.host.messages.front().text.contains(message), qPrintable(t.host.messages.front().text));
-        QVERIFY(!QFileInfo(path).isFile());
-        return;
+    // A daily series whose prices halve from quote 120 on: a 2-for-1 split not recorded.
+    DemoSeries split = MakeSeries(2, "SPLT", "SPLIT UNRECORDED", 200);
+    for (std::size_t i = 120; i < 200; ++i) {
+        DemoQuote& q = split.quotes[i];
+        for (float* v : {&q.open, &q.high, &q.low, &q.close}) *v /= 2;
     }
-    QVERIFY2(t.host.messages.empty(), qPrintable(t.host.messageTexts().join(QLatin1Char('|'))));
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    const QByteArray bytes = f.readAll();
-    QVERIFY(bytes.startsWith(starts));
-    if (file.endsWith(QLatin1String("SVG"))) QVERIFY(bytes.contains("<svg"));
-}
-
-void ChartWindowTest::splitCandidatesAreMarked() {
-    ViewTestbed t;
-    QVERIFY(t.addPortfolio("p", {MakeSeries(1, "AAA", "A SERIES", 200), SplitSeries(120)}));
-    QVERIFY(t.start());
-    // Show the split series.
-    QTableView* symbols = t.view().SymbolGrid();
-    const int row = t.symbolColumn().indexOf(QStringLiteral("SPLT"));
-    QVERIFY(row >= 0);
-    QTest::mouseClick(symbols->viewport(), Qt::LeftButton, {}, symbols->visualRect(t.symbols().index(row, 0)).center());
-    t.settle();
-    CChartWidget& chart = t.frame->Chart();
-    QCOMPARE(chart.Title().left(4), QStringLiteral("SPLT"));
-    QVERIFY(chart.Model().marks().empty());
-
-    t.frame->Action(kCmdSplitSearch)->trigger();
-    QDialog* window = nullptr;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->objectName() == QLatin1String("dlg109")) window = qobject_cast<QDialog*>(w);
-    QVERIFY(window);
-    window->findChild<QPushButton*>(QStringLiteral("ctl1024"))->click();
-    t.settle();
-    QCOMPARE(chart.Model().marks().size(), std::size_t{1});
-    QCOMPARE(chart.Model().marks().front().bar, 120);
-    QCOMPARE(chart.Model().marks().front().kind, MarkKind::kSplitCandidate);
-    QVERIFY(QString::fromStdString(chart.Model().marks().front().text).contains(QStringLiteral("2 for 1")));
-    // The other security has none.
-    QTest::mouseClick(symbols->viewport(), Qt::LeftButton, {},
-                      symbols->visualRect(t.symbols().index(t.symbolColumn().indexOf(QStringLiteral("AAA")), 0)).center());
-    t.settle();
-    QVERIFY(chart.Model().marks().empty());
-    // Closed, the window takes its candidates with it.
-    QTest::mouseClick(symbols->viewport(), Qt::LeftButton, {}, symbols->visualRect(t.symbols().index(row, 0)).center());
-    t.settle();
-    QCOMPARE(chart.Model().marks().size(), std::size_t{1});
-    window->reject();
-    QTRY_VERIFY(chart.Model().marks().empty());
-}
-
-void ChartWindowTest::suspectQuotesOfTheCheckAreMarked() {
-    ViewTestbed t;
     DemoSeries bad = MakeSeries(1, "BAD", "HIGH BELOW LOW", 200);
     std::swap(bad.quotes[50].high, bad.quotes[50].low);
-    QVERIFY(t.addPortfolio("p", {bad}));
+    QVERIFY(t.addPortfolio("p", {bad, split}));
     QVERIFY(t.start());
     CChartWidget& chart = t.frame->Chart();
-    QCOMPARE(chart.Title().left(3), QStringLiteral("BAD"));
-    QVERIFY(chart.Model().marks().empty());
+    const std::vector<PlacedMark>& marks = chart.Model().marks();
+    ShowRow(t, 1);
+    QCOMPARE(chart.Title().left(4), QStringLiteral("SPLT"));
+    QVERIFY(marks.empty());
 
+    t.frame->Action(kCmdSplitSearch)->trigger();
+    auto* search = TopLevel<QDialog>("dlg109");
+    QVERIFY(search);
+    search->findChild<QPushButton*>(QStringLiteral("ctl1024"))->click();
+    t.settle();
+    QCOMPARE(marks.size(), std::size_t{1});
+    QCOMPARE(std::make_pair(marks.front().bar, marks.front().kind),
+             std::make_pair(120, MarkKind::kSplitCandidate));
+    QVERIFY(QString::fromStdString(marks.front().text).contains(QStringLiteral("2 for 1")));
+    // The other security has none; back on this one they are shown again until the window closes.
+    ShowRow(t, 0);
+    QCOMPARE(chart.Title().left(3), QStringLiteral("BAD"));
+    QVERIFY(marks.empty());
+    ShowRow(t, 1);
+    QCOMPARE(marks.size(), std::size_t{1});
+    search->reject();
+    QTRY_VERIFY(marks.empty());
+
+    ShowRow(t, 0);
     t.frame->Action(kCmdPortfolioCheck)->trigger();
-    CCheckDlg* check = nullptr;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* c = qobject_cast<CCheckDlg*>(w)) check = c;
+    CCheckDlg* check = TopLevel<CCheckDlg>();
     QVERIFY(check);
     check->OnCheck();
     t.settle();
     bool marked = false;
-    for (const PlacedMark& m : chart.Model().marks()) {
+    for (const PlacedMark& m : marks) {
         QCOMPARE(m.kind, MarkKind::kSuspectData);
-        if (m.bar == 50) marked = QString::fromStdString(m.text).contains(QStringLiteral("high"), Qt::CaseInsensitive);
+        if (m.bar == 50)
+            marked = QString::fromStdString(m.text).contains(QStringLiteral("high"),
+                                                             Qt::CaseInsensitive);
     }
     QVERIFY(marked);
     check->reject();
-    QTRY_VERIFY(chart.Model().marks().empty());
+    QTRY_VERIFY(marks.empty());
 }
 
 QTEST_MAIN(ChartWindowTest)

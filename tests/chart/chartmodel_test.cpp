@@ -16,11 +16,16 @@ using namespace barwise;
 
 namespace {
 
-constexpr std::array<bool, 6> kAll = {true, true, true, true, true, true};
-constexpr std::array<bool, 6> kCloseOnly = {false, false, false, true, false, false};
+using Fields = std::array<bool, 6>;
+constexpr Fields kAll = {true, true, true, true, true, true};
+constexpr Fields kCloseOnly = {false, false, false, true, false, false};
+constexpr Fields kNoOpen = {false, true, true, true, true, false};
 
 // 0 on Sundays, 6 on Saturdays: day 1 (1 January 1961) was a Sunday.
-int Weekday(DateCode d) { return ((d - 1) % 7 + 7) % 7; }
+const auto Weekday = [](DateCode d) { return ((d - 1) % 7 + 7) % 7; };
+
+// Names a parameterised case after its row.
+const auto kCaseName = [](const auto& info) { return std::string(info.param.name); };
 
 // Weekdays from `first`, prices wandering around `base` (high and low 1 either side of
 // the close, the open halfway); base may be negative, as in a back-adjusted future.
@@ -32,7 +37,8 @@ std::vector<LoadedQuote> Daily(DateCode first, int count, float base = 50) {
         LoadedQuote q;
         q.date = d++;
         const float close = base + static_cast<float>((i * 37) % 23) - 11;
-        q.values = {close - 0.5f, close + 1, close - 1, close, static_cast<float>(1000 + (i * 53) % 900), -1};
+        const float volume = static_cast<float>(1000 + (i * 53) % 900);
+        q.values = {close - 0.5f, close + 1, close - 1, close, volume, -1};
         out.push_back(q);
     }
     return out;
@@ -52,7 +58,7 @@ std::vector<LoadedQuote> Intraday(DateCode first, int days, int perDay) {
     return out;
 }
 
-ChartModel Model(std::vector<LoadedQuote> quotes, int width, const std::array<bool, 6>& present = kAll,
+ChartModel Model(std::vector<LoadedQuote> quotes, int width, const Fields& present = kAll,
                  bool hasTime = false) {
     ChartModel m;
     m.setWidth(width);
@@ -65,10 +71,7 @@ ChartModel Model(std::vector<LoadedQuote> quotes, int width, const std::array<bo
 
 struct ColumnCase {
     const char* name;
-    int bars;
-    int width;
-    int first;
-    int count;
+    int bars, width, first, count;
 };
 
 class ColumnsTest : public ::testing::TestWithParam<ColumnCase> {};
@@ -80,8 +83,7 @@ TEST_P(ColumnsTest, ColumnsGatherTheirBarsAndClicksHitThem) {
     const ColumnCase& c = GetParam();
     ChartModel m = Model(Daily(MakeDate(1999, 1, 4), c.bars), c.width);
     m.setRange(c.first, c.count);
-    ASSERT_EQ(m.first(), c.first);
-    ASSERT_EQ(m.visibleCount(), c.count);
+    ASSERT_EQ(std::make_pair(m.first(), m.visibleCount()), std::make_pair(c.first, c.count));
     const std::vector<ChartColumn>& cols = m.columns();
     ASSERT_FALSE(cols.empty());
     EXPECT_EQ(cols.front().firstBar, c.first);
@@ -105,11 +107,9 @@ TEST_P(ColumnsTest, ColumnsGatherTheirBarsAndClicksHitThem) {
         if (col.firstBar == col.lastBar) {
             EXPECT_EQ(m.barSpan(col.firstBar), col.width);
         }
-        EXPECT_EQ(col.low, low);
-        EXPECT_EQ(col.high, high);
-        EXPECT_EQ(col.volume, volume);
-        EXPECT_EQ(col.open, m.bar(col.firstBar).values[0]);
-        EXPECT_EQ(col.close, m.bar(col.lastBar).values[3]);
+        const float open = m.bar(col.firstBar).values[0], close = m.bar(col.lastBar).values[3];
+        EXPECT_EQ(std::tie(col.low, col.high, col.volume, col.open, col.close),
+                  std::tie(low, high, volume, open, close));
         for (int px = col.x; px < col.x + col.width; ++px) {
             const int hit = m.barAt(px);
             ASSERT_GE(hit, col.firstBar) << "pixel " << px;
@@ -123,16 +123,16 @@ TEST_P(ColumnsTest, ColumnsGatherTheirBarsAndClicksHitThem) {
     EXPECT_EQ(m.barAt(c.width), -1);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Chart, ColumnsTest,
-    ::testing::Values(ColumnCase{"LongestFileZoomedOut", 65534, 1000, 0, 65534},
-                      ColumnCase{"TwoBarsPerColumn", 400, 200, 0, 400},
-                      ColumnCase{"JustOverOnePerColumn", 1001, 1000, 0, 1001},
-                      ColumnCase{"OneBarPerColumn", 300, 300, 0, 300},
-                      ColumnCase{"WideBars", 300, 997, 120, 37},
-                      ColumnCase{"FewestBars", 5000, 640, 4990, 10},
-                      ColumnCase{"MiddleOfTheSeries", 20000, 813, 7321, 4099}),
-    [](const ::testing::TestParamInfo<ColumnCase>& info) { return std::string(info.param.name); });
+const ColumnCase kColumnCases[] = {
+    {"LongestFileZoomedOut", 65534, 1000, 0, 65534},
+    {"TwoBarsPerColumn", 400, 200, 0, 400},
+    {"JustOverOnePerColumn", 1001, 1000, 0, 1001},
+    {"OneBarPerColumn", 300, 300, 0, 300},
+    {"WideBars", 300, 997, 120, 37},
+    {"FewestBars", 5000, 640, 4990, 10},
+    {"MiddleOfTheSeries", 20000, 813, 7321, 4099},
+};
+INSTANTIATE_TEST_SUITE_P(Chart, ColumnsTest, ::testing::ValuesIn(kColumnCases), kCaseName);
 
 TEST(ChartColumns, CloseOnlySeriesIsALineOfItsCloses) {
     std::vector<LoadedQuote> q = Daily(MakeDate(2001, 5, 1), 8);
@@ -158,24 +158,34 @@ TEST(ChartColumns, EmptySeriesDrawsNothingAndHitsNothing) {
     EXPECT_EQ(m.visibleCount(), 0);
     EXPECT_TRUE(TimeAxisLabels(m, 60).empty());
     EXPECT_TRUE(m.logScaleRefusal().empty());
-    m.setMarks(MarkKind::kSplitCandidate, {{MarkKind::kSplitCandidate, MakeDate(2001, 1, 2), std::nullopt, "x"}});
+    m.setMarks(MarkKind::kSplitCandidate,
+               {{MarkKind::kSplitCandidate, MakeDate(2001, 1, 2), std::nullopt, "x"}});
     EXPECT_TRUE(m.marks().empty());
     EXPECT_EQ(m.barText(0), "");
     EXPECT_EQ(m.barDateText(0), "");
     // Bars with neither a price nor a volume to draw: no columns either.
-    EXPECT_TRUE(Model(Daily(MakeDate(2001, 5, 1), 8), 100, {false, false, false, false, false, false}).columns().empty());
+    EXPECT_TRUE(Model(Daily(MakeDate(2001, 5, 1), 8), 100, Fields{}).columns().empty());
 }
 
 // ----- the range -----
 
-enum class Move { kFit, kZoomIn, kZoomOut, kPanLeft, kPanRight, kFirst, kLast, kEnsure, kDrag };
+// A move of the range, with the pixel, the bars or the bar it takes.
+using Move = void (*)(ChartModel&, int);
+const Move kFit = [](ChartModel& m, int) { m.fitAll(); };
+const Move kZoomIn = [](ChartModel& m, int x) { m.zoomAt(x, 2); };
+const Move kZoomOut = [](ChartModel& m, int x) { m.zoomAt(x, 0.5); };
+const Move kPan = [](ChartModel& m, int bars) { m.panBars(bars); };
+const Move kFirst = [](ChartModel& m, int) { m.showFirst(); };
+const Move kLast = [](ChartModel& m, int) { m.showLast(); };
+const Move kEnsure = [](ChartModel& m, int bar) { m.ensureVisible(bar); };
+const Move kDrag = [](ChartModel& m, int pixels) { m.panPixels(pixels); };
 
 struct RangeCase {
     const char* name;
     int bars;
     int first, count;  // before
     Move move;
-    int arg;            // the pixel, bars or bar the move takes
+    int arg;
     int wantFirst, wantCount;
 };
 
@@ -186,67 +196,54 @@ TEST_P(RangeTest, MovesStayInTheSeries) {
     ChartModel m = Model(Daily(MakeDate(2010, 1, 4), c.bars), 1000);
     m.setRange(c.first, c.count);
     const int under = m.barAt(c.arg);
-    switch (c.move) {
-        case Move::kFit: m.fitAll(); break;
-        case Move::kZoomIn: m.zoomAt(c.arg, 2); break;
-        case Move::kZoomOut: m.zoomAt(c.arg, 0.5); break;
-        case Move::kPanLeft: m.panBars(-c.arg); break;
-        case Move::kPanRight: m.panBars(c.arg); break;
-        case Move::kFirst: m.showFirst(); break;
-        case Move::kLast: m.showLast(); break;
-        case Move::kEnsure: m.ensureVisible(c.arg); break;
-        case Move::kDrag: m.panPixels(c.arg); break;
-    }
-    EXPECT_EQ(m.first(), c.wantFirst);
-    EXPECT_EQ(m.visibleCount(), c.wantCount);
+    c.move(m, c.arg);
+    EXPECT_EQ(std::make_pair(m.first(), m.visibleCount()),
+              std::make_pair(c.wantFirst, c.wantCount));
     // A zoom that the series' ends do not stop keeps the bar under the pointer there.
     const bool free = m.first() > 0 && m.first() + m.visibleCount() < c.bars;
-    if ((c.move == Move::kZoomIn || c.move == Move::kZoomOut) && free) {
+    if ((c.move == kZoomIn || c.move == kZoomOut) && free) {
         EXPECT_LE(std::abs(m.barAt(c.arg) - under), 1);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Chart, RangeTest,
-    ::testing::Values(RangeCase{"FitShowsEveryBar", 5000, 100, 50, Move::kFit, 0, 0, 5000},
-                      // Zooming about the middle keeps the middle bar there.
-                      RangeCase{"ZoomInAboutTheMiddle", 5000, 1000, 1000, Move::kZoomIn, 500, 1250, 500},
-                      RangeCase{"ZoomInAboutTheLeftEdge", 5000, 1000, 1000, Move::kZoomIn, 0, 1000, 500},
-                      RangeCase{"ZoomOutAboutTheRightEdge", 5000, 3000, 1000, Move::kZoomOut, 999, 2001, 2000},
-                      RangeCase{"ZoomOutStopsAtTheWholeSeries", 5000, 0, 4000, Move::kZoomOut, 500, 0, 5000},
-                      RangeCase{"ZoomInStopsAtTenBars", 5000, 2000, 12, Move::kZoomIn, 500, 2001, 10},
-                      RangeCase{"ShortSeriesShowsAllItHas", 6, 0, 6, Move::kZoomIn, 500, 0, 6},
-                      RangeCase{"PanPastTheOldestStops", 5000, 30, 100, Move::kPanLeft, 50, 0, 100},
-                      RangeCase{"PanPastTheNewestStops", 5000, 4850, 100, Move::kPanRight, 80, 4900, 100},
-                      RangeCase{"DragRightShowsOlderBars", 5000, 2000, 500, Move::kDrag, 200, 1900, 500},
-                      RangeCase{"HomeKeepsTheZoom", 5000, 2000, 300, Move::kFirst, 0, 0, 300},
-                      RangeCase{"EndKeepsTheZoom", 5000, 2000, 300, Move::kLast, 0, 4700, 300},
-                      RangeCase{"BarLeftOfTheRangeComesIn", 5000, 2000, 300, Move::kEnsure, 1500, 1500, 300},
-                      RangeCase{"BarRightOfTheRangeComesIn", 5000, 2000, 300, Move::kEnsure, 2400, 2101, 300},
-                      RangeCase{"BarInViewMovesNothing", 5000, 2000, 300, Move::kEnsure, 2299, 2000, 300}),
-    [](const ::testing::TestParamInfo<RangeCase>& info) { return std::string(info.param.name); });
+// Zooming about the middle keeps the middle bar there.
+const RangeCase kRangeCases[] = {
+    {"FitShowsEveryBar", 5000, 100, 50, kFit, 0, 0, 5000},
+    {"ZoomInAboutTheMiddle", 5000, 1000, 1000, kZoomIn, 500, 1250, 500},
+    {"ZoomInAboutTheLeftEdge", 5000, 1000, 1000, kZoomIn, 0, 1000, 500},
+    {"ZoomOutAboutTheRightEdge", 5000, 3000, 1000, kZoomOut, 999, 2001, 2000},
+    {"ZoomOutStopsAtTheWholeSeries", 5000, 0, 4000, kZoomOut, 500, 0, 5000},
+    {"ZoomInStopsAtTenBars", 5000, 2000, 12, kZoomIn, 500, 2001, 10},
+    {"ShortSeriesShowsAllItHas", 6, 0, 6, kZoomIn, 500, 0, 6},
+    {"PanPastTheOldestStops", 5000, 30, 100, kPan, -50, 0, 100},
+    {"PanPastTheNewestStops", 5000, 4850, 100, kPan, 80, 4900, 100},
+    {"DragRightShowsOlderBars", 5000, 2000, 500, kDrag, 200, 1900, 500},
+    {"HomeKeepsTheZoom", 5000, 2000, 300, kFirst, 0, 0, 300},
+    {"EndKeepsTheZoom", 5000, 2000, 300, kLast, 0, 4700, 300},
+    {"BarLeftOfTheRangeComesIn", 5000, 2000, 300, kEnsure, 1500, 1500, 300},
+    {"BarRightOfTheRangeComesIn", 5000, 2000, 300, kEnsure, 2400, 2101, 300},
+    {"BarInViewMovesNothing", 5000, 2000, 300, kEnsure, 2299, 2000, 300},
+};
+INSTANTIATE_TEST_SUITE_P(Chart, RangeTest, ::testing::ValuesIn(kRangeCases), kCaseName);
 
+// A quote deleted, fewer quotes than the range reaches, fewer than it holds.
 TEST(ChartRange, NewDataKeepsTheRangeWhereItFits) {
     ChartModel m = Model(Daily(MakeDate(2010, 1, 4), 1000), 800);
     m.setRange(600, 200);
-    m.setSeries(Daily(MakeDate(2010, 1, 4), 999), kAll, false);  // a quote deleted
-    EXPECT_EQ(m.first(), 600);
-    EXPECT_EQ(m.visibleCount(), 200);
-    m.setSeries(Daily(MakeDate(2010, 1, 4), 700), kAll, false);  // fewer than the range reaches
-    EXPECT_EQ(m.first(), 500);
-    EXPECT_EQ(m.visibleCount(), 200);
-    m.setSeries(Daily(MakeDate(2010, 1, 4), 50), kAll, false);
-    EXPECT_EQ(m.first(), 0);
-    EXPECT_EQ(m.visibleCount(), 50);
+    for (const auto& [bars, first, count] :
+         {std::tuple{999, 600, 200}, {700, 500, 200}, {50, 0, 50}}) {
+        m.setSeries(Daily(MakeDate(2010, 1, 4), bars), kAll, false);
+        EXPECT_EQ(std::make_pair(m.first(), m.visibleCount()), std::make_pair(first, count))
+            << bars;
+    }
 }
 
 // ----- scales -----
 
 struct ScaleCase {
     const char* name;
-    std::vector<LoadedQuote> quotes;
-    std::array<bool, 6> present;
-    bool hasTime;
+    std::vector<LoadedQuote> quotes;  // intraday bars when the first has a time
+    Fields present;
     std::string refusal;  // empty: a logarithmic scale is taken
 };
 
@@ -254,7 +251,7 @@ class ScaleTest : public ::testing::TestWithParam<ScaleCase> {};
 
 TEST_P(ScaleTest, LogScaleIsRefusedWhileAPriceIsZeroOrBelow) {
     const ScaleCase& c = GetParam();
-    ChartModel m = Model(c.quotes, 600, c.present, c.hasTime);
+    ChartModel m = Model(c.quotes, 600, c.present, c.quotes.front().time != 0);
     EXPECT_EQ(m.logScaleRefusal(), c.refusal);
     EXPECT_EQ(m.setScale(PriceScale::kLog), c.refusal.empty());
     EXPECT_EQ(m.scale(), c.refusal.empty() ? PriceScale::kLog : PriceScale::kLinear);
@@ -273,26 +270,26 @@ std::vector<LoadedQuote> WithValue(std::vector<LoadedQuote> q, int bar, int fiel
     return q;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Chart, ScaleTest,
-    ::testing::Values(
-        ScaleCase{"PositivePrices", Daily(MakeDate(1999, 1, 4), 300), kAll, false, ""},
-        ScaleCase{"From1928", Daily(MakeDate(1928, 10, 1), 3000, 20), kAll, false, ""},
-        ScaleCase{"BackAdjustedNegative", Daily(MakeDate(2005, 1, 3), 200, -30), kAll, false,
-                  "A logarithmic scale needs every price above 0: the open of 01/03/2005 is -41.5000."},
-        ScaleCase{"ZeroClose", WithValue(Daily(MakeDate(2005, 1, 3), 50), 7, 3, 0), kAll, false,
-                  "A logarithmic scale needs every price above 0: the close of 01/12/2005 is 0.0000."},
-        // An absent open reads -1: the layout, not the value, says it is not there.
-        ScaleCase{"AbsentOpenIsNoPrice", WithValue(Daily(MakeDate(2005, 1, 3), 50), 3, 0, -1),
-                  {false, true, true, true, true, false}, false, ""},
-        ScaleCase{"IntradayNamesTheBar", WithValue(Intraday(MakeDate(2024, 3, 15), 1, 30), 12, 2, -0.25f), kAll, true,
-                  "A logarithmic scale needs every price above 0: the low of 03/15/2024 09:42:00 is -0.2500."}),
-    [](const ::testing::TestParamInfo<ScaleCase>& info) { return std::string(info.param.name); });
+const std::string kNeedsAbove0 = "A logarithmic scale needs every price above 0: the ";
+// An absent open reads -1: the layout, not the value, says it is not there.
+const ScaleCase kScaleCases[] = {
+    {"PositivePrices", Daily(MakeDate(1999, 1, 4), 300), kAll, ""},
+    {"From1928", Daily(MakeDate(1928, 10, 1), 3000, 20), kAll, ""},
+    {"BackAdjustedNegative", Daily(MakeDate(2005, 1, 3), 200, -30), kAll,
+     kNeedsAbove0 + "open of 01/03/2005 is -41.5000."},
+    {"ZeroClose", WithValue(Daily(MakeDate(2005, 1, 3), 50), 7, 3, 0), kAll,
+     kNeedsAbove0 + "close of 01/12/2005 is 0.0000."},
+    {"AbsentOpenIsNoPrice", WithValue(Daily(MakeDate(2005, 1, 3), 50), 3, 0, -1), kNoOpen, ""},
+    {"IntradayNamesTheBar", WithValue(Intraday(MakeDate(2024, 3, 15), 1, 30), 12, 2, -0.25f), kAll,
+     kNeedsAbove0 + "low of 03/15/2024 09:42:00 is -0.2500."},
+};
+INSTANTIATE_TEST_SUITE_P(Chart, ScaleTest, ::testing::ValuesIn(kScaleCases), kCaseName);
 
 TEST(ChartScale, LogScaleGivesEqualRatiosEqualHeightsUntilTheDataTurnsNegative) {
     ChartModel m = Model(Daily(MakeDate(1999, 1, 4), 100), 600);
     ASSERT_TRUE(m.setScale(PriceScale::kLog));
-    EXPECT_NEAR(m.priceToY(40, 500) - m.priceToY(80, 500), m.priceToY(20, 500) - m.priceToY(40, 500), 1e-9);
+    const auto y = [&](double price) { return m.priceToY(price, 500); };
+    EXPECT_NEAR(y(40) - y(80), y(20) - y(40), 1e-9);
     m.setSeries(Daily(MakeDate(1999, 1, 4), 100, -5), kAll, false);
     EXPECT_EQ(m.scale(), PriceScale::kLinear);
 }
@@ -314,35 +311,36 @@ TEST_P(TickTest, RoundValuesWithinTheSpan) {
     for (std::size_t i = 0; i < got.size(); ++i) EXPECT_NEAR(got[i], c.ticks[i], 1e-9) << i;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Chart, TickTest,
-    ::testing::Values(TickCase{"Tens", 3, 47, 5, PriceScale::kLinear, {10, 20, 30, 40}},
-                      TickCase{"AcrossZero", -3.7, 2.1, 6, PriceScale::kLinear, {-3, -2, -1, 0, 1, 2}},
-                      TickCase{"Cents", 10.01, 10.09, 4, PriceScale::kLinear, {10.02, 10.04, 10.06, 10.08}},
-                      TickCase{"Fives", 0, 20, 4, PriceScale::kLinear, {0, 5, 10, 15, 20}},
-                      TickCase{"Decades", 1.5, 600, 12, PriceScale::kLog, {2, 5, 10, 20, 50, 100, 200, 500}},
-                      TickCase{"CrowdedDecadesPowersOnly", 0.9, 200000, 8, PriceScale::kLog, {1, 10, 100, 1000, 10000, 100000}},
-                      TickCase{"LogWithinADecadeIsLinear", 20, 60, 4, PriceScale::kLog, {20, 30, 40, 50, 60}},
-                      TickCase{"NoSpan", 5, 5, 4, PriceScale::kLinear, {}}),
-    [](const ::testing::TestParamInfo<TickCase>& info) { return std::string(info.param.name); });
+constexpr PriceScale kLinear = PriceScale::kLinear, kLog = PriceScale::kLog;
+const TickCase kTickCases[] = {
+    {"Tens", 3, 47, 5, kLinear, {10, 20, 30, 40}},
+    {"AcrossZero", -3.7, 2.1, 6, kLinear, {-3, -2, -1, 0, 1, 2}},
+    {"Cents", 10.01, 10.09, 4, kLinear, {10.02, 10.04, 10.06, 10.08}},
+    {"Fives", 0, 20, 4, kLinear, {0, 5, 10, 15, 20}},
+    {"Decades", 1.5, 600, 12, kLog, {2, 5, 10, 20, 50, 100, 200, 500}},
+    {"CrowdedDecadesPowersOnly", 0.9, 200000, 8, kLog, {1, 10, 100, 1000, 10000, 100000}},
+    {"LogWithinADecadeIsLinear", 20, 60, 4, kLog, {20, 30, 40, 50, 60}},
+    {"NoSpan", 5, 5, 4, kLinear, {}},
+};
+INSTANTIATE_TEST_SUITE_P(Chart, TickTest, ::testing::ValuesIn(kTickCases), kCaseName);
 
 // ----- selection and marks -----
 
 TEST(ChartMarks, MarksFindTheirBarsByDateAndTime) {
     ChartModel m = Model(Intraday(MakeDate(2024, 3, 14), 2, 60), 600, kAll, true);
-    m.setMarks(MarkKind::kSplitCandidate,
-               {{MarkKind::kSplitCandidate, MakeDate(2024, 3, 15), std::nullopt, "first bar of the day"},
-                {MarkKind::kSplitCandidate, MakeDate(2024, 3, 16), std::nullopt, "no such day"}});
-    m.setMarks(MarkKind::kSuspectData,
-               {{MarkKind::kSuspectData, MakeDate(2024, 3, 14), MakeTime(10, 0, 0), "spike"},
-                {MarkKind::kSuspectData, MakeDate(2024, 3, 14), MakeTime(10, 0, 30), "not a bar's second"}});
+    const DateCode day = MakeDate(2024, 3, 14);
+    const MarkKind split = MarkKind::kSplitCandidate, suspect = MarkKind::kSuspectData;
+    m.setMarks(split, {{split, day + 1, std::nullopt, "first bar of the day"},
+                       {split, day + 2, {}, "no such day"}});
+    m.setMarks(suspect, {{suspect, day, MakeTime(10, 0, 0), "spike"},
+                         {suspect, day, MakeTime(10, 0, 30), "no bar"}});
     ASSERT_EQ(m.marks().size(), 2u);
-    EXPECT_EQ(m.marks()[0].bar, 30);
-    EXPECT_EQ(m.marks()[0].text, "spike");
+    EXPECT_EQ(std::tie(m.marks()[0].bar, m.marks()[0].text),
+              std::make_tuple(30, std::string("spike")));
     EXPECT_EQ(m.marks()[1].bar, 60);
-    EXPECT_EQ(m.marks()[1].kind, MarkKind::kSplitCandidate);
+    EXPECT_EQ(m.marks()[1].kind, split);
     // Replacing one kind leaves the other.
-    m.setMarks(MarkKind::kSuspectData, {});
+    m.setMarks(suspect, {});
     ASSERT_EQ(m.marks().size(), 1u);
     EXPECT_EQ(m.marks()[0].bar, 60);
     // 120 bars on 600 pixels: 5 a bar. Near the mark's bar it is found, farther not.
@@ -357,22 +355,16 @@ TEST(ChartMarks, FileOutOfDateOrderStillFindsItsBars) {
     std::vector<LoadedQuote> q = Daily(MakeDate(2003, 6, 2), 40);
     std::swap(q[10], q[30]);
     ChartModel m = Model(q, 400);
-    EXPECT_EQ(m.findBar(q[10].date, std::nullopt), 10);
-    EXPECT_EQ(m.findBar(q[30].date, std::nullopt), 30);
-    EXPECT_EQ(m.findBar(q[20].date, std::nullopt), 20);
+    for (const int bar : {10, 30, 20}) EXPECT_EQ(m.findBar(q[bar].date, std::nullopt), bar);
 }
 
+// The position holds the quote, the quote moved on, the position is past the end; nothing.
 TEST(ChartMarks, SelectedQuoteIsItsBar) {
     const struct {
         int position;
         int dateOf;  // the bar whose date and time are told; -1: no date
         int want;
-    } rows[] = {
-        {25, 25, 25},    // the position holds it
-        {24, 25, 25},    // the position moved on
-        {600, 59, 59},   // the position past the end
-        {-1, -1, -1},    // nothing
-    };
+    } rows[] = {{25, 25, 25}, {24, 25, 25}, {600, 59, 59}, {-1, -1, -1}};
     for (const auto& c : rows) {
         ChartModel m = Model(Intraday(MakeDate(2024, 3, 14), 3, 20), 600, kAll, true);
         const DateCode date = c.dateOf >= 0 ? m.bar(c.dateOf).date : kNoDate;
@@ -384,10 +376,12 @@ TEST(ChartMarks, SelectedQuoteIsItsBar) {
 
 TEST(ChartText, BarTextShowsTheFieldsTheSeriesHas) {
     std::vector<LoadedQuote> q = Daily(MakeDate(1928, 10, 1), 3, 20);
-    ChartModel m = Model(q, 100, {false, true, true, true, true, false});
+    ChartModel m = Model(q, 100, kNoOpen);
     EXPECT_EQ(m.barText(0), "10/01/1928  H 10.0000  L 8.0000  C 9.0000  V 1000");
-    ChartModel intraday = Model(Intraday(MakeDate(2024, 3, 14), 1, 2), 100, {true, true, true, true, false, false}, true);
-    EXPECT_EQ(intraday.barText(1), "03/14/2024 09:31:00  O 10.0000  H 11.0000  L 9.0000  C 10.5000");
+    const Fields prices = {true, true, true, true, false, false};
+    ChartModel intraday = Model(Intraday(MakeDate(2024, 3, 14), 1, 2), 100, prices, true);
+    EXPECT_EQ(intraday.barText(1),
+              "03/14/2024 09:31:00  O 10.0000  H 11.0000  L 9.0000  C 10.5000");
     // The crosshair's axis label: the date (and time) alone; nothing off the series.
     EXPECT_EQ(m.barDateText(2), "10/03/1928");
     EXPECT_EQ(intraday.barDateText(1), "03/14/2024 09:31:00");
@@ -399,10 +393,9 @@ TEST(ChartText, BarTextShowsTheFieldsTheSeriesHas) {
 
 struct AxisCase {
     const char* name;
-    std::vector<LoadedQuote> quotes;
-    bool hasTime;
+    std::vector<LoadedQuote> quotes;  // intraday bars when the first has a time
     int width;
-    int first, count;  // count 0: every bar
+    int first, count;               // count 0: every bar
     std::vector<std::string> some;  // texts among the labels
     int lowestRank;                 // the finest unit labelled
 };
@@ -413,7 +406,7 @@ class AxisTest : public ::testing::TestWithParam<AxisCase> {};
 // finest unit is the one the zoom allows.
 TEST_P(AxisTest, LabelsStandAtTheStartOfTheirPeriod) {
     const AxisCase& c = GetParam();
-    ChartModel m = Model(c.quotes, c.width, kAll, c.hasTime);
+    ChartModel m = Model(c.quotes, c.width, kAll, c.quotes.front().time != 0);
     if (c.count > 0) m.setRange(c.first, c.count);
     const int spacing = 60;
     const std::vector<AxisLabel> labels = TimeAxisLabels(m, spacing);
@@ -429,32 +422,35 @@ TEST_P(AxisTest, LabelsStandAtTheStartOfTheirPeriod) {
         if (i > 0) {
             EXPECT_GE(l.x - labels[i - 1].x, spacing) << l.text;
         }
+        // A year's label names its year, a month's starts a month; a week's or a day's starts a
+        // day, an hour's or a minute's stays within one.
         const DateParts now = SplitDate(m.bar(l.bar).date);
         const DateParts before = SplitDate(m.bar(l.bar - 1).date);
-        switch (l.rank) {
-            case 4:
-                EXPECT_NE(now.year, before.year);
-                EXPECT_EQ(l.text, std::to_string(1900 + now.year));
-                break;
-            case 3: EXPECT_NE(now.month, before.month) << l.text; break;
-            case 2: EXPECT_NE(m.bar(l.bar).date, m.bar(l.bar - 1).date) << l.text; break;
-            default: EXPECT_EQ(m.bar(l.bar).date, m.bar(l.bar - 1).date) << l.text; break;
-        }
+        const bool newYear = now.year != before.year, newMonth = now.month != before.month;
+        EXPECT_TRUE(l.rank != 4 || (newYear && l.text == std::to_string(1900 + now.year)))
+            << l.text;
+        EXPECT_TRUE(l.rank != 3 || newMonth) << l.text;
+        EXPECT_EQ(l.rank >= 2, m.bar(l.bar).date != m.bar(l.bar - 1).date) << l.text;
     }
     for (const std::string& want : c.some)
         EXPECT_NE(std::find(texts.begin(), texts.end(), want), texts.end()) << want;
     EXPECT_EQ(lowest, c.lowestRank);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Chart, AxisTest,
-    ::testing::Values(
-        AxisCase{"From1928ByYears", Daily(MakeDate(1928, 10, 1), 3000, 20), false, 900, 0, 0, {"1929", "1935"}, 4},
-        AxisCase{"LongestFileSpansCenturies", Daily(MakeDate(1900, 1, 1), 65534), false, 1000, 0, 0, {"2000", "2100"}, 4},
-        AxisCase{"OneQuarterByWeeks", Daily(MakeDate(2024, 1, 2), 200), false, 1000, 40, 60, {"Apr", "Mar 4"}, 2},
-        AxisCase{"AYearByMonths", Daily(MakeDate(2023, 1, 2), 400), false, 1000, 0, 280, {"2024", "Jun"}, 3},
-        AxisCase{"IntradayByHours", Intraday(MakeDate(2024, 3, 14), 2, 390), true, 800, 0, 0, {"Mar 15", "12:00"}, 1},
-        AxisCase{"IntradayManyDays", Intraday(MakeDate(2024, 3, 14), 40, 390), true, 800, 0, 0, {"Apr"}, 2}),
-    [](const ::testing::TestParamInfo<AxisCase>& info) { return std::string(info.param.name); });
+const AxisCase kAxisCases[] = {
+    {"From1928ByYears", Daily(MakeDate(1928, 10, 1), 3000, 20), 900, 0, 0, {"1929", "1935"}, 4},
+    {"LongestFileSpansCenturies",
+     Daily(MakeDate(1900, 1, 1), 65534),
+     1000,
+     0,
+     0,
+     {"2000", "2100"},
+     4},
+    {"OneQuarterByWeeks", Daily(MakeDate(2024, 1, 2), 200), 1000, 40, 60, {"Apr", "Mar 4"}, 2},
+    {"AYearByMonths", Daily(MakeDate(2023, 1, 2), 400), 1000, 0, 280, {"2024", "Jun"}, 3},
+    {"IntradayByHours", Intraday(MakeDate(2024, 3, 14), 2, 390), 800, 0, 0, {"Mar 15", "12:00"}, 1},
+    {"IntradayManyDays", Intraday(MakeDate(2024, 3, 14), 40, 390), 800, 0, 0, {"Apr"}, 2},
+};
+INSTANTIATE_TEST_SUITE_P(Chart, AxisTest, ::testing::ValuesIn(kAxisCases), kCaseName);
 
 }  // namespace
