@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <chrono>
 #include <cstring>
 #include <functional>
@@ -47,8 +48,15 @@ float FieldAt(const fs::path& dat, int quote, int column) {
 Plant PutAt(std::string file, std::size_t at, std::vector<std::uint8_t> bytes) {
     return [=](const fs::path& d) { ct::Put(d / file, at, bytes); };
 }
-Plant I16At(std::string file, std::size_t at, int value) {
-    return [=](const fs::path& d) { ct::PutI16At(d / file, at, value); };
+// The `size` low bytes of a number, low byte first.
+Plant Number(std::string file, std::size_t at, std::uint32_t value, int size = 4) {
+    std::vector<std::uint8_t> bytes;
+    for (int i = 0; i < size; ++i) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+    return PutAt(std::move(file), at, bytes);
+}
+Plant Mbf(std::string file, std::size_t at, float value) {
+    const MbfBytes m = FloatToMbf(value);
+    return PutAt(std::move(file), at, {m.begin(), m.end()});
 }
 Plant CopyAs(std::string from, std::string to) {
     return [=](const fs::path& d) { fs::copy_file(d / from, d / to); };
@@ -62,9 +70,8 @@ Plant CopyQuote(int from, int to) {
 // Field `column` of AAA's quote `quote` set to `value`, or to that of `base` plus `value`.
 Plant Field(int quote, int column, float value, int base = 0) {
     return [=](const fs::path& d) {
-        const fs::path dat = d / "F1.DAT";
-        const float from = base > 0 ? FieldAt(dat, quote, base) : 0.0f;
-        ct::PutMbf(dat, ct::QuoteField(kAaa, quote, column), from + value);
+        const float from = base > 0 ? FieldAt(d / "F1.DAT", quote, base) : 0.0f;
+        Mbf("F1.DAT", ct::QuoteField(kAaa, quote, column), from + value)(d);
     };
 }
 Plant Both(Plant a, Plant b) {
@@ -73,115 +80,95 @@ Plant Both(Plant a, Plant b) {
         b(d);
     };
 }
-Plant Ieee(std::string file, std::size_t at, float value) {
-    std::vector<std::uint8_t> b(4);
-    PutIeeeFloat(b.data(), value);
-    return PutAt(std::move(file), at, b);
-}
-Plant I32(std::string file, std::size_t at, int value) {
-    std::vector<std::uint8_t> b(4);
-    PutI32(b.data(), value);
-    return PutAt(std::move(file), at, b);
-}
 
 struct Planted {
     const char* name;
-    checktest::Base base;
     Plant plant;
     FindingKind kind;
     FindingClass cls;
-    const char* file;      // the file the finding names
+    const char* file;  // the file the finding names
+    checktest::Base base = kPlain;
     bool mendable = true;  // false where a repair of its kind has nothing to work from
 };
 
 const std::vector<Planted>& PlantedCases() {
     const std::vector<std::uint8_t> blank(16, ' ');
+    constexpr std::size_t kSymbol = kMasterSymbolOffset, kName = kMasterNameOffset;
     static const std::vector<Planted> cases = {
-        {"MasterHeaderCount", kPlain, I16At("MASTER", 0, 2), kMasterCount, kDamage, "MASTER"},
-        {"MasterCutRecord", kPlain,
-         [](const fs::path& d) { ct::Append(d / "MASTER", std::vector<std::uint8_t>(10, 0)); },
+        {"MasterHeaderCount", Number("MASTER", 0, 2, 2), kMasterCount, kDamage, "MASTER"},
+        {"MasterCutRecord", PutAt("MASTER", 4 * kMaster, std::vector<std::uint8_t>(10, 0)),
          kMasterCutRecord, kDamage, "MASTER"},
-        {"EmasterFileNumber", kExtended, PutAt("EMASTER", 2 * kEmasterRecordSize + 2, {9}),
-         kEmasterDisagrees, kDamage, "EMASTER"},
-        {"EmasterCount", kExtended, I16At("EMASTER", 0, 2), kEmasterDisagrees, kDamage, "EMASTER"},
-        {"XmasterCounts", kXmaster, PutAt("XMASTER", 14, {7, 0, 0, 0}), kXmasterBroken, kDamage,
-         "XMASTER"},
-        {"MissingDataFile", kPlain, [](const fs::path& d) { fs::remove(d / "F2.DAT"); },
-         kMissingDataFile, kDamage, "MASTER"},
-        {"UnlistedDataFile", kPlain, CopyAs("F1.DAT", "F9.DAT"), kUnlistedDataFile, kDamage,
-         "F9.DAT"},
+        {"EmasterFileNumber", PutAt("EMASTER", 2 * kEmasterRecordSize + 2, {9}), kEmasterDisagrees,
+         kDamage, "EMASTER", kExtended},
+        {"EmasterCount", Number("EMASTER", 0, 2, 2), kEmasterDisagrees, kDamage, "EMASTER",
+         kExtended},
+        {"XmasterCounts", Number("XMASTER", 14, 7), kXmasterBroken, kDamage, "XMASTER", kXmaster},
+        {"MissingDataFile", [](const fs::path& d) { fs::remove(d / "F2.DAT"); }, kMissingDataFile,
+         kDamage, "MASTER"},
+        {"UnlistedDataFile", CopyAs("F1.DAT", "F9.DAT"), kUnlistedDataFile, kDamage, "F9.DAT"},
         // Beyond XMASTER's next free number: the one it takes next moves past it.
-        {"UnlistedMwdFile", kXmaster, CopyAs("F256.MWD", "F300.MWD"), kUnlistedDataFile, kDamage,
-         "F300.MWD"},
-        {"SharedFileNumber", kPlain,
+        {"UnlistedMwdFile", CopyAs("F256.MWD", "F300.MWD"), kUnlistedDataFile, kDamage, "F300.MWD",
+         kXmaster},
+        {"SharedFileNumber",
          [](const fs::path& d) {
              const auto m = ct::Bytes(d / "MASTER");
              ct::Put(d / "MASTER", 3 * kMaster,
-                     {m.begin() + kMaster, m.begin() + kMaster + kMasterSymbolOffset});
+                     {m.begin() + kMaster, m.begin() + kMaster + kSymbol});
              fs::remove(d / "F3.DAT");
          },
          kSharedFileNumber, kDamage, "MASTER"},
-        {"BlankSymbol", kPlain, PutAt("MASTER", 2 * kMaster + kMasterSymbolOffset, blank),
-         kBlankSymbol, kDamage, "MASTER"},
-        // Without the name a repair would take a symbol from, nothing is offered.
-        {"BlankSymbolWithoutName", kPlain,
-         Both(PutAt("MASTER", kMaster + kMasterSymbolOffset, {blank.begin(), blank.end() - 2}),
-              PutAt("MASTER", kMaster + kMasterNameOffset, blank)),
-         kBlankSymbol, kDamage, "MASTER", false},
-        {"DuplicateSymbol", kPlain,
-         PutAt("MASTER", 3 * kMaster + kMasterSymbolOffset, {'a', 'a', 'a', ' '}), kDuplicateSymbol,
-         kDamage, "MASTER"},
-        {"ControlByteInName", kPlain, PutAt("MASTER", 2 * kMaster + kMasterNameOffset, {7}),
-         kUnfitText, kDamage, "MASTER"},
-        {"DatHeaderShort", kPlain, I16At("F1.DAT", 2, 59), kDatCount, kDamage, "F1.DAT"},
-        {"DatHeaderLong", kPlain, I16At("F1.DAT", 2, 64), kDatCount, kDamage, "F1.DAT"},
-        {"DatCutRecord", kPlain,
-         [](const fs::path& d) { ct::Truncate(d / "F1.DAT", 61 * kAaa - 10); }, kDatCount, kDamage,
-         "F1.DAT"},
-        {"RecordLengthWithoutLayout", kPlain, PutAt("MASTER", kMaster + 3, {36, 9}), kNoLayout,
-         kDamage, "F1.DAT"},
-        {"FieldsBeyondRecord", kPlain, PutAt("MASTER", kMaster + 4, {8}), kRecordShape, kDamage,
+        {"BlankSymbol", PutAt("MASTER", 2 * kMaster + kSymbol, blank), kBlankSymbol, kDamage,
          "MASTER"},
-        {"DopWithoutDate", kPlain,
+        // Without the name a repair would take a symbol from, nothing is offered.
+        {"BlankSymbolWithoutName",
+         Both(PutAt("MASTER", kMaster + kSymbol, {blank.begin(), blank.end() - 2}),
+              PutAt("MASTER", kMaster + kName, blank)),
+         kBlankSymbol, kDamage, "MASTER", kPlain, false},
+        {"DuplicateSymbol", PutAt("MASTER", 3 * kMaster + kSymbol, {'a', 'a', 'a', ' '}),
+         kDuplicateSymbol, kDamage, "MASTER"},
+        {"ControlByteInName", PutAt("MASTER", 2 * kMaster + kName, {7}), kUnfitText, kDamage,
+         "MASTER"},
+        {"DatHeaderShort", Number("F1.DAT", 2, 59, 2), kDatCount, kDamage, "F1.DAT"},
+        {"DatHeaderLong", Number("F1.DAT", 2, 64, 2), kDatCount, kDamage, "F1.DAT"},
+        {"DatCutRecord", [](const fs::path& d) { ct::Truncate(d / "F1.DAT", 61 * kAaa - 10); },
+         kDatCount, kDamage, "F1.DAT"},
+        {"RecordLengthWithoutLayout", PutAt("MASTER", kMaster + 3, {36, 9}), kNoLayout, kDamage,
+         "F1.DAT"},
+        {"FieldsBeyondRecord", PutAt("MASTER", kMaster + 4, {8}), kRecordShape, kDamage, "MASTER"},
+        {"DopWithoutDate",
          [](const fs::path& d) { testing::WriteText(d / "F2.DOP", "\"TIME\",0,0\r\n"); },
          kDopIgnored, kDamage, "F2.DOP"},
-        {"QuotesOutOfOrder", kPlain, Swap("F1.DAT", kAaa, 10, 11), kOutOfOrder, kDamage, "F1.DAT"},
+        {"QuotesOutOfOrder", Swap("F1.DAT", kAaa, 10, 11), kOutOfOrder, kDamage, "F1.DAT"},
         // Sorted into order, quote 3 (a copy of quote 1) meets its twin: a repeat to take out too.
-        {"SortMeetsARepeat", kPlain, CopyQuote(1, 3), kOutOfOrder, kDamage, "F1.DAT"},
-        {"IntradayBarsOutOfOrder", kPlain, Swap("F3.DAT", 32, 2, 3), kOutOfOrder, kDamage,
-         "F3.DAT"},
-        {"MwdQuotesOutOfOrder", kXmaster, Swap("F256.MWD", 28, 5, 6), kOutOfOrder, kDamage,
-         "F256.MWD"},
-        {"RepeatedQuote", kPlain, CopyQuote(20, 21), kRepeatedQuote, kDamage, "F1.DAT"},
-        {"RepeatedDateOtherValues", kPlain,
-         Both(CopyQuote(20, 21), Field(21, kClose, 0.01f, kClose)), kRepeatedDate, kDamage,
-         "F1.DAT"},
-        {"DateBeyond2199", kPlain, Field(30, kDate, 3001231.0f), kDateOutOfRange, kDamage,
-         "F1.DAT"},
-        {"NoRealForm", kPlain, PutAt("F1.DAT", ct::QuoteField(kAaa, 30, kClose), {0, 0, 0x80, 0}),
+        {"SortMeetsARepeat", CopyQuote(1, 3), kOutOfOrder, kDamage, "F1.DAT"},
+        {"IntradayBarsOutOfOrder", Swap("F3.DAT", 32, 2, 3), kOutOfOrder, kDamage, "F3.DAT"},
+        {"MwdQuotesOutOfOrder", Swap("F256.MWD", 28, 5, 6), kOutOfOrder, kDamage, "F256.MWD",
+         kXmaster},
+        {"RepeatedQuote", CopyQuote(20, 21), kRepeatedQuote, kDamage, "F1.DAT"},
+        {"RepeatedDateOtherValues", Both(CopyQuote(20, 21), Field(21, kClose, 0.01f, kClose)),
+         kRepeatedDate, kDamage, "F1.DAT"},
+        {"DateBeyond2199", Field(30, kDate, 3001231.0f), kDateOutOfRange, kDamage, "F1.DAT"},
+        {"NoRealForm", PutAt("F1.DAT", ct::QuoteField(kAaa, 30, kClose), {0, 0, 0x80, 0}),
          kNoRealForm, kDamage, "F1.DAT"},
-        {"MasterFirstDate", kPlain,
-         [](const fs::path& d) {
-             ct::PutMbf(d / "MASTER", kMaster + kMasterFirstDateOffset,
-                        DateToReal(ct::PlainDate(1)));
-         },
-         kIndexDate, kDamage, "MASTER"},
-        {"EmasterLastDate", kExtended,
-         Ieee("EMASTER", kEmasterRecordSize + kEmasterLastDateOffset, 1150101.0f), kIndexDate,
-         kDamage, "EMASTER"},
-        {"XmasterLastDate", kXmaster,
-         I32("XMASTER", kXmasterRecordSize + kXmasterLastDateOffset, 20150101), kIndexDate, kDamage,
-         "XMASTER"},
-        {"HighBelowLow", kPlain, Field(15, kHigh, -0.1f, kLow), kHighBelowLow, kSuspect, "F1.DAT"},
-        {"CloseAboveHigh", kPlain, Field(15, kClose, 0.2f, kHigh), kOutsideRange, kSuspect,
-         "F1.DAT"},
-        {"ZeroOpen", kPlain, Field(15, kOpen, 0.0f), kZeroPrice, kSuspect, "F1.DAT"},
-        {"NegativeClose", kPlain, Field(15, kClose, -1.0f), kNegativeClose, kSuspect, "F1.DAT"},
-        {"NegativeVolume", kPlain, Field(15, kVol, -5.0f), kNegativeVolume, kSuspect, "F1.DAT"},
-        {"ThirteenWeekdaysMissing", kPlain,
+        {"MasterFirstDate",
+         Mbf("MASTER", kMaster + kMasterFirstDateOffset, DateToReal(ct::PlainDate(1))), kIndexDate,
+         kDamage, "MASTER"},
+        {"EmasterLastDate",
+         Number("EMASTER", kEmasterRecordSize + kEmasterLastDateOffset,
+                std::bit_cast<std::uint32_t>(1150101.0f)),
+         kIndexDate, kDamage, "EMASTER", kExtended},
+        {"XmasterLastDate",
+         Number("XMASTER", kXmasterRecordSize + kXmasterLastDateOffset, 20150101), kIndexDate,
+         kDamage, "XMASTER", kXmaster},
+        {"HighBelowLow", Field(15, kHigh, -0.1f, kLow), kHighBelowLow, kSuspect, "F1.DAT"},
+        {"CloseAboveHigh", Field(15, kClose, 0.2f, kHigh), kOutsideRange, kSuspect, "F1.DAT"},
+        {"ZeroOpen", Field(15, kOpen, 0.0f), kZeroPrice, kSuspect, "F1.DAT"},
+        {"NegativeClose", Field(15, kClose, -1.0f), kNegativeClose, kSuspect, "F1.DAT"},
+        {"NegativeVolume", Field(15, kVol, -5.0f), kNegativeVolume, kSuspect, "F1.DAT"},
+        {"ThirteenWeekdaysMissing",
          [](const fs::path& d) { ct::DropQuotes(d / "F1.DAT", kAaa, 30, 42); }, kGap, kSuspect,
          "F1.DAT"},
-        {"UnrecordedSplit", kPlain,
+        {"UnrecordedSplit",
          [](const fs::path& d) {
              for (int q = 0; q < 30; ++q)
                  for (int c : {kOpen, kHigh, kLow, kClose})
@@ -189,10 +176,10 @@ const std::vector<Planted>& PlantedCases() {
                                 2 * FieldAt(d / "F1.DAT", q, c));
          },
          kSplitCandidate, kSuspect, "F1.DAT"},
-        {"DatTemporary", kPlain, CopyAs("F1.DAT", "F1.NEW"), kTemporaryFile, kLeftover, "F1.NEW"},
-        {"MasterTemporary", kPlain, CopyAs("MASTER", "MASTER.~NU"), kTemporaryFile, kLeftover,
+        {"DatTemporary", CopyAs("F1.DAT", "F1.NEW"), kTemporaryFile, kLeftover, "F1.NEW"},
+        {"MasterTemporary", CopyAs("MASTER", "MASTER.~NU"), kTemporaryFile, kLeftover,
          "MASTER.~NU"},
-        {"BackupNewerThanMaster", kPlain,
+        {"BackupNewerThanMaster",
          [](const fs::path& d) {
              fs::copy_file(d / "MASTER", d / "MASTER.BAK");
              fs::last_write_time(d / "MASTER.BAK",
