@@ -393,41 +393,35 @@ TEST_P(RealDatabase, GivesTheFindingsItHas) {
     EXPECT_EQ(Kinds(report.findings), GetParam().kinds);
 }
 
-INSTANTIATE_TEST_SUITE_P(Check, RealDatabase,
-                         ::testing::Values(RealDb{"bbfinance-inconsistent",
-                                                  {{"emaster-disagrees", 1},
-                                                   {"xmaster-broken", 1},
-                                                   {"index-date", 44},
-                                                   {"zero-price", 1}}},
-                                           RealDb{"equis-italy-intraday", {}},
-                                           // Quotes as its vendor wrote them: opens outside the
-                                           // day's range on a few days, sporadic zero prices, thin
-                                           // series with gaps and warrants whose closes jump.
-                                           RealDb{"equis-italy",
-                                                  {{"outside-range", 90},
-                                                   {"gap", 22},
-                                                   {"zero-price", 260},
-                                                   {"split-candidate", 22}}},
-                                           RealDb{"mininge-dop",
-                                                  {{"master-count", 1},
-                                                   {"blank-symbol", 25},
-                                                   {"repeated-quote", 35},
-                                                   {"index-date", 37},
-                                                   {"gap", 405},
-                                                   {"split-candidate", 116},
-                                                   {"repeated-date", 19},
-                                                   {"no-real-form", 2},
-                                                   {"out-of-order", 8},
-                                                   {"outside-range", 14},
-                                                   {"high-below-low", 13},
-                                                   {"missing-data-file", 1}}},
-                                           RealDb{"equis-xmaster-mini", {{"index-date", 6}}},
-                                           RealDb{"stooq-intraday", {{"index-date", 1}}}),
-                         [](const auto& info) {
-                             std::string n = info.param.name;
-                             std::replace(n.begin(), n.end(), '-', '_');
-                             return n;
-                         });
+const RealDb kRealDbs[] = {
+    {"bbfinance-inconsistent",
+     {{"emaster-disagrees", 1}, {"xmaster-broken", 1}, {"index-date", 44}, {"zero-price", 1}}},
+    {"equis-italy-intraday", {}},
+    // Quotes as its vendor wrote them: opens outside the day's range on a few days, sporadic
+    // zero prices, thin series with gaps and warrants whose closes jump.
+    {"equis-italy",
+     {{"outside-range", 90}, {"gap", 22}, {"zero-price", 260}, {"split-candidate", 22}}},
+    {"mininge-dop",
+     {{"master-count", 1},
+      {"blank-symbol", 25},
+      {"repeated-quote", 35},
+      {"index-date", 37},
+      {"gap", 405},
+      {"split-candidate", 116},
+      {"repeated-date", 19},
+      {"no-real-form", 2},
+      {"out-of-order", 8},
+      {"outside-range", 14},
+      {"high-below-low", 13},
+      {"missing-data-file", 1}}},
+    {"equis-xmaster-mini", {{"index-date", 6}}},
+    {"stooq-intraday", {{"index-date", 1}}},
+};
+INSTANTIATE_TEST_SUITE_P(Check, RealDatabase, ::testing::ValuesIn(kRealDbs), [](const auto& info) {
+    std::string n = info.param.name;
+    std::replace(n.begin(), n.end(), '-', '_');
+    return n;
+});
 
 TEST(RealDatabaseRepair, BbfinanceKeepsOnlyWhatIsNotMechanical) {
     testing::TempDir dir;
@@ -465,23 +459,22 @@ TEST(DamagedDemo, HoldsOneCaseOfEveryFindingAndRepairsToTheRest) {
 // ----- texts and counting -----
 
 TEST(CheckTexts, WeekdaysBetweenAndTemporaryNames) {
+    const auto day = [](int ymd) { return MakeDate(ymd / 10000, ymd / 100 % 100, ymd % 100); };
     const struct {
-        int y1, m1, d1, y2, m2, d2;
+        int from, to;  // YYYYMMDD
         int weekdays;
     } spans[] = {
-        {2015, 1, 9, 2015, 1, 12, 0},   // Friday to Monday
-        {2015, 1, 5, 2015, 1, 6, 0},    // Monday to Tuesday
-        {2015, 1, 5, 2015, 1, 7, 1},    // Monday to Wednesday
-        {2015, 1, 5, 2015, 1, 12, 4},   // Monday to the next Monday
-        {2015, 1, 10, 2015, 1, 12, 0},  // Saturday to Monday
-        {2015, 1, 5, 2015, 1, 26, 14},  // three weeks
-        {1928, 10, 1, 1928, 10, 8, 4},  // before 1961
-        {2016, 2, 26, 2016, 3, 1, 1},   // across a leap day
+        {20150109, 20150112, 0},   // Friday to Monday
+        {20150105, 20150106, 0},   // Monday to Tuesday
+        {20150105, 20150107, 1},   // Monday to Wednesday
+        {20150105, 20150112, 4},   // Monday to the next Monday
+        {20150110, 20150112, 0},   // Saturday to Monday
+        {20150105, 20150126, 14},  // three weeks
+        {19281001, 19281008, 4},   // before 1961
+        {20160226, 20160301, 1},   // across a leap day
     };
     for (const auto& c : spans)
-        EXPECT_EQ(WeekdaysBetween(MakeDate(c.y1, c.m1, c.d1), MakeDate(c.y2, c.m2, c.d2)),
-                  c.weekdays)
-            << c.y1 << "-" << c.m1 << "-" << c.d1 << " to " << c.y2 << "-" << c.m2 << "-" << c.d2;
+        EXPECT_EQ(WeekdaysBetween(day(c.from), day(c.to)), c.weekdays) << c.from << " to " << c.to;
     const std::pair<const char*, bool> names[] = {
         {"F3.NEW", true},  {"master.~nu", true}, {"EMASTER.NEW-2", true}, {"F3.DAT.NEW", true},
         {"F3.BAK", false}, {".NEW", false},      {"F3.NEW-x", false},     {"F3.DAT", false},
