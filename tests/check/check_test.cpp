@@ -130,7 +130,7 @@ const std::vector<Planted>& PlantedCases() {
          "MASTER"},
         {"DatHeaderShort", Number("F1.DAT", 2, 59, 2), kDatCount, kDamage, "F1.DAT"},
         {"DatHeaderLong", Number("F1.DAT", 2, 64, 2), kDatCount, kDamage, "F1.DAT"},
-        {"DatCutRecord", [](const fs::path& d) { ct::Truncate(d / "F1.DAT", 61 * kAaa - 10); },
+        {"DatCutRecord", [](const fs::path& d) { ct::Resize(d / "F1.DAT", 61 * kAaa - 10); },
          kDatCount, kDamage, "F1.DAT"},
         {"RecordLengthWithoutLayout", PutAt("MASTER", kMaster + 3, {36, 9}), kNoLayout, kDamage,
          "F1.DAT"},
@@ -306,7 +306,7 @@ TEST(CheckRepair, OrderRepeatsAndCountOfOneFileTogether) {
     const fs::path dat = dir.path() / "F1.DAT";
     ct::SwapQuotes(dat, kAaa, 0, 1);   // the first quote out of order
     ct::CopyQuote(dat, kAaa, 40, 41);  // a repeated quote
-    ct::Truncate(dat, 61 * kAaa - 5);  // the last record cut
+    ct::Resize(dat, 61 * kAaa - 5);    // the last record cut
     const CheckReport before = CheckPortfolio(dir.str());
     ASSERT_GE(before.findings.size(), 2u) << Describe(before.findings);
     ASSERT_EQ(RepairFindings(before.findings).result.status, kSuccess);
@@ -333,8 +333,8 @@ TEST(CheckRepair, AnUnlistedDataFileComesBackUnderItsEmasterNames) {
     ct::Put(dir.path() / "EMASTER", stray + kEmasterNameOffset, {'C', 'A', 'F', 0xC9, 0});
     ct::Put(dir.path() / "EMASTER", stray + kEmasterLongNameOffset,
             std::vector<std::uint8_t>(kEmasterLongNameSize, 0));
-    ct::PutI16At(dir.path() / "MASTER", 0, static_cast<std::int16_t>(whole.rows.size() - 1));
-    ct::Truncate(dir.path() / "MASTER", whole.rows.size() * kMaster);
+    Number("MASTER", 0, static_cast<std::uint32_t>(whole.rows.size() - 1), 2)(dir.path());
+    ct::Resize(dir.path() / "MASTER", whole.rows.size() * kMaster);
 
     const CheckReport before = CheckPortfolio(dir.str());
     auto unlisted = std::find_if(before.findings.begin(), before.findings.end(),
@@ -358,7 +358,7 @@ TEST(CheckRepair, AnUnlistedDataFileComesBackUnderItsEmasterNames) {
 
     // A file whose size is no whole number of the records its header counts, and a symbol
     // the index files cannot hold, are refused before anything is written.
-    ct::Append(dir.path() / "F1.DAT", std::vector<std::uint8_t>(3, 0));
+    ct::Resize(dir.path() / "F1.DAT", ct::Bytes(dir.path() / "F1.DAT").size() + 3);
     const struct {
         const char* from;
         SecurityNames names;

@@ -162,8 +162,8 @@ TEST(QuoteTextTest, ColumnsComeFromTheTitleRowOrTheFirstLine) {
     } rows[] = {
         {"DATE,OPEN,HIGH,LOW,CLOSE,VOL,OI\r\n01/13/20,1,2,0.5,1.5,100,7\r\n",
          "date,open,high,low,close,vol,oi", ','},
-        {"DATE\tTIME\tOPEN\tHIGH\tLOW\tCLOSE\tVOL\tOI\n2020-01-02\t09:30:00\t1\t2\t0.5\t1."
-         "5\t100\tN/A\n",
+        {"DATE\tTIME\tOPEN\tHIGH\tLOW\tCLOSE\tVOL\tOI\n"
+         "2020-01-02\t09:30:00\t1\t2\t0.5\t1.5\t100\tN/A\n",
          "date,time,open,high,low,close,vol,oi", '\t'},
         {"<TICKER>,<PER>,<DATE>,<TIME>,<OPEN>,<HIGH>,<LOW>,<CLOSE>,<VOL>,<OPENINT>\n"
          "AAPL.US,D,20200102,000000,1,2,0.5,1.5,100,0\n",
