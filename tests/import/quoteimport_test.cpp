@@ -110,8 +110,9 @@ struct MergeRow {
     std::string (*text)(const std::vector<Held>& held);
     bool replace;
     int added, skipped, conflicts, replaced;
-    int quoteDelta;  // quotes the series gains
-    bool writes;     // the data file changes
+    int quoteDelta;    // quotes the series gains
+    bool writes;       // the data file changes
+    float close5 = 0;  // when given, quote 5's close after it, its other values kept
 };
 
 Held Shifted(Held q, int days, float factor) {
@@ -153,6 +154,14 @@ const MergeRow kMerges[] = {
      false, 2, 0, 0, 0, 2, true},
     {"only_the_close_given", [](const auto& h) { return FileOf({h[3]}, kCloseOnly); }, false, 0, 1,
      0, 0, 0, false},
+    // A replaced conflict takes only the values the file gives.
+    {"only_the_close_replaced",
+     [](const auto& h) {
+         Held q = h[5];
+         q.values[3] = 99.5f;
+         return FileOf({q}, kCloseOnly);
+     },
+     true, 0, 0, 1, 1, 0, true, 99.5f},
 };
 
 class MergeTest : public DemoImportTest, public ::testing::WithParamInterface<MergeRow> {};
@@ -179,6 +188,8 @@ TEST_P(MergeTest, AddsSkipsAndListsConflictsByDate) {
     ASSERT_EQ(static_cast<int>(after.size()), static_cast<int>(held_.size()) + r.quoteDelta);
     for (std::size_t i = 1; i < after.size(); ++i)
         EXPECT_LT(after[i - 1].date, after[i].date) << "quote " << i;
+    for (std::size_t v = 0; r.close5 != 0 && v < 6; ++v)
+        EXPECT_EQ(after[5].values[v], v == 3 ? r.close5 : held_[5].values[v]) << "value " << v;
     // MASTER's dates follow the data file.
     MasterRecord m;
     ASSERT_EQ(ReadMasterEntry(acme_, m), kSuccess);
@@ -190,20 +201,6 @@ TEST_P(MergeTest, AddsSkipsAndListsConflictsByDate) {
 }
 INSTANTIATE_TEST_SUITE_P(Rules, MergeTest, ::testing::ValuesIn(kMerges),
                          [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(DemoImportTest, ReplacedConflictsTakeOnlyTheValuesTheFileGives) {
-    Held changed = held_[5];
-    changed.values[3] = 99.5f;  // close
-    ImportOptions o;
-    o.replace = true;
-    const ImportReport rep = Import(FileOf({changed}, kCloseOnly), o);
-    ASSERT_EQ(rep.change.status, kSuccess) << rep.failure;
-    const std::vector<Held> after = ReadAll(acme_);
-    EXPECT_EQ(after[5].values[3], 99.5f);
-    for (int v : {0, 1, 2, 4, 5})
-        EXPECT_EQ(after[5].values[static_cast<std::size_t>(v)],
-                  held_[5].values[static_cast<std::size_t>(v)]);
-}
 
 TEST_F(DemoImportTest, BadLinesStopTheImportUnlessSkipped) {
     std::string text = FileOf({Shifted(held_.back(), 1, 1.0f), Shifted(held_.back(), 2, 1.0f)});
