@@ -18,56 +18,58 @@ int Weekday(DateCode d) {
     return w < 0 ? w + 7 : w;
 }
 
-// A series without anything the check could name: weekdays in order, prices moving a few
-// cents a day, the range holding open and close.
-DemoSeries Smooth(int fileNumber, const std::string& symbol, const std::string& name, int recordLength,
-                  std::vector<barwise::QuoteField> columns, bool dop, char period, int barsPerDay) {
+// A series without anything the check could name: weekdays in order (`barsPerDay` bars five
+// minutes apart on each), prices moving a few cents a day, the range holding open and close.
+DemoSeries Smooth(int fileNumber, const char* symbol, const char* name, int recordLength,
+                  int barsPerDay = 1) {
     DemoSeries s;
     s.fileNumber = fileNumber;
     s.symbol = symbol;
     s.name = name;
-    s.period = period;
     s.recordLength = recordLength;
-    s.columns = std::move(columns);
-    s.writeDop = dop;
-    DateCode d = MakeDate(2015, 1, 5);
-    for (int i = 0; static_cast<int>(s.quotes.size()) < kPlainQuotes; ++i) {
-        for (int bar = 0; bar < barsPerDay && static_cast<int>(s.quotes.size()) < kPlainQuotes; ++bar) {
-            DemoQuote q;
-            q.date = d;
-            q.time = MakeTime(9, 30 + bar * 5, 0);
-            const int k = static_cast<int>(s.quotes.size());
-            q.close = 20.0f + 0.05f * static_cast<float>(k % 17);
-            q.open = q.close - 0.02f;
-            q.high = q.close + 0.30f;
-            q.low = q.close - 0.30f;
-            q.volume = 1000.0f + static_cast<float>(k);
-            q.openInterest = 500.0f;
-            s.quotes.push_back(q);
-        }
-        do ++d;
-        while (Weekday(d) == 0 || Weekday(d) == 6);
+    s.columns = DefaultColumns(recordLength);
+    for (int k = 0; k < kPlainQuotes; ++k) {
+        DemoQuote q;
+        q.date = PlainDate(k / barsPerDay);
+        q.time = MakeTime(9, 30 + k % barsPerDay * 5, 0);
+        q.close = 20.0f + 0.05f * static_cast<float>(k % 17);
+        q.open = q.close - 0.02f;
+        q.high = q.close + 0.30f;
+        q.low = q.close - 0.30f;
+        q.volume = 1000.0f + static_cast<float>(k);
+        q.openInterest = 500.0f;
+        s.quotes.push_back(q);
     }
     return s;
 }
 
 void WriteBase(Base base, const fs::path& dir) {
     fs::create_directories(dir);
-    switch (base) {
-        case Base::kPlain: {
-            DemoPortfolio p;
-            p.series.push_back(Smooth(1, "AAA", "ALPHA CORP", 28, DefaultColumns(28), false, 'D', 1));
-            p.series.push_back(Smooth(2, "BBB", "BETA CORP", 24, DefaultColumns(24), true, 'D', 1));
-            p.series.push_back(Smooth(3, "CCC", "GAMMA CORP", 32,
-                                      {kFieldDate, kFieldTime, kFieldOpen, kFieldHigh, kFieldLow, kFieldClose,
-                                       kFieldVol, kFieldOi},
-                                      false, 'I', 6));
-            WritePortfolio(dir, p);
-            break;
-        }
-        case Base::kExtended: WriteExtendedPortfolio(dir, 3, kPlainQuotes); break;
-        case Base::kXmaster: WriteExtendedPortfolio(dir, 257, 20); break;
+    if (base == Base::kPlain) {
+        DemoPortfolio p;
+        p.series = {Smooth(1, "AAA", "ALPHA CORP", 28), Smooth(2, "BBB", "BETA CORP", 24),
+                    Smooth(3, "CCC", "GAMMA CORP", 32, 6)};
+        p.series[1].writeDop = true;
+        p.series[2].period = 'I';
+        p.series[2].columns = {kFieldDate, kFieldTime,  kFieldOpen, kFieldHigh,
+                               kFieldLow,  kFieldClose, kFieldVol,  kFieldOi};
+        WritePortfolio(dir, p);
+    } else {
+        WriteExtendedPortfolio(dir, base == Base::kExtended ? 3 : 257,
+                               base == Base::kExtended ? kPlainQuotes : 20);
     }
+}
+
+// Reads a file, lets `change` change its bytes and writes them back.
+void Edit(const fs::path& path, const std::function<void(std::vector<std::uint8_t>&)>& change) {
+    auto content = Bytes(path);
+    change(content);
+    barwise::testing::WriteBytes(path, content);
+}
+
+// Where quote i of a file of that record length begins.
+std::ptrdiff_t At(int recordLength, int quote) {
+    return static_cast<std::ptrdiff_t>(recordLength) * (quote + 1);
 }
 
 }  // namespace
@@ -97,16 +99,19 @@ void CopyPortfolio(Base base, const fs::path& dir) {
     fs::create_directories(dir);
     for (const auto& entry : fs::directory_iterator(CleanPortfolio(base)))
         if (entry.is_regular_file() && entry.path().filename() != "BARWISE.LCK")
-            fs::copy_file(entry.path(), dir / entry.path().filename(), fs::copy_options::overwrite_existing);
+            fs::copy_file(entry.path(), dir / entry.path().filename(),
+                          fs::copy_options::overwrite_existing);
 }
 
-std::vector<std::uint8_t> Bytes(const fs::path& path) { return barwise::testing::ReadBytes(path); }
+std::vector<std::uint8_t> Bytes(const fs::path& path) {
+    return barwise::testing::ReadBytes(path);
+}
 
 void Put(const fs::path& path, std::size_t offset, const std::vector<std::uint8_t>& bytes) {
-    auto content = Bytes(path);
-    if (content.size() < offset + bytes.size()) content.resize(offset + bytes.size());
-    std::copy(bytes.begin(), bytes.end(), content.begin() + static_cast<std::ptrdiff_t>(offset));
-    barwise::testing::WriteBytes(path, content);
+    Edit(path, [&](auto& c) {
+        c.resize(std::max(c.size(), offset + bytes.size()));
+        std::copy(bytes.begin(), bytes.end(), c.begin() + static_cast<std::ptrdiff_t>(offset));
+    });
 }
 
 void PutMbf(const fs::path& path, std::size_t offset, float value) {
@@ -114,44 +119,29 @@ void PutMbf(const fs::path& path, std::size_t offset, float value) {
     Put(path, offset, {m.begin(), m.end()});
 }
 
-void PutI16At(const fs::path& path, std::size_t offset, int value) {
-    Put(path, offset, {static_cast<std::uint8_t>(value & 0xFF), static_cast<std::uint8_t>((value >> 8) & 0xFF)});
-}
-
-void Truncate(const fs::path& path, std::size_t size) {
-    auto content = Bytes(path);
-    content.resize(size);
-    barwise::testing::WriteBytes(path, content);
-}
-
-void Append(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
-    auto content = Bytes(path);
-    content.insert(content.end(), bytes.begin(), bytes.end());
-    barwise::testing::WriteBytes(path, content);
+void Resize(const fs::path& path, std::size_t size) {
+    Edit(path, [&](auto& c) { c.resize(size); });
 }
 
 void CopyQuote(const fs::path& path, int recordLength, int from, int to) {
-    auto content = Bytes(path);
-    const auto rl = static_cast<std::size_t>(recordLength);
-    std::copy_n(content.begin() + static_cast<std::ptrdiff_t>((static_cast<std::size_t>(from) + 1) * rl), rl,
-                content.begin() + static_cast<std::ptrdiff_t>((static_cast<std::size_t>(to) + 1) * rl));
-    barwise::testing::WriteBytes(path, content);
+    Edit(path, [&](auto& c) {
+        std::copy_n(c.begin() + At(recordLength, from), recordLength,
+                    c.begin() + At(recordLength, to));
+    });
 }
 
 void SwapQuotes(const fs::path& path, int recordLength, int a, int b) {
-    auto content = Bytes(path);
-    const auto rl = static_cast<std::ptrdiff_t>(recordLength);
-    std::swap_ranges(content.begin() + (a + 1) * rl, content.begin() + (a + 2) * rl, content.begin() + (b + 1) * rl);
-    barwise::testing::WriteBytes(path, content);
+    Edit(path, [&](auto& c) {
+        std::swap_ranges(c.begin() + At(recordLength, a), c.begin() + At(recordLength, a + 1),
+                         c.begin() + At(recordLength, b));
+    });
 }
 
 void DropQuotes(const fs::path& path, int recordLength, int first, int last) {
-    auto content = Bytes(path);
-    const auto rl = static_cast<std::size_t>(recordLength);
-    content.erase(content.begin() + static_cast<std::ptrdiff_t>((static_cast<std::size_t>(first) + 1) * rl),
-                  content.begin() + static_cast<std::ptrdiff_t>((static_cast<std::size_t>(last) + 2) * rl));
-    SetDatLastRecord(content.data(), static_cast<int>(content.size() / rl));
-    barwise::testing::WriteBytes(path, content);
+    Edit(path, [&](auto& c) {
+        c.erase(c.begin() + At(recordLength, first), c.begin() + At(recordLength, last + 1));
+        SetDatLastRecord(c.data(), static_cast<int>(c.size()) / recordLength);
+    });
 }
 
 }  // namespace barwise::checktest

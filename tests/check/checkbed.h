@@ -15,7 +15,8 @@ namespace barwise::checktest {
 namespace fs = std::filesystem;
 
 enum class Base {
-    kPlain,     // MASTER only: AAA (F1, 28 bytes), BBB (F2, 24 bytes with DOP), CCC (F3, intraday 32 bytes)
+    kPlain,  // MASTER only: AAA (F1, 28 bytes), BBB (F2, 24 bytes with DOP), CCC (F3, intraday 32
+             // bytes)
     kExtended,  // MASTER and EMASTER: three securities of 60 daily quotes
     kXmaster,   // MASTER, EMASTER and XMASTER: 257 securities of 20 quotes (F256, F257 in XMASTER)
 };
@@ -34,9 +35,8 @@ DateCode PlainDate(int i);
 std::vector<std::uint8_t> Bytes(const fs::path& path);
 void Put(const fs::path& path, std::size_t offset, const std::vector<std::uint8_t>& bytes);
 void PutMbf(const fs::path& path, std::size_t offset, float value);
-void PutI16At(const fs::path& path, std::size_t offset, int value);
-void Truncate(const fs::path& path, std::size_t size);
-void Append(const fs::path& path, const std::vector<std::uint8_t>& bytes);
+// Cuts a file to `size` bytes, or fills it up to them with zero bytes.
+void Resize(const fs::path& path, std::size_t size);
 // The byte offset of field `column` (1-based) of quote i in a file of that record length.
 inline std::size_t QuoteField(int recordLength, int quote, int column) {
     return static_cast<std::size_t>(recordLength) * static_cast<std::size_t>(quote + 1) +

@@ -2,8 +2,8 @@
 // selected findings after asking, shows a quote finding's quote in the main window and
 // saves the report.
 #include <QAbstractItemModelTester>
-#include <QLabel>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
@@ -22,26 +22,10 @@ using namespace barwise;
 class CheckDlgTest : public QObject {
     Q_OBJECT
 private slots:
-    void listsShowsAndSavesFindings();
-    void repairSelectedAsksThenMends();
+    void listsShowsSavesAndMendsFindings();
 };
 
 namespace {
-
-// A plain portfolio with a suspect quote in F1 and F2's quotes out of order.
-void Plant(const fs::path& dir) {
-    checktest::CopyPortfolio(checktest::Base::kPlain, dir);
-    checktest::PutMbf(dir / "F1.DAT", checktest::QuoteField(28, 15, 6), -5);
-    checktest::SwapQuotes(dir / "F2.DAT", 24, 10, 11);
-    fs::copy_file(dir / "F1.DAT", dir / "F1.NEW");
-}
-
-FakeCommandView ViewOf(const barwise::testing::TempDir& dir) {
-    FakeCommandView view;
-    view.portfolioDir = dir.str();
-    view.masterPath = (dir.path() / "MASTER").string();
-    return view;
-}
 
 int ViewRowOf(CCheckDlg& dlg, FindingKind kind) {
     QAbstractItemModel* model = dlg.Table()->model();
@@ -53,35 +37,40 @@ int ViewRowOf(CCheckDlg& dlg, FindingKind kind) {
     return -1;
 }
 
-void SelectRow(CCheckDlg& dlg, int row) {
-    dlg.Table()->selectionModel()->select(dlg.Table()->model()->index(row, 0),
-                                          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-}
-
 }  // namespace
 
-// One window on one planted portfolio: the list, a finding's quote shown, the report saved,
-// and the window following the main window to another portfolio.
-void CheckDlgTest::listsShowsAndSavesFindings() {
+// One window on one planted portfolio (a suspect quote in F1, F2's quotes out of order, a
+// leftover F1.NEW, a file F9 no record lists): the list, a finding's quote shown, the report
+// saved, the selected findings mended after asking, and the window following the main window
+// to another portfolio.
+void CheckDlgTest::listsShowsSavesAndMendsFindings() {
     barwise::testing::TempDir dir, second, out;
-    Plant(dir.path());
+    checktest::CopyPortfolio(checktest::Base::kPlain, dir.path());
+    checktest::PutMbf(dir.path() / "F1.DAT", checktest::QuoteField(28, 15, 6), -5);
+    checktest::SwapQuotes(dir.path() / "F2.DAT", 24, 10, 11);
+    fs::copy_file(dir.path() / "F1.DAT", dir.path() / "F1.NEW");
+    fs::copy_file(dir.path() / "F3.DAT", dir.path() / "F9.DAT");
     checktest::CopyPortfolio(checktest::Base::kPlain, second.path());
-    FakeCommandView view = ViewOf(dir);
+    FakeCommandView view;
+    view.portfolioDir = dir.str();
+    view.masterPath = (dir.path() / "MASTER").string();
     ScriptedUiHost host;
     host.saveAnswer = QString::fromStdString((out.path() / "report.txt").string());
     CCheckDlg dlg(view, host);
-    QAbstractItemModelTester tester(dlg.Table()->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QAbstractItemModelTester tester(dlg.Table()->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
     dlg.OnCheck();
-    QCOMPARE(dlg.Findings().size(), std::size_t{3});
+    QCOMPARE(dlg.Findings().size(), std::size_t{4});
     // Damage first, then suspect data, then leftovers, whatever order they were found in.
     QAbstractItemModel* model = dlg.Table()->model();
-    QVERIFY(model->index(0, 0).data().toString().startsWith("Damage"));
-    QVERIFY(model->index(1, 0).data().toString().startsWith("Suspect"));
-    QVERIFY(model->index(2, 0).data().toString().startsWith("Leftover"));
-    QVERIFY(dlg.StatusText().contains("3 findings"));
+    QVERIFY(model->index(1, 0).data().toString().startsWith("Damage"));
+    QVERIFY(model->index(2, 0).data().toString().startsWith("Suspect"));
+    QVERIFY(model->index(3, 0).data().toString().startsWith("Leftover"));
+    QVERIFY(dlg.StatusText().contains("4 findings"));
     // Sorting by another column and back.
     dlg.Table()->sortByColumn(CheckFindingsModel::kFile, Qt::DescendingOrder);
-    QCOMPARE(model->index(0, CheckFindingsModel::kFile).data().toString(), QStringLiteral("F2.DAT"));
+    QCOMPARE(model->index(0, CheckFindingsModel::kFile).data().toString(),
+             QStringLiteral("F9.DAT"));
 
     // A double-click on a quote finding shows its quote in the main window.
     const int row = ViewRowOf(dlg, FindingKind::kNegativeVolume);
@@ -103,25 +92,8 @@ void CheckDlgTest::listsShowsAndSavesFindings() {
     QVERIFY(text.find("to edit: barwise-cli edit-quote") != std::string::npos);
     QVERIFY(text.find("\r\n") != std::string::npos);
 
-    // The main window shows another portfolio: the window says which it checked, and checks
-    // the new one.
-    view.portfolioDir = second.str();
-    dlg.OnViewChanged();
-    auto* label = dlg.findChild<QLabel*>("portfolio");
-    QVERIFY(label->text().contains(QString::fromStdString(second.str())));
-    QVERIFY(label->text().contains(QString::fromStdString(dir.str())));
-    dlg.OnCheck();
-    QVERIFY(dlg.Findings().empty());
-    QVERIFY(dlg.StatusText().contains("clean"));
-}
-
-void CheckDlgTest::repairSelectedAsksThenMends() {
-    barwise::testing::TempDir dir;
-    Plant(dir.path());
-    fs::copy_file(dir.path() / "F3.DAT", dir.path() / "F9.DAT");  // a file no record lists
+    // Repair: declined first, then made; the unlisted file is added under the names typed.
     const auto before = checktest::Bytes(dir.path() / "F2.DAT");
-    FakeCommandView view = ViewOf(dir);
-    ScriptedUiHost host;
     host.answers = {UiHost::Answer::No, UiHost::Answer::Yes};
     QStringList offered;
     host.onDialog = [&](QDialog& d) {
@@ -133,14 +105,13 @@ void CheckDlgTest::repairSelectedAsksThenMends() {
         name->setText(QStringLiteral("NINE FROM F9"));
         return true;
     };
-    CCheckDlg dlg(view, host);
-    dlg.OnCheck();
     auto* repair = dlg.findChild<QPushButton*>("repair");
-    SelectRow(dlg, ViewRowOf(dlg, FindingKind::kNegativeVolume));
+    dlg.Table()->selectionModel()->select(
+        dlg.Table()->model()->index(row, 0),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     QVERIFY(!repair->isEnabled());  // suspect data is not repaired
     dlg.Table()->selectAll();
     QVERIFY(repair->isEnabled());
-    // Declined: nothing changes.
     dlg.OnRepairSelected();
     QCOMPARE(dlg.Findings().size(), std::size_t{4});
     QVERIFY(checktest::Bytes(dir.path() / "F2.DAT") == before);
@@ -155,11 +126,22 @@ void CheckDlgTest::repairSelectedAsksThenMends() {
     QVERIFY(!fs::exists(dir.path() / "F1.NEW"));
     QVERIFY(!view.refills.empty());
     QVERIFY(!dlg.LastChanges().empty());
-    // The file is a security under the names given.
     const SymbolListing listing = ListSymbols(MasterPathOf(dir.str() + "/"));
     QVERIFY(std::any_of(listing.rows.begin(), listing.rows.end(), [](const SymbolRow& r) {
-        return r.symbol.rfind("NINE", 0) == 0 && SecurityName(r.record) == "NINE FROM F9" && r.record.fileNumber() == 9;
+        return r.symbol.rfind("NINE", 0) == 0 && SecurityName(r.record) == "NINE FROM F9" &&
+               r.record.fileNumber() == 9;
     }));
+
+    // The main window shows another portfolio: the window says which it checked, and checks
+    // the new one.
+    view.portfolioDir = second.str();
+    dlg.OnViewChanged();
+    auto* label = dlg.findChild<QLabel*>("portfolio");
+    QVERIFY(label->text().contains(QString::fromStdString(second.str())));
+    QVERIFY(label->text().contains(QString::fromStdString(dir.str())));
+    dlg.OnCheck();
+    QVERIFY(dlg.Findings().empty());
+    QVERIFY(dlg.StatusText().contains("clean"));
 }
 
 QTEST_MAIN(CheckDlgTest)

@@ -1,5 +1,5 @@
-// barwise-cli import and new-portfolio end to end: a day file of many symbols, and the
-// options with their refusals and exit statuses. The merge rules are the import's own test.
+// barwise-cli import and new-portfolio end to end: day files of many symbols, and the options
+// with their refusals and exit statuses. The merge rules are the import's own test.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -14,40 +14,21 @@ namespace {
 
 using testing::Cli;
 
-TEST(ImportCliTest, DayFileOfManySymbolsIntoANewPortfolio) {
-    testing::TempDir dir;
-    const std::string db = (dir.path() / "db").string();
-    ASSERT_EQ(Cli({"new-portfolio", db, "--extended"}).status, 0);
-    testing::WriteText(dir.path() / "day1.txt", "AAA,20200102,1,2,0.5,1.5,100\nBBB,20200102,3,4,2.5,3.5,200\n");
-    testing::WriteText(dir.path() / "day2.txt", "AAA,20200103,1,2,0.5,1.6,100\nBBB,20200103,3,4,2.5,3.6,200\n");
-    const std::string day1 = (dir.path() / "day1.txt").string(), day2 = (dir.path() / "day2.txt").string();
-
-    const testing::CliRun run = Cli({"import", db, day1, day2, "--create"});
-    ASSERT_EQ(run.status, 0) << run.err;
-    const testing::DecodedIndex index = testing::DecodeIndexFiles(db);
-    ASSERT_EQ(index.securities.size(), 2u);
-    EXPECT_EQ(index.securities[1].symbol, "BBB");
-    EXPECT_EQ(index.securities[1].lastDate, 20200103);
-    EXPECT_TRUE(testing::IndexDisagreements(db).empty());
-
-    // Again: every quote is held with the same values.
-    const testing::CliRun again = Cli({"import", db, day2});
-    EXPECT_EQ(again.status, 0);
-    EXPECT_NE(again.out.find("AAA: 0 added, 1 already held"), std::string::npos) << again.out;
-}
-
 // The rows run in order on one portfolio: refusals, dry runs and a conflict write nothing.
 TEST(ImportCliTest, OptionsAndTheirStatuses) {
     testing::TempDir dir;
     const std::string db = dir.str();
-    ASSERT_EQ(Cli({"new-portfolio", db}).status, 0);
+    ASSERT_EQ(Cli({"new-portfolio", db, "--extended"}).status, 0);
     const auto file = [&](const char* name, const char* text) {
         testing::WriteText(dir.path() / name, text);
         return (dir.path() / name).string();
     };
     const std::string amb = file("amb.csv", "Date,Close\n01/02/2020,1\n03/04/2020,2\n");
     const std::string bad = file("bad.csv", "Date,Close\n2020-01-02,1\n2020-01-03,x\n");
-    const std::string day = file("day.txt", "AAA,20200102,1,2,0.5,1.5,100\nBBB,20200102,3,4,2.5,3.5,200\n");
+    const std::string day1 =
+        file("day1.txt", "AAA,20200102,1,2,0.5,1.5,100\nBBB,20200102,3,4,2.5,3.5,200\n");
+    const std::string day2 =
+        file("day2.txt", "AAA,20200103,1,2,0.5,1.6,100\nBBB,20200103,3,4,2.5,3.6,200\n");
     const std::string one = file("one.csv", "Date,Close\n2020-01-02,1\n2020-01-03,2\n");
     const std::string two = file("two.csv", "Date,Close\n2020-01-03,5\n");
     const struct {
@@ -56,28 +37,40 @@ TEST(ImportCliTest, OptionsAndTheirStatuses) {
         const char* says;  // in standard output or error
     } rows[] = {
         {{"new-portfolio", db}, 1, "already holds a portfolio"},
-        {{"import", db, day}, 1, "not in the portfolio"},
-        {{"import", db, day, "--create", "--dry-run"}, 0, "AAA (new security): 1 to add"},
+        {{"import", db, day1}, 1, "not in the portfolio"},
+        {{"import", db, day1, "--create", "--dry-run"}, 0, "AAA (new security): 1 to add"},
+        {{"import", db, day1, day2, "--create"}, 0, "BBB (new security, F2 in MASTER): 2 added"},
+        // Again: every quote is held with the same values.
+        {{"import", db, day2}, 0, "AAA: 0 added, 1 already held"},
         {{"import", db, amb, "NEW", "--create"}, 1, "choose the date form"},
-        {{"import", db, amb, "NEW", "--create", "--date-format", "DD/MM/YYYY", "--dry-run"}, 0, "2 to add"},
+        {{"import", db, amb, "NEW", "--create", "--date-format", "DD/MM/YYYY", "--dry-run"},
+         0,
+         "2 to add"},
         {{"import", db, bad, "NEW", "--create"}, 1, "bad.csv, line 3"},
         {{"import", db, bad, "NEW", "--create", "--skip-bad", "--dry-run"}, 0, "1 to add"},
         {{"import", db, amb, "--delim", "pipe"}, 2, "--delim"},
         {{"import", db, amb, "--columns", "date,price"}, 2, "price"},
         {{"import", db, amb, "--date-format", "DMY"}, 2, "--date-format"},
         {{"import", db, amb, "--file", "7"}, 1, "File Not Found"},
-        {{"import", db, one, "NEW", "--create"}, 0, "NEW (new security, F1 in MASTER): 2 added"},
+        {{"import", db, one, "NEW", "--create"}, 0, "NEW (new security, F3 in MASTER): 2 added"},
         {{"import", db, two, "NEW"}, 0, "two.csv, line 2, 01/03/2020: CLOSE held 2, file 5"},
-        {{"import", db, two, "--file", "1", "--replace"}, 0, "0 already held, 1 in conflict, 1 replaced"},
+        {{"import", db, two, "--file", "3", "--replace"},
+         0,
+         "0 already held, 1 in conflict, 1 replaced"},
     };
     for (const auto& r : rows) {
         const testing::CliRun run = Cli(r.args);
-        EXPECT_EQ(run.status, r.status) << r.args[1] << " " << r.args.back() << "\n" << run.out << run.err;
-        EXPECT_NE((run.out + run.err).find(r.says), std::string::npos) << r.says << "\n" << run.out << run.err;
+        EXPECT_EQ(run.status, r.status) << r.args[1] << " " << r.args.back() << "\n"
+                                        << run.out << run.err;
+        EXPECT_NE((run.out + run.err).find(r.says), std::string::npos) << r.says << "\n"
+                                                                       << run.out << run.err;
     }
     const testing::DecodedIndex index = testing::DecodeIndexFiles(db);
-    ASSERT_EQ(index.securities.size(), 1u);
-    EXPECT_EQ(index.securities[0].symbol, "NEW");
+    ASSERT_EQ(index.securities.size(), 3u);
+    EXPECT_EQ(index.securities[1].symbol, "BBB");
+    EXPECT_EQ(index.securities[1].lastDate, 20200103);
+    EXPECT_EQ(index.securities[2].symbol, "NEW");
+    EXPECT_TRUE(testing::IndexDisagreements(db).empty());
 }
 
 }  // namespace

@@ -1,12 +1,12 @@
 // The Import dialog on the demo: the preview and its column mapping, the date form chosen
 // where the file cannot tell it, Check writing nothing, Import writing and saying so.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QCheckBox>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -30,7 +30,9 @@ private:
         testing::WriteText(p, text);
         return QString::fromStdString(p.string());
     }
-    static QString Summary(CImportDlg& d) { return d.findChild<QPlainTextEdit*>("summary")->toPlainText(); }
+    static QString Summary(CImportDlg& d) {
+        return d.findChild<QPlainTextEdit*>("summary")->toPlainText();
+    }
     static QString Status(CImportDlg& d) { return d.findChild<QLabel*>("previewStatus")->text(); }
     static QTableWidget* Preview(CImportDlg& d) { return d.findChild<QTableWidget*>("preview"); }
     static void Click(CImportDlg& d, const char* name) { d.findChild<QPushButton*>(name)->click(); }
@@ -74,11 +76,21 @@ private slots:
         QVERIFY(Preview(d)->item(2, 2)->text().contains(QStringLiteral("02/01/2031")));
     }
 
+    // The files come from the file dialog and can be taken off the list again; Check writes
+    // nothing, Import writes and says so.
     void checkWritesNothingAndImportWrites() {
         ScriptedUiHost host;
+        host.openAnswer = {Write("other.csv", "DATE,CLOSE\n2032-01-05,9\n"),
+                           Write("acme.csv", "DATE,CLOSE\n2032-01-05,5\n2032-01-06,6\n")};
         CImportDlg d(host, m_stocks, m_acme, QStringLiteral("ACME"));
+        auto* files = d.findChild<QListWidget*>("importFiles");
+        QVERIFY(!d.findChild<QPushButton*>("import")->isEnabled());
+        Click(d, "addFiles");
+        QCOMPARE(files->count(), 2);
+        QVERIFY(d.findChild<QPushButton*>("import")->isEnabled());
+        Click(d, "removeFile");
+        QCOMPARE(files->count(), 1);
         const auto before = ReadWholeFile(SeriesFilePath(m_stocks, m_acme.fileNumber, "DAT"));
-        d.AddFiles({Write("acme.csv", "DATE,CLOSE\n2032-01-05,5\n2032-01-06,6\n")});
         Click(d, "check");
         QVERIFY2(Summary(d).contains(QStringLiteral("2 to add")), qPrintable(Summary(d)));
         QCOMPARE(ReadWholeFile(SeriesFilePath(m_stocks, m_acme.fileNumber, "DAT")), before);
@@ -95,25 +107,14 @@ private slots:
         QVERIFY(!d.findChild<QRadioButton*>("intoSelected")->isEnabled());
         d.AddFiles({Write("newco.csv", "<TICKER>,<DATE>,<CLOSE>\nNEWCO,20300102,5\n")});
         Click(d, "import");
-        QVERIFY2(Summary(d).contains(QStringLiteral("not in the portfolio")), qPrintable(Summary(d)));
+        QVERIFY2(Summary(d).contains(QStringLiteral("not in the portfolio")),
+                 qPrintable(Summary(d)));
         d.findChild<QCheckBox*>("create")->setChecked(true);
         Click(d, "import");
         QVERIFY2(Summary(d).contains(QStringLiteral("new security")), qPrintable(Summary(d)));
         MasterRecord r;
         SecurityId id;
         QCOMPARE(FindSymbol(m_stocks, "NEWCO", r, id), kSuccess);
-    }
-
-    void addFilesTakesWhatTheFileDialogGives() {
-        ScriptedUiHost host;
-        host.openAnswer = {Write("a.csv", "DATE,CLOSE\n2030-01-02,1\n"), Write("b.csv", "DATE,CLOSE\n2030-01-02,1\n")};
-        CImportDlg d(host, m_stocks, m_acme, QStringLiteral("ACME"));
-        QVERIFY(!d.findChild<QPushButton*>("import")->isEnabled());
-        Click(d, "addFiles");
-        QCOMPARE(d.findChild<QListWidget*>("importFiles")->count(), 2);
-        QVERIFY(d.findChild<QPushButton*>("import")->isEnabled());
-        Click(d, "removeFile");
-        QCOMPARE(d.findChild<QListWidget*>("importFiles")->count(), 1);
     }
 };
 

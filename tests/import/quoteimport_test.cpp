@@ -3,6 +3,7 @@
 // writes that leave every file as it was.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -45,7 +46,10 @@ std::vector<Held> ReadAll(const SecurityId& id) {
     EXPECT_EQ(ReadSeries(s, id, 0, -1), kSuccess);
     std::vector<Held> out;
     for (int i = 0; i < s.count; ++i)
-        out.push_back({s.date(i), s.time(i), {s.open(i), s.high(i), s.low(i), s.close(i), s.volume(i), s.openInterest(i)}});
+        out.push_back(
+            {s.date(i),
+             s.time(i),
+             {s.open(i), s.high(i), s.low(i), s.close(i), s.volume(i), s.openInterest(i)}});
     FreeSeries(s);
     return out;
 }
@@ -57,16 +61,23 @@ SecurityId Find(const std::string& dir, const std::string& symbol) {
     return id;
 }
 
-// A line "DATE,OPEN,HIGH,LOW,CLOSE,VOL,OI" of a held quote, in full precision.
-std::string LineOf(const Held& q) {
+// A file of held quotes in full precision: a title row and a line per quote, of the columns
+// not omitted (open, high, low, close, vol, oi).
+std::string FileOf(const std::vector<Held>& quotes, std::array<bool, 6> omit = {}) {
     ExportOptions o;
     o.delimiter = ',';
     o.fullPrecision = true;
     o.dateFormat = ExportDateFormat::kIso;
-    return ExportLineWriter(o).lineText(q.date, q.values) + "\n";
+    o.omit = omit;
+    const ExportLineWriter w(o);
+    std::string text = w.titleText() + "\n";
+    for (const Held& q : quotes) text += w.lineText(q.date, q.values) + "\n";
+    return text;
 }
-
-constexpr const char* kTitle = "DATE,OPEN,HIGH,LOW,CLOSE,VOL,OI\n";
+constexpr std::array<bool, 6> kCloseOnly = {true, true, true, false, true, true};
+// Three lines for ACME and BOLT, which the demo holds, and NEWCO, which it does not.
+constexpr const char* kThreeSymbols =
+    "SYMBOL,DATE,CLOSE\nACME,2030-01-02,5\nBOLT,2030-01-02,6\nNEWCO,2030-01-02,7\n";
 
 QuoteText Text(const std::string& text, const std::string& file = "quotes.csv") {
     const QuoteText t = ReadQuoteText(text, {}, file);
@@ -99,8 +110,9 @@ struct MergeRow {
     std::string (*text)(const std::vector<Held>& held);
     bool replace;
     int added, skipped, conflicts, replaced;
-    int quoteDelta;     // quotes the series gains
-    bool writes;        // the data file changes
+    int quoteDelta;    // quotes the series gains
+    bool writes;       // the data file changes
+    float close5 = 0;  // when given, quote 5's close after it, its other values kept
 };
 
 Held Shifted(Held q, int days, float factor) {
@@ -110,43 +122,46 @@ Held Shifted(Held q, int days, float factor) {
 }
 
 const MergeRow kMerges[] = {
-    {"new_day_after_the_last",
-     [](const std::vector<Held>& h) { return kTitle + LineOf(Shifted(h.back(), 3, 1.0f)); }, false, 1, 0, 0, 0, 1, true},
+    {"new_day_after_the_last", [](const auto& h) { return FileOf({Shifted(h.back(), 3, 1.0f)}); },
+     false, 1, 0, 0, 0, 1, true},
     {"same_values_skipped",
-     [](const std::vector<Held>& h) { return kTitle + LineOf(h[5]) + LineOf(h[6]); }, false, 0, 2, 0, 0, 0, false},
+     [](const auto& h) {
+         return FileOf({h[5], h[6]});
+     },
+     false, 0, 2, 0, 0, 0, false},
     {"other_values_a_conflict_not_written",
-     [](const std::vector<Held>& h) { return kTitle + LineOf(Shifted(h[5], 0, 2.0f)); }, false, 0, 0, 1, 0, 0, false},
+     [](const auto& h) { return FileOf({Shifted(h[5], 0, 2.0f)}); }, false, 0, 0, 1, 0, 0, false},
     {"other_values_replaced_on_request",
-     [](const std::vector<Held>& h) { return kTitle + LineOf(Shifted(h[5], 0, 2.0f)); }, true, 0, 0, 1, 1, 0, true},
+     [](const auto& h) { return FileOf({Shifted(h[5], 0, 2.0f)}); }, true, 0, 0, 1, 1, 0, true},
     {"mixed_day_file",
-     [](const std::vector<Held>& h) {
-         return kTitle + LineOf(h[1]) + LineOf(Shifted(h[2], 0, 0.5f)) + LineOf(Shifted(h.back(), 1, 1.0f)) +
-                LineOf(Shifted(h.back(), 2, 1.0f));
+     [](const auto& h) {
+         return FileOf({h[1], Shifted(h[2], 0, 0.5f), Shifted(h.back(), 1, 1.0f),
+                        Shifted(h.back(), 2, 1.0f)});
      },
      false, 2, 1, 1, 0, 2, true},
     // A Saturday between two held weekdays goes in date order.
     {"day_between_held_days",
-     [](const std::vector<Held>& h) {
+     [](const auto& h) {
          std::size_t k = 1;
          while (h[k].date - h[k - 1].date < 3) ++k;
-         return kTitle + LineOf(Shifted(h[k - 1], 1, 1.0f));
+         return FileOf({Shifted(h[k - 1], 1, 1.0f)});
      },
      false, 1, 0, 0, 0, 1, true},
     {"newest_first_file",
-     [](const std::vector<Held>& h) { return kTitle + LineOf(Shifted(h.back(), 4, 1.0f)) + LineOf(Shifted(h.back(), 3, 1.0f)); },
-     false, 2, 0, 0, 0, 2, true},
-    {"only_the_close_given",
-     [](const std::vector<Held>& h) {
-         ExportOptions o;
-         o.delimiter = ',';
-         o.fullPrecision = true;
-         o.omit = {true, true, true, false, true, true};
-         o.dateFormat = ExportDateFormat::kIso;
-         o.title = true;
-         ExportLineWriter w(o);
-         return w.titleText() + "\n" + w.lineText(h[3].date, h[3].values) + "\n";
+     [](const auto& h) {
+         return FileOf({Shifted(h.back(), 4, 1.0f), Shifted(h.back(), 3, 1.0f)});
      },
-     false, 0, 1, 0, 0, 0, false},
+     false, 2, 0, 0, 0, 2, true},
+    {"only_the_close_given", [](const auto& h) { return FileOf({h[3]}, kCloseOnly); }, false, 0, 1,
+     0, 0, 0, false},
+    // A replaced conflict takes only the values the file gives.
+    {"only_the_close_replaced",
+     [](const auto& h) {
+         Held q = h[5];
+         q.values[3] = 99.5f;
+         return FileOf({q}, kCloseOnly);
+     },
+     true, 0, 0, 1, 1, 0, true, 99.5f},
 };
 
 class MergeTest : public DemoImportTest, public ::testing::WithParamInterface<MergeRow> {};
@@ -171,7 +186,10 @@ TEST_P(MergeTest, AddsSkipsAndListsConflictsByDate) {
 
     const std::vector<Held> after = ReadAll(acme_);
     ASSERT_EQ(static_cast<int>(after.size()), static_cast<int>(held_.size()) + r.quoteDelta);
-    for (std::size_t i = 1; i < after.size(); ++i) EXPECT_LT(after[i - 1].date, after[i].date) << "quote " << i;
+    for (std::size_t i = 1; i < after.size(); ++i)
+        EXPECT_LT(after[i - 1].date, after[i].date) << "quote " << i;
+    for (std::size_t v = 0; r.close5 != 0 && v < 6; ++v)
+        EXPECT_EQ(after[5].values[v], v == 3 ? r.close5 : held_[5].values[v]) << "value " << v;
     // MASTER's dates follow the data file.
     MasterRecord m;
     ASSERT_EQ(ReadMasterEntry(acme_, m), kSuccess);
@@ -184,21 +202,9 @@ TEST_P(MergeTest, AddsSkipsAndListsConflictsByDate) {
 INSTANTIATE_TEST_SUITE_P(Rules, MergeTest, ::testing::ValuesIn(kMerges),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(DemoImportTest, ReplacedConflictsTakeOnlyTheValuesTheFileGives) {
-    Held changed = held_[5];
-    changed.values[3] = 99.5f;  // close
-    ImportOptions o;
-    o.replace = true;
-    const ImportReport rep = Import(std::string("DATE,CLOSE\n") + LineOf(changed).substr(0, 10) + ",99.5\n", o);
-    ASSERT_EQ(rep.change.status, kSuccess) << rep.failure;
-    const std::vector<Held> after = ReadAll(acme_);
-    EXPECT_EQ(after[5].values[3], 99.5f);
-    for (int v : {0, 1, 2, 4, 5}) EXPECT_EQ(after[5].values[static_cast<std::size_t>(v)], held_[5].values[static_cast<std::size_t>(v)]);
-}
-
 TEST_F(DemoImportTest, BadLinesStopTheImportUnlessSkipped) {
-    const std::string text = kTitle + LineOf(Shifted(held_.back(), 1, 1.0f)) + "2030-02-30,1,2,3,4,5,6\n" +
-                             LineOf(Shifted(held_.back(), 2, 1.0f));
+    std::string text = FileOf({Shifted(held_.back(), 1, 1.0f), Shifted(held_.back(), 2, 1.0f)});
+    text.insert(text.find('\n', text.find('\n') + 1) + 1, "2030-02-30,1,2,3,4,5,6\n");
     const DirectoryContent before = Files(stocks_);
     const ImportReport stopped = Import(text);
     EXPECT_EQ(stopped.change.status, kInvalidParm);
@@ -218,8 +224,11 @@ TEST_F(DemoImportTest, BadLinesStopTheImportUnlessSkipped) {
 }
 
 TEST_F(DemoImportTest, ADryRunSaysWhatARunDoesAndWritesNothing) {
-    const std::string text = "SYMBOL,DATE,CLOSE\nACME,2030-01-02,5\nBOLT,2030-01-02,6\nNEWCO,2030-01-02,7\nACME," +
-                             LineOf(held_[4]).substr(0, 10) + ",1234\n";
+    const DateParts d = SplitDate(held_[4].date);
+    char conflict[32];  // ACME's fifth day, another close
+    std::snprintf(conflict, sizeof conflict, "ACME,%04d-%02d-%02d,1234\n", d.year + 1900, d.month,
+                  d.day);
+    const std::string text = kThreeSymbols + std::string(conflict);
     ImportOptions o;
     o.create = true;
     o.dryRun = true;
@@ -248,8 +257,9 @@ TEST_F(DemoImportTest, ADryRunSaysWhatARunDoesAndWritesNothing) {
 // a column the security's layout lacks is named (BOLT's 24-byte records have no open
 // interest).
 TEST_F(DemoImportTest, LinesGoToTheirSecurityOrAreListed) {
-    const ImportReport rep =
-        ImportQuotes(stocks_, {Text("SYMBOL,DATE,CLOSE\nACME,2030-01-02,5\nZZZ,2030-01-02,6\nZZZ,2030-01-03,6\n")}, {});
+    const ImportReport rep = ImportQuotes(
+        stocks_,
+        {Text("SYMBOL,DATE,CLOSE\nACME,2030-01-02,5\nZZZ,2030-01-02,6\nZZZ,2030-01-03,6\n")}, {});
     ASSERT_EQ(rep.change.status, kSuccess) << rep.failure;
     ASSERT_EQ(rep.securities.size(), 2u);
     EXPECT_EQ(rep.securities[0].added, 1);
@@ -259,7 +269,8 @@ TEST_F(DemoImportTest, LinesGoToTheirSecurityOrAreListed) {
     SecurityId id;
     EXPECT_EQ(FindSymbol(stocks_, "ZZZ", r, id), kFileNotFound);
 
-    const ImportReport named = ImportQuotes(stocks_, {Text("DATE,CLOSE\n2030-01-03,5\n", "/tmp/acme.csv")}, {});
+    const ImportReport named =
+        ImportQuotes(stocks_, {Text("DATE,CLOSE\n2030-01-03,5\n", "/tmp/acme.csv")}, {});
     ASSERT_EQ(named.change.status, kSuccess) << named.failure;
     ASSERT_EQ(named.securities.size(), 1u);
     EXPECT_EQ(named.securities[0].id, acme_);
@@ -267,7 +278,8 @@ TEST_F(DemoImportTest, LinesGoToTheirSecurityOrAreListed) {
 
     ImportOptions o;
     o.into = Find(stocks_, "BOLT");
-    const ImportReport bolt = ImportQuotes(stocks_, {Text(std::string(kTitle) + "2030-01-02,1,2,0.5,1.5,100,7\n")}, o);
+    const ImportReport bolt = ImportQuotes(
+        stocks_, {Text(FileOf({{MakeDate(2030, 1, 2), 0, {1, 2, 0.5f, 1.5f, 100, 7}}}))}, o);
     ASSERT_EQ(bolt.change.status, kSuccess) << bolt.failure;
     ASSERT_EQ(bolt.securities[0].notes.size(), 1u);
     EXPECT_NE(bolt.securities[0].notes[0].find("OI"), std::string::npos);
@@ -283,9 +295,10 @@ TEST(NewSecurityTest, LandsInMasterThenXmasterAndAnotherReaderListsIt) {
     std::string text = "SYMBOL,NAME,DATE,OPEN,HIGH,LOW,CLOSE,VOL\n";
     for (int i = 1; i <= 257; ++i) {
         const std::string s = "S" + std::to_string(i);
-        const std::string name = i % 7 == 0 ? "A RATHER LONG COMPANY NAME NUMBER " + std::to_string(i) : "CO " + s;
-        text += s + "," + name + ",20200102,1,2,0.5,1.5,100\n" + s + "," + name + ",20200103,1,2,0.5," +
-                std::to_string(i) + ",100\n";
+        const std::string name =
+            i % 7 == 0 ? "A RATHER LONG COMPANY NAME NUMBER " + std::to_string(i) : "CO " + s;
+        text += s + "," + name + ",20200102,1,2,0.5,1.5,100\n" + s + "," + name +
+                ",20200103,1,2,0.5," + std::to_string(i) + ",100\n";
     }
     ImportOptions o;
     o.create = true;
@@ -299,7 +312,8 @@ TEST(NewSecurityTest, LandsInMasterThenXmasterAndAnotherReaderListsIt) {
     for (int i = 0; i < 257; ++i) {
         const testing::DecodedSecurity& d = index.securities[static_cast<std::size_t>(i)];
         EXPECT_EQ(d.symbol, "S" + std::to_string(i + 1));
-        EXPECT_EQ(d.index, i < 255 ? testing::IndexKind::kMaster : testing::IndexKind::kXmaster) << d.symbol;
+        EXPECT_EQ(d.index, i < 255 ? testing::IndexKind::kMaster : testing::IndexKind::kXmaster)
+            << d.symbol;
         EXPECT_EQ(d.firstDate, 20200102);
         EXPECT_EQ(d.lastDate, 20200103);
         if ((i + 1) % 7 == 0) {
@@ -340,7 +354,8 @@ TEST(NewSecurityTest, LayoutsFollowTheColumnsPresent) {
         {"DATE,OPEN,HIGH,LOW,CLOSE,VOL,OI\n20200102,1,2,0.5,1.5,100,3\n", 28, 'D', false},
         {"DATE,OPEN,HIGH,LOW,CLOSE,VOL\n20200102,1,2,0.5,1.5,100\n", 24, 'D', false},
         {"DATE,TIME,OPEN,HIGH,LOW,CLOSE,VOL\n20200102,09:30,1,2,0.5,1.5,100\n", 28, 'I', false},
-        {"DATE,TIME,OPEN,HIGH,LOW,CLOSE,VOL,OI\n20200102,09:30,1,2,0.5,1.5,100,4\n", 32, 'I', false},
+        {"DATE,TIME,OPEN,HIGH,LOW,CLOSE,VOL,OI\n20200102,09:30,1,2,0.5,1.5,100,4\n", 32, 'I',
+         false},
         {"DATE,HIGH,LOW,CLOSE\n20200102,2,0.5,1.5\n", 16, 'D', true},
         {"DATE,CLOSE,VOL,OI\n20200102,1.5,N/A,3\n", 12, 'D', true},
     };
@@ -364,7 +379,8 @@ TEST(NewSecurityTest, LayoutsFollowTheColumnsPresent) {
         ASSERT_EQ(q.size(), 1u);
         for (std::size_t v = 0; v < kImportValues; ++v) {
             const bool has = given.quotes[0].has[v];
-            EXPECT_EQ(q[0].values[v], has ? given.quotes[0].values[v] : -1.0f) << r.text << " value " << v;
+            EXPECT_EQ(q[0].values[v], has ? given.quotes[0].values[v] : -1.0f)
+                << r.text << " value " << v;
         }
     }
 }
@@ -386,10 +402,9 @@ TEST(ImportWriteFailureTest, EveryFailingStepLeavesThePortfolioAsItWas) {
     ASSERT_EQ(WriteDemoDatabase(root.path(), false).status, kSuccess);
     const std::string stocks = (root.path() / "STOCKS").string();
     const DirectoryContent original = Files(stocks);
-    const std::string text = "SYMBOL,DATE,CLOSE\nACME,2030-01-02,5\nBOLT,2030-01-02,6\nNEWCO,2030-01-02,7\n";
     ImportOptions o;
     o.create = true;
-    const QuoteText quotes = Text(text);
+    const QuoteText quotes = Text(kThreeSymbols);
     robustness::FaultyFileSystem counter;
     ASSERT_EQ(ImportQuotes(stocks, {quotes}, o, counter).change.status, kSuccess);
     const DirectoryContent done = Files(stocks);
@@ -405,12 +420,15 @@ TEST(ImportWriteFailureTest, EveryFailingStepLeavesThePortfolioAsItWas) {
             const DirectoryContent after = Files(stocks);
             if (rep.change.status == kSuccess) {
                 // A failure the rewrite could work around (a link the copy replaced).
-                EXPECT_EQ(robustness::Compared(after), robustness::Compared(done)) << robustness::StepName(step) << " " << n;
+                EXPECT_EQ(robustness::Compared(after), robustness::Compared(done))
+                    << robustness::StepName(step) << " " << n;
                 continue;
             }
-            EXPECT_EQ(after, original) << robustness::StepName(step) << " " << n << ": " << rep.failure;
+            EXPECT_EQ(after, original)
+                << robustness::StepName(step) << " " << n << ": " << rep.failure;
             EXPECT_TRUE(rep.change.changes.empty());
-            EXPECT_TRUE(robustness::TemporaryFiles(stocks).empty()) << robustness::StepName(step) << " " << n;
+            EXPECT_TRUE(robustness::TemporaryFiles(stocks).empty())
+                << robustness::StepName(step) << " " << n;
         }
     }
     EXPECT_GT(runs, 10);
