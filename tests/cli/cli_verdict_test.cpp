@@ -27,7 +27,8 @@ namespace fs = std::filesystem;
 
 using testing::FlatSeries;
 
-// Records 1 AAA (a 2-for-1 jump), 2 a blank symbol, 3 CCC (12 quotes), 4 file number 144.
+// Records 1 AAA (a 2-for-1 jump), 2 a blank symbol, 3 CCC (12 quotes), 4 file number 144
+// (a number that does not fit a signed byte).
 class CliPortfolio : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -41,8 +42,6 @@ protected:
 
     TempDir tmp_;
 };
-
-void CutFile(const fs::path& file, std::uintmax_t size) { fs::resize_file(file, size); }
 
 TEST_F(CliPortfolio, OneVerdictPerDatabaseAndMessagesNameTheFile) {
     struct Row {
@@ -59,8 +58,8 @@ TEST_F(CliPortfolio, OneVerdictPerDatabaseAndMessagesNameTheFile) {
         PutI16(bytes.data(), 5);
         testing::WriteBytes(d / "MASTER", bytes);
     };
-    auto shortDat = [](const fs::path& d, const fs::path&) { CutFile(d / "F3.DAT", 24 * 11); };
-    auto fourBytes = [](const fs::path& d, const fs::path&) { CutFile(d / "F3.DAT", 4); };
+    auto shortDat = [](const fs::path& d, const fs::path&) { fs::resize_file(d / "F3.DAT", 24 * 11); };
+    auto fourBytes = [](const fs::path& d, const fs::path&) { fs::resize_file(d / "F3.DAT", 4); };
     auto blankGone = [](const fs::path& d, const fs::path&) { fs::remove(d / "F2.DAT"); };
     auto outputIsDir = [](const fs::path&, const fs::path& o) { fs::create_directories(o / "F1.txt"); };
     const char* kMaster = "MASTER holds 4 records, its header says 5";
@@ -111,15 +110,6 @@ TEST_F(CliPortfolio, OneVerdictPerDatabaseAndMessagesNameTheFile) {
             EXPECT_EQ(static_cast<int>(Lines(r.out).size()), row.lines);
         }
     }
-}
-
-TEST_F(CliPortfolio, FileNumbersAbove127) {
-    EXPECT_NE(Cli({"symbols", dir().string()}).out.find("\nBIG,BIG NUMBER,144,24,6,"), std::string::npos);
-    const auto facts = Cli({"facts", dir().string(), "BIG"});
-    EXPECT_EQ(Lines(facts.out).at(1), "File number: 144");
-    EXPECT_EQ(Lines(Cli({"export", dir().string(), "--file", "144"}).out).size(), 5u);
-    ASSERT_EQ(Cli({"export", dir().string(), "--all", "-o", out().string()}).status, 0);
-    EXPECT_EQ(Lines(ReadText(out() / "F144.txt")).size(), 5u);
 }
 
 TEST_F(CliPortfolio, SplitSearchScansEachEntryNotTheFirstOfItsText) {
