@@ -47,51 +47,97 @@ TEST_F(CliPortfolio, OneVerdictPerDatabaseAndMessagesNameTheFile) {
     struct Row {
         const char* name;
         void (*damage)(const fs::path& dir, const fs::path& out);
-        std::vector<std::string> args;  // "DIR" and "OUT" stand for the portfolio and an output directory
+        std::vector<std::string>
+            args;  // "DIR" and "OUT" stand for the portfolio and an output directory
         int status;
-        const char* said;        // on standard error
-        const char* notSaid;     // never on standard error
-        int lines = -1;          // lines on standard output, when checked
+        const char* said;     // on standard error
+        const char* notSaid;  // never on standard error
+        int lines = -1;       // lines on standard output, when checked
     };
     auto masterCount = [](const fs::path& d, const fs::path&) {
         auto bytes = testing::ReadBytes(d / "MASTER");
         PutI16(bytes.data(), 5);
         testing::WriteBytes(d / "MASTER", bytes);
     };
-    auto shortDat = [](const fs::path& d, const fs::path&) { fs::resize_file(d / "F3.DAT", 24 * 11); };
+    auto shortDat = [](const fs::path& d, const fs::path&) {
+        fs::resize_file(d / "F3.DAT", 24 * 11);
+    };
     auto fourBytes = [](const fs::path& d, const fs::path&) { fs::resize_file(d / "F3.DAT", 4); };
     auto blankGone = [](const fs::path& d, const fs::path&) { fs::remove(d / "F2.DAT"); };
-    auto outputIsDir = [](const fs::path&, const fs::path& o) { fs::create_directories(o / "F1.txt"); };
+    auto outputIsDir = [](const fs::path&, const fs::path& o) {
+        fs::create_directories(o / "F1.txt");
+    };
     const char* kMaster = "MASTER holds 4 records, its header says 5";
     const char* kShort = "F3.DAT holds 10 quotes, its header says 12";
     std::vector<Row> rows = {
         // The window refuses to list such a portfolio: so does every subcommand that lists it.
         {"symbols/master", masterCount, {"symbols", "DIR"}, 1, kMaster, nullptr},
-        {"export-all/master", masterCount, {"export", "DIR", "--all", "-o", "OUT"}, 1, kMaster, nullptr},
+        {"export-all/master",
+         masterCount,
+         {"export", "DIR", "--all", "-o", "OUT"},
+         1,
+         kMaster,
+         nullptr},
         {"split-search/master", masterCount, {"split-search", "DIR"}, 1, kMaster, nullptr},
         // One security looked up: a warning.
         {"export/master", masterCount, {"export", "DIR", "CCC"}, 0, kMaster, nullptr, 12},
         {"facts/master", masterCount, {"facts", "DIR", "CCC"}, 0, kMaster, nullptr},
         // A DAT file shorter than its header: the quotes it holds, and a warning everywhere.
         {"export/short", shortDat, {"export", "DIR", "CCC"}, 0, kShort, nullptr, 10},
-        {"export-newest/short", shortDat, {"export", "DIR", "CCC", "--newest-first"}, 0, kShort, nullptr, 10},
+        {"export-newest/short",
+         shortDat,
+         {"export", "DIR", "CCC", "--newest-first"},
+         0,
+         kShort,
+         nullptr,
+         10},
         {"export-all/short", shortDat, {"export", "DIR", "--all", "-o", "OUT"}, 0, kShort, nullptr},
         {"split-search/short", shortDat, {"split-search", "DIR"}, 0, kShort, nullptr},
         {"facts/short", shortDat, {"facts", "DIR", "CCC"}, 0, kShort, nullptr},
-        {"facts/4-bytes", fourBytes, {"facts", "DIR", "CCC"}, 0, "F3.DAT holds 0 quotes, its header says 12", nullptr},
-        {"export/4-bytes", fourBytes, {"export", "DIR", "CCC"}, 0, "F3.DAT holds 0 quotes, its header says 12", nullptr, 0},
+        {"facts/4-bytes",
+         fourBytes,
+         {"facts", "DIR", "CCC"},
+         0,
+         "F3.DAT holds 0 quotes, its header says 12",
+         nullptr},
+        {"export/4-bytes",
+         fourBytes,
+         {"export", "DIR", "CCC"},
+         0,
+         "F3.DAT holds 0 quotes, its header says 12",
+         nullptr,
+         0},
         // A blank symbol is named by its record; a failed output by the output file.
-        {"export-all/blank", blankGone, {"export", "DIR", "--all", "-o", "OUT"}, 1, "(record 2 (BLANK NAME))", "symbol )"},
-        {"export-file/blank", blankGone, {"export", "DIR", "--file", "2"}, 1, "(record 2 (BLANK NAME))", "symbol )"},
-        {"export-all/output", outputIsDir, {"export", "DIR", "--all", "-o", "OUT"}, 1, "F1.txt: File Open", "F1.DAT"},
+        {"export-all/blank",
+         blankGone,
+         {"export", "DIR", "--all", "-o", "OUT"},
+         1,
+         "(record 2 (BLANK NAME))",
+         "symbol )"},
+        {"export-file/blank",
+         blankGone,
+         {"export", "DIR", "--file", "2"},
+         1,
+         "(record 2 (BLANK NAME))",
+         "symbol )"},
+        {"export-all/output",
+         outputIsDir,
+         {"export", "DIR", "--all", "-o", "OUT"},
+         1,
+         "F1.txt: File Open",
+         "F1.DAT"},
     };
 #ifndef _WIN32
     auto linkToData = [](const fs::path& d, const fs::path& o) {
         fs::create_directories(o);
         fs::create_symlink(d / "F3.DAT", o / "F1.txt");
     };
-    rows.push_back({"export-all/link-to-data", linkToData, {"export", "DIR", "--all", "-o", "OUT"}, 1,
-                    "refusing to write over a quote-data file", nullptr});
+    rows.push_back({"export-all/link-to-data",
+                    linkToData,
+                    {"export", "DIR", "--all", "-o", "OUT"},
+                    1,
+                    "refusing to write over a quote-data file",
+                    nullptr});
 #endif
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -99,7 +145,8 @@ TEST_F(CliPortfolio, OneVerdictPerDatabaseAndMessagesNameTheFile) {
         fs::remove_all(out());
         row.damage(dir(), out());
         std::vector<std::string> args;
-        for (const std::string& a : row.args) args.push_back(a == "DIR" ? dir().string() : a == "OUT" ? out().string() : a);
+        for (const std::string& a : row.args)
+            args.push_back(a == "DIR" ? dir().string() : a == "OUT" ? out().string() : a);
         const auto r = Cli(args);
         EXPECT_EQ(r.status, row.status) << r.err;
         EXPECT_NE(r.err.find(row.said), std::string::npos) << r.err;
@@ -129,7 +176,8 @@ TEST_F(CliPortfolio, FailedExportLeavesNoPartialFile) {
     fs::remove(dir() / "F3.DAT");
     EXPECT_EQ(Cli({"export", dir().string(), "CCC", "-o", file.string()}).status, 1);
     EXPECT_EQ(ReadText(file), "earlier");
-    EXPECT_EQ(std::distance(fs::directory_iterator(tmp_.path()), fs::directory_iterator()), 2);  // p, earlier.txt
+    EXPECT_EQ(std::distance(fs::directory_iterator(tmp_.path()), fs::directory_iterator()),
+              2);  // p, earlier.txt
 }
 
 class FailingBuffer : public std::streambuf {
@@ -138,9 +186,10 @@ protected:
 };
 
 TEST_F(CliPortfolio, FailedStandardOutputIsAFailure) {
-    for (const std::vector<std::string>& args : {std::vector<std::string>{"symbols", dir().string()},
-                                                  {"export", dir().string(), "AAA"},
-                                                  {"split-search", dir().string()}}) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"symbols", dir().string()},
+          {"export", dir().string(), "AAA"},
+          {"split-search", dir().string()}}) {
         FailingBuffer buffer;
         std::ostream out(&buffer);
         std::istringstream in;
@@ -172,7 +221,8 @@ fs::path Device(const char* name, unsigned minor) {
 // output file's own test.)
 TEST_F(CliPortfolio, OutputThatIsNoRegularFile) {
     for (const std::vector<std::string>& command :
-         {std::vector<std::string>{"export", dir().string(), "AAA"}, {"split-search", dir().string()}}) {
+         {std::vector<std::string>{"export", dir().string(), "AAA"},
+          {"split-search", dir().string()}}) {
         SCOPED_TRACE(command[0]);
         auto with = [&](const fs::path& target) {
             auto args = command;
@@ -192,7 +242,8 @@ TEST_F(CliPortfolio, OutputThatIsNoRegularFile) {
         EXPECT_EQ(with(link).status, 0);
         EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link)));
         EXPECT_EQ(ReadText(real), expected);
-        EXPECT_EQ(fs::status(real).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+        EXPECT_EQ(fs::status(real).permissions() & fs::perms::all,
+                  fs::perms::owner_read | fs::perms::owner_write);
 
         // Devices stay devices; a full one is a failure naming it.
         if (const fs::path null = Device("null", 3); !null.empty()) {
@@ -202,10 +253,12 @@ TEST_F(CliPortfolio, OutputThatIsNoRegularFile) {
         if (const fs::path full = Device("full", 7); !full.empty() && fs::exists(full)) {
             const auto failed = with(full);
             EXPECT_EQ(failed.status, 1);
-            EXPECT_NE(failed.err.find(full.string() + ": File Write"), std::string::npos) << failed.err;
+            EXPECT_NE(failed.err.find(full.string() + ": File Write"), std::string::npos)
+                << failed.err;
             EXPECT_TRUE(fs::is_character_file(full));
         }
-        for (const auto& e : fs::directory_iterator(tmp_.path())) EXPECT_NE(e.path().extension(), ".part") << e.path();
+        for (const auto& e : fs::directory_iterator(tmp_.path()))
+            EXPECT_NE(e.path().extension(), ".part") << e.path();
     }
 }
 #endif
