@@ -98,6 +98,7 @@ TEST_F(Transfer, RefusalsLeaveBothPortfolios) {
         master[0] = 2;  // three records, the header says two
         WriteBytes(dst() / "MASTER", master);
     };
+    constexpr TransferEnd kRefused = TransferEnd::kRefused, kFailed = TransferEnd::kFailed;
     const struct {
         const char* name;
         std::function<void()> prepare;
@@ -105,14 +106,14 @@ TEST_F(Transfer, RefusalsLeaveBothPortfolios) {
         TransferEnd end;
         std::string message;  // empty: not checked
     } rows[] = {
-        {"duplicate", [&] { Portfolio(dst(), {Series(1, "ACME")}); }, 5, TransferEnd::kRefused,
+        {"duplicate", [&] { Portfolio(dst(), {Series(1, "ACME")}); }, 5, kRefused,
          SymbolExistsMessage("ACME", dst().string())},
-        {"255 records", [&] { WriteMasterFile(dst() / "MASTER", full, 255); }, 6,
-         TransferEnd::kRefused, std::string(kMaxSymbolsMessage)},
-        {"counter at 255", [&] { WriteMasterFile(dst() / "MASTER", {full[0]}, 255); }, 6,
-         TransferEnd::kRefused, ""},
-        {"lying header", lie, 1, TransferEnd::kRefused, ""},
-        {"no data", [&] { fs::remove(src() / "F6.DAT"); }, 6, TransferEnd::kFailed, ""},
+        {"255 records", [&] { WriteMasterFile(dst() / "MASTER", full, 255); }, 6, kRefused,
+         std::string(kMaxSymbolsMessage)},
+        {"counter at 255", [&] { WriteMasterFile(dst() / "MASTER", {full[0]}, 255); }, 6, kRefused,
+         ""},
+        {"lying header", lie, 1, kRefused, ""},
+        {"no data", [&] { fs::remove(src() / "F6.DAT"); }, 6, kFailed, ""},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
