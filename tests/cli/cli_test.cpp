@@ -118,7 +118,6 @@ TEST_F(CliDemo, RefusalsSayWhyAndChangeNothing) {
         {{"portfolios", demo_ + "/nonexistent"}, 1, "File Not Found"},
         {{"symbols", demo_}, 1, "MASTER: File Open"},
         {{"facts", s, "NOSUCH"}, 1, "File Not Found"},
-        {{"export", s, "NOSUCH"}, 1, "File Not Found"},
         {{"edit-quote", s, "ACME", "01/01/1990", "--close", "9"}, 1, "no quote dated 01/01/90"},
         {{"delete-quote", s, "ACME", "01/01/1990"}, 1, "failure in delete quote for findrec"},
         {{"delete-quote", s, "ACME", n, "--time", "09:30:00"}, 1, "the series has no times"},
@@ -291,7 +290,7 @@ TEST_F(CliDemo, MakeDemoRefusesOtherDataAndRewritesItsOwn) {
 
 // Each subcommand changes the field and the quotes it names. (Edits, deletes and adds of
 // quotes by many processes at once, and what each left, are the concurrency harness's.)
-TEST_F(CliDemo, EditSplitAndAdjustChangeTheQuotesTheyName) {
+TEST_F(CliDemo, EachChangeTakesWhatItNames) {
     const auto before = Acme();
     const std::string second = Field(before[1], 0), third = Field(before[2], 0);
     ASSERT_EQ(Field(before[0], 0), newest_);
@@ -314,6 +313,13 @@ TEST_F(CliDemo, EditSplitAndAdjustChangeTheQuotesTheyName) {
     const auto adjusted = Acme();
     EXPECT_DOUBLE_EQ(std::stod(Field(adjusted[2], 5)), std::stod(Field(q[2], 5)) * 10);
     EXPECT_EQ(adjusted[3], q[3]);
+
+    // A rename stores the new texts as Latin-1. (That the name stays when none is given is
+    // the rename of a real database's; that a move takes the layout file is the transfer's.)
+    ASSERT_EQ(Cli({"rename-symbol", stocks_, "acme", "NEWA", "Caf\xC3\xA9"}).status, 0);
+    const std::string master = ReadText(fs::path(stocks_) / "MASTER");
+    EXPECT_NE(master.find("NEWA            "), std::string::npos);
+    EXPECT_NE(master.find("Caf\xE9            "), std::string::npos);
 }
 
 #ifndef _WIN32
@@ -411,15 +417,6 @@ TEST(CliRealDb, TimeNamesTheBarOfTheDay) {
     EXPECT_TRUE(bars().empty());
 }
 
-// The new texts are stored as Latin-1. (That the name stays when none is given is the
-// rename of a real database's; that a move takes the layout file is the transfer's own.)
-TEST_F(CliDemo, RenameStoresTheNewTextsAsLatin1) {
-    ASSERT_EQ(Cli({"rename-symbol", stocks_, "acme", "NEWA", "Caf\xC3\xA9"}).status, 0);
-    const std::string master = ReadText(fs::path(stocks_) / "MASTER");
-    EXPECT_NE(master.find("NEWA            "), std::string::npos);
-    EXPECT_NE(master.find("Caf\xE9            "), std::string::npos);
-}
-
 // delete-symbol --file N takes that one record, even beside another of its symbol; SYMBOL
 // takes every record of it. A data file it cannot remove (here a backup name taken by a
 // directory that holds a file) is named and makes it fail, though the records went.
@@ -444,7 +441,7 @@ TEST(CliDeleteSymbol, ByFileNumberOneBySymbolAllAndAFileLeftBehindFails) {
 }
 
 // export --all where MASTER's header miscounts or XMASTER lists securities.
-TEST(CliRealDb, ExportAllTakesEveryListedSecurity) {
+TEST(CliRealDb, EveryListedSecurityIsExportedAndListed) {
     if (!fs::is_directory(kRealDb)) GTEST_SKIP() << "no real databases at " << kRealDb;
     const struct {
         const char* db;
@@ -468,10 +465,8 @@ TEST(CliRealDb, ExportAllTakesEveryListedSecurity) {
             EXPECT_NE(r.err.find("; record 26 not exported\n"), std::string::npos) << r.err;
         }
     }
-}
 
-TEST(CliRealDb, AnXmasterSecurityIsListedAndDescribed) {
-    if (!fs::is_directory(kRealDb)) GTEST_SKIP() << "no real databases at " << kRealDb;
+    // A security only XMASTER lists is listed and described.
     const std::string italy = kRealDb + "/equis-italy";
     const auto sym = Cli({"symbols", italy});
     EXPECT_EQ(sym.status, 0);
