@@ -64,9 +64,8 @@ struct Portfolio {
         view.portfolioDir = tmp.str();
         view.masterPath = (tmp.path() / "MASTER").string();
         MasterRecord record;
-        SymbolSelection s;
+        SymbolSelection s{{}, "ABC", {}};
         QVERIFY(FindSymbol(tmp.str(), "ABC", record, s.id) == kSuccess);
-        s.symbol = "ABC";
         view.symbols.push_back(s);
         view.onRefill = [this](FakeCommandView::Refill, int) { Load(); };
         Load();
@@ -75,25 +74,15 @@ struct Portfolio {
 
     // The fake view shows the selected security's quotes as the file now holds them.
     void Load() {
-        SeriesQuotes series;
-        QVERIFY(ReadSeriesQuotes(view.symbols[static_cast<std::size_t>(view.symbolRow)].id,
-                                 series) == kSuccess);
+        const SeriesQuotes s = Quotes();
         view.quotes.clear();
-        for (int r = 0; r < series.count(); ++r) {
-            QuoteSelection q;
-            q.row = r;
-            q.date = series.row(r).date;
-            q.time = series.row(r).time;
-            q.values = series.row(r).values;
-            view.quotes.push_back(q);
-        }
+        for (int r = 0; r < s.count(); ++r)
+            view.quotes.push_back({r, s.row(r).date, s.row(r).time, s.row(r).values});
     }
     SeriesQuotes Quotes() {
         SeriesQuotes s;
-        [&] {
-            QVERIFY(ReadSeriesQuotes(view.symbols[static_cast<std::size_t>(view.symbolRow)].id,
-                                     s) == kSuccess);
-        }();
+        const SecurityId& id = view.symbols[static_cast<std::size_t>(view.symbolRow)].id;
+        [&] { QVERIFY(ReadSeriesQuotes(id, s) == kSuccess); }();
         return s;
     }
     QString Setting(const char* section, const char* key) {
