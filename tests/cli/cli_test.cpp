@@ -343,23 +343,12 @@ TEST_F(CliDemo, TheFileAtFaultIsNamed) {
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.said);
-        switch (r.damage) {
-            case kDirectory:
-                fs::remove(dat_), fs::create_directory(dat_);
-                break;
-            case kFifo:
-                fs::remove(dat_), ::mkfifo(dat_.c_str(), 0600);
-                break;
-            case kMasterReadOnly:
-                fs::permissions(master, fs::perms::owner_read);
-                break;
-            case kDataReadOnly:
-                fs::permissions(dat_, fs::perms::owner_read);
-                break;
-            case kDataMissing:
-                fs::remove(dat_);
-                break;
-        }
+        if (r.damage == kDirectory || r.damage == kFifo || r.damage == kDataMissing)
+            fs::remove(dat_);
+        if (r.damage == kDirectory) fs::create_directory(dat_);
+        if (r.damage == kFifo) ::mkfifo(dat_.c_str(), 0600);
+        if (r.damage == kMasterReadOnly) fs::permissions(master, fs::perms::owner_read);
+        if (r.damage == kDataReadOnly) fs::permissions(dat_, fs::perms::owner_read);
         const auto run = Cli(r.args);
         EXPECT_EQ(run.status, 1);
         EXPECT_NE(run.err.find(r.said), std::string::npos) << run.err;

@@ -27,7 +27,8 @@ namespace fs = std::filesystem;
 
 using testing::FlatSeries;
 
-// Records 1 AAA (a 2-for-1 jump), 2 a blank symbol, 3 CCC (12 quotes), 4 file number 144
+// Records 1 AAA (a 2-for-1 jump), 2 a blank symbol, 3 CCC (12 quotes of 24 bytes; 264 bytes
+// hold 10 after the header), 4 file number 144
 // (a number that does not fit a signed byte).
 class CliPortfolio : public ::testing::Test {
 protected:
@@ -84,30 +85,18 @@ TEST_F(CliPortfolio, OneVerdictPerDatabaseAndMessagesNameTheFile) {
     for (const auto& row : rows) {
         SetUp();
         fs::remove_all(out());
-        switch (row.damage) {
-            case kCount: {
-                auto bytes = testing::ReadBytes(dir() / "MASTER");
-                PutI16(bytes.data(), 5);
-                testing::WriteBytes(dir() / "MASTER", bytes);
-                break;
-            }
-            case kShort:
-                fs::resize_file(dir() / "F3.DAT", 24 * 11);
-                break;
-            case kFourBytes:
-                fs::resize_file(dir() / "F3.DAT", 4);
-                break;
-            case kBlankGone:
-                fs::remove(dir() / "F2.DAT");
-                break;
-            case kOutputIsDir:
-                fs::create_directories(out() / "F1.txt");
-                break;
-            case kLinkToData:
-                fs::create_directories(out());
-                fs::create_symlink(dir() / "F3.DAT", out() / "F1.txt");
-                break;
+        const Damage d = row.damage;
+        if (d == kCount) {
+            auto bytes = testing::ReadBytes(dir() / "MASTER");
+            PutI16(bytes.data(), 5);
+            testing::WriteBytes(dir() / "MASTER", bytes);
         }
+        if (d == kShort || d == kFourBytes)
+            fs::resize_file(dir() / "F3.DAT", d == kShort ? 264 : 4);
+        if (d == kBlankGone) fs::remove(dir() / "F2.DAT");
+        if (d == kOutputIsDir) fs::create_directories(out() / "F1.txt");
+        if (d == kLinkToData) fs::create_directories(out());
+        if (d == kLinkToData) fs::create_symlink(dir() / "F3.DAT", out() / "F1.txt");
         std::vector<std::string> args;
         std::string what = std::to_string(row.damage);
         for (const std::string& a : row.args) {
