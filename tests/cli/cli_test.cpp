@@ -130,14 +130,12 @@ TEST_F(CliDemo, RefusalsSayWhyAndChangeNothing) {
         {{"split", s, "ACME", n, "1", "1,5"}, 1, "Invalid Data Entered\n\nOLD"},
         {{"adjust", s, "ACME", o, n, "--price", "1e38"}, 1, "Invalid Data Entered"},
         {{"adjust", s, "ACME", o, n, "--oi", "-1"}, 1, "--oi"},
-        {{"rename-symbol", s, "ACME", "ABCDEFGHIJKLMNOPQ"},
-         1,
-         "A symbol holds at most 16 characters"},
+        {{"rename-symbol", s, "ACME", "ABCDEFGHIJKLMNOPQ"}, 1, "A symbol holds at most 16"},
         {{"rename-symbol", s, "ACME", ""}, 1, "You must enter a symbol"},
         {{"rename-symbol", s, "ACME", "BOLT"}, 1, "Symbol BOLT is already used by BOLT (F2)"},
         {{"rename-symbol", s, "ACME", "bolt"}, 1, "already used by BOLT"},
         {{"rename-symbol", s, "ACME", "BOLT MOTORS"}, 1, "already used by BOLT"},  // BOLT's name
-        {{"rename-symbol", s, "ACME", "AAB", "Caf\xC3\xA9 \xE2\x82\xAC"},
+        {{"rename-symbol", s, "ACME", "AAB", "\xE2\x82\xAC"},
          1,
          "name cannot hold \"\xE2\x82\xAC\""},
         {{"delete-symbol", s, "ACME"}, 1, "give --yes"},  // no terminal to ask
@@ -239,14 +237,13 @@ TEST_F(CliDemo, Export) {
 TEST_F(CliDemo, SplitSearch) {
     const auto r = Cli({"split-search", stocks_});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out,
-              "ACME possible 2 for 1 split on 02/05/20\nBOLT possible 1 for 3 split on 05/16/18\n");
+    const std::string acme = "ACME possible 2 for 1 split on 02/05/20";
+    const std::string bolt = "BOLT possible 1 for 3 split on 05/16/18";
+    EXPECT_EQ(r.out, acme + "\n" + bolt + "\n");
     EXPECT_EQ(r.err, "");
     const std::string file = tmp_.str() + "/result.txt";
     EXPECT_EQ(Cli({"split-search", stocks_, "-o", file}).status, 0);
-    EXPECT_EQ(
-        ReadText(file),
-        "ACME possible 2 for 1 split on 02/05/20\r\nBOLT possible 1 for 3 split on 05/16/18\r\n");
+    EXPECT_EQ(ReadText(file), acme + "\r\n" + bolt + "\r\n");
     const auto none = Cli({"split-search", Dir("FUTURES")});
     EXPECT_EQ(none.status, 0);
     EXPECT_EQ(none.out, "");
@@ -381,9 +378,7 @@ TEST(CliRealDb, TimeNamesTheBarOfTheDay) {
         const char* message;
     } refused[] = {
         {{"delete-quote", "--time", "09:05:01"}, 1, "failure in delete quote"},
-        {{"edit-quote", "--time", "09:10", "--close", "9"},
-         1,
-         "no quote dated 11/15/13 at 09:10:00"},
+        {{"edit-quote", "--time", "09:10", "--close", "9"}, 1, "11/15/13 at 09:10:00"},
         {{"add-quote", "--time", "09:05:00"}, 1, "11/15/13 09:05:00 is the oldest quote"},
         {{"delete-quote", "--time", "9:05"}, 2, "not a time"},
         {{"delete-quote", "--time", "24:00:00"}, 2, "not a time"},
@@ -445,9 +440,8 @@ TEST(CliRealDb, EveryListedSecurityIsExportedAndListed) {
         TempDir out;
         const auto r = Cli({"export", kRealDb + "/" + c.db, "--all", "-o", out.str()});
         EXPECT_EQ(r.status, c.status) << c.db << "\n" << r.err;
-        EXPECT_EQ(std::distance(fs::directory_iterator(out.path()), fs::directory_iterator()),
-                  c.files)
-            << c.db;
+        const auto files = std::distance(fs::directory_iterator(out.path()), {});
+        EXPECT_EQ(files, c.files) << c.db;
         if (c.status != 0) {
             EXPECT_NE(r.err.find("MASTER holds 26 records, its header says 25"), std::string::npos)
                 << r.err;
@@ -460,10 +454,9 @@ TEST(CliRealDb, EveryListedSecurityIsExportedAndListed) {
     const auto sym = Cli({"symbols", italy});
     EXPECT_EQ(sym.status, 0);
     EXPECT_EQ(Lines(sym.out).size(), 463u);  // a heading and 462 securities
-    EXPECT_NE(sym.out.find("\nRCF,RCF GROUP,256,28,7,01/05/10,07/09/10,D,XMASTER\n"),
-              std::string::npos);
-    EXPECT_NE(sym.out.find(",FERROVIE NORD MILANO,151,28,7,01/04/10,07/09/10,D,MASTER\n"),
-              std::string::npos);
+    for (const char* row : {"\nRCF,RCF GROUP,256,28,7,01/05/10,07/09/10,D,XMASTER\n",
+                            ",FERROVIE NORD MILANO,151,28,7,01/04/10,07/09/10,D,MASTER\n"})
+        EXPECT_NE(sym.out.find(row), std::string::npos) << row;
     const auto facts = Cli({"facts", italy, "AUTME"});
     EXPECT_EQ(facts.status, 0) << facts.err;
     for (const char* line : {"\nFile number: 334\n", "\nName of issue: AUTOSTRADE MERIDIONALI\n",
