@@ -28,6 +28,7 @@ using testing::ReadBytes;
 using testing::Series;
 using testing::TempDir;
 using testing::WriteBytes;
+using End = TransferEnd;
 
 class Transfer : public ::testing::Test {
 protected:
@@ -99,6 +100,8 @@ TEST_F(Transfer, RefusalsLeaveBothPortfolios) {
         WriteBytes(dst() / "MASTER", master);
     };
     constexpr TransferEnd kRefused = TransferEnd::kRefused, kFailed = TransferEnd::kFailed;
+    const std::string duplicate = SymbolExistsMessage("ACME", dst().string());
+    const std::string max(kMaxSymbolsMessage);
     const struct {
         const char* name;
         std::function<void()> prepare;
@@ -106,12 +109,9 @@ TEST_F(Transfer, RefusalsLeaveBothPortfolios) {
         TransferEnd end;
         std::string message;  // empty: not checked
     } rows[] = {
-        {"duplicate", [&] { Portfolio(dst(), {Series(1, "ACME")}); }, 5, kRefused,
-         SymbolExistsMessage("ACME", dst().string())},
-        {"255 records", [&] { WriteMasterFile(dst() / "MASTER", full, 255); }, 6, kRefused,
-         std::string(kMaxSymbolsMessage)},
-        {"counter at 255", [&] { WriteMasterFile(dst() / "MASTER", {full[0]}, 255); }, 6, kRefused,
-         ""},
+        {"duplicate", [&] { Portfolio(dst(), {Series(1, "ACME")}); }, 5, kRefused, duplicate},
+        {"255 records", [&] { WriteMasterFile(dst() / "MASTER", full, 255); }, 6, kRefused, max},
+        {"counter", [&] { WriteMasterFile(dst() / "MASTER", {full[0]}, 255); }, 6, kRefused, ""},
         {"lying header", lie, 1, kRefused, ""},
         {"no data", [&] { fs::remove(src() / "F6.DAT"); }, 6, kFailed, ""},
     };
@@ -120,8 +120,7 @@ TEST_F(Transfer, RefusalsLeaveBothPortfolios) {
         SetUp();
         r.prepare();
         const auto srcBefore = Contents(src()), dstBefore = Contents(dst());
-        const TransferOutcome out =
-            TransferSecurity(IdOf(src(), r.fileNumber), dst().string(), true);
+        const auto out = TransferSecurity(IdOf(src(), r.fileNumber), dst().string(), true);
         EXPECT_EQ(out.end, r.end);
         if (!r.message.empty()) {
             EXPECT_EQ(out.message, r.message);
@@ -144,8 +143,7 @@ TEST_F(Transfer, StrayFilesUnderTheNewNumberAreReplacedOnlyWhenTheUserAgrees) {
         asked = files;
         return false;
     };
-    EXPECT_EQ(TransferSecurity(IdOf(src(), 1), dst().string(), true, no).end,
-              TransferEnd::kDeclined);
+    EXPECT_EQ(TransferSecurity(IdOf(src(), 1), dst().string(), true, no).end, End::kDeclined);
     EXPECT_EQ(asked.size(), 2u);
     EXPECT_EQ(ReadBytes(dst() / "F3.DAT"), (std::vector<std::uint8_t>{9, 9, 9}));
     EXPECT_EQ(ReadBytes(dst() / "MASTER"), master);
@@ -188,16 +186,14 @@ TEST_F(Transfer, AFailingStepNeverLosesTheSecurity) {
         for (const char* f : {"F3.DAT", "F3.DOP"}) fs::remove(dst() / f);
     };
     robustness::FaultyFileSystem counter;
-    ASSERT_EQ(TransferSecurity(IdOf(src(), 5), dst().string(), true, {}, counter).end,
-              TransferEnd::kDone);
+    ASSERT_EQ(TransferSecurity(IdOf(src(), 5), dst().string(), true, {}, counter).end, End::kDone);
     int runs = 0;
     for (robustness::Step step : robustness::kWritingSteps) {
         for (int n = 1; n <= counter.count(step); ++n, ++runs) {
             SCOPED_TRACE(std::string(robustness::StepName(step)) + " #" + std::to_string(n));
             reset();
             robustness::FaultyFileSystem faulty(step, n);
-            const TransferOutcome out =
-                TransferSecurity(IdOf(src(), 5), dst().string(), true, {}, faulty);
+            const auto out = TransferSecurity(IdOf(src(), 5), dst().string(), true, {}, faulty);
             ASSERT_TRUE(faulty.fired());
             EXPECT_NE(out.end, TransferEnd::kDone);
             EXPECT_FALSE(out.message.empty());
@@ -376,8 +372,7 @@ TEST_F(Transfer, AMoveTheSourceCannotTakeIsRefusedBeforeTheDestinationChanges) {
         fsys.dir = src();
         fsys.readOnly = c.dirReadOnly;
         fsys.free = c.free;
-        const TransferOutcome out =
-            TransferSecurity(IdOf(src(), 5), dst().string(), true, {}, fsys);
+        const auto out = TransferSecurity(IdOf(src(), 5), dst().string(), true, {}, fsys);
         EXPECT_EQ(out.end, TransferEnd::kRefused);
         EXPECT_NE(out.message.find(c.named), std::string::npos) << out.message;
         EXPECT_NE(out.message.find("Nothing was changed"), std::string::npos) << out.message;
