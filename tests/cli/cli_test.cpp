@@ -11,7 +11,7 @@
 #endif
 
 #include "cli/clirun.h"
-#include "datafiles/master.h"
+#include "commands/symbols/symboltestdb.h"
 #include "datafiles/portfoliolock.h"
 #include "demo/demodb.h"
 #include "discovery/portfoliosearch.h"
@@ -23,10 +23,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::Cli;
+using testing::FileNumbers;
 using testing::FlatSeries;
 using testing::Lines;
 using testing::ReadBytes;
 using testing::ReadText;
+using testing::Series;
 using testing::TempDir;
 
 const std::string kRealDb = BARWISE_REALDB_DIR;
@@ -36,14 +38,6 @@ std::string Field(const std::string& line, int i) {
     std::size_t start = 0;
     for (int k = 0; k < i; ++k) start = line.find(' ', start) + 1;
     return line.substr(start, line.find(' ', start) - start);
-}
-
-// The file numbers dir's MASTER lists, in its order.
-std::vector<int> FileNumbers(const fs::path& dir) {
-    std::vector<int> out;
-    for (const MasterEntry& e : ReadMasterFile(dir.string()).entries)
-        out.push_back(e.record.fileNumber());
-    return out;
 }
 
 // ACME (F1.DAT, 28-byte records) runs from 01/02/13 to 07/02/24 on consecutive weekdays.
@@ -407,10 +401,8 @@ TEST(CliRealDb, TimeNamesTheBarOfTheDay) {
 TEST(CliDeleteSymbol, ByFileNumberOneBySymbolAllAndAFileLeftBehindFails) {
     TempDir tmp;
     const fs::path dir = tmp.path() / "dup";
-    DemoPortfolio p;
-    p.series = {FlatSeries(1, "DUP", "ONE", 3), FlatSeries(2, "DUP", "TWO", 3),
-                FlatSeries(3, "ZZZ", "THREE", 3), FlatSeries(4, "DUP", "FOUR", 3)};
-    ASSERT_TRUE(WritePortfolio(dir, p));
+    ASSERT_TRUE(testing::Portfolio(
+        dir, {Series(1, "DUP"), Series(2, "DUP"), Series(3, "ZZZ"), Series(4, "DUP")}));
     testing::WriteText(dir / "F2.BAK" / "kept", "x");
     auto r = Cli({"delete-symbol", dir.string(), "--file", "1", "--yes"});
     ASSERT_EQ(r.status, 0) << r.err;
