@@ -107,8 +107,7 @@ std::vector<std::vector<float>> DailyRows() {
 class QuotesTest : public QObject {
     Q_OBJECT
 private slots:
-    void dateEditTypingAndPaste();
-    void numberEditFilters();
+    void editControlsTakeWholeTextsOnly();
 
     void editSession();
     void splitNamesRefusedFieldsThenScalesEarlierQuotes();
@@ -119,92 +118,74 @@ private slots:
     void editWhileAnotherWriterHoldsThePortfolio();
 };
 
-// Typed keys or a pasted text, then the cursor keys (taken, doing nothing): the text, the
-// beeps and the selection left.
-void QuotesTest::dateEditTypingAndPaste() {
+// Keys typed or a text pasted into the date field (D) or a number field (N a volume, N- a
+// price): the text and the beeps, and for the date field, whose cursor keys are taken and do
+// nothing, the selection left (where given).
+void QuotesTest::editControlsTakeWholeTextsOnly() {
     const struct {
+        const char* control;
         const char* initial;
         int selStart, selEnd;
-        const char* typed;   // "\b": backspace
-        const char* pasted;  // pasted instead, when given
-        const char* expected;
-        int beeps, endStart, endLength;  // endStart -1: not checked
-    } rows[] = {
-        {"01/01/00", 0, 8, "031599", nullptr, "03/15/99", 0, 0, 2},  // six digits fill MM/DD/YY
-        {"01/01/1900", 0, 10, "03151928", nullptr, "03/15/1928", 0, 0, 2},  // eight fill MM/DD/YYYY
-        {"01/01/00", 0, 8, "x", nullptr, "01/01/00", 1, 0, 8},              // a letter beeps
-        {"01/01/00", 0, 8, "\b", nullptr, "01/01/00", 1, 0, 8},             // so does backspace
-        {"01/01/00", 4, 4, "7", nullptr, "01/71/00", 0, 4, 1},              // between day digits
-        {"01/01/00", 5, 5, "7", nullptr, "01/01/00", 1, 0, 2},              // on a separator
-        {"01/01/1900", 8, 8, "7", nullptr, "01/01/1900", 1, 6, 4},          // in the long year
-        {"01/01/00", 0, 8, "", "12", "12/01/00", 0, 3, 2},                // pasted digits are typed
-        {"01/01/00", 0, 8, "", "2008-05-07", "05/07/08", 0, -1, 0},       // ISO into the short form
-        {"01/01/00", 0, 8, "", "05/07/2008\n", "05/07/08", 0, -1, 0},     // long into short
-        {"01/01/1950", 0, 10, "", "1949-12-31", "12/31/1949", 0, -1, 0},  // ISO into the long form
-        {"01/01/1950", 0, 10, "", "03/04/05", "03/04/2005", 0, -1, 0},    // short into long
-        {"01/01/00", 0, 8, "", "1950-01-01", "01/01/00", 1, -1, 0},  // a year the short form lacks
-        {"01/01/00", 0, 8, "", "02/30/2020", "01/01/00", 1, -1, 0},  // a day that does not exist
-        {"01/01/00", 0, 8, "", "20080507", "01/01/00", 1, -1, 0},    // digits typed across
-        {"01/01/00", 0, 8, "", "1e40", "01/01/00", 1, -1, 0},
-    };
-    for (const auto& r : rows) {
-        ScriptedUiHost host;
-        CDateEdit edit(host);
-        edit.setText(QString::fromLatin1(r.initial));
-        edit.setSelection(r.selStart, r.selEnd - r.selStart);
-        if (r.pasted != nullptr) {
-            QGuiApplication::clipboard()->setText(QString::fromLatin1(r.pasted));
-            QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
-        } else if (r.typed == std::string_view("\b")) {
-            QTest::keyClick(&edit, Qt::Key_Backspace);
-        } else {
-            QTest::keyClicks(&edit, QString::fromLatin1(r.typed));
-        }
-        QTest::keyClick(&edit, Qt::Key_Left);
-        QTest::keyClick(&edit, Qt::Key_Delete);
-        const int start = edit.hasSelectedText() ? edit.selectionStart() : edit.cursorPosition();
-        QVERIFY2(edit.text() == QLatin1String(r.expected) &&
-                     host.countBeeps(UiHost::Beep::Default) == r.beeps &&
-                     (r.endStart < 0 ||
-                      (start == r.endStart && edit.selectedText().size() == r.endLength)),
-                 qPrintable(QLatin1String(r.pasted ? r.pasted : r.typed) + QStringLiteral(": ") +
-                            edit.text()));
-    }
-}
-
-void QuotesTest::numberEditFilters() {
-    const struct {
-        bool allowMinus;
-        const char* typed;
+        const char* text;  // "\b": a backspace
         bool paste;
         const char* expected;
-        int beeps;
+        int beeps, endStart = -1, endLength = 0;
     } rows[] = {
-        {false, "12.5", false, "12.5", 0},
-        {false, "1a2", false, "12", 1},             // a letter beeps
-        {false, "-3", false, "3", 1},               // no minus in volume
-        {true, "-3.25", false, "-3.25", 0},         // a leading minus in a price
-        {true, "-3-", false, "-3", 1},              // a second minus refused
-        {false, "1.2.3", false, "1.23", 1},         // a second point refused
-        {false, "1234.5\r\n", true, "1234.5", 0},   // a paste is taken whole
-        {false, "1,234.5x", true, "", 1},           // a paste it cannot hold whole is refused
-        {false, "1e40", true, "", 1},               // an exponent is not trimmed away
-        {false, "12345678901234567", true, "", 1},  // a paste longer than the field
+        {"D", "01/01/00", 0, 8, "031599", false, "03/15/99", 0, 0, 2},  // six digits: MM/DD/YY
+        {"D", "01/01/1900", 0, 10, "03151928", false, "03/15/1928", 0, 0, 2},  // MM/DD/YYYY
+        {"D", "01/01/00", 0, 8, "x", false, "01/01/00", 1, 0, 8},              // a letter beeps
+        {"D", "01/01/00", 0, 8, "\b", false, "01/01/00", 1, 0, 8},             // so does backspace
+        {"D", "01/01/00", 4, 4, "7", false, "01/71/00", 0, 4, 1},              // between day digits
+        {"D", "01/01/00", 5, 5, "7", false, "01/01/00", 1, 0, 2},              // on a separator
+        {"D", "01/01/1900", 8, 8, "7", false, "01/01/1900", 1, 6, 4},          // in the long year
+        {"D", "01/01/00", 0, 8, "12", true, "12/01/00", 0, 3, 2},         // pasted digits are typed
+        {"D", "01/01/00", 0, 8, "2008-05-07", true, "05/07/08", 0},       // ISO into the short form
+        {"D", "01/01/00", 0, 8, "05/07/2008\n", true, "05/07/08", 0},     // long into short
+        {"D", "01/01/1950", 0, 10, "1949-12-31", true, "12/31/1949", 0},  // ISO into the long
+        {"D", "01/01/1950", 0, 10, "03/04/05", true, "03/04/2005", 0},    // short into long
+        {"D", "01/01/00", 0, 8, "1950-01-01", true, "01/01/00", 1},  // a year the short form lacks
+        {"D", "01/01/00", 0, 8, "02/30/2020", true, "01/01/00", 1},  // a day that does not exist
+        {"D", "01/01/00", 0, 8, "20080507", true, "01/01/00", 1},    // digits typed across
+        {"D", "01/01/00", 0, 8, "1e40", true, "01/01/00", 1},
+        {"N", "", 0, 0, "12.5", false, "12.5", 0},
+        {"N", "", 0, 0, "1a2", false, "12", 1},             // a letter beeps
+        {"N", "", 0, 0, "-3", false, "3", 1},               // no minus in volume
+        {"N-", "", 0, 0, "-3.25", false, "-3.25", 0},       // a leading minus in a price
+        {"N-", "", 0, 0, "-3-", false, "-3", 1},            // a second minus refused
+        {"N", "", 0, 0, "1.2.3", false, "1.23", 1},         // a second point refused
+        {"N", "", 0, 0, "1234.5\r\n", true, "1234.5", 0},   // a paste is taken whole
+        {"N", "", 0, 0, "1,234.5x", true, "", 1},           // or refused whole
+        {"N", "", 0, 0, "1e40", true, "", 1},               // an exponent is not trimmed
+        {"N", "", 0, 0, "12345678901234567", true, "", 1},  // longer than the field
     };
     for (const auto& r : rows) {
         ScriptedUiHost host;
-        CNumberEdit edit(host);
-        edit.setAllowMinus(r.allowMinus);
-        edit.setMaxLength(16);
+        CDateEdit date(host);
+        CNumberEdit number(host);
+        number.setAllowMinus(r.control == std::string_view("N-"));
+        number.setMaxLength(16);
+        const bool isDate = *r.control == 'D';
+        QLineEdit& edit = isDate ? static_cast<QLineEdit&>(date) : number;
+        edit.setText(QString::fromLatin1(r.initial));
+        edit.setSelection(r.selStart, r.selEnd - r.selStart);
         if (r.paste) {
-            QGuiApplication::clipboard()->setText(QString::fromLatin1(r.typed));
+            QGuiApplication::clipboard()->setText(QString::fromLatin1(r.text));
             QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
+        } else if (r.text == std::string_view("\b")) {
+            QTest::keyClick(&edit, Qt::Key_Backspace);
         } else {
-            QTest::keyClicks(&edit, QString::fromLatin1(r.typed));
+            QTest::keyClicks(&edit, QString::fromLatin1(r.text));
         }
-        QVERIFY2(edit.text() == QLatin1String(r.expected) &&
+        if (isDate) {
+            QTest::keyClick(&edit, Qt::Key_Left);
+            QTest::keyClick(&edit, Qt::Key_Delete);
+        }
+        const int start = edit.hasSelectedText() ? edit.selectionStart() : edit.cursorPosition();
+        const bool selection =
+            r.endStart < 0 || (start == r.endStart && edit.selectedText().size() == r.endLength);
+        QVERIFY2(edit.text() == QLatin1String(r.expected) && selection &&
                      host.countBeeps(UiHost::Beep::Default) == r.beeps,
-                 r.typed);
+                 qPrintable(QLatin1String(r.text) + QStringLiteral(": ") + edit.text()));
     }
 }
 
