@@ -27,7 +27,9 @@ namespace fs = std::filesystem;
 
 using testing::FlatSeries;
 
-// Records 1 AAA (a 2-for-1 jump), 2 a blank symbol, 3 CCC (12 quotes), 4 file number 144.
+// Records 1 AAA (a 2-for-1 jump), 2 a blank symbol, 3 CCC (12 quotes of 24 bytes; 264 bytes
+// hold 10 after the header), 4 file number 144
+// (a number that does not fit a signed byte).
 class CliPortfolio : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -42,84 +44,75 @@ protected:
     TempDir tmp_;
 };
 
-void CutFile(const fs::path& file, std::uintmax_t size) { fs::resize_file(file, size); }
-
 TEST_F(CliPortfolio, OneVerdictPerDatabaseAndMessagesNameTheFile) {
-    struct Row {
-        const char* name;
-        void (*damage)(const fs::path& dir, const fs::path& out);
-        std::vector<std::string> args;  // "DIR" and "OUT" stand for the portfolio and an output directory
-        int status;
-        const char* said;        // on standard error
-        const char* notSaid;     // never on standard error
-        int lines = -1;          // lines on standard output, when checked
-    };
-    auto masterCount = [](const fs::path& d, const fs::path&) {
-        auto bytes = testing::ReadBytes(d / "MASTER");
-        PutI16(bytes.data(), 5);
-        testing::WriteBytes(d / "MASTER", bytes);
-    };
-    auto shortDat = [](const fs::path& d, const fs::path&) { CutFile(d / "F3.DAT", 24 * 11); };
-    auto fourBytes = [](const fs::path& d, const fs::path&) { CutFile(d / "F3.DAT", 4); };
-    auto blankGone = [](const fs::path& d, const fs::path&) { fs::remove(d / "F2.DAT"); };
-    auto outputIsDir = [](const fs::path&, const fs::path& o) { fs::create_directories(o / "F1.txt"); };
+    enum Damage { kCount, kShort, kFourBytes, kBlankGone, kOutputIsDir, kLinkToData };
+    const std::vector<std::string> all = {"export", "DIR", "--all", "-o", "OUT"};
     const char* kMaster = "MASTER holds 4 records, its header says 5";
-    const char* kShort = "F3.DAT holds 10 quotes, its header says 12";
-    std::vector<Row> rows = {
+    const char* kShortDat = "F3.DAT holds 10 quotes, its header says 12";
+    const char* kEmpty = "F3.DAT holds 0 quotes, its header says 12";
+    const char* kBlank = "(record 2 (BLANK NAME))";
+    const struct {
+        Damage damage;
+        std::vector<std::string> args;  // DIR: the portfolio, OUT: an output directory
+        int status;
+        const char* said;               // on standard error
+        int lines = -1;                 // lines on standard output, when checked
+        const char* notSaid = nullptr;  // never on standard error
+    } rows[] = {
         // The window refuses to list such a portfolio: so does every subcommand that lists it.
-        {"symbols/master", masterCount, {"symbols", "DIR"}, 1, kMaster, nullptr},
-        {"export-all/master", masterCount, {"export", "DIR", "--all", "-o", "OUT"}, 1, kMaster, nullptr},
-        {"split-search/master", masterCount, {"split-search", "DIR"}, 1, kMaster, nullptr},
+        {kCount, {"symbols", "DIR"}, 1, kMaster},
+        {kCount, all, 1, kMaster},
+        {kCount, {"split-search", "DIR"}, 1, kMaster},
         // One security looked up: a warning.
-        {"export/master", masterCount, {"export", "DIR", "CCC"}, 0, kMaster, nullptr, 12},
-        {"facts/master", masterCount, {"facts", "DIR", "CCC"}, 0, kMaster, nullptr},
+        {kCount, {"export", "DIR", "CCC"}, 0, kMaster, 12},
+        {kCount, {"facts", "DIR", "CCC"}, 0, kMaster},
         // A DAT file shorter than its header: the quotes it holds, and a warning everywhere.
-        {"export/short", shortDat, {"export", "DIR", "CCC"}, 0, kShort, nullptr, 10},
-        {"export-newest/short", shortDat, {"export", "DIR", "CCC", "--newest-first"}, 0, kShort, nullptr, 10},
-        {"export-all/short", shortDat, {"export", "DIR", "--all", "-o", "OUT"}, 0, kShort, nullptr},
-        {"split-search/short", shortDat, {"split-search", "DIR"}, 0, kShort, nullptr},
-        {"facts/short", shortDat, {"facts", "DIR", "CCC"}, 0, kShort, nullptr},
-        {"facts/4-bytes", fourBytes, {"facts", "DIR", "CCC"}, 0, "F3.DAT holds 0 quotes, its header says 12", nullptr},
-        {"export/4-bytes", fourBytes, {"export", "DIR", "CCC"}, 0, "F3.DAT holds 0 quotes, its header says 12", nullptr, 0},
+        {kShort, {"export", "DIR", "CCC"}, 0, kShortDat, 10},
+        {kShort, {"export", "DIR", "CCC", "--newest-first"}, 0, kShortDat, 10},
+        {kShort, all, 0, kShortDat},
+        {kShort, {"split-search", "DIR"}, 0, kShortDat},
+        {kShort, {"facts", "DIR", "CCC"}, 0, kShortDat},
+        {kFourBytes, {"facts", "DIR", "CCC"}, 0, kEmpty},
+        {kFourBytes, {"export", "DIR", "CCC"}, 0, kEmpty, 0},
         // A blank symbol is named by its record; a failed output by the output file.
-        {"export-all/blank", blankGone, {"export", "DIR", "--all", "-o", "OUT"}, 1, "(record 2 (BLANK NAME))", "symbol )"},
-        {"export-file/blank", blankGone, {"export", "DIR", "--file", "2"}, 1, "(record 2 (BLANK NAME))", "symbol )"},
-        {"export-all/output", outputIsDir, {"export", "DIR", "--all", "-o", "OUT"}, 1, "F1.txt: File Open", "F1.DAT"},
-    };
+        {kBlankGone, all, 1, kBlank, -1, "symbol )"},
+        {kBlankGone, {"export", "DIR", "--file", "2"}, 1, kBlank, -1, "symbol )"},
+        {kOutputIsDir, all, 1, "F1.txt: File Open", -1, "F1.DAT"},
 #ifndef _WIN32
-    auto linkToData = [](const fs::path& d, const fs::path& o) {
-        fs::create_directories(o);
-        fs::create_symlink(d / "F3.DAT", o / "F1.txt");
-    };
-    rows.push_back({"export-all/link-to-data", linkToData, {"export", "DIR", "--all", "-o", "OUT"}, 1,
-                    "refusing to write over a quote-data file", nullptr});
+        {kLinkToData, all, 1, "refusing to write over a quote-data file"},
 #endif
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    };
+    for (const auto& row : rows) {
         SetUp();
         fs::remove_all(out());
-        row.damage(dir(), out());
+        const Damage d = row.damage;
+        if (d == kCount) {
+            auto bytes = testing::ReadBytes(dir() / "MASTER");
+            PutI16(bytes.data(), 5);
+            testing::WriteBytes(dir() / "MASTER", bytes);
+        }
+        if (d == kShort || d == kFourBytes)
+            fs::resize_file(dir() / "F3.DAT", d == kShort ? 264 : 4);
+        if (d == kBlankGone) fs::remove(dir() / "F2.DAT");
+        if (d == kOutputIsDir) fs::create_directories(out() / "F1.txt");
+        if (d == kLinkToData) fs::create_directories(out());
+        if (d == kLinkToData) fs::create_symlink(dir() / "F3.DAT", out() / "F1.txt");
         std::vector<std::string> args;
-        for (const std::string& a : row.args) args.push_back(a == "DIR" ? dir().string() : a == "OUT" ? out().string() : a);
+        std::string what = std::to_string(row.damage);
+        for (const std::string& a : row.args) {
+            args.push_back(a == "DIR" ? dir().string() : a == "OUT" ? out().string() : a);
+            what += " " + a;
+        }
         const auto r = Cli(args);
-        EXPECT_EQ(r.status, row.status) << r.err;
-        EXPECT_NE(r.err.find(row.said), std::string::npos) << r.err;
+        EXPECT_EQ(r.status, row.status) << what << ": " << r.err;
+        EXPECT_NE(r.err.find(row.said), std::string::npos) << what << ": " << r.err;
         if (row.notSaid != nullptr) {
-            EXPECT_EQ(r.err.find(row.notSaid), std::string::npos) << r.err;
+            EXPECT_EQ(r.err.find(row.notSaid), std::string::npos) << what << ": " << r.err;
         }
         if (row.lines >= 0) {
-            EXPECT_EQ(static_cast<int>(Lines(r.out).size()), row.lines);
+            EXPECT_EQ(static_cast<int>(Lines(r.out).size()), row.lines) << what;
         }
     }
-}
-
-TEST_F(CliPortfolio, FileNumbersAbove127) {
-    EXPECT_NE(Cli({"symbols", dir().string()}).out.find("\nBIG,BIG NUMBER,144,24,6,"), std::string::npos);
-    const auto facts = Cli({"facts", dir().string(), "BIG"});
-    EXPECT_EQ(Lines(facts.out).at(1), "File number: 144");
-    EXPECT_EQ(Lines(Cli({"export", dir().string(), "--file", "144"}).out).size(), 5u);
-    ASSERT_EQ(Cli({"export", dir().string(), "--all", "-o", out().string()}).status, 0);
-    EXPECT_EQ(Lines(ReadText(out() / "F144.txt")).size(), 5u);
 }
 
 TEST_F(CliPortfolio, SplitSearchScansEachEntryNotTheFirstOfItsText) {
@@ -139,7 +132,8 @@ TEST_F(CliPortfolio, FailedExportLeavesNoPartialFile) {
     fs::remove(dir() / "F3.DAT");
     EXPECT_EQ(Cli({"export", dir().string(), "CCC", "-o", file.string()}).status, 1);
     EXPECT_EQ(ReadText(file), "earlier");
-    EXPECT_EQ(std::distance(fs::directory_iterator(tmp_.path()), fs::directory_iterator()), 2);  // p, earlier.txt
+    // Only the portfolio and the earlier file are there.
+    EXPECT_EQ(std::distance(fs::directory_iterator(tmp_.path()), fs::directory_iterator()), 2);
 }
 
 class FailingBuffer : public std::streambuf {
@@ -148,9 +142,10 @@ protected:
 };
 
 TEST_F(CliPortfolio, FailedStandardOutputIsAFailure) {
-    for (const std::vector<std::string>& args : {std::vector<std::string>{"symbols", dir().string()},
-                                                  {"export", dir().string(), "AAA"},
-                                                  {"split-search", dir().string()}}) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"symbols", dir().string()},
+          {"export", dir().string(), "AAA"},
+          {"split-search", dir().string()}}) {
         FailingBuffer buffer;
         std::ostream out(&buffer);
         std::istringstream in;
@@ -182,7 +177,8 @@ fs::path Device(const char* name, unsigned minor) {
 // output file's own test.)
 TEST_F(CliPortfolio, OutputThatIsNoRegularFile) {
     for (const std::vector<std::string>& command :
-         {std::vector<std::string>{"export", dir().string(), "AAA"}, {"split-search", dir().string()}}) {
+         {std::vector<std::string>{"export", dir().string(), "AAA"},
+          {"split-search", dir().string()}}) {
         SCOPED_TRACE(command[0]);
         auto with = [&](const fs::path& target) {
             auto args = command;
@@ -202,7 +198,8 @@ TEST_F(CliPortfolio, OutputThatIsNoRegularFile) {
         EXPECT_EQ(with(link).status, 0);
         EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link)));
         EXPECT_EQ(ReadText(real), expected);
-        EXPECT_EQ(fs::status(real).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+        EXPECT_EQ(fs::status(real).permissions() & fs::perms::all,
+                  fs::perms::owner_read | fs::perms::owner_write);
 
         // Devices stay devices; a full one is a failure naming it.
         if (const fs::path null = Device("null", 3); !null.empty()) {
@@ -212,10 +209,12 @@ TEST_F(CliPortfolio, OutputThatIsNoRegularFile) {
         if (const fs::path full = Device("full", 7); !full.empty() && fs::exists(full)) {
             const auto failed = with(full);
             EXPECT_EQ(failed.status, 1);
-            EXPECT_NE(failed.err.find(full.string() + ": File Write"), std::string::npos) << failed.err;
+            EXPECT_NE(failed.err.find(full.string() + ": File Write"), std::string::npos)
+                << failed.err;
             EXPECT_TRUE(fs::is_character_file(full));
         }
-        for (const auto& e : fs::directory_iterator(tmp_.path())) EXPECT_NE(e.path().extension(), ".part") << e.path();
+        for (const auto& e : fs::directory_iterator(tmp_.path()))
+            EXPECT_NE(e.path().extension(), ".part") << e.path();
     }
 }
 #endif

@@ -57,120 +57,110 @@ std::pair<int, float> Quotes(const SecurityId& id) {
 
 // ----- delete -----
 
-struct DeleteRow {
-    const char* db;
-    const char* symbol;
-    IndexKind kind;
-    const char* dataFile;
-};
+// The record leaves the file that lists it, its data file goes, the next free number never
+// goes down, and the other index file keeps its bytes.
+TEST(IndexDelete, TakesTheRecordOutOfTheFileThatListsIt) {
+    const struct {
+        const char* db;
+        const char* symbol;
+        IndexKind kind;
+        const char* dataFile;
+    } rows[] = {{"equis-xmaster-mini", ".FCHI", IndexKind::kMaster, "F2.DAT"},
+                {"equis-xmaster-mini", "AZM.L", IndexKind::kXmaster, "F256.MWD"},
+                {"equis-italy", "A2A", IndexKind::kMaster, "F2.DAT"},
+                {"equis-italy", "RCS", IndexKind::kXmaster, "F257.MWD"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.symbol);
+        TempDir tmp;
+        const fs::path dir = CopyOf(tmp, row.db);
+        const auto before = testing::DecodeIndexFiles(dir).securities;
+        const auto xmaster = ReadBytes(FindNoCase(dir, "XMASTER"));
+        const auto master = ReadBytes(FindNoCase(dir, "MASTER"));
+        const auto listed = Listed(dir, row.symbol);
+        ASSERT_TRUE(listed && listed->index == row.kind);
 
-class IndexDelete : public ::testing::TestWithParam<DeleteRow> {};
-
-TEST_P(IndexDelete, TakesTheRecordOutOfTheFileThatListsIt) {
-    const DeleteRow& row = GetParam();
-    TempDir tmp;
-    const fs::path dir = CopyOf(tmp, row.db);
-    const auto before = testing::DecodeIndexFiles(dir).securities;
-    const auto xmaster = ReadBytes(FindNoCase(dir, "XMASTER"));
-    const auto master = ReadBytes(FindNoCase(dir, "MASTER"));
-    const auto listed = Listed(dir, row.symbol);
-    ASSERT_TRUE(listed && listed->index == row.kind);
-
-    const DeleteOutcome out = DeleteSecurity(IdOf(dir, row.symbol));
-    ASSERT_EQ(out.status, kSuccess);
-    EXPECT_EQ(out.dropped, 1);
-    EXPECT_TRUE(Agree(dir));
-    EXPECT_FALSE(Listed(dir, row.symbol));
-    EXPECT_EQ(testing::DecodeIndexFiles(dir).securities.size(), before.size() - 1);
-    EXPECT_FALSE(fs::exists(dir / row.dataFile));
-    const auto x = ReadBytes(FindNoCase(dir, "XMASTER"));
-    // The next free number never goes down.
-    EXPECT_EQ(GetI32(x.data() + kXmasterNextNumberOffset), GetI32(xmaster.data() + kXmasterNextNumberOffset));
-    if (row.kind == IndexKind::kXmaster) {
-        EXPECT_EQ(ReadBytes(FindNoCase(dir, "MASTER")), master);
-    } else {
-        EXPECT_EQ(x, xmaster);
+        const DeleteOutcome out = DeleteSecurity(IdOf(dir, row.symbol));
+        ASSERT_EQ(out.status, kSuccess);
+        EXPECT_EQ(out.dropped, 1);
+        EXPECT_TRUE(Agree(dir));
+        EXPECT_FALSE(Listed(dir, row.symbol));
+        EXPECT_EQ(testing::DecodeIndexFiles(dir).securities.size(), before.size() - 1);
+        EXPECT_FALSE(fs::exists(dir / row.dataFile));
+        const auto x = ReadBytes(FindNoCase(dir, "XMASTER"));
+        const auto next = [](const std::vector<std::uint8_t>& b) {
+            return GetI32(b.data() + kXmasterNextNumberOffset);
+        };
+        EXPECT_EQ(next(x), next(xmaster));
+        if (row.kind == IndexKind::kXmaster) {
+            EXPECT_EQ(ReadBytes(FindNoCase(dir, "MASTER")), master);
+        } else {
+            EXPECT_EQ(x, xmaster);
+        }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(RealDb, IndexDelete,
-                         ::testing::Values(DeleteRow{"equis-xmaster-mini", ".FCHI", IndexKind::kMaster, "F2.DAT"},
-                                           DeleteRow{"equis-xmaster-mini", "AZM.L", IndexKind::kXmaster, "F256.MWD"},
-                                           DeleteRow{"equis-italy", "A2A", IndexKind::kMaster, "F2.DAT"},
-                                           DeleteRow{"equis-italy", "RCS", IndexKind::kXmaster, "F257.MWD"}));
-
 // ----- move and copy -----
 
-struct TransferRow {
-    const char* name;
-    const char* source;
-    const char* symbol;
-    const char* destination;
-    bool move;
-    IndexKind kind;   // where the destination lists it
-    int fileNumber;   // its number there
-    const char* dataFile;
-};
+// From a database with EMASTER and XMASTER into one with EMASTER, or with XMASTER and a full
+// MASTER: listed in the right file under the right number, with its texts, dates, data file
+// and quotes; the source keeps it only after a copy.
+TEST(IndexTransfer, TheDestinationListsItInTheRightFileWithItsValues) {
+    const struct {
+        const char* symbol;
+        const char* destination;
+        bool move;
+        IndexKind kind;  // where the destination lists it
+        int fileNumber;  // its number there
+    } rows[] = {{".DJX", "equis-italy-intraday", true, IndexKind::kMaster, 2},
+                {"AZM.L", "equis-italy-intraday", true, IndexKind::kMaster, 2},
+                {".FCHI", "equis-italy", true, IndexKind::kXmaster, 463},
+                {".N225", "equis-italy", false, IndexKind::kXmaster, 463}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.symbol);
+        TempDir tmp;
+        const fs::path src = CopyOf(tmp, "equis-xmaster-mini", "src");
+        const fs::path dst = CopyOf(tmp, row.destination, "dst");
+        const auto before = Listed(src, row.symbol);
+        ASSERT_TRUE(before);
+        const SecurityId id = IdOf(src, row.symbol);
+        const auto quotes = Quotes(id);
+        ASSERT_GT(quotes.first, 0);
+        const fs::path sourceData =
+            SeriesFilePath(src.string(), id.fileNumber, DataExtensionOf(id));
+        const auto data = ReadBytes(sourceData);
+        const std::size_t destCount = testing::DecodeIndexFiles(dst).securities.size();
 
-class IndexTransfer : public ::testing::TestWithParam<TransferRow> {};
+        const TransferOutcome out = TransferSecurity(id, dst.string(), row.move);
+        ASSERT_EQ(out.end, TransferEnd::kDone) << out.message;
+        EXPECT_EQ(out.newFileNumber, row.fileNumber);
+        EXPECT_TRUE(Agree(src));
+        EXPECT_TRUE(Agree(dst));
 
-TEST_P(IndexTransfer, TheDestinationListsItInTheRightFileWithItsValues) {
-    const TransferRow& row = GetParam();
-    TempDir tmp;
-    const fs::path src = CopyOf(tmp, row.source, "src");
-    const fs::path dst = CopyOf(tmp, row.destination, "dst");
-    const auto before = Listed(src, row.symbol);
-    ASSERT_TRUE(before);
-    const SecurityId id = IdOf(src, row.symbol);
-    const auto quotes = Quotes(id);
-    ASSERT_GT(quotes.first, 0);
-    const fs::path sourceData = SeriesFilePath(src.string(), id.fileNumber, DataExtensionOf(id));
-    const auto data = ReadBytes(sourceData);
-    const std::size_t destCount = testing::DecodeIndexFiles(dst).securities.size();
+        const auto after = Listed(dst, row.symbol);
+        ASSERT_TRUE(after);
+        EXPECT_EQ(after->index, row.kind);
+        EXPECT_EQ(after->fileNumber, row.fileNumber);
+        EXPECT_EQ(after->fullName(), before->fullName());
+        EXPECT_EQ(after->firstDate, before->firstDate);
+        EXPECT_EQ(after->lastDate, before->lastDate);
+        EXPECT_EQ(after->period, before->period);
+        EXPECT_EQ(testing::DecodeIndexFiles(dst).securities.size(), destCount + 1);
+        const char* extension = row.kind == IndexKind::kMaster ? ".DAT" : ".MWD";
+        EXPECT_EQ(ReadBytes(dst / ("F" + std::to_string(row.fileNumber) + extension)), data);
+        EXPECT_EQ(Quotes(IdOf(dst, row.symbol)), quotes);
 
-    const TransferOutcome out = TransferSecurity(id, dst.string(), row.move);
-    ASSERT_EQ(out.end, TransferEnd::kDone) << out.message;
-    EXPECT_EQ(out.newFileNumber, row.fileNumber);
-    EXPECT_TRUE(Agree(src));
-    EXPECT_TRUE(Agree(dst));
-
-    const auto after = Listed(dst, row.symbol);
-    ASSERT_TRUE(after);
-    EXPECT_EQ(after->index, row.kind);
-    EXPECT_EQ(after->fileNumber, row.fileNumber);
-    EXPECT_EQ(after->fullName(), before->fullName());
-    EXPECT_EQ(after->firstDate, before->firstDate);
-    EXPECT_EQ(after->lastDate, before->lastDate);
-    EXPECT_EQ(after->period, before->period);
-    EXPECT_EQ(testing::DecodeIndexFiles(dst).securities.size(), destCount + 1);
-    EXPECT_EQ(ReadBytes(dst / row.dataFile), data);
-    EXPECT_EQ(Quotes(IdOf(dst, row.symbol)), quotes);
-
-    EXPECT_EQ(Listed(src, row.symbol).has_value(), !row.move);
-    EXPECT_EQ(fs::exists(sourceData), !row.move);
+        EXPECT_EQ(Listed(src, row.symbol).has_value(), !row.move);
+        EXPECT_EQ(fs::exists(sourceData), !row.move);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    RealDb, IndexTransfer,
-    ::testing::Values(
-        TransferRow{"MasterToMaster", "equis-xmaster-mini", ".DJX", "equis-italy-intraday", true, IndexKind::kMaster,
-                    2, "F2.DAT"},
-        TransferRow{"XmasterToMaster", "equis-xmaster-mini", "AZM.L", "equis-italy-intraday", true, IndexKind::kMaster,
-                    2, "F2.DAT"},
-        TransferRow{"XmasterToMasterCopy", "equis-italy", "RCS", "equis-xmaster-mini", false, IndexKind::kMaster, 3,
-                    "F3.DAT"},
-        TransferRow{"MasterIntoFullMaster", "equis-xmaster-mini", ".FCHI", "equis-italy", true, IndexKind::kXmaster,
-                    463, "F463.MWD"},
-        TransferRow{"XmasterIntoFullMaster", "equis-xmaster-mini", ".N225", "equis-italy", false, IndexKind::kXmaster,
-                    463, "F463.MWD"}),
-    [](const ::testing::TestParamInfo<TransferRow>& info) { return std::string(info.param.name); });
 
 TEST(IndexTransferXmaster, TheNextFreeNumberGoesUpAndBothCountsFollow) {
     TempDir tmp;
     const fs::path src = CopyOf(tmp, "equis-xmaster-mini", "src");
     const fs::path dst = CopyOf(tmp, "equis-italy", "dst");
     for (const char* symbol : {".FCHI", ".DJX"})
-        ASSERT_EQ(TransferSecurity(IdOf(src, symbol), dst.string(), true).end, TransferEnd::kDone) << symbol;
+        ASSERT_EQ(TransferSecurity(IdOf(src, symbol), dst.string(), true).end, TransferEnd::kDone)
+            << symbol;
     const auto x = ReadBytes(FindNoCase(dst, "XMASTER"));
     EXPECT_EQ(GetI32(x.data() + kXmasterCountOffset), 209);
     EXPECT_EQ(GetI32(x.data() + kXmasterCountCopyOffset), 209);
@@ -219,54 +209,28 @@ TEST(IndexTransferRefusal, ALongNameOrSymbolIsNeverShortenedNorADuplicateTaken) 
 
 // ----- rename -----
 
-struct RenameRow {
-    const char* db;
-    std::vector<std::string> args;  // after "rename-symbol DIR"
-    const char* symbol;             // listed afterwards, with this whole name
-    const char* name;
-};
-
-class IndexRename : public ::testing::TestWithParam<RenameRow> {};
-
-TEST_P(IndexRename, TheCliTakesWhatTheEntryHolds) {
-    const RenameRow& row = GetParam();
-    TempDir tmp;
-    const fs::path dir = CopyOf(tmp, row.db);
-    std::vector<std::string> args = {"rename-symbol", dir.string()};
-    args.insert(args.end(), row.args.begin(), row.args.end());
-    const auto r = testing::Cli(args);
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(Agree(dir));
-    const auto listed = Listed(dir, row.symbol);
-    ASSERT_TRUE(listed);
-    EXPECT_EQ(listed->fullName(), row.name);
-}
-
-const std::string k45 = "A HOLDING COMPANY WHOSE NAME TAKES 45 LETTERS";  // 45 characters
-
-INSTANTIATE_TEST_SUITE_P(
-    RealDb, IndexRename,
-    ::testing::Values(
-        RenameRow{"equis-italy", {"RCS", "RCS.MI", k45}, "RCS.MI", k45.c_str()},
-        // Without a new name the long one stays whole.
-        RenameRow{"equis-xmaster-mini", {".DJX", "DJX"}, "DJX", "1/100 Dow Jones INDU"}));
-
-// The dialog's and the CLI's limits are those RenameMasterEntry applies.
-TEST(IndexRenameLimits, LimitsAreWhatTheEntryAccepts) {
-    TempDir tmp;
-    const fs::path mini = CopyOf(tmp, "equis-xmaster-mini");
-    const fs::path bad = CopyOf(tmp, "bbfinance-inconsistent");
-    for (const auto& [id, extended] : {std::pair{IdOf(mini, ".DJX"), true}, std::pair{IdOf(mini, "AZM.L"), true},
-                                       std::pair{IdOf(bad, "AEMI"), false}}) {
-        ASSERT_TRUE(id.valid());
-        const TextLimits limits = EntryTextLimits(id);
-        EXPECT_EQ(limits.name, extended ? 45u : 16u);
-        const std::string symbol(limits.symbol, 'S'), name(limits.name, 'N');
-        EXPECT_EQ(CheckEntryTexts(id, symbol, name), kSuccess);
-        EXPECT_EQ(CheckEntryTexts(id, symbol + "S", name), kInvalidParm);
-        EXPECT_EQ(CheckEntryTexts(id, symbol, name + "N"), kInvalidParm);
-        EXPECT_TRUE(CheckSymbolTexts(symbol, name, limits).empty());
-        EXPECT_FALSE(CheckSymbolTexts(symbol, name + "N", limits).empty());
+// rename-symbol takes what the entry holds: a 45-letter name into XMASTER; without a new
+// name, a name longer than MASTER's 16 stays whole.
+TEST(IndexRename, TheCliTakesWhatTheEntryHolds) {
+    const std::string k45 = "A HOLDING COMPANY WHOSE NAME TAKES 45 LETTERS";
+    const struct {
+        const char* db;
+        std::vector<std::string> args;  // after "rename-symbol DIR"
+        const char* symbol;             // listed afterwards, with this whole name
+        std::string name;
+    } rows[] = {{"equis-italy", {"RCS", "RCS.MI", k45}, "RCS.MI", k45},
+                {"equis-xmaster-mini", {".DJX", "DJX"}, "DJX", "1/100 Dow Jones INDU"}};
+    for (const auto& row : rows) {
+        TempDir tmp;
+        const fs::path dir = CopyOf(tmp, row.db);
+        std::vector<std::string> args = {"rename-symbol", dir.string()};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        const auto r = testing::Cli(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(Agree(dir));
+        const auto listed = Listed(dir, row.symbol);
+        ASSERT_TRUE(listed);
+        EXPECT_EQ(listed->fullName(), row.name);
     }
 }
 
@@ -283,7 +247,8 @@ TEST(IndexSetAside, ADeleteAndACopyInLeaveThemByteForByte) {
     ASSERT_EQ(DeleteSecurity(IdOf(dir, "AUTOI")).status, kSuccess);
     TempDir other;
     ASSERT_TRUE(testing::Portfolio(other.path(), {testing::Series(1, "NEWONE")}));
-    ASSERT_EQ(TransferSecurity(IdOf(other.path(), "NEWONE"), dir.string(), false).end, TransferEnd::kDone);
+    ASSERT_EQ(TransferSecurity(IdOf(other.path(), "NEWONE"), dir.string(), false).end,
+              TransferEnd::kDone);
 
     EXPECT_EQ(ReadBytes(dir / "EMASTER"), emaster);
     EXPECT_EQ(ReadBytes(dir / "XMASTER"), xmaster);

@@ -6,6 +6,7 @@
 
 #include "datafiles/master.h"
 #include "demo/demodb.h"
+#include "testsupport/dailyseries.h"
 #include "testsupport/tempdir.h"
 
 namespace barwise::testing {
@@ -13,24 +14,13 @@ namespace barwise::testing {
 // A daily series of `count` quotes from 3 January 2000 whose closes rise slowly.
 inline DemoSeries Series(int fileNumber, const std::string& symbol, int count = 5,
                          bool dop = false) {
-    DemoSeries s;
-    s.fileNumber = fileNumber;
-    s.symbol = symbol;
-    s.name = symbol + " CORP";
-    s.recordLength = 28;
-    s.columns = DefaultColumns(28);
+    const auto quote = [](int i) {
+        const float c = 20.0f + static_cast<float>(i % 50) / 8, v = 1000.0f + static_cast<float>(i);
+        return DemoQuote{0, 0, c - 0.25f, c + 0.5f, c - 0.5f, c, v, 0};
+    };
+    DemoSeries s =
+        DailySeries(fileNumber, symbol, symbol + " CORP", 28, MakeDate(2000, 1, 3), count, quote);
     s.writeDop = dop;
-    const DateCode first = MakeDate(2000, 1, 3);
-    for (int i = 0; i < count; ++i) {
-        DemoQuote q;
-        q.date = first + i;
-        q.close = 20.0f + static_cast<float>(i % 50) / 8;
-        q.open = q.close - 0.25f;
-        q.high = q.close + 0.5f;
-        q.low = q.close - 0.5f;
-        q.volume = 1000.0f + static_cast<float>(i);
-        s.quotes.push_back(q);
-    }
     return s;
 }
 
