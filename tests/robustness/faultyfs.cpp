@@ -46,7 +46,7 @@ private:
 }  // namespace
 
 const char* StepName(Step step) {
-    static constexpr const char* kNames[] = {"create", "write",         "sync",   "close",
+    static constexpr const char* kNames[] = {"create",  "write",         "sync",   "close",
                                              "replace", "syncDirectory", "remove", "link"};
     static_assert(std::size(kNames) == kAllSteps.size());
     return kNames[static_cast<std::size_t>(step)];
@@ -55,10 +55,12 @@ const char* StepName(Step step) {
 bool FaultyFileSystem::hit(Step step, const fs::path& path) {
     const int n = ++counts_[static_cast<std::size_t>(step)];
     if (fired_ || step != failStep_) return false;
-    if (failName_.empty() ? (failAt_ == 0 || n != failAt_) : !path.filename().string().starts_with(failName_))
+    if (failName_.empty() ? (failAt_ == 0 || n != failAt_)
+                          : !path.filename().string().starts_with(failName_))
         return false;
     fired_ = true;
     firedPath_ = path;
+    if (onFire) onFire();
     return true;
 }
 
