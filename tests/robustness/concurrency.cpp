@@ -138,32 +138,6 @@ void RunAll(std::vector<Op>& ops, const std::string& cli, int workers, const fs:
     }
 }
 
-// The problems of one portfolio as a whole: unreadable, disagreeing index files, listed
-// securities that do not read, file numbers or symbols given twice, temporaries left.
-void CheckPortfolio(const std::string& dir, ExtIndexState emaster, ExtIndexState xmaster,
-                    std::vector<std::string>& problems) {
-    const MasterFile m = ReadMasterFile(dir);
-    if (m.status != kSuccess) return problems.push_back(dir + ": MASTER cannot be read");
-    if (m.countMismatch()) problems.push_back(dir + ": MASTER's header disagrees with its records");
-    if (m.emaster != emaster) problems.push_back(dir + ": EMASTER " + m.indexWarning);
-    if (m.xmaster != xmaster) problems.push_back(dir + ": XMASTER " + m.indexWarning);
-    std::set<std::pair<bool, int>> numbers;
-    std::set<std::string> symbols;
-    for (const barwise::MasterEntry& e : m.entries) {
-        if (e.record.isSubdirEntry()) continue;
-        const std::string symbol = DisplayText(e.record.symbolField());
-        if (!numbers.insert({e.id.inXmaster(), e.record.fileNumber()}).second)
-            problems.push_back(dir + ": file number of " + symbol + " listed twice");
-        if (!symbols.insert(symbol).second)
-            problems.push_back(dir + ": symbol " + symbol + " listed twice");
-        SeriesQuotes q;
-        if (ReadSeriesQuotes(e.id, q) != kSuccess)
-            problems.push_back(dir + ": " + symbol + " is listed but its quotes cannot be read");
-    }
-    for (const std::string& t : TemporaryFiles(dir))
-        problems.push_back(dir + ": temporary file left: " + t);
-}
-
 // Whether the files hold what a symbol operation reported.
 bool SymbolOpHolds(const Op& op, const std::map<DateCode, QuoteRow>& original) {
     const bool ok = op.exitCode == 0;
@@ -383,8 +357,15 @@ int main(int argc, char** argv) {
             if (!expected[t].count(date))
                 problems.push_back(what + ": " + IsoDate(date) + " is back or new");
     }
-    for (const std::string& p : portfolios)
-        CheckPortfolio(p, states[p].first, states[p].second, problems);
+    // Each portfolio whole, its index files in the state they started in, no temporaries.
+    for (const std::string& p : portfolios) {
+        if (std::string problem = PortfolioProblem(p); !problem.empty())
+            problems.push_back(problem);
+        const MasterFile m = ReadMasterFile(p);
+        if (std::pair{m.emaster, m.xmaster} != states[p])
+            problems.push_back(p + ": " + m.indexWarning);
+        for (const std::string& t : TemporaryFiles(p)) problems.push_back(p + ": " + t + " left");
+    }
 
     for (const std::string& p : problems) std::printf("PROBLEM %s\n", p.c_str());
     std::printf(

@@ -94,7 +94,7 @@ TEST_F(LockTest, TwoPortfoliosAreTakenInOneOrderAndOneDirectoryOnce) {
     EXPECT_EQ(busy, 0);
 
     SetPortfolioLockWait(100ms);
-    const std::string sameTwice = (dir.path() / "." ).string();
+    const std::string sameTwice = (dir.path() / ".").string();
     const PortfolioLock both(dir.path().string(), sameTwice);
     EXPECT_TRUE(both.held());
     EXPECT_FALSE(OtherThreadGets(dir.path()));
@@ -141,7 +141,7 @@ TEST_F(LockTest, TemporariesAreNewFilesNeverAnotherWritersFile) {
     EXPECT_EQ(ReadWholeFile(taken), Bytes({1, 2, 3}));
     EXPECT_EQ(ReadWholeFile(dir.path() / "OTHER"), Bytes{7});
     // (Under the lock a leftover is what an interrupted change left: it goes, as
-    // WriteFailure.LeftoverTemporaryFilesAreOverwritten holds for every rewrite.)
+    // WriteFailure.LeftoverTemporariesAreOverwritten... holds for every rewrite.)
 }
 
 TEST_F(LockTest, AnEditMadeFromAnEarlierReadKeepsAnotherWritersChangesAndMissesNoQuote) {
@@ -153,7 +153,9 @@ TEST_F(LockTest, AnEditMadeFromAnEarlierReadKeepsAnotherWritersChangesAndMissesN
     const QuoteRow quote = shown.quotes[5];
     auto texts = [&](int field, const std::string& text) {
         std::array<std::string, 6> t;
-        for (int i = 0; i < 6; ++i) t[static_cast<std::size_t>(i)] = QuoteValueText(i, quote.values[static_cast<std::size_t>(i)], true);
+        for (int i = 0; i < 6; ++i)
+            t[static_cast<std::size_t>(i)] =
+                QuoteValueText(i, quote.values[static_cast<std::size_t>(i)], true);
         t[static_cast<std::size_t>(field)] = text;
         return t;
     };
@@ -172,7 +174,8 @@ TEST_F(LockTest, AnEditMadeFromAnEarlierReadKeepsAnotherWritersChangesAndMissesN
     gone.from = gone.to = quote.date;
     ASSERT_EQ(RewriteSeries(gone, id), kSuccess);
     const auto dat = ReadWholeFile(dir.path() / "F1.DAT");
-    EXPECT_EQ(RewriteSeries(*EditQuoteRequest(quote, texts(3, "44"), shown.present), id), kRecordNotFound);
+    EXPECT_EQ(RewriteSeries(*EditQuoteRequest(quote, texts(3, "44"), shown.present), id),
+              kRecordNotFound);
     EXPECT_EQ(ReadWholeFile(dir.path() / "F1.DAT"), dat);
 }
 

@@ -4,10 +4,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <stdexcept>
+#include <set>
 #include <system_error>
 #include <tuple>
 
+#include "commands/quotes/quoteedits.h"
 #include "commands/symbols/symbolops.h"
 #include "datafiles/ascii.h"
 #include "datafiles/encoding.h"
@@ -103,14 +104,7 @@ Rewrite MoveSecurity(const std::string& symbol) {
 }  // namespace
 
 void WriteDirectory(const fs::path& dir, const DirectoryContent& content) {
-    for (const auto& [name, bytes] : content) {
-        std::FILE* f = std::fopen((dir / name).string().c_str(), "wb");
-        if (f == nullptr) throw std::runtime_error("cannot write " + (dir / name).string());
-        const bool ok =
-            bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-        std::fclose(f);
-        if (!ok) throw std::runtime_error("cannot write " + (dir / name).string());
-    }
+    for (const auto& [name, bytes] : content) testing::WriteBytes(dir / name, bytes);
 }
 
 void EmptyDirectory(const fs::path& dir) {
@@ -255,7 +249,7 @@ void WriteTree(const fs::path& dir, const DirectoryContent& content) {
     for (const auto& [name, bytes] : content) {
         const fs::path file = dir / fs::path(name);
         fs::create_directories(file.parent_path());
-        WriteDirectory(file.parent_path(), {{file.filename().string(), bytes}});
+        testing::WriteBytes(file, bytes);
     }
 }
 
@@ -292,33 +286,41 @@ std::vector<IndexRewriteCase> IndexRewriteCases(const fs::path& realDb) {
     return cases;
 }
 
+std::string PortfolioProblem(const fs::path& dir) {
+    const MasterFile m = ReadMasterFile(dir.string());
+    if (m.status != kSuccess) return dir.string() + ": MASTER cannot be read";
+    if (m.countMismatch()) return dir.string() + ": MASTER's header disagrees with its records";
+    std::set<std::pair<bool, int>> numbers;
+    std::set<std::string> symbols;
+    for (const barwise::MasterEntry& e : m.entries) {
+        if (e.record.isSubdirEntry()) continue;
+        const std::string symbol = DisplayText(e.record.symbolField());
+        if (!numbers.insert({e.id.inXmaster(), e.record.fileNumber()}).second ||
+            !symbols.insert(symbol).second)
+            return dir.string() + ": " + symbol + " or its file number is listed twice";
+        SeriesQuotes q;
+        if (ReadSeriesQuotes(e.id, q) != kSuccess)
+            return dir.string() + ": " + symbol + " is listed but its quotes cannot be read";
+    }
+    return {};
+}
+
 std::string IndexRewriteProblem(const IndexRewriteCase& c, const fs::path& dir,
                                 const DirectoryContent& after) {
     const DirectoryContent now = ReadTree(dir);
+    for (const auto& [key, was] : c.before) {
+        const std::string name = ToUpperAscii(fs::path(key).filename().string());
+        if (name != kMasterFileName && name != kEmasterFileName && name != kXmasterFileName)
+            continue;
+        const auto is = now.find(key), becomes = after.find(key);
+        if (is == now.end()) return key + " is missing";
+        if (is->second != was && (becomes == after.end() || is->second != becomes->second))
+            return key + " is neither as it was nor as the rewrite makes it";
+    }
     bool listed = false;
     for (const std::string& p : c.portfolios) {
         const fs::path portfolio = p.empty() ? dir : dir / p;
-        const std::string prefix = p.empty() ? std::string() : p + "/";
-        for (std::string_view index : {kMasterFileName, kEmasterFileName, kXmasterFileName}) {
-            const std::string key = prefix + FindNoCase(portfolio, index).filename().string();
-            const auto was = c.before.find(key);
-            if (was == c.before.end()) continue;
-            const auto is = now.find(key);
-            if (is == now.end()) return key + " is missing";
-            const auto becomes = after.find(key);
-            if (is->second != was->second &&
-                (becomes == after.end() || is->second != becomes->second))
-                return key + " is neither as it was nor as the rewrite makes it";
-        }
-        const MasterFile master = ReadMasterFile(portfolio.string());
-        if (master.status != kSuccess) return prefix + "MASTER cannot be read";
-        for (const barwise::MasterEntry& e : master.entries) {
-            QuoteSeries series;
-            if (!e.record.isSubdirEntry() &&
-                (AllocSeries(series, 1) != kSuccess || ReadSeries(series, e.id, 0, 1) != kSuccess))
-                return prefix + "F" + std::to_string(e.record.fileNumber()) +
-                       " is listed but cannot be read";
-        }
+        if (std::string problem = PortfolioProblem(portfolio); !problem.empty()) return problem;
         listed = listed || Lookup(portfolio, c.symbol).valid();
     }
     if (!listed && !c.removes) return c.symbol + " is listed nowhere";

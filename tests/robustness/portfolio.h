@@ -89,6 +89,11 @@ std::vector<IndexRewriteCase> IndexRewriteCases(const fs::path& realDb);
 DirectoryContent ReadTree(const fs::path& dir);
 void WriteTree(const fs::path& dir, const DirectoryContent& content);
 
+// What is wrong with a portfolio as a whole: MASTER unreadable or disagreeing with its
+// header, a listed security whose quotes do not read, a symbol or file number listed
+// twice. Empty when nothing is.
+std::string PortfolioProblem(const fs::path& dir);
+
 // What must hold after a failed or interrupted index rewrite, given the content it makes
 // when it finishes: every MASTER, EMASTER and XMASTER is whole as it was or as it becomes,
 // every security listed reads, and the security concerned (unless deleted) is listed in a

@@ -68,13 +68,6 @@ DirectoryContent LeftAfterFailureAt(const RewriteCase& c, const fs::path& fired,
     return expected;
 }
 
-template <class Case>
-struct CaseName {
-    std::string operator()(const ::testing::TestParamInfo<Case>& info) const {
-        return info.param.name;
-    }
-};
-
 // Every file of a portfolio tree but the writer lock's, which holds nothing and is made by
 // the first writer outside any rewrite.
 DirectoryContent TreeWithoutLock(const fs::path& dir) {
@@ -219,7 +212,7 @@ TEST_P(WriteFailure, ADiskThatFillsUpAtAnyByteKeepsTheFiles) {
 
 INSTANTIATE_TEST_SUITE_P(Rewrites, WriteFailure,
                          ::testing::ValuesIn(RewriteCases(kTestQuotes, BARWISE_REALDB_DIR)),
-                         CaseName<RewriteCase>());
+                         [](const auto& info) { return info.param.name; });
 
 // Index rewrites that remove or add data files: each failing step leaves every index file
 // whole (old or new), every listed security readable and the security listed.
@@ -241,7 +234,7 @@ TEST_P(IndexWriteFailure, EveryFailingStepKeepsTheIndexFilesWholeReportsFailureA
 
 INSTANTIATE_TEST_SUITE_P(IndexRewrites, IndexWriteFailure,
                          ::testing::ValuesIn(IndexRewriteCases(BARWISE_REALDB_DIR)),
-                         CaseName<IndexRewriteCase>());
+                         [](const auto& info) { return info.param.name; });
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(IndexWriteFailure);
 
 // A backup that cannot be written completely leaves the earlier backup as it was.
