@@ -45,7 +45,7 @@ namespace {
 struct QuoteTarget {
     std::string dir;
     int fileNumber = 0;
-    std::vector<QuoteRow> original;
+    std::map<DateCode, QuoteRow> original;
 };
 
 struct Op {
@@ -58,13 +58,6 @@ struct Op {
     int exitCode = -1;              // -1: not run
     std::string message;
 };
-
-std::string IsoDate(DateCode d) {
-    const DateParts p = SplitDate(d);
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d", p.year + 1900, p.month, p.day);
-    return text;
-}
 
 std::optional<SecurityId> ByFileNumber(const std::string& dir, int number) {
     for (const barwise::MasterEntry& e : ReadMasterFile(dir).entries)
@@ -228,12 +221,11 @@ int main(int argc, char** argv) {
     for (const auto& [dir, number] : picked) {
         const auto id = dir.empty() ? std::nullopt : ByFileNumber(dir, number);
         if (!id) continue;
-        SeriesQuotes q;
-        if (ReadSeriesQuotes(*id, q) != kSuccess)
-            return std::printf("FAIL: no %s\n", dir.c_str()), 1;
-        targets.push_back({dir, number, q.quotes});
+        targets.push_back({dir, number, QuotesOf(*id)});
         free.emplace_back();
-        for (std::size_t i = 1; i < q.quotes.size(); ++i) free.back().push_back(q.quotes[i].date);
+        // The first quote stays.
+        for (const auto& [date, quote] : targets.back().original)
+            if (date != targets.back().original.begin()->first) free.back().push_back(date);
         std::shuffle(free.back().begin(), free.back().end(), rng);
     }
     std::vector<std::pair<int, DateCode>> dates;
@@ -294,13 +286,11 @@ int main(int argc, char** argv) {
         op.target = dates[i].first;
         op.date = dates[i].second;
         const QuoteTarget& t = targets[static_cast<std::size_t>(op.target)];
-        const std::vector<std::string> which = {t.dir, IsoDate(op.date), "--file",
+        const std::vector<std::string> which = {t.dir, FormatDateMdy(op.date, true), "--file",
                                                 std::to_string(t.fileNumber)};
         const int p = percent(rng);
         const DateCode before = PreviousWeekday(op.date);
-        const bool gap = std::none_of(t.original.begin(), t.original.end(),
-                                      [&](const QuoteRow& q) { return q.date == before; });
-        if (p < 12 && gap && added.insert({op.target, before}).second) {
+        if (p < 12 && !t.original.count(before) && added.insert({op.target, before}).second) {
             op.date = before;
             op.args = {"add-quote"};
         } else if (p < 35) {
@@ -325,7 +315,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> problems;
     std::vector<std::map<DateCode, std::optional<QuoteRow>>> expected(targets.size());
     for (std::size_t t = 0; t < targets.size(); ++t)
-        for (const QuoteRow& q : targets[t].original) expected[t][q.date] = q;
+        expected[t].insert(targets[t].original.begin(), targets[t].original.end());
     int run = 0, succeeded = 0;
     for (const Op& op : ops) {
         if (op.exitCode < 0) continue;
@@ -351,11 +341,12 @@ int main(int argc, char** argv) {
         for (const auto& [date, quote] : expected[t]) {
             const auto at = now.find(date);
             if (at == now.end() || (quote && at->second.values != quote->values))
-                problems.push_back(what + ": the quote of " + IsoDate(date) + " is lost or other");
+                problems.push_back(what + ": the quote of " + FormatDateMdy(date, true) +
+                                   " is lost or other");
         }
         for (const auto& [date, quote] : now)
             if (!expected[t].count(date))
-                problems.push_back(what + ": " + IsoDate(date) + " is back or new");
+                problems.push_back(what + ": " + FormatDateMdy(date, true) + " is back or new");
     }
     // Each portfolio whole, its index files in the state they started in, no temporaries.
     for (const std::string& p : portfolios) {

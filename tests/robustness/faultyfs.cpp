@@ -48,7 +48,7 @@ private:
 const char* StepName(Step step) {
     static constexpr const char* kNames[] = {"create",  "write",         "sync",   "close",
                                              "replace", "syncDirectory", "remove", "link"};
-    static_assert(std::size(kNames) == kAllSteps.size());
+    static_assert(std::size(kNames) == kStepCount);
     return kNames[static_cast<std::size_t>(step)];
 }
 

@@ -19,9 +19,7 @@
 namespace barwise::robustness {
 
 enum class Step { kCreate, kWrite, kSync, kClose, kReplace, kSyncDirectory, kRemove, kLink };
-inline constexpr std::array<Step, 8> kAllSteps = {
-    Step::kCreate,  Step::kWrite,         Step::kSync,   Step::kClose,
-    Step::kReplace, Step::kSyncDirectory, Step::kRemove, Step::kLink};
+inline constexpr std::size_t kStepCount = static_cast<std::size_t>(Step::kLink) + 1;
 // The steps that put data on disk; a failure of any of them must leave the original intact.
 inline constexpr std::array<Step, 5> kWritingSteps = {Step::kCreate, Step::kWrite, Step::kSync,
                                                       Step::kClose, Step::kReplace};
@@ -78,7 +76,7 @@ public:
     std::size_t admit(std::size_t size, const fs::path& path);
 
 private:
-    std::array<int, kAllSteps.size()> counts_{};
+    std::array<int, kStepCount> counts_{};
     Step failStep_ = Step::kCreate;
     int failAt_ = 0;  // 0: no fault
     std::string failName_;
