@@ -301,42 +301,24 @@ TEST(IndexPutBack, AFailedPutBackIsReported) {
 }
 
 #ifdef __linux__
-// Mounts a 64 KiB tmpfs for the life of the object.
-class SmallDisk {
-public:
-    explicit SmallDisk(const fs::path& where) : where_(where) {
-        fs::create_directories(where_);
-        mounted_ = ::mount("tmpfs", where_.c_str(), "tmpfs", 0, "size=64k") == 0;
-        if (!mounted_) error_ = std::strerror(errno);
-    }
-    ~SmallDisk() {
-        if (mounted_) ::umount2(where_.c_str(), MNT_DETACH);
-    }
-    bool mounted() const { return mounted_; }
-    const std::string& error() const { return error_; }
-
-    // Fills the file system with a file until `leave` bytes are free (or fewer).
-    void fillLeaving(std::uint64_t leave) {
-        struct statvfs st {};
-        if (::statvfs(where_.c_str(), &st) != 0) return;
-        const std::uint64_t free = static_cast<std::uint64_t>(st.f_bavail) * st.f_frsize;
-        if (free > leave) WriteDirectory(where_, {{"FILLER", Bytes(free - leave, 0)}});
-    }
-
-private:
-    fs::path where_;
-    bool mounted_ = false;
-    std::string error_;
-};
-#endif
-
+// The same on a real file system that fills up: a 64 KiB tmpfs, where the test may mount one.
 TEST(FullDisk, RewritesOnAFullFileSystemFailWithoutLoss) {
-#ifndef __linux__
-    GTEST_SKIP() << "a small file system is mounted on Linux only";
-#else
     ScratchDir scratch;
-    SmallDisk disk(scratch.path() / "disk");
-    if (!disk.mounted()) GTEST_SKIP() << "cannot mount a 64 KiB tmpfs here: " << disk.error();
+    const fs::path disk = scratch.path() / "disk";
+    fs::create_directories(disk);
+    if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a 64 KiB tmpfs here: " << std::strerror(errno);
+    struct Unmount {
+        const fs::path& at;
+        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
+    } const unmount{disk};
+    // Fills the file system with a file until `leave` bytes are free (or fewer).
+    const auto fillLeaving = [&](std::uint64_t leave) {
+        struct statvfs st {};
+        ASSERT_EQ(::statvfs(disk.c_str(), &st), 0);
+        const std::uint64_t free = static_cast<std::uint64_t>(st.f_bavail) * st.f_frsize;
+        if (free > leave) WriteDirectory(disk, {{"FILLER", Bytes(free - leave, 0)}});
+    };
     constexpr int kQuotes = 300;  // F1.DAT of 8.4 KB: a rewrite needs room for two copies
     int failures = 0, successes = 0;
     for (const RewriteCase& c : RewriteCases(kQuotes)) {
@@ -348,12 +330,12 @@ TEST(FullDisk, RewritesOnAFullFileSystemFailWithoutLoss) {
             fs::remove(dir / "FILLER", ec);
             return status;
         };
-        PortfolioRun r(scratch.path() / "disk", c.before, run);
+        PortfolioRun r(disk, c.before, run);
         ASSERT_EQ(r.finish(RealFileSystem()), kSuccess);
         for (std::uint64_t leave = 0; leave <= 32 * 1024; leave += 2048) {
             SCOPED_TRACE("free bytes " + std::to_string(leave));
             r.reset();
-            disk.fillLeaving(leave);
+            fillLeaving(leave);
             const DataStatus status = r.run(RealFileSystem());
             EXPECT_EQ(r.temporaries(), std::vector<std::string>{});
             if (status == kSuccess) {
@@ -376,8 +358,8 @@ TEST(FullDisk, RewritesOnAFullFileSystemFailWithoutLoss) {
                 successes);
     EXPECT_GT(failures, 0);
     EXPECT_GT(successes, 0);
-#endif
 }
+#endif
 
 }  // namespace
 }  // namespace barwise::robustness
