@@ -7,10 +7,9 @@
 // whole, untouched quotes are as they were, and MASTER, EMASTER and XMASTER agree.
 //
 //   concurrency_harness --cli PATH [--ops N] [--workers W] [--seed S] [--realdb DIR]
-//                       [--seconds T] [--lock-wait MS] [--verbose]
+//                       [--seconds T] [--lock-wait MS]
 // Exits 0 when nothing is lost, 1 otherwise, 2 on a usage error.
 #include <fcntl.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,10 +23,10 @@
 #include <random>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "commands/quotes/quoteedits.h"
-#include "commands/symbols/symbolops.h"
 #include "datafiles/master.h"
 #include "datafiles/rewrite.h"
 #include "demo/demodb.h"
@@ -41,45 +40,27 @@ using namespace barwise::robustness;
 
 namespace {
 
-enum class Kind { kEdit, kDelete, kAdd, kRename, kDeleteSymbol, kMove, kCopy };
-// The barwise-cli command of each kind.
-const char* KindName(Kind k) {
-    static constexpr const char* kNames[] = {"edit-quote",    "delete-quote", "add-quote", "rename-symbol",
-                                             "delete-symbol", "move-symbol",  "copy-symbol"};
-    return kNames[static_cast<int>(k)];
-}
-
 // A series whose quotes the quote operations change: it never moves, so its file number
 // names it to the end.
 struct QuoteTarget {
     std::string dir;
     int fileNumber = 0;
-    std::vector<QuoteRow> original;
+    std::map<DateCode, QuoteRow> original;
 };
 
 struct Op {
-    Kind kind = Kind::kEdit;
-    int target = 0;        // quote operations: index of the QuoteTarget
-    DateCode date = 0;     // quote operations
-    float value = 0;       // edit: the new close
-    std::string dir;       // symbol operations: the source portfolio
-    std::string symbol;    // symbol operations: the security
-    std::string other;     // rename: the new symbol; move / copy: the destination
-    std::vector<std::string> args;
-    int exitCode = -1;     // -1: not run
+    std::vector<std::string> args;  // the barwise-cli command line without the program
+    int target = -1;                // quote operations: index of the QuoteTarget
+    DateCode date = 0;              // quote operations: the quote changed or added
+    float close = 0;                // edit-quote: the new close
+    std::string dir, symbol;        // symbol operations: the source portfolio, the security
+    std::string other;              // rename: the new symbol; move / copy: the destination
+    int exitCode = -1;              // -1: not run
     std::string message;
 };
 
-std::string Mdy(DateCode d) {
-    const DateParts p = SplitDate(d);
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d", p.year + 1900, p.month, p.day);
-    return text;
-}
-
 std::optional<SecurityId> ByFileNumber(const std::string& dir, int number) {
-    const MasterFile m = ReadMasterFile(dir);
-    for (const barwise::MasterEntry& e : m.entries)
+    for (const barwise::MasterEntry& e : ReadMasterFile(dir).entries)
         if (!e.record.isSubdirEntry() && e.record.fileNumber() == number) return e.id;
     return std::nullopt;
 }
@@ -87,45 +68,48 @@ std::optional<SecurityId> ByFileNumber(const std::string& dir, int number) {
 // The securities a portfolio lists under a symbol (whole symbol text), by identity.
 std::vector<SecurityId> Listed(const std::string& dir, const std::string& symbol) {
     std::vector<SecurityId> out;
-    const MasterFile m = ReadMasterFile(dir);
-    for (const barwise::MasterEntry& e : m.entries)
-        if (!e.record.isSubdirEntry() && DisplayText(e.record.symbolField()) == symbol) out.push_back(e.id);
+    for (const barwise::MasterEntry& e : ReadMasterFile(dir).entries)
+        if (!e.record.isSubdirEntry() && DisplayText(e.record.symbolField()) == symbol)
+            out.push_back(e.id);
     return out;
 }
 
-std::vector<QuoteRow> QuotesOf(const SecurityId& id) {
+std::map<DateCode, QuoteRow> QuotesOf(const SecurityId& id) {
     SeriesQuotes q;
-    if (ReadSeriesQuotes(id, q) != kSuccess) return {};
-    return q.quotes;
+    std::map<DateCode, QuoteRow> out;
+    if (ReadSeriesQuotes(id, q) == kSuccess)
+        for (const QuoteRow& row : q.quotes) out[row.date] = row;
+    return out;
 }
 
-std::string FileText(const fs::path& p) {
-    const auto bytes = ReadWholeFile(p);
-    return bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
+bool SameQuotes(const std::map<DateCode, QuoteRow>& a, const std::map<DateCode, QuoteRow>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
+        return x.first == y.first && x.second.time == y.second.time &&
+               x.second.values == y.second.values;
+    });
 }
 
 // Runs the operations, at most `workers` processes at a time, until all ran or the time
 // is up (then no further one starts).
-void RunAll(std::vector<Op>& ops, const std::string& cli, int workers, const fs::path& logs, double seconds,
-            bool verbose) {
-    const auto stop = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+void RunAll(std::vector<Op>& ops, const std::string& cli, int workers, const fs::path& logs,
+            long seconds) {
+    const auto stop = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     std::map<pid_t, std::size_t> running;
     std::size_t next = 0;
     while (next < ops.size() || !running.empty()) {
         while (next < ops.size() && static_cast<int>(running.size()) < workers &&
                std::chrono::steady_clock::now() < stop) {
-            Op& op = ops[next];
-            std::vector<std::string> argv = {cli, KindName(op.kind)};
-            argv.insert(argv.end(), op.args.begin(), op.args.end());
+            std::vector<std::string> argv = ops[next].args;
+            argv.insert(argv.begin(), cli);
             std::vector<char*> raw;
             for (std::string& a : argv) raw.push_back(a.data());
             raw.push_back(nullptr);
             const std::string log = (logs / ("op" + std::to_string(next) + ".txt")).string();
             posix_spawn_file_actions_t actions;
             posix_spawn_file_actions_init(&actions);
-            posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-            posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+            posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+            posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT, 0644);
             pid_t pid = 0;
             const int r = posix_spawn(&pid, cli.c_str(), &actions, nullptr, raw.data(), environ);
             posix_spawn_file_actions_destroy(&actions);
@@ -137,82 +121,74 @@ void RunAll(std::vector<Op>& ops, const std::string& cli, int workers, const fs:
         }
         if (running.empty()) break;
         int status = 0;
-        const pid_t done = waitpid(-1, &status, 0);
-        if (done < 0) continue;
-        const auto it = running.find(done);
+        const auto it = running.find(waitpid(-1, &status, 0));
         if (it == running.end()) continue;
         Op& op = ops[it->second];
         op.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-        op.message = FileText(logs / ("op" + std::to_string(it->second) + ".txt"));
-        if (verbose)
-            std::printf("%-14s %-30s exit %d %s", KindName(op.kind), op.args.empty() ? "" : op.args[0].c_str(),
-                        op.exitCode, op.message.c_str());
+        const auto text = ReadWholeFile(logs / ("op" + std::to_string(it->second) + ".txt"));
+        if (text) op.message.assign(text->begin(), text->end());
         running.erase(it);
     }
 }
 
-// The problems of one portfolio as a whole: unreadable, disagreeing index files, listed
-// securities that do not read, file numbers or symbols given twice, temporaries left.
-void CheckPortfolio(const std::string& dir, ExtIndexState emaster, ExtIndexState xmaster,
-                    std::vector<std::string>& problems) {
-    const MasterFile m = ReadMasterFile(dir);
-    if (m.status != kSuccess) return problems.push_back(dir + ": MASTER cannot be read");
-    if (m.countMismatch()) problems.push_back(dir + ": MASTER's header disagrees with its records");
-    if (m.emaster != emaster) problems.push_back(dir + ": EMASTER " + m.indexWarning);
-    if (m.xmaster != xmaster) problems.push_back(dir + ": XMASTER " + m.indexWarning);
-    std::set<std::pair<bool, int>> numbers;
-    std::set<std::string> symbols;
-    for (const barwise::MasterEntry& e : m.entries) {
-        if (e.record.isSubdirEntry()) continue;
-        if (!numbers.insert({e.id.inXmaster(), e.record.fileNumber()}).second)
-            problems.push_back(dir + ": file number " + std::to_string(e.record.fileNumber()) + " listed twice");
-        const std::string symbol = DisplayText(e.record.symbolField());
-        if (!symbols.insert(symbol).second) problems.push_back(dir + ": symbol " + symbol + " listed twice");
-        SeriesQuotes q;
-        if (ReadSeriesQuotes(e.id, q) != kSuccess)
-            problems.push_back(dir + ": " + symbol + " is listed but its quotes cannot be read");
+// Whether the files hold what a symbol operation reported.
+bool SymbolOpHolds(const Op& op, const std::map<DateCode, QuoteRow>& original) {
+    const bool ok = op.exitCode == 0;
+    const auto inSource = Listed(op.dir, op.symbol);
+    const std::string command = op.args.front();
+    if (command == "rename-symbol") {
+        const auto renamed = Listed(op.dir, op.other);
+        return ok ? inSource.empty() && renamed.size() == 1
+                  : inSource.size() == 1 && renamed.empty();
     }
-    for (const std::string& t : TemporaryFiles(dir)) problems.push_back(dir + ": temporary file left: " + t);
-}
-
-int Usage() {
-    std::fprintf(stderr,
-                 "usage: concurrency_harness --cli PATH [--ops N] [--workers W] [--seed S] [--realdb DIR] "
-                 "[--seconds T] [--lock-wait MS] [--verbose]\n");
-    return 2;
+    if (command == "delete-symbol") return inSource.size() == (ok ? 0u : 1u);
+    // A move that failed half-way says the security is in both portfolios.
+    const bool bothSaid = op.message.find("now in both portfolios") != std::string::npos;
+    const bool stays = command == "copy-symbol" || !ok || bothSaid;
+    const bool arrives = ok || bothSaid;
+    const auto there = Listed(op.other, op.symbol);
+    if (inSource.size() != (stays ? 1u : 0u) || there.size() != (arrives ? 1u : 0u)) return false;
+    return (!arrives || SameQuotes(QuotesOf(there.front()), original)) &&
+           (!stays || SameQuotes(QuotesOf(inSource.front()), original));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    HarnessArgs args(argc, argv, {"--cli", "--ops", "--workers", "--seed", "--seconds", "--lock-wait", "--realdb"},
-                     {"--verbose"});
+    HarnessArgs args(
+        argc, argv,
+        {"--cli", "--ops", "--workers", "--seed", "--seconds", "--lock-wait", "--realdb"});
     const std::string cli = args.text("--cli");
-    const long opCount = static_cast<long>(args.count("--ops", 300));
+    const auto opCount = static_cast<std::size_t>(args.count("--ops", 300));
     const int workers = static_cast<int>(args.count("--workers", 4));
-    const double seconds = args.real("--seconds", 45);
+    const long seconds = static_cast<long>(args.count("--seconds", 45));
     const unsigned long long seed =
-        args.count("--seed", static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count()));
+        args.count("--seed", static_cast<unsigned long long>(
+                                 std::chrono::steady_clock::now().time_since_epoch().count()));
     const fs::path realDb = args.text("--realdb");
-    const bool verbose = args.flag("--verbose");
     // How long each process waits for another's lock (milliseconds): 0 makes many of them
     // give up, and each that gave up must have written nothing.
     if (!args.text("--lock-wait").empty())
         setenv("BARWISE_LOCK_WAIT_MS", std::to_string(args.count("--lock-wait", 0)).c_str(), 1);
-    if (!args.ok()) return Usage();
-    if (cli.empty() || opCount < 1 || workers < 1 || seconds <= 0) return Usage();
+    if (!args.ok() || cli.empty() || opCount < 1 || workers < 1 || seconds < 1) {
+        std::fprintf(stderr,
+                     "usage: concurrency_harness --cli PATH [--ops N] [--workers W] [--seed S] "
+                     "[--realdb DIR] [--seconds T] [--lock-wait MS]\n");
+        return 2;
+    }
     std::mt19937_64 rng(seed);
 
     // The portfolios.
     ScratchDir scratch("barwise-concurrency");
     const fs::path root = scratch.path();
-    if (WriteDemoDatabase(root / "demo", false).status != kSuccess) return std::printf("FAIL: no demo\n"), 1;
     const std::string stocks = (root / "demo" / "STOCKS").string();
     const std::string futures = (root / "demo" / "FUTURES").string();
     const std::string ext = (root / "ext").string();    // MASTER and EMASTER
     const std::string full = (root / "full").string();  // a full MASTER, EMASTER and XMASTER
-    if (WriteExtendedPortfolio(ext, 80, 120).status != kSuccess || WriteExtendedPortfolio(full, 256, 5).status != kSuccess)
-        return std::printf("FAIL: no extended portfolios\n"), 1;
+    if (WriteDemoDatabase(root / "demo", false).status != kSuccess ||
+        WriteExtendedPortfolio(ext, 80, 120).status != kSuccess ||
+        WriteExtendedPortfolio(full, 256, 5).status != kSuccess)
+        return std::printf("FAIL: the portfolios cannot be written\n"), 1;
     // The full portfolio's symbols of its own, so securities of `ext` can be copied in.
     for (int n = 1; n <= 256; ++n) {
         const auto id = ByFileNumber(full, n);
@@ -226,8 +202,8 @@ int main(int argc, char** argv) {
     std::error_code ec;
     if (!realDb.empty() && fs::exists(realDb / "equis-xmaster-mini" / "XMASTER", ec)) {
         real = (root / "real").string();
-        fs::copy(realDb / "equis-xmaster-mini", real, fs::copy_options::recursive, ec);
-        for (const auto& e : fs::directory_iterator(real)) fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::add, ec);
+        fs::create_directories(real);
+        WriteDirectory(real, ReadDirectory(realDb / "equis-xmaster-mini"));
         portfolios.push_back(real);
     }
     std::map<std::string, std::pair<ExtIndexState, ExtIndexState>> states;
@@ -236,32 +212,34 @@ int main(int argc, char** argv) {
         states[p] = {m.emaster, m.xmaster};
     }
 
-    // The series the quote operations change, and the dates each may take (each date once).
+    // The series the quote operations change, and the dates each may take: each series as
+    // often as the others, each date once.
     std::vector<QuoteTarget> targets;
-    const std::vector<std::pair<std::string, int>> picked = {{stocks, 1}, {stocks, 2}, {ext, 1},    {ext, 2},
-                                                              {full, 256},  {real, 2},   {real, 256}};
-    for (const auto& [dir, number] : picked)
-        if (const auto id = dir.empty() ? std::nullopt : ByFileNumber(dir, number)) targets.push_back({dir, number, QuotesOf(*id)});
-    // Each series as often as the others, each date once.
-    std::vector<std::vector<DateCode>> free(targets.size());
-    for (std::size_t t = 0; t < targets.size(); ++t) {
-        for (std::size_t i = 1; i < targets[t].original.size(); ++i) free[t].push_back(targets[t].original[i].date);
-        std::shuffle(free[t].begin(), free[t].end(), rng);
+    const std::vector<std::pair<std::string, int>> picked = {
+        {stocks, 1}, {stocks, 2}, {ext, 1}, {ext, 2}, {full, 256}, {real, 2}, {real, 256}};
+    std::vector<std::vector<DateCode>> free;
+    for (const auto& [dir, number] : picked) {
+        const auto id = dir.empty() ? std::nullopt : ByFileNumber(dir, number);
+        if (!id) continue;
+        targets.push_back({dir, number, QuotesOf(*id)});
+        free.emplace_back();
+        // The first quote stays.
+        for (const auto& [date, quote] : targets.back().original)
+            if (date != targets.back().original.begin()->first) free.back().push_back(date);
+        std::shuffle(free.back().begin(), free.back().end(), rng);
     }
     std::vector<std::pair<int, DateCode>> dates;
-    for (bool more = true; more;) {
-        more = false;
+    for (std::size_t round = 0, taken = 1; taken > 0; ++round) {
+        taken = 0;
         for (std::size_t t = 0; t < targets.size(); ++t) {
-            if (free[t].empty()) continue;
-            dates.push_back({static_cast<int>(t), free[t].back()});
-            free[t].pop_back();
-            more = true;
+            if (round >= free[t].size()) continue;
+            dates.push_back({static_cast<int>(t), free[t][round]});
+            ++taken;
         }
     }
 
     // Securities for the symbol operations, each used once: those of `ext` from 10 on, and
     // three of the demo's that cross over into `ext` while others come the other way.
-    std::vector<Op> symbolOps;
     std::vector<std::pair<std::string, std::string>> movable;
     for (int n = 10; n <= 80; ++n) {
         char symbol[16];
@@ -272,186 +250,118 @@ int main(int argc, char** argv) {
     for (const char* s : {"CRNE", "DYNA", "GLBX"}) movable.insert(movable.begin(), {stocks, s});
     std::vector<std::string> destinations = {stocks, futures, full};
     if (!real.empty()) destinations.push_back(real);
-    int renamed = 0;
+    std::vector<Op> ops;
     for (std::size_t i = 0; i < movable.size(); ++i) {
         Op op;
-        op.dir = movable[i].first;
-        op.symbol = movable[i].second;
-        const int pick = i < 3 ? 4 : static_cast<int>(i % 4);
+        std::tie(op.dir, op.symbol) = movable[i];
+        const std::size_t pick = i < 3 ? 4 : i % 4;
         if (pick == 0) {
-            op.kind = Kind::kRename;
-            op.other = "RN" + std::to_string(++renamed);
-            op.args = {op.dir, op.symbol, op.other};
+            op.other = "RN" + std::to_string(i);
+            op.args = {"rename-symbol", op.dir, op.symbol, op.other};
         } else if (pick == 1) {
-            op.kind = Kind::kDeleteSymbol;
-            op.args = {op.dir, op.symbol, "--yes"};
+            op.args = {"delete-symbol", op.dir, op.symbol, "--yes"};
         } else {
-            op.kind = pick == 2 ? Kind::kCopy : Kind::kMove;
             op.other = i < 3 ? ext : destinations[i % destinations.size()];
-            op.args = {op.dir, op.symbol, op.other};
+            op.args = {pick == 2 ? "copy-symbol" : "move-symbol", op.dir, op.symbol, op.other};
         }
-        symbolOps.push_back(std::move(op));
+        ops.push_back(std::move(op));
+    }
+    // Originals of the securities the symbol operations act on.
+    std::map<std::string, std::map<DateCode, QuoteRow>> originals;
+    for (const Op& op : ops) {
+        const auto ids = Listed(op.dir, op.symbol);
+        if (ids.size() != 1)
+            return std::printf("FAIL: %s is not listed once in %s\n", op.symbol.c_str(),
+                               op.dir.c_str()),
+                   1;
+        originals[op.symbol] = QuotesOf(ids.front());
     }
 
-    std::vector<Op> ops;
+    // The quote operations, the symbol operations spread among them.
     std::set<std::pair<int, DateCode>> added;
-    const std::size_t quoteOps = opCount > static_cast<long>(symbolOps.size()) ? static_cast<std::size_t>(opCount) - symbolOps.size() : 0;
     std::uniform_int_distribution<int> percent(0, 99);
+    const std::size_t quoteOps = opCount > ops.size() ? opCount - ops.size() : 0;
     for (std::size_t i = 0; i < quoteOps && i < dates.size(); ++i) {
         Op op;
         op.target = dates[i].first;
         op.date = dates[i].second;
         const QuoteTarget& t = targets[static_cast<std::size_t>(op.target)];
-        const std::vector<std::string> which = {t.dir, Mdy(op.date), "--file", std::to_string(t.fileNumber)};
+        const std::vector<std::string> which = {t.dir, FormatDateMdy(op.date, true), "--file",
+                                                std::to_string(t.fileNumber)};
         const int p = percent(rng);
         const DateCode before = PreviousWeekday(op.date);
-        const bool gap = std::none_of(t.original.begin(), t.original.end(), [&](const QuoteRow& q) { return q.date == before; });
-        if (p < 12 && gap && added.insert({op.target, before}).second) {
-            op.kind = Kind::kAdd;
-            op.args = which;
+        if (p < 12 && !t.original.count(before) && added.insert({op.target, before}).second) {
+            op.date = before;
+            op.args = {"add-quote"};
         } else if (p < 35) {
-            op.kind = Kind::kDelete;
-            op.args = which;
+            op.args = {"delete-quote"};
         } else {
-            op.kind = Kind::kEdit;
-            op.value = static_cast<float>(100000 + ops.size());
-            op.args = which;
-            op.args.push_back("--close");
-            op.args.push_back(std::to_string(100000 + ops.size()));
+            op.close = static_cast<float>(100000 + i);
+            op.args = {"edit-quote", "--close", std::to_string(100000 + i)};
         }
-        ops.push_back(std::move(op));
-    }
-    // The symbol operations spread among the others.
-    for (Op& s : symbolOps) {
-        const std::size_t at = std::uniform_int_distribution<std::size_t>(0, ops.size())(rng);
-        ops.insert(ops.begin() + static_cast<std::ptrdiff_t>(at), std::move(s));
-    }
-    // Originals of the securities the symbol operations act on.
-    std::map<std::string, std::vector<QuoteRow>> originals;
-    for (const Op& op : ops) {
-        if (op.symbol.empty()) continue;
-        const auto ids = Listed(op.dir, op.symbol);
-        if (ids.size() != 1) return std::printf("FAIL: %s is not listed once in %s\n", op.symbol.c_str(), op.dir.c_str()), 1;
-        originals[op.symbol] = QuotesOf(ids.front());
+        op.args.insert(op.args.begin() + 1, which.begin(), which.end());
+        const auto at = std::uniform_int_distribution<std::size_t>(0, ops.size())(rng);
+        ops.insert(ops.begin() + static_cast<std::ptrdiff_t>(at), std::move(op));
     }
 
     fs::create_directories(root / "logs");
     const auto t0 = std::chrono::steady_clock::now();
-    RunAll(ops, cli, workers, root / "logs", seconds, verbose);
-    const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    RunAll(ops, cli, workers, root / "logs", seconds);
+    const double took =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 
-    // What the files hold now.
+    // What the quotes must be now: each series' original quotes, changed by the
+    // operations that reported success only (an added quote's values are not known).
     std::vector<std::string> problems;
-    for (const std::string& p : portfolios) CheckPortfolio(p, states[p].first, states[p].second, problems);
-    std::vector<std::map<DateCode, QuoteRow>> now(targets.size());
-    for (std::size_t t = 0; t < targets.size(); ++t) {
-        const auto id = ByFileNumber(targets[t].dir, targets[t].fileNumber);
-        if (!id) {
-            problems.push_back(targets[t].dir + ": F" + std::to_string(targets[t].fileNumber) + " is gone");
-            continue;
-        }
-        for (const QuoteRow& q : QuotesOf(*id)) now[t][q.date] = q;
-    }
-    auto same = [](const std::vector<QuoteRow>& a, const std::vector<QuoteRow>& b) {
-        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](const QuoteRow& x, const QuoteRow& y) {
-                   return x.date == y.date && x.time == y.time && x.values == y.values;
-               });
-    };
-
-    int run = 0, succeeded = 0, failed = 0, lost = 0;
-    std::map<std::string, int> failures;  // by message
-    std::vector<std::set<DateCode>> touched(targets.size());
-    std::vector<long> expectedCount(targets.size());
-    for (std::size_t t = 0; t < targets.size(); ++t) expectedCount[t] = static_cast<long>(targets[t].original.size());
+    std::vector<std::map<DateCode, std::optional<QuoteRow>>> expected(targets.size());
+    for (std::size_t t = 0; t < targets.size(); ++t)
+        expected[t].insert(targets[t].original.begin(), targets[t].original.end());
+    int run = 0, succeeded = 0;
     for (const Op& op : ops) {
         if (op.exitCode < 0) continue;
         ++run;
         const bool ok = op.exitCode == 0;
-        ok ? ++succeeded : ++failed;
-        if (!ok) {
-            // Counted by message, without the paths, dates and numbers that vary.
-            std::string key = op.message.substr(0, op.message.find('\n'));
-            for (std::size_t at; (at = key.find(root.string())) != std::string::npos;) key.erase(at, root.string().size());
-            for (char& c : key)
-                if (c >= '0' && c <= '9') c = '#';
-            ++failures[std::string(KindName(op.kind)) + ": " + key];
-        }
-        bool holds = true;
-        std::string what;
-        if (op.symbol.empty()) {
-            const auto t = static_cast<std::size_t>(op.target);
-            const auto& q = now[t];
-            touched[t].insert(op.date);
-            const auto at = q.find(op.date);
-            if (op.kind == Kind::kEdit) {
-                const bool present = at != q.end() && at->second.values[3] == op.value;
-                holds = present == ok;
-                // The other fields of an edited quote stay as they were.
-                if (present) {
-                    const auto orig = std::find_if(targets[t].original.begin(), targets[t].original.end(),
-                                                   [&](const QuoteRow& r) { return r.date == op.date; });
-                    for (int f : {0, 1, 2, 4, 5})
-                        if (orig->values[static_cast<std::size_t>(f)] != at->second.values[static_cast<std::size_t>(f)]) holds = false;
-                }
-            } else if (op.kind == Kind::kDelete) {
-                holds = (at == q.end()) == ok;
-                if (ok) --expectedCount[t];
-            } else {
-                const DateCode d = PreviousWeekday(op.date);
-                touched[t].insert(d);
-                holds = q.count(d) == (ok ? 1u : 0u);
-                if (ok) ++expectedCount[t];
-            }
-            what = targets[t].dir + " F" + std::to_string(targets[t].fileNumber) + " " + Mdy(op.date);
-        } else {
-            const auto inSource = Listed(op.dir, op.symbol);
-            what = op.dir + " " + op.symbol;
-            const bool bothSaid = op.message.find("now in both portfolios") != std::string::npos;
-            if (op.kind == Kind::kRename) {
-                const auto renamedTo = Listed(op.dir, op.other);
-                holds = ok ? inSource.empty() && renamedTo.size() == 1 : inSource.size() == 1 && renamedTo.empty();
-            } else if (op.kind == Kind::kDeleteSymbol) {
-                holds = ok ? inSource.empty() : inSource.size() == 1;
-            } else {
-                const auto there = Listed(op.other, op.symbol);
-                const bool stays = op.kind == Kind::kCopy || (!ok && !bothSaid) || bothSaid;
-                const bool arrives = ok || bothSaid;
-                holds = (inSource.size() == 1) == stays && there.size() == (arrives ? 1u : 0u);
-                if (holds && arrives && !same(QuotesOf(there.front()), originals[op.symbol])) {
-                    holds = false;
-                    what += " (its quotes differ in " + op.other + ")";
-                }
-                if (holds && stays && !same(QuotesOf(inSource.front()), originals[op.symbol])) {
-                    holds = false;
-                    what += " (its quotes differ in " + op.dir + ")";
-                }
-            }
-        }
-        if (!holds) {
-            ++lost;
-            std::printf("LOST %s %s: exit %d, %s", KindName(op.kind), what.c_str(), op.exitCode,
-                        op.message.empty() ? "no message\n" : op.message.c_str());
+        succeeded += ok ? 1 : 0;
+        if (op.target < 0) {
+            if (!SymbolOpHolds(op, originals[op.symbol]))
+                problems.push_back("LOST " + op.args.front() + " " + op.dir + " " + op.symbol +
+                                   ": exit " + std::to_string(op.exitCode) + ", " + op.message);
+        } else if (ok) {
+            auto& quotes = expected[static_cast<std::size_t>(op.target)];
+            if (op.args.front() == "add-quote") quotes[op.date] = std::nullopt;
+            if (op.args.front() == "delete-quote") quotes.erase(op.date);
+            if (op.args.front() == "edit-quote") quotes[op.date]->values[3] = op.close;
         }
     }
-    // No quote lost, none gained, and those no operation touched as they were.
     for (std::size_t t = 0; t < targets.size(); ++t) {
-        if (static_cast<long>(now[t].size()) != expectedCount[t])
-            problems.push_back(targets[t].dir + " F" + std::to_string(targets[t].fileNumber) + " holds " +
-                               std::to_string(now[t].size()) + " quotes, not " + std::to_string(expectedCount[t]));
-        for (const QuoteRow& q : targets[t].original) {
-            if (touched[t].count(q.date)) continue;
-            const auto at = now[t].find(q.date);
-            if (at == now[t].end() || at->second.values != q.values)
-                problems.push_back(targets[t].dir + " F" + std::to_string(targets[t].fileNumber) + ": the quote of " +
-                                   Mdy(q.date) + ", touched by no operation, changed");
+        const std::string what = targets[t].dir + " F" + std::to_string(targets[t].fileNumber);
+        const auto id = ByFileNumber(targets[t].dir, targets[t].fileNumber);
+        const std::map<DateCode, QuoteRow> now =
+            id ? QuotesOf(*id) : std::map<DateCode, QuoteRow>{};
+        for (const auto& [date, quote] : expected[t]) {
+            const auto at = now.find(date);
+            if (at == now.end() || (quote && at->second.values != quote->values))
+                problems.push_back(what + ": the quote of " + FormatDateMdy(date, true) +
+                                   " is lost or other");
         }
+        for (const auto& [date, quote] : now)
+            if (!expected[t].count(date))
+                problems.push_back(what + ": " + FormatDateMdy(date, true) + " is back or new");
+    }
+    // Each portfolio whole, its index files in the state they started in, no temporaries.
+    for (const std::string& p : portfolios) {
+        if (std::string problem = PortfolioProblem(p); !problem.empty())
+            problems.push_back(problem);
+        const MasterFile m = ReadMasterFile(p);
+        if (std::pair{m.emaster, m.xmaster} != states[p])
+            problems.push_back(p + ": " + m.indexWarning);
+        for (const std::string& t : TemporaryFiles(p)) problems.push_back(p + ": " + t + " left");
     }
 
     for (const std::string& p : problems) std::printf("PROBLEM %s\n", p.c_str());
-    std::printf("concurrency: seed %llu, %d workers, %d of %zu operations run in %.1f s: %d succeeded, %d failed\n",
-                seed, workers, run, ops.size(), took, succeeded, failed);
-    for (const auto& [message, n] : failures) std::printf("  %5d x %s\n", n, message.c_str());
-    std::printf("%s: %d lost, %zu other problem(s)\n", lost == 0 && problems.empty() ? "PASS" : "FAIL", lost,
-                problems.size());
-    return lost == 0 && problems.empty() ? 0 : 1;
+    std::printf(
+        "concurrency: seed %llu, %d workers, %d of %zu operations run in %.1f s: %d succeeded\n",
+        seed, workers, run, ops.size(), took, succeeded);
+    std::printf("%s: %zu problem(s)\n", problems.empty() ? "PASS" : "FAIL", problems.size());
+    return problems.empty() ? 0 : 1;
 }

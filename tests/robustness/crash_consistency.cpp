@@ -1,11 +1,13 @@
 // Crash consistency of every rewrite: a child process runs one rewrite of a fresh portfolio
-// and is killed (SIGKILL) after a random delay; the parent then checks that each quote and
-// MASTER file is byte for byte either as it was or as the rewrite makes it, never missing,
-// cut short or mixed, and that a delete never leaves MASTER updated before its DAT file.
-// Where the kill left everything as it was, the same rewrite is run again over whatever
-// temporary files the killed one left, and must give the complete result.
+// and is killed (SIGKILL) after a random delay, or ends just before one of its renames; the
+// parent then checks that each quote and MASTER file is byte for byte either as it was or
+// as the rewrite makes it, never missing, cut short or mixed, and that a delete never
+// leaves MASTER updated before its DAT file. Index rewrites that add or remove data files
+// must leave every index file whole and every listed security readable. Where the kill left
+// everything as it was, the same rewrite is run again over whatever temporary files the
+// killed one left, and must give the complete result.
 //
-//   crash_consistency [--trials N] [--seed S] [--realdb DIR] [--verbose]
+//   crash_consistency [--trials N] [--seed S] [--realdb DIR]
 // Exits 0 when every trial holds, 1 otherwise, 2 on a usage error.
 #include <signal.h>
 #include <sys/wait.h>
@@ -16,18 +18,19 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "datafiles/changes.h"
 #include "datafiles/master.h"
 #include "datafiles/portfoliolock.h"
-#include "robustness/harnessargs.h"
-#include "robustness/portfolio.h"
 #include "import/quoteimport.h"
 #include "import/quotetext.h"
+#include "robustness/faultyfs.h"
+#include "robustness/harnessargs.h"
+#include "robustness/portfolio.h"
 #include "undo/history.h"
 
 using namespace barwise;
@@ -37,13 +40,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct CaseRun {
-    RewriteCase rewrite;
-    DirectoryContent before;  // compared files only
-    DirectoryContent after;
-    long micros = 0;          // how long a child takes to run the rewrite, fork included
-    // Outcomes.
-    int trials = 0, unchanged = 0, partial = 0, complete = 0, finished = 0, leftovers = 0, failures = 0;
+struct CrashCase {
+    std::string name;
+    PortfolioRun run;
+    std::function<std::string(const PortfolioRun&)> problem;  // what does not hold now
+    long micros = 1;  // how long a child takes to run it, fork included
+    int renames = 0;  // renames of a whole run: it is stopped before each
 };
 
 // Runs a rewrite in a child and kills it after delayMicros (< 0: never); returns the
@@ -57,10 +59,8 @@ int RunChild(const std::function<DataStatus()>& rewrite, long delayMicros) {
     }
     if (pid == 0) _exit(rewrite() == kSuccess ? 0 : 3);
     if (delayMicros >= 0) {
-        if (delayMicros > 0) {
-            timespec ts{delayMicros / 1000000, (delayMicros % 1000000) * 1000};
-            while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-            }
+        timespec ts{delayMicros / 1000000, (delayMicros % 1000000) * 1000};
+        while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
         }
         kill(pid, SIGKILL);
     }
@@ -70,28 +70,7 @@ int RunChild(const std::function<DataStatus()>& rewrite, long delayMicros) {
     return status;
 }
 
-// The real file system, except that the process ends just before its n-th rename (0:
-// never; it only counts them).
-class StopAtRename final : public FileSystem {
-public:
-    explicit StopAtRename(int n) : stopAt_(n) {}
-    std::unique_ptr<WritableFile> create(const fs::path& p) override { return RealFileSystem().create(p); }
-    bool replace(const fs::path& from, const fs::path& to) override {
-        if (++seen_ == stopAt_) _exit(9);
-        return RealFileSystem().replace(from, to);
-    }
-    bool remove(const fs::path& p) override { return RealFileSystem().remove(p); }
-    bool hardLink(const fs::path& e, const fs::path& l) override { return RealFileSystem().hardLink(e, l); }
-    int seen() const { return seen_; }
-
-private:
-    int stopAt_;
-    int seen_ = 0;
-};
-
-// A killed writer leaves no lock behind, and names come back: readers take them from the
-// backup of an EMASTER that a stop between the renames left disagreeing, and the next
-// writer puts the three index files in agreement again.
+// A killed writer leaves no lock behind.
 std::string LockLeft(const fs::path& dir) {
     const PortfolioLock lock(dir.string());
     return lock.held() ? std::string() : dir.string() + " is still locked after the kill";
@@ -102,39 +81,23 @@ std::string LockLeft(const fs::path& dir) {
 // each run (the history of a killed run is not that of the next).
 std::vector<RewriteCase> UndoCases(const fs::path& scratch) {
     std::vector<RewriteCase> out;
-    for (RewriteCase& r : RewriteCases(kTestQuotes)) {
+    for (const RewriteCase& r : RewriteCases(kTestQuotes)) {
         if (r.name != "scale" && r.name != "delete_first") continue;
-        WriteDirectory(scratch, r.before);
-        if (r.run(scratch, RealFileSystem()) != kSuccess) continue;
-        const DirectoryContent done = ReadDirectory(scratch);
-        EmptyDirectory(scratch);
-        RewriteCase u;
-        u.name = "undo_" + r.name;
-        u.before = done;
-        // Put back last change first: MASTER (a delete's dates), then the quote file.
-        u.writes = r.writes;
-        std::reverse(u.writes.begin(), u.writes.end());
-        const DirectoryContent original = r.before;
-        u.run = [original, done](const fs::path& dir, FileSystem& fsys) {
-            ChangeList changes;
-            for (const auto& [name, bytes] : done) {
-                const auto was = original.find(name);
-                if (was != original.end() && was->second == bytes) continue;
-                FileChange c;
-                c.path = fs::absolute(dir / name);
-                c.kind = was == original.end() ? FileChange::Kind::kCreated : FileChange::Kind::kReplaced;
-                if (was != original.end()) c.before = was->second;
-                c.after = bytes;
-                changes.push_back(std::move(c));
-            }
-            const fs::path root = dir.string() + "-history";
-            UndoHistory history(dir.string(), root);
+        const PortfolioRun run(scratch, r.before, r.run);
+        run.reset();
+        const ChangeResult done =
+            RecordChanges(RealFileSystem(), [&](FileSystem& f) { return run.run(f); });
+        if (done.status != kSuccess) continue;
+        const Rewrite undo = [changes = done.changes](const fs::path& dir, FileSystem& fsys) {
+            UndoHistory history(dir.string(), dir.string() + "-history");
             std::error_code ec;
             fs::remove_all(history.folder(), ec);
             if (history.record("crash case", changes) != kSuccess) return kFileWrite;
             return history.undo(fsys).end == UndoOutcome::End::kDone ? kSuccess : kFileWrite;
         };
-        out.push_back(std::move(u));
+        // Put back last change first: MASTER (a delete's dates), then the quote file.
+        out.push_back(RewriteCase{
+            "undo_" + r.name, ReadDirectory(scratch), undo, {r.writes.rbegin(), r.writes.rend()}});
     }
     return out;
 }
@@ -142,86 +105,24 @@ std::vector<RewriteCase> UndoCases(const fs::path& scratch) {
 // A day file of two symbols imported into the made portfolio: a quote added to each of two
 // quote files, one security after the other in the order the file names them.
 RewriteCase ImportCase() {
-    RewriteCase c;
-    c.name = "import_day";
-    c.writes = {"F1.DAT", "F2.DAT"};
-    c.before = MakePortfolio(kTestQuotes);
     const std::string day = FormatDateMdy(QuoteDate(kTestQuotes), true);
-    const std::string text = "Symbol,Date,Open,High,Low,Close,Volume\nAAA," + day + ",10,12,9,11,500\nBBB," + day +
-                             ",20,22,19,21,700\n";
-    c.run = [text](const fs::path& dir, FileSystem& fsys) {
+    const std::string text = "Symbol,Date,Open,High,Low,Close,Volume\nAAA," + day +
+                             ",10,12,9,11,500\nBBB," + day + ",20,22,19,21,700\n";
+    const Rewrite run = [text](const fs::path& dir, FileSystem& fsys) {
         TextFormat format;
         format.dateForm = DateForm::kMdy;
         const QuoteText quotes = ReadQuoteText(text, format, "day.csv");
         const ImportReport report = ImportQuotes(dir.string(), {quotes}, ImportOptions{}, fsys);
         // Run again after a kill, a quote already written is held, not added.
-        return report.failure.empty() && report.added() + report.skipped() == 2 ? report.change.status : kFileWrite;
+        return report.failure.empty() && report.added() + report.skipped() == 2
+                   ? report.change.status
+                   : kFileWrite;
     };
-    return c;
+    return RewriteCase{"import_day", MakePortfolio(kTestQuotes), run, {"F1.DAT", "F2.DAT"}};
 }
 
-bool Trial(CaseRun& c, const fs::path& dir, long delay, bool verbose) {
-    ++c.trials;
-    EmptyDirectory(dir);
-    WriteDirectory(dir, c.rewrite.before);
-    const int status = RunChild([&] { return c.rewrite.run(dir, RealFileSystem()); }, delay);
-    const bool killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
-    auto fail = [&](const std::string& what) {
-        ++c.failures;
-        std::printf("FAIL %s (delay %ld us, %s): %s\n", c.rewrite.name.c_str(), delay,
-                    killed ? "killed" : "finished", what.c_str());
-        return false;
-    };
-    if (std::string left = LockLeft(dir); !left.empty()) return fail(left);
-    if (!killed) {
-        ++c.finished;
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return fail("the rewrite failed on its own");
-    }
-
-    const DirectoryContent now = Compared(ReadDirectory(dir));
-    if (now.size() != c.before.size()) return fail("files missing or added");
-    // State of each written file in order: 0 as it was, 1 as the rewrite makes it.
-    std::vector<int> states;
-    for (const auto& [name, bytes] : now) {
-        const auto old = c.before.find(name);
-        if (old == c.before.end()) return fail(name + " appeared");
-        const bool isOld = bytes == old->second;
-        const bool isNew = bytes == c.after.at(name);
-        if (!isOld && !isNew) {
-            return fail(name + " is neither the old nor the new file (" + std::to_string(bytes.size()) +
-                        " bytes; old " + std::to_string(old->second.size()) + ", new " +
-                        std::to_string(c.after.at(name).size()) + ")");
-        }
-    }
-    for (const std::string& name : c.rewrite.writes) states.push_back(now.at(name) == c.after.at(name) ? 1 : 0);
-    if (!std::is_sorted(states.rbegin(), states.rend())) return fail("a later file was updated before an earlier one");
-    const bool allOld = std::none_of(states.begin(), states.end(), [](int s) { return s == 1; });
-    const bool allNew = now == c.after;
-    const std::vector<std::string> temporary = TemporaryFiles(dir);
-    if (!temporary.empty()) ++c.leftovers;
-    if (!killed && !allNew) return fail("a finished rewrite did not give the new files");
-    if (allNew) {
-        ++c.complete;
-    } else if (allOld) {
-        ++c.unchanged;
-    } else {
-        ++c.partial;
-    }
-    if (verbose) {
-        std::printf("%-18s delay %6ld us  %-9s %s%s\n", c.rewrite.name.c_str(), delay, killed ? "killed" : "finished",
-                    allNew ? "new" : allOld ? "old" : "partial", temporary.empty() ? "" : " (temporary left)");
-    }
-
-    if (allOld && !allNew) {
-        // The next rewrite copes with whatever the killed one left behind.
-        if (c.rewrite.run(dir, RealFileSystem()) != kSuccess) return fail("the rewrite after the kill failed");
-        if (Compared(ReadDirectory(dir)) != c.after) return fail("the rewrite after the kill gave other files");
-        if (const auto left = TemporaryFiles(dir); !left.empty())
-            return fail("the rewrite after the kill left a temporary file: " + left.front());
-    }
-    return true;
-}
-
+// Readers take names from the backup of an EMASTER that a stop between the renames left
+// disagreeing, and the next writer puts the three index files in agreement again.
 std::string AfterKillProblem(const IndexRewriteCase& c, const fs::path& dir) {
     for (const std::string& p : c.portfolios) {
         const fs::path portfolio = p.empty() ? dir : dir / p;
@@ -232,138 +133,113 @@ std::string AfterKillProblem(const IndexRewriteCase& c, const fs::path& dir) {
         const PortfolioLock lock(portfolio.string());
         FinishInterruptedIndexRewrite(portfolio.string());
         const MasterFile master = ReadMasterFile(portfolio.string());
-        const bool hadEmaster = c.before.count((p.empty() ? std::string() : p + "/") + "EMASTER") > 0;
+        const bool hadEmaster =
+            c.before.count((p.empty() ? std::string() : p + "/") + "EMASTER") > 0;
         if (hadEmaster && master.emaster != ExtIndexState::kSound)
-            return "after the next writer EMASTER still disagrees with MASTER: " + master.indexWarning;
+            return "after the next writer EMASTER still disagrees with MASTER: " +
+                   master.indexWarning;
     }
     return {};
 }
 
-int Usage() {
-    std::fprintf(stderr, "usage: crash_consistency [--trials N] [--seed S] [--realdb DIR] [--verbose]\n");
-    return 2;
+// Killed after `delay` us (< 0: never), or (stop > 0) ended before rename `stop`.
+std::string Trial(const CrashCase& c, long delay, int stop) {
+    c.run.reset();
+    const int status = RunChild(
+        [&] {
+            FaultyFileSystem stopping(Step::kReplace, stop);
+            stopping.onFire = [] { _exit(9); };
+            return c.run.run(stopping);
+        },
+        delay);
+    const bool killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+    std::string problem = c.problem(c.run);
+    const bool finished = !killed && stop == 0;
+    if (problem.empty() && finished &&
+        (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || c.run.now() != c.run.after()))
+        problem = "a finished rewrite did not give the new files";
+    if (problem.empty() && c.run.now() == c.run.before()) problem = c.run.rerunProblem();
+    return problem;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    HarnessArgs args(argc, argv, {"--trials", "--seed", "--realdb"}, {"--verbose"});
+    HarnessArgs args(argc, argv, {"--trials", "--seed", "--realdb"});
     const long trials = static_cast<long>(args.count("--trials", 1000));
-    const unsigned long long seed =
-        args.count("--seed", static_cast<unsigned long long>(Clock::now().time_since_epoch().count()));
+    const unsigned long long seed = args.count(
+        "--seed", static_cast<unsigned long long>(Clock::now().time_since_epoch().count()));
     const fs::path realDb = args.text("--realdb");
-    const bool verbose = args.flag("--verbose");
-    if (!args.ok()) return Usage();
-    if (trials < 1) return Usage();
+    if (!args.ok() || trials < 1) {
+        std::fprintf(stderr, "usage: crash_consistency [--trials N] [--seed S] [--realdb DIR]\n");
+        return 2;
+    }
 
     // A lock a killed writer left would show at once.
     SetPortfolioLockWait(std::chrono::milliseconds(200));
     ScratchDir scratch("barwise-crash");
-    std::vector<CaseRun> runs;
-    std::vector<RewriteCase> cases = RewriteCases(kTestQuotes, realDb);
-    for (RewriteCase& u : UndoCases(scratch.path())) cases.push_back(std::move(u));
-    cases.push_back(ImportCase());
-    for (RewriteCase& r : cases) {
-        CaseRun c;
-        c.rewrite = std::move(r);
-        c.before = Compared(c.rewrite.before);
-        WriteDirectory(scratch.path(), c.rewrite.before);
-        if (c.rewrite.run(scratch.path(), RealFileSystem()) != kSuccess) {
-            std::printf("FAIL %s: the rewrite fails without any kill\n", c.rewrite.name.c_str());
+    const fs::path dir = scratch.path();
+    std::vector<CrashCase> cases;
+    std::vector<RewriteCase> rewrites = RewriteCases(kTestQuotes, realDb);
+    for (RewriteCase& u : UndoCases(dir)) rewrites.push_back(std::move(u));
+    rewrites.push_back(ImportCase());
+    for (const RewriteCase& r : rewrites) {
+        const auto problem = [r, dir](const PortfolioRun& run) {
+            const std::string left = LockLeft(dir);
+            return left.empty() ? OldOrNewInOrder(r, run) : left;
+        };
+        cases.push_back(CrashCase{r.name, PortfolioRun(dir, r.before, r.run), problem});
+    }
+    for (const IndexRewriteCase& ic : IndexRewriteCases(realDb)) {
+        const auto problem = [ic, dir](const PortfolioRun& run) {
+            const std::string whole = IndexRewriteProblem(ic, dir, run.after());
+            return whole.empty() ? AfterKillProblem(ic, dir) : whole;
+        };
+        cases.push_back(CrashCase{ic.name, PortfolioRun(dir, ic.before, ic.run), problem});
+    }
+    for (CrashCase& c : cases) {
+        FaultyFileSystem counter;
+        if (c.run.finish(counter) != kSuccess) {
+            std::printf("FAIL %s: the rewrite fails without any kill\n", c.name.c_str());
             return 1;
         }
-        c.after = Compared(ReadDirectory(scratch.path()));
-        EmptyDirectory(scratch.path());
+        c.renames = counter.count(Step::kReplace);
         // How long a child takes, so the kills spread over the whole rewrite.
         std::vector<long> times;
-        for (int k = 0; k < 7; ++k) {
-            WriteDirectory(scratch.path(), c.rewrite.before);
+        for (int k = 0; k < 5; ++k) {
+            c.run.reset();
             const auto t0 = Clock::now();
-            (void)RunChild([&] { return c.rewrite.run(scratch.path(), RealFileSystem()); }, -1);
+            (void)RunChild([&] { return c.run.run(RealFileSystem()); }, -1);
             times.push_back(static_cast<long>(
                 std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - t0).count()));
-            EmptyDirectory(scratch.path());
         }
         std::sort(times.begin(), times.end());
         c.micros = std::max(times[times.size() / 2], 1L);
-        runs.push_back(std::move(c));
     }
 
     std::mt19937_64 rng(seed);
-    int indexFailures = 0;
-    std::printf("crash consistency: %ld trials over %zu rewrites, seed %llu\n", trials, runs.size(), seed);
+    int failures = 0;
+    auto report = [&](const CrashCase& c, const std::string& problem, const std::string& when) {
+        if (problem.empty()) return;
+        ++failures;
+        std::printf("FAIL %s (%s): %s\n", c.name.c_str(), when.c_str(), problem.c_str());
+    };
+    std::printf("crash consistency: %ld trials over %zu rewrites, seed %llu\n", trials,
+                cases.size(), seed);
     for (long t = 0; t < trials; ++t) {
-        CaseRun& c = runs[static_cast<std::size_t>(t) % runs.size()];
+        const CrashCase& c = cases[static_cast<std::size_t>(t) % cases.size()];
         // Within the time a rewrite usually takes; the slower runs also finish.
-        std::uniform_int_distribution<long> delay(0, c.micros);
-        (void)Trial(c, scratch.path(), delay(rng), verbose);
+        const long delay = std::uniform_int_distribution<long>(0, c.micros)(rng);
+        report(c, Trial(c, delay, 0), "killed after " + std::to_string(delay) + " us");
     }
-
-    // Index rewrites that remove or add data files: whole index files, readable securities.
-    // Each is killed at random moments, and stopped just before each of its renames in turn
-    // (the stops between the index files' renames among them).
-    for (IndexRewriteCase& ic : IndexRewriteCases(realDb)) {
-        EmptyDirectory(scratch.path());
-        WriteTree(scratch.path(), ic.before);
-        StopAtRename counter(0);
-        const auto t0 = Clock::now();
-        if (ic.run(scratch.path(), counter) != kSuccess) {
-            std::printf("FAIL %s: the rewrite fails without any kill\n", ic.name.c_str());
-            return 1;
-        }
-        const long micros = std::max(
-            2L * static_cast<long>(std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - t0).count()), 1L);
-        const DirectoryContent after = ReadTree(scratch.path());
-        int bad = 0, old = 0, complete = 0, other = 0;
-        // Killed after `delay` us, or (delay < 0) stopped before rename `stop`.
-        auto trial = [&](long delay, int stop) {
-            EmptyDirectory(scratch.path());
-            WriteTree(scratch.path(), ic.before);
-            const int status = RunChild([&] {
-                StopAtRename stopping(stop);
-                return ic.run(scratch.path(), stopping);
-            }, delay);
-            const bool killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
-            std::string problem = IndexRewriteProblem(ic, scratch.path(), after);
-            if (problem.empty()) problem = AfterKillProblem(ic, scratch.path());
-            const DirectoryContent now = Compared(ReadTree(scratch.path()));
-            if (problem.empty() && !killed && stop == 0 &&
-                (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || now != Compared(after)))
-                problem = "a finished rewrite did not give the new files";
-            if (problem.empty() && now == Compared(ic.before)) {
-                ++old;
-                // The next rewrite copes with whatever the killed one left behind.
-                if (ic.run(scratch.path(), RealFileSystem()) != kSuccess ||
-                    Compared(ReadTree(scratch.path())) != Compared(after))
-                    problem = "the rewrite after the kill did not give the new files";
-            } else if (now == Compared(after)) {
-                ++complete;
-            } else {
-                ++other;
-            }
-            if (problem.empty()) return;
-            ++bad;
-            std::printf("FAIL %s (%s %ld, %s): %s\n", ic.name.c_str(), stop == 0 ? "delay us" : "stopped before rename",
-                        stop == 0 ? delay : stop, killed ? "killed" : "finished", problem.c_str());
-        };
-        const long indexTrials = std::max(20L, trials / 10);
-        for (long t = 0; t < indexTrials; ++t) trial(std::uniform_int_distribution<long>(0, micros)(rng), 0);
-        for (int n = 1; n <= counter.seen(); ++n) trial(-1, n);
-        std::printf("%-18s %6ld %9ld  old %d  partial %d  new %d  failures %d (%d renames stopped before)\n",
-                    ic.name.c_str(), indexTrials, micros, old, other, complete, bad, counter.seen());
-        indexFailures += bad;
-    }
-
-    int failures = indexFailures;
-    std::printf("%-18s %6s %9s %6s %8s %7s %8s %9s %8s\n", "rewrite", "trials", "time(us)", "old", "partial", "new",
-                "finished", "leftover", "failures");
-    for (const CaseRun& c : runs) {
-        std::printf("%-18s %6d %9ld %6d %8d %7d %8d %9d %8d\n", c.rewrite.name.c_str(), c.trials, c.micros, c.unchanged,
-                    c.partial, c.complete, c.finished, c.leftovers, c.failures);
-        failures += c.failures;
+    // Each rewrite ended just before each of its renames in turn (the stops between the
+    // index files' renames among them).
+    for (const CrashCase& c : cases) {
+        for (int n = 1; n <= c.renames; ++n)
+            report(c, Trial(c, -1, n), "ended before rename " + std::to_string(n));
     }
     std::printf("%s: %d failing trial(s)\n", failures == 0 ? "PASS" : "FAIL", failures);
     std::error_code ec;
-    fs::remove_all(scratch.path().string() + "-history", ec);  // the undo cases' history
+    fs::remove_all(dir.string() + "-history", ec);  // the undo cases' history
     return failures == 0 ? 0 : 1;
 }

@@ -46,19 +46,21 @@ private:
 }  // namespace
 
 const char* StepName(Step step) {
-    static constexpr const char* kNames[] = {"create", "write",         "sync",   "close",
+    static constexpr const char* kNames[] = {"create",  "write",         "sync",   "close",
                                              "replace", "syncDirectory", "remove", "link"};
-    static_assert(std::size(kNames) == kAllSteps.size());
+    static_assert(std::size(kNames) == kStepCount);
     return kNames[static_cast<std::size_t>(step)];
 }
 
 bool FaultyFileSystem::hit(Step step, const fs::path& path) {
     const int n = ++counts_[static_cast<std::size_t>(step)];
     if (fired_ || step != failStep_) return false;
-    if (failName_.empty() ? (failAt_ == 0 || n != failAt_) : !path.filename().string().starts_with(failName_))
+    if (failName_.empty() ? (failAt_ == 0 || n != failAt_)
+                          : !path.filename().string().starts_with(failName_))
         return false;
     fired_ = true;
     firedPath_ = path;
+    if (onFire) onFire();
     return true;
 }
 

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -18,12 +19,10 @@
 namespace barwise::robustness {
 
 enum class Step { kCreate, kWrite, kSync, kClose, kReplace, kSyncDirectory, kRemove, kLink };
-inline constexpr std::array<Step, 8> kAllSteps = {Step::kCreate,  Step::kWrite,         Step::kSync,
-                                                  Step::kClose,   Step::kReplace,       Step::kSyncDirectory,
-                                                  Step::kRemove,  Step::kLink};
+inline constexpr std::size_t kStepCount = static_cast<std::size_t>(Step::kLink) + 1;
 // The steps that put data on disk; a failure of any of them must leave the original intact.
-inline constexpr std::array<Step, 5> kWritingSteps = {Step::kCreate, Step::kWrite, Step::kSync, Step::kClose,
-                                                      Step::kReplace};
+inline constexpr std::array<Step, 5> kWritingSteps = {Step::kCreate, Step::kWrite, Step::kSync,
+                                                      Step::kClose, Step::kReplace};
 const char* StepName(Step step);
 
 class FaultyFileSystem final : public FileSystem {
@@ -34,7 +33,8 @@ public:
     FaultyFileSystem(Step step, int n) : failStep_(step), failAt_(n) {}
     // Fails the first `step` on a file whose name begins with `fileName` (where the count
     // before it differs between systems, as a backup linked here is copied on Windows).
-    FaultyFileSystem(Step step, std::string fileName) : failStep_(step), failName_(std::move(fileName)) {}
+    FaultyFileSystem(Step step, std::string fileName)
+        : failStep_(step), failName_(std::move(fileName)) {}
     // A disk that takes `bytes` bytes in all: the write that would go beyond them writes
     // what still fits and fails.
     static FaultyFileSystem FullAfter(std::uint64_t bytes) {
@@ -67,13 +67,16 @@ public:
     // Called by the files it hands out once a sync of `path` succeeded.
     void synced(const fs::path& path) { synced_.insert(path); }
 
+    // Called as the fault fires, before the step fails (a crash test ends the process here).
+    std::function<void()> onFire;
+
     // Called by the files it hands out; true when this occurrence is to fail.
     bool hit(Step step, const fs::path& path);
     // Called before a write of `size` bytes; how many of them may be written.
     std::size_t admit(std::size_t size, const fs::path& path);
 
 private:
-    std::array<int, kAllSteps.size()> counts_{};
+    std::array<int, kStepCount> counts_{};
     Step failStep_ = Step::kCreate;
     int failAt_ = 0;  // 0: no fault
     std::string failName_;

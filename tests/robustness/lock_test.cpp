@@ -1,5 +1,5 @@
-// The portfolio writer lock: a second writer waits, then gives up writing nothing; one
-// thread takes it again; two portfolios are taken in one order; a killed holder leaves
+// The portfolio writer lock: one thread takes it again, a second writer waits, then gives
+// up writing nothing; two portfolios are taken in one order; a killed holder leaves
 // nothing that blocks; temporaries are new files, never another writer's.
 #include <signal.h>
 #include <sys/wait.h>
@@ -47,32 +47,20 @@ protected:
     ScratchDir dir;
 };
 
-TEST_F(LockTest, ASecondWriterWaitsThenFailsWritingNothing) {
-    const DirectoryContent before = Compared(ReadDirectory(dir.path()));
-    std::atomic<bool> holding{false}, done{false};
-    std::thread holder([&] {
-        const PortfolioLock lock(dir.path().string());
-        holding = true;
-        while (!done) std::this_thread::sleep_for(1ms);
-    });
-    while (!holding) std::this_thread::sleep_for(1ms);
-    EXPECT_EQ(Edit(), kPortfolioBusy);
-    EXPECT_EQ(Compared(ReadDirectory(dir.path())), before);
-    done = true;
-    holder.join();
-    // Free again: the edit goes through.
-    EXPECT_EQ(Edit(), kSuccess);
-    EXPECT_NE(Compared(ReadDirectory(dir.path())), before);
-}
-
-TEST_F(LockTest, TheHoldingThreadTakesItAgainAndKeepsItUntilTheOuterRelease) {
+// The holder takes the lock again and keeps it until the outer release; a writer in
+// another thread meanwhile waits, then gives up writing nothing.
+TEST_F(LockTest, TheHolderTakesItAgainAndAnotherWriterWaitsThenFailsWritingNothing) {
     {
         const PortfolioLock outer(dir.path().string());
         ASSERT_TRUE(outer.held());
         // A rewrite takes it again inside, and a delete's date upkeep a third time.
         EXPECT_EQ(Edit(), kSuccess);
         EXPECT_TRUE(PortfolioLock::HeldByThisThread(dir.path()));
-        EXPECT_FALSE(OtherThreadGets(dir.path()));
+        const DirectoryContent before = Compared(ReadDirectory(dir.path()));
+        DataStatus other = kSuccess;
+        std::thread([&] { other = Edit(); }).join();
+        EXPECT_EQ(other, kPortfolioBusy);
+        EXPECT_EQ(Compared(ReadDirectory(dir.path())), before);
     }
     EXPECT_FALSE(PortfolioLock::HeldByThisThread(dir.path()));
     EXPECT_TRUE(OtherThreadGets(dir.path()));
@@ -94,7 +82,7 @@ TEST_F(LockTest, TwoPortfoliosAreTakenInOneOrderAndOneDirectoryOnce) {
     EXPECT_EQ(busy, 0);
 
     SetPortfolioLockWait(100ms);
-    const std::string sameTwice = (dir.path() / "." ).string();
+    const std::string sameTwice = (dir.path() / ".").string();
     const PortfolioLock both(dir.path().string(), sameTwice);
     EXPECT_TRUE(both.held());
     EXPECT_FALSE(OtherThreadGets(dir.path()));
@@ -141,7 +129,7 @@ TEST_F(LockTest, TemporariesAreNewFilesNeverAnotherWritersFile) {
     EXPECT_EQ(ReadWholeFile(taken), Bytes({1, 2, 3}));
     EXPECT_EQ(ReadWholeFile(dir.path() / "OTHER"), Bytes{7});
     // (Under the lock a leftover is what an interrupted change left: it goes, as
-    // WriteFailure.LeftoverTemporaryFilesAreOverwritten holds for every rewrite.)
+    // WriteFailure.LeftoverTemporariesAreOverwritten... holds for every rewrite.)
 }
 
 TEST_F(LockTest, AnEditMadeFromAnEarlierReadKeepsAnotherWritersChangesAndMissesNoQuote) {
@@ -153,7 +141,9 @@ TEST_F(LockTest, AnEditMadeFromAnEarlierReadKeepsAnotherWritersChangesAndMissesN
     const QuoteRow quote = shown.quotes[5];
     auto texts = [&](int field, const std::string& text) {
         std::array<std::string, 6> t;
-        for (int i = 0; i < 6; ++i) t[static_cast<std::size_t>(i)] = QuoteValueText(i, quote.values[static_cast<std::size_t>(i)], true);
+        for (int i = 0; i < 6; ++i)
+            t[static_cast<std::size_t>(i)] =
+                QuoteValueText(i, quote.values[static_cast<std::size_t>(i)], true);
         t[static_cast<std::size_t>(field)] = text;
         return t;
     };
@@ -172,7 +162,8 @@ TEST_F(LockTest, AnEditMadeFromAnEarlierReadKeepsAnotherWritersChangesAndMissesN
     gone.from = gone.to = quote.date;
     ASSERT_EQ(RewriteSeries(gone, id), kSuccess);
     const auto dat = ReadWholeFile(dir.path() / "F1.DAT");
-    EXPECT_EQ(RewriteSeries(*EditQuoteRequest(quote, texts(3, "44"), shown.present), id), kRecordNotFound);
+    EXPECT_EQ(RewriteSeries(*EditQuoteRequest(quote, texts(3, "44"), shown.present), id),
+              kRecordNotFound);
     EXPECT_EQ(ReadWholeFile(dir.path() / "F1.DAT"), dat);
 }
 

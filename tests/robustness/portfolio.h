@@ -22,8 +22,12 @@ using ScratchDir = testing::TempDir;
 using Bytes = std::vector<std::uint8_t>;
 // Every regular file of a directory (not its sub-directories) by name.
 using DirectoryContent = std::map<std::string, Bytes>;
+// Runs a rewrite on the portfolio in dir through fs; returns its status.
+using Rewrite = std::function<DataStatus(const fs::path& dir, FileSystem& fs)>;
 
-inline DirectoryContent ReadDirectory(const fs::path& dir) { return testing::ReadFiles(dir); }
+inline DirectoryContent ReadDirectory(const fs::path& dir) {
+    return testing::ReadFiles(dir);
+}
 void WriteDirectory(const fs::path& dir, const DirectoryContent& content);
 // Removes every entry of a directory, keeping the directory.
 void EmptyDirectory(const fs::path& dir);
@@ -44,8 +48,7 @@ struct RewriteCase {
     std::string name;
     // The portfolio the rewrite starts from.
     DirectoryContent before;
-    // Runs the rewrite on the portfolio in dir through fs; returns its status.
-    std::function<DataStatus(const fs::path& dir, FileSystem& fs)> run;
+    Rewrite run;
     // Data files written in order; a failure while the later ones are written leaves the
     // earlier ones in their new state (a delete updates the MASTER dates after the DAT). An
     // index file's name (MASTER, XMASTER) stands for the one rewrite of all index files.
@@ -73,7 +76,7 @@ struct IndexRewriteCase {
     std::vector<std::string> portfolios;  // directories holding index files ("" = the root)
     std::string symbol;                   // the security concerned
     bool removes = false;                 // a delete: the security may be gone
-    std::function<DataStatus(const fs::path& dir, FileSystem& fs)> run;
+    Rewrite run;
 };
 
 // A move of a security of the made portfolio into a portfolio of MASTER alone; with realDb
@@ -86,16 +89,57 @@ std::vector<IndexRewriteCase> IndexRewriteCases(const fs::path& realDb);
 DirectoryContent ReadTree(const fs::path& dir);
 void WriteTree(const fs::path& dir, const DirectoryContent& content);
 
+// What is wrong with a portfolio as a whole: MASTER unreadable or disagreeing with its
+// header, a listed security whose quotes do not read, a symbol or file number listed
+// twice. Empty when nothing is.
+std::string PortfolioProblem(const fs::path& dir);
+
 // What must hold after a failed or interrupted index rewrite, given the content it makes
 // when it finishes: every MASTER, EMASTER and XMASTER is whole as it was or as it becomes,
 // every security listed reads, and the security concerned (unless deleted) is listed in a
 // portfolio. Empty when it holds, else what does not.
-std::string IndexRewriteProblem(const IndexRewriteCase& c, const fs::path& dir, const DirectoryContent& after);
+std::string IndexRewriteProblem(const IndexRewriteCase& c, const fs::path& dir,
+                                const DirectoryContent& after);
 
 // Number of quotes of the portfolio the tests use.
 inline constexpr int kTestQuotes = 400;
 
 // Names of leftover temporary files in a directory (".NEW", ".~NU"), any letter case.
 std::vector<std::string> TemporaryFiles(const fs::path& dir);
+
+// One rewrite run again and again in one scratch directory: each run starts from the same
+// files, and what a run left is told from what the rewrite makes when it runs to its end.
+class PortfolioRun {
+public:
+    PortfolioRun(fs::path dir, DirectoryContent start, Rewrite rewrite);
+    // Puts the directory (sub-directories included) back to the start, `extra` beside it.
+    void reset(const DirectoryContent& extra = {}) const;
+    // Runs the rewrite on the directory as it stands.
+    DataStatus run(FileSystem& fs) const { return rewrite_(dir_, fs); }
+    // Runs from the start through fs and keeps what the run made as the result.
+    DataStatus finish(FileSystem& fs);
+
+    const fs::path& dir() const { return dir_; }
+    const DirectoryContent& start() const { return start_; }
+    // The compared files at the start, after finish() and now.
+    const DirectoryContent& before() const { return before_; }
+    const DirectoryContent& after() const { return after_; }
+    DirectoryContent now() const { return Compared(ReadTree(dir_)); }
+    // Temporary files left anywhere in the directory, by relative path.
+    std::vector<std::string> temporaries() const;
+    // The same rewrite run again over what an interrupted or failed one left must give the
+    // result and leave no temporary: empty when it does, else what went wrong.
+    std::string rerunProblem() const;
+
+private:
+    fs::path dir_;
+    DirectoryContent start_, before_, after_;
+    Rewrite rewrite_;
+};
+
+// What must hold wherever a rewrite case stops: every compared file as it was or as the
+// rewrite makes it, none missing or added, and no file of `writes` updated before an
+// earlier one. Empty when it holds.
+std::string OldOrNewInOrder(const RewriteCase& c, const PortfolioRun& r);
 
 }  // namespace barwise::robustness

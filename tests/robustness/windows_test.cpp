@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "datafiles/ascii.h"
 #include "datafiles/datafacts.h"
 #include "datafiles/master.h"
 #include "datafiles/rewrite.h"
@@ -25,9 +26,9 @@ std::map<std::string, DirectoryContent> ReferenceResults() {
     std::map<std::string, DirectoryContent> out;
     for (const RewriteCase& c : RewriteCases(kTestQuotes)) {
         ScratchDir dir;
-        WriteDirectory(dir.path(), c.before);
-        EXPECT_EQ(c.run(dir.path(), RealFileSystem()), kSuccess) << c.name;
-        out[c.name] = Compared(ReadDirectory(dir.path()));
+        PortfolioRun r(dir.path(), c.before, c.run);
+        EXPECT_EQ(r.finish(RealFileSystem()), kSuccess) << c.name;
+        out[c.name] = r.after();
     }
     return out;
 }
@@ -37,6 +38,13 @@ int QuotesOf(const std::string& dir, std::string_view key) {
     if (AllocSeries(s, 2000) != kSuccess) return -1;
     if (ReadSeries(s, dir, key, 0, -1) != kSuccess) return -2;
     return s.count;
+}
+
+// A content by upper-case name: the replaced file may take either case.
+DirectoryContent Upper(const DirectoryContent& content) {
+    DirectoryContent out;
+    for (const auto& [name, bytes] : content) out[ToUpperAscii(name)] = bytes;
+    return out;
 }
 
 TEST(WindowsPaths, BackslashForwardSlashAndLowerCaseDrivePathsReachTheSamePortfolio) {
@@ -64,44 +72,28 @@ TEST(WindowsPaths, BackslashForwardSlashAndLowerCaseDrivePathsReachTheSamePortfo
     }
 }
 
-TEST(WindowsPaths, NamesInAnyLetterCaseAreFoundAndRewritten) {
-    DirectoryContent p = MakePortfolio(kTestQuotes);
-    DirectoryContent lower;
-    for (auto& [name, bytes] : p) {
-        std::string l = name;
-        for (char& c : l) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        lower[l] = bytes;
-    }
-    const auto reference = ReferenceResults();
-    for (const RewriteCase& c : RewriteCases(kTestQuotes)) {
-        SCOPED_TRACE(c.name);
-        ScratchDir dir;
-        WriteDirectory(dir.path(), lower);
-        ASSERT_EQ(c.run(dir.path(), RealFileSystem()), kSuccess);
-        // Compare by name without regard to case: the replaced file may take either case.
-        std::map<std::string, Bytes> now, want;
-        for (auto& [name, bytes] : Compared(ReadDirectory(dir.path()))) now[ToUpperAscii(name)] = bytes;
-        for (auto& [name, bytes] : reference.at(c.name)) want[ToUpperAscii(name)] = bytes;
-        EXPECT_EQ(now, want);
-        EXPECT_EQ(TemporaryFiles(dir.path()), std::vector<std::string>{});
-    }
-}
-
 // tools/windows-test maps a Wine drive letter onto an empty folder and names it in
 // BARWISE_TEST_DRIVE; the portfolio then lies at the root of that drive, addressed as the
-// bare drive "P:", as the portfolio list shows a drive root.
-TEST(WindowsPaths, PortfolioAtTheRootOfABareDrive) {
+// bare drive "P:", as the portfolio list shows a drive root, and its files are named in
+// lower case: each is found and rewritten.
+TEST(WindowsPaths, PortfolioInLowerCaseAtTheRootOfABareDrive) {
     const char* drive = std::getenv("BARWISE_TEST_DRIVE");
     if (drive == nullptr || std::string(drive).size() != 2 || drive[1] != ':') {
-        GTEST_SKIP() << "BARWISE_TEST_DRIVE does not name a scratch drive (set by tools/windows-test)";
+        GTEST_SKIP()
+            << "BARWISE_TEST_DRIVE does not name a scratch drive (set by tools/windows-test)";
     }
     const std::string bare = drive;
-    const fs::path root = bare + "\\";
     const auto reference = ReferenceResults();
     for (const RewriteCase& c : RewriteCases(kTestQuotes)) {
         SCOPED_TRACE(c.name);
-        EmptyDirectory(root);
-        WriteDirectory(root, c.before);
+        DirectoryContent lower;
+        for (const auto& [name, bytes] : c.before) {
+            std::string l = name;
+            for (char& ch : l) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+            lower[l] = bytes;
+        }
+        PortfolioRun r(bare + "\\", lower, c.run);
+        r.reset();
         MasterRecord record;
         std::string found;
         ASSERT_EQ(FindSymbol(bare, "AAA", record, found), kSuccess);
@@ -109,19 +101,10 @@ TEST(WindowsPaths, PortfolioAtTheRootOfABareDrive) {
         EXPECT_EQ(QuotesOf(bare, "AAA"), kTestQuotes);
         // The rewrite is given the bare drive as its directory.
         ASSERT_EQ(c.run(fs::path(bare), RealFileSystem()), kSuccess);
-        EXPECT_EQ(Compared(ReadDirectory(root)), reference.at(c.name));
-        EXPECT_EQ(TemporaryFiles(root), std::vector<std::string>{});
+        EXPECT_EQ(Upper(r.now()), Upper(reference.at(c.name)));
+        EXPECT_EQ(r.temporaries(), std::vector<std::string>{});
     }
-    EmptyDirectory(root);
-}
-
-TEST(WindowsReplace, ReplaceSwapsInTheNewFile) {
-    ScratchDir dir;
-    const fs::path a = dir.path() / "F1.NEW", b = dir.path() / "F1.DAT";
-    WriteDirectory(dir.path(), {{"F1.NEW", Bytes{1, 2, 3}}, {"F1.DAT", Bytes{9, 9}}});
-    ASSERT_TRUE(RealFileSystem().replace(a, b));
-    EXPECT_EQ(*ReadWholeFile(b), (Bytes{1, 2, 3}));
-    EXPECT_FALSE(fs::exists(a));
+    EmptyDirectory(bare + "\\");
 }
 
 // Windows refuses to replace a file another program holds open without delete sharing,
@@ -132,32 +115,32 @@ TEST(WindowsReplace, RewriteOfAFileWindowsWillNotReplaceFailsCleanly) {
     const auto reference = ReferenceResults();
     for (const RewriteCase& c : RewriteCases(kTestQuotes)) {
         SCOPED_TRACE(c.name);
-        const std::string target = c.writes.front();
         for (const bool readOnly : {false, true}) {
             SCOPED_TRACE(readOnly ? "read-only" : "held open");
             ScratchDir dir;
-            WriteDirectory(dir.path(), c.before);
-            const std::wstring path = (dir.path() / target).wstring();
+            PortfolioRun r(dir.path(), c.before, c.run);
+            r.reset();
+            const std::wstring path = (dir.path() / c.writes.front()).wstring();
             HANDLE held = INVALID_HANDLE_VALUE;
             if (readOnly) {
                 ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
             } else {
-                held = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                held = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
                 ASSERT_NE(held, INVALID_HANDLE_VALUE);
             }
-            const DataStatus status = c.run(dir.path(), RealFileSystem());
+            const DataStatus status = r.run(RealFileSystem());
             if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
             if (readOnly) SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            EXPECT_EQ(TemporaryFiles(dir.path()), std::vector<std::string>{});
+            EXPECT_EQ(r.temporaries(), std::vector<std::string>{});
             if (status == kSuccess && readOnly) {
-                EXPECT_EQ(Compared(ReadDirectory(dir.path())), reference.at(c.name));
+                EXPECT_EQ(r.now(), reference.at(c.name));
                 continue;
             }
             EXPECT_NE(status, kSuccess);
-            EXPECT_EQ(Compared(ReadDirectory(dir.path())), Compared(c.before));
-            ASSERT_EQ(c.run(dir.path(), RealFileSystem()), kSuccess);
-            EXPECT_EQ(Compared(ReadDirectory(dir.path())), reference.at(c.name));
+            EXPECT_EQ(r.now(), r.before());
+            ASSERT_EQ(r.run(RealFileSystem()), kSuccess);
+            EXPECT_EQ(r.now(), reference.at(c.name));
         }
     }
 }

@@ -23,13 +23,14 @@ struct DecodedSecurity {
     std::string longName;                  // EMASTER's long name (MASTER entries only), or empty
     int firstDate = 0;                     // YYYYMMDD; 0 when the field is empty
     int lastDate = 0;
-    int fieldCount = 0;                    // MASTER byte 4; XMASTER: bits set in the field set
-    int recordLength = 0;                  // MASTER byte 3 (signed); 0 for XMASTER
+    int fieldCount = 0;    // MASTER byte 4; XMASTER: bits set in the field set
+    int recordLength = 0;  // MASTER byte 3 (signed); 0 for XMASTER
     char period = 0;
-    bool directoryEntry = false;           // a MASTER "<DIR>" record
+    bool directoryEntry = false;  // a MASTER "<DIR>" record
 
     // The name a user sees: the long name when there is one.
     const std::string& fullName() const { return longName.empty() ? name : longName; }
+    friend bool operator==(const DecodedSecurity&, const DecodedSecurity&) = default;
 };
 
 struct DecodedIndex {

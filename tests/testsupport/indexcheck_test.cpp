@@ -6,19 +6,28 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "testsupport/testdb.h"
 
 namespace barwise::testing {
+
+void PrintTo(const DecodedSecurity& s, std::ostream* os) {
+    *os << "F" << s.fileNumber << " at " << s.position << " \"" << s.symbol << "\" \"" << s.name
+        << "\" \"" << s.longName << "\" " << s.firstDate << "-" << s.lastDate << " fields "
+        << s.fieldCount << " length " << s.recordLength << " period " << s.period
+        << (s.directoryEntry ? " <DIR>" : "");
+}
+
 namespace {
 
 namespace fs = std::filesystem;
 
 const fs::path kRealDb = BARWISE_REALDB_DIR;
 
-#define REQUIRE_REALDB(name)                                                   \
+#define REQUIRE_REALDB(name) \
     if (!fs::is_directory(kRealDb / (name))) GTEST_SKIP() << "no " << (kRealDb / (name))
 
 std::string Joined(const std::vector<std::string>& lines) {
@@ -36,8 +45,9 @@ TEST_P(Agreeing, NoDisagreements) {
 }
 
 INSTANTIATE_TEST_SUITE_P(RealDatabases, Agreeing,
-                         ::testing::Values("equis-italy", "equis-xmaster-mini", "equis-italy-intraday",
-                                           "mininge-dop", "stooq-intraday"));
+                         ::testing::Values("equis-italy", "equis-xmaster-mini",
+                                           "equis-italy-intraday", "mininge-dop",
+                                           "stooq-intraday"));
 
 TEST(IndexDisagreements, StaleEmasterAndBrokenXmaster) {
     REQUIRE_REALDB("bbfinance-inconsistent");
@@ -45,8 +55,9 @@ TEST(IndexDisagreements, StaleEmasterAndBrokenXmaster) {
     // Record 1 still names the same security, with an older last date; from record 2 on
     // the EMASTER lists the old order.
     const auto count = [&](const std::string& part) {
-        return std::count_if(lines.begin(), lines.end(),
-                             [&](const std::string& l) { return l.find(part) != std::string::npos; });
+        return std::count_if(lines.begin(), lines.end(), [&](const std::string& l) {
+            return l.find(part) != std::string::npos;
+        });
     };
     EXPECT_EQ(count("record 1: "), 1) << Joined(lines);
     EXPECT_EQ(count("record 1: last date: MASTER 1140627, EMASTER 1140212"), 1) << Joined(lines);
@@ -87,64 +98,68 @@ INSTANTIATE_TEST_SUITE_P(
     EquisItaly, OneByteChanged,
     ::testing::Values(
         // Lowest mantissa byte of an IEEE date: 1100709 becomes 1100709.125.
-        OneByte{"Emaster", 10 * 192 + 72, 0x01, "record 10: last date: MASTER 1100709, EMASTER 1100709.125"},
-        OneByte{"Emaster", 20 * 192 + 64, 0x01, "record 20: first date: MASTER 1100104, EMASTER 1100104.125"},
-        OneByte{"Emaster", 30 * 192 + 126, 0x01, "record 30: first date: MASTER 1100104, EMASTER 20100105"},
+        OneByte{"Emaster", 10 * 192 + 72, 0x01,
+                "record 10: last date: MASTER 1100709, EMASTER 1100709.125"},
+        OneByte{"Emaster", 20 * 192 + 64, 0x01,
+                "record 20: first date: MASTER 1100104, EMASTER 1100104.125"},
+        OneByte{"Emaster", 30 * 192 + 126, 0x01,
+                "record 30: first date: MASTER 1100104, EMASTER 20100105"},
         OneByte{"Emaster", 5 * 192 + 2, 0x80, "record 5: file number: MASTER 5, EMASTER 133"},
         OneByte{"Emaster", 7 * 192 + 6, 0x02, "record 7: field count: MASTER 7, EMASTER 5"},
         OneByte{"Emaster", 8 * 192 + 60, 'D' ^ 'W', "record 8: period: MASTER D, EMASTER W"},
-        OneByte{"Emaster", 1 * 192 + 11, 'A' ^ 'B', "record 1: symbol: MASTER \"ASR\", EMASTER \"BSR\""},
-        OneByte{"Emaster", 1 * 192 + 32, 'A' ^ 'B', "record 1: name: MASTER \"A.S. ROMA\", EMASTER \"B.S. ROMA\""},
-        OneByte{"Emaster", 151 * 192 + 139, 'F' ^ 'G', "record 151: long name \"GERROVIE NORD MILANO\""},
+        OneByte{"Emaster", 1 * 192 + 11, 'A' ^ 'B',
+                "record 1: symbol: MASTER \"ASR\", EMASTER \"BSR\""},
+        OneByte{"Emaster", 1 * 192 + 32, 'A' ^ 'B',
+                "record 1: name: MASTER \"A.S. ROMA\", EMASTER \"B.S. ROMA\""},
+        OneByte{"Emaster", 151 * 192 + 139, 'F' ^ 'G',
+                "record 151: long name \"GERROVIE NORD MILANO\""},
         OneByte{"Master", 2 * 53 + 29, 0x01, "record 2: last date"},
         OneByte{"Emaster", 2, 0x01, "EMASTER: highest file number 254, MASTER 255"},
         OneByte{"Xmaster", 0, 0x01, "XMASTER: starts with 5C FE 58 4D"},
         OneByte{"Xmaster", 14, 0x01, "XMASTER: record count 207, its second copy 206"},
-        OneByte{"Xmaster", 18, 0x01, "XMASTER record 207: file number 462 is not below the next free number 462"},
+        OneByte{"Xmaster", 18, 0x01,
+                "XMASTER record 207: file number 462 is not below the next free number 462"},
         OneByte{"Xmaster", 150 + 66, 0x01, "XMASTER record 1: file number 0 is not above 255"},
-        OneByte{"Xmaster", 2 * 150 + 65, 0x01, "XMASTER record 2: file number 256 is also in XMASTER record 1"}));
+        OneByte{"Xmaster", 2 * 150 + 65, 0x01,
+                "XMASTER record 2: file number 256 is also in XMASTER record 1"}));
 
 // Values read off the files by hand (xxd), little-endian, dates as YYYYMMDD.
-struct Expected {
+struct Golden {
     const char* db;
-    IndexKind index;
-    int position;
-    int fileNumber;
-    const char* symbol;
-    const char* fullName;
-    int firstDate;
-    int lastDate;
-    int fieldCount;
-    char period;
+    DecodedSecurity security;
 };
 
-class Decoded : public ::testing::TestWithParam<Expected> {};
+class Decoded : public ::testing::TestWithParam<Golden> {};
 
 TEST_P(Decoded, MatchesTheBytes) {
-    const Expected& e = GetParam();
-    REQUIRE_REALDB(e.db);
-    const DecodedIndex index = DecodeIndexFiles(kRealDb / e.db);
-    const auto it = std::find_if(index.securities.begin(), index.securities.end(), [&](const DecodedSecurity& s) {
-        return s.index == e.index && s.position == e.position;
-    });
+    const DecodedSecurity& want = GetParam().security;
+    REQUIRE_REALDB(GetParam().db);
+    const DecodedIndex index = DecodeIndexFiles(kRealDb / GetParam().db);
+    const auto it = std::find_if(index.securities.begin(), index.securities.end(),
+                                 [&](const DecodedSecurity& s) {
+                                     return s.index == want.index && s.position == want.position;
+                                 });
     ASSERT_NE(it, index.securities.end());
-    EXPECT_EQ(it->fileNumber, e.fileNumber);
-    EXPECT_EQ(it->symbol, e.symbol);
-    EXPECT_EQ(it->fullName(), e.fullName);
-    EXPECT_EQ(it->firstDate, e.firstDate);
-    EXPECT_EQ(it->lastDate, e.lastDate);
-    EXPECT_EQ(it->fieldCount, e.fieldCount);
-    EXPECT_EQ(it->period, e.period);
+    EXPECT_EQ(*it, want);
 }
 
+constexpr IndexKind kM = IndexKind::kMaster, kX = IndexKind::kXmaster;
 INSTANTIATE_TEST_SUITE_P(
     RealDatabases, Decoded,
     ::testing::Values(
-        Expected{"equis-italy", IndexKind::kMaster, 1, 1, "ASR", "A.S. ROMA", 20100104, 20100709, 7, 'D'},
-        Expected{"equis-italy", IndexKind::kMaster, 151, 151, "FNM", "FERROVIE NORD MILANO", 20100104, 20100709, 7, 'D'},
-        Expected{"equis-italy", IndexKind::kXmaster, 1, 256, "RCF", "RCF GROUP", 20100105, 20100709, 7, 'D'},
-        Expected{"equis-italy", IndexKind::kXmaster, 79, 334, "AUTME", "AUTOSTRADE MERIDIONALI", 20100104, 20100709, 7, 'D'},
-        Expected{"equis-xmaster-mini", IndexKind::kXmaster, 2, 2853, ".N225", "NIKKEI 225 INDEX", 19820104, 20111227, 7, 'D'}));
+        Golden{"equis-italy",
+               {kM, 1, 1, "ASR", "A.S. ROMA", "", 20100104, 20100709, 7, 28, 'D', false}},
+        Golden{"equis-italy",
+               {kM, 151, 151, "FNM", "FERROVIE NORD MI", "FERROVIE NORD MILANO", 20100104, 20100709,
+                7, 28, 'D', false}},
+        Golden{"equis-italy",
+               {kX, 1, 256, "RCF", "RCF GROUP", "", 20100105, 20100709, 7, 0, 'D', false}},
+        Golden{"equis-italy",
+               {kX, 79, 334, "AUTME", "AUTOSTRADE MERIDIONALI", "", 20100104, 20100709, 7, 0, 'D',
+                false}},
+        Golden{
+            "equis-xmaster-mini",
+            {kX, 2, 2853, ".N225", "NIKKEI 225 INDEX", "", 19820104, 20111227, 7, 0, 'D', false}}));
 
 }  // namespace
 }  // namespace barwise::testing
