@@ -7,14 +7,13 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <map>
 
 #include "datafiles/ascii.h"
 #include "datafiles/extindex.h"
 #include "datafiles/master.h"
-#include "datafiles/portfoliolock.h"
 #include "datafiles/rewrite.h"
 #include "datafiles/series.h"
+#include "snapshot.h"
 #include "testsupport/indexcheck.h"
 #include "testsupport/testdb.h"
 
@@ -38,21 +37,9 @@ struct DbCopy {
     bool copied;
     explicit DbCopy(const std::string& name) : copied(testing::CopyRealDb(name, tmp.path())) {}
     std::string dir() const { return tmp.str() + "/"; }
-    using Files = std::map<std::string, std::vector<std::uint8_t>>;
-    // Names of the files added, removed or changed since `before`.
-    std::vector<std::string> changedSince(const Files& before) const {
-        const Files now = files();
-        std::vector<std::string> out;
-        for (const auto& [name, bytes] : now)
-            if (!before.count(name) || before.at(name) != bytes) out.push_back(name);
-        for (const auto& [name, bytes] : before)
-            if (!now.count(name)) out.push_back(name);
-        return out;
-    }
-    Files files() const {
-        Files out = testing::ReadFiles(tmp.path());
-        out.erase(std::string(kLockFileName));
-        return out;
+    testing::Files files() const { return testing::Snapshot(tmp.path()); }
+    std::vector<std::string> changedSince(const testing::Files& before) const {
+        return testing::ChangedSince(tmp.path(), before);
     }
     // The first place where the three index files disagree; empty when they agree.
     std::string disagreement() const {

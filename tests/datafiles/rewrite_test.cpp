@@ -12,10 +12,10 @@
 #include <fstream>
 #include <limits>
 
-#include "datafiles/portfoliolock.h"
 #include "datafiles/rewrite.h"
 #include "datafiles/series.h"
 #include "robustness/faultyfs.h"
+#include "snapshot.h"
 #include "testsupport/testdb.h"
 
 namespace barwise {
@@ -94,13 +94,16 @@ protected:
     float MasterDate(std::size_t offset) {
         return MbfToFloat(ReadBytes(master).data() + kMasterRecordSize + offset);
     }
-    // The files of the portfolio (or of dir), the lock file left out.
+    // The files of the portfolio (or of dir) by name, the lock file left out.
     std::vector<std::string> Names(const fs::path& dir = {}) const {
         std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir.empty() ? tmp.path() : dir))
-            if (e.path().filename() != kLockFileName) names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
+        for (const auto& [name, bytes] : testing::Snapshot(dir.empty() ? tmp.path() : dir))
+            names.push_back(name);
         return names;
+    }
+    testing::Files Snapshot() const { return testing::Snapshot(tmp.path()); }
+    std::vector<std::string> Changed(const testing::Files& before) const {
+        return testing::ChangedSince(tmp.path(), before);
     }
 };
 
@@ -109,19 +112,15 @@ protected:
 TEST_F(RewriteTest, ScaleChangesTheFactorsFieldsOfTheDaysInRangeAndNothingElse) {
     const auto before = ReadBytes(dat);
     ASSERT_EQ(Run(EditOp::kScale, Day(2), Day(4), {0.5f, 0.5f, 0.5f, 0.5f, 2.0f, 1.0f}), kSuccess);
-    const auto after = ReadBytes(dat);
-    ASSERT_EQ(after.size(), before.size());
-    for (std::size_t at = 0; at < after.size(); ++at) {
-        const std::size_t record = at / 28, field = at % 28 / 4;
-        if (record >= 3 && record <= 5 && field >= 1 && field <= 5) continue;
-        ASSERT_EQ(after[at], before[at]) << "record " << record << " byte " << at % 28;
-    }
+    auto expected = before;
     for (std::size_t record = 3; record <= 5; ++record) {
-        const std::uint8_t* o = before.data() + record * 28;
-        const std::uint8_t* n = after.data() + record * 28;
-        for (int f = 1; f <= 4; ++f) EXPECT_EQ(MbfToFloat(n + f * 4), MbfToFloat(o + f * 4) * 0.5f);
-        EXPECT_EQ(MbfToFloat(n + 20), MbfToFloat(o + 20) * 2.0f) << record;
+        for (std::size_t field = 1; field <= 5; ++field) {
+            std::uint8_t* at = expected.data() + record * 28 + field * 4;
+            const MbfBytes scaled = FloatToMbf(MbfToFloat(at) * (field == 5 ? 2.0f : 0.5f));
+            std::copy(scaled.begin(), scaled.end(), at);
+        }
     }
+    EXPECT_EQ(ReadBytes(dat), expected);
     EXPECT_EQ(ReadBytes(bak), before);
     EXPECT_FALSE(fs::exists(tmp.path() / "F1.NEW"));
 }
@@ -132,13 +131,12 @@ TEST_F(RewriteTest, SetChangesOneDayAndAMissingDayChangesNothing) {
     EXPECT_EQ(testing::QuoteValues(s, 3), (std::vector<float>{1, 2, 0.5f, 1.5f, 77, 3}));
     EXPECT_EQ(s.date(3), Day(3));
     EXPECT_EQ(s.open(2), 22.0f);
-    const auto before = ReadBytes(dat);
+    // Nothing changed, so nothing is written: not even the backup.
     const DateCode saturday = static_cast<DateCode>(Day(4) + 1);
     fs::remove(bak);
+    const auto before = Snapshot();
     ASSERT_EQ(Run(EditOp::kSet, saturday, saturday, {1, 1, 1, 1, 1, 1}), kSuccess);
-    EXPECT_EQ(ReadBytes(dat), before);
-    // Nothing changed, so nothing is written: not even the backup.
-    EXPECT_FALSE(fs::exists(bak));
+    EXPECT_EQ(Changed(before), std::vector<std::string>{});
 }
 
 // Delete and Insert of one daily quote of January 2000 (each quote's prices are its number,
@@ -178,11 +176,11 @@ TEST_F(RewriteTest, DeleteAndInsertOfOneQuote) {
         const float first = Jan(c.held.front()), last = Jan(c.held.back());
         WriteDat(dat, 28, rows);
         WriteMaster(tmp.path(), {Entry(1, "ABC", "ABC CORP", 28, 7, first, last)});
-        const auto datBefore = ReadBytes(dat), masterBefore = ReadBytes(master);
+        const auto before = Snapshot();
         const DateCode day = DateFromReal(Jan(c.day));
         ASSERT_EQ(Run(c.op, day, day, {}), c.status);
         if (c.status != kSuccess) {
-            EXPECT_EQ(ReadBytes(dat), datBefore);
+            EXPECT_EQ(Changed(before), std::vector<std::string>{});
         }
         const QuoteSeries s = Read("ABC");
         std::string after;
@@ -198,7 +196,7 @@ TEST_F(RewriteTest, DeleteAndInsertOfOneQuote) {
             EXPECT_EQ(MasterDate(kMasterFirstDateOffset), DateToReal(s.date(0)));
             EXPECT_EQ(MasterDate(kMasterLastDateOffset), DateToReal(s.date(s.count - 1)));
         } else {
-            EXPECT_EQ(ReadBytes(master), masterBefore);
+            EXPECT_EQ(ReadBytes(master), before.at("MASTER"));
         }
     }
 }
@@ -247,9 +245,7 @@ TEST_F(RewriteTest, DeleteInASubdirectoryUpdatesThatMaster) {
 TEST_F(RewriteTest, RefusedEditsLeaveEveryFileAndTheBackupsAsTheyWere) {
     ASSERT_EQ(Run(EditOp::kScale), kSuccess);
     ASSERT_EQ(Run(EditOp::kDelete), kSuccess);  // a MASTER.BAK too
-    const fs::path files[] = {dat, bak, master, tmp.path() / "MASTER.BAK"};
-    std::vector<std::vector<std::uint8_t>> before;
-    for (const fs::path& f : files) before.push_back(ReadBytes(f));
+    const auto before = Snapshot();
 
     const float inf = std::numeric_limits<float>::infinity();
     const DateCode sunday = static_cast<DateCode>(Day(4) + 2), d = Day(3);
@@ -272,18 +268,15 @@ TEST_F(RewriteTest, RefusedEditsLeaveEveryFileAndTheBackupsAsTheyWere) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Run(c.op, c.from, c.to, c.values), c.expected) << c.what;
-        for (std::size_t i = 0; i < std::size(files); ++i)
-            EXPECT_EQ(ReadBytes(files[i]), before[i]) << c.what << ": " << files[i];
-        EXPECT_FALSE(fs::exists(tmp.path() / "F1.NEW")) << c.what;
+        EXPECT_EQ(Changed(before), std::vector<std::string>{}) << c.what;
     }
 
     // A header with no room for another quote refuses an Insert the same way.
     WriteDat(dat, 28,
              std::vector<std::vector<float>>(kMaxQuotesPerFile, {dates[0], 1, 1, 1, 1, 1, 1}));
-    const auto fullBytes = ReadBytes(dat);
+    const auto full = Snapshot();
     EXPECT_EQ(Run(EditOp::kInsert), kInvalidParm);
-    EXPECT_EQ(ReadBytes(dat), fullBytes);
-    EXPECT_EQ(ReadBytes(bak), before[1]);
+    EXPECT_EQ(Changed(full), std::vector<std::string>{});
 
     // A key that names nothing, and a data file that is gone, fail before anything is made.
     EXPECT_EQ(RewriteSeries({}, tmp.str(), "NOPE"), kFileNotFound);
@@ -315,8 +308,7 @@ TEST_F(RewriteTest, IdentityNamesTheEntryNotItsText) {
     SecurityId first, second{IndexFile::kMaster, WithTrailingSeparator(tmp.str()), 2, 3};
     MasterRecord rec;
     ASSERT_EQ(FindSymbol(tmp.str(), "BRK", rec, first), kSuccess);
-    EXPECT_EQ(first.position, 1);
-    EXPECT_EQ(first.fileNumber, 1);
+    EXPECT_EQ(first, (SecurityId{IndexFile::kMaster, second.directory, 1, 1}));
 
     EditRequest r;
     r.op = EditOp::kScale;
@@ -453,16 +445,11 @@ TEST_F(RewriteTest, AReadOnlyFileIsRefusedAndNothingChanges) {
         SCOPED_TRACE(std::string(c.file) + " op " + std::to_string(static_cast<int>(c.op)));
         Write(10);
         ASSERT_EQ(Run(EditOp::kScale), kSuccess);  // a backup to keep
-        const auto datBefore = ReadBytes(dat), masterBefore = ReadBytes(master);
-        const auto backupBefore = ReadBytes(bak);
-        const auto names = Names();
+        const auto before = Snapshot();
         ASSERT_EQ(::chmod((tmp.path() / c.file).c_str(), 0444), 0);
         EXPECT_EQ(Run(c.op), c.refused ? kReadOnly : kSuccess);  // Delete: the first quote
         if (!c.refused) continue;
-        EXPECT_EQ(ReadBytes(dat), datBefore);
-        EXPECT_EQ(ReadBytes(master), masterBefore);
-        EXPECT_EQ(ReadBytes(bak), backupBefore);
-        EXPECT_EQ(Names(), names);
+        EXPECT_EQ(Changed(before), std::vector<std::string>{});
         EXPECT_EQ(ModeOf(tmp.path() / c.file), 0444u);
         ::chmod((tmp.path() / c.file).c_str(), 0644);
     }
