@@ -62,39 +62,33 @@ TEST(ReadLayoutTest, DopFiles) {
     }
 }
 
-struct DefaultCase {
-    int recordLength;
-    char period;
-    Columns column;
-};
-
+// A 28-byte intraday record keeps the time of each bar second.
 TEST(ReadLayoutTest, DefaultsByRecordLength) {
-    const DefaultCase cases[] = {
-        {12, 'D', {1, 0, 0, 0, 0, 2, 3, 0}},
-        {16, 'D', {1, 0, 0, 2, 3, 4, 0, 0}},
-        {18, 'D', {1, 0, 0, 0, 0, 2, 0, 0}},
-        {24, 'D', {1, 0, 2, 3, 4, 5, 6, 0}},
-        {28, 'D', {1, 0, 2, 3, 4, 5, 6, 7}},
-        {28, 'I', {1, 2, 3, 4, 5, 6, 7, 0}},  // intraday: the time of each bar second
-        {32, 'I', {1, 2, 3, 4, 5, 6, 7, 8}},
-        {32, 'D', {1, 2, 3, 4, 5, 6, 7, 8}},
+    const struct {
+        int recordLength;
+        char period;
+        const char* column;
+    } cases[] = {
+        {12, 'D', "1 0 0 0 0 2 3 0"}, {16, 'D', "1 0 0 2 3 4 0 0"}, {18, 'D', "1 0 0 0 0 2 0 0"},
+        {24, 'D', "1 0 2 3 4 5 6 0"}, {28, 'D', "1 0 2 3 4 5 6 7"}, {28, 'I', "1 2 3 4 5 6 7 0"},
+        {32, 'I', "1 2 3 4 5 6 7 8"}, {32, 'D', "1 2 3 4 5 6 7 8"},
     };
     TempDir tmp;
-    for (const DefaultCase& c : cases) {
+    const fs::path dop = tmp.path() / "F1.DOP";
+    for (const auto& c : cases) {
         FieldLayout layout;
         bool ignored = true;
-        ASSERT_EQ(ReadLayout(tmp.path() / "F1.DOP", c.recordLength, c.recordLength / 4, c.period,
-                             layout, &ignored),
-                  kSuccess);
+        const int fields = c.recordLength / 4;
+        ASSERT_EQ(ReadLayout(dop, c.recordLength, fields, c.period, layout, &ignored), kSuccess);
         EXPECT_FALSE(ignored);
-        EXPECT_EQ(layout.column, c.column) << c.recordLength;
+        EXPECT_EQ(Text(layout.column), c.column) << c.recordLength;
         EXPECT_EQ(layout.inputFormat, Columns{});
         EXPECT_EQ(layout.displayFormat, Columns{});
     }
     for (int length : {0, 4, 8, 20, 36, 76, 200, -56}) {
         FieldLayout layout;
         // 20 without a DAT file to look at has no layout either.
-        EXPECT_EQ(ReadLayout(tmp.path() / "F1.DOP", length, layout), kNoLayout) << length;
+        EXPECT_EQ(ReadLayout(dop, length, layout), kNoLayout) << length;
     }
 }
 

@@ -176,20 +176,16 @@ protected:
 };
 
 TEST_F(MasterRewriteTest, SetMasterDateChangesOnlyTheDateOfThatFileNumber) {
-    const auto before = ReadBytes(master);
+    auto expected = ReadBytes(master);
     const MbfBytes date = DateToMbfReal(MakeDate(2011, 2, 3));
     ASSERT_EQ(SetMasterDate(master, date, 1, 0), kSuccess);
-    ASSERT_EQ(SetMasterDate(master, date, 2, 1), kSuccess);
-    const auto after = ReadBytes(master);
-    ASSERT_EQ(after.size(), before.size());
-    auto expected = before;
     for (std::size_t rec : {1u, 3u}) std::memcpy(expected.data() + rec * 53 + 25, date.data(), 4);
+    const auto afterFirst = expected;
+    ASSERT_EQ(SetMasterDate(master, date, 2, 1), kSuccess);
     std::memcpy(expected.data() + 2 * 53 + 29, date.data(), 4);
-    EXPECT_EQ(after, expected);
+    EXPECT_EQ(ReadBytes(master), expected);
     EXPECT_FALSE(fs::exists(tmp.path() / "MASTER.NEW"));
     // The backup holds MASTER as it was before the last rewrite.
-    auto afterFirst = before;
-    for (std::size_t rec : {1u, 3u}) std::memcpy(afterFirst.data() + rec * 53 + 25, date.data(), 4);
     EXPECT_EQ(ReadBytes(tmp.path() / "MASTER.BAK"), afterFirst);
 }
 

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <fstream>
 #include <limits>
+#include <tuple>
 
 #include "datafiles/rewrite.h"
 #include "datafiles/series.h"
@@ -399,10 +400,13 @@ TEST_F(RewriteTest, BytesPastTheHeadersQuotesAreCopiedAsTheyAre) {
 }
 
 #ifndef _WIN32
-mode_t ModeOf(const fs::path& p) {
+struct stat StatOf(const fs::path& p) {
     struct stat st {};
     EXPECT_EQ(::stat(p.c_str(), &st), 0) << p;
-    return st.st_mode & 07777;
+    return st;
+}
+mode_t ModeOf(const fs::path& p) {
+    return StatOf(p).st_mode & 07777;
 }
 
 // Where the file system has hard links, the old file itself becomes the backup; the new
@@ -414,8 +418,7 @@ TEST_F(RewriteTest, TheOldFileIsTheBackupAndItsPermissionsAreKept) {
         fs::remove(bak);
         ASSERT_EQ(::chmod(dat.c_str(), mode), 0);
         ASSERT_EQ(::chmod(master.c_str(), mode), 0);
-        struct stat old {};
-        ASSERT_EQ(::stat(dat.c_str(), &old), 0);
+        const ino_t old = StatOf(dat).st_ino;
         const mode_t mask = ::umask(0);  // new files would be 0666 if nothing kept the old mode
         const DataStatus s = Run(EditOp::kDelete);  // the first quote: F1.DAT and MASTER
         ::umask(mask);
@@ -423,9 +426,7 @@ TEST_F(RewriteTest, TheOldFileIsTheBackupAndItsPermissionsAreKept) {
         EXPECT_EQ(ModeOf(dat), mode);
         EXPECT_EQ(ModeOf(master), mode);
         EXPECT_EQ(ModeOf(bak), mode);
-        struct stat backup {};
-        ASSERT_EQ(::stat(bak.c_str(), &backup), 0);
-        EXPECT_EQ(backup.st_ino, old.st_ino);
+        EXPECT_EQ(StatOf(bak).st_ino, old);
         EXPECT_FALSE(fs::exists(tmp.path() / "F1.BAK.NEW"));
     }
 }
@@ -433,25 +434,22 @@ TEST_F(RewriteTest, TheOldFileIsTheBackupAndItsPermissionsAreKept) {
 // A file the user made read-only is refused as a save would be, before anything is
 // written: neither the data file, nor MASTER, nor the backups change.
 TEST_F(RewriteTest, AReadOnlyFileIsRefusedAndNothingChanges) {
-    struct Case {
-        const char* file;
-        EditOp op;
-        bool refused;
-    };
     // A Scale leaves MASTER alone, so MASTER read-only does not stop it.
-    for (const Case& c :
-         {Case{"F1.DAT", EditOp::kScale, true}, Case{"F1.DAT", EditOp::kDelete, true},
-          Case{"MASTER", EditOp::kDelete, true}, Case{"MASTER", EditOp::kScale, false}}) {
-        SCOPED_TRACE(std::string(c.file) + " op " + std::to_string(static_cast<int>(c.op)));
+    for (const auto& [file, op, refused] :
+         {std::tuple{"F1.DAT", EditOp::kScale, true}, std::tuple{"F1.DAT", EditOp::kDelete, true},
+          std::tuple{"MASTER", EditOp::kDelete, true},
+          std::tuple{"MASTER", EditOp::kScale, false}}) {
+        SCOPED_TRACE(std::string(file) + " op " + std::to_string(static_cast<int>(op)));
         Write(10);
         ASSERT_EQ(Run(EditOp::kScale), kSuccess);  // a backup to keep
         const auto before = Snapshot();
-        ASSERT_EQ(::chmod((tmp.path() / c.file).c_str(), 0444), 0);
-        EXPECT_EQ(Run(c.op), c.refused ? kReadOnly : kSuccess);  // Delete: the first quote
-        if (!c.refused) continue;
+        const fs::path path = tmp.path() / file;
+        ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+        EXPECT_EQ(Run(op), refused ? kReadOnly : kSuccess);  // Delete: the first quote
+        if (!refused) continue;
         EXPECT_EQ(Changed(before), std::vector<std::string>{});
-        EXPECT_EQ(ModeOf(tmp.path() / c.file), 0444u);
-        ::chmod((tmp.path() / c.file).c_str(), 0644);
+        EXPECT_EQ(ModeOf(path), 0444u);
+        ::chmod(path.c_str(), 0644);
     }
 }
 

@@ -8,29 +8,21 @@
 #include "discovery/masterpath.h"
 #include "discovery/pathfilter.h"
 #include "discovery/portfoliosearch.h"
-#include "testsupport/tempdir.h"
+#include "discovery/testtree.h"
 
 namespace barwise {
 namespace {
 
+using testing::Native;
 using testing::TempDir;
 using testing::WriteText;
 
-// A path written with '/' in the platform's own separators.
-std::string Native(std::string path) {
-#ifdef _WIN32
-    std::replace(path.begin(), path.end(), '/', '\\');
-#endif
-    return path;
-}
-
 using Paths = std::vector<std::string>;
 
-// A search from `root` with the filter given (or none): the portfolios found, sorted, and the
-// directories visited in the order visited.
+// A search from `root` with the filter given (or none): the portfolios found and the
+// directories visited, in the order the walk met them.
 struct Walk {
     Paths found, visited;
-    bool completed = false;
     Walk(const std::string& root, const std::string& filter = "", Paths excluded = {}) {
         SearchOptions options;
         options.limit = !filter.empty();
@@ -38,7 +30,7 @@ struct Walk {
         options.otherVolumeRoots = std::move(excluded);
         SearchObserver observer;
         observer.visiting = [&](const std::string& p) { visited.push_back(p); };
-        completed = SearchDirectory(root, found, options, observer);
+        SearchDirectory(root, found, options, observer);
     }
 };
 

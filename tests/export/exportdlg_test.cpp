@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "discovery/symbollist.h"
 #include "export/exportdlg.h"
 #include "testsupport/testdb.h"
 #include "ui/fakecommandview.h"
@@ -53,13 +54,8 @@ struct Fixture {
         bt::WriteMaster(tmp.path(),
                         {bt::Entry(1, "ABC", "ABC CORP", 28, 7, 990315.0f, 990316.0f),
                          bt::Entry(2, "TICK", "TICKS", 16, 4, 1131115.0f, 1131115.0f, 'I')});
-        for (const char* key : {"ABC", "TICK"}) {
-            MasterRecord record;
-            SymbolSelection s;
-            [&] { QVERIFY(FindSymbol(tmp.str(), key, record, s.id) == kSuccess); }();
-            s.symbol = key;
-            view.symbols.push_back(s);
-        }
+        for (const SymbolRow& row : ListSymbols(tmp.path() / "MASTER").rows)
+            view.symbols.push_back({row.id, row.symbol, row.name});
         out = QString::fromStdString((tmp.path() / "out.txt").string());
     }
     ~Fixture() { qunsetenv("BARWISE_SETTINGS"); }

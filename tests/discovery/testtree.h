@@ -1,0 +1,21 @@
+// Helpers of the portfolio-search tests; the temporary directory and the file helpers are
+// those of testsupport/tempdir.h.
+#pragma once
+
+#include <string>
+
+#include "testsupport/tempdir.h"
+
+namespace barwise::testing {
+
+// A path written with '/' in the platform's own separators.
+inline std::string Native(std::string path) {
+#ifdef _WIN32
+    for (char& c : path) {
+        if (c == '/') c = '\\';
+    }
+#endif
+    return path;
+}
+
+}  // namespace barwise::testing
