@@ -11,85 +11,84 @@ using testing::WriteText;
 
 using Columns = std::array<std::int16_t, kQuoteFieldCount>;  // DATE TIME OPEN HIGH LOW CLOSE VOL OI
 
-struct DopCase {
-    const char* name;
-    const char* text;
-    Columns column;
-    Columns input;
-    Columns display;
-};
+// A layout's eight codes (DATE TIME OPEN HIGH LOW CLOSE VOL OI) as one text.
+std::string Text(const Columns& codes) {
+    std::string text;
+    for (std::int16_t c : codes) text += (text.empty() ? "" : " ") + std::to_string(c);
+    return text;
+}
 
 TEST(ReadLayoutTest, DopFiles) {
-    const DopCase cases[] = {
+    const struct {
+        const char* name;
+        const char* text;
+        const char* column;
+        const char* input;
+        const char* display;
+    } cases[] = {
         {"plain six fields",
-         "\"DATE\",0,0\r\n\"OPEN\",2,2\r\n\"HIGH\",2,2\r\n\"LOW\",2,2\r\n\"CLOSE\",2,2\r\n\"VOL\",1000,100\r\n",
-         {1, 0, 2, 3, 4, 5, 6, 0}, {0, 0, 2, 2, 2, 2, 1000, 0}, {0, 0, 2, 2, 2, 2, 100, 0}},
+         "\"DATE\",0,0\r\n\"OPEN\",2,2\r\n\"HIGH\",2,2\r\n\"LOW\",2,2\r\n\"CLOSE\",2,2\r\n"
+         "\"VOL\",1000,100\r\n",
+         "1 0 2 3 4 5 6 0", "0 0 2 2 2 2 1000 0", "0 0 2 2 2 2 100 0"},
         {"comment line takes no column",
-         "\"DATE\",0,0\n; a comment\nnot quoted,5,5\n\"CLOSE\",-3,4\n",
-         {1, 0, 0, 0, 0, 2, 0, 0}, {0, 0, 0, 0, 0, -3, 0, 0}, {0, 0, 0, 0, 0, 4, 0, 0}},
-        {"time second shifts the rest",
-         "\"DATE\",0,0\n\"TIME\",0,0\n\"OPEN\",2,2\n\"CLOSE\",2,2\n",
-         {1, 2, 3, 0, 0, 4, 0, 0}, {0, 0, 2, 0, 0, 2, 0, 0}, {0, 0, 2, 0, 0, 2, 0, 0}},
-        {"prefix names, letter case and unknown names",
-         "\"volume\",0,0\n\"OPENINT\",1,1\n\"PRICE\",9,9\n\"oi\",3,3\n",
-         {0, 0, 2, 0, 0, 0, 1, 3}, {0, 0, 1, 0, 0, 0, 0, 3}, {0, 0, 1, 0, 0, 0, 0, 3}},
-        {"a later line overwrites but both take a column",
-         "\"DATE\",0,0\n\"CLOSE\",1,1\n\"CLOSE\",2,3\n",
-         {1, 0, 0, 0, 0, 3, 0, 0}, {0, 0, 0, 0, 0, 2, 0, 0}, {0, 0, 0, 0, 0, 3, 0, 0}},
-        {"missing codes read as zero",
-         "\"DATE\"\n\"CLOSE\",  7\n",
-         {1, 0, 0, 0, 0, 2, 0, 0}, {0, 0, 0, 0, 0, 7, 0, 0}, {}},
-        {"trailing end-of-file byte and no newline",
-         "\"DATE\",0,0\n\"CLOSE\",2,2\n\x1A",
-         {1, 0, 0, 0, 0, 2, 0, 0}, {0, 0, 0, 0, 0, 2, 0, 0}, {0, 0, 0, 0, 0, 2, 0, 0}},
-        {"no field names at all", "hello\n\n", {}, {}, {}},
-        {"huge codes are clamped", "\"VOL\",99999999999,-99999999999\n",
-         {0, 0, 0, 0, 0, 0, 1, 0}, {0, 0, 0, 0, 0, 0, 32767, 0}, {0, 0, 0, 0, 0, 0, -32768, 0}},
+         "\"DATE\",0,0\n; a comment\nnot quoted,5,5\n\"CLOSE\",-3,4\n", "1 0 0 0 0 2 0 0",
+         "0 0 0 0 0 -3 0 0", "0 0 0 0 0 4 0 0"},
+        {"time second shifts the rest", "\"DATE\",0,0\n\"TIME\",0,0\n\"OPEN\",2,2\n\"CLOSE\",2,2\n",
+         "1 2 3 0 0 4 0 0", "0 0 2 0 0 2 0 0", "0 0 2 0 0 2 0 0"},
+        {"prefix names, letter case, unknown names",
+         "\"volume\",0,0\n\"OPENINT\",1,1\n\"PRICE\",9,9\n\"oi\",3,3\n", "0 0 2 0 0 0 1 3",
+         "0 0 1 0 0 0 0 3", "0 0 1 0 0 0 0 3"},
+        {"a later line overwrites, both take a column",
+         "\"DATE\",0,0\n\"CLOSE\",1,1\n\"CLOSE\",2,3\n", "1 0 0 0 0 3 0 0", "0 0 0 0 0 2 0 0",
+         "0 0 0 0 0 3 0 0"},
+        {"missing codes read as zero", "\"DATE\"\n\"CLOSE\",  7\n", "1 0 0 0 0 2 0 0",
+         "0 0 0 0 0 7 0 0", "0 0 0 0 0 0 0 0"},
+        {"end-of-file byte, no newline", "\"DATE\",0,0\n\"CLOSE\",2,2\n\x1A", "1 0 0 0 0 2 0 0",
+         "0 0 0 0 0 2 0 0", "0 0 0 0 0 2 0 0"},
+        {"no field names at all", "hello\n\n", "0 0 0 0 0 0 0 0", "0 0 0 0 0 0 0 0",
+         "0 0 0 0 0 0 0 0"},
+        {"huge codes are clamped", "\"VOL\",99999999999,-99999999999\n", "0 0 0 0 0 0 1 0",
+         "0 0 0 0 0 0 32767 0", "0 0 0 0 0 0 -32768 0"},
     };
     TempDir tmp;
-    for (const DopCase& c : cases) {
+    for (const auto& c : cases) {
         WriteText(tmp.path() / "F1.DOP", c.text);
         FieldLayout layout;
         // The record length does not matter when there is a DOP file.
         ASSERT_EQ(ReadLayout(tmp.path() / "F1.DOP", 99, layout), kSuccess) << c.name;
-        EXPECT_EQ(layout.column, c.column) << c.name;
-        EXPECT_EQ(layout.inputFormat, c.input) << c.name;
-        EXPECT_EQ(layout.displayFormat, c.display) << c.name;
+        EXPECT_EQ(Text(layout.column), c.column) << c.name;
+        EXPECT_EQ(Text(layout.inputFormat), c.input) << c.name;
+        EXPECT_EQ(Text(layout.displayFormat), c.display) << c.name;
     }
 }
 
-struct DefaultCase {
-    int recordLength;
-    char period;
-    Columns column;
-};
-
+// A 28-byte intraday record keeps the time of each bar second.
 TEST(ReadLayoutTest, DefaultsByRecordLength) {
-    const DefaultCase cases[] = {
-        {12, 'D', {1, 0, 0, 0, 0, 2, 3, 0}},
-        {16, 'D', {1, 0, 0, 2, 3, 4, 0, 0}},
-        {18, 'D', {1, 0, 0, 0, 0, 2, 0, 0}},
-        {24, 'D', {1, 0, 2, 3, 4, 5, 6, 0}},
-        {28, 'D', {1, 0, 2, 3, 4, 5, 6, 7}},
-        {28, 'I', {1, 2, 3, 4, 5, 6, 7, 0}},  // intraday: the time of each bar second
-        {32, 'I', {1, 2, 3, 4, 5, 6, 7, 8}},
-        {32, 'D', {1, 2, 3, 4, 5, 6, 7, 8}},
+    const struct {
+        int recordLength;
+        char period;
+        const char* column;
+    } cases[] = {
+        {12, 'D', "1 0 0 0 0 2 3 0"}, {16, 'D', "1 0 0 2 3 4 0 0"}, {18, 'D', "1 0 0 0 0 2 0 0"},
+        {24, 'D', "1 0 2 3 4 5 6 0"}, {28, 'D', "1 0 2 3 4 5 6 7"}, {28, 'I', "1 2 3 4 5 6 7 0"},
+        {32, 'I', "1 2 3 4 5 6 7 8"}, {32, 'D', "1 2 3 4 5 6 7 8"},
     };
     TempDir tmp;
-    for (const DefaultCase& c : cases) {
+    const fs::path dop = tmp.path() / "F1.DOP";
+    for (const auto& c : cases) {
         FieldLayout layout;
         bool ignored = true;
-        ASSERT_EQ(ReadLayout(tmp.path() / "F1.DOP", c.recordLength, c.recordLength / 4, c.period, layout, &ignored),
-                  kSuccess);
+        const int fields = c.recordLength / 4;
+        ASSERT_EQ(ReadLayout(dop, c.recordLength, fields, c.period, layout, &ignored), kSuccess);
         EXPECT_FALSE(ignored);
-        EXPECT_EQ(layout.column, c.column) << c.recordLength;
+        EXPECT_EQ(Text(layout.column), c.column) << c.recordLength;
         EXPECT_EQ(layout.inputFormat, Columns{});
         EXPECT_EQ(layout.displayFormat, Columns{});
     }
     for (int length : {0, 4, 8, 20, 36, 76, 200, -56}) {
         FieldLayout layout;
         // 20 without a DAT file to look at has no layout either.
-        EXPECT_EQ(ReadLayout(tmp.path() / "F1.DOP", length, layout), kNoLayout) << length;
+        EXPECT_EQ(ReadLayout(dop, length, layout), kNoLayout) << length;
     }
 }
 
@@ -100,10 +99,10 @@ struct TwentyCase {
 
 TEST(ReadLayoutTest, TwentyByteRecordsDecideFromTheFirstQuote) {
     const TwentyCase cases[] = {
-        {{1100104.0f, 11.0f, 10.0f, 10.75f, 1500.0f}, true},   // 1500 > 2 x 11: a volume
-        {{1100104.0f, 10.5f, 11.0f, 10.0f, 10.75f}, false},    // a price
-        {{1100104.0f, 10.5f, 11.0f, 10.0f, 0.0f}, true},       // zero: a volume
-        {{1100104.0f, 10.0f, 11.0f, 10.0f, 20.0f}, false},     // exactly twice: a price
+        {{1100104.0f, 11.0f, 10.0f, 10.75f, 1500.0f}, true},  // 1500 > 2 x 11: a volume
+        {{1100104.0f, 10.5f, 11.0f, 10.0f, 10.75f}, false},   // a price
+        {{1100104.0f, 10.5f, 11.0f, 10.0f, 0.0f}, true},      // zero: a volume
+        {{1100104.0f, 10.0f, 11.0f, 10.0f, 20.0f}, false},    // exactly twice: a price
     };
     const Columns volume = {1, 0, 0, 2, 3, 4, 5, 0};
     const Columns prices = {1, 0, 2, 3, 4, 5, 0, 0};
@@ -132,14 +131,16 @@ TEST(ReadLayoutTest, DamagedDopGivesWayToTheDefault) {
     } cases[] = {
         {"", 7, true},
         {"\"CLOSE\",2,2\n\"VOL\",0,0\n", 7, true},
-        {"\"DATE\",0,0\n\"OPEN\",2,2\n\"HIGH\",2,2\n\"LOW\",2,2\n\"CLOSE\",2,2\n\"VOL\",0,0\n\"OI\",0,0\n\"TIME\",0,0\n", 7, true},
+        // Eight names for seven fields.
+        {"\"DATE\"\n\"OPEN\"\n\"HIGH\"\n\"LOW\"\n\"CLOSE\"\n\"VOL\"\n\"OI\"\n\"TIME\"\n", 7, true},
         {"\"DATE\",0,0\n\"CLOSE\",2,2\n", 7, false},
     };
     for (const Case& c : cases) {
         testing::WriteText(tmp.path() / "F1.DOP", c.dop);
         FieldLayout layout;
         bool ignored = false;
-        ASSERT_EQ(ReadLayout(tmp.path() / "F1.DOP", 28, c.fieldCount, 'D', layout, &ignored), kSuccess);
+        ASSERT_EQ(ReadLayout(tmp.path() / "F1.DOP", 28, c.fieldCount, 'D', layout, &ignored),
+                  kSuccess);
         EXPECT_EQ(ignored, c.ignored) << c.dop;
         if (c.ignored) {
             EXPECT_EQ(layout.column, (Columns{1, 0, 2, 3, 4, 5, 6, 7})) << c.dop;
@@ -158,13 +159,6 @@ TEST(ReadLayoutTest, ColumnsBeyondTheRecordAreDropped) {
     layout.column = {1, 0, 2, 3, 4, 5, 6, 20};
     EXPECT_EQ(ColumnsWithin(layout, 6).column, (Columns{1, 0, 2, 3, 4, 5, 6, 0}));
     EXPECT_EQ(ColumnsWithin(layout, 5).column, (Columns{1, 0, 2, 3, 4, 5, 0, 0}));
-}
-
-TEST(FormatCodeNameTest, TableAndUnknownCodes) {
-    const std::pair<int, const char*> names[] = {{-7, "128ths"}, {-1, "Halves"}, {0, "Whole Num."},
-                                                 {5, "100,000ths"}, {100, "100s"}, {1000, "1,000s"}};
-    for (const auto& [code, name] : names) EXPECT_EQ(FormatCodeName(code), name) << code;
-    for (int code : {-8, 6, 99, 101, 999, 1001, 32767, -32768}) EXPECT_EQ(FormatCodeName(code), "") << code;
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <unistd.h>
 
 #include "datafiles/master.h"
 #include "testsupport/testdb.h"
@@ -78,14 +77,14 @@ protected:
 // letter case.
 TEST_F(FindSymbolTest, OwnEntriesFirstThenSubdirectoriesDepthFirstInRecordOrder) {
     WriteMaster(Dir(""),
-                {SubdirEntry("S1"), Entry(1, "AAA", "A", 28, 7), SubdirEntry("GONE"), SubdirEntry("EMPTY"),
-                 SubdirEntry("SHORT"), SubdirEntry("."), SubdirEntry(".."), SubdirEntry("LOOP"), SubdirEntry("S2"),
-                 SubdirEntry("LC"), SubdirEntry("NEG")},
+                {SubdirEntry("S1"), Entry(1, "AAA", "A", 28, 7), SubdirEntry("GONE"),
+                 SubdirEntry("EMPTY"), SubdirEntry("SHORT"), SubdirEntry("."), SubdirEntry(".."),
+                 SubdirEntry("LOOP"), SubdirEntry("S2"), SubdirEntry("LC"), SubdirEntry("NEG")},
                 testing::kCountOfRecords, "Master");
     WriteMaster(Dir("S1"), {SubdirEntry("T"), Entry(2, "BBB", "B", 28, 7)});
     WriteMaster(Dir("S1/T"), {Entry(3, "CCC", "C", 28, 7), Entry(4, "DUP", "D", 28, 7)});
-    WriteMaster(Dir("S2"), {SubdirEntry("BACK"), Entry(5, "DUP", "D", 28, 7), Entry(6, "EEE", "E", 28, 7),
-                            Entry(7, "AAA", "A", 28, 7)});
+    WriteMaster(Dir("S2"), {SubdirEntry("BACK"), Entry(5, "DUP", "D", 28, 7),
+                            Entry(6, "EEE", "E", 28, 7), Entry(7, "AAA", "A", 28, 7)});
     Dir("EMPTY");
     WriteMaster(Dir("SHORT"), {Entry(3, "SHR", "S", 28, 7)}, 5);  // claims 5 records, holds 1
     WriteMaster(Dir("LC"), {Entry(8, "LOW", "L", 28, 7)}, testing::kCountOfRecords, "master");
@@ -95,27 +94,30 @@ TEST_F(FindSymbolTest, OwnEntriesFirstThenSubdirectoriesDepthFirstInRecordOrder)
     fs::create_directory_symlink(tmp.path(), tmp.path() / "S2" / "BACK");
 #endif
     const std::pair<const char*, const char*> cases[] = {
-        {"AAA", "/:1"},          // the upper directory wins over S2
-        {"BBB", "/S1/:2"},       // S1's own entries before its sub-directory
-        {"CCC", "/S1/T/:3"},     {"DUP", "/S1/T/:4"},  // S1 (with T) completely before S2
-        {"EEE", "/S2/:6"},       // not by way of "." or LOOP
-        {"SHR", "/SHORT/:3"},    {"LOW", "/LC/:8"},     {"ONE", "status -8"}, {"ZZZ", "status -8"},
+        {"AAA", "/:1"},                             // the upper directory wins over S2
+        {"BBB", "/S1/:2"},                          // S1's own entries before its sub-directory
+        {"CCC", "/S1/T/:3"},  {"DUP", "/S1/T/:4"},  // S1 (with T) completely before S2
+        {"EEE", "/S2/:6"},                          // not by way of "." or LOOP
+        {"SHR", "/SHORT/:3"}, {"LOW", "/LC/:8"},   {"ONE", "status -8"}, {"ZZZ", "status -8"},
     };
     for (const auto& [key, answer] : cases) EXPECT_EQ(Find(key), answer) << key;
 }
 
 TEST_F(FindSymbolTest, ReturnsDatesAsIeeeAndTheDirectoryWithSeparator) {
-    WriteMaster(Dir(""), {Entry(9, "XYZ", "X CORP", 24, 6, 1100104.0f, 1101231.0f, 'W')});
+    const MasterRecord entry = Entry(9, "XYZ", "X CORP", 24, 6, 1100104.0f, 1101231.0f, 'W');
+    WriteMaster(Dir(""), {entry});
     MasterRecord r;
     std::string dir;
     ASSERT_EQ(FindSymbol(tmp.str(), "x corp", r, dir), kSuccess);
     EXPECT_EQ(dir, tmp.str() + kPathSeparator);
     EXPECT_EQ(r.firstDateIeee(), 1100104.0f);
     EXPECT_EQ(r.lastDateIeee(), 1101231.0f);
-    EXPECT_EQ(r.recordLength(), 24);
-    EXPECT_EQ(r.fieldCount(), 6);
-    EXPECT_EQ(r.period(), 'W');
-    EXPECT_EQ(r.bytes[52], 0x7E);  // bytes the lookup does not interpret come back as stored
+    // Every byte but the two dates comes back as stored.
+    for (std::size_t i = 0; i < kMasterRecordSize; ++i) {
+        if (i < kMasterFirstDateOffset || i >= kMasterLastDateOffset + 4) {
+            EXPECT_EQ(r.bytes[i], entry.bytes[i]) << i;
+        }
+    }
     // A start directory given with its separator is used as it is.
     ASSERT_EQ(FindSymbol(tmp.str() + kPathSeparator, "XYZ", r, dir), kSuccess);
     EXPECT_EQ(dir, tmp.str() + kPathSeparator);
@@ -134,32 +136,30 @@ TEST_F(FindSymbolTest, EmptyStartDirectoryMeansTheCurrentDirectory) {
     EXPECT_EQ(r.fileNumber(), 4);
 }
 
-TEST_F(FindSymbolTest, NestingIsBounded) {
-    // A chain of 40 nested portfolios: the walk goes at most 31 levels below the start.
-    std::string rel;
-    for (int level = 0; level < 40; ++level) {
-        WriteMaster(Dir(rel), {Entry(level + 1, "L" + std::to_string(level), "N", 28, 7), SubdirEntry("D")});
-        rel += (rel.empty() ? "" : "/") + std::string("D");
-    }
-    EXPECT_NE(Find("L5").rfind("status", 0), 0u);
-    EXPECT_NE(Find("L31").rfind("status", 0), 0u);
-    EXPECT_EQ(Find("L32"), "status -8");
-    EXPECT_EQ(Find("L39"), "status -8");
-}
-
-TEST_F(FindSymbolTest, PathsLongerThan300CharactersAreNotEntered) {
-    std::string rel;
-    for (int i = 0; i < 60; ++i) {
-        WriteMaster(Dir(rel), {SubdirEntry("ABCDEFGH"), Entry(i + 1, "P" + std::to_string(i), "N", 28, 7)});
-        rel += (rel.empty() ? "" : "/") + std::string("ABCDEFGH");
-    }
-    const std::size_t base = tmp.str().size() + 1;
-    // Level i's directory text is base + 9 * i characters long.
-    const int deepest = static_cast<int>((kMaxDirectoryPath - base) / 9);
+// The walk goes at most 31 levels below the start, and enters no directory whose path is
+// longer than 300 characters.
+TEST_F(FindSymbolTest, DepthAndPathLengthAreBounded) {
+    // A chain of nested portfolios under `top`, entry <top><n> at level n.
+    const auto chain = [&](const std::string& top, const std::string& sub, int levels) {
+        std::string rel = top;
+        for (int n = 0; n < levels; ++n, rel += "/" + sub) {
+            WriteMaster(Dir(rel),
+                        {Entry(n + 1, top + std::to_string(n), "N", 28, 7), SubdirEntry(sub)});
+        }
+        return (tmp.path() / top).string();
+    };
+    const auto found = [&](const std::string& key, const std::string& start) {
+        return Find(key, start).rfind("status", 0) != 0;
+    };
+    const std::string deep = chain("D", "D", 40);
+    EXPECT_TRUE(found("D31", deep));
+    EXPECT_FALSE(found("D32", deep));
+    const std::string wide = chain("P", "ABCDEFGH", 60);
+    // Level n's directory text is wide.size() + 1 + 9 * n characters long.
+    const int deepest = static_cast<int>((kMaxDirectoryPath - wide.size() - 1) / 9);
     ASSERT_GT(deepest, 3);
-    ASSERT_LT(deepest, 31);
-    EXPECT_NE(Find("P" + std::to_string(deepest)).rfind("status", 0), 0u);
-    EXPECT_EQ(Find("P" + std::to_string(deepest + 1)), "status -8");
+    EXPECT_TRUE(found("P" + std::to_string(deepest), wide));
+    EXPECT_FALSE(found("P" + std::to_string(deepest + 1), wide));
 }
 
 // ----- rewrites of MASTER -----
@@ -176,43 +176,35 @@ protected:
 };
 
 TEST_F(MasterRewriteTest, SetMasterDateChangesOnlyTheDateOfThatFileNumber) {
-    const auto before = ReadBytes(master);
+    auto expected = ReadBytes(master);
     const MbfBytes date = DateToMbfReal(MakeDate(2011, 2, 3));
     ASSERT_EQ(SetMasterDate(master, date, 1, 0), kSuccess);
-    ASSERT_EQ(SetMasterDate(master, date, 2, 1), kSuccess);
-    const auto after = ReadBytes(master);
-    ASSERT_EQ(after.size(), before.size());
-    auto expected = before;
     for (std::size_t rec : {1u, 3u}) std::memcpy(expected.data() + rec * 53 + 25, date.data(), 4);
+    const auto afterFirst = expected;
+    ASSERT_EQ(SetMasterDate(master, date, 2, 1), kSuccess);
     std::memcpy(expected.data() + 2 * 53 + 29, date.data(), 4);
-    EXPECT_EQ(after, expected);
+    EXPECT_EQ(ReadBytes(master), expected);
     EXPECT_FALSE(fs::exists(tmp.path() / "MASTER.NEW"));
     // The backup holds MASTER as it was before the last rewrite.
-    auto afterFirst = before;
-    for (std::size_t rec : {1u, 3u}) std::memcpy(afterFirst.data() + rec * 53 + 25, date.data(), 4);
     EXPECT_EQ(ReadBytes(tmp.path() / "MASTER.BAK"), afterFirst);
 }
 
-TEST_F(MasterRewriteTest, RenameMasterEntryPadsSymbolAndName) {
-    const auto before = ReadBytes(master);
+// A rename pads both fields with blanks and refuses a symbol longer than 16; a rewrite keeps
+// a trailing partial record; a MASTER that is not there is a failure, not a new file.
+TEST_F(MasterRewriteTest, RenamePadsAndRewritesKeepWhatTheyDoNotChange) {
+    auto expected = ReadBytes(master);
     ASSERT_EQ(RenameMasterEntry(master, 2, "bb2", "New Name"), kSuccess);
-    auto expected = before;
     std::memcpy(expected.data() + 2 * 53 + 7, "New Name        ", 16);
     std::memcpy(expected.data() + 2 * 53 + 36, "bb2             ", 16);
     EXPECT_EQ(ReadBytes(master), expected);
     EXPECT_EQ(RenameMasterEntry(master, 2, "SEVENTEEN-LETTERS", "X"), kInvalidParm);
     EXPECT_EQ(ReadBytes(master), expected);
-}
 
-TEST_F(MasterRewriteTest, RewriteKeepsATrailingPartialRecord) {
-    auto bytes = ReadBytes(master);
-    bytes.insert(bytes.end(), {9, 8, 7});
-    testing::WriteBytes(master, bytes);
+    expected.insert(expected.end(), {9, 8, 7});
+    testing::WriteBytes(master, expected);
     ASSERT_EQ(SetMasterDate(master, DateToMbfReal(MakeDate(2011, 2, 3)), 99, 0), kSuccess);
-    EXPECT_EQ(ReadBytes(master), bytes);
-}
+    EXPECT_EQ(ReadBytes(master), expected);
 
-TEST_F(MasterRewriteTest, MissingMasterIsAFailure) {
     EXPECT_EQ(SetMasterDate(tmp.path() / "NOPE", MbfBytes{}, 1, 0), kFileOpen);
     EXPECT_FALSE(fs::exists(tmp.path() / "NOPE"));
 }

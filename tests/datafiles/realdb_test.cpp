@@ -1,157 +1,157 @@
-// Checks against databases written by other quote software.
+// Checks against databases written by other quote software: every security reads, values
+// read off their bytes by hand, EMASTER and XMASTER as read and when damaged, and that
+// every rewrite of an entry leaves the three index files agreeing (checked by a decoding
+// made without the library).
 #include <gtest/gtest.h>
 
-#include <map>
+#include <algorithm>
+#include <cstring>
+#include <limits>
 
-#include "datafiles/layout.h"
+#include "datafiles/ascii.h"
+#include "datafiles/extindex.h"
+#include "datafiles/master.h"
 #include "datafiles/rewrite.h"
 #include "datafiles/series.h"
+#include "snapshot.h"
 #include "testsupport/indexcheck.h"
 #include "testsupport/testdb.h"
 
 namespace barwise {
 namespace {
 
-using testing::ReadBytes;
+using testing::DecodeIndexFiles;
 using testing::MbfValue;
+using testing::ReadBytes;
 using testing::TempDir;
 
+const std::string kRealDb = testing::RealDbDir();
 
-// The MASTER entries of a database as the independent decoding reads them.
-std::vector<testing::DecodedSecurity> RawEntries(const fs::path& dir) {
-    std::vector<testing::DecodedSecurity> out;
-    for (const auto& s : testing::DecodeIndexFiles(dir).securities)
-        if (s.index == testing::IndexKind::kMaster) out.push_back(s);
-    return out;
+bool HaveRealDb() {
+    return fs::is_directory(kRealDb);
 }
 
-// The text that finds an entry: its symbol, or its name when the symbol field is blank.
-std::string KeyOf(const testing::DecodedSecurity& e) { return e.symbol.empty() ? e.name : e.symbol; }
-
-class RealDbTest : public ::testing::TestWithParam<const char*> {
-protected:
+// A copy of a real database to change.
+struct DbCopy {
     TempDir tmp;
-    fs::path dir;
-    void SetUp() override {
-        dir = tmp.path() / GetParam();
-        if (!testing::CopyRealDb(GetParam(), dir)) GTEST_SKIP() << "real databases not found at " << testing::RealDbDir();
+    bool copied;
+    explicit DbCopy(const std::string& name) : copied(testing::CopyRealDb(name, tmp.path())) {}
+    std::string dir() const { return tmp.str() + "/"; }
+    testing::Files files() const { return testing::Snapshot(tmp.path()); }
+    std::vector<std::string> changedSince(const testing::Files& before) const {
+        return testing::ChangedSince(tmp.path(), before);
+    }
+    // The first place where the three index files disagree; empty when they agree.
+    std::string disagreement() const {
+        const auto all = testing::IndexDisagreements(tmp.path());
+        return all.empty() ? "" : all.front();
     }
 };
 
-TEST_P(RealDbTest, EveryEntryReadsWithTheExpectedStatus) {
-    const auto entries = RawEntries(dir);
-    ASSERT_FALSE(entries.empty());
-    int read = 0;
-    for (const auto& e : entries) {
-        QuoteSeries s;
-        ASSERT_EQ(AllocSeries(s, 16000), kSuccess);
-        const DataStatus status = ReadSeries(s, dir.string(), KeyOf(e), 0, -1);
-        const bool datExists = fs::exists(SeriesFilePath(dir.string() + kPathSeparator, e.fileNumber, "DAT"));
-        const bool hasLayout = fs::exists(SeriesFilePath(dir.string() + kPathSeparator, e.fileNumber, "DOP")) ||
-                               e.recordLength == 12 || e.recordLength == 16 || e.recordLength == 18 ||
-                               e.recordLength == 20 || e.recordLength == 24 || e.recordLength == 28 ||
-                               e.recordLength == 32;
-        DataStatus expected = kSuccess;
-        if (!hasLayout) expected = kNoLayout;
-        else if (!datExists) expected = kFileOpen;
-        // Two entries sharing a symbol: the first one is found; only check files that are.
-        ASSERT_EQ(status, expected) << GetParam() << " " << KeyOf(e) << " F" << e.fileNumber;
-        if (status != kSuccess) continue;
-        ++read;
-        EXPECT_EQ(s.count, std::min(s.total, kMaxQuotesPerRead)) << KeyOf(e);
-        for (int i = 0; i < s.count; ++i) ASSERT_NE(s.date(i), 0) << KeyOf(e) << " quote " << i;
-    }
-    EXPECT_GT(read, 0);
+int Ymd(DateCode d) {
+    const DateParts p = SplitDate(d);
+    return (p.year + 1900) * 10000 + p.month * 100 + p.day;
 }
 
-TEST_P(RealDbTest, ScaleByOneLeavesEveryDataFileByteForByte) {
-    const auto before = testing::ReadFiles(dir);
-    int rewritten = 0;
-    for (const auto& e : RawEntries(dir)) {
-        EditRequest r;
-        r.op = EditOp::kScale;
-        r.values = {1, 1, 1, 1, 1, 1};
-        r.from = kFirstDay;
-        r.to = kLastDay;
-        const DataStatus s = RewriteSeries(r, dir.string(), KeyOf(e));
-        if (s == kSuccess) ++rewritten;
+class RealDbTest : public ::testing::TestWithParam<const char*> {};
+
+// Every security a real database lists reads by its identity (but one whose data file is
+// missing), and a Scale by 1 of all its quotes leaves every file byte for byte.
+TEST_P(RealDbTest, EverySecurityReadsAndAScaleByOneChangesNoByte) {
+    DbCopy db(GetParam());
+    if (!db.copied) GTEST_SKIP() << "real databases not found at " << kRealDb;
+    const MasterFile m = ReadMasterFile(db.dir());
+    ASSERT_EQ(m.status, kSuccess);
+    ASSERT_FALSE(m.entries.empty());
+    const auto before = db.files();
+    EditRequest scale;
+    scale.op = EditOp::kScale;
+    scale.values = {1, 1, 1, 1, 1, 1};
+    int read = 0;
+    for (const MasterEntry& e : m.entries) {
+        SCOPED_TRACE("F" + std::to_string(e.id.fileNumber));
+        const char* ext = e.id.inXmaster() ? "MWD" : "DAT";
+        const bool held = fs::exists(SeriesFilePath(db.dir(), e.id.fileNumber, ext));
+        QuoteSeries s;
+        ASSERT_EQ(AllocSeries(s, 16000), kSuccess);
+        // An all-zero record past MASTER's count names no file at all.
+        const DataStatus expected = e.id.fileNumber == 0 ? kFileNotFound : kFileOpen;
+        ASSERT_EQ(ReadSeries(s, e.id, 0, -1), held ? kSuccess : expected);
+        if (!held) continue;
+        ++read;
+        EXPECT_EQ(s.count, std::min(s.total, kMaxQuotesPerRead));
+        for (int i = 0; i < s.count; ++i) ASSERT_NE(s.date(i), 0) << "quote " << i;
+        EXPECT_EQ(RewriteSeries(scale, e.id), kSuccess);
     }
-    EXPECT_GT(rewritten, 0);
-    for (const auto& [name, bytes] : before) EXPECT_EQ(ReadBytes(dir / name), bytes) << name;
+    EXPECT_GT(read, 0);
+    EXPECT_EQ(db.changedSince(before), std::vector<std::string>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(Databases, RealDbTest,
                          ::testing::Values("equis-italy", "mininge-dop", "equis-xmaster-mini",
-                                           "bbfinance-inconsistent", "stooq-intraday", "equis-italy-intraday"),
+                                           "bbfinance-inconsistent", "stooq-intraday",
+                                           "equis-italy-intraday"),
                          [](const auto& info) {
                              std::string n = info.param;
-                             for (char& c : n) if (c == '-') c = '_';
+                             std::replace(n.begin(), n.end(), '-', '_');
                              return n;
                          });
 
-class RealDbValuesTest : public ::testing::Test {
-protected:
-    TempDir tmp;
-    bool Copy(const char* name) { return testing::CopyRealDb(name, tmp.path() / name); }
-};
-
-TEST_F(RealDbValuesTest, EquisItalyQuotesMatchTheRawBytes) {
-    if (!Copy("equis-italy")) GTEST_SKIP() << "real databases not found";
-    const fs::path dir = tmp.path() / "equis-italy";
-    const auto raw = ReadBytes(dir / "F1.DAT");  // ASR, 28-byte records: D O H L C V OI
+// ASR of equis-italy: 28-byte records, D O H L C V OI; its first quote is 4 January 2010.
+TEST(RealDbValues, EquisItalyQuotesMatchTheRawBytes) {
+    if (!HaveRealDb()) GTEST_SKIP();
+    const std::string dir = kRealDb + "/equis-italy";
+    const auto raw = ReadBytes(dir + "/F1.DAT");
     QuoteSeries s;
     ASSERT_EQ(AllocSeries(s, 400), kSuccess);
-    ASSERT_EQ(ReadSeries(s, dir.string(), "ASR", 0, -1), kSuccess);
+    ASSERT_EQ(ReadSeries(s, dir, "ASR", 0, -1), kSuccess);
     ASSERT_EQ(s.total, static_cast<int>(raw.size() / 28) - 1);
     for (int i : {0, 1, s.count / 2, s.count - 1}) {
         const std::uint8_t* rec = raw.data() + (i + 1) * 28;
-        const double date = MbfValue(rec);
-        const int y = static_cast<int>(date / 10000), m = static_cast<int>(date / 100) % 100, d = static_cast<int>(date) % 100;
-        EXPECT_EQ(FormatDate(s.date(i), 8, '/'), std::to_string(1900 + y) + (m < 10 ? "0" : "") + std::to_string(m) +
-                                                     (d < 10 ? "0" : "") + std::to_string(d));
+        EXPECT_EQ(Ymd(s.date(i)), 19000000 + static_cast<int>(MbfValue(rec))) << i;
         for (int f = kFieldOpen; f <= kFieldOi; ++f)
-            EXPECT_EQ(s.value(f, i), MbfValue(rec + 4 * (f - kFieldOpen + 1))) << i << " field " << f;
+            EXPECT_EQ(s.value(f, i), MbfValue(rec + 4 * (f - kFieldOpen + 1))) << i << " " << f;
     }
-    // The first quote of ASR is 4 January 2010.
     EXPECT_EQ(FormatDateMdy(s.date(0)), "01/04/10");
 }
 
 // 64,885 one-minute bars in 32-byte records without a DOP: DATE TIME OPEN HIGH LOW CLOSE VOL
-// OI, and a header last record number (64,886) beyond the signed 16-bit range.
-TEST_F(RealDbValuesTest, EquisItalyIntradayReadsEveryBar) {
-    if (!Copy("equis-italy-intraday")) GTEST_SKIP() << "real databases not found";
-    const fs::path dir = tmp.path() / "equis-italy-intraday";
-    const auto raw = ReadBytes(dir / "F1.DAT");
+// OI, and a header last record number (64,886) beyond the signed 16-bit range. First bar
+// 2 January 2003 09:16, last 4 July 2003 17:39.
+TEST(RealDbValues, EquisItalyIntradayReadsEveryBar) {
+    if (!HaveRealDb()) GTEST_SKIP();
+    const std::string dir = kRealDb + "/equis-italy-intraday";
+    const auto raw = ReadBytes(dir + "/F1.DAT");
     QuoteSeries s;
     ASSERT_EQ(AllocSeries(s, 2), kSuccess);
-    ASSERT_EQ(ReadSeries(s, dir.string(), "FIB30", 0, 0), kSuccess);
+    ASSERT_EQ(ReadSeries(s, dir, "FIB30", 0, 0), kSuccess);
     ASSERT_EQ(s.total, 64885);
     ASSERT_EQ(static_cast<int>(raw.size() / 32) - 1, 64885);
     for (int i : {0, 1, 40000, 64884}) {
-        ASSERT_EQ(ReadSeries(s, dir.string(), "FIB30", i, 1), kSuccess) << i;
+        ASSERT_EQ(ReadSeries(s, dir, "FIB30", i, 1), kSuccess) << i;
         const std::uint8_t* rec = raw.data() + (i + 1) * 32;
         EXPECT_EQ(s.time(0), TimeFromReal(static_cast<float>(MbfValue(rec + 4)))) << i;
         for (int f = kFieldOpen; f <= kFieldOi; ++f)
-            EXPECT_EQ(s.value(f, 0), MbfValue(rec + (f) * 4)) << i << " field " << f;
+            EXPECT_EQ(s.value(f, 0), MbfValue(rec + f * 4)) << i << " field " << f;
     }
-    // First bar 2 January 2003 09:16, last 4 July 2003 17:39.
-    ASSERT_EQ(ReadSeries(s, dir.string(), "FIB30", 0, 1), kSuccess);
+    ASSERT_EQ(ReadSeries(s, dir, "FIB30", 0, 1), kSuccess);
     EXPECT_EQ(FormatDateMdy(s.date(0)), "01/02/03");
     EXPECT_EQ(s.time(0), MakeTime(9, 16, 0));
     EXPECT_EQ(s.open(0), 23785.0f);
-    ASSERT_EQ(ReadSeries(s, dir.string(), "FIB30", 64884, 1), kSuccess);
+    ASSERT_EQ(ReadSeries(s, dir, "FIB30", 64884, 1), kSuccess);
     EXPECT_EQ(FormatDateMdy(s.date(0)), "07/04/03");
     EXPECT_EQ(s.time(0), MakeTime(17, 39, 0));
     EXPECT_EQ(s.close(0), 24920.0f);
 }
 
-TEST_F(RealDbValuesTest, MiningeDopLayoutAndBlankSymbols) {
-    if (!Copy("mininge-dop")) GTEST_SKIP() << "real databases not found";
-    const fs::path dir = tmp.path() / "mininge-dop";
-    const auto raw = ReadBytes(dir / "F1.DAT");  // APX by its name; DOP: D O H L C V
+// APX of mininge-dop, found by its name (its symbol field is blank); DOP: D O H L C V.
+TEST(RealDbValues, MiningeDopLayoutAndBlankSymbols) {
+    if (!HaveRealDb()) GTEST_SKIP();
+    const std::string dir = kRealDb + "/mininge-dop";
+    const auto raw = ReadBytes(dir + "/F1.DAT");
     QuoteSeries s;
     ASSERT_EQ(AllocSeries(s, 16000), kSuccess);
-    ASSERT_EQ(ReadSeries(s, dir.string(), "apx", 0, -1), kSuccess);
+    ASSERT_EQ(ReadSeries(s, dir, "apx", 0, -1), kSuccess);
     ASSERT_EQ(s.info->layout.inputFormat[kFieldVol], 1000);
     ASSERT_GT(s.count, 2);
     for (int i : {0, s.count - 1}) {
@@ -160,6 +160,271 @@ TEST_F(RealDbValuesTest, MiningeDopLayoutAndBlankSymbols) {
         EXPECT_EQ(s.volume(i), MbfValue(rec + 20)) << i;
         EXPECT_EQ(s.openInterest(i), -1.0f);
     }
+}
+
+// Values read off the bytes of F256.MWD by hand: the first quote, 5 January 2010, in the
+// columns the field bits 0x7F give (DATE OPEN HIGH LOW CLOSE VOL OI).
+TEST(ExtIndexRead, XmasterSecuritiesAreFoundAndRead) {
+    if (!HaveRealDb()) GTEST_SKIP();
+    const std::string dir = kRealDb + "/equis-italy/";
+    MasterRecord record;
+    SecurityId id;
+    ASSERT_EQ(FindSymbol(dir, "RCF", record, id), kSuccess);
+    EXPECT_EQ(id, (SecurityId{IndexFile::kXMaster, dir, 1, 256}));
+    ASSERT_EQ(FindSymbol(dir, "AUTOSTRADE MERIDIONALI", record, id), kSuccess);
+    EXPECT_EQ(id.fileNumber, 334);
+
+    QuoteSeries s;
+    ASSERT_EQ(AllocSeries(s, 200), kSuccess);
+    ASSERT_EQ(ReadSeries(s, SecurityId{IndexFile::kXMaster, dir, 1, 256}, 0, 200), kSuccess);
+    ASSERT_GT(s.count, 0);
+    EXPECT_EQ(s.date(0), MakeDate(2010, 1, 5));
+    const auto bytes = ReadBytes(dir + "F256.MWD");
+    for (int f = kFieldOpen; f <= kFieldClose; ++f)
+        EXPECT_EQ(s.value(f, 0), MbfToFloat(bytes.data() + 28 + 4 * (f - kFieldOpen + 1))) << f;
+    // An identity whose XMASTER record now names another file is refused.
+    const SecurityId stale{IndexFile::kXMaster, dir, 1, 257};
+    EXPECT_EQ(ReadSeries(s, stale, 0, 10), kFileNotFound);
+}
+
+TEST(ExtIndexRead, EveryRealSecurityIsListedAsTheIndependentDecodingHasIt) {
+    if (!HaveRealDb()) GTEST_SKIP();
+    const struct {
+        const char* db;
+        int master, total;
+    } cases[] = {
+        {"equis-italy", 255, 462}, {"equis-xmaster-mini", 2, 4}, {"equis-italy-intraday", 1, 1}};
+    for (const auto& c : cases) {
+        const std::string dir = kRealDb + "/" + c.db;
+        const MasterFile m = ReadMasterFile(dir);
+        ASSERT_EQ(m.status, kSuccess) << c.db;
+        EXPECT_TRUE(m.indexWarning.empty()) << c.db << ": " << m.indexWarning;
+        EXPECT_EQ(m.masterEntries, c.master) << c.db;
+        const auto decoded = DecodeIndexFiles(dir).securities;
+        ASSERT_EQ(m.entries.size(), decoded.size()) << c.db;
+        ASSERT_EQ(static_cast<int>(m.entries.size()), c.total) << c.db;
+        for (std::size_t i = 0; i < decoded.size(); ++i) {
+            const MasterEntry& e = m.entries[i];
+            const auto& d = decoded[i];
+            SCOPED_TRACE(std::string(c.db) + " F" + std::to_string(d.fileNumber));
+            EXPECT_EQ(e.id.inXmaster(), d.index == testing::IndexKind::kXmaster);
+            EXPECT_EQ(e.id.position, d.position);
+            EXPECT_EQ(e.id.fileNumber, d.fileNumber);
+            EXPECT_EQ(e.record.fileNumber(), d.fileNumber);
+            EXPECT_EQ(DisplayText(e.record.symbolField()), d.symbol);
+            EXPECT_EQ(SecurityName(e.record), d.fullName());
+            EXPECT_EQ(e.record.fieldCount(), d.fieldCount);
+            const std::uint8_t* dates = e.record.bytes.data();
+            EXPECT_EQ(YmdFromDateReal(MbfToFloat(dates + kMasterFirstDateOffset)), d.firstDate);
+            EXPECT_EQ(YmdFromDateReal(MbfToFloat(dates + kMasterLastDateOffset)), d.lastDate);
+        }
+    }
+}
+
+TEST(ExtIndexRead, DamagedIndexFilesAreSetAsideAndMasterStillOpens) {
+    if (!HaveRealDb()) GTEST_SKIP();
+    // Each damage to a copy of equis-italy's XMASTER or EMASTER sets that file aside.
+    const struct {
+        const char* file;
+        std::size_t offset;
+        std::uint8_t value;
+        const char* says;
+        std::size_t size = 0;  // the file cut to this size; 0: left whole
+    } damages[] = {
+        {"Xmaster", 1, 0x00, "does not begin as an XMASTER does"},
+        {"Xmaster", 14, 0x01, "two different record counts"},
+        // The next free number made 462, the largest number in use: a new security would
+        // take F462.MWD from the one that has it.
+        {"Xmaster", 18, 0xCE, "file number 462 at record 207, not below its next free number 462"},
+        {"Emaster", 0, 0x10, "holds 49152 bytes for 16 records"},
+        {"Emaster", 192 * 7 + 2, 0x63, "gives file number 99 at record 7"},
+        // One record short, with a count that fits its own size.
+        {"Emaster", 0, 0xFE, "lists 254 securities, MASTER 255", 192 * 255},
+    };
+    for (const auto& d : damages) {
+        SCOPED_TRACE(std::string(d.file) + " " + std::to_string(d.offset));
+        DbCopy db("equis-italy");
+        auto bytes = ReadBytes(db.tmp.path() / d.file);
+        bytes[d.offset] = d.value;
+        if (d.size != 0) bytes.resize(d.size);
+        testing::WriteBytes(db.tmp.path() / d.file, bytes);
+        const MasterFile m = ReadMasterFile(db.dir());
+        ASSERT_EQ(m.status, kSuccess);
+        EXPECT_NE(m.indexWarning.find(d.says), std::string::npos) << m.indexWarning;
+        EXPECT_EQ(m.masterEntries, 255);
+        EXPECT_EQ(m.entries.size(), std::string(d.file) == "Xmaster" ? 255u : 462u);
+    }
+    {
+        // A MASTER record after the header's count has no EMASTER twin to take a name from.
+        DbCopy mini("equis-xmaster-mini");
+        auto master = ReadBytes(mini.tmp.path() / "MASTER");
+        master.insert(master.end(), master.end() - kMasterRecordSize, master.end());
+        testing::WriteBytes(mini.tmp.path() / "MASTER", master);
+        const MasterFile m = ReadMasterFile(mini.dir());
+        EXPECT_EQ(m.masterEntries, 3);
+        EXPECT_TRUE(m.entries.at(2).record.longName.empty());
+    }
+    // A cut XMASTER: sizes that do not fit the count.
+    DbCopy db("equis-italy");
+    fs::resize_file(db.tmp.path() / "Xmaster", 150 * 100 + 3);
+    EXPECT_EQ(ReadMasterFile(db.dir()).entries.size(), 255u);
+}
+
+// The long name of MASTER's last record, given by its EMASTER twin, reaches both readers.
+TEST(ExtIndexRead, TheLastRecordsLongNameIsRead) {
+    if (!HaveRealDb()) GTEST_SKIP();
+    DbCopy db("equis-xmaster-mini");
+    auto emaster = ReadBytes(db.tmp.path() / "EMASTER");
+    const std::string name = "CAC 40 INDICE DE PARIS";  // record 2's short name: "CAC 40 INDICE"
+    const std::size_t at = 2 * kEmasterRecordSize + kEmasterLongNameOffset;
+    std::memcpy(emaster.data() + at, name.c_str(), name.size() + 1);
+    testing::WriteBytes(db.tmp.path() / "EMASTER", emaster);
+    const MasterFile m = ReadMasterFile(db.dir());
+    ASSERT_EQ(m.masterEntries, 2);
+    EXPECT_EQ(SecurityName(m.entries.at(1).record), name);
+    MasterRecord record;
+    ASSERT_EQ(ReadMasterEntry(m.entries.at(1).id, record), kSuccess);
+    EXPECT_EQ(SecurityName(record), name);
+}
+
+// XMASTER and EMASTER keep dates as YYYYMMDD, MASTER as date reals; no date is 0 in both.
+TEST(ExtIndexDates, YyyymmddAndDateRealsConvertBothWays) {
+    const std::pair<float, std::int32_t> both[] = {
+        {0.0f, 0},        {1100104.0f, 20100104}, {281001.0f, 19281001}, {2991231.0f, 21991231},
+        {1.0f, 19000001},
+    };
+    for (const auto& [real, ymd] : both) {
+        EXPECT_EQ(YmdFromDateReal(real), ymd) << real;
+        EXPECT_EQ(DateRealFromYmd(ymd), real) << ymd;
+    }
+    for (float bad : {-1.0f, 3000001.0f, std::numeric_limits<float>::quiet_NaN()})
+        EXPECT_EQ(YmdFromDateReal(bad), 0) << bad;
+    for (std::int32_t bad : {19000000, 18991231, -5}) EXPECT_EQ(DateRealFromYmd(bad), 0.0f) << bad;
+}
+
+// The first and last date of a security as the independent decoding reads them.
+std::pair<int, int> DecodedDates(const std::string& dir, int fileNumber) {
+    for (const auto& s : DecodeIndexFiles(dir).securities)
+        if (s.fileNumber == fileNumber) return {s.firstDate, s.lastDate};
+    return {0, 0};
+}
+
+TEST(ExtIndexRewrite, EveryEntryRewriteKeepsTheThreeFilesAgreeing) {
+    if (!HaveRealDb()) GTEST_SKIP();
+    const MbfBytes first = DateToMbfReal(MakeDate(2009, 12, 31));
+    const MbfBytes last = DateToMbfReal(MakeDate(2011, 2, 3));
+    const std::string longName = "A NAME LONGER THAN SIXTEEN LETTERS";
+    for (const SecurityId& base : {SecurityId{IndexFile::kMaster, "", 151, 151},
+                                   SecurityId{IndexFile::kXMaster, "", 79, 334}}) {
+        DbCopy db("equis-italy");
+        SecurityId id = base;
+        id.directory = db.dir();
+        const auto before = db.files();
+        ASSERT_EQ(SetMasterDates(id, first, last), kSuccess);
+        EXPECT_EQ(DecodedDates(db.dir(), id.fileNumber), std::make_pair(20091231, 20110203));
+        EXPECT_EQ(db.disagreement(), "");
+
+        ASSERT_EQ(RenameMasterEntry(id, "NEWSYM", longName), kSuccess);
+        EXPECT_EQ(db.disagreement(), "");
+        MasterRecord record;
+        SecurityId found;
+        ASSERT_EQ(FindSymbol(db.dir(), "NEWSYM", record, found), kSuccess);
+        EXPECT_EQ(found, id);
+        ASSERT_EQ(ReadMasterEntry(id, record), kSuccess);
+        EXPECT_EQ(SecurityName(record), longName);
+        // A name that fits in 16 clears the long name.
+        ASSERT_EQ(RenameMasterEntry(id, "NEWSYM", "SHORT NAME"), kSuccess);
+        ASSERT_EQ(ReadMasterEntry(id, record), kSuccess);
+        EXPECT_EQ(SecurityName(record), "SHORT NAME");
+        // What EMASTER and XMASTER cannot hold is refused before anything is written.
+        const auto now = db.files();
+        EXPECT_EQ(RenameMasterEntry(id, "FIFTEEN-LETTERS", "X"), kInvalidParm);
+        EXPECT_EQ(RenameMasterEntry(id, "X", std::string(46, 'N')), kInvalidParm);
+        EXPECT_TRUE(db.changedSince(now).empty());
+
+        // Only the files of the index that lists the entry changed, with a backup each
+        // (named in any letter case: Windows names them as the program asked).
+        std::vector<std::string> changed;
+        for (const std::string& name : db.changedSince(before))
+            changed.push_back(ToUpperAscii(name));
+        std::sort(changed.begin(), changed.end());
+        const std::vector<std::string> master = {"EMASTER", "EMASTER.BAK", "MASTER", "MASTER.BAK"};
+        const std::vector<std::string> xmaster = {"XMASTER", "XMASTER.BAK"};
+        EXPECT_EQ(changed, id.inXmaster() ? xmaster : master);
+    }
+}
+
+// Deleting the first and the last quote of a security of either index moves both its dates
+// in every index file, which still agree.
+TEST(ExtIndexRewrite, DeletesMoveTheDatesOfBothKindsOfSecurity) {
+    if (!HaveRealDb()) GTEST_SKIP();
+    for (const SecurityId& base :
+         {SecurityId{IndexFile::kMaster, "", 1, 1}, SecurityId{IndexFile::kXMaster, "", 1, 256}}) {
+        DbCopy db("equis-italy");
+        SecurityId id = base;
+        id.directory = db.dir();
+        SCOPED_TRACE(id.fileNumber);
+        QuoteSeries s;
+        ASSERT_EQ(AllocSeries(s, 400), kSuccess);
+        ASSERT_EQ(ReadSeries(s, id, 0, 400), kSuccess);
+        ASSERT_GT(s.count, 3);
+        const DateCode second = s.date(1), beforeLast = s.date(s.count - 2);
+        for (DateCode d : {s.date(0), s.date(s.count - 1)}) {
+            EditRequest del;
+            del.op = EditOp::kDelete;
+            del.from = d;
+            ASSERT_EQ(RewriteSeries(del, id), kSuccess);
+        }
+        EXPECT_EQ(DecodedDates(db.dir(), id.fileNumber),
+                  std::make_pair(Ymd(second), Ymd(beforeLast)));
+        EXPECT_EQ(db.disagreement(), "");
+        EXPECT_EQ(db.files().count(id.inXmaster() ? "F256.BAK" : "F1.BAK"), 1u);
+    }
+}
+
+// bbfinance-inconsistent's EMASTER and XMASTER are set aside (MASTER still opens), and
+// never written by a rename or a date change.
+TEST(ExtIndexRewrite, AnIndexFileSetAsideIsNeverWritten) {
+    if (!HaveRealDb()) GTEST_SKIP();
+    DbCopy db("bbfinance-inconsistent");
+    const MasterFile m = ReadMasterFile(db.dir());
+    ASSERT_EQ(m.status, kSuccess);
+    EXPECT_EQ(m.emaster, ExtIndexState::kUnusable);
+    EXPECT_EQ(m.xmaster, ExtIndexState::kUnusable);
+    EXPECT_EQ(m.entries.size(), 40u);
+    const std::string& w = m.indexWarning;
+    EXPECT_NE(w.find("EMASTER gives file number"), std::string::npos) << w;
+    EXPECT_NE(w.find("XMASTER is shorter than its header"), std::string::npos) << w;
+
+    const auto emaster = ReadBytes(db.tmp.path() / "EMASTER");
+    const auto xmaster = ReadBytes(db.tmp.path() / "XMASTER");
+    const SecurityId id = m.entries.at(3).id;
+    ASSERT_EQ(RenameMasterEntry(id, "RENAMED", "A NAME"), kSuccess);  // MASTER alone: 16 each
+    ASSERT_EQ(SetMasterDate(id, DateToMbfReal(MakeDate(2014, 1, 2)), 0), kSuccess);
+    EXPECT_EQ(ReadBytes(db.tmp.path() / "EMASTER"), emaster);
+    EXPECT_EQ(ReadBytes(db.tmp.path() / "XMASTER"), xmaster);
+    EXPECT_FALSE(fs::exists(db.tmp.path() / "EMASTER.BAK"));
+    EXPECT_EQ(RenameMasterEntry(id, "SIXTEEN-LETTERS!", "A NAME"), kSuccess);
+}
+
+// MASTER loses a record but EMASTER keeps it; XMASTER's two counts made to differ.
+TEST(ExtIndexRewrite, AChangeThatWouldBreakAgreementIsRefused) {
+    if (!HaveRealDb()) GTEST_SKIP();
+    DbCopy db("equis-xmaster-mini");
+    const auto before = db.files();
+    const fs::path masterPath = db.tmp.path() / "MASTER";
+    const auto shorter = [](IndexContents& c) {
+        c.master.resize(c.master.size() - kMasterRecordSize);
+        c.master[0] = 1;
+        return kSuccess;
+    };
+    const auto counts = [](IndexContents& c) {
+        c.xmaster[kXmasterCountOffset] = 3;
+        return kSuccess;
+    };
+    EXPECT_EQ(RewriteIndexFiles(masterPath, shorter), kInvalidParm);
+    EXPECT_EQ(RewriteIndexFiles(masterPath, counts), kInvalidParm);
+    EXPECT_TRUE(db.changedSince(before).empty());
 }
 
 }  // namespace

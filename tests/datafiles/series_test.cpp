@@ -7,7 +7,6 @@
 #endif
 
 #include "datafiles/datafacts.h"
-#include "datafiles/rewrite.h"
 #include "datafiles/series.h"
 #include "testsupport/testdb.h"
 
@@ -31,10 +30,12 @@ protected:
         std::vector<std::vector<float>> rows;
         for (int i = 0; i < n; ++i) {
             const float c = 10.0f + static_cast<float>(i) / 100.0f;
-            rows.push_back({dates[static_cast<std::size_t>(i)], c - 0.5f, c + 1.0f, c - 1.0f, c, 1000.0f + static_cast<float>(i), 7.0f});
+            rows.push_back({dates[static_cast<std::size_t>(i)], c - 0.5f, c + 1.0f, c - 1.0f, c,
+                            1000.0f + static_cast<float>(i), 7.0f});
         }
         WriteDat(tmp.path() / "F1.DAT", 28, rows);
-        WriteDat(tmp.path() / "F2.DAT", 12, {{1000104.0f, 5.5f, 300.0f}, {1000105.0f, 5.75f, 0.0f}});
+        WriteDat(tmp.path() / "F2.DAT", 12,
+                 {{1000104.0f, 5.5f, 300.0f}, {1000105.0f, 5.75f, 0.0f}});
         WriteMaster(tmp.path(), {Entry(1, "SER", "SERIES", 28, 7), Entry(2, "TWELVE", "T", 12, 3)});
     }
     float Close(int i) const { return 10.0f + static_cast<float>(i) / 100.0f; }
@@ -52,19 +53,20 @@ TEST_F(SeriesTest, WindowShapes) {
     };
     const Case cases[] = {
         {0, 10, 400, kSuccess, 0, 10},
-        {499, 10, 400, kSuccess, 499, 1},   // last quote: exactly one
+        {499, 10, 400, kSuccess, 499, 1},  // last quote: exactly one
         {500, 1, 400, kRecordNotFound, 0, 0},
-        {-1, -1, 1000, kSuccess, 0, 500},   // all, latest first window = everything
+        {-1, -1, 1000, kSuccess, 0, 500},  // all, latest first window = everything
         {100, -1, 1000, kSuccess, 100, 400},
-        {-1, 30, 400, kSuccess, 470, 30},   // the newest 30
-        {-1, 1, 1, kSuccess, 499, 1},       // the newest quote alone
-        {0, 1000, 400, kSuccess, 0, 400},   // cut to the capacity
+        {-1, 30, 400, kSuccess, 470, 30},  // the newest 30
+        {-1, 1, 1, kSuccess, 499, 1},      // the newest quote alone
+        {0, 1000, 400, kSuccess, 0, 400},  // cut to the capacity
         {-1, 1000, 400, kSuccess, 100, 400},
     };
     for (const Case& c : cases) {
         QuoteSeries s;
         ASSERT_EQ(AllocSeries(s, c.capacity), kSuccess);
-        EXPECT_EQ(ReadSeries(s, tmp.str(), "SER", c.start, c.count), c.status) << c.start << "/" << c.count;
+        EXPECT_EQ(ReadSeries(s, tmp.str(), "SER", c.start, c.count), c.status)
+            << c.start << "/" << c.count;
         if (c.status != kSuccess) continue;
         ASSERT_EQ(s.count, c.read) << c.start << "/" << c.count;
         EXPECT_EQ(s.total, 500);
@@ -81,7 +83,8 @@ TEST_F(SeriesTest, WindowShapes) {
     }
 }
 
-TEST_F(SeriesTest, CountZeroLoadsFactsOnly) {
+// A count of 0 loads the series' facts only; a field the records do not hold reads -1.
+TEST_F(SeriesTest, CountZeroLoadsFactsOnlyAndAbsentFieldsReadMinusOne) {
     Build(5);
     QuoteSeries s;
     ASSERT_EQ(AllocSeries(s, 3), kSuccess);
@@ -93,6 +96,12 @@ TEST_F(SeriesTest, CountZeroLoadsFactsOnly) {
     EXPECT_EQ(s.info->layout.column[kFieldOi], 7);
     EXPECT_EQ(s.directory, tmp.str() + kPathSeparator);
     EXPECT_EQ(s.key, "series");
+
+    ASSERT_EQ(ReadSeries(s, tmp.str(), "TWELVE", 0, 3), kSuccess);
+    ASSERT_EQ(s.count, 2);
+    EXPECT_EQ(testing::QuoteValues(s, 0), (std::vector<float>{-1, -1, -1, 5.5f, 300, -1}));
+    EXPECT_EQ(testing::QuoteValues(s, 1), (std::vector<float>{-1, -1, -1, 5.75f, 0, -1}));
+    EXPECT_EQ(s.time(1), 0);
 }
 
 TEST_F(SeriesTest, PackedAndSplitStorageHoldTheSameQuotes) {
@@ -106,23 +115,11 @@ TEST_F(SeriesTest, PackedAndSplitStorageHoldTheSameQuotes) {
     for (int i = 0; i < packed.count; ++i) {
         ASSERT_EQ(packed.date(i), split.date(i));
         ASSERT_EQ(packed.time(i), split.time(i));
-        for (int f = kFieldOpen; f <= kFieldOi; ++f) ASSERT_EQ(packed.value(f, i), split.value(f, i));
+        ASSERT_EQ(testing::QuoteValues(packed, i), testing::QuoteValues(split, i));
     }
     FreeSeries(split);
     EXPECT_EQ(split.capacity, 0);
     EXPECT_EQ(split.columns[kFieldDate].base, nullptr);
-}
-
-TEST_F(SeriesTest, AbsentFieldsReadMinusOne) {
-    Build(1);
-    QuoteSeries s;
-    ASSERT_EQ(AllocSeries(s, 10), kSuccess);
-    ASSERT_EQ(ReadSeries(s, tmp.str(), "TWELVE", 0, 10), kSuccess);
-    ASSERT_EQ(s.count, 2);
-    EXPECT_EQ(testing::QuoteValues(s, 0), (std::vector<float>{-1, -1, -1, 5.5f, 300, -1}));
-    EXPECT_EQ(testing::QuoteValues(s, 1), (std::vector<float>{-1, -1, -1, 5.75f, 0, -1}));
-    EXPECT_EQ(s.time(0), 0);
-    EXPECT_EQ(s.time(1), 0);
 }
 
 // Files that do not hold what MASTER or their header says: the read stops at whichever
@@ -133,10 +130,7 @@ TEST_F(SeriesTest, OddFilesAndLookupsGiveTheirStatus) {
         PutI16(bytes.data() + 2, static_cast<std::int16_t>(lastRecord));
         testing::WriteBytes(tmp.path() / "F1.DAT", bytes);
     };
-    const auto shape = [&](int length, int fields) {
-        testing::WriteText(tmp.path() / "F1.DOP", "\"DATE\",0,0\n\"CLOSE\",0,0\n");
-        WriteMaster(tmp.path(), {Entry(1, "SER", "SERIES", length, fields)});
-    };
+    const auto none = [] {};
     struct Case {
         const char* what;
         int quotes;
@@ -145,26 +139,20 @@ TEST_F(SeriesTest, OddFilesAndLookupsGiveTheirStatus) {
         std::int32_t start;
         std::int16_t count;
         DataStatus status;
-        int read, total;
+        int read = 0, total = 0;
     } const cases[] = {
         {"header says 4 of 10", 10, [&] { setHeader(5); }, "SER", 0, 100, kSuccess, 4, 4},
         {"header says 50 of 10", 10, [&] { setHeader(51); }, "SER", 0, 100, kSuccess, 10, 50},
-        {"empty: a quote", 0, [] {}, "SER", 0, 5, kRecordNotFound, 0, 0},
-        {"empty: facts only", 0, [] {}, "SER", 0, 0, kSuccess, 100, 0},  // count left as allocated
-        {"empty: all", 0, [] {}, "SER", -1, -1, kSuccess, 0, 0},
-        {"80-byte records", 3, [&] { shape(80, 7); }, "SER", 0, 10, kFileRead, 0, 0},
-        {"20 fields", 3, [&] { shape(28, 20); }, "SER", 0, 10, kFileRead, 0, 0},
-        {"7 fields in 24 bytes", 3, [&] { shape(24, 7); }, "SER", 0, 10, kFileRead, 0, 0},
-        {"no fields", 3, [&] { shape(28, 0); }, "SER", 0, 10, kFileRead, 0, 0},
-        {"negative length", 3, [&] { shape(-56, 7); }, "SER", 0, 10, kFileRead, 0, 0},
-        {"2-byte records", 3, [&] { shape(2, 1); }, "SER", 0, 10, kFileRead, 0, 0},
-        {"no such key", 3, [] {}, "NOPE", 0, 10, kFileNotFound, 0, 0},
-        {"no data file", 3, [&] { fs::remove(tmp.path() / "F2.DAT"); }, "TWELVE", 0, 10, kFileOpen, 0, 0},
-        {"no layout", 3, [&] { WriteMaster(tmp.path(), {Entry(1, "SER", "SERIES", 36, 9)}); }, "SER", 0, 10, kNoLayout, 0, 0},
+        {"empty: a quote", 0, none, "SER", 0, 5, kRecordNotFound, 0, 0},
+        {"empty: facts only", 0, none, "SER", 0, 0, kSuccess, 100, 0},  // count as allocated
+        {"empty: all", 0, none, "SER", -1, -1, kSuccess, 0, 0},
+        {"no such key", 3, none, "NOPE", 0, 10, kFileNotFound, 0, 0},
+        {"no data file", 3, [&] { fs::remove(tmp.path() / "F2.DAT"); }, "TWELVE", 0, 10, kFileOpen},
+        {"no layout", 3, [&] { WriteMaster(tmp.path(), {Entry(1, "SER", "S", 36, 9)}); }, "SER", 0,
+         10, kNoLayout},
     };
     for (const Case& c : cases) {
         Build(c.quotes);
-        fs::remove(tmp.path() / "F1.DOP");
         c.change();
         QuoteSeries s;
         ASSERT_EQ(AllocSeries(s, 100), kSuccess);
@@ -172,6 +160,16 @@ TEST_F(SeriesTest, OddFilesAndLookupsGiveTheirStatus) {
         if (c.status != kSuccess) continue;
         EXPECT_EQ(s.count, c.read) << c.what;
         EXPECT_EQ(s.total, c.total) << c.what;
+    }
+    // Record shapes no file can have, even with a DOP that fits them.
+    Build(3);
+    testing::WriteText(tmp.path() / "F1.DOP", "\"DATE\",0,0\n\"CLOSE\",0,0\n");
+    for (const auto& [length, fields] :
+         {std::pair{80, 7}, {28, 20}, {24, 7}, {28, 0}, {-56, 7}, {2, 1}}) {
+        WriteMaster(tmp.path(), {Entry(1, "SER", "SERIES", length, fields)});
+        QuoteSeries s;
+        ASSERT_EQ(AllocSeries(s, 100), kSuccess);
+        EXPECT_EQ(ReadSeries(s, tmp.str(), "SER", 0, 10), kFileRead) << length << " " << fields;
     }
 }
 
@@ -186,28 +184,27 @@ TEST(SeriesAllocTest, CountsAndCapacity) {
     EXPECT_EQ(IsPlausibleRecordShape(77, 19), false);
 }
 
-}  // namespace
-}  // namespace barwise
-
-namespace barwise {
-namespace {
-
 // Every reader on a small database in which one file at a time is cut short.
 TEST(TruncatedFilesTest, EveryFileCutAtEveryLengthGivesACleanStatus) {
     TempDir tmp;
     const fs::path sub = tmp.path() / "SUB";
     fs::create_directories(sub);
-    WriteDat(tmp.path() / "F1.DAT", 24, {{1000103.0f, 1, 2, 0.5f, 1.5f, 100}, {1000104.0f, 1, 2, 0.5f, 1.5f, 100}});
-    testing::WriteText(tmp.path() / "F1.DOP", "\"DATE\",0,0\r\n\"OPEN\",2,2\r\n\"HIGH\",2,2\r\n\"LOW\",2,2\r\n\"CLOSE\",2,2\r\n\"VOL\",0,0\r\n");
+    WriteDat(tmp.path() / "F1.DAT", 24,
+             {{1000103.0f, 1, 2, 0.5f, 1.5f, 100}, {1000104.0f, 1, 2, 0.5f, 1.5f, 100}});
+    testing::WriteText(tmp.path() / "F1.DOP",
+                       "\"DATE\",0,0\r\n\"OPEN\",2,2\r\n\"HIGH\",2,2\r\n\"LOW\",2,2\r\n\"CLOSE\",2,"
+                       "2\r\n\"VOL\",0,0\r\n");
     WriteDat(sub / "F2.DAT", 20, {{1000103.0f, 2, 1, 1.5f, 900}, {1000104.0f, 2, 1, 1.5f, 800}});
     WriteMaster(tmp.path(), {Entry(1, "ONE", "FIRST", 24, 6), testing::SubdirEntry("SUB")});
     WriteMaster(sub, {Entry(2, "TWO", "SECOND", 20, 5)});
-    const std::vector<fs::path> files = {tmp.path() / "MASTER", tmp.path() / "F1.DAT", tmp.path() / "F1.DOP",
-                                         sub / "MASTER", sub / "F2.DAT"};
+    const std::vector<fs::path> files = {tmp.path() / "MASTER", tmp.path() / "F1.DAT",
+                                         tmp.path() / "F1.DOP", sub / "MASTER", sub / "F2.DAT"};
     for (const fs::path& file : files) {
         const auto full = testing::ReadBytes(file);
         for (std::size_t len = 0; len < full.size(); ++len) {
-            testing::WriteBytes(file, std::vector<std::uint8_t>(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(len)));
+            testing::WriteBytes(
+                file, std::vector<std::uint8_t>(full.begin(),
+                                                full.begin() + static_cast<std::ptrdiff_t>(len)));
             for (const char* key : {"ONE", "TWO"}) {
                 QuoteSeries s;
                 ASSERT_EQ(AllocSeries(s, 5), kSuccess);
@@ -224,6 +221,28 @@ TEST(TruncatedFilesTest, EveryFileCutAtEveryLengthGivesACleanStatus) {
         }
         testing::WriteBytes(file, full);
     }
+}
+
+// A reader going through a portfolio reads every file into one buffer: each read gives
+// exactly that file, a longer or a shorter one after another; what is no regular file
+// gives nothing. The listing the readers look names up in knows them in any letter case.
+TEST(ReadWholeFileTest, EachFileReadIntoOneBufferIsExact) {
+    TempDir tmp;
+    const std::vector<std::uint8_t> longer(70000, 0xAB), shorter = {1, 2, 3};
+    testing::WriteBytes(tmp.path() / "LONG.DAT", longer);
+    testing::WriteBytes(tmp.path() / "short.dat", shorter);
+    std::vector<std::uint8_t> buffer;
+    ASSERT_TRUE(ReadWholeFileInto(tmp.path() / "LONG.DAT", buffer));
+    EXPECT_EQ(buffer, longer);
+    ASSERT_TRUE(ReadWholeFileInto(tmp.path() / "short.dat", buffer));
+    EXPECT_EQ(buffer, shorter);
+    EXPECT_FALSE(ReadWholeFileInto(tmp.path() / "NONE", buffer));
+    EXPECT_FALSE(ReadWholeFileInto(tmp.path(), buffer));
+    EXPECT_TRUE(buffer.empty());
+    const DirectoryIndex index(tmp.str());
+    EXPECT_TRUE(index.has("SHORT.DAT"));
+    EXPECT_TRUE(index.has("long.dat"));
+    EXPECT_FALSE(index.has("F1.DOP"));
 }
 
 #ifndef _WIN32

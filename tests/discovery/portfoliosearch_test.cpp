@@ -1,10 +1,13 @@
-#include "discovery/portfoliosearch.h"
-
+// Finding portfolios: the search of a directory tree for MASTER files, its filter and the
+// volumes it keeps out of, and the portfolio a MASTER path names.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
+#include "datafiles/fileio.h"
+#include "discovery/masterpath.h"
 #include "discovery/pathfilter.h"
+#include "discovery/portfoliosearch.h"
 #include "discovery/testtree.h"
 
 namespace barwise {
@@ -14,95 +17,91 @@ using testing::Native;
 using testing::TempDir;
 using testing::WriteText;
 
-std::vector<std::string> Search(const std::string& root, bool limit = false, const std::string& filter = "",
-                                std::vector<std::string> excluded = {}) {
-    SearchOptions options;
-    options.limit = limit;
-    options.filterKeyUpper = ToUpperAscii(filter);
-    options.otherVolumeRoots = std::move(excluded);
-    std::vector<std::string> found;
-    SearchDirectory(root, found, options);
-    return SortPortfolios(found);
-}
+using Paths = std::vector<std::string>;
 
-TEST(PortfolioSearch, FindsMasterFilesInAnyCaseAndSkipsDotDirectories) {
+// A search from `root` with the filter given (or none): the portfolios found and the
+// directories visited, in the order the walk met them.
+struct Walk {
+    Paths found, visited;
+    Walk(const std::string& root, const std::string& filter = "", Paths excluded = {}) {
+        SearchOptions options;
+        options.limit = !filter.empty();
+        options.filterKeyUpper = ToUpperAscii(filter);
+        options.otherVolumeRoots = std::move(excluded);
+        SearchObserver observer;
+        observer.visiting = [&](const std::string& p) { visited.push_back(p); };
+        SearchDirectory(root, found, options, observer);
+    }
+};
+
+// A tree of directories with MASTER files (or other files) at the paths given.
+class SearchTree : public ::testing::Test {
+protected:
     TempDir tmp;
     const std::string r = tmp.str();
-    WriteText(tmp.path() / "MASTER", "x");                 // the start directory itself
-    WriteText(tmp.path() / "a" / "MASTER", "x");
-    WriteText(tmp.path() / "b" / "Master", "x");           // any letter case
-    WriteText(tmp.path() / "c" / "d" / "e" / "master", "x");
-    WriteText(tmp.path() / ".hidden" / "MASTER", "x");     // never searched
-    WriteText(tmp.path() / "f" / ".git" / "x" / "MASTER", "x");
-    WriteText(tmp.path() / "g" / "MASTER.BAK", "x");       // not a MASTER file
-    std::filesystem::create_directories(tmp.path() / "h" / "MASTER" / "i");  // a directory named MASTER
-    WriteText(tmp.path() / "h" / "MASTER" / "i" / "MASTER", "x");            // still searched below it
+    void Put(const Paths& files) {
+        for (const std::string& f : files) WriteText(tmp.path() / f, "x");
+    }
+    std::string At(const std::string& rel) const { return r + Native(rel); }
+};
 
-    EXPECT_EQ(Search(r), SortPortfolios({r, r + Native("/a"), r + Native("/b"), r + Native("/c/d/e"), r + Native("/h/MASTER/i")}));
+TEST_F(SearchTree, FindsMasterFilesInAnyCaseAndSkipsDotDirectories) {
+    // The start itself, any letter case, never in dot directories, not MASTER.BAK, and
+    // below a directory named MASTER.
+    Put({"MASTER", "a/MASTER", "b/Master", "c/d/e/master", ".hidden/MASTER", "f/.git/x/MASTER",
+         "g/MASTER.BAK", "h/MASTER/i/MASTER"});
+    EXPECT_EQ(SortPortfolios(Walk(r).found),
+              SortPortfolios({r, At("/a"), At("/b"), At("/c/d/e"), At("/h/MASTER/i")}));
 }
 
 TEST(PortfolioSearch, SortIgnoresLetterCase) {
     EXPECT_EQ(SortPortfolios({"/x/beta", "/x/Alpha", "/x/alpha2", "/x/GAMMA", "/x/_under"}),
-              (std::vector<std::string>{"/x/_under", "/x/Alpha", "/x/alpha2", "/x/beta", "/x/GAMMA"}));
+              (Paths{"/x/_under", "/x/Alpha", "/x/alpha2", "/x/beta", "/x/GAMMA"}));
 }
 
-TEST(PortfolioSearch, VisitsEachDirectoryOnceAndReportsEachFind) {
-    TempDir tmp;
-    WriteText(tmp.path() / "p1" / "MASTER", "x");
-    WriteText(tmp.path() / "p2" / "MASTER", "x");
+// Each directory is visited once and each find reported; a directory's own MASTER comes
+// before its sub-directories' (depth first).
+TEST_F(SearchTree, VisitsEachDirectoryOnceAndReportsEachFindDepthFirst) {
+    Put({"p1/MASTER", "p1/sub/MASTER"});
     std::filesystem::create_directories(tmp.path() / "empty");
-    std::vector<std::string> visited;
+    Paths visited, found;
     std::vector<int> counts;
     SearchObserver observer;
     observer.visiting = [&](const std::string& p) { visited.push_back(p); };
     observer.found = [&](int n) { counts.push_back(n); };
-    std::vector<std::string> found;
-    EXPECT_TRUE(SearchDirectory(tmp.str(), found, SearchOptions{}, observer));
+    EXPECT_TRUE(SearchDirectory(r, found, SearchOptions{}, observer));
     std::sort(visited.begin(), visited.end());
-    EXPECT_EQ(visited, (std::vector<std::string>{tmp.str(), tmp.str() + Native("/empty"), tmp.str() + Native("/p1"), tmp.str() + Native("/p2")}));
+    EXPECT_EQ(visited, (Paths{r, At("/empty"), At("/p1"), At("/p1/sub")}));
     EXPECT_EQ(counts, (std::vector<int>{1, 2}));
-    EXPECT_EQ(found.size(), 2u);
+    EXPECT_EQ(found, (Paths{At("/p1"), At("/p1/sub")}));
 }
 
-TEST(PortfolioSearch, CancelKeepsWhatWasFoundAndVisitsNoMore) {
-    TempDir tmp;
-    for (const char* dir : {"a", "b", "b/c", "d", "e/f"}) WriteText(tmp.path() / dir / "MASTER", "x");
+TEST_F(SearchTree, CancelKeepsWhatWasFoundAndVisitsNoMore) {
+    Put({"a/MASTER", "b/MASTER", "b/c/MASTER", "d/MASTER", "e/f/MASTER"});
     int count = 0;
     int visitsAfterCancel = 0;
     SearchObserver observer;
     observer.found = [&](int n) { count = n; };
     observer.visiting = [&](const std::string&) { visitsAfterCancel += count >= 2; };
     observer.cancelled = [&] { return count >= 2; };
-    std::vector<std::string> found;
-    EXPECT_FALSE(SearchDirectory(tmp.str(), found, SearchOptions{}, observer));
+    Paths found;
+    EXPECT_FALSE(SearchDirectory(r, found, SearchOptions{}, observer));
     EXPECT_EQ(found.size(), 2u);
     EXPECT_EQ(visitsAfterCancel, 0);
 }
 
-TEST(PortfolioSearch, SubdirectoriesAreSearchedInReverseListingOrder) {
-    // Each directory's own MASTER comes before its sub-directories' (depth first).
-    TempDir tmp;
-    WriteText(tmp.path() / "top" / "MASTER", "x");
-    WriteText(tmp.path() / "top" / "sub" / "MASTER", "x");
-    std::vector<std::string> found;
-    SearchDirectory(tmp.str(), found, SearchOptions{});
-    ASSERT_EQ(found.size(), 2u);
-    EXPECT_EQ(found[0], tmp.str() + Native("/top"));
-    EXPECT_EQ(found[1], tmp.str() + Native("/top/sub"));
-}
-
-TEST(PortfolioSearch, FilterSubstringRule) {
-    TempDir tmp;
-    const std::string r = tmp.str();
-    for (const char* dir : {"DATA/MS", "DATA/MS/deep", "DATA/MS2", "DAT", "DATA/other", "OTHER", "OTHER/DATA/MS"}) {
-        WriteText(tmp.path() / dir / "MASTER", "x");
-    }
-    WriteText(tmp.path() / "MASTER", "x");
-    // Filter r/DATA/MS (which paths pass: FilterTable): the start is always examined, and
-    // the walk enters only what passes.
-    EXPECT_EQ(Search(r, true, r + Native("/data/ms")),
-              SortPortfolios({r, r + Native("/DAT"), r + Native("/DATA/MS"), r + Native("/DATA/MS/deep"), r + Native("/DATA/MS2")}));
-    EXPECT_EQ(Search(r, false, r + Native("/DATA/MS")).size(), 8u);
+// With the filter r/DATA/MS the start is always examined, and the walk enters only what
+// passes; without it, everything. Other volumes are not entered, and a directory that
+// cannot be read gives nothing.
+TEST_F(SearchTree, FilterOtherVolumesAndUnreadableDirectories) {
+    Put({"MASTER", "DATA/MS/MASTER", "DATA/MS/deep/MASTER", "DATA/MS2/MASTER", "DAT/MASTER",
+         "DATA/other/MASTER", "OTHER/MASTER", "OTHER/DATA/MS/MASTER"});
+    EXPECT_EQ(
+        SortPortfolios(Walk(r, At("/data/ms")).found),
+        SortPortfolios({r, At("/DAT"), At("/DATA/MS"), At("/DATA/MS/deep"), At("/DATA/MS2")}));
+    EXPECT_EQ(Walk(r).found.size(), 8u);
+    EXPECT_EQ(Walk(r, "", {At("/DATA"), At("/OTHER/DATA")}).found.size(), 3u);
+    EXPECT_TRUE(Walk(At("/nonexistent")).found.empty());
 }
 
 TEST(PortfolioSearch, FilterTable) {
@@ -112,61 +111,42 @@ TEST(PortfolioSearch, FilterTable) {
         const char* key;
         bool passes;
     } rows[] = {
-        {"D:\\DATA", true, "D:\\DATA", true},          {"D:\\DAT", true, "D:\\DATA\\MS", true},
-        {"D:\\DATA\\MS2", true, "D:\\DATA\\MS", true}, {"D:\\OTHER", true, "D:\\DATA", false},
-        {"d:\\data\\x", true, "D:\\DATA", true},       {"D:\\OTHER", false, "D:\\DATA", true},
+        {"D:\\DATA", true, "D:\\DATA", true},
+        {"D:\\DAT", true, "D:\\DATA\\MS", true},
+        {"D:\\DATA\\MS2", true, "D:\\DATA\\MS", true},
+        {"D:\\OTHER", true, "D:\\DATA", false},
+        {"d:\\data\\x", true, "D:\\DATA", true},
+        {"D:\\OTHER", false, "D:\\DATA", true},
         {"/anything", true, "", true},
     };
     for (const Row& row : rows) {
-        EXPECT_EQ(PassesSearchFilter(row.path, row.limit, ToUpperAscii(row.key)), row.passes) << row.path;
+        const bool passes = PassesSearchFilter(row.path, row.limit, ToUpperAscii(row.key));
+        EXPECT_EQ(passes, row.passes) << row.path;
     }
 }
 
-TEST(PortfolioSearch, OtherVolumesAreNotEntered) {
-    TempDir tmp;
-    const std::string r = tmp.str();
-    WriteText(tmp.path() / "mnt" / "MASTER", "x");
-    WriteText(tmp.path() / "mnt" / "usb" / "MASTER", "x");
-    EXPECT_EQ(Search(r, false, "", {r + Native("/mnt/usb")}), (std::vector<std::string>{r + Native("/mnt")}));
-}
-
-TEST(PortfolioSearch, RootPathsHaveNoDoubleSeparator) {
-    // From the root ("/", or the bare drive on Windows) with the filter leading to the
-    // temporary tree only.
-    TempDir tmp;
-    WriteText(tmp.path() / "x" / "MASTER", "x");
+// From the root ("/", or the bare drive on Windows) with the filter leading to the
+// temporary tree only.
+TEST_F(SearchTree, RootPathsHaveNoDoubleSeparator) {
+    Put({"x/MASTER"});
 #ifdef _WIN32
-    const std::string top = tmp.path().root_name().string();
-    const std::string doubled = "\\\\";
+    const std::string top = tmp.path().root_name().string(), doubled = "\\\\";
 #else
-    const std::string top = "/";
-    const std::string doubled = "//";
+    const std::string top = "/", doubled = "//";
 #endif
-    std::vector<std::string> visited;
-    SearchObserver observer;
-    observer.visiting = [&](const std::string& p) { visited.push_back(p); };
-    SearchOptions options;
-    options.limit = true;
-    options.filterKeyUpper = ToUpperAscii(tmp.str() + Native("/x"));
-    std::vector<std::string> found;
-    SearchDirectory(top, found, options, observer);
-    EXPECT_EQ(found, (std::vector<std::string>{tmp.str() + Native("/x")}));
-    ASSERT_FALSE(visited.empty());
-    EXPECT_EQ(visited.front(), top);
-    for (const std::string& v : visited) EXPECT_EQ(v.find(doubled), std::string::npos) << v;
-}
-
-TEST(PortfolioSearch, UnreadableDirectoryContributesNothing) {
-    std::vector<std::string> found;
-    SearchDirectory("/nonexistent-barwise-dir", found, SearchOptions{});
-    EXPECT_TRUE(found.empty());
+    const Walk walk(top, At("/x"));
+    EXPECT_EQ(walk.found, (Paths{At("/x")}));
+    ASSERT_FALSE(walk.visited.empty());
+    EXPECT_EQ(walk.visited.front(), top);
+    for (const std::string& v : walk.visited) EXPECT_EQ(v.find(doubled), std::string::npos) << v;
 }
 
 #ifndef _WIN32
 TEST(Drives, ListIncludesRootAndPathsMapToLongestMountPoint) {
     const std::vector<Drive> drives = ListDrives();
     ASSERT_FALSE(drives.empty());
-    EXPECT_TRUE(std::any_of(drives.begin(), drives.end(), [](const Drive& d) { return d.root == "/" && d.listText == "/"; }));
+    EXPECT_TRUE(std::any_of(drives.begin(), drives.end(),
+                            [](const Drive& d) { return d.root == "/" && d.listText == "/"; }));
     for (const Drive& d : drives) {
         EXPECT_NE(d.root.rfind("/proc", 0), 0u) << d.root;
         EXPECT_NE(d.root.rfind("/sys", 0), 0u) << d.root;
@@ -179,30 +159,21 @@ TEST(Drives, ListIncludesRootAndPathsMapToLongestMountPoint) {
     EXPECT_EQ(DriveOfPath("relative", fake), nullptr);
 }
 
-TEST(Drives, VolumeSearchOptionsExcludeOtherMountsBelowTheStart) {
-    const SearchOptions options = VolumeSearchOptions("/", false, "");
-    const std::vector<std::string> points = AllMountPoints();
-    if (std::find(points.begin(), points.end(), "/proc") != points.end()) {
-        EXPECT_NE(std::find(options.otherVolumeRoots.begin(), options.otherVolumeRoots.end(), "/proc"),
-                  options.otherVolumeRoots.end());
-    }
-    EXPECT_EQ(std::find(options.otherVolumeRoots.begin(), options.otherVolumeRoots.end(), "/"), options.otherVolumeRoots.end());
+bool Has(const Paths& paths, const std::string& p) {
+    return std::find(paths.begin(), paths.end(), p) != paths.end();
 }
 
-TEST(PortfolioSearch, PseudoFileSystemsAreNotEntered) {
-    const std::vector<std::string> points = AllMountPoints();
-    if (std::find(points.begin(), points.end(), "/proc") == points.end()) GTEST_SKIP() << "no /proc mount";
-    // The filter leads to /proc/1 only, so without the rule the walk would go in.
-    std::vector<std::string> visited;
-    SearchObserver observer;
-    observer.visiting = [&](const std::string& p) { visited.push_back(p); };
-    SearchOptions options;
-    options.limit = true;
-    options.filterKeyUpper = "/PROC/1/NOTHING";
-    std::vector<std::string> found;
-    SearchDirectory("/", found, options, observer);
-    EXPECT_EQ(std::find(visited.begin(), visited.end(), "/proc"), visited.end());
-    EXPECT_TRUE(found.empty() || found == std::vector<std::string>{"/"});
+// Other mounts below the start are left out of a volume's search, and pseudo file systems
+// are never entered: here the filter leads to /proc/1 only, so without the rule the walk
+// would go in.
+TEST(Drives, OtherMountsAndPseudoFileSystemsAreNotEntered) {
+    const SearchOptions options = VolumeSearchOptions("/", false, "");
+    EXPECT_FALSE(Has(options.otherVolumeRoots, "/"));
+    if (!Has(AllMountPoints(), "/proc")) GTEST_SKIP() << "no /proc mount";
+    EXPECT_TRUE(Has(options.otherVolumeRoots, "/proc"));
+    const Walk walk("/", "/PROC/1/NOTHING");
+    EXPECT_FALSE(Has(walk.visited, "/proc"));
+    EXPECT_TRUE(walk.found.empty() || walk.found == Paths{"/"});
 }
 
 TEST(Drives, NormalizeSearchRoot) {
@@ -231,6 +202,46 @@ TEST(Drives, NormalizeSearchRoot) {
     EXPECT_EQ(NormalizeSearchRoot("C:\\"), "C:");
 }
 #endif
+
+TEST(PortfolioOfMaster, TakesOnlyAMasterPathWithinTheLimit) {
+    const std::string dir290 = "/" + std::string(290, 'd');
+    const std::string dir291 = "/" + std::string(291, 'd');
+    struct Row {
+        std::string path;
+        bool accepted;
+        std::string directory;
+    } rows[] = {
+        {"/data/ms/MASTER", true, "/data/ms"},
+        {"/MASTER", true, kPathSeparator == '/' ? "/" : ""},
+        {"MASTER", true, ""},
+        {dir290 + "/MASTER", true, dir290},  // 298 characters
+        {dir291 + "/MASTER", false, ""},     // 299
+        {"/data/master", false, ""},
+        {"/data/XMASTER", false, ""},
+        {"", false, ""},
+    };
+    for (const Row& r : rows) {
+        const std::string path = Native(r.path);
+        const auto got = PortfolioOfMaster(path);
+        EXPECT_EQ(got.has_value(), r.accepted) << path.size() << ' ' << r.path.substr(0, 40);
+        if (!got || !r.accepted) continue;
+        EXPECT_EQ(got->directory, Native(r.directory)) << r.path.substr(0, 40);
+        EXPECT_EQ(got->masterFile, path);  // nothing on disk: the path as given
+    }
+}
+
+TEST(PortfolioOfMaster, FindsMasterInAnotherLetterCase) {
+    TempDir tmp;
+    WriteText(tmp.path() / "Master", "x");
+    const auto got = PortfolioOfMaster(MasterPathIn(tmp.str()));
+    ASSERT_TRUE(got);
+    EXPECT_EQ(got->directory, tmp.str());
+    EXPECT_TRUE(std::filesystem::exists(got->masterFile));
+#ifndef _WIN32
+    // Where names differ by case, the file as named on disk.
+    EXPECT_EQ(std::filesystem::path(got->masterFile).filename().string(), "Master");
+#endif
+}
 
 }  // namespace
 }  // namespace barwise

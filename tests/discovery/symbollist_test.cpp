@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "demo/demodb.h"
-#include "discovery/testtree.h"
 #include "testsupport/indexcheck.h"
 #include "testsupport/testdb.h"
 
@@ -23,17 +22,13 @@ TEST(SymbolText, CutBeforeFirstBlankControlOrHighByte) {
         std::string field;
         std::string text;
     } rows[] = {
-        {"ABC", "ABC"},
-        {"ABC DEF", "ABC"},
-        {" ABC", ""},
-        {"AB\x01" "C", "AB"},
-        {"AB\x80" "C", "AB"},
-        {"AB\xE9" "C", "AB"},
-        {"ABCDEFGHIJKLMNOP", "ABCDEFGHIJKLMNOP"},
-        {std::string("AB\0C", 4), "AB"},
-        {"", ""},
+        {"ABC", "ABC"},    {"ABC DEF", "ABC"}, {" ABC", ""}, {"AB\001C", "AB"},
+        {"AB\200C", "AB"}, {"AB\351C", "AB"},  {"", ""},
     };
-    for (const Row& row : rows) EXPECT_EQ(SymbolText(Record(1, row.field, "N")), row.text) << row.field;
+    for (const Row& row : rows)
+        EXPECT_EQ(SymbolText(Record(1, row.field, "N")), row.text) << row.field;
+    EXPECT_EQ(SymbolText(Record(1, std::string("AB\0C", 4), "N")), "AB");
+    EXPECT_EQ(SymbolText(Record(1, "ABCDEFGHIJKLMNOP", "N")), "ABCDEFGHIJKLMNOP");
 }
 
 TEST(SymbolList, RowsSortedIgnoringCaseBlankSymbolsListedUnderTheirName) {
@@ -68,10 +63,7 @@ TEST(SymbolList, FailuresAndCounts) {
     // The header says 10 but the file holds 12: listed, and the counts differ.
     std::vector<MasterRecord> records;
     for (int i = 1; i <= 12; ++i) records.push_back(Record(i, "S" + std::to_string(i), "N"));
-    ASSERT_TRUE(WriteMasterFile(tmp.path() / "MASTER", records, 12));
-    auto bytes = ReadBytes(tmp.path() / "MASTER");
-    PutI16(bytes.data(), 10);
-    testing::WriteBytes(tmp.path() / "MASTER", bytes);
+    testing::WriteMaster(tmp.path(), records, 10);
     SymbolListing listing = ListSymbols(tmp.path() / "MASTER");
     EXPECT_EQ(listing.rows.size(), 12u);
     EXPECT_TRUE(listing.countMismatch());
@@ -97,22 +89,21 @@ TEST(SymbolList, FailuresAndCounts) {
 TEST(RepairMasterSymbols, CopiesTheNameOverEmptySymbolsAndKeepsTheOldFile) {
     TempDir tmp;
     const fs::path master = tmp.path() / "MASTER";
-    ASSERT_TRUE(WriteMasterFile(master, {Record(1, "OK", "FIRST"), Record(2, " LEAD", "BLANK LEADING"), Record(3, "", "ALL BLANK")}, 3));
+    ASSERT_TRUE(WriteMasterFile(
+        master,
+        {Record(1, "OK", "FIRST"), Record(2, " LEAD", "BLANK LEADING"), Record(3, "", "ALL BLANK")},
+        3));
     const auto before = ReadBytes(master);
     ASSERT_EQ(RepairMasterSymbols(master), kSuccess);
-    const auto after = ReadBytes(master);
     EXPECT_EQ(ReadBytes(tmp.path() / "MASTER.BAK"), before);
-    ASSERT_EQ(after.size(), before.size());
-    for (std::size_t i = 0; i < after.size(); ++i) {
-        const std::size_t rec = i / kMasterRecordSize;
-        const std::size_t off = i % kMasterRecordSize;
-        const bool symbolOfRepaired = (rec == 2 || rec == 3) && off >= kMasterSymbolOffset && off < kMasterSymbolOffset + 16;
-        if (symbolOfRepaired) {
-            EXPECT_EQ(after[i], before[rec * kMasterRecordSize + kMasterNameOffset + off - kMasterSymbolOffset]);
-        } else {
-            EXPECT_EQ(after[i], before[i]) << i;
-        }
+    // Records 2 and 3 take their name's first 16 bytes as symbol; no other byte changes.
+    auto expected = before;
+    for (std::size_t rec : {2u, 3u}) {
+        const std::size_t at = rec * kMasterRecordSize;
+        std::copy_n(before.begin() + at + kMasterNameOffset, 16,
+                    expected.begin() + at + kMasterSymbolOffset);
     }
+    EXPECT_EQ(ReadBytes(master), expected);
     EXPECT_FALSE(std::filesystem::exists(tmp.path() / "MASTER.NEW"));
     const SymbolListing listing = ListSymbols(master);
     EXPECT_FALSE(listing.needsRepair);
@@ -128,8 +119,10 @@ TEST(RepairMasterSymbols, EmasterFollows) {
     ASSERT_EQ(WriteExtendedPortfolio(tmp.path(), 3, 2).status, kSuccess);
     auto master = ReadBytes(tmp.path() / "MASTER");
     auto emaster = ReadBytes(tmp.path() / "EMASTER");
-    std::fill_n(master.begin() + 2 * kMasterRecordSize + kMasterSymbolOffset, kMasterSymbolSize, ' ');
-    std::fill_n(emaster.begin() + 2 * kEmasterRecordSize + kEmasterSymbolOffset, kEmasterSymbolSize, 0);
+    std::fill_n(master.begin() + 2 * kMasterRecordSize + kMasterSymbolOffset, kMasterSymbolSize,
+                ' ');
+    std::fill_n(emaster.begin() + 2 * kEmasterRecordSize + kEmasterSymbolOffset, kEmasterSymbolSize,
+                0);
     testing::WriteBytes(tmp.path() / "MASTER", master);
     testing::WriteBytes(tmp.path() / "EMASTER", emaster);
     ASSERT_TRUE(ListSymbols(tmp.path() / "MASTER").needsRepair);

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "discovery/symbollist.h"
 #include "export/exportdlg.h"
 #include "testsupport/testdb.h"
 #include "ui/fakecommandview.h"
@@ -24,7 +25,9 @@ template <class T>
 T* Child(QDialog& d, const QString& name) {
     return d.findChild<T*>(name);
 }
-QString Ctl(int id) { return QStringLiteral("ctl%1").arg(id); }
+QString Ctl(int id) {
+    return QStringLiteral("ctl%1").arg(id);
+}
 
 // "ABC": two daily quotes, all seven fields; "TICK": intraday, DATE TIME CLOSE VOL only.
 struct Fixture {
@@ -36,23 +39,23 @@ struct Fixture {
     QString out;
 
     Fixture() {
-        qputenv("BARWISE_SETTINGS", settingsDir.filePath(QStringLiteral("Barwise.conf")).toLocal8Bit());
+        qputenv("BARWISE_SETTINGS",
+                settingsDir.filePath(QStringLiteral("Barwise.conf")).toLocal8Bit());
         bool created = false;
         settings.OpenBaseKey(created, QString::fromLatin1(kBaseKeyPath));
         bt::WriteDat(tmp.path() / "F1.DAT", 28,
                      {{990315.0f, 12.5f, 13.0f, 12.25f, 12.875f, 1500.0f, 3.0f},
                       {990316.0f, -1.5f, 2.0f, 1.0f, 0.00084f, 14.28571f, 4.0f}});
-        bt::WriteDat(tmp.path() / "F2.DAT", 16, {{1131115.0f, 90500.0f, 8.65f, 1713.0f}, {1131115.0f, 91500.0f, 8.59f, 296.0f}});
-        bt::WriteText(tmp.path() / "F2.DOP", "\"DATE\",0,0\n\"TIME\",0,0\n\"CLOSE\",2,2\n\"VOL\",0,0\n");
-        bt::WriteMaster(tmp.path(), {bt::Entry(1, "ABC", "ABC CORP", 28, 7, 990315.0f, 990316.0f),
-                                     bt::Entry(2, "TICK", "TICKS", 16, 4, 1131115.0f, 1131115.0f, 'I')});
-        for (const char* key : {"ABC", "TICK"}) {
-            MasterRecord record;
-            SymbolSelection s;
-            [&] { QVERIFY(FindSymbol(tmp.str(), key, record, s.id) == kSuccess); }();
-            s.symbol = key;
-            view.symbols.push_back(s);
-        }
+        bt::WriteDat(
+            tmp.path() / "F2.DAT", 16,
+            {{1131115.0f, 90500.0f, 8.65f, 1713.0f}, {1131115.0f, 91500.0f, 8.59f, 296.0f}});
+        bt::WriteText(tmp.path() / "F2.DOP",
+                      "\"DATE\",0,0\n\"TIME\",0,0\n\"CLOSE\",2,2\n\"VOL\",0,0\n");
+        bt::WriteMaster(tmp.path(),
+                        {bt::Entry(1, "ABC", "ABC CORP", 28, 7, 990315.0f, 990316.0f),
+                         bt::Entry(2, "TICK", "TICKS", 16, 4, 1131115.0f, 1131115.0f, 'I')});
+        for (const SymbolRow& row : ListSymbols(tmp.path() / "MASTER").rows)
+            view.symbols.push_back({row.id, row.symbol, row.name});
         out = QString::fromStdString((tmp.path() / "out.txt").string());
     }
     ~Fixture() { qunsetenv("BARWISE_SETTINGS"); }
@@ -60,7 +63,10 @@ struct Fixture {
         QFile f(out);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no file>");
     }
-    QString Starter() { return settings.GetProfileString(QStringLiteral("XportSel"), QStringLiteral("Starter"), QStringLiteral("<none>")); }
+    QString Starter() {
+        return settings.GetProfileString(QStringLiteral("XportSel"), QStringLiteral("Starter"),
+                                         QStringLiteral("<none>"));
+    }
 };
 
 }  // namespace
@@ -79,23 +85,21 @@ void ExportDlgTest::exportText_data() {
     QTest::addColumn<QStringList>("ticks");  // object names of boxes and buttons to tick
     QTest::addColumn<int>("dateFormat");
     QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("defaults") << 0 << QStringList{} << 0
-                              << QByteArray("03/15/99 12.5000 13.0000 12.2500 12.8750 1500.00 3.00\r\n"
-                                            "03/16/99 -1.5000 2.0000 1.0000 0.0008 14.29 4.00\r\n");
-    QTest::newRow("comma, newest first, title, omit vol and oi")
-        << 0 << QStringList{Ctl(1010), Ctl(1013), Ctl(1053), Ctl(1051), Ctl(1052)} << 0
-        << QByteArray("DATE,OPEN,HIGH,LOW,CLOSE\r\n03/16/99,-1.5000,2.0000,1.0000,0.0008\r\n"
-                      "03/15/99,12.5000,13.0000,12.2500,12.8750\r\n");
-    QTest::newRow("tab, every column omitted, ISO dates")
-        << 0 << QStringList{Ctl(1011), Ctl(1047), Ctl(1048), Ctl(1049), Ctl(1050), Ctl(1051), Ctl(1052), Ctl(1053)} << 1
-        << QByteArray("DATE\r\n1999-03-15\r\n1999-03-16\r\n");
-    QTest::newRow("full precision") << 0 << QStringList{QStringLiteral("fullPrecision")} << 0
-                                    << QByteArray("03/15/99 12.5 13 12.25 12.875 1500 3\r\n"
-                                                  "03/16/99 -1.5 2 1 0.00084 14.28571 4\r\n");
-    QTest::newRow("intraday with time, N/A for missing fields")
-        << 1 << QStringList{QStringLiteral("includeTime"), Ctl(1053)} << 0
-        << QByteArray("DATE TIME OPEN HIGH LOW CLOSE VOL OI\r\n11/15/13 09:05:00 N/A N/A N/A 8.6500 1713.00 N/A\r\n"
-                      "11/15/13 09:15:00 N/A N/A N/A 8.5900 296.00 N/A\r\n");
+    // Every choice of the dialog reaches the text: the delimiter, the columns left out, the
+    // order, the title, the precision, the date format and, for an intraday series only,
+    // the time (with N/A for the fields it lacks).
+    // Boxes 1047 to 1052 leave out OPEN, HIGH, CLOSE, LOW, VOL and OI.
+    const QString full = QStringLiteral("fullPrecision"), time = QStringLiteral("includeTime");
+    QTest::newRow("daily, comma, newest first, title, full precision, ISO dates")
+        << 0 << QStringList{Ctl(1010), Ctl(1013), Ctl(1053), Ctl(1048),
+                            Ctl(1049), Ctl(1051), Ctl(1052), full}
+        << 1 << QByteArray("DATE,OPEN,LOW\r\n1999-03-16,-1.5,1\r\n1999-03-15,12.5,12.25\r\n");
+    QTest::newRow("intraday, tab, title, time")
+        << 1 << QStringList{Ctl(1011), time, Ctl(1053), Ctl(1047), Ctl(1050)} << 0
+        << QByteArray(
+               "DATE\tTIME\tHIGH\tCLOSE\tVOL\tOI\r\n"
+               "11/15/13\t09:05:00\tN/A\t8.6500\t1713.00\tN/A\r\n"
+               "11/15/13\t09:15:00\tN/A\t8.5900\t296.00\tN/A\r\n");
 }
 
 void ExportDlgTest::exportText() {
@@ -124,7 +128,8 @@ void ExportDlgTest::exportText() {
 
 void ExportDlgTest::choicesComeBackFromTheSettings() {
     Fixture f;
-    f.settings.WriteProfileInt(QStringLiteral("XportSel"), QStringLiteral("Delim"), 7);  // not a choice: a blank
+    f.settings.WriteProfileInt(QStringLiteral("XportSel"), QStringLiteral("Delim"),
+                               7);  // not a choice: a blank
     f.settings.WriteProfileInt(QStringLiteral("XportSel"), QStringLiteral("OmitLow"), 1);
     f.settings.WriteProfileInt(QStringLiteral("XportSel"), QStringLiteral("DateFormat"), 1);
     f.host.saveAnswer = f.out;
@@ -132,14 +137,15 @@ void ExportDlgTest::choicesComeBackFromTheSettings() {
     f.host.onDialog = [&](QDialog& d) {
         if (Child<QRadioButton>(d, Ctl(1009))->isChecked()) seen << QStringLiteral("space");
         if (Child<QCheckBox>(d, Ctl(1050))->isChecked()) seen << QStringLiteral("omit low");
-        if (Child<QComboBox>(d, QStringLiteral("dateFormat"))->currentIndex() == 1) seen << QStringLiteral("iso");
+        if (Child<QComboBox>(d, QStringLiteral("dateFormat"))->currentIndex() == 1)
+            seen << QStringLiteral("iso");
         seen << Child<QLineEdit>(d, Ctl(1007))->text();
         Child<QPushButton>(d, Ctl(1008))->click();  // Browse: the chosen path fills the field
         return true;
     };
     OnExport(f.view, f.host, f.settings);
-    QCOMPARE(seen, (QStringList{QStringLiteral("space"), QStringLiteral("omit low"), QStringLiteral("iso"),
-                                QStringLiteral("output.txt")}));
+    QCOMPARE(seen, (QStringList{QStringLiteral("space"), QStringLiteral("omit low"),
+                                QStringLiteral("iso"), QStringLiteral("output.txt")}));
     QCOMPARE(f.Written(), QByteArray("1999-03-15 12.5000 13.0000 12.8750 1500.00 3.00\r\n"
                                      "1999-03-16 -1.5000 2.0000 0.0008 14.29 4.00\r\n"));
     QCOMPARE(f.settings.GetProfileInt(QStringLiteral("XportSel"), QStringLiteral("Delim"), -1), 0);
@@ -157,17 +163,21 @@ void ExportDlgTest::overwriteQuestionAndFailuresWriteNothing() {
     target = f.out;
     f.host.answers = {UiHost::Answer::No};
     OnExport(f.view, f.host, f.settings);
-    QCOMPARE(f.host.messageTexts(), QStringList{f.out + QStringLiteral("\nThis file already exists\n\nReplace existing file?")});
+    QCOMPARE(f.host.messageTexts(),
+             QStringList{f.out +
+                         QStringLiteral("\nThis file already exists\n\nReplace existing file?")});
     QCOMPARE(f.Written(), QByteArray("earlier"));
 
     // Files that cannot be written: "file export error", nothing left behind, no settings.
-    const QString missingDir = QString::fromStdString((f.tmp.path() / "no" / "such" / "out.txt").string());
+    const QString missingDir =
+        QString::fromStdString((f.tmp.path() / "no" / "such" / "out.txt").string());
     for (const QString& bad : {QString(), missingDir, QStringLiteral("/dev/full")}) {
         f.host.messages.clear();
         target = bad;
         OnExport(f.view, f.host, f.settings);
         // (/dev/full exists: the overwrite question comes first.)
-        QCOMPARE(f.host.messageTexts().value(f.host.messageTexts().size() - 1), QStringLiteral("file export error"));
+        QCOMPARE(f.host.messageTexts().value(f.host.messageTexts().size() - 1),
+                 QStringLiteral("file export error"));
         QVERIFY(!QFile::exists(missingDir));
     }
     // A quote-data file is never written over.

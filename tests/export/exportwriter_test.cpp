@@ -1,6 +1,13 @@
-#include "export/exportwriter.h"
-
+// Export text: numbers as printf writes them, the columns and dates of each choice, whole
+// series in either order with read errors reported, and the output file (-o) names refused
+// and a FIFO without a reader.
 #include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cstdio>
@@ -9,6 +16,8 @@
 #include <sstream>
 
 #include "demo/demodb.h"
+#include "export/exportwriter.h"
+#include "export/outputfile.h"
 #include "testsupport/dailyseries.h"
 #include "testsupport/tempdir.h"
 
@@ -32,9 +41,11 @@ std::string Fixed2(float v) {
 }
 
 TEST(ExportNumbers, SameTextAsPrintf) {
-    const float samples[] = {0.0f, -0.0f, 12.5f, 1500.0f, 1234.6f, 0.00005f, 0.00015f, 0.000049999f, 0.125f,
-                             0.005f, 0.015f, 0.025f, 2.675f, 99999.99f, 1e7f, 123456789.0f, 3.4e38f,
-                             1e-30f, 1e14f, 1e15f, 1e16f, 9.2233720e18f, 1.8446744e19f, 0.99995f, 9.99995f};
+    const float samples[] = {0.0f,         -0.0f,         12.5f,         1500.0f,   1234.6f,
+                             0.00005f,     0.00015f,      0.000049999f,  0.125f,    0.005f,
+                             0.015f,       0.025f,        2.675f,        99999.99f, 1e7f,
+                             123456789.0f, 3.4e38f,       1e-30f,        1e14f,     1e15f,
+                             1e16f,        9.2233720e18f, 1.8446744e19f, 0.99995f,  9.99995f};
     for (float v : samples) {
         EXPECT_EQ(Fixed4(v), Printf("%.4f", v)) << v;
         EXPECT_EQ(Fixed2(v), Printf("%.2f", v)) << v;
@@ -57,40 +68,29 @@ TEST(ExportNumbers, SameTextAsPrintf) {
     }
 }
 
+// The columns left out, the delimiters, and ISO dates. "N/A" is for a field the series lacks;
+// a negative value (back-adjusted futures) is a number.
 TEST(ExportLines, Columns) {
+    const DateCode date = MakeDate(1999, 3, 15);
+    const std::array<float, 6> values = {-6.352f, 13.0f, 12.25f, 12.875f, 1500.0f, 3.0f};
     ExportOptions options;
     options.delimiter = ExportDelimiterFor(1);
     options.omit[kExportVol] = options.omit[kExportOi] = true;
     ExportLineWriter writer(options);
-    const DateCode date = MakeDate(1999, 3, 15);
-    EXPECT_EQ(writer.lineText(date, {12.5f, 13.0f, 12.25f, 12.875f, 1500.0f, 3.0f}), "03/15/99,12.5000,13.0000,12.2500,12.8750");
+    EXPECT_EQ(writer.lineText(date, values), "03/15/99,-6.3520,13.0000,12.2500,12.8750");
     EXPECT_EQ(writer.titleText(), "DATE,OPEN,HIGH,LOW,CLOSE");
 
-    ExportOptions all;
-    all.omit.fill(true);
-    ExportLineWriter onlyDate(all);
-    EXPECT_EQ(onlyDate.lineText(date, {1, 2, 3, 4, 5, 6}), "03/15/99");
-    EXPECT_EQ(onlyDate.titleText(), "DATE");
-
-    // "N/A" is for a field the series lacks; a negative value (back-adjusted futures) is a number.
     ExportLineWriter plain{ExportOptions{}};
     plain.setPresent({true, true, true, true, true, false});
-    EXPECT_EQ(plain.lineText(date, {-6.352f, 13.0f, 12.25f, 12.875f, 1500.0f, -1.0f}), "03/15/99 -6.3520 13.0000 12.2500 12.8750 1500.00 N/A");
-    plain.setPresent({true, true, true, true, true, true});
+    EXPECT_EQ(plain.lineText(date, values), "03/15/99 -6.3520 13.0000 12.2500 12.8750 1500.00 N/A");
     EXPECT_EQ(plain.titleText(), "DATE OPEN HIGH LOW CLOSE VOL OI");
-    std::string text;
-    plain.appendTitle(text);
-    plain.appendLine(text, date, {1, 1, 1, 1, 1, 1});
-    EXPECT_EQ(text, "DATE OPEN HIGH LOW CLOSE VOL OI\r\n03/15/99 1.0000 1.0000 1.0000 1.0000 1.00 1.00\r\n");
 
     ExportOptions iso;
     iso.delimiter = ExportDelimiterFor(2);
     iso.dateFormat = ExportDateFormat::kIso;
     EXPECT_EQ(ExportLineWriter(iso).lineText(MakeDate(2005, 1, 7), {1, 2, 3, 4, 5, 6}),
               "2005-01-07\t1.0000\t2.0000\t3.0000\t4.0000\t5.00\t6.00");
-    EXPECT_EQ(ExportDelimiterFor(0), ' ');
-    EXPECT_EQ(ExportDelimiterFor(7), ' ');
-    EXPECT_EQ(ExportDelimiterFor(-1), ' ');
+    for (int choice : {0, 7, -1}) EXPECT_EQ(ExportDelimiterFor(choice), ' ') << choice;
 }
 
 // The time column appears only when asked for and the series has times; full precision
@@ -98,31 +98,28 @@ TEST(ExportLines, Columns) {
 TEST(ExportLines, TimeColumnAndFullPrecision) {
     const DateCode date = MakeDate(2013, 11, 15);
     const TimeCode time = MakeTime(9, 5, 7);  // an odd second is written as it is
-    const std::array<float, 6> values = {0.00084f, 8.65f, -3.5f, 100.0f, 14.28571f, 0.0f};
+    const std::array<float, 6> values = {0.00084f, 8.65f, 1.0f, 100.0f, 14.28571f, -3.5f};
     struct Row {
-        const char* what;
         bool time, seriesHasTime, full;
         const char* title;
         const char* line;
     } rows[] = {
-        {"default", false, true, false, "DATE,OPEN,HIGH,LOW,CLOSE,VOL,OI",
-         "11/15/13,0.0008,8.6500,-3.5000,100.0000,14.29,0.00"},
-        {"time asked, series has none", true, false, false, "DATE,OPEN,HIGH,LOW,CLOSE,VOL,OI",
-         "11/15/13,0.0008,8.6500,-3.5000,100.0000,14.29,0.00"},
-        {"time", true, true, false, "DATE,TIME,OPEN,HIGH,LOW,CLOSE,VOL,OI",
-         "11/15/13,09:05:07,0.0008,8.6500,-3.5000,100.0000,14.29,0.00"},
-        {"full precision", false, true, true, "DATE,OPEN,HIGH,LOW,CLOSE,VOL,OI",
-         "11/15/13,0.00084,8.65,-3.5,100,14.28571,0"},
+        {false, true, false, "DATE,OPEN,CLOSE,VOL,OI", "11/15/13,0.0008,100.0000,14.29,-3.50"},
+        {true, false, false, "DATE,OPEN,CLOSE,VOL,OI", "11/15/13,0.0008,100.0000,14.29,-3.50"},
+        {true, true, false, "DATE,TIME,OPEN,CLOSE,VOL,OI",
+         "11/15/13,09:05:07,0.0008,100.0000,14.29,-3.50"},
+        {false, true, true, "DATE,OPEN,CLOSE,VOL,OI", "11/15/13,0.00084,100,14.28571,-3.5"},
     };
     for (const Row& r : rows) {
         ExportOptions o;
         o.delimiter = ',';
+        o.omit[kExportHigh] = o.omit[kExportLow] = true;
         o.time = r.time;
         o.fullPrecision = r.full;
         ExportLineWriter w(o);
         w.setHasTime(r.seriesHasTime);
-        EXPECT_EQ(w.titleText(), r.title) << r.what;
-        EXPECT_EQ(w.lineText(date, time, values), r.line) << r.what;
+        EXPECT_EQ(w.titleText(), r.title) << r.line;
+        EXPECT_EQ(w.lineText(date, time, values), r.line);
     }
     // Full precision reads back bit for bit, over the whole float range.
     ExportOptions full;
@@ -150,25 +147,45 @@ TEST(ExportLines, DateTextIsTheProgramsDateForEveryDay) {
     ExportLineWriter iso(isoOptions);
     for (DateCode code = kFirstDay; code <= kLastDay; ++code) {
         ASSERT_EQ(writer.lineText(code, {}), FormatDateMdy(code)) << code;
-        ASSERT_EQ(iso.lineText(code, {}), FormatDate(code, 8, '-').insert(4, "-").insert(7, "-").erase(10)) << code;
+        ASSERT_EQ(iso.lineText(code, {}),
+                  FormatDate(code, 8, '-').insert(4, "-").insert(7, "-").erase(10))
+            << code;
     }
     EXPECT_EQ(writer.lineText(kNoDate, {}), "00/00/00");
-    EXPECT_EQ(writer.lineText(MakeDate(1928, 10, 1), {}), "10/01/1928");
-    EXPECT_EQ(writer.lineText(MakeDate(2060, 1, 2), {}), "01/02/2060");
+    EXPECT_EQ(writer.titleText(), "DATE");
     EXPECT_EQ(iso.lineText(MakeDate(1928, 10, 1), {}), "1928-10-01");
 }
 
-DemoSeries MakeSeries(int recordLength, int n) {
-    return testing::DailySeries(1, "TST", "TEST SERIES", recordLength, MakeDate(2020, 1, 6), n, [](int i) {
-        const float base = 10.0f + static_cast<float>(i) * 0.25f;
-        return DemoQuote{0, 0, base, base + 1.0f, base - 0.5f, base + 0.5f, 1000.0f + static_cast<float>(i), 7.0f};
-    });
+DemoSeries MakeSeries(int fileNumber, const std::string& symbol, int recordLength, int n) {
+    return testing::DailySeries(fileNumber, symbol, "TEST SERIES", recordLength,
+                                MakeDate(2020, 1, 6), n, [](int i) {
+                                    const float base = 10.0f + static_cast<float>(i) * 0.25f;
+                                    return DemoQuote{0,
+                                                     0,
+                                                     base,
+                                                     base + 1.0f,
+                                                     base - 0.5f,
+                                                     base + 0.5f,
+                                                     1000.0f + static_cast<float>(i),
+                                                     7.0f};
+                                });
 }
 
-TEST(ExportSeries, OldestAndNewestFirstWithTitle) {
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// TST: 2,500 quotes in 24-byte records (no open interest), found by symbol or name; ONE: a
+// single quote in 28-byte records; a second TST (file 3) of three quotes, which only its
+// record reaches.
+TEST(ExportSeries, OldestOrNewestFirstByKeyAndByRecord) {
     TempDir tmp;
     DemoPortfolio p;
-    p.series = {MakeSeries(24, 2500)};
+    p.series = {MakeSeries(1, "TST", 24, 2500), MakeSeries(2, "ONE", 28, 1),
+                MakeSeries(3, "TST", 24, 3)};
     ASSERT_TRUE(WritePortfolio(tmp.path(), p));
 
     std::ostringstream out;
@@ -180,38 +197,34 @@ TEST(ExportSeries, OldestAndNewestFirstWithTitle) {
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2500);
     EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 2500);
 
+    // The same lines in the opposite order, after the title.
     ExportOptions newest;
     newest.newestFirst = true;
     newest.title = true;
     std::ostringstream back;
     ASSERT_EQ(ExportSymbol(tmp.str(), "TEST SERIES", newest, back), kSuccess);
-    // The same lines in the opposite order, after the title.
-    std::vector<std::string> a, b;
-    std::istringstream ia(text), ib(back.str());
-    for (std::string line; std::getline(ia, line);) a.push_back(line);
-    for (std::string line; std::getline(ib, line);) b.push_back(line);
+    std::vector<std::string> a = Lines(text), b = Lines(back.str());
     ASSERT_EQ(b.size(), a.size() + 1);
     EXPECT_EQ(b[0], "DATE OPEN HIGH LOW CLOSE VOL OI\r");
     std::reverse(a.begin(), a.end());
     EXPECT_EQ(std::vector<std::string>(b.begin() + 1, b.end()), a);
 
+    for (bool newestFirst : {false, true}) {
+        ExportOptions o;
+        o.newestFirst = newestFirst;
+        std::ostringstream one;
+        ASSERT_EQ(ExportSymbol(tmp.str(), "ONE", o, one), kSuccess);
+        EXPECT_EQ(one.str(), "01/06/20 10.0000 11.0000 9.5000 10.5000 1000.00 7.00\r\n");
+    }
+
+    const SecurityId third{IndexFile::kMaster, tmp.str() + "/", 3, 3};
+    ASSERT_EQ(ExportRecord(third, MakeMasterRecord(p.series[2]), ExportOptions{}, out, &stats),
+              kSuccess);
+    EXPECT_EQ(stats.quotes, 3);
+
     std::ostringstream none;
     EXPECT_EQ(ExportSymbol(tmp.str(), "NOSUCH", ExportOptions{}, none), kFileNotFound);
     EXPECT_TRUE(none.str().empty());
-}
-
-TEST(ExportSeries, OneQuote) {
-    TempDir tmp;
-    DemoPortfolio p;
-    p.series = {MakeSeries(28, 1)};
-    ASSERT_TRUE(WritePortfolio(tmp.path(), p));
-    for (bool newest : {false, true}) {
-        ExportOptions o;
-        o.newestFirst = newest;
-        std::ostringstream out;
-        ASSERT_EQ(ExportSymbol(tmp.str(), "TST", o, out), kSuccess);
-        EXPECT_EQ(out.str(), "01/06/20 10.0000 11.0000 9.5000 10.5000 1000.00 7.00\r\n");
-    }
 }
 
 // Quotes 0..total-1, dated from 2 January 2020; every read from quote failAt on fails.
@@ -223,8 +236,10 @@ public:
         const int n = std::min({count, static_cast<int>(series.capacity), total_ - start});
         if (start + n > failAt_) return kFileRead;
         for (int i = 0; i < n; ++i) {
-            series.columns[kFieldDate].set<DateCode>(i, static_cast<DateCode>(MakeDate(2020, 1, 2) + start + i));
-            for (int f = kFieldOpen; f <= kFieldOi; ++f) series.columns[static_cast<std::size_t>(f)].set<float>(i, 1.0f);
+            series.columns[kFieldDate].set<DateCode>(
+                i, static_cast<DateCode>(MakeDate(2020, 1, 2) + start + i));
+            for (int f = kFieldOpen; f <= kFieldOi; ++f)
+                series.columns[static_cast<std::size_t>(f)].set<float>(i, 1.0f);
         }
         return SetSeriesCount(series, n);
     }
@@ -244,8 +259,7 @@ TEST(ExportSeries, AReadErrorIsAFailureNotTheEndOfTheData) {
         {5000, 4500, false, kFileRead},  // in the last block, after two were written
         {5000, 4500, true, kFileRead},   // newest first: the first block read
         {5000, 10, true, kFileRead},     // newest first: the last block read
-        {5000, 5000, false, kSuccess},
-        {5000, 5000, true, kSuccess},
+        {5000, 5000, false, kSuccess},  {5000, 5000, true, kSuccess},
     };
     for (const Row& row : rows) {
         FailingSource source(row.total, row.failAt);
@@ -253,27 +267,52 @@ TEST(ExportSeries, AReadErrorIsAFailureNotTheEndOfTheData) {
         options.newestFirst = row.newestFirst;
         std::ostringstream out;
         ExportStats stats;
-        EXPECT_EQ(ExportQuotes(source, options, out, &stats), row.expected) << row.failAt << " " << row.newestFirst;
+        EXPECT_EQ(ExportQuotes(source, options, out, &stats), row.expected)
+            << row.failAt << " " << row.newestFirst;
         if (row.expected == kSuccess) {
             EXPECT_EQ(stats.quotes, row.total);
         }
     }
 }
 
-TEST(ExportSeries, ByRecordReadsRecordsWithEqualSymbolsSeparately) {
-    TempDir tmp;
-    DemoPortfolio p;
-    DemoSeries a = MakeSeries(24, 2), b = MakeSeries(24, 3);
-    b.fileNumber = 2;
-    p.series = {a, b};
-    ASSERT_TRUE(WritePortfolio(tmp.path(), p));
-    std::ostringstream out;
-    ExportStats stats;
-    ASSERT_EQ(ExportRecord(SecurityId{IndexFile::kMaster, tmp.str() + "/", 2, 2}, MakeMasterRecord(b), ExportOptions{}, out, &stats), kSuccess);
-    EXPECT_EQ(stats.quotes, 3);
-    ASSERT_EQ(ExportSymbol(tmp.str(), "TST", ExportOptions{}, out, &stats), kSuccess);
-    EXPECT_EQ(stats.quotes, 2);  // the key finds the first record
+TEST(OutputFileNames, EveryIndexAndDataFileWithItsBackupsAndTemporariesIsRefused) {
+    for (const char* name :
+         {"MASTER", "emaster", "XMASTER", "MASTER.BAK", "EMASTER.BAK", "xmaster.bak", "MASTER.~NU",
+          "EMASTER.NEW", "MASTER.BAK.NEW", "barwise.lck", "F3.DAT", "F3.BAK", "f12.mwd", "F3.DOP",
+          "F3.NEW", "F3.DAT.NEW", "F3.BAK.NEW", "F255.DOP.NEW"}) {
+        EXPECT_TRUE(IsQuoteDataFileName(fs::path("/some/dir") / name)) << name;
+    }
+    for (const char* name : {"MASTER.csv", "master.txt", "F3.txt", "F3.DAT.csv", "FX.DAT", "F.DAT",
+                             "report.BAK", "F3", "MASTERS", "out.NEW"}) {
+        EXPECT_FALSE(IsQuoteDataFileName(fs::path("/some/dir") / name)) << name;
+    }
 }
+
+#ifndef _WIN32
+// A FIFO no program reads from is refused after a short wait, not waited on forever (a
+// wait for ever hangs the test); with a reader it is written through.
+TEST(OutputFileFifo, WithoutAReaderTheOpenFails) {
+    testing::TempDir tmp;
+    const fs::path fifo = tmp.path() / "pipe";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    {
+        OutputFile out(fifo);
+        EXPECT_EQ(out.open(), kFileOpen);
+    }
+
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    OutputFile out(fifo);
+    ASSERT_EQ(out.open(), kSuccess);
+    out.stream() << "quotes";
+    ASSERT_EQ(out.commit(), kSuccess);
+    char got[16] = {};
+    EXPECT_EQ(::read(reader, got, sizeof got), 6);
+    EXPECT_STREQ(got, "quotes");
+    ::close(reader);
+    EXPECT_TRUE(fs::is_fifo(fifo));
+}
+#endif
 
 }  // namespace
 }  // namespace barwise
