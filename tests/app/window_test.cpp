@@ -3,6 +3,7 @@
 // on copies of real databases with EMASTER and XMASTER. What the rewrites do to the files
 // is the data-file tests'.
 #include <QAction>
+#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -54,6 +55,9 @@ void WindowTest::quoteCommandsActOnTheQuoteSelected() {
     }
     QVERIFY(t.addPortfolio("p", {bars, MakeSeries(2, "LONG", "LONG HISTORY", 600)}));
     QVERIFY(t.start());
+    // The Time column stands right after the date.
+    QVERIFY(!t.view().QuoteGrid()->isColumnHidden(QuoteGridModel::kTimeColumn));
+    QCOMPARE(t.view().QuoteGrid()->horizontalHeader()->visualIndex(QuoteGridModel::kTimeColumn), 1);
     QCOMPARE(t.quotes().cellText(0, QuoteGridModel::kTimeColumn), QStringLiteral("09:05:17"));
     QCOMPARE(t.quotes().cellText(1, QuoteGridModel::kTimeColumn), QStringLiteral("09:05:16"));
 
