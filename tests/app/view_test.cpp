@@ -58,7 +58,6 @@ private slots:
     void dataFactsAndUntrustedDop();
     void placementWidthsAndMenus();
     void iniImportedOnFirstRunOnly();
-    void refusedPortfolioShowsNoOtherSymbols();
 };
 
 // Start-up shows the first portfolio's first symbol and its newest quote; a click shows a
@@ -178,8 +177,10 @@ void ViewTest::startupAndSelection() {
 }
 
 // What a listing asks of the window: a blank symbol is repaired once, a MASTER of more
-// than 255 records shows its first 255, and one whose header lies about its count is
-// refused with nothing written.
+// than 255 records shows its first 255, and one whose header lies about its count or whose
+// path is longer than the view takes is refused, with nothing written and no other
+// portfolio's symbols shown; the panes that follow the selected security are told there is
+// none (that a selection reaches them is the chart window's test).
 void ViewTest::symbolListingRepairsLimitsAndRefusals() {
     ViewTestbed t;
     QVERIFY(t.addPortfolio(
@@ -201,19 +202,35 @@ void ViewTest::symbolListingRepairsLimitsAndRefusals() {
     QByteArray lying = ReadAll(liar);
     lying[0] = 10;  // the header claims 10 records; the file holds 12
     QVERIFY(WriteAll(liar, lying));
+    // A path longer than the view takes, listed first.
+    QVERIFY(t.addPortfolio("0" + std::string(200, 'x') + "/" + std::string(120, 'y'),
+                           {MakeSeries(1, "DEEP", "D", 2)}));
     const QByteArray before = ReadAll(t.dir("a") + "/MASTER");
     QVERIFY(t.start());
+    CBarwiseView& v = t.view();
+    const QStringList failure{QStringLiteral("Failure while filling symbols grid")};
+    QCOMPARE(t.host.messageTexts(), failure);
+    QCOMPARE(t.symbols().rowCount(), 0);
+    std::vector<SecurityId> securities;
+    std::vector<int> quotes;
+    connect(&v, &CBarwiseView::SecuritySelected, &v,
+            [&](const SecurityId& id) { securities.push_back(id); });
+    connect(&v, &CBarwiseView::QuoteSelected, &v,
+            [&](int position, DateCode, TimeCode) { quotes.push_back(position); });
 
     // Listed under its name, shown without the blanks that pad it; the repair's bytes are
     // the repair's own test, as is that a second listing repairs nothing.
+    t.host.messages.clear();
+    QListWidget* portfolios = v.PortfolioPane().PortfolioList();
+    portfolios->setCurrentRow(1);
     QVERIFY2(t.host.messages.empty(), qPrintable(Joined(t.host.messageTexts())));
     QCOMPARE(t.symbolColumn(), (QStringList{"ACME", "ELMWOOD"}));
     QCOMPARE(ReadAll(t.dir("a") + "/MASTER.BAK"), before);
     ShowRow(t, 1);  // the repaired series reads under its new symbol
     QCOMPARE(t.quotes().rowCount(), 5);
+    QCOMPARE(securities.back(), t.symbols().row(1).id);
 
-    QListWidget* portfolios = t.view().PortfolioPane().PortfolioList();
-    portfolios->setCurrentRow(1);
+    portfolios->setCurrentRow(2);
     QCOMPARE(t.host.messageTexts(),
              QStringList{
                  QStringLiteral("File has 300 symbols.\nWill only display the first 255 symbols")});
@@ -223,7 +240,7 @@ void ViewTest::symbolListingRepairsLimitsAndRefusals() {
 
     // The message names the file and what disagrees.
     t.host.messages.clear();
-    portfolios->setCurrentRow(2);
+    portfolios->setCurrentRow(3);
     QCOMPARE(
         t.host.messageTexts(),
         QStringList{
@@ -237,6 +254,18 @@ void ViewTest::symbolListingRepairsLimitsAndRefusals() {
     // Nothing written: the blank symbol is not repaired in a MASTER that cannot be listed.
     QCOMPARE(ReadAll(liar), lying);
     QVERIFY(!QFile::exists(QString::fromStdString(liar + ".BAK")));
+
+    // Searched again from a portfolio that lists, the first fails again: never the symbols
+    // shown before.
+    portfolios->setCurrentRow(1);
+    QCOMPARE(t.symbols().rowCount(), 2);
+    t.host.messages.clear();
+    v.PortfolioPane().ScanDrive();
+    QCOMPARE(t.host.messageTexts(), failure);
+    QCOMPARE(t.symbols().rowCount(), 0);
+    QCOMPARE(t.quotes().rowCount(), 0);
+    QVERIFY(!securities.back().valid());
+    QCOMPARE(quotes.back(), -1);
 }
 
 // A data file gone says so and shows nothing, and a series without quotes says nothing.
@@ -557,44 +586,6 @@ void ViewTest::iniImportedOnFirstRunOnly() {
     }
     qunsetenv("BARWISE_SETTINGS");
     qunsetenv("BARWISE_WINDIR");
-}
-
-// A portfolio the view cannot take shows no other portfolio's symbols, and the panes that
-// follow the selected security are told there is none (that a selection reaches them is the
-// chart window's test).
-void ViewTest::refusedPortfolioShowsNoOtherSymbols() {
-    ViewTestbed t;
-    QVERIFY(t.addPortfolio("zeta", {MakeSeries(1, "AAA", "A", 2), MakeSeries(2, "BBB", "B", 3)}));
-    // A path longer than the view takes, listed first.
-    std::string deep = "b" + std::string(200, 'x');
-    deep += "/" + std::string(120, 'y');
-    QVERIFY(t.addPortfolio(deep, {MakeSeries(1, "DEEP", "D", 2)}));
-    QVERIFY(t.start());
-    CBarwiseView& v = t.view();
-    QCOMPARE(v.PortfolioPane().PortfolioList()->count(), 2);
-    const QStringList failure{QStringLiteral("Failure while filling symbols grid")};
-    QCOMPARE(t.host.messageTexts(), failure);
-    v.PortfolioPane().PortfolioList()->setCurrentRow(1);
-    QCOMPARE(t.symbolColumn(), (QStringList{"AAA", "BBB"}));
-
-    std::vector<SecurityId> securities;
-    std::vector<int> quotes;
-    connect(&v, &CBarwiseView::SecuritySelected, &v,
-            [&](const SecurityId& id) { securities.push_back(id); });
-    connect(&v, &CBarwiseView::QuoteSelected, &v,
-            [&](int position, DateCode, TimeCode) { quotes.push_back(position); });
-    ShowRow(t, 1);
-    QCOMPARE(securities.back(), t.symbols().row(1).id);
-
-    // Searched again, the first portfolio fails as well: never the symbols shown before.
-    t.host.messages.clear();
-    v.PortfolioPane().ScanDrive();
-    QCOMPARE(t.host.messageTexts(), failure);
-    QCOMPARE(t.symbols().rowCount(), 0);
-    QCOMPARE(t.quotes().rowCount(), 0);
-    QVERIFY(!t.enabled(kCmdSymbolAbout));
-    QVERIFY(!securities.back().valid());
-    QCOMPARE(quotes.back(), -1);
 }
 
 QTEST_MAIN(ViewTest)
