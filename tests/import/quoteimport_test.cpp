@@ -3,7 +3,6 @@
 // writes that leave every file as it was.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
