@@ -42,16 +42,17 @@ class ChartWindowTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { Q_INIT_RESOURCE(barwise); }
-    void clicksAndTheGridSelectEachOther();
-    void placeVisibilityAndPictures();
+    void clicksMarksPlaceAndPictures();
 };
 
 // A click on a bar selects its row in the quotes grid, zoomed in or with more bars than
 // pixels; the grid's selection moves the chart's mark and scrolls it into view; a
 // double-click edits the quote and the chart shows what the edit wrote. The split search's
 // candidates and the check's suspect quotes are marked on the security they were found in,
-// and go with the window that found them.
-void ChartWindowTest::clicksAndTheGridSelectEachOther() {
+// and go with the window that found them. The pane's place and whether it shows are kept for
+// the next start; the chart is saved as a PNG or an SVG picture, and any other name is
+// refused.
+void ChartWindowTest::clicksMarksPlaceAndPictures() {
     ViewTestbed t;
     // A daily series whose prices halve from quote 120 on: a 2-for-1 split not recorded.
     DemoSeries split = MakeSeries(4, "SPLT", "SPLIT UNRECORDED", 200);
@@ -151,14 +152,7 @@ void ChartWindowTest::clicksAndTheGridSelectEachOther() {
     QVERIFY(marked);
     check->reject();
     QTRY_VERIFY(marks.empty());
-}
 
-// The pane's place and whether it shows are kept for the next start; the chart is saved
-// as a PNG or an SVG picture, and any other name is refused.
-void ChartWindowTest::placeVisibilityAndPictures() {
-    ViewTestbed t;
-    QVERIFY(t.addPortfolio("p", {MakeSeries(1, "AAA", "A SERIES", 50)}));
-    QVERIFY(t.start());
     const QDir out(t.settingsDir.path());
     QVERIFY(out.mkpath(QStringLiteral("folder.png")));
     // The file chosen, how it starts (empty: refused) and the refusal's words.
