@@ -52,10 +52,9 @@ private slots:
     void initTestCase() { Q_INIT_RESOURCE(barwise); }
     void startupAndSelection();
     void symbolListingRepairsLimitsAndRefusals();
-    void quotesFills();
+    void quotesFillsAndDataFacts();
     void nothingFoundThenRescanAndCancel();
     void searchFilter();
-    void dataFactsAndUntrustedDop();
     void placementWidthsAndMenus();
     void iniImportedOnFirstRunOnly();
 };
@@ -273,15 +272,25 @@ void ViewTest::symbolListingRepairsLimitsAndRefusals() {
 // number, and a daily series shows no Time column (an intraday one's is the window test's). A
 // series longer than a signed count shows every quote, newest first across the
 // blocks it is read in, keeping what it read when a block fails.
-void ViewTest::quotesFills() {
+// The About Selected Quote Series dialog shows the facts of the selected series, each in
+// its control, and names a DOP set aside; with the data file gone it says so instead. A DOP
+// that names no date describes some other file: the quotes are shown by the default
+// layout and the user is told once which DOP was set aside.
+void ViewTest::quotesFillsAndDataFacts() {
     ViewTestbed t;
     const int count = 33000;
     DemoSeries old = MakeSeries(5, "OLD", "CASH 1928", 2, 24);
     old.quotes[0].date = MakeDate(1928, 10, 1);
     old.quotes[1].date = MakeDate(1928, 10, 2);
     old.quotes[1].close = -6.352f;
+    DemoSeries facts = MakeSeries(4, "FCT", "FACTS CORP", 3);
+    facts.writeDop = true;
+    // DATE OPEN HIGH LOW CLOSE VOL OI
+    facts.formats = {{0, 0}, {2, 2}, {2, 2}, {2, 2}, {2, 3}, {1000, 100}, {0, 0}};
     QVERIFY(t.addPortfolio("p", {MakeSeries(1, "AAA", "GONE", 3), MakeSeries(2, "BBB", "EMPTY", 0),
-                                 MakeSeries(3, "LONG", "LONG SERIES", count), old}));
+                                 MakeSeries(3, "LONG", "LONG SERIES", count), old,
+                                 MakeSeries(6, "DOPX", "DAMAGED DOP", 3), facts}));
+    QVERIFY(WriteAll(t.dir("p") + "/F6.DOP", "\"CLOSE\",2,2\n"));
     QVERIFY(QFile::remove(QString::fromStdString(t.dir("p") + "/F1.DAT")));
     QVERIFY(t.start());
     const auto unreadable = [&](const char* file, const char* why) {
@@ -300,7 +309,7 @@ void ViewTest::quotesFills() {
     QVERIFY(t.host.messages.empty());
     QCOMPARE(t.quotes().rowCount(), 0);
 
-    ShowRow(t, 3);
+    ShowRow(t, 5);
     QVERIFY(t.view().QuoteGrid()->isColumnHidden(QuoteGridModel::kTimeColumn));  // daily
     QCOMPARE(t.quotes().cellText(0, 0), QStringLiteral("10/02/1928"));
     QCOMPARE(t.quotes().cellText(1, 0), QStringLiteral("10/01/1928"));
@@ -308,8 +317,38 @@ void ViewTest::quotesFills() {
     QCOMPARE(t.quotes().cellText(0, 6), QStringLiteral("N/A"));  // no open interest in 24 bytes
     QCOMPARE(t.view().FirstDate(), MakeDate(1928, 10, 1));
 
-    t.quoteTester.reset();  // it checks the whole model on every insertion
     ShowRow(t, 2);
+    QCOMPARE(t.host.messages.size(), std::size_t(1));
+    QVERIFY(t.host.messages.front().text.contains(QStringLiteral("F6.DOP")));
+    QCOMPARE(t.quotes().cellText(2, 4),
+             QStringLiteral("10.5000"));  // the close, by the 28-byte layout
+    t.view().FillQuotesGrid(0);
+    QCOMPARE(t.host.messages.size(), std::size_t(1));
+    const QStringList note = Facts(t, {kDopIgnoredControl});
+    QVERIFY2(note.value(0).startsWith(QStringLiteral("F6.DOP not used")), qPrintable(Joined(note)));
+
+    ShowRow(t, 3);
+    t.host.dialogs.clear();
+    QCOMPARE(Facts(t, {1053, 1060, 1062, 1061, 1064, 1071, 1066, 1065, 1067, 1068, 1072, 1081, 1074,
+                       1076, 1085, 1077, 1086}),
+             (QStringList{QString::fromStdString(t.dir("p")), "4", "28", "7", "3",
+                          "FACTS CORP      ", "1000103", "1000105", "D Daily", "FCT             ",
+                          "Whole Num.", "Whole Num.", "", "1,000s", "100s", "100ths", "1,000ths"}));
+    QCOMPARE(t.host.dialogs, std::vector<QString>{QStringLiteral("About Selected Quote Series")});
+
+    // A series whose data file is gone since opens no dialog and names the symbol.
+    QVERIFY(QFile::remove(QString::fromStdString(t.dir("p") + "/F4.DAT")));
+    t.host.messages.clear();
+    t.host.dialogs.clear();
+    QVERIFY(t.enabled(kCmdSymbolAbout));
+    QVERIFY(Facts(t, {1060}).isEmpty());
+    QVERIFY(t.host.dialogs.empty());
+    QCOMPARE(t.host.messages.size(), std::size_t(1));
+    QVERIFY(t.host.messages.front().text.contains(QStringLiteral("FCT")));
+
+    t.host.messages.clear();
+    t.quoteTester.reset();  // it checks the whole model on every insertion
+    ShowRow(t, 4);
     QCOMPARE(t.quotes().rowCount(), count);
     QCOMPARE(t.view().QuoteCount(), count);
     const DateCode first = MakeDate(2000, 1, 3);
@@ -440,48 +479,6 @@ void ViewTest::searchFilter() {
                  accepted ? int(limit) : 1);
         QCOMPARE(QString::fromStdString(t.view().PortfolioPane().SearchKeyUpper()), kept.toUpper());
     }
-}
-
-// The About Selected Quote Series dialog shows the facts of the selected series, each in
-// its control, and names a DOP set aside; with the data file gone it says so instead. A DOP
-// that names no date describes some other file: the quotes are shown by the default
-// layout and the user is told once which DOP was set aside.
-void ViewTest::dataFactsAndUntrustedDop() {
-    ViewTestbed t;
-    DemoSeries s = MakeSeries(4, "FCT", "FACTS CORP", 3);
-    s.writeDop = true;
-    // DATE OPEN HIGH LOW CLOSE VOL OI
-    s.formats = {{0, 0}, {2, 2}, {2, 2}, {2, 2}, {2, 3}, {1000, 100}, {0, 0}};
-    QVERIFY(t.addPortfolio("p", {MakeSeries(1, "DOPX", "DAMAGED DOP", 3), s}));
-    QVERIFY(WriteAll(t.dir("p") + "/F1.DOP", "\"CLOSE\",2,2\n"));
-    QVERIFY(t.start());
-    QCOMPARE(t.host.messages.size(), std::size_t(1));
-    QVERIFY(t.host.messages.front().text.contains(QStringLiteral("F1.DOP")));
-    QCOMPARE(t.quotes().cellText(2, 4),
-             QStringLiteral("10.5000"));  // the close, by the 28-byte layout
-    t.view().FillQuotesGrid(0);
-    QCOMPARE(t.host.messages.size(), std::size_t(1));
-    const QStringList note = Facts(t, {kDopIgnoredControl});
-    QVERIFY2(note.value(0).startsWith(QStringLiteral("F1.DOP not used")), qPrintable(Joined(note)));
-
-    ShowRow(t, 1);
-    t.host.dialogs.clear();
-    QCOMPARE(Facts(t, {1053, 1060, 1062, 1061, 1064, 1071, 1066, 1065, 1067, 1068, 1072, 1081, 1074,
-                       1076, 1085, 1077, 1086}),
-             (QStringList{QString::fromStdString(t.dir("p")), "4", "28", "7", "3",
-                          "FACTS CORP      ", "1000103", "1000105", "D Daily", "FCT             ",
-                          "Whole Num.", "Whole Num.", "", "1,000s", "100s", "100ths", "1,000ths"}));
-    QCOMPARE(t.host.dialogs, std::vector<QString>{QStringLiteral("About Selected Quote Series")});
-
-    // A series whose data file is gone since opens no dialog and names the symbol.
-    QVERIFY(QFile::remove(QString::fromStdString(t.dir("p") + "/F4.DAT")));
-    t.host.messages.clear();
-    t.host.dialogs.clear();
-    QVERIFY(t.enabled(kCmdSymbolAbout));
-    QVERIFY(Facts(t, {1060}).isEmpty());
-    QVERIFY(t.host.dialogs.empty());
-    QCOMPARE(t.host.messages.size(), std::size_t(1));
-    QVERIFY(t.host.messages.front().text.contains(QStringLiteral("FCT")));
 }
 
 // The first start stores the window's placement, closing keeps the column widths; the
