@@ -58,9 +58,7 @@ class LogicTest : public QObject {
     Q_OBJECT
 private slots:
     void store();
-    void unwritableStoreKeepsDefaults();
     void iniImport();
-    void iniLongLineArrivesInPieces();
     void enabling();
     void placement();
     void columnWidths();
@@ -102,11 +100,9 @@ void LogicTest::store() {
     QCOMPARE(t.get("Search", "Name"), fits);
     QCOMPARE(t.get("Search", "Other"), L("<absent>"));
     QCOMPARE(t.get("Search", "Missing"), L("<absent>"));
-}
 
-void LogicTest::unwritableStoreKeepsDefaults() {
-    QTemporaryDir dir;
-    const QString blocker = dir.filePath(QStringLiteral("file"));
+    // A store that cannot be made keeps the defaults.
+    const QString blocker = t.dir.filePath(QStringLiteral("file"));
     WriteFile(blocker, "x");
     qputenv("BARWISE_SETTINGS", (blocker + QStringLiteral("/Barwise.conf")).toLocal8Bit());
     SettingsStore store;
@@ -140,9 +136,7 @@ void LogicTest::iniImport() {
         t.store.ImportIniFile(path);
         QVERIFY2(t.get(section, entry) == L(expected), ini);
     }
-}
 
-void LogicTest::iniLongLineArrivesInPieces() {
     // A line longer than the reader's buffer is cut after 519 characters; the rest is read
     // as a line of its own.
     TempStore t;

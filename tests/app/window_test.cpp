@@ -3,6 +3,7 @@
 // on copies of real databases with EMASTER and XMASTER. What the rewrites do to the files
 // is the data-file tests'.
 #include <QAction>
+#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -36,8 +37,7 @@ class WindowTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { Q_INIT_RESOURCE(barwise); }
-    void quoteCommandsActOnTheQuoteSelected();
-    void dialogsTakeOnlyWhatTheyCanHoldWhole();
+    void quoteCommandsAndTheirDialogs();
     void indexFilesThroughTheWindow();
 };
 
@@ -45,15 +45,25 @@ private slots:
 // deleted each as itself (what the rewrites do to the file's bytes is the rewrite's test).
 // After Edit and Split the quote acted on stays selected and in view, however far from the
 // newest; after Delete the next older quote takes its place.
-void WindowTest::quoteCommandsActOnTheQuoteSelected() {
+// The date fields open selected (typing replaces the date) and in the ten-character form
+// where the series reaches before 1960, so a range can end before it; text the index files
+// cannot hold is refused with its field selected and the dialog left open, and MASTER is
+// not written. The refusal rules and their messages are the quote and symbol commands'
+// tests.
+void WindowTest::quoteCommandsAndTheirDialogs() {
     ViewTestbed t;
     DemoSeries bars = MakeSeries(1, "BARS", "ONE DAY", 3, 32);
     for (std::size_t i = 0; i < 3; ++i) {
         bars.quotes[i].date = bars.quotes[0].date;
         bars.quotes[i].time = MakeTime(9, 5, 15 + static_cast<int>(i));
     }
-    QVERIFY(t.addPortfolio("p", {bars, MakeSeries(2, "LONG", "LONG HISTORY", 600)}));
+    DemoSeries old = MakeSeries(3, "OLD", "OLD CORP", 10);
+    old.quotes[0].date = MakeDate(1950, 1, 3);
+    QVERIFY(t.addPortfolio("p", {bars, MakeSeries(2, "LONG", "LONG HISTORY", 600), old}));
     QVERIFY(t.start());
+    // The Time column stands right after the date.
+    QVERIFY(!t.view().QuoteGrid()->isColumnHidden(QuoteGridModel::kTimeColumn));
+    QCOMPARE(t.view().QuoteGrid()->horizontalHeader()->visualIndex(QuoteGridModel::kTimeColumn), 1);
     QCOMPARE(t.quotes().cellText(0, QuoteGridModel::kTimeColumn), QStringLiteral("09:05:17"));
     QCOMPARE(t.quotes().cellText(1, QuoteGridModel::kTimeColumn), QStringLiteral("09:05:16"));
 
@@ -110,27 +120,16 @@ void WindowTest::quoteCommandsActOnTheQuoteSelected() {
     }
     QCOMPARE(t.quotes().rowCount(), 599);
     QVERIFY(t.quotes().cellText(row, 0) != date);  // the deleted day's older neighbour
-}
 
-// The date fields open selected (typing replaces the date) and in the ten-character form
-// where the series reaches before 1960, so a range can end before it; text the index files
-// cannot hold is refused with its field selected and the dialog left open, and MASTER is
-// not written. The refusal rules and their messages are the quote and symbol commands'
-// tests.
-void WindowTest::dialogsTakeOnlyWhatTheyCanHoldWhole() {
-    ViewTestbed t;
-    DemoSeries old = MakeSeries(1, "AAA", "AAA CORP", 10);
-    old.quotes[0].date = MakeDate(1950, 1, 3);
-    QVERIFY(t.addPortfolio("p", {old}));
-    QVERIFY(t.start());
+    ShowRow(t, 2);
+    t.host.messages.clear();
     const QByteArray master = ReadAll(t.dir("p") + "/MASTER");
-
     QStringList seen;
     t.host.onDialog = [&](QDialog& d) {
-        auto* date = d.findChild<QLineEdit*>(QStringLiteral("ctl1018"));
-        seen << date->text() << date->selectedText();
-        QTest::keyClicks(date, QStringLiteral("01051950"));
-        seen << date->text();
+        auto* field = d.findChild<QLineEdit*>(QStringLiteral("ctl1018"));
+        seen << field->text() << field->selectedText();
+        QTest::keyClicks(field, QStringLiteral("01051950"));
+        seen << field->text();
         return false;
     };
     t.frame->Action(kCmdQuoteSplit)->trigger();

@@ -42,24 +42,34 @@ class ChartWindowTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { Q_INIT_RESOURCE(barwise); }
-    void clicksAndTheGridSelectEachOther();
-    void placeVisibilityAndPictures();
-    void splitCandidatesAndSuspectQuotesAreMarked();
+    void clicksMarksPlaceAndPictures();
 };
 
 // A click on a bar selects its row in the quotes grid, zoomed in or with more bars than
 // pixels; the grid's selection moves the chart's mark and scrolls it into view; a
-// double-click edits the quote and the chart shows what the edit wrote.
-void ChartWindowTest::clicksAndTheGridSelectEachOther() {
+// double-click edits the quote and the chart shows what the edit wrote. The split search's
+// candidates and the check's suspect quotes are marked on the security they were found in,
+// and go with the window that found them. The pane's place and whether it shows are kept for
+// the next start; the chart is saved as a PNG or an SVG picture, and any other name is
+// refused.
+void ChartWindowTest::clicksMarksPlaceAndPictures() {
     ViewTestbed t;
+    // A daily series whose prices halve from quote 120 on: a 2-for-1 split not recorded.
+    DemoSeries split = MakeSeries(4, "SPLT", "SPLIT UNRECORDED", 200);
+    for (std::size_t i = 120; i < 200; ++i) {
+        DemoQuote& q = split.quotes[i];
+        for (float* v : {&q.open, &q.high, &q.low, &q.close}) *v /= 2;
+    }
+    DemoSeries bad = MakeSeries(3, "BAD", "HIGH BELOW LOW", 200);
+    std::swap(bad.quotes[50].high, bad.quotes[50].low);
     QVERIFY(t.addPortfolio(
-        "p", {MakeSeries(1, "AAA", "A SERIES", 500), MakeSeries(2, "BBB", "B", 2000)}));
+        "p", {MakeSeries(1, "AAA", "A SERIES", 500), MakeSeries(2, "BBB", "B", 2000), bad, split}));
     QVERIFY(t.start());
     CChartWidget& chart = t.frame->Chart();
     QVERIFY(chart.isVisible());
     // The symbols-grid row, its bars, the range shown (count 0: every bar) and the bar clicked.
     const std::tuple<int, int, int, int, int> rows[] = {
-        {1, 2000, 0, 0, 1234}, {0, 500, 0, 20, 0}, {0, 500, 140, 25, 151}, {0, 500, 480, 20, 499}};
+        {2, 2000, 0, 0, 1234}, {0, 500, 0, 20, 0}, {0, 500, 140, 25, 151}, {0, 500, 480, 20, 499}};
     for (const auto& [symbolRow, bars, first, count, bar] : rows) {
         ShowRow(t, symbolRow);
         QCOMPARE(chart.Model().barCount(), bars);
@@ -102,14 +112,47 @@ void ChartWindowTest::clicksAndTheGridSelectEachOther() {
     QCOMPARE(chart.Model().bar(60).values[kChartClose], 99.5f);
     QCOMPARE(chart.Model().first(), 50);
     QCOMPARE(chart.Model().visibleCount(), 20);
-}
 
-// The pane's place and whether it shows are kept for the next start; the chart is saved
-// as a PNG or an SVG picture, and any other name is refused.
-void ChartWindowTest::placeVisibilityAndPictures() {
-    ViewTestbed t;
-    QVERIFY(t.addPortfolio("p", {MakeSeries(1, "AAA", "A SERIES", 50)}));
-    QVERIFY(t.start());
+    t.host.onDialog = nullptr;
+    const std::vector<PlacedMark>& marks = chart.Model().marks();
+    ShowRow(t, 3);
+    QCOMPARE(chart.Title().left(4), QStringLiteral("SPLT"));
+    QVERIFY(marks.empty());
+    t.frame->Action(kCmdSplitSearch)->trigger();
+    auto* search = TopLevel<QDialog>("dlg109");
+    QVERIFY(search);
+    search->findChild<QPushButton*>(QStringLiteral("ctl1024"))->click();
+    t.settle();
+    QCOMPARE(marks.size(), std::size_t{1});
+    QCOMPARE(std::make_pair(marks.front().bar, marks.front().kind),
+             std::make_pair(120, MarkKind::kSplitCandidate));
+    QVERIFY(QString::fromStdString(marks.front().text).contains(QStringLiteral("2 for 1")));
+    // The other security has none; back on this one they are shown again until the window closes.
+    ShowRow(t, 1);
+    QCOMPARE(chart.Title().left(3), QStringLiteral("BAD"));
+    QVERIFY(marks.empty());
+    ShowRow(t, 3);
+    QCOMPARE(marks.size(), std::size_t{1});
+    search->reject();
+    QTRY_VERIFY(marks.empty());
+
+    ShowRow(t, 1);
+    t.frame->Action(kCmdPortfolioCheck)->trigger();
+    CCheckDlg* check = TopLevel<CCheckDlg>();
+    QVERIFY(check);
+    check->OnCheck();
+    t.settle();
+    bool marked = false;
+    for (const PlacedMark& m : marks) {
+        QCOMPARE(m.kind, MarkKind::kSuspectData);
+        if (m.bar == 50)
+            marked = QString::fromStdString(m.text).contains(QStringLiteral("high"),
+                                                             Qt::CaseInsensitive);
+    }
+    QVERIFY(marked);
+    check->reject();
+    QTRY_VERIFY(marks.empty());
+
     const QDir out(t.settingsDir.path());
     QVERIFY(out.mkpath(QStringLiteral("folder.png")));
     // The file chosen, how it starts (empty: refused) and the refusal's words.
@@ -158,62 +201,6 @@ void ChartWindowTest::placeVisibilityAndPictures() {
     // Shown again, it takes the share of the area it had.
     const QList<int> sizes = t.view().QuoteArea()->sizes();
     QVERIFY(sizes.size() == 2 && sizes[0] > 0 && sizes[1] > 0);
-}
-
-// The split search's candidates and the check's suspect quotes are marked on the security
-// they were found in, and go with the window that found them.
-void ChartWindowTest::splitCandidatesAndSuspectQuotesAreMarked() {
-    ViewTestbed t;
-    // A daily series whose prices halve from quote 120 on: a 2-for-1 split not recorded.
-    DemoSeries split = MakeSeries(2, "SPLT", "SPLIT UNRECORDED", 200);
-    for (std::size_t i = 120; i < 200; ++i) {
-        DemoQuote& q = split.quotes[i];
-        for (float* v : {&q.open, &q.high, &q.low, &q.close}) *v /= 2;
-    }
-    DemoSeries bad = MakeSeries(1, "BAD", "HIGH BELOW LOW", 200);
-    std::swap(bad.quotes[50].high, bad.quotes[50].low);
-    QVERIFY(t.addPortfolio("p", {bad, split}));
-    QVERIFY(t.start());
-    CChartWidget& chart = t.frame->Chart();
-    const std::vector<PlacedMark>& marks = chart.Model().marks();
-    ShowRow(t, 1);
-    QCOMPARE(chart.Title().left(4), QStringLiteral("SPLT"));
-    QVERIFY(marks.empty());
-
-    t.frame->Action(kCmdSplitSearch)->trigger();
-    auto* search = TopLevel<QDialog>("dlg109");
-    QVERIFY(search);
-    search->findChild<QPushButton*>(QStringLiteral("ctl1024"))->click();
-    t.settle();
-    QCOMPARE(marks.size(), std::size_t{1});
-    QCOMPARE(std::make_pair(marks.front().bar, marks.front().kind),
-             std::make_pair(120, MarkKind::kSplitCandidate));
-    QVERIFY(QString::fromStdString(marks.front().text).contains(QStringLiteral("2 for 1")));
-    // The other security has none; back on this one they are shown again until the window closes.
-    ShowRow(t, 0);
-    QCOMPARE(chart.Title().left(3), QStringLiteral("BAD"));
-    QVERIFY(marks.empty());
-    ShowRow(t, 1);
-    QCOMPARE(marks.size(), std::size_t{1});
-    search->reject();
-    QTRY_VERIFY(marks.empty());
-
-    ShowRow(t, 0);
-    t.frame->Action(kCmdPortfolioCheck)->trigger();
-    CCheckDlg* check = TopLevel<CCheckDlg>();
-    QVERIFY(check);
-    check->OnCheck();
-    t.settle();
-    bool marked = false;
-    for (const PlacedMark& m : marks) {
-        QCOMPARE(m.kind, MarkKind::kSuspectData);
-        if (m.bar == 50)
-            marked = QString::fromStdString(m.text).contains(QStringLiteral("high"),
-                                                             Qt::CaseInsensitive);
-    }
-    QVERIFY(marked);
-    check->reject();
-    QTRY_VERIFY(marks.empty());
 }
 
 QTEST_MAIN(ChartWindowTest)

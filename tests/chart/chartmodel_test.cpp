@@ -72,6 +72,7 @@ ChartModel Model(std::vector<LoadedQuote> quotes, int width, const Fields& prese
 struct ColumnCase {
     const char* name;
     int bars, width, first, count;
+    Fields present = kAll;  // the close alone: a line of the closes
 };
 
 class ColumnsTest : public ::testing::TestWithParam<ColumnCase> {};
@@ -81,7 +82,11 @@ class ColumnsTest : public ::testing::TestWithParam<ColumnCase> {};
 // pixel, that bar wherever it is clicked.
 TEST_P(ColumnsTest, ColumnsGatherTheirBarsAndClicksHitThem) {
     const ColumnCase& c = GetParam();
-    ChartModel m = Model(Daily(MakeDate(1999, 1, 4), c.bars), c.width);
+    ChartModel m = Model(Daily(MakeDate(1999, 1, 4), c.bars), c.width, c.present);
+    const bool line = c.present == kCloseOnly;
+    EXPECT_EQ(m.shape(), line ? PriceShape::kLine : PriceShape::kBars);
+    const std::vector<std::size_t> prices =
+        line ? std::vector<std::size_t>{3} : std::vector<std::size_t>{0, 1, 2, 3};
     m.setRange(c.first, c.count);
     ASSERT_EQ(std::make_pair(m.first(), m.visibleCount()), std::make_pair(c.first, c.count));
     const std::vector<ChartColumn>& cols = m.columns();
@@ -99,8 +104,10 @@ TEST_P(ColumnsTest, ColumnsGatherTheirBarsAndClicksHitThem) {
         float low = 1e30f, high = -1e30f, volume = 0;
         for (int i = col.firstBar; i <= col.lastBar; ++i) {
             const LoadedQuote& q = m.bar(i);
-            low = std::min({low, q.values[0], q.values[1], q.values[2], q.values[3]});
-            high = std::max({high, q.values[0], q.values[1], q.values[2], q.values[3]});
+            for (std::size_t f : prices) {
+                low = std::min(low, q.values[f]);
+                high = std::max(high, q.values[f]);
+            }
             volume = std::max(volume, q.values[4]);
             ASSERT_EQ(m.columnOfBar(i), col.x) << "bar " << i;
         }
@@ -131,19 +138,9 @@ const ColumnCase kColumnCases[] = {
     {"WideBars", 300, 997, 120, 37},
     {"FewestBars", 5000, 640, 4990, 10},
     {"MiddleOfTheSeries", 20000, 813, 7321, 4099},
+    {"CloseOnlyIsALineOfItsCloses", 8, 4, 0, 8, kCloseOnly},
 };
 INSTANTIATE_TEST_SUITE_P(Chart, ColumnsTest, ::testing::ValuesIn(kColumnCases), kCaseName);
-
-TEST(ChartColumns, CloseOnlySeriesIsALineOfItsCloses) {
-    std::vector<LoadedQuote> q = Daily(MakeDate(2001, 5, 1), 8);
-    ChartModel m = Model(q, 4, kCloseOnly);
-    EXPECT_EQ(m.shape(), PriceShape::kLine);
-    ASSERT_EQ(m.columns().size(), 4u);
-    for (const ChartColumn& c : m.columns()) {
-        EXPECT_EQ(c.low, std::min(q[c.firstBar].values[3], q[c.lastBar].values[3]));
-        EXPECT_EQ(c.high, std::max(q[c.firstBar].values[3], q[c.lastBar].values[3]));
-    }
-}
 
 TEST(ChartColumns, EmptySeriesDrawsNothingAndHitsNothing) {
     ChartModel m = Model({}, 500);

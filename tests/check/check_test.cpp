@@ -267,8 +267,7 @@ TEST_P(PlantedDamage, IsFoundOnceAndMendedOrLeft) {
         EXPECT_EQ(Content(dir.path()), planted);
         return;
     }
-    EXPECT_TRUE(CheckPortfolio(dir.str()).findings.empty())
-        << Describe(CheckPortfolio(dir.str()).findings);
+    EXPECT_EQ(Describe(CheckPortfolio(dir.str()).findings), "");  // clean
     ExpectReadable(dir.str());
     ASSERT_EQ(UndoChanges(outcome.result.changes), kSuccess);
     EXPECT_EQ(Content(dir.path()), planted);
@@ -310,8 +309,7 @@ TEST(CheckRepair, OrderRepeatsAndCountOfOneFileTogether) {
     const CheckReport before = CheckPortfolio(dir.str());
     ASSERT_GE(before.findings.size(), 2u) << Describe(before.findings);
     ASSERT_EQ(RepairFindings(before.findings).result.status, kSuccess);
-    EXPECT_TRUE(CheckPortfolio(dir.str()).findings.empty())
-        << Describe(CheckPortfolio(dir.str()).findings);
+    EXPECT_EQ(Describe(CheckPortfolio(dir.str()).findings), "");  // clean
     // The cut record is kept aside, not dropped; the quotes are one fewer than whole ones.
     EXPECT_EQ(ct::Bytes(dir.path() / "F1.TRL").size(), static_cast<std::size_t>(kAaa - 5));
     EXPECT_EQ(ct::Bytes(dat).size(), static_cast<std::size_t>(59 * kAaa));
@@ -344,8 +342,7 @@ TEST(CheckRepair, AnUnlistedDataFileComesBackUnderItsEmasterNames) {
     EXPECT_EQ(SuggestedNames(*unlisted).name, "CAF\xC3\x89");
     const RepairOutcome outcome = RepairFindings(before.findings);
     ASSERT_EQ(outcome.result.status, kSuccess) << FirstFailure(outcome);
-    EXPECT_TRUE(CheckPortfolio(dir.str()).findings.empty())
-        << Describe(CheckPortfolio(dir.str()).findings);
+    EXPECT_EQ(Describe(CheckPortfolio(dir.str()).findings), "");  // clean
     const SymbolListing after = ListSymbols(master);
     ASSERT_EQ(after.rows.size(), whole.rows.size());
     const MasterRecord& back = after.rows.back().record;

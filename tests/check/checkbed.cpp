@@ -1,10 +1,7 @@
 #include "check/checkbed.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <map>
-#include <memory>
 
 #include "datafiles/series.h"
 #include "demo/demodb.h"

@@ -2,8 +2,6 @@
 // the independent index decoding.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "demo/demodb.h"
 #include "testsupport/indexcheck.h"
 #include "testsupport/tempdir.h"

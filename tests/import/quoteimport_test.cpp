@@ -1,11 +1,8 @@
-// Importing quotes into a portfolio: the merge and conflict rules on the demo, bad lines,
-// dry runs, new securities in MASTER and XMASTER as another reader lists them, and failed
+// Importing quotes into a portfolio: the merge and conflict rules on the demo, where lines
+// go, new securities in MASTER and XMASTER as another reader lists them, and failed
 // writes that leave every file as it was.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstring>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -201,56 +198,6 @@ TEST_P(MergeTest, AddsSkipsAndListsConflictsByDate) {
 }
 INSTANTIATE_TEST_SUITE_P(Rules, MergeTest, ::testing::ValuesIn(kMerges),
                          [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(DemoImportTest, BadLinesStopTheImportUnlessSkipped) {
-    std::string text = FileOf({Shifted(held_.back(), 1, 1.0f), Shifted(held_.back(), 2, 1.0f)});
-    text.insert(text.find('\n', text.find('\n') + 1) + 1, "2030-02-30,1,2,3,4,5,6\n");
-    const DirectoryContent before = Files(stocks_);
-    const ImportReport stopped = Import(text);
-    EXPECT_EQ(stopped.change.status, kInvalidParm);
-    ASSERT_EQ(stopped.bad.size(), 1u);
-    EXPECT_EQ(stopped.bad[0].line, 3);
-    EXPECT_FALSE(stopped.written);
-    EXPECT_EQ(Files(stocks_), before);
-    EXPECT_NE(ImportSummaryText(stopped, false).find("quotes.csv, line 3"), std::string::npos);
-
-    ImportOptions skip;
-    skip.skipBad = true;
-    const ImportReport written = Import(text, skip);
-    ASSERT_EQ(written.change.status, kSuccess) << written.failure;
-    EXPECT_EQ(written.securities[0].added, 2);
-    EXPECT_EQ(written.bad.size(), 1u);
-    EXPECT_EQ(ReadAll(acme_).size(), held_.size() + 2);
-}
-
-TEST_F(DemoImportTest, ADryRunSaysWhatARunDoesAndWritesNothing) {
-    const DateParts d = SplitDate(held_[4].date);
-    char conflict[32];  // ACME's fifth day, another close
-    std::snprintf(conflict, sizeof conflict, "ACME,%04d-%02d-%02d,1234\n", d.year + 1900, d.month,
-                  d.day);
-    const std::string text = kThreeSymbols + std::string(conflict);
-    ImportOptions o;
-    o.create = true;
-    o.dryRun = true;
-    const DirectoryContent before = Files(stocks_);
-    const ImportReport dry = ImportQuotes(stocks_, {Text(text)}, o);
-    EXPECT_EQ(Files(stocks_), before);
-    EXPECT_TRUE(dry.change.changes.empty());
-    o.dryRun = false;
-    const ImportReport run = ImportQuotes(stocks_, {Text(text)}, o);
-    ASSERT_EQ(run.change.status, kSuccess) << run.failure;
-    ASSERT_EQ(dry.securities.size(), 3u);
-    ASSERT_EQ(run.securities.size(), 3u);
-    for (std::size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(dry.securities[i].symbol, run.securities[i].symbol);
-        EXPECT_EQ(dry.securities[i].added, run.securities[i].added);
-        EXPECT_EQ(dry.securities[i].conflicts, run.securities[i].conflicts);
-        EXPECT_EQ(dry.securities[i].created, run.securities[i].created);
-    }
-    EXPECT_EQ(run.securities[0].conflicts, 1);
-    EXPECT_TRUE(run.securities[2].created);
-    EXPECT_NE(Files(stocks_), before);
-}
 
 // Which security each line goes to: a symbol the portfolio lacks is listed with its lines
 // and not created; a file without a symbol column goes to the security named like the file;
