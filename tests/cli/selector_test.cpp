@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -96,12 +95,6 @@ struct Outcome {
     std::vector<std::string> changed;
 };
 
-std::string Symbol(int n) {
-    char text[8];
-    std::snprintf(text, sizeof text, "X%04d", n);
-    return text;
-}
-
 // The security went into the destination, beside the one it held.
 bool IntoDest(const Outcome& o) {
     return o.run.status == 0 && Lines(Cli({"symbols", o.dest.string()}).out).size() == 3;
@@ -124,7 +117,7 @@ TEST_F(Selector, EverySubcommandTakesTheSameSecurityOrRefusesAlike) {
     } commands[] = {
         {"export", {"--newest-first"}, [](const Outcome& o, int n) {
              return o.run.status == 0 && Lines(o.run.out).size() == 3 &&
-                    o.run.out == Cli({"export", o.dir.string(), Symbol(n), "--newest-first"}).out;
+                    o.run.out == Cli({"export", o.dir.string(), "--file", std::to_string(n), "--newest-first"}).out;
          }},
         {"edit-quote", {"01/06/15", "--close", "99"}, onlyItsData},
         {"split", {"01/06/15", "2", "1"}, onlyItsData},
