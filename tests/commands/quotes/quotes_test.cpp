@@ -114,7 +114,6 @@ private slots:
     void adjustScalesTheRange();
     void deleteAsksFirst();
     void addProposesTheDayBeforeAndOpensEdit();
-    void addToAFullSeriesIsRefused();
     void editWhileAnotherWriterHoldsThePortfolio();
 };
 
@@ -321,17 +320,6 @@ void QuotesTest::addProposesTheDayBeforeAndOpensEdit() {
     QCOMPARE(s.quotes[5].values, s.quotes[6].values);
     QCOMPARE(p.view.refills.back().second, 1);
     QCOMPARE(p.Setting("Add", "Date"), QStringLiteral("01/10/00"));
-}
-
-// A file of 65,534 quotes has no room for another: told so, nothing written, no dialog.
-void QuotesTest::addToAFullSeriesIsRefused() {
-    Portfolio p(std::vector<std::vector<float>>(kMaxQuotesPerFile, {1000110.0f, 1, 1, 1, 1, 1, 1}));
-    const auto before = bt::ReadBytes(p.tmp.path() / "F1.DAT");
-    p.view.quoteRow = 0;
-    CQuoteCommands(p.view, p.host, p.settings).OnQuoteAdd();
-    QCOMPARE(p.host.messageTexts(), QStringList{QString::fromLatin1(kSeriesFullMessage.data())});
-    QVERIFY(p.host.dialogs.empty());
-    QCOMPARE(bt::ReadBytes(p.tmp.path() / "F1.DAT"), before);
 }
 
 // Another writer holds the portfolio: the user is told, nothing is written or remembered.
