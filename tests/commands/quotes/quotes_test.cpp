@@ -187,8 +187,7 @@ void QuotesTest::editControlsTakeWholeTextsOnly() {
 
 // From the newest quote: Next and Last off; First goes to the oldest, losing what was typed;
 // a value the files cannot hold keeps the dialog open and names its field; a field left as
-// shown keeps the stored value; the shown texts go to the settings; the quote edited stays
-// selected.
+// shown keeps the stored value; the shown texts go to the settings.
 void QuotesTest::editSession() {
     Portfolio p(DailyRows());
     p.view.quoteRow = 0;
@@ -226,7 +225,6 @@ void QuotesTest::editSession() {
     QCOMPARE(p.Setting("Edit", "Close"), QStringLiteral("0.0008"));
     QCOMPARE(p.Setting("Edit", "Vol"), QStringLiteral("14"));
     QCOMPARE(p.Setting("Edit", "Date"), QStringLiteral("01/05/00"));
-    QCOMPARE(p.view.refills.back().second, 3);
 }
 
 // Old shares of 0, then a 2:1 split that would push a volume past what the files hold: each
@@ -238,10 +236,8 @@ void QuotesTest::splitNamesRefusedFieldsThenScalesEarlierQuotes() {
     Portfolio p(rows);
     p.view.quoteRow = 1;  // Friday 7th: the split date
     const auto before = bt::ReadBytes(p.tmp.path() / "F1.DAT");
-    QString shownDate;
     bool unchanged = false;
     p.host.onDialog = [&](QDialog& d) {
-        shownDate = Child<QLineEdit>(d, 1018)->text();
         auto* newShares = Child<QLineEdit>(d, 1015);
         auto* oldShares = Child<QLineEdit>(d, 1016);
         oldShares->setText(QStringLiteral("0"));
@@ -255,7 +251,6 @@ void QuotesTest::splitNamesRefusedFieldsThenScalesEarlierQuotes() {
         return PressOk(d);
     };
     CQuoteCommands(p.view, p.host, p.settings).OnQuoteSplit();
-    QCOMPARE(shownDate, QStringLiteral("01/07/00"));
     QCOMPARE(p.host.messageTexts(),
              (QStringList{QStringLiteral("Invalid Data Entered\n\nOld Shares"),
                           QStringLiteral("Invalid Data Entered\n\nNew Shares")}));
