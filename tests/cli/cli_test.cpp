@@ -115,9 +115,6 @@ TEST_F(CliDemo, RefusalsSayWhyAndChangeNothing) {
         {{"edit-quote", s, "ACME", "01/01/1990", "--close", "9"}, 1, "no quote dated 01/01/90"},
         {{"delete-quote", s, "ACME", "01/01/1990"}, 1, "failure in delete quote for findrec"},
         {{"delete-quote", s, "ACME", n, "--time", "09:30:00"}, 1, "the series has no times"},
-        {{"split", s, "ACME", "01/01/1990", "2", "1"}, 1, "Invalid Data Entered"},
-        {{"add-quote", s, "ACME", n}, 1, "already exists."},
-        {{"add-quote", s, "ACME", o}, 1, "oldest quote"},
         // Values the files cannot hold, and texts MASTER cannot.
         {{"edit-quote", s, "ACME", n, "--vol", "1e39"}, 1, "Invalid Data Entered\n\n--vol"},
         {{"split", s, "ACME", n, "-1", "1"}, 1, "Invalid Data Entered\n\nNEW"},
