@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -96,12 +95,6 @@ struct Outcome {
     std::vector<std::string> changed;
 };
 
-std::string Symbol(int n) {
-    char text[8];
-    std::snprintf(text, sizeof text, "X%04d", n);
-    return text;
-}
-
 // The security went into the destination, beside the one it held.
 bool IntoDest(const Outcome& o) {
     return o.run.status == 0 && Lines(Cli({"symbols", o.dest.string()}).out).size() == 3;
@@ -122,31 +115,41 @@ TEST_F(Selector, EverySubcommandTakesTheSameSecurityOrRefusesAlike) {
         std::vector<std::string> tail;  // after DIR and the selector; "DEST": the other portfolio
         Acted acted;
     } commands[] = {
-        {"export", {"--newest-first"}, [](const Outcome& o, int n) {
+        {"export",
+         {"--newest-first"},
+         [](const Outcome& o, int n) {
              return o.run.status == 0 && Lines(o.run.out).size() == 3 &&
-                    o.run.out == Cli({"export", o.dir.string(), Symbol(n), "--newest-first"}).out;
+                    o.run.out == Cli({"export", o.dir.string(), "--file", std::to_string(n),
+                                      "--newest-first"})
+                                     .out;
          }},
         {"edit-quote", {"01/06/15", "--close", "99"}, onlyItsData},
         {"split", {"01/06/15", "2", "1"}, onlyItsData},
         {"adjust", {"01/02/15", "01/06/15", "--price", "2"}, onlyItsData},
         {"delete-quote", {"01/06/15"}, onlyItsData},
         // The quotes were read: the refusal is the command's own (the day before exists).
-        {"add-quote", {"01/06/15"}, [](const Outcome& o, int) {
+        {"add-quote",
+         {"01/06/15"},
+         [](const Outcome& o, int) {
              return o.run.status == 1 && o.run.err.find("already exists.") != std::string::npos && o.changed.empty();
          }},
-        {"rename-symbol", {"NEWSYM"}, [](const Outcome& o, int n) {
+        {"rename-symbol",
+         {"NEWSYM"},
+         [](const Outcome& o, int n) {
              const auto rows = RowsOf(o.dir, n);
              return o.run.status == 0 && rows.size() == 1 && rows[0].rfind("NEWSYM,", 0) == 0;
          }},
-        {"delete-symbol", {"--yes"}, [](const Outcome& o, int n) {
+        {"delete-symbol",
+         {"--yes"},
+         [](const Outcome& o, int n) {
              return o.run.status == 0 && !fs::exists(o.dir / DataFile(n)) && RowsOf(o.dir, n).empty();
          }},
-        {"move-symbol", {"DEST"}, [](const Outcome& o, int n) {
-             return IntoDest(o) && !fs::exists(o.dir / DataFile(n));
-         }},
-        {"copy-symbol", {"DEST"}, [](const Outcome& o, int n) {
-             return IntoDest(o) && fs::exists(o.dir / DataFile(n));
-         }},
+        {"move-symbol",
+         {"DEST"},
+         [](const Outcome& o, int n) { return IntoDest(o) && !fs::exists(o.dir / DataFile(n)); }},
+        {"copy-symbol",
+         {"DEST"},
+         [](const Outcome& o, int n) { return IntoDest(o) && fs::exists(o.dir / DataFile(n)); }},
     };
     enum Held { kFree, kPortfolio, kDestination };  // what another writer keeps locked
     struct Selection {

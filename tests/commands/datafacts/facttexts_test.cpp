@@ -33,15 +33,13 @@ protected:
     }
 };
 
+// Without a layout file every field is a whole number and the series has no time. (The
+// texts of the entry itself, path to symbol, are the window's data-facts test, whose dialog
+// shows the same texts.)
 TEST_F(DataFactsTest, SeriesWithoutDop) {
     auto t = Texts("old");
     EXPECT_EQ(t.size(), 26u);
-    const std::map<std::string, std::string> expected = {
-        {"Path:", tmp.str()},          {"File number", "1"},        {"DAT file record length", "28"},
-        {"DAT file number of fields", "7"}, {"Number of quotes", "2"}, {"Name of issue", "OLD TIMES INC   "},
-        {"First date in file", "990301"}, {"Last date in file", "1000301"}, {"Data format", "D Daily"},
-        {"Symbol", "OLD             "}};
-    for (const auto& [label, text] : expected) EXPECT_EQ(t[label], text) << label;
+    EXPECT_EQ(t["First date in file"], "990301");  // a date before 2000
     for (const char* f : {"Date", "Open", "High", "Low", "Close", "Vol", "OI"}) {
         EXPECT_EQ(t[std::string(f) + " Input"], "Whole Num.") << f;
         EXPECT_EQ(t[std::string(f) + " Display"], "Whole Num.") << f;
@@ -71,7 +69,6 @@ TEST_F(DataFactsTest, FileNumberIsUnsignedRecordLengthSigned) {
 
 TEST_F(DataFactsTest, FailuresLeaveNothingToShow) {
     DataFacts f;
-    EXPECT_NE(ReadDataFacts(tmp.str(), "NONE", f), kSuccess);
     fs::remove(tmp.path() / "F1.DAT");
     EXPECT_NE(ReadDataFacts(tmp.str(), "OLD", f), kSuccess);
     WriteMaster(tmp.path(), {Entry(1, "ODD", "ODD", 32, 8)});

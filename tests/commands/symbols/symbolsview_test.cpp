@@ -8,6 +8,7 @@
 
 #include "app/commandids.h"
 #include "app/viewtestbed.h"
+#include "commands/symbols/symbolops.h"
 #include "splitsearch/splitsearchdlg.h"
 #include "testsupport/tempdir.h"
 
@@ -54,7 +55,6 @@ private slots:
             symbol->setText(QStringLiteral("ZED"));
             return ClickOk(d);
         };
-        QVERIFY(t.enabled(kCmdSymbolEdit));
         t.frame->Action(kCmdSymbolEdit)->trigger();
         QCOMPARE(shown, QStringLiteral("BBB|B CORP"));
         QCOMPARE(t.host.messageTexts(), QStringList{QStringLiteral("You must enter a symbol")});
@@ -137,10 +137,7 @@ private slots:
         t.frame->Action(kCmdSymbolCopy)->trigger();
         QVERIFY(shown.startsWith(QStringLiteral("Copy Symbol|ZED|")));
         QCOMPARE(t.host.messageTexts(),
-                 QStringList{
-                     QStringLiteral(
-                         "The Symbol addition failed.\n\nReason: Symbol ZED already exists in\n") +
-                     QString::fromStdString(t.dir("q"))});
+                 QStringList{QString::fromStdString(SymbolExistsMessage("ZED", t.dir("q")))});
 
         // Files the destination does not list are replaced only after a Yes.
         v.SymbolGrid()->selectRow(0);
