@@ -151,6 +151,14 @@ const MergeRow kMerges[] = {
      false, 2, 0, 0, 0, 2, true},
     {"only_the_close_given", [](const auto& h) { return FileOf({h[3]}, kCloseOnly); }, false, 0, 1,
      0, 0, 0, false},
+    // Only two zeros are the same value: a zero given for a held close is a conflict.
+    {"a_zero_close_a_conflict",
+     [](const auto& h) {
+         Held q = h[5];
+         q.values[3] = 0.0f;
+         return FileOf({q}, kCloseOnly);
+     },
+     false, 0, 0, 1, 0, 0, false},
     // A replaced conflict takes only the values the file gives.
     {"only_the_close_replaced",
      [](const auto& h) {
