@@ -503,6 +503,13 @@ void ViewTest::placementWidthsAndMenus() {
     QVERIFY(t.addPortfolio(
         "p", {MakeSeries(1, "ACME", "ACME CORP", 3), MakeSeries(2, "BOLT", "BOLT INC", 5)}));
     QVERIFY(t.start());
+    // The first column has its caption too.
+    const auto caption = [](QTableView* grid, int column) {
+        return grid->model()->headerData(column, Qt::Horizontal).toString();
+    };
+    QCOMPARE(QStringList({caption(t.view().SymbolGrid(), 0), caption(t.view().SymbolGrid(), 1),
+                          caption(t.view().QuoteGrid(), 0)}),
+             QStringList({"Symbol", "Name", "Date"}));
     const auto width = [&](QTableView* grid, int column) {
         return grid->horizontalHeader()->sectionSize(column);
     };
