@@ -20,9 +20,11 @@ using testing::WriteText;
 using Paths = std::vector<std::string>;
 
 // A search from `root` with the filter given (or none): the portfolios found and the
-// directories visited, in the order the walk met them.
+// directories visited, in the order the walk met them, and the counts of finds reported.
 struct Walk {
     Paths found, visited;
+    std::vector<int> counts;
+    bool complete;
     Walk(const std::string& root, const std::string& filter = "", Paths excluded = {}) {
         SearchOptions options;
         options.limit = !filter.empty();
@@ -30,7 +32,8 @@ struct Walk {
         options.otherVolumeRoots = std::move(excluded);
         SearchObserver observer;
         observer.visiting = [&](const std::string& p) { visited.push_back(p); };
-        SearchDirectory(root, found, options, observer);
+        observer.found = [&](int n) { counts.push_back(n); };
+        complete = SearchDirectory(root, found, options, observer);
     }
 };
 
@@ -64,16 +67,12 @@ TEST(PortfolioSearch, SortIgnoresLetterCase) {
 TEST_F(SearchTree, VisitsEachDirectoryOnceAndReportsEachFindDepthFirst) {
     Put({"p1/MASTER", "p1/sub/MASTER"});
     std::filesystem::create_directories(tmp.path() / "empty");
-    Paths visited, found;
-    std::vector<int> counts;
-    SearchObserver observer;
-    observer.visiting = [&](const std::string& p) { visited.push_back(p); };
-    observer.found = [&](int n) { counts.push_back(n); };
-    EXPECT_TRUE(SearchDirectory(r, found, SearchOptions{}, observer));
-    std::sort(visited.begin(), visited.end());
-    EXPECT_EQ(visited, (Paths{r, At("/empty"), At("/p1"), At("/p1/sub")}));
-    EXPECT_EQ(counts, (std::vector<int>{1, 2}));
-    EXPECT_EQ(found, (Paths{At("/p1"), At("/p1/sub")}));
+    Walk walk(r);
+    EXPECT_TRUE(walk.complete);
+    std::sort(walk.visited.begin(), walk.visited.end());
+    EXPECT_EQ(walk.visited, (Paths{r, At("/empty"), At("/p1"), At("/p1/sub")}));
+    EXPECT_EQ(walk.counts, (std::vector<int>{1, 2}));
+    EXPECT_EQ(walk.found, (Paths{At("/p1"), At("/p1/sub")}));
 }
 
 TEST_F(SearchTree, CancelKeepsWhatWasFoundAndVisitsNoMore) {
