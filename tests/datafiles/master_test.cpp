@@ -179,7 +179,6 @@ TEST_F(MasterRewriteTest, SetMasterDateChangesOnlyTheDateOfThatFileNumber) {
     ASSERT_EQ(SetMasterDate(master, date, 2, 1), kSuccess);
     std::memcpy(expected.data() + 2 * 53 + 29, date.data(), 4);
     EXPECT_EQ(ReadBytes(master), expected);
-    EXPECT_FALSE(fs::exists(tmp.path() / "MASTER.NEW"));
     // The backup holds MASTER as it was before the last rewrite.
     EXPECT_EQ(ReadBytes(tmp.path() / "MASTER.BAK"), afterFirst);
 }
