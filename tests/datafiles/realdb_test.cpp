@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <tuple>
 
 #include "datafiles/ascii.h"
 #include "datafiles/extindex.h"
@@ -27,10 +28,6 @@ using testing::TempDir;
 
 const std::string kRealDb = testing::RealDbDir();
 
-bool HaveRealDb() {
-    return fs::is_directory(kRealDb);
-}
-
 // A copy of a real database to change.
 struct DbCopy {
     TempDir tmp;
@@ -47,6 +44,17 @@ struct DbCopy {
         return all.empty() ? "" : all.front();
     }
 };
+
+// Tests of the real databases, skipped where they are not found.
+class RealDb : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!fs::is_directory(kRealDb)) GTEST_SKIP() << "real databases not found at " << kRealDb;
+    }
+};
+class RealDbValues : public RealDb {};
+class ExtIndexRead : public RealDb {};
+class ExtIndexRewrite : public RealDb {};
 
 int Ymd(DateCode d) {
     const DateParts p = SplitDate(d);
@@ -97,29 +105,33 @@ INSTANTIATE_TEST_SUITE_P(Databases, RealDbTest,
                              return n;
                          });
 
-// ASR of equis-italy: 28-byte records, D O H L C V OI; its first quote is 4 January 2010.
-TEST(RealDbValues, EquisItalyQuotesMatchTheRawBytes) {
-    if (!HaveRealDb()) GTEST_SKIP();
+// ASR (F1.DAT, listed by MASTER) and RCF (F256.MWD, listed by XMASTER) of equis-italy:
+// 28-byte records, D O H L C V OI (for RCF the columns its field bits 0x7F give); their
+// first quotes are 4 and 5 January 2010.
+TEST_F(RealDbValues, EquisItalyQuotesMatchTheRawBytes) {
     const std::string dir = kRealDb + "/equis-italy";
-    const auto raw = ReadBytes(dir + "/F1.DAT");
-    QuoteSeries s;
-    ASSERT_EQ(AllocSeries(s, 400), kSuccess);
-    ASSERT_EQ(ReadSeries(s, dir, "ASR", 0, -1), kSuccess);
-    ASSERT_EQ(s.total, static_cast<int>(raw.size() / 28) - 1);
-    for (int i : {0, 1, s.count / 2, s.count - 1}) {
-        const std::uint8_t* rec = raw.data() + (i + 1) * 28;
-        EXPECT_EQ(Ymd(s.date(i)), 19000000 + static_cast<int>(MbfValue(rec))) << i;
-        for (int f = kFieldOpen; f <= kFieldOi; ++f)
-            EXPECT_EQ(s.value(f, i), MbfValue(rec + 4 * (f - kFieldOpen + 1))) << i << " " << f;
+    for (const auto& [file, key, first] :
+         {std::tuple{"F1.DAT", "ASR", "01/04/10"}, std::tuple{"F256.MWD", "RCF", "01/05/10"}}) {
+        SCOPED_TRACE(key);
+        const auto raw = ReadBytes(dir + "/" + file);
+        QuoteSeries s;
+        ASSERT_EQ(AllocSeries(s, 400), kSuccess);
+        ASSERT_EQ(ReadSeries(s, dir, key, 0, -1), kSuccess);
+        ASSERT_EQ(s.total, static_cast<int>(raw.size() / 28) - 1);
+        for (int i : {0, 1, s.count / 2, s.count - 1}) {
+            const std::uint8_t* rec = raw.data() + (i + 1) * 28;
+            EXPECT_EQ(Ymd(s.date(i)), 19000000 + static_cast<int>(MbfValue(rec))) << i;
+            for (int f = kFieldOpen; f <= kFieldOi; ++f)
+                EXPECT_EQ(s.value(f, i), MbfValue(rec + 4 * (f - kFieldOpen + 1))) << i << " " << f;
+        }
+        EXPECT_EQ(FormatDateMdy(s.date(0)), first);
     }
-    EXPECT_EQ(FormatDateMdy(s.date(0)), "01/04/10");
 }
 
 // 64,885 one-minute bars in 32-byte records without a DOP: DATE TIME OPEN HIGH LOW CLOSE VOL
 // OI, and a header last record number (64,886) beyond the signed 16-bit range. First bar
 // 2 January 2003 09:16, last 4 July 2003 17:39.
-TEST(RealDbValues, EquisItalyIntradayReadsEveryBar) {
-    if (!HaveRealDb()) GTEST_SKIP();
+TEST_F(RealDbValues, EquisItalyIntradayReadsEveryBar) {
     const std::string dir = kRealDb + "/equis-italy-intraday";
     const auto raw = ReadBytes(dir + "/F1.DAT");
     QuoteSeries s;
@@ -145,8 +157,7 @@ TEST(RealDbValues, EquisItalyIntradayReadsEveryBar) {
 }
 
 // APX of mininge-dop, found by its name (its symbol field is blank); DOP: D O H L C V.
-TEST(RealDbValues, MiningeDopLayoutAndBlankSymbols) {
-    if (!HaveRealDb()) GTEST_SKIP();
+TEST_F(RealDbValues, MiningeDopLayoutAndBlankSymbols) {
     const std::string dir = kRealDb + "/mininge-dop";
     const auto raw = ReadBytes(dir + "/F1.DAT");
     QuoteSeries s;
@@ -162,10 +173,9 @@ TEST(RealDbValues, MiningeDopLayoutAndBlankSymbols) {
     }
 }
 
-// Values read off the bytes of F256.MWD by hand: the first quote, 5 January 2010, in the
-// columns the field bits 0x7F give (DATE OPEN HIGH LOW CLOSE VOL OI).
-TEST(ExtIndexRead, XmasterSecuritiesAreFoundAndRead) {
-    if (!HaveRealDb()) GTEST_SKIP();
+// XMASTER securities are found by symbol and by name; an identity whose XMASTER record
+// now names another file is refused.
+TEST_F(ExtIndexRead, XmasterSecuritiesAreFoundAndAStaleIdentityRefused) {
     const std::string dir = kRealDb + "/equis-italy/";
     MasterRecord record;
     SecurityId id;
@@ -173,22 +183,13 @@ TEST(ExtIndexRead, XmasterSecuritiesAreFoundAndRead) {
     EXPECT_EQ(id, (SecurityId{IndexFile::kXMaster, dir, 1, 256}));
     ASSERT_EQ(FindSymbol(dir, "AUTOSTRADE MERIDIONALI", record, id), kSuccess);
     EXPECT_EQ(id.fileNumber, 334);
-
     QuoteSeries s;
-    ASSERT_EQ(AllocSeries(s, 200), kSuccess);
-    ASSERT_EQ(ReadSeries(s, SecurityId{IndexFile::kXMaster, dir, 1, 256}, 0, 200), kSuccess);
-    ASSERT_GT(s.count, 0);
-    EXPECT_EQ(s.date(0), MakeDate(2010, 1, 5));
-    const auto bytes = ReadBytes(dir + "F256.MWD");
-    for (int f = kFieldOpen; f <= kFieldClose; ++f)
-        EXPECT_EQ(s.value(f, 0), MbfToFloat(bytes.data() + 28 + 4 * (f - kFieldOpen + 1))) << f;
-    // An identity whose XMASTER record now names another file is refused.
+    ASSERT_EQ(AllocSeries(s, 10), kSuccess);
     const SecurityId stale{IndexFile::kXMaster, dir, 1, 257};
     EXPECT_EQ(ReadSeries(s, stale, 0, 10), kFileNotFound);
 }
 
-TEST(ExtIndexRead, EveryRealSecurityIsListedAsTheIndependentDecodingHasIt) {
-    if (!HaveRealDb()) GTEST_SKIP();
+TEST_F(ExtIndexRead, EveryRealSecurityIsListedAsTheIndependentDecodingHasIt) {
     const struct {
         const char* db;
         int master, total;
@@ -221,8 +222,7 @@ TEST(ExtIndexRead, EveryRealSecurityIsListedAsTheIndependentDecodingHasIt) {
     }
 }
 
-TEST(ExtIndexRead, DamagedIndexFilesAreSetAsideAndMasterStillOpens) {
-    if (!HaveRealDb()) GTEST_SKIP();
+TEST_F(ExtIndexRead, DamagedIndexFilesAreSetAsideAndMasterStillOpens) {
     // Each damage to a copy of equis-italy's XMASTER or EMASTER sets that file aside.
     const struct {
         const char* file;
@@ -271,8 +271,9 @@ TEST(ExtIndexRead, DamagedIndexFilesAreSetAsideAndMasterStillOpens) {
 }
 
 // The long name of MASTER's last record, given by its EMASTER twin, reaches both readers.
-TEST(ExtIndexRead, TheLastRecordsLongNameIsRead) {
-    if (!HaveRealDb()) GTEST_SKIP();
+// Then index rewrites that would break agreement are refused, writing nothing: MASTER loses
+// a record but EMASTER keeps it; XMASTER's two counts made to differ.
+TEST_F(ExtIndexRead, TheLastRecordsLongNameIsReadAndRewritesThatBreakAgreementRefused) {
     DbCopy db("equis-xmaster-mini");
     auto emaster = ReadBytes(db.tmp.path() / "EMASTER");
     const std::string name = "CAC 40 INDICE DE PARIS";  // record 2's short name: "CAC 40 INDICE"
@@ -285,6 +286,21 @@ TEST(ExtIndexRead, TheLastRecordsLongNameIsRead) {
     MasterRecord record;
     ASSERT_EQ(ReadMasterEntry(m.entries.at(1).id, record), kSuccess);
     EXPECT_EQ(SecurityName(record), name);
+
+    const auto before = db.files();
+    const fs::path masterPath = db.tmp.path() / "MASTER";
+    const auto shorter = [](IndexContents& c) {
+        c.master.resize(c.master.size() - kMasterRecordSize);
+        c.master[0] = 1;
+        return kSuccess;
+    };
+    const auto counts = [](IndexContents& c) {
+        c.xmaster[kXmasterCountOffset] = 3;
+        return kSuccess;
+    };
+    EXPECT_EQ(RewriteIndexFiles(masterPath, shorter), kInvalidParm);
+    EXPECT_EQ(RewriteIndexFiles(masterPath, counts), kInvalidParm);
+    EXPECT_TRUE(db.changedSince(before).empty());
 }
 
 // XMASTER and EMASTER keep dates as YYYYMMDD, MASTER as date reals; no date is 0 in both.
@@ -309,8 +325,7 @@ std::pair<int, int> DecodedDates(const std::string& dir, int fileNumber) {
     return {0, 0};
 }
 
-TEST(ExtIndexRewrite, EveryEntryRewriteKeepsTheThreeFilesAgreeing) {
-    if (!HaveRealDb()) GTEST_SKIP();
+TEST_F(ExtIndexRewrite, EveryEntryRewriteKeepsTheThreeFilesAgreeing) {
     const MbfBytes first = DateToMbfReal(MakeDate(2009, 12, 31));
     const MbfBytes last = DateToMbfReal(MakeDate(2011, 2, 3));
     const std::string longName = "A NAME LONGER THAN SIXTEEN LETTERS";
@@ -356,8 +371,7 @@ TEST(ExtIndexRewrite, EveryEntryRewriteKeepsTheThreeFilesAgreeing) {
 
 // Deleting the first and the last quote of a security of either index moves both its dates
 // in every index file, which still agree.
-TEST(ExtIndexRewrite, DeletesMoveTheDatesOfBothKindsOfSecurity) {
-    if (!HaveRealDb()) GTEST_SKIP();
+TEST_F(ExtIndexRewrite, DeletesMoveTheDatesOfBothKindsOfSecurity) {
     for (const SecurityId& base :
          {SecurityId{IndexFile::kMaster, "", 1, 1}, SecurityId{IndexFile::kXMaster, "", 1, 256}}) {
         DbCopy db("equis-italy");
@@ -384,8 +398,7 @@ TEST(ExtIndexRewrite, DeletesMoveTheDatesOfBothKindsOfSecurity) {
 
 // bbfinance-inconsistent's EMASTER and XMASTER are set aside (MASTER still opens), and
 // never written by a rename or a date change.
-TEST(ExtIndexRewrite, AnIndexFileSetAsideIsNeverWritten) {
-    if (!HaveRealDb()) GTEST_SKIP();
+TEST_F(ExtIndexRewrite, AnIndexFileSetAsideIsNeverWritten) {
     DbCopy db("bbfinance-inconsistent");
     const MasterFile m = ReadMasterFile(db.dir());
     ASSERT_EQ(m.status, kSuccess);
@@ -405,26 +418,6 @@ TEST(ExtIndexRewrite, AnIndexFileSetAsideIsNeverWritten) {
     EXPECT_EQ(ReadBytes(db.tmp.path() / "XMASTER"), xmaster);
     EXPECT_FALSE(fs::exists(db.tmp.path() / "EMASTER.BAK"));
     EXPECT_EQ(RenameMasterEntry(id, "SIXTEEN-LETTERS!", "A NAME"), kSuccess);
-}
-
-// MASTER loses a record but EMASTER keeps it; XMASTER's two counts made to differ.
-TEST(ExtIndexRewrite, AChangeThatWouldBreakAgreementIsRefused) {
-    if (!HaveRealDb()) GTEST_SKIP();
-    DbCopy db("equis-xmaster-mini");
-    const auto before = db.files();
-    const fs::path masterPath = db.tmp.path() / "MASTER";
-    const auto shorter = [](IndexContents& c) {
-        c.master.resize(c.master.size() - kMasterRecordSize);
-        c.master[0] = 1;
-        return kSuccess;
-    };
-    const auto counts = [](IndexContents& c) {
-        c.xmaster[kXmasterCountOffset] = 3;
-        return kSuccess;
-    };
-    EXPECT_EQ(RewriteIndexFiles(masterPath, shorter), kInvalidParm);
-    EXPECT_EQ(RewriteIndexFiles(masterPath, counts), kInvalidParm);
-    EXPECT_TRUE(db.changedSince(before).empty());
 }
 
 }  // namespace

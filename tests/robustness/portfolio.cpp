@@ -327,13 +327,6 @@ std::string IndexRewriteProblem(const IndexRewriteCase& c, const fs::path& dir,
     return {};
 }
 
-bool IsComparedFile(const std::string& name) {
-    const std::string upper = ToUpperAscii(name);
-    // The writer lock's file holds nothing and is made by the first writer.
-    return !upper.ends_with(".BAK") && !upper.ends_with(".NEW") && !upper.ends_with(".~NU") &&
-           !upper.ends_with("BARWISE.LCK");
-}
-
 namespace {
 bool IsTemporary(const std::string& name) {
     const std::string upper = ToUpperAscii(name);
@@ -351,7 +344,11 @@ std::vector<std::string> TemporaryFiles(const fs::path& dir) {
 DirectoryContent Compared(const DirectoryContent& content) {
     DirectoryContent out;
     for (const auto& [name, bytes] : content) {
-        if (IsComparedFile(name)) out[name] = bytes;
+        const std::string upper = ToUpperAscii(name);
+        // The writer lock's file holds nothing and is made by the first writer.
+        if (!upper.ends_with(".BAK") && !upper.ends_with(".NEW") && !upper.ends_with(".~NU") &&
+            !upper.ends_with("BARWISE.LCK"))
+            out[name] = bytes;
     }
     return out;
 }

@@ -61,9 +61,7 @@ struct RewriteCase {
 // empty) also Scale and Delete on a copy of its "mininge-dop" portfolio.
 std::vector<RewriteCase> RewriteCases(int quotes, const fs::path& realDb = {});
 
-// True for the files whose content is compared: every file but backups and temporaries.
-bool IsComparedFile(const std::string& name);
-// The files of a directory content that IsComparedFile keeps.
+// The files whose content is compared: every file but backups, temporaries and the lock's.
 DirectoryContent Compared(const DirectoryContent& content);
 
 // Rewrites of a database's index files that also remove or add data files (a delete of a

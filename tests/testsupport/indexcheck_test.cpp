@@ -36,19 +36,6 @@ std::string Joined(const std::vector<std::string>& lines) {
     return s;
 }
 
-class Agreeing : public ::testing::TestWithParam<const char*> {};
-
-TEST_P(Agreeing, NoDisagreements) {
-    REQUIRE_REALDB(GetParam());
-    const std::vector<std::string> lines = IndexDisagreements(kRealDb / GetParam());
-    EXPECT_TRUE(lines.empty()) << Joined(lines);
-}
-
-INSTANTIATE_TEST_SUITE_P(RealDatabases, Agreeing,
-                         ::testing::Values("equis-italy", "equis-xmaster-mini",
-                                           "equis-italy-intraday", "mininge-dop",
-                                           "stooq-intraday"));
-
 TEST(IndexDisagreements, StaleEmasterAndBrokenXmaster) {
     REQUIRE_REALDB("bbfinance-inconsistent");
     const std::vector<std::string> lines = IndexDisagreements(kRealDb / "bbfinance-inconsistent");
