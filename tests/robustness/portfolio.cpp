@@ -346,8 +346,7 @@ DirectoryContent Compared(const DirectoryContent& content) {
     for (const auto& [name, bytes] : content) {
         const std::string upper = ToUpperAscii(name);
         // The writer lock's file holds nothing and is made by the first writer.
-        if (!upper.ends_with(".BAK") && !upper.ends_with(".NEW") && !upper.ends_with(".~NU") &&
-            !upper.ends_with("BARWISE.LCK"))
+        if (!upper.ends_with(".BAK") && !IsTemporary(name) && !upper.ends_with("BARWISE.LCK"))
             out[name] = bytes;
     }
     return out;

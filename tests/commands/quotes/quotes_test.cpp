@@ -144,6 +144,8 @@ void QuotesTest::editControlsTakeWholeTextsOnly() {
         {"D", "01/01/1950", 0, 10, "03/04/05", true, "03/04/2005", 0},    // short into long
         {"D", "01/01/00", 0, 8, "1950-01-01", true, "01/01/00", 1},  // a year the short form lacks
         {"D", "01/01/00", 0, 8, "20080507", true, "01/01/00", 1},    // digits typed across
+        {"D", "01/01/00", 0, 8, "02/30/2020", true, "01/01/00", 1},  // a day that does not exist
+        {"D", "01/01/00", 0, 8, "1e40", true, "01/01/00", 1},
         {"N", "", 0, 0, "12.5", false, "12.5", 0},
         {"N", "", 0, 0, "1a2", false, "12", 1},             // a letter beeps
         {"N", "", 0, 0, "-3", false, "3", 1},               // no minus in volume
@@ -152,6 +154,7 @@ void QuotesTest::editControlsTakeWholeTextsOnly() {
         {"N", "", 0, 0, "1.2.3", false, "1.23", 1},         // a second point refused
         {"N", "", 0, 0, "1234.5\r\n", true, "1234.5", 0},   // a paste is taken whole
         {"N", "", 0, 0, "1,234.5x", true, "", 1},           // or refused whole
+        {"N", "", 0, 0, "1e40", true, "", 1},               // an exponent is not trimmed away
         {"N", "", 0, 0, "12345678901234567", true, "", 1},  // longer than the field
     };
     for (const auto& r : rows) {
