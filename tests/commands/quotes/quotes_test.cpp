@@ -114,6 +114,7 @@ private slots:
     void adjustScalesTheRange();
     void deleteAsksFirst();
     void addProposesTheDayBeforeAndOpensEdit();
+    void addToAFullSeriesIsRefused();
     void editWhileAnotherWriterHoldsThePortfolio();
 };
 
@@ -318,6 +319,17 @@ void QuotesTest::addProposesTheDayBeforeAndOpensEdit() {
     QCOMPARE(s.quotes[5].values, s.quotes[6].values);
     QCOMPARE(p.view.refills.back().second, 1);
     QCOMPARE(p.Setting("Add", "Date"), QStringLiteral("01/10/00"));
+}
+
+// A series that holds all a data file can is told so before any dialog, and keeps its file.
+void QuotesTest::addToAFullSeriesIsRefused() {
+    Portfolio p(std::vector<std::vector<float>>(kMaxQuotesPerFile, {1000110.0f, 1, 1, 1, 1, 1, 1}));
+    const auto before = bt::ReadBytes(p.tmp.path() / "F1.DAT");
+    p.view.quoteRow = 0;
+    CQuoteCommands(p.view, p.host, p.settings).OnQuoteAdd();
+    QCOMPARE(p.host.messageTexts(), QStringList{QString::fromLatin1(kSeriesFullMessage.data())});
+    QVERIFY(p.host.dialogs.empty());
+    QCOMPARE(bt::ReadBytes(p.tmp.path() / "F1.DAT"), before);
 }
 
 // Another writer holds the portfolio: the user is told, nothing is written or remembered.
