@@ -46,8 +46,8 @@ int ViewRowOf(CCheckDlg& dlg, FindingKind kind) {
 void CheckDlgTest::listsShowsSavesAndMendsFindings() {
     barwise::testing::TempDir dir, second, out;
     checktest::CopyPortfolio(checktest::Base::kPlain, dir.path());
-    checktest::PutMbf(dir.path() / "F1.DAT", checktest::QuoteField(28, 15, 6), -5);
-    checktest::SwapQuotes(dir.path() / "F2.DAT", 24, 10, 11);
+    checktest::Mbf("F1.DAT", checktest::QuoteField(28, 15, 6), -5)(dir.path());
+    checktest::SwapQuotes("F2.DAT", 24, 10, 11)(dir.path());
     fs::copy_file(dir.path() / "F1.DAT", dir.path() / "F1.NEW");
     fs::copy_file(dir.path() / "F3.DAT", dir.path() / "F9.DAT");
     checktest::CopyPortfolio(checktest::Base::kPlain, second.path());
