@@ -86,30 +86,14 @@ TEST(QuoteTextTest, TimesAreReadWholeOrRefused) {
 // does not read whole is refused ("1,5", "5abc"). What it reads but a data file cannot hold is
 // refused as well, and "N/A" is no value.
 TEST(QuoteTextTest, ValuesAreReadAsFromCharsReadsThem) {
-    std::vector<std::string> texts = {"16777217",
-                                      "16777219",
-                                      "33554435",
-                                      "5.",
-                                      "-",
-                                      ".",
-                                      "1..2",
-                                      "999999999999999",
-                                      "9999999999999999",
-                                      "0.000000000000001",
-                                      "123456.789012345",
-                                      "00012",
-                                      "4503599627370497.5",
-                                      "12.5000",
-                                      "-3.25",
-                                      "1e3",
-                                      "1,5",
-                                      "5abc",
-                                      "0x10",
-                                      "1e",
-                                      " 12",
-                                      "+12",
-                                      "",
-                                      "1e39"};
+    std::vector<std::string> texts = {
+        // Midpoints of two floats and long mantissas.
+        "16777217", "16777219", "33554435", "4503599627370497.5", "999999999999999",
+        "9999999999999999", "0.000000000000001", "123456.789012345",
+        // Other forms it reads whole, one beyond a float.
+        "5.", "00012", "12.5000", "-3.25", "1e3", "1e39",
+        // Forms it does not read whole.
+        "-", ".", "1..2", "1,5", "5abc", "0x10", "1e", " 12", "+12", ""};
     std::uint64_t seed = 88172645463325252ull;
     auto next = [&] {
         seed ^= seed << 13;

@@ -37,8 +37,7 @@ class RealDbRoundTripTest : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(RealDbRoundTripTest, FullPrecisionExportImportsToTheSameRecords) {
     const fs::path source = fs::path(BARWISE_REALDB_DIR) / GetParam();
-    std::error_code ec;
-    if (!fs::is_directory(source, ec)) GTEST_SKIP() << source << " is missing";
+    if (!fs::is_directory(source)) GTEST_SKIP() << source << " is missing";
     const MasterFile master = ReadMasterFile(source.string());
     ASSERT_EQ(master.status, kSuccess);
 
@@ -48,26 +47,23 @@ TEST_P(RealDbRoundTripTest, FullPrecisionExportImportsToTheSameRecords) {
     o.time = true;
     o.fullPrecision = true;
     o.dateFormat = ExportDateFormat::kIso;
-    struct Exported {
-        std::string symbol;
-        fs::path dat;
-        int recordLength = 0;
-    };
-    std::vector<Exported> exported;
+    // Security i is exported to R<i+1>.txt, imported as R<i+1>; its data file and record
+    // length are kept beside.
+    std::vector<std::pair<fs::path, int>> exported;
     std::vector<QuoteText> texts;
     for (const MasterEntry& e : master.entries) {
         if (e.record.isSubdirEntry() || (!e.id.inXmaster() && e.id.position > master.headerCount))
             continue;
         std::ostringstream text;
         ASSERT_EQ(ExportRecord(e.id, e.record, o, text), kSuccess) << e.record.fileNumber();
-        const std::string symbol = "R" + std::to_string(exported.size() + 1);
         SeriesFiles files;
         ASSERT_EQ(OpenSeriesFiles(e.id, e.record, files), kSuccess);
-        texts.push_back(ReadQuoteText(text.str(), {}, symbol + ".txt"));
+        exported.emplace_back(files.datPath, e.record.recordLength());
+        texts.push_back(
+            ReadQuoteText(text.str(), {}, "R" + std::to_string(texts.size() + 1) + ".txt"));
         ASSERT_TRUE(texts.back().refusal.empty() || texts.back().quotes.empty())
             << texts.back().refusal;
         ASSERT_TRUE(texts.back().bad.empty()) << BadLineText(texts.back().bad[0]);
-        exported.push_back({symbol, files.datPath, e.record.recordLength()});
     }
     ASSERT_FALSE(exported.empty());
 
@@ -79,17 +75,19 @@ TEST_P(RealDbRoundTripTest, FullPrecisionExportImportsToTheSameRecords) {
     ASSERT_EQ(report.change.status, kSuccess) << report.failure;
 
     int compared = 0;
-    for (const Exported& x : exported) {
-        std::vector<std::uint8_t> before = QuoteRecords(x.dat, x.recordLength);
+    for (std::size_t i = 0; i < exported.size(); ++i) {
+        const auto& [dat, recordLength] = exported[i];
+        std::vector<std::uint8_t> before = QuoteRecords(dat, recordLength);
         MasterRecord r;
         SecurityId id;
+        const std::string symbol = "R" + std::to_string(i + 1);
+        const DataStatus found = FindSymbol(dest.str(), symbol, r, id);
         if (before.empty()) {
-            EXPECT_NE(FindSymbol(dest.str(), x.symbol, r, id), kSuccess)
-                << x.symbol << " has no quotes";
+            EXPECT_NE(found, kSuccess) << symbol << " has no quotes";
             continue;
         }
-        ASSERT_EQ(FindSymbol(dest.str(), x.symbol, r, id), kSuccess) << x.symbol;
-        EXPECT_EQ(r.recordLength(), x.recordLength) << x.dat;
+        ASSERT_EQ(found, kSuccess) << symbol;
+        EXPECT_EQ(r.recordLength(), recordLength) << dat;
         // Byte for byte; the one freedom is an MBF zero stored with stray mantissa bits
         // (exponent byte 0), which every reader reads as 0 and which is written as four
         // zero bytes.
@@ -98,10 +96,9 @@ TEST_P(RealDbRoundTripTest, FullPrecisionExportImportsToTheSameRecords) {
                 std::fill_n(before.begin() + static_cast<std::ptrdiff_t>(w - 3), 3, 0);
         const std::vector<std::uint8_t> after = QuoteRecords(
             SeriesFilePath(id.directory, id.fileNumber, DataExtensionOf(id)), r.recordLength());
-        ASSERT_EQ(after.size(), before.size()) << x.dat;
-        const auto differ = std::mismatch(before.begin(), before.end(), after.begin()).first;
-        EXPECT_TRUE(differ == before.end()) << x.dat << ": bytes differ at offset "
-                                            << differ - before.begin() << " of the quote records";
+        const auto [b, a] = std::mismatch(before.begin(), before.end(), after.begin(), after.end());
+        EXPECT_TRUE(b == before.end() && a == after.end())
+            << dat << ": the quote records differ from byte " << b - before.begin() << " on";
         ++compared;
     }
     EXPECT_GT(compared, 0);
