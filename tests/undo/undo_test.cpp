@@ -195,8 +195,7 @@ TEST(UndoRealDb, EveryRealDatabaseComesBackExactly) {
     if (!fs::is_directory(real)) GTEST_SKIP() << "no real databases";
     TempDir tmp;
     setenv("BARWISE_HISTORY_DIR", (tmp.path() / "history").c_str(), 1);
-    int portfolios = 0;
-    std::array<int, 3> undone{};
+    int portfolios = 0, splitsLeft = 0;
     for (const auto& db : fs::directory_iterator(real)) {
         if (!db.is_directory()) continue;
         const fs::path copy = tmp.path() / db.path().filename();
@@ -211,33 +210,32 @@ TEST(UndoRealDb, EveryRealDatabaseComesBackExactly) {
             SeriesQuotes series;
             std::string number;
             for (const MasterEntry& e : ReadMasterFile(dir).entries)
-                if (number.empty() && !e.record.isSubdirEntry() && ReadSeriesQuotes(e.id, series) == kSuccess &&
-                    series.count() > 0)
+                if (number.empty() && !e.record.isSubdirEntry() &&
+                    ReadSeriesQuotes(e.id, series) == kSuccess && series.count() > 0)
                     number = std::to_string(e.record.fileNumber());
             if (number.empty()) continue;
             const std::string last = FormatDateMdy(series.quotes.back().date);
             const Snapshot before = Take(copy);
-            int which = 0;
             for (const std::vector<std::string>& command :
                  {std::vector<std::string>{"split", dir, "--file", number, last, "2", "1"},
                   std::vector<std::string>{"rename-symbol", dir, "--file", number, "UNDOTEST"},
                   std::vector<std::string>{"delete-symbol", dir, "--file", number, "--yes"}}) {
                 SCOPED_TRACE(dir + " " + command[0]);
-                ++which;
                 const barwise::testing::CliRun done = Cli(command);
-                if (done.status != 0 || Take(copy) == before) continue;  // refused, or nothing to scale
+                // A split where the series has no quote before its newest date scales nothing.
+                if (command[0] == "split" && (done.status != 0 || Take(copy) == before)) {
+                    ++splitsLeft;
+                    continue;
+                }
+                ASSERT_EQ(done.status, 0) << done.err;
                 ASSERT_EQ(Cli({"undo", dir}).status, 0);
                 EXPECT_EQ(Take(copy), before);
-                ++undone[static_cast<std::size_t>(which - 1)];
             }
             ++portfolios;
         }
     }
     EXPECT_GT(portfolios, 3);
-    // Every rename and delete; a split where the series has quotes before its newest date.
-    EXPECT_EQ(undone[1], portfolios);
-    EXPECT_EQ(undone[2], portfolios);
-    EXPECT_GE(undone[0], portfolios - 2);
+    EXPECT_LE(splitsLeft, 2);
 }
 
 }  // namespace
