@@ -19,7 +19,6 @@
 #include "datafiles/portfoliolock.h"
 #include "datafiles/series.h"
 #include "demo/damageddb.h"
-#include "discovery/seriescursor.h"
 #include "discovery/symbollist.h"
 #include "robustness/faultyfs.h"
 #include "robustness/portfolio.h"
@@ -181,22 +180,6 @@ robustness::DirectoryContent Content(const fs::path& dir) {
     return content;
 }
 
-// The readers list the portfolio and read every quote of every security.
-void ExpectReadable(const std::string& dir) {
-    const SymbolListing listing = ListSymbols(MasterPathOf(dir));
-    EXPECT_TRUE(JudgeListing(listing).shown) << JudgeListing(listing).refusal;
-    for (const SymbolRow& row : listing.rows) {
-        SeriesCursor cursor;
-        ASSERT_EQ(cursor.open(row.id, row.record), kSuccess) << row.symbol;
-        QuoteSeries series;
-        ASSERT_EQ(AllocSeries(series, std::max(cursor.total(), 1)), kSuccess);
-        if (cursor.total() > 0) {
-            ASSERT_EQ(cursor.read(series, 0, cursor.total()), kSuccess) << row.symbol;
-            EXPECT_EQ(series.count, cursor.total()) << row.symbol;
-        }
-    }
-}
-
 class PlantedDamage : public ::testing::TestWithParam<Planted> {
 protected:
     CheckReport Prepare(const fs::path& dir) {
@@ -235,7 +218,7 @@ TEST_P(PlantedDamage, IsFoundOnceAndMendedOrLeft) {
         return;
     }
     EXPECT_EQ(Describe(CheckPortfolio(dir.str()).findings), "");  // clean
-    ExpectReadable(dir.str());
+    EXPECT_EQ(robustness::PortfolioProblem(dir.path()), "");      // listed and read whole
     ASSERT_EQ(UndoChanges(outcome.result.changes), kSuccess);
     EXPECT_EQ(Content(dir.path()), planted);
 

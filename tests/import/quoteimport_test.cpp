@@ -298,7 +298,8 @@ TEST(NewSecurityTest, LayoutsFollowTheColumnsPresent) {
         ImportOptions o;
         o.create = true;
         o.symbol = "NEW";
-        const ImportReport rep = ImportQuotes(dir.str(), {Text(r.text)}, o);
+        const QuoteText given = Text(r.text);
+        const ImportReport rep = ImportQuotes(dir.str(), {given}, o);
         ASSERT_EQ(rep.change.status, kSuccess) << rep.failure;
         const MasterFile m = ReadMasterFile(dir.str());
         ASSERT_EQ(m.entries.size(), 1u) << r.text;
@@ -307,7 +308,6 @@ TEST(NewSecurityTest, LayoutsFollowTheColumnsPresent) {
                   std::make_tuple(r.recordLength, r.period, r.dop))
             << r.text;
         // The quote reads back through the readers' layout.
-        const QuoteText given = Text(r.text);
         const std::vector<Held> q = ReadAll(m.entries[0].id);
         ASSERT_EQ(q.size(), 1u);
         for (std::size_t v = 0; v < kImportValues; ++v) {

@@ -33,12 +33,6 @@ Snapshot Take(const fs::path& root) {
     return s;
 }
 
-std::string Replace(std::string text, const std::map<std::string, std::string>& names) {
-    for (const auto& [from, to] : names)
-        for (std::size_t at; (at = text.find(from)) != std::string::npos;) text.replace(at, from.size(), to);
-    return text;
-}
-
 class Undo : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -51,12 +45,13 @@ protected:
                   {"{D}", (root_ / "DAMAGED").string()}, {"{N}", (root_ / "NEW").string()},
                   {"{T}", (tmp_.path() / "in.csv").string()}};
     }
+    // Runs the CLI with each placeholder argument ("{S}") replaced by its path.
     barwise::testing::CliRun Do(const std::vector<std::string>& args) {
         std::vector<std::string> v;
-        for (const std::string& a : args) v.push_back(Replace(a, names_));
+        for (const std::string& a : args) v.push_back(names_.count(a) ? names_.at(a) : a);
         return Cli(v);
     }
-    std::string Dir(const char* name) { return names_.at(name); }
+    std::string Dir(const std::string& name) { return names_.at(name); }
 
     TempDir tmp_;
     fs::path history_, root_;
@@ -96,17 +91,14 @@ TEST_P(EveryCommand, UndoneAndRedoneGivesEveryFileBack) {
     const barwise::testing::CliRun done = Do(c.command);
     const Snapshot after = Take(root_);
     ASSERT_NE(after, before) << done.err;
-    const std::string dir = Replace(c.command[1], names_);
-
-    const barwise::testing::CliRun undone = Cli({"undo", dir});
-    ASSERT_EQ(undone.status, 0) << undone.err;
-    EXPECT_EQ(Take(root_), before);
-    const barwise::testing::CliRun redone = Cli({"redo", dir});
-    ASSERT_EQ(redone.status, 0) << redone.err;
-    EXPECT_EQ(Take(root_), after);
-    // Undone again, and nothing is left to undo but what the preparation did.
-    ASSERT_EQ(Cli({"undo", dir}).status, 0);
-    EXPECT_EQ(Take(root_), before);
+    const std::string dir = Dir(c.command[1]);
+    // Undone, redone and undone again; nothing is left to undo but what the preparation did.
+    for (const auto& [verb, files] :
+         {std::pair{"undo", &before}, {"redo", &after}, {"undo", &before}}) {
+        const barwise::testing::CliRun r = Cli({verb, dir});
+        ASSERT_EQ(r.status, 0) << verb << ": " << r.err;
+        EXPECT_EQ(Take(root_), *files) << verb;
+    }
     EXPECT_EQ(UndoHistory(dir).entries().size(), c.prepare.empty() ? 1u : 2u);
 }
 
