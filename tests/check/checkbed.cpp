@@ -7,14 +7,10 @@
 #include "demo/demodb.h"
 #include "testsupport/dailyseries.h"
 #include "testsupport/tempdir.h"
+#include "testsupport/testdb.h"
 
 namespace barwise::checktest {
 namespace {
-
-int Weekday(DateCode d) {
-    const int w = (d - 1) % 7;  // 0 Sunday (1 January 1961 was one)
-    return w < 0 ? w + 7 : w;
-}
 
 // A series without anything the check could name: weekdays in order (`barsPerDay` bars five
 // minutes apart on each), prices moving a few cents a day, the range holding open and close.
@@ -72,12 +68,7 @@ std::ptrdiff_t At(int recordLength, int quote) {
 }  // namespace
 
 DateCode PlainDate(int i) {
-    DateCode d = MakeDate(2015, 1, 5);
-    for (int k = 0; k < i; ++k) {
-        do ++d;
-        while (Weekday(d) == 0 || Weekday(d) == 6);
-    }
-    return d;
+    return DateFromReal(testing::Weekdays(2015, 1, 5, i + 1).back());
 }
 
 const fs::path& CleanPortfolio(Base base) {
