@@ -10,6 +10,7 @@
 #include "datafiles/master.h"
 #include "datafiles/series.h"
 #include "demo/demodb.h"
+#include "discovery/quoteloader.h"
 #include "export/exportwriter.h"
 #include "import/quoteimport.h"
 #include "import/quotetext.h"
@@ -31,23 +32,14 @@ DirectoryContent Files(const fs::path& dir) {
     return c;
 }
 
-struct Held {
-    DateCode date;
-    TimeCode time;
-    std::array<float, 6> values;
-};
+using Held = LoadedQuote;
 
+// Every quote of the security, as the window's reader reads it.
 std::vector<Held> ReadAll(const SecurityId& id) {
-    QuoteSeries s;
-    EXPECT_EQ(AllocSeries(s, kMaxQuotesPerRead), kSuccess);
-    EXPECT_EQ(ReadSeries(s, id, 0, -1), kSuccess);
+    QuoteLoader loader;
     std::vector<Held> out;
-    for (int i = 0; i < s.count; ++i)
-        out.push_back(
-            {s.date(i),
-             s.time(i),
-             {s.open(i), s.high(i), s.low(i), s.close(i), s.volume(i), s.openInterest(i)}});
-    FreeSeries(s);
+    EXPECT_EQ(loader.open(id), kSuccess);
+    EXPECT_EQ(loader.read(0, loader.total(), out), kSuccess);
     return out;
 }
 
