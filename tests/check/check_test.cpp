@@ -17,7 +17,6 @@
 #include "check/portfoliocheck.h"
 #include "datafiles/changes.h"
 #include "datafiles/portfoliolock.h"
-#include "datafiles/series.h"
 #include "demo/damageddb.h"
 #include "discovery/symbollist.h"
 #include "robustness/faultyfs.h"

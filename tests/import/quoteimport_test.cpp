@@ -8,7 +8,6 @@
 
 #include "datafiles/changes.h"
 #include "datafiles/master.h"
-#include "datafiles/series.h"
 #include "demo/demodb.h"
 #include "discovery/quoteloader.h"
 #include "export/exportwriter.h"
