@@ -272,8 +272,8 @@ TEST(QuoteTextTest, GivenColumnsQuotedFieldsAndNames) {
     EXPECT_EQ(std::tie(title.refusal, title.lines), std::make_tuple("", 0));
     EXPECT_TRUE(title.quotes.empty());
 
-    const std::vector<std::string> want = {"A", "B, C", "say \"hi\"", ""};
-    EXPECT_EQ(SplitFields("A,\"B, C\",\"say \"\"hi\"\"\",", ','), want);
+    EXPECT_EQ(SplitFields("A,\"B, C\",\"say \"\"hi\"\"\",", ','),
+              (std::vector<std::string>{"A", "B, C", "say \"hi\"", ""}));
 
     std::string bad;
     EXPECT_FALSE(ParseColumnList("date,opn", &bad).has_value());

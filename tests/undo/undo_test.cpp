@@ -219,6 +219,7 @@ TEST(UndoRealDb, EveryRealDatabaseComesBackExactly) {
                     continue;
                 }
                 ASSERT_EQ(done.status, 0) << done.err;
+                ASSERT_NE(Take(copy), before);
                 ASSERT_EQ(Cli({"undo", dir}).status, 0);
                 EXPECT_EQ(Take(copy), before);
             }
