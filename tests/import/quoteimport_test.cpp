@@ -11,6 +11,7 @@
 #include "demo/demodb.h"
 #include "discovery/quoteloader.h"
 #include "export/exportwriter.h"
+#include "import/importbed.h"
 #include "import/quoteimport.h"
 #include "import/quotetext.h"
 #include "robustness/faultyfs.h"
@@ -215,7 +216,6 @@ TEST_F(DemoImportTest, LinesGoToTheirSecurityOrAreListed) {
 // A new security of each column set reads back as written, through the readers.
 TEST(NewSecurityTest, LandsInMasterThenXmasterAndAnotherReaderListsIt) {
     testing::TempDir dir;
-    ASSERT_EQ(WriteNewPortfolio(dir.path(), true).status, kSuccess);
     // 257 symbols: 255 fill MASTER, two go to XMASTER; every seventh has a name column value
     // longer than MASTER holds.
     const auto nameOf = [](int i) {
@@ -228,10 +228,7 @@ TEST(NewSecurityTest, LandsInMasterThenXmasterAndAnotherReaderListsIt) {
         text += s + ",20200102,1,2,0.5,1.5,100\n" + s + ",20200103,1,2,0.5," + std::to_string(i) +
                 ",100\n";
     }
-    ImportOptions o;
-    o.create = true;
-    const ImportReport rep = ImportQuotes(dir.str(), {Text(text)}, o);
-    ASSERT_EQ(rep.change.status, kSuccess) << rep.failure;
+    const ImportReport rep = importtest::ImportIntoNew(dir.path(), true, {Text(text)});
     ASSERT_EQ(rep.securities.size(), 257u);
 
     const testing::DecodedIndex index = testing::DecodeIndexFiles(dir.path());
@@ -257,13 +254,10 @@ TEST(NewSecurityTest, LandsInMasterThenXmasterAndAnotherReaderListsIt) {
 
 TEST(NewSecurityTest, AFullMasterWithoutXmasterTakesNoMore) {
     testing::TempDir dir;
-    ASSERT_EQ(WriteNewPortfolio(dir.path(), false).status, kSuccess);
     std::string text = "SYMBOL,DATE,CLOSE\n";
     for (int i = 1; i <= 256; ++i) text += "S" + std::to_string(i) + ",20200102,1\n";
-    ImportOptions o;
-    o.create = true;
-    const ImportReport rep = ImportQuotes(dir.str(), {Text(text)}, o);
-    ASSERT_EQ(rep.change.status, kSuccess) << rep.failure;
+    const ImportReport rep = importtest::ImportIntoNew(dir.path(), false, {Text(text)});
+    ASSERT_FALSE(rep.securities.empty());
     EXPECT_NE(rep.securities.back().refusal.find("no room"), std::string::npos);
     EXPECT_EQ(ReadMasterFile(dir.str()).entries.size(), 255u);
 }
@@ -285,13 +279,8 @@ TEST(NewSecurityTest, LayoutsFollowTheColumnsPresent) {
     };
     for (const auto& r : rows) {
         testing::TempDir dir;
-        ASSERT_EQ(WriteNewPortfolio(dir.path(), false).status, kSuccess);
-        ImportOptions o;
-        o.create = true;
-        o.symbol = "NEW";
         const QuoteText given = Text(r.text);
-        const ImportReport rep = ImportQuotes(dir.str(), {given}, o);
-        ASSERT_EQ(rep.change.status, kSuccess) << rep.failure;
+        importtest::ImportIntoNew(dir.path(), false, {given}, "NEW");
         const MasterFile m = ReadMasterFile(dir.str());
         ASSERT_EQ(m.entries.size(), 1u) << r.text;
         EXPECT_EQ(std::make_tuple(m.entries[0].record.recordLength(), m.entries[0].record.period(),

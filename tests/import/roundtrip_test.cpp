@@ -14,6 +14,7 @@
 #include "datafiles/series.h"
 #include "demo/demodb.h"
 #include "export/exportwriter.h"
+#include "import/importbed.h"
 #include "import/quoteimport.h"
 #include "import/quotetext.h"
 #include "testsupport/tempdir.h"
@@ -68,11 +69,7 @@ TEST_P(RealDbRoundTripTest, FullPrecisionExportImportsToTheSameRecords) {
     ASSERT_FALSE(exported.empty());
 
     testing::TempDir dest;
-    ASSERT_EQ(WriteNewPortfolio(dest.path(), true).status, kSuccess);
-    ImportOptions io;
-    io.create = true;
-    const ImportReport report = ImportQuotes(dest.str(), texts, io);
-    ASSERT_EQ(report.change.status, kSuccess) << report.failure;
+    importtest::ImportIntoNew(dest.path(), true, texts);
 
     int compared = 0;
     for (std::size_t i = 0; i < exported.size(); ++i) {
@@ -185,12 +182,7 @@ TEST_P(ExportOptionsRoundTripTest, ReadsBackToTheSameQuotes) {
     ASSERT_TRUE(text.bad.empty()) << BadLineText(text.bad[0]);
 
     testing::TempDir dest;
-    ASSERT_EQ(WriteNewPortfolio(dest.path(), false).status, kSuccess);
-    ImportOptions io;
-    io.create = true;
-    io.symbol = r.symbol;
-    const ImportReport report = ImportQuotes(dest.str(), {text}, io);
-    ASSERT_EQ(report.change.status, kSuccess) << report.failure;
+    importtest::ImportIntoNew(dest.path(), false, {text}, r.symbol);
     std::ostringstream second;
     ASSERT_EQ(ExportSymbol(dest.str(), r.symbol, r.options, second), kSuccess);
     EXPECT_EQ(second.str(), first.str());
