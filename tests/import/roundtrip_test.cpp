@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "datafiles/master.h"
@@ -114,67 +115,52 @@ INSTANTIATE_TEST_SUITE_P(RealDatabases, RealDbRoundTripTest,
 
 // Every combination of the export's options: the export of the imported security, with the
 // same options, is the same text.
-struct OptionRow {
-    std::string name;
-    std::string symbol;  // a demo security
-    ExportOptions options;
-};
+// The options with their names in the tests' names.
+const std::pair<char, const char*> kDelimiters[] = {{' ', "space"}, {',', "comma"}, {'\t', "tab"}};
+const std::pair<std::array<bool, 6>, const char*> kOmits[] = {
+    {{}, "all"},
+    {{true, false, false, false, true, true}, "ohlc"},
+    {{false, true, true, false, false, false}, "oclv"}};
+const std::pair<ExportDateFormat, const char*> kDates[] = {{ExportDateFormat::kMmDdYy, "mdyy"},
+                                                           {ExportDateFormat::kIso, "iso"},
+                                                           {ExportDateFormat::kMmDdYyyy, "mdyyyy"}};
+// A demo security, its delimiter, columns and date form (places in the tables above), and
+// the flags title (1), newest first (2) and full precision (4).
+using OptionRow = std::tuple<std::string, int, int, int, int>;
 
-std::vector<OptionRow> OptionRows() {
-    const std::pair<char, const char*> delimiters[] = {
-        {' ', "space"}, {',', "comma"}, {'\t', "tab"}};
-    const std::pair<std::array<bool, 6>, const char*> omits[] = {
-        {{}, "all"},
-        {{true, false, false, false, true, true}, "ohlc"},
-        {{false, true, true, false, false, false}, "oclv"}};
-    const std::pair<ExportDateFormat, const char*> dates[] = {
-        {ExportDateFormat::kMmDdYy, "mdyy"},
-        {ExportDateFormat::kIso, "iso"},
-        {ExportDateFormat::kMmDdYyyy, "mdyyyy"}};
-    std::vector<OptionRow> rows;
-    for (const char* symbol : {"ACME", "ESM"})
-        for (const auto& [delimiter, delimiterName] : delimiters)
-            for (const auto& [omit, omitName] : omits)
-                for (const auto& [date, dateName] : dates)
-                    for (int flags = 0; flags < 8; ++flags) {
-                        OptionRow r{std::string(symbol) + "_" + delimiterName + "_" + omitName +
-                                        "_" + dateName,
-                                    symbol,
-                                    {}};
-                        r.options.delimiter = delimiter;
-                        r.options.omit = omit;
-                        r.options.dateFormat = date;
-                        r.options.time = r.symbol == "ESM";
-                        r.options.title = flags & 1;
-                        r.options.newestFirst = flags & 2;
-                        r.options.fullPrecision = flags & 4;
-                        r.name += std::string(r.options.title ? "_title" : "") +
-                                  (r.options.newestFirst ? "_newest" : "") +
-                                  (r.options.fullPrecision ? "_full" : "");
-                        rows.push_back(r);
-                    }
-    return rows;
+ExportOptions OptionsOf(const OptionRow& row) {
+    const auto& [symbol, delimiter, omit, date, flags] = row;
+    ExportOptions o;
+    o.delimiter = kDelimiters[delimiter].first;
+    o.omit = kOmits[omit].first;
+    o.dateFormat = kDates[date].first;
+    o.time = symbol == "ESM";
+    o.title = flags & 1;
+    o.newestFirst = flags & 2;
+    o.fullPrecision = flags & 4;
+    return o;
 }
 
 class ExportOptionsRoundTripTest : public ::testing::TestWithParam<OptionRow> {};
 
 TEST_P(ExportOptionsRoundTripTest, ReadsBackToTheSameQuotes) {
-    const OptionRow& r = GetParam();
+    const std::string& symbol = std::get<0>(GetParam());
+    const ExportOptions options = OptionsOf(GetParam());
     static const testing::TempDir demo;
     static const DataStatus written = WriteDemoDatabase(demo.path(), false).status;
     ASSERT_EQ(written, kSuccess);
-    const std::string dir = (demo.path() / (r.symbol == "ESM" ? "FUTURES" : "STOCKS")).string();
+    const std::string dir = (demo.path() / (symbol == "ESM" ? "FUTURES" : "STOCKS")).string();
     std::ostringstream first;
-    ASSERT_EQ(ExportSymbol(dir, r.symbol, r.options, first), kSuccess);
+    ASSERT_EQ(ExportSymbol(dir, symbol, options, first), kSuccess);
 
     TextFormat format;
-    format.delimiter = r.options.delimiter;
-    if (!r.options.title) {
+    format.delimiter = options.delimiter;
+    if (!options.title) {
         // Without a title row the omitted columns cannot be told: they are given.
-        std::string columns = r.options.time ? "date,time" : "date";
+        std::string columns = options.time ? "date,time" : "date";
         const char* values[] = {"open", "high", "low", "close", "vol", "oi"};
         for (std::size_t c = 0; c < 6; ++c)
-            if (!r.options.omit[c]) columns += std::string(",") + values[c];
+            if (!options.omit[c]) columns += std::string(",") + values[c];
         format.columns = *ParseColumnList(columns);
     }
     const QuoteText text = ReadQuoteText(first.str(), format, "export.txt");
@@ -182,15 +168,24 @@ TEST_P(ExportOptionsRoundTripTest, ReadsBackToTheSameQuotes) {
     ASSERT_TRUE(text.bad.empty()) << BadLineText(text.bad[0]);
 
     testing::TempDir dest;
-    importtest::ImportIntoNew(dest.path(), false, {text}, r.symbol);
+    importtest::ImportIntoNew(dest.path(), false, {text}, symbol);
     std::ostringstream second;
-    ASSERT_EQ(ExportSymbol(dest.str(), r.symbol, r.options, second), kSuccess);
+    ASSERT_EQ(ExportSymbol(dest.str(), symbol, options, second), kSuccess);
     EXPECT_EQ(second.str(), first.str());
 }
 
+std::string OptionName(const ::testing::TestParamInfo<OptionRow>& info) {
+    const auto& [symbol, delimiter, omit, date, flags] = info.param;
+    return symbol + "_" + kDelimiters[delimiter].second + "_" + kOmits[omit].second + "_" +
+           kDates[date].second + (flags & 1 ? "_title" : "") + (flags & 2 ? "_newest" : "") +
+           (flags & 4 ? "_full" : "");
+}
+
 INSTANTIATE_TEST_SUITE_P(Combinations, ExportOptionsRoundTripTest,
-                         ::testing::ValuesIn(OptionRows()),
-                         [](const auto& info) { return info.param.name; });
+                         ::testing::Combine(::testing::Values("ACME", "ESM"),
+                                            ::testing::Range(0, 3), ::testing::Range(0, 3),
+                                            ::testing::Range(0, 3), ::testing::Range(0, 8)),
+                         OptionName);
 
 }  // namespace
 }  // namespace barwise
