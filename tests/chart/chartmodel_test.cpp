@@ -167,6 +167,10 @@ const Move kFirst = [](ChartModel& m, int) { m.showFirst(); };
 const Move kLast = [](ChartModel& m, int) { m.showLast(); };
 const Move kEnsure = [](ChartModel& m, int bar) { m.ensureVisible(bar); };
 const Move kDrag = [](ChartModel& m, int pixels) { m.panPixels(pixels); };
+// New data of that many bars (a quote deleted, fewer than the range reaches or holds).
+const Move kNewData = [](ChartModel& m, int bars) {
+    m.setSeries(Daily(MakeDate(2010, 1, 4), bars), kAll, false);
+};
 
 struct RangeCase {
     const char* name;
@@ -211,20 +215,12 @@ const RangeCase kRangeCases[] = {
     {"BarLeftOfTheRangeComesIn", 5000, 2000, 300, kEnsure, 1500, 1500, 300},
     {"BarRightOfTheRangeComesIn", 5000, 2000, 300, kEnsure, 2400, 2101, 300},
     {"BarInViewMovesNothing", 5000, 2000, 300, kEnsure, 2299, 2000, 300},
+    // New data keeps the range where it fits.
+    {"QuoteDeletedKeepsTheRange", 1000, 600, 200, kNewData, 999, 600, 200},
+    {"FewerBarsThanTheRangeReaches", 1000, 600, 200, kNewData, 700, 500, 200},
+    {"FewerBarsThanTheRangeHolds", 1000, 600, 200, kNewData, 50, 0, 50},
 };
 INSTANTIATE_TEST_SUITE_P(Chart, RangeTest, ::testing::ValuesIn(kRangeCases), kCaseName);
-
-// A quote deleted, fewer quotes than the range reaches, fewer than it holds.
-TEST(ChartRange, NewDataKeepsTheRangeWhereItFits) {
-    ChartModel m = Model(Daily(MakeDate(2010, 1, 4), 1000), 800);
-    m.setRange(600, 200);
-    for (const auto& [bars, first, count] :
-         {std::tuple{999, 600, 200}, {700, 500, 200}, {50, 0, 50}}) {
-        m.setSeries(Daily(MakeDate(2010, 1, 4), bars), kAll, false);
-        EXPECT_EQ(std::make_pair(m.first(), m.visibleCount()), std::make_pair(first, count))
-            << bars;
-    }
-}
 
 // ----- scales -----
 
