@@ -30,7 +30,8 @@ namespace ct = checktest;
 using enum checktest::Base;
 using enum FindingKind;
 using enum FindingClass;
-using ct::Both, ct::CopyAs, ct::Mbf, ct::Number, ct::Plant, ct::PutAt, ct::SwapQuotes;
+using ct::Both, ct::CopyAs, ct::CopyQuote, ct::Mbf, ct::Number, ct::Plant, ct::PutAt,
+    ct::SwapQuotes;
 
 // Column of each field of AAA (28 bytes: DATE OPEN HIGH LOW CLOSE VOL OI).
 constexpr int kDate = 1, kOpen = 2, kHigh = 3, kLow = 4, kClose = 5, kVol = 6;
@@ -47,9 +48,6 @@ Plant Field(int quote, int column, float value, int base = 0) {
         const float from = base > 0 ? FieldAt(d / "F1.DAT", quote, base) : 0.0f;
         ct::Mbf("F1.DAT", ct::QuoteField(kAaa, quote, column), from + value)(d);
     };
-}
-Plant CopyQuote(int from, int to) {
-    return ct::CopyQuote("F1.DAT", kAaa, from, to);
 }
 
 struct Planted {
@@ -109,13 +107,14 @@ const std::vector<Planted>& PlantedCases() {
          kDopIgnored, kDamage, "F2.DOP"},
         {"QuotesOutOfOrder", SwapQuotes("F1.DAT", kAaa, 10, 11), kOutOfOrder, kDamage, "F1.DAT"},
         // Sorted into order, quote 3 (a copy of quote 1) meets its twin: a repeat to take out too.
-        {"SortMeetsARepeat", CopyQuote(1, 3), kOutOfOrder, kDamage, "F1.DAT"},
+        {"SortMeetsARepeat", CopyQuote("F1.DAT", kAaa, 1, 3), kOutOfOrder, kDamage, "F1.DAT"},
         {"IntradayBarsOutOfOrder", SwapQuotes("F3.DAT", 32, 2, 3), kOutOfOrder, kDamage, "F3.DAT"},
         {"MwdQuotesOutOfOrder", SwapQuotes("F256.MWD", 28, 5, 6), kOutOfOrder, kDamage, "F256.MWD",
          kXmaster},
-        {"RepeatedQuote", CopyQuote(20, 21), kRepeatedQuote, kDamage, "F1.DAT"},
-        {"RepeatedDateOtherValues", Both(CopyQuote(20, 21), Field(21, kClose, 0.01f, kClose)),
-         kRepeatedDate, kDamage, "F1.DAT"},
+        {"RepeatedQuote", CopyQuote("F1.DAT", kAaa, 20, 21), kRepeatedQuote, kDamage, "F1.DAT"},
+        {"RepeatedDateOtherValues",
+         Both(CopyQuote("F1.DAT", kAaa, 20, 21), Field(21, kClose, 0.01f, kClose)), kRepeatedDate,
+         kDamage, "F1.DAT"},
         {"DateBeyond2199", Field(30, kDate, 3001231.0f), kDateOutOfRange, kDamage, "F1.DAT"},
         {"NoRealForm", PutAt("F1.DAT", ct::QuoteField(kAaa, 30, kClose), {0, 0, 0x80, 0}),
          kNoRealForm, kDamage, "F1.DAT"},
@@ -253,7 +252,7 @@ TEST(CheckRepair, OrderRepeatsAndCountOfOneFileTogether) {
     ct::CopyPortfolio(kPlain, dir.path());
     const fs::path dat = dir.path() / "F1.DAT";
     SwapQuotes("F1.DAT", kAaa, 0, 1)(dir.path());     // the first quote out of order
-    CopyQuote(40, 41)(dir.path());                    // a repeated quote
+    CopyQuote("F1.DAT", kAaa, 40, 41)(dir.path());    // a repeated quote
     ct::Resize("F1.DAT", 61 * kAaa - 5)(dir.path());  // the last record cut
     const CheckReport before = CheckPortfolio(dir.str());
     ASSERT_GE(before.findings.size(), 2u) << Describe(before.findings);

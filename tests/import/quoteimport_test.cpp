@@ -64,9 +64,6 @@ std::string FileOf(const std::vector<Held>& quotes, std::array<bool, 6> omit = {
     return text;
 }
 constexpr std::array<bool, 6> kEvery = {}, kCloseOnly = {true, true, true, false, true, true};
-// Three lines for ACME and BOLT, which the demo holds, and NEWCO, which it does not.
-constexpr const char* kThreeSymbols =
-    "SYMBOL,DATE,CLOSE\nACME,2030-01-02,5\nBOLT,2030-01-02,6\nNEWCO,2030-01-02,7\n";
 
 QuoteText Text(const std::string& text, const std::string& file = "quotes.csv") {
     const QuoteText t = ReadQuoteText(text, {}, file);
@@ -316,7 +313,9 @@ TEST(ImportWriteFailureTest, EveryFailingStepLeavesThePortfolioAsItWas) {
     const DirectoryContent original = Files(stocks);
     ImportOptions o;
     o.create = true;
-    const QuoteText quotes = Text(kThreeSymbols);
+    // ACME and BOLT, which the demo holds, and NEWCO, which it does not.
+    const QuoteText quotes =
+        Text("SYMBOL,DATE,CLOSE\nACME,2030-01-02,5\nBOLT,2030-01-02,6\nNEWCO,2030-01-02,7\n");
     robustness::FaultyFileSystem counter;
     ASSERT_EQ(ImportQuotes(stocks, {quotes}, o, counter).change.status, kSuccess);
     const DirectoryContent done = Files(stocks);
