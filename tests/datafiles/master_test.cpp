@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <tuple>
 
@@ -59,9 +60,7 @@ protected:
         const DataStatus s = FindSymbol(start.empty() ? tmp.str() : start, key, r, dir);
         if (s != kSuccess) return "status " + std::to_string(StatusCode(s));
         std::string rel = dir.substr(tmp.str().size());
-        for (char& c : rel) {
-            if (c == kPathSeparator) c = '/';  // the same answer on every system
-        }
+        std::replace(rel.begin(), rel.end(), kPathSeparator, '/');  // the same on every system
         return rel + ":" + std::to_string(r.fileNumber());
     }
 };

@@ -71,9 +71,8 @@ TEST_P(RealDbTest, EverySecurityReadsAndAScaleByOneChangesNoByte) {
     ASSERT_EQ(m.status, kSuccess);
     ASSERT_FALSE(m.entries.empty());
     const auto before = db.files();
-    EditRequest scale;
-    scale.op = EditOp::kScale;
-    scale.values = {1, 1, 1, 1, 1, 1};
+    const EditRequest scale =
+        testing::MakeEdit(EditOp::kScale, kFirstDay, kLastDay, {1, 1, 1, 1, 1, 1});
     int read = 0;
     for (const MasterEntry& e : m.entries) {
         SCOPED_TRACE("F" + std::to_string(e.id.fileNumber));
@@ -382,12 +381,8 @@ TEST_F(ExtIndexRewrite, DeletesMoveTheDatesOfBothKindsOfSecurity) {
         ASSERT_EQ(ReadSeries(s, id, 0, 400), kSuccess);
         ASSERT_GT(s.count, 3);
         const DateCode second = s.date(1), beforeLast = s.date(s.count - 2);
-        for (DateCode d : {s.date(0), s.date(s.count - 1)}) {
-            EditRequest del;
-            del.op = EditOp::kDelete;
-            del.from = d;
-            ASSERT_EQ(RewriteSeries(del, id), kSuccess);
-        }
+        for (DateCode d : {s.date(0), s.date(s.count - 1)})
+            ASSERT_EQ(RewriteSeries(testing::MakeEdit(EditOp::kDelete, d, d), id), kSuccess);
         EXPECT_EQ(DecodedDates(db.dir(), id.fileNumber),
                   std::make_pair(Ymd(second), Ymd(beforeLast)));
         EXPECT_EQ(db.disagreement(), "");

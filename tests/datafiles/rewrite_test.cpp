@@ -80,12 +80,7 @@ protected:
     DateCode Day(int i) const { return DateFromReal(dates[static_cast<std::size_t>(i)]); }
     DataStatus Run(EditOp op, DateCode from, DateCode to, Values values = {2, 2, 2, 2, 1, 1},
                    FileSystem& fsys = RealFileSystem()) {
-        EditRequest r;
-        r.op = op;
-        r.from = from;
-        r.to = to;
-        r.values = values;
-        return RewriteSeries(r, tmp.str(), "ABC", fsys);
+        return RewriteSeries(testing::MakeEdit(op, from, to, values), tmp.str(), "ABC", fsys);
     }
     // A Scale by 2 of every quote, or a Delete or Insert of quote `day`.
     DataStatus Run(EditOp op, int day = 0, FileSystem& fsys = RealFileSystem()) {
@@ -223,10 +218,8 @@ TEST_F(RewriteTest, DeleteInASubdirectoryUpdatesThatMaster) {
     WriteMaster(tmp.path(), {Entry(1, "ABC", "ABC CORP", 28, 7, dates.front(), dates.back()),
                              testing::SubdirEntry("SUB")});
     const auto topBefore = ReadBytes(master);
-    EditRequest r;
-    r.op = EditOp::kDelete;
-    r.from = r.to = Day(0);
-    ASSERT_EQ(RewriteSeries(r, tmp.str(), "DEEP"), kSuccess);
+    ASSERT_EQ(RewriteSeries(testing::MakeEdit(EditOp::kDelete, Day(0), Day(0)), tmp.str(), "DEEP"),
+              kSuccess);
     EXPECT_EQ(ReadBytes(master), topBefore);
     EXPECT_EQ(MbfToFloat(ReadBytes(sub / "MASTER").data() + 53 + 25), dates[1]);
     EXPECT_EQ(ReadBytes(dat).size(), 11u * 28);  // ABC's own file untouched
@@ -296,9 +289,8 @@ TEST_F(RewriteTest, IdentityNamesTheEntryNotItsText) {
     ASSERT_EQ(FindSymbol(tmp.str(), "BRK", rec, first), kSuccess);
     EXPECT_EQ(first, (SecurityId{IndexFile::kMaster, second.directory, 1, 1}));
 
-    EditRequest r;
-    r.op = EditOp::kScale;
-    r.values = {2, 2, 2, 2, 1, 1};
+    const EditRequest r =
+        testing::MakeEdit(EditOp::kScale, kFirstDay, kLastDay, {2, 2, 2, 2, 1, 1});
     const auto firstBefore = ReadBytes(dat);
     ASSERT_EQ(RewriteSeries(r, second, RealFileSystem()), kSuccess);
     EXPECT_EQ(ReadBytes(dat), firstBefore);
@@ -321,9 +313,8 @@ TEST_F(RewriteTest, IdentityNamesTheEntryNotItsText) {
 // quote of that time to the weekday before, Delete takes the quote of that time, or without
 // a time the first quote of the date, and a time the date does not hold deletes nothing.
 TEST_F(RewriteTest, IntradayEditsActOnTheQuoteOfTheirTime) {
-    EditRequest r;
-    r.op = EditOp::kInsert;
-    r.from = r.to = DateFromReal(Jan(3));
+    const DateCode monday = DateFromReal(Jan(3));
+    EditRequest r = testing::MakeEdit(EditOp::kInsert, monday, monday);
     r.time = MakeTime(9, 40, 0);
     ASSERT_EQ(RewriteSeries(r, tmp.str(), "TICK"), kSuccess);
     QuoteSeries s = Read("TICK");
