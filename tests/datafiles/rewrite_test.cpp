@@ -399,10 +399,8 @@ TEST_F(RewriteTest, TheOldFileIsTheBackupAndItsPermissionsAreKept) {
         const DataStatus s = Run(EditOp::kDelete);  // the first quote: F1.DAT and MASTER
         ::umask(mask);
         ASSERT_EQ(s, kSuccess);
-        EXPECT_EQ(ModeOf(dat), mode);
-        EXPECT_EQ(ModeOf(master), mode);
-        EXPECT_EQ(ModeOf(bak), mode);
-        EXPECT_EQ(StatOf(bak).st_ino, old);
+        EXPECT_EQ(std::tuple(ModeOf(dat), ModeOf(master), ModeOf(bak), StatOf(bak).st_ino),
+                  std::tuple(mode, mode, mode, old));
     }
 }
 
@@ -441,8 +439,7 @@ TEST_F(RewriteTest, ASymbolicLinkKeepsLeadingToTheRewrittenFile) {
     const auto oldDat = ReadBytes(realDat), oldMaster = ReadBytes(realMaster);
 
     ASSERT_EQ(Run(EditOp::kDelete), kSuccess);  // the first quote: MASTER's first date changes
-    EXPECT_TRUE(fs::is_symlink(dat));
-    EXPECT_TRUE(fs::is_symlink(master));
+    EXPECT_TRUE(fs::is_symlink(dat) && fs::is_symlink(master));
     EXPECT_EQ(fs::canonical(dat), fs::canonical(realDat));
     EXPECT_EQ(ReadBytes(realDat).size(), oldDat.size() - 28);
     EXPECT_NE(ReadBytes(realMaster), oldMaster);

@@ -69,11 +69,10 @@ TEST_F(SearchTree, VisitsEachDirectoryOnceAndReportsEachFindDepthFirst) {
     Put({"p1/MASTER", "p1/sub/MASTER"});
     std::filesystem::create_directories(tmp.path() / "empty");
     Walk walk(r);
-    EXPECT_TRUE(walk.complete);
     std::sort(walk.visited.begin(), walk.visited.end());
-    EXPECT_EQ(walk.visited, (Paths{r, At("/empty"), At("/p1"), At("/p1/sub")}));
-    EXPECT_EQ(walk.counts, (std::vector<int>{1, 2}));
-    EXPECT_EQ(walk.found, (Paths{At("/p1"), At("/p1/sub")}));
+    EXPECT_EQ(std::tuple(walk.complete, walk.visited, walk.counts, walk.found),
+              std::tuple(true, Paths{r, At("/empty"), At("/p1"), At("/p1/sub")},
+                         std::vector<int>{1, 2}, Paths{At("/p1"), At("/p1/sub")}));
 }
 
 TEST_F(SearchTree, CancelKeepsWhatWasFoundAndVisitsNoMore) {

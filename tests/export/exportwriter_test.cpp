@@ -108,10 +108,7 @@ TEST(ExportLines, ColumnsDelimitersDatesAndTimes) {
     }
     for (int choice : {0, 7, -1}) EXPECT_EQ(ExportDelimiterFor(choice), ' ') << choice;
     // Full precision reads back bit for bit, over the whole float range.
-    ExportOptions full;
-    full.fullPrecision = true;
-    full.omit = {false, true, true, true, true, true};
-    ExportLineWriter w(full);
+    ExportLineWriter w({.omit = {false, true, true, true, true, true}, .fullPrecision = true});
     const DateCode date = MakeDate(2013, 11, 15);
     std::mt19937 gen(7);
     for (int i = 0; i < 20000; ++i) {
@@ -126,12 +123,9 @@ TEST(ExportLines, ColumnsDelimitersDatesAndTimes) {
 }
 
 TEST(ExportLines, DateTextIsTheProgramsDateForEveryDay) {
-    ExportOptions all;
-    all.omit.fill(true);
+    const ExportOptions all{.omit = {true, true, true, true, true, true}};
     ExportLineWriter writer(all);
-    ExportOptions isoOptions = all;
-    isoOptions.dateFormat = ExportDateFormat::kIso;
-    ExportLineWriter iso(isoOptions);
+    ExportLineWriter iso({.omit = all.omit, .dateFormat = ExportDateFormat::kIso});
     for (DateCode code = kFirstDay; code <= kLastDay; ++code) {
         ASSERT_EQ(writer.lineText(code, {}), FormatDateMdy(code)) << code;
         ASSERT_EQ(iso.lineText(code, {}),
@@ -179,9 +173,7 @@ TEST(ExportSeries, OldestOrNewestFirstByKey) {
     EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 2500);
 
     // The same lines in the opposite order, after the title.
-    ExportOptions newest;
-    newest.newestFirst = true;
-    newest.title = true;
+    const ExportOptions newest{.newestFirst = true, .title = true};
     std::ostringstream back;
     ASSERT_EQ(ExportSymbol(tmp.str(), "TEST SERIES", newest, back), kSuccess);
     std::vector<std::string> a = Lines(text), b = Lines(back.str());
@@ -191,10 +183,9 @@ TEST(ExportSeries, OldestOrNewestFirstByKey) {
     EXPECT_EQ(std::vector<std::string>(b.begin() + 1, b.end()), a);
 
     for (bool newestFirst : {false, true}) {
-        ExportOptions o;
-        o.newestFirst = newestFirst;
         std::ostringstream one;
-        ASSERT_EQ(ExportSymbol(tmp.str(), "ONE", o, one), kSuccess);
+        ASSERT_EQ(ExportSymbol(tmp.str(), "ONE", ExportOptions{.newestFirst = newestFirst}, one),
+                  kSuccess);
         EXPECT_EQ(one.str(), "01/06/20 10.0000 11.0000 9.5000 10.5000 1000.00 7.00\r\n");
     }
 
@@ -236,11 +227,9 @@ TEST(ExportSeries, AReadErrorIsAFailureNotTheEndOfTheData) {
     };
     for (const auto& [total, failAt, newestFirst, expected] : rows) {
         FailingSource source(total, failAt);
-        ExportOptions options;
-        options.newestFirst = newestFirst;
         std::ostringstream out;
         ExportStats stats;
-        EXPECT_EQ(ExportQuotes(source, options, out, &stats), expected)
+        EXPECT_EQ(ExportQuotes(source, {.newestFirst = newestFirst}, out, &stats), expected)
             << failAt << " " << newestFirst;
         if (expected == kSuccess) {
             EXPECT_EQ(stats.quotes, total);
