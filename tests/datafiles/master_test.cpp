@@ -118,9 +118,7 @@ TEST_F(FindSymbolTest, ReturnsDatesAsIeeeAndTheDirectoryWithSeparator) {
     fs::current_path(tmp.path());
     const DataStatus s = FindSymbol("", "XYZ", r, dir);
     fs::current_path(old);
-    EXPECT_EQ(s, kSuccess);
-    EXPECT_EQ(dir, "");
-    EXPECT_EQ(r.fileNumber(), 9);
+    EXPECT_EQ(std::tuple(s, dir, r.fileNumber()), std::tuple(kSuccess, "", 9));
 }
 
 // The walk goes at most 31 levels below the start, and enters no directory whose path is

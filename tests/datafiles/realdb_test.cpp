@@ -396,9 +396,8 @@ TEST_F(ExtIndexRewrite, AnIndexFileSetAsideIsNeverWritten) {
     DbCopy db("bbfinance-inconsistent");
     const MasterFile m = ReadMasterFile(db.dir());
     ASSERT_EQ(m.status, kSuccess);
-    EXPECT_EQ(m.emaster, ExtIndexState::kUnusable);
-    EXPECT_EQ(m.xmaster, ExtIndexState::kUnusable);
-    EXPECT_EQ(m.entries.size(), 40u);
+    EXPECT_EQ(std::tuple(m.emaster, m.xmaster, m.entries.size()),
+              std::tuple(ExtIndexState::kUnusable, ExtIndexState::kUnusable, 40u));
     const std::string& w = m.indexWarning;
     EXPECT_NE(w.find("EMASTER gives file number"), std::string::npos) << w;
     EXPECT_NE(w.find("XMASTER is shorter than its header"), std::string::npos) << w;

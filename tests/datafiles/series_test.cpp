@@ -80,13 +80,11 @@ TEST_F(SeriesTest, CountZeroLoadsFactsOnlyAndAbsentFieldsReadMinusOne) {
     QuoteSeries s;
     ASSERT_EQ(AllocSeries(s, 3), kSuccess);
     ASSERT_EQ(ReadSeries(s, tmp.str(), "series", 0, 0), kSuccess);
-    EXPECT_EQ(s.total, 5);
-    EXPECT_EQ(s.count, 3);  // left as allocated
     ASSERT_TRUE(s.info);
-    EXPECT_EQ(s.info->master.fileNumber(), 1);
-    EXPECT_EQ(s.info->layout.column[kFieldOi], 7);
-    EXPECT_EQ(s.directory, tmp.str() + kPathSeparator);
-    EXPECT_EQ(s.key, "series");
+    // The count is left as allocated.
+    EXPECT_EQ(std::tuple(s.total, s.count, s.info->master.fileNumber(),
+                         s.info->layout.column[kFieldOi], s.directory, s.key),
+              std::tuple(5, 3, 1, 7, tmp.str() + kPathSeparator, "series"));
 
     ASSERT_EQ(ReadSeries(s, tmp.str(), "TWELVE", 0, 3), kSuccess);
     ASSERT_EQ(s.count, 2);
@@ -108,13 +106,11 @@ TEST_F(SeriesTest, PackedAndSplitStorageHoldTheSameQuotes) {
     ASSERT_EQ(ReadSeries(split, tmp.str(), "SER", 100, 2321), kSuccess);
     ASSERT_EQ(packed.count, split.count);
     for (int i = 0; i < packed.count; ++i) {
-        ASSERT_EQ(packed.date(i), split.date(i));
-        ASSERT_EQ(packed.time(i), split.time(i));
-        ASSERT_EQ(testing::QuoteValues(packed, i), testing::QuoteValues(split, i));
+        ASSERT_EQ(std::tuple(packed.date(i), packed.time(i), testing::QuoteValues(packed, i)),
+                  std::tuple(split.date(i), split.time(i), testing::QuoteValues(split, i)));
     }
     FreeSeries(split);
-    EXPECT_EQ(split.capacity, 0);
-    EXPECT_EQ(split.columns[kFieldDate].base, nullptr);
+    EXPECT_TRUE(split.capacity == 0 && split.columns[kFieldDate].base == nullptr);
 }
 
 // Files that do not hold what MASTER or their header says: the read stops at whichever
