@@ -10,6 +10,7 @@
 #include "app/gridmodels.h"
 #include "app/placement.h"
 #include "app/searchfilter.h"
+#include "testsupport/tempdir.h"
 #include "ui/settingsstore.h"
 
 using namespace barwise;
@@ -35,21 +36,9 @@ struct TempStore {
     }
 };
 
-void WriteFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
+// Portfolios found; as many symbols counted as rows shown.
 ViewState Found(int portfolios, int symbols, int quotes, int selQuoteRow = 0) {
-    ViewState s;
-    s.portfoliosFound = true;
-    s.portfolioRows = portfolios;
-    s.symbolRows = symbols;
-    s.symbolCount = symbols;
-    s.quoteRows = quotes;
-    s.selQuoteRow = selQuoteRow;
-    return s;
+    return {portfolios, symbols, quotes, symbols, selQuoteRow, true};
 }
 
 }  // namespace
@@ -103,7 +92,7 @@ void LogicTest::store() {
 
     // A store that cannot be made keeps the defaults.
     const QString blocker = t.dir.filePath(QStringLiteral("file"));
-    WriteFile(blocker, "x");
+    testing::WriteText(blocker.toStdString(), "x");
     qputenv("BARWISE_SETTINGS", (blocker + QStringLiteral("/Barwise.conf")).toLocal8Bit());
     SettingsStore store;
     bool createdNew = false;
@@ -132,7 +121,7 @@ void LogicTest::iniImport() {
     for (const auto& [ini, section, entry, expected] : rows) {
         TempStore t;
         const QString path = t.dir.filePath(QStringLiteral("BARWISE.ini"));
-        WriteFile(path, ini);
+        testing::WriteText(path.toStdString(), ini);
         t.store.ImportIniFile(path);
         QVERIFY2(t.get(section, entry) == L(expected), ini);
     }
@@ -140,10 +129,10 @@ void LogicTest::iniImport() {
     // A line longer than the reader's buffer is cut after 519 characters; the rest is read
     // as a line of its own.
     TempStore t;
-    QByteArray line = "k=" + QByteArray(SettingsStore::kIniLinePiece - 2, 'v');
-    line += "b=2";
+    const std::string line = "k=" + std::string(SettingsStore::kIniLinePiece - 2, 'v') + "b=2";
     qputenv("BARWISE_WINDIR", t.dir.path().toLocal8Bit());
-    WriteFile(t.dir.filePath(QStringLiteral("barwise.INI")), "[Long]\n" + line + "\n");
+    testing::WriteText(t.dir.filePath(QStringLiteral("barwise.INI")).toStdString(),
+                       "[Long]\n" + line + "\n");
     t.store.ImportIniFile();  // found in any letter case
     qunsetenv("BARWISE_WINDIR");
     QCOMPARE(t.get("Long", "b"), L("2"));
@@ -224,8 +213,7 @@ void LogicTest::columnWidths() {
                  std::make_tuple(r.stored0, r.expected0, r.expected1));
     }
     // Client width 700: the default is 90 each.
-    std::array<int, 7> defaults{};
-    defaults.fill(90);
+    const std::array<int, 7> defaults{90, 90, 90, 90, 90, 90, 90};
     const std::pair<std::array<int, 7>, bool> quotes[] = {
         {{80, 90, 90, 90, 90, 100, 100}, true},
         {{100, 100, 100, 100, 100, 100, 101}, false},  // all together too wide

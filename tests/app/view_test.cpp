@@ -86,11 +86,11 @@ void ViewTest::startupAndSelection() {
     QCOMPARE(v.SelectedSecurity()->symbol, std::string("aapl"));
     // Newest first, the newest selected.
     const DateCode first = MakeDate(2000, 1, 3);
-    QCOMPARE(t.quotes().rowCount(), 3);
-    QCOMPARE(t.quotes().cellText(0, 0), DateText(first + 2));
+    QCOMPARE(t.quoteColumn(0),
+             (QStringList{DateText(first + 2), DateText(first + 1), DateText(first)}));
     QCOMPARE(t.quotes().cellText(2, 1), QStringLiteral("10.0000"));
-    QCOMPARE(v.QuoteGrid()->selectionModel()->selectedRows().size(), 1);
-    QCOMPARE(v.QuoteGrid()->selectionModel()->selectedRows().front().row(), 0);
+    QCOMPARE(v.QuoteGrid()->selectionModel()->selectedRows(),
+             QModelIndexList{t.quotes().index(0, 0)});
     QCOMPARE(QString::fromStdString(v.FirstDateText()), DateText(first));
     QCOMPARE(QString::fromStdString(v.LastDateText()), DateText(first + 2));
     t.settle();
@@ -200,7 +200,7 @@ void ViewTest::symbolListingRepairsLimitsAndRefusals() {
     const std::string liar = t.dir("liar") + "/MASTER";
     QByteArray lying = ReadAll(liar);
     lying[0] = 10;  // the header claims 10 records; the file holds 12
-    QVERIFY(WriteAll(liar, lying));
+    testing::WriteText(liar, lying.toStdString());
     // A path longer than the view takes, listed first.
     QVERIFY(t.addPortfolio("0" + std::string(200, 'x') + "/" + std::string(120, 'y'),
                            {MakeSeries(1, "DEEP", "D", 2)}));
@@ -290,7 +290,7 @@ void ViewTest::quotesFillsAndDataFacts() {
     QVERIFY(t.addPortfolio("p", {MakeSeries(1, "AAA", "GONE", 3), MakeSeries(2, "BBB", "EMPTY", 0),
                                  MakeSeries(3, "LONG", "LONG SERIES", count), old,
                                  MakeSeries(6, "DOPX", "DAMAGED DOP", 3), facts}));
-    QVERIFY(WriteAll(t.dir("p") + "/F6.DOP", "\"CLOSE\",2,2\n"));
+    testing::WriteText(t.dir("p") + "/F6.DOP", "\"CLOSE\",2,2\n");
     QVERIFY(QFile::remove(QString::fromStdString(t.dir("p") + "/F1.DAT")));
     QVERIFY(t.start());
     const auto unreadable = [&](const char* file, const char* why) {
@@ -311,8 +311,7 @@ void ViewTest::quotesFillsAndDataFacts() {
 
     ShowRow(t, 5);
     QVERIFY(t.view().QuoteGrid()->isColumnHidden(QuoteGridModel::kTimeColumn));  // daily
-    QCOMPARE(t.quotes().cellText(0, 0), QStringLiteral("10/02/1928"));
-    QCOMPARE(t.quotes().cellText(1, 0), QStringLiteral("10/01/1928"));
+    QCOMPARE(t.quoteColumn(0), (QStringList{"10/02/1928", "10/01/1928"}));
     QCOMPARE(t.quotes().cellText(0, 4), QStringLiteral("-6.3520"));
     QCOMPARE(t.quotes().cellText(0, 6), QStringLiteral("N/A"));  // no open interest in 24 bytes
     QCOMPARE(t.view().FirstDate(), MakeDate(1928, 10, 1));
@@ -464,8 +463,7 @@ void ViewTest::searchFilter() {
             followed = edit->isEnabled() == limit;
             edit->setText(path);
             if (!ok) return false;
-            d.findChild<QPushButton*>(QStringLiteral("ctl1"))->click();
-            accepted = d.result() == QDialog::Accepted;
+            accepted = ClickOk(d);
             return accepted;
         };
         t.frame->Action(kCmdSearchFilter)->trigger();
@@ -578,9 +576,9 @@ void ViewTest::iniImportedOnFirstRunOnly() {
     qputenv("BARWISE_SETTINGS", dir.filePath(QStringLiteral("Barwise.conf")).toLocal8Bit());
     qputenv("BARWISE_WINDIR", dir.path().toLocal8Bit());
     // The window is closed again before its start-up search begins.
-    for (const QByteArray starter : {"old.txt", "changed.txt"}) {
-        QVERIFY(WriteAll(dir.filePath(QStringLiteral("Barwise.INI")).toStdString(),
-                         "[XportSel]\r\nStarter=" + starter + "\r\n"));
+    for (const std::string starter : {"old.txt", "changed.txt"}) {
+        testing::WriteText(dir.filePath(QStringLiteral("Barwise.INI")).toStdString(),
+                           "[XportSel]\r\nStarter=" + starter + "\r\n");
         CBarwiseApp app;
         QVERIFY(app.InitInstance());
         QCOMPARE(app.Settings().GetProfileString(QStringLiteral("XportSel"),

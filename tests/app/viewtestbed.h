@@ -5,6 +5,7 @@
 #include <QAbstractItemModelTester>
 #include <QFile>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -19,6 +20,7 @@
 #include "app/portfoliopane.h"
 #include "demo/demodb.h"
 #include "testsupport/dailyseries.h"
+#include "testsupport/tempdir.h"
 #include "ui/scripteduihost.h"
 #include "ui/settingsstore.h"
 
@@ -95,12 +97,14 @@ public:
     CBarwiseView& view() { return frame->View(); }
     barwise::SymbolGridModel& symbols() { return view().SymbolModel(); }
     barwise::QuoteGridModel& quotes() { return view().QuoteModel(); }
-    QStringList symbolColumn() {
+    // The texts of one column of a grid, top to bottom.
+    static QStringList column(const QAbstractItemModel& m, int c) {
         QStringList out;
-        for (int r = 0; r < symbols().rowCount(); ++r)
-            out << symbols().data(symbols().index(r, 0), Qt::DisplayRole).toString();
+        for (int r = 0; r < m.rowCount(); ++r) out << m.data(m.index(r, c)).toString();
         return out;
     }
+    QStringList symbolColumn() { return column(symbols(), 0); }
+    QStringList quoteColumn(int c) { return column(quotes(), c); }
     // Lets the frame follow the view's StateChanged (the command states and the panes are
     // brought up to date only through it).
     void settle() { QCoreApplication::processEvents(); }
@@ -124,11 +128,6 @@ inline QByteArray ReadAll(const std::string& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-inline bool WriteAll(const std::string& path, const QByteArray& bytes) {
-    QFile f(QString::fromStdString(path));
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
 // Selects a symbols-grid row as a click does and shows its quotes.
 inline void ShowRow(ViewTestbed& t, int row) {
     t.view().SymbolGrid()->selectRow(row);
@@ -143,6 +142,12 @@ inline std::function<bool(QDialog&)> TypeAndAccept(const char* control, const QS
         d.accept();
         return d.result() == QDialog::Accepted;
     };
+}
+
+// Presses the dialog's OK button; true when it closed accepted.
+inline bool ClickOk(QDialog& d) {
+    d.findChild<QPushButton*>(QStringLiteral("ctl1"))->click();
+    return d.result() == QDialog::Accepted;
 }
 
 // Clicks the middle of a grid cell, as the user does.

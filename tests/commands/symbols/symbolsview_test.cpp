@@ -23,11 +23,6 @@ W* Child(QDialog& d, const char* name) {
     return w;
 }
 
-bool ClickOk(QDialog& d) {
-    Child<QPushButton>(d, "ctl1")->click();
-    return d.result() == QDialog::Accepted;
-}
-
 }  // namespace
 
 class SymbolsViewTest : public QObject {
