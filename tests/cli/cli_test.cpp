@@ -12,7 +12,6 @@
 
 #include "cli/clirun.h"
 #include "commands/symbols/symboltestdb.h"
-#include "datafiles/portfoliolock.h"
 #include "demo/demodb.h"
 #include "discovery/portfoliosearch.h"
 #include "discovery/testtree.h"
@@ -23,6 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::Cli;
+using testing::Contents;
 using testing::FileNumbers;
 using testing::FlatSeries;
 using testing::Lines;
@@ -129,12 +129,7 @@ TEST_F(CliDemo, RefusalsSayWhyAndChangeNothing) {
          "name cannot hold \"\xE2\x82\xAC\""},
         {{"delete-symbol", s, "ACME"}, 1, "give --yes"},  // no terminal to ask
     };
-    const auto files = [&] {
-        auto stocks = testing::ReadFiles(s), futures = testing::ReadFiles(Dir("FUTURES"));
-        stocks.erase(std::string(kLockFileName));  // made by the first writer, empty
-        futures.erase(std::string(kLockFileName));
-        return std::pair{stocks, futures};
-    };
+    const auto files = [&] { return std::pair{Contents(s), Contents(Dir("FUTURES"))}; };
     const auto before = files();
     for (const auto& r : rows) {
         const auto run = Cli(r.args);
@@ -156,8 +151,7 @@ TEST_F(CliDemo, PortfoliosSymbolsAndFacts) {
     // The filter reaches the search (its rules are the portfolio search's own tests).
     EXPECT_EQ(Cli({"portfolios", demo_, "--filter", Dir("FUTURES")}).out, Dir("FUTURES") + "\n");
     const auto none = Cli({"portfolios", demo_, "--filter", "/nowhere"});
-    EXPECT_EQ(none.status, 0);
-    EXPECT_EQ(none.out, "");
+    EXPECT_EQ(std::tie(none.status, none.out), std::tuple(0, ""));
     EXPECT_NE(none.err.find("No master files found"), std::string::npos);
 
     const std::string master = ReadText(Dir("STOCKS") + "/MASTER");
@@ -213,18 +207,15 @@ TEST_F(CliDemo, Export) {
 
 TEST_F(CliDemo, SplitSearch) {
     const auto r = Cli({"split-search", stocks_});
-    EXPECT_EQ(r.status, 0) << r.err;
     const std::string acme = "ACME possible 2 for 1 split on 02/05/20";
     const std::string bolt = "BOLT possible 1 for 3 split on 05/16/18";
-    EXPECT_EQ(r.out, acme + "\n" + bolt + "\n");
-    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(std::tie(r.status, r.out, r.err), std::tuple(0, acme + "\n" + bolt + "\n", ""));
     const std::string file = tmp_.str() + "/result.txt";
     EXPECT_EQ(Cli({"split-search", stocks_, "-o", file}).status, 0);
     EXPECT_EQ(ReadText(file), acme + "\r\n" + bolt + "\r\n");
     const auto none = Cli({"split-search", Dir("FUTURES")});
-    EXPECT_EQ(none.status, 0);
-    EXPECT_EQ(none.out, "");
-    EXPECT_EQ(none.err, "No candidate splits found\n");
+    EXPECT_EQ(std::tie(none.status, none.out, none.err),
+              std::tuple(0, "", "No candidate splits found\n"));
 
     // A series too short to search and one that cannot be read are each named.
     DemoPortfolio p;
@@ -232,8 +223,7 @@ TEST_F(CliDemo, SplitSearch) {
     ASSERT_TRUE(WritePortfolio(tmp_.path() / "msg", p));
     fs::remove(tmp_.path() / "msg" / "F2.DAT");
     const auto failed = Cli({"split-search", tmp_.str() + "/msg"});
-    EXPECT_EQ(failed.status, 1);
-    EXPECT_EQ(failed.out, "");
+    EXPECT_EQ(std::tie(failed.status, failed.out), std::tuple(1, ""));
     for (const char* said :
          {"For symbol ONE\nSplitSearch cannot perform search\nas there are fewer than 2 quotes.\n",
           "For symbol GONE\nSplitSearch cannot read its quotes\n", "File Open",
@@ -243,11 +233,9 @@ TEST_F(CliDemo, SplitSearch) {
 
 TEST_F(CliDemo, MakeDemoRefusesOtherDataAndRewritesItsOwn) {
     // Written again over itself: the same bytes.
-    const std::string master = ReadText(Dir("STOCKS") + "/MASTER");
-    const std::string dat = ReadText(dat_);
+    const auto stocks = Contents(stocks_);
     EXPECT_EQ(Cli({"make-demo", demo_}).status, 0);
-    EXPECT_EQ(ReadText(Dir("STOCKS") + "/MASTER"), master);
-    EXPECT_EQ(ReadText(dat_), dat);
+    EXPECT_EQ(Contents(stocks_), stocks);
 
     // A directory holding anything else is left alone.
     const std::string other = tmp_.str() + "/userdata";

@@ -81,22 +81,18 @@ TEST(IndexDelete, TakesTheRecordOutOfTheFileThatListsIt) {
         ASSERT_TRUE(listed && listed->index == row.kind);
 
         const DeleteOutcome out = DeleteSecurity(IdOf(dir, row.symbol));
-        ASSERT_EQ(out.status, kSuccess);
-        EXPECT_EQ(out.dropped, 1);
+        ASSERT_EQ(std::pair(out.status, out.dropped), std::pair(kSuccess, 1));
         EXPECT_TRUE(Agree(dir));
         EXPECT_FALSE(Listed(dir, row.symbol));
         EXPECT_EQ(testing::DecodeIndexFiles(dir).securities.size(), before.size() - 1);
         EXPECT_FALSE(fs::exists(dir / row.dataFile));
         const auto x = ReadBytes(FindNoCase(dir, "XMASTER"));
-        const auto next = [](const std::vector<std::uint8_t>& b) {
-            return GetI32(b.data() + kXmasterNextNumberOffset);
-        };
-        EXPECT_EQ(next(x), next(xmaster));
-        if (row.kind == IndexKind::kXmaster) {
+        EXPECT_EQ(GetI32(x.data() + kXmasterNextNumberOffset),
+                  GetI32(xmaster.data() + kXmasterNextNumberOffset));
+        if (row.kind == IndexKind::kXmaster)
             EXPECT_EQ(ReadBytes(FindNoCase(dir, "MASTER")), master);
-        } else {
+        else
             EXPECT_EQ(x, xmaster);
-        }
     }
 }
 
@@ -151,8 +147,7 @@ TEST(IndexTransfer, TheDestinationListsItInTheRightFileWithItsValues) {
 
         const auto after = Listed(dst, row.symbol);
         ASSERT_TRUE(after);
-        EXPECT_EQ(after->index, row.kind);
-        EXPECT_EQ(after->fileNumber, row.fileNumber);
+        EXPECT_EQ(std::pair(after->index, after->fileNumber), std::pair(row.kind, row.fileNumber));
         EXPECT_EQ(facts(*after), facts(*before));
         EXPECT_EQ(testing::DecodeIndexFiles(dst).securities.size(), destCount + 1);
         if (row.kind == IndexKind::kXmaster) {

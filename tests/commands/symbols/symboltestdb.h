@@ -1,10 +1,13 @@
 // Small portfolios for the symbol-management tests, written with the demo writers.
 #pragma once
 
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "datafiles/master.h"
+#include "datafiles/portfoliolock.h"
 #include "demo/demodb.h"
 #include "testsupport/dailyseries.h"
 #include "testsupport/tempdir.h"
@@ -46,8 +49,18 @@ inline std::vector<int> FileNumbers(const fs::path& dir) {
     return out;
 }
 
-inline int HeaderWord(const fs::path& dir, std::size_t offset) {
-    return GetI16(ReadMasterFile(dir.string()).header.data() + offset);
+// MASTER's two header words: its count of records and its counter of file numbers.
+inline std::pair<int, int> HeaderWords(const fs::path& dir) {
+    const auto header = ReadMasterFile(dir.string()).header;
+    return {GetI16(header.data() + kMasterCountOffset),
+            GetI16(header.data() + kMasterCounterOffset)};
+}
+
+// Every file of a portfolio but the writer lock's (made by the first writer, empty).
+inline std::map<std::string, std::vector<std::uint8_t>> Contents(const fs::path& dir) {
+    auto files = ReadFiles(dir);
+    files.erase(std::string(kLockFileName));
+    return files;
 }
 
 }  // namespace barwise::testing
