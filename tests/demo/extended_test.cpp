@@ -31,8 +31,8 @@ TEST_P(ExtendedPortfolio, IndexFilesAgreeAndListEverySecurity) {
     TempDir tmp;
     const DemoResult result = WriteExtendedPortfolio(tmp.path(), shape.securities, shape.quotesEach);
     ASSERT_EQ(result.status, kSuccess) << result.file;
-    EXPECT_EQ(result.securities, shape.securities);
-    EXPECT_EQ(result.quotes, static_cast<long>(shape.securities) * shape.quotesEach);
+    EXPECT_EQ(std::pair(result.securities, result.quotes),
+              std::pair(shape.securities, static_cast<long>(shape.securities) * shape.quotesEach));
 
     const std::vector<std::string> lines = testing::IndexDisagreements(tmp.path());
     EXPECT_TRUE(lines.empty()) << lines.front();
@@ -46,22 +46,18 @@ TEST_P(ExtendedPortfolio, IndexFilesAgreeAndListEverySecurity) {
         const DecodedSecurity& got = index.securities[static_cast<std::size_t>(i - 1)];
         const DemoSeries want = ExtendedPortfolioSeries(i, shape.quotesEach);
         const bool inMaster = i <= 255;
-        const int number = i;  // F1..F255.DAT, then F256.MWD on
-        EXPECT_EQ(got.index, inMaster ? IndexKind::kMaster : IndexKind::kXmaster) << i;
-        EXPECT_EQ(got.position, inMaster ? i : i - 255) << i;
-        EXPECT_EQ(got.fileNumber, number) << i;
-        EXPECT_EQ(got.symbol, want.symbol) << i;
-        EXPECT_EQ(got.fullName(), want.name) << i;
-        if (inMaster) {
-            EXPECT_EQ(got.name, want.name.substr(0, 16)) << i;
-        }
-        EXPECT_EQ(got.firstDate, Yyyymmdd(want.quotes.front().date)) << i;
-        EXPECT_EQ(got.lastDate, Yyyymmdd(want.quotes.back().date)) << i;
-        EXPECT_EQ(got.fieldCount, 7) << i;
-        EXPECT_EQ(got.period, 'D') << i;
+        // Security i is F<i>: F1..F255.DAT, then F256.MWD on; MASTER keeps 16 letters of a name.
+        EXPECT_EQ(
+            std::tuple(got.index, got.position, got.fileNumber, got.symbol, got.fullName(),
+                       got.firstDate, got.lastDate, got.fieldCount, got.period),
+            std::tuple(inMaster ? IndexKind::kMaster : IndexKind::kXmaster, inMaster ? i : i - 255,
+                       i, want.symbol, want.name, Yyyymmdd(want.quotes.front().date),
+                       Yyyymmdd(want.quotes.back().date), 7, 'D'))
+            << i;
+        EXPECT_EQ(got.name, inMaster ? want.name.substr(0, 16) : want.name) << i;
         const bool isLong = want.name.size() > 16;
         (inMaster ? longInMaster : longInXmaster) |= isLong;
-        const fs::path file = tmp.path() / ("F" + std::to_string(number) + (inMaster ? ".DAT" : ".MWD"));
+        const fs::path file = tmp.path() / ("F" + std::to_string(i) + (inMaster ? ".DAT" : ".MWD"));
         EXPECT_EQ(fs::file_size(file), static_cast<std::uintmax_t>(shape.quotesEach + 1) * 28) << file;
     }
     EXPECT_EQ(longInMaster, shape.securities >= kExtendedNameEvery);

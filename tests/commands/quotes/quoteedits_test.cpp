@@ -45,10 +45,8 @@ TEST(QuoteEdits, AnEditedFieldStillAsShownKeepsTheStoredValue) {
     };
     for (const auto& r : rows) {
         const std::optional<float> value = EditedValue(r.text, QuoteValueText(r.field, r.stored, true), r.stored);
-        ASSERT_EQ(value.has_value(), !std::isnan(r.expected)) << r.text;
-        if (value) {
-            EXPECT_EQ(*value, r.expected) << r.text;
-        }
+        EXPECT_TRUE(value ? *value == r.expected : std::isnan(r.expected))
+            << r.text << ": " << value.value_or(-1);
     }
 }
 
@@ -76,11 +74,9 @@ TEST(QuoteEdits, SplitAndAdjustNameTheFirstFieldAtFault) {
     for (const auto& r : splits) {
         int wrong = -1;
         const auto in = CheckSplit(r.date, last, r.newShares, r.oldShares, first, last, &wrong);
-        EXPECT_EQ(in.has_value(), r.wrong < 0) << r.date << " " << r.newShares << " " << r.oldShares;
-        EXPECT_EQ(wrong, r.wrong) << r.date << " " << r.newShares << " " << r.oldShares;
-        if (in) {
-            EXPECT_EQ(in->date, MakeDate(2000, 1, r.day)) << r.date;
-        }
+        const DateCode taken = r.wrong < 0 ? MakeDate(2000, 1, r.day) : kNoDate;
+        EXPECT_EQ(std::pair(wrong, in ? in->date : kNoDate), std::pair(r.wrong, taken))
+            << r.date << " " << r.newShares << " " << r.oldShares;
     }
     const struct {
         const char* from;
@@ -100,8 +96,7 @@ TEST(QuoteEdits, SplitAndAdjustNameTheFirstFieldAtFault) {
         int wrong = -1;
         const auto in = CheckAdjust(r.from, first, r.to, last, r.price, r.vol, r.oi, first, last, &wrong);
         const std::string what = std::string(r.from) + " " + r.to + " " + r.price + " " + r.vol + " " + r.oi;
-        EXPECT_EQ(in.has_value(), r.wrong < 0) << what;
-        EXPECT_EQ(wrong, r.wrong) << what;
+        EXPECT_EQ(std::pair(in.has_value(), wrong), std::pair(r.wrong < 0, r.wrong)) << what;
     }
 }
 
@@ -131,10 +126,10 @@ TEST(QuoteEdits, AddPlansTheWeekdayBeforeOrRefuses) {
         if (r.verdict == V::kOldest) continue;
         EXPECT_EQ(plan.newDate, day(r.newDay)) << r.what;
         if (r.verdict != V::kOk) continue;
-        EXPECT_EQ(plan.newRow, r.newRow) << r.what;
-        EXPECT_EQ(plan.request.op, EditOp::kInsert) << r.what;
-        EXPECT_EQ(plan.request.from, series.row(r.row).date) << r.what;
-        EXPECT_EQ(plan.request.time, series.row(r.row).time) << r.what;
+        EXPECT_EQ(
+            std::tuple(plan.newRow, plan.request.op, plan.request.from, plan.request.time),
+            std::tuple(r.newRow, EditOp::kInsert, series.row(r.row).date, series.row(r.row).time))
+            << r.what;
     }
 }
 
