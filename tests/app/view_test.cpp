@@ -78,10 +78,10 @@ void ViewTest::startupAndSelection() {
     };
 
     QVERIFY2(t.host.messages.empty(), qPrintable(Joined(t.host.messageTexts())));
-    QCOMPARE(t.host.countBeeps(UiHost::Beep::Asterisk), 1);
-    QCOMPARE(v.PortfolioPane().PortfolioList()->count(), 2);
-    QCOMPARE(v.PortfolioPane().PortfolioList()->currentRow(), 0);
-    QCOMPARE(v.PortfolioDir(), t.dir("alpha"));
+    QListWidget* portfolios = v.PortfolioPane().PortfolioList();
+    QCOMPARE(std::make_tuple(t.host.countBeeps(UiHost::Beep::Asterisk), portfolios->count(),
+                             portfolios->currentRow(), v.PortfolioDir()),
+             std::make_tuple(1, 2, 0, t.dir("alpha")));
     QCOMPARE(t.symbolColumn(), (QStringList{"aapl", "IBM", "MSFT"}));
     QCOMPARE(v.SelectedSecurity()->symbol, std::string("aapl"));
     // Newest first, the newest selected.
@@ -108,12 +108,12 @@ void ViewTest::startupAndSelection() {
     // A click shows the quotes at once.
     QTableView* grid = v.SymbolGrid();
     ClickCell(grid, 2, 1);
-    QCOMPARE(fills, 1);
-    QVERIFY(!v.QuotesPending());
-    QCOMPARE(v.SelectedSymbolRow(), 2);
-    QCOMPARE(v.SelectedSecurity()->symbol, std::string("MSFT"));
-    QCOMPARE(t.quotes().rowCount(), 5);
-    QCOMPARE(v.SelectedQuoteRow(), 0);
+    // The fills, whether one waits, the symbol row and its security, the quotes and the one
+    // selected.
+    QCOMPARE(
+        std::make_tuple(fills, v.QuotesPending(), v.SelectedSymbolRow(),
+                        v.SelectedSecurity()->symbol, t.quotes().rowCount(), v.SelectedQuoteRow()),
+        std::make_tuple(1, false, 2, std::string("MSFT"), 5, 0));
     QCOMPARE(t.frame->windowTitle(), title("alpha", "MSFT"));
     t.settle();
     QCOMPARE(t.frame->SymbolPaneText(), QStringLiteral("Symbol 3 of 3"));
@@ -128,9 +128,8 @@ void ViewTest::startupAndSelection() {
     QCOMPARE(t.frame->windowTitle(), title("alpha", "IBM"));
     QCOMPARE(fills, 1);
     QTRY_COMPARE(fills, 2);
-    QCOMPARE(v.SelectedSecurity()->symbol, std::string("IBM"));
-    QCOMPARE(t.quotes().rowCount(), 4);
-    QCOMPARE(v.QuoteCount(), 4);
+    QCOMPARE(std::make_tuple(v.SelectedSecurity()->symbol, t.quotes().rowCount(), v.QuoteCount()),
+             std::make_tuple(std::string("IBM"), 4, 4));
     QTest::qWait(2 * CBarwiseView::kKeyboardLoadDelayMs);
     QCOMPARE(fills, 2);
 
@@ -149,7 +148,7 @@ void ViewTest::startupAndSelection() {
     QCOMPARE(t.frame->QuotePaneText(), QStringLiteral("Quote 1 of 3"));
 
     // The other portfolio: two rows that read alike, each showing its own quotes.
-    v.PortfolioPane().PortfolioList()->setCurrentRow(1);
+    portfolios->setCurrentRow(1);
     QCOMPARE(t.symbolColumn(), (QStringList{"BRK", "BRK"}));
     QCOMPARE(t.frame->windowTitle(), title("ZETA", "BRK"));
     QCOMPARE(v.QuoteCount(), 3);
@@ -165,8 +164,8 @@ void ViewTest::startupAndSelection() {
     QCOMPARE(
         std::tie(security->id.fileNumber, security->id.position, security->symbol, security->name),
         std::make_tuple(7, 2, std::string("BRK"), std::string("BERKSHIRE B     ")));
-    QCOMPARE(commands.FirstDate(), first);
-    QCOMPARE(commands.LastDate(), DateCode(first + 4));
+    QCOMPARE(std::make_pair(commands.FirstDate(), commands.LastDate()),
+             std::make_pair(first, DateCode(first + 4)));
     ClickCell(v.QuoteGrid(), 3);
     const std::optional<QuoteSelection> quote = commands.SelectedQuote();
     QVERIFY(quote);
@@ -246,10 +245,9 @@ void ViewTest::symbolListingRepairsLimitsAndRefusals() {
             QStringLiteral(
                 "Failure while filling symbols grid\n\n%1 holds 12 records, its header says 10")
                 .arg(QString::fromStdString(liar))});
-    QCOMPARE(t.host.messages.front().icon, UiHost::Icon::Stop);
-    QCOMPARE(t.symbols().rowCount(), 0);
-    QCOMPARE(t.view().QuoteCount(), 0);
-    QVERIFY(!t.enabled(kCmdSymbolAbout));
+    QCOMPARE(std::make_tuple(t.host.messages.front().icon, t.symbols().rowCount(),
+                             t.view().QuoteCount(), t.enabled(kCmdSymbolAbout)),
+             std::make_tuple(UiHost::Icon::Stop, 0, 0, false));
     // Nothing written: the blank symbol is not repaired in a MASTER that cannot be listed.
     QCOMPARE(ReadAll(liar), lying);
     QVERIFY(!QFile::exists(QString::fromStdString(liar + ".BAK")));
@@ -261,10 +259,10 @@ void ViewTest::symbolListingRepairsLimitsAndRefusals() {
     t.host.messages.clear();
     v.PortfolioPane().ScanDrive();
     QCOMPARE(t.host.messageTexts(), failure);
-    QCOMPARE(t.symbols().rowCount(), 0);
-    QCOMPARE(t.quotes().rowCount(), 0);
-    QVERIFY(!securities.back().valid());
-    QCOMPARE(quotes.back(), -1);
+    // Nothing listed, nothing shown, and the panes told there is no security and no quote.
+    QCOMPARE(std::make_tuple(t.symbols().rowCount(), t.quotes().rowCount(),
+                             securities.back().valid(), quotes.back()),
+             std::make_tuple(0, 0, false, -1));
 }
 
 // A data file gone says so and shows nothing, and a series without quotes says nothing.
@@ -299,11 +297,10 @@ void ViewTest::quotesFillsAndDataFacts() {
                 .arg(QString::fromStdString(t.dir("p")), QLatin1String(file), QLatin1String(why))};
     };
     QCOMPARE(t.host.messageTexts(), unreadable("F1.DAT", "File Open (status -2)"));
-    QCOMPARE(t.quotes().rowCount(), 0);
-    QCOMPARE(t.view().QuoteCount(), 0);
     t.settle();
-    QCOMPARE(t.frame->QuotePaneText(), QStringLiteral("No Quotes Read"));
-    QVERIFY(!t.enabled(kCmdQuoteEdit));
+    QCOMPARE(std::make_tuple(t.quotes().rowCount(), t.view().QuoteCount(), t.enabled(kCmdQuoteEdit),
+                             t.frame->QuotePaneText()),
+             std::make_tuple(0, 0, false, QStringLiteral("No Quotes Read")));
     t.host.messages.clear();
     ShowRow(t, 1);
     QVERIFY(t.host.messages.empty());
@@ -385,11 +382,10 @@ void ViewTest::nothingFoundThenRescanAndCancel() {
     QCOMPARE(t.host.messageTexts(), QStringList{QString::fromStdString(
                                         "No master files found on drive " + t.root +
                                         "\n\n(Is your Portfolio Search Filter setting correct?)")});
-    QCOMPARE(t.view().PortfolioPane().PortfoliosFound(), false);
-    QVERIFY(!t.enabled(kCmdSymbolAbout));
-    QVERIFY(t.enabled(kCmdRescan));
     t.settle();
-    QCOMPARE(t.frame->SymbolPaneText(), QStringLiteral("No Symbols Read"));
+    QCOMPARE(std::make_tuple(t.view().PortfolioPane().PortfoliosFound(), t.enabled(kCmdSymbolAbout),
+                             t.enabled(kCmdRescan), t.frame->SymbolPaneText()),
+             std::make_tuple(false, false, true, QStringLiteral("No Symbols Read")));
 
     for (const char* dir : {"empty/deeper", "b", "c"})
         QVERIFY(t.addPortfolio(dir, {MakeSeries(1, "S", "S", 1)}));
