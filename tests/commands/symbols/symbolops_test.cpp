@@ -112,7 +112,9 @@ TEST_F(Transfer, RefusalsLeaveBothPortfolios) {
         const auto srcBefore = Contents(src()), dstBefore = Contents(dst());
         const auto out = TransferSecurity(IdOf(src(), r.fileNumber), dst().string(), true);
         EXPECT_EQ(out.end, r.end);
-        EXPECT_EQ(r.message.empty() ? r.message : out.message, r.message);  // where given
+        if (!r.message.empty()) {
+            EXPECT_EQ(out.message, r.message);
+        }
         EXPECT_EQ(Contents(src()), srcBefore);
         EXPECT_EQ(Contents(dst()), dstBefore);
     }
