@@ -59,9 +59,7 @@ private slots:
 
 void LogicTest::store() {
     TempStore t;
-    QVERIFY(t.opened);
-    QVERIFY(t.createdNew);
-    QVERIFY(QFile::exists(t.store.FileName()));
+    QVERIFY(t.opened && t.createdNew && QFile::exists(t.store.FileName()));
     {
         // A second run finds the store, even one with nothing written to it yet.
         SettingsStore again;

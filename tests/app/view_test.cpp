@@ -94,11 +94,11 @@ void ViewTest::startupAndSelection() {
     QCOMPARE(QString::fromStdString(v.FirstDateText()), DateText(first));
     QCOMPARE(QString::fromStdString(v.LastDateText()), DateText(first + 2));
     t.settle();
-    QCOMPARE(t.frame->SymbolPaneText(), QStringLiteral("Symbol 1 of 3"));
-    QCOMPARE(t.frame->QuotePaneText(), QStringLiteral("Quote 3 of 3"));
-    QCOMPARE(t.frame->windowTitle(), title("alpha", "aapl"));
-    QVERIFY(t.enabled(kCmdSymbolMove));
-    QVERIFY(t.enabled(kCmdQuoteAdd));
+    QCOMPARE(
+        std::make_tuple(t.frame->SymbolPaneText(), t.frame->QuotePaneText(), t.frame->windowTitle(),
+                        t.enabled(kCmdSymbolMove), t.enabled(kCmdQuoteAdd)),
+        std::make_tuple(QStringLiteral("Symbol 1 of 3"), QStringLiteral("Quote 3 of 3"),
+                        title("alpha", "aapl"), true, true));
 
     int fills = 0;  // a fill opens the series once
     v.SetLoaderFactory([&] {
@@ -307,11 +307,13 @@ void ViewTest::quotesFillsAndDataFacts() {
     QCOMPARE(t.quotes().rowCount(), 0);
 
     ShowRow(t, 5);
-    QVERIFY(t.view().QuoteGrid()->isColumnHidden(QuoteGridModel::kTimeColumn));  // daily
     QCOMPARE(t.quoteColumn(0), (QStringList{"10/02/1928", "10/01/1928"}));
-    QCOMPARE(t.quotes().cellText(0, 4), QStringLiteral("-6.3520"));
-    QCOMPARE(t.quotes().cellText(0, 6), QStringLiteral("N/A"));  // no open interest in 24 bytes
-    QCOMPARE(t.view().FirstDate(), MakeDate(1928, 10, 1));
+    // Daily: no Time column; the negative close, no open interest in 24 bytes, the first date.
+    QCOMPARE(
+        std::make_tuple(t.view().QuoteGrid()->isColumnHidden(QuoteGridModel::kTimeColumn),
+                        t.quotes().cellText(0, 4), t.quotes().cellText(0, 6), t.view().FirstDate()),
+        std::make_tuple(true, QStringLiteral("-6.3520"), QStringLiteral("N/A"),
+                        MakeDate(1928, 10, 1)));
 
     ShowRow(t, 2);
     QCOMPARE(t.host.messages.size(), std::size_t(1));
@@ -413,11 +415,12 @@ void ViewTest::nothingFoundThenRescanAndCancel() {
     t.frame->Action(kCmdRescan)->trigger();
     user.stop();
     QVERIFY(rescanHeld);
-    QCOMPARE(t.host.countBeeps(UiHost::Beep::Asterisk), 3);
-    QCOMPARE(t.view().PortfolioPane().PortfolioList()->count(), 1);
-    QVERIFY(t.enabled(kCmdRescan));
-    QCOMPARE(t.view().PortfolioPane().PortfoliosFound(), true);
-    QCOMPARE(t.symbolColumn(), QStringList{"S"});
+    // Three searches, the first portfolio found, Rescan free again.
+    QCOMPARE(std::make_tuple(t.host.countBeeps(UiHost::Beep::Asterisk),
+                             t.view().PortfolioPane().PortfolioList()->count(),
+                             t.view().PortfolioPane().PortfoliosFound(), t.symbolColumn(),
+                             t.enabled(kCmdRescan)),
+             std::make_tuple(3, 1, true, QStringList{"S"}, true));
     QVERIFY(t.host.messages.empty());
     QVERIFY(!QApplication::activeModalWidget());
 }

@@ -19,6 +19,7 @@ namespace barwise {
 namespace {
 
 using testing::DecodedSecurity;
+using testing::IdOf;
 using testing::IndexKind;
 using testing::ReadBytes;
 using testing::TempDir;
@@ -34,12 +35,6 @@ std::optional<DecodedSecurity> Listed(const fs::path& dir, const std::string& sy
     for (const DecodedSecurity& s : testing::DecodeIndexFiles(dir).securities)
         if (s.symbol == symbol) return s;
     return std::nullopt;
-}
-
-SecurityId IdOf(const fs::path& dir, const std::string& symbol) {
-    MasterRecord record;
-    SecurityId id;
-    return FindSymbol(dir.string(), symbol, record, id) == kSuccess ? id : SecurityId{};
 }
 
 // Number of quotes of the security and its last close; -1 when it cannot be read.

@@ -152,10 +152,7 @@ TEST_F(Transfer, StrayFilesUnderTheNewNumberAreReplacedOnlyWhenTheUserAgrees) {
 TEST_F(Transfer, AnEntryOfASubdirectoryMovesFromThere) {
     ASSERT_TRUE(Portfolio(src(), {Series(1, "AAA")}, {"SUB"}));
     ASSERT_TRUE(Portfolio(src() / "SUB", {Series(1, "DEEP"), Series(2, "OTHER")}));
-    MasterRecord record;
-    SecurityId id;
-    ASSERT_EQ(FindSymbol(src().string(), "deep", record, id), kSuccess);
-    ASSERT_EQ(TransferSecurity(id, dst().string(), true).end, TransferEnd::kDone);
+    ASSERT_EQ(TransferSecurity(IdOf(src(), "deep"), dst().string(), true).end, TransferEnd::kDone);
     EXPECT_EQ(FileNumbers(src() / "SUB"), (std::vector<int>{2}));
     EXPECT_FALSE(fs::exists(src() / "SUB" / "F1.DAT"));
     EXPECT_TRUE(fs::exists(src() / "F1.DAT"));

@@ -42,6 +42,13 @@ inline SecurityId IdOf(const fs::path& dir, int fileNumber) {
     return {};
 }
 
+// The identity of the security the symbol's lookup finds in dir; none when it finds none.
+inline SecurityId IdOf(const fs::path& dir, const std::string& symbol) {
+    MasterRecord record;
+    SecurityId id;
+    return FindSymbol(dir.string(), symbol, record, id) == kSuccess ? id : SecurityId{};
+}
+
 inline std::vector<int> FileNumbers(const fs::path& dir) {
     std::vector<int> out;
     for (const MasterEntry& e : ReadMasterFile(dir.string()).entries)
