@@ -166,19 +166,14 @@ TEST_F(Transfer, AFailingStepNeverLosesTheSecurity) {
     const auto dat = ReadBytes(src() / "F5.DAT");
     const auto srcBefore = ReadBytes(src() / "MASTER");
     const auto dstBefore = ReadBytes(dst() / "MASTER");
-    const auto reset = [&] {
-        WriteBytes(dst() / "MASTER", dstBefore);
-        ASSERT_TRUE(
-            Portfolio(src(), {Series(1, "AAA"), Series(5, "acme", 30, true), Series(6, "CCC")}));
-        for (const char* f : {"F3.DAT", "F3.DOP"}) fs::remove(dst() / f);
-    };
     robustness::FaultyFileSystem counter;
     ASSERT_EQ(TransferSecurity(IdOf(src(), 5), dst().string(), true, {}, counter).end, End::kDone);
     int runs = 0;
     for (robustness::Step step : robustness::kWritingSteps) {
         for (int n = 1; n <= counter.count(step); ++n, ++runs) {
             SCOPED_TRACE(std::string(robustness::StepName(step)) + " #" + std::to_string(n));
-            reset();
+            SetUp();  // both portfolios afresh, without the last run's copy
+            for (const char* f : {"F3.DAT", "F3.DOP"}) fs::remove(dst() / f);
             robustness::FaultyFileSystem faulty(step, n);
             const auto out = TransferSecurity(IdOf(src(), 5), dst().string(), true, {}, faulty);
             ASSERT_TRUE(faulty.fired());
@@ -223,12 +218,10 @@ TEST(Delete, DropsTheRecordsAndFilesOfTheSymbol) {
         SCOPED_TRACE(c.name);
         TempDir tmp;
         std::vector<DemoSeries> series;
-        for (const auto& [n, symbol] : c.series) series.push_back(Series(n, symbol));
+        for (const auto& [n, symbol] : c.series) series.push_back(Series(n, symbol, 5, true));
         ASSERT_TRUE(Portfolio(tmp.path(), series));
-        for (const auto& [n, symbol] : c.series) {
-            WriteBytes(tmp.path() / ("F" + std::to_string(n) + ".DOP"), {1});
+        for (const auto& [n, symbol] : c.series)
             WriteBytes(tmp.path() / ("F" + std::to_string(n) + ".BAK"), {2});
-        }
         const auto [count, counter] = HeaderWords(tmp.path());
         const DeleteOutcome out = DeleteSecurity(IdOf(tmp.path(), c.selected));
         ASSERT_EQ(out.status, kSuccess);
