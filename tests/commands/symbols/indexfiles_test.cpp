@@ -20,6 +20,7 @@ namespace {
 
 using testing::DecodedSecurity;
 using testing::IdOf;
+using testing::IndexDisagreements;
 using testing::IndexKind;
 using testing::ReadBytes;
 using testing::TempDir;
@@ -43,12 +44,6 @@ std::pair<int, float> Quotes(const SecurityId& id) {
     if (AllocSeries(s, 50000) != kSuccess || ReadSeries(s, id, 0, 50000) != kSuccess || s.count < 1)
         return {-1, 0};
     return {s.count, s.close(s.count - 1)};
-}
-
-::testing::AssertionResult Agree(const fs::path& dir) {
-    const auto problems = testing::IndexDisagreements(dir);
-    if (problems.empty()) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << dir << ": " << problems.front();
 }
 
 // ----- delete -----
@@ -77,7 +72,7 @@ TEST(IndexDelete, TakesTheRecordOutOfTheFileThatListsIt) {
 
         const DeleteOutcome out = DeleteSecurity(IdOf(dir, row.symbol));
         ASSERT_EQ(std::pair(out.status, out.dropped), std::pair(kSuccess, 1));
-        EXPECT_TRUE(Agree(dir));
+        EXPECT_EQ(IndexDisagreements(dir), std::vector<std::string>{});
         EXPECT_FALSE(Listed(dir, row.symbol));
         EXPECT_EQ(testing::DecodeIndexFiles(dir).securities.size(), before.size() - 1);
         EXPECT_FALSE(fs::exists(dir / row.dataFile));
@@ -137,8 +132,8 @@ TEST(IndexTransfer, TheDestinationListsItInTheRightFileWithItsValues) {
         const TransferOutcome out = TransferSecurity(id, dst.string(), row.move);
         ASSERT_EQ(out.end, TransferEnd::kDone) << out.message;
         EXPECT_EQ(out.newFileNumber, row.fileNumber);
-        EXPECT_TRUE(Agree(src));
-        EXPECT_TRUE(Agree(dst));
+        EXPECT_EQ(IndexDisagreements(src), std::vector<std::string>{});
+        EXPECT_EQ(IndexDisagreements(dst), std::vector<std::string>{});
 
         const auto after = Listed(dst, row.symbol);
         ASSERT_TRUE(after);
@@ -214,7 +209,7 @@ TEST(IndexRename, TheCliTakesWhatTheEntryHolds) {
         args.insert(args.end(), row.args.begin(), row.args.end());
         const auto r = testing::Cli(args);
         ASSERT_EQ(r.status, 0) << r.err;
-        EXPECT_TRUE(Agree(dir));
+        EXPECT_EQ(IndexDisagreements(dir), std::vector<std::string>{});
         const auto listed = Listed(dir, row.symbol);
         ASSERT_TRUE(listed);
         EXPECT_EQ(listed->fullName(), row.name);
