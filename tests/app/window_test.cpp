@@ -185,12 +185,10 @@ void WindowTest::indexFilesThroughTheWindow() {
     portfolios->setCurrentRow(1);
     QVERIFY2(t.host.messages.empty(), qPrintable(Joined(t.host.messageTexts())));
     QCOMPARE(t.view().SymbolCount(), 462);
-    // The index file, the file number, the name and the security pane.
+    // The index file, the file number, the name and the security pane after the name.
     const std::tuple<IndexFile, int, const char*, const char*> rows[] = {
-        {IndexFile::kMaster, 151, "FERROVIE NORD MILANO",
-         "FERROVIE NORD MILANO - F151.DAT in MASTER"},
-        {IndexFile::kXMaster, 334, "AUTOSTRADE MERIDIONALI",
-         "AUTOSTRADE MERIDIONALI - F334.MWD in XMASTER"},
+        {IndexFile::kMaster, 151, "FERROVIE NORD MILANO", "F151.DAT in MASTER"},
+        {IndexFile::kXMaster, 334, "AUTOSTRADE MERIDIONALI", "F334.MWD in XMASTER"},
     };
     int row = -1;
     for (const auto& [index, fileNumber, name, pane] : rows) {
@@ -199,7 +197,8 @@ void WindowTest::indexFilesThroughTheWindow() {
         QCOMPARE(t.column(t.symbols(), 1).value(row), QLatin1String(name));
         ShowRow(t, row);
         QCOMPARE(t.view().SelectedSecurity()->id, t.symbols().row(row).id);
-        QCOMPARE(t.frame->SecurityPaneText(), QLatin1String(pane));
+        QCOMPARE(t.frame->SecurityPaneText(),
+                 QStringLiteral("%1 - %2").arg(QLatin1String(name), QLatin1String(pane)));
         QCOMPARE(t.frame->SymbolPaneText(), QStringLiteral("Symbol %1 of 462").arg(row + 1));
     }
 

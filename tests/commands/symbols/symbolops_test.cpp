@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <set>
 
 #ifndef _WIN32
 #include <sys/stat.h>
