@@ -23,8 +23,7 @@ const auto L = [](const char* text) { return QString::fromLatin1(text); };
 struct TempStore {
     QTemporaryDir dir;
     SettingsStore store;
-    bool createdNew = false;
-    bool opened = false;
+    bool createdNew = false, opened = false;
 
     TempStore() {
         qputenv("BARWISE_SETTINGS", dir.filePath(QStringLiteral("Barwise.conf")).toLocal8Bit());

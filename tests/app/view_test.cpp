@@ -519,7 +519,6 @@ void ViewTest::placementWidthsAndMenus() {
     QCOMPARE(s.GetProfileInt(QStringLiteral("QuoteGrid"), QStringLiteral("col0"), 0),
              defaultWidth + 23);
     QCOMPARE(s.GetProfileInt(QStringLiteral("SymbolGrid"), QStringLiteral("col1"), 0), 61);
-    t.host.beeps.clear();
     QVERIFY(t.start());
     QCOMPARE(width(t.view().QuoteGrid(), 0), defaultWidth + 23);
     QCOMPARE(width(t.view().SymbolGrid(), 1), 61);
@@ -529,7 +528,6 @@ void ViewTest::placementWidthsAndMenus() {
     QCOMPARE(s.FileWrites(), writes);
     // Widths that no longer fit give way to the defaults.
     s.WriteProfileInt(QStringLiteral("QuoteGrid"), QStringLiteral("col3"), 5000);
-    t.host.beeps.clear();
     QVERIFY(t.start());
     QCOMPARE(width(t.view().QuoteGrid(), 0), defaultWidth);
 
@@ -542,8 +540,7 @@ void ViewTest::placementWidthsAndMenus() {
     // Help Topics shows the program's own help page.
     t.frame->Action(kCmdHelpTopics)->trigger();
     auto* help = t.frame->findChild<QTextBrowser*>();
-    QVERIFY(help);
-    QVERIFY(help->toPlainText().contains(QStringLiteral("Finding portfolios")));
+    QVERIFY(help && help->toPlainText().contains(QStringLiteral("Finding portfolios")));
 
     // Ctrl+Z brings a deleted security back, Ctrl+Y takes it out again (that the files come
     // back byte for byte, and that a file changed since is not overwritten, is the undo

@@ -75,8 +75,9 @@ public:
         return barwise::WritePortfolio(dir(relative), p);
     }
 
-    // Shows the main window and waits until the first search has ended.
+    // Shows the main window and waits until its first search has ended (with a beep).
     bool start() {
+        host.beeps.clear();
         symbolTester.reset();
         quoteTester.reset();
         frame = std::make_unique<CMainFrame>(*settings, host);
