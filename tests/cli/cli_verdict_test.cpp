@@ -125,23 +125,14 @@ TEST_F(CliPortfolio, SplitSearchScansEachEntryNotTheFirstOfItsText) {
     EXPECT_EQ(r.out, "BRK possible 2 for 1 split on 01/11/01\n");
 }
 
-// A failed export leaves no file, and an earlier one of that name as it was.
-TEST_F(CliPortfolio, FailedExportLeavesNoPartialFile) {
-    const fs::path file = tmp_.path() / "earlier.txt";
-    testing::WriteText(file, "earlier");
-    fs::remove(dir() / "F3.DAT");
-    EXPECT_EQ(Cli({"export", dir().string(), "CCC", "-o", file.string()}).status, 1);
-    EXPECT_EQ(ReadText(file), "earlier");
-    // Only the portfolio and the earlier file are there.
-    EXPECT_EQ(std::distance(fs::directory_iterator(tmp_.path()), fs::directory_iterator()), 2);
-}
-
 class FailingBuffer : public std::streambuf {
 protected:
     int_type overflow(int_type) override { return traits_type::eof(); }
 };
 
-TEST_F(CliPortfolio, FailedStandardOutputIsAFailure) {
+// Standard output that cannot be written is a failure; a failed export leaves no file, and
+// an earlier one of that name as it was.
+TEST_F(CliPortfolio, AFailedOutputIsAFailureAndLeavesNoPartialFile) {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"symbols", dir().string()},
           {"export", dir().string(), "AAA"},
@@ -153,6 +144,13 @@ TEST_F(CliPortfolio, FailedStandardOutputIsAFailure) {
         EXPECT_EQ(RunCli(args, {in, out, err}), 1) << args[0];
         EXPECT_NE(err.str().find("standard output: File Write"), std::string::npos) << err.str();
     }
+    const fs::path file = tmp_.path() / "earlier.txt";
+    testing::WriteText(file, "earlier");
+    fs::remove(dir() / "F3.DAT");
+    EXPECT_EQ(Cli({"export", dir().string(), "CCC", "-o", file.string()}).status, 1);
+    EXPECT_EQ(ReadText(file), "earlier");
+    // Only the portfolio and the earlier file are there.
+    EXPECT_EQ(std::distance(fs::directory_iterator(tmp_.path()), fs::directory_iterator()), 2);
 }
 
 #ifndef _WIN32

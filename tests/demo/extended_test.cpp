@@ -66,22 +66,21 @@ TEST_P(ExtendedPortfolio, IndexFilesAgreeAndListEverySecurity) {
 INSTANTIATE_TEST_SUITE_P(Sizes, ExtendedPortfolio,
                          ::testing::Values(Shape{1, 5}, Shape{256, 3}, Shape{300, 40}));
 
-TEST(ExtendedPortfolioWriter, SmallerPortfolioOverLargerLeavesNoXmaster) {
+// Impossible shapes are refused before anything is written; a smaller portfolio written over
+// a larger one leaves no XMASTER behind.
+TEST(ExtendedPortfolioWriter, RefusesImpossibleShapesAndLeavesNoStaleXmaster) {
     TempDir tmp;
+    for (const Shape s :
+         {Shape{0, 5}, Shape{65536, 1}, Shape{5, -1}, Shape{5, kMaxQuotesPerFile + 1}}) {
+        EXPECT_EQ(WriteExtendedPortfolio(tmp.path() / "db", s.securities, s.quotesEach).status, kInvalidParm)
+            << s.securities << " x " << s.quotesEach;
+        EXPECT_FALSE(fs::exists(tmp.path() / "db"));
+    }
     ASSERT_EQ(WriteExtendedPortfolio(tmp.path(), 256, 1).status, kSuccess);
     ASSERT_EQ(WriteExtendedPortfolio(tmp.path(), 10, 1).status, kSuccess);
     EXPECT_FALSE(fs::exists(tmp.path() / "XMASTER"));
     EXPECT_TRUE(testing::IndexDisagreements(tmp.path()).empty());
     EXPECT_EQ(testing::DecodeIndexFiles(tmp.path()).securities.size(), 10u);
-}
-
-TEST(ExtendedPortfolioWriter, RefusesImpossibleShapesBeforeWriting) {
-    for (const Shape s : {Shape{0, 5}, Shape{65536, 1}, Shape{5, -1}, Shape{5, kMaxQuotesPerFile + 1}}) {
-        TempDir tmp;
-        EXPECT_EQ(WriteExtendedPortfolio(tmp.path() / "db", s.securities, s.quotesEach).status, kInvalidParm)
-            << s.securities << " x " << s.quotesEach;
-        EXPECT_FALSE(fs::exists(tmp.path() / "db"));
-    }
 }
 
 }  // namespace

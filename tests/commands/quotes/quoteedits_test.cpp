@@ -11,8 +11,9 @@
 namespace barwise {
 namespace {
 
-// Whole texts only; a number the files cannot hold is read, then refused by MbfHoldsValue.
-TEST(QuoteEdits, ReadNumberTakesWholeTextsOnly) {
+// Whole texts only; a number the files cannot hold is read, then refused by MbfHoldsValue. A
+// field edited back to the text it showed keeps the value stored, not the one shown.
+TEST(QuoteEdits, ReadNumberTakesWholeTextsAndAFieldAsShownKeepsTheStoredValue) {
     const std::pair<const char*, float> values[] = {{"12", 12.0f}, {"12.25", 12.25f}, {".5", 0.5f},   {"5.", 5.0f},
                                                     {"-2.5", -2.5f}, {"+3", 3.0f},    {"1.5e3", 1500.0f},
                                                     {"0", 0.0f},   {"0e-99", 0.0f}};
@@ -24,9 +25,7 @@ TEST(QuoteEdits, ReadNumberTakesWholeTextsOnly) {
         const std::optional<float> v = ReadNumber(text);
         EXPECT_TRUE(v && !MbfHoldsValue(*v)) << text;
     }
-}
 
-TEST(QuoteEdits, AnEditedFieldStillAsShownKeepsTheStoredValue) {
     const float refused = std::numeric_limits<float>::quiet_NaN();
     const struct {
         float stored;

@@ -239,8 +239,8 @@ TEST(Delete, DropsTheRecordsAndFilesOfTheSymbol) {
 }
 
 // The text rule on code points, as the command line (UTF-8) and the dialog (any character)
-// give them; each refusal names the character.
-TEST(TextRule, RefusalsNameTheCharacter) {
+// give them; each refusal names the character. A rename meets it only with what it changes.
+TEST(TextRule, RefusalsNameTheCharacterAndARenameChecksOnlyChangedTexts) {
     const struct {
         std::string utf8;
         TextField field;
@@ -274,10 +274,8 @@ TEST(TextRule, RefusalsNameTheCharacter) {
     EXPECT_EQ(FirstUnfitChar(std::string_view("AB\x80"), TextField::kSymbol), 2u);
     EXPECT_EQ(FirstUnfitChar(std::string_view("Caf\xE9"), TextField::kName),
               std::string_view::npos);
-}
 
-// A text as it is stored passes whatever it holds; a changed one meets the rule and limits.
-TEST(TextRule, RenameChecksOnlyChangedTexts) {
+    // A text as it is stored passes whatever it holds; a changed one meets the rule and limits.
     const TextLimits limits;
     TextField field = TextField::kSymbol;
     EXPECT_EQ(CheckRenameTexts(U" OLD", U"N\x01", " OLD", "N\x01", limits, &field), "");
