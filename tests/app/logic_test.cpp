@@ -48,8 +48,7 @@ private slots:
     void store();
     void iniImport();
     void enabling();
-    void placement();
-    void columnWidths();
+    void placementAndColumnWidths();
     void searchFilter();
     void quoteTexts();
 };
@@ -172,29 +171,27 @@ void LogicTest::enabling() {
 
 // ----- placement and columns -----
 
-void LogicTest::placement() {
-    const std::pair<QSize, QRect> defaults[] = {{{1024, 768}, {26, 19, 972, 729}},
-                                                {{1920, 1080}, {48, 27, 1824, 1026}},
-                                                {{801, 601}, {20, 15, 760, 570}}};
-    for (const auto& [screen, expected] : defaults) {
+void LogicTest::placementAndColumnWidths() {
+    const std::pair<QSize, QRect> screens[] = {{{1024, 768}, {26, 19, 972, 729}},
+                                               {{1920, 1080}, {48, 27, 1824, 1026}},
+                                               {{801, 601}, {20, 15, 760, 570}}};
+    for (const auto& [screen, expected] : screens) {
         const WindowPlacement p = DefaultPlacement(screen.width(), screen.height());
         QCOMPARE(QRect(p.x, p.y, p.cx, p.cy), expected);
     }
     // On a 1024x768 screen.
-    const std::pair<QRect, bool> stored[] = {
+    const std::pair<QRect, bool> placements[] = {
         {{10, 10, 800, 600}, true}, {{0, 0, 1024, 768}, true},  {{1000, 700, 800, 600}, true},
         {{0, 0, 0, 0}, false},      {{10, 10, 0, 600}, false},  {{0, 0, 1025, 600}, false},
         {{0, 0, 800, 769}, false},  {{-1, 0, 800, 600}, false}, {{1025, 0, 800, 600}, false},
     };
-    for (const auto& [r, usable] : stored) {
+    for (const auto& [r, usable] : placements) {
         const bool got = IsUsablePlacement({r.x(), r.y(), r.width(), r.height()}, 1024, 768);
         QCOMPARE(std::make_pair(r, got), std::make_pair(r, usable));
     }
     QCOMPARE(PlacementToStore(-8, -30, 900, 700), (WindowPlacement{0, 0, 900, 700}));
     QCOMPARE(PlacementToStore(12, 40, 900, 700), (WindowPlacement{12, 40, 900, 700}));
-}
 
-void LogicTest::columnWidths() {
     // Client width 400: the symbol column at most 180 by default, the name the rest.
     const struct {
         int stored0, stored1, fit, expected0, expected1;

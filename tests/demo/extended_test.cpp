@@ -72,7 +72,8 @@ TEST(ExtendedPortfolioWriter, RefusesImpossibleShapesAndLeavesNoStaleXmaster) {
     TempDir tmp;
     for (const Shape s :
          {Shape{0, 5}, Shape{65536, 1}, Shape{5, -1}, Shape{5, kMaxQuotesPerFile + 1}}) {
-        EXPECT_EQ(WriteExtendedPortfolio(tmp.path() / "db", s.securities, s.quotesEach).status, kInvalidParm)
+        EXPECT_EQ(WriteExtendedPortfolio(tmp.path() / "db", s.securities, s.quotesEach).status,
+                  kInvalidParm)
             << s.securities << " x " << s.quotesEach;
         EXPECT_FALSE(fs::exists(tmp.path() / "db"));
     }

@@ -64,8 +64,9 @@ TEST_F(Transfer, MoveTakesTheSmallestFreeNumberAndLeavesTheSourceWithoutIt) {
     EXPECT_TRUE(fs::exists(src() / "F1.DAT") && fs::exists(src() / "F6.DAT"));
 }
 
-// The source's data files go only when no record left there names their number.
-TEST_F(Transfer, AMoveKeepsTheFilesAnotherRecordStillNames) {
+// The source's data files go only when no record left there names their number; an entry
+// of a subdirectory moves from there.
+TEST_F(Transfer, AMoveKeepsTheFilesAnotherRecordStillNamesAndTakesASubdirectorysEntry) {
     ASSERT_TRUE(Portfolio(src(), {Series(4, "AAA"), Series(4, "BBB", 5, true)}));
     const auto dat = ReadBytes(src() / "F4.DAT");
     ASSERT_EQ(TransferSecurity(IdOf(src(), 4), dst().string(), true).end, TransferEnd::kDone);
@@ -73,6 +74,14 @@ TEST_F(Transfer, AMoveKeepsTheFilesAnotherRecordStillNames) {
     EXPECT_EQ(ReadBytes(src() / "F4.DAT"), dat);
     EXPECT_TRUE(fs::exists(src() / "F4.DOP"));
     EXPECT_EQ(ReadBytes(dst() / "F3.DAT"), dat);
+
+    ASSERT_TRUE(Portfolio(src(), {Series(1, "AAA")}, {"SUB"}));
+    ASSERT_TRUE(Portfolio(src() / "SUB", {Series(1, "DEEP"), Series(2, "OTHER")}));
+    ASSERT_EQ(TransferSecurity(IdOf(src(), "deep"), dst().string(), true).end, TransferEnd::kDone);
+    EXPECT_EQ(FileNumbers(src() / "SUB"), (std::vector<int>{2}));
+    EXPECT_FALSE(fs::exists(src() / "SUB" / "F1.DAT"));
+    EXPECT_TRUE(fs::exists(src() / "F1.DAT"));
+    EXPECT_EQ(FileNumbers(src()).size(), 2u);
 }
 
 // Refused before anything is written: a symbol the destination lists (compared in upper
@@ -146,16 +155,6 @@ TEST_F(Transfer, StrayFilesUnderTheNewNumberAreReplacedOnlyWhenTheUserAgrees) {
     EXPECT_EQ(ReadBytes(dst() / "F3.DAT").size(), ReadBytes(dst() / "F1.DAT").size());
     // F1 has no layout file: the stray one would have been read as its layout.
     EXPECT_FALSE(fs::exists(dst() / "F3.DOP"));
-}
-
-TEST_F(Transfer, AnEntryOfASubdirectoryMovesFromThere) {
-    ASSERT_TRUE(Portfolio(src(), {Series(1, "AAA")}, {"SUB"}));
-    ASSERT_TRUE(Portfolio(src() / "SUB", {Series(1, "DEEP"), Series(2, "OTHER")}));
-    ASSERT_EQ(TransferSecurity(IdOf(src(), "deep"), dst().string(), true).end, TransferEnd::kDone);
-    EXPECT_EQ(FileNumbers(src() / "SUB"), (std::vector<int>{2}));
-    EXPECT_FALSE(fs::exists(src() / "SUB" / "F1.DAT"));
-    EXPECT_TRUE(fs::exists(src() / "F1.DAT"));
-    EXPECT_EQ(FileNumbers(src()).size(), 2u);
 }
 
 // The security is complete in the source, or in the destination, or in both, whichever
