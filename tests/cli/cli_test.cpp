@@ -171,7 +171,7 @@ TEST_F(CliDemo, PortfoliosSymbolsAndFacts) {
               "\"X,Y\",\"SMITH, JONES\",1,24,6,00/00/00,00/00/00,D,MASTER");
 }
 
-TEST_F(CliDemo, Export) {
+TEST_F(CliDemo, ExportAndSplitSearch) {
     const auto plain = Cli({"export", stocks_, "ACME"});
     // A file that agrees with its header is no warning.
     ASSERT_EQ(std::tie(plain.status, plain.err), std::tuple(0, ""));
@@ -203,14 +203,13 @@ TEST_F(CliDemo, Export) {
         EXPECT_EQ(ReadText(all + "/F" + std::to_string(f) + ".txt"), single.out) << f;
     }
     EXPECT_FALSE(fs::exists(all + "/F0.txt"));
-}
 
-TEST_F(CliDemo, SplitSearch) {
-    const auto r = Cli({"split-search", stocks_});
+    // The split search: to standard output and to a file, each with its own line ends.
+    const auto found = Cli({"split-search", stocks_});
     const std::string acme = "ACME possible 2 for 1 split on 02/05/20";
     const std::string bolt = "BOLT possible 1 for 3 split on 05/16/18";
-    EXPECT_EQ(std::tie(r.status, r.out, r.err), std::tuple(0, acme + "\n" + bolt + "\n", ""));
-    const std::string file = tmp_.str() + "/result.txt";
+    EXPECT_EQ(std::tie(found.status, found.out, found.err),
+              std::tuple(0, acme + "\n" + bolt + "\n", ""));
     EXPECT_EQ(Cli({"split-search", stocks_, "-o", file}).status, 0);
     EXPECT_EQ(ReadText(file), acme + "\r\n" + bolt + "\r\n");
     const auto none = Cli({"split-search", Dir("FUTURES")});
