@@ -70,9 +70,7 @@ public:
     std::string dir(const std::string& relative) const { return root + "/" + relative; }
 
     bool addPortfolio(const std::string& relative, const std::vector<barwise::DemoSeries>& series) {
-        barwise::DemoPortfolio p;
-        p.series = series;
-        return barwise::WritePortfolio(dir(relative), p);
+        return barwise::WritePortfolio(dir(relative), {{}, series, {}});  // no <DIR> records
     }
 
     // Shows the main window and waits until its first search has ended (with a beep).

@@ -164,9 +164,7 @@ TEST_F(CliDemo, PortfoliosSymbolsAndFacts) {
     EXPECT_EQ(rows[1], "ACME,ACME CORP,1,28,7,01/02/13,07/02/24,D,MASTER");
     EXPECT_EQ(rows[6], "FUNDS,FUNDS      <DIR>,0,0,0,00/00/00,00/00/00,D,MASTER");
     EXPECT_EQ(ReadText(Dir("STOCKS") + "/MASTER"), master);  // the blank symbol field stays blank
-    DemoPortfolio p;
-    p.series = {FlatSeries(1, "X,Y", "SMITH, JONES", 0)};
-    ASSERT_TRUE(WritePortfolio(tmp_.path() / "odd", p));
+    ASSERT_TRUE(testing::Portfolio(tmp_.path() / "odd", {FlatSeries(1, "X,Y", "SMITH, JONES", 0)}));
     EXPECT_EQ(Lines(Cli({"symbols", tmp_.str() + "/odd"}).out).at(1),
               "\"X,Y\",\"SMITH, JONES\",1,24,6,00/00/00,00/00/00,D,MASTER");
 }
@@ -217,9 +215,8 @@ TEST_F(CliDemo, ExportAndSplitSearch) {
               std::tuple(0, "", "No candidate splits found\n"));
 
     // A series too short to search and one that cannot be read are each named.
-    DemoPortfolio p;
-    p.series = {FlatSeries(1, "ONE", "ONE QUOTE", 1), FlatSeries(2, "GONE", "ONE QUOTE", 1)};
-    ASSERT_TRUE(WritePortfolio(tmp_.path() / "msg", p));
+    ASSERT_TRUE(testing::Portfolio(tmp_.path() / "msg", {FlatSeries(1, "ONE", "ONE QUOTE", 1),
+                                                         FlatSeries(2, "GONE", "ONE QUOTE", 1)}));
     fs::remove(tmp_.path() / "msg" / "F2.DAT");
     const auto failed = Cli({"split-search", tmp_.str() + "/msg"});
     EXPECT_EQ(std::tie(failed.status, failed.out), std::tuple(1, ""));

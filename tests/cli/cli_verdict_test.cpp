@@ -12,6 +12,7 @@
 #endif
 
 #include "cli/clirun.h"
+#include "commands/symbols/symboltestdb.h"
 #include "demo/demodb.h"
 #include "testsupport/tempdir.h"
 
@@ -33,10 +34,9 @@ using testing::FlatSeries;
 class CliPortfolio : public ::testing::Test {
 protected:
     void SetUp() override {
-        DemoPortfolio p;
-        p.series = {FlatSeries(1, "AAA", "ALPHA", 30, 15), FlatSeries(2, "", "BLANK NAME", 3),
-                    FlatSeries(3, "CCC", "CHARLIE", 12), FlatSeries(144, "BIG", "BIG NUMBER", 5)};
-        ASSERT_TRUE(WritePortfolio(dir(), p));
+        ASSERT_TRUE(testing::Portfolio(
+            dir(), {FlatSeries(1, "AAA", "ALPHA", 30, 15), FlatSeries(2, "", "BLANK NAME", 3),
+                    FlatSeries(3, "CCC", "CHARLIE", 12), FlatSeries(144, "BIG", "BIG NUMBER", 5)}));
     }
     fs::path dir() const { return tmp_.path() / "p"; }
     fs::path out() const { return tmp_.path() / "out"; }
@@ -117,9 +117,8 @@ TEST_F(CliPortfolio, OneVerdictPerDatabaseAndMessagesNameTheFile) {
 
 TEST_F(CliPortfolio, SplitSearchScansEachEntryNotTheFirstOfItsText) {
     // Two entries whose symbols read the same: only the second holds a jump.
-    DemoPortfolio p;
-    p.series = {FlatSeries(1, "BRK A", "FIRST", 20), FlatSeries(2, "BRK B", "SECOND", 20, 10)};
-    ASSERT_TRUE(WritePortfolio(dir(), p));
+    ASSERT_TRUE(testing::Portfolio(
+        dir(), {FlatSeries(1, "BRK A", "FIRST", 20), FlatSeries(2, "BRK B", "SECOND", 20, 10)}));
     const auto r = Cli({"split-search", dir().string()});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "BRK possible 2 for 1 split on 01/11/01\n");

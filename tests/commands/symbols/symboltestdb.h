@@ -29,10 +29,7 @@ inline DemoSeries Series(int fileNumber, const std::string& symbol, int count = 
 
 inline bool Portfolio(const fs::path& dir, const std::vector<DemoSeries>& series,
                       const std::vector<std::string>& subdirs = {}) {
-    DemoPortfolio p;
-    p.series = series;
-    p.subdirEntries = subdirs;
-    return WritePortfolio(dir, p);
+    return WritePortfolio(dir, {{}, series, subdirs});
 }
 
 // The identity of the entry with that file number in dir's MASTER.
