@@ -28,6 +28,7 @@ using testing::FlatSeries;
 using testing::Lines;
 using testing::ReadBytes;
 using testing::ReadText;
+using testing::Says;
 using testing::Series;
 using testing::TempDir;
 
@@ -135,8 +136,7 @@ TEST_F(CliDemo, RefusalsSayWhyAndChangeNothing) {
         const auto run = Cli(r.args);
         const std::string what =
             r.args.empty() ? "no arguments" : r.args[0] + " ... " + r.args.back();
-        EXPECT_EQ(run.status, r.status) << what << ": " << run.err;
-        EXPECT_NE(run.err.find(r.said), std::string::npos) << what << ": " << run.err;
+        EXPECT_TRUE(Says(run, r.status, r.said)) << what << ": " << run.status << " " << run.err;
         EXPECT_EQ(run.out, "") << what;
         EXPECT_EQ(files(), before) << what;
     }
@@ -237,8 +237,7 @@ TEST_F(CliDemo, MakeDemoRefusesOtherDataAndRewritesItsOwn) {
     const std::string other = tmp_.str() + "/userdata";
     testing::WriteText(other + "/MASTER", "precious");
     const auto r = Cli({"make-demo", other});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("File Exists"), std::string::npos);
+    EXPECT_TRUE(Says(r, 1, "File Exists")) << r.err;
     EXPECT_EQ(ReadText(other + "/MASTER"), "precious");
     EXPECT_EQ(std::distance(fs::directory_iterator(other), fs::directory_iterator()), 1);
 }
@@ -305,8 +304,7 @@ TEST_F(CliDemo, TheFileAtFaultIsNamed) {
         if (r.damage == kMasterReadOnly) fs::permissions(master, fs::perms::owner_read);
         if (r.damage == kDataReadOnly) fs::permissions(dat_, fs::perms::owner_read);
         const auto run = Cli(r.args);
-        EXPECT_EQ(run.status, 1);
-        EXPECT_NE(run.err.find(r.said), std::string::npos) << run.err;
+        EXPECT_TRUE(Says(run, 1, r.said)) << run.status << " " << run.err;
         EXPECT_EQ(ReadBytes(master), masterBytes);
         if (fs::is_regular_file(dat_)) {
             EXPECT_EQ(ReadBytes(dat_), datBytes);
@@ -346,14 +344,12 @@ TEST(CliRealDb, TimeNamesTheBarOfTheDay) {
         std::vector<std::string> args{r.args[0], d, "--file", "1", "2013-11-15"};
         args.insert(args.end(), r.args.begin() + 1, r.args.end());
         const auto run = Cli(args);
-        EXPECT_EQ(run.status, r.status) << r.args.back() << ": " << run.err;
-        EXPECT_NE(run.err.find(r.message), std::string::npos) << run.err;
+        EXPECT_TRUE(Says(run, r.status, r.message)) << r.args.back() << ": " << run.err;
         EXPECT_EQ(ReadBytes(tmp.path() / "F1.DAT"), bytes);
     }
     const auto deleted =
         Cli({"delete-quote", d, "--file", "1", "2013-11-15", "--time", "09:15:00"});
-    ASSERT_EQ(deleted.status, 0) << deleted.err;
-    EXPECT_NE(deleted.err.find("Deleted 11/15/13 09:15:00"), std::string::npos) << deleted.err;
+    ASSERT_TRUE(Says(deleted, 0, "Deleted 11/15/13 09:15:00")) << deleted.err;
     EXPECT_EQ(bars(), std::vector<std::string>{before[0]});
     ASSERT_EQ(Cli({"delete-quote", d, "--file", "1", "2013-11-15"}).status, 0);
     EXPECT_TRUE(bars().empty());
@@ -369,13 +365,10 @@ TEST(CliDeleteSymbol, ByFileNumberOneBySymbolAllAndAFileLeftBehindFails) {
         dir, {Series(1, "DUP"), Series(2, "DUP"), Series(3, "ZZZ"), Series(4, "DUP")}));
     testing::WriteText(dir / "F2.BAK" / "kept", "x");
     auto r = Cli({"delete-symbol", dir.string(), "--file", "1", "--yes"});
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.err.find("1 record, F1.DAT"), std::string::npos) << r.err;
+    ASSERT_TRUE(Says(r, 0, "1 record, F1.DAT")) << r.err;
     EXPECT_EQ(FileNumbers(dir), (std::vector<int>{2, 3, 4}));
     r = Cli({"delete-symbol", dir.string(), "DUP", "--yes"});
-    EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_NE(r.err.find((dir / "F2.BAK").string() + ": could not be removed"), std::string::npos)
-        << r.err;
+    EXPECT_TRUE(Says(r, 1, (dir / "F2.BAK").string() + ": could not be removed")) << r.err;
     EXPECT_EQ(FileNumbers(dir), (std::vector<int>{3}));
     EXPECT_FALSE(fs::exists(dir / "F2.DAT") || fs::exists(dir / "F4.DAT"));
 }

@@ -22,6 +22,7 @@ namespace {
 using testing::Cli;
 using testing::Lines;
 using testing::ReadText;
+using testing::Says;
 using testing::TempDir;
 
 namespace fs = std::filesystem;
@@ -104,8 +105,7 @@ TEST_F(CliPortfolio, OneVerdictPerDatabaseAndMessagesNameTheFile) {
             what += " " + a;
         }
         const auto r = Cli(args);
-        EXPECT_EQ(r.status, row.status) << what << ": " << r.err;
-        EXPECT_NE(r.err.find(row.said), std::string::npos) << what << ": " << r.err;
+        EXPECT_TRUE(Says(r, row.status, row.said)) << what << ": " << r.status << " " << r.err;
         if (row.notSaid != nullptr) {
             EXPECT_EQ(r.err.find(row.notSaid), std::string::npos) << what << ": " << r.err;
         }
@@ -205,9 +205,7 @@ TEST_F(CliPortfolio, OutputThatIsNoRegularFile) {
         }
         if (const fs::path full = Device("full", 7); !full.empty() && fs::exists(full)) {
             const auto failed = with(full);
-            EXPECT_EQ(failed.status, 1);
-            EXPECT_NE(failed.err.find(full.string() + ": File Write"), std::string::npos)
-                << failed.err;
+            EXPECT_TRUE(Says(failed, 1, full.string() + ": File Write")) << failed.err;
             EXPECT_TRUE(fs::is_character_file(full));
         }
         for (const auto& e : fs::directory_iterator(tmp_.path()))
