@@ -21,6 +21,7 @@
 #include "commands/quotes/quotecommands.h"
 #include "commands/quotes/quotedialogs.h"
 #include "commands/quotes/quoteedits.h"
+#include "commands/symbols/symboltestdb.h"
 #include "datafiles/portfoliolock.h"
 #include "datafiles/series.h"
 #include "testsupport/testdb.h"
@@ -63,10 +64,7 @@ struct Portfolio {
                         {bt::Entry(1, "ABC", "ABC CORP", 28, 7, rows.front()[0], rows.back()[0])});
         view.portfolioDir = tmp.str();
         view.masterPath = (tmp.path() / "MASTER").string();
-        MasterRecord record;
-        SymbolSelection s{{}, "ABC", {}};
-        QVERIFY(FindSymbol(tmp.str(), "ABC", record, s.id) == kSuccess);
-        view.symbols.push_back(s);
+        view.symbols.push_back({bt::IdOf(tmp.path(), "ABC"), "ABC", {}});
         view.onRefill = [this](FakeCommandView::Refill, int) { Load(); };
         Load();
     }
