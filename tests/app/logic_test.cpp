@@ -62,8 +62,7 @@ void LogicTest::store() {
         // A second run finds the store, even one with nothing written to it yet.
         SettingsStore again;
         bool createdNew = true;
-        QVERIFY(again.OpenBaseKey(createdNew, QString::fromLatin1(kBaseKeyPath)));
-        QVERIFY(!createdNew);
+        QVERIFY(again.OpenBaseKey(createdNew, QString::fromLatin1(kBaseKeyPath)) && !createdNew);
     }
 
     // A number is read from the leading digits of the text stored.
@@ -144,10 +143,8 @@ void LogicTest::enabling() {
     const QList<int> symbolCommands = {kCmdSymbolDelete, kCmdSymbolEdit, kCmdSymbolAbout};
     const QList<int> transfers = {kCmdSymbolMove, kCmdSymbolCopy};
     const QList<int> portfolioCommands = {kCmdPortfolioCheck, kCmdImport};  // need a portfolio
-    ViewState open = Found(2, 7, 250, 0), noCount = open, lost = open;
-    open.splitSearchOpen = true;
-    noCount.symbolCount = 0;
-    lost.portfoliosFound = false;
+    // The states not made by Found: portfolio, symbol and quote rows, the symbol count, the
+    // selected quote row, portfolios found and the split search open.
     const struct {
         const char* name;
         ViewState state;
@@ -159,9 +156,11 @@ void LogicTest::enabling() {
         {"oldest quote selected", Found(2, 7, 250, 249), {kCmdQuoteAdd}},
         {"symbols without quotes", Found(2, 3, 0), quoteCommands},
         {"no symbols", Found(2, 0, 0), quoteCommands + symbolCommands + transfers},
-        {"split search open", open, {kCmdSplitSearch, kCmdSymbolEdit}},
-        {"symbol count zero", noCount, {kCmdExport}},
-        {"rows left but nothing found", lost, quoteCommands + symbolCommands + portfolioCommands},
+        {"split search open", {2, 7, 250, 7, 0, true, true}, {kCmdSplitSearch, kCmdSymbolEdit}},
+        {"symbol count zero", {2, 7, 250, 0, 0, true}, {kCmdExport}},
+        {"rows left but nothing found",
+         {2, 7, 250, 7, 0, false},
+         quoteCommands + symbolCommands + portfolioCommands},
     };
     for (const auto& r : rows)
         for (int id : kAllCommands)
