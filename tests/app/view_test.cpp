@@ -398,7 +398,6 @@ void ViewTest::nothingFoundThenRescanAndCancel() {
 
     t.host.messages.clear();
     QTimer user;
-    user.setInterval(0);
     bool rescanHeld = true;
     connect(&user, &QTimer::timeout, [&] {
         auto* box = qobject_cast<CSearchProgressDlg*>(QApplication::activeModalWidget());
@@ -408,7 +407,7 @@ void ViewTest::nothingFoundThenRescanAndCancel() {
         if (box->findChild<QLabel*>(QStringLiteral("ctl1030"))->text() == QStringLiteral("1"))
             box->findChild<QPushButton*>(QStringLiteral("ctl2"))->click();
     });
-    user.start();
+    user.start(0);
     QVERIFY(t.enabled(kCmdRescan));
     t.frame->Action(kCmdRescan)->trigger();
     user.stop();

@@ -136,11 +136,10 @@ TEST_F(Transfer, StrayFilesUnderTheNewNumberAreReplacedOnlyWhenTheUserAgrees) {
     WriteBytes(dst() / "F3.DOP", {8, 8});
     const auto master = ReadBytes(dst() / "MASTER");
     std::vector<fs::path> asked;
-    TransferQuestions no;
-    no.replaceStrayFiles = [&](const std::vector<fs::path>& files) {
+    const TransferQuestions no{[&](const std::vector<fs::path>& files) {
         asked = files;
         return false;
-    };
+    }};
     EXPECT_EQ(TransferSecurity(IdOf(src(), 1), dst().string(), true, no).end, End::kDeclined);
     EXPECT_EQ(asked.size(), 2u);
     EXPECT_EQ(ReadBytes(dst() / "F3.DAT"), (std::vector<std::uint8_t>{9, 9, 9}));
@@ -149,8 +148,7 @@ TEST_F(Transfer, StrayFilesUnderTheNewNumberAreReplacedOnlyWhenTheUserAgrees) {
     // Without anyone to ask they are never replaced.
     EXPECT_EQ(TransferSecurity(IdOf(src(), 1), dst().string(), true).end, TransferEnd::kDeclined);
 
-    TransferQuestions yes;
-    yes.replaceStrayFiles = [](const std::vector<fs::path>&) { return true; };
+    const TransferQuestions yes{[](const std::vector<fs::path>&) { return true; }};
     ASSERT_EQ(TransferSecurity(IdOf(src(), 1), dst().string(), true, yes).end, TransferEnd::kDone);
     EXPECT_EQ(ReadBytes(dst() / "F3.DAT").size(), ReadBytes(dst() / "F1.DAT").size());
     // F1 has no layout file: the stray one would have been read as its layout.
