@@ -71,8 +71,7 @@ protected:
         ASSERT_TRUE(testing::Portfolio(dest(), {ExtendedPortfolioSeries(1, 3)}));
         if (lyingHeader) {  // one below the 255 records
             auto bytes = ReadBytes(dir() / "MASTER");
-            bytes[0] = 254;
-            bytes[1] = 0;
+            PutI16(bytes.data(), 254);
             testing::WriteBytes(dir() / "MASTER", bytes);
         }
     }

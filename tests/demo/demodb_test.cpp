@@ -86,10 +86,8 @@ TEST(DemoDatabase, LibraryReadsBackExactlyWhatWasWritten) {
 TEST(QuoteFileWriters, RefuseBeforeWriting) {
     const std::vector<QuoteField> columns = DefaultColumns(24);
     const QuoteBar good{MakeDate(2020, 1, 2), 0, 1, 2, 0.5f, 1.5f, 100, 0};
-    QuoteBar nan = good;
-    nan.close = std::numeric_limits<float>::quiet_NaN();
-    QuoteBar huge = good;
-    huge.volume = std::numeric_limits<float>::infinity();
+    const QuoteBar nan{good.date, 0, 1, 2, 0.5f, std::numeric_limits<float>::quiet_NaN(), 100, 0};
+    const QuoteBar huge{good.date, 0, 1, 2, 0.5f, 1.5f, std::numeric_limits<float>::infinity(), 0};
     struct Row {
         const char* name;
         int recordLength, fieldCount;

@@ -37,8 +37,8 @@ TEST_P(ExtendedPortfolio, IndexFilesAgreeAndListEverySecurity) {
     EXPECT_EQ(testing::IndexDisagreements(tmp.path()), std::vector<std::string>{});
 
     const DecodedIndex index = testing::DecodeIndexFiles(tmp.path());
-    EXPECT_TRUE(index.hasEmaster);
-    EXPECT_EQ(index.hasXmaster, shape.securities > 255);
+    EXPECT_EQ(std::pair(index.hasEmaster, index.hasXmaster),
+              std::pair(true, shape.securities > 255));
     ASSERT_EQ(index.securities.size(), static_cast<std::size_t>(shape.securities));
     bool longInMaster = false, longInXmaster = false;
     for (int i = 1; i <= shape.securities; ++i) {
