@@ -28,17 +28,12 @@
 // 10 + i / 4.
 inline barwise::DemoSeries MakeSeries(int fileNumber, const std::string& symbol,
                                       const std::string& name, int count, int recordLength = 28) {
+    const auto quote = [](int i) {
+        const float n = static_cast<float>(i), open = 10.0f + n / 4;
+        return barwise::DemoQuote{0, 0, open, open + 1, open - 1, open + 0.5f, 1000 + n, 500 + n};
+    };
     return barwise::testing::DailySeries(fileNumber, symbol, name, recordLength,
-                                         barwise::MakeDate(2000, 1, 3), count, [](int i) {
-                                             barwise::DemoQuote q;
-                                             q.open = 10.0f + static_cast<float>(i) / 4;
-                                             q.high = q.open + 1;
-                                             q.low = q.open - 1;
-                                             q.close = q.open + 0.5f;
-                                             q.volume = 1000.0f + static_cast<float>(i);
-                                             q.openInterest = 500.0f + static_cast<float>(i);
-                                             return q;
-                                         });
+                                         barwise::MakeDate(2000, 1, 3), count, quote);
 }
 
 class ViewTestbed {
