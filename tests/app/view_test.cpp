@@ -337,8 +337,7 @@ void ViewTest::quotesFillsAndDataFacts() {
     t.host.messages.clear();
     t.host.dialogs.clear();
     QVERIFY(t.enabled(kCmdSymbolAbout));
-    QVERIFY(Facts(t, {1060}).isEmpty());
-    QVERIFY(t.host.dialogs.empty());
+    QVERIFY(Facts(t, {1060}).isEmpty() && t.host.dialogs.empty());
     QCOMPARE(t.host.messages.size(), std::size_t(1));
     QVERIFY(t.host.messages.front().text.contains(QStringLiteral("FCT")));
 
