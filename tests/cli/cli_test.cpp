@@ -76,9 +76,7 @@ TEST(CliUsage, HelpForEveryCommand) {
 // Status 2 for what is not understood, 1 for what is refused: the reason on standard error,
 // nothing on standard output, and no file of the portfolios written.
 TEST_F(CliDemo, RefusalsSayWhyAndChangeNothing) {
-    const std::string& s = stocks_;
-    const std::string& n = newest_;
-    const std::string& o = oldest_;
+    const std::string s = stocks_, n = newest_, o = oldest_;
     const struct {
         std::vector<std::string> args;
         int status;
