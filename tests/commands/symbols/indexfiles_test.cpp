@@ -219,8 +219,7 @@ TEST(IndexRename, TheCliTakesWhatTheEntryHolds) {
 TEST(IndexSetAside, ADeleteAndACopyInLeaveThemByteForByte) {
     TempDir tmp;
     const fs::path dir = CopyOf(tmp, "bbfinance-inconsistent");
-    const auto emaster = ReadBytes(dir / "EMASTER");
-    const auto xmaster = ReadBytes(dir / "XMASTER");
+    const auto emaster = ReadBytes(dir / "EMASTER"), xmaster = ReadBytes(dir / "XMASTER");
     const auto master = ReadBytes(dir / "MASTER");
     ASSERT_EQ(xmaster.size(), 12u);
 

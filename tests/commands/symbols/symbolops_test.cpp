@@ -42,8 +42,7 @@ protected:
 };
 
 TEST_F(Transfer, MoveTakesTheSmallestFreeNumberAndLeavesTheSourceWithoutIt) {
-    const auto dat = ReadBytes(src() / "F5.DAT");
-    const auto dop = ReadBytes(src() / "F5.DOP");
+    const auto dat = ReadBytes(src() / "F5.DAT"), dop = ReadBytes(src() / "F5.DOP");
     MasterRecord before;
     ASSERT_EQ(ReadMasterEntry(IdOf(src(), 5), before), kSuccess);
 
@@ -160,8 +159,7 @@ TEST_F(Transfer, StrayFilesUnderTheNewNumberAreReplacedOnlyWhenTheUserAgrees) {
 // the write-failure test's, for this move and those of real databases.)
 TEST_F(Transfer, AFailingStepNeverLosesTheSecurity) {
     const auto dat = ReadBytes(src() / "F5.DAT");
-    const auto srcBefore = ReadBytes(src() / "MASTER");
-    const auto dstBefore = ReadBytes(dst() / "MASTER");
+    const auto srcBefore = ReadBytes(src() / "MASTER"), dstBefore = ReadBytes(dst() / "MASTER");
     robustness::FaultyFileSystem counter;
     ASSERT_EQ(TransferSecurity(IdOf(src(), 5), dst().string(), true, {}, counter).end, End::kDone);
     int runs = 0;
