@@ -72,8 +72,7 @@ void WindowTest::quoteCommandsAndTheirDialogs() {
     QString shown;
     t.host.onDialog = [&](QDialog& d) {
         shown = d.findChild<QLabel*>(QStringLiteral("ctl1022"))->text();
-        d.accept();
-        return true;
+        return ClickOk(d);
     };
     t.frame->Action(kCmdQuoteDelete)->trigger();
     QCOMPARE(shown, when);
