@@ -138,8 +138,7 @@ void ViewTest::startupAndSelection() {
     QTest::keyClick(grid, Qt::Key_Up);
     QVERIFY(v.QuotesPending());
     QCOMPARE(Facts(t, {1068}).value(0).trimmed(), QStringLiteral("aapl"));
-    QCOMPARE(t.quotes().rowCount(), 3);
-    QVERIFY(!v.QuotesPending());
+    QCOMPARE(std::make_pair(t.quotes().rowCount(), v.QuotesPending()), std::make_pair(3, false));
 
     // Selecting the oldest quote disables Quotes > Add, and the pane counts from the oldest.
     ClickCell(v.QuoteGrid(), 2);
