@@ -20,8 +20,7 @@ int Yyyymmdd(DateCode code) {
 }
 
 struct Shape {
-    int securities;
-    int quotesEach;
+    int securities, quotesEach;
 };
 
 class ExtendedPortfolio : public ::testing::TestWithParam<Shape> {};

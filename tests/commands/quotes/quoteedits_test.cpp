@@ -53,10 +53,8 @@ TEST(QuoteEdits, ReadNumberTakesWholeTextsAndAFieldAsShownKeepsTheStoredValue) {
 TEST(QuoteEdits, SplitAndAdjustNameTheFirstFieldAtFault) {
     const DateCode first = MakeDate(2000, 1, 3), last = MakeDate(2000, 1, 11);
     const struct {
-        const char* date;
-        const char* newShares;
-        const char* oldShares;
-        int wrong;  // 0 date, 1 new, 2 old
+        const char *date, *newShares, *oldShares;  // the texts typed
+        int wrong;                                 // 0 date, 1 new, 2 old
         int day;    // of January, when taken
     } splits[] = {
         {"01/03/00", "2", "1", -1, 3},
@@ -78,11 +76,7 @@ TEST(QuoteEdits, SplitAndAdjustNameTheFirstFieldAtFault) {
             << r.date << " " << r.newShares << " " << r.oldShares;
     }
     const struct {
-        const char* from;
-        const char* to;
-        const char* price;
-        const char* vol;
-        const char* oi;
+        const char *from, *to, *price, *vol, *oi;  // the texts typed
         int wrong;  // 0 from, 1 to, 2 price, 3 volume, 4 open interest
     } adjusts[] = {
         {"01/03/00", "01/11/00", "1", "1", "1", -1}, {"01/10/00", "01/04/00", "1", "1", "1", -1},
