@@ -10,6 +10,7 @@
 #include "app/gridmodels.h"
 #include "app/placement.h"
 #include "app/searchfilter.h"
+#include "testsupport/tempdir.h"
 #include "ui/settingsstore.h"
 
 using namespace barwise;
@@ -22,8 +23,7 @@ const auto L = [](const char* text) { return QString::fromLatin1(text); };
 struct TempStore {
     QTemporaryDir dir;
     SettingsStore store;
-    bool createdNew = false;
-    bool opened = false;
+    bool createdNew = false, opened = false;
 
     TempStore() {
         qputenv("BARWISE_SETTINGS", dir.filePath(QStringLiteral("Barwise.conf")).toLocal8Bit());
@@ -35,21 +35,9 @@ struct TempStore {
     }
 };
 
-void WriteFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
+// Portfolios found; as many symbols counted as rows shown.
 ViewState Found(int portfolios, int symbols, int quotes, int selQuoteRow = 0) {
-    ViewState s;
-    s.portfoliosFound = true;
-    s.portfolioRows = portfolios;
-    s.symbolRows = symbols;
-    s.symbolCount = symbols;
-    s.quoteRows = quotes;
-    s.selQuoteRow = selQuoteRow;
-    return s;
+    return {portfolios, symbols, quotes, symbols, selQuoteRow, true};
 }
 
 }  // namespace
@@ -60,8 +48,7 @@ private slots:
     void store();
     void iniImport();
     void enabling();
-    void placement();
-    void columnWidths();
+    void placementAndColumnWidths();
     void searchFilter();
     void quoteTexts();
 };
@@ -70,15 +57,12 @@ private slots:
 
 void LogicTest::store() {
     TempStore t;
-    QVERIFY(t.opened);
-    QVERIFY(t.createdNew);
-    QVERIFY(QFile::exists(t.store.FileName()));
+    QVERIFY(t.opened && t.createdNew && QFile::exists(t.store.FileName()));
     {
         // A second run finds the store, even one with nothing written to it yet.
         SettingsStore again;
         bool createdNew = true;
-        QVERIFY(again.OpenBaseKey(createdNew, QString::fromLatin1(kBaseKeyPath)));
-        QVERIFY(!createdNew);
+        QVERIFY(again.OpenBaseKey(createdNew, QString::fromLatin1(kBaseKeyPath)) && !createdNew);
     }
 
     // A number is read from the leading digits of the text stored.
@@ -103,7 +87,7 @@ void LogicTest::store() {
 
     // A store that cannot be made keeps the defaults.
     const QString blocker = t.dir.filePath(QStringLiteral("file"));
-    WriteFile(blocker, "x");
+    testing::WriteText(blocker.toStdString(), "x");
     qputenv("BARWISE_SETTINGS", (blocker + QStringLiteral("/Barwise.conf")).toLocal8Bit());
     SettingsStore store;
     bool createdNew = false;
@@ -132,7 +116,7 @@ void LogicTest::iniImport() {
     for (const auto& [ini, section, entry, expected] : rows) {
         TempStore t;
         const QString path = t.dir.filePath(QStringLiteral("BARWISE.ini"));
-        WriteFile(path, ini);
+        testing::WriteText(path.toStdString(), ini);
         t.store.ImportIniFile(path);
         QVERIFY2(t.get(section, entry) == L(expected), ini);
     }
@@ -140,10 +124,10 @@ void LogicTest::iniImport() {
     // A line longer than the reader's buffer is cut after 519 characters; the rest is read
     // as a line of its own.
     TempStore t;
-    QByteArray line = "k=" + QByteArray(SettingsStore::kIniLinePiece - 2, 'v');
-    line += "b=2";
+    const std::string line = "k=" + std::string(SettingsStore::kIniLinePiece - 2, 'v') + "b=2";
     qputenv("BARWISE_WINDIR", t.dir.path().toLocal8Bit());
-    WriteFile(t.dir.filePath(QStringLiteral("barwise.INI")), "[Long]\n" + line + "\n");
+    testing::WriteText(t.dir.filePath(QStringLiteral("barwise.INI")).toStdString(),
+                       "[Long]\n" + line + "\n");
     t.store.ImportIniFile();  // found in any letter case
     qunsetenv("BARWISE_WINDIR");
     QCOMPARE(t.get("Long", "b"), L("2"));
@@ -159,10 +143,8 @@ void LogicTest::enabling() {
     const QList<int> symbolCommands = {kCmdSymbolDelete, kCmdSymbolEdit, kCmdSymbolAbout};
     const QList<int> transfers = {kCmdSymbolMove, kCmdSymbolCopy};
     const QList<int> portfolioCommands = {kCmdPortfolioCheck, kCmdImport};  // need a portfolio
-    ViewState open = Found(2, 7, 250, 0), noCount = open, lost = open;
-    open.splitSearchOpen = true;
-    noCount.symbolCount = 0;
-    lost.portfoliosFound = false;
+    // The states not made by Found: portfolio, symbol and quote rows, the symbol count, the
+    // selected quote row, portfolios found and the split search open.
     const struct {
         const char* name;
         ViewState state;
@@ -174,9 +156,11 @@ void LogicTest::enabling() {
         {"oldest quote selected", Found(2, 7, 250, 249), {kCmdQuoteAdd}},
         {"symbols without quotes", Found(2, 3, 0), quoteCommands},
         {"no symbols", Found(2, 0, 0), quoteCommands + symbolCommands + transfers},
-        {"split search open", open, {kCmdSplitSearch, kCmdSymbolEdit}},
-        {"symbol count zero", noCount, {kCmdExport}},
-        {"rows left but nothing found", lost, quoteCommands + symbolCommands + portfolioCommands},
+        {"split search open", {2, 7, 250, 7, 0, true, true}, {kCmdSplitSearch, kCmdSymbolEdit}},
+        {"symbol count zero", {2, 7, 250, 0, 0, true}, {kCmdExport}},
+        {"rows left but nothing found",
+         {2, 7, 250, 7, 0, false},
+         quoteCommands + symbolCommands + portfolioCommands},
     };
     for (const auto& r : rows)
         for (int id : kAllCommands)
@@ -186,29 +170,27 @@ void LogicTest::enabling() {
 
 // ----- placement and columns -----
 
-void LogicTest::placement() {
-    const std::pair<QSize, QRect> defaults[] = {{{1024, 768}, {26, 19, 972, 729}},
-                                                {{1920, 1080}, {48, 27, 1824, 1026}},
-                                                {{801, 601}, {20, 15, 760, 570}}};
-    for (const auto& [screen, expected] : defaults) {
+void LogicTest::placementAndColumnWidths() {
+    const std::pair<QSize, QRect> screens[] = {{{1024, 768}, {26, 19, 972, 729}},
+                                               {{1920, 1080}, {48, 27, 1824, 1026}},
+                                               {{801, 601}, {20, 15, 760, 570}}};
+    for (const auto& [screen, expected] : screens) {
         const WindowPlacement p = DefaultPlacement(screen.width(), screen.height());
         QCOMPARE(QRect(p.x, p.y, p.cx, p.cy), expected);
     }
     // On a 1024x768 screen.
-    const std::pair<QRect, bool> stored[] = {
+    const std::pair<QRect, bool> placements[] = {
         {{10, 10, 800, 600}, true}, {{0, 0, 1024, 768}, true},  {{1000, 700, 800, 600}, true},
         {{0, 0, 0, 0}, false},      {{10, 10, 0, 600}, false},  {{0, 0, 1025, 600}, false},
         {{0, 0, 800, 769}, false},  {{-1, 0, 800, 600}, false}, {{1025, 0, 800, 600}, false},
     };
-    for (const auto& [r, usable] : stored) {
+    for (const auto& [r, usable] : placements) {
         const bool got = IsUsablePlacement({r.x(), r.y(), r.width(), r.height()}, 1024, 768);
         QCOMPARE(std::make_pair(r, got), std::make_pair(r, usable));
     }
     QCOMPARE(PlacementToStore(-8, -30, 900, 700), (WindowPlacement{0, 0, 900, 700}));
     QCOMPARE(PlacementToStore(12, 40, 900, 700), (WindowPlacement{12, 40, 900, 700}));
-}
 
-void LogicTest::columnWidths() {
     // Client width 400: the symbol column at most 180 by default, the name the rest.
     const struct {
         int stored0, stored1, fit, expected0, expected1;
@@ -224,8 +206,7 @@ void LogicTest::columnWidths() {
                  std::make_tuple(r.stored0, r.expected0, r.expected1));
     }
     // Client width 700: the default is 90 each.
-    std::array<int, 7> defaults{};
-    defaults.fill(90);
+    const std::array<int, 7> defaults{90, 90, 90, 90, 90, 90, 90};
     const std::pair<std::array<int, 7>, bool> quotes[] = {
         {{80, 90, 90, 90, 90, 100, 100}, true},
         {{100, 100, 100, 100, 100, 100, 101}, false},  // all together too wide

@@ -78,27 +78,27 @@ void ViewTest::startupAndSelection() {
     };
 
     QVERIFY2(t.host.messages.empty(), qPrintable(Joined(t.host.messageTexts())));
-    QCOMPARE(t.host.countBeeps(UiHost::Beep::Asterisk), 1);
-    QCOMPARE(v.PortfolioPane().PortfolioList()->count(), 2);
-    QCOMPARE(v.PortfolioPane().PortfolioList()->currentRow(), 0);
-    QCOMPARE(v.PortfolioDir(), t.dir("alpha"));
+    QListWidget* portfolios = v.PortfolioPane().PortfolioList();
+    QCOMPARE(std::make_tuple(t.host.countBeeps(UiHost::Beep::Asterisk), portfolios->count(),
+                             portfolios->currentRow(), v.PortfolioDir()),
+             std::make_tuple(1, 2, 0, t.dir("alpha")));
     QCOMPARE(t.symbolColumn(), (QStringList{"aapl", "IBM", "MSFT"}));
     QCOMPARE(v.SelectedSecurity()->symbol, std::string("aapl"));
     // Newest first, the newest selected.
     const DateCode first = MakeDate(2000, 1, 3);
-    QCOMPARE(t.quotes().rowCount(), 3);
-    QCOMPARE(t.quotes().cellText(0, 0), DateText(first + 2));
+    QCOMPARE(t.quoteColumn(0),
+             (QStringList{DateText(first + 2), DateText(first + 1), DateText(first)}));
     QCOMPARE(t.quotes().cellText(2, 1), QStringLiteral("10.0000"));
-    QCOMPARE(v.QuoteGrid()->selectionModel()->selectedRows().size(), 1);
-    QCOMPARE(v.QuoteGrid()->selectionModel()->selectedRows().front().row(), 0);
+    QCOMPARE(v.QuoteGrid()->selectionModel()->selectedRows(),
+             QModelIndexList{t.quotes().index(0, 0)});
     QCOMPARE(QString::fromStdString(v.FirstDateText()), DateText(first));
     QCOMPARE(QString::fromStdString(v.LastDateText()), DateText(first + 2));
     t.settle();
-    QCOMPARE(t.frame->SymbolPaneText(), QStringLiteral("Symbol 1 of 3"));
-    QCOMPARE(t.frame->QuotePaneText(), QStringLiteral("Quote 3 of 3"));
-    QCOMPARE(t.frame->windowTitle(), title("alpha", "aapl"));
-    QVERIFY(t.enabled(kCmdSymbolMove));
-    QVERIFY(t.enabled(kCmdQuoteAdd));
+    QCOMPARE(
+        std::make_tuple(t.frame->SymbolPaneText(), t.frame->QuotePaneText(), t.frame->windowTitle(),
+                        t.enabled(kCmdSymbolMove), t.enabled(kCmdQuoteAdd)),
+        std::make_tuple(QStringLiteral("Symbol 1 of 3"), QStringLiteral("Quote 3 of 3"),
+                        title("alpha", "aapl"), true, true));
 
     int fills = 0;  // a fill opens the series once
     v.SetLoaderFactory([&] {
@@ -108,12 +108,12 @@ void ViewTest::startupAndSelection() {
     // A click shows the quotes at once.
     QTableView* grid = v.SymbolGrid();
     ClickCell(grid, 2, 1);
-    QCOMPARE(fills, 1);
-    QVERIFY(!v.QuotesPending());
-    QCOMPARE(v.SelectedSymbolRow(), 2);
-    QCOMPARE(v.SelectedSecurity()->symbol, std::string("MSFT"));
-    QCOMPARE(t.quotes().rowCount(), 5);
-    QCOMPARE(v.SelectedQuoteRow(), 0);
+    // The fills, whether one waits, the symbol row and its security, the quotes and the one
+    // selected.
+    QCOMPARE(
+        std::make_tuple(fills, v.QuotesPending(), v.SelectedSymbolRow(),
+                        v.SelectedSecurity()->symbol, t.quotes().rowCount(), v.SelectedQuoteRow()),
+        std::make_tuple(1, false, 2, std::string("MSFT"), 5, 0));
     QCOMPARE(t.frame->windowTitle(), title("alpha", "MSFT"));
     t.settle();
     QCOMPARE(t.frame->SymbolPaneText(), QStringLiteral("Symbol 3 of 3"));
@@ -128,9 +128,8 @@ void ViewTest::startupAndSelection() {
     QCOMPARE(t.frame->windowTitle(), title("alpha", "IBM"));
     QCOMPARE(fills, 1);
     QTRY_COMPARE(fills, 2);
-    QCOMPARE(v.SelectedSecurity()->symbol, std::string("IBM"));
-    QCOMPARE(t.quotes().rowCount(), 4);
-    QCOMPARE(v.QuoteCount(), 4);
+    QCOMPARE(std::make_tuple(v.SelectedSecurity()->symbol, t.quotes().rowCount(), v.QuoteCount()),
+             std::make_tuple(std::string("IBM"), 4, 4));
     QTest::qWait(2 * CBarwiseView::kKeyboardLoadDelayMs);
     QCOMPARE(fills, 2);
 
@@ -139,8 +138,7 @@ void ViewTest::startupAndSelection() {
     QTest::keyClick(grid, Qt::Key_Up);
     QVERIFY(v.QuotesPending());
     QCOMPARE(Facts(t, {1068}).value(0).trimmed(), QStringLiteral("aapl"));
-    QCOMPARE(t.quotes().rowCount(), 3);
-    QVERIFY(!v.QuotesPending());
+    QCOMPARE(std::make_pair(t.quotes().rowCount(), v.QuotesPending()), std::make_pair(3, false));
 
     // Selecting the oldest quote disables Quotes > Add, and the pane counts from the oldest.
     ClickCell(v.QuoteGrid(), 2);
@@ -149,7 +147,7 @@ void ViewTest::startupAndSelection() {
     QCOMPARE(t.frame->QuotePaneText(), QStringLiteral("Quote 1 of 3"));
 
     // The other portfolio: two rows that read alike, each showing its own quotes.
-    v.PortfolioPane().PortfolioList()->setCurrentRow(1);
+    portfolios->setCurrentRow(1);
     QCOMPARE(t.symbolColumn(), (QStringList{"BRK", "BRK"}));
     QCOMPARE(t.frame->windowTitle(), title("ZETA", "BRK"));
     QCOMPARE(v.QuoteCount(), 3);
@@ -165,8 +163,8 @@ void ViewTest::startupAndSelection() {
     QCOMPARE(
         std::tie(security->id.fileNumber, security->id.position, security->symbol, security->name),
         std::make_tuple(7, 2, std::string("BRK"), std::string("BERKSHIRE B     ")));
-    QCOMPARE(commands.FirstDate(), first);
-    QCOMPARE(commands.LastDate(), DateCode(first + 4));
+    QCOMPARE(std::make_pair(commands.FirstDate(), commands.LastDate()),
+             std::make_pair(first, DateCode(first + 4)));
     ClickCell(v.QuoteGrid(), 3);
     const std::optional<QuoteSelection> quote = commands.SelectedQuote();
     QVERIFY(quote);
@@ -185,11 +183,9 @@ void ViewTest::symbolListingRepairsLimitsAndRefusals() {
     QVERIFY(t.addPortfolio(
         "a", {MakeSeries(1, "ACME", "ACME CORP", 3), MakeSeries(2, "", "ELMWOOD", 5)}));
     std::vector<MasterRecord> records;
-    for (int i = 1; i <= 300; ++i) {
-        const std::string symbol =
-            QStringLiteral("S%1").arg(i, 3, 10, QLatin1Char('0')).toStdString();
-        records.push_back(MakeMasterRecord(MakeSeries(i % 255 + 1, symbol, "NAME", 1)));
-    }
+    for (int i = 1; i <= 300; ++i)  // S001 .. S300
+        records.push_back(MakeMasterRecord(
+            MakeSeries(i % 255 + 1, "S" + std::to_string(1000 + i).substr(1), "NAME", 1)));
     fsys::create_directories(t.dir("big"));
     QVERIFY(WriteMasterFile(t.dir("big") + "/MASTER", records, 255));
     QVERIFY(WriteDatFile(t.dir("big") + "/F2.DAT", MakeSeries(2, "S001", "NAME", 4)));
@@ -200,7 +196,7 @@ void ViewTest::symbolListingRepairsLimitsAndRefusals() {
     const std::string liar = t.dir("liar") + "/MASTER";
     QByteArray lying = ReadAll(liar);
     lying[0] = 10;  // the header claims 10 records; the file holds 12
-    QVERIFY(WriteAll(liar, lying));
+    testing::WriteText(liar, lying.toStdString());
     // A path longer than the view takes, listed first.
     QVERIFY(t.addPortfolio("0" + std::string(200, 'x') + "/" + std::string(120, 'y'),
                            {MakeSeries(1, "DEEP", "D", 2)}));
@@ -246,10 +242,9 @@ void ViewTest::symbolListingRepairsLimitsAndRefusals() {
             QStringLiteral(
                 "Failure while filling symbols grid\n\n%1 holds 12 records, its header says 10")
                 .arg(QString::fromStdString(liar))});
-    QCOMPARE(t.host.messages.front().icon, UiHost::Icon::Stop);
-    QCOMPARE(t.symbols().rowCount(), 0);
-    QCOMPARE(t.view().QuoteCount(), 0);
-    QVERIFY(!t.enabled(kCmdSymbolAbout));
+    QCOMPARE(std::make_tuple(t.host.messages.front().icon, t.symbols().rowCount(),
+                             t.view().QuoteCount(), t.enabled(kCmdSymbolAbout)),
+             std::make_tuple(UiHost::Icon::Stop, 0, 0, false));
     // Nothing written: the blank symbol is not repaired in a MASTER that cannot be listed.
     QCOMPARE(ReadAll(liar), lying);
     QVERIFY(!QFile::exists(QString::fromStdString(liar + ".BAK")));
@@ -261,10 +256,10 @@ void ViewTest::symbolListingRepairsLimitsAndRefusals() {
     t.host.messages.clear();
     v.PortfolioPane().ScanDrive();
     QCOMPARE(t.host.messageTexts(), failure);
-    QCOMPARE(t.symbols().rowCount(), 0);
-    QCOMPARE(t.quotes().rowCount(), 0);
-    QVERIFY(!securities.back().valid());
-    QCOMPARE(quotes.back(), -1);
+    // Nothing listed, nothing shown, and the panes told there is no security and no quote.
+    QCOMPARE(std::make_tuple(t.symbols().rowCount(), t.quotes().rowCount(),
+                             securities.back().valid(), quotes.back()),
+             std::make_tuple(0, 0, false, -1));
 }
 
 // A data file gone says so and shows nothing, and a series without quotes says nothing.
@@ -290,7 +285,7 @@ void ViewTest::quotesFillsAndDataFacts() {
     QVERIFY(t.addPortfolio("p", {MakeSeries(1, "AAA", "GONE", 3), MakeSeries(2, "BBB", "EMPTY", 0),
                                  MakeSeries(3, "LONG", "LONG SERIES", count), old,
                                  MakeSeries(6, "DOPX", "DAMAGED DOP", 3), facts}));
-    QVERIFY(WriteAll(t.dir("p") + "/F6.DOP", "\"CLOSE\",2,2\n"));
+    testing::WriteText(t.dir("p") + "/F6.DOP", "\"CLOSE\",2,2\n");
     QVERIFY(QFile::remove(QString::fromStdString(t.dir("p") + "/F1.DAT")));
     QVERIFY(t.start());
     const auto unreadable = [&](const char* file, const char* why) {
@@ -299,23 +294,23 @@ void ViewTest::quotesFillsAndDataFacts() {
                 .arg(QString::fromStdString(t.dir("p")), QLatin1String(file), QLatin1String(why))};
     };
     QCOMPARE(t.host.messageTexts(), unreadable("F1.DAT", "File Open (status -2)"));
-    QCOMPARE(t.quotes().rowCount(), 0);
-    QCOMPARE(t.view().QuoteCount(), 0);
     t.settle();
-    QCOMPARE(t.frame->QuotePaneText(), QStringLiteral("No Quotes Read"));
-    QVERIFY(!t.enabled(kCmdQuoteEdit));
+    QCOMPARE(std::make_tuple(t.quotes().rowCount(), t.view().QuoteCount(), t.enabled(kCmdQuoteEdit),
+                             t.frame->QuotePaneText()),
+             std::make_tuple(0, 0, false, QStringLiteral("No Quotes Read")));
     t.host.messages.clear();
     ShowRow(t, 1);
     QVERIFY(t.host.messages.empty());
     QCOMPARE(t.quotes().rowCount(), 0);
 
     ShowRow(t, 5);
-    QVERIFY(t.view().QuoteGrid()->isColumnHidden(QuoteGridModel::kTimeColumn));  // daily
-    QCOMPARE(t.quotes().cellText(0, 0), QStringLiteral("10/02/1928"));
-    QCOMPARE(t.quotes().cellText(1, 0), QStringLiteral("10/01/1928"));
-    QCOMPARE(t.quotes().cellText(0, 4), QStringLiteral("-6.3520"));
-    QCOMPARE(t.quotes().cellText(0, 6), QStringLiteral("N/A"));  // no open interest in 24 bytes
-    QCOMPARE(t.view().FirstDate(), MakeDate(1928, 10, 1));
+    QCOMPARE(t.quoteColumn(0), (QStringList{"10/02/1928", "10/01/1928"}));
+    // Daily: no Time column; the negative close, no open interest in 24 bytes, the first date.
+    QCOMPARE(
+        std::make_tuple(t.view().QuoteGrid()->isColumnHidden(QuoteGridModel::kTimeColumn),
+                        t.quotes().cellText(0, 4), t.quotes().cellText(0, 6), t.view().FirstDate()),
+        std::make_tuple(true, QStringLiteral("-6.3520"), QStringLiteral("N/A"),
+                        MakeDate(1928, 10, 1)));
 
     ShowRow(t, 2);
     QCOMPARE(t.host.messages.size(), std::size_t(1));
@@ -341,8 +336,7 @@ void ViewTest::quotesFillsAndDataFacts() {
     t.host.messages.clear();
     t.host.dialogs.clear();
     QVERIFY(t.enabled(kCmdSymbolAbout));
-    QVERIFY(Facts(t, {1060}).isEmpty());
-    QVERIFY(t.host.dialogs.empty());
+    QVERIFY(Facts(t, {1060}).isEmpty() && t.host.dialogs.empty());
     QCOMPARE(t.host.messages.size(), std::size_t(1));
     QVERIFY(t.host.messages.front().text.contains(QStringLiteral("FCT")));
 
@@ -386,11 +380,10 @@ void ViewTest::nothingFoundThenRescanAndCancel() {
     QCOMPARE(t.host.messageTexts(), QStringList{QString::fromStdString(
                                         "No master files found on drive " + t.root +
                                         "\n\n(Is your Portfolio Search Filter setting correct?)")});
-    QCOMPARE(t.view().PortfolioPane().PortfoliosFound(), false);
-    QVERIFY(!t.enabled(kCmdSymbolAbout));
-    QVERIFY(t.enabled(kCmdRescan));
     t.settle();
-    QCOMPARE(t.frame->SymbolPaneText(), QStringLiteral("No Symbols Read"));
+    QCOMPARE(std::make_tuple(t.view().PortfolioPane().PortfoliosFound(), t.enabled(kCmdSymbolAbout),
+                             t.enabled(kCmdRescan), t.frame->SymbolPaneText()),
+             std::make_tuple(false, false, true, QStringLiteral("No Symbols Read")));
 
     for (const char* dir : {"empty/deeper", "b", "c"})
         QVERIFY(t.addPortfolio(dir, {MakeSeries(1, "S", "S", 1)}));
@@ -403,7 +396,6 @@ void ViewTest::nothingFoundThenRescanAndCancel() {
 
     t.host.messages.clear();
     QTimer user;
-    user.setInterval(0);
     bool rescanHeld = true;
     connect(&user, &QTimer::timeout, [&] {
         auto* box = qobject_cast<CSearchProgressDlg*>(QApplication::activeModalWidget());
@@ -413,16 +405,17 @@ void ViewTest::nothingFoundThenRescanAndCancel() {
         if (box->findChild<QLabel*>(QStringLiteral("ctl1030"))->text() == QStringLiteral("1"))
             box->findChild<QPushButton*>(QStringLiteral("ctl2"))->click();
     });
-    user.start();
+    user.start(0);
     QVERIFY(t.enabled(kCmdRescan));
     t.frame->Action(kCmdRescan)->trigger();
     user.stop();
     QVERIFY(rescanHeld);
-    QCOMPARE(t.host.countBeeps(UiHost::Beep::Asterisk), 3);
-    QCOMPARE(t.view().PortfolioPane().PortfolioList()->count(), 1);
-    QVERIFY(t.enabled(kCmdRescan));
-    QCOMPARE(t.view().PortfolioPane().PortfoliosFound(), true);
-    QCOMPARE(t.symbolColumn(), QStringList{"S"});
+    // Three searches, the first portfolio found, Rescan free again.
+    QCOMPARE(std::make_tuple(t.host.countBeeps(UiHost::Beep::Asterisk),
+                             t.view().PortfolioPane().PortfolioList()->count(),
+                             t.view().PortfolioPane().PortfoliosFound(), t.symbolColumn(),
+                             t.enabled(kCmdRescan)),
+             std::make_tuple(3, 1, true, QStringList{"S"}, true));
     QVERIFY(t.host.messages.empty());
     QVERIFY(!QApplication::activeModalWidget());
 }
@@ -464,8 +457,7 @@ void ViewTest::searchFilter() {
             followed = edit->isEnabled() == limit;
             edit->setText(path);
             if (!ok) return false;
-            d.findChild<QPushButton*>(QStringLiteral("ctl1"))->click();
-            accepted = d.result() == QDialog::Accepted;
+            accepted = ClickOk(d);
             return accepted;
         };
         t.frame->Action(kCmdSearchFilter)->trigger();
@@ -524,7 +516,6 @@ void ViewTest::placementWidthsAndMenus() {
     QCOMPARE(s.GetProfileInt(QStringLiteral("QuoteGrid"), QStringLiteral("col0"), 0),
              defaultWidth + 23);
     QCOMPARE(s.GetProfileInt(QStringLiteral("SymbolGrid"), QStringLiteral("col1"), 0), 61);
-    t.host.beeps.clear();
     QVERIFY(t.start());
     QCOMPARE(width(t.view().QuoteGrid(), 0), defaultWidth + 23);
     QCOMPARE(width(t.view().SymbolGrid(), 1), 61);
@@ -534,7 +525,6 @@ void ViewTest::placementWidthsAndMenus() {
     QCOMPARE(s.FileWrites(), writes);
     // Widths that no longer fit give way to the defaults.
     s.WriteProfileInt(QStringLiteral("QuoteGrid"), QStringLiteral("col3"), 5000);
-    t.host.beeps.clear();
     QVERIFY(t.start());
     QCOMPARE(width(t.view().QuoteGrid(), 0), defaultWidth);
 
@@ -547,8 +537,7 @@ void ViewTest::placementWidthsAndMenus() {
     // Help Topics shows the program's own help page.
     t.frame->Action(kCmdHelpTopics)->trigger();
     auto* help = t.frame->findChild<QTextBrowser*>();
-    QVERIFY(help);
-    QVERIFY(help->toPlainText().contains(QStringLiteral("Finding portfolios")));
+    QVERIFY(help && help->toPlainText().contains(QStringLiteral("Finding portfolios")));
 
     // Ctrl+Z brings a deleted security back, Ctrl+Y takes it out again (that the files come
     // back byte for byte, and that a file changed since is not overwritten, is the undo
@@ -578,9 +567,9 @@ void ViewTest::iniImportedOnFirstRunOnly() {
     qputenv("BARWISE_SETTINGS", dir.filePath(QStringLiteral("Barwise.conf")).toLocal8Bit());
     qputenv("BARWISE_WINDIR", dir.path().toLocal8Bit());
     // The window is closed again before its start-up search begins.
-    for (const QByteArray starter : {"old.txt", "changed.txt"}) {
-        QVERIFY(WriteAll(dir.filePath(QStringLiteral("Barwise.INI")).toStdString(),
-                         "[XportSel]\r\nStarter=" + starter + "\r\n"));
+    for (const std::string starter : {"old.txt", "changed.txt"}) {
+        testing::WriteText(dir.filePath(QStringLiteral("Barwise.INI")).toStdString(),
+                           "[XportSel]\r\nStarter=" + starter + "\r\n");
         CBarwiseApp app;
         QVERIFY(app.InitInstance());
         QCOMPARE(app.Settings().GetProfileString(QStringLiteral("XportSel"),

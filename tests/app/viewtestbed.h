@@ -5,6 +5,7 @@
 #include <QAbstractItemModelTester>
 #include <QFile>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -19,6 +20,7 @@
 #include "app/portfoliopane.h"
 #include "demo/demodb.h"
 #include "testsupport/dailyseries.h"
+#include "testsupport/tempdir.h"
 #include "ui/scripteduihost.h"
 #include "ui/settingsstore.h"
 
@@ -26,17 +28,12 @@
 // 10 + i / 4.
 inline barwise::DemoSeries MakeSeries(int fileNumber, const std::string& symbol,
                                       const std::string& name, int count, int recordLength = 28) {
+    const auto quote = [](int i) {
+        const float n = static_cast<float>(i), open = 10.0f + n / 4;
+        return barwise::DemoQuote{0, 0, open, open + 1, open - 1, open + 0.5f, 1000 + n, 500 + n};
+    };
     return barwise::testing::DailySeries(fileNumber, symbol, name, recordLength,
-                                         barwise::MakeDate(2000, 1, 3), count, [](int i) {
-                                             barwise::DemoQuote q;
-                                             q.open = 10.0f + static_cast<float>(i) / 4;
-                                             q.high = q.open + 1;
-                                             q.low = q.open - 1;
-                                             q.close = q.open + 0.5f;
-                                             q.volume = 1000.0f + static_cast<float>(i);
-                                             q.openInterest = 500.0f + static_cast<float>(i);
-                                             return q;
-                                         });
+                                         barwise::MakeDate(2000, 1, 3), count, quote);
 }
 
 class ViewTestbed {
@@ -68,13 +65,12 @@ public:
     std::string dir(const std::string& relative) const { return root + "/" + relative; }
 
     bool addPortfolio(const std::string& relative, const std::vector<barwise::DemoSeries>& series) {
-        barwise::DemoPortfolio p;
-        p.series = series;
-        return barwise::WritePortfolio(dir(relative), p);
+        return barwise::WritePortfolio(dir(relative), {{}, series, {}});  // no <DIR> records
     }
 
-    // Shows the main window and waits until the first search has ended.
+    // Shows the main window and waits until its first search has ended (with a beep).
     bool start() {
+        host.beeps.clear();
         symbolTester.reset();
         quoteTester.reset();
         frame = std::make_unique<CMainFrame>(*settings, host);
@@ -95,12 +91,14 @@ public:
     CBarwiseView& view() { return frame->View(); }
     barwise::SymbolGridModel& symbols() { return view().SymbolModel(); }
     barwise::QuoteGridModel& quotes() { return view().QuoteModel(); }
-    QStringList symbolColumn() {
+    // The texts of one column of a grid, top to bottom.
+    static QStringList column(const QAbstractItemModel& m, int c) {
         QStringList out;
-        for (int r = 0; r < symbols().rowCount(); ++r)
-            out << symbols().data(symbols().index(r, 0), Qt::DisplayRole).toString();
+        for (int r = 0; r < m.rowCount(); ++r) out << m.data(m.index(r, c)).toString();
         return out;
     }
+    QStringList symbolColumn() { return column(symbols(), 0); }
+    QStringList quoteColumn(int c) { return column(quotes(), c); }
     // Lets the frame follow the view's StateChanged (the command states and the panes are
     // brought up to date only through it).
     void settle() { QCoreApplication::processEvents(); }
@@ -124,11 +122,6 @@ inline QByteArray ReadAll(const std::string& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-inline bool WriteAll(const std::string& path, const QByteArray& bytes) {
-    QFile f(QString::fromStdString(path));
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
 // Selects a symbols-grid row as a click does and shows its quotes.
 inline void ShowRow(ViewTestbed& t, int row) {
     t.view().SymbolGrid()->selectRow(row);
@@ -143,6 +136,12 @@ inline std::function<bool(QDialog&)> TypeAndAccept(const char* control, const QS
         d.accept();
         return d.result() == QDialog::Accepted;
     };
+}
+
+// Presses the dialog's OK button; true when it closed accepted.
+inline bool ClickOk(QDialog& d) {
+    d.findChild<QPushButton*>(QStringLiteral("ctl1"))->click();
+    return d.result() == QDialog::Accepted;
 }
 
 // Clicks the middle of a grid cell, as the user does.

@@ -12,7 +12,6 @@
 
 #include "cli/clirun.h"
 #include "commands/symbols/symboltestdb.h"
-#include "datafiles/portfoliolock.h"
 #include "demo/demodb.h"
 #include "discovery/portfoliosearch.h"
 #include "discovery/testtree.h"
@@ -23,11 +22,13 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::Cli;
+using testing::Contents;
 using testing::FileNumbers;
 using testing::FlatSeries;
 using testing::Lines;
 using testing::ReadBytes;
 using testing::ReadText;
+using testing::Says;
 using testing::Series;
 using testing::TempDir;
 
@@ -75,9 +76,7 @@ TEST(CliUsage, HelpForEveryCommand) {
 // Status 2 for what is not understood, 1 for what is refused: the reason on standard error,
 // nothing on standard output, and no file of the portfolios written.
 TEST_F(CliDemo, RefusalsSayWhyAndChangeNothing) {
-    const std::string& s = stocks_;
-    const std::string& n = newest_;
-    const std::string& o = oldest_;
+    const std::string s = stocks_, n = newest_, o = oldest_;
     const struct {
         std::vector<std::string> args;
         int status;
@@ -129,19 +128,13 @@ TEST_F(CliDemo, RefusalsSayWhyAndChangeNothing) {
          "name cannot hold \"\xE2\x82\xAC\""},
         {{"delete-symbol", s, "ACME"}, 1, "give --yes"},  // no terminal to ask
     };
-    const auto files = [&] {
-        auto stocks = testing::ReadFiles(s), futures = testing::ReadFiles(Dir("FUTURES"));
-        stocks.erase(std::string(kLockFileName));  // made by the first writer, empty
-        futures.erase(std::string(kLockFileName));
-        return std::pair{stocks, futures};
-    };
+    const auto files = [&] { return std::pair{Contents(s), Contents(Dir("FUTURES"))}; };
     const auto before = files();
     for (const auto& r : rows) {
         const auto run = Cli(r.args);
         const std::string what =
             r.args.empty() ? "no arguments" : r.args[0] + " ... " + r.args.back();
-        EXPECT_EQ(run.status, r.status) << what << ": " << run.err;
-        EXPECT_NE(run.err.find(r.said), std::string::npos) << what << ": " << run.err;
+        EXPECT_TRUE(Says(run, r.status, r.said)) << what << ": " << run.status << " " << run.err;
         EXPECT_EQ(run.out, "") << what;
         EXPECT_EQ(files(), before) << what;
     }
@@ -156,8 +149,7 @@ TEST_F(CliDemo, PortfoliosSymbolsAndFacts) {
     // The filter reaches the search (its rules are the portfolio search's own tests).
     EXPECT_EQ(Cli({"portfolios", demo_, "--filter", Dir("FUTURES")}).out, Dir("FUTURES") + "\n");
     const auto none = Cli({"portfolios", demo_, "--filter", "/nowhere"});
-    EXPECT_EQ(none.status, 0);
-    EXPECT_EQ(none.out, "");
+    EXPECT_EQ(std::tie(none.status, none.out), std::tuple(0, ""));
     EXPECT_NE(none.err.find("No master files found"), std::string::npos);
 
     const std::string master = ReadText(Dir("STOCKS") + "/MASTER");
@@ -170,17 +162,15 @@ TEST_F(CliDemo, PortfoliosSymbolsAndFacts) {
     EXPECT_EQ(rows[1], "ACME,ACME CORP,1,28,7,01/02/13,07/02/24,D,MASTER");
     EXPECT_EQ(rows[6], "FUNDS,FUNDS      <DIR>,0,0,0,00/00/00,00/00/00,D,MASTER");
     EXPECT_EQ(ReadText(Dir("STOCKS") + "/MASTER"), master);  // the blank symbol field stays blank
-    DemoPortfolio p;
-    p.series = {FlatSeries(1, "X,Y", "SMITH, JONES", 0)};
-    ASSERT_TRUE(WritePortfolio(tmp_.path() / "odd", p));
+    ASSERT_TRUE(testing::Portfolio(tmp_.path() / "odd", {FlatSeries(1, "X,Y", "SMITH, JONES", 0)}));
     EXPECT_EQ(Lines(Cli({"symbols", tmp_.str() + "/odd"}).out).at(1),
               "\"X,Y\",\"SMITH, JONES\",1,24,6,00/00/00,00/00/00,D,MASTER");
 }
 
-TEST_F(CliDemo, Export) {
+TEST_F(CliDemo, ExportAndSplitSearch) {
     const auto plain = Cli({"export", stocks_, "ACME"});
-    ASSERT_EQ(plain.status, 0) << plain.err;
-    EXPECT_EQ(plain.err, "");  // a file that agrees with its header is no warning
+    // A file that agrees with its header is no warning.
+    ASSERT_EQ(std::tie(plain.status, plain.err), std::tuple(0, ""));
     const auto lines = Lines(plain.out);
     ASSERT_EQ(lines.size(), 3000u);
     EXPECT_EQ(lines[0].substr(0, 9), "01/02/13 ");
@@ -209,31 +199,25 @@ TEST_F(CliDemo, Export) {
         EXPECT_EQ(ReadText(all + "/F" + std::to_string(f) + ".txt"), single.out) << f;
     }
     EXPECT_FALSE(fs::exists(all + "/F0.txt"));
-}
 
-TEST_F(CliDemo, SplitSearch) {
-    const auto r = Cli({"split-search", stocks_});
-    EXPECT_EQ(r.status, 0) << r.err;
+    // The split search: to standard output and to a file, each with its own line ends.
+    const auto found = Cli({"split-search", stocks_});
     const std::string acme = "ACME possible 2 for 1 split on 02/05/20";
     const std::string bolt = "BOLT possible 1 for 3 split on 05/16/18";
-    EXPECT_EQ(r.out, acme + "\n" + bolt + "\n");
-    EXPECT_EQ(r.err, "");
-    const std::string file = tmp_.str() + "/result.txt";
+    EXPECT_EQ(std::tie(found.status, found.out, found.err),
+              std::tuple(0, acme + "\n" + bolt + "\n", ""));
     EXPECT_EQ(Cli({"split-search", stocks_, "-o", file}).status, 0);
     EXPECT_EQ(ReadText(file), acme + "\r\n" + bolt + "\r\n");
     const auto none = Cli({"split-search", Dir("FUTURES")});
-    EXPECT_EQ(none.status, 0);
-    EXPECT_EQ(none.out, "");
-    EXPECT_EQ(none.err, "No candidate splits found\n");
+    EXPECT_EQ(std::tie(none.status, none.out, none.err),
+              std::tuple(0, "", "No candidate splits found\n"));
 
     // A series too short to search and one that cannot be read are each named.
-    DemoPortfolio p;
-    p.series = {FlatSeries(1, "ONE", "ONE QUOTE", 1), FlatSeries(2, "GONE", "ONE QUOTE", 1)};
-    ASSERT_TRUE(WritePortfolio(tmp_.path() / "msg", p));
+    ASSERT_TRUE(testing::Portfolio(tmp_.path() / "msg", {FlatSeries(1, "ONE", "ONE QUOTE", 1),
+                                                         FlatSeries(2, "GONE", "ONE QUOTE", 1)}));
     fs::remove(tmp_.path() / "msg" / "F2.DAT");
     const auto failed = Cli({"split-search", tmp_.str() + "/msg"});
-    EXPECT_EQ(failed.status, 1);
-    EXPECT_EQ(failed.out, "");
+    EXPECT_EQ(std::tie(failed.status, failed.out), std::tuple(1, ""));
     for (const char* said :
          {"For symbol ONE\nSplitSearch cannot perform search\nas there are fewer than 2 quotes.\n",
           "For symbol GONE\nSplitSearch cannot read its quotes\n", "File Open",
@@ -243,18 +227,15 @@ TEST_F(CliDemo, SplitSearch) {
 
 TEST_F(CliDemo, MakeDemoRefusesOtherDataAndRewritesItsOwn) {
     // Written again over itself: the same bytes.
-    const std::string master = ReadText(Dir("STOCKS") + "/MASTER");
-    const std::string dat = ReadText(dat_);
+    const auto stocks = Contents(stocks_);
     EXPECT_EQ(Cli({"make-demo", demo_}).status, 0);
-    EXPECT_EQ(ReadText(Dir("STOCKS") + "/MASTER"), master);
-    EXPECT_EQ(ReadText(dat_), dat);
+    EXPECT_EQ(Contents(stocks_), stocks);
 
     // A directory holding anything else is left alone.
     const std::string other = tmp_.str() + "/userdata";
     testing::WriteText(other + "/MASTER", "precious");
     const auto r = Cli({"make-demo", other});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("File Exists"), std::string::npos);
+    EXPECT_TRUE(Says(r, 1, "File Exists")) << r.err;
     EXPECT_EQ(ReadText(other + "/MASTER"), "precious");
     EXPECT_EQ(std::distance(fs::directory_iterator(other), fs::directory_iterator()), 1);
 }
@@ -321,8 +302,7 @@ TEST_F(CliDemo, TheFileAtFaultIsNamed) {
         if (r.damage == kMasterReadOnly) fs::permissions(master, fs::perms::owner_read);
         if (r.damage == kDataReadOnly) fs::permissions(dat_, fs::perms::owner_read);
         const auto run = Cli(r.args);
-        EXPECT_EQ(run.status, 1);
-        EXPECT_NE(run.err.find(r.said), std::string::npos) << run.err;
+        EXPECT_TRUE(Says(run, 1, r.said)) << run.status << " " << run.err;
         EXPECT_EQ(ReadBytes(master), masterBytes);
         if (fs::is_regular_file(dat_)) {
             EXPECT_EQ(ReadBytes(dat_), datBytes);
@@ -362,14 +342,12 @@ TEST(CliRealDb, TimeNamesTheBarOfTheDay) {
         std::vector<std::string> args{r.args[0], d, "--file", "1", "2013-11-15"};
         args.insert(args.end(), r.args.begin() + 1, r.args.end());
         const auto run = Cli(args);
-        EXPECT_EQ(run.status, r.status) << r.args.back() << ": " << run.err;
-        EXPECT_NE(run.err.find(r.message), std::string::npos) << run.err;
+        EXPECT_TRUE(Says(run, r.status, r.message)) << r.args.back() << ": " << run.err;
         EXPECT_EQ(ReadBytes(tmp.path() / "F1.DAT"), bytes);
     }
     const auto deleted =
         Cli({"delete-quote", d, "--file", "1", "2013-11-15", "--time", "09:15:00"});
-    ASSERT_EQ(deleted.status, 0) << deleted.err;
-    EXPECT_NE(deleted.err.find("Deleted 11/15/13 09:15:00"), std::string::npos) << deleted.err;
+    ASSERT_TRUE(Says(deleted, 0, "Deleted 11/15/13 09:15:00")) << deleted.err;
     EXPECT_EQ(bars(), std::vector<std::string>{before[0]});
     ASSERT_EQ(Cli({"delete-quote", d, "--file", "1", "2013-11-15"}).status, 0);
     EXPECT_TRUE(bars().empty());
@@ -385,13 +363,10 @@ TEST(CliDeleteSymbol, ByFileNumberOneBySymbolAllAndAFileLeftBehindFails) {
         dir, {Series(1, "DUP"), Series(2, "DUP"), Series(3, "ZZZ"), Series(4, "DUP")}));
     testing::WriteText(dir / "F2.BAK" / "kept", "x");
     auto r = Cli({"delete-symbol", dir.string(), "--file", "1", "--yes"});
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.err.find("1 record, F1.DAT"), std::string::npos) << r.err;
+    ASSERT_TRUE(Says(r, 0, "1 record, F1.DAT")) << r.err;
     EXPECT_EQ(FileNumbers(dir), (std::vector<int>{2, 3, 4}));
     r = Cli({"delete-symbol", dir.string(), "DUP", "--yes"});
-    EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_NE(r.err.find((dir / "F2.BAK").string() + ": could not be removed"), std::string::npos)
-        << r.err;
+    EXPECT_TRUE(Says(r, 1, (dir / "F2.BAK").string() + ": could not be removed")) << r.err;
     EXPECT_EQ(FileNumbers(dir), (std::vector<int>{3}));
     EXPECT_FALSE(fs::exists(dir / "F2.DAT") || fs::exists(dir / "F4.DAT"));
 }
@@ -403,22 +378,22 @@ TEST(CliRealDb, EveryListedSecurityIsExportedAndListed) {
         const char* db;
         int status;
         int files;
+        std::vector<std::string> said;
     } cases[] = {
         // A record after its header's count: the 25 records it counts, and a failure.
-        {"mininge-dop", 1, 25},
-        {"equis-italy", 0, 462},  // 255 in MASTER, 207 only in XMASTER
+        {"mininge-dop",
+         1,
+         25,
+         {"MASTER holds 26 records, its header says 25", "; record 26 not exported\n"}},
+        {"equis-italy", 0, 462, {}},  // 255 in MASTER, 207 only in XMASTER
     };
     for (const auto& c : cases) {
         TempDir out;
         const auto r = Cli({"export", kRealDb + "/" + c.db, "--all", "-o", out.str()});
         EXPECT_EQ(r.status, c.status) << c.db << "\n" << r.err;
-        const auto files = std::distance(fs::directory_iterator(out.path()), {});
-        EXPECT_EQ(files, c.files) << c.db;
-        if (c.status != 0) {
-            EXPECT_NE(r.err.find("MASTER holds 26 records, its header says 25"), std::string::npos)
-                << r.err;
-            EXPECT_NE(r.err.find("; record 26 not exported\n"), std::string::npos) << r.err;
-        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(out.path()), {}), c.files) << c.db;
+        for (const std::string& said : c.said)
+            EXPECT_NE(r.err.find(said), std::string::npos) << r.err;
     }
 
     // A security only XMASTER lists is listed and described.

@@ -12,6 +12,7 @@
 #endif
 
 #include "cli/clirun.h"
+#include "commands/symbols/symboltestdb.h"
 #include "demo/demodb.h"
 #include "testsupport/tempdir.h"
 
@@ -21,6 +22,7 @@ namespace {
 using testing::Cli;
 using testing::Lines;
 using testing::ReadText;
+using testing::Says;
 using testing::TempDir;
 
 namespace fs = std::filesystem;
@@ -33,10 +35,9 @@ using testing::FlatSeries;
 class CliPortfolio : public ::testing::Test {
 protected:
     void SetUp() override {
-        DemoPortfolio p;
-        p.series = {FlatSeries(1, "AAA", "ALPHA", 30, 15), FlatSeries(2, "", "BLANK NAME", 3),
-                    FlatSeries(3, "CCC", "CHARLIE", 12), FlatSeries(144, "BIG", "BIG NUMBER", 5)};
-        ASSERT_TRUE(WritePortfolio(dir(), p));
+        ASSERT_TRUE(testing::Portfolio(
+            dir(), {FlatSeries(1, "AAA", "ALPHA", 30, 15), FlatSeries(2, "", "BLANK NAME", 3),
+                    FlatSeries(3, "CCC", "CHARLIE", 12), FlatSeries(144, "BIG", "BIG NUMBER", 5)}));
     }
     fs::path dir() const { return tmp_.path() / "p"; }
     fs::path out() const { return tmp_.path() / "out"; }
@@ -104,8 +105,7 @@ TEST_F(CliPortfolio, OneVerdictPerDatabaseAndMessagesNameTheFile) {
             what += " " + a;
         }
         const auto r = Cli(args);
-        EXPECT_EQ(r.status, row.status) << what << ": " << r.err;
-        EXPECT_NE(r.err.find(row.said), std::string::npos) << what << ": " << r.err;
+        EXPECT_TRUE(Says(r, row.status, row.said)) << what << ": " << r.status << " " << r.err;
         if (row.notSaid != nullptr) {
             EXPECT_EQ(r.err.find(row.notSaid), std::string::npos) << what << ": " << r.err;
         }
@@ -117,23 +117,11 @@ TEST_F(CliPortfolio, OneVerdictPerDatabaseAndMessagesNameTheFile) {
 
 TEST_F(CliPortfolio, SplitSearchScansEachEntryNotTheFirstOfItsText) {
     // Two entries whose symbols read the same: only the second holds a jump.
-    DemoPortfolio p;
-    p.series = {FlatSeries(1, "BRK A", "FIRST", 20), FlatSeries(2, "BRK B", "SECOND", 20, 10)};
-    ASSERT_TRUE(WritePortfolio(dir(), p));
+    ASSERT_TRUE(testing::Portfolio(
+        dir(), {FlatSeries(1, "BRK A", "FIRST", 20), FlatSeries(2, "BRK B", "SECOND", 20, 10)}));
     const auto r = Cli({"split-search", dir().string()});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "BRK possible 2 for 1 split on 01/11/01\n");
-}
-
-// A failed export leaves no file, and an earlier one of that name as it was.
-TEST_F(CliPortfolio, FailedExportLeavesNoPartialFile) {
-    const fs::path file = tmp_.path() / "earlier.txt";
-    testing::WriteText(file, "earlier");
-    fs::remove(dir() / "F3.DAT");
-    EXPECT_EQ(Cli({"export", dir().string(), "CCC", "-o", file.string()}).status, 1);
-    EXPECT_EQ(ReadText(file), "earlier");
-    // Only the portfolio and the earlier file are there.
-    EXPECT_EQ(std::distance(fs::directory_iterator(tmp_.path()), fs::directory_iterator()), 2);
 }
 
 class FailingBuffer : public std::streambuf {
@@ -141,7 +129,9 @@ protected:
     int_type overflow(int_type) override { return traits_type::eof(); }
 };
 
-TEST_F(CliPortfolio, FailedStandardOutputIsAFailure) {
+// Standard output that cannot be written is a failure; a failed export leaves no file, and
+// an earlier one of that name as it was.
+TEST_F(CliPortfolio, AFailedOutputIsAFailureAndLeavesNoPartialFile) {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"symbols", dir().string()},
           {"export", dir().string(), "AAA"},
@@ -153,6 +143,13 @@ TEST_F(CliPortfolio, FailedStandardOutputIsAFailure) {
         EXPECT_EQ(RunCli(args, {in, out, err}), 1) << args[0];
         EXPECT_NE(err.str().find("standard output: File Write"), std::string::npos) << err.str();
     }
+    const fs::path file = tmp_.path() / "earlier.txt";
+    testing::WriteText(file, "earlier");
+    fs::remove(dir() / "F3.DAT");
+    EXPECT_EQ(Cli({"export", dir().string(), "CCC", "-o", file.string()}).status, 1);
+    EXPECT_EQ(ReadText(file), "earlier");
+    // Only the portfolio and the earlier file are there.
+    EXPECT_EQ(std::distance(fs::directory_iterator(tmp_.path()), fs::directory_iterator()), 2);
 }
 
 #ifndef _WIN32
@@ -208,9 +205,7 @@ TEST_F(CliPortfolio, OutputThatIsNoRegularFile) {
         }
         if (const fs::path full = Device("full", 7); !full.empty() && fs::exists(full)) {
             const auto failed = with(full);
-            EXPECT_EQ(failed.status, 1);
-            EXPECT_NE(failed.err.find(full.string() + ": File Write"), std::string::npos)
-                << failed.err;
+            EXPECT_TRUE(Says(failed, 1, full.string() + ": File Write")) << failed.err;
             EXPECT_TRUE(fs::is_character_file(full));
         }
         for (const auto& e : fs::directory_iterator(tmp_.path()))

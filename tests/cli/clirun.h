@@ -27,6 +27,11 @@ inline CliRun Cli(const std::vector<std::string>& args, const char* input = null
     return r;
 }
 
+// Whether the run ended with that status and said that on standard error.
+inline bool Says(const CliRun& r, int status, const std::string& text) {
+    return r.status == status && r.err.find(text) != std::string::npos;
+}
+
 inline std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);

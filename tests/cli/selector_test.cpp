@@ -7,11 +7,11 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
-#include <functional>
 #include <map>
 #include <thread>
 
 #include "cli/clirun.h"
+#include "commands/symbols/symboltestdb.h"
 #include "datafiles/portfoliolock.h"
 #include "demo/demodb.h"
 #include "testsupport/tempdir.h"
@@ -68,13 +68,10 @@ protected:
     void Fresh(bool lyingHeader) {
         for (const auto& [name, bytes] : original_) testing::WriteBytes(dir() / name, bytes);
         fs::remove_all(dest());
-        DemoPortfolio other;
-        other.series.push_back(ExtendedPortfolioSeries(1, 3));
-        ASSERT_TRUE(WritePortfolio(dest(), other));
+        ASSERT_TRUE(testing::Portfolio(dest(), {ExtendedPortfolioSeries(1, 3)}));
         if (lyingHeader) {  // one below the 255 records
             auto bytes = ReadBytes(dir() / "MASTER");
-            bytes[0] = 254;
-            bytes[1] = 0;
+            PutI16(bytes.data(), 254);
             testing::WriteBytes(dir() / "MASTER", bytes);
         }
     }

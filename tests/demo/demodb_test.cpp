@@ -23,8 +23,7 @@ void ExpectReadBack(const fs::path& dir, const DemoSeries& s) {
     const int n = static_cast<int>(s.quotes.size());
     ASSERT_EQ(AllocSeries(q, n), kSuccess);
     ASSERT_EQ(ReadSeries(q, dir.string(), key, 0, n), kSuccess) << key;
-    ASSERT_EQ(q.total, static_cast<int>(s.quotes.size())) << key;
-    ASSERT_EQ(q.count, static_cast<int>(s.quotes.size())) << key;
+    ASSERT_EQ(std::pair(q.total, q.count), std::pair(n, n)) << key;
     const FieldLayout& layout = q.info->layout;
     std::set<int> present(s.columns.begin(), s.columns.end());
     for (int f = 0; f < kQuoteFieldCount; ++f) EXPECT_EQ(layout.has(f), present.count(f) == 1) << key << " field " << f;
@@ -42,9 +41,10 @@ void ExpectReadBack(const fs::path& dir, const DemoSeries& s) {
         }
     }
     // The MASTER dates are the first and last quote's.
-    EXPECT_EQ(DateFromReal(q.info->master.firstDateIeee()), s.quotes.front().date);
-    EXPECT_EQ(DateFromReal(q.info->master.lastDateIeee()), s.quotes.back().date);
-    EXPECT_EQ(q.info->master.period(), s.period);
+    const MasterRecord& m = q.info->master;
+    EXPECT_EQ(
+        std::tuple(DateFromReal(m.firstDateIeee()), DateFromReal(m.lastDateIeee()), m.period()),
+        std::tuple(s.quotes.front().date, s.quotes.back().date, s.period));
 }
 
 TEST(DemoDatabase, LibraryReadsBackExactlyWhatWasWritten) {
@@ -86,10 +86,8 @@ TEST(DemoDatabase, LibraryReadsBackExactlyWhatWasWritten) {
 TEST(QuoteFileWriters, RefuseBeforeWriting) {
     const std::vector<QuoteField> columns = DefaultColumns(24);
     const QuoteBar good{MakeDate(2020, 1, 2), 0, 1, 2, 0.5f, 1.5f, 100, 0};
-    QuoteBar nan = good;
-    nan.close = std::numeric_limits<float>::quiet_NaN();
-    QuoteBar huge = good;
-    huge.volume = std::numeric_limits<float>::infinity();
+    const QuoteBar nan{good.date, 0, 1, 2, 0.5f, std::numeric_limits<float>::quiet_NaN(), 100, 0};
+    const QuoteBar huge{good.date, 0, 1, 2, 0.5f, 1.5f, std::numeric_limits<float>::infinity(), 0};
     struct Row {
         const char* name;
         int recordLength, fieldCount;

@@ -20,8 +20,7 @@ int Yyyymmdd(DateCode code) {
 }
 
 struct Shape {
-    int securities;
-    int quotesEach;
+    int securities, quotesEach;
 };
 
 class ExtendedPortfolio : public ::testing::TestWithParam<Shape> {};
@@ -31,37 +30,32 @@ TEST_P(ExtendedPortfolio, IndexFilesAgreeAndListEverySecurity) {
     TempDir tmp;
     const DemoResult result = WriteExtendedPortfolio(tmp.path(), shape.securities, shape.quotesEach);
     ASSERT_EQ(result.status, kSuccess) << result.file;
-    EXPECT_EQ(result.securities, shape.securities);
-    EXPECT_EQ(result.quotes, static_cast<long>(shape.securities) * shape.quotesEach);
+    EXPECT_EQ(std::pair(result.securities, result.quotes),
+              std::pair(shape.securities, static_cast<long>(shape.securities) * shape.quotesEach));
 
-    const std::vector<std::string> lines = testing::IndexDisagreements(tmp.path());
-    EXPECT_TRUE(lines.empty()) << lines.front();
+    EXPECT_EQ(testing::IndexDisagreements(tmp.path()), std::vector<std::string>{});
 
     const DecodedIndex index = testing::DecodeIndexFiles(tmp.path());
-    EXPECT_TRUE(index.hasEmaster);
-    EXPECT_EQ(index.hasXmaster, shape.securities > 255);
+    EXPECT_EQ(std::pair(index.hasEmaster, index.hasXmaster),
+              std::pair(true, shape.securities > 255));
     ASSERT_EQ(index.securities.size(), static_cast<std::size_t>(shape.securities));
     bool longInMaster = false, longInXmaster = false;
     for (int i = 1; i <= shape.securities; ++i) {
         const DecodedSecurity& got = index.securities[static_cast<std::size_t>(i - 1)];
         const DemoSeries want = ExtendedPortfolioSeries(i, shape.quotesEach);
         const bool inMaster = i <= 255;
-        const int number = i;  // F1..F255.DAT, then F256.MWD on
-        EXPECT_EQ(got.index, inMaster ? IndexKind::kMaster : IndexKind::kXmaster) << i;
-        EXPECT_EQ(got.position, inMaster ? i : i - 255) << i;
-        EXPECT_EQ(got.fileNumber, number) << i;
-        EXPECT_EQ(got.symbol, want.symbol) << i;
-        EXPECT_EQ(got.fullName(), want.name) << i;
-        if (inMaster) {
-            EXPECT_EQ(got.name, want.name.substr(0, 16)) << i;
-        }
-        EXPECT_EQ(got.firstDate, Yyyymmdd(want.quotes.front().date)) << i;
-        EXPECT_EQ(got.lastDate, Yyyymmdd(want.quotes.back().date)) << i;
-        EXPECT_EQ(got.fieldCount, 7) << i;
-        EXPECT_EQ(got.period, 'D') << i;
+        // Security i is F<i>: F1..F255.DAT, then F256.MWD on; MASTER keeps 16 letters of a name.
+        EXPECT_EQ(
+            std::tuple(got.index, got.position, got.fileNumber, got.symbol, got.fullName(),
+                       got.firstDate, got.lastDate, got.fieldCount, got.period),
+            std::tuple(inMaster ? IndexKind::kMaster : IndexKind::kXmaster, inMaster ? i : i - 255,
+                       i, want.symbol, want.name, Yyyymmdd(want.quotes.front().date),
+                       Yyyymmdd(want.quotes.back().date), 7, 'D'))
+            << i;
+        EXPECT_EQ(got.name, inMaster ? want.name.substr(0, 16) : want.name) << i;
         const bool isLong = want.name.size() > 16;
         (inMaster ? longInMaster : longInXmaster) |= isLong;
-        const fs::path file = tmp.path() / ("F" + std::to_string(number) + (inMaster ? ".DAT" : ".MWD"));
+        const fs::path file = tmp.path() / ("F" + std::to_string(i) + (inMaster ? ".DAT" : ".MWD"));
         EXPECT_EQ(fs::file_size(file), static_cast<std::uintmax_t>(shape.quotesEach + 1) * 28) << file;
     }
     EXPECT_EQ(longInMaster, shape.securities >= kExtendedNameEvery);
@@ -71,22 +65,22 @@ TEST_P(ExtendedPortfolio, IndexFilesAgreeAndListEverySecurity) {
 INSTANTIATE_TEST_SUITE_P(Sizes, ExtendedPortfolio,
                          ::testing::Values(Shape{1, 5}, Shape{256, 3}, Shape{300, 40}));
 
-TEST(ExtendedPortfolioWriter, SmallerPortfolioOverLargerLeavesNoXmaster) {
+// Impossible shapes are refused before anything is written; a smaller portfolio written over
+// a larger one leaves no XMASTER behind.
+TEST(ExtendedPortfolioWriter, RefusesImpossibleShapesAndLeavesNoStaleXmaster) {
     TempDir tmp;
+    for (const Shape s :
+         {Shape{0, 5}, Shape{65536, 1}, Shape{5, -1}, Shape{5, kMaxQuotesPerFile + 1}}) {
+        EXPECT_EQ(WriteExtendedPortfolio(tmp.path() / "db", s.securities, s.quotesEach).status,
+                  kInvalidParm)
+            << s.securities << " x " << s.quotesEach;
+        EXPECT_FALSE(fs::exists(tmp.path() / "db"));
+    }
     ASSERT_EQ(WriteExtendedPortfolio(tmp.path(), 256, 1).status, kSuccess);
     ASSERT_EQ(WriteExtendedPortfolio(tmp.path(), 10, 1).status, kSuccess);
     EXPECT_FALSE(fs::exists(tmp.path() / "XMASTER"));
     EXPECT_TRUE(testing::IndexDisagreements(tmp.path()).empty());
     EXPECT_EQ(testing::DecodeIndexFiles(tmp.path()).securities.size(), 10u);
-}
-
-TEST(ExtendedPortfolioWriter, RefusesImpossibleShapesBeforeWriting) {
-    for (const Shape s : {Shape{0, 5}, Shape{65536, 1}, Shape{5, -1}, Shape{5, kMaxQuotesPerFile + 1}}) {
-        TempDir tmp;
-        EXPECT_EQ(WriteExtendedPortfolio(tmp.path() / "db", s.securities, s.quotesEach).status, kInvalidParm)
-            << s.securities << " x " << s.quotesEach;
-        EXPECT_FALSE(fs::exists(tmp.path() / "db"));
-    }
 }
 
 }  // namespace

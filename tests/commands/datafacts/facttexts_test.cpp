@@ -33,38 +33,30 @@ protected:
     }
 };
 
-// Without a layout file every field is a whole number and the series has no time. (The
-// texts of the entry itself, path to symbol, are the window's data-facts test, whose dialog
-// shows the same texts.)
-TEST_F(DataFactsTest, SeriesWithoutDop) {
+// Without a layout file every field is a whole number and the series has no time; a DOP
+// gives the fields their units, and a period letter not known is an error; a file number
+// above 127 is unsigned, a record length above 127 signed. (The texts of the entry itself,
+// path to symbol, are the window's data-facts test, whose dialog shows the same texts.)
+TEST_F(DataFactsTest, TextsWithoutAndWithDopAndOfAHighFileNumber) {
     auto t = Texts("old");
     EXPECT_EQ(t.size(), 26u);
     EXPECT_EQ(t["First date in file"], "990301");  // a date before 2000
-    for (const char* f : {"Date", "Open", "High", "Low", "Close", "Vol", "OI"}) {
-        EXPECT_EQ(t[std::string(f) + " Input"], "Whole Num.") << f;
-        EXPECT_EQ(t[std::string(f) + " Display"], "Whole Num.") << f;
-    }
-    EXPECT_EQ(t["Time Input"], "");
-    EXPECT_EQ(t["Time Display"], "");
-}
+    for (const std::string f : {"Date", "Open", "High", "Low", "Close", "Vol", "OI"})
+        EXPECT_EQ(std::tuple(t[f + " Input"], t[f + " Display"]),
+                  std::tuple("Whole Num.", "Whole Num."))
+            << f;
+    EXPECT_EQ(std::tuple(t["Time Input"], t["Time Display"]), std::tuple("", ""));
+    t = Texts("DOP");
+    EXPECT_EQ(std::tuple(t["Vol Input"], t["Vol Display"], t["Open Display"], t["OI Input"],
+                         t["Data format"]),
+              std::tuple("1,000s", "100s", "1,000ths", "", "ERROR"));
 
-TEST_F(DataFactsTest, SeriesWithDopAndUnknownPeriod) {
-    auto t = Texts("DOP");
-    EXPECT_EQ(t["Vol Input"], "1,000s");
-    EXPECT_EQ(t["Vol Display"], "100s");
-    EXPECT_EQ(t["Open Display"], "1,000ths");
-    EXPECT_EQ(t["OI Input"], "");
-    EXPECT_EQ(t["Data format"], "ERROR");
-}
-
-TEST_F(DataFactsTest, FileNumberIsUnsignedRecordLengthSigned) {
     testing::WriteText(tmp.path() / "F200.DOP", "\"DATE\",0,0\n\"CLOSE\",0,0\n");
     WriteDat(tmp.path() / "F200.DAT", 8, {});
     WriteMaster(tmp.path(), {Entry(200, "BIG", "BIG", 200, 2)});
-    auto t = Texts("BIG");
-    EXPECT_EQ(t["File number"], "200");
-    EXPECT_EQ(t["DAT file record length"], "-56");
-    EXPECT_EQ(t["Number of quotes"], "0");
+    t = Texts("BIG");
+    EXPECT_EQ(std::tuple(t["File number"], t["DAT file record length"], t["Number of quotes"]),
+              std::tuple("200", "-56", "0"));
 }
 
 TEST_F(DataFactsTest, FailuresLeaveNothingToShow) {

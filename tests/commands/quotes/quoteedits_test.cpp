@@ -11,8 +11,9 @@
 namespace barwise {
 namespace {
 
-// Whole texts only; a number the files cannot hold is read, then refused by MbfHoldsValue.
-TEST(QuoteEdits, ReadNumberTakesWholeTextsOnly) {
+// Whole texts only; a number the files cannot hold is read, then refused by MbfHoldsValue. A
+// field edited back to the text it showed keeps the value stored, not the one shown.
+TEST(QuoteEdits, ReadNumberTakesWholeTextsAndAFieldAsShownKeepsTheStoredValue) {
     const std::pair<const char*, float> values[] = {{"12", 12.0f}, {"12.25", 12.25f}, {".5", 0.5f},   {"5.", 5.0f},
                                                     {"-2.5", -2.5f}, {"+3", 3.0f},    {"1.5e3", 1500.0f},
                                                     {"0", 0.0f},   {"0e-99", 0.0f}};
@@ -24,9 +25,7 @@ TEST(QuoteEdits, ReadNumberTakesWholeTextsOnly) {
         const std::optional<float> v = ReadNumber(text);
         EXPECT_TRUE(v && !MbfHoldsValue(*v)) << text;
     }
-}
 
-TEST(QuoteEdits, AnEditedFieldStillAsShownKeepsTheStoredValue) {
     const float refused = std::numeric_limits<float>::quiet_NaN();
     const struct {
         float stored;
@@ -45,10 +44,8 @@ TEST(QuoteEdits, AnEditedFieldStillAsShownKeepsTheStoredValue) {
     };
     for (const auto& r : rows) {
         const std::optional<float> value = EditedValue(r.text, QuoteValueText(r.field, r.stored, true), r.stored);
-        ASSERT_EQ(value.has_value(), !std::isnan(r.expected)) << r.text;
-        if (value) {
-            EXPECT_EQ(*value, r.expected) << r.text;
-        }
+        EXPECT_TRUE(value ? *value == r.expected : std::isnan(r.expected))
+            << r.text << ": " << value.value_or(-1);
     }
 }
 
@@ -56,10 +53,8 @@ TEST(QuoteEdits, AnEditedFieldStillAsShownKeepsTheStoredValue) {
 TEST(QuoteEdits, SplitAndAdjustNameTheFirstFieldAtFault) {
     const DateCode first = MakeDate(2000, 1, 3), last = MakeDate(2000, 1, 11);
     const struct {
-        const char* date;
-        const char* newShares;
-        const char* oldShares;
-        int wrong;  // 0 date, 1 new, 2 old
+        const char *date, *newShares, *oldShares;  // the texts typed
+        int wrong;                                 // 0 date, 1 new, 2 old
         int day;    // of January, when taken
     } splits[] = {
         {"01/03/00", "2", "1", -1, 3},
@@ -76,18 +71,12 @@ TEST(QuoteEdits, SplitAndAdjustNameTheFirstFieldAtFault) {
     for (const auto& r : splits) {
         int wrong = -1;
         const auto in = CheckSplit(r.date, last, r.newShares, r.oldShares, first, last, &wrong);
-        EXPECT_EQ(in.has_value(), r.wrong < 0) << r.date << " " << r.newShares << " " << r.oldShares;
-        EXPECT_EQ(wrong, r.wrong) << r.date << " " << r.newShares << " " << r.oldShares;
-        if (in) {
-            EXPECT_EQ(in->date, MakeDate(2000, 1, r.day)) << r.date;
-        }
+        const DateCode taken = r.wrong < 0 ? MakeDate(2000, 1, r.day) : kNoDate;
+        EXPECT_EQ(std::pair(wrong, in ? in->date : kNoDate), std::pair(r.wrong, taken))
+            << r.date << " " << r.newShares << " " << r.oldShares;
     }
     const struct {
-        const char* from;
-        const char* to;
-        const char* price;
-        const char* vol;
-        const char* oi;
+        const char *from, *to, *price, *vol, *oi;  // the texts typed
         int wrong;  // 0 from, 1 to, 2 price, 3 volume, 4 open interest
     } adjusts[] = {
         {"01/03/00", "01/11/00", "1", "1", "1", -1}, {"01/10/00", "01/04/00", "1", "1", "1", -1},
@@ -100,8 +89,7 @@ TEST(QuoteEdits, SplitAndAdjustNameTheFirstFieldAtFault) {
         int wrong = -1;
         const auto in = CheckAdjust(r.from, first, r.to, last, r.price, r.vol, r.oi, first, last, &wrong);
         const std::string what = std::string(r.from) + " " + r.to + " " + r.price + " " + r.vol + " " + r.oi;
-        EXPECT_EQ(in.has_value(), r.wrong < 0) << what;
-        EXPECT_EQ(wrong, r.wrong) << what;
+        EXPECT_EQ(std::pair(in.has_value(), wrong), std::pair(r.wrong < 0, r.wrong)) << what;
     }
 }
 
@@ -131,10 +119,10 @@ TEST(QuoteEdits, AddPlansTheWeekdayBeforeOrRefuses) {
         if (r.verdict == V::kOldest) continue;
         EXPECT_EQ(plan.newDate, day(r.newDay)) << r.what;
         if (r.verdict != V::kOk) continue;
-        EXPECT_EQ(plan.newRow, r.newRow) << r.what;
-        EXPECT_EQ(plan.request.op, EditOp::kInsert) << r.what;
-        EXPECT_EQ(plan.request.from, series.row(r.row).date) << r.what;
-        EXPECT_EQ(plan.request.time, series.row(r.row).time) << r.what;
+        EXPECT_EQ(
+            std::tuple(plan.newRow, plan.request.op, plan.request.from, plan.request.time),
+            std::tuple(r.newRow, EditOp::kInsert, series.row(r.row).date, series.row(r.row).time))
+            << r.what;
     }
 }
 

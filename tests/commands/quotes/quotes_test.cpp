@@ -21,6 +21,7 @@
 #include "commands/quotes/quotecommands.h"
 #include "commands/quotes/quotedialogs.h"
 #include "commands/quotes/quoteedits.h"
+#include "commands/symbols/symboltestdb.h"
 #include "datafiles/portfoliolock.h"
 #include "datafiles/series.h"
 #include "testsupport/testdb.h"
@@ -63,10 +64,7 @@ struct Portfolio {
                         {bt::Entry(1, "ABC", "ABC CORP", 28, 7, rows.front()[0], rows.back()[0])});
         view.portfolioDir = tmp.str();
         view.masterPath = (tmp.path() / "MASTER").string();
-        MasterRecord record;
-        SymbolSelection s{{}, "ABC", {}};
-        QVERIFY(FindSymbol(tmp.str(), "ABC", record, s.id) == kSuccess);
-        view.symbols.push_back(s);
+        view.symbols.push_back({bt::IdOf(tmp.path(), "ABC"), "ABC", {}});
         view.onRefill = [this](FakeCommandView::Refill, int) { Load(); };
         Load();
     }
@@ -260,9 +258,9 @@ void QuotesTest::splitNamesRefusedFieldsThenScalesEarlierQuotes() {
                           QStringLiteral("Invalid Data Entered\n\nNew Shares")}));
     QVERIFY(unchanged);
     const SeriesQuotes s = p.Quotes();
-    QCOMPARE(s.quotes[0].values[3], 21.0f);
-    QCOMPARE(s.quotes[0].values[4], rows[0][5] / 2);
-    QCOMPARE(s.quotes[4].values[3], 50.5f);  // the split date itself is untouched
+    // The first close and volume, and the split date's close, untouched.
+    QCOMPARE(std::make_tuple(s.quotes[0].values[3], s.quotes[0].values[4], s.quotes[4].values[3]),
+             std::make_tuple(21.0f, rows[0][5] / 2, 50.5f));
     QCOMPARE(p.Setting("Split", "New") + p.Setting("Split", "Old"), QStringLiteral("12"));
 }
 
@@ -280,10 +278,10 @@ void QuotesTest::adjustScalesTheRange() {
     };
     CQuoteCommands(p.view, p.host, p.settings).OnQuoteAdjust();
     const SeriesQuotes s = p.Quotes();
-    QCOMPARE(s.quotes[0].values[3], 10.5f);
-    QCOMPARE(s.quotes[1].values[3], 205.0f);
-    QCOMPARE(s.quotes[3].values[5], 6.0f);
-    QCOMPARE(s.quotes[4].values[3], 50.5f);
+    // The closes before, at the start of and after the range, and the open interest at its end.
+    QCOMPARE(std::make_tuple(s.quotes[0].values[3], s.quotes[1].values[3], s.quotes[4].values[3],
+                             s.quotes[3].values[5]),
+             std::make_tuple(10.5f, 205.0f, 50.5f, 6.0f));
     QCOMPARE(p.Setting("Adjust", "Date1"), QStringLiteral("01/04/00"));
 }
 
@@ -314,9 +312,8 @@ void QuotesTest::addProposesTheDayBeforeAndOpensEdit() {
     CQuoteCommands(p.view, p.host, p.settings).OnQuoteAdd();
     QCOMPARE(shown, (QStringList{QStringLiteral("01/10/00"), QStringLiteral("01/10/00")}));
     const SeriesQuotes s = p.Quotes();
-    QCOMPARE(s.count(), 7);
-    QCOMPARE(s.quotes[5].date, MakeDate(2000, 1, 10));
-    QCOMPARE(s.quotes[5].values, s.quotes[6].values);
+    QCOMPARE(std::make_tuple(s.count(), s.quotes[5].date, s.quotes[5].values),
+             std::make_tuple(7, MakeDate(2000, 1, 10), s.quotes[6].values));
     QCOMPARE(p.view.refills.back().second, 1);
     QCOMPARE(p.Setting("Add", "Date"), QStringLiteral("01/10/00"));
 }

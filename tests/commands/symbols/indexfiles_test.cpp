@@ -19,6 +19,8 @@ namespace barwise {
 namespace {
 
 using testing::DecodedSecurity;
+using testing::IdOf;
+using testing::IndexDisagreements;
 using testing::IndexKind;
 using testing::ReadBytes;
 using testing::TempDir;
@@ -36,24 +38,12 @@ std::optional<DecodedSecurity> Listed(const fs::path& dir, const std::string& sy
     return std::nullopt;
 }
 
-SecurityId IdOf(const fs::path& dir, const std::string& symbol) {
-    MasterRecord record;
-    SecurityId id;
-    return FindSymbol(dir.string(), symbol, record, id) == kSuccess ? id : SecurityId{};
-}
-
 // Number of quotes of the security and its last close; -1 when it cannot be read.
 std::pair<int, float> Quotes(const SecurityId& id) {
     QuoteSeries s;
     if (AllocSeries(s, 50000) != kSuccess || ReadSeries(s, id, 0, 50000) != kSuccess || s.count < 1)
         return {-1, 0};
     return {s.count, s.close(s.count - 1)};
-}
-
-::testing::AssertionResult Agree(const fs::path& dir) {
-    const auto problems = testing::IndexDisagreements(dir);
-    if (problems.empty()) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << dir << ": " << problems.front();
 }
 
 // ----- delete -----
@@ -81,22 +71,18 @@ TEST(IndexDelete, TakesTheRecordOutOfTheFileThatListsIt) {
         ASSERT_TRUE(listed && listed->index == row.kind);
 
         const DeleteOutcome out = DeleteSecurity(IdOf(dir, row.symbol));
-        ASSERT_EQ(out.status, kSuccess);
-        EXPECT_EQ(out.dropped, 1);
-        EXPECT_TRUE(Agree(dir));
+        ASSERT_EQ(std::pair(out.status, out.dropped), std::pair(kSuccess, 1));
+        EXPECT_EQ(IndexDisagreements(dir), std::vector<std::string>{});
         EXPECT_FALSE(Listed(dir, row.symbol));
         EXPECT_EQ(testing::DecodeIndexFiles(dir).securities.size(), before.size() - 1);
         EXPECT_FALSE(fs::exists(dir / row.dataFile));
         const auto x = ReadBytes(FindNoCase(dir, "XMASTER"));
-        const auto next = [](const std::vector<std::uint8_t>& b) {
-            return GetI32(b.data() + kXmasterNextNumberOffset);
-        };
-        EXPECT_EQ(next(x), next(xmaster));
-        if (row.kind == IndexKind::kXmaster) {
+        EXPECT_EQ(GetI32(x.data() + kXmasterNextNumberOffset),
+                  GetI32(xmaster.data() + kXmasterNextNumberOffset));
+        if (row.kind == IndexKind::kXmaster)
             EXPECT_EQ(ReadBytes(FindNoCase(dir, "MASTER")), master);
-        } else {
+        else
             EXPECT_EQ(x, xmaster);
-        }
     }
 }
 
@@ -146,13 +132,12 @@ TEST(IndexTransfer, TheDestinationListsItInTheRightFileWithItsValues) {
         const TransferOutcome out = TransferSecurity(id, dst.string(), row.move);
         ASSERT_EQ(out.end, TransferEnd::kDone) << out.message;
         EXPECT_EQ(out.newFileNumber, row.fileNumber);
-        EXPECT_TRUE(Agree(src));
-        EXPECT_TRUE(Agree(dst));
+        EXPECT_EQ(IndexDisagreements(src), std::vector<std::string>{});
+        EXPECT_EQ(IndexDisagreements(dst), std::vector<std::string>{});
 
         const auto after = Listed(dst, row.symbol);
         ASSERT_TRUE(after);
-        EXPECT_EQ(after->index, row.kind);
-        EXPECT_EQ(after->fileNumber, row.fileNumber);
+        EXPECT_EQ(std::pair(after->index, after->fileNumber), std::pair(row.kind, row.fileNumber));
         EXPECT_EQ(facts(*after), facts(*before));
         EXPECT_EQ(testing::DecodeIndexFiles(dst).securities.size(), destCount + 1);
         if (row.kind == IndexKind::kXmaster) {
@@ -224,10 +209,8 @@ TEST(IndexRename, TheCliTakesWhatTheEntryHolds) {
         args.insert(args.end(), row.args.begin(), row.args.end());
         const auto r = testing::Cli(args);
         ASSERT_EQ(r.status, 0) << r.err;
-        EXPECT_TRUE(Agree(dir));
-        const auto listed = Listed(dir, row.symbol);
-        ASSERT_TRUE(listed);
-        EXPECT_EQ(listed->fullName(), row.name);
+        EXPECT_EQ(IndexDisagreements(dir), std::vector<std::string>{});
+        EXPECT_EQ(Listed(dir, row.symbol).value_or(DecodedSecurity{}).fullName(), row.name);
     }
 }
 
@@ -236,8 +219,7 @@ TEST(IndexRename, TheCliTakesWhatTheEntryHolds) {
 TEST(IndexSetAside, ADeleteAndACopyInLeaveThemByteForByte) {
     TempDir tmp;
     const fs::path dir = CopyOf(tmp, "bbfinance-inconsistent");
-    const auto emaster = ReadBytes(dir / "EMASTER");
-    const auto xmaster = ReadBytes(dir / "XMASTER");
+    const auto emaster = ReadBytes(dir / "EMASTER"), xmaster = ReadBytes(dir / "XMASTER");
     const auto master = ReadBytes(dir / "MASTER");
     ASSERT_EQ(xmaster.size(), 12u);
 

@@ -4,15 +4,12 @@
 
 #include <algorithm>
 #include <functional>
-#include <map>
-#include <set>
 
 #ifndef _WIN32
 #include <sys/stat.h>
 #endif
 
 #include "commands/symbols/symbolops.h"
-#include "datafiles/portfoliolock.h"
 #include "discovery/symbollist.h"
 #include "robustness/faultyfs.h"
 #include "symboltestdb.h"
@@ -20,8 +17,9 @@
 namespace barwise {
 namespace {
 
+using testing::Contents;
 using testing::FileNumbers;
-using testing::HeaderWord;
+using testing::HeaderWords;
 using testing::IdOf;
 using testing::Portfolio;
 using testing::ReadBytes;
@@ -44,8 +42,7 @@ protected:
 };
 
 TEST_F(Transfer, MoveTakesTheSmallestFreeNumberAndLeavesTheSourceWithoutIt) {
-    const auto dat = ReadBytes(src() / "F5.DAT");
-    const auto dop = ReadBytes(src() / "F5.DOP");
+    const auto dat = ReadBytes(src() / "F5.DAT"), dop = ReadBytes(src() / "F5.DOP");
     MasterRecord before;
     ASSERT_EQ(ReadMasterEntry(IdOf(src(), 5), before), kSuccess);
 
@@ -53,8 +50,7 @@ TEST_F(Transfer, MoveTakesTheSmallestFreeNumberAndLeavesTheSourceWithoutIt) {
     ASSERT_EQ(out.end, TransferEnd::kDone) << out.message;
     EXPECT_EQ(out.newFileNumber, 3);
     EXPECT_EQ(FileNumbers(dst()), (std::vector<int>{1, 2, 4, 3}));  // appended after F4
-    EXPECT_EQ(HeaderWord(dst(), kMasterCountOffset), 4);
-    EXPECT_EQ(HeaderWord(dst(), kMasterCounterOffset), 5);
+    EXPECT_EQ(HeaderWords(dst()), std::pair(4, 5));
     MasterRecord added;
     ASSERT_EQ(ReadMasterEntry(IdOf(dst(), 3), added), kSuccess);
     EXPECT_TRUE(std::equal(added.bytes.begin() + 1, added.bytes.end(), before.bytes.begin() + 1));
@@ -62,14 +58,14 @@ TEST_F(Transfer, MoveTakesTheSmallestFreeNumberAndLeavesTheSourceWithoutIt) {
     EXPECT_EQ(ReadBytes(dst() / "F3.DOP"), dop);
 
     EXPECT_EQ(FileNumbers(src()), (std::vector<int>{1, 6}));
-    EXPECT_EQ(HeaderWord(src(), kMasterCountOffset), 2);
-    EXPECT_EQ(HeaderWord(src(), kMasterCounterOffset), 5);
+    EXPECT_EQ(HeaderWords(src()), std::pair(2, 5));
     for (const char* f : {"F5.DAT", "F5.DOP", "F5.BAK"}) EXPECT_FALSE(fs::exists(src() / f)) << f;
     EXPECT_TRUE(fs::exists(src() / "F1.DAT") && fs::exists(src() / "F6.DAT"));
 }
 
-// The source's data files go only when no record left there names their number.
-TEST_F(Transfer, AMoveKeepsTheFilesAnotherRecordStillNames) {
+// The source's data files go only when no record left there names their number; an entry
+// of a subdirectory moves from there.
+TEST_F(Transfer, AMoveKeepsTheFilesAnotherRecordStillNamesAndTakesASubdirectorysEntry) {
     ASSERT_TRUE(Portfolio(src(), {Series(4, "AAA"), Series(4, "BBB", 5, true)}));
     const auto dat = ReadBytes(src() / "F4.DAT");
     ASSERT_EQ(TransferSecurity(IdOf(src(), 4), dst().string(), true).end, TransferEnd::kDone);
@@ -77,13 +73,14 @@ TEST_F(Transfer, AMoveKeepsTheFilesAnotherRecordStillNames) {
     EXPECT_EQ(ReadBytes(src() / "F4.DAT"), dat);
     EXPECT_TRUE(fs::exists(src() / "F4.DOP"));
     EXPECT_EQ(ReadBytes(dst() / "F3.DAT"), dat);
-}
 
-// Every file of a portfolio but the writer lock's (made by the first writer, empty).
-std::map<std::string, std::vector<std::uint8_t>> Contents(const fs::path& dir) {
-    auto files = testing::ReadFiles(dir);
-    files.erase(std::string(kLockFileName));
-    return files;
+    ASSERT_TRUE(Portfolio(src(), {Series(1, "AAA")}, {"SUB"}));
+    ASSERT_TRUE(Portfolio(src() / "SUB", {Series(1, "DEEP"), Series(2, "OTHER")}));
+    ASSERT_EQ(TransferSecurity(IdOf(src(), "deep"), dst().string(), true).end, TransferEnd::kDone);
+    EXPECT_EQ(FileNumbers(src() / "SUB"), (std::vector<int>{2}));
+    EXPECT_FALSE(fs::exists(src() / "SUB" / "F1.DAT"));
+    EXPECT_TRUE(fs::exists(src() / "F1.DAT"));
+    EXPECT_EQ(FileNumbers(src()).size(), 2u);
 }
 
 // Refused before anything is written: a symbol the destination lists (compared in upper
@@ -130,7 +127,7 @@ TEST_F(Transfer, RefusalsLeaveBothPortfolios) {
     }
     ASSERT_TRUE(WriteMasterFile(dst() / "MASTER", {full.begin(), full.end() - 1}, 254));
     ASSERT_EQ(TransferSecurity(IdOf(src(), 1), dst().string(), false).end, TransferEnd::kDone);
-    EXPECT_EQ(HeaderWord(dst(), kMasterCountOffset), 255);
+    EXPECT_EQ(HeaderWords(dst()).first, 255);
 }
 
 TEST_F(Transfer, StrayFilesUnderTheNewNumberAreReplacedOnlyWhenTheUserAgrees) {
@@ -138,11 +135,10 @@ TEST_F(Transfer, StrayFilesUnderTheNewNumberAreReplacedOnlyWhenTheUserAgrees) {
     WriteBytes(dst() / "F3.DOP", {8, 8});
     const auto master = ReadBytes(dst() / "MASTER");
     std::vector<fs::path> asked;
-    TransferQuestions no;
-    no.replaceStrayFiles = [&](const std::vector<fs::path>& files) {
+    const TransferQuestions no{[&](const std::vector<fs::path>& files) {
         asked = files;
         return false;
-    };
+    }};
     EXPECT_EQ(TransferSecurity(IdOf(src(), 1), dst().string(), true, no).end, End::kDeclined);
     EXPECT_EQ(asked.size(), 2u);
     EXPECT_EQ(ReadBytes(dst() / "F3.DAT"), (std::vector<std::uint8_t>{9, 9, 9}));
@@ -151,25 +147,11 @@ TEST_F(Transfer, StrayFilesUnderTheNewNumberAreReplacedOnlyWhenTheUserAgrees) {
     // Without anyone to ask they are never replaced.
     EXPECT_EQ(TransferSecurity(IdOf(src(), 1), dst().string(), true).end, TransferEnd::kDeclined);
 
-    TransferQuestions yes;
-    yes.replaceStrayFiles = [](const std::vector<fs::path>&) { return true; };
+    const TransferQuestions yes{[](const std::vector<fs::path>&) { return true; }};
     ASSERT_EQ(TransferSecurity(IdOf(src(), 1), dst().string(), true, yes).end, TransferEnd::kDone);
     EXPECT_EQ(ReadBytes(dst() / "F3.DAT").size(), ReadBytes(dst() / "F1.DAT").size());
     // F1 has no layout file: the stray one would have been read as its layout.
     EXPECT_FALSE(fs::exists(dst() / "F3.DOP"));
-}
-
-TEST_F(Transfer, AnEntryOfASubdirectoryMovesFromThere) {
-    ASSERT_TRUE(Portfolio(src(), {Series(1, "AAA")}, {"SUB"}));
-    ASSERT_TRUE(Portfolio(src() / "SUB", {Series(1, "DEEP"), Series(2, "OTHER")}));
-    MasterRecord record;
-    SecurityId id;
-    ASSERT_EQ(FindSymbol(src().string(), "deep", record, id), kSuccess);
-    ASSERT_EQ(TransferSecurity(id, dst().string(), true).end, TransferEnd::kDone);
-    EXPECT_EQ(FileNumbers(src() / "SUB"), (std::vector<int>{2}));
-    EXPECT_FALSE(fs::exists(src() / "SUB" / "F1.DAT"));
-    EXPECT_TRUE(fs::exists(src() / "F1.DAT"));
-    EXPECT_EQ(FileNumbers(src()).size(), 2u);
 }
 
 // The security is complete in the source, or in the destination, or in both, whichever
@@ -177,21 +159,15 @@ TEST_F(Transfer, AnEntryOfASubdirectoryMovesFromThere) {
 // the write-failure test's, for this move and those of real databases.)
 TEST_F(Transfer, AFailingStepNeverLosesTheSecurity) {
     const auto dat = ReadBytes(src() / "F5.DAT");
-    const auto srcBefore = ReadBytes(src() / "MASTER");
-    const auto dstBefore = ReadBytes(dst() / "MASTER");
-    const auto reset = [&] {
-        WriteBytes(dst() / "MASTER", dstBefore);
-        ASSERT_TRUE(
-            Portfolio(src(), {Series(1, "AAA"), Series(5, "acme", 30, true), Series(6, "CCC")}));
-        for (const char* f : {"F3.DAT", "F3.DOP"}) fs::remove(dst() / f);
-    };
+    const auto srcBefore = ReadBytes(src() / "MASTER"), dstBefore = ReadBytes(dst() / "MASTER");
     robustness::FaultyFileSystem counter;
     ASSERT_EQ(TransferSecurity(IdOf(src(), 5), dst().string(), true, {}, counter).end, End::kDone);
     int runs = 0;
     for (robustness::Step step : robustness::kWritingSteps) {
         for (int n = 1; n <= counter.count(step); ++n, ++runs) {
             SCOPED_TRACE(std::string(robustness::StepName(step)) + " #" + std::to_string(n));
-            reset();
+            SetUp();  // both portfolios afresh, without the last run's copy
+            for (const char* f : {"F3.DAT", "F3.DOP"}) fs::remove(dst() / f);
             robustness::FaultyFileSystem faulty(step, n);
             const auto out = TransferSecurity(IdOf(src(), 5), dst().string(), true, {}, faulty);
             ASSERT_TRUE(faulty.fired());
@@ -236,21 +212,16 @@ TEST(Delete, DropsTheRecordsAndFilesOfTheSymbol) {
         SCOPED_TRACE(c.name);
         TempDir tmp;
         std::vector<DemoSeries> series;
-        for (const auto& [n, symbol] : c.series) series.push_back(Series(n, symbol));
+        for (const auto& [n, symbol] : c.series) series.push_back(Series(n, symbol, 5, true));
         ASSERT_TRUE(Portfolio(tmp.path(), series));
-        for (const auto& [n, symbol] : c.series) {
-            WriteBytes(tmp.path() / ("F" + std::to_string(n) + ".DOP"), {1});
+        for (const auto& [n, symbol] : c.series)
             WriteBytes(tmp.path() / ("F" + std::to_string(n) + ".BAK"), {2});
-        }
-        const int count = HeaderWord(tmp.path(), kMasterCountOffset);
-        const int counter = HeaderWord(tmp.path(), kMasterCounterOffset);
+        const auto [count, counter] = HeaderWords(tmp.path());
         const DeleteOutcome out = DeleteSecurity(IdOf(tmp.path(), c.selected));
-        ASSERT_EQ(out.status, kSuccess);
         const int dropped = static_cast<int>(c.series.size() - c.left.size());
-        EXPECT_EQ(out.dropped, dropped);
+        ASSERT_EQ(std::pair(out.status, out.dropped), std::pair(kSuccess, dropped));
         EXPECT_EQ(FileNumbers(tmp.path()), c.left);
-        EXPECT_EQ(HeaderWord(tmp.path(), kMasterCountOffset), count - dropped);
-        EXPECT_EQ(HeaderWord(tmp.path(), kMasterCounterOffset), counter - dropped);
+        EXPECT_EQ(HeaderWords(tmp.path()), std::pair(count - dropped, counter - dropped));
         EXPECT_FALSE(ListSymbols(tmp.path() / "MASTER").countMismatch());
         for (const auto& [n, symbol] : c.series) {
             const bool gone = std::count(c.filesGone.begin(), c.filesGone.end(), n) > 0;
@@ -262,8 +233,8 @@ TEST(Delete, DropsTheRecordsAndFilesOfTheSymbol) {
 }
 
 // The text rule on code points, as the command line (UTF-8) and the dialog (any character)
-// give them; each refusal names the character.
-TEST(TextRule, RefusalsNameTheCharacter) {
+// give them; each refusal names the character. A rename meets it only with what it changes.
+TEST(TextRule, RefusalsNameTheCharacterAndARenameChecksOnlyChangedTexts) {
     const struct {
         std::string utf8;
         TextField field;
@@ -297,10 +268,8 @@ TEST(TextRule, RefusalsNameTheCharacter) {
     EXPECT_EQ(FirstUnfitChar(std::string_view("AB\x80"), TextField::kSymbol), 2u);
     EXPECT_EQ(FirstUnfitChar(std::string_view("Caf\xE9"), TextField::kName),
               std::string_view::npos);
-}
 
-// A text as it is stored passes whatever it holds; a changed one meets the rule and limits.
-TEST(TextRule, RenameChecksOnlyChangedTexts) {
+    // A text as it is stored passes whatever it holds; a changed one meets the rule and limits.
     const TextLimits limits;
     TextField field = TextField::kSymbol;
     EXPECT_EQ(CheckRenameTexts(U" OLD", U"N\x01", " OLD", "N\x01", limits, &field), "");
@@ -316,27 +285,22 @@ TEST(TextRule, RenameChecksOnlyChangedTexts) {
 // directory's disk is full.
 class StuckDirectory final : public FileSystem {
 public:
-    std::unique_ptr<WritableFile> create(const fs::path& p) override {
-        return RealFileSystem().create(p);
-    }
-    bool replace(const fs::path& a, const fs::path& b) override {
-        return RealFileSystem().replace(a, b);
-    }
-    bool remove(const fs::path& p) override { return RealFileSystem().remove(p); }
-    bool hardLink(const fs::path& a, const fs::path& b) override {
-        return RealFileSystem().hardLink(a, b);
-    }
+    std::unique_ptr<WritableFile> create(const fs::path& p) override { return real.create(p); }
+    bool replace(const fs::path& a, const fs::path& b) override { return real.replace(a, b); }
+    bool remove(const fs::path& p) override { return real.remove(p); }
+    bool hardLink(const fs::path& a, const fs::path& b) override { return real.hardLink(a, b); }
     bool directoryWritable(const fs::path& d) override {
-        return !(readOnly && Same(d)) && RealFileSystem().directoryWritable(d);
+        return !(readOnly && Same(d)) && real.directoryWritable(d);
     }
     std::optional<std::uintmax_t> freeSpace(const fs::path& d) override {
         if (free && Same(d)) return free;
-        return RealFileSystem().freeSpace(d);
+        return real.freeSpace(d);
     }
     bool Same(const fs::path& d) const {
         return fs::equivalent(d.empty() ? fs::path(".") : d, dir);
     }
 
+    FileSystem& real = RealFileSystem();
     fs::path dir;
     bool readOnly = false;
     std::optional<std::uintmax_t> free;

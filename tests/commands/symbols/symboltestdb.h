@@ -1,10 +1,13 @@
 // Small portfolios for the symbol-management tests, written with the demo writers.
 #pragma once
 
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "datafiles/master.h"
+#include "datafiles/portfoliolock.h"
 #include "demo/demodb.h"
 #include "testsupport/dailyseries.h"
 #include "testsupport/tempdir.h"
@@ -26,10 +29,7 @@ inline DemoSeries Series(int fileNumber, const std::string& symbol, int count = 
 
 inline bool Portfolio(const fs::path& dir, const std::vector<DemoSeries>& series,
                       const std::vector<std::string>& subdirs = {}) {
-    DemoPortfolio p;
-    p.series = series;
-    p.subdirEntries = subdirs;
-    return WritePortfolio(dir, p);
+    return WritePortfolio(dir, {{}, series, subdirs});
 }
 
 // The identity of the entry with that file number in dir's MASTER.
@@ -39,6 +39,13 @@ inline SecurityId IdOf(const fs::path& dir, int fileNumber) {
     return {};
 }
 
+// The identity of the security the symbol's lookup finds in dir; none when it finds none.
+inline SecurityId IdOf(const fs::path& dir, const std::string& symbol) {
+    MasterRecord record;
+    SecurityId id;
+    return FindSymbol(dir.string(), symbol, record, id) == kSuccess ? id : SecurityId{};
+}
+
 inline std::vector<int> FileNumbers(const fs::path& dir) {
     std::vector<int> out;
     for (const MasterEntry& e : ReadMasterFile(dir.string()).entries)
@@ -46,8 +53,18 @@ inline std::vector<int> FileNumbers(const fs::path& dir) {
     return out;
 }
 
-inline int HeaderWord(const fs::path& dir, std::size_t offset) {
-    return GetI16(ReadMasterFile(dir.string()).header.data() + offset);
+// MASTER's two header words: its count of records and its counter of file numbers.
+inline std::pair<int, int> HeaderWords(const fs::path& dir) {
+    const auto header = ReadMasterFile(dir.string()).header;
+    return {GetI16(header.data() + kMasterCountOffset),
+            GetI16(header.data() + kMasterCounterOffset)};
+}
+
+// Every file of a portfolio but the writer lock's (made by the first writer, empty).
+inline std::map<std::string, std::vector<std::uint8_t>> Contents(const fs::path& dir) {
+    auto files = ReadFiles(dir);
+    files.erase(std::string(kLockFileName));
+    return files;
 }
 
 }  // namespace barwise::testing
