@@ -16,35 +16,26 @@
 namespace barwise {
 namespace {
 
-using checktest::Base;
+namespace ct = checktest;
+using ct::Base;
 using testing::Cli;
 using testing::Lines;
 
-void Swap(const fs::path& dir) {
-    checktest::SwapQuotes(dir / "F1.DAT", 28, 0, 1);
-}
-void NegVol(const fs::path& dir) {
-    checktest::PutMbf(dir / "F1.DAT", checktest::QuoteField(28, 15, 6), -5);
-}
-void Gap6(const fs::path& dir) {
-    checktest::DropQuotes(dir / "F1.DAT", 28, 30, 35);
-}
-void Unlisted(const fs::path& dir) {
-    fs::copy_file(dir / "F1.DAT", dir / "F9.DAT");
-}
-void NoMaster(const fs::path& dir) {
-    fs::remove(dir / "MASTER");
-}
-void None(const fs::path&) {}
+const ct::Plant kSwap = ct::SwapQuotes("F1.DAT", 28, 0, 1);
+const ct::Plant kNegVol = ct::Mbf("F1.DAT", ct::QuoteField(28, 15, 6), -5);
+const ct::Plant kGap6 = ct::DropQuotes("F1.DAT", 28, 30, 35);
+const ct::Plant kUnlisted = ct::CopyAs("F1.DAT", "F9.DAT");
+const ct::Plant kNone = [](const fs::path&) {};
+const ct::Plant kNoMaster = [](const fs::path& dir) { fs::remove(dir / "MASTER"); };
 // Two portfolios below the folder's own, the second with a suspect quote.
-void TwoBelow(const fs::path& dir) {
-    for (const char* sub : {"ONE", "TWO"}) checktest::CopyPortfolio(Base::kPlain, dir / sub);
-    NegVol(dir / "TWO");
-}
+const ct::Plant kTwoBelow = [](const fs::path& dir) {
+    for (const char* sub : {"ONE", "TWO"}) ct::CopyPortfolio(Base::kPlain, dir / sub);
+    kNegVol(dir / "TWO");
+};
 
 struct CliCase {
     const char* name;
-    void (*plant)(const fs::path&);
+    ct::Plant plant;
     const char* options;  // after DIR, split at blanks
     const char* typed;    // the answer typed at a terminal (nullptr: not a terminal)
     int status;
@@ -54,26 +45,26 @@ struct CliCase {
 };
 
 const CliCase kCliCases[] = {
-    {"Clean", None, "", nullptr, 0, "", 0, false},
-    {"SuspectSaysHowToEdit", NegVol, "", nullptr, 1, "to edit: barwise-cli edit-quote", 2, false},
-    {"DamageMarkedRepairable", Swap, "", nullptr, 1, "[repairable]", -1, false},
-    {"JsonOneObjectPerFinding", Swap, "--json", nullptr, 1, "\"kind\":\"out-of-order\"", 2, false},
-    {"RepairNeedsYesOffTerminal", Swap, "--repair", nullptr, 2, "", -1, false},
-    {"RepairMendsAndEndsClean", Swap, "--repair --yes", nullptr, 0, "after repair:", -1, true},
-    {"RepairJsonStaysJson", Swap, "--repair --yes --json", nullptr, 0, "", -1, true},
-    {"RepairAnsweredYes", Swap, "--repair", "yes\n", 0, "after repair:", -1, true},
-    {"RepairAnsweredNo", Swap, "--repair", "n\n", 1, "", -1, false},
-    {"RepairNotAnswered", Swap, "--repair", "", 1, "", -1, false},
-    {"SuspectDataIsNeverRepaired", NegVol, "--repair --yes", nullptr, 1, "to edit:", -1, false},
+    {"Clean", kNone, "", nullptr, 0, "", 0, false},
+    {"SuspectSaysHowToEdit", kNegVol, "", nullptr, 1, "to edit: barwise-cli edit-quote", 2, false},
+    {"DamageMarkedRepairable", kSwap, "", nullptr, 1, "[repairable]", -1, false},
+    {"JsonOneObjectPerFinding", kSwap, "--json", nullptr, 1, "\"kind\":\"out-of-order\"", 2, false},
+    {"RepairNeedsYesOffTerminal", kSwap, "--repair", nullptr, 2, "", -1, false},
+    {"RepairMendsAndEndsClean", kSwap, "--repair --yes", nullptr, 0, "after repair:", -1, true},
+    {"RepairJsonStaysJson", kSwap, "--repair --yes --json", nullptr, 0, "", -1, true},
+    {"RepairAnsweredYes", kSwap, "--repair", "yes\n", 0, "after repair:", -1, true},
+    {"RepairAnsweredNo", kSwap, "--repair", "n\n", 1, "", -1, false},
+    {"RepairNotAnswered", kSwap, "--repair", "", 1, "", -1, false},
+    {"SuspectDataIsNeverRepaired", kNegVol, "--repair --yes", nullptr, 1, "to edit:", -1, false},
     // Said to be added once the portfolio lists it, under its name.
-    {"UnlistedFileAdded", Unlisted, "--repair --yes", nullptr, 0,
+    {"UnlistedFileAdded", kUnlisted, "--repair --yes", nullptr, 0,
      "F9.DAT is added as F9 (F9.DAT)\n", -1, false},
-    {"YesWithoutRepair", None, "--yes", nullptr, 2, "", 0, false},
-    {"GapOption", Gap6, "--max-gap 5", nullptr, 1, "6 weekdays", 2, false},
-    {"GapWithinDefault", Gap6, "", nullptr, 0, "", 0, false},
-    {"NoPortfolio", NoMaster, "", nullptr, 2, "", 0, false},
-    {"EveryPortfolioBelow", TwoBelow, "--below --json", nullptr, 1, "ONE: clean", 1, false},
-    {"NoPortfolioBelow", NoMaster, "--below", nullptr, 2, "", 0, false},
+    {"YesWithoutRepair", kNone, "--yes", nullptr, 2, "", 0, false},
+    {"GapOption", kGap6, "--max-gap 5", nullptr, 1, "6 weekdays", 2, false},
+    {"GapWithinDefault", kGap6, "", nullptr, 0, "", 0, false},
+    {"NoPortfolio", kNoMaster, "", nullptr, 2, "", 0, false},
+    {"EveryPortfolioBelow", kTwoBelow, "--below --json", nullptr, 1, "ONE: clean", 1, false},
+    {"NoPortfolioBelow", kNoMaster, "--below", nullptr, 2, "", 0, false},
 };
 
 class CheckCli : public ::testing::TestWithParam<CliCase> {};
@@ -81,9 +72,9 @@ class CheckCli : public ::testing::TestWithParam<CliCase> {};
 TEST_P(CheckCli, StatusAndOutput) {
     const CliCase& c = GetParam();
     testing::TempDir dir;
-    checktest::CopyPortfolio(Base::kPlain, dir.path());
+    ct::CopyPortfolio(Base::kPlain, dir.path());
     c.plant(dir.path());
-    const auto before = checktest::Bytes(dir.path() / "F1.DAT");
+    const auto before = ct::Bytes(dir.path() / "F1.DAT");
     std::vector<std::string> args = {"check", dir.str()};
     std::istringstream options(c.options);
     for (std::string o; options >> o;) args.push_back(o);
@@ -96,7 +87,7 @@ TEST_P(CheckCli, StatusAndOutput) {
     if (c.outLines >= 0) {
         EXPECT_EQ(static_cast<int>(Lines(r.out).size()), c.outLines) << r.out;
     }
-    EXPECT_EQ(checktest::Bytes(dir.path() / "F1.DAT") != before, c.changed);
+    EXPECT_EQ(ct::Bytes(dir.path() / "F1.DAT") != before, c.changed);
 }
 
 INSTANTIATE_TEST_SUITE_P(Check, CheckCli, ::testing::ValuesIn(kCliCases),

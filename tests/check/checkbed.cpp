@@ -5,29 +5,19 @@
 
 #include "datafiles/series.h"
 #include "demo/demodb.h"
+#include "testsupport/dailyseries.h"
 #include "testsupport/tempdir.h"
+#include "testsupport/testdb.h"
 
 namespace barwise::checktest {
 namespace {
-
-int Weekday(DateCode d) {
-    const int w = (d - 1) % 7;  // 0 Sunday (1 January 1961 was one)
-    return w < 0 ? w + 7 : w;
-}
 
 // A series without anything the check could name: weekdays in order (`barsPerDay` bars five
 // minutes apart on each), prices moving a few cents a day, the range holding open and close.
 DemoSeries Smooth(int fileNumber, const char* symbol, const char* name, int recordLength,
                   int barsPerDay = 1) {
-    DemoSeries s;
-    s.fileNumber = fileNumber;
-    s.symbol = symbol;
-    s.name = name;
-    s.recordLength = recordLength;
-    s.columns = DefaultColumns(recordLength);
-    for (int k = 0; k < kPlainQuotes; ++k) {
+    const auto quote = [barsPerDay](int k) {
         DemoQuote q;
-        q.date = PlainDate(k / barsPerDay);
         q.time = MakeTime(9, 30 + k % barsPerDay * 5, 0);
         q.close = 20.0f + 0.05f * static_cast<float>(k % 17);
         q.open = q.close - 0.02f;
@@ -35,8 +25,12 @@ DemoSeries Smooth(int fileNumber, const char* symbol, const char* name, int reco
         q.low = q.close - 0.30f;
         q.volume = 1000.0f + static_cast<float>(k);
         q.openInterest = 500.0f;
-        s.quotes.push_back(q);
-    }
+        return q;
+    };
+    DemoSeries s =
+        testing::DailySeries(fileNumber, symbol, name, recordLength, 0, kPlainQuotes, quote);
+    for (int k = 0; k < kPlainQuotes; ++k)
+        s.quotes[static_cast<std::size_t>(k)].date = PlainDate(k / barsPerDay);
     return s;
 }
 
@@ -58,10 +52,12 @@ void WriteBase(Base base, const fs::path& dir) {
 }
 
 // Reads a file, lets `change` change its bytes and writes them back.
-void Edit(const fs::path& path, const std::function<void(std::vector<std::uint8_t>&)>& change) {
-    auto content = Bytes(path);
-    change(content);
-    barwise::testing::WriteBytes(path, content);
+Plant Edit(std::string file, std::function<void(std::vector<std::uint8_t>&)> change) {
+    return [=](const fs::path& dir) {
+        auto content = Bytes(dir / file);
+        change(content);
+        barwise::testing::WriteBytes(dir / file, content);
+    };
 }
 
 // Where quote i of a file of that record length begins.
@@ -72,12 +68,7 @@ std::ptrdiff_t At(int recordLength, int quote) {
 }  // namespace
 
 DateCode PlainDate(int i) {
-    DateCode d = MakeDate(2015, 1, 5);
-    for (int k = 0; k < i; ++k) {
-        do ++d;
-        while (Weekday(d) == 0 || Weekday(d) == 6);
-    }
-    return d;
+    return DateFromReal(testing::Weekdays(2015, 1, 5, i + 1).back());
 }
 
 const fs::path& CleanPortfolio(Base base) {
@@ -104,41 +95,58 @@ std::vector<std::uint8_t> Bytes(const fs::path& path) {
     return barwise::testing::ReadBytes(path);
 }
 
-void Put(const fs::path& path, std::size_t offset, const std::vector<std::uint8_t>& bytes) {
-    Edit(path, [&](auto& c) {
+Plant PutAt(std::string file, std::size_t offset, std::vector<std::uint8_t> bytes) {
+    return Edit(std::move(file), [=](auto& c) {
         c.resize(std::max(c.size(), offset + bytes.size()));
         std::copy(bytes.begin(), bytes.end(), c.begin() + static_cast<std::ptrdiff_t>(offset));
     });
 }
 
-void PutMbf(const fs::path& path, std::size_t offset, float value) {
+Plant Number(std::string file, std::size_t offset, std::uint32_t value, int size) {
+    std::vector<std::uint8_t> bytes;
+    for (int i = 0; i < size; ++i) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+    return PutAt(std::move(file), offset, bytes);
+}
+
+Plant Mbf(std::string file, std::size_t offset, float value) {
     const MbfBytes m = FloatToMbf(value);
-    Put(path, offset, {m.begin(), m.end()});
+    return PutAt(std::move(file), offset, {m.begin(), m.end()});
 }
 
-void Resize(const fs::path& path, std::size_t size) {
-    Edit(path, [&](auto& c) { c.resize(size); });
+Plant Resize(std::string file, std::size_t size) {
+    return Edit(std::move(file), [=](auto& c) { c.resize(size); });
 }
 
-void CopyQuote(const fs::path& path, int recordLength, int from, int to) {
-    Edit(path, [&](auto& c) {
+Plant CopyAs(std::string from, std::string to) {
+    return [=](const fs::path& d) { fs::copy_file(d / from, d / to); };
+}
+
+Plant CopyQuote(std::string file, int recordLength, int from, int to) {
+    return Edit(std::move(file), [=](auto& c) {
         std::copy_n(c.begin() + At(recordLength, from), recordLength,
                     c.begin() + At(recordLength, to));
     });
 }
 
-void SwapQuotes(const fs::path& path, int recordLength, int a, int b) {
-    Edit(path, [&](auto& c) {
+Plant SwapQuotes(std::string file, int recordLength, int a, int b) {
+    return Edit(std::move(file), [=](auto& c) {
         std::swap_ranges(c.begin() + At(recordLength, a), c.begin() + At(recordLength, a + 1),
                          c.begin() + At(recordLength, b));
     });
 }
 
-void DropQuotes(const fs::path& path, int recordLength, int first, int last) {
-    Edit(path, [&](auto& c) {
+Plant DropQuotes(std::string file, int recordLength, int first, int last) {
+    return Edit(std::move(file), [=](auto& c) {
         c.erase(c.begin() + At(recordLength, first), c.begin() + At(recordLength, last + 1));
         SetDatLastRecord(c.data(), static_cast<int>(c.size()) / recordLength);
     });
+}
+
+Plant Both(Plant a, Plant b) {
+    return [=](const fs::path& d) {
+        a(d);
+        b(d);
+    };
 }
 
 }  // namespace barwise::checktest

@@ -31,22 +31,28 @@ void CopyPortfolio(Base base, const fs::path& dir);
 // The date of quote i of AAA and BBB in the plain portfolio (weekdays from 5 January 2015).
 DateCode PlainDate(int i);
 
-// Byte patches.
+// A damage planted into a portfolio: a small change to its files in `dir`.
+using Plant = std::function<void(const fs::path& dir)>;
 std::vector<std::uint8_t> Bytes(const fs::path& path);
-void Put(const fs::path& path, std::size_t offset, const std::vector<std::uint8_t>& bytes);
-void PutMbf(const fs::path& path, std::size_t offset, float value);
+// Puts bytes into a file at `offset`, filling it up with zero bytes to there.
+Plant PutAt(std::string file, std::size_t offset, std::vector<std::uint8_t> bytes);
+// The `size` low bytes of a number, low byte first.
+Plant Number(std::string file, std::size_t offset, std::uint32_t value, int size = 4);
+Plant Mbf(std::string file, std::size_t offset, float value);
 // Cuts a file to `size` bytes, or fills it up to them with zero bytes.
-void Resize(const fs::path& path, std::size_t size);
+Plant Resize(std::string file, std::size_t size);
+Plant CopyAs(std::string from, std::string to);
 // The byte offset of field `column` (1-based) of quote i in a file of that record length.
 inline std::size_t QuoteField(int recordLength, int quote, int column) {
     return static_cast<std::size_t>(recordLength) * static_cast<std::size_t>(quote + 1) +
            static_cast<std::size_t>(column - 1) * 4;
 }
 // Copies quote `from` over quote `to`.
-void CopyQuote(const fs::path& path, int recordLength, int from, int to);
+Plant CopyQuote(std::string file, int recordLength, int from, int to);
 // Swaps quotes a and b.
-void SwapQuotes(const fs::path& path, int recordLength, int a, int b);
+Plant SwapQuotes(std::string file, int recordLength, int a, int b);
 // Takes quotes [first, last] out of a DAT file, its header count following.
-void DropQuotes(const fs::path& path, int recordLength, int first, int last);
+Plant DropQuotes(std::string file, int recordLength, int first, int last);
+Plant Both(Plant a, Plant b);
 
 }  // namespace barwise::checktest

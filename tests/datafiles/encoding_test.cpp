@@ -2,16 +2,13 @@
 
 #include <cmath>
 #include <limits>
+#include <tuple>
 #include <utility>
 
 #include "datafiles/encoding.h"
 
 namespace barwise {
 namespace {
-
-MbfBytes Bytes(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3) {
-    return {b0, b1, b2, b3};
-}
 
 // A day as YYYYMMDD (0 for no date), and back.
 int Ymd(DateCode code) {
@@ -23,25 +20,20 @@ DateCode Day(int ymd) {
     return MakeDate(ymd / 10000, ymd / 100 % 100, ymd % 100);
 }
 
-struct MbfCase {
-    float value;
-    MbfBytes mbf;
-};
-
 // The last value is 2010-01-04 as a real MASTER stores it.
 TEST(MbfTest, GoldenValuesConvertBothWays) {
-    const MbfCase cases[] = {
-        {1.0f, Bytes(0x00, 0x00, 0x00, 0x81)},  {-1.0f, Bytes(0x00, 0x00, 0x80, 0x81)},
-        {0.5f, Bytes(0x00, 0x00, 0x00, 0x80)},  {100.0f, Bytes(0x00, 0x00, 0x48, 0x87)},
-        {10.0f, Bytes(0x00, 0x00, 0x20, 0x84)}, {-0.75f, Bytes(0x00, 0x00, 0xC0, 0x80)},
-        {-0.0f, Bytes(0x00, 0x00, 0x00, 0x00)}, {1100104.0f, Bytes(0x40, 0x4A, 0x06, 0x95)},
+    const std::pair<float, MbfBytes> cases[] = {
+        {1.0f, {0x00, 0x00, 0x00, 0x81}},  {-1.0f, {0x00, 0x00, 0x80, 0x81}},
+        {0.5f, {0x00, 0x00, 0x00, 0x80}},  {100.0f, {0x00, 0x00, 0x48, 0x87}},
+        {10.0f, {0x00, 0x00, 0x20, 0x84}}, {-0.75f, {0x00, 0x00, 0xC0, 0x80}},
+        {-0.0f, {0x00, 0x00, 0x00, 0x00}}, {1100104.0f, {0x40, 0x4A, 0x06, 0x95}},
     };
-    for (const MbfCase& c : cases) {
-        EXPECT_EQ(FloatToMbf(c.value), c.mbf) << c.value;
-        EXPECT_EQ(MbfToFloat(c.mbf.data()), c.value) << c.value;
+    for (const auto& [value, mbf] : cases) {
+        EXPECT_EQ(FloatToMbf(value), mbf) << value;
+        EXPECT_EQ(MbfToFloat(mbf.data()), value) << value;
     }
     for (std::uint8_t exponent : {0, 1, 2}) {
-        const float v = MbfToFloat(Bytes(0xFF, 0xFF, 0xFF, exponent).data());
+        const float v = MbfToFloat(MbfBytes{0xFF, 0xFF, 0xFF, exponent}.data());
         EXPECT_EQ(v, 0.0f) << int(exponent);
         EXPECT_FALSE(std::signbit(v)) << int(exponent);
     }
@@ -54,42 +46,36 @@ TEST(MbfTest, ValuesWithoutMbfFormAreRefusedAndNothingWritten) {
     const float nan = limits::quiet_NaN(), inf = limits::infinity(), max = limits::max();
     const float min = limits::min(), tiny = -limits::denorm_min();
     const float big = std::ldexp(1.0f, 127), top = std::ldexp(1.0f, 126);
-    const struct {
-        float value;
-        bool form, holds;
-    } cases[] = {
+    const std::tuple<float, bool, bool> cases[] = {
+        // the value, has a form, holds it
         {nan, false, false}, {inf, false, false},  {-inf, false, false},    {big, false, false},
         {max, false, false}, {top, true, true},    {0.0f, true, true},      {-0.0f, true, true},
         {min, true, true},   {-12.5f, true, true}, {1.0e-39f, true, false}, {tiny, true, false},
     };
-    for (const auto& c : cases) {
-        MbfBytes b = Bytes(1, 2, 3, 4);
-        EXPECT_EQ(IeeeToMbf(c.value, b.data()), c.form ? kSuccess : kInvalidParm) << c.value;
-        if (!c.form) {
-            EXPECT_EQ(b, Bytes(1, 2, 3, 4)) << c.value;
+    for (const auto& [value, form, holds] : cases) {
+        MbfBytes b = {1, 2, 3, 4};
+        EXPECT_EQ(IeeeToMbf(value, b.data()), form ? kSuccess : kInvalidParm) << value;
+        if (!form) {
+            EXPECT_EQ(b, (MbfBytes{1, 2, 3, 4})) << value;
         }
-        EXPECT_EQ(HasMbfForm(c.value), c.form) << c.value;
-        EXPECT_EQ(MbfHoldsValue(c.value), c.holds) << c.value;
+        EXPECT_EQ(HasMbfForm(value), form) << value;
+        EXPECT_EQ(MbfHoldsValue(value), holds) << value;
     }
-    EXPECT_EQ(FloatToMbf(-tiny), Bytes(0, 0, 0, 0));
+    EXPECT_EQ(FloatToMbf(-tiny), (MbfBytes{0, 0, 0, 0}));
     EXPECT_EQ(MbfToFloat(FloatToMbf(std::ldexp(1.5f, 126)).data()), std::ldexp(1.5f, 126));
 }
 
 // Day 0 (31 December 1960) is a day like any other, not "no date".
 TEST(DateTest, DayNumbers) {
-    const struct {
-        int year, month, day;
-        DateCode code;
-    } days[] = {
+    const std::tuple<int, int, int, DateCode> days[] = {
         {61, 1, 1, 1},           {99, 12, 31, 14244},  {100, 1, 1, 14245},
         {2000, 1, 1, 14245},     {100, 2, 29, 14304},  {100, 3, 1, 14305},
         {1964, 12, 31, 1461},    {1960, 1, 1, -365},   {1960, 12, 31, 0},
         {1900, 1, 1, kFirstDay}, {0, 1, 1, kFirstDay}, {2199, 12, 31, kLastDay},
         {100, 13, 1, kNoDate},   {100, 0, 1, kNoDate}, {300, 1, 1, kNoDate},
     };
-    for (const auto& c : days) {
-        EXPECT_EQ(MakeDate(c.year, c.month, c.day), c.code) << c.year << "-" << c.month;
-    }
+    for (const auto& [year, month, day, code] : days)
+        EXPECT_EQ(MakeDate(year, month, day), code) << year << "-" << month;
     for (const auto& [code, ymd] : {std::pair{14304, 1000229}, std::pair{65535, 2400604}}) {
         const DateParts p = SplitDate(static_cast<DateCode>(code));
         EXPECT_EQ(p.year * 10000 + p.month * 100 + p.day, ymd) << code;
@@ -102,10 +88,7 @@ TEST(DateTest, EveryDayCodeSplitsAndJoinsBack) {
     DateParts previous = SplitDate(kFirstDay - 1);
     for (int code = kFirstDay; code <= kLastDay; ++code) {
         const DateParts p = SplitDate(static_cast<DateCode>(code));
-        ASSERT_GE(p.month, 1);
-        ASSERT_LE(p.month, 12);
-        ASSERT_GE(p.day, 1);
-        ASSERT_LE(p.day, 31);
+        ASSERT_TRUE(p.month >= 1 && p.month <= 12 && p.day >= 1 && p.day <= 31) << code;
         ASSERT_EQ(MakeDate(p.year, p.month, p.day), code) << code;
         ASSERT_EQ(DateFromReal(DateToReal(static_cast<DateCode>(code))), code) << code;
         ASSERT_EQ(DateFromReal(MbfToFloat(DateToMbfReal(static_cast<DateCode>(code)).data())),
@@ -154,21 +137,17 @@ TEST(DateTest, DateRunReadsWhatDateFromRealReads) {
 
 // Odd seconds are kept, the last second of the day included, and go back to the same real.
 TEST(TimeTest, EverySecondOfTheDaySurvives) {
-    struct Case {
-        float real;
-        TimeCode code;
-        const char* text;
-    } const cases[] = {
+    const std::tuple<float, TimeCode, const char*> cases[] = {
         {0.0f, 0, "00:00:00"},
         {93000.0f, 9 * 3600 + 30 * 60, "09:30:00"},
         {93001.0f, 9 * 3600 + 30 * 60 + 1, "09:30:01"},
         {170517.0f, MakeTime(17, 5, 17), "17:05:17"},
         {235959.0f, 86399, "23:59:59"},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(TimeFromReal(c.real), c.code) << c.text;
-        EXPECT_EQ(TimeToReal(c.code), c.real) << c.text;
-        EXPECT_EQ(FormatTime(c.code), c.text);
+    for (const auto& [real, code, text] : cases) {
+        EXPECT_EQ(TimeFromReal(real), code) << text;
+        EXPECT_EQ(TimeToReal(code), real) << text;
+        EXPECT_EQ(FormatTime(code), text);
     }
     const TimeParts t = SplitTime(MakeTime(23, 59, 59));
     EXPECT_EQ(t.hour * 10000 + t.minute * 100 + t.second, 235959);
@@ -177,21 +156,15 @@ TEST(TimeTest, EverySecondOfTheDaySurvives) {
         EXPECT_EQ(TimeFromReal(bad), 0) << bad;
 }
 
-struct FormatCase {
-    DateStyle style;
-    char sep;
-    const char* text;
-};
-
 TEST(FormatDateTest, EveryStyleForFirstOfMarch2000) {
     const DateCode d = MakeDate(2000, 3, 1);
-    const FormatCase cases[] = {
+    const std::tuple<DateStyle, char, const char*> cases[] = {
         {1, '/', "00/03/01"}, {2, '/', "2000/03/01"}, {3, '/', "03/01/00"}, {4, '-', "03-01-2000"},
         {5, '.', "01.03.00"}, {6, '.', "01.03.2000"}, {7, '/', "000301"},   {8, '/', "20000301"},
         {9, '/', "030100"},   {10, '/', "03012000"},  {11, '/', "010300"},  {12, '/', "01032000"},
         {0, '/', ""},         {13, '/', ""},
     };
-    for (const FormatCase& c : cases) EXPECT_EQ(FormatDate(d, c.style, c.sep), c.text);
+    for (const auto& [style, sep, text] : cases) EXPECT_EQ(FormatDate(d, style, sep), text);
     EXPECT_EQ(FormatDate(MakeDate(1999, 12, 31), 4, '/'), "12/31/1999");
     EXPECT_EQ(FormatDate(kNoDate, 2, '/'), "0000/00/00");
     // Two digits name a year from 1960 to 2059; any other year is written out.
@@ -214,16 +187,14 @@ TEST(ParseDateTest, TextsAndStyles) {
     for (const char* text : {"", "   ", "13/01/99", "00/10/99", "02/32/99", "02/00/99", "3/",
                              "04/31/20", "02/30/2020", "02/29/11"})
         EXPECT_EQ(ParseDate(text, 3), kNoDate) << text;
-    const struct {
-        const char* text;
-        DateStyle style;
-        int ymd;  // 0: no date
-    } styles[] = {
+    const std::tuple<const char*, DateStyle, int> styles[] = {
+        // YYYYMMDD, 0 for no date
         {"00/00/00", 1, 0},          {"03/01/99", 0, 0},          {"03/01/99", 13, 0},
         {"03/01/1945", 4, 19450301}, {"03/01/2001", 4, 20010301}, {"20100104", 8, 20100104},
         {"20110229", 8, 0},          {"31/04/20", 5, 0},
     };
-    for (const auto& c : styles) EXPECT_EQ(Ymd(ParseDate(c.text, c.style)), c.ymd) << c.text;
+    for (const auto& [text, style, ymd] : styles)
+        EXPECT_EQ(Ymd(ParseDate(text, style)), ymd) << text;
 }
 
 // Whole date texts as they are typed: the three forms, nothing around them, and only days

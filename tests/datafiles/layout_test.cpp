@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "datafiles/layout.h"
 #include "testsupport/testdb.h"
 
@@ -19,13 +21,8 @@ std::string Text(const Columns& codes) {
 }
 
 TEST(ReadLayoutTest, DopFiles) {
-    const struct {
-        const char* name;
-        const char* text;
-        const char* column;
-        const char* input;
-        const char* display;
-    } cases[] = {
+    // What the case shows, the DOP's text, and the column, input and display codes read.
+    const std::tuple<const char*, const char*, const char*, const char*, const char*> cases[] = {
         {"plain six fields",
          "\"DATE\",0,0\r\n\"OPEN\",2,2\r\n\"HIGH\",2,2\r\n\"LOW\",2,2\r\n\"CLOSE\",2,2\r\n"
          "\"VOL\",1000,100\r\n",
@@ -51,39 +48,36 @@ TEST(ReadLayoutTest, DopFiles) {
          "0 0 0 0 0 0 32767 0", "0 0 0 0 0 0 -32768 0"},
     };
     TempDir tmp;
-    for (const auto& c : cases) {
-        WriteText(tmp.path() / "F1.DOP", c.text);
+    for (const auto& [name, text, column, input, display] : cases) {
+        WriteText(tmp.path() / "F1.DOP", text);
         FieldLayout layout;
         // The record length does not matter when there is a DOP file.
-        ASSERT_EQ(ReadLayout(tmp.path() / "F1.DOP", 99, layout), kSuccess) << c.name;
-        EXPECT_EQ(Text(layout.column), c.column) << c.name;
-        EXPECT_EQ(Text(layout.inputFormat), c.input) << c.name;
-        EXPECT_EQ(Text(layout.displayFormat), c.display) << c.name;
+        ASSERT_EQ(ReadLayout(tmp.path() / "F1.DOP", 99, layout), kSuccess) << name;
+        EXPECT_EQ(
+            std::tuple(Text(layout.column), Text(layout.inputFormat), Text(layout.displayFormat)),
+            std::tuple(column, input, display))
+            << name;
     }
 }
 
 // A 28-byte intraday record keeps the time of each bar second.
 TEST(ReadLayoutTest, DefaultsByRecordLength) {
-    const struct {
-        int recordLength;
-        char period;
-        const char* column;
-    } cases[] = {
+    const std::tuple<int, char, const char*> cases[] = {
+        // record length, period, columns
         {12, 'D', "1 0 0 0 0 2 3 0"}, {16, 'D', "1 0 0 2 3 4 0 0"}, {18, 'D', "1 0 0 0 0 2 0 0"},
         {24, 'D', "1 0 2 3 4 5 6 0"}, {28, 'D', "1 0 2 3 4 5 6 7"}, {28, 'I', "1 2 3 4 5 6 7 0"},
         {32, 'I', "1 2 3 4 5 6 7 8"}, {32, 'D', "1 2 3 4 5 6 7 8"},
     };
     TempDir tmp;
     const fs::path dop = tmp.path() / "F1.DOP";
-    for (const auto& c : cases) {
+    for (const auto& [length, period, column] : cases) {
         FieldLayout layout;
         bool ignored = true;
-        const int fields = c.recordLength / 4;
-        ASSERT_EQ(ReadLayout(dop, c.recordLength, fields, c.period, layout, &ignored), kSuccess);
-        EXPECT_FALSE(ignored);
-        EXPECT_EQ(Text(layout.column), c.column) << c.recordLength;
-        EXPECT_EQ(layout.inputFormat, Columns{});
-        EXPECT_EQ(layout.displayFormat, Columns{});
+        ASSERT_EQ(ReadLayout(dop, length, length / 4, period, layout, &ignored), kSuccess);
+        EXPECT_EQ(
+            std::tuple(ignored, Text(layout.column), layout.inputFormat, layout.displayFormat),
+            std::tuple(false, column, Columns{}, Columns{}))
+            << length;
     }
     for (int length : {0, 4, 8, 20, 36, 76, 200, -56}) {
         FieldLayout layout;
@@ -92,13 +86,9 @@ TEST(ReadLayoutTest, DefaultsByRecordLength) {
     }
 }
 
-struct TwentyCase {
-    std::vector<float> firstQuote;  // fields 1..5
-    bool volumeLayout;
-};
-
 TEST(ReadLayoutTest, TwentyByteRecordsDecideFromTheFirstQuote) {
-    const TwentyCase cases[] = {
+    const std::pair<std::vector<float>, bool> cases[] = {
+        // the first quote, a volume layout
         {{1100104.0f, 11.0f, 10.0f, 10.75f, 1500.0f}, true},  // 1500 > 2 x 11: a volume
         {{1100104.0f, 10.5f, 11.0f, 10.0f, 10.75f}, false},   // a price
         {{1100104.0f, 10.5f, 11.0f, 10.0f, 0.0f}, true},      // zero: a volume
@@ -107,11 +97,11 @@ TEST(ReadLayoutTest, TwentyByteRecordsDecideFromTheFirstQuote) {
     const Columns volume = {1, 0, 0, 2, 3, 4, 5, 0};
     const Columns prices = {1, 0, 2, 3, 4, 5, 0, 0};
     TempDir tmp;
-    for (const TwentyCase& c : cases) {
-        testing::WriteDat(tmp.path() / "F3.DAT", 20, {c.firstQuote});
+    for (const auto& [firstQuote, volumeLayout] : cases) {
+        testing::WriteDat(tmp.path() / "F3.DAT", 20, {firstQuote});
         FieldLayout layout;
         ASSERT_EQ(ReadLayout(tmp.path() / "F3.DOP", 20, layout), kSuccess);
-        EXPECT_EQ(layout.column, c.volumeLayout ? volume : prices) << c.firstQuote[4];
+        EXPECT_EQ(layout.column, volumeLayout ? volume : prices) << firstQuote[4];
     }
     // A file without quotes reads as zeros: the volume layout.
     testing::WriteDat(tmp.path() / "f4.dat", 20, {});
@@ -124,26 +114,23 @@ TEST(ReadLayoutTest, TwentyByteRecordsDecideFromTheFirstQuote) {
 // the default layout of the record length is used and the caller told so.
 TEST(ReadLayoutTest, DamagedDopGivesWayToTheDefault) {
     TempDir tmp;
-    struct Case {
-        const char* dop;
-        int fieldCount;
-        bool ignored;
-    } cases[] = {
+    const std::tuple<const char*, int, bool> cases[] = {
+        // the DOP, fields, set aside
         {"", 7, true},
         {"\"CLOSE\",2,2\n\"VOL\",0,0\n", 7, true},
         // Eight names for seven fields.
         {"\"DATE\"\n\"OPEN\"\n\"HIGH\"\n\"LOW\"\n\"CLOSE\"\n\"VOL\"\n\"OI\"\n\"TIME\"\n", 7, true},
         {"\"DATE\",0,0\n\"CLOSE\",2,2\n", 7, false},
     };
-    for (const Case& c : cases) {
-        testing::WriteText(tmp.path() / "F1.DOP", c.dop);
+    for (const auto& [dop, fieldCount, setAside] : cases) {
+        testing::WriteText(tmp.path() / "F1.DOP", dop);
         FieldLayout layout;
         bool ignored = false;
-        ASSERT_EQ(ReadLayout(tmp.path() / "F1.DOP", 28, c.fieldCount, 'D', layout, &ignored),
+        ASSERT_EQ(ReadLayout(tmp.path() / "F1.DOP", 28, fieldCount, 'D', layout, &ignored),
                   kSuccess);
-        EXPECT_EQ(ignored, c.ignored) << c.dop;
-        if (c.ignored) {
-            EXPECT_EQ(layout.column, (Columns{1, 0, 2, 3, 4, 5, 6, 7})) << c.dop;
+        EXPECT_EQ(ignored, setAside) << dop;
+        if (setAside) {
+            EXPECT_EQ(layout.column, (Columns{1, 0, 2, 3, 4, 5, 6, 7})) << dop;
         }
     }
     // Without a default for the record length the DOP is all there is.

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <tuple>
 
 #include "datafiles/master.h"
 #include "testsupport/testdb.h"
@@ -14,15 +16,9 @@ using testing::SubdirEntry;
 using testing::TempDir;
 using testing::WriteMaster;
 
-struct MatchCase {
-    const char* symbol;
-    const char* name;
-    const char* key;
-    bool matches;
-};
-
 TEST(MasterMatchTest, KeyAgainstNameAndSymbolWords) {
-    const MatchCase cases[] = {
+    const std::tuple<const char*, const char*, const char*, bool> cases[] = {
+        // symbol, name
         {"IBM", "INTL BUS MACH", "IBM", true},
         {"IBM", "INTL BUS MACH", "ibm", true},
         {"IBM", "Intl Bus Mach", "INTL BUS MACH", true},
@@ -35,9 +31,9 @@ TEST(MasterMatchTest, KeyAgainstNameAndSymbolWords) {
         {"IBM", "X", "IB", false},
         {"IBM", "X", "IBMX", false},
     };
-    for (const MatchCase& c : cases) {
-        EXPECT_EQ(MasterRecordMatches(Entry(1, c.symbol, c.name, 28, 7), c.key), c.matches)
-            << c.symbol << " / " << c.name << " vs " << c.key;
+    for (const auto& [symbol, name, key, matches] : cases) {
+        EXPECT_EQ(MasterRecordMatches(Entry(1, symbol, name, 28, 7), key), matches)
+            << symbol << " / " << name << " vs " << key;
     }
 }
 
@@ -64,9 +60,7 @@ protected:
         const DataStatus s = FindSymbol(start.empty() ? tmp.str() : start, key, r, dir);
         if (s != kSuccess) return "status " + std::to_string(StatusCode(s));
         std::string rel = dir.substr(tmp.str().size());
-        for (char& c : rel) {
-            if (c == kPathSeparator) c = '/';  // the same answer on every system
-        }
+        std::replace(rel.begin(), rel.end(), kPathSeparator, '/');  // the same on every system
         return rel + ":" + std::to_string(r.fileNumber());
     }
 };
@@ -110,14 +104,12 @@ TEST_F(FindSymbolTest, ReturnsDatesAsIeeeAndTheDirectoryWithSeparator) {
     std::string dir;
     ASSERT_EQ(FindSymbol(tmp.str(), "x corp", r, dir), kSuccess);
     EXPECT_EQ(dir, tmp.str() + kPathSeparator);
-    EXPECT_EQ(r.firstDateIeee(), 1100104.0f);
-    EXPECT_EQ(r.lastDateIeee(), 1101231.0f);
+    EXPECT_EQ(std::pair(r.firstDateIeee(), r.lastDateIeee()), std::pair(1100104.0f, 1101231.0f));
     // Every byte but the two dates comes back as stored.
-    for (std::size_t i = 0; i < kMasterRecordSize; ++i) {
-        if (i < kMasterFirstDateOffset || i >= kMasterLastDateOffset + 4) {
-            EXPECT_EQ(r.bytes[i], entry.bytes[i]) << i;
-        }
-    }
+    MasterRecord undated = r;
+    std::memcpy(undated.bytes.data() + kMasterFirstDateOffset,
+                entry.bytes.data() + kMasterFirstDateOffset, 8);
+    EXPECT_EQ(undated.bytes, entry.bytes);
     // A start directory given with its separator is used as it is; an empty one is the
     // current directory.
     ASSERT_EQ(FindSymbol(tmp.str() + kPathSeparator, "XYZ", r, dir), kSuccess);
@@ -126,9 +118,7 @@ TEST_F(FindSymbolTest, ReturnsDatesAsIeeeAndTheDirectoryWithSeparator) {
     fs::current_path(tmp.path());
     const DataStatus s = FindSymbol("", "XYZ", r, dir);
     fs::current_path(old);
-    EXPECT_EQ(s, kSuccess);
-    EXPECT_EQ(dir, "");
-    EXPECT_EQ(r.fileNumber(), 9);
+    EXPECT_EQ(std::tuple(s, dir, r.fileNumber()), std::tuple(kSuccess, "", 9));
 }
 
 // The walk goes at most 31 levels below the start, and enters no directory whose path is

@@ -52,7 +52,6 @@ protected:
         if (!fs::is_directory(kRealDb)) GTEST_SKIP() << "real databases not found at " << kRealDb;
     }
 };
-class RealDbValues : public RealDb {};
 class ExtIndexRead : public RealDb {};
 class ExtIndexRewrite : public RealDb {};
 
@@ -72,9 +71,8 @@ TEST_P(RealDbTest, EverySecurityReadsAndAScaleByOneChangesNoByte) {
     ASSERT_EQ(m.status, kSuccess);
     ASSERT_FALSE(m.entries.empty());
     const auto before = db.files();
-    EditRequest scale;
-    scale.op = EditOp::kScale;
-    scale.values = {1, 1, 1, 1, 1, 1};
+    const EditRequest scale =
+        testing::MakeEdit(EditOp::kScale, kFirstDay, kLastDay, {1, 1, 1, 1, 1, 1});
     int read = 0;
     for (const MasterEntry& e : m.entries) {
         SCOPED_TRACE("F" + std::to_string(e.id.fileNumber));
@@ -105,24 +103,38 @@ INSTANTIATE_TEST_SUITE_P(Databases, RealDbTest,
                              return n;
                          });
 
+// A security of a real database read (from quote `start`, `count` of them) beside the
+// bytes of its data file, whose column c of quote i is Raw(i, c).
+class RealDbValues : public RealDb {
+protected:
+    QuoteSeries s;
+    std::vector<std::uint8_t> raw;
+    int length = 0;
+    bool Read(const std::string& db, const char* file, const char* key, int recordLength,
+              int start = 0, int count = -1) {
+        raw = ReadBytes(kRealDb + "/" + db + "/" + file);
+        length = recordLength;
+        return (s.capacity > 0 || AllocSeries(s, 16000) == kSuccess) &&
+               ReadSeries(s, kRealDb + "/" + db, key, start, count) == kSuccess;
+    }
+    double Raw(int i, int column) const {
+        return MbfValue(raw.data() + (i + 1) * length + 4 * column);
+    }
+};
+
 // ASR (F1.DAT, listed by MASTER) and RCF (F256.MWD, listed by XMASTER) of equis-italy:
 // 28-byte records, D O H L C V OI (for RCF the columns its field bits 0x7F give); their
 // first quotes are 4 and 5 January 2010.
 TEST_F(RealDbValues, EquisItalyQuotesMatchTheRawBytes) {
-    const std::string dir = kRealDb + "/equis-italy";
     for (const auto& [file, key, first] :
          {std::tuple{"F1.DAT", "ASR", "01/04/10"}, std::tuple{"F256.MWD", "RCF", "01/05/10"}}) {
         SCOPED_TRACE(key);
-        const auto raw = ReadBytes(dir + "/" + file);
-        QuoteSeries s;
-        ASSERT_EQ(AllocSeries(s, 400), kSuccess);
-        ASSERT_EQ(ReadSeries(s, dir, key, 0, -1), kSuccess);
+        ASSERT_TRUE(Read("equis-italy", file, key, 28));
         ASSERT_EQ(s.total, static_cast<int>(raw.size() / 28) - 1);
         for (int i : {0, 1, s.count / 2, s.count - 1}) {
-            const std::uint8_t* rec = raw.data() + (i + 1) * 28;
-            EXPECT_EQ(Ymd(s.date(i)), 19000000 + static_cast<int>(MbfValue(rec))) << i;
+            EXPECT_EQ(Ymd(s.date(i)), 19000000 + static_cast<int>(Raw(i, 0))) << i;
             for (int f = kFieldOpen; f <= kFieldOi; ++f)
-                EXPECT_EQ(s.value(f, i), MbfValue(rec + 4 * (f - kFieldOpen + 1))) << i << " " << f;
+                EXPECT_EQ(s.value(f, i), Raw(i, f - kFieldOpen + 1)) << i << " " << f;
         }
         EXPECT_EQ(FormatDateMdy(s.date(0)), first);
     }
@@ -130,46 +142,33 @@ TEST_F(RealDbValues, EquisItalyQuotesMatchTheRawBytes) {
 
 // 64,885 one-minute bars in 32-byte records without a DOP: DATE TIME OPEN HIGH LOW CLOSE VOL
 // OI, and a header last record number (64,886) beyond the signed 16-bit range. First bar
-// 2 January 2003 09:16, last 4 July 2003 17:39.
+// 2 January 2003 09:16 opening at 23,785, last 4 July 2003 17:39 closing at 24,920.
 TEST_F(RealDbValues, EquisItalyIntradayReadsEveryBar) {
-    const std::string dir = kRealDb + "/equis-italy-intraday";
-    const auto raw = ReadBytes(dir + "/F1.DAT");
-    QuoteSeries s;
-    ASSERT_EQ(AllocSeries(s, 2), kSuccess);
-    ASSERT_EQ(ReadSeries(s, dir, "FIB30", 0, 0), kSuccess);
+    ASSERT_TRUE(Read("equis-italy-intraday", "F1.DAT", "FIB30", 32, 0, 0));
     ASSERT_EQ(s.total, 64885);
     ASSERT_EQ(static_cast<int>(raw.size() / 32) - 1, 64885);
     for (int i : {0, 1, 40000, 64884}) {
-        ASSERT_EQ(ReadSeries(s, dir, "FIB30", i, 1), kSuccess) << i;
-        const std::uint8_t* rec = raw.data() + (i + 1) * 32;
-        EXPECT_EQ(s.time(0), TimeFromReal(static_cast<float>(MbfValue(rec + 4)))) << i;
+        ASSERT_TRUE(Read("equis-italy-intraday", "F1.DAT", "FIB30", 32, i, 1)) << i;
+        EXPECT_EQ(s.time(0), TimeFromReal(static_cast<float>(Raw(i, 1)))) << i;
         for (int f = kFieldOpen; f <= kFieldOi; ++f)
-            EXPECT_EQ(s.value(f, 0), MbfValue(rec + f * 4)) << i << " field " << f;
+            EXPECT_EQ(s.value(f, 0), Raw(i, f)) << i << " " << f;
     }
-    ASSERT_EQ(ReadSeries(s, dir, "FIB30", 0, 1), kSuccess);
-    EXPECT_EQ(FormatDateMdy(s.date(0)), "01/02/03");
-    EXPECT_EQ(s.time(0), MakeTime(9, 16, 0));
-    EXPECT_EQ(s.open(0), 23785.0f);
-    ASSERT_EQ(ReadSeries(s, dir, "FIB30", 64884, 1), kSuccess);
-    EXPECT_EQ(FormatDateMdy(s.date(0)), "07/04/03");
-    EXPECT_EQ(s.time(0), MakeTime(17, 39, 0));
-    EXPECT_EQ(s.close(0), 24920.0f);
+    EXPECT_EQ(std::tuple(FormatDateMdy(s.date(0)), s.time(0), s.close(0)),
+              std::tuple("07/04/03", MakeTime(17, 39, 0), 24920.0f));
+    ASSERT_TRUE(Read("equis-italy-intraday", "F1.DAT", "FIB30", 32, 0, 1));
+    EXPECT_EQ(std::tuple(FormatDateMdy(s.date(0)), s.time(0), s.open(0)),
+              std::tuple("01/02/03", MakeTime(9, 16, 0), 23785.0f));
 }
 
 // APX of mininge-dop, found by its name (its symbol field is blank); DOP: D O H L C V.
 TEST_F(RealDbValues, MiningeDopLayoutAndBlankSymbols) {
-    const std::string dir = kRealDb + "/mininge-dop";
-    const auto raw = ReadBytes(dir + "/F1.DAT");
-    QuoteSeries s;
-    ASSERT_EQ(AllocSeries(s, 16000), kSuccess);
-    ASSERT_EQ(ReadSeries(s, dir, "apx", 0, -1), kSuccess);
+    ASSERT_TRUE(Read("mininge-dop", "F1.DAT", "apx", 24));
     ASSERT_EQ(s.info->layout.inputFormat[kFieldVol], 1000);
     ASSERT_GT(s.count, 2);
     for (int i : {0, s.count - 1}) {
-        const std::uint8_t* rec = raw.data() + (i + 1) * 24;
-        EXPECT_EQ(s.close(i), MbfValue(rec + 16)) << i;
-        EXPECT_EQ(s.volume(i), MbfValue(rec + 20)) << i;
-        EXPECT_EQ(s.openInterest(i), -1.0f);
+        EXPECT_EQ(std::tuple(s.close(i), s.volume(i), s.openInterest(i)),
+                  std::tuple(Raw(i, 4), Raw(i, 5), -1.0f))
+            << i;
     }
 }
 
@@ -208,16 +207,15 @@ TEST_F(ExtIndexRead, EveryRealSecurityIsListedAsTheIndependentDecodingHasIt) {
             const MasterEntry& e = m.entries[i];
             const auto& d = decoded[i];
             SCOPED_TRACE(std::string(c.db) + " F" + std::to_string(d.fileNumber));
-            EXPECT_EQ(e.id.inXmaster(), d.index == testing::IndexKind::kXmaster);
-            EXPECT_EQ(e.id.position, d.position);
-            EXPECT_EQ(e.id.fileNumber, d.fileNumber);
-            EXPECT_EQ(e.record.fileNumber(), d.fileNumber);
-            EXPECT_EQ(DisplayText(e.record.symbolField()), d.symbol);
-            EXPECT_EQ(SecurityName(e.record), d.fullName());
-            EXPECT_EQ(e.record.fieldCount(), d.fieldCount);
             const std::uint8_t* dates = e.record.bytes.data();
-            EXPECT_EQ(YmdFromDateReal(MbfToFloat(dates + kMasterFirstDateOffset)), d.firstDate);
-            EXPECT_EQ(YmdFromDateReal(MbfToFloat(dates + kMasterLastDateOffset)), d.lastDate);
+            EXPECT_EQ(std::tuple(e.id.inXmaster(), e.id.position, e.id.fileNumber,
+                                 e.record.fileNumber(), DisplayText(e.record.symbolField()),
+                                 SecurityName(e.record), e.record.fieldCount(),
+                                 YmdFromDateReal(MbfToFloat(dates + kMasterFirstDateOffset)),
+                                 YmdFromDateReal(MbfToFloat(dates + kMasterLastDateOffset))),
+                      std::tuple(d.index == testing::IndexKind::kXmaster, d.position, d.fileNumber,
+                                 d.fileNumber, d.symbol, d.fullName(), d.fieldCount, d.firstDate,
+                                 d.lastDate));
         }
     }
 }
@@ -383,12 +381,8 @@ TEST_F(ExtIndexRewrite, DeletesMoveTheDatesOfBothKindsOfSecurity) {
         ASSERT_EQ(ReadSeries(s, id, 0, 400), kSuccess);
         ASSERT_GT(s.count, 3);
         const DateCode second = s.date(1), beforeLast = s.date(s.count - 2);
-        for (DateCode d : {s.date(0), s.date(s.count - 1)}) {
-            EditRequest del;
-            del.op = EditOp::kDelete;
-            del.from = d;
-            ASSERT_EQ(RewriteSeries(del, id), kSuccess);
-        }
+        for (DateCode d : {s.date(0), s.date(s.count - 1)})
+            ASSERT_EQ(RewriteSeries(testing::MakeEdit(EditOp::kDelete, d, d), id), kSuccess);
         EXPECT_EQ(DecodedDates(db.dir(), id.fileNumber),
                   std::make_pair(Ymd(second), Ymd(beforeLast)));
         EXPECT_EQ(db.disagreement(), "");
@@ -402,9 +396,8 @@ TEST_F(ExtIndexRewrite, AnIndexFileSetAsideIsNeverWritten) {
     DbCopy db("bbfinance-inconsistent");
     const MasterFile m = ReadMasterFile(db.dir());
     ASSERT_EQ(m.status, kSuccess);
-    EXPECT_EQ(m.emaster, ExtIndexState::kUnusable);
-    EXPECT_EQ(m.xmaster, ExtIndexState::kUnusable);
-    EXPECT_EQ(m.entries.size(), 40u);
+    EXPECT_EQ(std::tuple(m.emaster, m.xmaster, m.entries.size()),
+              std::tuple(ExtIndexState::kUnusable, ExtIndexState::kUnusable, 40u));
     const std::string& w = m.indexWarning;
     EXPECT_NE(w.find("EMASTER gives file number"), std::string::npos) << w;
     EXPECT_NE(w.find("XMASTER is shorter than its header"), std::string::npos) << w;

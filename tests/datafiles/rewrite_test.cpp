@@ -80,12 +80,7 @@ protected:
     DateCode Day(int i) const { return DateFromReal(dates[static_cast<std::size_t>(i)]); }
     DataStatus Run(EditOp op, DateCode from, DateCode to, Values values = {2, 2, 2, 2, 1, 1},
                    FileSystem& fsys = RealFileSystem()) {
-        EditRequest r;
-        r.op = op;
-        r.from = from;
-        r.to = to;
-        r.values = values;
-        return RewriteSeries(r, tmp.str(), "ABC", fsys);
+        return RewriteSeries(testing::MakeEdit(op, from, to, values), tmp.str(), "ABC", fsys);
     }
     // A Scale by 2 of every quote, or a Delete or Insert of quote `day`.
     DataStatus Run(EditOp op, int day = 0, FileSystem& fsys = RealFileSystem()) {
@@ -146,52 +141,45 @@ TEST_F(RewriteTest, SetChangesOneDayAndAMissingDayChangesNothing) {
 // date order.
 TEST_F(RewriteTest, DeleteAndInsertOfOneQuote) {
     const EditOp del = EditOp::kDelete, ins = EditOp::kInsert;
-    struct Case {
-        const char* what;
-        std::vector<int> held;  // days of January 2000
-        EditOp op;
-        int day;
-        DataStatus status;
-        const char* after;
-    } const cases[] = {
-        {"delete the first", {3, 4, 5}, del, 3, kSuccess, "4:2 5:3"},
-        {"delete the last", {3, 4, 5}, del, 5, kSuccess, "3:1 4:2"},
-        {"delete a middle one", {3, 4, 5}, del, 4, kSuccess, "3:1 5:3"},
-        {"delete the only one", {3}, del, 3, kSuccess, ""},
-        {"insert copies to the day before", {3, 5, 10}, ins, 5, kSuccess, "3:1 4:2 5:2 10:3"},
-        {"insert of a Monday: Friday", {3, 5, 10}, ins, 10, kSuccess, "3:1 5:2 7:3 10:3"},
-        {"the day before is held", {3, 4, 5}, ins, 5, kInsertOutOfOrder, "3:1 4:2 5:3"},
-        // Friday 7, Saturday 8, Monday 10: Monday's copy would be dated Friday, after Saturday.
-        {"insert behind a Saturday", {7, 8, 10}, ins, 10, kInsertOutOfOrder, "7:1 8:2 10:3"},
-        {"insert of a day not held", {7, 8, 10}, ins, 9, kRecordNotFound, "7:1 8:2 10:3"},
-        {"insert before every quote", {7, 8, 10}, ins, 7, kSuccess, "6:1 7:1 8:2 10:3"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    // What the case shows, the days of January 2000 held, the edit of `day`, its status, after.
+    const std::tuple<const char*, std::vector<int>, EditOp, int, DataStatus, const char*> cases[] =
+        {
+            {"delete the first", {3, 4, 5}, del, 3, kSuccess, "4:2 5:3"},
+            {"delete the last", {3, 4, 5}, del, 5, kSuccess, "3:1 4:2"},
+            {"delete a middle one", {3, 4, 5}, del, 4, kSuccess, "3:1 5:3"},
+            {"delete the only one", {3}, del, 3, kSuccess, ""},
+            {"insert copies to the day before", {3, 5, 10}, ins, 5, kSuccess, "3:1 4:2 5:2 10:3"},
+            {"insert of a Monday: Friday", {3, 5, 10}, ins, 10, kSuccess, "3:1 5:2 7:3 10:3"},
+            {"the day before is held", {3, 4, 5}, ins, 5, kInsertOutOfOrder, "3:1 4:2 5:3"},
+            // Friday 7, Saturday 8, Monday 10: Monday's copy would be dated Friday, after Saturday.
+            {"insert behind a Saturday", {7, 8, 10}, ins, 10, kInsertOutOfOrder, "7:1 8:2 10:3"},
+            {"insert of a day not held", {7, 8, 10}, ins, 9, kRecordNotFound, "7:1 8:2 10:3"},
+            {"insert before every quote", {7, 8, 10}, ins, 7, kSuccess, "6:1 7:1 8:2 10:3"},
+        };
+    for (const auto& [what, held, op, day, status, after] : cases) {
+        SCOPED_TRACE(what);
         std::vector<std::vector<float>> rows;
-        for (std::size_t i = 0; i < c.held.size(); ++i) {
+        for (std::size_t i = 0; i < held.size(); ++i) {
             const float p = static_cast<float>(i + 1);
-            rows.push_back({Jan(c.held[i]), p, p, p, p, p, p});
+            rows.push_back({Jan(held[i]), p, p, p, p, p, p});
         }
-        const float first = Jan(c.held.front()), last = Jan(c.held.back());
         WriteDat(dat, 28, rows);
-        WriteMaster(tmp.path(), {Entry(1, "ABC", "ABC CORP", 28, 7, first, last)});
+        WriteMaster(tmp.path(),
+                    {Entry(1, "ABC", "ABC CORP", 28, 7, Jan(held.front()), Jan(held.back()))});
         const auto before = Snapshot();
-        const DateCode day = DateFromReal(Jan(c.day));
-        ASSERT_EQ(Run(c.op, day, day, {}), c.status);
-        if (c.status != kSuccess) {
+        ASSERT_EQ(Run(op, DateFromReal(Jan(day)), DateFromReal(Jan(day)), {}), status);
+        if (status != kSuccess) {
             EXPECT_EQ(Changed(before), std::vector<std::string>{});
         }
         const QuoteSeries s = Read("ABC");
-        std::string after;
+        std::string quotes;
         for (int i = 0; i < s.count; ++i) {
             const int d = static_cast<int>(DateToReal(s.date(i)) - Jan(0));
-            after += (i ? " " : "") + std::to_string(d) + ":" + std::to_string(int(s.close(i)));
+            quotes += (i ? " " : "") + std::to_string(d) + ":" + std::to_string(int(s.close(i)));
         }
-        EXPECT_EQ(after, c.after);
+        EXPECT_EQ(quotes, after);
         EXPECT_EQ(GetI16(ReadBytes(dat).data() + 2), s.count + 1);
-        const bool moves =
-            c.op == del && s.count > 0 && (c.day == c.held.front() || c.day == c.held.back());
+        const bool moves = op == del && s.count > 0 && (day == held.front() || day == held.back());
         if (moves) {
             EXPECT_EQ(MasterDate(kMasterFirstDateOffset), DateToReal(s.date(0)));
             EXPECT_EQ(MasterDate(kMasterLastDateOffset), DateToReal(s.date(s.count - 1)));
@@ -215,11 +203,10 @@ TEST_F(RewriteTest, EditsOfQuotesBefore1961ChangeExactlyThoseQuotes) {
     ASSERT_EQ(Run(EditOp::kDelete, first, first), kSuccess);
     const QuoteSeries s = Read("ABC");
     ASSERT_EQ(s.count, 2);
-    EXPECT_EQ(s.close(0), 11.0f);
-    EXPECT_EQ(s.close(1), 6.0f);
-    EXPECT_EQ(s.date(1), MakeDate(2008, 3, 10));
-    EXPECT_EQ(MasterDate(kMasterFirstDateOffset), 80310.0f);
-    EXPECT_EQ(MasterDate(kMasterLastDateOffset), 1080310.0f);
+    EXPECT_EQ(std::tuple(s.close(0), s.close(1), s.date(1)),
+              std::tuple(11.0f, 6.0f, MakeDate(2008, 3, 10)));
+    EXPECT_EQ(std::pair(MasterDate(kMasterFirstDateOffset), MasterDate(kMasterLastDateOffset)),
+              std::pair(80310.0f, 1080310.0f));
 }
 
 TEST_F(RewriteTest, DeleteInASubdirectoryUpdatesThatMaster) {
@@ -231,10 +218,8 @@ TEST_F(RewriteTest, DeleteInASubdirectoryUpdatesThatMaster) {
     WriteMaster(tmp.path(), {Entry(1, "ABC", "ABC CORP", 28, 7, dates.front(), dates.back()),
                              testing::SubdirEntry("SUB")});
     const auto topBefore = ReadBytes(master);
-    EditRequest r;
-    r.op = EditOp::kDelete;
-    r.from = r.to = Day(0);
-    ASSERT_EQ(RewriteSeries(r, tmp.str(), "DEEP"), kSuccess);
+    ASSERT_EQ(RewriteSeries(testing::MakeEdit(EditOp::kDelete, Day(0), Day(0)), tmp.str(), "DEEP"),
+              kSuccess);
     EXPECT_EQ(ReadBytes(master), topBefore);
     EXPECT_EQ(MbfToFloat(ReadBytes(sub / "MASTER").data() + 53 + 25), dates[1]);
     EXPECT_EQ(ReadBytes(dat).size(), 11u * 28);  // ABC's own file untouched
@@ -251,13 +236,7 @@ TEST_F(RewriteTest, RefusedEditsLeaveEveryFileAndTheBackupsAsTheyWere) {
     const DateCode sunday = static_cast<DateCode>(Day(4) + 2), d = Day(3);
     const DateCode a = kFirstDay, z = kLastDay;
     const EditOp set = EditOp::kSet, scale = EditOp::kScale;
-    struct Case {
-        const char* what;
-        EditOp op;
-        DateCode from, to;
-        Values values;
-        DataStatus expected;
-    } cases[] = {
+    const std::tuple<const char*, EditOp, DateCode, DateCode, Values, DataStatus> cases[] = {
         {"delete of a date not held", EditOp::kDelete, sunday, sunday, {}, kDeleteNotFound},
         {"set without an MBF form", set, d, d, {1, 1, 1, 1, inf, 1}, kInvalidParm},
         {"scale out of the MBF range", scale, a, z, {1, 1, 1, 1, 3.0e38f, 1}, kInvalidParm},
@@ -266,9 +245,9 @@ TEST_F(RewriteTest, RefusedEditsLeaveEveryFileAndTheBackupsAsTheyWere) {
         {"set to a subnormal", set, d, d, {1, 1, 1, 1e-39f, 1, 1}, kInvalidParm},
         {"unknown operation", static_cast<EditOp>(2), a, z, {}, kInvalidParm},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(Run(c.op, c.from, c.to, c.values), c.expected) << c.what;
-        EXPECT_EQ(Changed(before), std::vector<std::string>{}) << c.what;
+    for (const auto& [what, op, from, to, values, expected] : cases) {
+        EXPECT_EQ(Run(op, from, to, values), expected) << what;
+        EXPECT_EQ(Changed(before), std::vector<std::string>{}) << what;
     }
 
     // A header with no room for another quote refuses an Insert the same way.
@@ -310,9 +289,8 @@ TEST_F(RewriteTest, IdentityNamesTheEntryNotItsText) {
     ASSERT_EQ(FindSymbol(tmp.str(), "BRK", rec, first), kSuccess);
     EXPECT_EQ(first, (SecurityId{IndexFile::kMaster, second.directory, 1, 1}));
 
-    EditRequest r;
-    r.op = EditOp::kScale;
-    r.values = {2, 2, 2, 2, 1, 1};
+    const EditRequest r =
+        testing::MakeEdit(EditOp::kScale, kFirstDay, kLastDay, {2, 2, 2, 2, 1, 1});
     const auto firstBefore = ReadBytes(dat);
     ASSERT_EQ(RewriteSeries(r, second, RealFileSystem()), kSuccess);
     EXPECT_EQ(ReadBytes(dat), firstBefore);
@@ -335,9 +313,8 @@ TEST_F(RewriteTest, IdentityNamesTheEntryNotItsText) {
 // quote of that time to the weekday before, Delete takes the quote of that time, or without
 // a time the first quote of the date, and a time the date does not hold deletes nothing.
 TEST_F(RewriteTest, IntradayEditsActOnTheQuoteOfTheirTime) {
-    EditRequest r;
-    r.op = EditOp::kInsert;
-    r.from = r.to = DateFromReal(Jan(3));
+    const DateCode monday = DateFromReal(Jan(3));
+    EditRequest r = testing::MakeEdit(EditOp::kInsert, monday, monday);
     r.time = MakeTime(9, 40, 0);
     ASSERT_EQ(RewriteSeries(r, tmp.str(), "TICK"), kSuccess);
     QuoteSeries s = Read("TICK");
@@ -422,10 +399,8 @@ TEST_F(RewriteTest, TheOldFileIsTheBackupAndItsPermissionsAreKept) {
         const DataStatus s = Run(EditOp::kDelete);  // the first quote: F1.DAT and MASTER
         ::umask(mask);
         ASSERT_EQ(s, kSuccess);
-        EXPECT_EQ(ModeOf(dat), mode);
-        EXPECT_EQ(ModeOf(master), mode);
-        EXPECT_EQ(ModeOf(bak), mode);
-        EXPECT_EQ(StatOf(bak).st_ino, old);
+        EXPECT_EQ(std::tuple(ModeOf(dat), ModeOf(master), ModeOf(bak), StatOf(bak).st_ino),
+                  std::tuple(mode, mode, mode, old));
     }
 }
 
@@ -464,8 +439,7 @@ TEST_F(RewriteTest, ASymbolicLinkKeepsLeadingToTheRewrittenFile) {
     const auto oldDat = ReadBytes(realDat), oldMaster = ReadBytes(realMaster);
 
     ASSERT_EQ(Run(EditOp::kDelete), kSuccess);  // the first quote: MASTER's first date changes
-    EXPECT_TRUE(fs::is_symlink(dat));
-    EXPECT_TRUE(fs::is_symlink(master));
+    EXPECT_TRUE(fs::is_symlink(dat) && fs::is_symlink(master));
     EXPECT_EQ(fs::canonical(dat), fs::canonical(realDat));
     EXPECT_EQ(ReadBytes(realDat).size(), oldDat.size() - 28);
     EXPECT_NE(ReadBytes(realMaster), oldMaster);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <tuple>
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -43,15 +44,8 @@ protected:
 
 TEST_F(SeriesTest, WindowShapes) {
     Build(500);
-    struct Case {
-        std::int32_t start;
-        std::int16_t count;
-        std::int16_t capacity;
-        DataStatus status;
-        int firstIndex;  // file index of series quote 0
-        int read;
-    };
-    const Case cases[] = {
+    // Start, count, capacity, status, the file index of series quote 0, the quotes read.
+    const std::tuple<std::int32_t, std::int16_t, std::int16_t, DataStatus, int, int> cases[] = {
         {0, 10, 400, kSuccess, 0, 10},
         {499, 10, 400, kSuccess, 499, 1},  // last quote: exactly one
         {500, 1, 400, kRecordNotFound, 0, 0},
@@ -62,22 +56,18 @@ TEST_F(SeriesTest, WindowShapes) {
         {0, 1000, 400, kSuccess, 0, 400},  // cut to the capacity
         {-1, 1000, 400, kSuccess, 100, 400},
     };
-    for (const Case& c : cases) {
+    for (const auto& [start, count, capacity, status, firstIndex, read] : cases) {
+        SCOPED_TRACE(std::to_string(start) + "/" + std::to_string(count));
         QuoteSeries s;
-        ASSERT_EQ(AllocSeries(s, c.capacity), kSuccess);
-        EXPECT_EQ(ReadSeries(s, tmp.str(), "SER", c.start, c.count), c.status)
-            << c.start << "/" << c.count;
-        if (c.status != kSuccess) continue;
-        ASSERT_EQ(s.count, c.read) << c.start << "/" << c.count;
-        EXPECT_EQ(s.total, 500);
-        EXPECT_EQ(s.tag, kSeriesLoadedTag);
+        ASSERT_EQ(AllocSeries(s, capacity), kSuccess);
+        EXPECT_EQ(ReadSeries(s, tmp.str(), "SER", start, count), status);
+        if (status != kSuccess) continue;
+        ASSERT_EQ(std::tuple(s.count, s.total, s.tag), std::tuple(read, 500, kSeriesLoadedTag));
         for (int i = 0; i < s.count; ++i) {
-            const int k = c.firstIndex + i;
-            ASSERT_EQ(s.date(i), DateFromReal(dates[static_cast<std::size_t>(k)]));
-            ASSERT_EQ(s.close(i), Close(k));
-            ASSERT_EQ(s.volume(i), 1000.0f + static_cast<float>(k));
-            ASSERT_EQ(s.openInterest(i), 7.0f);
-            ASSERT_EQ(s.time(i), 0);
+            const int k = firstIndex + i;
+            ASSERT_EQ(std::tuple(s.date(i), s.close(i), s.volume(i), s.openInterest(i), s.time(i)),
+                      std::tuple(DateFromReal(dates[static_cast<std::size_t>(k)]), Close(k),
+                                 1000.0f + static_cast<float>(k), 7.0f, 0));
         }
         for (const SeriesColumn& col : s.columns) EXPECT_EQ(col.count, s.count);
     }
@@ -90,13 +80,11 @@ TEST_F(SeriesTest, CountZeroLoadsFactsOnlyAndAbsentFieldsReadMinusOne) {
     QuoteSeries s;
     ASSERT_EQ(AllocSeries(s, 3), kSuccess);
     ASSERT_EQ(ReadSeries(s, tmp.str(), "series", 0, 0), kSuccess);
-    EXPECT_EQ(s.total, 5);
-    EXPECT_EQ(s.count, 3);  // left as allocated
     ASSERT_TRUE(s.info);
-    EXPECT_EQ(s.info->master.fileNumber(), 1);
-    EXPECT_EQ(s.info->layout.column[kFieldOi], 7);
-    EXPECT_EQ(s.directory, tmp.str() + kPathSeparator);
-    EXPECT_EQ(s.key, "series");
+    // The count is left as allocated.
+    EXPECT_EQ(std::tuple(s.total, s.count, s.info->master.fileNumber(),
+                         s.info->layout.column[kFieldOi], s.directory, s.key),
+              std::tuple(5, 3, 1, 7, tmp.str() + kPathSeparator, "series"));
 
     ASSERT_EQ(ReadSeries(s, tmp.str(), "TWELVE", 0, 3), kSuccess);
     ASSERT_EQ(s.count, 2);
@@ -118,13 +106,11 @@ TEST_F(SeriesTest, PackedAndSplitStorageHoldTheSameQuotes) {
     ASSERT_EQ(ReadSeries(split, tmp.str(), "SER", 100, 2321), kSuccess);
     ASSERT_EQ(packed.count, split.count);
     for (int i = 0; i < packed.count; ++i) {
-        ASSERT_EQ(packed.date(i), split.date(i));
-        ASSERT_EQ(packed.time(i), split.time(i));
-        ASSERT_EQ(testing::QuoteValues(packed, i), testing::QuoteValues(split, i));
+        ASSERT_EQ(std::tuple(packed.date(i), packed.time(i), testing::QuoteValues(packed, i)),
+                  std::tuple(split.date(i), split.time(i), testing::QuoteValues(split, i)));
     }
     FreeSeries(split);
-    EXPECT_EQ(split.capacity, 0);
-    EXPECT_EQ(split.columns[kFieldDate].base, nullptr);
+    EXPECT_TRUE(split.capacity == 0 && split.columns[kFieldDate].base == nullptr);
 }
 
 // Files that do not hold what MASTER or their header says: the read stops at whichever
@@ -197,10 +183,8 @@ TEST(TruncatedFilesTest, EveryFileCutAtEveryLengthGivesACleanStatus) {
                                          tmp.path() / "F1.DOP", sub / "MASTER", sub / "F2.DAT"};
     for (const fs::path& file : files) {
         const auto full = testing::ReadBytes(file);
-        for (std::size_t len = 0; len < full.size(); ++len) {
-            testing::WriteBytes(
-                file, std::vector<std::uint8_t>(full.begin(),
-                                                full.begin() + static_cast<std::ptrdiff_t>(len)));
+        for (std::ptrdiff_t len = 0; len < std::ssize(full); ++len) {
+            testing::WriteBytes(file, {full.begin(), full.begin() + len});
             for (const char* key : {"ONE", "TWO"}) {
                 QuoteSeries s;
                 ASSERT_EQ(AllocSeries(s, 5), kSuccess);

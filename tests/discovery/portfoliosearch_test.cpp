@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "datafiles/fileio.h"
 #include "discovery/masterpath.h"
@@ -68,11 +69,10 @@ TEST_F(SearchTree, VisitsEachDirectoryOnceAndReportsEachFindDepthFirst) {
     Put({"p1/MASTER", "p1/sub/MASTER"});
     std::filesystem::create_directories(tmp.path() / "empty");
     Walk walk(r);
-    EXPECT_TRUE(walk.complete);
     std::sort(walk.visited.begin(), walk.visited.end());
-    EXPECT_EQ(walk.visited, (Paths{r, At("/empty"), At("/p1"), At("/p1/sub")}));
-    EXPECT_EQ(walk.counts, (std::vector<int>{1, 2}));
-    EXPECT_EQ(walk.found, (Paths{At("/p1"), At("/p1/sub")}));
+    EXPECT_EQ(std::tuple(walk.complete, walk.visited, walk.counts, walk.found),
+              std::tuple(true, Paths{r, At("/empty"), At("/p1"), At("/p1/sub")},
+                         std::vector<int>{1, 2}, Paths{At("/p1"), At("/p1/sub")}));
 }
 
 TEST_F(SearchTree, CancelKeepsWhatWasFoundAndVisitsNoMore) {
@@ -128,15 +128,14 @@ TEST(Drives, ListIncludesRootAndPathsMapToLongestMountPoint) {
     ASSERT_FALSE(drives.empty());
     EXPECT_TRUE(std::any_of(drives.begin(), drives.end(),
                             [](const Drive& d) { return d.root == "/" && d.listText == "/"; }));
-    for (const Drive& d : drives) {
-        EXPECT_NE(d.root.rfind("/proc", 0), 0u) << d.root;
-        EXPECT_NE(d.root.rfind("/sys", 0), 0u) << d.root;
-    }
+    for (const Drive& d : drives)
+        EXPECT_FALSE(d.root.starts_with("/proc") || d.root.starts_with("/sys")) << d.root;
     const std::vector<Drive> fake = {{"/", "/"}, {"/home", "/home"}, {"/media/usb", "/media/usb"}};
-    EXPECT_EQ(DriveOfPath("/home/me/data", fake)->root, "/home");
-    EXPECT_EQ(DriveOfPath("/home", fake)->root, "/home");
-    EXPECT_EQ(DriveOfPath("/homework", fake)->root, "/");
-    EXPECT_EQ(DriveOfPath("/media/usb/MS", fake)->root, "/media/usb");
+    for (const auto& [path, root] : {std::pair{"/home/me/data", "/home"},
+                                     {"/home", "/home"},
+                                     {"/homework", "/"},
+                                     {"/media/usb/MS", "/media/usb"}})
+        EXPECT_EQ(DriveOfPath(path, fake)->root, root) << path;
     EXPECT_EQ(DriveOfPath("relative", fake), nullptr);
 }
 
@@ -187,11 +186,8 @@ TEST(Drives, NormalizeSearchRoot) {
 TEST(PortfolioOfMaster, TakesOnlyAMasterPathWithinTheLimit) {
     const std::string dir290 = "/" + std::string(290, 'd');
     const std::string dir291 = "/" + std::string(291, 'd');
-    struct Row {
-        std::string path;
-        bool accepted;
-        std::string directory;
-    } rows[] = {
+    const std::tuple<std::string, bool, std::string> rows[] = {
+        // path, accepted, its directory
         {"/data/ms/MASTER", true, "/data/ms"},
         {"/MASTER", true, kPathSeparator == '/' ? "/" : ""},
         {"MASTER", true, ""},
@@ -201,12 +197,12 @@ TEST(PortfolioOfMaster, TakesOnlyAMasterPathWithinTheLimit) {
         {"/data/XMASTER", false, ""},
         {"", false, ""},
     };
-    for (const Row& r : rows) {
-        const std::string path = Native(r.path);
+    for (const auto& [given, accepted, directory] : rows) {
+        const std::string path = Native(given);
         const auto got = PortfolioOfMaster(path);
-        EXPECT_EQ(got.has_value(), r.accepted) << path.size() << ' ' << r.path.substr(0, 40);
-        if (!got || !r.accepted) continue;
-        EXPECT_EQ(got->directory, Native(r.directory)) << r.path.substr(0, 40);
+        EXPECT_EQ(got.has_value(), accepted) << path.size() << ' ' << given.substr(0, 40);
+        if (!got || !accepted) continue;
+        EXPECT_EQ(got->directory, Native(directory)) << given.substr(0, 40);
         EXPECT_EQ(got->masterFile, path);  // nothing on disk: the path as given
     }
 }

@@ -31,8 +31,8 @@ void ExpectSameAsReadSeries(const std::string& dir, const std::string& key, int 
         ASSERT_EQ(sa, ReadSeries(b, dir, key, start, static_cast<std::int16_t>(block))) << start;
         ASSERT_EQ(a.count, b.count) << key << " at " << start;
         for (int i = 0; i < a.count; ++i) {
-            ASSERT_EQ(a.date(i), b.date(i)) << key << " " << start + i;
-            ASSERT_EQ(a.time(i), b.time(i)) << key << " " << start + i;
+            ASSERT_EQ(std::pair(a.date(i), a.time(i)), std::pair(b.date(i), b.time(i)))
+                << key << " " << start + i;
             for (int f = kFieldOpen; f <= kFieldOi; ++f) {
                 const float x = a.value(f, i), y = b.value(f, i);
                 ASSERT_EQ(std::memcmp(&x, &y, sizeof x), 0) << key << " " << start + i << " " << f;
@@ -106,8 +106,7 @@ TEST(SeriesCursor, AFileShorterThanItsHeaderEndsTheRead) {
         QuoteSeries q;
         ASSERT_EQ(AllocSeries(q, 400), kSuccess);
         ASSERT_EQ(cursor.read(q, 5, 400), kSuccess);
-        EXPECT_EQ(q.count, 5);
-        EXPECT_EQ(q.date(0), 10005);
+        EXPECT_EQ(std::pair(q.count, q.date(0)), std::pair(5, 10005));
         ASSERT_EQ(cursor.read(q, 12, 400), kSuccess);
         EXPECT_EQ(q.count, 0);
         EXPECT_EQ(cursor.read(q, 20, 1), kRecordNotFound);
@@ -117,10 +116,8 @@ TEST(SeriesCursor, AFileShorterThanItsHeaderEndsTheRead) {
         EXPECT_EQ(loader.total(), 20);
         std::vector<LoadedQuote> got;
         EXPECT_EQ(loader.readNewer(400, got), kRecordNotFound);
-        EXPECT_TRUE(got.empty());
-        EXPECT_FALSE(loader.done());
-        EXPECT_EQ(loader.firstDate(), 10000);
-        EXPECT_EQ(loader.lastDate(), kNoDate);
+        EXPECT_EQ(std::tuple(got.empty(), loader.done(), loader.firstDate(), loader.lastDate()),
+                  std::tuple(true, false, 10000, kNoDate));
     }  // the readers let go of the file: Windows removes no file that is open
     SeriesQuotesRead all;
     ASSERT_EQ(ReadAllQuotes(id, all), kSuccess);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "demo/demodb.h"
 #include "testsupport/indexcheck.h"
 #include "testsupport/testdb.h"
@@ -18,15 +20,13 @@ MasterRecord Record(int fileNumber, const std::string& symbolBytes, const std::s
 }
 
 TEST(SymbolText, CutBeforeFirstBlankControlOrHighByte) {
-    struct Row {
-        std::string field;
-        std::string text;
-    } rows[] = {
+    const std::pair<std::string, std::string> rows[] = {
+        // the field's bytes, its symbol text
         {"ABC", "ABC"},    {"ABC DEF", "ABC"}, {" ABC", ""}, {"AB\001C", "AB"},
         {"AB\200C", "AB"}, {"AB\351C", "AB"},  {"", ""},
     };
-    for (const Row& row : rows)
-        EXPECT_EQ(SymbolText(Record(1, row.field, "N")), row.text) << row.field;
+    for (const auto& [field, text] : rows)
+        EXPECT_EQ(SymbolText(Record(1, field, "N")), text) << field;
     EXPECT_EQ(SymbolText(Record(1, std::string("AB\0C", 4), "N")), "AB");
     EXPECT_EQ(SymbolText(Record(1, "ABCDEFGHIJKLMNOP", "N")), "ABCDEFGHIJKLMNOP");
 }
@@ -41,16 +41,15 @@ TEST(SymbolList, RowsSortedIgnoringCaseBlankSymbolsListedUnderTheirName) {
                                 5));
     const SymbolListing listing = ListSymbols(master);
     ASSERT_EQ(listing.status, kSuccess);
-    EXPECT_EQ(listing.headerCount, 5);
-    EXPECT_TRUE(listing.needsRepair);
-    EXPECT_FALSE(listing.countMismatch());
-    EXPECT_TRUE(JudgeListing(listing).repair);
+    EXPECT_EQ(std::tuple(listing.headerCount, listing.needsRepair, listing.countMismatch(),
+                         JudgeListing(listing).repair),
+              std::tuple(5, true, false, true));
     std::vector<std::string> symbols;
     for (const SymbolRow& row : listing.rows) symbols.push_back(row.symbol);
     EXPECT_EQ(symbols, (std::vector<std::string>{"_X", "abc", "ABD", "BLANK SYMBOL CO ", "ZED"}));
-    EXPECT_EQ(listing.rows[3].name, "BLANK SYMBOL CO ");
-    EXPECT_EQ(listing.rows[3].position, 3);
-    EXPECT_EQ(listing.rows[3].record.fileNumber(), 3);
+    const SymbolRow& blank = listing.rows[3];
+    EXPECT_EQ(std::tuple(blank.name, blank.position, blank.record.fileNumber()),
+              std::tuple("BLANK SYMBOL CO ", 3, 3));
 }
 
 TEST(SymbolList, FailuresAndCounts) {
@@ -67,11 +66,10 @@ TEST(SymbolList, FailuresAndCounts) {
     std::filesystem::remove(tmp.path() / "MASTER");
     testing::WriteMaster(tmp.path(), records, 10, "master");
     const SymbolListing listing = ListSymbols(tmp.path() / "MASTER");
-    EXPECT_EQ(listing.rows.size(), 12u);
-    EXPECT_TRUE(listing.countMismatch());
     const ListingVerdict verdict = JudgeListing(listing);
-    EXPECT_FALSE(verdict.shown);
-    EXPECT_EQ(verdict.refusal, listing.masterFile + " holds 12 records, its header says 10");
+    EXPECT_EQ(
+        std::tuple(listing.rows.size(), listing.countMismatch(), verdict.shown, verdict.refusal),
+        std::tuple(12u, true, false, listing.masterFile + " holds 12 records, its header says 10"));
 }
 
 TEST(RepairMasterSymbols, CopiesTheNameOverEmptySymbolsAndKeepsTheOldFile) {

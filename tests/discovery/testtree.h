@@ -2,6 +2,7 @@
 // those of testsupport/tempdir.h.
 #pragma once
 
+#include <algorithm>
 #include <string>
 
 #include "testsupport/tempdir.h"
@@ -11,9 +12,7 @@ namespace barwise::testing {
 // A path written with '/' in the platform's own separators.
 inline std::string Native(std::string path) {
 #ifdef _WIN32
-    for (char& c : path) {
-        if (c == '/') c = '\\';
-    }
+    std::replace(path.begin(), path.end(), '/', '\\');
 #endif
     return path;
 }

@@ -128,10 +128,9 @@ void ExportDlgTest::exportText() {
 
 void ExportDlgTest::choicesComeBackFromTheSettings() {
     Fixture f;
-    f.settings.WriteProfileInt(QStringLiteral("XportSel"), QStringLiteral("Delim"),
-                               7);  // not a choice: a blank
-    f.settings.WriteProfileInt(QStringLiteral("XportSel"), QStringLiteral("OmitLow"), 1);
-    f.settings.WriteProfileInt(QStringLiteral("XportSel"), QStringLiteral("DateFormat"), 1);
+    // Delimiter 7 is not a choice: a blank.
+    for (const auto& [key, value] : {std::pair{"Delim", 7}, {"OmitLow", 1}, {"DateFormat", 1}})
+        f.settings.WriteProfileInt(QStringLiteral("XportSel"), QString::fromLatin1(key), value);
     f.host.saveAnswer = f.out;
     QStringList seen;
     f.host.onDialog = [&](QDialog& d) {

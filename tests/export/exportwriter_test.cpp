@@ -14,6 +14,8 @@
 #include <cstring>
 #include <random>
 #include <sstream>
+#include <tuple>
+#include <utility>
 
 #include "demo/demodb.h"
 #include "export/exportwriter.h"
@@ -26,18 +28,16 @@ namespace {
 
 using testing::TempDir;
 
-std::string Printf(const char* format, float v) {
-    char buf[128];
-    std::snprintf(buf, sizeof buf, format, static_cast<double>(v));
-    return buf;
+// A value with four and with two decimals, as the export writes it and as printf does.
+std::pair<std::string, std::string> Fixed(float v) {
+    char four[72], two[72];
+    return {std::string(four, FormatFixed4(four, v)), std::string(two, FormatFixed2(two, v))};
 }
-std::string Fixed4(float v) {
-    char buf[72];
-    return std::string(buf, FormatFixed4(buf, v));
-}
-std::string Fixed2(float v) {
-    char buf[72];
-    return std::string(buf, FormatFixed2(buf, v));
+std::pair<std::string, std::string> Printf(float v) {
+    char four[128], two[128];
+    std::snprintf(four, sizeof four, "%.4f", static_cast<double>(v));
+    std::snprintf(two, sizeof two, "%.2f", static_cast<double>(v));
+    return {four, two};
 }
 
 TEST(ExportNumbers, SameTextAsPrintf) {
@@ -46,10 +46,7 @@ TEST(ExportNumbers, SameTextAsPrintf) {
                              0.015f,       0.025f,        2.675f,        99999.99f, 1e7f,
                              123456789.0f, 3.4e38f,       1e-30f,        1e14f,     1e15f,
                              1e16f,        9.2233720e18f, 1.8446744e19f, 0.99995f,  9.99995f};
-    for (float v : samples) {
-        EXPECT_EQ(Fixed4(v), Printf("%.4f", v)) << v;
-        EXPECT_EQ(Fixed2(v), Printf("%.2f", v)) << v;
-    }
+    for (float v : samples) EXPECT_EQ(Fixed(v), Printf(v)) << v;
     // Random bit patterns over the whole range of positive finite floats, and prices in
     // cents, where ties of the decimal rounding live.
     std::mt19937 gen(12345);
@@ -58,13 +55,11 @@ TEST(ExportNumbers, SameTextAsPrintf) {
         if ((bits >> 23) == 0xFF) continue;
         float v;
         std::memcpy(&v, &bits, sizeof v);
-        ASSERT_EQ(Fixed4(v), Printf("%.4f", v)) << bits;
-        ASSERT_EQ(Fixed2(v), Printf("%.2f", v)) << bits;
+        ASSERT_EQ(Fixed(v), Printf(v)) << bits;
         const float price = static_cast<float>(gen() % 10000000) / 1000.0f;
-        ASSERT_EQ(Fixed4(price), Printf("%.4f", price));
-        ASSERT_EQ(Fixed2(price), Printf("%.2f", price));
+        ASSERT_EQ(Fixed(price), Printf(price));
         const float half = static_cast<float>(gen() % 100000) / 8.0f + 0.00005f;
-        ASSERT_EQ(Fixed4(half), Printf("%.4f", half));
+        ASSERT_EQ(Fixed(half).first, Printf(half).first);
     }
 }
 
@@ -113,10 +108,7 @@ TEST(ExportLines, ColumnsDelimitersDatesAndTimes) {
     }
     for (int choice : {0, 7, -1}) EXPECT_EQ(ExportDelimiterFor(choice), ' ') << choice;
     // Full precision reads back bit for bit, over the whole float range.
-    ExportOptions full;
-    full.fullPrecision = true;
-    full.omit = {false, true, true, true, true, true};
-    ExportLineWriter w(full);
+    ExportLineWriter w({.omit = {false, true, true, true, true, true}, .fullPrecision = true});
     const DateCode date = MakeDate(2013, 11, 15);
     std::mt19937 gen(7);
     for (int i = 0; i < 20000; ++i) {
@@ -131,12 +123,9 @@ TEST(ExportLines, ColumnsDelimitersDatesAndTimes) {
 }
 
 TEST(ExportLines, DateTextIsTheProgramsDateForEveryDay) {
-    ExportOptions all;
-    all.omit.fill(true);
+    const ExportOptions all{.omit = {true, true, true, true, true, true}};
     ExportLineWriter writer(all);
-    ExportOptions isoOptions = all;
-    isoOptions.dateFormat = ExportDateFormat::kIso;
-    ExportLineWriter iso(isoOptions);
+    ExportLineWriter iso({.omit = all.omit, .dateFormat = ExportDateFormat::kIso});
     for (DateCode code = kFirstDay; code <= kLastDay; ++code) {
         ASSERT_EQ(writer.lineText(code, {}), FormatDateMdy(code)) << code;
         ASSERT_EQ(iso.lineText(code, {}),
@@ -149,18 +138,13 @@ TEST(ExportLines, DateTextIsTheProgramsDateForEveryDay) {
 }
 
 DemoSeries MakeSeries(int fileNumber, const std::string& symbol, int recordLength, int n) {
+    const auto quote = [](int i) {
+        const float b = 10.0f + static_cast<float>(i) * 0.25f,
+                    volume = 1000.0f + static_cast<float>(i);
+        return DemoQuote{0, 0, b, b + 1.0f, b - 0.5f, b + 0.5f, volume, 7.0f};
+    };
     return testing::DailySeries(fileNumber, symbol, "TEST SERIES", recordLength,
-                                MakeDate(2020, 1, 6), n, [](int i) {
-                                    const float base = 10.0f + static_cast<float>(i) * 0.25f;
-                                    return DemoQuote{0,
-                                                     0,
-                                                     base,
-                                                     base + 1.0f,
-                                                     base - 0.5f,
-                                                     base + 0.5f,
-                                                     1000.0f + static_cast<float>(i),
-                                                     7.0f};
-                                });
+                                MakeDate(2020, 1, 6), n, quote);
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -189,9 +173,7 @@ TEST(ExportSeries, OldestOrNewestFirstByKey) {
     EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 2500);
 
     // The same lines in the opposite order, after the title.
-    ExportOptions newest;
-    newest.newestFirst = true;
-    newest.title = true;
+    const ExportOptions newest{.newestFirst = true, .title = true};
     std::ostringstream back;
     ASSERT_EQ(ExportSymbol(tmp.str(), "TEST SERIES", newest, back), kSuccess);
     std::vector<std::string> a = Lines(text), b = Lines(back.str());
@@ -201,10 +183,9 @@ TEST(ExportSeries, OldestOrNewestFirstByKey) {
     EXPECT_EQ(std::vector<std::string>(b.begin() + 1, b.end()), a);
 
     for (bool newestFirst : {false, true}) {
-        ExportOptions o;
-        o.newestFirst = newestFirst;
         std::ostringstream one;
-        ASSERT_EQ(ExportSymbol(tmp.str(), "ONE", o, one), kSuccess);
+        ASSERT_EQ(ExportSymbol(tmp.str(), "ONE", ExportOptions{.newestFirst = newestFirst}, one),
+                  kSuccess);
         EXPECT_EQ(one.str(), "01/06/20 10.0000 11.0000 9.5000 10.5000 1000.00 7.00\r\n");
     }
 
@@ -236,27 +217,22 @@ private:
 };
 
 TEST(ExportSeries, AReadErrorIsAFailureNotTheEndOfTheData) {
-    struct Row {
-        int total, failAt;
-        bool newestFirst;
-        DataStatus expected;
-    } rows[] = {
+    const std::tuple<int, int, bool, DataStatus> rows[] = {
+        // total, failAt, newest first
         {5000, 1, false, kFileRead},     // in the first block
         {5000, 4500, false, kFileRead},  // in the last block, after two were written
         {5000, 4500, true, kFileRead},   // newest first: the first block read
         {5000, 10, true, kFileRead},     // newest first: the last block read
         {5000, 5000, false, kSuccess},  {5000, 5000, true, kSuccess},
     };
-    for (const Row& row : rows) {
-        FailingSource source(row.total, row.failAt);
-        ExportOptions options;
-        options.newestFirst = row.newestFirst;
+    for (const auto& [total, failAt, newestFirst, expected] : rows) {
+        FailingSource source(total, failAt);
         std::ostringstream out;
         ExportStats stats;
-        EXPECT_EQ(ExportQuotes(source, options, out, &stats), row.expected)
-            << row.failAt << " " << row.newestFirst;
-        if (row.expected == kSuccess) {
-            EXPECT_EQ(stats.quotes, row.total);
+        EXPECT_EQ(ExportQuotes(source, {.newestFirst = newestFirst}, out, &stats), expected)
+            << failAt << " " << newestFirst;
+        if (expected == kSuccess) {
+            EXPECT_EQ(stats.quotes, total);
         }
     }
 }

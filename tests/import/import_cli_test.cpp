@@ -69,9 +69,9 @@ TEST(ImportCliTest, OptionsAndTheirStatuses) {
     }
     const testing::DecodedIndex index = testing::DecodeIndexFiles(db);
     ASSERT_EQ(index.securities.size(), 3u);
-    EXPECT_EQ(index.securities[1].symbol, "BBB");
-    EXPECT_EQ(index.securities[1].lastDate, 20200103);
-    EXPECT_EQ(index.securities[2].symbol, "NEW");
+    EXPECT_EQ(std::tie(index.securities[1].symbol, index.securities[1].lastDate,
+                       index.securities[2].symbol),
+              std::make_tuple("BBB", 20200103, "NEW"));
     EXPECT_TRUE(testing::IndexDisagreements(db).empty());
 }
 

@@ -8,9 +8,10 @@
 
 #include "datafiles/changes.h"
 #include "datafiles/master.h"
-#include "datafiles/series.h"
 #include "demo/demodb.h"
+#include "discovery/quoteloader.h"
 #include "export/exportwriter.h"
+#include "import/importbed.h"
 #include "import/quoteimport.h"
 #include "import/quotetext.h"
 #include "robustness/faultyfs.h"
@@ -31,23 +32,14 @@ DirectoryContent Files(const fs::path& dir) {
     return c;
 }
 
-struct Held {
-    DateCode date;
-    TimeCode time;
-    std::array<float, 6> values;
-};
+using Held = LoadedQuote;
 
+// Every quote of the security, as the window's reader reads it.
 std::vector<Held> ReadAll(const SecurityId& id) {
-    QuoteSeries s;
-    EXPECT_EQ(AllocSeries(s, kMaxQuotesPerRead), kSuccess);
-    EXPECT_EQ(ReadSeries(s, id, 0, -1), kSuccess);
+    QuoteLoader loader;
     std::vector<Held> out;
-    for (int i = 0; i < s.count; ++i)
-        out.push_back(
-            {s.date(i),
-             s.time(i),
-             {s.open(i), s.high(i), s.low(i), s.close(i), s.volume(i), s.openInterest(i)}});
-    FreeSeries(s);
+    EXPECT_EQ(loader.open(id), kSuccess);
+    EXPECT_EQ(loader.read(0, loader.total(), out), kSuccess);
     return out;
 }
 
@@ -71,10 +63,7 @@ std::string FileOf(const std::vector<Held>& quotes, std::array<bool, 6> omit = {
     for (const Held& q : quotes) text += w.lineText(q.date, q.values) + "\n";
     return text;
 }
-constexpr std::array<bool, 6> kCloseOnly = {true, true, true, false, true, true};
-// Three lines for ACME and BOLT, which the demo holds, and NEWCO, which it does not.
-constexpr const char* kThreeSymbols =
-    "SYMBOL,DATE,CLOSE\nACME,2030-01-02,5\nBOLT,2030-01-02,6\nNEWCO,2030-01-02,7\n";
+constexpr std::array<bool, 6> kEvery = {}, kCloseOnly = {true, true, true, false, true, true};
 
 QuoteText Text(const std::string& text, const std::string& file = "quotes.csv") {
     const QuoteText t = ReadQuoteText(text, {}, file);
@@ -91,9 +80,11 @@ protected:
         held_ = ReadAll(acme_);
         ASSERT_GT(held_.size(), 10u);
     }
-    ImportReport Import(const std::string& text, ImportOptions o = {}) {
-        if (!o.into && o.symbol.empty()) o.into = acme_;
-        return ImportQuotes(stocks_, {Text(text)}, o);
+    ImportReport Import(const std::string& text, ImportOptions o = {},
+                        const std::string& file = "quotes.csv") {
+        ImportReport rep = ImportQuotes(stocks_, {Text(text, file)}, o);
+        EXPECT_EQ(rep.change.status, kSuccess) << rep.failure;
+        return rep;
     }
     testing::TempDir root_;
     std::string stocks_;
@@ -101,15 +92,25 @@ protected:
     std::vector<Held> held_;
 };
 
+// A line of the file: held quote `quote` (counted from the end when negative), `days` later
+// and its values times `factor`.
+struct Given {
+    int quote;
+    int days = 0;
+    float factor = 1;
+};
+// The first held quote the next weekday does not follow (a Friday).
+constexpr int kBeforeAGap = 1000;
+
 struct MergeRow {
     const char* name;
-    // Builds the file from the held quotes.
-    std::string (*text)(const std::vector<Held>& held);
+    std::vector<Given> given;
     bool replace;
-    int added, skipped, conflicts, replaced;
-    int quoteDelta;    // quotes the series gains
-    bool writes;       // the data file changes
-    float close5 = 0;  // when given, quote 5's close after it, its other values kept
+    std::array<int, 4> counts;  // added, skipped, conflicts, replaced
+    int quoteDelta;             // quotes the series gains
+    bool writes;                // the data file changes
+    bool closeOnly = false;     // the file holds the close alone: the held one, or this one
+    float close = -1;
 };
 
 Held Shifted(Held q, int days, float factor) {
@@ -119,73 +120,43 @@ Held Shifted(Held q, int days, float factor) {
 }
 
 const MergeRow kMerges[] = {
-    {"new_day_after_the_last", [](const auto& h) { return FileOf({Shifted(h.back(), 3, 1.0f)}); },
-     false, 1, 0, 0, 0, 1, true},
-    {"same_values_skipped",
-     [](const auto& h) {
-         return FileOf({h[5], h[6]});
-     },
-     false, 0, 2, 0, 0, 0, false},
-    {"other_values_a_conflict_not_written",
-     [](const auto& h) { return FileOf({Shifted(h[5], 0, 2.0f)}); }, false, 0, 0, 1, 0, 0, false},
-    {"other_values_replaced_on_request",
-     [](const auto& h) { return FileOf({Shifted(h[5], 0, 2.0f)}); }, true, 0, 0, 1, 1, 0, true},
-    {"mixed_day_file",
-     [](const auto& h) {
-         return FileOf({h[1], Shifted(h[2], 0, 0.5f), Shifted(h.back(), 1, 1.0f),
-                        Shifted(h.back(), 2, 1.0f)});
-     },
-     false, 2, 1, 1, 0, 2, true},
+    {"new_day_after_the_last", {{-1, 3}}, false, {1, 0, 0, 0}, 1, true},
+    {"same_values_skipped", {{5}, {6}}, false, {0, 2, 0, 0}, 0, false},
+    {"other_values_a_conflict_not_written", {{5, 0, 2}}, false, {0, 0, 1, 0}, 0, false},
+    {"other_values_replaced_on_request", {{5, 0, 2}}, true, {0, 0, 1, 1}, 0, true},
+    {"mixed_day_file", {{1}, {2, 0, 0.5f}, {-1, 1}, {-1, 2}}, false, {2, 1, 1, 0}, 2, true},
     // A Saturday between two held weekdays goes in date order.
-    {"day_between_held_days",
-     [](const auto& h) {
-         std::size_t k = 1;
-         while (h[k].date - h[k - 1].date < 3) ++k;
-         return FileOf({Shifted(h[k - 1], 1, 1.0f)});
-     },
-     false, 1, 0, 0, 0, 1, true},
-    {"newest_first_file",
-     [](const auto& h) {
-         return FileOf({Shifted(h.back(), 4, 1.0f), Shifted(h.back(), 3, 1.0f)});
-     },
-     false, 2, 0, 0, 0, 2, true},
-    {"only_the_close_given", [](const auto& h) { return FileOf({h[3]}, kCloseOnly); }, false, 0, 1,
-     0, 0, 0, false},
+    {"day_between_held_days", {{kBeforeAGap, 1}}, false, {1, 0, 0, 0}, 1, true},
+    {"newest_first_file", {{-1, 4}, {-1, 3}}, false, {2, 0, 0, 0}, 2, true},
+    {"only_the_close_given", {{3}}, false, {0, 1, 0, 0}, 0, false, true},
     // Only two zeros are the same value: a zero given for a held close is a conflict.
-    {"a_zero_close_a_conflict",
-     [](const auto& h) {
-         Held q = h[5];
-         q.values[3] = 0.0f;
-         return FileOf({q}, kCloseOnly);
-     },
-     false, 0, 0, 1, 0, 0, false},
+    {"a_zero_close_a_conflict", {{5}}, false, {0, 0, 1, 0}, 0, false, true, 0.0f},
     // A replaced conflict takes only the values the file gives.
-    {"only_the_close_replaced",
-     [](const auto& h) {
-         Held q = h[5];
-         q.values[3] = 99.5f;
-         return FileOf({q}, kCloseOnly);
-     },
-     true, 0, 0, 1, 1, 0, true, 99.5f},
+    {"only_the_close_replaced", {{5}}, true, {0, 0, 1, 1}, 0, true, true, 99.5f},
 };
 
 class MergeTest : public DemoImportTest, public ::testing::WithParamInterface<MergeRow> {};
 
 TEST_P(MergeTest, AddsSkipsAndListsConflictsByDate) {
     const MergeRow& r = GetParam();
+    std::vector<Held> given;
+    for (const Given& g : r.given) {
+        const int from = g.quote == kBeforeAGap ? 0 : g.quote;
+        auto k = static_cast<std::size_t>(from >= 0 ? from : static_cast<int>(held_.size()) + from);
+        while (g.quote == kBeforeAGap && held_[k + 1].date - held_[k].date < 3) ++k;
+        given.push_back(Shifted(held_[k], g.days, g.factor));
+        if (r.close >= 0) given.back().values[3] = r.close;
+    }
     const fs::path dat = SeriesFilePath(stocks_, acme_.fileNumber, "DAT");
     const auto before = ReadWholeFile(dat);
     ImportOptions o;
+    o.into = acme_;
     o.replace = r.replace;
-    const ImportReport rep = Import(r.text(held_), o);
-    ASSERT_EQ(rep.change.status, kSuccess) << rep.failure;
+    const ImportReport rep = Import(FileOf(given, r.closeOnly ? kCloseOnly : kEvery), o);
     ASSERT_EQ(rep.securities.size(), 1u);
     const SecurityImport& s = rep.securities[0];
-    EXPECT_EQ(s.added, r.added);
-    EXPECT_EQ(s.skipped, r.skipped);
-    EXPECT_EQ(s.conflicts, r.conflicts);
-    EXPECT_EQ(s.replaced, r.replaced);
-    EXPECT_EQ(static_cast<int>(s.conflictList.size()), r.conflicts);
+    EXPECT_EQ((std::array{s.added, s.skipped, s.conflicts, s.replaced}), r.counts);
+    EXPECT_EQ(s.conflictList.size(), static_cast<std::size_t>(s.conflicts));
     EXPECT_EQ(ReadWholeFile(dat) != before, r.writes);
     EXPECT_EQ(rep.written, r.writes);
 
@@ -193,13 +164,15 @@ TEST_P(MergeTest, AddsSkipsAndListsConflictsByDate) {
     ASSERT_EQ(static_cast<int>(after.size()), static_cast<int>(held_.size()) + r.quoteDelta);
     for (std::size_t i = 1; i < after.size(); ++i)
         EXPECT_LT(after[i - 1].date, after[i].date) << "quote " << i;
-    for (std::size_t v = 0; r.close5 != 0 && v < 6; ++v)
-        EXPECT_EQ(after[5].values[v], v == 3 ? r.close5 : held_[5].values[v]) << "value " << v;
+    if (r.writes && r.closeOnly) {
+        EXPECT_EQ(after[5].values, given[0].values);
+    }
     // MASTER's dates follow the data file.
     MasterRecord m;
     ASSERT_EQ(ReadMasterEntry(acme_, m), kSuccess);
-    EXPECT_EQ(DateFromReal(MbfToFloat(&m.bytes[kMasterLastDateOffset])), after.back().date);
-    EXPECT_EQ(DateFromReal(MbfToFloat(&m.bytes[kMasterFirstDateOffset])), after.front().date);
+    EXPECT_EQ(std::make_pair(DateFromReal(MbfToFloat(&m.bytes[kMasterFirstDateOffset])),
+                             DateFromReal(MbfToFloat(&m.bytes[kMasterLastDateOffset]))),
+              std::make_pair(after.front().date, after.back().date));
     // Undo takes the whole import back.
     ASSERT_EQ(UndoChanges(rep.change.changes), kSuccess);
     EXPECT_EQ(ReadWholeFile(dat), before);
@@ -212,10 +185,8 @@ INSTANTIATE_TEST_SUITE_P(Rules, MergeTest, ::testing::ValuesIn(kMerges),
 // a column the security's layout lacks is named (BOLT's 24-byte records have no open
 // interest).
 TEST_F(DemoImportTest, LinesGoToTheirSecurityOrAreListed) {
-    const ImportReport rep = ImportQuotes(
-        stocks_,
-        {Text("SYMBOL,DATE,CLOSE\nACME,2030-01-02,5\nZZZ,2030-01-02,6\nZZZ,2030-01-03,6\n")}, {});
-    ASSERT_EQ(rep.change.status, kSuccess) << rep.failure;
+    const ImportReport rep =
+        Import("SYMBOL,DATE,CLOSE\nACME,2030-01-02,5\nZZZ,2030-01-02,6\nZZZ,2030-01-03,6\n");
     ASSERT_EQ(rep.securities.size(), 2u);
     EXPECT_EQ(rep.securities[0].added, 1);
     EXPECT_NE(rep.securities[1].refusal.find("not in the portfolio"), std::string::npos);
@@ -224,41 +195,37 @@ TEST_F(DemoImportTest, LinesGoToTheirSecurityOrAreListed) {
     SecurityId id;
     EXPECT_EQ(FindSymbol(stocks_, "ZZZ", r, id), kFileNotFound);
 
-    const ImportReport named =
-        ImportQuotes(stocks_, {Text("DATE,CLOSE\n2030-01-03,5\n", "/tmp/acme.csv")}, {});
-    ASSERT_EQ(named.change.status, kSuccess) << named.failure;
+    const ImportReport named = Import("DATE,CLOSE\n2030-01-03,5\n", {}, "/tmp/acme.csv");
     ASSERT_EQ(named.securities.size(), 1u);
-    EXPECT_EQ(named.securities[0].id, acme_);
-    EXPECT_EQ(named.securities[0].added, 1);
+    EXPECT_EQ(std::tie(named.securities[0].id, named.securities[0].added),
+              std::make_tuple(acme_, 1));
 
     ImportOptions o;
     o.into = Find(stocks_, "BOLT");
-    const ImportReport bolt = ImportQuotes(
-        stocks_, {Text(FileOf({{MakeDate(2030, 1, 2), 0, {1, 2, 0.5f, 1.5f, 100, 7}}}))}, o);
-    ASSERT_EQ(bolt.change.status, kSuccess) << bolt.failure;
+    const ImportReport bolt =
+        Import(FileOf({{MakeDate(2030, 1, 2), 0, {1, 2, 0.5f, 1.5f, 100, 7}}}), o);
+    ASSERT_EQ(bolt.securities.size(), 1u);
+    EXPECT_EQ(bolt.securities[0].added, 1);
     ASSERT_EQ(bolt.securities[0].notes.size(), 1u);
     EXPECT_NE(bolt.securities[0].notes[0].find("OI"), std::string::npos);
-    EXPECT_EQ(bolt.securities[0].added, 1);
 }
 
 // A new security of each column set reads back as written, through the readers.
 TEST(NewSecurityTest, LandsInMasterThenXmasterAndAnotherReaderListsIt) {
     testing::TempDir dir;
-    ASSERT_EQ(WriteNewPortfolio(dir.path(), true).status, kSuccess);
     // 257 symbols: 255 fill MASTER, two go to XMASTER; every seventh has a name column value
     // longer than MASTER holds.
+    const auto nameOf = [](int i) {
+        return i % 7 == 0 ? "A RATHER LONG COMPANY NAME NUMBER " + std::to_string(i)
+                          : "CO S" + std::to_string(i);
+    };
     std::string text = "SYMBOL,NAME,DATE,OPEN,HIGH,LOW,CLOSE,VOL\n";
     for (int i = 1; i <= 257; ++i) {
-        const std::string s = "S" + std::to_string(i);
-        const std::string name =
-            i % 7 == 0 ? "A RATHER LONG COMPANY NAME NUMBER " + std::to_string(i) : "CO " + s;
-        text += s + "," + name + ",20200102,1,2,0.5,1.5,100\n" + s + "," + name +
-                ",20200103,1,2,0.5," + std::to_string(i) + ",100\n";
+        const std::string s = "S" + std::to_string(i) + "," + nameOf(i);
+        text += s + ",20200102,1,2,0.5,1.5,100\n" + s + ",20200103,1,2,0.5," + std::to_string(i) +
+                ",100\n";
     }
-    ImportOptions o;
-    o.create = true;
-    const ImportReport rep = ImportQuotes(dir.str(), {Text(text)}, o);
-    ASSERT_EQ(rep.change.status, kSuccess) << rep.failure;
+    const ImportReport rep = importtest::ImportIntoNew(dir.path(), true, {Text(text)});
     ASSERT_EQ(rep.securities.size(), 257u);
 
     const testing::DecodedIndex index = testing::DecodeIndexFiles(dir.path());
@@ -266,14 +233,10 @@ TEST(NewSecurityTest, LandsInMasterThenXmasterAndAnotherReaderListsIt) {
     ASSERT_EQ(index.securities.size(), 257u);
     for (int i = 0; i < 257; ++i) {
         const testing::DecodedSecurity& d = index.securities[static_cast<std::size_t>(i)];
-        EXPECT_EQ(d.symbol, "S" + std::to_string(i + 1));
-        EXPECT_EQ(d.index, i < 255 ? testing::IndexKind::kMaster : testing::IndexKind::kXmaster)
-            << d.symbol;
-        EXPECT_EQ(d.firstDate, 20200102);
-        EXPECT_EQ(d.lastDate, 20200103);
-        if ((i + 1) % 7 == 0) {
-            EXPECT_EQ(d.fullName(), "A RATHER LONG COMPANY NAME NUMBER " + std::to_string(i + 1));
-        }
+        const auto kind = i < 255 ? testing::IndexKind::kMaster : testing::IndexKind::kXmaster;
+        EXPECT_EQ(
+            std::tie(d.symbol, d.index, d.firstDate, d.lastDate, d.fullName()),
+            std::make_tuple("S" + std::to_string(i + 1), kind, 20200102, 20200103, nameOf(i + 1)));
     }
     EXPECT_EQ(index.securities[255].fileNumber, 256);
     const MasterFile m = ReadMasterFile(dir.str());
@@ -288,13 +251,10 @@ TEST(NewSecurityTest, LandsInMasterThenXmasterAndAnotherReaderListsIt) {
 
 TEST(NewSecurityTest, AFullMasterWithoutXmasterTakesNoMore) {
     testing::TempDir dir;
-    ASSERT_EQ(WriteNewPortfolio(dir.path(), false).status, kSuccess);
     std::string text = "SYMBOL,DATE,CLOSE\n";
     for (int i = 1; i <= 256; ++i) text += "S" + std::to_string(i) + ",20200102,1\n";
-    ImportOptions o;
-    o.create = true;
-    const ImportReport rep = ImportQuotes(dir.str(), {Text(text)}, o);
-    ASSERT_EQ(rep.change.status, kSuccess) << rep.failure;
+    const ImportReport rep = importtest::ImportIntoNew(dir.path(), false, {Text(text)});
+    ASSERT_FALSE(rep.securities.empty());
     EXPECT_NE(rep.securities.back().refusal.find("no room"), std::string::npos);
     EXPECT_EQ(ReadMasterFile(dir.str()).entries.size(), 255u);
 }
@@ -316,20 +276,15 @@ TEST(NewSecurityTest, LayoutsFollowTheColumnsPresent) {
     };
     for (const auto& r : rows) {
         testing::TempDir dir;
-        ASSERT_EQ(WriteNewPortfolio(dir.path(), false).status, kSuccess);
-        ImportOptions o;
-        o.create = true;
-        o.symbol = "NEW";
-        const ImportReport rep = ImportQuotes(dir.str(), {Text(r.text)}, o);
-        ASSERT_EQ(rep.change.status, kSuccess) << rep.failure;
+        const QuoteText given = Text(r.text);
+        importtest::ImportIntoNew(dir.path(), false, {given}, "NEW");
         const MasterFile m = ReadMasterFile(dir.str());
         ASSERT_EQ(m.entries.size(), 1u) << r.text;
-        EXPECT_EQ(m.entries[0].record.recordLength(), r.recordLength) << r.text;
-        EXPECT_EQ(m.entries[0].record.period(), r.period) << r.text;
-        std::error_code ec;
-        EXPECT_EQ(fs::exists(dir.path() / "F1.DOP", ec), r.dop) << r.text;
+        EXPECT_EQ(std::make_tuple(m.entries[0].record.recordLength(), m.entries[0].record.period(),
+                                  fs::exists(dir.path() / "F1.DOP")),
+                  std::make_tuple(r.recordLength, r.period, r.dop))
+            << r.text;
         // The quote reads back through the readers' layout.
-        const QuoteText given = Text(r.text);
         const std::vector<Held> q = ReadAll(m.entries[0].id);
         ASSERT_EQ(q.size(), 1u);
         for (std::size_t v = 0; v < kImportValues; ++v) {
@@ -346,8 +301,7 @@ TEST(NewPortfolioTest, RefusesAFolderThatHoldsAPortfolio) {
     const ChangeResult r = WriteNewPortfolio(dir.path(), true);
     EXPECT_EQ(r.status, kFileExists);
     EXPECT_EQ(testing::ReadText(dir.path() / "Master"), "x");
-    std::error_code ec;
-    EXPECT_FALSE(fs::exists(dir.path() / "XMASTER", ec));
+    EXPECT_FALSE(fs::exists(dir.path() / "XMASTER"));
 }
 
 // Every step of an import that writes fails once in turn: each failure leaves every file as
@@ -359,7 +313,9 @@ TEST(ImportWriteFailureTest, EveryFailingStepLeavesThePortfolioAsItWas) {
     const DirectoryContent original = Files(stocks);
     ImportOptions o;
     o.create = true;
-    const QuoteText quotes = Text(kThreeSymbols);
+    // ACME and BOLT, which the demo holds, and NEWCO, which it does not.
+    const QuoteText quotes =
+        Text("SYMBOL,DATE,CLOSE\nACME,2030-01-02,5\nBOLT,2030-01-02,6\nNEWCO,2030-01-02,7\n");
     robustness::FaultyFileSystem counter;
     ASSERT_EQ(ImportQuotes(stocks, {quotes}, o, counter).change.status, kSuccess);
     const DirectoryContent done = Files(stocks);

@@ -60,13 +60,11 @@ int RunChild(const std::function<DataStatus()>& rewrite, long delayMicros) {
     if (pid == 0) _exit(rewrite() == kSuccess ? 0 : 3);
     if (delayMicros >= 0) {
         timespec ts{delayMicros / 1000000, (delayMicros % 1000000) * 1000};
-        while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-        }
+        while (nanosleep(&ts, &ts) != 0 && errno == EINTR) continue;
         kill(pid, SIGKILL);
     }
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) continue;
     return status;
 }
 

@@ -33,8 +33,7 @@ public:
     bool close() override {
         // A close that fails has still released the file, as on POSIX systems.
         const bool fail = owner_.hit(Step::kClose, path_);
-        const bool ok = real_->close();
-        return ok && !fail;
+        return real_->close() && !fail;
     }
 
 private:

@@ -12,6 +12,7 @@
 #include "datafiles/portfoliolock.h"
 #include "datafiles/rewrite.h"
 #include "robustness/portfolio.h"
+#include "testsupport/testdb.h"
 
 using namespace barwise;
 using namespace barwise::robustness;
@@ -28,10 +29,9 @@ protected:
     void TearDown() override { SetPortfolioLockWait(5000ms); }
 
     DataStatus Edit() {
-        EditRequest r;
-        r.op = EditOp::kScale;
-        r.values = {2, 2, 2, 2, 2, 2};
-        return RewriteSeries(r, dir.path().string(), "AAA");
+        return RewriteSeries(
+            barwise::testing::MakeEdit(EditOp::kScale, kFirstDay, kLastDay, {2, 2, 2, 2, 2, 2}),
+            dir.path().string(), "AAA");
     }
     // Whether another thread gets the lock of `d` within the wait.
     static bool OtherThreadGets(const fs::path& d) {
@@ -116,12 +116,11 @@ TEST_F(LockTest, AnEditMadeFromAnEarlierReadKeepsAnotherWritersChangesAndMissesN
     SeriesQuotes shown;
     ASSERT_EQ(ReadSeriesQuotes(id, shown), kSuccess);
     const QuoteRow quote = shown.quotes[5];
-    auto texts = [&](int field, const std::string& text) {
+    auto texts = [&](std::size_t field, const std::string& text) {
         std::array<std::string, 6> t;
-        for (int i = 0; i < 6; ++i)
-            t[static_cast<std::size_t>(i)] =
-                QuoteValueText(i, quote.values[static_cast<std::size_t>(i)], true);
-        t[static_cast<std::size_t>(field)] = text;
+        for (std::size_t i = 0; i < 6; ++i)
+            t[i] = QuoteValueText(static_cast<int>(i), quote.values[i], true);
+        t[field] = text;
         return t;
     };
     // Two windows show the same quote; one changes the open, the other then the close.
@@ -129,15 +128,15 @@ TEST_F(LockTest, AnEditMadeFromAnEarlierReadKeepsAnotherWritersChangesAndMissesN
     ASSERT_EQ(RewriteSeries(*EditQuoteRequest(quote, texts(3, "33"), shown.present), id), kSuccess);
     SeriesQuotes now;
     ASSERT_EQ(ReadSeriesQuotes(id, now), kSuccess);
-    EXPECT_EQ(now.quotes[5].values[0], 11.0f);
-    EXPECT_EQ(now.quotes[5].values[3], 33.0f);
-    EXPECT_EQ(now.quotes[5].values[1], quote.values[1]);
+    auto both = quote.values;  // the open of one window, the close of the other
+    both[0] = 11.0f;
+    both[3] = 33.0f;
+    EXPECT_EQ(now.quotes[5].values, both);
 
     // Another writer deleted the quote meanwhile: the edit is refused, nothing written.
-    EditRequest gone;
-    gone.op = EditOp::kDelete;
-    gone.from = gone.to = quote.date;
-    ASSERT_EQ(RewriteSeries(gone, id), kSuccess);
+    ASSERT_EQ(
+        RewriteSeries(barwise::testing::MakeEdit(EditOp::kDelete, quote.date, quote.date), id),
+        kSuccess);
     const auto dat = ReadWholeFile(dir.path() / "F1.DAT");
     EXPECT_EQ(RewriteSeries(*EditQuoteRequest(quote, texts(3, "44"), shown.present), id),
               kRecordNotFound);

@@ -28,12 +28,7 @@ constexpr Values kOnes = {1, 1, 1, 1, 1, 1};
 constexpr Values kHalve = {0.5f, 0.5f, 0.5f, 0.5f, 2.0f, 1.0f};
 
 EditRequest Request(EditOp op, DateCode from, DateCode to, Values values = kOnes) {
-    EditRequest r;
-    r.op = op;
-    r.from = from;
-    r.to = to;
-    r.values = values;
-    return r;
+    return testing::MakeEdit(op, from, to, values);
 }
 
 // A RewriteSeries of the security `key`; `writes` as RewriteCase has them.

@@ -87,11 +87,7 @@ TEST(WindowsPaths, PortfolioInLowerCaseAtTheRootOfABareDrive) {
     for (const RewriteCase& c : RewriteCases(kTestQuotes)) {
         SCOPED_TRACE(c.name);
         DirectoryContent lower;
-        for (const auto& [name, bytes] : c.before) {
-            std::string l = name;
-            for (char& ch : l) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-            lower[l] = bytes;
-        }
+        for (const auto& [name, bytes] : c.before) lower[ToLowerAscii(name)] = bytes;
         PortfolioRun r(bare + "\\", lower, c.run);
         r.reset();
         MasterRecord record;

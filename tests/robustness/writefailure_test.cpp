@@ -20,6 +20,7 @@
 #include "datafiles/rewrite.h"
 #include "robustness/failingsteps.h"
 #include "robustness/portfolio.h"
+#include "testsupport/testdb.h"
 
 #ifdef __linux__
 #include <sys/mount.h>
@@ -242,9 +243,8 @@ GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(IndexWriteFailure);
 TEST(BackupWrite, FailedBackupWriteLeavesNoTruncatedBackup) {
     ScratchDir dir;
     WriteDirectory(dir.path(), MakePortfolio(kTestQuotes));
-    EditRequest scale;
-    scale.op = EditOp::kScale;
-    scale.values = {2, 2, 2, 2, 1, 1};
+    const EditRequest scale =
+        testing::MakeEdit(EditOp::kScale, kFirstDay, kLastDay, {2, 2, 2, 2, 1, 1});
     ASSERT_EQ(RewriteSeries(scale, dir.path().string(), "AAA"), kSuccess);
     const Bytes earlierBackup = *ReadWholeFile(dir.path() / "F1.BAK");
     const Bytes current = *ReadWholeFile(dir.path() / "F1.DAT");

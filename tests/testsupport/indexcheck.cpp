@@ -173,34 +173,23 @@ DecodedIndex DecodeIndexFiles(const std::filesystem::path& dir) {
     index.hasXmaster = f.xmaster.has_value();
     for (std::size_t k = 1; k <= f.masterRecords; ++k) {
         const std::uint8_t* m = Record(*f.master, kMasterSize, k);
-        DecodedSecurity s;
-        s.index = IndexKind::kMaster;
-        s.position = static_cast<int>(k);
-        s.fileNumber = U8(m);
-        s.symbol = Trimmed(m + 36, 16);
-        s.name = Trimmed(m + 7, 16);
-        if (k <= f.emasterRecords) s.longName = UpToNul(Record(*f.emaster, kEmasterSize, k) + 139, 53);
-        s.firstDate = DateInt(MbfValue(m + 25));
-        s.lastDate = DateInt(MbfValue(m + 29));
-        s.fieldCount = U8(m + 4);
-        s.recordLength = static_cast<std::int8_t>(m[3]);
-        s.period = static_cast<char>(m[33]);
-        s.directoryEntry = IsDirectoryEntry(m);
-        index.securities.push_back(std::move(s));
+        const std::string longName =
+            k <= f.emasterRecords ? UpToNul(Record(*f.emaster, kEmasterSize, k) + 139, 53) : "";
+        // The fields in DecodedSecurity's order: index, position, file number, symbol, name,
+        // long name, first and last date, field count, record length, period, directory entry.
+        index.securities.push_back({IndexKind::kMaster, static_cast<int>(k), U8(m),
+                                    Trimmed(m + 36, 16), Trimmed(m + 7, 16), longName,
+                                    DateInt(MbfValue(m + 25)), DateInt(MbfValue(m + 29)), U8(m + 4),
+                                    static_cast<std::int8_t>(m[3]), static_cast<char>(m[33]),
+                                    IsDirectoryEntry(m)});
     }
     for (std::size_t k = 1; k <= f.xmasterRecords; ++k) {
         const std::uint8_t* x = Record(*f.xmaster, kXmasterSize, k);
-        DecodedSecurity s;
-        s.index = IndexKind::kXmaster;
-        s.position = static_cast<int>(k);
-        s.fileNumber = U16(x + 65);
-        s.symbol = UpToNul(x + 1, 14);
-        s.name = UpToNul(x + 16, 46);
-        s.firstDate = I32(x + 108);
-        s.lastDate = I32(x + 116);
-        s.fieldCount = std::popcount(static_cast<unsigned>(x[70]));
-        s.period = static_cast<char>(x[62]);
-        index.securities.push_back(std::move(s));
+        // No long name, record length or directory entry.
+        index.securities.push_back({IndexKind::kXmaster, static_cast<int>(k), U16(x + 65),
+                                    UpToNul(x + 1, 14), UpToNul(x + 16, 46), "", I32(x + 108),
+                                    I32(x + 116), std::popcount(static_cast<unsigned>(x[70])), 0,
+                                    static_cast<char>(x[62]), false});
     }
     return index;
 }

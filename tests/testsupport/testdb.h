@@ -9,6 +9,7 @@
 
 #include "datafiles/fileio.h"
 #include "datafiles/master.h"
+#include "datafiles/rewrite.h"
 #include "datafiles/series.h"
 #include "testsupport/tempdir.h"
 
@@ -40,6 +41,17 @@ std::vector<float> Weekdays(int year, int month, int day, int count);
 std::string RealDbDir();
 // A writable copy of one of them in dir; false when the real databases are not available.
 bool CopyRealDb(const std::string& name, const fs::path& dir);
+
+// An edit of the quotes from `from` to `to`: the values of a Set, the factors of a Scale.
+inline EditRequest MakeEdit(EditOp op, DateCode from = kFirstDay, DateCode to = kLastDay,
+                            std::array<float, 6> values = {}) {
+    EditRequest r;
+    r.op = op;
+    r.from = from;
+    r.to = to;
+    r.values = values;
+    return r;
+}
 
 // The value fields of quote i of a series read: OPEN HIGH LOW CLOSE VOL OI.
 inline std::vector<float> QuoteValues(const QuoteSeries& s, int i) {

@@ -33,12 +33,6 @@ Snapshot Take(const fs::path& root) {
     return s;
 }
 
-std::string Replace(std::string text, const std::map<std::string, std::string>& names) {
-    for (const auto& [from, to] : names)
-        for (std::size_t at; (at = text.find(from)) != std::string::npos;) text.replace(at, from.size(), to);
-    return text;
-}
-
 class Undo : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -51,12 +45,13 @@ protected:
                   {"{D}", (root_ / "DAMAGED").string()}, {"{N}", (root_ / "NEW").string()},
                   {"{T}", (tmp_.path() / "in.csv").string()}};
     }
+    // Runs the CLI with each placeholder argument ("{S}") replaced by its path.
     barwise::testing::CliRun Do(const std::vector<std::string>& args) {
         std::vector<std::string> v;
-        for (const std::string& a : args) v.push_back(Replace(a, names_));
+        for (const std::string& a : args) v.push_back(names_.count(a) ? names_.at(a) : a);
         return Cli(v);
     }
-    std::string Dir(const char* name) { return names_.at(name); }
+    std::string Dir(const std::string& name) { return names_.at(name); }
 
     TempDir tmp_;
     fs::path history_, root_;
@@ -96,17 +91,14 @@ TEST_P(EveryCommand, UndoneAndRedoneGivesEveryFileBack) {
     const barwise::testing::CliRun done = Do(c.command);
     const Snapshot after = Take(root_);
     ASSERT_NE(after, before) << done.err;
-    const std::string dir = Replace(c.command[1], names_);
-
-    const barwise::testing::CliRun undone = Cli({"undo", dir});
-    ASSERT_EQ(undone.status, 0) << undone.err;
-    EXPECT_EQ(Take(root_), before);
-    const barwise::testing::CliRun redone = Cli({"redo", dir});
-    ASSERT_EQ(redone.status, 0) << redone.err;
-    EXPECT_EQ(Take(root_), after);
-    // Undone again, and nothing is left to undo but what the preparation did.
-    ASSERT_EQ(Cli({"undo", dir}).status, 0);
-    EXPECT_EQ(Take(root_), before);
+    const std::string dir = Dir(c.command[1]);
+    // Undone, redone and undone again; nothing is left to undo but what the preparation did.
+    for (const auto& [verb, files] :
+         {std::pair{"undo", &before}, {"redo", &after}, {"undo", &before}}) {
+        const barwise::testing::CliRun r = Cli({verb, dir});
+        ASSERT_EQ(r.status, 0) << verb << ": " << r.err;
+        EXPECT_EQ(Take(root_), *files) << verb;
+    }
     EXPECT_EQ(UndoHistory(dir).entries().size(), c.prepare.empty() ? 1u : 2u);
 }
 
@@ -131,8 +123,7 @@ TEST_F(Undo, AChangeMadeByAnotherProcessIsUndoneHere) {
     const auto history = UndoHistory(Dir("{S}")).entries();
     ASSERT_EQ(history.size(), 1u);
     EXPECT_EQ(history[0].label, "Delete of BOLT");
-    const barwise::testing::CliRun listed = Cli({"history", Dir("{S}")});
-    EXPECT_NE(listed.out.find("Delete of BOLT"), std::string::npos);
+    EXPECT_NE(Do({"history", "{S}"}).out.find("Delete of BOLT"), std::string::npos);
     ASSERT_EQ(Cli({"undo", Dir("{S}")}).status, 0);
     EXPECT_EQ(Take(root_), before);
     EXPECT_EQ(Cli({"undo", Dir("{S}")}).status, 1);  // nothing more
@@ -195,8 +186,7 @@ TEST(UndoRealDb, EveryRealDatabaseComesBackExactly) {
     if (!fs::is_directory(real)) GTEST_SKIP() << "no real databases";
     TempDir tmp;
     setenv("BARWISE_HISTORY_DIR", (tmp.path() / "history").c_str(), 1);
-    int portfolios = 0;
-    std::array<int, 3> undone{};
+    int portfolios = 0, splitsLeft = 0;
     for (const auto& db : fs::directory_iterator(real)) {
         if (!db.is_directory()) continue;
         const fs::path copy = tmp.path() / db.path().filename();
@@ -211,33 +201,33 @@ TEST(UndoRealDb, EveryRealDatabaseComesBackExactly) {
             SeriesQuotes series;
             std::string number;
             for (const MasterEntry& e : ReadMasterFile(dir).entries)
-                if (number.empty() && !e.record.isSubdirEntry() && ReadSeriesQuotes(e.id, series) == kSuccess &&
-                    series.count() > 0)
+                if (number.empty() && !e.record.isSubdirEntry() &&
+                    ReadSeriesQuotes(e.id, series) == kSuccess && series.count() > 0)
                     number = std::to_string(e.record.fileNumber());
             if (number.empty()) continue;
             const std::string last = FormatDateMdy(series.quotes.back().date);
             const Snapshot before = Take(copy);
-            int which = 0;
             for (const std::vector<std::string>& command :
                  {std::vector<std::string>{"split", dir, "--file", number, last, "2", "1"},
                   std::vector<std::string>{"rename-symbol", dir, "--file", number, "UNDOTEST"},
                   std::vector<std::string>{"delete-symbol", dir, "--file", number, "--yes"}}) {
                 SCOPED_TRACE(dir + " " + command[0]);
-                ++which;
                 const barwise::testing::CliRun done = Cli(command);
-                if (done.status != 0 || Take(copy) == before) continue;  // refused, or nothing to scale
+                // A split where the series has no quote before its newest date scales nothing.
+                if (command[0] == "split" && (done.status != 0 || Take(copy) == before)) {
+                    ++splitsLeft;
+                    continue;
+                }
+                ASSERT_EQ(done.status, 0) << done.err;
+                ASSERT_NE(Take(copy), before);
                 ASSERT_EQ(Cli({"undo", dir}).status, 0);
                 EXPECT_EQ(Take(copy), before);
-                ++undone[static_cast<std::size_t>(which - 1)];
             }
             ++portfolios;
         }
     }
     EXPECT_GT(portfolios, 3);
-    // Every rename and delete; a split where the series has quotes before its newest date.
-    EXPECT_EQ(undone[1], portfolios);
-    EXPECT_EQ(undone[2], portfolios);
-    EXPECT_GE(undone[0], portfolios - 2);
+    EXPECT_LE(splitsLeft, 2);
 }
 
 }  // namespace
