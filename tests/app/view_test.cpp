@@ -56,7 +56,7 @@ private slots:
     void nothingFoundThenRescanAndCancel();
     void searchFilter();
     void placementWidthsAndMenus();
-    void iniImportedOnFirstRunOnly();
+    void iniImportedOnFirstRunOnlyAndAboutOpens();
 };
 
 // Start-up shows the first portfolio's first symbol and its newest quote; a click shows a
@@ -562,7 +562,7 @@ void ViewTest::placementWidthsAndMenus() {
     QCOMPARE(t.symbolColumn(), (QStringList{"BOLT"}));
 }
 
-void ViewTest::iniImportedOnFirstRunOnly() {
+void ViewTest::iniImportedOnFirstRunOnlyAndAboutOpens() {
     QTemporaryDir dir;
     qputenv("BARWISE_SETTINGS", dir.filePath(QStringLiteral("Barwise.conf")).toLocal8Bit());
     qputenv("BARWISE_WINDIR", dir.path().toLocal8Bit());
@@ -575,6 +575,16 @@ void ViewTest::iniImportedOnFirstRunOnly() {
         QCOMPARE(app.Settings().GetProfileString(QStringLiteral("XportSel"),
                                                  QStringLiteral("Starter"), QString()),
                  QStringLiteral("old.txt"));
+        // Help > About opens the About box.
+        QString about;
+        QTimer::singleShot(0, app.MainFrame(), [&] {
+            if (QWidget* box = QApplication::activeModalWidget()) {
+                about = box->windowTitle();
+                box->close();
+            }
+        });
+        app.MainFrame()->Action(kCmdAppAbout)->trigger();
+        QCOMPARE(about, QStringLiteral("About Barwise"));
         app.ExitInstance();
     }
     qunsetenv("BARWISE_SETTINGS");

@@ -41,7 +41,7 @@ T* Child(QDialog& d, int id) {
 
 // Presses OK; true when the dialog closed accepted.
 bool PressOk(QDialog& d) {
-    d.accept();
+    Child<QPushButton>(d, 1)->click();  // through the button, as a user does
     return d.result() == QDialog::Accepted;
 }
 
@@ -289,9 +289,15 @@ void QuotesTest::adjustScalesTheRange() {
 void QuotesTest::deleteAsksFirst() {
     Portfolio p(DailyRows());
     p.host.answers = {UiHost::Answer::No};
-    p.host.onDialog = [&](QDialog& d) { return PressOk(d); };
+    bool cancelled = false;
+    p.host.onDialog = [&](QDialog& d) {
+        if (PressOk(d)) return true;
+        QObject::connect(&d, &QDialog::rejected, [&] { cancelled = true; });
+        Child<QPushButton>(d, 2)->click();
+        return false;
+    };
     CQuoteCommands(p.view, p.host, p.settings).OnQuoteDelete();
-    QCOMPARE(p.Quotes().count(), 6);
+    QCOMPARE(std::make_pair(p.Quotes().count(), cancelled), std::make_pair(6, true));
     QCOMPARE(p.host.messageTexts().value(0),
              QStringLiteral("You are about to delete the data for date\n01/11/00\nAre you sure?"));
     CQuoteCommands(p.view, p.host, p.settings).OnQuoteDelete();
