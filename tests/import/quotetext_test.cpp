@@ -154,10 +154,7 @@ TEST(QuoteTextTest, ColumnsComeFromTheTitleRowOrTheFirstLine) {
         {"DATE OPEN HIGH LOW CLOSE\n01/13/2020 1 2 0.5 1.5\n", "date,open,high,low,close", ' '},
         {"Symbol,Name,Date,Close\nACME,\"ACME, INC.\",20200102,1.5\n", "symbol,name,date,close",
          ','},
-        {"Date,Close,Comment\n20200102,1.5,fine\n", "date,close,skip", ','},
-        {"\xEF\xBB\xBF"
-         "Date,Close\n20200102,1.5\n",
-         "date,close", ','},
+        {"\uFEFFDate,Close\n20200102,1.5\n", "date,close", ','},
         {"AAA,20200102,1,2,0.5,1.5,100\nBBB,20200102,3,4,2.5,3.5,200\n",
          "symbol,date,open,high,low,close,vol", 0},
         {"LOW,20200102,1,2,0.5,1.5,100\n", "symbol,date,open,high,low,close,vol", 0},
