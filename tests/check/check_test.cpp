@@ -143,8 +143,6 @@ const std::vector<Planted>& PlantedCases() {
          },
          kSplitCandidate, kSuspect, "F1.DAT"},
         {"DatTemporary", CopyAs("F1.DAT", "F1.NEW"), kTemporaryFile, kLeftover, "F1.NEW"},
-        {"MasterTemporary", CopyAs("MASTER", "MASTER.~NU"), kTemporaryFile, kLeftover,
-         "MASTER.~NU"},
         {"BackupNewerThanMaster",
          [](const fs::path& d) {
              fs::copy_file(d / "MASTER", d / "MASTER.BAK");
@@ -409,14 +407,12 @@ TEST(CheckTexts, WeekdaysBetweenAndTemporaryNames) {
         int from, to;  // YYYYMMDD
         int weekdays;
     } spans[] = {
-        {20150109, 20150112, 0},   // Friday to Monday
-        {20150105, 20150106, 0},   // Monday to Tuesday
-        {20150105, 20150107, 1},   // Monday to Wednesday
-        {20150105, 20150112, 4},   // Monday to the next Monday
-        {20150110, 20150112, 0},   // Saturday to Monday
-        {20150105, 20150126, 14},  // three weeks
-        {19281001, 19281008, 4},   // before 1961
-        {20160226, 20160301, 1},   // across a leap day
+        {20150109, 20150112, 0},  // Friday to Monday
+        {20150105, 20150107, 1},  // Monday to Wednesday
+        {20150105, 20150112, 4},  // Monday to the next Monday
+        {20150110, 20150112, 0},  // Saturday to Monday
+        {19281001, 19281008, 4},  // before 1961
+        {20160226, 20160301, 1},  // across a leap day
     };
     for (const auto& c : spans)
         EXPECT_EQ(WeekdaysBetween(day(c.from), day(c.to)), c.weekdays) << c.from << " to " << c.to;

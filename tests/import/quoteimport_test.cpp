@@ -53,12 +53,10 @@ SecurityId Find(const std::string& dir, const std::string& symbol) {
 // A file of held quotes in full precision: a title row and a line per quote, of the columns
 // not omitted (open, high, low, close, vol, oi).
 std::string FileOf(const std::vector<Held>& quotes, std::array<bool, 6> omit = {}) {
-    ExportOptions o;
-    o.delimiter = ',';
-    o.fullPrecision = true;
-    o.dateFormat = ExportDateFormat::kIso;
-    o.omit = omit;
-    const ExportLineWriter w(o);
+    const ExportLineWriter w({.delimiter = ',',
+                              .omit = omit,
+                              .dateFormat = ExportDateFormat::kIso,
+                              .fullPrecision = true});
     std::string text = w.titleText() + "\n";
     for (const Held& q : quotes) text += w.lineText(q.date, q.values) + "\n";
     return text;

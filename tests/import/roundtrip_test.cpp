@@ -43,12 +43,11 @@ TEST_P(RealDbRoundTripTest, FullPrecisionExportImportsToTheSameRecords) {
     const MasterFile master = ReadMasterFile(source.string());
     ASSERT_EQ(master.status, kSuccess);
 
-    ExportOptions o;
-    o.delimiter = ',';
-    o.title = true;
-    o.time = true;
-    o.fullPrecision = true;
-    o.dateFormat = ExportDateFormat::kIso;
+    const ExportOptions o{.delimiter = ',',
+                          .title = true,
+                          .dateFormat = ExportDateFormat::kIso,
+                          .time = true,
+                          .fullPrecision = true};
     // Security i is exported to R<i+1>.txt, imported as R<i+1>; its data file and record
     // length are kept beside.
     std::vector<std::pair<fs::path, int>> exported;
@@ -108,8 +107,7 @@ INSTANTIATE_TEST_SUITE_P(RealDatabases, RealDbRoundTripTest,
                                            "stooq-intraday"),
                          [](const auto& info) {
                              std::string n = info.param;
-                             for (char& c : n)
-                                 if (c == '-') c = '_';
+                             std::replace(n.begin(), n.end(), '-', '_');
                              return n;
                          });
 
@@ -130,15 +128,13 @@ using OptionRow = std::tuple<std::string, int, int, int, int>;
 
 ExportOptions OptionsOf(const OptionRow& row) {
     const auto& [symbol, delimiter, omit, date, flags] = row;
-    ExportOptions o;
-    o.delimiter = kDelimiters[delimiter].first;
-    o.omit = kOmits[omit].first;
-    o.dateFormat = kDates[date].first;
-    o.time = symbol == "ESM";
-    o.title = flags & 1;
-    o.newestFirst = flags & 2;
-    o.fullPrecision = flags & 4;
-    return o;
+    return {.delimiter = kDelimiters[delimiter].first,
+            .omit = kOmits[omit].first,
+            .newestFirst = (flags & 2) != 0,
+            .title = (flags & 1) != 0,
+            .dateFormat = kDates[date].first,
+            .time = symbol == "ESM",
+            .fullPrecision = (flags & 4) != 0};
 }
 
 class ExportOptionsRoundTripTest : public ::testing::TestWithParam<OptionRow> {};

@@ -9,10 +9,11 @@
 
 #include "cli/clirun.h"
 #include "commands/quotes/quoteedits.h"
+#include "datafiles/portfoliolock.h"
 #include "robustness/faultyfs.h"
+#include "robustness/portfolio.h"
 #include "testsupport/tempdir.h"
 #include "testsupport/testdb.h"
-#include "datafiles/portfoliolock.h"
 #include "undo/history.h"
 
 using namespace barwise;
@@ -25,11 +26,8 @@ using Snapshot = std::map<std::string, std::vector<std::uint8_t>>;
 
 // Every file below root but the writer locks, by relative path.
 Snapshot Take(const fs::path& root) {
-    Snapshot s;
-    for (const auto& e : fs::recursive_directory_iterator(root)) {
-        if (!e.is_regular_file() || e.path().filename() == kLockFileName) continue;
-        s[fs::relative(e.path(), root).generic_string()] = *ReadWholeFile(e.path());
-    }
+    Snapshot s = robustness::ReadTree(root);
+    std::erase_if(s, [](const auto& f) { return fs::path(f.first).filename() == kLockFileName; });
     return s;
 }
 
