@@ -143,6 +143,8 @@ const std::vector<Planted>& PlantedCases() {
          },
          kSplitCandidate, kSuspect, "F1.DAT"},
         {"DatTemporary", CopyAs("F1.DAT", "F1.NEW"), kTemporaryFile, kLeftover, "F1.NEW"},
+        {"MasterTemporary", CopyAs("MASTER", "MASTER.~NU"), kTemporaryFile, kLeftover,
+         "MASTER.~NU"},
         {"BackupNewerThanMaster",
          [](const fs::path& d) {
              fs::copy_file(d / "MASTER", d / "MASTER.BAK");
