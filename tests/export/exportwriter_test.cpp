@@ -231,9 +231,7 @@ TEST(ExportSeries, AReadErrorIsAFailureNotTheEndOfTheData) {
         ExportStats stats;
         EXPECT_EQ(ExportQuotes(source, {.newestFirst = newestFirst}, out, &stats), expected)
             << failAt << " " << newestFirst;
-        if (expected == kSuccess) {
-            EXPECT_EQ(stats.quotes, total);
-        }
+        EXPECT_EQ(stats.quotes == total, expected == kSuccess) << stats.quotes;
     }
 }
 
