@@ -271,9 +271,8 @@ TEST_F(RewriteTest, DeleteWhoseMasterUpkeepFailsSaysTheQuoteIsGone) {
     // MASTER's temporary cannot be created, after the quote file was replaced.
     FaultyFileSystem failing(Step::kCreate, std::string("MASTER"));
     EXPECT_EQ(Run(EditOp::kDelete, 9, failing), kDeletedMasterStale);
-    EXPECT_TRUE(failing.fired());
-    EXPECT_EQ(Read("ABC").count, 9);
-    EXPECT_EQ(ReadBytes(master), masterBefore);
+    EXPECT_EQ(std::tuple(failing.fired(), Read("ABC").count, ReadBytes(master) == masterBefore),
+              std::tuple(true, 9, true));
 }
 
 // Two entries whose symbols read the same to a lookup by text ("BRK A" and "BRK B" are both
