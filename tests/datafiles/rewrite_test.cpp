@@ -271,9 +271,8 @@ TEST_F(RewriteTest, DeleteWhoseMasterUpkeepFailsSaysTheQuoteIsGone) {
     // MASTER's temporary cannot be created, after the quote file was replaced.
     FaultyFileSystem failing(Step::kCreate, std::string("MASTER"));
     EXPECT_EQ(Run(EditOp::kDelete, 9, failing), kDeletedMasterStale);
-    EXPECT_TRUE(failing.fired());
-    EXPECT_EQ(Read("ABC").count, 9);
-    EXPECT_EQ(ReadBytes(master), masterBefore);
+    EXPECT_EQ(std::tuple(failing.fired(), Read("ABC").count, ReadBytes(master) == masterBefore),
+              std::tuple(true, 9, true));
 }
 
 // Two entries whose symbols read the same to a lookup by text ("BRK A" and "BRK B" are both
@@ -297,8 +296,7 @@ TEST_F(RewriteTest, IdentityNamesTheEntryNotItsText) {
     QuoteSeries s;
     ASSERT_EQ(AllocSeries(s, 10), kSuccess);
     ASSERT_EQ(ReadSeries(s, second, 0, 10), kSuccess);
-    EXPECT_EQ(s.close(0), 14.0f);
-    EXPECT_EQ(s.id, second);
+    EXPECT_EQ(std::tuple(s.close(0), s.id), std::tuple(14.0f, second));
 
     const auto secondBefore = ReadBytes(tmp.path() / "F3.DAT");
     for (const auto& [position, fileNumber] : {std::pair{2, 4}, {3, 3}, {0, 3}}) {
@@ -318,23 +316,18 @@ TEST_F(RewriteTest, IntradayEditsActOnTheQuoteOfTheirTime) {
     r.time = MakeTime(9, 40, 0);
     ASSERT_EQ(RewriteSeries(r, tmp.str(), "TICK"), kSuccess);
     QuoteSeries s = Read("TICK");
-    ASSERT_EQ(s.count, 5);
-    EXPECT_EQ(s.date(0), MakeDate(1999, 12, 31));  // the Friday before Monday 3 January
-    EXPECT_EQ(s.time(0), MakeTime(9, 40, 0));
-    EXPECT_EQ(s.close(0), 5.5f);
-
+    // The copy is dated the Friday before Monday 3 January.
+    EXPECT_EQ(std::tuple(s.count, s.date(0), s.time(0), s.close(0)),
+              std::tuple(5, MakeDate(1999, 12, 31), MakeTime(9, 40, 0), 5.5f));
     r.op = EditOp::kDelete;
     ASSERT_EQ(RewriteSeries(r, tmp.str(), "TICK"), kSuccess);
     s = Read("TICK");
-    ASSERT_EQ(s.count, 4);
-    EXPECT_EQ(s.close(1), 5.0f);
-    EXPECT_EQ(s.close(2), 5.75f);
+    EXPECT_EQ(std::tuple(s.count, s.close(1), s.close(2)), std::tuple(4, 5.0f, 5.75f));
     r.time.reset();
     ASSERT_EQ(RewriteSeries(r, tmp.str(), "TICK"), kSuccess);
     s = Read("TICK");
-    ASSERT_EQ(s.count, 3);
-    EXPECT_EQ(s.time(1), MakeTime(9, 50, 0));
-    EXPECT_EQ(s.date(2), DateFromReal(Jan(4)));
+    EXPECT_EQ(std::tuple(s.count, s.time(1), s.date(2)),
+              std::tuple(3, MakeTime(9, 50, 0), DateFromReal(Jan(4))));
     r.time = MakeTime(10, 0, 0);
     EXPECT_EQ(RewriteSeries(r, tmp.str(), "TICK"), kDeleteNotFound);
     EXPECT_EQ(Read("TICK").count, 3);

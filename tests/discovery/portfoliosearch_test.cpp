@@ -77,8 +77,7 @@ TEST_F(SearchTree, VisitsEachDirectoryOnceAndReportsEachFindDepthFirst) {
 
 TEST_F(SearchTree, CancelKeepsWhatWasFoundAndVisitsNoMore) {
     Put({"a/MASTER", "b/MASTER", "b/c/MASTER", "d/MASTER", "e/f/MASTER"});
-    int count = 0;
-    int visitsAfterCancel = 0;
+    int count = 0, visitsAfterCancel = 0;
     SearchObserver observer;
     observer.found = [&](int n) { count = n; };
     observer.visiting = [&](const std::string&) { visitsAfterCancel += count >= 2; };

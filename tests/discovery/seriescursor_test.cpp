@@ -59,8 +59,8 @@ void ExpectLoaderGivesAllQuotes(const SecurityId& id) {
     for (std::size_t i = 0; i < newest.size(); ++i)
         ASSERT_EQ(std::memcmp(&newest[i], &all.quotes[i], sizeof newest[i]), 0) << i;
     if (!all.quotes.empty()) {
-        EXPECT_EQ(loader.firstDate(), all.quotes.front().date);
-        EXPECT_EQ(loader.lastDate(), all.quotes.back().date);
+        EXPECT_EQ(std::pair(loader.firstDate(), loader.lastDate()),
+                  std::pair(all.quotes.front().date, all.quotes.back().date));
     }
 }
 

@@ -16,6 +16,8 @@ using namespace barwise;
 
 namespace {
 
+using Shown = decltype(FakeCommandView::shown);
+
 // `count` daily quotes from 1 March 1999 at a close of 50; with `splitAt` > 0 the close
 // halves from that quote on, with a wide gap between the two days' ranges.
 DemoSeries Series(int fileNumber, const std::string& symbol, int count, int splitAt = 0) {
@@ -82,9 +84,7 @@ private slots:
 
         // A line shows its security and the split day in the main window.
         w->OnShowLine(1);
-        QCOMPARE(view.shown.size(), std::size_t{1});
-        QCOMPARE(view.shown[0].first, view.symbols[3].id);
-        QCOMPARE(view.shown[0].second, MakeDate(1999, 3, 1) + 450);
+        QCOMPARE(view.shown, (Shown{{view.symbols[3].id, MakeDate(1999, 3, 1) + 450}}));
 
         w->reject();
         QVERIFY(!view.splitSearchOpen);
@@ -163,12 +163,9 @@ private slots:
                  QStringList{QStringLiteral("X0257 possible 2 for 1 split on 03/15/99")});
         QVERIFY2(host.messages.empty(), qPrintable(host.messageTexts().join(QLatin1Char('|'))));
         w->OnShowLine(0);
-        QCOMPARE(view.shown.size(), std::size_t{1});
-        const SecurityId& shown = view.shown.front().first;
-        QVERIFY(shown.inXmaster());
-        QCOMPARE(shown.fileNumber, 257);
-        QCOMPARE(view.symbols[static_cast<std::size_t>(view.symbolRow)].id, shown);
-        QCOMPARE(view.shown.front().second, MakeDate(1999, 3, 15));
+        const SecurityId& shown = view.symbols[static_cast<std::size_t>(view.symbolRow)].id;
+        QVERIFY(shown.inXmaster() && shown.fileNumber == 257);
+        QCOMPARE(view.shown, (Shown{{shown, MakeDate(1999, 3, 15)}}));
         w->reject();
     }
 
