@@ -175,21 +175,34 @@ DecodedIndex DecodeIndexFiles(const std::filesystem::path& dir) {
         const std::uint8_t* m = Record(*f.master, kMasterSize, k);
         const std::string longName =
             k <= f.emasterRecords ? UpToNul(Record(*f.emaster, kEmasterSize, k) + 139, 53) : "";
-        // The fields in DecodedSecurity's order: index, position, file number, symbol, name,
-        // long name, first and last date, field count, record length, period, directory entry.
-        index.securities.push_back({IndexKind::kMaster, static_cast<int>(k), U8(m),
-                                    Trimmed(m + 36, 16), Trimmed(m + 7, 16), longName,
-                                    DateInt(MbfValue(m + 25)), DateInt(MbfValue(m + 29)), U8(m + 4),
-                                    static_cast<std::int8_t>(m[3]), static_cast<char>(m[33]),
-                                    IsDirectoryEntry(m)});
+        index.securities.push_back({.index = IndexKind::kMaster,
+                                    .position = static_cast<int>(k),
+                                    .fileNumber = U8(m),
+                                    .symbol = Trimmed(m + 36, 16),
+                                    .name = Trimmed(m + 7, 16),
+                                    .longName = longName,
+                                    .firstDate = DateInt(MbfValue(m + 25)),
+                                    .lastDate = DateInt(MbfValue(m + 29)),
+                                    .fieldCount = U8(m + 4),
+                                    .recordLength = static_cast<std::int8_t>(m[3]),
+                                    .period = static_cast<char>(m[33]),
+                                    .directoryEntry = IsDirectoryEntry(m)});
     }
     for (std::size_t k = 1; k <= f.xmasterRecords; ++k) {
         const std::uint8_t* x = Record(*f.xmaster, kXmasterSize, k);
         // No long name, record length or directory entry.
-        index.securities.push_back({IndexKind::kXmaster, static_cast<int>(k), U16(x + 65),
-                                    UpToNul(x + 1, 14), UpToNul(x + 16, 46), "", I32(x + 108),
-                                    I32(x + 116), std::popcount(static_cast<unsigned>(x[70])), 0,
-                                    static_cast<char>(x[62]), false});
+        index.securities.push_back({.index = IndexKind::kXmaster,
+                                    .position = static_cast<int>(k),
+                                    .fileNumber = U16(x + 65),
+                                    .symbol = UpToNul(x + 1, 14),
+                                    .name = UpToNul(x + 16, 46),
+                                    .longName = "",
+                                    .firstDate = I32(x + 108),
+                                    .lastDate = I32(x + 116),
+                                    .fieldCount = std::popcount(static_cast<unsigned>(x[70])),
+                                    .recordLength = 0,
+                                    .period = static_cast<char>(x[62]),
+                                    .directoryEntry = false});
     }
     return index;
 }
