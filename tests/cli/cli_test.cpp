@@ -22,7 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::Cli;
-using testing::Contents;
+using testing::Snapshot;
 using testing::FileNumbers;
 using testing::FlatSeries;
 using testing::Lines;
@@ -128,7 +128,7 @@ TEST_F(CliDemo, RefusalsSayWhyAndChangeNothing) {
          "name cannot hold \"\xE2\x82\xAC\""},
         {{"delete-symbol", s, "ACME"}, 1, "give --yes"},  // no terminal to ask
     };
-    const auto files = [&] { return std::pair{Contents(s), Contents(Dir("FUTURES"))}; };
+    const auto files = [&] { return std::pair{Snapshot(s), Snapshot(Dir("FUTURES"))}; };
     const auto before = files();
     for (const auto& r : rows) {
         const auto run = Cli(r.args);
@@ -227,9 +227,9 @@ TEST_F(CliDemo, ExportAndSplitSearch) {
 
 TEST_F(CliDemo, MakeDemoRefusesOtherDataAndRewritesItsOwn) {
     // Written again over itself: the same bytes.
-    const auto stocks = Contents(stocks_);
+    const auto stocks = Snapshot(stocks_);
     EXPECT_EQ(Cli({"make-demo", demo_}).status, 0);
-    EXPECT_EQ(Contents(stocks_), stocks);
+    EXPECT_EQ(Snapshot(stocks_), stocks);
 
     // A directory holding anything else is left alone.
     const std::string other = tmp_.str() + "/userdata";

@@ -15,7 +15,7 @@
 #include "datafiles/master.h"
 #include "datafiles/rewrite.h"
 #include "datafiles/series.h"
-#include "snapshot.h"
+#include "testsupport/snapshot.h"
 #include "testsupport/indexcheck.h"
 #include "testsupport/testdb.h"
 

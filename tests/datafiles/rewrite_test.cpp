@@ -16,7 +16,7 @@
 #include "datafiles/rewrite.h"
 #include "datafiles/series.h"
 #include "robustness/faultyfs.h"
-#include "snapshot.h"
+#include "testsupport/snapshot.h"
 #include "testsupport/testdb.h"
 
 namespace barwise {

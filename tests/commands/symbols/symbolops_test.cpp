@@ -17,7 +17,7 @@
 namespace barwise {
 namespace {
 
-using testing::Contents;
+using testing::Snapshot;
 using testing::FileNumbers;
 using testing::HeaderWords;
 using testing::IdOf;
@@ -116,14 +116,14 @@ TEST_F(Transfer, RefusalsLeaveBothPortfolios) {
         SCOPED_TRACE(r.name);
         SetUp();
         r.prepare();
-        const auto srcBefore = Contents(src()), dstBefore = Contents(dst());
+        const auto srcBefore = Snapshot(src()), dstBefore = Snapshot(dst());
         const auto out = TransferSecurity(IdOf(src(), r.fileNumber), dst().string(), true);
         EXPECT_EQ(out.end, r.end);
         if (!r.message.empty()) {
             EXPECT_EQ(out.message, r.message);
         }
-        EXPECT_EQ(Contents(src()), srcBefore);
-        EXPECT_EQ(Contents(dst()), dstBefore);
+        EXPECT_EQ(Snapshot(src()), srcBefore);
+        EXPECT_EQ(Snapshot(dst()), dstBefore);
     }
     ASSERT_TRUE(WriteMasterFile(dst() / "MASTER", {full.begin(), full.end() - 1}, 254));
     ASSERT_EQ(TransferSecurity(IdOf(src(), 1), dst().string(), false).end, TransferEnd::kDone);
@@ -331,7 +331,7 @@ TEST_F(Transfer, AMoveTheSourceCannotTakeIsRefusedBeforeTheDestinationChanges) {
         if (c.readOnlyFile) {
             ASSERT_EQ(::chmod((src() / c.readOnlyFile).c_str(), 0444), 0);
         }
-        const auto srcBefore = Contents(src()), dstBefore = Contents(dst());
+        const auto srcBefore = Snapshot(src()), dstBefore = Snapshot(dst());
         StuckDirectory fsys;
         fsys.dir = src();
         fsys.readOnly = c.dirReadOnly;
@@ -340,8 +340,8 @@ TEST_F(Transfer, AMoveTheSourceCannotTakeIsRefusedBeforeTheDestinationChanges) {
         EXPECT_EQ(out.end, TransferEnd::kRefused);
         EXPECT_NE(out.message.find(c.named), std::string::npos) << out.message;
         EXPECT_NE(out.message.find("Nothing was changed"), std::string::npos) << out.message;
-        EXPECT_EQ(Contents(src()), srcBefore);
-        EXPECT_EQ(Contents(dst()), dstBefore);
+        EXPECT_EQ(Snapshot(src()), srcBefore);
+        EXPECT_EQ(Snapshot(dst()), dstBefore);
         if (c.readOnlyFile) ::chmod((src() / c.readOnlyFile).c_str(), 0644);
     }
     // A copy leaves the source alone: a read-only data file is copied, mode and all.

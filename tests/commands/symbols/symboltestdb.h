@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "datafiles/master.h"
-#include "datafiles/portfoliolock.h"
 #include "demo/demodb.h"
 #include "testsupport/dailyseries.h"
+#include "testsupport/snapshot.h"
 #include "testsupport/tempdir.h"
 
 namespace barwise::testing {
@@ -58,13 +58,6 @@ inline std::pair<int, int> HeaderWords(const fs::path& dir) {
     const auto header = ReadMasterFile(dir.string()).header;
     return {GetI16(header.data() + kMasterCountOffset),
             GetI16(header.data() + kMasterCounterOffset)};
-}
-
-// Every file of a portfolio but the writer lock's (made by the first writer, empty).
-inline std::map<std::string, std::vector<std::uint8_t>> Contents(const fs::path& dir) {
-    auto files = ReadFiles(dir);
-    files.erase(std::string(kLockFileName));
-    return files;
 }
 
 }  // namespace barwise::testing
