@@ -19,8 +19,9 @@
 #include "datafiles/portfoliolock.h"
 #include "demo/damageddb.h"
 #include "discovery/symbollist.h"
-#include "robustness/faultyfs.h"
+#include "robustness/failingsteps.h"
 #include "robustness/portfolio.h"
+#include "testsupport/snapshot.h"
 #include "testsupport/testdb.h"
 
 namespace barwise {
@@ -172,12 +173,6 @@ std::map<std::string, int> Kinds(const std::vector<Finding>& findings) {
     return kinds;
 }
 
-robustness::DirectoryContent Content(const fs::path& dir) {
-    auto content = robustness::ReadDirectory(dir);
-    content.erase(std::string(kLockFileName));
-    return content;
-}
-
 class PlantedDamage : public ::testing::TestWithParam<Planted> {
 protected:
     CheckReport Prepare(const fs::path& dir) {
@@ -205,41 +200,38 @@ TEST_P(PlantedDamage, IsFoundOnceAndMendedOrLeft) {
         std::make_tuple(KindName(c.kind), ClassName(c.cls), c.file, dir.str(), false));
     ASSERT_EQ(IsRepairable(f), IsRepairable(c.kind) && c.mendable);
 
-    const auto planted = Content(dir.path());
+    const auto planted = testing::Snapshot(dir.path());
     robustness::FaultyFileSystem counter;
     const RepairOutcome outcome = RepairFindings(report.findings, counter);
     ASSERT_EQ(outcome.result.status, kSuccess) << FirstFailure(outcome);
     EXPECT_TRUE(outcome.failures.empty());
     EXPECT_EQ(outcome.result.changes.empty(), !IsRepairable(f));
     if (!IsRepairable(f)) {
-        EXPECT_EQ(Content(dir.path()), planted);
+        EXPECT_EQ(testing::Snapshot(dir.path()), planted);
         return;
     }
     EXPECT_EQ(Describe(CheckPortfolio(dir.str()).findings), "");  // clean
     EXPECT_EQ(robustness::PortfolioProblem(dir.path()), "");      // listed and read whole
     ASSERT_EQ(UndoChanges(outcome.result.changes), kSuccess);
-    EXPECT_EQ(Content(dir.path()), planted);
+    EXPECT_EQ(testing::Snapshot(dir.path()), planted);
 
     int fired = 0;
     std::vector<robustness::Step> steps(robustness::kWritingSteps.begin(),
                                         robustness::kWritingSteps.end());
     steps.push_back(robustness::Step::kRemove);
-    for (robustness::Step step : steps) {
-        for (int n = 1; n <= counter.count(step); ++n) {
-            testing::TempDir again;
-            const auto findings = Prepare(again.path()).findings;
-            robustness::FaultyFileSystem faulty(step, n);
-            const RepairOutcome failed = RepairFindings(findings, faulty);
-            if (!faulty.fired()) continue;
-            ++fired;
-            // A removal that fails may be one the repair does without (a temporary name of
-            // its own); a write that fails never is.
-            if (step == robustness::Step::kRemove && failed.result.status == kSuccess) continue;
-            const std::string at = robustness::StepName(step) + (" " + std::to_string(n));
-            EXPECT_NE(failed.result.status, kSuccess) << at;
-            EXPECT_EQ(Content(again.path()), planted) << at << " at " << faulty.firedPath();
-        }
-    }
+    const auto repairFailing = [&](robustness::FaultyFileSystem& faulty) {
+        testing::TempDir again;
+        const RepairOutcome failed = RepairFindings(Prepare(again.path()).findings, faulty);
+        if (!faulty.fired()) return;
+        ++fired;
+        // A removal that fails may be one the repair does without (a temporary name of its
+        // own); a write that fails never is.
+        if (faulty.failStep() == robustness::Step::kRemove && failed.result.status == kSuccess)
+            return;
+        EXPECT_NE(failed.result.status, kSuccess);
+        EXPECT_EQ(testing::Snapshot(again.path()), planted) << "at " << faulty.firedPath();
+    };
+    robustness::ForEachFailingStep(counter, repairFailing, false, steps);
     EXPECT_GT(fired, 0);
 }
 
@@ -312,12 +304,12 @@ TEST(CheckRepair, AnUnlistedDataFileComesBackUnderItsEmasterNames) {
     for (const auto& r : refused) {
         fs::copy_file(dir.path() / r.from, dir.path() / "F9.DAT",
                       fs::copy_options::overwrite_existing);
-        const auto kept = Content(dir.path());
+        const auto kept = testing::Snapshot(dir.path());
         std::string refusal;
         EXPECT_EQ(AdoptDataFile(dir.str(), "F9.DAT", r.names, RealFileSystem(), &refusal),
                   kInvalidParm);
         EXPECT_NE(refusal.find(r.refusal), std::string::npos) << refusal;
-        EXPECT_EQ(Content(dir.path()), kept) << r.from;
+        EXPECT_EQ(testing::Snapshot(dir.path()), kept) << r.from;
     }
 }
 
@@ -362,11 +354,8 @@ const RealDb kRealDbs[] = {
     {"equis-xmaster-mini", {{"index-date", 6}}},
     {"stooq-intraday", {{"index-date", 1}}},
 };
-INSTANTIATE_TEST_SUITE_P(Check, RealDatabase, ::testing::ValuesIn(kRealDbs), [](const auto& info) {
-    std::string n = info.param.name;
-    std::replace(n.begin(), n.end(), '-', '_');
-    return n;
-});
+INSTANTIATE_TEST_SUITE_P(Check, RealDatabase, ::testing::ValuesIn(kRealDbs),
+                         [](const auto& info) { return testing::CaseName(info.param.name); });
 
 TEST(RealDatabaseRepair, BbfinanceKeepsOnlyWhatIsNotMechanical) {
     testing::TempDir dir;

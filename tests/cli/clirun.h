@@ -7,6 +7,7 @@
 
 #include "cli/cli.h"
 #include "testsupport/dailyseries.h"
+#include "testsupport/tempdir.h"
 
 namespace barwise::testing {
 
@@ -30,13 +31,6 @@ inline CliRun Cli(const std::vector<std::string>& args, const char* input = null
 // Whether the run ended with that status and said that on standard error.
 inline bool Says(const CliRun& r, int status, const std::string& text) {
     return r.status == status && r.err.find(text) != std::string::npos;
-}
-
-inline std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
 }
 
 // n daily quotes of 24-byte records from 1 January 2001, flat at 10; those before jumpAt

@@ -6,16 +6,14 @@
 #include <utility>
 
 #include "datafiles/encoding.h"
+#include "testsupport/testdb.h"
 
 namespace barwise {
 namespace {
 
-// A day as YYYYMMDD (0 for no date), and back.
-int Ymd(DateCode code) {
-    if (code == kNoDate) return 0;
-    const DateParts p = SplitDate(code);
-    return (p.year + 1900) * 10000 + p.month * 100 + p.day;
-}
+using testing::Ymd;
+
+// A day of YYYYMMDD.
 DateCode Day(int ymd) {
     return MakeDate(ymd / 10000, ymd / 100 % 100, ymd % 100);
 }

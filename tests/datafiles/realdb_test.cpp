@@ -26,6 +26,7 @@ using testing::DecodeIndexFiles;
 using testing::MbfValue;
 using testing::ReadBytes;
 using testing::TempDir;
+using testing::Ymd;
 
 const std::string kRealDb = testing::RealDbDir();
 
@@ -55,11 +56,6 @@ protected:
 };
 class ExtIndexRead : public RealDb {};
 class ExtIndexRewrite : public RealDb {};
-
-int Ymd(DateCode d) {
-    const DateParts p = SplitDate(d);
-    return (p.year + 1900) * 10000 + p.month * 100 + p.day;
-}
 
 class RealDbTest : public ::testing::TestWithParam<const char*> {};
 
@@ -98,11 +94,7 @@ INSTANTIATE_TEST_SUITE_P(Databases, RealDbTest,
                          ::testing::Values("equis-italy", "mininge-dop", "equis-xmaster-mini",
                                            "bbfinance-inconsistent", "stooq-intraday",
                                            "equis-italy-intraday"),
-                         [](const auto& info) {
-                             std::string n = info.param;
-                             std::replace(n.begin(), n.end(), '-', '_');
-                             return n;
-                         });
+                         [](const auto& info) { return testing::CaseName(info.param); });
 
 // A security of a real database read (from quote `start`, `count` of them) beside the
 // bytes of its data file, whose column c of quote i is Raw(i, c).

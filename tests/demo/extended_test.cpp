@@ -4,7 +4,7 @@
 
 #include "demo/demodb.h"
 #include "testsupport/indexcheck.h"
-#include "testsupport/tempdir.h"
+#include "testsupport/testdb.h"
 
 namespace barwise {
 namespace {
@@ -13,11 +13,6 @@ using testing::DecodedIndex;
 using testing::DecodedSecurity;
 using testing::IndexKind;
 using testing::TempDir;
-
-int Yyyymmdd(DateCode code) {
-    const DateParts p = SplitDate(code);
-    return (p.year + 1900) * 10000 + p.month * 100 + p.day;
-}
 
 struct Shape {
     int securities, quotesEach;
@@ -49,8 +44,8 @@ TEST_P(ExtendedPortfolio, IndexFilesAgreeAndListEverySecurity) {
             std::tuple(got.index, got.position, got.fileNumber, got.symbol, got.fullName(),
                        got.firstDate, got.lastDate, got.fieldCount, got.period),
             std::tuple(inMaster ? IndexKind::kMaster : IndexKind::kXmaster, inMaster ? i : i - 255,
-                       i, want.symbol, want.name, Yyyymmdd(want.quotes.front().date),
-                       Yyyymmdd(want.quotes.back().date), 7, 'D'))
+                       i, want.symbol, want.name, testing::Ymd(want.quotes.front().date),
+                       testing::Ymd(want.quotes.back().date), 7, 'D'))
             << i;
         EXPECT_EQ(got.name, inMaster ? want.name.substr(0, 16) : want.name) << i;
         const bool isLong = want.name.size() > 16;

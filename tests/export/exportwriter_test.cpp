@@ -26,6 +26,7 @@
 namespace barwise {
 namespace {
 
+using testing::Lines;
 using testing::TempDir;
 
 // A value with four and with two decimals, as the export writes it and as printf does.
@@ -145,13 +146,6 @@ DemoSeries MakeSeries(int fileNumber, const std::string& symbol, int recordLengt
     };
     return testing::DailySeries(fileNumber, symbol, "TEST SERIES", recordLength,
                                 MakeDate(2020, 1, 6), n, quote);
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
 }
 
 // TST: 2,500 quotes in 24-byte records (no open interest), found by symbol or name; ONE: a

@@ -17,20 +17,13 @@
 #include "robustness/faultyfs.h"
 #include "robustness/portfolio.h"
 #include "testsupport/indexcheck.h"
+#include "testsupport/snapshot.h"
 #include "testsupport/tempdir.h"
 
 namespace barwise {
 namespace {
 
 using robustness::DirectoryContent;
-using robustness::ReadDirectory;
-
-// Every file of a directory but the writer's lock file, which the first writer makes.
-DirectoryContent Files(const fs::path& dir) {
-    DirectoryContent c = ReadDirectory(dir);
-    c.erase("BARWISE.LCK");
-    return c;
-}
 
 using Held = LoadedQuote;
 
@@ -308,7 +301,7 @@ TEST(ImportWriteFailureTest, EveryFailingStepLeavesThePortfolioAsItWas) {
     testing::TempDir root;
     ASSERT_EQ(WriteDemoDatabase(root.path(), false).status, kSuccess);
     const std::string stocks = (root.path() / "STOCKS").string();
-    const DirectoryContent original = Files(stocks);
+    const DirectoryContent original = testing::Snapshot(stocks);
     ImportOptions o;
     o.create = true;
     // ACME and BOLT, which the demo holds, and NEWCO, which it does not.
@@ -316,7 +309,7 @@ TEST(ImportWriteFailureTest, EveryFailingStepLeavesThePortfolioAsItWas) {
         Text("SYMBOL,DATE,CLOSE\nACME,2030-01-02,5\nBOLT,2030-01-02,6\nNEWCO,2030-01-02,7\n");
     robustness::FaultyFileSystem counter;
     ASSERT_EQ(ImportQuotes(stocks, {quotes}, o, counter).change.status, kSuccess);
-    const DirectoryContent done = Files(stocks);
+    const DirectoryContent done = testing::Snapshot(stocks);
     int runs = 0;
     for (robustness::Step step : robustness::kWritingSteps) {
         for (int n = 1; n <= counter.count(step); ++n) {
@@ -326,7 +319,7 @@ TEST(ImportWriteFailureTest, EveryFailingStepLeavesThePortfolioAsItWas) {
             const ImportReport rep = ImportQuotes(stocks, {quotes}, o, faulty);
             if (!faulty.fired()) continue;
             ++runs;
-            const DirectoryContent after = Files(stocks);
+            const DirectoryContent after = testing::Snapshot(stocks);
             if (rep.change.status == kSuccess) {
                 // A failure the rewrite could work around (a link the copy replaced).
                 EXPECT_EQ(robustness::Compared(after), robustness::Compared(done))

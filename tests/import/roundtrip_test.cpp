@@ -18,7 +18,7 @@
 #include "import/importbed.h"
 #include "import/quoteimport.h"
 #include "import/quotetext.h"
-#include "testsupport/tempdir.h"
+#include "testsupport/testdb.h"
 
 namespace barwise {
 namespace {
@@ -105,11 +105,7 @@ INSTANTIATE_TEST_SUITE_P(RealDatabases, RealDbRoundTripTest,
                          ::testing::Values("equis-italy", "equis-italy-intraday", "mininge-dop",
                                            "equis-xmaster-mini", "bbfinance-inconsistent",
                                            "stooq-intraday"),
-                         [](const auto& info) {
-                             std::string n = info.param;
-                             std::replace(n.begin(), n.end(), '-', '_');
-                             return n;
-                         });
+                         [](const auto& info) { return testing::CaseName(info.param); });
 
 // Every combination of the export's options: the export of the imported security, with the
 // same options, is the same text.

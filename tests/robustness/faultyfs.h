@@ -58,6 +58,7 @@ public:
     std::uint64_t bytesWritten() const { return written_; }
     std::size_t largestWrite() const { return largestWrite_; }
     bool fired() const { return fired_; }
+    Step failStep() const { return failStep_; }
     // The file the failing step was working on.
     const fs::path& firedPath() const { return firedPath_; }
     // Renames of a file made here that came before the file was synced and closed.

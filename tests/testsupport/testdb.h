@@ -53,6 +53,20 @@ inline EditRequest MakeEdit(EditOp op, DateCode from = kFirstDay, DateCode to = 
     return r;
 }
 
+// A date as YYYYMMDD, as EMASTER and XMASTER keep it (0 for no date).
+inline int Ymd(DateCode d) {
+    if (d == kNoDate) return 0;
+    const DateParts p = SplitDate(d);
+    return (p.year + 1900) * 10000 + p.month * 100 + p.day;
+}
+
+// A test case's name for a real database: "equis-italy" becomes "equis_italy".
+inline std::string CaseName(std::string db) {
+    for (char& c : db)
+        if (c == '-') c = '_';
+    return db;
+}
+
 // The value fields of quote i of a series read: OPEN HIGH LOW CLOSE VOL OI.
 inline std::vector<float> QuoteValues(const QuoteSeries& s, int i) {
     std::vector<float> values;

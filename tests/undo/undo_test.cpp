@@ -10,7 +10,7 @@
 #include "cli/clirun.h"
 #include "commands/quotes/quoteedits.h"
 #include "datafiles/portfoliolock.h"
-#include "robustness/faultyfs.h"
+#include "robustness/failingsteps.h"
 #include "robustness/portfolio.h"
 #include "testsupport/tempdir.h"
 #include "testsupport/testdb.h"
@@ -154,24 +154,19 @@ TEST_F(Undo, AFailingUndoLeavesTheFilesAsTheyAre) {
     ASSERT_EQ(history.undo(counting).end, UndoOutcome::End::kDone);
     const Snapshot before = Take(root_);
     ASSERT_EQ(history.redo().end, UndoOutcome::End::kDone);
-    int cases = 0;
-    for (const robustness::Step step : robustness::kWritingSteps) {
-        for (int n = 1; n <= counting.count(step); ++n, ++cases) {
-            robustness::FaultyFileSystem faulty(step, n);
-            const UndoOutcome out = history.undo(faulty);
-            SCOPED_TRACE(std::string(robustness::StepName(step)) + " " + std::to_string(n));
-            if (out.end == UndoOutcome::End::kFailed) {
-                EXPECT_EQ(Take(root_), after);
-                EXPECT_NE(out.message(false).find("Nothing was changed."), std::string::npos);
-                continue;
-            }
-            ASSERT_EQ(out.end, UndoOutcome::End::kIncomplete);
-            ASSERT_EQ(history.undo().end, UndoOutcome::End::kDone);
-            EXPECT_EQ(Take(root_), before);
-            ASSERT_EQ(history.redo().end, UndoOutcome::End::kDone);
+    const auto undoFailing = [&](robustness::FaultyFileSystem& faulty) {
+        const UndoOutcome out = history.undo(faulty);
+        if (out.end == UndoOutcome::End::kFailed) {
+            EXPECT_EQ(Take(root_), after);
+            EXPECT_NE(out.message(false).find("Nothing was changed."), std::string::npos);
+            return;
         }
-    }
-    EXPECT_GE(cases, 5);
+        ASSERT_EQ(out.end, UndoOutcome::End::kIncomplete);
+        ASSERT_EQ(history.undo().end, UndoOutcome::End::kDone);
+        EXPECT_EQ(Take(root_), before);
+        ASSERT_EQ(history.redo().end, UndoOutcome::End::kDone);
+    };
+    EXPECT_GE(robustness::ForEachFailingStep(counting, undoFailing, false), 5);
     robustness::FaultyFileSystem full = robustness::FaultyFileSystem::FullAfter(100);
     EXPECT_EQ(history.undo(full).end, UndoOutcome::End::kFailed);
     EXPECT_EQ(Take(root_), after);

@@ -11,7 +11,7 @@
 
 #include "commands/symbols/symbolops.h"
 #include "discovery/symbollist.h"
-#include "robustness/faultyfs.h"
+#include "robustness/failingsteps.h"
 #include "symboltestdb.h"
 
 namespace barwise {
@@ -162,31 +162,26 @@ TEST_F(Transfer, AFailingStepNeverLosesTheSecurity) {
     const auto srcBefore = ReadBytes(src() / "MASTER"), dstBefore = ReadBytes(dst() / "MASTER");
     robustness::FaultyFileSystem counter;
     ASSERT_EQ(TransferSecurity(IdOf(src(), 5), dst().string(), true, {}, counter).end, End::kDone);
-    int runs = 0;
-    for (robustness::Step step : robustness::kWritingSteps) {
-        for (int n = 1; n <= counter.count(step); ++n, ++runs) {
-            SCOPED_TRACE(std::string(robustness::StepName(step)) + " #" + std::to_string(n));
-            SetUp();  // both portfolios afresh, without the last run's copy
-            for (const char* f : {"F3.DAT", "F3.DOP"}) fs::remove(dst() / f);
-            robustness::FaultyFileSystem faulty(step, n);
-            const auto out = TransferSecurity(IdOf(src(), 5), dst().string(), true, {}, faulty);
-            ASSERT_TRUE(faulty.fired());
-            EXPECT_NE(out.end, TransferEnd::kDone);
-            EXPECT_FALSE(out.message.empty());
-            const bool inSource =
-                ReadBytes(src() / "MASTER") == srcBefore && ReadBytes(src() / "F5.DAT") == dat;
-            const bool inDest = FileNumbers(dst()) == std::vector<int>{1, 2, 4, 3} &&
-                                ReadBytes(dst() / "F3.DAT") == dat;
-            EXPECT_TRUE(inSource || inDest);
-            if (out.end == TransferEnd::kFailed) {
-                // Nothing changed: the destination is as it was, with no stray copy.
-                EXPECT_TRUE(inSource);
-                EXPECT_EQ(ReadBytes(dst() / "MASTER"), dstBefore);
-                EXPECT_FALSE(fs::exists(dst() / "F3.DAT"));
-            }
+    const auto moveFailing = [&](robustness::FaultyFileSystem& faulty) {
+        SetUp();  // both portfolios afresh, without the last run's copy
+        for (const char* f : {"F3.DAT", "F3.DOP"}) fs::remove(dst() / f);
+        const auto out = TransferSecurity(IdOf(src(), 5), dst().string(), true, {}, faulty);
+        ASSERT_TRUE(faulty.fired());
+        EXPECT_NE(out.end, TransferEnd::kDone);
+        EXPECT_FALSE(out.message.empty());
+        const bool inSource =
+            ReadBytes(src() / "MASTER") == srcBefore && ReadBytes(src() / "F5.DAT") == dat;
+        const bool inDest =
+            FileNumbers(dst()) == std::vector<int>{1, 2, 4, 3} && ReadBytes(dst() / "F3.DAT") == dat;
+        EXPECT_TRUE(inSource || inDest);
+        if (out.end == TransferEnd::kFailed) {
+            // Nothing changed: the destination is as it was, with no stray copy.
+            EXPECT_TRUE(inSource);
+            EXPECT_EQ(ReadBytes(dst() / "MASTER"), dstBefore);
+            EXPECT_FALSE(fs::exists(dst() / "F3.DAT"));
         }
-    }
-    EXPECT_GE(runs, 8);
+    };
+    EXPECT_GE(robustness::ForEachFailingStep(counter, moveFailing, false), 8);
 }
 
 // ----- delete -----
