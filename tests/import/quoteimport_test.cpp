@@ -14,7 +14,7 @@
 #include "import/importbed.h"
 #include "import/quoteimport.h"
 #include "import/quotetext.h"
-#include "robustness/faultyfs.h"
+#include "robustness/failingsteps.h"
 #include "robustness/portfolio.h"
 #include "testsupport/indexcheck.h"
 #include "testsupport/snapshot.h"
@@ -311,28 +311,23 @@ TEST(ImportWriteFailureTest, EveryFailingStepLeavesThePortfolioAsItWas) {
     ASSERT_EQ(ImportQuotes(stocks, {quotes}, o, counter).change.status, kSuccess);
     const DirectoryContent done = testing::Snapshot(stocks);
     int runs = 0;
-    for (robustness::Step step : robustness::kWritingSteps) {
-        for (int n = 1; n <= counter.count(step); ++n) {
-            robustness::EmptyDirectory(stocks);
-            robustness::WriteDirectory(stocks, original);
-            robustness::FaultyFileSystem faulty(step, n);
-            const ImportReport rep = ImportQuotes(stocks, {quotes}, o, faulty);
-            if (!faulty.fired()) continue;
-            ++runs;
-            const DirectoryContent after = testing::Snapshot(stocks);
-            if (rep.change.status == kSuccess) {
-                // A failure the rewrite could work around (a link the copy replaced).
-                EXPECT_EQ(robustness::Compared(after), robustness::Compared(done))
-                    << robustness::StepName(step) << " " << n;
-                continue;
-            }
-            EXPECT_EQ(after, original)
-                << robustness::StepName(step) << " " << n << ": " << rep.failure;
-            EXPECT_TRUE(rep.change.changes.empty());
-            EXPECT_TRUE(robustness::TemporaryFiles(stocks).empty())
-                << robustness::StepName(step) << " " << n;
+    const auto importFailing = [&](robustness::FaultyFileSystem& faulty) {
+        robustness::EmptyDirectory(stocks);
+        robustness::WriteDirectory(stocks, original);
+        const ImportReport rep = ImportQuotes(stocks, {quotes}, o, faulty);
+        if (!faulty.fired()) return;
+        ++runs;
+        const DirectoryContent after = testing::Snapshot(stocks);
+        if (rep.change.status == kSuccess) {
+            // A failure the rewrite could work around (a link the copy replaced).
+            EXPECT_EQ(robustness::Compared(after), robustness::Compared(done));
+            return;
         }
-    }
+        EXPECT_EQ(after, original) << rep.failure;
+        EXPECT_TRUE(rep.change.changes.empty());
+        EXPECT_TRUE(robustness::TemporaryFiles(stocks).empty());
+    };
+    robustness::ForEachFailingStep(counter, importFailing, false);
     EXPECT_GT(runs, 10);
 }
 
