@@ -14,9 +14,10 @@ CAboutDlg::CAboutDlg(barwise::UiHost& host, bool& mailVisited, bool& webVisited,
     : QDialog(parent) {
     setObjectName(QStringLiteral("dlg100"));
     setWindowTitle(tr("About Barwise"));
-    m_legal = tr("Copyright Kestrelwick Software. Barwise keeps the previous version of every "
-                 "file it changes as a backup (.BAK); keep copies of your databases all the same. "
-                 "Barwise comes with no warranty of any kind.");
+    m_legal =
+        tr("Copyright Kestrelwick Software. Barwise keeps the previous version of every "
+           "file it changes as a backup (.BAK); keep copies of your databases all the same. "
+           "Barwise comes with no warranty of any kind.");
 
     auto* icon = new QLabel(this);
     icon->setObjectName(QStringLiteral("icon"));

@@ -4,7 +4,9 @@
 #include "app/mainframe.h"
 
 CBarwiseApp::CBarwiseApp() = default;
-CBarwiseApp::~CBarwiseApp() { ExitInstance(); }
+CBarwiseApp::~CBarwiseApp() {
+    ExitInstance();
+}
 
 bool CBarwiseApp::InitInstance() {
     m_settings = std::make_unique<barwise::SettingsStore>();

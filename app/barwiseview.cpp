@@ -26,11 +26,14 @@ using namespace barwise;
 namespace {
 
 // Paths as the system gives them (UTF-8).
-QString FromUtf8(const std::string& s) { return QString::fromStdString(s); }
+QString FromUtf8(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 // Names the quote file that could not be read and why.
 QString QuotesUnreadText(const SecurityId& id, DataStatus status) {
-    const std::string file = SeriesFilePath(id.directory, id.fileNumber, DataExtensionOf(id)).string();
+    const std::string file =
+        SeriesFilePath(id.directory, id.fileNumber, DataExtensionOf(id)).string();
     return QStringLiteral("The quotes in %1 cannot be read: %2 (status %3)")
         .arg(FromUtf8(file), Latin1(DataStatusName(status)))
         .arg(StatusCode(status));
@@ -39,7 +42,10 @@ QString QuotesUnreadText(const SecurityId& id, DataStatus status) {
 }  // namespace
 
 CBarwiseView::CBarwiseView(SettingsStore& settings, UiHost& host, QWidget* parent)
-    : QWidget(parent), m_settings(settings), m_host(host), m_makeLoader([] { return std::make_unique<QuoteLoader>(); }) {
+    : QWidget(parent),
+      m_settings(settings),
+      m_host(host),
+      m_makeLoader([] { return std::make_unique<QuoteLoader>(); }) {
     setObjectName(QStringLiteral("view101"));
     BuildForm();
 }
@@ -130,7 +136,9 @@ void CBarwiseView::SaveColumnWidths() {
     if (m_columnsSet) StoreColumnWidths(m_symbolGrid, m_quoteGrid, m_settings);
 }
 
-bool CBarwiseView::Scanning() const { return m_pane->Scanning(); }
+bool CBarwiseView::Scanning() const {
+    return m_pane->Scanning();
+}
 
 // ----- portfolio and symbols -----
 
@@ -166,21 +174,24 @@ void CBarwiseView::FillSymbolsGrid(int selectRow) {
         if (!verdict.overLimit.empty()) m_host.messageBox(Latin1(verdict.overLimit));
         std::vector<SymbolGridModel::Row> rows;
         rows.reserve(listing.rows.size());
-        for (const SymbolRow& r : listing.rows) rows.push_back({r.symbol, r.name, r.id, r.record.longName});
+        for (const SymbolRow& r : listing.rows)
+            rows.push_back({r.symbol, r.name, r.id, r.record.longName});
         m_symbolModel->setRows(std::move(rows));
         // Once per portfolio and text: an EMASTER or XMASTER set aside is never written to,
         // and the portfolio is shown from MASTER.
-        if (!listing.indexWarning.empty() && m_indexWarnings.insert(m_masterPath + '\n' + listing.indexWarning).second) {
-            m_host.messageBox(QStringLiteral("%1\n\n%2\n\nNo change is written to a file set aside.")
-                                  .arg(FromUtf8(m_portfolioDir), FromUtf8(listing.indexWarning)),
-                              UiHost::Buttons::Ok, UiHost::Icon::Information);
+        if (!listing.indexWarning.empty() &&
+            m_indexWarnings.insert(m_masterPath + '\n' + listing.indexWarning).second) {
+            m_host.messageBox(
+                QStringLiteral("%1\n\n%2\n\nNo change is written to a file set aside.")
+                    .arg(FromUtf8(m_portfolioDir), FromUtf8(listing.indexWarning)),
+                UiHost::Buttons::Ok, UiHost::Icon::Information);
         }
         if (verdict.repair) {
             UndoableChange change(fs::path(m_masterPath).parent_path().string());
             if (RepairMasterSymbols(m_masterPath, change.fs()) != kSuccess) failed = true;
             if (const DataStatus kept = change.commit(kBlankSymbolRepairLabel); kept != kSuccess)
-                m_host.messageBox(QString::fromStdString(NotUndoableMessage(kept)), UiHost::Buttons::Ok,
-                                  UiHost::Icon::Warning);
+                m_host.messageBox(QString::fromStdString(NotUndoableMessage(kept)),
+                                  UiHost::Buttons::Ok, UiHost::Icon::Warning);
         }
     }
     if (!failed) {
@@ -222,18 +233,21 @@ void CBarwiseView::FillQuotesGrid(int selectRow) {
         m_quoteModel->setFields(loader->present(), loader->hasTime());
         // Once per DOP file: it describes some other file, so it was set aside.
         if (loader->dopIgnored() && m_untrustedDops.insert(loader->dopFile()).second) {
-            m_host.messageBox(QStringLiteral("%1 names no date, or more fields than each quote record holds, "
-                                             "so it was not used: the quotes are shown with the default "
-                                             "layout for their record length.")
-                                  .arg(FromUtf8(loader->dopFile())),
-                              UiHost::Buttons::Ok, UiHost::Icon::Information);
+            m_host.messageBox(
+                QStringLiteral("%1 names no date, or more fields than each quote record holds, "
+                               "so it was not used: the quotes are shown with the default "
+                               "layout for their record length.")
+                    .arg(FromUtf8(loader->dopFile())),
+                UiHost::Buttons::Ok, UiHost::Icon::Information);
         }
     } else {
         m_quoteModel->setFields({true, true, true, true, true, true}, false);
     }
-    m_quoteGrid->setColumnHidden(QuoteGridModel::kTimeColumn, status != kSuccess || !loader->hasTime());
+    m_quoteGrid->setColumnHidden(QuoteGridModel::kTimeColumn,
+                                 status != kSuccess || !loader->hasTime());
     if (status != kSuccess) {
-        m_host.messageBox(status == kMalloc ? QStringLiteral("Too many bars") : QuotesUnreadText(m_selId, status));
+        m_host.messageBox(status == kMalloc ? QStringLiteral("Too many bars")
+                                            : QuotesUnreadText(m_selId, status));
         emit StateChanged();
         TellQuotesShown();
         return;
@@ -253,7 +267,8 @@ void CBarwiseView::FillQuotesGrid(int selectRow) {
     };
     while (!loader->done()) {
         block.clear();
-        if (const DataStatus readStatus = loader->readNewer(kQuoteBlock, block); readStatus != kSuccess) {
+        if (const DataStatus readStatus = loader->readNewer(kQuoteBlock, block);
+            readStatus != kSuccess) {
             flush();
             m_host.messageBox(QuotesUnreadText(m_selId, readStatus));
             break;
@@ -282,10 +297,11 @@ void CBarwiseView::FillQuotesGrid(int selectRow) {
 }
 
 void CBarwiseView::TellQuotesShown() {
-    const bool listed = m_selId.valid() && m_selSymbolRow >= 0 && m_selSymbolRow < m_symbolModel->rowCount();
+    const bool listed =
+        m_selId.valid() && m_selSymbolRow >= 0 && m_selSymbolRow < m_symbolModel->rowCount();
     const QString title = listed ? Latin1(m_selSymbol) + QStringLiteral("  ") +
-                                                Latin1(m_symbolModel->row(m_selSymbolRow).shownName())
-                                          : QString();
+                                       Latin1(m_symbolModel->row(m_selSymbolRow).shownName())
+                                 : QString();
     emit QuotesShown(m_selId, title);
 }
 
@@ -331,7 +347,8 @@ void CBarwiseView::OnSymbolSelectionChanged() {
     const QModelIndexList rows = m_symbolGrid->selectionModel()->selectedRows();
     if (rows.isEmpty()) return;
     m_selSymbolRow = rows.front().row();
-    SetTitle(m_symbolModel->data(m_symbolModel->index(m_selSymbolRow, 0), Qt::DisplayRole).toString());
+    SetTitle(
+        m_symbolModel->data(m_symbolModel->index(m_selSymbolRow, 0), Qt::DisplayRole).toString());
     // The quotes follow once the selection rests (a click, and every fill, loads them at
     // once and stops the wait).
     m_keyboardLoad->start();
@@ -357,7 +374,9 @@ void CBarwiseView::SettleSelection() {
     FillQuotesGrid(0);
 }
 
-bool CBarwiseView::QuotesPending() const { return m_keyboardLoad->isActive(); }
+bool CBarwiseView::QuotesPending() const {
+    return m_keyboardLoad->isActive();
+}
 
 void CBarwiseView::TellSelection() {
     if (m_selId != m_toldId) {
@@ -377,6 +396,6 @@ void CBarwiseView::TellSelection() {
 }
 
 void CBarwiseView::SetTitle(const QString& symbolText) {
-    window()->setWindowTitle(QStringLiteral("Barwise - ") + FromUtf8(m_portfolioDir) + QStringLiteral(" - ") +
-                             symbolText);
+    window()->setWindowTitle(QStringLiteral("Barwise - ") + FromUtf8(m_portfolioDir) +
+                             QStringLiteral(" - ") + symbolText);
 }

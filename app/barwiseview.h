@@ -45,7 +45,8 @@ public:
     // this long, so holding an arrow key does not read every series on the way.
     static constexpr int kKeyboardLoadDelayMs = 200;
 
-    CBarwiseView(barwise::SettingsStore& settings, barwise::UiHost& host, QWidget* parent = nullptr);
+    CBarwiseView(barwise::SettingsStore& settings, barwise::UiHost& host,
+                 QWidget* parent = nullptr);
     ~CBarwiseView() override;
 
     // Where a quotes fill shows its progress: over `firstPane` of `statusBar`.

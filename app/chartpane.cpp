@@ -41,32 +41,40 @@ void CMainFrame::AttachChart() {
     });
 
     // The quotes were read again: the chart reads them too, with the grid's selection.
-    connect(m_view, &CBarwiseView::QuotesShown, m_chart, [this](const SecurityId& id, const QString& title) {
-        m_chart->ShowSecurity(id, title);
-        const auto quote = m_view->SelectedQuote();
-        if (quote) m_chart->Model().setSelected(m_view->QuoteCount() - 1 - quote->row, quote->date, quote->time);
-        ScheduleUpdate();
-    });
+    connect(m_view, &CBarwiseView::QuotesShown, m_chart,
+            [this](const SecurityId& id, const QString& title) {
+                m_chart->ShowSecurity(id, title);
+                const auto quote = m_view->SelectedQuote();
+                if (quote)
+                    m_chart->Model().setSelected(m_view->QuoteCount() - 1 - quote->row, quote->date,
+                                                 quote->time);
+                ScheduleUpdate();
+            });
     connect(m_view, &CBarwiseView::SecuritySelected, m_chart, [this](const SecurityId& id) {
         if (!id.valid()) {
             m_chart->ShowSecurity(id, QString());
             ScheduleUpdate();
         }
     });
-    connect(m_view, &CBarwiseView::QuoteSelected, m_chart, [this](int position, DateCode date, TimeCode time) {
-        // While a fill is under way the chart may still show the previous security.
-        const auto security = m_view->SelectedSecurity();
-        if (security && security->id == m_chart->Security()) m_chart->SetSelectedQuote(position, date, time);
-    });
-    connect(m_chart, &CChartWidget::BarClicked, m_view, [this](int position, DateCode date, TimeCode time) {
-        m_view->SelectQuote(position, date, time);
-    });
-    connect(m_chart, &CChartWidget::BarActivated, this, [this](int position, DateCode date, TimeCode time) {
-        if (!m_view->SelectQuote(position, date, time)) return;
-        UpdateCommandUI();
-        if (Action(kCmdQuoteEdit)->isEnabled()) Action(kCmdQuoteEdit)->trigger();
-    });
-    connect(Action(kCmdSaveChart), &QAction::triggered, this, [this] { SaveChartAs(*m_chart, m_host); });
+    connect(m_view, &CBarwiseView::QuoteSelected, m_chart,
+            [this](int position, DateCode date, TimeCode time) {
+                // While a fill is under way the chart may still show the previous security.
+                const auto security = m_view->SelectedSecurity();
+                if (security && security->id == m_chart->Security())
+                    m_chart->SetSelectedQuote(position, date, time);
+            });
+    connect(m_chart, &CChartWidget::BarClicked, m_view,
+            [this](int position, DateCode date, TimeCode time) {
+                m_view->SelectQuote(position, date, time);
+            });
+    connect(m_chart, &CChartWidget::BarActivated, this,
+            [this](int position, DateCode date, TimeCode time) {
+                if (!m_view->SelectQuote(position, date, time)) return;
+                UpdateCommandUI();
+                if (Action(kCmdQuoteEdit)->isEnabled()) Action(kCmdQuoteEdit)->trigger();
+            });
+    connect(Action(kCmdSaveChart), &QAction::triggered, this,
+            [this] { SaveChartAs(*m_chart, m_host); });
     connect(m_chart, &CChartWidget::SaveRequested, this, [this] {
         UpdateCommandUI();
         if (Action(kCmdSaveChart)->isEnabled()) Action(kCmdSaveChart)->trigger();
@@ -79,7 +87,8 @@ void CMainFrame::FollowSplitSearch(CSplitSearchDlg* window) {
         std::vector<ChartMark> marks;
         if (!search) return marks;
         for (const CSplitSearchDlg::Candidate& c : search->CandidatesFor(id))
-            marks.push_back({MarkKind::kSplitCandidate, c.date, std::nullopt, c.line.toStdString()});
+            marks.push_back(
+                {MarkKind::kSplitCandidate, c.date, std::nullopt, c.line.toStdString()});
         return marks;
     });
     connect(window, &CSplitSearchDlg::CandidatesChanged, m_chart, &CChartWidget::RefreshMarks);
@@ -101,7 +110,8 @@ void CMainFrame::FollowCheck(CCheckDlg* window) {
             if (f.cls != FindingClass::kSuspect || !(f.id == id) || f.date == kNoDate) continue;
             std::string text = f.what;
             if (!f.found.empty()) text += ": " + f.found;
-            marks.push_back({MarkKind::kSuspectData, f.date, f.hasTime ? std::optional<TimeCode>(f.time) : std::nullopt,
+            marks.push_back({MarkKind::kSuspectData, f.date,
+                             f.hasTime ? std::optional<TimeCode>(f.time) : std::nullopt,
                              std::move(text)});
         }
         return marks;
@@ -122,4 +132,6 @@ void CMainFrame::StoreChartPlace() {
     place.Store(m_settings);
 }
 
-bool CMainFrame::ChartHasQuotes() const { return m_chart && m_chart->Model().barCount() > 0; }
+bool CMainFrame::ChartHasQuotes() const {
+    return m_chart && m_chart->Model().barCount() > 0;
+}

@@ -36,11 +36,11 @@ enum CommandId : int {
 
 // Every command the menu carries, in menu order.
 inline constexpr CommandId kAllCommands[] = {
-    kCmdAppExit,     kCmdViewToolbar, kCmdViewStatusBar, kCmdSplitSearch, kCmdPortfolioCheck, kCmdSearchFilter,
-    kCmdRescan,      kCmdSymbolDelete, kCmdSymbolMove,   kCmdSymbolCopy,  kCmdSymbolEdit,
-    kCmdSymbolAbout, kCmdQuoteEdit,   kCmdQuoteSplit,    kCmdQuoteAdjust, kCmdQuoteAdd,
-    kCmdQuoteDelete, kCmdExport,      kCmdImport,        kCmdHelpTopics,    kCmdAppAbout,
-    kCmdViewChart,   kCmdSaveChart,   kCmdEditUndo,      kCmdEditRedo,
+    kCmdAppExit,      kCmdViewToolbar, kCmdViewStatusBar, kCmdSplitSearch, kCmdPortfolioCheck,
+    kCmdSearchFilter, kCmdRescan,      kCmdSymbolDelete,  kCmdSymbolMove,  kCmdSymbolCopy,
+    kCmdSymbolEdit,   kCmdSymbolAbout, kCmdQuoteEdit,     kCmdQuoteSplit,  kCmdQuoteAdjust,
+    kCmdQuoteAdd,     kCmdQuoteDelete, kCmdExport,        kCmdImport,      kCmdHelpTopics,
+    kCmdAppAbout,     kCmdViewChart,   kCmdSaveChart,     kCmdEditUndo,    kCmdEditRedo,
 };
 
 // The prompt of a command: the status-bar text, "\n", the toolbar tooltip. Empty for an

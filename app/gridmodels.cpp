@@ -47,7 +47,9 @@ void SymbolGridModel::setRows(std::vector<Row> rows) {
     endResetModel();
 }
 
-void SymbolGridModel::clear() { setRows({}); }
+void SymbolGridModel::clear() {
+    setRows({});
+}
 
 // ----- quotes -----
 
@@ -120,8 +122,8 @@ void GridRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     // Selected rows keep the active highlight when the window loses the focus.
     const QColor background =
         selected ? pal.color(QPalette::Active, QPalette::Highlight) : pal.color(QPalette::Base);
-    const QColor text =
-        selected ? pal.color(QPalette::Active, QPalette::HighlightedText) : pal.color(QPalette::Text);
+    const QColor text = selected ? pal.color(QPalette::Active, QPalette::HighlightedText)
+                                 : pal.color(QPalette::Text);
 
     painter->save();
     painter->fillRect(cell, background);
@@ -141,7 +143,8 @@ void GridRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     painter->restore();
 }
 
-QSize GridRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+QSize GridRowDelegate::sizeHint(const QStyleOptionViewItem& option,
+                                const QModelIndex& index) const {
     const QString text = index.data(Qt::DisplayRole).toString();
     return {option.fontMetrics.horizontalAdvance(text) + 2 * kInset + 1,
             option.fontMetrics.height() + 2};

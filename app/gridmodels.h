@@ -2,8 +2,8 @@
 #pragma once
 
 #include <QAbstractTableModel>
-#include <QStyledItemDelegate>
 #include <QString>
+#include <QStyledItemDelegate>
 #include <array>
 #include <string>
 #include <vector>
@@ -22,7 +22,7 @@ public:
     // entry they came from: two rows may read the same and still be different securities.
     struct Row {
         std::string symbol;
-        std::string name;      // the 16 name bytes
+        std::string name;  // the 16 name bytes
         SecurityId id;
         std::string longName;  // the whole name, when longer than the 16 bytes; else empty
         // The text of the Name column.

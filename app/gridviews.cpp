@@ -47,12 +47,12 @@ void RestoreColumnWidths(QTableView* symbols, QTableView* quotes, SettingsStore&
         sw -= symbols->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, symbols);
     // A symbol column as wide as 14 capitals and the rest for the name, unless the user's
     // own widths are kept.
-    const int symbolFit =
-        symbols->fontMetrics().horizontalAdvance(QString(14, QLatin1Char('N'))) + 2 * GridRowDelegate::kInset + 1;
+    const int symbolFit = symbols->fontMetrics().horizontalAdvance(QString(14, QLatin1Char('N'))) +
+                          2 * GridRowDelegate::kInset + 1;
     const auto sd = DefaultSymbolColumnWidths(sw, symbolFit);
-    const auto symbolWidths =
-        SymbolColumnWidths(sw, settings.GetProfileInt(kSymbolSection, QStringLiteral("col0"), sd[0]),
-                           settings.GetProfileInt(kSymbolSection, QStringLiteral("col1"), sd[1]), symbolFit);
+    const auto symbolWidths = SymbolColumnWidths(
+        sw, settings.GetProfileInt(kSymbolSection, QStringLiteral("col0"), sd[0]),
+        settings.GetProfileInt(kSymbolSection, QStringLiteral("col1"), sd[1]), symbolFit);
     for (int i = 0; i < SymbolGridModel::kColumns; ++i)
         symbols->horizontalHeader()->resizeSection(i, symbolWidths[static_cast<std::size_t>(i)]);
 
@@ -60,19 +60,23 @@ void RestoreColumnWidths(QTableView* symbols, QTableView* quotes, SettingsStore&
     const int qd = DefaultQuoteColumnWidth(qw);
     std::array<int, QuoteGridModel::kColumns> stored{};
     for (int i = 0; i < QuoteGridModel::kColumns; ++i)
-        stored[static_cast<std::size_t>(i)] = settings.GetProfileInt(kQuoteSection, QStringLiteral("col%1").arg(i), qd);
+        stored[static_cast<std::size_t>(i)] =
+            settings.GetProfileInt(kQuoteSection, QStringLiteral("col%1").arg(i), qd);
     const auto quoteWidths = QuoteColumnWidths(qw, stored);
     for (int i = 0; i < QuoteGridModel::kColumns; ++i)
         quotes->horizontalHeader()->resizeSection(i, quoteWidths[static_cast<std::size_t>(i)]);
     quotes->horizontalHeader()->resizeSection(QuoteGridModel::kTimeColumn, quoteWidths[0]);
 }
 
-void StoreColumnWidths(const QTableView* symbols, const QTableView* quotes, SettingsStore& settings) {
+void StoreColumnWidths(const QTableView* symbols, const QTableView* quotes,
+                       SettingsStore& settings) {
     const SettingsStore::Batch batch(settings);  // one write of the file, at the end
     for (int i = 0; i < SymbolGridModel::kColumns; ++i)
-        settings.WriteProfileInt(kSymbolSection, QStringLiteral("col%1").arg(i), symbols->horizontalHeader()->sectionSize(i));
+        settings.WriteProfileInt(kSymbolSection, QStringLiteral("col%1").arg(i),
+                                 symbols->horizontalHeader()->sectionSize(i));
     for (int i = 0; i < QuoteGridModel::kColumns; ++i)
-        settings.WriteProfileInt(kQuoteSection, QStringLiteral("col%1").arg(i), quotes->horizontalHeader()->sectionSize(i));
+        settings.WriteProfileInt(kQuoteSection, QStringLiteral("col%1").arg(i),
+                                 quotes->horizontalHeader()->sectionSize(i));
 }
 
 LoadProgress::LoadProgress(QStatusBar* statusBar, QWidget* firstPane, int total) {

@@ -20,7 +20,8 @@ QTableView* MakeGrid(QWidget* parent, const char* objectName);
 // called once the grids have their size.
 void RestoreColumnWidths(QTableView* symbols, QTableView* quotes, barwise::SettingsStore& settings);
 // Keeps the grids' column widths in the settings (one write of the file).
-void StoreColumnWidths(const QTableView* symbols, const QTableView* quotes, barwise::SettingsStore& settings);
+void StoreColumnWidths(const QTableView* symbols, const QTableView* quotes,
+                       barwise::SettingsStore& settings);
 
 // The progress of a quotes fill: a bar over the status bar's first pane while the quotes
 // load, gone with the object. Without a status bar or quotes it shows nothing.

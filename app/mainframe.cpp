@@ -11,27 +11,27 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QShortcut>
-#include <QTableView>
 #include <QStatusBar>
+#include <QTableView>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 
 #include "app/barwiseview.h"
-#include "app/portfoliopane.h"
-#include "commands/datafacts/datafactscommand.h"
 #include "app/commandenabling.h"
 #include "app/commandids.h"
+#include "app/portfoliopane.h"
+#include "check/checkdlg.h"
+#include "commands/datafacts/datafactscommand.h"
 #include "commands/quotes/quotecommands.h"
+#include "commands/symbols/symbolcommands.h"
 #include "export/exportdlg.h"
 #include "import/importdlg.h"
-#include "commands/symbols/symbolcommands.h"
 #include "splitsearch/splitsearchdlg.h"
-#include "check/checkdlg.h"
-#include "undo/undocommands.h"
 #include "ui/settingsstore.h"
 #include "ui/uihost.h"
+#include "undo/undocommands.h"
 
 using namespace barwise;
 
@@ -94,10 +94,10 @@ const PopupEntry kPopups[] = {
 
 // The toolbar, left to right; 0 stands for a separator.
 constexpr int kToolBar[] = {
-    kCmdAppExit,     kSeparator,     kCmdSplitSearch, kCmdSearchFilter, kCmdRescan,
-    kSeparator,      kCmdSymbolDelete, kCmdSymbolMove, kCmdSymbolCopy,  kCmdSymbolEdit,
-    kCmdSymbolAbout, kSeparator,     kCmdQuoteEdit,   kCmdQuoteSplit,   kCmdQuoteAdjust,
-    kCmdQuoteAdd,    kCmdQuoteDelete, kCmdExport,     kSeparator,       kCmdAppAbout,
+    kCmdAppExit,     kSeparator,       kCmdSplitSearch, kCmdSearchFilter, kCmdRescan,
+    kSeparator,      kCmdSymbolDelete, kCmdSymbolMove,  kCmdSymbolCopy,   kCmdSymbolEdit,
+    kCmdSymbolAbout, kSeparator,       kCmdQuoteEdit,   kCmdQuoteSplit,   kCmdQuoteAdjust,
+    kCmdQuoteAdd,    kCmdQuoteDelete,  kCmdExport,      kSeparator,       kCmdAppAbout,
 };
 static_assert(std::size(kToolBar) == 20);
 
@@ -111,8 +111,10 @@ bool ActsOnSelection(int id) {
         case kCmdViewStatusBar:
         case kCmdHelpTopics:
         case kCmdAppAbout:
-        case kCmdViewChart: return false;
-        default: return true;
+        case kCmdViewChart:
+            return false;
+        default:
+            return true;
     }
 }
 
@@ -158,15 +160,23 @@ CMainFrame::CMainFrame(SettingsStore& settings, UiHost& host, QWidget* parent)
     connect(Action(kCmdAppExit), &QAction::triggered, this, &QWidget::close);
     connect(Action(kCmdViewToolbar), &QAction::toggled, m_toolBar, &QWidget::setVisible);
     connect(Action(kCmdViewStatusBar), &QAction::toggled, statusBar(), &QWidget::setVisible);
-    connect(Action(kCmdSearchFilter), &QAction::triggered, &m_view->PortfolioPane(), &CPortfolioPane::OnSearchFilter);
-    connect(Action(kCmdRescan), &QAction::triggered, &m_view->PortfolioPane(), &CPortfolioPane::ScanDrive);
-    connect(Action(kCmdSymbolAbout), &QAction::triggered, m_view, [this] { ShowDataFacts(*m_view, m_host); });
-    connect(Action(kCmdSymbolEdit), &QAction::triggered, m_view, [this] { OnSymbolEdit(*m_view, m_host); });
-    connect(Action(kCmdSymbolDelete), &QAction::triggered, m_view, [this] { OnSymbolDelete(*m_view, m_host); });
-    connect(Action(kCmdSymbolMove), &QAction::triggered, m_view, [this] { OnSymbolMove(*m_view, m_host, true); });
-    connect(Action(kCmdSymbolCopy), &QAction::triggered, m_view, [this] { OnSymbolMove(*m_view, m_host, false); });
+    connect(Action(kCmdSearchFilter), &QAction::triggered, &m_view->PortfolioPane(),
+            &CPortfolioPane::OnSearchFilter);
+    connect(Action(kCmdRescan), &QAction::triggered, &m_view->PortfolioPane(),
+            &CPortfolioPane::ScanDrive);
+    connect(Action(kCmdSymbolAbout), &QAction::triggered, m_view,
+            [this] { ShowDataFacts(*m_view, m_host); });
+    connect(Action(kCmdSymbolEdit), &QAction::triggered, m_view,
+            [this] { OnSymbolEdit(*m_view, m_host); });
+    connect(Action(kCmdSymbolDelete), &QAction::triggered, m_view,
+            [this] { OnSymbolDelete(*m_view, m_host); });
+    connect(Action(kCmdSymbolMove), &QAction::triggered, m_view,
+            [this] { OnSymbolMove(*m_view, m_host, true); });
+    connect(Action(kCmdSymbolCopy), &QAction::triggered, m_view,
+            [this] { OnSymbolMove(*m_view, m_host, false); });
     connect(Action(kCmdSplitSearch), &QAction::triggered, m_view, [this] {
-        if (CSplitSearchDlg* window = OpenSplitSearch(*m_view, m_host, this)) FollowSplitSearch(window);
+        if (CSplitSearchDlg* window = OpenSplitSearch(*m_view, m_host, this))
+            FollowSplitSearch(window);
     });
     connect(Action(kCmdPortfolioCheck), &QAction::triggered, m_view, [this] {
         CCheckDlg* check = OpenPortfolioCheck(*m_view, m_host, this);
@@ -174,17 +184,26 @@ CMainFrame::CMainFrame(SettingsStore& settings, UiHost& host, QWidget* parent)
         FollowCheck(check);
     });
     connect(Action(kCmdHelpTopics), &QAction::triggered, this, &CMainFrame::OnHelpTopics);
-    connect(Action(kCmdEditUndo), &QAction::triggered, m_view, [this] { OnUndo(*m_view, m_host, false); });
-    connect(Action(kCmdEditRedo), &QAction::triggered, m_view, [this] { OnUndo(*m_view, m_host, true); });
+    connect(Action(kCmdEditUndo), &QAction::triggered, m_view,
+            [this] { OnUndo(*m_view, m_host, false); });
+    connect(Action(kCmdEditRedo), &QAction::triggered, m_view,
+            [this] { OnUndo(*m_view, m_host, true); });
     {
         auto quotes = std::make_shared<CQuoteCommands>(*m_view, m_host, m_settings);
-        connect(Action(kCmdQuoteEdit), &QAction::triggered, this, [quotes] { quotes->OnQuoteEdit(); });
-        connect(Action(kCmdQuoteSplit), &QAction::triggered, this, [quotes] { quotes->OnQuoteSplit(); });
-        connect(Action(kCmdQuoteAdjust), &QAction::triggered, this, [quotes] { quotes->OnQuoteAdjust(); });
-        connect(Action(kCmdQuoteDelete), &QAction::triggered, this, [quotes] { quotes->OnQuoteDelete(); });
-        connect(Action(kCmdQuoteAdd), &QAction::triggered, this, [quotes] { quotes->OnQuoteAdd(); });
-        connect(Action(kCmdExport), &QAction::triggered, this, [this] { OnExport(*m_view, m_host, m_settings); });
-        connect(Action(kCmdImport), &QAction::triggered, this, [this] { OnImport(*m_view, m_host); });
+        connect(Action(kCmdQuoteEdit), &QAction::triggered, this,
+                [quotes] { quotes->OnQuoteEdit(); });
+        connect(Action(kCmdQuoteSplit), &QAction::triggered, this,
+                [quotes] { quotes->OnQuoteSplit(); });
+        connect(Action(kCmdQuoteAdjust), &QAction::triggered, this,
+                [quotes] { quotes->OnQuoteAdjust(); });
+        connect(Action(kCmdQuoteDelete), &QAction::triggered, this,
+                [quotes] { quotes->OnQuoteDelete(); });
+        connect(Action(kCmdQuoteAdd), &QAction::triggered, this,
+                [quotes] { quotes->OnQuoteAdd(); });
+        connect(Action(kCmdExport), &QAction::triggered, this,
+                [this] { OnExport(*m_view, m_host, m_settings); });
+        connect(Action(kCmdImport), &QAction::triggered, this,
+                [this] { OnImport(*m_view, m_host); });
         // On a quote row, Enter or a double-click edits it and Delete deletes it (each only
         // while its command is available).
         QTableView* grid = m_view->QuoteGrid();
@@ -197,7 +216,8 @@ CMainFrame::CMainFrame(SettingsStore& settings, UiHost& host, QWidget* parent)
             auto* shortcut = new QShortcut(key, grid, nullptr, nullptr, Qt::WidgetShortcut);
             connect(shortcut, &QShortcut::activated, this, [run] { run(kCmdQuoteEdit); });
         }
-        auto* del = new QShortcut(QKeySequence(Qt::Key_Delete), grid, nullptr, nullptr, Qt::WidgetShortcut);
+        auto* del =
+            new QShortcut(QKeySequence(Qt::Key_Delete), grid, nullptr, nullptr, Qt::WidgetShortcut);
         connect(del, &QShortcut::activated, this, [run] { run(kCmdQuoteDelete); });
     }
     connect(Action(kCmdAppAbout), &QAction::triggered, this, [this] {
@@ -231,19 +251,22 @@ void CMainFrame::CreateActions() {
         auto* action = new QAction(QString::fromLatin1(c.text), this);
         action->setData(c.id);
         action->setObjectName(QStringLiteral("cmd%1").arg(c.id));
-        const QString prompt = QString::fromLatin1(CommandPrompt(c.id).data(),
-                                                   static_cast<qsizetype>(CommandPrompt(c.id).size()));
+        const QString prompt = QString::fromLatin1(
+            CommandPrompt(c.id).data(), static_cast<qsizetype>(CommandPrompt(c.id).size()));
         const qsizetype nl = prompt.indexOf(QLatin1Char('\n'));
         action->setStatusTip(prompt.left(nl));
         action->setToolTip(nl < 0 ? prompt : prompt.mid(nl + 1));
-        if (c.icon) action->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(c.icon))));
+        if (c.icon)
+            action->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(c.icon))));
         m_actions[c.id] = action;
         addAction(action);
     }
     Action(kCmdRescan)->setShortcut(QKeySequence(Qt::Key_F5));
     Action(kCmdHelpTopics)->setShortcut(QKeySequence(Qt::Key_F1));
     Action(kCmdEditUndo)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-    Action(kCmdEditRedo)->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    Action(kCmdEditRedo)
+        ->setShortcuts(
+            {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     for (int id : {kCmdViewToolbar, kCmdViewStatusBar}) {
         Action(id)->setCheckable(true);
         Action(id)->setChecked(true);
@@ -259,8 +282,10 @@ void CMainFrame::CreateMenus() {
     for (const PopupEntry& popup : kPopups) {
         QMenu* menu = menuBar()->addMenu(QString::fromLatin1(popup.title));
         for (int id : popup.items) {
-            if (id == kSeparator) menu->addSeparator();
-            else menu->addAction(Action(id));
+            if (id == kSeparator)
+                menu->addSeparator();
+            else
+                menu->addAction(Action(id));
         }
         // A menu opened during the keyboard pause shows the states of the symbol selected.
         connect(menu, &QMenu::aboutToShow, m_view, &CBarwiseView::SettleSelection);
@@ -275,8 +300,10 @@ void CMainFrame::CreateToolBar() {
     m_toolBar->setIconSize(QSize(16, 16));
     m_toolBar->setAllowedAreas(Qt::AllToolBarAreas);
     for (int id : kToolBar) {
-        if (id == kSeparator) m_toolBar->addSeparator();
-        else m_toolBar->addAction(Action(id));
+        if (id == kSeparator)
+            m_toolBar->addSeparator();
+        else
+            m_toolBar->addAction(Action(id));
     }
     addToolBar(Qt::TopToolBarArea, m_toolBar);
     // Hiding the toolbar from its own context menu keeps the View menu's check in step.
@@ -311,15 +338,25 @@ void CMainFrame::CreateStatusBar() {
     m_view->SetProgressPlace(bar, m_idlePane);
 }
 
-QString CMainFrame::IdleText() const { return QStringLiteral("For Help, press F1"); }
-QString CMainFrame::SecurityPaneText() const { return m_securityPane->text(); }
-QString CMainFrame::SymbolPaneText() const { return m_symbolPane->text(); }
-QString CMainFrame::QuotePaneText() const { return m_quotePane->text(); }
+QString CMainFrame::IdleText() const {
+    return QStringLiteral("For Help, press F1");
+}
+QString CMainFrame::SecurityPaneText() const {
+    return m_securityPane->text();
+}
+QString CMainFrame::SymbolPaneText() const {
+    return m_symbolPane->text();
+}
+QString CMainFrame::QuotePaneText() const {
+    return m_quotePane->text();
+}
 
 void CMainFrame::ScheduleUpdate() {
     // A search that starts takes the commands away at once, before any event goes by.
-    if (m_view->Scanning()) UpdateCommandUI();
-    else m_updateTimer->start();
+    if (m_view->Scanning())
+        UpdateCommandUI();
+    else
+        m_updateTimer->start();
 }
 
 void CMainFrame::UpdateCommandUI() {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-
 namespace barwise {
 
 bool IsUsablePlacement(const WindowPlacement& p, int w, int h) {
@@ -35,7 +34,9 @@ std::array<int, 2> SymbolColumnWidths(int w, int c0, int c1, int symbolFit) {
     return {c0, c1};
 }
 
-int DefaultQuoteColumnWidth(int clientWidth) { return clientWidth * 9 / 70; }
+int DefaultQuoteColumnWidth(int clientWidth) {
+    return clientWidth * 9 / 70;
+}
 
 std::array<int, 7> QuoteColumnWidths(int w, const std::array<int, 7>& stored) {
     bool bad = false;

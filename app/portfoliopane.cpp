@@ -26,7 +26,9 @@ const std::string kNoDrive(1, '?');
 constexpr int kPathRole = Qt::UserRole;
 
 // Paths and drive names as the system gives them (UTF-8).
-QString FromUtf8(const std::string& s) { return QString::fromStdString(s); }
+QString FromUtf8(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 std::string CurrentDirectory() {
     std::error_code ec;
@@ -34,15 +36,22 @@ std::string CurrentDirectory() {
     return ec ? std::string() : cwd.string();
 }
 
-std::string PortfolioPath(const QListWidgetItem* item) { return item->data(kPathRole).toByteArray().toStdString(); }
+std::string PortfolioPath(const QListWidgetItem* item) {
+    return item->data(kPathRole).toByteArray().toStdString();
+}
 
 }  // namespace
 
 CPortfolioPane::CPortfolioPane(SettingsStore& settings, UiHost& host, QWidget* parent)
-    : QGroupBox(tr("Portfolios"), parent), m_settings(settings), m_host(host), m_listDrives([] { return ListDrives(); }) {
-    m_searchLimit = m_settings.GetProfileInt(QStringLiteral("Search"), QStringLiteral("Limit"), 1) != 0;
+    : QGroupBox(tr("Portfolios"), parent),
+      m_settings(settings),
+      m_host(host),
+      m_listDrives([] { return ListDrives(); }) {
+    m_searchLimit =
+        m_settings.GetProfileInt(QStringLiteral("Search"), QStringLiteral("Limit"), 1) != 0;
     m_searchName = m_settings
-                       .GetProfileString(QStringLiteral("Search"), QStringLiteral("Name"), FromUtf8(CurrentDirectory()))
+                       .GetProfileString(QStringLiteral("Search"), QStringLiteral("Name"),
+                                         FromUtf8(CurrentDirectory()))
                        .toStdString();
     m_searchNameUpper = ToUpperAscii(m_searchName);
 
@@ -63,14 +72,16 @@ CPortfolioPane::CPortfolioPane(SettingsStore& settings, UiHost& host, QWidget* p
     setTabOrder(m_driveCombo, m_portfolioList);
 
     connect(m_driveCombo, &QComboBox::activated, this, [this](int) { OnDriveChanged(); });
-    connect(m_portfolioList, &QListWidget::currentRowChanged, this, [this](int) { OnPortfolioSelected(); });
+    connect(m_portfolioList, &QListWidget::currentRowChanged, this,
+            [this](int) { OnPortfolioSelected(); });
 }
 
 CPortfolioPane::~CPortfolioPane() = default;
 
 void CPortfolioPane::RememberDrive(const Drive& drive) {
     m_mountPoint = drive.root;
-    m_settings.WriteProfileString(QStringLiteral("Settings"), QStringLiteral("Drive"), FromUtf8(DriveSettingText(drive)));
+    m_settings.WriteProfileString(QStringLiteral("Settings"), QStringLiteral("Drive"),
+                                  FromUtf8(DriveSettingText(drive)));
 }
 
 void CPortfolioPane::FillDriveList() {
@@ -79,7 +90,8 @@ void CPortfolioPane::FillDriveList() {
     for (const Drive& d : m_drives) m_driveCombo->addItem(FromUtf8(d.listText));
 
     std::string remembered =
-        m_settings.GetProfileString(QStringLiteral("Settings"), QStringLiteral("Drive"), QString()).toStdString();
+        m_settings.GetProfileString(QStringLiteral("Settings"), QStringLiteral("Drive"), QString())
+            .toStdString();
     if (remembered.empty()) {
         const Drive* current = DriveOfPath(CurrentDirectory(), m_drives);
         if (current) remembered = DriveSettingText(*current);
@@ -162,9 +174,10 @@ void CPortfolioPane::ScanDrive() {
         m_portfoliosFound = false;
         emit StateChanged();
         if (!complete) return;
-        m_host.messageBox(QStringLiteral("No master files found on drive ") + FromUtf8(m_mountPoint) +
-                              QStringLiteral("\n\n(Is your Portfolio Search Filter setting correct?)"),
-                          UiHost::Buttons::Ok, UiHost::Icon::Information);
+        m_host.messageBox(
+            QStringLiteral("No master files found on drive ") + FromUtf8(m_mountPoint) +
+                QStringLiteral("\n\n(Is your Portfolio Search Filter setting correct?)"),
+            UiHost::Buttons::Ok, UiHost::Icon::Information);
         return;
     }
     m_portfoliosFound = true;
@@ -198,8 +211,10 @@ void CPortfolioPane::OnSearchFilter() {
     m_searchLimit = dialog.Limit();
     m_searchName = dialog.Path().toStdString();
     m_searchNameUpper = ToUpperAscii(m_searchName);
-    m_settings.WriteProfileInt(QStringLiteral("Search"), QStringLiteral("Limit"), m_searchLimit ? 1 : 0);
-    m_settings.WriteProfileString(QStringLiteral("Search"), QStringLiteral("Name"), FromUtf8(m_searchName));
+    m_settings.WriteProfileInt(QStringLiteral("Search"), QStringLiteral("Limit"),
+                               m_searchLimit ? 1 : 0);
+    m_settings.WriteProfileString(QStringLiteral("Search"), QStringLiteral("Name"),
+                                  FromUtf8(m_searchName));
     if (!FilterChanged(oldLimit, oldKey, m_searchLimit, m_searchNameUpper)) return;
 
     // Search the drive the path names; when it names none, the current drive again.
@@ -210,10 +225,13 @@ void CPortfolioPane::OnSearchFilter() {
     m_mountPoint = kNoDrive;
     if (m_driveCombo->currentIndex() < 0 && !m_drives.empty()) {
         // Nothing selected in the drive list: search the drive that was searched last.
-        const QString kept = m_settings.GetProfileString(QStringLiteral("Settings"), QStringLiteral("Drive"), QString());
+        const QString kept = m_settings.GetProfileString(QStringLiteral("Settings"),
+                                                         QStringLiteral("Drive"), QString());
         for (std::size_t i = 0; i < m_drives.size(); ++i)
-            if (DriveMatchesSetting(m_drives[i], kept.toStdString())) m_driveCombo->setCurrentIndex(static_cast<int>(i));
-        if (m_driveCombo->currentIndex() < 0) m_driveCombo->setCurrentIndex(static_cast<int>(m_drives.size()) - 1);
+            if (DriveMatchesSetting(m_drives[i], kept.toStdString()))
+                m_driveCombo->setCurrentIndex(static_cast<int>(i));
+        if (m_driveCombo->currentIndex() < 0)
+            m_driveCombo->setCurrentIndex(static_cast<int>(m_drives.size()) - 1);
     }
     OnDriveChanged();
 }
@@ -221,8 +239,11 @@ void CPortfolioPane::OnSearchFilter() {
 std::vector<std::string> CPortfolioPane::Portfolios() const {
     std::vector<std::string> out;
     out.reserve(static_cast<std::size_t>(m_portfolioList->count()));
-    for (int i = 0; i < m_portfolioList->count(); ++i) out.push_back(PortfolioPath(m_portfolioList->item(i)));
+    for (int i = 0; i < m_portfolioList->count(); ++i)
+        out.push_back(PortfolioPath(m_portfolioList->item(i)));
     return out;
 }
 
-int CPortfolioPane::CurrentPortfolio() const { return m_portfolioList->currentRow(); }
+int CPortfolioPane::CurrentPortfolio() const {
+    return m_portfolioList->currentRow();
+}

@@ -29,7 +29,8 @@ public:
     // Between two looks at the search's Cancel button, at most this long.
     static constexpr int kScanPumpIntervalMs = 40;
 
-    CPortfolioPane(barwise::SettingsStore& settings, barwise::UiHost& host, QWidget* parent = nullptr);
+    CPortfolioPane(barwise::SettingsStore& settings, barwise::UiHost& host,
+                   QWidget* parent = nullptr);
     ~CPortfolioPane() override;
 
     void SetDriveLister(DriveLister lister) { m_listDrives = std::move(lister); }

@@ -5,23 +5,23 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
-#include <QPushButton>
-#include <QTableView>
 #include <QListWidget>
 #include <QPixmap>
+#include <QPushButton>
+#include <QTableView>
 #include <QTemporaryDir>
-#include <fstream>
 #include <QTimer>
 #include <QWidget>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <vector>
 
 #include "app/barwiseview.h"
-#include "app/gridmodels.h"
-#include "app/portfoliopane.h"
 #include "app/commandids.h"
+#include "app/gridmodels.h"
 #include "app/mainframe.h"
+#include "app/portfoliopane.h"
 #include "chart/chartwidget.h"
 #include "commands/quotes/quotedialogs.h"
 #include "import/importdlg.h"
@@ -98,16 +98,20 @@ void TakeChartShot(CMainFrame* frame, QString folder, std::size_t index) {
         frame->Action(barwise::kCmdSplitSearch)->trigger();
         for (QWidget* w : QApplication::topLevelWidgets())
             if (w->objectName() == QLatin1String("dlg109"))
-                if (auto* search = w->findChild<QPushButton*>(QStringLiteral("ctl1024"))) search->click();
+                if (auto* search = w->findChild<QPushButton*>(QStringLiteral("ctl1024")))
+                    search->click();
     }
-    QTimer::singleShot(400, frame, [frame, folder, index, split = shot.splitSearch, file = shot.file] {
-        Save(frame, folder, file);
-        if (split)
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* window = qobject_cast<QDialog*>(w); window && window->objectName() == QLatin1String("dlg109"))
-                    window->reject();
-        QTimer::singleShot(200, frame, [frame, folder, index] { TakeChartShot(frame, folder, index + 1); });
-    });
+    QTimer::singleShot(
+        400, frame, [frame, folder, index, split = shot.splitSearch, file = shot.file] {
+            Save(frame, folder, file);
+            if (split)
+                for (QWidget* w : QApplication::topLevelWidgets())
+                    if (auto* window = qobject_cast<QDialog*>(w);
+                        window && window->objectName() == QLatin1String("dlg109"))
+                        window->reject();
+            QTimer::singleShot(200, frame,
+                               [frame, folder, index] { TakeChartShot(frame, folder, index + 1); });
+        });
 }
 
 void TakeShot(CMainFrame* frame, QString folder, std::size_t index) {
@@ -125,7 +129,8 @@ void TakeShot(CMainFrame* frame, QString folder, std::size_t index) {
             for (QWidget* w : QApplication::topLevelWidgets()) {
                 auto* window = qobject_cast<QDialog*>(w);
                 if (!window || window->objectName() != QLatin1String("dlg109")) continue;
-                if (auto* search = window->findChild<QPushButton*>(QStringLiteral("ctl1024"))) search->click();
+                if (auto* search = window->findChild<QPushButton*>(QStringLiteral("ctl1024")))
+                    search->click();
                 Save(window, folder, file);
                 window->reject();
             }
@@ -137,7 +142,8 @@ void TakeShot(CMainFrame* frame, QString folder, std::size_t index) {
             for (QWidget* w : QApplication::topLevelWidgets()) {
                 auto* window = qobject_cast<QDialog*>(w);
                 if (!window || window->objectName() != QLatin1String("checkPortfolio")) continue;
-                if (auto* check = window->findChild<QPushButton*>(QStringLiteral("check"))) check->click();
+                if (auto* check = window->findChild<QPushButton*>(QStringLiteral("check")))
+                    check->click();
                 Save(window, folder, file);
                 window->reject();
             }
@@ -146,8 +152,8 @@ void TakeShot(CMainFrame* frame, QString folder, std::size_t index) {
         // The demo's quotes lie on every weekday, so Add on any of them says the day before
         // exists: the dialog is pictured as it would show the day before the newest quote.
         const auto quote = frame->View().SelectedQuote();
-        const QString date = QString::fromStdString(
-            barwise::FormatDateMdy(barwise::PreviousWeekday(quote ? quote->date : barwise::MakeDate(2024, 7, 2))));
+        const QString date = QString::fromStdString(barwise::FormatDateMdy(
+            barwise::PreviousWeekday(quote ? quote->date : barwise::MakeDate(2024, 7, 2))));
         auto dialog = std::make_shared<CAddQuoteDlg>(date, frame);
         dialog->show();
         QTimer::singleShot(200, frame, [dialog, folder, file = shot.file] {
@@ -163,15 +169,17 @@ void TakeShot(CMainFrame* frame, QString folder, std::size_t index) {
             std::ofstream out(QFile::encodeName(file).toStdString(), std::ios::binary);
             out << "<TICKER>,<DATE>,<OPEN>,<HIGH>,<LOW>,<CLOSE>,<VOL>\r\n";
             for (const barwise::SymbolSelection& s : frame->View().Symbols())
-                if (!s.symbol.empty()) out << s.symbol << ",20300102,10.5,11.25,10.25,11,125000\r\n";
+                if (!s.symbol.empty())
+                    out << s.symbol << ",20300102,10.5,11.25,10.25,11,125000\r\n";
             out << "NEWCO,20300102,5,5.5,4.75,5.25,98000\r\n";
         }
-        auto dialog = std::make_shared<CImportDlg>(frame->Host(), frame->View().PortfolioDir(), std::nullopt,
-                                                   QString(), frame);
+        auto dialog = std::make_shared<CImportDlg>(frame->Host(), frame->View().PortfolioDir(),
+                                                   std::nullopt, QString(), frame);
         dialog->AddFiles({file});
         dialog->show();
         QTimer::singleShot(200, frame, [dialog, dir, folder, file = shot.file] {
-            if (auto* check = dialog->findChild<QPushButton*>(QStringLiteral("check"))) check->click();
+            if (auto* check = dialog->findChild<QPushButton*>(QStringLiteral("check")))
+                check->click();
             Save(dialog.get(), folder, file);
             dialog->close();
         });

@@ -35,7 +35,8 @@ std::string DriveSettingText(const Drive& drive) {
 
 bool DriveMatchesSetting(const Drive& drive, std::string_view setting) {
 #ifdef _WIN32
-    return !setting.empty() && !drive.root.empty() && UpperAscii(drive.root[0]) == UpperAscii(setting[0]);
+    return !setting.empty() && !drive.root.empty() &&
+           UpperAscii(drive.root[0]) == UpperAscii(setting[0]);
 #else
     return drive.root == setting;
 #endif

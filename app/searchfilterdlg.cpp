@@ -45,11 +45,17 @@ void CSearchFilterDlg::SetData(bool limit, const QString& path) {
     m_path->setEnabled(limit);
 }
 
-bool CSearchFilterDlg::Limit() const { return m_limit->isChecked(); }
+bool CSearchFilterDlg::Limit() const {
+    return m_limit->isChecked();
+}
 
-QString CSearchFilterDlg::Path() const { return m_path->text(); }
+QString CSearchFilterDlg::Path() const {
+    return m_path->text();
+}
 
-void CSearchFilterDlg::OnLimitClicked() { m_path->setEnabled(m_limit->isChecked()); }
+void CSearchFilterDlg::OnLimitClicked() {
+    m_path->setEnabled(m_limit->isChecked());
+}
 
 void CSearchFilterDlg::OnOK() {
     if (barwise::FilterPathAccepted(Limit(), Path().toStdString(), m_drives)) {

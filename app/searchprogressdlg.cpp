@@ -42,7 +42,8 @@ bool CSearchProgressDlg::Create() {
     const QScreen* screen = this->screen();
     if (screen) {
         const QRect area = screen->geometry();
-        move(area.left() + (area.width() - width()) / 2, area.top() + (area.height() - height()) / 2);
+        move(area.left() + (area.width() - width()) / 2,
+             area.top() + (area.height() - height()) / 2);
     }
     m_path->setText(m_pathText);
     m_count->setText(m_countText);

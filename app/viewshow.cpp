@@ -18,7 +18,8 @@ void CBarwiseView::SetSymbolRowTexts(int row, const std::string& symbol, const s
     rows[static_cast<std::size_t>(row)].symbol = symbol;
     rows[static_cast<std::size_t>(row)].name = name;
     // A name longer than MASTER's 16 characters is shown whole, as EMASTER or XMASTER now holds it.
-    rows[static_cast<std::size_t>(row)].longName = DisplayText(name).size() > kMasterNameSize ? name : std::string();
+    rows[static_cast<std::size_t>(row)].longName =
+        DisplayText(name).size() > kMasterNameSize ? name : std::string();
     const int selected = m_selSymbolRow;
     m_symbolModel->setRows(std::move(rows));
     // The rows were given again: select the same row, its quotes are still the ones shown.
@@ -74,7 +75,8 @@ bool CBarwiseView::SelectQuote(int position, DateCode date, TimeCode time) {
     // Row 0 is the newest quote, the last row the oldest.
     int row = rows - 1 - position;
     const auto holds = [&](int r) {
-        return r >= 0 && r < rows && m_quoteModel->row(r).date == date && m_quoteModel->row(r).time == time;
+        return r >= 0 && r < rows && m_quoteModel->row(r).date == date &&
+               m_quoteModel->row(r).time == time;
     };
     if (!holds(row)) {
         row = -1;

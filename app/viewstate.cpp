@@ -31,7 +31,8 @@ QString CBarwiseView::SymbolPaneText() const {
 
 QString CBarwiseView::SecurityPaneText() const {
     // Follows the selected row, as the symbol pane does.
-    if (m_symbolCount == 0 || m_selSymbolRow < 0 || m_selSymbolRow >= m_symbolModel->rowCount()) return {};
+    if (m_symbolCount == 0 || m_selSymbolRow < 0 || m_selSymbolRow >= m_symbolModel->rowCount())
+        return {};
     const SymbolGridModel::Row& r = m_symbolModel->row(m_selSymbolRow);
     return QStringLiteral("%1 - %2 in %3")
         .arg(Latin1(r.shownName()), Latin1(QuoteFileName(r.id)),
@@ -45,9 +46,13 @@ QString CBarwiseView::QuotePaneText() const {
 
 // ----- what the commands see -----
 
-std::vector<std::string> CBarwiseView::Portfolios() const { return m_pane->Portfolios(); }
+std::vector<std::string> CBarwiseView::Portfolios() const {
+    return m_pane->Portfolios();
+}
 
-int CBarwiseView::CurrentPortfolio() const { return m_pane->CurrentPortfolio(); }
+int CBarwiseView::CurrentPortfolio() const {
+    return m_pane->CurrentPortfolio();
+}
 
 std::vector<SymbolSelection> CBarwiseView::Symbols() const {
     std::vector<SymbolSelection> out;

@@ -2,10 +2,10 @@
 // (65,534 daily quotes) fully zoomed out, a pan step and a zoom step each followed by its
 // frame, and a frame zoomed in to a few hundred bars. Target: at most 16 ms per frame on a
 // 1600 x 600 chart, in a Release build.
+#include <benchmark/benchmark.h>
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
-#include <benchmark/benchmark.h>
 #include <cmath>
 
 #include "chart/chartmodel.h"
@@ -26,8 +26,14 @@ ChartModel LongestSeries() {
     for (int i = 0; i < kMaxQuotesPerFile; ++i) {
         LoadedQuote q;
         q.date = first + i + i / 5 * 2;  // weekdays
-        const float close = 100 + 40 * std::sin(static_cast<float>(i) / 900) + static_cast<float>(i % 17);
-        q.values = {close - 1, close + 2, close - 2.5f, close, static_cast<float>(10000 + (i * 7919) % 50000), -1};
+        const float close =
+            100 + 40 * std::sin(static_cast<float>(i) / 900) + static_cast<float>(i % 17);
+        q.values = {close - 1,
+                    close + 2,
+                    close - 2.5f,
+                    close,
+                    static_cast<float>(10000 + (i * 7919) % 50000),
+                    -1};
         quotes.push_back(q);
     }
     ChartModel m;

@@ -51,7 +51,8 @@ void BM_CheckPortfolio(benchmark::State& state) {
         const auto t0 = std::chrono::steady_clock::now();
         const CheckReport r = CheckPortfolio(Db().string());
         checkSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        if (r.status != kSuccess) return state.SkipWithError("the check could not read the portfolio");
+        if (r.status != kSuccess)
+            return state.SkipWithError("the check could not read the portfolio");
         findings = r.findings.size();
         securities = r.securities;
     }

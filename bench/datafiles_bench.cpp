@@ -39,7 +39,8 @@ struct Portfolio {
         std::memset(rec + 36, ' ', 16);
         std::memcpy(rec + 36, "BIG", 3);
         std::ofstream(dir / "MASTER", std::ios::binary)
-            .write(reinterpret_cast<const char*>(master.data()), static_cast<std::streamsize>(master.size()));
+            .write(reinterpret_cast<const char*>(master.data()),
+                   static_cast<std::streamsize>(master.size()));
 
         std::vector<std::uint8_t> dat(static_cast<std::size_t>(kQuotes + 1) * kRecord, 0);
         PutI16(dat.data() + 2, static_cast<std::int16_t>(kQuotes + 1));
@@ -48,7 +49,8 @@ struct Portfolio {
             while ((d - 1) % 7 == 0 || (d - 1) % 7 == 6) ++d;
             std::uint8_t* q = dat.data() + static_cast<std::size_t>(i + 1) * kRecord;
             const float p = 50.0f + static_cast<float>(i % 1000) / 40.0f;
-            const float values[7] = {DateToReal(d), p, p + 1, p - 1, p + 0.5f, 10000.0f + static_cast<float>(i), 0};
+            const float values[7] = {
+                DateToReal(d), p, p + 1, p - 1, p + 0.5f, 10000.0f + static_cast<float>(i), 0};
             for (int f = 0; f < 7; ++f) {
                 const MbfBytes m = FloatToMbf(values[f]);
                 std::memcpy(q + f * 4, m.data(), 4);
@@ -56,7 +58,8 @@ struct Portfolio {
             ++d;
         }
         std::ofstream(dir / "F1.DAT", std::ios::binary)
-            .write(reinterpret_cast<const char*>(dat.data()), static_cast<std::streamsize>(dat.size()));
+            .write(reinterpret_cast<const char*>(dat.data()),
+                   static_cast<std::streamsize>(dat.size()));
     }
     ~Portfolio() {
         std::error_code ec;
@@ -92,7 +95,8 @@ void BM_ReadSeriesBlocksOf400(benchmark::State& state) {
         int rows = 0;
         while (rows != kQuotes) {
             const int n = std::min(kQuotes - rows, 400);
-            if (ReadSeries(s, dir, "BIG", kQuotes - rows - n, static_cast<std::int16_t>(n)) != kSuccess) {
+            if (ReadSeries(s, dir, "BIG", kQuotes - rows - n, static_cast<std::int16_t>(n)) !=
+                kSuccess) {
                 state.SkipWithError("read failed");
                 break;
             }
@@ -126,7 +130,8 @@ void BM_CopyFileBaseline(benchmark::State& state) {
     const fs::path from = Data().dir / "F1.DAT";
     const fs::path to = Data().dir / "COPY.DAT";
     for (auto _ : state) {
-        if (CopyFileChecked(RealFileSystem(), from, to) != kSuccess) state.SkipWithError("copy failed");
+        if (CopyFileChecked(RealFileSystem(), from, to) != kSuccess)
+            state.SkipWithError("copy failed");
     }
     state.SetItemsProcessed(state.iterations() * kQuotes);
 }

@@ -12,8 +12,8 @@
 
 #include "datafiles/master.h"
 #include "discovery/symbollist.h"
-#include "splitsearch/splitscan.h"
 #include "extended_db.h"
+#include "splitsearch/splitscan.h"
 
 namespace fs = std::filesystem;
 using namespace barwise;

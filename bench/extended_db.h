@@ -25,15 +25,18 @@ inline constexpr int kExtendedQuotesEach = 1000;
 inline std::filesystem::path ExtendedBenchDb() {
     namespace fs = std::filesystem;
     const char* env = std::getenv("BARWISE_BENCH_DB");
-    const fs::path dir = env && *env ? fs::path(env)
-                                     : fs::temp_directory_path() /
-                                           ("barwise-bench-extended-" + std::to_string(kExtendedSecurities) + "x" +
-                                            std::to_string(kExtendedQuotesEach));
+    const fs::path dir =
+        env && *env ? fs::path(env)
+                    : fs::temp_directory_path() /
+                          ("barwise-bench-extended-" + std::to_string(kExtendedSecurities) + "x" +
+                           std::to_string(kExtendedQuotesEach));
     const fs::path done = dir / "WRITTEN.txt";  // written last: the portfolio is whole
     std::error_code ec;
     if (fs::exists(done, ec)) return dir;
-    if (WriteExtendedPortfolio(dir, kExtendedSecurities, kExtendedQuotesEach).status != kSuccess) return {};
-    std::ofstream(done) << "WriteExtendedPortfolio " << kExtendedSecurities << " x " << kExtendedQuotesEach << "\n";
+    if (WriteExtendedPortfolio(dir, kExtendedSecurities, kExtendedQuotesEach).status != kSuccess)
+        return {};
+    std::ofstream(done) << "WriteExtendedPortfolio " << kExtendedSecurities << " x "
+                        << kExtendedQuotesEach << "\n";
     return dir;
 }
 
@@ -47,7 +50,8 @@ inline std::vector<std::filesystem::path> AllFiles(const std::filesystem::path& 
 
 // Reads every file once into one buffer, as `cat` of them does: the bytes read, or -1 when
 // a file cannot be opened.
-inline std::int64_t ReadAllLikeCat(const std::vector<std::filesystem::path>& files, std::vector<char>& buffer) {
+inline std::int64_t ReadAllLikeCat(const std::vector<std::filesystem::path>& files,
+                                   std::vector<char>& buffer) {
     std::int64_t bytes = 0;
     for (const std::filesystem::path& f : files) {
         const int fd = ::open(f.c_str(), O_RDONLY);

@@ -3,19 +3,19 @@
 // the 3,000-security portfolio of extended_db.h (MASTER, EMASTER and XMASTER; the rows
 // listed are printed as a counter), and start-up on the demo database from the window's
 // appearance to the first quotes shown (target: under 300 ms).
+#include <benchmark/benchmark.h>
 #include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
-#include <benchmark/benchmark.h>
 #include <memory>
 
 #include "app/barwiseview.h"
 #include "app/gridmodels.h"
 #include "app/mainframe.h"
-#include "ui/settingsstore.h"
-#include "ui/uihost.h"
 #include "demo/demodb.h"
 #include "extended_db.h"
+#include "ui/settingsstore.h"
+#include "ui/uihost.h"
 
 using namespace barwise;
 
@@ -29,7 +29,9 @@ public:
         return Answer::Ok;
     }
     bool runDialog(QDialog&) override { return false; }
-    QString saveFileName(const QString&, const QString&, const QString&, int) override { return {}; }
+    QString saveFileName(const QString&, const QString&, const QString&, int) override {
+        return {};
+    }
     QStringList openFileNames(const QString&, const QString&) override { return {}; }
     void beep(Beep) override {}
     bool openWithShell(const QString&) override { return false; }

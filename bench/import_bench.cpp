@@ -56,7 +56,8 @@ void CopyAndSync(const fs::path& from, const fs::path& to) {
     for (const auto& e : fs::directory_iterator(from)) {
         if (!e.is_regular_file()) continue;
         const int in = ::open(e.path().c_str(), O_RDONLY);
-        const int out = ::open((to / e.path().filename()).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int out =
+            ::open((to / e.path().filename()).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (in < 0 || out < 0) std::abort();
         for (ssize_t n; (n = ::read(in, buffer.data(), buffer.size())) > 0;)
             if (::write(out, buffer.data(), static_cast<std::size_t>(n)) != n) std::abort();
@@ -101,14 +102,15 @@ int main(int argc, char** argv) {
             const DemoSeries s = ExtendedPortfolioSeries(n, bench::kExtendedQuotesEach);
             const DateParts p = SplitDate(s.quotes.back().date + 3);
             char line[160];
-            std::snprintf(line, sizeof line, "%s,%04d%02d%02d,10.5,11,10,10.75,12345,7\n", s.symbol.c_str(),
-                          p.year + 1900, p.month, p.day);
+            std::snprintf(line, sizeof line, "%s,%04d%02d%02d,10.5,11,10,10.75,12345,7\n",
+                          s.symbol.c_str(), p.year + 1900, p.month, p.day);
             day += line;
         }
         const fs::path dayFile = work / "day.csv";
         std::ofstream(dayFile, std::ios::binary) << day;
 
-        const double copyTime = Best(3, [&] { Fresh(copy); }, [&] { CopyAndSync(db, copy); });
+        const double copyTime = Best(
+            3, [&] { Fresh(copy); }, [&] { CopyAndSync(db, copy); });
         int added = 0;
         const double dayTime = Best(
             3, [&] { CopyQuietly(db, target); },
@@ -121,8 +123,9 @@ int main(int argc, char** argv) {
                 }
                 added = r.added();
             });
-        std::printf("day file of %d symbols into the %d-security portfolio: %.3f s (%d quotes added)\n",
-                    bench::kExtendedSecurities, bench::kExtendedSecurities, dayTime, added);
+        std::printf(
+            "day file of %d symbols into the %d-security portfolio: %.3f s (%d quotes added)\n",
+            bench::kExtendedSecurities, bench::kExtendedSecurities, dayTime, added);
         std::printf("copying and syncing the portfolio's files:             %.3f s\n", copyTime);
         std::printf("ratio day import / copy+sync: %.2f (at most 3)\n\n", dayTime / copyTime);
     }
@@ -138,7 +141,8 @@ int main(int argc, char** argv) {
     // (the extended portfolio's own series would run past 2199).
     DemoSeries s = ExtendedPortfolioSeries(1, kMaxQuotesPerFile);
     DateCode when = PreviousWeekday(MakeDate(2199, 12, 31));
-    for (auto it = s.quotes.rbegin(); it != s.quotes.rend(); ++it, when = PreviousWeekday(when)) it->date = when;
+    for (auto it = s.quotes.rbegin(); it != s.quotes.rend(); ++it, when = PreviousWeekday(when))
+        it->date = when;
     DemoPortfolio portfolio;
     portfolio.series = {s};
     if (!WritePortfolio(full, portfolio)) return 1;
@@ -162,9 +166,12 @@ int main(int argc, char** argv) {
     const fs::path empty = work / "empty";
     auto makeEmpty = [&] {
         Fresh(empty);
-        MasterRecord m = MakeMasterRecord(DemoSeries{1, "EMPTY", "EMPTY", 'D', 28, DefaultColumns(28), false, {}, {}});
+        MasterRecord m = MakeMasterRecord(
+            DemoSeries{1, "EMPTY", "EMPTY", 'D', 28, DefaultColumns(28), false, {}, {}});
         if (!WriteMasterFile(empty / "MASTER", {m}, 1)) std::exit(1);
-        if (WriteDatFile(RealFileSystem(), empty / "F1.DAT", 28, 7, DefaultColumns(28), {}) != kSuccess) std::exit(1);
+        if (WriteDatFile(RealFileSystem(), empty / "F1.DAT", 28, 7, DefaultColumns(28), {}) !=
+            kSuccess)
+            std::exit(1);
     };
     auto importRows = [&] {
         std::vector<QuoteText> texts;
@@ -176,8 +183,9 @@ int main(int argc, char** argv) {
         o.into = into;
         const ImportReport rep = ImportQuotes(empty.string(), texts, o);
         if (rep.change.status != kSuccess || rep.added() != kMaxQuotesPerFile) {
-            std::fprintf(stderr, "rows import failed: %s (%d added)%s%s\n", rep.failure.c_str(), rep.added(),
-                         rep.bad.empty() ? "" : "; first: ", rep.bad.empty() ? "" : BadLineText(rep.bad.front()).c_str());
+            std::fprintf(stderr, "rows import failed: %s (%d added)%s%s\n", rep.failure.c_str(),
+                         rep.added(), rep.bad.empty() ? "" : "; first: ",
+                         rep.bad.empty() ? "" : BadLineText(rep.bad.front()).c_str());
             std::exit(1);
         }
     };

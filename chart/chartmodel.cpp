@@ -35,7 +35,8 @@ std::vector<double> PriceTicks(double low, double high, int wanted, PriceScale s
         // 1, 2 and 5 times each power; where those crowd, the powers alone.
         for (const std::size_t multiples : {std::size(kSteps), std::size_t{1}}) {
             out.clear();
-            for (int e = static_cast<int>(std::floor(std::log10(low))); e <= std::ceil(std::log10(high)); ++e)
+            for (int e = static_cast<int>(std::floor(std::log10(low)));
+                 e <= std::ceil(std::log10(high)); ++e)
                 for (std::size_t i = 0; i < multiples; ++i) {
                     const double v = kSteps[i] * std::pow(10.0, e);
                     if (v >= low && v <= high) out.push_back(v);
@@ -54,16 +55,22 @@ std::vector<double> PriceTicks(double low, double high, int wanted, PriceScale s
         }
     // Counted in steps, so the values do not drift from the round ones.
     const auto firstStep = static_cast<std::int64_t>(std::ceil(low / step - 1e-9));
-    for (std::int64_t k = firstStep; k * step <= high + step * 1e-9; ++k) out.push_back(static_cast<double>(k) * step);
+    for (std::int64_t k = firstStep; k * step <= high + step * 1e-9; ++k)
+        out.push_back(static_cast<double>(k) * step);
     return out;
 }
 
-std::string ChartPriceText(double price) { return Format("%.4f", price); }
-std::string ChartVolumeText(double volume) { return Format("%.0f", volume); }
+std::string ChartPriceText(double price) {
+    return Format("%.4f", price);
+}
+std::string ChartVolumeText(double volume) {
+    return Format("%.0f", volume);
+}
 
 // ----- the series -----
 
-void ChartModel::setSeries(std::vector<LoadedQuote> quotes, const std::array<bool, 6>& present, bool hasTime) {
+void ChartModel::setSeries(std::vector<LoadedQuote> quotes, const std::array<bool, 6>& present,
+                           bool hasTime) {
     m_quotes = std::move(quotes);
     m_parts.clear();
     m_parts.reserve(m_quotes.size());
@@ -134,10 +141,18 @@ void ChartModel::setRange(int first, int count) {
     clampRange();
 }
 
-void ChartModel::fitAll() { setRange(0, barCount()); }
-void ChartModel::showFirst() { setRange(0, m_count); }
-void ChartModel::showLast() { setRange(barCount() - m_count, m_count); }
-void ChartModel::panBars(int bars) { setRange(m_first + bars, m_count); }
+void ChartModel::fitAll() {
+    setRange(0, barCount());
+}
+void ChartModel::showFirst() {
+    setRange(0, m_count);
+}
+void ChartModel::showLast() {
+    setRange(barCount() - m_count, m_count);
+}
+void ChartModel::panBars(int bars) {
+    setRange(m_first + bars, m_count);
+}
 
 void ChartModel::panPixels(int dx) {
     const double bars = static_cast<double>(dx) * m_count / m_width;
@@ -159,8 +174,10 @@ void ChartModel::zoomAt(int x, double factor) {
 
 void ChartModel::ensureVisible(int bar) {
     if (bar < 0 || bar >= barCount()) return;
-    if (bar < m_first) setRange(bar, m_count);
-    else if (bar >= m_first + m_count) setRange(bar - m_count + 1, m_count);
+    if (bar < m_first)
+        setRange(bar, m_count);
+    else if (bar >= m_first + m_count)
+        setRange(bar - m_count + 1, m_count);
 }
 
 // ----- pixels -----
@@ -174,7 +191,9 @@ int ChartModel::columnOfBar(int bar) const {
     return static_cast<int>(column);
 }
 
-int ChartModel::barSpan(int bar) const { return columnOfBar(bar + 1) - columnOfBar(bar); }
+int ChartModel::barSpan(int bar) const {
+    return columnOfBar(bar + 1) - columnOfBar(bar);
+}
 
 int ChartModel::barAt(int x) const {
     if (m_count <= 0 || x < 0 || x >= m_width) return -1;
@@ -250,8 +269,8 @@ std::string ChartModel::logScaleRefusal() const {
     for (const LoadedQuote& q : m_quotes) {
         for (int f = kChartOpen; f <= kChartClose; ++f) {
             if (!m_present[f] || q.values[f] > 0) continue;
-            return "A logarithmic scale needs every price above 0: the " + std::string(kNames[f]) + " of " +
-                   DateTimeText(q, m_hasTime) + " is " + ChartPriceText(q.values[f]) + ".";
+            return "A logarithmic scale needs every price above 0: the " + std::string(kNames[f]) +
+                   " of " + DateTimeText(q, m_hasTime) + " is " + ChartPriceText(q.values[f]) + ".";
         }
     }
     return {};
@@ -276,7 +295,9 @@ ValueSpan ChartModel::paddedSpan() const {
 
 double ChartModel::priceToY(double price, int height) const {
     const ValueSpan s = paddedSpan();
-    const double v = m_scale == PriceScale::kLog ? std::log10(std::max(price, std::numeric_limits<double>::min())) : price;
+    const double v = m_scale == PriceScale::kLog
+                         ? std::log10(std::max(price, std::numeric_limits<double>::min()))
+                         : price;
     return (s.high - v) / (s.high - s.low) * height;
 }
 
@@ -291,9 +312,12 @@ double ChartModel::yToPrice(double y, int height) const {
 int ChartModel::findBar(DateCode date, std::optional<TimeCode> time) const {
     // Quotes stand in date order in a sound file; a file out of order is searched whole.
     const auto key = [&](const LoadedQuote& q) { return std::make_tuple(q.date, q.time); };
-    const auto matches = [&](const LoadedQuote& q) { return q.date == date && (!time || q.time == *time); };
-    const auto it = std::lower_bound(m_quotes.begin(), m_quotes.end(), std::make_tuple(date, time.value_or(0)),
-                                     [&](const LoadedQuote& q, const auto& k) { return key(q) < k; });
+    const auto matches = [&](const LoadedQuote& q) {
+        return q.date == date && (!time || q.time == *time);
+    };
+    const auto it =
+        std::lower_bound(m_quotes.begin(), m_quotes.end(), std::make_tuple(date, time.value_or(0)),
+                         [&](const LoadedQuote& q, const auto& k) { return key(q) < k; });
     if (it != m_quotes.end() && matches(*it)) return static_cast<int>(it - m_quotes.begin());
     for (int i = 0; i < barCount(); ++i)
         if (matches(bar(i))) return i;
@@ -301,7 +325,8 @@ int ChartModel::findBar(DateCode date, std::optional<TimeCode> time) const {
 }
 
 void ChartModel::setSelected(int position, DateCode date, TimeCode time) {
-    if (position >= 0 && position < barCount() && bar(position).date == date && bar(position).time == time) {
+    if (position >= 0 && position < barCount() && bar(position).date == date &&
+        bar(position).time == time) {
         m_selected = position;
         return;
     }

@@ -23,13 +23,20 @@
 namespace barwise {
 
 // The six values of a quote as LoadedQuote holds them.
-enum ChartField : int { kChartOpen = 0, kChartHigh, kChartLow, kChartClose, kChartVolume, kChartOpenInterest };
+enum ChartField : int {
+    kChartOpen = 0,
+    kChartHigh,
+    kChartLow,
+    kChartClose,
+    kChartVolume,
+    kChartOpenInterest
+};
 
 // What the price pane can show of a series, from the fields its layout has.
 enum class PriceShape {
-    kNone,   // neither a close nor a high and a low: nothing to draw
-    kBars,   // high and low (with open and close ticks where present)
-    kLine,   // a close line (no high and low)
+    kNone,  // neither a close nor a high and a low: nothing to draw
+    kBars,  // high and low (with open and close ticks where present)
+    kLine,  // a close line (no high and low)
 };
 
 // How a series with highs and lows is drawn; candles need an open and a close.
@@ -59,15 +66,15 @@ struct PlacedMark {
 
 // One pixel column of the visible range.
 struct ChartColumn {
-    int x = 0;          // the column's pixel, 0 = the left edge of the plot
-    int width = 1;      // pixels until the next bar's column (1 when bars share columns)
-    int firstBar = 0;   // the bars drawn in it
+    int x = 0;         // the column's pixel, 0 = the left edge of the plot
+    int width = 1;     // pixels until the next bar's column (1 when bars share columns)
+    int firstBar = 0;  // the bars drawn in it
     int lastBar = 0;
-    float low = 0;      // lowest price of its bars (the close where there are no lows)
-    float high = 0;     // highest price
-    float open = 0;     // of the first bar (when the series has opens)
-    float close = 0;    // of the last bar (when the series has closes)
-    float volume = 0;   // highest volume of its bars
+    float low = 0;     // lowest price of its bars (the close where there are no lows)
+    float high = 0;    // highest price
+    float open = 0;    // of the first bar (when the series has opens)
+    float close = 0;   // of the last bar (when the series has closes)
+    float volume = 0;  // highest volume of its bars
 };
 
 struct ValueSpan {
@@ -82,7 +89,8 @@ public:
 
     // Takes a series: its quotes oldest first and which of the six values its layout has.
     // The range is kept where it still fits, else the whole series is shown.
-    void setSeries(std::vector<LoadedQuote> quotes, const std::array<bool, 6>& present, bool hasTime);
+    void setSeries(std::vector<LoadedQuote> quotes, const std::array<bool, 6>& present,
+                   bool hasTime);
     void clear();
 
     int barCount() const { return static_cast<int>(m_quotes.size()); }

@@ -28,7 +28,9 @@ const QColor kMarkColours[kMarkKinds] = {QColor(230, 120, 0), QColor(200, 0, 160
 
 constexpr int kAxisLabelSpacing = 70;
 
-QString Text(const std::string& s) { return QString::fromStdString(s); }
+QString Text(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 // A price with the decimals its neighbours on the scale need.
 QString ScaleText(double v, double step) {
@@ -38,13 +40,15 @@ QString ScaleText(double v, double step) {
 }
 
 void PaintPriceScale(QPainter& p, const ChartLayout& l, const ChartModel& m) {
-    const ValueSpan span{m.yToPrice(l.price.height(), l.price.height()), m.yToPrice(0, l.price.height())};
+    const ValueSpan span{m.yToPrice(l.price.height(), l.price.height()),
+                         m.yToPrice(0, l.price.height())};
     const std::vector<double> ticks =
         PriceTicks(span.low, span.high, std::max(2, l.price.height() / 40), m.scale());
     const double step = ticks.size() >= 2 ? std::abs(ticks[1] - ticks[0]) : 1.0;
     const QFontMetrics fm = p.fontMetrics();
     for (const double v : ticks) {
-        const int y = l.price.top() + static_cast<int>(std::lround(m.priceToY(v, l.price.height())));
+        const int y =
+            l.price.top() + static_cast<int>(std::lround(m.priceToY(v, l.price.height())));
         if (y < l.price.top() || y > l.price.bottom()) continue;
         p.setPen(kGrid);
         p.drawLine(l.price.left(), y, l.price.right(), y);
@@ -162,14 +166,16 @@ void PaintVolume(QPainter& p, const ChartLayout& l, const ChartModel& m) {
         if (c.volume <= 0) continue;
         const double top = l.volume.bottom() - c.volume / span.high * h;
         const double w = c.width < 3 ? 1.0 : c.width - 2.0;
-        rects.emplace_back(l.volume.left() + c.x + (c.width < 3 ? 0 : 1), top, w, l.volume.bottom() - top);
+        rects.emplace_back(l.volume.left() + c.x + (c.width < 3 ? 0 : 1), top, w,
+                           l.volume.bottom() - top);
     }
     p.setPen(Qt::NoPen);
     p.setBrush(kVolume);
     p.drawRects(rects.data(), static_cast<int>(rects.size()));
     p.setBrush(Qt::NoBrush);
     p.setPen(kText);
-    p.drawText(l.scale.left() + 4, l.volume.top() + p.fontMetrics().ascent(), Text(ChartVolumeText(span.high)));
+    p.drawText(l.scale.left() + 4, l.volume.top() + p.fontMetrics().ascent(),
+               Text(ChartVolumeText(span.high)));
 }
 
 void PaintMarks(QPainter& p, const ChartLayout& l, const ChartModel& m) {
@@ -177,12 +183,14 @@ void PaintMarks(QPainter& p, const ChartLayout& l, const ChartModel& m) {
     p.setRenderHint(QPainter::Antialiasing, true);
     for (const PlacedMark& mark : m.marks()) {
         if (mark.bar < m.first() || mark.bar >= end) continue;
-        const double x = l.price.left() + m.columnOfBar(mark.bar) + std::max(m.barSpan(mark.bar), 1) / 2.0;
+        const double x =
+            l.price.left() + m.columnOfBar(mark.bar) + std::max(m.barSpan(mark.bar), 1) / 2.0;
         const QColor colour = kMarkColours[static_cast<int>(mark.kind)];
         p.setPen(QPen(colour, 1, Qt::DashLine));
         p.drawLine(QPointF(x, l.price.top() + 9), QPointF(x, l.price.bottom()));
         QPolygonF triangle;
-        triangle << QPointF(x - 5, l.price.top() + 1) << QPointF(x + 5, l.price.top() + 1) << QPointF(x, l.price.top() + 9);
+        triangle << QPointF(x - 5, l.price.top() + 1) << QPointF(x + 5, l.price.top() + 1)
+                 << QPointF(x, l.price.top() + 9);
         p.setPen(Qt::NoPen);
         p.setBrush(colour);
         p.drawPolygon(triangle);
@@ -193,7 +201,9 @@ void PaintMarks(QPainter& p, const ChartLayout& l, const ChartModel& m) {
 
 void PaintCrosshair(QPainter& p, const ChartLayout& l, const ChartModel& m, QPoint at) {
     const int bottom = l.volume.isEmpty() ? l.price.bottom() : l.volume.bottom();
-    if (at.x() < l.price.left() || at.x() > l.price.right() || at.y() < l.price.top() || at.y() > bottom) return;
+    if (at.x() < l.price.left() || at.x() > l.price.right() || at.y() < l.price.top() ||
+        at.y() > bottom)
+        return;
     p.setPen(QPen(kCrosshair, 1, Qt::DotLine));
     p.drawLine(at.x(), l.price.top(), at.x(), bottom);
     const QFontMetrics fm = p.fontMetrics();
@@ -201,7 +211,8 @@ void PaintCrosshair(QPainter& p, const ChartLayout& l, const ChartModel& m, QPoi
     const QString date = Text(m.barDateText(m.barAt(l.plotX(at.x()))));
     if (!date.isEmpty()) {
         const int w = fm.horizontalAdvance(date) + 8;
-        const int left = std::clamp(at.x() - w / 2, l.axis.left(), std::max(l.axis.left(), l.axis.right() - w));
+        const int left =
+            std::clamp(at.x() - w / 2, l.axis.left(), std::max(l.axis.left(), l.axis.right() - w));
         const QRect box(left, l.axis.top() + 1, w, std::min(fm.height() + 2, l.axis.height() - 1));
         p.fillRect(box, kCrosshair);
         p.setPen(Qt::white);
@@ -210,7 +221,8 @@ void PaintCrosshair(QPainter& p, const ChartLayout& l, const ChartModel& m, QPoi
     }
     if (at.y() > l.price.bottom()) return;
     p.drawLine(l.price.left(), at.y(), l.price.right(), at.y());
-    const QString price = Text(ChartPriceText(m.yToPrice(at.y() - l.price.top(), l.price.height())));
+    const QString price =
+        Text(ChartPriceText(m.yToPrice(at.y() - l.price.top(), l.price.height())));
     const QRect box(l.scale.left(), at.y() - fm.height() / 2, l.scale.width(), fm.height());
     p.fillRect(box, kCrosshair);
     p.setPen(Qt::white);
@@ -272,7 +284,8 @@ void PaintChart(QPainter& p, const QRect& area, ChartModel& m, const ChartLook& 
     if (m.barCount() == 0 || m.shape() == PriceShape::kNone) {
         p.setPen(kText);
         QString message = look.message;
-        if (message.isEmpty() && m.barCount() > 0) message = QStringLiteral("This series has no prices to draw.");
+        if (message.isEmpty() && m.barCount() > 0)
+            message = QStringLiteral("This series has no prices to draw.");
         p.drawText(l.price, Qt::AlignCenter | Qt::TextWordWrap, message);
         if (m.barCount() == 0) return;
     }

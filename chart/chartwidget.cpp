@@ -55,7 +55,8 @@ CChartWidget::Key CChartWidget::KeyOf(const SecurityId& id) {
 }
 
 void CChartWidget::RememberRange() {
-    if (m_id.valid() && m_model.barCount() > 0) m_ranges[KeyOf(m_id)] = {m_model.first(), m_model.visibleCount()};
+    if (m_id.valid() && m_model.barCount() > 0)
+        m_ranges[KeyOf(m_id)] = {m_model.first(), m_model.visibleCount()};
 }
 
 void CChartWidget::ShowSecurity(const SecurityId& id, const QString& title) {
@@ -74,16 +75,21 @@ void CChartWidget::ShowSecurity(const SecurityId& id, const QString& title) {
     const DataStatus status = ReadAllQuotes(id, read);
     if (status != kSuccess) {
         m_model.clear();
-        m_look.message = QStringLiteral("The quotes of this security could not be read (%1).")
-                             .arg(QString::fromLatin1(DataStatusName(status).data(), static_cast<qsizetype>(DataStatusName(status).size())));
+        m_look.message =
+            QStringLiteral("The quotes of this security could not be read (%1).")
+                .arg(QString::fromLatin1(DataStatusName(status).data(),
+                                         static_cast<qsizetype>(DataStatusName(status).size())));
     } else {
-        m_look.message = read.quotes.empty() ? QStringLiteral("This security has no quotes.") : QString();
+        m_look.message =
+            read.quotes.empty() ? QStringLiteral("This security has no quotes.") : QString();
         if (!same) m_model.setRange(0, 0);
         m_model.setSeries(std::move(read.quotes), read.present, read.hasTime);
         if (!same) {
             const auto it = m_ranges.find(KeyOf(id));
-            if (it != m_ranges.end()) m_model.setRange(it->second.first, it->second.second);
-            else m_model.fitAll();
+            if (it != m_ranges.end())
+                m_model.setRange(it->second.first, it->second.second);
+            else
+                m_model.fitAll();
         }
         if (m_wantLog) m_model.setScale(PriceScale::kLog);
     }
@@ -106,7 +112,8 @@ void CChartWidget::SetMarkSource(MarkKind kind, MarkSource source) {
 void CChartWidget::RefreshMarks() {
     for (int k = 0; k < kMarkKinds; ++k) {
         const MarkSource& source = m_sources[static_cast<std::size_t>(k)];
-        m_model.setMarks(static_cast<MarkKind>(k), source && m_id.valid() ? source(m_id) : std::vector<ChartMark>{});
+        m_model.setMarks(static_cast<MarkKind>(k),
+                         source && m_id.valid() ? source(m_id) : std::vector<ChartMark>{});
     }
     update();
 }
@@ -128,7 +135,8 @@ bool CChartWidget::SetLogScale(bool on) {
 void CChartWidget::UpdateNote() {
     m_look.note.clear();
     if (m_wantLog && m_model.scale() != PriceScale::kLog && m_model.barCount() > 0)
-        m_look.note = QStringLiteral("Linear scale. ") + QString::fromStdString(m_model.logScaleRefusal());
+        m_look.note =
+            QStringLiteral("Linear scale. ") + QString::fromStdString(m_model.logScaleRefusal());
 }
 
 QPoint CChartWidget::BarPoint(int bar) const {
@@ -185,7 +193,8 @@ void CChartWidget::mouseMoveEvent(QMouseEvent* event) {
         if (std::abs(dx) >= kDragDistance) m_dragged = true;
         if (m_dragged) {
             const double bars = static_cast<double>(dx) * m_model.visibleCount() / m_model.width();
-            m_model.setRange(m_pressFirst - static_cast<int>(std::lround(bars)), m_model.visibleCount());
+            m_model.setRange(m_pressFirst - static_cast<int>(std::lround(bars)),
+                             m_model.visibleCount());
         }
     }
     m_look.pointer = pos;
@@ -202,8 +211,10 @@ void CChartWidget::ShowMarkTip(QPoint pos, QPoint global) {
     QStringList texts;
     for (const PlacedMark& m : m_model.marksNear(l.plotX(pos.x()), kMarkTolerance))
         texts << QString::fromStdString(m.text);
-    if (texts.isEmpty()) QToolTip::hideText();
-    else QToolTip::showText(global, texts.join(QLatin1Char('\n')), this);
+    if (texts.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(global, texts.join(QLatin1Char('\n')), this);
 }
 
 void CChartWidget::mouseReleaseEvent(QMouseEvent* event) {
@@ -240,15 +251,30 @@ void CChartWidget::keyPressEvent(QKeyEvent* event) {
     const int step = std::max(1, m_model.visibleCount() / 10);
     switch (event->key()) {
         case Qt::Key_Plus:
-        case Qt::Key_Equal: m_model.zoomAt(middle, kZoomStep); break;
-        case Qt::Key_Minus: m_model.zoomAt(middle, 1 / kZoomStep); break;
-        case Qt::Key_Left: m_model.panBars(-step); break;
-        case Qt::Key_Right: m_model.panBars(step); break;
-        case Qt::Key_Home: m_model.showFirst(); break;
-        case Qt::Key_End: m_model.showLast(); break;
+        case Qt::Key_Equal:
+            m_model.zoomAt(middle, kZoomStep);
+            break;
+        case Qt::Key_Minus:
+            m_model.zoomAt(middle, 1 / kZoomStep);
+            break;
+        case Qt::Key_Left:
+            m_model.panBars(-step);
+            break;
+        case Qt::Key_Right:
+            m_model.panBars(step);
+            break;
+        case Qt::Key_Home:
+            m_model.showFirst();
+            break;
+        case Qt::Key_End:
+            m_model.showLast();
+            break;
         case Qt::Key_F:
-        case Qt::Key_Asterisk: m_model.fitAll(); break;
-        default: return QWidget::keyPressEvent(event);
+        case Qt::Key_Asterisk:
+            m_model.fitAll();
+            break;
+        default:
+            return QWidget::keyPressEvent(event);
     }
     event->accept();
     update();
@@ -285,15 +311,21 @@ void CChartWidget::contextMenuEvent(QContextMenuEvent* event) {
     QAction* save = menu.addAction(tr("Save Chart &As..."));
     save->setEnabled(m_model.barCount() > 0);
     QAction* chosen = menu.exec(event->globalPos());
-    if (chosen == bars) SetBarStyle(BarStyle::kBars);
-    else if (chosen == candles) SetBarStyle(BarStyle::kCandles);
-    else if (chosen == log) SetLogScale(log->isChecked());
+    if (chosen == bars)
+        SetBarStyle(BarStyle::kBars);
+    else if (chosen == candles)
+        SetBarStyle(BarStyle::kCandles);
+    else if (chosen == log)
+        SetLogScale(log->isChecked());
     else if (chosen == fit) {
         m_model.fitAll();
         update();
-    } else if (chosen == beside) emit PlaceRequested(false);
-    else if (chosen == below) emit PlaceRequested(true);
-    else if (chosen == save) emit SaveRequested();
+    } else if (chosen == beside)
+        emit PlaceRequested(false);
+    else if (chosen == below)
+        emit PlaceRequested(true);
+    else if (chosen == save)
+        emit SaveRequested();
 }
 
 // ----- place -----
@@ -326,7 +358,8 @@ void ApplyChartPlace(QSplitter& splitter, CChartWidget& chart, const ChartPlace&
     if (total <= 0) total = 1000;
     const int chartSize = total * place.share / 1000;
     for (int i = 0; i < sizes.size(); ++i)
-        sizes[i] = i == index ? chartSize : (total - chartSize) / std::max<qsizetype>(sizes.size() - 1, 1);
+        sizes[i] =
+            i == index ? chartSize : (total - chartSize) / std::max<qsizetype>(sizes.size() - 1, 1);
     splitter.setSizes(sizes);
     chart.setProperty(kShareProperty, place.share);
     splitter.setStretchFactor(index, place.share);
@@ -345,8 +378,9 @@ ChartPlace ReadChartPlace(const QSplitter& splitter, const CChartWidget& chart) 
     const int applied = chart.property(kShareProperty).toInt();
     if (applied > 0) p.share = applied;
     if (index >= 0 && total > 0 && sizes[index] > 0) {
-        const int now = std::clamp(static_cast<int>(static_cast<qint64>(sizes[index]) * 1000 / total),
-                                   ChartPlace::kMinShare, ChartPlace::kMaxShare);
+        const int now =
+            std::clamp(static_cast<int>(static_cast<qint64>(sizes[index]) * 1000 / total),
+                       ChartPlace::kMinShare, ChartPlace::kMaxShare);
         // The layout rounds the sizes it was given: a pixel or two is not the user's move.
         if (applied <= 0 || std::abs(now - applied) > kShareSlack) p.share = now;
     }
@@ -360,7 +394,9 @@ QString WriteChartFile(const CChartWidget& chart, const QString& path, const QSi
     if (suffix != QLatin1String("png") && suffix != QLatin1String("svg"))
         return QStringLiteral("A chart is saved as a .png or an .svg file.");
     const fs::path target(QFile::encodeName(path).toStdString());
-    if (IsQuoteDataFileName(target)) return QStringLiteral("%1 is a file of a portfolio; the chart is not written over it.").arg(path);
+    if (IsQuoteDataFileName(target))
+        return QStringLiteral("%1 is a file of a portfolio; the chart is not written over it.")
+            .arg(path);
 
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -385,7 +421,9 @@ QString WriteChartFile(const CChartWidget& chart, const QString& path, const QSi
     if (opened == kReadOnly) return QStringLiteral("%1 is read-only.").arg(path);
     if (opened != kSuccess) return QStringLiteral("%1 cannot be created.").arg(path);
     out.stream().write(bytes.constData(), bytes.size());
-    if (out.commit() != kSuccess) return QStringLiteral("%1 could not be written; an earlier file of that name is as it was.").arg(path);
+    if (out.commit() != kSuccess)
+        return QStringLiteral("%1 could not be written; an earlier file of that name is as it was.")
+            .arg(path);
     return {};
 }
 
@@ -393,11 +431,15 @@ void SaveChartAs(const CChartWidget& chart, UiHost& host) {
     if (chart.Model().barCount() == 0) return;
     QString name = chart.Title().section(QLatin1Char(' '), 0, 0);
     if (name.isEmpty()) name = QStringLiteral("chart");
-    const QString path = host.saveFileName(name + QStringLiteral(".png"), QStringLiteral("png"),
-                                           QStringLiteral("PNG Image (*.png);;SVG Image (*.svg)"), 0);
+    const QString path =
+        host.saveFileName(name + QStringLiteral(".png"), QStringLiteral("png"),
+                          QStringLiteral("PNG Image (*.png);;SVG Image (*.svg)"), 0);
     if (path.isEmpty()) return;
     // A hidden chart is pictured at a size that shows it well.
-    const QSize size = chart.isVisible() && chart.width() >= 320 && chart.height() >= 200 ? chart.size() : QSize(1200, 700);
+    const QSize size = chart.isVisible() && chart.width() >= 320 && chart.height() >= 200
+                           ? chart.size()
+                           : QSize(1200, 700);
     const QString failure = WriteChartFile(chart, path, size);
-    if (!failure.isEmpty()) host.messageBox(QStringLiteral("The chart was not saved.\n\n") + failure);
+    if (!failure.isEmpty())
+        host.messageBox(QStringLiteral("The chart was not saved.\n\n") + failure);
 }

@@ -18,11 +18,12 @@ struct Period {
 
 // Finest first.
 constexpr Period kPeriods[] = {
-    {Unit::kMinute, 1, true},  {Unit::kMinute, 5, true},   {Unit::kMinute, 15, true}, {Unit::kMinute, 30, true},
-    {Unit::kMinute, 60, true}, {Unit::kMinute, 120, true}, {Unit::kMinute, 240, true}, {Unit::kDay, 1, false},
-    {Unit::kWeek, 1, false},   {Unit::kMonth, 1, false},   {Unit::kMonth, 3, false},  {Unit::kYear, 1, false},
-    {Unit::kYear, 2, false},   {Unit::kYear, 5, false},    {Unit::kYear, 10, false},  {Unit::kYear, 25, false},
-    {Unit::kYear, 50, false},  {Unit::kYear, 100, false},
+    {Unit::kMinute, 1, true},   {Unit::kMinute, 5, true},  {Unit::kMinute, 15, true},
+    {Unit::kMinute, 30, true},  {Unit::kMinute, 60, true}, {Unit::kMinute, 120, true},
+    {Unit::kMinute, 240, true}, {Unit::kDay, 1, false},    {Unit::kWeek, 1, false},
+    {Unit::kMonth, 1, false},   {Unit::kMonth, 3, false},  {Unit::kYear, 1, false},
+    {Unit::kYear, 2, false},    {Unit::kYear, 5, false},   {Unit::kYear, 10, false},
+    {Unit::kYear, 25, false},   {Unit::kYear, 50, false},  {Unit::kYear, 100, false},
 };
 
 constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
@@ -37,18 +38,24 @@ std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
 // The period of a period kind a quote falls in.
 std::int64_t PeriodKey(const Period& p, const LoadedQuote& q, const DateParts& d) {
     switch (p.unit) {
-        case Unit::kMinute: return static_cast<std::int64_t>(q.date) * 1440 + q.time / 60 / p.step;
+        case Unit::kMinute:
+            return static_cast<std::int64_t>(q.date) * 1440 + q.time / 60 / p.step;
         // Day 2 (2 January 1961) was a Monday.
-        case Unit::kWeek: return FloorDiv(static_cast<std::int64_t>(q.date) - 2, 7);
-        case Unit::kDay: return q.date;
-        case Unit::kMonth: return (d.year * 12 + d.month - 1) / p.step;
-        case Unit::kYear: return d.year / p.step;
+        case Unit::kWeek:
+            return FloorDiv(static_cast<std::int64_t>(q.date) - 2, 7);
+        case Unit::kDay:
+            return q.date;
+        case Unit::kMonth:
+            return (d.year * 12 + d.month - 1) / p.step;
+        case Unit::kYear:
+            return d.year / p.step;
     }
     return 0;
 }
 
 // The largest unit that changed from quote a to quote b, and its label.
-AxisLabel LabelBetween(const LoadedQuote& a, const DateParts& pa, const LoadedQuote& b, const DateParts& pb) {
+AxisLabel LabelBetween(const LoadedQuote& a, const DateParts& pa, const LoadedQuote& b,
+                       const DateParts& pb) {
     AxisLabel label;
     char text[32];
     if (pa.year != pb.year) {
@@ -101,20 +108,23 @@ std::vector<AxisLabel> TimeAxisLabels(const ChartModel& model, int minSpacing) {
         const std::int64_t k = PeriodKey(*chosen, model.bar(i), model.dateParts(i));
         if (k == key) continue;
         key = k;
-        AxisLabel label = LabelBetween(model.bar(i - 1), model.dateParts(i - 1), model.bar(i), model.dateParts(i));
+        AxisLabel label = LabelBetween(model.bar(i - 1), model.dateParts(i - 1), model.bar(i),
+                                       model.dateParts(i));
         label.bar = i;
         label.x = model.columnOfBar(i) + std::max(model.barSpan(i), 1) / 2;
         starts.push_back(std::move(label));
     }
     // Larger units first; a label too near one kept is dropped.
-    std::stable_sort(starts.begin(), starts.end(), [](const AxisLabel& a, const AxisLabel& b) { return a.rank > b.rank; });
+    std::stable_sort(starts.begin(), starts.end(),
+                     [](const AxisLabel& a, const AxisLabel& b) { return a.rank > b.rank; });
     for (AxisLabel& label : starts) {
         const bool crowded = std::any_of(out.begin(), out.end(), [&](const AxisLabel& kept) {
             return std::abs(kept.x - label.x) < minSpacing;
         });
         if (!crowded) out.push_back(std::move(label));
     }
-    std::sort(out.begin(), out.end(), [](const AxisLabel& a, const AxisLabel& b) { return a.x < b.x; });
+    std::sort(out.begin(), out.end(),
+              [](const AxisLabel& a, const AxisLabel& b) { return a.x < b.x; });
     return out;
 }
 

@@ -15,8 +15,8 @@ namespace barwise {
 
 struct AxisLabel {
     int bar = 0;
-    int x = 0;         // pixel of the label's tick, within the plot
-    int rank = 0;      // 4 year, 3 month, 2 day, 1 time of day
+    int x = 0;     // pixel of the label's tick, within the plot
+    int rank = 0;  // 4 year, 3 month, 2 day, 1 time of day
     std::string text;
 };
 

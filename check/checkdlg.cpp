@@ -4,10 +4,10 @@
 #include <QDateTime>
 #include <QDialogButtonBox>
 #include <QFile>
+#include <QFormLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -38,9 +38,12 @@ constexpr qint64 kPumpIntervalMs = 30;
 
 QString ClassTitle(FindingClass cls) {
     switch (cls) {
-        case FindingClass::kDamage: return QObject::tr("Damage");
-        case FindingClass::kSuspect: return QObject::tr("Suspect data");
-        case FindingClass::kLeftover: return QObject::tr("Leftover");
+        case FindingClass::kDamage:
+            return QObject::tr("Damage");
+        case FindingClass::kSuspect:
+            return QObject::tr("Suspect data");
+        case FindingClass::kLeftover:
+            return QObject::tr("Leftover");
     }
     return {};
 }
@@ -59,7 +62,9 @@ int CheckFindingsModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(m_findings.size());
 }
 
-int CheckFindingsModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumnCount; }
+int CheckFindingsModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumnCount;
+}
 
 QVariant CheckFindingsModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount()) return {};
@@ -67,37 +72,56 @@ QVariant CheckFindingsModel::data(const QModelIndex& index, int role) const {
     if (role == kSortRole) {
         switch (index.column()) {
             // Grouped by class; within a class, in the order found.
-            case kClass: return static_cast<qlonglong>(static_cast<int>(f.cls)) * 10000000LL + index.row();
+            case kClass:
+                return static_cast<qlonglong>(static_cast<int>(f.cls)) * 10000000LL + index.row();
             case kWhere:
-                return f.quote >= 0 ? static_cast<qlonglong>(f.quote) + 1000000LL : static_cast<qlonglong>(f.record);
-            default: return data(index, Qt::DisplayRole);
+                return f.quote >= 0 ? static_cast<qlonglong>(f.quote) + 1000000LL
+                                    : static_cast<qlonglong>(f.record);
+            default:
+                return data(index, Qt::DisplayRole);
         }
     }
     if (role == Qt::ToolTipRole) return FromField(FindingLine(f));
     if (role != Qt::DisplayRole) return {};
     switch (index.column()) {
-        case kClass: return ClassTitle(f.cls) + (IsRepairable(f) ? QObject::tr(" (repairable)") : QString());
-        case kFile: return FromField(f.file);
-        case kSecurity: return FromField(f.symbol);
-        case kWhere: return FromField(FindingPlace(f));
-        case kProblem: return FromField(f.what);
-        case kExpected: return FromField(f.expected);
-        case kFound: return FromField(f.found);
-        default: return {};
+        case kClass:
+            return ClassTitle(f.cls) + (IsRepairable(f) ? QObject::tr(" (repairable)") : QString());
+        case kFile:
+            return FromField(f.file);
+        case kSecurity:
+            return FromField(f.symbol);
+        case kWhere:
+            return FromField(FindingPlace(f));
+        case kProblem:
+            return FromField(f.what);
+        case kExpected:
+            return FromField(f.expected);
+        case kFound:
+            return FromField(f.found);
+        default:
+            return {};
     }
 }
 
 QVariant CheckFindingsModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
     switch (section) {
-        case kClass: return tr("Class");
-        case kFile: return tr("File");
-        case kSecurity: return tr("Security");
-        case kWhere: return tr("Where");
-        case kProblem: return tr("Problem");
-        case kExpected: return tr("Expected");
-        case kFound: return tr("Found");
-        default: return {};
+        case kClass:
+            return tr("Class");
+        case kFile:
+            return tr("File");
+        case kSecurity:
+            return tr("Security");
+        case kWhere:
+            return tr("Where");
+        case kProblem:
+            return tr("Problem");
+        case kExpected:
+            return tr("Expected");
+        case kFound:
+            return tr("Found");
+        default:
+            return {};
     }
 }
 
@@ -177,8 +201,10 @@ CCheckDlg::CCheckDlg(CommandView& view, UiHost& host, QWidget* parent)
     connect(m_repair, &QPushButton::clicked, this, &CCheckDlg::OnRepairSelected);
     connect(m_save, &QPushButton::clicked, this, &CCheckDlg::OnSaveReport);
     connect(m_close, &QPushButton::clicked, this, &CCheckDlg::reject);
-    connect(m_table, &QTableView::doubleClicked, this, [this](const QModelIndex& i) { OnShowRow(i.row()); });
-    connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { UpdateButtons(); });
+    connect(m_table, &QTableView::doubleClicked, this,
+            [this](const QModelIndex& i) { OnShowRow(i.row()); });
+    connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { UpdateButtons(); });
 
     resize(190 * fm.averageCharWidth(), 34 * fm.height());
     m_directory = m_view.PortfolioDir();
@@ -197,7 +223,9 @@ void CCheckDlg::showEvent(QShowEvent* event) {
         move(screen->geometry().center() - QPoint(width() / 2, height() / 2));
 }
 
-QString CCheckDlg::StatusText() const { return m_status->text(); }
+QString CCheckDlg::StatusText() const {
+    return m_status->text();
+}
 
 void CCheckDlg::SetChecking(bool on) {
     m_checking = on;
@@ -256,16 +284,22 @@ void CCheckDlg::OnCheck() {
     SetChecking(false);
     int classes[3] = {0, 0, 0};
     for (const Finding& f : m_model->findings()) ++classes[static_cast<int>(f.cls)];
-    m_summary->setText(tr("%1 damage, %2 suspect data, %3 leftover").arg(classes[0]).arg(classes[1]).arg(classes[2]));
+    m_summary->setText(tr("%1 damage, %2 suspect data, %3 leftover")
+                           .arg(classes[0])
+                           .arg(classes[1])
+                           .arg(classes[2]));
     if (report.status != kSuccess) {
-        m_status->setText(tr("%1: %2").arg(FromField(report.masterFile.empty() ? m_directory : report.masterFile),
-                                           QString::fromLatin1(DataStatusName(report.status).data())));
+        m_status->setText(
+            tr("%1: %2").arg(FromField(report.masterFile.empty() ? m_directory : report.masterFile),
+                             QString::fromLatin1(DataStatusName(report.status).data())));
     } else if (report.cancelled) {
         m_status->setText(tr("Stopped: %1 findings so far").arg(count));
     } else {
         m_progress->setValue(m_progress->maximum());
-        m_status->setText(count == 0 ? tr("Done: the portfolio is clean")
-                                     : tr("Done: %1 findings in %2 securities").arg(count).arg(report.securities));
+        m_status->setText(
+            count == 0
+                ? tr("Done: the portfolio is clean")
+                : tr("Done: %1 findings in %2 securities").arg(count).arg(report.securities));
     }
     UpdateButtons();
     if (m_closeWhenStopped) QDialog::reject();
@@ -279,7 +313,8 @@ static std::optional<SecurityNames> AskNames(UiHost& host, QWidget* parent, cons
     dialog.setObjectName(QStringLiteral("newSecurityFromFile"));
     dialog.setWindowTitle(QObject::tr("New Security"));
     auto* layout = new QVBoxLayout(&dialog);
-    layout->addWidget(new QLabel(QObject::tr("No record lists %1. Add it as a new security:").arg(FromField(f.file))));
+    layout->addWidget(new QLabel(
+        QObject::tr("No record lists %1. Add it as a new security:").arg(FromField(f.file))));
     auto* form = new QFormLayout;
     auto* symbol = new QLineEdit(QString::fromStdString(suggested.symbol));
     auto* name = new QLineEdit(QString::fromStdString(suggested.name));
@@ -294,7 +329,8 @@ static std::optional<SecurityNames> AskNames(UiHost& host, QWidget* parent, cons
     layout->addWidget(buttons);
     symbol->selectAll();
     if (!host.runDialog(dialog)) return std::nullopt;
-    return SecurityNames{symbol->text().trimmed().toStdString(), name->text().trimmed().toStdString()};
+    return SecurityNames{symbol->text().trimmed().toStdString(),
+                         name->text().trimmed().toStdString()};
 }
 
 void CCheckDlg::OnRepairSelected() {
@@ -304,30 +340,38 @@ void CCheckDlg::OnRepairSelected() {
         if (IsRepairable(f)) chosen.push_back(f);
     if (chosen.empty()) return;
     const QString question =
-        (chosen.size() == 1 ? tr("Repair the selected finding?") : tr("Repair %1 selected findings?").arg(chosen.size())) +
+        (chosen.size() == 1 ? tr("Repair the selected finding?")
+                            : tr("Repair %1 selected findings?").arg(chosen.size())) +
         tr("\n\nEvery file changed is kept as its .BAK backup first.");
-    if (m_host.messageBox(question, UiHost::Buttons::YesNo, UiHost::Icon::Question) != UiHost::Answer::Yes) return;
+    if (m_host.messageBox(question, UiHost::Buttons::YesNo, UiHost::Icon::Question) !=
+        UiHost::Answer::Yes)
+        return;
     // The names of new securities are asked before anything is written.
     std::map<std::string, std::optional<SecurityNames>> names;
     for (const Finding& f : chosen)
-        if (f.kind == FindingKind::kUnlistedDataFile) names[f.directory + "/" + f.file] = AskNames(m_host, this, f);
+        if (f.kind == FindingKind::kUnlistedDataFile)
+            names[f.directory + "/" + f.file] = AskNames(m_host, this, f);
     RepairOutcome outcome;
     {
         WaitCursor wait(m_host);
         UndoableChange change(m_directory);
-        outcome = RepairFindings(chosen, change.fs(),
-                                 [&names](const Finding& f) { return names[f.directory + "/" + f.file]; });
+        outcome = RepairFindings(chosen, change.fs(), [&names](const Finding& f) {
+            return names[f.directory + "/" + f.file];
+        });
         if (const DataStatus kept = change.commit(RepairLabel(chosen.size())); kept != kSuccess)
-            m_host.messageBox(FromField(NotUndoableMessage(kept)), UiHost::Buttons::Ok, UiHost::Icon::Warning);
+            m_host.messageBox(FromField(NotUndoableMessage(kept)), UiHost::Buttons::Ok,
+                              UiHost::Icon::Warning);
     }
     m_lastChanges = outcome.result.changes;
     if (!outcome.failures.empty()) {
         QString text = tr("Some repairs were not made; their files are as they were:");
-        for (const std::string& line : outcome.failures) text += QStringLiteral("\n") + FromField(line);
+        for (const std::string& line : outcome.failures)
+            text += QStringLiteral("\n") + FromField(line);
         m_host.messageBox(text, UiHost::Buttons::Ok, UiHost::Icon::Warning);
     }
     // The main window shows the files as they are now.
-    if (!outcome.result.changes.empty()) m_view.RefillSymbols(std::max(m_view.SelectedSymbolRow(), 0));
+    if (!outcome.result.changes.empty())
+        m_view.RefillSymbols(std::max(m_view.SelectedSymbolRow(), 0));
     OnCheck();
 }
 
@@ -354,7 +398,8 @@ void CCheckDlg::OnShowRow(int viewRow) {
     const Finding& f = m_model->findings()[static_cast<std::size_t>(row)];
     if (!f.id.valid()) return;
     if (!m_view.ShowSecurityQuote(f.id, f.date)) {
-        m_host.messageBox(tr("%1 is no longer listed where the check found it.").arg(FromField(f.symbol)));
+        m_host.messageBox(
+            tr("%1 is no longer listed where the check found it.").arg(FromField(f.symbol)));
         return;
     }
     if (QWidget* main = parentWidget()) {
@@ -370,9 +415,10 @@ void CCheckDlg::OnViewChanged() {
         m_portfolio->setText(tr("Portfolio: %1").arg(FromField(m_directory)));
         return;
     }
-    m_portfolio->setText(m_model->findings().empty()
-                             ? tr("Portfolio: %1").arg(FromField(shown))
-                             : tr("Findings of %1; Check reads %2").arg(FromField(m_directory), FromField(shown)));
+    m_portfolio->setText(
+        m_model->findings().empty()
+            ? tr("Portfolio: %1").arg(FromField(shown))
+            : tr("Findings of %1; Check reads %2").arg(FromField(m_directory), FromField(shown)));
 }
 
 void CCheckDlg::reject() {

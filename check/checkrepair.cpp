@@ -9,20 +9,22 @@
 #include <system_error>
 #include <tuple>
 
+#include "commands/symbols/symbolops.h"
 #include "datafiles/ascii.h"
 #include "datafiles/extindex.h"
 #include "datafiles/layout.h"
 #include "datafiles/master.h"
 #include "datafiles/portfoliolock.h"
 #include "datafiles/series.h"
-#include "commands/symbols/symbolops.h"
 #include "datafiles/textrule.h"
 #include "discovery/symbollist.h"
 
 namespace barwise {
 namespace {
 
-fs::path DirPath(const std::string& dir) { return dir.empty() ? fs::path(".") : fs::path(dir); }
+fs::path DirPath(const std::string& dir) {
+    return dir.empty() ? fs::path(".") : fs::path(dir);
+}
 
 // Runs `op` on a recording of `fs`; when it fails, what it had changed is put back, so a
 // repair either is made whole or leaves every file (backups included) as it was.
@@ -44,8 +46,8 @@ DataStatus ReplaceFile(FileSystem& fs, const fs::path& path, const std::vector<s
     temporary += ".NEW";
     fs::path backup = path;
     backup += ".BAK";
-    return ReplaceKeepingBackup(fs, path, BesideTarget(path, target, temporary), BesideTarget(path, target, backup),
-                                bytes, *old);
+    return ReplaceKeepingBackup(fs, path, BesideTarget(path, target, temporary),
+                                BesideTarget(path, target, backup), bytes, *old);
 }
 
 // EMASTER as MASTER says it should be: one record per MASTER record within its header's
@@ -70,7 +72,8 @@ DataStatus BuildEmaster(const std::string& dirSep, const std::vector<std::uint8_
         const std::uint8_t* m = master.data() + static_cast<std::size_t>(k) * kMasterRecordSize;
         std::uint8_t* e = out.data() + static_cast<std::size_t>(k) * kEmasterRecordSize;
         const std::size_t oldAt = static_cast<std::size_t>(k) * kEmasterRecordSize;
-        const bool keep = oldAt + kEmasterRecordSize <= old.size() && old[oldAt + kEmasterFileNumberOffset] == m[0];
+        const bool keep = oldAt + kEmasterRecordSize <= old.size() &&
+                          old[oldAt + kEmasterFileNumberOffset] == m[0];
         if (keep) std::memcpy(e, old.data() + oldAt, kEmasterRecordSize);
         MasterRecord record;
         std::memcpy(record.bytes.data(), m, kMasterRecordSize);
@@ -106,7 +109,8 @@ struct QuoteKey {
 };
 
 // Whether the index files that hold `id` give these first and last dates.
-bool IndexDatesAgree(const SecurityId& id, const MasterRecord& record, DateCode first, DateCode last) {
+bool IndexDatesAgree(const SecurityId& id, const MasterRecord& record, DateCode first,
+                     DateCode last) {
     if (id.inXmaster()) {
         const ExtIndexFile x = ReadXmasterFile(id.directory);
         if (!x.sound() || id.position > x.count) return true;  // nothing the rewrite would keep
@@ -134,14 +138,15 @@ struct QuoteFile {
     SeriesFiles files;
     std::vector<std::uint8_t> bytes;
     std::size_t rl = 0;
-    int header = 0;       // quotes the header counts
+    int header = 0;          // quotes the header counts
     std::int64_t whole = 0;  // whole quotes the file holds
     std::size_t cut = 0;     // bytes of a cut last record
     QuoteKey key(int i) const {
         const std::uint8_t* r = bytes.data() + (static_cast<std::size_t>(i) + 1) * rl;
         const FieldLayout& L = files.columns;
         QuoteKey k{DateFromReal(MbfToFloat(r + (L.column[kFieldDate] - 1) * 4)), 0};
-        if (L.has(kFieldTime)) k.time = TimeFromReal(MbfToFloat(r + (L.column[kFieldTime] - 1) * 4));
+        if (L.has(kFieldTime))
+            k.time = TimeFromReal(MbfToFloat(r + (L.column[kFieldTime] - 1) * 4));
         return k;
     }
 };
@@ -160,7 +165,8 @@ DataStatus ReadQuoteFile(const SecurityId& id, QuoteFile& q) {
     return kSuccess;
 }
 
-DataStatus SetDatesFromQuotes(const SecurityId& id, const QuoteFile& q, int quotes, FileSystem& fs) {
+DataStatus SetDatesFromQuotes(const SecurityId& id, const QuoteFile& q, int quotes,
+                              FileSystem& fs) {
     if (quotes <= 0) return kSuccess;
     const DateCode first = q.key(0).date, last = q.key(quotes - 1).date;
     if (first == kNoDate || last == kNoDate) return kInvalidParm;
@@ -185,12 +191,14 @@ SecurityNames SuggestedNames(const Finding& f) {
     const fs::path emasterPath = FindNoCase(DirPath(f.directory), kEmasterFileName);
     const auto emaster = emasterPath.empty() ? std::nullopt : ReadWholeFile(emasterPath);
     if (n <= 0 || n > 255 || !master || !emaster) return names;
-    for (std::size_t at = kEmasterRecordSize; at + kEmasterRecordSize <= emaster->size(); at += kEmasterRecordSize) {
+    for (std::size_t at = kEmasterRecordSize; at + kEmasterRecordSize <= emaster->size();
+         at += kEmasterRecordSize) {
         const std::uint8_t* e = emaster->data() + at;
         if (e[kEmasterFileNumberOffset] != n) continue;
         // A record MASTER has at the same place with that number lists the file already.
         const std::size_t m = at / kEmasterRecordSize * kMasterRecordSize;
-        if (m + kMasterRecordSize <= master->size() && (*master)[m + kMasterFileNumberOffset] == n) continue;
+        if (m + kMasterRecordSize <= master->size() && (*master)[m + kMasterFileNumberOffset] == n)
+            continue;
         const std::string symbol = ZeroPaddedText(e + kEmasterSymbolOffset, kEmasterSymbolSize);
         if (symbol.empty()) continue;
         // The names as the user reads and gives them: UTF-8.
@@ -212,8 +220,10 @@ bool IsRepairable(FindingKind kind) {
         case FindingKind::kIndexDate:
         case FindingKind::kBlankSymbol:
         case FindingKind::kTemporaryFile:
-        case FindingKind::kUnlistedDataFile: return true;
-        default: return false;
+        case FindingKind::kUnlistedDataFile:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -232,7 +242,9 @@ DataStatus RepairMasterCount(const std::string& directory, FileSystem& fs) {
                 // An EMASTER kept up to date follows MASTER's new count.
                 if (!c.emaster.empty()) {
                     std::vector<std::uint8_t> rebuilt;
-                    if (DataStatus s = BuildEmaster(dirSep, c.master, c.emaster, rebuilt); s != kSuccess) return s;
+                    if (DataStatus s = BuildEmaster(dirSep, c.master, c.emaster, rebuilt);
+                        s != kSuccess)
+                        return s;
                     c.emaster = std::move(rebuilt);
                 }
                 return kSuccess;
@@ -249,14 +261,17 @@ DataStatus RebuildEmaster(const std::string& directory, FileSystem& fs) {
     if (!master) return kFileOpen;
     const ExtIndexFile current = ReadEmasterFile(dirSep, *master);
     if (current.sound()) return kSuccess;
-    const fs::path path = current.path.empty() ? DirPath(directory) / std::string(kEmasterFileName) : current.path;
+    const fs::path path =
+        current.path.empty() ? DirPath(directory) / std::string(kEmasterFileName) : current.path;
     std::optional<std::vector<std::uint8_t>> old;
     if (!current.path.empty()) {
         old = ReadWholeFile(path);
         if (!old) return kFileOpen;
     }
     std::vector<std::uint8_t> bytes;
-    if (DataStatus s = BuildEmaster(dirSep, *master, old ? *old : std::vector<std::uint8_t>{}, bytes); s != kSuccess)
+    if (DataStatus s =
+            BuildEmaster(dirSep, *master, old ? *old : std::vector<std::uint8_t>{}, bytes);
+        s != kSuccess)
         return s;
     if (DataStatus s = CheckNotReadOnly(path); s != kSuccess) return s;
     return AllOrNothing(fs, [&](FileSystem& rfs) { return ReplaceFile(rfs, path, bytes, old); });
@@ -279,7 +294,8 @@ DataStatus RepairQuoteFile(const SecurityId& id, bool count, bool order, FileSys
         std::vector<QuoteKey> keys(static_cast<std::size_t>(n));
         for (int i = 0; i < n; ++i) {
             keys[static_cast<std::size_t>(i)] = q.key(i);
-            if (keys[static_cast<std::size_t>(i)].date == kNoDate) return kInvalidParm;  // no day to sort by
+            if (keys[static_cast<std::size_t>(i)].date == kNoDate)
+                return kInvalidParm;  // no day to sort by
         }
         std::stable_sort(keep.begin(), keep.end(), [&](int a, int b) {
             return keys[static_cast<std::size_t>(a)] < keys[static_cast<std::size_t>(b)];
@@ -287,7 +303,8 @@ DataStatus RepairQuoteFile(const SecurityId& id, bool count, bool order, FileSys
         std::vector<int> single;
         for (int i : keep) {
             if (!single.empty()) {
-                const std::uint8_t* a = q.bytes.data() + (static_cast<std::size_t>(single.back()) + 1) * q.rl;
+                const std::uint8_t* a =
+                    q.bytes.data() + (static_cast<std::size_t>(single.back()) + 1) * q.rl;
                 const std::uint8_t* b = q.bytes.data() + (static_cast<std::size_t>(i) + 1) * q.rl;
                 if (std::equal(a, a + q.rl, b)) continue;  // the same quote twice
             }
@@ -296,11 +313,13 @@ DataStatus RepairQuoteFile(const SecurityId& id, bool count, bool order, FileSys
         keep = std::move(single);
     }
 
-    std::vector<std::uint8_t> out(q.bytes.begin(), q.bytes.begin() + static_cast<std::ptrdiff_t>(q.rl));
+    std::vector<std::uint8_t> out(q.bytes.begin(),
+                                  q.bytes.begin() + static_cast<std::ptrdiff_t>(q.rl));
     SetDatLastRecord(out.data(), static_cast<int>(keep.size()) + 1);
     out.reserve(q.bytes.size());
     for (int i : keep) {
-        const auto at = q.bytes.begin() + static_cast<std::ptrdiff_t>((static_cast<std::size_t>(i) + 1) * q.rl);
+        const auto at =
+            q.bytes.begin() + static_cast<std::ptrdiff_t>((static_cast<std::size_t>(i) + 1) * q.rl);
         out.insert(out.end(), at, at + static_cast<std::ptrdiff_t>(q.rl));
     }
     const std::size_t used = (static_cast<std::size_t>(n) + 1) * q.rl;
@@ -324,8 +343,9 @@ DataStatus RepairQuoteFile(const SecurityId& id, bool count, bool order, FileSys
             if (DataStatus s = WriteFileChecked(rfs, trl, trailer); s != kSuccess) return s;
         }
         if (changeData) {
-            if (DataStatus s = ReplaceKeepingBackup(rfs, q.files.datPath, SeriesFilePath(id.directory, f, "NEW"),
-                                                    SeriesFilePath(id.directory, f, "BAK"), out, q.bytes);
+            if (DataStatus s = ReplaceKeepingBackup(
+                    rfs, q.files.datPath, SeriesFilePath(id.directory, f, "NEW"),
+                    SeriesFilePath(id.directory, f, "BAK"), out, q.bytes);
                 s != kSuccess)
                 return s;
         }
@@ -350,7 +370,8 @@ DataStatus RemoveLeftovers(const std::string& directory, FileSystem& fs) {
         FinishInterruptedIndexRewrite(WithTrailingSeparator(directory), rfs);
         std::error_code ec;
         std::vector<fs::path> temporaries;
-        for (fs::directory_iterator it(DirPath(directory), ec), end; !ec && it != end; it.increment(ec)) {
+        for (fs::directory_iterator it(DirPath(directory), ec), end; !ec && it != end;
+             it.increment(ec)) {
             std::error_code e2;
             if (it->is_regular_file(e2) && IsTemporaryFileName(it->path().filename().string()))
                 temporaries.push_back(it->path());
@@ -362,8 +383,8 @@ DataStatus RemoveLeftovers(const std::string& directory, FileSystem& fs) {
     });
 }
 
-DataStatus AdoptDataFile(const std::string& directory, const std::string& fileName, const SecurityNames& names,
-                         FileSystem& fs, std::string* refusal) {
+DataStatus AdoptDataFile(const std::string& directory, const std::string& fileName,
+                         const SecurityNames& names, FileSystem& fs, std::string* refusal) {
     auto refuse = [&](DataStatus s, std::string why) {
         if (refusal) *refusal = std::move(why);
         return s;
@@ -377,7 +398,8 @@ DataStatus AdoptDataFile(const std::string& directory, const std::string& fileNa
     if (!lock.held()) return kPortfolioBusy;
     const std::string dirSep = WithTrailingSeparator(directory);
     // The texts as a rename would take them, in the limits of the index files that list it.
-    const std::u32string symbol = CodePointsOfUtf8(names.symbol), name = CodePointsOfUtf8(names.name);
+    const std::u32string symbol = CodePointsOfUtf8(names.symbol),
+                         name = CodePointsOfUtf8(names.name);
     const auto master = ReadWholeFile(MasterPathOf(dirSep));
     if (!master) return kFileOpen;
     const bool extended = inXmaster || ReadEmasterFile(dirSep, *master).sound();
@@ -390,31 +412,39 @@ DataStatus AdoptDataFile(const std::string& directory, const std::string& fileNa
 
     // The record length from the header's last record number and the size.
     const int lastRecord = bytes->size() >= 4 ? DatLastRecord(bytes->data()) : 0;
-    const std::size_t rl = lastRecord > 0 ? bytes->size() / static_cast<std::size_t>(lastRecord) : 0;
-    if (lastRecord <= 0 || bytes->size() % static_cast<std::size_t>(lastRecord) != 0 || rl % 4 != 0 || rl < 8 ||
-        rl > static_cast<std::size_t>(kMaxRecordLength))
-        return refuse(kInvalidParm, "its record length cannot be told from its size and its header");
+    const std::size_t rl =
+        lastRecord > 0 ? bytes->size() / static_cast<std::size_t>(lastRecord) : 0;
+    if (lastRecord <= 0 || bytes->size() % static_cast<std::size_t>(lastRecord) != 0 ||
+        rl % 4 != 0 || rl < 8 || rl > static_cast<std::size_t>(kMaxRecordLength))
+        return refuse(kInvalidParm,
+                      "its record length cannot be told from its size and its header");
     const int fields = static_cast<int>(rl / 4);
     FieldLayout layout;
     fs::path dop = DirPath(directory) / ("F" + std::to_string(n) + ".DOP");
-    if (const fs::path found = FindNoCase(DirPath(directory), dop.filename().string()); !found.empty()) dop = found;
+    if (const fs::path found = FindNoCase(DirPath(directory), dop.filename().string());
+        !found.empty())
+        dop = found;
     // An XMASTER security has no DOP: its field bits name the default layout of its length.
     bool dopIgnored = false;
-    if (ReadLayout(inXmaster ? fs::path() : dop, static_cast<int>(rl), fields, 'D', layout, &dopIgnored) != kSuccess)
-        return refuse(kInvalidParm, "no layout of " + std::to_string(rl) + "-byte records is known");
+    if (ReadLayout(inXmaster ? fs::path() : dop, static_cast<int>(rl), fields, 'D', layout,
+                   &dopIgnored) != kSuccess)
+        return refuse(kInvalidParm,
+                      "no layout of " + std::to_string(rl) + "-byte records is known");
     if (!layout.has(kFieldDate)) return refuse(kInvalidParm, "its layout has no date");
 
     MasterRecord r;
     r.bytes[kMasterRecordLengthOffset] = static_cast<std::uint8_t>(rl);
     r.bytes[kMasterFieldCountOffset] = static_cast<std::uint8_t>(fields);
     r.bytes[kMasterPeriodOffset] = static_cast<std::uint8_t>(layout.has(kFieldTime) ? 'I' : 'D');
-    const std::string latin1Symbol = Latin1OfCodePoints(symbol), latin1Name = Latin1OfCodePoints(name);
+    const std::string latin1Symbol = Latin1OfCodePoints(symbol),
+                      latin1Name = Latin1OfCodePoints(name);
     PutBlankPadded(r.bytes.data() + kMasterSymbolOffset, kMasterSymbolSize, latin1Symbol);
     PutBlankPadded(r.bytes.data() + kMasterNameOffset, kMasterNameSize, latin1Name);
     if (latin1Name.size() > kMasterNameSize) r.longName = latin1Name;
     if (lastRecord > 1) {
         auto dateOf = [&](int record) {
-            return bytes->data() + static_cast<std::size_t>(record) * rl + (layout.column[kFieldDate] - 1) * 4;
+            return bytes->data() + static_cast<std::size_t>(record) * rl +
+                   (layout.column[kFieldDate] - 1) * 4;
         };
         std::memcpy(r.bytes.data() + kMasterFirstDateOffset, dateOf(1), 4);
         std::memcpy(r.bytes.data() + kMasterLastDateOffset, dateOf(lastRecord - 1), 4);
@@ -429,8 +459,12 @@ DataStatus AdoptDataFile(const std::string& directory, const std::string& fileNa
                 if (c.master.size() < kMasterRecordSize) return kFileRead;
                 const int count = MasterCount(c.master.data());
                 // Read again under the lock: a record that lists the number by now ends it.
-                for (int k = 1; k <= count && (static_cast<std::size_t>(k) + 1) * kMasterRecordSize <= c.master.size(); ++k)
-                    if (!inXmaster && c.master[static_cast<std::size_t>(k) * kMasterRecordSize + kMasterFileNumberOffset] == n)
+                for (int k = 1;
+                     k <= count &&
+                     (static_cast<std::size_t>(k) + 1) * kMasterRecordSize <= c.master.size();
+                     ++k)
+                    if (!inXmaster && c.master[static_cast<std::size_t>(k) * kMasterRecordSize +
+                                               kMasterFileNumberOffset] == n)
                         return kFileExists;
                 if (inXmaster) {
                     if (c.xmaster.empty()) return kInvalidParm;
@@ -438,7 +472,8 @@ DataStatus AdoptDataFile(const std::string& directory, const std::string& fileNa
                     for (std::int32_t k = 1; k <= xcount; ++k) {
                         const std::size_t at = static_cast<std::size_t>(k) * kXmasterRecordSize;
                         if (at + kXmasterRecordSize > c.xmaster.size()) return kInvalidParm;
-                        if (DecodeXmasterRecord(c.xmaster.data() + at).fileNumber == n) return kFileExists;
+                        if (DecodeXmasterRecord(c.xmaster.data() + at).fileNumber == n)
+                            return kFileExists;
                     }
                     const auto x = XmasterRecordOf(r, n, bits);
                     c.xmaster.resize((static_cast<std::size_t>(xcount) + 1) * kXmasterRecordSize);
@@ -452,18 +487,23 @@ DataStatus AdoptDataFile(const std::string& directory, const std::string& fileNa
                 if (count >= 255) return kInvalidParm;
                 const std::size_t at = kMasterRecordSize * (static_cast<std::size_t>(count) + 1);
                 if (at > c.master.size()) return kInvalidParm;
-                c.master.insert(c.master.begin() + static_cast<std::ptrdiff_t>(at), r.bytes.begin(), r.bytes.end());
+                c.master.insert(c.master.begin() + static_cast<std::ptrdiff_t>(at), r.bytes.begin(),
+                                r.bytes.end());
                 PutI16(c.master.data() + kMasterCountOffset, static_cast<std::int16_t>(count + 1));
-                PutI16(c.master.data() + kMasterCounterOffset,
-                       static_cast<std::int16_t>(GetI16(c.master.data() + kMasterCounterOffset) + 1));
+                PutI16(
+                    c.master.data() + kMasterCounterOffset,
+                    static_cast<std::int16_t>(GetI16(c.master.data() + kMasterCounterOffset) + 1));
                 if (!c.emaster.empty()) {
                     const auto e = EmasterRecordOf(r, n, bits);
-                    const std::size_t eat = kEmasterRecordSize * (static_cast<std::size_t>(count) + 1);
+                    const std::size_t eat =
+                        kEmasterRecordSize * (static_cast<std::size_t>(count) + 1);
                     if (c.emaster.size() < eat) return kInvalidParm;
                     c.emaster.resize(eat);
                     c.emaster.insert(c.emaster.end(), e.begin(), e.end());
-                    std::memcpy(c.emaster.data() + kEmasterCountOffset, c.master.data() + kMasterCountOffset, 2);
-                    std::memcpy(c.emaster.data() + kEmasterCounterOffset, c.master.data() + kMasterCounterOffset, 2);
+                    std::memcpy(c.emaster.data() + kEmasterCountOffset,
+                                c.master.data() + kMasterCountOffset, 2);
+                    std::memcpy(c.emaster.data() + kEmasterCounterOffset,
+                                c.master.data() + kMasterCounterOffset, 2);
                 }
                 return kSuccess;
             },
@@ -475,7 +515,8 @@ std::string RepairLabel(std::size_t findings) {
     return "Repair of " + std::to_string(findings) + (findings == 1 ? " finding" : " findings");
 }
 
-RepairOutcome RepairFindings(const std::vector<Finding>& findings, FileSystem& fs, const NamesForFile& names) {
+RepairOutcome RepairFindings(const std::vector<Finding>& findings, FileSystem& fs,
+                             const NamesForFile& names) {
     RepairOutcome outcome;
     struct SeriesWork {
         SecurityId id;
@@ -492,9 +533,15 @@ RepairOutcome RepairFindings(const std::vector<Finding>& findings, FileSystem& f
     };
     for (const Finding& f : findings) {
         switch (f.kind) {
-            case FindingKind::kTemporaryFile: once(leftovers, f.directory); break;
-            case FindingKind::kMasterCount: once(counts, f.directory); break;
-            case FindingKind::kEmasterDisagrees: once(emasters, f.directory); break;
+            case FindingKind::kTemporaryFile:
+                once(leftovers, f.directory);
+                break;
+            case FindingKind::kMasterCount:
+                once(counts, f.directory);
+                break;
+            case FindingKind::kEmasterDisagrees:
+                once(emasters, f.directory);
+                break;
             case FindingKind::kBlankSymbol:
                 if (f.mendable) once(symbols, f.directory);
                 break;
@@ -508,17 +555,22 @@ RepairOutcome RepairFindings(const std::vector<Finding>& findings, FileSystem& f
             case FindingKind::kRepeatedQuote:
             case FindingKind::kIndexDate: {
                 if (!f.id.valid()) break;
-                auto it = std::find_if(series.begin(), series.end(), [&](const SeriesWork& w) { return w.id == f.id; });
+                auto it = std::find_if(series.begin(), series.end(),
+                                       [&](const SeriesWork& w) { return w.id == f.id; });
                 if (it == series.end()) {
                     series.push_back({f.id, f.symbol});
                     it = series.end() - 1;
                 }
-                if (f.kind == FindingKind::kDatCount) it->count = true;
-                else if (f.kind == FindingKind::kIndexDate) it->dates = true;
-                else it->order = true;
+                if (f.kind == FindingKind::kDatCount)
+                    it->count = true;
+                else if (f.kind == FindingKind::kIndexDate)
+                    it->dates = true;
+                else
+                    it->order = true;
                 break;
             }
-            default: break;
+            default:
+                break;
         }
     }
     auto run = [&](const std::string& what, auto&& op) {
@@ -554,12 +606,14 @@ RepairOutcome RepairFindings(const std::vector<Finding>& findings, FileSystem& f
         run(f->directory + " " + f->file, [&](FileSystem& rfs) {
             return AdoptDataFile(f->directory, f->file, given, rfs, &refusal);
         });
-        if (!refusal.empty() && !outcome.failures.empty()) outcome.failures.back() += " (" + refusal + ")";
+        if (!refusal.empty() && !outcome.failures.empty())
+            outcome.failures.back() += " (" + refusal + ")";
     }
     for (const SeriesWork& w : series) {
         const std::string what = w.id.directory + " " + w.label;
         if (w.count || w.order)
-            run(what, [&](FileSystem& rfs) { return RepairQuoteFile(w.id, w.count, w.order, rfs); });
+            run(what,
+                [&](FileSystem& rfs) { return RepairQuoteFile(w.id, w.count, w.order, rfs); });
         else
             run(what, [&](FileSystem& rfs) { return RepairIndexDates(w.id, rfs); });
     }

@@ -72,14 +72,15 @@ struct RepairOutcome {
 // How the undo history names a repair: "Repair of 1 finding", "Repair of 12 findings".
 std::string RepairLabel(std::size_t findings);
 
-RepairOutcome RepairFindings(const std::vector<Finding>& findings, FileSystem& fs = RealFileSystem(),
-                             const NamesForFile& names = {});
+RepairOutcome RepairFindings(const std::vector<Finding>& findings,
+                             FileSystem& fs = RealFileSystem(), const NamesForFile& names = {});
 
 // The repairs one by one, each holding the lock of `directory`.
 [[nodiscard]] DataStatus RepairMasterCount(const std::string& directory, FileSystem& fs);
 [[nodiscard]] DataStatus RebuildEmaster(const std::string& directory, FileSystem& fs);
 // The quote file of `id`: count, order and repeats, then the index dates.
-[[nodiscard]] DataStatus RepairQuoteFile(const SecurityId& id, bool count, bool order, FileSystem& fs);
+[[nodiscard]] DataStatus RepairQuoteFile(const SecurityId& id, bool count, bool order,
+                                         FileSystem& fs);
 [[nodiscard]] DataStatus RepairIndexDates(const SecurityId& id, FileSystem& fs);
 [[nodiscard]] DataStatus RemoveLeftovers(const std::string& directory, FileSystem& fs);
 // Adds the data file `fileName` of `directory` as a new security; kFileExists when a record
@@ -87,6 +88,7 @@ RepairOutcome RepairFindings(const std::vector<Finding>& findings, FileSystem& f
 // that would list it is full or absent, the RewriteIndexFiles statuses otherwise.
 // *refusal (optional) says why in words.
 [[nodiscard]] DataStatus AdoptDataFile(const std::string& directory, const std::string& fileName,
-                                       const SecurityNames& names, FileSystem& fs, std::string* refusal = nullptr);
+                                       const SecurityNames& names, FileSystem& fs,
+                                       std::string* refusal = nullptr);
 
 }  // namespace barwise

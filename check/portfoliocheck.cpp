@@ -6,8 +6,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <map>
+#include <memory>
 #include <set>
 #include <system_error>
 #include <unordered_map>
@@ -72,7 +72,9 @@ const KindInfo& InfoOf(FindingKind kind) {
     return kKinds[0];
 }
 
-std::string DateText(DateCode code) { return FormatDateMdy(code, true); }
+std::string DateText(DateCode code) {
+    return FormatDateMdy(code, true);
+}
 
 std::string CharText(unsigned char c) {
     char buf[16];
@@ -83,7 +85,9 @@ std::string CharText(unsigned char c) {
 // An MBF field no writer makes, tested on its word: an exponent byte of 1 or 2 (no value at
 // all, read as 0), or of 0 (the value 0) with mantissa or sign bits set, i.e. an exponent of
 // 0, 1 or 2 in anything but the word 0.
-inline bool LacksRealForm(std::uint32_t w) { return w - 1u < 0x02FFFFFFu; }
+inline bool LacksRealForm(std::uint32_t w) {
+    return w - 1u < 0x02FFFFFFu;
+}
 
 std::string ValueText(float v) {
     char buf[48];
@@ -91,18 +95,21 @@ std::string ValueText(float v) {
     return buf;
 }
 
-std::string UpperName(const fs::path& p) { return ToUpperAscii(p.filename().string()); }
-
+std::string UpperName(const fs::path& p) {
+    return ToUpperAscii(p.filename().string());
+}
 
 bool IsTemporaryUpper(const std::string& upper) {
     for (std::string_view suffix : {std::string_view(".NEW"), std::string_view(".~NU")}) {
-        if (upper.size() > suffix.size() && upper.compare(upper.size() - suffix.size(), suffix.size(), suffix) == 0)
+        if (upper.size() > suffix.size() &&
+            upper.compare(upper.size() - suffix.size(), suffix.size(), suffix) == 0)
             return true;
         // A temporary made beside another writer's: "<name>.NEW-<n>".
         const std::size_t at = upper.rfind(std::string(suffix) + "-");
         if (at != std::string::npos && at > 0) {
             const std::string digits = upper.substr(at + suffix.size() + 1);
-            if (!digits.empty() && digits.find_first_not_of("0123456789") == std::string::npos) return true;
+            if (!digits.empty() && digits.find_first_not_of("0123456789") == std::string::npos)
+                return true;
         }
     }
     return false;
@@ -153,10 +160,10 @@ private:
     void checkIndexFiles(const std::vector<std::uint8_t>& masterBytes);
     void checkEntries();
     void checkSeries(const MasterEntry& e);
-    void checkQuotes(const MasterEntry& e, const SeriesFiles& sf, const std::vector<std::uint8_t>& bytes,
-                     int quotes, bool countSound);
-    void checkIndexDate(const MasterEntry& e, const std::string& file, int record, bool last, DateCode stored,
-                        DateCode actual, int quote);
+    void checkQuotes(const MasterEntry& e, const SeriesFiles& sf,
+                     const std::vector<std::uint8_t>& bytes, int quotes, bool countSound);
+    void checkIndexDate(const MasterEntry& e, const std::string& file, int record, bool last,
+                        DateCode stored, DateCode actual, int quote);
     void checkDirectory();
 
     std::string dir_;
@@ -171,7 +178,7 @@ private:
     std::string xmasterName_ = "XMASTER";
     std::unique_ptr<DirectoryIndex> index_;
     std::set<int> listedNumbers_;
-    std::vector<Bar> bars_;  // the quotes of the series being checked
+    std::vector<Bar> bars_;                // the quotes of the series being checked
     std::vector<std::uint8_t> fileBytes_;  // its quote file
 };
 
@@ -265,8 +272,8 @@ void Checker::checkEntries() {
             f.record = e.id.position;
             f.what = "names a file number another record names";
             f.expected = "a file number of its own";
-            f.found = "F" + std::to_string(n) + ", also in " + indexName(it->second->id.index) + " record " +
-                      std::to_string(it->second->id.position);
+            f.found = "F" + std::to_string(n) + ", also in " + indexName(it->second->id.index) +
+                      " record " + std::to_string(it->second->id.position);
         }
         const std::string symbol = SymbolText(e.record);
         if (symbol.empty()) {
@@ -278,7 +285,8 @@ void Checker::checkEntries() {
             std::copy_n(e.record.bytes.begin() + kMasterNameOffset, kMasterSymbolSize,
                         named.bytes.begin() + kMasterSymbolOffset);
             f.mendable = !e.id.inXmaster() && !SymbolText(named).empty();
-            f.expected = f.mendable ? "a symbol" : "a symbol (the record has no name to take one from)";
+            f.expected =
+                f.mendable ? "a symbol" : "a symbol (the record has no name to take one from)";
             f.found = "\"" + TrimPadding(e.record.symbolField()) + "\"";
         } else if (auto [it, fresh] = symbols.emplace(ToUpperAscii(symbol), &e); !fresh) {
             Finding& f = addFor(FindingKind::kDuplicateSymbol, e, file);
@@ -290,8 +298,9 @@ void Checker::checkEntries() {
         }
         const std::string symbolField = TrimPadding(e.record.symbolField());
         const std::string name = TrimPadding(SecurityName(e.record));
-        const std::size_t badSymbol = symbol.empty() ? std::string::npos
-                                                     : FirstUnfitChar<char>(symbolField, TextField::kSymbol);
+        const std::size_t badSymbol = symbol.empty()
+                                          ? std::string::npos
+                                          : FirstUnfitChar<char>(symbolField, TextField::kSymbol);
         const std::size_t badName = FirstUnfitChar<char>(name, TextField::kName);
         if (badSymbol != std::string::npos || badName != std::string::npos) {
             Finding& f = addFor(FindingKind::kUnfitText, e, file);
@@ -299,9 +308,11 @@ void Checker::checkEntries() {
             const bool inSymbol = badSymbol != std::string::npos;
             const std::string& text = inSymbol ? symbolField : name;
             const std::size_t at = inSymbol ? badSymbol : badName;
-            f.what = std::string(inSymbol ? "symbol" : "name") + " holds a byte the index files cannot show";
+            f.what = std::string(inSymbol ? "symbol" : "name") +
+                     " holds a byte the index files cannot show";
             f.expected = inSymbol ? "printable ASCII" : "printable Latin-1";
-            f.found = CharText(static_cast<unsigned char>(text[at])) + " at character " + std::to_string(at + 1);
+            f.found = CharText(static_cast<unsigned char>(text[at])) + " at character " +
+                      std::to_string(at + 1);
         }
     }
 }
@@ -313,8 +324,8 @@ void Checker::checkIndexDate(const MasterEntry& e, const std::string& file, int 
     f.record = record;
     f.quote = quote;
     f.date = actual;
-    f.what = std::string(last ? "last" : "first") + " date disagrees with the " + (last ? "last" : "first") +
-             " quote";
+    f.what = std::string(last ? "last" : "first") + " date disagrees with the " +
+             (last ? "last" : "first") + " quote";
     f.expected = DateText(actual);
     f.found = stored == kNoDate ? "no date" : DateText(stored);
 }
@@ -347,14 +358,16 @@ void Checker::checkSeries(const MasterEntry& e) {
         f.record = e.id.position;
         f.what = "record shape the readers refuse";
         f.expected = "1 to 76 bytes, 1 to 19 fields of 4 bytes";
-        f.found = std::to_string(e.record.recordLength()) + " bytes, " + std::to_string(e.record.fieldCount()) +
-                  " fields (" + std::string(DataStatusName(s)) + ")";
+        f.found = std::to_string(e.record.recordLength()) + " bytes, " +
+                  std::to_string(e.record.fieldCount()) + " fields (" +
+                  std::string(DataStatusName(s)) + ")";
         return;
     }
     if (sf.dopIgnored) {
         Finding& f = addFor(FindingKind::kDopIgnored, e, sf.dopPath.filename().string());
         f.what = "the layout file is set aside";
-        f.expected = "a DATE column within the record's " + std::to_string(sf.fieldCount) + " fields";
+        f.expected =
+            "a DATE column within the record's " + std::to_string(sf.fieldCount) + " fields";
         f.found = "no DATE, or a column beyond the record";
     }
     if (!ReadWholeFileInto(sf.datPath, fileBytes_)) {
@@ -380,16 +393,18 @@ void Checker::checkSeries(const MasterEntry& e) {
     if (!countSound) {
         Finding& f = addFor(FindingKind::kDatCount, e, datName);
         f.what = "the header's quote count disagrees with the file's size";
-        f.expected = "last record number " + std::to_string(whole + 1) + " (" + std::to_string(whole) +
-                     " whole quotes" + (cut != 0 ? " and " + std::to_string(cut) + " bytes of a cut record" : "") +
+        f.expected = "last record number " + std::to_string(whole + 1) + " (" +
+                     std::to_string(whole) + " whole quotes" +
+                     (cut != 0 ? " and " + std::to_string(cut) + " bytes of a cut record" : "") +
                      ")";
         f.found = "last record number " + std::to_string(lastRecord);
     }
-    checkQuotes(e, sf, fileBytes_, static_cast<int>(std::min<std::int64_t>(header, whole)), countSound);
+    checkQuotes(e, sf, fileBytes_, static_cast<int>(std::min<std::int64_t>(header, whole)),
+                countSound);
 }
 
-void Checker::checkQuotes(const MasterEntry& e, const SeriesFiles& sf, const std::vector<std::uint8_t>& bytes,
-                          int quotes, bool countSound) {
+void Checker::checkQuotes(const MasterEntry& e, const SeriesFiles& sf,
+                          const std::vector<std::uint8_t>& bytes, int quotes, bool countSound) {
     const std::string datName = sf.datPath.filename().string();
     const auto rl = static_cast<std::size_t>(sf.recordLength);
     const std::uint8_t* base = bytes.data() + rl;  // quote 0
@@ -397,7 +412,8 @@ void Checker::checkQuotes(const MasterEntry& e, const SeriesFiles& sf, const std
 
     std::array<int, kQuoteFieldCount> at{};  // byte offset of each field held, -1 for none
     for (int fld = 0; fld < kQuoteFieldCount; ++fld)
-        at[static_cast<std::size_t>(fld)] = sf.columns.has(fld) ? (sf.columns.column[static_cast<std::size_t>(fld)] - 1) * 4 : -1;
+        at[static_cast<std::size_t>(fld)] =
+            sf.columns.has(fld) ? (sf.columns.column[static_cast<std::size_t>(fld)] - 1) * 4 : -1;
     const bool hasTime = at[kFieldTime] >= 0;
 
     // Every quote decoded once.
@@ -416,7 +432,8 @@ void Checker::checkQuotes(const MasterEntry& e, const SeriesFiles& sf, const std
     std::array<bool, 6> valueHeld{};
     std::array<int, 6> valueAt{};
     for (int k = 0; k < 6; ++k) {
-        valueAt[static_cast<std::size_t>(k)] = std::max(at[static_cast<std::size_t>(kFieldOpen + k)], 0);
+        valueAt[static_cast<std::size_t>(k)] =
+            std::max(at[static_cast<std::size_t>(kFieldOpen + k)], 0);
         valueHeld[static_cast<std::size_t>(k)] = at[static_cast<std::size_t>(kFieldOpen + k)] >= 0;
     }
     bars.resize(static_cast<std::size_t>(quotes));
@@ -444,7 +461,8 @@ void Checker::checkQuotes(const MasterEntry& e, const SeriesFiles& sf, const std
         };
         [&]<std::size_t... K>(std::index_sequence<K...>) {
             (decode(std::integral_constant<std::size_t, K>{}), ...);
-        }(std::make_index_sequence<6>{});
+        }
+        (std::make_index_sequence<6>{});
         if (lacking) {
             for (int fld = 0; fld < kQuoteFieldCount; ++fld) {
                 const int off = at[static_cast<std::size_t>(fld)];
@@ -452,8 +470,10 @@ void Checker::checkQuotes(const MasterEntry& e, const SeriesFiles& sf, const std
                 b.real = false;
                 Finding& f = quoteFinding(FindingKind::kNoRealForm, i);
                 char buf[40];
-                std::snprintf(buf, sizeof buf, "bytes %02X %02X %02X %02X", r[off], r[off + 1], r[off + 2], r[off + 3]);
-                f.what = std::string(kDopFieldNames[static_cast<std::size_t>(fld)]) + " is no real number";
+                std::snprintf(buf, sizeof buf, "bytes %02X %02X %02X %02X", r[off], r[off + 1],
+                              r[off + 2], r[off + 3]);
+                f.what = std::string(kDopFieldNames[static_cast<std::size_t>(fld)]) +
+                         " is no real number";
                 f.expected = "an MBF real";
                 f.found = buf;
                 break;
@@ -473,7 +493,9 @@ void Checker::checkQuotes(const MasterEntry& e, const SeriesFiles& sf, const std
     // A price or volume field that is 0 in most quotes is one its writer does not fill (an
     // open the exchange does not give, say): it is taken as not held, as an absent field is.
     for (int k = 0; k < 6; ++k) {
-        if (at[static_cast<std::size_t>(kFieldOpen + k)] < 0 || zeros[static_cast<std::size_t>(k)] * 2 <= quotes) continue;
+        if (at[static_cast<std::size_t>(kFieldOpen + k)] < 0 ||
+            zeros[static_cast<std::size_t>(k)] * 2 <= quotes)
+            continue;
         at[static_cast<std::size_t>(kFieldOpen + k)] = -1;
         for (Bar& b : bars) b.v[static_cast<std::size_t>(k)] = -1.0f;
     }
@@ -498,8 +520,10 @@ void Checker::checkQuotes(const MasterEntry& e, const SeriesFiles& sf, const std
                 f.found = place(i);
             } else if (b.date == a.date && b.time == a.time) {
                 const bool same = std::equal(record(prev), record(prev) + rl, record(i));
-                Finding& f = quoteFinding(same ? FindingKind::kRepeatedQuote : FindingKind::kRepeatedDate, i);
-                f.what = same ? "the quote ahead of it repeated" : "the date of the quote ahead of it, other values";
+                Finding& f = quoteFinding(
+                    same ? FindingKind::kRepeatedQuote : FindingKind::kRepeatedDate, i);
+                f.what = same ? "the quote ahead of it repeated"
+                              : "the date of the quote ahead of it, other values";
                 f.expected = "one quote of " + place(i);
                 f.found = same ? "two identical quotes" : "two quotes with different values";
             }
@@ -508,29 +532,36 @@ void Checker::checkQuotes(const MasterEntry& e, const SeriesFiles& sf, const std
     }
 
     // Index against data.
-    if (countSound && quotes > 0 && bars[0].real && bars[static_cast<std::size_t>(quotes - 1)].real) {
+    if (countSound && quotes > 0 && bars[0].real &&
+        bars[static_cast<std::size_t>(quotes - 1)].real) {
         const DateCode first = bars[0].date;
         const DateCode last = bars[static_cast<std::size_t>(quotes - 1)].date;
         if (e.id.inXmaster()) {
             if (xmaster_.sound() && e.id.position <= xmaster_.count) {
-                const XmasterFields x = DecodeXmasterRecord(xmaster_.record(e.id.position, kXmasterRecordSize));
-                auto ymd = [](std::int32_t v) { return MakeDate(v / 10000, v / 100 % 100, v % 100); };
+                const XmasterFields x =
+                    DecodeXmasterRecord(xmaster_.record(e.id.position, kXmasterRecordSize));
+                auto ymd = [](std::int32_t v) {
+                    return MakeDate(v / 10000, v / 100 % 100, v % 100);
+                };
                 checkIndexDate(e, xmasterName_, e.id.position, false, ymd(x.firstDate), first, 0);
-                checkIndexDate(e, xmasterName_, e.id.position, true, ymd(x.lastDate), last, quotes - 1);
+                checkIndexDate(e, xmasterName_, e.id.position, true, ymd(x.lastDate), last,
+                               quotes - 1);
             }
         } else {
             const auto& m = e.record.bytes;
             checkIndexDate(e, masterName_, e.id.position, false,
                            DateFromReal(MbfToFloat(m.data() + kMasterFirstDateOffset)), first, 0);
             checkIndexDate(e, masterName_, e.id.position, true,
-                           DateFromReal(MbfToFloat(m.data() + kMasterLastDateOffset)), last, quotes - 1);
+                           DateFromReal(MbfToFloat(m.data() + kMasterLastDateOffset)), last,
+                           quotes - 1);
             if (emaster_.sound() && e.id.position <= emaster_.count) {
                 const std::uint8_t* r = emaster_.record(e.id.position, kEmasterRecordSize);
                 float fd = 0, ld = 0;
                 std::memcpy(&fd, r + kEmasterFirstDateOffset, 4);
                 std::memcpy(&ld, r + kEmasterLastDateOffset, 4);
                 checkIndexDate(e, emasterName_, e.id.position, false, DateFromReal(fd), first, 0);
-                checkIndexDate(e, emasterName_, e.id.position, true, DateFromReal(ld), last, quotes - 1);
+                checkIndexDate(e, emasterName_, e.id.position, true, DateFromReal(ld), last,
+                               quotes - 1);
             }
         }
     }
@@ -538,8 +569,9 @@ void Checker::checkQuotes(const MasterEntry& e, const SeriesFiles& sf, const std
     // Quote sanity.
     const bool otherwisePositive = negatives > 0 && negatives * 20 < quotes;
     const bool daily = e.record.period() == 'D' && !hasTime;
-    const bool hasOpen = at[kFieldOpen] >= 0, hasHigh = at[kFieldHigh] >= 0, hasLow = at[kFieldLow] >= 0,
-               hasClose = at[kFieldClose] >= 0, hasVol = at[kFieldVol] >= 0, hasOi = at[kFieldOi] >= 0;
+    const bool hasOpen = at[kFieldOpen] >= 0, hasHigh = at[kFieldHigh] >= 0,
+               hasLow = at[kFieldLow] >= 0, hasClose = at[kFieldClose] >= 0,
+               hasVol = at[kFieldVol] >= 0, hasOi = at[kFieldOi] >= 0;
     prev = -1;
     for (int i = 0; i < quotes; ++i) {
         const Bar& b = bars[static_cast<std::size_t>(i)];
@@ -547,17 +579,19 @@ void Checker::checkQuotes(const MasterEntry& e, const SeriesFiles& sf, const std
         const float o = b.v[0], h = b.v[1], l = b.v[2], c = b.v[3], v = b.v[4], oi = b.v[5];
         // Whether the quote has anything to report, without a branch per test: nearly every
         // quote has not.
-        const bool zero = (hasOpen & (o == 0.0f)) | (hasHigh & (h == 0.0f)) | (hasLow & (l == 0.0f)) |
-                          (hasClose & (c == 0.0f));
+        const bool zero = (hasOpen & (o == 0.0f)) | (hasHigh & (h == 0.0f)) |
+                          (hasLow & (l == 0.0f)) | (hasClose & (c == 0.0f));
         const bool hasRange = hasHigh & hasLow;
-        const bool suspect = zero | (otherwisePositive & (c < 0)) | (hasRange & (h < l)) |
-                             (hasRange & ((hasOpen & ((o < l) | (o > h))) | (hasClose & ((c < l) | (c > h))))) |
-                             (hasVol & (v < 0)) | (hasOi & (oi < 0));
+        const bool suspect =
+            zero | (otherwisePositive & (c < 0)) | (hasRange & (h < l)) |
+            (hasRange & ((hasOpen & ((o < l) | (o > h))) | (hasClose & ((c < l) | (c > h))))) |
+            (hasVol & (v < 0)) | (hasOi & (oi < 0));
         if (suspect) {
             bool rangeDone = true;
             if (zero) {
                 std::string fields;
-                const std::pair<bool, float> prices[] = {{hasOpen, o}, {hasHigh, h}, {hasLow, l}, {hasClose, c}};
+                const std::pair<bool, float> prices[] = {
+                    {hasOpen, o}, {hasHigh, h}, {hasLow, l}, {hasClose, c}};
                 for (int k = 0; k < 4; ++k) {
                     if (!prices[k].first || prices[k].second != 0.0f) continue;
                     if (!fields.empty()) fields += ", ";
@@ -580,10 +614,12 @@ void Checker::checkQuotes(const MasterEntry& e, const SeriesFiles& sf, const std
             } else {
                 rangeDone = false;
             }
-            if (!rangeDone && hasHigh && hasLow && ((hasOpen && (o < l || o > h)) || (hasClose && (c < l || c > h)))) {
+            if (!rangeDone && hasHigh && hasLow &&
+                ((hasOpen && (o < l || o > h)) || (hasClose && (c < l || c > h)))) {
                 std::string out;
                 if (hasOpen && (o < l || o > h)) out = "OPEN = " + ValueText(o);
-                if (hasClose && (c < l || c > h)) out += (out.empty() ? "" : ", ") + ("CLOSE = " + ValueText(c));
+                if (hasClose && (c < l || c > h))
+                    out += (out.empty() ? "" : ", ") + ("CLOSE = " + ValueText(c));
                 Finding& f = quoteFinding(FindingKind::kOutsideRange, i);
                 f.what = "open or close outside the day's range";
                 f.expected = "within LOW " + ValueText(l) + " .. HIGH " + ValueText(h);
@@ -592,7 +628,8 @@ void Checker::checkQuotes(const MasterEntry& e, const SeriesFiles& sf, const std
             if ((hasVol && v < 0) || (hasOi && oi < 0)) {
                 std::string negative;
                 if (hasVol && v < 0) negative = "VOL = " + ValueText(v);
-                if (hasOi && oi < 0) negative += (negative.empty() ? "" : ", ") + ("OI = " + ValueText(oi));
+                if (hasOi && oi < 0)
+                    negative += (negative.empty() ? "" : ", ") + ("OI = " + ValueText(oi));
                 Finding& f = quoteFinding(FindingKind::kNegativeVolume, i);
                 f.what = "negative volume or open interest";
                 f.expected = "0 or more";
@@ -622,8 +659,8 @@ void Checker::checkQuotes(const MasterEntry& e, const SeriesFiles& sf, const std
                 const SplitDay db{c, h, l};
                 if (const auto ratio = TestSplitPair(da, db)) {
                     Finding& f = quoteFinding(FindingKind::kSplitCandidate, i);
-                    f.what = "possible " + std::to_string(ratio->p) + " for " + std::to_string(ratio->q) +
-                             " split not recorded";
+                    f.what = "possible " + std::to_string(ratio->p) + " for " +
+                             std::to_string(ratio->q) + " split not recorded";
                     f.expected = "a close near " + ValueText(ca);
                     f.found = "CLOSE = " + ValueText(c);
                 }
@@ -636,8 +673,8 @@ void Checker::checkQuotes(const MasterEntry& e, const SeriesFiles& sf, const std
 void Checker::checkDirectory() {
     std::error_code ec;
     std::vector<fs::path> names;
-    for (fs::directory_iterator it(dirSep_.empty() ? fs::path(".") : fs::path(dirSep_), ec), end; !ec && it != end;
-         it.increment(ec)) {
+    for (fs::directory_iterator it(dirSep_.empty() ? fs::path(".") : fs::path(dirSep_), ec), end;
+         !ec && it != end; it.increment(ec)) {
         std::error_code e2;
         if (!it->is_regular_file(e2)) continue;
         names.push_back(it->path());
@@ -651,7 +688,8 @@ void Checker::checkDirectory() {
             Finding& f = add(FindingKind::kUnlistedDataFile, p.filename().string());
             f.what = "no record lists this file";
             f.expected = "a record with file number " + std::to_string(n);
-            f.found = "none in " + masterName_ + (xmaster_.state != ExtIndexState::kAbsent ? " or " + xmasterName_ : "");
+            f.found = "none in " + masterName_ +
+                      (xmaster_.state != ExtIndexState::kAbsent ? " or " + xmasterName_ : "");
             continue;
         }
         if (IsTemporaryUpper(upper)) {
@@ -715,26 +753,36 @@ int DataFileNumber(const std::string& upper, std::string* ext) {
     return n;
 }
 
-FindingClass ClassOf(FindingKind kind) { return InfoOf(kind).cls; }
+FindingClass ClassOf(FindingKind kind) {
+    return InfoOf(kind).cls;
+}
 
 std::string_view ClassName(FindingClass cls) {
     switch (cls) {
-        case FindingClass::kDamage: return "damage";
-        case FindingClass::kSuspect: return "suspect";
-        case FindingClass::kLeftover: return "leftover";
+        case FindingClass::kDamage:
+            return "damage";
+        case FindingClass::kSuspect:
+            return "suspect";
+        case FindingClass::kLeftover:
+            return "leftover";
     }
     return "damage";
 }
 
-std::string_view KindName(FindingKind kind) { return InfoOf(kind).name; }
+std::string_view KindName(FindingKind kind) {
+    return InfoOf(kind).name;
+}
 
-bool IsTemporaryFileName(std::string_view name) { return IsTemporaryUpper(ToUpperAscii(name)); }
+bool IsTemporaryFileName(std::string_view name) {
+    return IsTemporaryUpper(ToUpperAscii(name));
+}
 
 int WeekdaysBetween(DateCode earlier, DateCode later) {
     if (later <= earlier + 1) return 0;
     // Weekdays in days 1..d counted from a Sunday; day 1 (1 January 1961) was a Sunday.
     auto upTo = [](long long d) {
-        const long long shifted = d + 7LL * 100000;  // keep it positive; 100,000 weeks is a multiple of 7
+        const long long shifted =
+            d + 7LL * 100000;  // keep it positive; 100,000 weeks is a multiple of 7
         const long long weeks = shifted / 7, rest = shifted % 7;
         // rest days after a whole week starting Sunday: Sunday (rest 1) is no weekday.
         return weeks * 5 + std::max(0LL, std::min(rest - 1, 5LL));
@@ -742,7 +790,8 @@ int WeekdaysBetween(DateCode earlier, DateCode later) {
     return static_cast<int>(upTo(later - 1) - upTo(earlier));
 }
 
-CheckReport CheckPortfolio(const std::string& directory, const CheckOptions& options, const CheckObserver& observer) {
+CheckReport CheckPortfolio(const std::string& directory, const CheckOptions& options,
+                           const CheckObserver& observer) {
     CheckReport report;
     Checker(directory, options, report).run(observer);
     return report;
@@ -774,7 +823,8 @@ std::string FindingLine(const Finding& f) {
     if (!f.symbol.empty()) line += "  " + f.symbol;
     if (const std::string place = FindingPlace(f); !place.empty()) line += " " + place;
     line += ": " + f.what;
-    if (!f.expected.empty() || !f.found.empty()) line += ": expected " + f.expected + ", found " + f.found;
+    if (!f.expected.empty() || !f.found.empty())
+        line += ": expected " + f.expected + ", found " + f.found;
     return line;
 }
 

@@ -26,40 +26,40 @@ enum class FindingClass : std::uint8_t { kDamage, kSuspect, kLeftover };
 
 enum class FindingKind : std::uint8_t {
     // Index files.
-    kMasterCount,        // MASTER's header count against the whole records it holds
-    kMasterCutRecord,    // MASTER ends in part of a record
-    kEmasterDisagrees,   // EMASTER set aside: its size, count or file numbers disagree with MASTER
-    kXmasterBroken,      // XMASTER set aside: magic, counts, size or next free number
-    kMissingDataFile,    // a record whose quote file is not there
-    kUnreadableDataFile, // a quote file that is there but cannot be read
-    kUnlistedDataFile,   // F<n>.DAT / .MWD / .DOP that no record lists
-    kSharedFileNumber,   // a second record naming a file number another one names
-    kBlankSymbol,        // a record without a symbol text
-    kDuplicateSymbol,    // a symbol another record has (any letter case)
-    kUnfitText,          // a symbol or name holding a byte the text rule refuses
+    kMasterCount,         // MASTER's header count against the whole records it holds
+    kMasterCutRecord,     // MASTER ends in part of a record
+    kEmasterDisagrees,    // EMASTER set aside: its size, count or file numbers disagree with MASTER
+    kXmasterBroken,       // XMASTER set aside: magic, counts, size or next free number
+    kMissingDataFile,     // a record whose quote file is not there
+    kUnreadableDataFile,  // a quote file that is there but cannot be read
+    kUnlistedDataFile,    // F<n>.DAT / .MWD / .DOP that no record lists
+    kSharedFileNumber,    // a second record naming a file number another one names
+    kBlankSymbol,         // a record without a symbol text
+    kDuplicateSymbol,     // a symbol another record has (any letter case)
+    kUnfitText,           // a symbol or name holding a byte the text rule refuses
     // Quote files.
-    kDatCount,           // the header's last record number against the file's size
-    kNoLayout,           // the record length has no layout (no DOP, no default)
-    kRecordShape,        // record length / field count impossible
-    kDopIgnored,         // a DOP that the readers set aside
-    kOutOfOrder,         // a quote dated before the one ahead of it
-    kRepeatedQuote,      // a quote identical to the one ahead of it
-    kRepeatedDate,       // the date (and time) of the one ahead of it, other values
-    kDateOutOfRange,     // a date real that is no day from 1900 to 2199
-    kNoRealForm,         // a field whose bytes are no MBF real any writer makes
+    kDatCount,        // the header's last record number against the file's size
+    kNoLayout,        // the record length has no layout (no DOP, no default)
+    kRecordShape,     // record length / field count impossible
+    kDopIgnored,      // a DOP that the readers set aside
+    kOutOfOrder,      // a quote dated before the one ahead of it
+    kRepeatedQuote,   // a quote identical to the one ahead of it
+    kRepeatedDate,    // the date (and time) of the one ahead of it, other values
+    kDateOutOfRange,  // a date real that is no day from 1900 to 2199
+    kNoRealForm,      // a field whose bytes are no MBF real any writer makes
     // Index against data.
-    kIndexDate,          // an index file's first or last date against the quotes
+    kIndexDate,  // an index file's first or last date against the quotes
     // Quote sanity.
     kHighBelowLow,
-    kOutsideRange,       // open or close outside [low, high]
+    kOutsideRange,  // open or close outside [low, high]
     kZeroPrice,
-    kNegativeClose,      // in a series otherwise positive
-    kNegativeVolume,     // volume or open interest below 0
-    kGap,                // more weekdays without a quote than allowed, in a daily series
-    kSplitCandidate,     // a jump the split search takes for an unrecorded split
+    kNegativeClose,   // in a series otherwise positive
+    kNegativeVolume,  // volume or open interest below 0
+    kGap,             // more weekdays without a quote than allowed, in a daily series
+    kSplitCandidate,  // a jump the split search takes for an unrecorded split
     // Leftovers.
-    kTemporaryFile,      // .NEW, .~NU and the like of an interrupted change
-    kNewerBackup,        // MASTER.BAK / EMASTER.BAK / XMASTER.BAK newer than its file
+    kTemporaryFile,  // .NEW, .~NU and the like of an interrupted change
+    kNewerBackup,    // MASTER.BAK / EMASTER.BAK / XMASTER.BAK newer than its file
 };
 
 // The class of a kind, and short names for reports and scripts ("damage", "dat-count").
@@ -78,8 +78,8 @@ struct Finding {
     int quote = -1;         // the quote (0-based, oldest first), or -1
     DateCode date = kNoDate;
     TimeCode time = 0;
-    bool hasTime = false;   // an intraday quote: time says which bar of the date
-    std::string what;       // what is wrong, in a few words
+    bool hasTime = false;  // an intraday quote: time says which bar of the date
+    std::string what;      // what is wrong, in a few words
     std::string expected;
     std::string found;
     // False where the mechanical repair of its kind has nothing to work from (a blank
@@ -108,7 +108,7 @@ struct CheckReport {
     std::string directory;
     std::string masterFile;  // as named on disk
     bool cancelled = false;
-    int securities = 0;      // securities the index files list
+    int securities = 0;  // securities the index files list
     std::vector<Finding> findings;
 };
 

@@ -43,7 +43,8 @@ void PrintFindings(const CliStreams& io, const std::vector<Finding>& findings, b
         }
         io.out << Latin1ToUtf8(FindingLine(f)) << (IsRepairable(f) ? " [repairable]" : "") << '\n';
         // Quotes are never changed by the check: it says how to open the quote instead.
-        if (!hint.empty() && !IsRepairable(f)) io.out << "    to edit: " << kProgram << " " << hint << '\n';
+        if (!hint.empty() && !IsRepairable(f))
+            io.out << "    to edit: " << kProgram << " " << hint << '\n';
     }
 }
 
@@ -55,16 +56,20 @@ std::string Summary(const std::vector<Finding>& findings) {
         ++counts[static_cast<int>(f.cls)];
         if (IsRepairable(f)) ++repairable;
     }
-    return std::to_string(findings.size()) + (findings.size() == 1 ? " finding" : " findings") + " (" +
-           std::to_string(counts[0]) + " damage, " + std::to_string(counts[1]) + " suspect, " +
-           std::to_string(counts[2]) + " leftover; " + std::to_string(repairable) + " repairable)";
+    return std::to_string(findings.size()) + (findings.size() == 1 ? " finding" : " findings") +
+           " (" + std::to_string(counts[0]) + " damage, " + std::to_string(counts[1]) +
+           " suspect, " + std::to_string(counts[2]) + " leftover; " + std::to_string(repairable) +
+           " repairable)";
 }
 
 const char* ChangeVerb(FileChange::Kind kind) {
     switch (kind) {
-        case FileChange::Kind::kCreated: return "created";
-        case FileChange::Kind::kReplaced: return "replaced";
-        case FileChange::Kind::kRemoved: return "removed";
+        case FileChange::Kind::kCreated:
+            return "created";
+        case FileChange::Kind::kReplaced:
+            return "replaced";
+        case FileChange::Kind::kRemoved:
+            return "removed";
     }
     return "changed";
 }
@@ -89,8 +94,8 @@ int RunCheck(const CheckArgs& a, const CliStreams& io) {
     for (const std::string& dir : dirs) {
         CheckReport report = CheckPortfolio(dir, options);
         if (report.status != kSuccess) {
-            io.err << kProgram << ": " << (report.masterFile.empty() ? dir : report.masterFile) << ": "
-                   << DataStatusName(report.status) << " (no portfolio can be checked)\n";
+            io.err << kProgram << ": " << (report.masterFile.empty() ? dir : report.masterFile)
+                   << ": " << DataStatusName(report.status) << " (no portfolio can be checked)\n";
             ioError = true;
             continue;
         }
@@ -102,13 +107,17 @@ int RunCheck(const CheckArgs& a, const CliStreams& io) {
                 if (!a.json) PrintFindings(io, report.findings, false);
                 if (!a.yes) {
                     if (!io.inIsTerminal) {
-                        io.err << kProgram << ": check: nothing repaired; give --yes to repair without being asked\n";
+                        io.err << kProgram
+                               << ": check: nothing repaired; give --yes to repair without being "
+                                  "asked\n";
                         return kExitError;
                     }
-                    io.err << "Repair " << repairable.size() << " finding" << (repairable.size() == 1 ? "" : "s")
-                           << " in " << dir << "? [y/N] " << std::flush;
+                    io.err << "Repair " << repairable.size() << " finding"
+                           << (repairable.size() == 1 ? "" : "s") << " in " << dir << "? [y/N] "
+                           << std::flush;
                     std::string answer;
-                    if (!std::getline(io.in, answer) || (answer != "y" && answer != "Y" && answer != "yes")) {
+                    if (!std::getline(io.in, answer) ||
+                        (answer != "y" && answer != "Y" && answer != "yes")) {
                         io.err << kProgram << ": check: nothing repaired\n";
                         remain = true;
                         continue;
@@ -122,14 +131,17 @@ int RunCheck(const CheckArgs& a, const CliStreams& io) {
                 UndoableChange change(dir);
                 const std::string label = RepairLabel(repairable.size());
                 for (int round = 0; round < kRepairRounds && !repairable.empty(); ++round) {
-                    const RepairOutcome outcome = RepairFindings(repairable, change.fs(), [&](const Finding& f) {
-                        const SecurityNames names = SuggestedNames(f);
-                        if (std::none_of(adopted.begin(), adopted.end(), [&](const auto& e) { return e.first == f.file; }))
-                            adopted.emplace_back(f.file, names);
-                        return std::optional<SecurityNames>(names);
-                    });
+                    const RepairOutcome outcome =
+                        RepairFindings(repairable, change.fs(), [&](const Finding& f) {
+                            const SecurityNames names = SuggestedNames(f);
+                            if (std::none_of(adopted.begin(), adopted.end(),
+                                             [&](const auto& e) { return e.first == f.file; }))
+                                adopted.emplace_back(f.file, names);
+                            return std::optional<SecurityNames>(names);
+                        });
                     for (const FileChange& c : outcome.result.changes)
-                        io.err << kProgram << ": " << ChangeVerb(c.kind) << " " << c.path.string() << '\n';
+                        io.err << kProgram << ": " << ChangeVerb(c.kind) << " " << c.path.string()
+                               << '\n';
                     for (const std::string& failure : outcome.failures)
                         io.err << kProgram << ": not repaired: " << failure << '\n';
                     report = CheckPortfolio(dir, options);
@@ -147,13 +159,15 @@ int RunCheck(const CheckArgs& a, const CliStreams& io) {
                 }
                 // Said of the files the portfolio now lists, not of those asked for.
                 for (const auto& entry : adopted) {
-                    const std::string& file = entry.first;  // named, not bound: the lambda captures it
-                    const bool stillUnlisted = std::any_of(report.findings.begin(), report.findings.end(), [&](const Finding& f) {
-                        return f.kind == FindingKind::kUnlistedDataFile && f.file == file;
-                    });
+                    const std::string& file =
+                        entry.first;  // named, not bound: the lambda captures it
+                    const bool stillUnlisted = std::any_of(
+                        report.findings.begin(), report.findings.end(), [&](const Finding& f) {
+                            return f.kind == FindingKind::kUnlistedDataFile && f.file == file;
+                        });
                     if (!stillUnlisted)
-                        io.err << kProgram << ": " << file << " is added as " << entry.second.symbol << " ("
-                               << entry.second.name << ")\n";
+                        io.err << kProgram << ": " << file << " is added as " << entry.second.symbol
+                               << " (" << entry.second.name << ")\n";
                 }
                 if (!a.json) io.out << "after repair:\n";
             }
@@ -175,7 +189,8 @@ void DefineCheck(CLI::App& c, const CommandSetup& setup) {
     c.add_flag("--repair", a->repair, "Mend what is mechanical (asks first, unless --yes)");
     c.add_flag("--yes", a->yes, "Repair without asking");
     c.add_flag("--json", a->json, "One JSON object per finding, one per line");
-    c.add_option("--max-gap", a->maxGap, "Weekdays a daily series may go without a quote (default 10)");
+    c.add_option("--max-gap", a->maxGap,
+                 "Weekdays a daily series may go without a quote (default 10)");
     c.callback([a, setup] { setup.run = [a, &io = setup.io] { return RunCheck(*a, io); }; });
 }
 

@@ -12,22 +12,22 @@
 #include <system_error>
 
 #include "cli/checkcommand.h"
-#include "cli/importcommands.h"
-#include "cli/undocommands.h"
 #include "cli/clicommon.h"
+#include "cli/importcommands.h"
 #include "cli/quotecommands.h"
 #include "cli/symbolcommands.h"
-#include "demo/damageddb.h"
-#include "demo/demodb.h"
-#include "datafiles/ascii.h"
+#include "cli/undocommands.h"
 #include "commands/datafacts/facttexts.h"
 #include "commands/symbols/symbolops.h"
+#include "datafiles/ascii.h"
 #include "datafiles/datafacts.h"
 #include "datafiles/encoding.h"
 #include "datafiles/fileio.h"
 #include "datafiles/master.h"
 #include "datafiles/quotefiles.h"
 #include "datafiles/status.h"
+#include "demo/damageddb.h"
+#include "demo/demodb.h"
 #include "discovery/pathfilter.h"
 #include "discovery/portfoliosearch.h"
 #include "discovery/seriescursor.h"
@@ -58,7 +58,8 @@ std::string DateText(const std::uint8_t* mbf) {
 
 // A DAT file that holds another number of whole quotes than its header says: Barwise
 // shows the quotes both agree on and says nothing, so this is a warning, not a failure.
-void NoteQuoteCount(const CliStreams& io, const std::string& datFile, std::int64_t held, int header) {
+void NoteQuoteCount(const CliStreams& io, const std::string& datFile, std::int64_t held,
+                    int header) {
     if (held < 0 || held == header) return;
     io.err << kProgram << ": " << datFile << " holds " << held << " quote" << (held == 1 ? "" : "s")
            << ", its header says " << header << '\n';
@@ -67,22 +68,29 @@ void NoteQuoteCount(const CliStreams& io, const std::string& datFile, std::int64
 // The text a symbols-grid row stands for as a key: the symbol text, or for a record
 // listed under its name, the name without its trailing blanks (FindSymbol compares names
 // so, and barwise-cli never repairs MASTER).
-std::string RowKey(const SymbolRow& row) { return SymbolText(row.record).empty() ? TrimPadding(row.symbol) : row.symbol; }
+std::string RowKey(const SymbolRow& row) {
+    return SymbolText(row.record).empty() ? TrimPadding(row.symbol) : row.symbol;
+}
 
 // ----- portfolios -----
 
-int RunPortfolios(const CliStreams& io, const std::string& rootArg, const std::optional<std::string>& filter) {
+int RunPortfolios(const CliStreams& io, const std::string& rootArg,
+                  const std::optional<std::string>& filter) {
     const std::string root = NormalizeSearchRoot(rootArg);
     std::error_code ec;
     fs::path check(root);
     // A bare drive ("P:") stands for its root directory.
-    if (check.has_root_name() && !check.has_root_directory() && check.relative_path().empty()) check /= "\\";
-    if (!fs::is_directory(check, ec)) return DataFailure(io, root, kFileNotFound, "not a directory");
-    const SearchOptions options = VolumeSearchOptions(root, filter.has_value(), ToUpperAscii(filter.value_or("")));
+    if (check.has_root_name() && !check.has_root_directory() && check.relative_path().empty())
+        check /= "\\";
+    if (!fs::is_directory(check, ec))
+        return DataFailure(io, root, kFileNotFound, "not a directory");
+    const SearchOptions options =
+        VolumeSearchOptions(root, filter.has_value(), ToUpperAscii(filter.value_or("")));
     std::vector<std::string> found;
     SearchDirectory(root, found, options);
     if (found.empty()) {
-        io.err << "No master files found under " << root << "\n\n(Is your Portfolio Search Filter setting correct?)\n";
+        io.err << "No master files found under " << root
+               << "\n\n(Is your Portfolio Search Filter setting correct?)\n";
         return kExitOk;
     }
     std::string text;
@@ -100,7 +108,8 @@ int RunSymbols(const CliStreams& io, const std::string& dir) {
     const fs::path master = MasterPathOf(dir);
     const SymbolListing listing = ListSymbols(master);
     if (listing.status != kSuccess) return DataFailure(io, master.string(), listing.status);
-    if (const std::string notice = OverLimitText(listing.headerCount); !notice.empty()) io.err << notice << '\n';
+    if (const std::string notice = OverLimitText(listing.headerCount); !notice.empty())
+        io.err << notice << '\n';
     std::string text = "SYMBOL,NAME,FILE,RECLEN,FIELDS,FIRST,LAST,PERIOD,INDEX\n";
     for (const SymbolRow& row : listing.rows) {
         const MasterRecord& r = row.record;
@@ -112,7 +121,9 @@ int RunSymbols(const CliStreams& io, const std::string& dir) {
         text += ',' + DateText(&r.bytes[kMasterFirstDateOffset]);
         text += ',' + DateText(&r.bytes[kMasterLastDateOffset]);
         const char period = r.period();
-        text += ',' + CsvField(Latin1ToUtf8(static_cast<unsigned char>(period) > 0x20 ? std::string(1, period) : std::string()));
+        text += ',' + CsvField(Latin1ToUtf8(static_cast<unsigned char>(period) > 0x20
+                                                ? std::string(1, period)
+                                                : std::string()));
         text += row.id.inXmaster() ? ",XMASTER\n" : ",MASTER\n";
     }
     io.out << text;
@@ -131,8 +142,10 @@ int RunFacts(const CliStreams& io, const std::string& dir, const std::string& sy
         // Find the step that failed, to name its file and status.
         SeriesCursor cursor;
         const DataStatus status = cursor.openKey(dir, key);
-        const std::string file = cursor.datPath().empty() ? MasterPathOf(dir).string() : cursor.datPath().string();
-        return DataFailure(io, file, status == kSuccess ? kFileRead : status, "symbol " + symbolArg);
+        const std::string file =
+            cursor.datPath().empty() ? MasterPathOf(dir).string() : cursor.datPath().string();
+        return DataFailure(io, file, status == kSuccess ? kFileRead : status,
+                           "symbol " + symbolArg);
     }
     std::string text;
     for (const FactLine& f : FactLines(facts)) {
@@ -149,8 +162,9 @@ int RunFacts(const CliStreams& io, const std::string& dir, const std::string& sy
     }
     io.out << text;
     if (found) {
-        NoteQuoteCount(io, SeriesFilePath(id.directory, record.fileNumber(), DataExtensionOf(id)).string(), facts.quotesInFile,
-                       facts.quoteCount);
+        NoteQuoteCount(
+            io, SeriesFilePath(id.directory, record.fileNumber(), DataExtensionOf(id)).string(),
+            facts.quotesInFile, facts.quoteCount);
     }
     return kExitOk;
 }
@@ -173,7 +187,9 @@ struct ExportArgs {
 };
 
 // The name itself or the file a link of that name leads to.
-bool NamesQuoteData(const std::string& output) { return IsQuoteDataFileName(output); }
+bool NamesQuoteData(const std::string& output) {
+    return IsQuoteDataFileName(output);
+}
 
 // What writing an output file came to: the status of what produced the content (a read
 // failure, say) and the status of the output itself.
@@ -209,12 +225,14 @@ int OutputFailure(const CliStreams& io, const std::string& output, DataStatus st
     if (status == kFileOpen && fs::is_fifo(fs::status(output, ec)))
         return DataFailure(io, output, status, "a pipe that no program reads from");
     if (status == kReadOnly) return DataFailure(io, output, status, "is read-only");
-    return DataFailure(io, output, status, status == kFileOpen ? "cannot be created" : "file export error");
+    return DataFailure(io, output, status,
+                       status == kFileOpen ? "cannot be created" : "file export error");
 }
 
 int RunExport(const CliStreams& io, const ExportArgs& a) {
     const int chosen = (!a.symbol.empty() ? 1 : 0) + (a.fileNumber ? 1 : 0) + (a.all ? 1 : 0);
-    if (chosen != 1) return UsageFailure(io, "export: give exactly one of SYMBOL, --file N and --all");
+    if (chosen != 1)
+        return UsageFailure(io, "export: give exactly one of SYMBOL, --file N and --all");
     ExportOptions options;
     options.delimiter = a.delim == "comma" ? ',' : a.delim == "tab" ? '\t' : ' ';
     options.newestFirst = a.newestFirst;
@@ -223,24 +241,28 @@ int RunExport(const CliStreams& io, const ExportArgs& a) {
     options.time = a.time;
     options.fullPrecision = a.fullPrecision;
     if (!a.omit.empty()) {
-        static const std::map<std::string, int> kNames = {{"open", kExportOpen}, {"high", kExportHigh},
-                                                          {"low", kExportLow},   {"close", kExportClose},
-                                                          {"vol", kExportVol},   {"oi", kExportOi}};
+        static const std::map<std::string, int> kNames = {
+            {"open", kExportOpen},   {"high", kExportHigh}, {"low", kExportLow},
+            {"close", kExportClose}, {"vol", kExportVol},   {"oi", kExportOi}};
         std::stringstream list(a.omit);
         std::string item;
         while (std::getline(list, item, ',')) {
             const auto it = kNames.find(item);
-            if (it == kNames.end()) return UsageFailure(io, "export: --omit takes open,high,low,close,vol,oi, not '" + item + "'");
+            if (it == kNames.end())
+                return UsageFailure(
+                    io, "export: --omit takes open,high,low,close,vol,oi, not '" + item + "'");
             options.omit[static_cast<std::size_t>(it->second)] = true;
         }
     }
 
     if (a.all) {
-        if (a.output.empty() || a.output == "-") return UsageFailure(io, "export --all needs -o DIRECTORY");
+        if (a.output.empty() || a.output == "-")
+            return UsageFailure(io, "export --all needs -o DIRECTORY");
         const fs::path outDir(a.output);
         std::error_code ec;
         fs::create_directories(outDir, ec);
-        if (!fs::is_directory(outDir, ec)) return DataFailure(io, outDir.string(), kFileOpen, "not a directory");
+        if (!fs::is_directory(outDir, ec))
+            return DataFailure(io, outDir.string(), kFileOpen, "not a directory");
         // Every entry the file holds, as the symbols grid lists them, each by its identity.
         const MasterFile master = ReadMasterFile(a.dir);
         if (master.status != kSuccess) return DataFailure(io, master.path.string(), master.status);
@@ -254,14 +276,16 @@ int RunExport(const CliStreams& io, const ExportArgs& a) {
             if (r.isSubdirEntry() || !WithinCount(master, e.id)) continue;
             const std::string txt = "F" + std::to_string(r.fileNumber()) + ".txt";
             if (!done.insert(r.fileNumber()).second) {
-                io.err << kProgram << ": " << master.path.string() << ": file number " << r.fileNumber()
-                       << " appears more than once; " << txt << " holds the first\n";
+                io.err << kProgram << ": " << master.path.string() << ": file number "
+                       << r.fileNumber() << " appears more than once; " << txt
+                       << " holds the first\n";
                 continue;
             }
             const fs::path target = outDir / txt;
             if (NamesQuoteData(target.string())) {  // a link to a data file
                 ++failures;
-                io.err << kProgram << ": refusing to write over a quote-data file: " << target.string() << '\n';
+                io.err << kProgram
+                       << ": refusing to write over a quote-data file: " << target.string() << '\n';
                 continue;
             }
             ExportStats stats;
@@ -270,8 +294,8 @@ int RunExport(const CliStreams& io, const ExportArgs& a) {
             });
             if (w.content != kSuccess) {
                 ++failures;
-                DataFailure(io, stats.datFile.empty() ? master.path.string() : stats.datFile, w.content,
-                            SecurityLabel(r, e.id.position));
+                DataFailure(io, stats.datFile.empty() ? master.path.string() : stats.datFile,
+                            w.content, SecurityLabel(r, e.id.position));
                 continue;
             }
             if (w.output != kSuccess) {
@@ -283,7 +307,8 @@ int RunExport(const CliStreams& io, const ExportArgs& a) {
             ++files;
             quotes += stats.quotes;
         }
-        io.err << "Exported " << files << " securities, " << quotes << " quotes to " << outDir.string() << '\n';
+        io.err << "Exported " << files << " securities, " << quotes << " quotes to "
+               << outDir.string() << '\n';
         return failures == 0 && !countMismatch ? kExitOk : kExitDataFailure;
     }
 
@@ -293,7 +318,8 @@ int RunExport(const CliStreams& io, const ExportArgs& a) {
     if (!selected) return status;
     const bool toStdout = a.output.empty() || a.output == "-";
     if (!toStdout && NamesQuoteData(a.output)) {
-        return UsageFailure(io, "export: refusing to write over a quote-data file name: " + a.output);
+        return UsageFailure(io,
+                            "export: refusing to write over a quote-data file name: " + a.output);
     }
     ExportStats stats;
     auto exportTo = [&](std::ostream& stream) {
@@ -307,14 +333,16 @@ int RunExport(const CliStreams& io, const ExportArgs& a) {
         w = WriteOutput(fs::path(a.output), exportTo);
     }
     if (w.content != kSuccess) {
-        const std::string what =
-            a.fileNumber ? SecurityLabel(selected->record, selected->id.position) : "symbol " + a.symbol;
+        const std::string what = a.fileNumber
+                                     ? SecurityLabel(selected->record, selected->id.position)
+                                     : "symbol " + a.symbol;
         const std::string where = !stats.datFile.empty() && w.content != kFileNotFound
                                       ? stats.datFile
                                       : MasterPathOf(selected->id.directory).string();
         return DataFailure(io, where, w.content, what);
     }
-    if (w.output != kSuccess) return OutputFailure(io, toStdout ? std::string("standard output") : a.output, w.output);
+    if (w.output != kSuccess)
+        return OutputFailure(io, toStdout ? std::string("standard output") : a.output, w.output);
     NoteQuoteCount(io, stats.datFile, stats.quotesInFile, stats.headerQuotes);
     return kExitOk;
 }
@@ -324,7 +352,8 @@ int RunExport(const CliStreams& io, const ExportArgs& a) {
 int RunSplitSearch(const CliStreams& io, const std::string& dir, const std::string& output) {
     const bool toFile = !output.empty() && output != "-";
     if (toFile && NamesQuoteData(output)) {
-        return UsageFailure(io, "split-search: refusing to write over a quote-data file name: " + output);
+        return UsageFailure(
+            io, "split-search: refusing to write over a quote-data file name: " + output);
     }
     const fs::path master = MasterPathOf(dir);
     const SymbolListing listing = ListSymbols(master);
@@ -343,12 +372,17 @@ int RunSplitSearch(const CliStreams& io, const std::string& dir, const std::stri
 
     std::string lines;
     SplitScanObserver observer;
-    observer.result = [&](const std::string& line) { lines += Latin1ToUtf8(line) + (toFile ? "\r\n" : "\n"); };
-    observer.fewerThanTwo = [&](const std::string&, const std::string& message) { io.err << Latin1ToUtf8(message) << '\n'; };
-    observer.unreadable = [&](const std::string&, const std::string& message) { io.err << Latin1ToUtf8(message) << '\n'; };
-    observer.quoteCount = [&](const std::string&, const std::string& file, std::int64_t held, int header) {
-        NoteQuoteCount(io, file, held, header);
+    observer.result = [&](const std::string& line) {
+        lines += Latin1ToUtf8(line) + (toFile ? "\r\n" : "\n");
     };
+    observer.fewerThanTwo = [&](const std::string&, const std::string& message) {
+        io.err << Latin1ToUtf8(message) << '\n';
+    };
+    observer.unreadable = [&](const std::string&, const std::string& message) {
+        io.err << Latin1ToUtf8(message) << '\n';
+    };
+    observer.quoteCount = [&](const std::string&, const std::string& file, std::int64_t held,
+                              int header) { NoteQuoteCount(io, file, held, header); };
     const SplitScanResult result = ScanForSplits(targets, observer);
 
     if (toFile && result.end != SplitScanEnd::kDone) {
@@ -386,18 +420,21 @@ int RunMakeDemo(const CliStreams& io, const std::string& dir, bool large, bool d
     DemoResult result = WriteDemoDatabase(fs::path(dir), large);
     if (result.status == kSuccess && damaged) {
         // Beside the demo's portfolios, in the directory make-demo has just marked as its own.
-        const DemoResult d = WriteDamagedPortfolio(fs::path(dir) / std::string(kDamagedPortfolioName));
+        const DemoResult d =
+            WriteDamagedPortfolio(fs::path(dir) / std::string(kDamagedPortfolioName));
         if (d.status != kSuccess) return DataFailure(io, d.file, d.status);
         result.portfolios += d.portfolios;
         result.securities += d.securities;
         result.quotes += d.quotes;
     }
     if (result.status == kFileExists) {
-        return DataFailure(io, result.file, result.status, "not empty and not written by make-demo; nothing written");
+        return DataFailure(io, result.file, result.status,
+                           "not empty and not written by make-demo; nothing written");
     }
     if (result.status != kSuccess) return DataFailure(io, result.file, result.status);
-    io.err << "Wrote " << result.portfolios << " portfolio" << (result.portfolios == 1 ? "" : "s") << ", "
-           << result.securities << " securities, " << result.quotes << " quotes into " << dir << '\n';
+    io.err << "Wrote " << result.portfolios << " portfolio" << (result.portfolios == 1 ? "" : "s")
+           << ", " << result.securities << " securities, " << result.quotes << " quotes into "
+           << dir << '\n';
     return kExitOk;
 }
 
@@ -410,14 +447,18 @@ void DefinePortfolios(CLI::App& c, const CommandSetup& setup) {
     };
     auto a = std::make_shared<Args>();
     c.add_option("ROOT", a->root, "Directory to search from")->required();
-    c.add_option("--filter", a->filter, "Search only paths like PATH (the Portfolio Search Filter)");
-    c.callback([a, setup] { setup.run = [a, &io = setup.io] { return RunPortfolios(io, a->root, a->filter); }; });
+    c.add_option("--filter", a->filter,
+                 "Search only paths like PATH (the Portfolio Search Filter)");
+    c.callback([a, setup] {
+        setup.run = [a, &io = setup.io] { return RunPortfolios(io, a->root, a->filter); };
+    });
 }
 
 void DefineSymbols(CLI::App& c, const CommandSetup& setup) {
     auto dir = std::make_shared<std::string>();
     c.add_option("DIR", *dir, "Portfolio directory")->required();
-    c.callback([dir, setup] { setup.run = [dir, &io = setup.io] { return RunSymbols(io, *dir); }; });
+    c.callback(
+        [dir, setup] { setup.run = [dir, &io = setup.io] { return RunSymbols(io, *dir); }; });
 }
 
 void DefineExport(CLI::App& c, const CommandSetup& setup) {
@@ -426,14 +467,19 @@ void DefineExport(CLI::App& c, const CommandSetup& setup) {
     c.add_option("SYMBOL", ex->symbol, "Symbol or name, looked up as Barwise looks up a key");
     c.add_option("--file", ex->fileNumber, "Export the security with file number N (F<N>.DAT)")
         ->check(WholeNumberCheck);
-    c.add_flag("--all", ex->all, "Export every security of DIR into the directory PATH, one F<n>.txt each");
-    c.add_option("-o,--output", ex->output, "Output file (standard output when absent or -); a directory with --all");
-    c.add_option("--delim", ex->delim, "Column delimiter")->check(CLI::IsMember({"space", "comma", "tab"}));
-    c.add_option("--omit", ex->omit, "Columns to leave out: a comma list of open,high,low,close,vol,oi");
+    c.add_flag("--all", ex->all,
+               "Export every security of DIR into the directory PATH, one F<n>.txt each");
+    c.add_option("-o,--output", ex->output,
+                 "Output file (standard output when absent or -); a directory with --all");
+    c.add_option("--delim", ex->delim, "Column delimiter")
+        ->check(CLI::IsMember({"space", "comma", "tab"}));
+    c.add_option("--omit", ex->omit,
+                 "Columns to leave out: a comma list of open,high,low,close,vol,oi");
     c.add_flag("--newest-first", ex->newestFirst, "Newest quote first (default oldest first)");
     c.add_flag("--title", ex->title, "Add the title row");
     c.add_flag("--iso", ex->iso, "Dates as YYYY-MM-DD instead of MM/DD/YY");
-    c.add_flag("--time", ex->time, "A TIME column (HH:MM:SS) after the date, for a series that has times");
+    c.add_flag("--time", ex->time,
+               "A TIME column (HH:MM:SS) after the date, for a series that has times");
     c.add_flag("--full-precision", ex->fullPrecision,
                "Every value as the shortest text that reads back to the stored value");
     c.callback([ex, setup] { setup.run = [ex, &io = setup.io] { return RunExport(io, *ex); }; });
@@ -446,7 +492,9 @@ void DefineFacts(CLI::App& c, const CommandSetup& setup) {
     auto a = std::make_shared<Args>();
     c.add_option("DIR", a->dir, "Portfolio directory")->required();
     c.add_option("SYMBOL", a->symbol, "Symbol or name")->required();
-    c.callback([a, setup] { setup.run = [a, &io = setup.io] { return RunFacts(io, a->dir, a->symbol); }; });
+    c.callback([a, setup] {
+        setup.run = [a, &io = setup.io] { return RunFacts(io, a->dir, a->symbol); };
+    });
 }
 
 void DefineSplitSearch(CLI::App& c, const CommandSetup& setup) {
@@ -456,7 +504,9 @@ void DefineSplitSearch(CLI::App& c, const CommandSetup& setup) {
     auto a = std::make_shared<Args>();
     c.add_option("DIR", a->dir, "Portfolio directory")->required();
     c.add_option("-o,--output", a->output, "Save the result lines to FILE (CR LF line ends)");
-    c.callback([a, setup] { setup.run = [a, &io = setup.io] { return RunSplitSearch(io, a->dir, a->output); }; });
+    c.callback([a, setup] {
+        setup.run = [a, &io = setup.io] { return RunSplitSearch(io, a->dir, a->output); };
+    });
 }
 
 void DefineMakeDemo(CLI::App& c, const CommandSetup& setup) {
@@ -467,8 +517,10 @@ void DefineMakeDemo(CLI::App& c, const CommandSetup& setup) {
     };
     auto a = std::make_shared<Args>();
     c.add_option("DIR", a->dir, "Directory to write the demo database into")->required();
-    c.add_flag("--large", a->large, "One portfolio of 255 securities of 8,000 quotes each, for benchmarks");
-    c.add_flag("--damaged", a->damaged, "Also DIR/DAMAGED: one case of everything barwise-cli check finds");
+    c.add_flag("--large", a->large,
+               "One portfolio of 255 securities of 8,000 quotes each, for benchmarks");
+    c.add_flag("--damaged", a->damaged,
+               "Also DIR/DAMAGED: one case of everything barwise-cli check finds");
     c.callback([a, setup] {
         setup.run = [a, &io = setup.io] { return RunMakeDemo(io, a->dir, a->large, a->damaged); };
     });
@@ -476,14 +528,18 @@ void DefineMakeDemo(CLI::App& c, const CommandSetup& setup) {
 
 // Every subcommand: its name, what --help says of it, and its arguments and body.
 const std::vector<CliCommand> kCommands = {
-    {"portfolios", "List the portfolios (directories holding a MASTER file) at or below ROOT", DefinePortfolios},
-    {"symbols", "List the symbols of the portfolio DIR as the symbols grid shows them", DefineSymbols},
+    {"portfolios", "List the portfolios (directories holding a MASTER file) at or below ROOT",
+     DefinePortfolios},
+    {"symbols", "List the symbols of the portfolio DIR as the symbols grid shows them",
+     DefineSymbols},
     {"export", "Export the quotes of one security (or of all) as delimited text", DefineExport},
     {"facts", "Show the data facts of one security", DefineFacts},
-    {"split-search", "Search the portfolio DIR for jumps that look like unrecorded splits", DefineSplitSearch},
+    {"split-search", "Search the portfolio DIR for jumps that look like unrecorded splits",
+     DefineSplitSearch},
     {"make-demo", "Write the demo database into DIR", DefineMakeDemo},
     {"rename-symbol", "Give a security a new symbol and name", DefineRenameSymbol},
-    {"delete-symbol", "Take a security out of MASTER and remove its data files", DefineDeleteSymbol},
+    {"delete-symbol", "Take a security out of MASTER and remove its data files",
+     DefineDeleteSymbol},
     {"move-symbol", "Move a security into the portfolio DESTDIR", DefineMoveSymbol},
     {"copy-symbol", "Copy a security into the portfolio DESTDIR", DefineCopySymbol},
     {"edit-quote", "Change the values of one day of a security", DefineEditQuote},
@@ -494,15 +550,18 @@ const std::vector<CliCommand> kCommands = {
     {"check", "Check a portfolio's files and quotes, and mend what is mechanical", DefineCheck},
     {"import", "Import quotes from delimited text files into the portfolio DIR", DefineImport},
     {"new-portfolio", "Write an empty portfolio into DIR", DefineNewPortfolio},
-    {"undo", "Take back the last change made to the portfolio DIR (by the window or this tool)", DefineUndo},
+    {"undo", "Take back the last change made to the portfolio DIR (by the window or this tool)",
+     DefineUndo},
     {"redo", "Make again the last change undone in the portfolio DIR", DefineRedo},
-    {"history", "List the changes of the portfolio DIR that can be undone and redone", DefineHistory},
+    {"history", "List the changes of the portfolio DIR that can be undone and redone",
+     DefineHistory},
 };
 
 }  // namespace
 
-const std::vector<CliCommand>& CliCommands() { return kCommands; }
-
+const std::vector<CliCommand>& CliCommands() {
+    return kCommands;
+}
 
 std::string WholeNumberCheck(const std::string& text) {
     const bool digits = !text.empty() && text.size() <= 9 &&
@@ -518,7 +577,8 @@ std::string Utf8ToLatin1(std::string_view text) {
             out += static_cast<char>(c);
         } else if ((c == 0xC2 || c == 0xC3) && i + 1 < text.size() &&
                    (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80) {
-            out += static_cast<char>(((c & 0x03) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3F));
+            out += static_cast<char>(((c & 0x03) << 6) |
+                                     (static_cast<unsigned char>(text[i + 1]) & 0x3F));
             ++i;
         } else {
             return std::string(text);  // not Latin-1 in UTF-8: keep the bytes as typed
@@ -528,9 +588,10 @@ std::string Utf8ToLatin1(std::string_view text) {
 }
 
 int RunCli(int argc, const char* const* argv, const CliStreams& io) {
-    CLI::App app{"Barwise command-line tool: portfolios, symbols, export, data facts and split search "
-                 "of MetaStock-format quote databases.",
-                 std::string(kProgram)};
+    CLI::App app{
+        "Barwise command-line tool: portfolios, symbols, export, data facts and split search "
+        "of MetaStock-format quote databases.",
+        std::string(kProgram)};
     app.require_subcommand(1);
     app.fallthrough(false);
 

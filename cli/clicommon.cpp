@@ -20,7 +20,8 @@ int UsageFailure(const CliStreams& io, std::string_view text) {
     return kExitUsage;
 }
 
-int DataFailure(const CliStreams& io, std::string_view file, DataStatus status, std::string_view what) {
+int DataFailure(const CliStreams& io, std::string_view file, DataStatus status,
+                std::string_view what) {
     io.err << kProgram << ": " << file << ": " << DataStatusName(status);
     if (!what.empty()) io.err << " (" << what << ")";
     io.err << '\n';
@@ -48,8 +49,9 @@ bool WithinCount(const MasterFile& master, const SecurityId& id) {
 bool NoteMasterCount(const CliStreams& io, const MasterFile& master, std::string_view leftOut) {
     // EMASTER or XMASTER set aside: said once, a warning (MASTER is used).
     if (master.status == kSuccess && !master.indexWarning.empty()) {
-        const std::string dir =
-            master.path.has_parent_path() ? master.path.parent_path().string() + "/" : std::string();
+        const std::string dir = master.path.has_parent_path()
+                                    ? master.path.parent_path().string() + "/"
+                                    : std::string();
         std::string_view text(master.indexWarning);
         while (!text.empty()) {
             const std::size_t nl = text.find('\n');
@@ -58,11 +60,13 @@ bool NoteMasterCount(const CliStreams& io, const MasterFile& master, std::string
         }
     }
     if (master.status != kSuccess || !master.countMismatch()) return false;
-    io.err << kProgram << ": " << MasterCountText(master.path.string(), master.recordsInFile, master.headerCount)
+    io.err << kProgram << ": "
+           << MasterCountText(master.path.string(), master.recordsInFile, master.headerCount)
            << " (Barwise shows \"Failure while filling symbols grid\")";
     const int first = std::max(master.headerCount, 0) + 1;
     if (!leftOut.empty() && master.recordsInFile >= first) {
-        io.err << "; record" << (master.recordsInFile > first ? "s " + std::to_string(first) + " to " : " ")
+        io.err << "; record"
+               << (master.recordsInFile > first ? "s " + std::to_string(first) + " to " : " ")
                << master.recordsInFile << ' ' << leftOut;
     }
     io.err << '\n';
@@ -70,8 +74,9 @@ bool NoteMasterCount(const CliStreams& io, const MasterFile& master, std::string
 }
 
 std::optional<SelectedSecurity> SelectSecurity(const CliStreams& io, const std::string& dir,
-                                               const std::string& symbol, std::optional<int> fileNumber,
-                                               int& status, bool noteCount) {
+                                               const std::string& symbol,
+                                               std::optional<int> fileNumber, int& status,
+                                               bool noteCount) {
     status = kExitDataFailure;
     const MasterFile master = ReadMasterFile(dir);
     if (noteCount) NoteMasterCount(io, master);
@@ -94,8 +99,9 @@ std::optional<SelectedSecurity> SelectSecurity(const CliStreams& io, const std::
             if (after == 0) after = e.id.position;
         }
         if (!s.id.valid() && after > 0) {
-            what = "file number " + number + " is record " + std::to_string(after) + ", after the " +
-                   std::to_string(master.headerCount) + " its header counts; no lookup reads it";
+            what = "file number " + number + " is record " + std::to_string(after) +
+                   ", after the " + std::to_string(master.headerCount) +
+                   " its header counts; no lookup reads it";
         }
         if (!s.id.valid()) {
             DataFailure(io, master.path.string(), kFileNotFound, what);
@@ -104,12 +110,15 @@ std::optional<SelectedSecurity> SelectSecurity(const CliStreams& io, const std::
     } else {
         what = "symbol " + symbol;
         MasterRecord lookedUp;
-        if (const DataStatus st = FindSymbol(dir, Utf8ToLatin1(symbol), lookedUp, s.id); st != kSuccess) {
+        if (const DataStatus st = FindSymbol(dir, Utf8ToLatin1(symbol), lookedUp, s.id);
+            st != kSuccess) {
             const fs::path masterPath = MasterPathOf(dir);
             // A MASTER that exists but cannot be read: why.
-            const std::string problem =
-                st == kFileOpen || st == kFileRead ? UnreadableFileProblem(masterPath) : std::string();
-            DataFailure(io, masterPath.string(), st, problem.empty() ? what : what + "; " + problem);
+            const std::string problem = st == kFileOpen || st == kFileRead
+                                            ? UnreadableFileProblem(masterPath)
+                                            : std::string();
+            DataFailure(io, masterPath.string(), st,
+                        problem.empty() ? what : what + "; " + problem);
             return std::nullopt;
         }
     }
@@ -127,7 +136,8 @@ void RememberChange(const CliStreams& io, UndoableChange& change, std::string_vi
 }
 
 void AddFileOption(CLI::App& sub, std::optional<int>& fileNumber) {
-    sub.add_option("--file", fileNumber, "The security with file number N (F<N>.DAT) instead of SYMBOL")
+    sub.add_option("--file", fileNumber,
+                   "The security with file number N (F<N>.DAT) instead of SYMBOL")
         ->check(WholeNumberCheck);
 }
 

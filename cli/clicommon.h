@@ -20,7 +20,8 @@ int Failure(const CliStreams& io, std::string_view text);
 // "barwise-cli: <text>" on standard error; exit status 2.
 int UsageFailure(const CliStreams& io, std::string_view text);
 // "barwise-cli: <file>: <status name> (<what>)" on standard error; exit status 1.
-int DataFailure(const CliStreams& io, std::string_view file, DataStatus status, std::string_view what = {});
+int DataFailure(const CliStreams& io, std::string_view file, DataStatus status,
+                std::string_view what = {});
 
 // How messages name a security: by its symbol, or for a blank symbol field by its record
 // (and its name, when it has one).
@@ -49,8 +50,9 @@ struct SelectedSecurity {
     MasterRecord record;
 };
 std::optional<SelectedSecurity> SelectSecurity(const CliStreams& io, const std::string& dir,
-                                               const std::string& symbol, std::optional<int> fileNumber,
-                                               int& status, bool noteCount = true);
+                                               const std::string& symbol,
+                                               std::optional<int> fileNumber, int& status,
+                                               bool noteCount = true);
 
 // Adds a change just made to the undo history of its portfolio; says on standard error when
 // the history could not keep it (the change stands; the exit status is not changed).

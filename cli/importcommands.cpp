@@ -35,11 +35,16 @@ std::optional<char> DelimiterOf(const std::string& text) {
 
 std::string DelimiterName(char d) {
     switch (d) {
-        case ',': return "comma";
-        case ';': return "semicolon";
-        case '\t': return "tab";
-        case ' ': return "space";
-        default: return "none";
+        case ',':
+            return "comma";
+        case ';':
+            return "semicolon";
+        case '\t':
+            return "tab";
+        case ' ':
+            return "space";
+        default:
+            return "none";
     }
 }
 
@@ -52,16 +57,19 @@ int RunImport(const CliStreams& io, const ImportArgs& a) {
         std::string bad;
         const auto cols = ParseColumnList(a.columns, &bad);
         if (!cols)
-            return UsageFailure(io, "import: --columns: \"" + bad +
-                                        "\" is not a column (date, time, open, high, low, close, vol, oi, symbol, "
-                                        "name, skip)");
+            return UsageFailure(
+                io, "import: --columns: \"" + bad +
+                        "\" is not a column (date, time, open, high, low, close, vol, oi, symbol, "
+                        "name, skip)");
         format.columns = *cols;
     }
     if (!a.dateFormat.empty()) {
         const auto form = DateFormOfName(a.dateFormat);
         if (!form)
-            return UsageFailure(io, "import: --date-format takes YYYYMMDD, YYYY-MM-DD, MM/DD/YYYY, DD/MM/YYYY or "
-                                    "DD.MM.YYYY");
+            return UsageFailure(
+                io,
+                "import: --date-format takes YYYYMMDD, YYYY-MM-DD, MM/DD/YYYY, DD/MM/YYYY or "
+                "DD.MM.YYYY");
         format.dateForm = *form;
     }
     format.checkHighLow = a.checkHighLow;
@@ -86,7 +94,8 @@ int RunImport(const CliStreams& io, const ImportArgs& a) {
         // A symbol the portfolio lacks is made with --create; --file N must exist.
         std::ostringstream quiet;
         CliStreams probe{io.in, io.out, quiet, io.inIsTerminal};
-        const auto selected = SelectSecurity(a.fileNumber || !a.create ? io : probe, a.dir, symbol, a.fileNumber, status);
+        const auto selected = SelectSecurity(a.fileNumber || !a.create ? io : probe, a.dir, symbol,
+                                             a.fileNumber, status);
         if (selected) {
             options.into = selected->id;
         } else if (a.fileNumber || !a.create) {
@@ -103,8 +112,11 @@ int RunImport(const CliStreams& io, const ImportArgs& a) {
         const QuoteText& t = texts.back();
         if (!t.refusal.empty()) continue;
         if (t.columnsGuessed || a.dryRun)
-            io.err << kProgram << ": " << t.file << ": " << DelimiterName(t.delimiter) << "-delimited, "
-                   << (t.titleRow ? "title row, " : t.columnsGuessed ? "columns from the first line: " : "columns ")
+            io.err << kProgram << ": " << t.file << ": " << DelimiterName(t.delimiter)
+                   << "-delimited, "
+                   << (t.titleRow         ? "title row, "
+                       : t.columnsGuessed ? "columns from the first line: "
+                                          : "columns ")
                    << ColumnListText(t.columns) << ", dates " << DateFormName(t.dateForm) << '\n';
     }
     UndoableChange change(a.dir);
@@ -112,7 +124,8 @@ int RunImport(const CliStreams& io, const ImportArgs& a) {
     RememberChange(io, change, ImportLabel(texts));
     io.out << ImportSummaryText(report, a.dryRun);
     if (!report.failure.empty()) {
-        io.err << kProgram << ": " << (a.dryRun ? "the import would stop: " : "nothing was written: ") << report.failure
+        io.err << kProgram << ": "
+               << (a.dryRun ? "the import would stop: " : "nothing was written: ") << report.failure
                << '\n';
         return kExitDataFailure;
     }
@@ -127,9 +140,11 @@ int RunNewPortfolio(const CliStreams& io, const std::string& dir, bool extended)
     UndoableChange change(dir);
     const ChangeResult r = WriteNewPortfolio(dir, extended, change.fs());
     RememberChange(io, change, "New portfolio " + PortfolioName(dir));
-    if (r.status == kFileExists) return Failure(io, dir + " already holds a portfolio; nothing was written");
+    if (r.status == kFileExists)
+        return Failure(io, dir + " already holds a portfolio; nothing was written");
     if (r.status != kSuccess) return DataFailure(io, dir, r.status, "new portfolio");
-    io.out << "New portfolio " << dir << (extended ? " (MASTER, EMASTER, XMASTER)" : " (MASTER)") << '\n';
+    io.out << "New portfolio " << dir << (extended ? " (MASTER, EMASTER, XMASTER)" : " (MASTER)")
+           << '\n';
     return kExitOk;
 }
 
@@ -139,19 +154,26 @@ void DefineImport(CLI::App& c, const CommandSetup& setup) {
     auto a = std::make_shared<ImportArgs>();
     c.add_option("DIR", a->dir, "Portfolio directory")->required();
     c.add_option("FILE", a->rest,
-                 "Text files of quotes, then optionally the SYMBOL every quote goes to (when it names no file)")
+                 "Text files of quotes, then optionally the SYMBOL every quote goes to (when it "
+                 "names no file)")
         ->required();
     c.add_option("--file", a->fileNumber, "Every quote goes to the security with file number N")
         ->check(WholeNumberCheck);
     c.add_option("--columns", a->columns,
-                 "The columns in order: a comma list of date,time,open,high,low,close,vol,oi,symbol,name,skip");
-    c.add_option("--delim", a->delim, "Field delimiter: comma, semicolon, tab or space (detected when absent)");
-    c.add_option("--date-format", a->dateFormat,
-                 "YYYYMMDD, YYYY-MM-DD, MM/DD/YYYY, DD/MM/YYYY or DD.MM.YYYY (detected when absent)");
-    c.add_flag("--replace", a->replace, "Write the file's values over quotes held with other values");
+                 "The columns in order: a comma list of "
+                 "date,time,open,high,low,close,vol,oi,symbol,name,skip");
+    c.add_option("--delim", a->delim,
+                 "Field delimiter: comma, semicolon, tab or space (detected when absent)");
+    c.add_option(
+        "--date-format", a->dateFormat,
+        "YYYYMMDD, YYYY-MM-DD, MM/DD/YYYY, DD/MM/YYYY or DD.MM.YYYY (detected when absent)");
+    c.add_flag("--replace", a->replace,
+               "Write the file's values over quotes held with other values");
     c.add_flag("--create", a->create, "Add securities the portfolio lacks");
-    c.add_flag("--skip-bad", a->skipBad, "Write the good lines when some lines are bad, listing the bad ones");
-    c.add_flag("--dry-run", a->dryRun, "Say what would be added, skipped and in conflict; write nothing");
+    c.add_flag("--skip-bad", a->skipBad,
+               "Write the good lines when some lines are bad, listing the bad ones");
+    c.add_flag("--dry-run", a->dryRun,
+               "Say what would be added, skipped and in conflict; write nothing");
     c.add_flag("--check-high-low", a->checkHighLow, "A line whose high is below its low is bad");
     c.callback([a, setup] { setup.run = [a, &io = setup.io] { return RunImport(io, *a); }; });
 }
@@ -164,7 +186,9 @@ void DefineNewPortfolio(CLI::App& c, const CommandSetup& setup) {
     auto a = std::make_shared<Args>();
     c.add_option("DIR", a->dir, "Directory of the new portfolio (made when missing)")->required();
     c.add_flag("--extended", a->extended, "Also EMASTER and XMASTER, for more than 255 securities");
-    c.callback([a, setup] { setup.run = [a, &io = setup.io] { return RunNewPortfolio(io, a->dir, a->extended); }; });
+    c.callback([a, setup] {
+        setup.run = [a, &io = setup.io] { return RunNewPortfolio(io, a->dir, a->extended); };
+    });
 }
 
 }  // namespace barwise

@@ -4,8 +4,8 @@
 #ifdef _WIN32
 #include <io.h>
 #else
-#include <csignal>
 #include <unistd.h>
+#include <csignal>
 #endif
 
 #include "cli/cli.h"
@@ -19,5 +19,6 @@ int main(int argc, char** argv) {
     const bool terminal = isatty(fileno(stdin)) != 0;
 #endif
     std::ios::sync_with_stdio(false);
-    return barwise::RunCli(argc, argv, barwise::CliStreams{std::cin, std::cout, std::cerr, terminal});
+    return barwise::RunCli(argc, argv,
+                           barwise::CliStreams{std::cin, std::cout, std::cerr, terminal});
 }

@@ -36,16 +36,17 @@ struct Found {
 
 // The portfolio (and a destination) locked for the whole command, so the security looked
 // up is the one changed; nothing when another writer keeps it (said, exit status set).
-std::unique_ptr<PortfolioLock> LockFor(const CliStreams& io, const std::string& dir, const std::string& other,
-                                       int& status) {
-    auto lock = other.empty() ? std::make_unique<PortfolioLock>(dir) : std::make_unique<PortfolioLock>(dir, other);
+std::unique_ptr<PortfolioLock> LockFor(const CliStreams& io, const std::string& dir,
+                                       const std::string& other, int& status) {
+    auto lock = other.empty() ? std::make_unique<PortfolioLock>(dir)
+                              : std::make_unique<PortfolioLock>(dir, other);
     if (lock->held()) return lock;
     status = Failure(io, dir + ": " + std::string(kPortfolioBusyMessage) + "; nothing was changed");
     return nullptr;
 }
 
-std::optional<Found> Resolve(const CliStreams& io, const SymbolArgs& a, const std::string& symbol, int& status,
-                             bool noteCount = true) {
+std::optional<Found> Resolve(const CliStreams& io, const SymbolArgs& a, const std::string& symbol,
+                             int& status, bool noteCount = true) {
     const auto selected = SelectSecurity(io, a.dir, symbol, a.fileNumber, status, noteCount);
     if (!selected) return std::nullopt;
     Found f{selected->id, selected->record, {}};
@@ -95,27 +96,28 @@ int RunRename(const SymbolArgs& a, const CliStreams& io) {
     RememberChange(io, change, ChangeLabel("Rename", HistoryName(found->record), "to " + v[0]));
     if (s != kSuccess) {
         io.err << kProgram << ": " << MasterPathOf(found->id.directory).string() << ": "
-            << DataStatusName(s) << " (not changed)\n";
+               << DataStatusName(s) << " (not changed)\n";
         return kExitDataFailure;
     }
     io.err << "Renamed " << found->label << " to " << v[0] << " in "
-        << MasterPathOf(found->id.directory).string() << '\n';
+           << MasterPathOf(found->id.directory).string() << '\n';
     return kExitOk;
 }
 
 int RunDelete(const SymbolArgs& a, const CliStreams& io) {
     std::string symbol;
     std::vector<std::string> v;
-    if (!TakeArgs(a, 0, 0, symbol, v))
-        return Usage(io, "delete-symbol", "give SYMBOL or --file N");
+    if (!TakeArgs(a, 0, 0, symbol, v)) return Usage(io, "delete-symbol", "give SYMBOL or --file N");
     int status = 0;
     const auto found = Resolve(io, a, symbol, status);
     if (!found) return status;
     if (!a.yes) {
         if (!io.inIsTerminal)
-            return Failure(io, "delete-symbol: not deleted; give --yes to delete without being asked");
-        io.err << "Delete " << found->label << " from " << MasterPathOf(found->id.directory).string()
-            << " and its data files? [y/N] " << std::flush;
+            return Failure(io,
+                           "delete-symbol: not deleted; give --yes to delete without being asked");
+        io.err << "Delete " << found->label << " from "
+               << MasterPathOf(found->id.directory).string() << " and its data files? [y/N] "
+               << std::flush;
         std::string answer;
         if (!std::getline(io.in, answer) || (answer != "y" && answer != "Y" && answer != "yes"))
             return Failure(io, "delete-symbol: not deleted");
@@ -128,15 +130,16 @@ int RunDelete(const SymbolArgs& a, const CliStreams& io) {
     const auto current = Resolve(io, a, symbol, status, false);
     if (!current) return status;
     UndoableChange change(current->id.directory);
-    const DeleteOutcome outcome = DeleteSecurity(current->id, change.fs(), a.fileNumber.has_value());
+    const DeleteOutcome outcome =
+        DeleteSecurity(current->id, change.fs(), a.fileNumber.has_value());
     RememberChange(io, change, ChangeLabel("Delete", HistoryName(current->record)));
     if (outcome.status != kSuccess) {
         io.err << kProgram << ": " << MasterPathOf(found->id.directory).string() << ": "
-            << DataStatusName(outcome.status) << " (not deleted)\n";
+               << DataStatusName(outcome.status) << " (not deleted)\n";
         return kExitDataFailure;
     }
     io.err << "Deleted " << found->label << ": " << outcome.dropped << " record"
-        << (outcome.dropped == 1 ? "" : "s");
+           << (outcome.dropped == 1 ? "" : "s");
     for (const fs::path& p : outcome.removed) io.err << ", " << p.filename().string();
     io.err << '\n';
     for (const fs::path& p : outcome.notRemoved)
@@ -164,14 +167,17 @@ int RunTransfer(const SymbolArgs& a, bool move, const CliStreams& io) {
     };
     UndoableChange change(found->id.directory, v[0]);
     const TransferOutcome outcome = TransferSecurity(found->id, v[0], move, questions, change.fs());
-    RememberChange(io, change, ChangeLabel(move ? "Move" : "Copy", HistoryName(found->record), "to " + PortfolioName(v[0])));
+    RememberChange(io, change,
+                   ChangeLabel(move ? "Move" : "Copy", HistoryName(found->record),
+                               "to " + PortfolioName(v[0])));
     switch (outcome.end) {
         case TransferEnd::kDone:
             io.err << (move ? "Moved " : "Copied ") << found->label << " to " << v[0] << " as F"
-                << outcome.newFileNumber << '\n';
+                   << outcome.newFileNumber << '\n';
             return kExitOk;
         case TransferEnd::kNotFound:
-            return Failure(io, MasterPathOf(found->id.directory).string() + ": the entry is no longer there");
+            return Failure(
+                io, MasterPathOf(found->id.directory).string() + ": the entry is no longer there");
         case TransferEnd::kDeclined:
             return Failure(io, "not replaced; nothing changed");
         case TransferEnd::kRefused:
@@ -193,14 +199,17 @@ std::shared_ptr<SymbolArgs> DefineSymbol(CLI::App& c, const CommandSetup& setup,
     c.add_option("DIR", args->dir, "Portfolio directory")->required();
     c.add_option("ARGS", args->rest, rest);
     AddFileOption(c, args->fileNumber);
-    c.callback([args, setup, body] { setup.run = [args, &io = setup.io, body] { return body(*args, io); }; });
+    c.callback([args, setup, body] {
+        setup.run = [args, &io = setup.io, body] { return body(*args, io); };
+    });
     return args;
 }
 
 }  // namespace
 
 void DefineRenameSymbol(CLI::App& c, const CommandSetup& setup) {
-    DefineSymbol(c, setup, "SYMBOL NEWSYMBOL [NEWNAME] (without SYMBOL when --file is given)", RunRename);
+    DefineSymbol(c, setup, "SYMBOL NEWSYMBOL [NEWNAME] (without SYMBOL when --file is given)",
+                 RunRename);
 }
 
 void DefineDeleteSymbol(CLI::App& c, const CommandSetup& setup) {
@@ -209,13 +218,15 @@ void DefineDeleteSymbol(CLI::App& c, const CommandSetup& setup) {
 }
 
 void DefineMoveSymbol(CLI::App& c, const CommandSetup& setup) {
-    DefineSymbol(c, setup, "SYMBOL DESTDIR (without SYMBOL when --file is given)",
-                 [](const SymbolArgs& a, const CliStreams& io) { return RunTransfer(a, true, io); });
+    DefineSymbol(
+        c, setup, "SYMBOL DESTDIR (without SYMBOL when --file is given)",
+        [](const SymbolArgs& a, const CliStreams& io) { return RunTransfer(a, true, io); });
 }
 
 void DefineCopySymbol(CLI::App& c, const CommandSetup& setup) {
-    DefineSymbol(c, setup, "SYMBOL DESTDIR (without SYMBOL when --file is given)",
-                 [](const SymbolArgs& a, const CliStreams& io) { return RunTransfer(a, false, io); });
+    DefineSymbol(
+        c, setup, "SYMBOL DESTDIR (without SYMBOL when --file is given)",
+        [](const SymbolArgs& a, const CliStreams& io) { return RunTransfer(a, false, io); });
 }
 
 }  // namespace barwise

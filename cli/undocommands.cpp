@@ -56,13 +56,15 @@ int RunHistory(const CliStreams& io, const HistoryArgs& a) {
         if (a.megabytes) limits.megabytes = *a.megabytes;
         if (const DataStatus s = WriteHistoryLimits(limits); s != kSuccess)
             return DataFailure(io, (HistoryRoot() / "limits.ini").string(), s, "undo limits");
-        io.err << "Every portfolio keeps at most " << limits.levels << " changes and " << limits.megabytes
-               << " MB of undo history\n";
+        io.err << "Every portfolio keeps at most " << limits.levels << " changes and "
+               << limits.megabytes << " MB of undo history\n";
     }
     UndoHistory history(a.dir);
     if (a.clear) {
         const PortfolioLock lock(a.dir);
-        if (!lock.held()) return Failure(io, a.dir + ": " + std::string(kPortfolioBusyMessage) + "; nothing was cleared");
+        if (!lock.held())
+            return Failure(
+                io, a.dir + ": " + std::string(kPortfolioBusyMessage) + "; nothing was cleared");
         std::error_code ec;
         fs::remove_all(history.folder(), ec);
         if (ec) return Failure(io, history.folder().string() + ": " + ec.message());
@@ -76,8 +78,8 @@ int RunHistory(const CliStreams& io, const HistoryArgs& a) {
     }
     // Oldest first; the next undo is the last line without "(undone)".
     for (const HistoryEntry& e : entries)
-        io.out << e.number << "  " << TimeText(e.time) << " UTC  " << e.label << (e.undone ? "  (undone)" : "")
-               << '\n';
+        io.out << e.number << "  " << TimeText(e.time) << " UTC  " << e.label
+               << (e.undone ? "  (undone)" : "") << '\n';
     return kExitOk;
 }
 
@@ -86,21 +88,25 @@ int RunHistory(const CliStreams& io, const HistoryArgs& a) {
 void DefineUndo(CLI::App& c, const CommandSetup& setup) {
     auto dir = std::make_shared<std::string>();
     c.add_option("DIR", *dir, "Portfolio directory")->required();
-    c.callback([dir, setup] { setup.run = [dir, &io = setup.io] { return RunUndo(io, *dir, false); }; });
+    c.callback(
+        [dir, setup] { setup.run = [dir, &io = setup.io] { return RunUndo(io, *dir, false); }; });
 }
 
 void DefineRedo(CLI::App& c, const CommandSetup& setup) {
     auto dir = std::make_shared<std::string>();
     c.add_option("DIR", *dir, "Portfolio directory")->required();
-    c.callback([dir, setup] { setup.run = [dir, &io = setup.io] { return RunUndo(io, *dir, true); }; });
+    c.callback(
+        [dir, setup] { setup.run = [dir, &io = setup.io] { return RunUndo(io, *dir, true); }; });
 }
 
 void DefineHistory(CLI::App& c, const CommandSetup& setup) {
     auto a = std::make_shared<HistoryArgs>();
     c.add_option("DIR", a->dir, "Portfolio directory")->required();
-    c.add_option("--levels", a->levels, "Keep at most N changes per portfolio (every portfolio; 1 to 1000)")
+    c.add_option("--levels", a->levels,
+                 "Keep at most N changes per portfolio (every portfolio; 1 to 1000)")
         ->check(CLI::Range(1, kMaxUndoLevels));
-    c.add_option("--megabytes", a->megabytes, "Keep at most M MB of history per portfolio (every portfolio)")
+    c.add_option("--megabytes", a->megabytes,
+                 "Keep at most M MB of history per portfolio (every portfolio)")
         ->check(CLI::Range(1, kMaxUndoMegabytes));
     c.add_flag("--clear", a->clear, "Forget every change of DIR that could be undone or redone");
     c.callback([a, setup] { setup.run = [a, &io = setup.io] { return RunHistory(io, *a); }; });

@@ -34,8 +34,10 @@ void RecordingFileSystem::note(const fs::path& path) {
             auto bytes = ReadWholeFile(key);
             // A file that cannot be read is not one the operation can rewrite either; it
             // is left out rather than recorded with content it may not have had.
-            if (bytes) s.bytes = std::move(*bytes);
-            else s.regular = false;
+            if (bytes)
+                s.bytes = std::move(*bytes);
+            else
+                s.regular = false;
         }
     }
     seen_.push_back(std::move(s));
@@ -74,7 +76,9 @@ bool RecordingFileSystem::directoryWritable(const fs::path& directory) {
     return inner_.directoryWritable(directory);
 }
 
-bool RecordingFileSystem::syncDirectory(const fs::path& directory) { return inner_.syncDirectory(directory); }
+bool RecordingFileSystem::syncDirectory(const fs::path& directory) {
+    return inner_.syncDirectory(directory);
+}
 
 ChangeList RecordingFileSystem::changes() const {
     ChangeList list;
@@ -113,9 +117,11 @@ DataStatus UndoChanges(const ChangeList& changes, FileSystem& fsys) {
     std::vector<std::string> directories;
     for (const FileChange& c : changes) {
         const std::string dir = c.path.parent_path().string();
-        if (std::find(directories.begin(), directories.end(), dir) == directories.end()) directories.push_back(dir);
+        if (std::find(directories.begin(), directories.end(), dir) == directories.end())
+            directories.push_back(dir);
     }
-    const PortfolioLock lock(directories.front(), directories.size() > 1 ? directories[1] : directories.front());
+    const PortfolioLock lock(directories.front(),
+                             directories.size() > 1 ? directories[1] : directories.front());
     if (!lock.held()) return kPortfolioBusy;
     DataStatus status = kSuccess;
     for (auto it = changes.rbegin(); it != changes.rend(); ++it) {

@@ -27,9 +27,9 @@ namespace barwise {
 struct FileChange {
     enum class Kind : std::uint8_t { kCreated, kReplaced, kRemoved };
     Kind kind = Kind::kReplaced;
-    fs::path path;                      // the file itself (links already followed)
-    std::vector<std::uint8_t> before;   // its content before (kReplaced, kRemoved)
-    std::vector<std::uint8_t> after;    // its content after (kCreated, kReplaced)
+    fs::path path;                     // the file itself (links already followed)
+    std::vector<std::uint8_t> before;  // its content before (kReplaced, kRemoved)
+    std::vector<std::uint8_t> after;   // its content after (kCreated, kReplaced)
 };
 
 // In the order the operation first touched the files.

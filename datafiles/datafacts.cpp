@@ -11,13 +11,26 @@ namespace barwise {
 std::string PeriodText(char letter) {
     const char* name = nullptr;
     switch (letter) {
-        case 'D': name = "Daily"; break;
-        case 'I': name = "Intra-day"; break;
-        case 'M': name = "Monthly"; break;
-        case 'Q': name = "Quarterly"; break;
-        case 'W': name = "Weekly"; break;
-        case 'Y': name = "Yearly"; break;
-        default: return "ERROR";
+        case 'D':
+            name = "Daily";
+            break;
+        case 'I':
+            name = "Intra-day";
+            break;
+        case 'M':
+            name = "Monthly";
+            break;
+        case 'Q':
+            name = "Quarterly";
+            break;
+        case 'W':
+            name = "Weekly";
+            break;
+        case 'Y':
+            name = "Yearly";
+            break;
+        default:
+            return "ERROR";
     }
     return std::string(1, letter) + " " + name;
 }
@@ -28,7 +41,8 @@ DataStatus ReadFactsOf(const SecurityId& id, std::string directory, DataFacts& f
     SeriesFiles files;
     const DataStatus opened = OpenSeriesFiles(id, files);
     // The facts are shown for an impossible record shape too: they are how a user finds it.
-    const bool oddShape = opened == kFileRead && !IsPlausibleRecordShape(files.recordLength, files.fieldCount);
+    const bool oddShape =
+        opened == kFileRead && !IsPlausibleRecordShape(files.recordLength, files.fieldCount);
     if (opened != kSuccess && !oddShape) return opened;
     InputFile dat(files.datPath);
     std::uint8_t header[4];
@@ -69,14 +83,16 @@ DataStatus ReadFactsOf(const SecurityId& id, std::string directory, DataFacts& f
 DataStatus ReadDataFacts(std::string_view directory, std::string_view key, DataFacts& facts) {
     MasterRecord record;
     SecurityId id;
-    if (const DataStatus found = FindSymbol(directory, key, record, id); found != kSuccess) return found;
+    if (const DataStatus found = FindSymbol(directory, key, record, id); found != kSuccess)
+        return found;
     return ReadFactsOf(id, std::string(directory), facts);
 }
 
 DataStatus ReadDataFacts(const SecurityId& id, DataFacts& facts) {
     std::string directory = id.directory;
     // Shown as Barwise shows a portfolio: without a trailing separator, unless a root.
-    if (directory.size() > 1 && IsPathSeparator(directory.back()) && directory[directory.size() - 2] != ':')
+    if (directory.size() > 1 && IsPathSeparator(directory.back()) &&
+        directory[directory.size() - 2] != ':')
         directory.pop_back();
     return ReadFactsOf(id, std::move(directory), facts);
 }

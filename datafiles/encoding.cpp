@@ -18,7 +18,9 @@ int MonthStart(int monthIndex, bool leap) {
 // Float-to-int conversion that is defined for every input: values outside +-1e9 and
 // non-finite values give 0 (they cannot be a date or a time).
 // Division rounding towards minus infinity, for day numbers before 1961.
-constexpr int FloorDiv(int a, int b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0); }
+constexpr int FloorDiv(int a, int b) {
+    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
+}
 
 int TruncToInt(float v) {
     if (!std::isfinite(v) || std::fabs(v) >= 1.0e9f) return 0;
@@ -103,7 +105,9 @@ DateParts SplitDate(DateCode code) {
     return p;
 }
 
-TimeCode MakeTime(int hour, int minute, int second) { return hour * 3600 + minute * 60 + second; }
+TimeCode MakeTime(int hour, int minute, int second) {
+    return hour * 3600 + minute * 60 + second;
+}
 
 TimeParts SplitTime(TimeCode code) {
     TimeParts p;
@@ -130,10 +134,12 @@ DateCode DateFromReal(float v) {
     // The usual case, a whole number: the same parts in integer arithmetic (checked for
     // every whole number of the range).
     const int whole = static_cast<int>(v);
-    if (static_cast<float>(whole) == v) return MakeDate(whole / 10000, whole / 100 % 100, whole % 100);
+    if (static_cast<float>(whole) == v)
+        return MakeDate(whole / 10000, whole / 100 % 100, whole % 100);
     const int yy = TruncToInt(v / 10000.0f);
     const int mm = TruncToInt((v - static_cast<float>(yy) * 10000.0f) / 100.0f);
-    const int dd = TruncToInt(v - static_cast<float>(yy) * 10000.0f - static_cast<float>(mm) * 100.0f);
+    const int dd =
+        TruncToInt(v - static_cast<float>(yy) * 10000.0f - static_cast<float>(mm) * 100.0f);
     return MakeDate(yy, mm, dd);
 }
 
@@ -143,7 +149,8 @@ TimeCode TimeFromReal(float v) {
     if (!std::isfinite(v) || v < 0.0f || v >= 1.0e8f) return 0;
     const int hh = TruncToInt(v / 10000.0f);
     const int mm = TruncToInt((v - static_cast<float>(hh) * 10000.0f) / 100.0f);
-    const int ss = TruncToInt(v - static_cast<float>(hh) * 10000.0f - static_cast<float>(mm) * 100.0f);
+    const int ss =
+        TruncToInt(v - static_cast<float>(hh) * 10000.0f - static_cast<float>(mm) * 100.0f);
     return MakeTime(hh, mm, ss);
 }
 
@@ -152,7 +159,9 @@ float DateToReal(DateCode code) {
     return static_cast<float>(p.month * 100 + p.year * 10000 + p.day);
 }
 
-MbfBytes DateToMbfReal(DateCode code) { return FloatToMbf(DateToReal(code)); }
+MbfBytes DateToMbfReal(DateCode code) {
+    return FloatToMbf(DateToReal(code));
+}
 
 std::string FormatDate(DateCode code, DateStyle style, char sep) {
     int year = 0, month = 0, day = 0, cc = 0;
@@ -167,19 +176,47 @@ std::string FormatDate(DateCode code, DateStyle style, char sep) {
     char buf[32];
     int n = 0;
     switch (style) {
-        case 1: n = std::snprintf(buf, sizeof buf, "%.2i%c%.2i%c%.2i", yy, sep, month, sep, day); break;
-        case 2: n = std::snprintf(buf, sizeof buf, "%.2i%.2i%c%.2i%c%.2i", cc, yy, sep, month, sep, day); break;
-        case 3: n = std::snprintf(buf, sizeof buf, "%.2i%c%.2i%c%.2i", month, sep, day, sep, yy); break;
-        case 4: n = std::snprintf(buf, sizeof buf, "%.2i%c%.2i%c%.2i%.2i", month, sep, day, sep, cc, yy); break;
-        case 5: n = std::snprintf(buf, sizeof buf, "%.2i%c%.2i%c%.2i", day, sep, month, sep, yy); break;
-        case 6: n = std::snprintf(buf, sizeof buf, "%.2i%c%.2i%c%.2i%.2i", day, sep, month, sep, cc, yy); break;
-        case 7: n = std::snprintf(buf, sizeof buf, "%.2i%.2i%.2i", yy, month, day); break;
-        case 8: n = std::snprintf(buf, sizeof buf, "%.2i%.2i%.2i%.2i", cc, yy, month, day); break;
-        case 9: n = std::snprintf(buf, sizeof buf, "%.2i%.2i%.2i", month, day, yy); break;
-        case 10: n = std::snprintf(buf, sizeof buf, "%.2i%.2i%.2i%.2i", month, day, cc, yy); break;
-        case 11: n = std::snprintf(buf, sizeof buf, "%.2i%.2i%.2i", day, month, yy); break;
-        case 12: n = std::snprintf(buf, sizeof buf, "%.2i%.2i%.2i%.2i", day, month, cc, yy); break;
-        default: return {};
+        case 1:
+            n = std::snprintf(buf, sizeof buf, "%.2i%c%.2i%c%.2i", yy, sep, month, sep, day);
+            break;
+        case 2:
+            n = std::snprintf(buf, sizeof buf, "%.2i%.2i%c%.2i%c%.2i", cc, yy, sep, month, sep,
+                              day);
+            break;
+        case 3:
+            n = std::snprintf(buf, sizeof buf, "%.2i%c%.2i%c%.2i", month, sep, day, sep, yy);
+            break;
+        case 4:
+            n = std::snprintf(buf, sizeof buf, "%.2i%c%.2i%c%.2i%.2i", month, sep, day, sep, cc,
+                              yy);
+            break;
+        case 5:
+            n = std::snprintf(buf, sizeof buf, "%.2i%c%.2i%c%.2i", day, sep, month, sep, yy);
+            break;
+        case 6:
+            n = std::snprintf(buf, sizeof buf, "%.2i%c%.2i%c%.2i%.2i", day, sep, month, sep, cc,
+                              yy);
+            break;
+        case 7:
+            n = std::snprintf(buf, sizeof buf, "%.2i%.2i%.2i", yy, month, day);
+            break;
+        case 8:
+            n = std::snprintf(buf, sizeof buf, "%.2i%.2i%.2i%.2i", cc, yy, month, day);
+            break;
+        case 9:
+            n = std::snprintf(buf, sizeof buf, "%.2i%.2i%.2i", month, day, yy);
+            break;
+        case 10:
+            n = std::snprintf(buf, sizeof buf, "%.2i%.2i%.2i%.2i", month, day, cc, yy);
+            break;
+        case 11:
+            n = std::snprintf(buf, sizeof buf, "%.2i%.2i%.2i", day, month, yy);
+            break;
+        case 12:
+            n = std::snprintf(buf, sizeof buf, "%.2i%.2i%.2i%.2i", day, month, cc, yy);
+            break;
+        default:
+            return {};
     }
     if (n < 0) return {};
     return std::string(buf, static_cast<std::size_t>(n));
@@ -208,7 +245,8 @@ int TwoDigitsAt(std::string_view text, int pos) {
         ++i;
     }
     int value = 0;
-    while (i < part.size() && part[i] >= '0' && part[i] <= '9') value = value * 10 + (part[i++] - '0');
+    while (i < part.size() && part[i] >= '0' && part[i] <= '9')
+        value = value * 10 + (part[i++] - '0');
     return negative ? -value : value;
 }
 
@@ -221,8 +259,8 @@ DateCode ParseDate(std::string_view text, DateStyle style) {
     text = text.substr(i);
     if (text.empty() || style < 1 || style > 12) return kNoDate;
     // MM/DD/YYYY: the same date with its century written out.
-    if (style == kDateStyleMmDdYy && text.size() >= 10 && text[2] == text[5] && text[6] >= '0' && text[6] <= '9' &&
-        text[7] >= '0' && text[7] <= '9' && text[8] >= '0' && text[8] <= '9')
+    if (style == kDateStyleMmDdYy && text.size() >= 10 && text[2] == text[5] && text[6] >= '0' &&
+        text[6] <= '9' && text[7] >= '0' && text[7] <= '9' && text[8] >= '0' && text[8] <= '9')
         style = 4;
     const StylePositions& pos = kStylePositions[style - 1];
     int century = 0;
@@ -244,7 +282,8 @@ DateCode ExistingDate(int year, int month, int day) {
     if (day >= 1 && day <= 28) return code;
     // A day past the month's end would roll over into the next month: no such date.
     const DateParts back = SplitDate(code);
-    if (back.year + 1900 != (year >= 1900 ? year : year + 1900) || back.month != month || back.day != day)
+    if (back.year + 1900 != (year >= 1900 ? year : year + 1900) || back.month != month ||
+        back.day != day)
         return kNoDate;
     return code;
 }
@@ -267,7 +306,8 @@ DateCode ParseDateText(std::string_view text) {
     if (text.size() != 8 && text.size() != 10) return kNoDate;
     const char sep = text[2];
     if ((sep != '/' && sep != '-') || text[5] != sep) return kNoDate;
-    const int m = DigitsAt(text, 0, 2), d = DigitsAt(text, 3, 2), y = DigitsAt(text, 6, text.size() - 6);
+    const int m = DigitsAt(text, 0, 2), d = DigitsAt(text, 3, 2),
+              y = DigitsAt(text, 6, text.size() - 6);
     if (m < 0 || d < 0 || y < 0) return kNoDate;
     if (text.size() == 10) return y < 1900 ? kNoDate : ExistingDate(y, m, d);
     return ExistingDate(y < kFirstTwoDigitYear - 1900 ? 2000 + y : 1900 + y, m, d);
@@ -278,7 +318,9 @@ bool HasTwoDigitYear(DateCode code) {
     return code == kNoDate || (year >= kFirstTwoDigitYear && year <= kLastTwoDigitYear);
 }
 
-std::string FormatDateMdy(DateCode code) { return FormatDateMdy(code, !HasTwoDigitYear(code)); }
+std::string FormatDateMdy(DateCode code) {
+    return FormatDateMdy(code, !HasTwoDigitYear(code));
+}
 
 std::string FormatDateMdy(DateCode code, bool fourDigitYear) {
     return FormatDate(code, fourDigitYear ? 4 : kDateStyleMmDdYy, '/');

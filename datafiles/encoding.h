@@ -76,7 +76,9 @@ inline float MbfWordToFloat(std::uint32_t w) {
     std::memcpy(&f, &ieee, sizeof f);
     return f;
 }
-inline float MbfToFloat(const std::uint8_t* src) { return MbfWordToFloat(MbfWord(src)); }
+inline float MbfToFloat(const std::uint8_t* src) {
+    return MbfWordToFloat(MbfWord(src));
+}
 MbfBytes FloatToMbf(float value);  // value must have an MBF form (zero bytes otherwise)
 
 DateCode DateFromReal(float dateReal);
@@ -123,7 +125,8 @@ public:
             const int whole = static_cast<int>(m >> shift);
             if (whole < 3000000) {
                 const unsigned day = static_cast<unsigned>(whole - monthReal_);
-                if (day < 100u) return dayZero_ == kNoDate ? kNoDate : dayZero_ + static_cast<int>(day);
+                if (day < 100u)
+                    return dayZero_ == kNoDate ? kNoDate : dayZero_ + static_cast<int>(day);
                 const int month = whole / 100;
                 monthReal_ = month * 100;
                 dayZero_ = MakeDate(month / 100, month % 100, 0);

@@ -10,9 +10,13 @@ namespace barwise {
 
 namespace {
 
-std::int32_t I32(const std::uint8_t* p) { return GetI32(p); }
+std::int32_t I32(const std::uint8_t* p) {
+    return GetI32(p);
+}
 
-int U16(const std::uint8_t* p) { return p[0] | (p[1] << 8); }
+int U16(const std::uint8_t* p) {
+    return p[0] | (p[1] << 8);
+}
 
 ExtIndexFile ReadIndex(std::string_view directory, std::string_view name) {
     ExtIndexFile out;
@@ -33,7 +37,9 @@ ExtIndexFile ReadIndex(std::string_view directory, std::string_view name) {
 
 }  // namespace
 
-int FieldBitCount(std::uint8_t bits) { return std::popcount(bits); }
+int FieldBitCount(std::uint8_t bits) {
+    return std::popcount(bits);
+}
 
 std::string ZeroPaddedText(const std::uint8_t* p, std::size_t width) {
     std::size_t n = 0;
@@ -55,20 +61,24 @@ void PutZeroPadded(std::uint8_t* dst, std::size_t width, std::string_view text) 
     if (!text.empty()) std::memcpy(dst, text.data(), std::min(width, text.size()));
 }
 
-std::string EmasterDisagreement(const std::vector<std::uint8_t>& emaster, const std::vector<std::uint8_t>& master) {
+std::string EmasterDisagreement(const std::vector<std::uint8_t>& emaster,
+                                const std::vector<std::uint8_t>& master) {
     if (emaster.size() < kEmasterRecordSize) return "is shorter than its header";
     const int count = U16(emaster.data() + kEmasterCountOffset);
     if (emaster.size() != static_cast<std::size_t>(count + 1) * kEmasterRecordSize)
-        return "holds " + std::to_string(emaster.size()) + " bytes for " + std::to_string(count) + " records";
+        return "holds " + std::to_string(emaster.size()) + " bytes for " + std::to_string(count) +
+               " records";
     if (master.size() < 53) return "has no MASTER header to agree with";
     const int masterCount = static_cast<std::int16_t>(U16(master.data()));
     if (count != masterCount) {
-        return "lists " + std::to_string(count) + " securities, MASTER " + std::to_string(masterCount);
+        return "lists " + std::to_string(count) + " securities, MASTER " +
+               std::to_string(masterCount);
     }
     for (int k = 1; k <= count; ++k) {
         const std::size_t at = static_cast<std::size_t>(k) * 53;
         if (at + 53 > master.size()) return "lists more securities than MASTER holds";
-        const int e = emaster[static_cast<std::size_t>(k) * kEmasterRecordSize + kEmasterFileNumberOffset];
+        const int e =
+            emaster[static_cast<std::size_t>(k) * kEmasterRecordSize + kEmasterFileNumberOffset];
         if (e != master[at]) {
             return "gives file number " + std::to_string(e) + " at record " + std::to_string(k) +
                    ", MASTER " + std::to_string(master[at]);
@@ -88,18 +98,24 @@ ExtIndexFile ReadEmasterFile(std::string_view directory, const std::vector<std::
     return out;
 }
 
-int XmasterNextNumber(const std::uint8_t* header) { return I32(header + kXmasterNextNumberOffset); }
+int XmasterNextNumber(const std::uint8_t* header) {
+    return I32(header + kXmasterNextNumberOffset);
+}
 
 std::string XmasterProblem(const std::vector<std::uint8_t>& x) {
     if (x.size() < kXmasterRecordSize) return "is shorter than its header";
-    if (std::memcmp(x.data(), kXmasterMagic, sizeof kXmasterMagic) != 0) return "does not begin as an XMASTER does";
+    if (std::memcmp(x.data(), kXmasterMagic, sizeof kXmasterMagic) != 0)
+        return "does not begin as an XMASTER does";
     const std::int32_t count = I32(x.data() + kXmasterCountOffset);
-    if (count != I32(x.data() + kXmasterCountCopyOffset)) return "holds two different record counts";
+    if (count != I32(x.data() + kXmasterCountCopyOffset))
+        return "holds two different record counts";
     if (count < 0 || x.size() != static_cast<std::size_t>(count + 1) * kXmasterRecordSize)
-        return "holds " + std::to_string(x.size()) + " bytes for " + std::to_string(count) + " records";
+        return "holds " + std::to_string(x.size()) + " bytes for " + std::to_string(count) +
+               " records";
     const int next = XmasterNextNumber(x.data());
     for (std::int32_t k = 1; k <= count; ++k) {
-        const int n = U16(x.data() + static_cast<std::size_t>(k) * kXmasterRecordSize + kXmasterFileNumberOffset);
+        const int n = U16(x.data() + static_cast<std::size_t>(k) * kXmasterRecordSize +
+                          kXmasterFileNumberOffset);
         if (n >= next) {
             return "gives file number " + std::to_string(n) + " at record " + std::to_string(k) +
                    ", not below its next free number " + std::to_string(next);

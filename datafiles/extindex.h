@@ -108,9 +108,9 @@ int FieldBitCount(std::uint8_t bits);
 
 // What a reader made of an EMASTER or XMASTER.
 enum class ExtIndexState : std::uint8_t {
-    kAbsent,     // no such file
-    kSound,      // read and agreeing: used, and kept up to date by every rewrite
-    kUnusable,   // present but broken or disagreeing with MASTER: set aside, never rewritten
+    kAbsent,    // no such file
+    kSound,     // read and agreeing: used, and kept up to date by every rewrite
+    kUnusable,  // present but broken or disagreeing with MASTER: set aside, never rewritten
 };
 
 // One index file read whole. `problem` says why an unusable file is set aside.

@@ -21,9 +21,7 @@
 
 namespace barwise {
 
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 bool IsPathSeparator(char c) {
 #ifdef _WIN32
@@ -120,14 +118,18 @@ std::FILE* OpenRegularFile(const fs::path& path, bool* notRegular) {
 #endif
 }
 
-InputFile::InputFile(const fs::path& path) { file_.reset(OpenRegularFile(path, &notRegular_)); }
+InputFile::InputFile(const fs::path& path) {
+    file_.reset(OpenRegularFile(path, &notRegular_));
+}
 
 bool InputFile::read(void* buffer, std::size_t size) {
     if (!file_) return false;
     return std::fread(buffer, 1, size, file_.get()) == size;
 }
 
-bool InputFile::failed() const { return file_ && std::ferror(file_.get()) != 0; }
+bool InputFile::failed() const {
+    return file_ && std::ferror(file_.get()) != 0;
+}
 
 bool InputFile::seek(std::int64_t offset) {
     if (!file_ || offset < 0) return false;
@@ -230,7 +232,8 @@ fs::path BesideTarget(const fs::path& named, const fs::path& target, const fs::p
         moved = target.filename().string() + other.substr(name.size());  // MASTER.BAK
     } else {
         const std::string stem = named.stem().string();
-        const std::string rest = other.compare(0, stem.size(), stem) == 0 ? other.substr(stem.size()) : "." + other;
+        const std::string rest =
+            other.compare(0, stem.size(), stem) == 0 ? other.substr(stem.size()) : "." + other;
         moved = target.stem().string() + rest;  // F3.BAK
     }
     return target.parent_path() / moved;
@@ -244,7 +247,7 @@ DataStatus CheckNotReadOnly(const fs::path& path) {
 #else
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return kSuccess;  // not there: nothing to keep
-    if ((st.st_mode & 0222) == 0) return kReadOnly;       // even for a process that may write anything
+    if ((st.st_mode & 0222) == 0) return kReadOnly;  // even for a process that may write anything
     if (::access(path.c_str(), W_OK) != 0 && (errno == EACCES || errno == EPERM || errno == EROFS))
         return kReadOnly;
     return kSuccess;
@@ -255,7 +258,8 @@ bool FileSystem::copyAttributes(const fs::path& from, const fs::path& to) {
 #ifdef _WIN32
     const DWORD source = GetFileAttributesW(from.c_str());
     if (source == INVALID_FILE_ATTRIBUTES) return false;
-    const DWORD kept = source & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+    const DWORD kept = source & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                 FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
     if (kept == 0) return true;
     const DWORD now = GetFileAttributesW(to.c_str());
     return now != INVALID_FILE_ATTRIBUTES && SetFileAttributesW(to.c_str(), now | kept) != 0;
@@ -395,10 +399,12 @@ public:
         // existing device or pipe (an export to /dev/stdout) is opened as it is.
 #ifdef _WIN32
         int fd = _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, 0666);
-        if (fd < 0 && errno == EEXIST && IsExistingNonRegular(path)) fd = _wopen(path.c_str(), _O_WRONLY | _O_BINARY);
+        if (fd < 0 && errno == EEXIST && IsExistingNonRegular(path))
+            fd = _wopen(path.c_str(), _O_WRONLY | _O_BINARY);
 #else
         int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno == EEXIST && IsExistingNonRegular(path)) fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+        if (fd < 0 && errno == EEXIST && IsExistingNonRegular(path))
+            fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
 #endif
         if (fd < 0) return nullptr;
         return std::make_unique<RealWritableFile>(fd);
@@ -512,7 +518,9 @@ DataStatus KeepBackupOf(FileSystem& fsys, const fs::path& named, const fs::path&
 
 // The status a failed open of a rewrite's temporary file passes up: a read-only target
 // keeps its own status, every other failure is a failure to write.
-DataStatus OpenFailure(DataStatus s) { return s == kReadOnly ? kReadOnly : kFileWrite; }
+DataStatus OpenFailure(DataStatus s) {
+    return s == kReadOnly ? kReadOnly : kFileWrite;
+}
 
 }  // namespace
 
@@ -542,8 +550,8 @@ DataStatus ReplaceKeepingBackup(FileSystem& fsys, const fs::path& target, const 
 }
 
 DataStatus ReplaceKeepingBackup(FileSystem& fsys, const fs::path& target, const fs::path& temporary,
-                                const fs::path& backup, std::span<const std::uint8_t> head, InputFile& rest,
-                                bool* renameFailed) {
+                                const fs::path& backup, std::span<const std::uint8_t> head,
+                                InputFile& rest, bool* renameFailed) {
     if (renameFailed) *renameFailed = false;
     SafeRewrite out(fsys, target, temporary);
     if (DataStatus s = out.open(); s != kSuccess) return OpenFailure(s);
@@ -575,7 +583,9 @@ DataStatus CopyFileChecked(FileSystem& fsys, const fs::path& from, const fs::pat
 // ----- SafeRewrite -----
 
 SafeRewrite::SafeRewrite(FileSystem& fsys, fs::path target, fs::path temporary)
-    : fs_(fsys), target_(RewriteTarget(target)), temporary_(BesideTarget(target, target_, temporary)) {}
+    : fs_(fsys),
+      target_(RewriteTarget(target)),
+      temporary_(BesideTarget(target, target_, temporary)) {}
 
 SafeRewrite::~SafeRewrite() {
     if (!done_) abandon();
@@ -677,7 +687,8 @@ DataStatus SafeRewrite::commit() {
     if (!attributesFrom_.empty()) {
         const DWORD from = GetFileAttributesW(attributesFrom_.c_str());
         const DWORD now = GetFileAttributesW(target_.c_str());
-        if (from != INVALID_FILE_ATTRIBUTES && now != INVALID_FILE_ATTRIBUTES && (from & FILE_ATTRIBUTE_READONLY))
+        if (from != INVALID_FILE_ATTRIBUTES && now != INVALID_FILE_ATTRIBUTES &&
+            (from & FILE_ATTRIBUTE_READONLY))
             (void)SetFileAttributesW(target_.c_str(), now | FILE_ATTRIBUTE_READONLY);
     }
 #endif

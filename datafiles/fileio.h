@@ -182,8 +182,7 @@ fs::path BesideTarget(const fs::path& named, const fs::path& target, const fs::p
 
 // Copies a file into `to` (replacing it) through a temporary sibling, one block at a
 // time; the copy keeps the permissions of `from`. kFileOpen when `from` cannot be read.
-[[nodiscard]] DataStatus CopyFileChecked(FileSystem& fs, const fs::path& from,
-                                         const fs::path& to);
+[[nodiscard]] DataStatus CopyFileChecked(FileSystem& fs, const fs::path& from, const fs::path& to);
 
 // Writes bytes as the new content of `path` through a temporary sibling (path + ".NEW"),
 // checked, synced and renamed over it; on failure `path` stays as it was.
@@ -202,8 +201,9 @@ fs::path BesideTarget(const fs::path& named, const fs::path& target, const fs::p
 // that loses nothing: the new content is written completely to `temporary` and synced; then
 // the backup is made: where the file system has hard links, the target itself is linked to
 // a temporary name renamed over the backup (nothing copied); elsewhere `old` is written
-// (through a temporary of its own); only then is the temporary renamed over the target. kFileWrite on any failure: before the final rename, target and previous
-// backup are both as they were; *renameFailed tells when only the final rename failed.
+// (through a temporary of its own); only then is the temporary renamed over the target. kFileWrite
+// on any failure: before the final rename, target and previous backup are both as they were;
+// *renameFailed tells when only the final rename failed.
 [[nodiscard]] DataStatus ReplaceKeepingBackup(FileSystem& fs, const fs::path& target,
                                               const fs::path& temporary, const fs::path& backup,
                                               std::span<const std::uint8_t> bytes,
@@ -281,8 +281,9 @@ inline void PutI16(std::uint8_t* p, std::int16_t v) {
     p[1] = static_cast<std::uint8_t>(u >> 8);
 }
 inline std::int32_t GetI32(const std::uint8_t* p) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-                                     (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24));
+    return static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+        (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24));
 }
 inline void PutI32(std::uint8_t* p, std::int32_t v) {
     const auto u = static_cast<std::uint32_t>(v);

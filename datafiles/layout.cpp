@@ -11,7 +11,6 @@ namespace barwise {
 
 namespace {
 
-
 // Decimal conversion as the DOP reader does it: leading blanks, an optional sign, digits
 // up to the first non-digit; no digits give 0. Clamped to the 16-bit range of the codes.
 std::int16_t ParseCode(std::string_view item) {
@@ -88,20 +87,31 @@ void SetColumns(FieldLayout& layout, std::initializer_list<std::pair<QuoteField,
 
 namespace {
 
-DataStatus DefaultLayout(const fs::path& dopPath, int recordLength, char period, FieldLayout& layout) {
+DataStatus DefaultLayout(const fs::path& dopPath, int recordLength, char period,
+                         FieldLayout& layout) {
     layout = FieldLayout{};
     // Intraday series written without a DOP keep the time of each bar in column 2.
     if (period == 'I' && recordLength == 28) {
-        SetColumns(layout, {{kFieldDate, 1}, {kFieldTime, 2}, {kFieldOpen, 3}, {kFieldHigh, 4},
-                            {kFieldLow, 5}, {kFieldClose, 6}, {kFieldVol, 7}});
+        SetColumns(layout, {{kFieldDate, 1},
+                            {kFieldTime, 2},
+                            {kFieldOpen, 3},
+                            {kFieldHigh, 4},
+                            {kFieldLow, 5},
+                            {kFieldClose, 6},
+                            {kFieldVol, 7}});
         return kSuccess;
     }
     switch (recordLength) {
-        case 12: SetColumns(layout, {{kFieldDate, 1}, {kFieldClose, 2}, {kFieldVol, 3}}); break;
-        case 16:
-            SetColumns(layout, {{kFieldDate, 1}, {kFieldHigh, 2}, {kFieldLow, 3}, {kFieldClose, 4}});
+        case 12:
+            SetColumns(layout, {{kFieldDate, 1}, {kFieldClose, 2}, {kFieldVol, 3}});
             break;
-        case 18: SetColumns(layout, {{kFieldDate, 1}, {kFieldClose, 2}}); break;
+        case 16:
+            SetColumns(layout,
+                       {{kFieldDate, 1}, {kFieldHigh, 2}, {kFieldLow, 3}, {kFieldClose, 4}});
+            break;
+        case 18:
+            SetColumns(layout, {{kFieldDate, 1}, {kFieldClose, 2}});
+            break;
         case 20: {
             // The first quote tells whether the fifth field is a price or a volume.
             const fs::path datPath =
@@ -116,27 +126,49 @@ DataStatus DefaultLayout(const fs::path& dopPath, int recordLength, char period,
             const float second = MbfToFloat(quote + 4);
             const float fifth = MbfToFloat(quote + 16);
             if (fifth == 0.0f || fifth > 2.0f * second) {
-                SetColumns(layout, {{kFieldDate, 1}, {kFieldHigh, 2}, {kFieldLow, 3},
-                                    {kFieldClose, 4}, {kFieldVol, 5}});
+                SetColumns(layout, {{kFieldDate, 1},
+                                    {kFieldHigh, 2},
+                                    {kFieldLow, 3},
+                                    {kFieldClose, 4},
+                                    {kFieldVol, 5}});
             } else {
-                SetColumns(layout, {{kFieldDate, 1}, {kFieldOpen, 2}, {kFieldHigh, 3},
-                                    {kFieldLow, 4}, {kFieldClose, 5}});
+                SetColumns(layout, {{kFieldDate, 1},
+                                    {kFieldOpen, 2},
+                                    {kFieldHigh, 3},
+                                    {kFieldLow, 4},
+                                    {kFieldClose, 5}});
             }
             break;
         }
         case 24:
-            SetColumns(layout, {{kFieldDate, 1}, {kFieldOpen, 2}, {kFieldHigh, 3}, {kFieldLow, 4},
-                                {kFieldClose, 5}, {kFieldVol, 6}});
+            SetColumns(layout, {{kFieldDate, 1},
+                                {kFieldOpen, 2},
+                                {kFieldHigh, 3},
+                                {kFieldLow, 4},
+                                {kFieldClose, 5},
+                                {kFieldVol, 6}});
             break;
         case 28:
-            SetColumns(layout, {{kFieldDate, 1}, {kFieldOpen, 2}, {kFieldHigh, 3}, {kFieldLow, 4},
-                                {kFieldClose, 5}, {kFieldVol, 6}, {kFieldOi, 7}});
+            SetColumns(layout, {{kFieldDate, 1},
+                                {kFieldOpen, 2},
+                                {kFieldHigh, 3},
+                                {kFieldLow, 4},
+                                {kFieldClose, 5},
+                                {kFieldVol, 6},
+                                {kFieldOi, 7}});
             break;
         case 32:
-            SetColumns(layout, {{kFieldDate, 1}, {kFieldTime, 2}, {kFieldOpen, 3}, {kFieldHigh, 4},
-                                {kFieldLow, 5}, {kFieldClose, 6}, {kFieldVol, 7}, {kFieldOi, 8}});
+            SetColumns(layout, {{kFieldDate, 1},
+                                {kFieldTime, 2},
+                                {kFieldOpen, 3},
+                                {kFieldHigh, 4},
+                                {kFieldLow, 5},
+                                {kFieldClose, 6},
+                                {kFieldVol, 7},
+                                {kFieldOi, 8}});
             break;
-        default: return kNoLayout;
+        default:
+            return kNoLayout;
     }
     return kSuccess;
 }
@@ -175,8 +207,6 @@ DataStatus ReadLayout(const fs::path& dopPath, int recordLength, FieldLayout& la
     return ReadLayout(dopPath, recordLength, 0, 'D', layout, nullptr);
 }
 
-
-
 FieldLayout ColumnsWithin(const FieldLayout& layout, int fieldCount) {
     FieldLayout out = layout;
     for (auto& c : out.column) {
@@ -187,22 +217,38 @@ FieldLayout ColumnsWithin(const FieldLayout& layout, int fieldCount) {
 
 std::string_view FormatCodeName(int code) {
     switch (code) {
-        case -7: return "128ths";
-        case -6: return "64ths";
-        case -5: return "32nds";
-        case -4: return "16ths";
-        case -3: return "8ths";
-        case -2: return "4ths";
-        case -1: return "Halves";
-        case 0: return "Whole Num.";
-        case 1: return "10ths";
-        case 2: return "100ths";
-        case 3: return "1,000ths";
-        case 4: return "10,000ths";
-        case 5: return "100,000ths";
-        case 100: return "100s";
-        case 1000: return "1,000s";
-        default: return {};
+        case -7:
+            return "128ths";
+        case -6:
+            return "64ths";
+        case -5:
+            return "32nds";
+        case -4:
+            return "16ths";
+        case -3:
+            return "8ths";
+        case -2:
+            return "4ths";
+        case -1:
+            return "Halves";
+        case 0:
+            return "Whole Num.";
+        case 1:
+            return "10ths";
+        case 2:
+            return "100ths";
+        case 3:
+            return "1,000ths";
+        case 4:
+            return "10,000ths";
+        case 5:
+            return "100,000ths";
+        case 100:
+            return "100s";
+        case 1000:
+            return "1,000s";
+        default:
+            return {};
     }
 }
 

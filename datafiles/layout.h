@@ -54,8 +54,9 @@ struct FieldLayout {
 // default. Without a DOP, an intraday series (period 'I') of 28 bytes has DATE, TIME, OPEN,
 // HIGH, LOW, CLOSE, VOL, and every 32-byte series DATE, TIME, OPEN, HIGH, LOW, CLOSE, VOL, OI.
 // dopListed false says a listing of the directory holds no DOP: it is not looked for.
-[[nodiscard]] DataStatus ReadLayout(const fs::path& dopPath, int recordLength, int fieldCount, char period,
-                                    FieldLayout& layout, bool* dopIgnored, bool dopListed = true);
+[[nodiscard]] DataStatus ReadLayout(const fs::path& dopPath, int recordLength, int fieldCount,
+                                    char period, FieldLayout& layout, bool* dopIgnored,
+                                    bool dopListed = true);
 
 // The layout with every column that lies beyond a record of fieldCount fields made absent:
 // readers and the rewrite never touch bytes outside the record.

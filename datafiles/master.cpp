@@ -22,7 +22,9 @@ std::string FieldText(const std::uint8_t* p, std::size_t width) {
 }
 
 // The directory holding the MASTER file a walk is reading, as a path the system can use.
-fs::path DirectoryPath(const std::string& dir) { return dir.empty() ? fs::path(".") : fs::path(dir); }
+fs::path DirectoryPath(const std::string& dir) {
+    return dir.empty() ? fs::path(".") : fs::path(dir);
+}
 
 // Identity of a directory for loop detection; empty when it cannot be resolved.
 fs::path CanonicalDirectory(const std::string& dir) {
@@ -49,7 +51,8 @@ ExtIndexFile EmasterForNames(std::string_view directory, const std::vector<std::
     fs::path backup = e.path;
     backup += std::string(".BAK");
     auto kept = ReadWholeFile(backup);
-    if (!kept || kept->size() < kEmasterRecordSize || !EmasterDisagreement(*kept, master).empty()) return e;
+    if (!kept || kept->size() < kEmasterRecordSize || !EmasterDisagreement(*kept, master).empty())
+        return e;
     e.count = static_cast<std::uint16_t>(GetI16(kept->data() + kEmasterCountOffset));
     e.bytes = std::move(*kept);
     e.state = ExtIndexState::kSound;
@@ -61,7 +64,8 @@ ExtIndexFile EmasterForNames(std::string_view directory, const std::vector<std::
 }  // namespace
 
 std::string MasterRecord::nameField() const {
-    return std::string(reinterpret_cast<const char*>(bytes.data() + kMasterNameOffset), kMasterNameSize);
+    return std::string(reinterpret_cast<const char*>(bytes.data() + kMasterNameOffset),
+                       kMasterNameSize);
 }
 
 std::string MasterRecord::symbolField() const {
@@ -110,9 +114,11 @@ MasterRecord MasterFormOfXmaster(const std::uint8_t* x) {
     const int fields = FieldBitCount(f.fieldBits);
     r.bytes[kMasterRecordLengthOffset] = static_cast<std::uint8_t>(fields * 4);
     r.bytes[kMasterFieldCountOffset] = static_cast<std::uint8_t>(fields);
-    std::memcpy(r.bytes.data() + kMasterNameOffset, f.name.data(), std::min(f.name.size(), kMasterNameSize));
+    std::memcpy(r.bytes.data() + kMasterNameOffset, f.name.data(),
+                std::min(f.name.size(), kMasterNameSize));
     std::memcpy(r.bytes.data() + kMasterSymbolOffset, f.symbol.data(), f.symbol.size());
-    for (auto [offset, ymd] : {std::pair{kMasterFirstDateOffset, f.firstDate}, std::pair{kMasterLastDateOffset, f.lastDate}}) {
+    for (auto [offset, ymd] : {std::pair{kMasterFirstDateOffset, f.firstDate},
+                               std::pair{kMasterLastDateOffset, f.lastDate}}) {
         const float real = DateRealFromYmd(ymd);
         if (HasMbfForm(real)) (void)IeeeToMbf(real, r.bytes.data() + offset);
     }
@@ -127,12 +133,15 @@ std::string SecurityName(const MasterRecord& record) {
     return record.longName.empty() ? DisplayText(record.nameField()) : record.longName;
 }
 
-std::string_view DataExtensionOf(const SecurityId& id) { return id.inXmaster() ? kXmasterDataExtension : "DAT"; }
+std::string_view DataExtensionOf(const SecurityId& id) {
+    return id.inXmaster() ? kXmasterDataExtension : "DAT";
+}
 
 namespace {
 
 bool XmasterRecordMatches(const MasterRecord& record, std::string_view key) {
-    return MasterRecordMatches(record, key) || (!record.longName.empty() && EqualNoCase(record.longName, key));
+    return MasterRecordMatches(record, key) ||
+           (!record.longName.empty() && EqualNoCase(record.longName, key));
 }
 
 DataStatus FindSymbolAt(std::string_view startDir, std::string_view key, MasterRecord& record,
@@ -184,7 +193,8 @@ DataStatus FindSymbolAt(std::string_view startDir, std::string_view key, MasterR
                 // Then the securities only XMASTER lists.
                 const ExtIndexFile x = ReadXmasterFile(path);
                 for (int k = 1; x.sound() && k <= x.count; ++k) {
-                    const MasterRecord candidate = MasterFormOfXmaster(x.record(k, kXmasterRecordSize));
+                    const MasterRecord candidate =
+                        MasterFormOfXmaster(x.record(k, kXmasterRecordSize));
                     if (!XmasterRecordMatches(candidate, key)) continue;
                     record = WithIeeeDates(candidate);
                     directory = path;
@@ -206,7 +216,8 @@ DataStatus FindSymbolAt(std::string_view startDir, std::string_view key, MasterR
                 ++position[level];
                 if (!current.isSubdirEntry()) continue;
                 const std::string name = current.subdirName();
-                if (!IsUsableSubdirName(name) || level + 1 >= static_cast<std::size_t>(kMaxSubdirDepth)) {
+                if (!IsUsableSubdirName(name) ||
+                    level + 1 >= static_cast<std::size_t>(kMaxSubdirDepth)) {
                     continue;
                 }
                 std::string child = path + name + kPathSeparator;
@@ -247,7 +258,8 @@ DataStatus FindSymbol(std::string_view startDir, std::string_view key, MasterRec
 DataStatus FindSymbol(std::string_view startDir, std::string_view key, MasterRecord& record,
                       SecurityId& id) {
     SecurityId found;
-    const DataStatus s = FindSymbolAt(startDir, key, record, found.directory, found.position, found.index);
+    const DataStatus s =
+        FindSymbolAt(startDir, key, record, found.directory, found.position, found.index);
     if (s != kSuccess) return s;
     found.fileNumber = record.fileNumber();
     id = std::move(found);
@@ -255,7 +267,8 @@ DataStatus FindSymbol(std::string_view startDir, std::string_view key, MasterRec
 }
 
 fs::path MasterPathOf(std::string_view directory) {
-    return FindNoCase(directory.empty() ? fs::path(".") : fs::path(std::string(directory)), kMasterFileName);
+    return FindNoCase(directory.empty() ? fs::path(".") : fs::path(std::string(directory)),
+                      kMasterFileName);
 }
 
 MasterFile ReadMasterFile(std::string_view directory, int limit) {
@@ -306,7 +319,8 @@ MasterFile ReadMasterFile(std::string_view directory, int limit) {
     out.xmaster = x.state;
     if (x.state == ExtIndexState::kUnusable) {
         if (!out.indexWarning.empty()) out.indexWarning += '\n';
-        out.indexWarning += x.path.filename().string() + " " + x.problem + "; its securities are not shown.";
+        out.indexWarning +=
+            x.path.filename().string() + " " + x.problem + "; its securities are not shown.";
     }
     for (int k = 1; x.sound() && limit != 0 && k <= x.count; ++k) {
         entry.record = MasterFormOfXmaster(x.record(k, kXmasterRecordSize));
@@ -345,8 +359,9 @@ DataStatus ReadMasterEntry(const SecurityId& id, MasterRecord& record) {
     if (fs::exists(emasterPath, ec)) {
         if (const auto master = ReadWholeFile(MasterPathOf(id.directory))) {
             const ExtIndexFile e = EmasterForNames(id.directory, *master);
-            const std::string name =
-                e.sound() && id.position <= e.count ? EmasterName(e.record(id.position, kEmasterRecordSize)) : std::string();
+            const std::string name = e.sound() && id.position <= e.count
+                                         ? EmasterName(e.record(id.position, kEmasterRecordSize))
+                                         : std::string();
             if (name.size() > kMasterNameSize) found.longName = name;
         }
     }
@@ -381,7 +396,8 @@ void SetEmasterDate(std::uint8_t* e, const MbfBytes& dateReal, bool first) {
 }
 
 void SetXmasterDate(std::uint8_t* x, const MbfBytes& dateReal, bool first) {
-    PutI32(x + (first ? kXmasterFirstDateOffset : kXmasterLastDateOffset), YmdFromDateReal(MbfToFloat(dateReal.data())));
+    PutI32(x + (first ? kXmasterFirstDateOffset : kXmasterLastDateOffset),
+           YmdFromDateReal(MbfToFloat(dateReal.data())));
 }
 
 // How the entries of a directory are changed: the MASTER record with its EMASTER twin, or
@@ -392,7 +408,8 @@ struct EntryChange {
 };
 
 // Changes every MASTER entry with the file number (and its EMASTER record).
-DataStatus RewriteByFileNumber(const fs::path& masterPath, int fileNumber, FileSystem& fsys, const EntryChange& change) {
+DataStatus RewriteByFileNumber(const fs::path& masterPath, int fileNumber, FileSystem& fsys,
+                               const EntryChange& change) {
     return RewriteIndexFiles(
         masterPath,
         [&](IndexContents& c) {
@@ -415,7 +432,8 @@ DataStatus ChangeEntryIn(IndexContents& c, const SecurityId& id, const EntryChan
         if (c.xmaster.empty()) return kFileNotFound;
         const std::size_t off = static_cast<std::size_t>(id.position) * kXmasterRecordSize;
         if (off + kXmasterRecordSize > c.xmaster.size()) return kFileNotFound;
-        if (DecodeXmasterRecord(c.xmaster.data() + off).fileNumber != id.fileNumber) return kFileNotFound;
+        if (DecodeXmasterRecord(c.xmaster.data() + off).fileNumber != id.fileNumber)
+            return kFileNotFound;
         change.xmaster(c.xmaster.data() + off);
         return kSuccess;
     }
@@ -434,7 +452,8 @@ DataStatus ChangeEntryIn(IndexContents& c, const SecurityId& id, const EntryChan
 DataStatus RewriteEntry(const SecurityId& id, FileSystem& fsys, const EntryChange& change) {
     if (id.position < 1) return kFileNotFound;
     return RewriteIndexFiles(
-        MasterPathOf(id.directory), [&](IndexContents& c) { return ChangeEntryIn(c, id, change); }, fsys);
+        MasterPathOf(id.directory), [&](IndexContents& c) { return ChangeEntryIn(c, id, change); },
+        fsys);
 }
 
 EntryChange DatesChange(const MbfBytes* first, const MbfBytes* last) {
@@ -517,16 +536,19 @@ void FinishInterruptedIndexRewrite(std::string_view directory, FileSystem& fsys)
     }
 }
 
-DataStatus RewriteIndexFiles(const fs::path& masterPath, const std::function<DataStatus(IndexContents&)>& change,
+DataStatus RewriteIndexFiles(const fs::path& masterPath,
+                             const std::function<DataStatus(IndexContents&)>& change,
                              FileSystem& fsys, std::string_view temporarySuffix) {
-    const std::string lockDirectory = masterPath.has_parent_path() ? masterPath.parent_path().string() : std::string();
+    const std::string lockDirectory =
+        masterPath.has_parent_path() ? masterPath.parent_path().string() : std::string();
     const PortfolioLock lock(lockDirectory);
     if (!lock.held()) return kPortfolioBusy;
     FinishInterruptedIndexRewrite(lockDirectory, fsys);
     const auto oldMaster = ReadWholeFile(masterPath);
     if (!oldMaster) return kFileOpen;
     if (oldMaster->size() < kMasterRecordSize) return kFileRead;
-    const std::string directory = masterPath.has_parent_path() ? masterPath.parent_path().string() : std::string();
+    const std::string directory =
+        masterPath.has_parent_path() ? masterPath.parent_path().string() : std::string();
     const ExtIndexFile emaster = ReadEmasterFile(directory, *oldMaster);
     const ExtIndexFile xmaster = ReadXmasterFile(directory);
 
@@ -536,12 +558,15 @@ DataStatus RewriteIndexFiles(const fs::path& masterPath, const std::function<Dat
     if (xmaster.sound()) c.xmaster = xmaster.bytes;
     if (DataStatus s = change(c); s != kSuccess) return s;
     // A kept index file still agrees, or nothing is written.
-    if (emaster.sound() && (c.emaster.empty() || !EmasterDisagreement(c.emaster, c.master).empty())) return kInvalidParm;
-    if (xmaster.sound() && (c.xmaster.empty() || !XmasterProblem(c.xmaster).empty())) return kInvalidParm;
+    if (emaster.sound() && (c.emaster.empty() || !EmasterDisagreement(c.emaster, c.master).empty()))
+        return kInvalidParm;
+    if (xmaster.sound() && (c.xmaster.empty() || !XmasterProblem(c.xmaster).empty()))
+        return kInvalidParm;
 
     // EMASTER and XMASTER first, MASTER last.
     std::vector<PendingIndexFile> files;
-    auto add = [&](const fs::path& path, const std::vector<std::uint8_t>& old, const std::vector<std::uint8_t>& now) {
+    auto add = [&](const fs::path& path, const std::vector<std::uint8_t>& old,
+                   const std::vector<std::uint8_t>& now) {
         if (old == now) return;
         PendingIndexFile f;
         f.path = path;
@@ -559,7 +584,8 @@ DataStatus RewriteIndexFiles(const fs::path& masterPath, const std::function<Dat
 
     for (PendingIndexFile& f : files) {
         // A read-only index file refuses the whole rewrite before anything is renamed.
-        if (const DataStatus s = f.out->open(); s != kSuccess) return s == kReadOnly ? kReadOnly : kFileWrite;
+        if (const DataStatus s = f.out->open(); s != kSuccess)
+            return s == kReadOnly ? kReadOnly : kFileWrite;
         if (f.out->write(*f.bytes) != kSuccess || f.out->finish() != kSuccess)
             return kFileWrite;  // every temporary still open is removed
     }
@@ -577,7 +603,8 @@ DataStatus RewriteIndexFiles(const fs::path& masterPath, const std::function<Dat
         // cannot be put back the files no longer agree, and the caller must learn it.
         bool putBack = true;
         for (PendingIndexFile& done : files) {
-            if (done.renamed && WriteFileChecked(fsys, done.path, *done.old) != kSuccess) putBack = false;
+            if (done.renamed && WriteFileChecked(fsys, done.path, *done.old) != kSuccess)
+                putBack = false;
         }
         if (!putBack) return kIndexFilesDisagree;
         return kFileWrite;
@@ -621,7 +648,7 @@ DataStatus RewriteMasterFile(const fs::path& masterPath,
 }
 
 DataStatus SetEntryDatesIn(IndexContents& contents, const SecurityId& id, const MbfBytes& firstDate,
-                          const MbfBytes& lastDate) {
+                           const MbfBytes& lastDate) {
     return ChangeEntryIn(contents, id, DatesChange(&firstDate, &lastDate));
 }
 
@@ -630,8 +657,10 @@ DataStatus SetMasterDates(const SecurityId& id, const MbfBytes& firstDate, const
     return RewriteEntry(id, fsys, DatesChange(&firstDate, &lastDate));
 }
 
-DataStatus SetMasterDate(const SecurityId& id, const MbfBytes& dateReal, int which, FileSystem& fsys) {
-    return RewriteEntry(id, fsys, which == 0 ? DatesChange(&dateReal, nullptr) : DatesChange(nullptr, &dateReal));
+DataStatus SetMasterDate(const SecurityId& id, const MbfBytes& dateReal, int which,
+                         FileSystem& fsys) {
+    return RewriteEntry(
+        id, fsys, which == 0 ? DatesChange(&dateReal, nullptr) : DatesChange(nullptr, &dateReal));
 }
 
 DataStatus CheckEntryTexts(const SecurityId& id, std::string_view symbol, std::string_view name) {
@@ -657,8 +686,9 @@ DataStatus RenameMasterEntry(const SecurityId& id, std::string_view symbol, std:
 
 DataStatus SetMasterDate(const fs::path& masterPath, const MbfBytes& dateReal, int fileNumber,
                          int which, FileSystem& fsys) {
-    return RewriteByFileNumber(masterPath, fileNumber, fsys,
-                               which == 0 ? DatesChange(&dateReal, nullptr) : DatesChange(nullptr, &dateReal));
+    return RewriteByFileNumber(
+        masterPath, fileNumber, fsys,
+        which == 0 ? DatesChange(&dateReal, nullptr) : DatesChange(nullptr, &dateReal));
 }
 
 DataStatus SetMasterDates(const fs::path& masterPath, const MbfBytes& firstDate,

@@ -60,11 +60,13 @@ inline constexpr std::string_view kMasterFileName = "MASTER";
 struct MasterRecord {
     std::array<std::uint8_t, kMasterRecordSize> bytes{};
     // Beside the bytes, from EMASTER or XMASTER:
-    int wideFileNumber = 0;       // an XMASTER security's file number (256 and up); else 0
-    std::uint8_t fieldBits = 0;   // an XMASTER security's field bits (its layout without DOP)
-    std::string longName;         // the whole name when longer than 16 characters; else empty
+    int wideFileNumber = 0;      // an XMASTER security's file number (256 and up); else 0
+    std::uint8_t fieldBits = 0;  // an XMASTER security's field bits (its layout without DOP)
+    std::string longName;        // the whole name when longer than 16 characters; else empty
 
-    int fileNumber() const { return wideFileNumber != 0 ? wideFileNumber : bytes[kMasterFileNumberOffset]; }
+    int fileNumber() const {
+        return wideFileNumber != 0 ? wideFileNumber : bytes[kMasterFileNumberOffset];
+    }
     int recordLength() const { return static_cast<std::int8_t>(bytes[kMasterRecordLengthOffset]); }
     int fieldCount() const { return static_cast<std::int8_t>(bytes[kMasterFieldCountOffset]); }
     char period() const { return static_cast<char>(bytes[kMasterPeriodOffset]); }
@@ -108,7 +110,7 @@ struct MasterFile {
     DataStatus status = kSuccess;  // kFileOpen: no MASTER / not readable; kFileRead: no header
     fs::path path;                 // the file as named on disk
     std::array<std::uint8_t, kMasterRecordSize> header{};
-    int headerCount = 0;           // the header's record count as stored
+    int headerCount = 0;               // the header's record count as stored
     std::vector<MasterEntry> entries;  // the whole records present, at most `limit`
     // Whole records the file holds after its header (may differ from headerCount).
     int recordsInFile = 0;
@@ -161,9 +163,10 @@ void FinishInterruptedIndexRewrite(std::string_view directory, FileSystem& fs = 
 // renamed get their old content back. The portfolio's writer lock is held from the first
 // read to the last rename (kPortfolioBusy, nothing written, when another writer keeps it).
 // Statuses as RewriteMasterFile.
-[[nodiscard]] DataStatus RewriteIndexFiles(
-    const fs::path& masterPath, const std::function<DataStatus(IndexContents&)>& change,
-    FileSystem& fs = RealFileSystem(), std::string_view temporarySuffix = ".NEW");
+[[nodiscard]] DataStatus RewriteIndexFiles(const fs::path& masterPath,
+                                           const std::function<DataStatus(IndexContents&)>& change,
+                                           FileSystem& fs = RealFileSystem(),
+                                           std::string_view temporarySuffix = ".NEW");
 
 // Whether the index files of `directory` that a change of a MASTER entry (MASTER and
 // EMASTER) or of an XMASTER entry (XMASTER) rewrites can take it after `alsoWritten` more
@@ -203,7 +206,8 @@ MasterRecord WithIeeeDates(MasterRecord record);
 // Sets both dates of the one entry `id` names; the statuses of RewriteMasterFile, and
 // kFileNotFound (nothing written) when the entry is no longer there.
 [[nodiscard]] DataStatus SetMasterDates(const SecurityId& id, const MbfBytes& firstDate,
-                                        const MbfBytes& lastDate, FileSystem& fs = RealFileSystem());
+                                        const MbfBytes& lastDate,
+                                        FileSystem& fs = RealFileSystem());
 // Sets both dates of the entry `id` names in index contents held in memory, as SetMasterDates
 // writes them (MASTER and its EMASTER twin, or XMASTER), for a rewrite that changes several
 // entries at once; kFileNotFound when the entry is not there.
@@ -215,7 +219,8 @@ MasterRecord WithIeeeDates(MasterRecord record);
 // Whether a symbol and name can be stored in the entry `id` names: MASTER alone holds 16
 // characters of each; where EMASTER or XMASTER holds the entry, symbols of up to 14
 // characters and names of up to 45 (MASTER keeps the first 16). kInvalidParm when not.
-[[nodiscard]] DataStatus CheckEntryTexts(const SecurityId& id, std::string_view symbol, std::string_view name);
+[[nodiscard]] DataStatus CheckEntryTexts(const SecurityId& id, std::string_view symbol,
+                                         std::string_view name);
 // The longest symbol and name an entry can hold: 16 each where MASTER alone holds it; 14 and
 // 45 where EMASTER or XMASTER holds it too (MASTER then keeps the first 16 name characters).
 struct TextLimits {
@@ -232,19 +237,22 @@ TextLimits EntryTextLimits(const SecurityId& id);
 // (MASTER and EMASTER, or XMASTER); kInvalidParm as CheckEntryTexts; kFileNotFound when the
 // entry is no longer there.
 [[nodiscard]] DataStatus RenameMasterEntry(const SecurityId& id, std::string_view symbol,
-                                           std::string_view name, FileSystem& fs = RealFileSystem());
+                                           std::string_view name,
+                                           FileSystem& fs = RealFileSystem());
 
 // The MASTER file of a directory (found in any letter case).
 fs::path MasterPathOf(std::string_view directory);
 
 // Header record count of a MASTER header.
-inline int MasterCount(const std::uint8_t* header) { return GetI16(header + kMasterCountOffset); }
+inline int MasterCount(const std::uint8_t* header) {
+    return GetI16(header + kMasterCountOffset);
+}
 
 // Looks the key up as the symbol or the name of an entry, first in startDir's MASTER, then
 // in the records of its XMASTER (when sound), then depth-first through its sub-directory
 // entries (each directory: MASTER, XMASTER, sub-directories). An XMASTER record matches by
-// its symbol, by the first 16 characters of its name or by its whole name. On success the record (its two date
-// fields converted to IEEE floats) and the directory holding it (with a trailing
+// its symbol, by the first 16 characters of its name or by its whole name. On success the record
+// (its two date fields converted to IEEE floats) and the directory holding it (with a trailing
 // separator). kFileNotFound when no reachable entry matches; kFileRead on a read failure
 // while resuming a directory's scan.
 [[nodiscard]] DataStatus FindSymbol(std::string_view startDir, std::string_view key,
@@ -259,7 +267,8 @@ bool MasterRecordMatches(const MasterRecord& record, std::string_view key);
 // 0 on success; kFileOpen when MASTER cannot be read, kFileWrite when the new file cannot
 // be written (MASTER then unchanged), 1 when the final rename fails.
 [[nodiscard]] DataStatus SetMasterDate(const fs::path& masterPath, const MbfBytes& dateReal,
-                                       int fileNumber, int which, FileSystem& fs = RealFileSystem());
+                                       int fileNumber, int which,
+                                       FileSystem& fs = RealFileSystem());
 
 // Sets both dates of every entry with file number fileNumber in one rewrite, with the same
 // steps and results as SetMasterDate.

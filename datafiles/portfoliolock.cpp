@@ -16,9 +16,9 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
+#include <cerrno>
 #endif
 
 namespace barwise {
@@ -74,8 +74,9 @@ Table& Locks() {
 Handle OpenLockFile(const std::string& directory) {
     const fs::path path = FindNoCase(fs::path(directory), kLockFileName);
 #ifdef _WIN32
-    return CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
 #else
     int fd;
     do {
@@ -90,9 +91,13 @@ enum class Attempt { kLocked, kBusy, kUnsupported };
 #ifdef _WIN32
 Attempt TryLock(Handle h) {
     OVERLAPPED at{};
-    if (LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &at)) return Attempt::kLocked;
+    if (LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD,
+                   &at))
+        return Attempt::kLocked;
     const DWORD error = GetLastError();
-    if (error == ERROR_LOCK_VIOLATION || error == ERROR_SHARING_VIOLATION || error == ERROR_IO_PENDING) return Attempt::kBusy;
+    if (error == ERROR_LOCK_VIOLATION || error == ERROR_SHARING_VIOLATION ||
+        error == ERROR_IO_PENDING)
+        return Attempt::kBusy;
     return Attempt::kUnsupported;
 }
 
@@ -194,7 +199,8 @@ bool AcquireOne(const std::string& key, std::chrono::steady_clock::time_point de
                 locked = false;
                 break;
             }
-            std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
+            std::this_thread::sleep_for(
+                std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
             pause = std::min(pause * 2, std::chrono::milliseconds(25));
         }
     }
@@ -222,9 +228,13 @@ void ReleaseOne(const std::string& key) {
 
 }  // namespace
 
-std::chrono::milliseconds PortfolioLockWait() { return std::chrono::milliseconds(WaitSetting().load()); }
+std::chrono::milliseconds PortfolioLockWait() {
+    return std::chrono::milliseconds(WaitSetting().load());
+}
 
-void SetPortfolioLockWait(std::chrono::milliseconds wait) { WaitSetting().store(wait.count()); }
+void SetPortfolioLockWait(std::chrono::milliseconds wait) {
+    WaitSetting().store(wait.count());
+}
 
 std::string PortfolioLockKey(std::string_view directory) {
     fs::path dir = directory.empty() ? fs::path(".") : fs::path(std::string(directory));
@@ -232,20 +242,25 @@ std::string PortfolioLockKey(std::string_view directory) {
     fs::path resolved = fs::weakly_canonical(fs::absolute(dir, ec), ec);
     if (ec || resolved.empty()) resolved = fs::absolute(dir, ec).lexically_normal();
     std::string key = resolved.string();
-    while (key.size() > 1 && IsPathSeparator(key.back()) && key[key.size() - 2] != ':') key.pop_back();
+    while (key.size() > 1 && IsPathSeparator(key.back()) && key[key.size() - 2] != ':')
+        key.pop_back();
 #ifdef _WIN32
     key = ToUpperAscii(key);  // one directory, whatever letter case it is named in
 #endif
     return key;
 }
 
-PortfolioLock::PortfolioLock(std::string_view directory) { acquire({PortfolioLockKey(directory)}); }
+PortfolioLock::PortfolioLock(std::string_view directory) {
+    acquire({PortfolioLockKey(directory)});
+}
 
 PortfolioLock::PortfolioLock(std::string_view first, std::string_view second) {
     acquire({PortfolioLockKey(first), PortfolioLockKey(second)});
 }
 
-PortfolioLock::~PortfolioLock() { release(); }
+PortfolioLock::~PortfolioLock() {
+    release();
+}
 
 void PortfolioLock::acquire(std::vector<std::string> keys) {
     std::sort(keys.begin(), keys.end());

@@ -10,14 +10,22 @@ namespace barwise {
 
 float QuoteFieldValue(const QuoteBar& q, QuoteField field) {
     switch (field) {
-        case kFieldDate: return DateToReal(q.date);
-        case kFieldTime: return TimeToReal(q.time);
-        case kFieldOpen: return q.open;
-        case kFieldHigh: return q.high;
-        case kFieldLow: return q.low;
-        case kFieldClose: return q.close;
-        case kFieldVol: return q.volume;
-        case kFieldOi: return q.openInterest;
+        case kFieldDate:
+            return DateToReal(q.date);
+        case kFieldTime:
+            return TimeToReal(q.time);
+        case kFieldOpen:
+            return q.open;
+        case kFieldHigh:
+            return q.high;
+        case kFieldLow:
+            return q.low;
+        case kFieldClose:
+            return q.close;
+        case kFieldVol:
+            return q.volume;
+        case kFieldOi:
+            return q.openInterest;
     }
     return 0;
 }
@@ -34,7 +42,8 @@ DataStatus WriteMasterFile(FileSystem& fsys, const fs::path& path, int fileCount
 }
 
 DataStatus WriteDatFile(FileSystem& fsys, const fs::path& path, int recordLength, int fieldCount,
-                        const std::vector<QuoteField>& columns, const std::vector<QuoteBar>& quotes) {
+                        const std::vector<QuoteField>& columns,
+                        const std::vector<QuoteBar>& quotes) {
     if (!IsPlausibleRecordShape(recordLength, fieldCount)) return kInvalidParm;
     if (columns.size() > static_cast<std::size_t>(fieldCount)) return kInvalidParm;
     if (quotes.size() > static_cast<std::size_t>(kMaxQuotesPerFile)) return kInvalidParm;
@@ -45,14 +54,16 @@ DataStatus WriteDatFile(FileSystem& fsys, const fs::path& path, int recordLength
     for (const QuoteBar& q : quotes) {
         for (std::size_t c = 0; c < columns.size(); ++c) {
             // Decided before anything is written: a value without an MBF form refuses the file.
-            if (IeeeToMbf(QuoteFieldValue(q, columns[c]), rec + c * kMbfSize) != kSuccess) return kInvalidParm;
+            if (IeeeToMbf(QuoteFieldValue(q, columns[c]), rec + c * kMbfSize) != kSuccess)
+                return kInvalidParm;
         }
         rec += len;
     }
     return WriteFileChecked(fsys, path, bytes);
 }
 
-DataStatus WriteDopFile(FileSystem& fsys, const fs::path& path, const std::vector<QuoteField>& columns,
+DataStatus WriteDopFile(FileSystem& fsys, const fs::path& path,
+                        const std::vector<QuoteField>& columns,
                         const std::vector<std::pair<int, int>>& formats) {
     std::string text;
     for (std::size_t c = 0; c < columns.size(); ++c) {
@@ -65,8 +76,9 @@ DataStatus WriteDopFile(FileSystem& fsys, const fs::path& path, const std::vecto
         text += std::to_string(codes.second);
         text += "\r\n";
     }
-    return WriteFileChecked(fsys, path, std::span<const std::uint8_t>(
-                                            reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    return WriteFileChecked(fsys, path,
+                            std::span<const std::uint8_t>(
+                                reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
 std::int64_t QuotesHeldInDatFile(const fs::path& path, int recordLength) {
@@ -74,7 +86,8 @@ std::int64_t QuotesHeldInDatFile(const fs::path& path, int recordLength) {
     std::error_code ec;
     const std::uintmax_t size = fs::file_size(path, ec);
     if (ec) return -1;
-    const auto records = static_cast<std::int64_t>(size / static_cast<std::uintmax_t>(recordLength));
+    const auto records =
+        static_cast<std::int64_t>(size / static_cast<std::uintmax_t>(recordLength));
     return std::max<std::int64_t>(records - 1, 0);
 }
 

@@ -1,7 +1,7 @@
 #include "datafiles/rewrite.h"
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -41,14 +41,16 @@ DataStatus ChangeValues(std::uint8_t* rec, const FieldLayout& layout, const Edit
         if (c == 0) continue;
         std::uint8_t* field = rec + (c - 1) * 4;
         const float old = MbfToFloat(field);
-        if (request.op == EditOp::kSet && request.keep[static_cast<std::size_t>(f - kFieldOpen)]) continue;
+        if (request.op == EditOp::kSet && request.keep[static_cast<std::size_t>(f - kFieldOpen)])
+            continue;
         const float given = request.values[static_cast<std::size_t>(f - kFieldOpen)];
         const float now = request.op == EditOp::kSet ? given : old * given;
         if (now == old && std::signbit(now) == std::signbit(old)) continue;
         if (now == 0.0f && old == 0.0f) continue;
         // A value other than 0 that would be stored as 0 (below the MBF range) is refused
         // like one above it; a Set to 0 or a Scale by 0 is meant.
-        const bool meantZero = request.op == EditOp::kSet ? given == 0.0f : given == 0.0f || old == 0.0f;
+        const bool meantZero =
+            request.op == EditOp::kSet ? given == 0.0f : given == 0.0f || old == 0.0f;
         if (!meantZero && (now == 0.0f || !MbfHoldsValue(now))) return kInvalidParm;
         if (IeeeToMbf(now, field) != kSuccess) return kInvalidParm;
     }
@@ -63,12 +65,16 @@ bool RequestIsStorable(const EditRequest& request) {
     return true;
 }
 
-
 // Decides the rewrite and, unless only asked whether it would be refused, writes it.
 DataStatus Rewrite(const EditRequest& request, const SecurityId& id, FileSystem& fsys, bool write) {
     switch (request.op) {
-        case EditOp::kSet: case EditOp::kScale: case EditOp::kDelete: case EditOp::kInsert: break;
-        default: return kInvalidParm;
+        case EditOp::kSet:
+        case EditOp::kScale:
+        case EditOp::kDelete:
+        case EditOp::kInsert:
+            break;
+        default:
+            return kInvalidParm;
     }
     // Everything is read under the lock: the entry and the quotes as they are now.
     std::optional<PortfolioLock> lock;
@@ -94,7 +100,8 @@ DataStatus Rewrite(const EditRequest& request, const SecurityId& id, FileSystem&
     const auto wholeRecords = static_cast<std::size_t>((fileSize - static_cast<std::int64_t>(len)) /
                                                        static_cast<std::int64_t>(len));
     // The quotes: the records the header counts that the file holds.
-    const std::size_t records = std::min(wholeRecords, static_cast<std::size_t>(std::max(last - 1, 0)));
+    const std::size_t records =
+        std::min(wholeRecords, static_cast<std::size_t>(std::max(last - 1, 0)));
     std::vector<std::uint8_t> head((records + 1) * len);
     std::memcpy(head.data(), header.data(), len);
     if (records > 0 && !dat.read(head.data() + len, records * len)) return kFileRead;
@@ -120,7 +127,7 @@ DataStatus Rewrite(const EditRequest& request, const SecurityId& id, FileSystem&
 
     // Delete: which quote goes; which MASTER dates change (0 none, 1 first, 2 last, 3 both)
     // and to what.
-    std::int64_t target = -1;  // the quote left out (Delete) or copied (Insert)
+    std::int64_t target = -1;   // the quote left out (Delete) or copied (Insert)
     std::int64_t placeAt = -1;  // Insert: the copy goes before this quote
     int datesToSet = 0;
     MbfBytes newFirst{}, newLast{};
@@ -129,7 +136,9 @@ DataStatus Rewrite(const EditRequest& request, const SecurityId& id, FileSystem&
         if (target < 0) return kDeleteNotFound;
         const int k = static_cast<int>(target);
         const int n = std::min<int>(last - 1, static_cast<int>(records));
-        auto dateOf = [&](int i) { return DateToMbfReal(RecordDate(quoteAt(static_cast<std::size_t>(i)), files.columns)); };
+        auto dateOf = [&](int i) {
+            return DateToMbfReal(RecordDate(quoteAt(static_cast<std::size_t>(i)), files.columns));
+        };
         if (k == 0 && n > 1) {
             datesToSet = 1;
             newFirst = dateOf(1);
@@ -148,7 +157,8 @@ DataStatus Rewrite(const EditRequest& request, const SecurityId& id, FileSystem&
         placeAt = firstMatch(false);
         if (target < 0 || placeAt < 0) return kRecordNotFound;
         // The new quote must stand in date order: nothing before it dated on or after it.
-        if (placeAt > 0 && RecordDate(quoteAt(static_cast<std::size_t>(placeAt - 1)), files.columns) >= insertDate)
+        if (placeAt > 0 &&
+            RecordDate(quoteAt(static_cast<std::size_t>(placeAt - 1)), files.columns) >= insertDate)
             return kInsertOutOfOrder;
     }
 
@@ -183,7 +193,8 @@ DataStatus Rewrite(const EditRequest& request, const SecurityId& id, FileSystem&
                 out.insert(out.end(), source, source + len);
                 const int c = files.columns.column[kFieldDate];
                 const MbfBytes prev = DateToMbfReal(insertDate);
-                std::memcpy(out.data() + copyAt + static_cast<std::size_t>(c - 1) * 4, prev.data(), 4);
+                std::memcpy(out.data() + copyAt + static_cast<std::size_t>(c - 1) * 4, prev.data(),
+                            4);
                 ++inserted;
             }
             out.insert(out.end(), rec, rec + len);
@@ -212,15 +223,18 @@ DataStatus Rewrite(const EditRequest& request, const SecurityId& id, FileSystem&
     const std::uintmax_t backupSize = 0;
 #endif
     if (datesToSet != 0) {
-        if (DataStatus s = CheckIndexRewrite(id.directory, id.inXmaster(), newSize + backupSize, fsys); s != kSuccess)
+        if (DataStatus s =
+                CheckIndexRewrite(id.directory, id.inXmaster(), newSize + backupSize, fsys);
+            s != kSuccess)
             return s;
     }
 
     // Decided: the new file goes in place, the previous data kept as the backup; what the
     // file holds past its quotes follows them unchanged.
     const int f = files.record.fileNumber();
-    if (DataStatus s = ReplaceKeepingBackup(fsys, files.datPath, SeriesFilePath(id.directory, f, "NEW"),
-                                            SeriesFilePath(id.directory, f, "BAK"), out, dat);
+    if (DataStatus s =
+            ReplaceKeepingBackup(fsys, files.datPath, SeriesFilePath(id.directory, f, "NEW"),
+                                 SeriesFilePath(id.directory, f, "BAK"), out, dat);
         s != kSuccess) {
         return s == kReadOnly ? kReadOnly : kFileWrite;
     }
@@ -244,13 +258,12 @@ DataStatus CheckRewrite(const EditRequest& request, const SecurityId& id) {
     return Rewrite(request, id, RealFileSystem(), false);
 }
 
-DataStatus RewriteSeries(const EditRequest& request, std::string_view directory, std::string_view key,
-                         FileSystem& fsys) {
+DataStatus RewriteSeries(const EditRequest& request, std::string_view directory,
+                         std::string_view key, FileSystem& fsys) {
     MasterRecord record;
     SecurityId id;
     if (DataStatus s = FindSymbol(directory, key, record, id); s != kSuccess) return s;
     return RewriteSeries(request, id, fsys);
 }
-
 
 }  // namespace barwise

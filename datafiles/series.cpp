@@ -49,14 +49,17 @@ DataStatus AllocSeries(QuoteSeries& series, std::int32_t capacity) {
         SetColumn(col[kFieldDate], base, capacity, 2, 0, 4);
         SetColumn(col[kFieldTime], base, capacity, 2, 1, 4);
         for (int f = kFieldOpen; f <= kFieldOi; ++f) {
-            SetColumn(col[static_cast<std::size_t>(f)], base + n * 8 + static_cast<std::size_t>(f - kFieldOpen) * n * 4,
-                      capacity, 1, 0, 4);
+            SetColumn(col[static_cast<std::size_t>(f)],
+                      base + n * 8 + static_cast<std::size_t>(f - kFieldOpen) * n * 4, capacity, 1,
+                      0, 4);
         }
     }
     return kSuccess;
 }
 
-void FreeSeries(QuoteSeries& series) { series = QuoteSeries{}; }
+void FreeSeries(QuoteSeries& series) {
+    series = QuoteSeries{};
+}
 
 DataStatus SetSeriesCount(QuoteSeries& series, int n) {
     if (n > series.capacity) return kMalloc;
@@ -81,7 +84,8 @@ DataStatus LayoutFromFieldBits(std::uint8_t bits, FieldLayout& layout) {
     if ((bits & kFieldBitDate) == 0) return kNoLayout;
     int column = 1;
     for (const auto& [bit, field] : kFieldBitOrder) {
-        if (bits & bit) layout.column[static_cast<std::size_t>(field)] = static_cast<std::int16_t>(column++);
+        if (bits & bit)
+            layout.column[static_cast<std::size_t>(field)] = static_cast<std::int16_t>(column++);
     }
     return kSuccess;
 }
@@ -102,16 +106,18 @@ DataStatus OpenSeriesFiles(const SecurityId& id, const MasterRecord& record, Ser
     const std::string dataExtension(DataExtensionOf(id));
     out.datPath = index ? index->find(base + "." + dataExtension)
                         : SeriesFilePath(id.directory, record.fileNumber(), dataExtension);
-    out.dopPath = index ? index->find(base + ".DOP") : SeriesFilePath(id.directory, record.fileNumber(), "DOP");
+    out.dopPath = index ? index->find(base + ".DOP")
+                        : SeriesFilePath(id.directory, record.fileNumber(), "DOP");
     // Layout first, then the record's shape. An XMASTER security without a DOP has the
     // columns its field bits name, in the order DATE TIME OPEN HIGH LOW CLOSE VOL OI.
     // A listing of the directory already says whether there is a DOP.
     const bool dopListed = !index || index->has(base + ".DOP");
     std::error_code ec;
     if (id.inXmaster() && (!dopListed || !fs::exists(out.dopPath, ec))) {
-        if (DataStatus s = LayoutFromFieldBits(record.fieldBits, out.layout); s != kSuccess) return s;
-    } else if (DataStatus s = ReadLayout(out.dopPath, record.recordLength(), record.fieldCount(), record.period(),
-                                         out.layout, &out.dopIgnored, dopListed);
+        if (DataStatus s = LayoutFromFieldBits(record.fieldBits, out.layout); s != kSuccess)
+            return s;
+    } else if (DataStatus s = ReadLayout(out.dopPath, record.recordLength(), record.fieldCount(),
+                                         record.period(), out.layout, &out.dopIgnored, dopListed);
                s != kSuccess) {
         return s;
     }
@@ -205,7 +211,8 @@ DataStatus ReadOpenedSeries(QuoteSeries& series, const SeriesFiles& files, std::
 
 }  // namespace
 
-DataStatus ReadSeries(QuoteSeries& series, const SecurityId& id, std::int32_t start, std::int32_t count) {
+DataStatus ReadSeries(QuoteSeries& series, const SecurityId& id, std::int32_t start,
+                      std::int32_t count) {
     SeriesFiles files;
     if (DataStatus s = OpenSeriesFiles(id, files); s != kSuccess) return s;
     return ReadOpenedSeries(series, files, {}, start, count);

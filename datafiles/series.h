@@ -125,10 +125,10 @@ void FreeSeries(QuoteSeries& series);
 // reader and rewrite of quotes opens a series through OpenSeriesFiles.
 struct SeriesFiles {
     SecurityId id;
-    MasterRecord record;  // as in the file (dates in MBF)
-    FieldLayout layout;   // as ReadLayout gives it
+    MasterRecord record;      // as in the file (dates in MBF)
+    FieldLayout layout;       // as ReadLayout gives it
     bool dopIgnored = false;  // the DOP named no date or columns the record lacks
-    FieldLayout columns;  // the layout's columns within the record's fields (the others 0)
+    FieldLayout columns;      // the layout's columns within the record's fields (the others 0)
     int recordLength = 0;
     int fieldCount = 0;
     fs::path datPath;

@@ -7,24 +7,45 @@ namespace barwise {
 
 namespace {
 constexpr std::array<std::string_view, 16> kStatusNames = {
-    "Sucessfull",        "Invalid Parm",        "File Open",           "Malloc",
-    "File Read",         "File Write",          "File Seek",           "File Exists",
-    "File Not Found",    "Record Not Found",    "No Graphics Found",   "No Fonts Found",
-    "Charts Uninitialized", "Max Lines Exceeded", "Max Grids Exceeded", "Unknown",
+    "Sucessfull",
+    "Invalid Parm",
+    "File Open",
+    "Malloc",
+    "File Read",
+    "File Write",
+    "File Seek",
+    "File Exists",
+    "File Not Found",
+    "Record Not Found",
+    "No Graphics Found",
+    "No Fonts Found",
+    "Charts Uninitialized",
+    "Max Lines Exceeded",
+    "Max Grids Exceeded",
+    "Unknown",
 };
 }  // namespace
 
 std::string_view DataStatusName(DataStatus status) {
     switch (status) {
-        case kNoLayout: return "No Layout";
-        case kDeleteNotFound: return "Quote Not Found";
-        case kDeletedMasterStale: return "Quote Deleted, MASTER Dates Not Updated";
-        case kInsertOutOfOrder: return "New Quote Out Of Date Order";
-        case kPortfolioBusy: return kPortfolioBusyMessage;
-        case kReadOnly: return "File Read-Only";
-        case kNoSpace: return "Not Enough Disk Space";
-        case kIndexFilesDisagree: return "Index Files Disagree";
-        default: break;
+        case kNoLayout:
+            return "No Layout";
+        case kDeleteNotFound:
+            return "Quote Not Found";
+        case kDeletedMasterStale:
+            return "Quote Deleted, MASTER Dates Not Updated";
+        case kInsertOutOfOrder:
+            return "New Quote Out Of Date Order";
+        case kPortfolioBusy:
+            return kPortfolioBusyMessage;
+        case kReadOnly:
+            return "File Read-Only";
+        case kNoSpace:
+            return "Not Enough Disk Space";
+        case kIndexFilesDisagree:
+            return "Index Files Disagree";
+        default:
+            break;
     }
     const int code = StatusCode(status);
     if (code <= 0 && code > -static_cast<int>(kStatusNames.size())) {

@@ -55,7 +55,9 @@ enum class DataStatus : std::int16_t {
 using enum DataStatus;
 
 // The status's number, as messages show it ("status -8").
-constexpr int StatusCode(DataStatus status) { return static_cast<int>(status); }
+constexpr int StatusCode(DataStatus status) {
+    return static_cast<int>(status);
+}
 
 // For test failure messages: the name and the number.
 std::ostream& operator<<(std::ostream& out, DataStatus status);
@@ -68,7 +70,8 @@ std::ostream& operator<<(std::ostream& out, DataStatus status);
 std::string_view DataStatusName(DataStatus status);
 
 // What a writer that found the portfolio locked tells the user.
-inline constexpr std::string_view kPortfolioBusyMessage = "another program is changing this portfolio";
+inline constexpr std::string_view kPortfolioBusyMessage =
+    "another program is changing this portfolio";
 
 // The message the caller shows when a delete finds no quote of the date asked for.
 inline constexpr std::string_view kDeleteNotFoundMessage = "failure in delete quote for findrec";

@@ -21,7 +21,8 @@ int Weekday(DateCode d) {
     return w < 0 ? w + 7 : w;
 }
 
-DemoSeries Calm(int fileNumber, const std::string& symbol, const std::string& name, int recordLength = kLength) {
+DemoSeries Calm(int fileNumber, const std::string& symbol, const std::string& name,
+                int recordLength = kLength) {
     DemoSeries s;
     s.fileNumber = fileNumber;
     s.symbol = symbol;
@@ -72,13 +73,17 @@ public:
     }
     float value(const std::string& name, int quote, int column) {
         const auto content = read(name);
-        return content.size() >= Field(quote, column) + 4 ? MbfToFloat(content.data() + Field(quote, column)) : 0.0f;
+        return content.size() >= Field(quote, column) + 4
+                   ? MbfToFloat(content.data() + Field(quote, column))
+                   : 0.0f;
     }
     static std::size_t Field(int quote, int column) {
         return static_cast<std::size_t>(kLength) * static_cast<std::size_t>(quote + 1) +
                static_cast<std::size_t>(column - 1) * 4;
     }
-    static std::size_t Record(int quote) { return static_cast<std::size_t>(kLength) * static_cast<std::size_t>(quote + 1); }
+    static std::size_t Record(int quote) {
+        return static_cast<std::size_t>(kLength) * static_cast<std::size_t>(quote + 1);
+    }
 
 private:
     fs::path dir_;
@@ -94,13 +99,13 @@ DemoResult WriteDamagedPortfolio(const fs::path& dir) {
     fs::create_directories(dir, ec);
 
     DemoPortfolio p;
-    p.series.push_back(Calm(1, "ORDR", "OUT OF ORDER"));        // two quotes swapped
-    p.series.push_back(Calm(2, "RPTQ", "REPEATED QUOTE"));      // a quote twice
-    p.series.push_back(Calm(3, "RPTD", "REPEATED DATE"));       // a date twice, other values
-    p.series.push_back(Calm(4, "DT2200", "DATE IN 2200"));      // a date outside 1900-2199
-    p.series.push_back(Calm(5, "NOMBF", "NOT A REAL"));         // a field no MBF writer makes
-    p.series.push_back(Calm(6, "IDXD", "INDEX DATE"));          // MASTER's first date wrong
-    p.series.push_back(Calm(7, "CUTR", "CUT RECORD"));          // the quote file cut short
+    p.series.push_back(Calm(1, "ORDR", "OUT OF ORDER"));    // two quotes swapped
+    p.series.push_back(Calm(2, "RPTQ", "REPEATED QUOTE"));  // a quote twice
+    p.series.push_back(Calm(3, "RPTD", "REPEATED DATE"));   // a date twice, other values
+    p.series.push_back(Calm(4, "DT2200", "DATE IN 2200"));  // a date outside 1900-2199
+    p.series.push_back(Calm(5, "NOMBF", "NOT A REAL"));     // a field no MBF writer makes
+    p.series.push_back(Calm(6, "IDXD", "INDEX DATE"));      // MASTER's first date wrong
+    p.series.push_back(Calm(7, "CUTR", "CUT RECORD"));      // the quote file cut short
     p.series.push_back(Calm(8, "HILO", "HIGH BELOW LOW"));
     p.series.push_back(Calm(9, "RNGE", "CLOSE ABOVE HIGH"));
     p.series.push_back(Calm(10, "ZERO", "ZERO OPEN"));
@@ -108,19 +113,19 @@ DemoResult WriteDamagedPortfolio(const fs::path& dir) {
     p.series.push_back(Calm(12, "NEGV", "NEGATIVE VOLUME"));
     p.series.push_back(Calm(13, "GAPS", "THREE WEEKS GONE"));
     p.series.push_back(Calm(14, "SPLT", "UNRECORDED SPLIT"));
-    p.series.push_back(Calm(15, "LAYO", "NO LAYOUT"));          // a record length with no layout
-    p.series.push_back(Calm(16, "SHAP", "FIELDS BEYOND"));      // more fields than the record holds
+    p.series.push_back(Calm(15, "LAYO", "NO LAYOUT"));      // a record length with no layout
+    p.series.push_back(Calm(16, "SHAP", "FIELDS BEYOND"));  // more fields than the record holds
     {
         DemoSeries s = Calm(17, "DOPX", "DOP WITHOUT DATE", 24);  // its DOP is set aside
         s.writeDop = true;
         p.series.push_back(std::move(s));
     }
-    p.series.push_back(Calm(18, "MISS", "MISSING FILE"));       // F18.DAT removed
-    p.series.push_back(Calm(19, "", "BLANK SYMBOL INC"));       // no symbol
-    p.series.push_back(Calm(20, "ORDR", "SECOND ORDR"));        // a symbol twice
-    p.series.push_back(Calm(21, "CTRL", "BELL\aNAME"));         // a control byte in its name
+    p.series.push_back(Calm(18, "MISS", "MISSING FILE"));  // F18.DAT removed
+    p.series.push_back(Calm(19, "", "BLANK SYMBOL INC"));  // no symbol
+    p.series.push_back(Calm(20, "ORDR", "SECOND ORDR"));   // a symbol twice
+    p.series.push_back(Calm(21, "CTRL", "BELL\aNAME"));    // a control byte in its name
     p.series.push_back(Calm(22, "CLEN", "CLEAN CO"));
-    p.series.push_back(Calm(23, "SHRD", "SHARES F22"));         // names F22.DAT too
+    p.series.push_back(Calm(23, "SHRD", "SHARES F22"));  // names F22.DAT too
     if (!WritePortfolio(dir, p)) {
         result.status = kFileWrite;
         result.file = dir.string();
@@ -159,7 +164,8 @@ DemoResult WriteDamagedPortfolio(const fs::path& dir) {
         f.write("F13.DAT", b);
     }
     for (int q = 0; q < 40; ++q)
-        for (int c : {kOpen, kHigh, kLow, kClose}) f.putValue("F14.DAT", q, c, 3.0f * f.value("F14.DAT", q, c));
+        for (int c : {kOpen, kHigh, kLow, kClose})
+            f.putValue("F14.DAT", q, c, 3.0f * f.value("F14.DAT", q, c));
     {
         auto b = f.read("F7.DAT");
         b.resize(b.size() - 9);
@@ -177,7 +183,8 @@ DemoResult WriteDamagedPortfolio(const fs::path& dir) {
     master[rec(15) + kMasterFieldCountOffset] = 9;
     master[rec(16) + kMasterFieldCountOffset] = 8;
     const MbfBytes later = DateToMbfReal(MakeDate(2021, 1, 8));
-    std::copy(later.begin(), later.end(), master.begin() + static_cast<std::ptrdiff_t>(rec(6) + kMasterFirstDateOffset));
+    std::copy(later.begin(), later.end(),
+              master.begin() + static_cast<std::ptrdiff_t>(rec(6) + kMasterFirstDateOffset));
     master[rec(23) + kMasterFileNumberOffset] = 22;
     master.insert(master.end(), 11, 0);
     f.write("MASTER", master);
@@ -190,7 +197,8 @@ DemoResult WriteDamagedPortfolio(const fs::path& dir) {
     f.write("F99.DAT", f.read("F22.DAT"));
     f.write("F22.NEW", f.read("F22.DAT"));
     f.write("MASTER.BAK", master);
-    fs::last_write_time(dir / "MASTER.BAK", fs::last_write_time(dir / "MASTER", ec) + std::chrono::hours(24), ec);
+    fs::last_write_time(dir / "MASTER.BAK",
+                        fs::last_write_time(dir / "MASTER", ec) + std::chrono::hours(24), ec);
 
     if (!f.ok()) {
         result.status = kFileWrite;

@@ -25,7 +25,9 @@ public:
     // Uniform in [0, 1).
     double uniform() { return static_cast<double>(next() >> 11) * (1.0 / 9007199254740992.0); }
     // Roughly normal, mean 0 and deviation 1 (sum of four uniforms).
-    double normal() { return (uniform() + uniform() + uniform() + uniform() - 2.0) * 1.7320508075688772; }
+    double normal() {
+        return (uniform() + uniform() + uniform() + uniform() - 2.0) * 1.7320508075688772;
+    }
 
 private:
     std::uint64_t state_;
@@ -42,7 +44,9 @@ bool IsWeekday(DateCode code) {
     return w >= 1 && w <= 5;
 }
 
-float Cents(double v) { return static_cast<float>(std::round(v * 100.0) / 100.0); }
+float Cents(double v) {
+    return static_cast<float>(std::round(v * 100.0) / 100.0);
+}
 
 // The dates of n weekday quotes from a first day on; `skip` (a day, or kNoDate) is left out.
 std::vector<DateCode> Weekdays(DateCode first, int n, DateCode skip = kNoDate) {
@@ -81,7 +85,8 @@ std::vector<DemoQuote> RandomWalk(const std::vector<DateCode>& dates, const Walk
         const double next = std::max(open * (1.0 + move), 0.5);
         const double high = std::max(open, next) * (1.0 + rnd.uniform() * walk.dailyMove * 0.8);
         const double low = std::min(open, next) * (1.0 - rnd.uniform() * walk.dailyMove * 0.8);
-        const double factor = (walk.splitAt >= 0 && static_cast<int>(i) < walk.splitAt) ? walk.splitFactor : 1.0;
+        const double factor =
+            (walk.splitAt >= 0 && static_cast<int>(i) < walk.splitAt) ? walk.splitFactor : 1.0;
         DemoQuote q;
         q.date = dates[i];
         q.open = Cents(open * factor);
@@ -153,8 +158,10 @@ std::vector<DemoQuote> IntradayBars(const BarSpec& b, const std::vector<DateCode
             price = std::max(b.lowestPrice, price * (1.0 + rnd.normal() * b.move));
             q.open = static_cast<float>(std::round(open / b.tick) * b.tick);
             q.close = static_cast<float>(std::round(price / b.tick) * b.tick);
-            q.high = std::max(q.open, q.close) + tick * static_cast<float>(rnd.next() % b.rangeTicks);
-            q.low = std::min(q.open, q.close) - tick * static_cast<float>(rnd.next() % b.rangeTicks);
+            q.high =
+                std::max(q.open, q.close) + tick * static_cast<float>(rnd.next() % b.rangeTicks);
+            q.low =
+                std::min(q.open, q.close) - tick * static_cast<float>(rnd.next() % b.rangeTicks);
             q.volume = static_cast<float>(b.volumeBase + rnd.next() % b.volumeSpread);
             quotes.push_back(q);
         }
@@ -183,12 +190,13 @@ DemoDatabase DefaultDemo() {
     stocks.relativeDir = "STOCKS";
     {
         WalkSpec w{101, 38.0, 0.016, 0.0004, 1800000, 0, 1850, 2.0};
-        stocks.series.push_back(Series(1, "ACME", "ACME CORP", 28, DefaultColumns(28), RandomWalk(days3000, w)));
+        stocks.series.push_back(
+            Series(1, "ACME", "ACME CORP", 28, DefaultColumns(28), RandomWalk(days3000, w)));
     }
     {
         WalkSpec w{202, 9.0, 0.02, 0.0001, 650000, 0, 1400, 1.0 / 3.0};
-        stocks.series.push_back(
-            Series(2, "BOLT", "BOLT MOTORS", 24, DefaultColumns(24), RandomWalk(Weekdays(start, 2600), w)));
+        stocks.series.push_back(Series(2, "BOLT", "BOLT MOTORS", 24, DefaultColumns(24),
+                                       RandomWalk(Weekdays(start, 2600), w)));
     }
     {
         // 20-byte records, fifth field a price: DATE OPEN HIGH LOW CLOSE.
@@ -214,8 +222,9 @@ DemoDatabase DefaultDemo() {
     {
         // Wednesday 16 March 2022 is missing.
         WalkSpec w{606, 112.0, 0.013, 0.0002, 3200000};
-        DemoSeries s = Series(6, "GLBX", "GLOBEX TELECOM", 28, DefaultColumns(28),
-                              RandomWalk(Weekdays(MakeDate(2019, 1, 2), 1400, MakeDate(2022, 3, 16)), w));
+        DemoSeries s =
+            Series(6, "GLBX", "GLOBEX TELECOM", 28, DefaultColumns(28),
+                   RandomWalk(Weekdays(MakeDate(2019, 1, 2), 1400, MakeDate(2022, 3, 16)), w));
         for (DemoQuote& q : s.quotes) q.openInterest = 0;
         s.writeDop = true;
         s.formats = {{0, 0}, {3, 2}, {3, 2}, {3, 2}, {3, 2}, {1000, 1000}, {0, 0}};
@@ -237,8 +246,8 @@ DemoDatabase DefaultDemo() {
     }
     {
         WalkSpec w{808, 101.0, 0.003, 0.00005, 12000};
-        funds.series.push_back(
-            Series(2, "IRON", "IRONWOOD BOND", 24, DefaultColumns(24), RandomWalk(Weekdays(start, 900), w)));
+        funds.series.push_back(Series(2, "IRON", "IRONWOOD BOND", 24, DefaultColumns(24),
+                                      RandomWalk(Weekdays(start, 900), w)));
     }
     db.portfolios.push_back(std::move(funds));
 
@@ -246,8 +255,8 @@ DemoDatabase DefaultDemo() {
     futures.relativeDir = "FUTURES";
     {
         WalkSpec w{909, 71.5, 0.021, 0.0, 310000, 250000};
-        futures.series.push_back(
-            Series(1, "CLZ", "CRUDE OIL DEC", 28, DefaultColumns(28), RandomWalk(Weekdays(MakeDate(2021, 1, 4), 800), w)));
+        futures.series.push_back(Series(1, "CLZ", "CRUDE OIL DEC", 28, DefaultColumns(28),
+                                        RandomWalk(Weekdays(MakeDate(2021, 1, 4), 800), w)));
     }
     {
         // Five-minute bars with a TIME column, named by a DOP file.
@@ -257,11 +266,13 @@ DemoDatabase DefaultDemo() {
         s.name = "E-MINI 5 MIN";
         s.period = 'I';
         s.recordLength = 28;
-        s.columns = {kFieldDate, kFieldTime, kFieldOpen, kFieldHigh, kFieldLow, kFieldClose, kFieldVol};
+        s.columns = {kFieldDate, kFieldTime,  kFieldOpen, kFieldHigh,
+                     kFieldLow,  kFieldClose, kFieldVol};
         s.writeDop = true;
         s.formats = {{0, 0}, {0, 0}, {2, 2}, {2, 2}, {2, 2}, {2, 2}, {0, 0}};
-        s.quotes = IntradayBars({1010, 78, 9 * 60 + 30, 5, 4120.0, 100.0, 0.0012, 0.25, 5, 800, 9000},
-                                Weekdays(MakeDate(2023, 6, 5), 10));
+        s.quotes =
+            IntradayBars({1010, 78, 9 * 60 + 30, 5, 4120.0, 100.0, 0.0012, 0.25, 5, 800, 9000},
+                         Weekdays(MakeDate(2023, 6, 5), 10));
         futures.series.push_back(std::move(s));
     }
     db.portfolios.push_back(std::move(futures));
@@ -290,7 +301,8 @@ DemoDatabase DefaultDemo() {
             q[i].low += shift;
             q[i].close += shift;
         }
-        history.series.push_back(Series(2, "CLBA", "CRUDE BACK-ADJ", 28, DefaultColumns(28), std::move(q)));
+        history.series.push_back(
+            Series(2, "CLBA", "CRUDE BACK-ADJ", 28, DefaultColumns(28), std::move(q)));
     }
     {
         DemoSeries s;
@@ -317,23 +329,27 @@ DemoDatabase LargeDemo() {
         std::snprintf(symbol, sizeof symbol, "L%03d", n);
         char name[17];
         std::snprintf(name, sizeof name, "LARGE SERIES %03d", n);
-        WalkSpec w{static_cast<std::uint64_t>(n) * 7919u, 10.0 + (n % 50) * 2.5, 0.012, 0.0002, 100000.0 + n * 1000.0};
+        WalkSpec w{static_cast<std::uint64_t>(n) * 7919u, 10.0 + (n % 50) * 2.5, 0.012, 0.0002,
+                   100000.0 + n * 1000.0};
         if (n % 50 == 0) {  // a few unrecorded splits for the split search to find
             w.splitAt = 4000 + n;
             w.splitFactor = 2.0;
         }
-        large.series.push_back(Series(n, symbol, name, 28, DefaultColumns(28), RandomWalk(days, w)));
+        large.series.push_back(
+            Series(n, symbol, name, 28, DefaultColumns(28), RandomWalk(days, w)));
     }
     db.portfolios.push_back(std::move(large));
     return db;
 }
 
 void PutText(std::uint8_t* at, std::string_view text, std::size_t width) {
-    for (std::size_t i = 0; i < width; ++i) at[i] = i < text.size() ? static_cast<std::uint8_t>(text[i]) : ' ';
+    for (std::size_t i = 0; i < width; ++i)
+        at[i] = i < text.size() ? static_cast<std::uint8_t>(text[i]) : ' ';
 }
 
 bool WriteBytes(const fs::path& path, std::string_view text) {
-    const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(text.data()),
+                                              text.size());
     return WriteFileChecked(RealFileSystem(), path, bytes) == kSuccess;
 }
 
@@ -341,7 +357,8 @@ bool WriteBytes(const fs::path& path, std::string_view text) {
 namespace ix {
 // EMASTER: 192-byte records after a header of the same size.
 constexpr std::size_t kEmasterRecordSize = 192;
-constexpr std::size_t kEmasterFileNumber = 2, kEmasterFieldCount = 6, kEmasterFieldSet = 7, kEmasterFlag = 9;
+constexpr std::size_t kEmasterFileNumber = 2, kEmasterFieldCount = 6, kEmasterFieldSet = 7,
+                      kEmasterFlag = 9;
 constexpr std::size_t kEmasterSymbol = 11, kEmasterSymbolSize = 14;
 constexpr std::size_t kEmasterName = 32, kEmasterNameSize = 16;
 constexpr std::size_t kEmasterPeriod = 60, kEmasterFirstDate = 64, kEmasterLastDate = 72;
@@ -351,7 +368,8 @@ constexpr std::size_t kXmasterRecordSize = 150;
 constexpr std::size_t kXmasterCount = 10, kXmasterCountCopy = 14, kXmasterNextNumber = 18;
 constexpr std::size_t kXmasterSymbol = 1, kXmasterSymbolSize = 14, kXmasterName = 16;
 constexpr std::size_t kXmasterPeriod = 62, kXmasterFileNumber = 65, kXmasterFieldSet = 70;
-constexpr std::size_t kXmasterFirstDateOrNone = 104, kXmasterFirstDate = 108, kXmasterLastDate = 116;
+constexpr std::size_t kXmasterFirstDateOrNone = 104, kXmasterFirstDate = 108,
+                      kXmasterLastDate = 116;
 constexpr std::uint8_t kXmasterMagic[4] = {0x5D, 0xFE, 0x58, 0x4D};
 constexpr int kFirstXmasterNumber = 256;
 constexpr int kMasterRecordsMax = 255;  // file numbers of MASTER are one byte
@@ -381,15 +399,32 @@ std::uint8_t FieldSet(const std::vector<QuoteField>& columns) {
     std::uint8_t set = 0;
     for (QuoteField f : columns) {
         switch (f) {
-            case kFieldDate: set |= 1; break;
-            case kFieldHigh: set |= 2; break;
-            case kFieldLow: set |= 4; break;
-            case kFieldClose: set |= 8; break;
-            case kFieldVol: set |= 16; break;
-            case kFieldOpen: set |= 32; break;
-            case kFieldOi: set |= 64; break;
-            case kFieldTime: set |= 128; break;
-            default: break;
+            case kFieldDate:
+                set |= 1;
+                break;
+            case kFieldHigh:
+                set |= 2;
+                break;
+            case kFieldLow:
+                set |= 4;
+                break;
+            case kFieldClose:
+                set |= 8;
+                break;
+            case kFieldVol:
+                set |= 16;
+                break;
+            case kFieldOpen:
+                set |= 32;
+                break;
+            case kFieldOi:
+                set |= 64;
+                break;
+            case kFieldTime:
+                set |= 128;
+                break;
+            default:
+                break;
         }
     }
     return set;
@@ -423,7 +458,8 @@ void PutXmasterRecord(std::uint8_t* r, const DemoSeries& s) {
     PutZeroPadded(r + ix::kXmasterSymbol, s.symbol, ix::kXmasterSymbolSize);
     PutZeroPadded(r + ix::kXmasterName, s.name, kExtendedLongNameMax);  // NUL follows
     r[ix::kXmasterPeriod] = static_cast<std::uint8_t>(s.period);
-    PutI16(r + ix::kXmasterFileNumber, static_cast<std::int16_t>(static_cast<std::uint16_t>(s.fileNumber)));
+    PutI16(r + ix::kXmasterFileNumber,
+           static_cast<std::int16_t>(static_cast<std::uint16_t>(s.fileNumber)));
     r[ix::kXmasterFieldSet] = FieldSet(s.columns);
     if (s.quotes.empty()) {
         PutI32(r + ix::kXmasterFirstDateOrNone, ix::kNoFirstDateInt);
@@ -440,16 +476,26 @@ void PutXmasterRecord(std::uint8_t* r, const DemoSeries& s) {
 std::vector<QuoteField> DefaultColumns(int recordLength, bool twentyWithVolume) {
     switch (recordLength) {
         case 20:
-            return twentyWithVolume ? std::vector<QuoteField>{kFieldDate, kFieldHigh, kFieldLow, kFieldClose, kFieldVol}
-                                    : std::vector<QuoteField>{kFieldDate, kFieldOpen, kFieldHigh, kFieldLow, kFieldClose};
-        case 24: return {kFieldDate, kFieldOpen, kFieldHigh, kFieldLow, kFieldClose, kFieldVol};
-        case 28: return {kFieldDate, kFieldOpen, kFieldHigh, kFieldLow, kFieldClose, kFieldVol, kFieldOi};
-        case 32: return {kFieldDate, kFieldTime, kFieldOpen, kFieldHigh, kFieldLow, kFieldClose, kFieldVol, kFieldOi};
-        default: return {};
+            return twentyWithVolume ? std::vector<QuoteField>{kFieldDate, kFieldHigh, kFieldLow,
+                                                              kFieldClose, kFieldVol}
+                                    : std::vector<QuoteField>{kFieldDate, kFieldOpen, kFieldHigh,
+                                                              kFieldLow, kFieldClose};
+        case 24:
+            return {kFieldDate, kFieldOpen, kFieldHigh, kFieldLow, kFieldClose, kFieldVol};
+        case 28:
+            return {kFieldDate,  kFieldOpen, kFieldHigh, kFieldLow,
+                    kFieldClose, kFieldVol,  kFieldOi};
+        case 32:
+            return {kFieldDate, kFieldTime,  kFieldOpen, kFieldHigh,
+                    kFieldLow,  kFieldClose, kFieldVol,  kFieldOi};
+        default:
+            return {};
     }
 }
 
-DemoDatabase BuildDemoDatabase(bool large) { return large ? LargeDemo() : DefaultDemo(); }
+DemoDatabase BuildDemoDatabase(bool large) {
+    return large ? LargeDemo() : DefaultDemo();
+}
 
 MasterRecord MakeMasterRecord(const DemoSeries& series) {
     MasterRecord r;
@@ -481,13 +527,14 @@ MasterRecord MakeSubdirRecord(const std::string& name) {
     return r;
 }
 
-bool WriteMasterFile(const fs::path& path, const std::vector<MasterRecord>& records, int fileCounter) {
+bool WriteMasterFile(const fs::path& path, const std::vector<MasterRecord>& records,
+                     int fileCounter) {
     return WriteMasterFile(RealFileSystem(), path, fileCounter, records) == kSuccess;
 }
 
 bool WriteDatFile(const fs::path& path, const DemoSeries& series) {
-    return WriteDatFile(RealFileSystem(), path, series.recordLength, series.recordLength / 4, series.columns,
-                        series.quotes) == kSuccess;
+    return WriteDatFile(RealFileSystem(), path, series.recordLength, series.recordLength / 4,
+                        series.columns, series.quotes) == kSuccess;
 }
 
 bool WritePortfolio(const fs::path& dir, const DemoPortfolio& portfolio) {
@@ -501,7 +548,8 @@ bool WritePortfolio(const fs::path& dir, const DemoPortfolio& portfolio) {
         std::string base = "F";
         base += std::to_string(s.fileNumber);
         if (!WriteDatFile(dir / (base + ".DAT"), s)) return false;
-        if (s.writeDop && WriteDopFile(RealFileSystem(), dir / (base + ".DOP"), s.columns, s.formats) != kSuccess) {
+        if (s.writeDop && WriteDopFile(RealFileSystem(), dir / (base + ".DOP"), s.columns,
+                                       s.formats) != kSuccess) {
             return false;
         }
     }
@@ -514,7 +562,8 @@ DemoResult WriteDemoDatabase(const fs::path& rootArg, bool large) {
     std::error_code ec;
     fs::path root = rootArg;
     // A bare drive ("P:") means its root, not the current directory of that drive.
-    if (root.has_root_name() && !root.has_root_directory() && root.relative_path().empty()) root /= "\\";
+    if (root.has_root_name() && !root.has_root_directory() && root.relative_path().empty())
+        root /= "\\";
     const fs::path marker = root / std::string(kDemoMarkerFile);
     if (fs::exists(root, ec)) {
         if (!fs::is_directory(root, ec)) {
@@ -562,8 +611,8 @@ DemoSeries ExtendedPortfolioSeries(int number, int quotesEach) {
     } else {
         std::snprintf(name, sizeof name, "SECURITY %04d", number);
     }
-    WalkSpec w{static_cast<std::uint64_t>(number) * 104729u + 17u, 5.0 + (number % 80) * 1.5, 0.014, 0.0002,
-               50000.0 + (number % 40) * 5000.0};
+    WalkSpec w{static_cast<std::uint64_t>(number) * 104729u + 17u, 5.0 + (number % 80) * 1.5, 0.014,
+               0.0002, 50000.0 + (number % 40) * 5000.0};
     if (number % 60 == 0 && quotesEach > 20) {  // a few unrecorded splits for the split search
         w.splitAt = quotesEach / 2;
         w.splitFactor = 2.0;
@@ -574,8 +623,9 @@ DemoSeries ExtendedPortfolioSeries(int number, int quotesEach) {
 
 DemoResult WriteExtendedPortfolio(const fs::path& dir, int securities, int quotesEach) {
     DemoResult result;
-    if (securities < 1 || securities > ix::kMasterRecordsMax + 65535 - ix::kFirstXmasterNumber + 1 || quotesEach < 0 ||
-        quotesEach > kMaxQuotesPerFile) {
+    if (securities < 1 ||
+        securities > ix::kMasterRecordsMax + 65535 - ix::kFirstXmasterNumber + 1 ||
+        quotesEach < 0 || quotesEach > kMaxQuotesPerFile) {
         result.status = kInvalidParm;
         return result;
     }
@@ -589,22 +639,28 @@ DemoResult WriteExtendedPortfolio(const fs::path& dir, int securities, int quote
     const int inMaster = std::min(securities, ix::kMasterRecordsMax);
     const int inXmaster = securities - inMaster;
     std::vector<MasterRecord> master;
-    std::vector<std::uint8_t> emaster(ix::kEmasterRecordSize * static_cast<std::size_t>(inMaster + 1), 0);
-    std::vector<std::uint8_t> xmaster(ix::kXmasterRecordSize * static_cast<std::size_t>(inXmaster + 1), 0);
+    std::vector<std::uint8_t> emaster(
+        ix::kEmasterRecordSize * static_cast<std::size_t>(inMaster + 1), 0);
+    std::vector<std::uint8_t> xmaster(
+        ix::kXmasterRecordSize * static_cast<std::size_t>(inXmaster + 1), 0);
     // Security i has file number i: MASTER's 1..255, XMASTER's from 256 on.
     for (int i = 1; i <= securities; ++i) {
         const DemoSeries s = ExtendedPortfolioSeries(i, quotesEach);
         const bool listedInMaster = i <= inMaster;
-        std::string base = "F";  // piecewise: GCC 12 warns falsely (-Wrestrict) on one concatenation
+        std::string base =
+            "F";  // piecewise: GCC 12 warns falsely (-Wrestrict) on one concatenation
         base += std::to_string(s.fileNumber);
         base += listedInMaster ? ".DAT" : ".MWD";
         const fs::path dat = dir / base;
         if (!WriteDatFile(dat, s)) return fail(dat);
         if (listedInMaster) {
             master.push_back(MakeMasterRecord(s));
-            PutEmasterRecord(emaster.data() + ix::kEmasterRecordSize * static_cast<std::size_t>(i), s);
+            PutEmasterRecord(emaster.data() + ix::kEmasterRecordSize * static_cast<std::size_t>(i),
+                             s);
         } else {
-            PutXmasterRecord(xmaster.data() + ix::kXmasterRecordSize * static_cast<std::size_t>(i - inMaster), s);
+            PutXmasterRecord(
+                xmaster.data() + ix::kXmasterRecordSize * static_cast<std::size_t>(i - inMaster),
+                s);
         }
         result.quotes += static_cast<long>(s.quotes.size());
     }
@@ -613,13 +669,15 @@ DemoResult WriteExtendedPortfolio(const fs::path& dir, int securities, int quote
     PutI16(emaster.data(), static_cast<std::int16_t>(inMaster));
     PutI16(emaster.data() + 2, static_cast<std::int16_t>(inMaster));
     if (!WriteMasterFile(dir / "MASTER", master, inMaster)) return fail(dir / "MASTER");
-    if (WriteFileChecked(RealFileSystem(), dir / "EMASTER", emaster) != kSuccess) return fail(dir / "EMASTER");
+    if (WriteFileChecked(RealFileSystem(), dir / "EMASTER", emaster) != kSuccess)
+        return fail(dir / "EMASTER");
     if (inXmaster > 0) {
         std::copy(std::begin(ix::kXmasterMagic), std::end(ix::kXmasterMagic), xmaster.begin());
         PutI32(xmaster.data() + ix::kXmasterCount, inXmaster);
         PutI32(xmaster.data() + ix::kXmasterCountCopy, inXmaster);
         PutI32(xmaster.data() + ix::kXmasterNextNumber, ix::kFirstXmasterNumber + inXmaster);
-        if (WriteFileChecked(RealFileSystem(), dir / "XMASTER", xmaster) != kSuccess) return fail(dir / "XMASTER");
+        if (WriteFileChecked(RealFileSystem(), dir / "XMASTER", xmaster) != kSuccess)
+            return fail(dir / "XMASTER");
     } else {
         fs::remove(dir / "XMASTER", ec);  // left by an earlier, larger portfolio
     }

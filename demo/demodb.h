@@ -68,7 +68,8 @@ MasterRecord MakeSubdirRecord(const std::string& name);
 
 // MASTER with these records, and the DAT file of a series (field count recordLength / 4),
 // through the writers of datafiles/quotefiles.h; false when the file cannot be written.
-bool WriteMasterFile(const fs::path& path, const std::vector<MasterRecord>& records, int fileCounter);
+bool WriteMasterFile(const fs::path& path, const std::vector<MasterRecord>& records,
+                     int fileCounter);
 bool WriteDatFile(const fs::path& path, const DemoSeries& series);
 // MASTER, F<n>.DAT and F<n>.DOP of one portfolio directory (created when missing).
 bool WritePortfolio(const fs::path& dir, const DemoPortfolio& portfolio);

@@ -9,7 +9,8 @@
 namespace barwise {
 
 std::optional<PortfolioPaths> PortfolioOfMaster(std::string_view masterPath) {
-    if (masterPath.empty() || masterPath.size() > kMaxMasterPath || !masterPath.ends_with(kMasterFileName))
+    if (masterPath.empty() || masterPath.size() > kMaxMasterPath ||
+        !masterPath.ends_with(kMasterFileName))
         return std::nullopt;
     const std::size_t nameAt = masterPath.size() - kMasterFileName.size();
     // "XMASTER" ends as "MASTER" does but names another file.
@@ -20,7 +21,8 @@ std::optional<PortfolioPaths> PortfolioOfMaster(std::string_view masterPath) {
     if (cut > 0) {
         // A portfolio at the root keeps its separator ("/"); any other none.
         const bool root = cut == 1 || (cut == 3 && masterPath[1] == ':');
-        out.directory = std::string(masterPath.substr(0, root && kPathSeparator == '/' ? cut : cut - 1));
+        out.directory =
+            std::string(masterPath.substr(0, root && kPathSeparator == '/' ? cut : cut - 1));
     }
     out.masterFile = std::string(masterPath);
     std::error_code ec;

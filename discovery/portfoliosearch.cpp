@@ -27,12 +27,18 @@ constexpr char kSep = '/';
 #endif
 
 #ifdef _WIN32
-bool IsPathSeparatorChar(char c) { return c == '\\' || c == '/'; }
+bool IsPathSeparatorChar(char c) {
+    return c == '\\' || c == '/';
+}
 #else
-bool IsPathSeparatorChar(char c) { return c == '/'; }
+bool IsPathSeparatorChar(char c) {
+    return c == '/';
+}
 #endif
 
-char FoldLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char FoldLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 int CompareNoCase(std::string_view a, std::string_view b) {
     const std::size_t n = std::min(a.size(), b.size());
@@ -60,7 +66,8 @@ std::string JoinPath(const std::string& dir, std::string_view name) {
 bool PathStartsWith(std::string_view path, std::string_view root) {
     if (root.empty()) return false;
 #ifdef _WIN32
-    if (path.size() < root.size() || CompareNoCase(path.substr(0, root.size()), root) != 0) return false;
+    if (path.size() < root.size() || CompareNoCase(path.substr(0, root.size()), root) != 0)
+        return false;
 #else
     if (path.substr(0, root.size()) != root) return false;
 #endif
@@ -109,7 +116,8 @@ Listing ListDirectory(const std::string& path) {
             if (isLinkOrUnknown) {
                 struct stat st {};
                 // A MASTER that is a link to a file counts; one to a directory does not.
-                if (::stat(JoinPath(path, name).c_str(), &st) == 0) listing.hasMaster |= !S_ISDIR(st.st_mode);
+                if (::stat(JoinPath(path, name).c_str(), &st) == 0)
+                    listing.hasMaster |= !S_ISDIR(st.st_mode);
             } else if (!isDir) {
                 listing.hasMaster = true;
             }
@@ -126,8 +134,9 @@ Listing ListDirectory(const std::string& path) {
 #endif
 
 // False once the observer has cancelled the search.
-bool Search(const std::string& path, std::vector<std::string>& results, const SearchOptions& options,
-            const SearchObserver& observer, const std::set<std::string>& excluded, int& found) {
+bool Search(const std::string& path, std::vector<std::string>& results,
+            const SearchOptions& options, const SearchObserver& observer,
+            const std::set<std::string>& excluded, int& found) {
     if (observer.cancelled && observer.cancelled()) return false;
     if (observer.visiting) observer.visiting(path);
     Listing listing = ListDirectory(path);
@@ -140,12 +149,14 @@ bool Search(const std::string& path, std::vector<std::string>& results, const Se
     children.reserve(listing.subdirs.size());
     for (const std::string& name : listing.subdirs) {
         std::string child = JoinPath(path, name);
-        if (PassesSearchFilter(child, options.limit, options.filterKeyUpper)) children.push_back(std::move(child));
+        if (PassesSearchFilter(child, options.limit, options.filterKeyUpper))
+            children.push_back(std::move(child));
     }
     // Searched from the last listed to the first, as Barwise always has.
     while (!children.empty()) {
         const std::string& child = children.back();
-        if (excluded.count(child) == 0 && !Search(child, results, options, observer, excluded, found))
+        if (excluded.count(child) == 0 &&
+            !Search(child, results, options, observer, excluded, found))
             return false;
         children.pop_back();
     }
@@ -159,7 +170,7 @@ std::string DecodeMountField(std::string_view field) {
     for (std::size_t i = 0; i < field.size(); ++i) {
         if (field[i] == '\\' && i + 3 < field.size()) {
             const std::string_view oct = field.substr(i + 1, 3);
-            if ( std::all_of(oct.begin(), oct.end(), [](char c) { return c >= '0' && c <= '7'; })) {
+            if (std::all_of(oct.begin(), oct.end(), [](char c) { return c >= '0' && c <= '7'; })) {
                 out += static_cast<char>((oct[0] - '0') * 64 + (oct[1] - '0') * 8 + (oct[2] - '0'));
                 i += 3;
                 continue;
@@ -200,10 +211,11 @@ std::vector<MountEntry> ReadMounts() {
 
 bool IsPseudoMount(const MountEntry& m) {
     static const std::set<std::string, std::less<>> kPseudo = {
-        "proc", "sysfs", "devtmpfs", "devpts", "cgroup", "cgroup2", "securityfs", "pstore",
-        "bpf", "debugfs", "tracefs", "mqueue", "hugetlbfs", "configfs", "fusectl",
-        "binfmt_misc", "autofs", "efivarfs", "nsfs", "rpc_pipefs", "selinuxfs", "fuse.gvfsd-fuse",
-        "fuse.portal", "ramfs", "squashfs"};
+        "proc",        "sysfs",           "devtmpfs",    "devpts",   "cgroup",
+        "cgroup2",     "securityfs",      "pstore",      "bpf",      "debugfs",
+        "tracefs",     "mqueue",          "hugetlbfs",   "configfs", "fusectl",
+        "binfmt_misc", "autofs",          "efivarfs",    "nsfs",     "rpc_pipefs",
+        "selinuxfs",   "fuse.gvfsd-fuse", "fuse.portal", "ramfs",    "squashfs"};
     if (kPseudo.count(m.fsType) != 0) return true;
     if (m.fsType == "tmpfs") {
         return PathStartsWith(m.mountPoint, "/run") || PathStartsWith(m.mountPoint, "/dev") ||
@@ -214,7 +226,8 @@ bool IsPseudoMount(const MountEntry& m) {
 
 bool IsReadyDirectory(const std::string& path) {
     struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && ::access(path.c_str(), R_OK | X_OK) == 0;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           ::access(path.c_str(), R_OK | X_OK) == 0;
 }
 #endif
 
@@ -227,7 +240,8 @@ std::vector<Drive> ListDrives() {
     for (int i = 0; i < 26; ++i) {
         if ((mask & (1u << i)) == 0) continue;
         const char letter = static_cast<char>('A' + i);
-        drives.push_back({std::string(1, letter) + ":", std::string("[-") + static_cast<char>('a' + i) + "-]"});
+        drives.push_back(
+            {std::string(1, letter) + ":", std::string("[-") + static_cast<char>('a' + i) + "-]"});
     }
 #else
     std::set<std::string> seen;
@@ -246,14 +260,16 @@ std::vector<Drive> ListDrives() {
 const Drive* DriveOfPath(std::string_view path, const std::vector<Drive>& drives) {
     const Drive* best = nullptr;
     for (const Drive& d : drives) {
-        if (PathStartsWith(path, d.root) && (best == nullptr || d.root.size() > best->root.size())) best = &d;
+        if (PathStartsWith(path, d.root) && (best == nullptr || d.root.size() > best->root.size()))
+            best = &d;
     }
     return best;
 }
 
-bool SearchDirectory(const std::string& path, std::vector<std::string>& results, const SearchOptions& options,
-                     const SearchObserver& observer) {
-    std::set<std::string> excluded(options.otherVolumeRoots.begin(), options.otherVolumeRoots.end());
+bool SearchDirectory(const std::string& path, std::vector<std::string>& results,
+                     const SearchOptions& options, const SearchObserver& observer) {
+    std::set<std::string> excluded(options.otherVolumeRoots.begin(),
+                                   options.otherVolumeRoots.end());
 #ifndef _WIN32
     // Pseudo file systems (/proc, /sys, /dev, ...) are never drives and hold no portfolios:
     // the search does not enter them, whatever the caller listed.
@@ -303,7 +319,8 @@ SearchOptions VolumeSearchOptions(std::string_view start, bool limit, std::strin
 
 std::string NormalizeSearchRoot(std::string_view path) {
     std::error_code ec;
-    std::filesystem::path p = std::filesystem::absolute(std::filesystem::path(std::string(path)), ec);
+    std::filesystem::path p =
+        std::filesystem::absolute(std::filesystem::path(std::string(path)), ec);
     if (ec) p = std::filesystem::path(std::string(path));
     std::string text = p.lexically_normal().string();
 #ifdef _WIN32

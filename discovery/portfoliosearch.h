@@ -13,8 +13,8 @@
 namespace barwise {
 
 struct Drive {
-    std::string root;       // start path of a search: "D:" or a mount point such as "/home"
-    std::string listText;   // the drive-list entry: "[-d-]" on Windows, the mount point elsewhere
+    std::string root;      // start path of a search: "D:" or a mount point such as "/home"
+    std::string listText;  // the drive-list entry: "[-d-]" on Windows, the mount point elsewhere
 };
 
 // Every mounted, ready, non-pseudo volume ("/" always included), sorted by listText.

@@ -22,7 +22,8 @@ DataStatus QuoteLoader::open(const SecurityId& id) {
     if (found != kSuccess) return found;
     dopIgnored_ = files.dopIgnored;
     dopFile_ = files.dopPath.string();
-    for (int f = kFieldOpen; f <= kFieldOi; ++f) present_[static_cast<std::size_t>(f - kFieldOpen)] = files.columns.has(f);
+    for (int f = kFieldOpen; f <= kFieldOi; ++f)
+        present_[static_cast<std::size_t>(f - kFieldOpen)] = files.columns.has(f);
     hasTime_ = files.columns.has(kFieldTime);
     if (const DataStatus s = cursor_.open(id, files.record); s != kSuccess) return s;
     total_ = std::clamp(cursor_.total(), 0, kMaxQuotesPerFile);
@@ -38,7 +39,8 @@ DataStatus QuoteLoader::read(int start, int count, std::vector<LoadedQuote>& out
             LoadedQuote q;
             q.date = block_.date(i);
             q.time = block_.time(i);
-            for (int f = kFieldOpen; f <= kFieldOi; ++f) q.values[static_cast<std::size_t>(f - kFieldOpen)] = block_.value(f, i);
+            for (int f = kFieldOpen; f <= kFieldOi; ++f)
+                q.values[static_cast<std::size_t>(f - kFieldOpen)] = block_.value(f, i);
             out.push_back(q);
         }
         if (block_.count < n) return kRecordNotFound;

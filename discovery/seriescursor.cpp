@@ -57,14 +57,16 @@ constexpr std::size_t kFileBufferSize = 1 << 16;
 SeriesCursor::SeriesCursor() = default;
 SeriesCursor::~SeriesCursor() = default;
 
-DataStatus SeriesCursor::open(std::string_view directory, const MasterRecord& record, const DirectoryIndex* index) {
+DataStatus SeriesCursor::open(std::string_view directory, const MasterRecord& record,
+                              const DirectoryIndex* index) {
     SecurityId id;
     id.directory = WithTrailingSeparator(std::string(directory));
     id.fileNumber = record.fileNumber();
     return open(id, record, index);
 }
 
-DataStatus SeriesCursor::open(const SecurityId& id, const MasterRecord& record, const DirectoryIndex* index) {
+DataStatus SeriesCursor::open(const SecurityId& id, const MasterRecord& record,
+                              const DirectoryIndex* index) {
     file_.reset();
     raw_.clear();
     rawStart_ = rawCount_ = 0;
@@ -110,14 +112,16 @@ DataStatus SeriesCursor::openKey(std::string_view directory, std::string_view ke
     if (ReadMasterEntry(id, record) != kSuccess) return kFileRead;
     if (indexes == nullptr) return open(id, record);
     auto it = indexes->find(id.directory);
-    if (it == indexes->end()) it = indexes->emplace(id.directory, DirectoryIndex(id.directory)).first;
+    if (it == indexes->end())
+        it = indexes->emplace(id.directory, DirectoryIndex(id.directory)).first;
     return open(id, record, &it->second);
 }
 
 DateCode SeriesCursor::blockDate(int i) const {
     const int c = layout_.column[kFieldDate];
     if (i < 0 || i >= rawCount_ || c < 1 || c > fieldCount_) return DateFromReal(-1.0f);
-    const std::uint8_t* rec = raw_.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(recordLength_);
+    const std::uint8_t* rec =
+        raw_.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(recordLength_);
     return DateFromReal(MbfToFloat(rec + (c - 1) * 4));
 }
 
@@ -130,7 +134,8 @@ DataStatus SeriesCursor::read(QuoteSeries& series, int start, int count, unsigne
     const int wanted = std::min(count, lastRecord_ - 1 - start);
     const std::size_t len = static_cast<std::size_t>(recordLength_);
     const std::int64_t offset = static_cast<std::int64_t>(start + 1) * recordLength_;
-    const std::int64_t rawEnd = static_cast<std::int64_t>(rawStart_ + rawCount_ + 1) * recordLength_;
+    const std::int64_t rawEnd =
+        static_cast<std::int64_t>(rawStart_ + rawCount_ + 1) * recordLength_;
 
     // Records already in memory from the last block, when the file stands right after it.
     int have = 0;
@@ -151,8 +156,9 @@ DataStatus SeriesCursor::read(QuoteSeries& series, int start, int count, unsigne
             }
         }
         // Whole records only: a file shorter than its header ends the block there.
-        const std::size_t bytes = std::fread(raw_.data() + static_cast<std::size_t>(got) * len, 1,
-                                             static_cast<std::size_t>(wanted - got) * len, file_.get());
+        const std::size_t bytes =
+            std::fread(raw_.data() + static_cast<std::size_t>(got) * len, 1,
+                       static_cast<std::size_t>(wanted - got) * len, file_.get());
         if (bytes < static_cast<std::size_t>(wanted - got) * len && std::ferror(file_.get())) {
             // A failed read is not the end of the file.
             std::clearerr(file_.get());

@@ -11,9 +11,9 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
-#include <string_view>
 
 #include "datafiles/fileio.h"
 #include "datafiles/layout.h"
@@ -59,7 +59,8 @@ public:
     // (series.count tells how many were read); kFileRead when a read fails. `fields`
     // (bits 1 << QuoteField) names the
     // columns to fill; the others keep what they held.
-    [[nodiscard]] DataStatus read(QuoteSeries& series, int start, int count, unsigned fields = kAllFields);
+    [[nodiscard]] DataStatus read(QuoteSeries& series, int start, int count,
+                                  unsigned fields = kAllFields);
     // The date of quote i of the last block read, as read() would have put it in the date
     // column (for callers that leave the date out of read()).
     DateCode blockDate(int i) const;

@@ -7,7 +7,9 @@
 namespace barwise {
 namespace {
 
-bool EndsSymbol(std::uint8_t b) { return b <= 0x20 || b >= 0x80; }
+bool EndsSymbol(std::uint8_t b) {
+    return b <= 0x20 || b >= 0x80;
+}
 
 // MASTER as the caller named it, or the same name in another letter case.
 fs::path ResolveMaster(const fs::path& masterPath) {
@@ -39,8 +41,8 @@ std::string SymbolListing::countMismatchText() const {
 }
 
 std::string MasterCountText(const std::string& masterFile, int recordsInFile, int headerCount) {
-    return masterFile + " holds " + std::to_string(recordsInFile) + " record" + (recordsInFile == 1 ? "" : "s") +
-           ", its header says " + std::to_string(headerCount);
+    return masterFile + " holds " + std::to_string(recordsInFile) + " record" +
+           (recordsInFile == 1 ? "" : "s") + ", its header says " + std::to_string(headerCount);
 }
 
 std::string OverLimitText(int headerCount, int limit) {
@@ -67,7 +69,8 @@ ListingVerdict JudgeListing(const SymbolListing& listing, int limit) {
 SymbolListing ListSymbols(const fs::path& masterPath, int limit) {
     SymbolListing listing;
     const fs::path master = ResolveMaster(masterPath);
-    const MasterFile file = ReadMasterFile(master.has_parent_path() ? master.parent_path().string() : std::string(), limit);
+    const MasterFile file = ReadMasterFile(
+        master.has_parent_path() ? master.parent_path().string() : std::string(), limit);
     listing.status = file.status;
     listing.headerCount = file.headerCount;
     listing.indexWarning = file.indexWarning;
@@ -107,23 +110,26 @@ bool SymbolRowLess(const SymbolRow& a, const SymbolRow& b) {
 }
 
 DataStatus RepairMasterSymbols(const fs::path& masterPath, FileSystem& fileSystem) {
-
     bool changed = false;
     const DataStatus s = RewriteIndexFiles(
         ResolveMaster(masterPath),
         [&](IndexContents& c) {
             std::vector<std::uint8_t>& bytes = c.master;
             // Whole records only; a cut last record is copied as it stands.
-            for (std::size_t at = kMasterRecordSize; at + kMasterRecordSize <= bytes.size(); at += kMasterRecordSize) {
+            for (std::size_t at = kMasterRecordSize; at + kMasterRecordSize <= bytes.size();
+                 at += kMasterRecordSize) {
                 MasterRecord record;
-                std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(at), kMasterRecordSize, record.bytes.begin());
+                std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(at), kMasterRecordSize,
+                            record.bytes.begin());
                 if (!SymbolText(record).empty()) continue;
                 std::copy_n(record.bytes.begin() + kMasterNameOffset, kMasterSymbolSize,
                             bytes.begin() + static_cast<std::ptrdiff_t>(at + kMasterSymbolOffset));
                 const std::size_t e = at / kMasterRecordSize * kEmasterRecordSize;
                 if (e + kEmasterRecordSize <= c.emaster.size()) {
-                    const std::string symbol = TrimPadding(record.nameField().substr(0, kEmasterSymbolSize));
-                    PutZeroPadded(c.emaster.data() + e + kEmasterSymbolOffset, kEmasterSymbolSize, symbol);
+                    const std::string symbol =
+                        TrimPadding(record.nameField().substr(0, kEmasterSymbolSize));
+                    PutZeroPadded(c.emaster.data() + e + kEmasterSymbolOffset, kEmasterSymbolSize,
+                                  symbol);
                 }
                 changed = true;
             }

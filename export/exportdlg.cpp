@@ -27,7 +27,8 @@ using namespace barwise;
 namespace {
 
 const QString kSection = QStringLiteral("XportSel");
-const char* const kOmitKeys[6] = {"OmitOpen", "OmitHigh", "OmitLow", "OmitClose", "OmitVol", "OmitOI"};
+const char* const kOmitKeys[6] = {"OmitOpen",  "OmitHigh", "OmitLow",
+                                  "OmitClose", "OmitVol",  "OmitOI"};
 // Control ids of the omit boxes, in column order (open, high, low, close, volume, oi).
 constexpr int kOmitIds[6] = {1047, 1048, 1050, 1049, 1051, 1052};
 const char* const kOmitLabels[6] = {"Open", "High", "Low", "Close", "Volume", "Open Interest"};
@@ -35,7 +36,9 @@ const char* const kOmitLabels[6] = {"Open", "High", "Low", "Close", "Volume", "O
 // DontConfirmOverwrite): the command asks itself.
 constexpr int kNoOverwritePrompt = 0x4;
 
-QString Id(int id) { return QStringLiteral("ctl%1").arg(id); }
+QString Id(int id) {
+    return QStringLiteral("ctl%1").arg(id);
+}
 
 }  // namespace
 
@@ -44,7 +47,8 @@ ExportChoices ExportChoices::Load(const SettingsStore& s) {
     c.file = s.GetProfileString(kSection, QStringLiteral("Starter"), c.file);
     c.delimiter = s.GetProfileInt(kSection, QStringLiteral("Delim"), 0);
     for (int i = 0; i < 6; ++i)
-        c.omit[static_cast<std::size_t>(i)] = s.GetProfileInt(kSection, QString::fromLatin1(kOmitKeys[i]), 0) != 0;
+        c.omit[static_cast<std::size_t>(i)] =
+            s.GetProfileInt(kSection, QString::fromLatin1(kOmitKeys[i]), 0) != 0;
     c.newest = s.GetProfileInt(kSection, QStringLiteral("Newest"), 0);
     c.title = s.GetProfileInt(kSection, QStringLiteral("Title"), 0) != 0;
     c.dateFormat = s.GetProfileInt(kSection, QStringLiteral("DateFormat"), 0);
@@ -56,7 +60,8 @@ ExportChoices ExportChoices::Load(const SettingsStore& s) {
 void ExportChoices::Save(SettingsStore& s) const {
     s.WriteProfileString(kSection, QStringLiteral("Starter"), file);
     for (int i = 0; i < 6; ++i)
-        s.WriteProfileInt(kSection, QString::fromLatin1(kOmitKeys[i]), omit[static_cast<std::size_t>(i)] ? 1 : 0);
+        s.WriteProfileInt(kSection, QString::fromLatin1(kOmitKeys[i]),
+                          omit[static_cast<std::size_t>(i)] ? 1 : 0);
     s.WriteProfileInt(kSection, QStringLiteral("Delim"), delimiter);
     s.WriteProfileInt(kSection, QStringLiteral("Newest"), newest);
     s.WriteProfileInt(kSection, QStringLiteral("Title"), title ? 1 : 0);
@@ -82,7 +87,8 @@ CExportDlg::CExportDlg(UiHost& host, const ExportChoices& c, bool hasTime, QWidg
     connect(browse, &QPushButton::clicked, this, &CExportDlg::OnBrowse);
     fileRow->addWidget(browse);
 
-    const auto radioGroup = [this](const QString& title, std::initializer_list<std::pair<int, const char*>> items,
+    const auto radioGroup = [this](const QString& title,
+                                   std::initializer_list<std::pair<int, const char*>> items,
                                    int checked, QButtonGroup*& group) {
         auto* box = new QGroupBox(title, this);
         auto* layout = new QVBoxLayout(box);
@@ -101,9 +107,11 @@ CExportDlg::CExportDlg(UiHost& host, const ExportChoices& c, bool hasTime, QWidg
     // A stored delimiter other than 0, 1 or 2 writes a blank: the Space button stands for it.
     const int delimiter = c.delimiter == 1 || c.delimiter == 2 ? c.delimiter : 0;
     QGroupBox* delimBox =
-        radioGroup(tr("Column Delimiters"), {{1009, "Space"}, {1010, "Comma"}, {1011, "Tab"}}, delimiter, m_delimiter);
-    QGroupBox* orderBox = radioGroup(tr("Order"), {{1012, "Oldest quote first"}, {1013, "Newest quote first"}},
-                                     c.newest != 0 ? 1 : 0, m_order);
+        radioGroup(tr("Column Delimiters"), {{1009, "Space"}, {1010, "Comma"}, {1011, "Tab"}},
+                   delimiter, m_delimiter);
+    QGroupBox* orderBox =
+        radioGroup(tr("Order"), {{1012, "Oldest quote first"}, {1013, "Newest quote first"}},
+                   c.newest != 0 ? 1 : 0, m_order);
 
     auto* omitBox = new QGroupBox(tr("Omit these columns"), this);
     auto* omitLayout = new QGridLayout(omitBox);
@@ -172,7 +180,8 @@ ExportChoices CExportDlg::choices() const {
 
 void CExportDlg::OnBrowse() {
     const QString path = m_host.saveFileName(m_file->text(), QStringLiteral("txt"),
-                                             QStringLiteral("Text Files (*.txt);; All Files (*.*)"), kNoOverwritePrompt);
+                                             QStringLiteral("Text Files (*.txt);; All Files (*.*)"),
+                                             kNoOverwritePrompt);
     if (!path.isEmpty()) m_file->setText(path);
 }
 
@@ -180,7 +189,8 @@ void OnExport(CommandView& view, UiHost& host, SettingsStore& settings) {
     const auto security = view.SelectedSecurity();
     if (!security) return;
     SeriesFiles files;
-    const bool hasTime = OpenSeriesFiles(security->id, files) == kSuccess && files.columns.has(kFieldTime);
+    const bool hasTime =
+        OpenSeriesFiles(security->id, files) == kSuccess && files.columns.has(kFieldTime);
     CExportDlg dlg(host, ExportChoices::Load(settings), hasTime, view.DialogParent());
     if (!host.runDialog(dlg)) return;
     const ExportChoices c = dlg.choices();
@@ -188,13 +198,18 @@ void OnExport(CommandView& view, UiHost& host, SettingsStore& settings) {
     const fs::path path(name.toStdString());
 
     if (!c.file.isEmpty() && IsQuoteDataFileName(path)) {
-        host.messageBox(QStringLiteral("%1\nis a quote-data file name. Export to a text file of another name.").arg(c.file),
-                        UiHost::Buttons::Ok, UiHost::Icon::Stop);
+        host.messageBox(
+            QStringLiteral("%1\nis a quote-data file name. Export to a text file of another name.")
+                .arg(c.file),
+            UiHost::Buttons::Ok, UiHost::Icon::Stop);
         return;
     }
     if (!c.file.isEmpty() && QFile(c.file).open(QIODevice::ReadOnly)) {
-        const QString question = QStringLiteral("%1\nThis file already exists\n\nReplace existing file?").arg(c.file);
-        if (host.messageBox(question, UiHost::Buttons::YesNo, UiHost::Icon::Warning) != UiHost::Answer::Yes) return;
+        const QString question =
+            QStringLiteral("%1\nThis file already exists\n\nReplace existing file?").arg(c.file);
+        if (host.messageBox(question, UiHost::Buttons::YesNo, UiHost::Icon::Warning) !=
+            UiHost::Answer::Yes)
+            return;
     }
 
     ExportOptions options;
@@ -220,8 +235,10 @@ void OnExport(CommandView& view, UiHost& host, SettingsStore& settings) {
                 content = kSuccess;
                 output = kFileWrite;
             }
-            if (content == kSuccess && output == kSuccess) output = file.commit();
-            else file.abandon();
+            if (content == kSuccess && output == kSuccess)
+                output = file.commit();
+            else
+                file.abandon();
         }
     }
     if (output != kSuccess) {
@@ -229,9 +246,10 @@ void OnExport(CommandView& view, UiHost& host, SettingsStore& settings) {
         return;
     }
     if (content != kSuccess) {
-        host.messageBox(QStringLiteral("The quotes of %1 could not be read (%2); nothing was exported.")
-                            .arg(Latin1(security->symbol), Latin1(DataStatusName(content))),
-                        UiHost::Buttons::Ok);
+        host.messageBox(
+            QStringLiteral("The quotes of %1 could not be read (%2); nothing was exported.")
+                .arg(Latin1(security->symbol), Latin1(DataStatusName(content))),
+            UiHost::Buttons::Ok);
         return;
     }
     c.Save(settings);

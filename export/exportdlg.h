@@ -21,13 +21,13 @@ class UiHost;
 // The dialog's values, as the settings keep them.
 struct ExportChoices {
     QString file = QStringLiteral("output.txt");  // "Starter"
-    int delimiter = 0;                             // "Delim": 0 space, 1 comma, 2 tab
-    std::array<bool, 6> omit{};                    // "OmitOpen" .. "OmitOI"
-    int newest = 0;                                // "Newest": 1 newest quote first
-    bool title = false;                            // "Title"
-    int dateFormat = 0;                            // "DateFormat": 0 MM/DD/YY, 1 YYYY-MM-DD
-    bool time = false;                             // "Time"
-    bool precision = false;                        // "Precision"
+    int delimiter = 0;                            // "Delim": 0 space, 1 comma, 2 tab
+    std::array<bool, 6> omit{};                   // "OmitOpen" .. "OmitOI"
+    int newest = 0;                               // "Newest": 1 newest quote first
+    bool title = false;                           // "Title"
+    int dateFormat = 0;                           // "DateFormat": 0 MM/DD/YY, 1 YYYY-MM-DD
+    bool time = false;                            // "Time"
+    bool precision = false;                       // "Precision"
 
     static ExportChoices Load(const barwise::SettingsStore& settings);
     void Save(barwise::SettingsStore& settings) const;
@@ -37,7 +37,8 @@ class CExportDlg : public QDialog {
     Q_OBJECT
 public:
     // hasTime: the series has a TIME column (the "Include time" box is offered only then).
-    CExportDlg(barwise::UiHost& host, const ExportChoices& choices, bool hasTime, QWidget* parent = nullptr);
+    CExportDlg(barwise::UiHost& host, const ExportChoices& choices, bool hasTime,
+               QWidget* parent = nullptr);
     ExportChoices choices() const;
 
 private:

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <vector>
 
-#include "discovery/seriescursor.h"
 #include "datafiles/quotefiles.h"
 #include "datafiles/series.h"
+#include "discovery/seriescursor.h"
 
 namespace barwise {
 namespace {
@@ -33,7 +33,8 @@ char* FormatFixed(char* p, float value) {
     constexpr std::uint64_t kUnit = Decimals == 4 ? 10000 : 100;
     const double scaled = static_cast<double>(value) * kScale;
     if (!(std::fabs(scaled) < 1e18)) {
-        const int n = std::snprintf(p, 64, Decimals == 4 ? "%.4f" : "%.2f", static_cast<double>(value));
+        const int n =
+            std::snprintf(p, 64, Decimals == 4 ? "%.4f" : "%.2f", static_cast<double>(value));
         return p + (n > 0 ? n : 0);
     }
     if (std::signbit(value)) *p++ = '-';
@@ -85,8 +86,10 @@ char* FormatDateText(char* p, DateCode code, ExportDateFormat format) {
     p = Put2(p, day);
     *p++ = '/';
     const int full = year + 1900;
-    if (format == ExportDateFormat::kMmDdYyyy) p = Put2(p, code != kNoDate ? full / 100 : 0);
-    else if (code != kNoDate && (full < kFirstTwoDigitYear || full > kLastTwoDigitYear)) p = Put2(p, full / 100);
+    if (format == ExportDateFormat::kMmDdYyyy)
+        p = Put2(p, code != kNoDate ? full / 100 : 0);
+    else if (code != kNoDate && (full < kFirstTwoDigitYear || full > kLastTwoDigitYear))
+        p = Put2(p, full / 100);
     return Put2(p, year % 100);
 }
 
@@ -102,7 +105,8 @@ char* AppendDateText(char* p, DateCode code, ExportDateFormat format) {
     if (code < kFirstDay || code > kLastDay) return FormatDateText(p, code, format);
     if (table.empty()) table.resize(static_cast<std::size_t>(kLastDay - kFirstDay + 1));
     Entry& e = table[static_cast<std::size_t>(code - kFirstDay)];
-    if (e.size == 0) e.size = static_cast<std::uint8_t>(FormatDateText(e.text, code, format) - e.text);
+    if (e.size == 0)
+        e.size = static_cast<std::uint8_t>(FormatDateText(e.text, code, format) - e.text);
     std::memcpy(p, e.text, sizeof e.text);  // a fixed size copies fast; the line has room
     return p + e.size;
 }
@@ -133,7 +137,8 @@ private:
     SeriesCursor& cursor_;
 };
 
-DataStatus ExportOpened(SeriesCursor& cursor, const ExportOptions& options, std::ostream& out, ExportStats* stats) {
+DataStatus ExportOpened(SeriesCursor& cursor, const ExportOptions& options, std::ostream& out,
+                        ExportStats* stats) {
     if (stats != nullptr) {
         stats->datFile = cursor.datPath().string();
         stats->quotesInFile = QuotesHeldInDatFile(cursor.datPath(), cursor.record().recordLength());
@@ -144,7 +149,8 @@ DataStatus ExportOpened(SeriesCursor& cursor, const ExportOptions& options, std:
 
 }  // namespace
 
-DataStatus ExportQuotes(QuoteSource& source, const ExportOptions& options, std::ostream& out, ExportStats* stats) {
+DataStatus ExportQuotes(QuoteSource& source, const ExportOptions& options, std::ostream& out,
+                        ExportStats* stats) {
     QuoteSeries series;
     constexpr int kBlock = 2000;
     if (AllocSeries(series, kBlock) != kSuccess) return kMalloc;
@@ -155,7 +161,8 @@ DataStatus ExportQuotes(QuoteSource& source, const ExportOptions& options, std::
         // cannot name puts every date in MM/DD/YYYY.
         bool wide = false;
         for (int start = 0; start < total && !wide; start += kBlock) {
-            if (source.read(series, start, kBlock, 1u << kFieldDate) != kSuccess) break;  // said below
+            if (source.read(series, start, kBlock, 1u << kFieldDate) != kSuccess)
+                break;  // said below
             for (int i = 0; i < series.count && !wide; ++i) wide = !HasTwoDigitYear(series.date(i));
             if (series.count < std::min(kBlock, total - start)) break;
         }
@@ -164,7 +171,8 @@ DataStatus ExportQuotes(QuoteSource& source, const ExportOptions& options, std::
     ExportLineWriter writer(chosen);
     writer.setPresent(source.present());
     writer.setHasTime(source.hasTime());
-    const unsigned fields = writer.writesTime() ? (kExportedFields | (1u << kFieldTime)) : kExportedFields;
+    const unsigned fields =
+        writer.writesTime() ? (kExportedFields | (1u << kFieldTime)) : kExportedFields;
     std::string text;
     text.reserve(static_cast<std::size_t>(kBlock) * 96);
     if (options.title) writer.appendTitle(text);
@@ -172,8 +180,8 @@ DataStatus ExportQuotes(QuoteSource& source, const ExportOptions& options, std::
     std::int64_t written = 0;
     auto emit = [&](int i) {
         writer.appendLine(text, series.date(i), writer.writesTime() ? series.time(i) : 0,
-                          {series.open(i), series.high(i), series.low(i), series.close(i), series.volume(i),
-                           series.openInterest(i)});
+                          {series.open(i), series.high(i), series.low(i), series.close(i),
+                           series.volume(i), series.openInterest(i)});
         ++written;
     };
     auto flush = [&]() {
@@ -189,7 +197,8 @@ DataStatus ExportQuotes(QuoteSource& source, const ExportOptions& options, std::
             if (status != kSuccess) break;
             for (int i = 0; i < series.count; ++i) emit(i);
             if (!flush()) status = kFileWrite;
-            if (series.count < std::min(kBlock, total - start)) break;  // file shorter than its header
+            if (series.count < std::min(kBlock, total - start))
+                break;  // file shorter than its header
         }
     } else {
         // Newest first: the blocks from the end backwards. Quotes the header announces but the
@@ -214,8 +223,12 @@ char ExportDelimiterFor(int choice) {
     return ' ';
 }
 
-char* FormatFixed4(char* p, float value) { return FormatFixed<4>(p, value); }
-char* FormatFixed2(char* p, float value) { return FormatFixed<2>(p, value); }
+char* FormatFixed4(char* p, float value) {
+    return FormatFixed<4>(p, value);
+}
+char* FormatFixed2(char* p, float value) {
+    return FormatFixed<2>(p, value);
+}
 
 ExportLineWriter::ExportLineWriter(const ExportOptions& options) : options_(options) {}
 
@@ -276,15 +289,15 @@ std::string ExportLineWriter::titleText() const {
 }
 
 std::string ExportLineWriter::lineText(DateCode date, TimeCode time,
-                                      const std::array<float, kExportValueColumns>& values) const {
+                                       const std::array<float, kExportValueColumns>& values) const {
     std::string out;
     appendLine(out, date, time, values);
     out.resize(out.size() - kExportLineEnd.size());
     return out;
 }
 
-DataStatus ExportSymbol(std::string_view directory, std::string_view key, const ExportOptions& options,
-                        std::ostream& out, ExportStats* stats) {
+DataStatus ExportSymbol(std::string_view directory, std::string_view key,
+                        const ExportOptions& options, std::ostream& out, ExportStats* stats) {
     SeriesCursor cursor;
     const DataStatus status = cursor.openKey(directory, key);
     if (stats != nullptr) stats->datFile = cursor.datPath().string();
@@ -292,8 +305,8 @@ DataStatus ExportSymbol(std::string_view directory, std::string_view key, const 
     return ExportOpened(cursor, options, out, stats);
 }
 
-DataStatus ExportRecord(const SecurityId& id, const MasterRecord& record, const ExportOptions& options,
-                        std::ostream& out, ExportStats* stats) {
+DataStatus ExportRecord(const SecurityId& id, const MasterRecord& record,
+                        const ExportOptions& options, std::ostream& out, ExportStats* stats) {
     SeriesCursor cursor;
     const DataStatus status = cursor.open(id, record);
     if (stats != nullptr) stats->datFile = cursor.datPath().string();
@@ -301,7 +314,8 @@ DataStatus ExportRecord(const SecurityId& id, const MasterRecord& record, const 
     return ExportOpened(cursor, options, out, stats);
 }
 
-DataStatus ExportSecurity(const SecurityId& id, const ExportOptions& options, std::ostream& out, ExportStats* stats) {
+DataStatus ExportSecurity(const SecurityId& id, const ExportOptions& options, std::ostream& out,
+                          ExportStats* stats) {
     SeriesFiles files;
     const DataStatus status = OpenSeriesFiles(id, files);
     if (stats != nullptr) stats->datFile = files.datPath.string();

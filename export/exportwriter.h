@@ -24,7 +24,14 @@
 namespace barwise {
 
 // Value columns of an export line, in their fixed order.
-enum ExportColumn : int { kExportOpen = 0, kExportHigh, kExportLow, kExportClose, kExportVol, kExportOi };
+enum ExportColumn : int {
+    kExportOpen = 0,
+    kExportHigh,
+    kExportLow,
+    kExportClose,
+    kExportVol,
+    kExportOi
+};
 inline constexpr int kExportValueColumns = 6;
 inline constexpr std::array<std::string_view, kExportValueColumns> kExportTitles = {
     "OPEN", "HIGH", "LOW", "CLOSE", "VOL", "OI"};
@@ -79,10 +86,12 @@ public:
 
     // The same, as one line without its line end (for tests and the dialog's preview).
     std::string titleText() const;
-    std::string lineText(DateCode date, const std::array<float, kExportValueColumns>& values) const {
+    std::string lineText(DateCode date,
+                         const std::array<float, kExportValueColumns>& values) const {
         return lineText(date, 0, values);
     }
-    std::string lineText(DateCode date, TimeCode time, const std::array<float, kExportValueColumns>& values) const;
+    std::string lineText(DateCode date, TimeCode time,
+                         const std::array<float, kExportValueColumns>& values) const;
 
 private:
     ExportOptions options_;
@@ -91,9 +100,9 @@ private:
 };
 
 struct ExportStats {
-    std::int64_t quotes = 0;        // lines written, the title not counted
-    std::string datFile;            // the DAT file read
-    int headerQuotes = 0;           // the quotes the DAT header announces
+    std::int64_t quotes = 0;         // lines written, the title not counted
+    std::string datFile;             // the DAT file read
+    int headerQuotes = 0;            // the quotes the DAT header announces
     std::int64_t quotesInFile = -1;  // the whole quote records the DAT file holds (-1 unknown)
 };
 
@@ -105,9 +114,12 @@ public:
     virtual int total() const = 0;
     // As SeriesCursor::read: up to count quotes from index start; fewer at the end of a file
     // shorter than its header; kFileRead when a read fails.
-    [[nodiscard]] virtual DataStatus read(QuoteSeries& series, int start, int count, unsigned fields) = 0;
+    [[nodiscard]] virtual DataStatus read(QuoteSeries& series, int start, int count,
+                                          unsigned fields) = 0;
     // Which of open .. oi the series' layout has.
-    virtual std::array<bool, kExportValueColumns> present() const { return {true, true, true, true, true, true}; }
+    virtual std::array<bool, kExportValueColumns> present() const {
+        return {true, true, true, true, true, true};
+    }
     // Whether the series has a TIME column.
     virtual bool hasTime() const { return false; }
 };
@@ -115,8 +127,8 @@ public:
 // Exports every quote the source holds. kSuccess; kFileWrite when the stream fails; the
 // source's status when a read fails (a read error is never taken for the end of the data:
 // the caller drops what was written); kMalloc.
-[[nodiscard]] DataStatus ExportQuotes(QuoteSource& source, const ExportOptions& options, std::ostream& out,
-                                      ExportStats* stats = nullptr);
+[[nodiscard]] DataStatus ExportQuotes(QuoteSource& source, const ExportOptions& options,
+                                      std::ostream& out, ExportStats* stats = nullptr);
 
 // Exports the series of the key, looked up as FindSymbol looks up a key from directory.
 // kSuccess; the FindSymbol / ReadLayout status; kFileOpen when the DAT file cannot be
@@ -133,7 +145,7 @@ public:
                                       ExportStats* stats = nullptr);
 
 // Exports the series of the entry `id` names (the security selected in the window).
-[[nodiscard]] DataStatus ExportSecurity(const SecurityId& id, const ExportOptions& options, std::ostream& out,
-                                        ExportStats* stats = nullptr);
+[[nodiscard]] DataStatus ExportSecurity(const SecurityId& id, const ExportOptions& options,
+                                        std::ostream& out, ExportStats* stats = nullptr);
 
 }  // namespace barwise

@@ -14,7 +14,8 @@ namespace barwise {
 // A stream buffer that hands full chunks to a sink; a failed sink fails the stream.
 class OutputFile::Buffer : public std::streambuf {
 public:
-    explicit Buffer(std::function<bool(const char*, std::size_t)> sink) : sink_(std::move(sink)), data_(1 << 20) {
+    explicit Buffer(std::function<bool(const char*, std::size_t)> sink)
+        : sink_(std::move(sink)), data_(1 << 20) {
         setp(data_.data(), data_.data() + data_.size());
     }
     bool failed() const { return failed_; }
@@ -57,7 +58,9 @@ fs::path FollowLinks(const fs::path& path) {
 
 OutputFile::OutputFile(fs::path path) : target_(std::move(path)) {}
 
-OutputFile::~OutputFile() { abandon(); }
+OutputFile::~OutputFile() {
+    abandon();
+}
 
 DataStatus OutputFile::open() {
     std::error_code ec;
@@ -71,7 +74,8 @@ DataStatus OutputFile::open() {
         // Opened without waiting: a FIFO that no program reads from is refused, not waited on.
         device_ = OpenDeviceForWriting(target_);
         if (!device_) return kFileOpen;
-        buffer_ = std::make_unique<Buffer>([this](const char* p, std::size_t n) { return device_->write(p, n); });
+        buffer_ = std::make_unique<Buffer>(
+            [this](const char* p, std::size_t n) { return device_->write(p, n); });
     } else {
         fs::path temporary = target_;
         temporary += ".part";
@@ -118,7 +122,9 @@ namespace {
 
 // The names the program gives the files a rewrite leaves beside an index or data file:
 // its backup and its temporaries (and the backup's temporaries).
-bool IsRewriteSuffix(std::string_view part) { return part == "BAK" || part == "NEW" || part == "~NU"; }
+bool IsRewriteSuffix(std::string_view part) {
+    return part == "BAK" || part == "NEW" || part == "~NU";
+}
 
 bool IsQuoteDataName(const fs::path& path) {
     const std::string name = ToUpperAscii(path.filename().string());
@@ -145,7 +151,8 @@ bool IsQuoteDataName(const fs::path& path) {
         if (ext != "DAT" && ext != "DOP" && ext != "MWD" && !IsRewriteSuffix(ext)) return false;
         suffixesFrom = 2;
     }
-    return std::all_of(parts.begin() + static_cast<std::ptrdiff_t>(suffixesFrom), parts.end(), IsRewriteSuffix);
+    return std::all_of(parts.begin() + static_cast<std::ptrdiff_t>(suffixesFrom), parts.end(),
+                       IsRewriteSuffix);
 }
 
 }  // namespace

@@ -7,9 +7,9 @@
 #pragma once
 
 #include <memory>
-#include <utility>
 #include <ostream>
 #include <streambuf>
+#include <utility>
 #include <vector>
 
 #include "datafiles/fileio.h"

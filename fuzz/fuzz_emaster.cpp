@@ -29,17 +29,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::uint8_t> masterBytes(master.begin(), master.end());
     const ExtIndexFile e = ReadEmasterFile(dir, masterBytes);
     BARWISE_FUZZ_CHECK(e.sound() == (listing.emaster == ExtIndexState::kSound));
-    BARWISE_FUZZ_CHECK(e.sound() || e.state == ExtIndexState::kAbsent || !listing.indexWarning.empty());
+    BARWISE_FUZZ_CHECK(e.sound() || e.state == ExtIndexState::kAbsent ||
+                       !listing.indexWarning.empty());
     if (e.sound()) {
         BARWISE_FUZZ_CHECK(EmasterDisagreement(e.bytes, masterBytes).empty());
-        BARWISE_FUZZ_CHECK(e.bytes.size() == static_cast<std::size_t>(e.count + 1) * kEmasterRecordSize);
+        BARWISE_FUZZ_CHECK(e.bytes.size() ==
+                           static_cast<std::size_t>(e.count + 1) * kEmasterRecordSize);
     }
     const MasterEntry* target = nullptr;
     for (const MasterEntry& m : listing.entries) {
         BARWISE_FUZZ_CHECK(!m.id.inXmaster());
         BARWISE_FUZZ_CHECK(m.record.longName.size() <= kLongNameSize);
         BARWISE_FUZZ_CHECK(m.record.longName.empty() || e.sound());
-        if (!target && !m.record.isSubdirEntry() && m.id.position <= listing.headerCount) target = &m;
+        if (!target && !m.record.isSubdirEntry() && m.id.position <= listing.headerCount)
+            target = &m;
     }
     if (!target) return 0;
 
@@ -48,11 +51,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto masterAfter = ReadWholeFile(dir + "MASTER");
     const auto emasterAfter = ReadWholeFile(dir + "EMASTER");
     BARWISE_FUZZ_CHECK(masterAfter && emasterAfter);
-    const bool emasterSame = emasterAfter->size() == emaster.size() &&
-                             (emaster.empty() || std::memcmp(emasterAfter->data(), emaster.data(), emaster.size()) == 0);
-    if (s != kSuccess || !e.sound()) BARWISE_FUZZ_CHECK(emasterSame);  // set aside or refused: never written
+    const bool emasterSame =
+        emasterAfter->size() == emaster.size() &&
+        (emaster.empty() || std::memcmp(emasterAfter->data(), emaster.data(), emaster.size()) == 0);
+    if (s != kSuccess || !e.sound())
+        BARWISE_FUZZ_CHECK(emasterSame);  // set aside or refused: never written
     if (s != kSuccess) {
-        BARWISE_FUZZ_CHECK(masterAfter->size() == master.size() && std::memcmp(masterAfter->data(), master.data(), master.size()) == 0);
+        BARWISE_FUZZ_CHECK(masterAfter->size() == master.size() &&
+                           std::memcmp(masterAfter->data(), master.data(), master.size()) == 0);
         BARWISE_FUZZ_CHECK(e.sound() || s == kInvalidParm || s == kFileNotFound);
         return 0;
     }
@@ -66,18 +72,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if ((*emasterAfter)[i] == static_cast<std::uint8_t>(emaster[i])) continue;
         const std::size_t at = i % kEmasterRecordSize;
         BARWISE_FUZZ_CHECK(i / kEmasterRecordSize == static_cast<std::size_t>(target->id.position));
-        BARWISE_FUZZ_CHECK((at >= kEmasterSymbolOffset && at < kEmasterSymbolOffset + kEmasterSymbolSize) ||
-                           (at >= kEmasterNameOffset && at < kEmasterNameOffset + kEmasterNameSize) ||
-                           at >= kEmasterLongNameOffset);
+        BARWISE_FUZZ_CHECK(
+            (at >= kEmasterSymbolOffset && at < kEmasterSymbolOffset + kEmasterSymbolSize) ||
+            (at >= kEmasterNameOffset && at < kEmasterNameOffset + kEmasterNameSize) ||
+            at >= kEmasterLongNameOffset);
     }
 
     // Dates follow into EMASTER, MASTER still agrees.
-    const MbfBytes first = DateToMbfReal(MakeDate(2001, 2, 3)), last = DateToMbfReal(MakeDate(2005, 6, 7));
+    const MbfBytes first = DateToMbfReal(MakeDate(2001, 2, 3)),
+                   last = DateToMbfReal(MakeDate(2005, 6, 7));
     if (SetMasterDates(target->id, first, last) == kSuccess) {
         const auto m2 = ReadWholeFile(dir + "MASTER");
         const auto e2 = ReadWholeFile(dir + "EMASTER");
         BARWISE_FUZZ_CHECK(m2 && e2 && EmasterDisagreement(*e2, *m2).empty());
-        const std::uint8_t* rec = e2->data() + static_cast<std::size_t>(target->id.position) * kEmasterRecordSize;
+        const std::uint8_t* rec =
+            e2->data() + static_cast<std::size_t>(target->id.position) * kEmasterRecordSize;
         BARWISE_FUZZ_CHECK(GetI32(rec + kEmasterFirstDateIntOffset) == 20010203);
     }
     return 0;

@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::uint8_t raw[4];
     for (auto& b : raw) b = in.byte();
     const auto day = static_cast<DateCode>(kFirstDay + static_cast<int>(in.u16()) * 2);
-    const TimeCode time = static_cast<TimeCode>(in.u16()) | (static_cast<TimeCode>(in.byte() & 1) << 16);
+    const TimeCode time =
+        static_cast<TimeCode>(in.u16()) | (static_cast<TimeCode>(in.byte() & 1) << 16);
 
     // MBF bytes -> float -> MBF bytes.
     std::uint8_t ieee[4];

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "ui/settingsstore.h"
 #include "fuzz/fuzz_support.h"
+#include "ui/settingsstore.h"
 
 namespace {
 
@@ -17,7 +17,8 @@ namespace {
 void FirstNames(const std::string& text, std::string& section, std::string& entry) {
     const auto open = text.find('[');
     const auto close = text.find(']', open == std::string::npos ? 0 : open);
-    if (open != std::string::npos && close != std::string::npos) section = text.substr(open + 1, close - open - 1);
+    if (open != std::string::npos && close != std::string::npos)
+        section = text.substr(open + 1, close - open - 1);
     const auto eq = text.find('=', close == std::string::npos ? 0 : close);
     if (eq != std::string::npos) {
         auto start = text.rfind('\n', eq);
@@ -48,8 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string section = "Settings", entry = "Drive";
     FirstNames(std::string(reinterpret_cast<const char*>(data), size), section, entry);
     const QString s = QString::fromLatin1(section), e = QString::fromLatin1(entry);
-    for (const auto& [sec, ent] : {std::pair{s, e}, std::pair{QString("Settings"), QString("Drive")},
-                                   std::pair{QString("Export"), QString("Delimiter")}}) {
+    for (const auto& [sec, ent] :
+         {std::pair{s, e}, std::pair{QString("Settings"), QString("Drive")},
+          std::pair{QString("Export"), QString("Delimiter")}}) {
         const QString absent = QStringLiteral("<absent>");
         const QString value = store.GetProfileString(sec, ent, absent);
         if (value != absent) {

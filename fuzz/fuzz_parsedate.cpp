@@ -10,7 +10,9 @@
 namespace {
 
 // Styles whose year has two digits: the text names 1960..2059 only.
-bool TwoDigitYear(int style) { return style == 1 || style == 3 || style == 5 || style == 7 || style == 9 || style == 11; }
+bool TwoDigitYear(int style) {
+    return style == 1 || style == 3 || style == 5 || style == 7 || style == 9 || style == 11;
+}
 
 void CheckReadBack(barwise::DateCode code, int style) {
     using namespace barwise;
@@ -42,8 +44,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto any = static_cast<DateCode>(static_cast<std::uint8_t>(text[0]) |
                                                (static_cast<std::uint8_t>(text[1]) << 8));
         const std::string out = FormatDate(any, style, sep);
-        if (style >= 1 && style <= 12) BARWISE_FUZZ_CHECK(out.size() >= 6 && out.size() <= 12);
-        else BARWISE_FUZZ_CHECK(out.empty());
+        if (style >= 1 && style <= 12)
+            BARWISE_FUZZ_CHECK(out.size() >= 6 && out.size() <= 12);
+        else
+            BARWISE_FUZZ_CHECK(out.empty());
     }
     return 0;
 }

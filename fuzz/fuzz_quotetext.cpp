@@ -22,29 +22,36 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     format.dateForm = static_cast<DateForm>(in.byte() % 6);
     const std::uint8_t flags = in.byte();
     format.checkHighLow = (flags & 1) != 0;
-    if (flags & 2) format.columns = {ImportColumn::kSymbol, ImportColumn::kDate, ImportColumn::kOpen,
-                                     ImportColumn::kHigh, ImportColumn::kLow, ImportColumn::kClose,
-                                     ImportColumn::kVol};
+    if (flags & 2)
+        format.columns = {ImportColumn::kSymbol, ImportColumn::kDate, ImportColumn::kOpen,
+                          ImportColumn::kHigh,   ImportColumn::kLow,  ImportColumn::kClose,
+                          ImportColumn::kVol};
     const std::string text(in.rest());
 
     const QuoteText read = ReadQuoteText(text, format, "fuzz.txt", SIZE_MAX);
     // Read in two halves at once, the text gives what it gives read whole.
     const QuoteText halves = ReadQuoteText(text, format, "fuzz.txt", 0);
     BARWISE_FUZZ_CHECK(halves.refusal == read.refusal && halves.lines == read.lines);
-    BARWISE_FUZZ_CHECK(halves.quotes.size() == read.quotes.size() && halves.bad.size() == read.bad.size());
+    BARWISE_FUZZ_CHECK(halves.quotes.size() == read.quotes.size() &&
+                       halves.bad.size() == read.bad.size());
     for (std::size_t i = 0; i < read.quotes.size(); ++i) {
         const TextQuote &a = read.quotes[i], &b = halves.quotes[i];
-        BARWISE_FUZZ_CHECK(a.line == b.line && a.date == b.date && a.time == b.time && a.hasTime == b.hasTime);
-        BARWISE_FUZZ_CHECK(a.has == b.has && std::memcmp(a.values.data(), b.values.data(), sizeof a.values) == 0);
-        BARWISE_FUZZ_CHECK(read.symbolOf(a) == halves.symbolOf(b) && read.nameOf(a) == halves.nameOf(b));
+        BARWISE_FUZZ_CHECK(a.line == b.line && a.date == b.date && a.time == b.time &&
+                           a.hasTime == b.hasTime);
+        BARWISE_FUZZ_CHECK(a.has == b.has &&
+                           std::memcmp(a.values.data(), b.values.data(), sizeof a.values) == 0);
+        BARWISE_FUZZ_CHECK(read.symbolOf(a) == halves.symbolOf(b) &&
+                           read.nameOf(a) == halves.nameOf(b));
     }
     for (std::size_t i = 0; i < read.bad.size(); ++i)
-        BARWISE_FUZZ_CHECK(read.bad[i].line == halves.bad[i].line && read.bad[i].reason == halves.bad[i].reason);
+        BARWISE_FUZZ_CHECK(read.bad[i].line == halves.bad[i].line &&
+                           read.bad[i].reason == halves.bad[i].reason);
     if (!read.refusal.empty()) {
         BARWISE_FUZZ_CHECK(read.quotes.empty());
         return 0;
     }
-    BARWISE_FUZZ_CHECK(read.quotes.size() + read.bad.size() == static_cast<std::size_t>(read.lines));
+    BARWISE_FUZZ_CHECK(read.quotes.size() + read.bad.size() ==
+                       static_cast<std::size_t>(read.lines));
     BARWISE_FUZZ_CHECK(read.dateForm != DateForm::kDetect);
     int last = 0;
     for (const TextQuote& q : read.quotes) {
@@ -57,7 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             BARWISE_FUZZ_CHECK(std::isfinite(q.values[v]));
             BARWISE_FUZZ_CHECK(HasMbfForm(q.values[v]));
         }
-        if (format.checkHighLow && q.has[1] && q.has[2]) BARWISE_FUZZ_CHECK(q.values[1] >= q.values[2]);
+        if (format.checkHighLow && q.has[1] && q.has[2])
+            BARWISE_FUZZ_CHECK(q.values[1] >= q.values[2]);
     }
     last = 0;
     for (const BadLine& b : read.bad) {

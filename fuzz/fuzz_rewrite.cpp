@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::Input in(data, size);
     const fuzz::PortfolioInput p = fuzz::ReadPortfolioHead(in);
     EditRequest request;
-    static constexpr EditOp kOps[] = {EditOp::kSet, EditOp::kScale, EditOp::kDelete, EditOp::kInsert};
+    static constexpr EditOp kOps[] = {EditOp::kSet, EditOp::kScale, EditOp::kDelete,
+                                      EditOp::kInsert};
     request.op = kOps[in.byte() % 4];
     request.from = static_cast<DateCode>(kFirstDay + static_cast<int>(in.u16()) * 2);
     request.to = static_cast<DateCode>(kFirstDay + static_cast<int>(in.u16()) * 2);
@@ -56,9 +57,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             BARWISE_FUZZ_CHECK(after.size() == dat.size());
             BARWISE_FUZZ_CHECK(*masterAfter == *masterBefore);
             break;
-        case EditOp::kDelete: BARWISE_FUZZ_CHECK(after.size() + len == dat.size()); break;
+        case EditOp::kDelete:
+            BARWISE_FUZZ_CHECK(after.size() + len == dat.size());
+            break;
         case EditOp::kInsert:
-            BARWISE_FUZZ_CHECK(after.size() >= dat.size() && (after.size() - dat.size()) % len == 0);
+            BARWISE_FUZZ_CHECK(after.size() >= dat.size() &&
+                               (after.size() - dat.size()) % len == 0);
             BARWISE_FUZZ_CHECK(*masterAfter == *masterBefore);
             break;
     }

@@ -30,7 +30,8 @@ inline const std::string& ScratchDir() {
 
 // Writes bytes to a file (created or truncated); aborts when the scratch directory fails,
 // since every later run would then test nothing.
-inline void WriteBytes(const std::filesystem::path& path, const std::uint8_t* data, std::size_t size) {
+inline void WriteBytes(const std::filesystem::path& path, const std::uint8_t* data,
+                       std::size_t size) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (f == nullptr) {
         std::perror(path.c_str());
@@ -53,8 +54,8 @@ inline void RemoveFile(const std::filesystem::path& path) {
     std::fprintf(stderr, "property violated: %s\n", what);
     std::abort();
 }
-#define BARWISE_FUZZ_CHECK(cond) \
-    do {                         \
+#define BARWISE_FUZZ_CHECK(cond)                   \
+    do {                                           \
         if (!(cond)) ::barwise::fuzz::Fail(#cond); \
     } while (0)
 

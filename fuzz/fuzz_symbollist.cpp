@@ -31,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto after = ReadWholeFile(master);
     BARWISE_FUZZ_CHECK(after.has_value());
     if (s != kSuccess) {
-        BARWISE_FUZZ_CHECK(after->size() == size && (size == 0 || std::memcmp(after->data(), data, size) == 0));
+        BARWISE_FUZZ_CHECK(after->size() == size &&
+                           (size == 0 || std::memcmp(after->data(), data, size) == 0));
         return 0;
     }
     BARWISE_FUZZ_CHECK(after->size() == size);
@@ -40,8 +41,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Only symbol bytes of whole records after the header change, to the name bytes.
         const std::size_t record = i / kMasterRecordSize, at = i % kMasterRecordSize;
         BARWISE_FUZZ_CHECK(record >= 1 && (record + 1) * kMasterRecordSize <= size);
-        BARWISE_FUZZ_CHECK(at >= kMasterSymbolOffset && at < kMasterSymbolOffset + kMasterSymbolSize);
-        BARWISE_FUZZ_CHECK((*after)[i] == data[record * kMasterRecordSize + kMasterNameOffset + at - kMasterSymbolOffset]);
+        BARWISE_FUZZ_CHECK(at >= kMasterSymbolOffset &&
+                           at < kMasterSymbolOffset + kMasterSymbolSize);
+        BARWISE_FUZZ_CHECK(
+            (*after)[i] ==
+            data[record * kMasterRecordSize + kMasterNameOffset + at - kMasterSymbolOffset]);
     }
     return 0;
 }

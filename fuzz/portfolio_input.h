@@ -36,12 +36,15 @@ inline PortfolioInput ReadPortfolioHead(Input& in) {
     for (auto& b : p.record.bytes) b = in.byte();
     p.record.bytes[kMasterFileNumberOffset] = 1;
     std::memset(p.record.bytes.data() + kMasterSymbolOffset, ' ', kMasterSymbolSize);
-    std::memcpy(p.record.bytes.data() + kMasterSymbolOffset, kPortfolioKey.data(), kPortfolioKey.size());
+    std::memcpy(p.record.bytes.data() + kMasterSymbolOffset, kPortfolioKey.data(),
+                kPortfolioKey.size());
     if (p.record.isSubdirEntry()) p.record.bytes[kMasterNameOffset] = ' ';
     return p;
 }
 
-inline std::string PortfolioDir() { return ScratchDir() + "series"; }
+inline std::string PortfolioDir() {
+    return ScratchDir() + "series";
+}
 
 // Writes MASTER, F1.DOP and F1.DAT from the rest of the input. Returns the DAT bytes written.
 inline std::string WritePortfolioFiles(const PortfolioInput& p, Input& in) {

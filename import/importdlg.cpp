@@ -40,13 +40,17 @@ constexpr DelimiterChoice kDelimiters[] = {
 constexpr DateForm kDateForms[] = {DateForm::kDetect, DateForm::kYyyymmdd, DateForm::kIso,
                                    DateForm::kMdy,    DateForm::kDmy,      DateForm::kDmyDot};
 constexpr ImportColumn kColumnChoices[] = {
-    ImportColumn::kSkip, ImportColumn::kSymbol, ImportColumn::kName, ImportColumn::kDate,
-    ImportColumn::kTime, ImportColumn::kOpen,   ImportColumn::kHigh, ImportColumn::kLow,
-    ImportColumn::kClose, ImportColumn::kVol,   ImportColumn::kOi,
+    ImportColumn::kSkip,  ImportColumn::kSymbol, ImportColumn::kName, ImportColumn::kDate,
+    ImportColumn::kTime,  ImportColumn::kOpen,   ImportColumn::kHigh, ImportColumn::kLow,
+    ImportColumn::kClose, ImportColumn::kVol,    ImportColumn::kOi,
 };
 
-QString Text(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
-std::string Path(const QString& s) { return QFile::encodeName(s).toStdString(); }
+QString Text(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+std::string Path(const QString& s) {
+    return QFile::encodeName(s).toStdString();
+}
 
 QString DelimiterText(char d) {
     for (const DelimiterChoice& c : kDelimiters)
@@ -58,7 +62,10 @@ QString DelimiterText(char d) {
 
 CImportDlg::CImportDlg(UiHost& host, std::string directory, std::optional<SecurityId> selected,
                        const QString& selectedLabel, QWidget* parent)
-    : QDialog(parent), m_host(host), m_directory(std::move(directory)), m_selected(std::move(selected)) {
+    : QDialog(parent),
+      m_host(host),
+      m_directory(std::move(directory)),
+      m_selected(std::move(selected)) {
     setWindowTitle(tr("Import"));
     setObjectName(QStringLiteral("importDialog"));
 
@@ -86,7 +93,8 @@ CImportDlg::CImportDlg(UiHost& host, std::string directory, std::optional<Securi
     m_dateForm = new QComboBox(formatBox);
     m_dateForm->setObjectName(QStringLiteral("dateForm"));
     for (DateForm f : kDateForms)
-        m_dateForm->addItem(f == DateForm::kDetect ? tr("Detect") : QString::fromLatin1(DateFormName(f).data()));
+        m_dateForm->addItem(f == DateForm::kDetect ? tr("Detect")
+                                                   : QString::fromLatin1(DateFormName(f).data()));
     m_checkHighLow = new QCheckBox(tr("A line whose &high is below its low is bad"), formatBox);
     m_checkHighLow->setObjectName(QStringLiteral("checkHighLow"));
     auto* formatLayout = new QGridLayout(formatBox);
@@ -101,7 +109,8 @@ CImportDlg::CImportDlg(UiHost& host, std::string directory, std::optional<Securi
     formatLayout->addWidget(m_checkHighLow, 0, 4);
     formatLayout->setColumnStretch(5, 1);
 
-    auto* previewBox = new QGroupBox(tr("Preview: the first rows of the chosen file as they are read"), this);
+    auto* previewBox =
+        new QGroupBox(tr("Preview: the first rows of the chosen file as they are read"), this);
     m_preview = new QTableWidget(previewBox);
     m_preview->setObjectName(QStringLiteral("preview"));
     m_preview->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -111,28 +120,33 @@ CImportDlg::CImportDlg(UiHost& host, std::string directory, std::optional<Securi
     m_previewStatus->setObjectName(QStringLiteral("previewStatus"));
     m_previewStatus->setWordWrap(true);
     auto* previewLayout = new QVBoxLayout(previewBox);
-    auto* hint = new QLabel(tr("The first row sets the column of each field, for every file."), previewBox);
+    auto* hint =
+        new QLabel(tr("The first row sets the column of each field, for every file."), previewBox);
     previewLayout->addWidget(hint);
     previewLayout->addWidget(m_preview, 1);
     previewLayout->addWidget(m_previewStatus);
 
     auto* intoBox = new QGroupBox(tr("Into"), this);
-    m_intoSelected = new QRadioButton(selectedLabel.isEmpty() ? tr("The selected security")
-                                                              : tr("The selected security, %1").arg(selectedLabel),
+    m_intoSelected = new QRadioButton(selectedLabel.isEmpty()
+                                          ? tr("The selected security")
+                                          : tr("The selected security, %1").arg(selectedLabel),
                                       intoBox);
     m_intoSelected->setObjectName(QStringLiteral("intoSelected"));
-    m_intoNamed = new QRadioButton(tr("The securities the files name (their symbol column, else the file name)"), intoBox);
+    m_intoNamed = new QRadioButton(
+        tr("The securities the files name (their symbol column, else the file name)"), intoBox);
     m_intoNamed->setObjectName(QStringLiteral("intoNamed"));
     m_intoSelected->setEnabled(m_selected.has_value());
     (m_selected ? m_intoSelected : m_intoNamed)->setChecked(true);
     m_create = new QCheckBox(tr("&Create securities the portfolio lacks"), intoBox);
     m_create->setObjectName(QStringLiteral("create"));
-    m_merge = new QRadioButton(tr("&Merge: quotes held with other values stay as they are"), intoBox);
+    m_merge =
+        new QRadioButton(tr("&Merge: quotes held with other values stay as they are"), intoBox);
     m_merge->setObjectName(QStringLiteral("merge"));
     m_replace = new QRadioButton(tr("Re&place quotes held with other values"), intoBox);
     m_replace->setObjectName(QStringLiteral("replace"));
     m_merge->setChecked(true);
-    m_skipBad = new QCheckBox(tr("&Skip bad lines (otherwise nothing is written when a line is bad)"), intoBox);
+    m_skipBad = new QCheckBox(
+        tr("&Skip bad lines (otherwise nothing is written when a line is bad)"), intoBox);
     m_skipBad->setObjectName(QStringLiteral("skipBad"));
     auto* intoLayout = new QGridLayout(intoBox);
     // Two choices of one of two each.
@@ -155,7 +169,8 @@ CImportDlg::CImportDlg(UiHost& host, std::string directory, std::optional<Securi
     m_summary = new QPlainTextEdit(this);
     m_summary->setObjectName(QStringLiteral("summary"));
     m_summary->setReadOnly(true);
-    m_summary->setPlaceholderText(tr("Check says what an import would add, skip and find in conflict."));
+    m_summary->setPlaceholderText(
+        tr("Check says what an import would add, skip and find in conflict."));
     m_summary->setMinimumHeight(110);
     m_progress = new QProgressBar(this);
     m_progress->setObjectName(QStringLiteral("progress"));
@@ -282,7 +297,8 @@ void CImportDlg::ShowPreview() {
         }
     }
     const TextFormat format = Format();
-    const QuoteText read = ReadQuoteText(text, format, QFileInfo(item->text()).fileName().toStdString());
+    const QuoteText read =
+        ReadQuoteText(text, format, QFileInfo(item->text()).fileName().toStdString());
     const char delimiter = read.delimiter;
     const auto rows = PreviewRows(text, delimiter, kPreviewRows + 1);
     std::size_t fields = 0;
@@ -297,10 +313,12 @@ void CImportDlg::ShowPreview() {
     for (std::size_t c = 0; c < fields; ++c) {
         auto* box = new QComboBox(m_preview);
         box->setObjectName(QStringLiteral("column%1").arg(c + 1));
-        for (ImportColumn k : kColumnChoices) box->addItem(QString::fromLatin1(ImportColumnName(k).data()));
+        for (ImportColumn k : kColumnChoices)
+            box->addItem(QString::fromLatin1(ImportColumnName(k).data()));
         const ImportColumn k = c < columns.size() ? columns[c] : ImportColumn::kSkip;
-        box->setCurrentIndex(static_cast<int>(std::find(std::begin(kColumnChoices), std::end(kColumnChoices), k) -
-                                               std::begin(kColumnChoices)));
+        box->setCurrentIndex(
+            static_cast<int>(std::find(std::begin(kColumnChoices), std::end(kColumnChoices), k) -
+                             std::begin(kColumnChoices)));
         connect(box, &QComboBox::currentIndexChanged, this, &CImportDlg::OnColumnChanged);
         m_preview->setCellWidget(0, static_cast<int>(c), box);
     }
@@ -309,7 +327,8 @@ void CImportDlg::ShowPreview() {
     int dataRow = 0;
     for (std::size_t r = 0; r < rows.size(); ++r) {
         for (std::size_t c = 0; c < rows[r].size(); ++c)
-            m_preview->setItem(static_cast<int>(r) + 1, static_cast<int>(c), new QTableWidgetItem(Text(rows[r][c])));
+            m_preview->setItem(static_cast<int>(r) + 1, static_cast<int>(c),
+                               new QTableWidgetItem(Text(rows[r][c])));
         QString verdict;
         if (r == 0 && read.titleRow) {
             verdict = tr("title row");
@@ -339,10 +358,13 @@ void CImportDlg::ShowPreview() {
         status = tr("%1-delimited, %2, dates %3")
                      .arg(DelimiterText(delimiter),
                           read.titleRow ? tr("columns from the title row")
-                                        : read.columnsGuessed && format.columns.empty() ? tr("columns from the first line")
-                                                                                        : tr("columns as set"),
+                          : read.columnsGuessed && format.columns.empty()
+                              ? tr("columns from the first line")
+                              : tr("columns as set"),
                           QString::fromLatin1(DateFormName(read.dateForm).data()));
-        if (!read.bad.empty()) status += tr("; %n bad line(s) among the first rows", nullptr, static_cast<int>(read.bad.size()));
+        if (!read.bad.empty())
+            status += tr("; %n bad line(s) among the first rows", nullptr,
+                         static_cast<int>(read.bad.size()));
     }
     m_previewStatus->setText(status);
     m_fillingPreview = false;
@@ -366,9 +388,9 @@ void CImportDlg::SetBusy(bool busy) {
     m_stopAsked = false;
     m_progress->setVisible(busy);
     m_stop->setEnabled(busy);
-    for (QWidget* w : std::initializer_list<QWidget*>{m_files, m_remove, m_delimiter, m_dateForm, m_checkHighLow,
-                                                      m_preview, m_intoSelected, m_intoNamed, m_merge, m_replace,
-                                                      m_create, m_skipBad, m_check, m_import, m_close})
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             m_files, m_remove, m_delimiter, m_dateForm, m_checkHighLow, m_preview, m_intoSelected,
+             m_intoNamed, m_merge, m_replace, m_create, m_skipBad, m_check, m_import, m_close})
         w->setEnabled(!busy);
     if (!busy) {
         m_intoSelected->setEnabled(m_selected.has_value());
@@ -439,7 +461,8 @@ void OnImport(CommandView& view, UiHost& host) {
     QString label;
     if (security) {
         selected = security->id;
-        label = QString::fromLatin1(security->symbol.data(), static_cast<qsizetype>(security->symbol.size()));
+        label = QString::fromLatin1(security->symbol.data(),
+                                    static_cast<qsizetype>(security->symbol.size()));
     }
     CImportDlg dlg(host, dir, selected, label, view.DialogParent());
     host.runDialog(dlg);

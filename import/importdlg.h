@@ -38,8 +38,9 @@ class CImportDlg : public QDialog {
 public:
     // directory: the portfolio imported into; selected: the security selected in the view
     // (with its label), when there is one.
-    CImportDlg(barwise::UiHost& host, std::string directory, std::optional<barwise::SecurityId> selected,
-               const QString& selectedLabel, QWidget* parent = nullptr);
+    CImportDlg(barwise::UiHost& host, std::string directory,
+               std::optional<barwise::SecurityId> selected, const QString& selectedLabel,
+               QWidget* parent = nullptr);
 
     void AddFiles(const QStringList& files);
     // The text format the controls give.

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
-#include <limits>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <set>
 #include <unordered_map>
@@ -22,12 +22,16 @@
 namespace barwise {
 namespace {
 
-constexpr QuoteField kValueFields[kImportValues] = {kFieldOpen, kFieldHigh, kFieldLow, kFieldClose, kFieldVol, kFieldOi};
-constexpr std::string_view kValueNames[kImportValues] = {"OPEN", "HIGH", "LOW", "CLOSE", "VOL", "OI"};
+constexpr QuoteField kValueFields[kImportValues] = {kFieldOpen,  kFieldHigh, kFieldLow,
+                                                    kFieldClose, kFieldVol,  kFieldOi};
+constexpr std::string_view kValueNames[kImportValues] = {"OPEN",  "HIGH", "LOW",
+                                                         "CLOSE", "VOL",  "OI"};
 
 // Orders quotes by date, then time.
 using QuoteKey = std::int64_t;
-QuoteKey KeyOf(DateCode date, TimeCode time) { return (static_cast<std::int64_t>(date) << 20) | time; }
+QuoteKey KeyOf(DateCode date, TimeCode time) {
+    return (static_cast<std::int64_t>(date) << 20) | time;
+}
 
 // Passes every call on, but keeps the directory syncs of a run of rewrites for one sync per
 // directory at the end (flush): each file is synced before its rename, so a stop before the
@@ -37,11 +41,17 @@ class SharedSyncFileSystem final : public FileSystem {
 public:
     explicit SharedSyncFileSystem(FileSystem& inner) : inner_(inner) {}
     std::unique_ptr<WritableFile> create(const fs::path& p) override { return inner_.create(p); }
-    bool replace(const fs::path& from, const fs::path& to) override { return inner_.replace(from, to); }
+    bool replace(const fs::path& from, const fs::path& to) override {
+        return inner_.replace(from, to);
+    }
     bool remove(const fs::path& p) override { return inner_.remove(p); }
     bool hardLink(const fs::path& e, const fs::path& l) override { return inner_.hardLink(e, l); }
-    bool copyAttributes(const fs::path& from, const fs::path& to) override { return inner_.copyAttributes(from, to); }
-    std::optional<std::uintmax_t> freeSpace(const fs::path& d) override { return inner_.freeSpace(d); }
+    bool copyAttributes(const fs::path& from, const fs::path& to) override {
+        return inner_.copyAttributes(from, to);
+    }
+    std::optional<std::uintmax_t> freeSpace(const fs::path& d) override {
+        return inner_.freeSpace(d);
+    }
     bool directoryWritable(const fs::path& d) override { return inner_.directoryWritable(d); }
     bool syncDirectory(const fs::path& d) override {
         pending_.insert(d.string());
@@ -84,7 +94,9 @@ struct Group {
     std::uint8_t fieldBits = 0;
 };
 
-std::string Upper(std::string_view s) { return ToUpperAscii(s); }
+std::string Upper(std::string_view s) {
+    return ToUpperAscii(s);
+}
 
 std::string FileStemSymbol(const std::string& file) {
     std::string stem = fs::path(file).filename().string();
@@ -106,19 +118,25 @@ std::vector<QuoteField> ColumnsFor(bool time, const std::array<bool, kImportValu
 bool IsDefaultLayout(const std::vector<QuoteField>& cols, char period) {
     using V = std::vector<QuoteField>;
     switch (cols.size() * 4) {
-        case 24: return cols == V{kFieldDate, kFieldOpen, kFieldHigh, kFieldLow, kFieldClose, kFieldVol};
+        case 24:
+            return cols == V{kFieldDate, kFieldOpen, kFieldHigh, kFieldLow, kFieldClose, kFieldVol};
         case 28:
-            return period == 'I' ? cols == V{kFieldDate, kFieldTime, kFieldOpen, kFieldHigh, kFieldLow, kFieldClose, kFieldVol}
-                                 : cols == V{kFieldDate, kFieldOpen, kFieldHigh, kFieldLow, kFieldClose, kFieldVol, kFieldOi};
+            return period == 'I' ? cols == V{kFieldDate, kFieldTime,  kFieldOpen, kFieldHigh,
+                                             kFieldLow,  kFieldClose, kFieldVol}
+                                 : cols == V{kFieldDate,  kFieldOpen, kFieldHigh, kFieldLow,
+                                             kFieldClose, kFieldVol,  kFieldOi};
         case 32:
-            return cols == V{kFieldDate, kFieldTime, kFieldOpen, kFieldHigh, kFieldLow, kFieldClose, kFieldVol, kFieldOi};
-        default: return false;
+            return cols == V{kFieldDate, kFieldTime,  kFieldOpen, kFieldHigh,
+                             kFieldLow,  kFieldClose, kFieldVol,  kFieldOi};
+        default:
+            return false;
     }
 }
 
 FieldLayout LayoutOf(const std::vector<QuoteField>& cols) {
     FieldLayout l;
-    for (std::size_t i = 0; i < cols.size(); ++i) l.column[static_cast<std::size_t>(cols[i])] = static_cast<std::int16_t>(i + 1);
+    for (std::size_t i = 0; i < cols.size(); ++i)
+        l.column[static_cast<std::size_t>(cols[i])] = static_cast<std::int16_t>(i + 1);
     return l;
 }
 
@@ -137,7 +155,8 @@ void FillRecord(std::uint8_t* rec, const FieldLayout& layout, const TextQuote& q
     }
     if (withTime) put(kFieldTime, TimeToReal(q.time));
     for (int v = 0; v < kImportValues; ++v)
-        if (q.has[static_cast<std::size_t>(v)]) put(kValueFields[v], q.values[static_cast<std::size_t>(v)]);
+        if (q.has[static_cast<std::size_t>(v)])
+            put(kValueFields[v], q.values[static_cast<std::size_t>(v)]);
 }
 
 // Quotes of a group in the order they are taken: a file whose last quote is dated before
@@ -155,7 +174,8 @@ std::vector<Source> InTakingOrder(const std::vector<Source>& quotes) {
         if (newestFirst)
             for (std::size_t k = j; k > i; --k) out.push_back(quotes[k - 1]);
         else
-            out.insert(out.end(), quotes.begin() + static_cast<std::ptrdiff_t>(i), quotes.begin() + static_cast<std::ptrdiff_t>(j));
+            out.insert(out.end(), quotes.begin() + static_cast<std::ptrdiff_t>(i),
+                       quotes.begin() + static_cast<std::ptrdiff_t>(j));
         i = j;
     }
     return out;
@@ -175,18 +195,22 @@ std::string PlanMerge(Group& g, const ImportOptions& options) {
     const std::size_t inFile = data->size() / len - 1;
     const std::size_t counted = static_cast<std::size_t>(std::max(last - 1, 0));
     if (inFile != counted || data->size() % len != 0)
-        return sf.datPath.string() + " holds " + std::to_string(inFile) + " quotes, its header says " +
-               std::to_string(counted) + "; check it before importing into it";
+        return sf.datPath.string() + " holds " + std::to_string(inFile) +
+               " quotes, its header says " + std::to_string(counted) +
+               "; check it before importing into it";
     g.before = *data;
     const bool timed = lay.column[kFieldTime] != 0;
     auto heldKey = [&](const std::uint8_t* rec) {
         const DateCode d = DateFromReal(MbfToFloat(rec + (lay.column[kFieldDate] - 1) * 4));
-        const TimeCode t = timed ? TimeFromReal(MbfToFloat(rec + (lay.column[kFieldTime] - 1) * 4)) : 0;
+        const TimeCode t =
+            timed ? TimeFromReal(MbfToFloat(rec + (lay.column[kFieldTime] - 1) * 4)) : 0;
         return KeyOf(d, t);
     };
-    std::vector<std::uint8_t> held(g.before.begin() + static_cast<std::ptrdiff_t>(len), g.before.end());
+    std::vector<std::uint8_t> held(g.before.begin() + static_cast<std::ptrdiff_t>(len),
+                                   g.before.end());
     QuoteKey maxHeld = std::numeric_limits<QuoteKey>::min();
-    for (std::size_t i = 0; i < counted; ++i) maxHeld = std::max(maxHeld, heldKey(held.data() + i * len));
+    for (std::size_t i = 0; i < counted; ++i)
+        maxHeld = std::max(maxHeld, heldKey(held.data() + i * len));
     std::unordered_map<QuoteKey, std::size_t> index;  // made when first needed
     bool indexed = false;
 
@@ -194,16 +218,20 @@ std::string PlanMerge(Group& g, const ImportOptions& options) {
     std::array<bool, kImportValues> given{};
     bool givenTime = false;
     for (const Source& s : g.quotes) {
-        for (int v = 0; v < kImportValues; ++v) given[static_cast<std::size_t>(v)] |= s.quote->has[static_cast<std::size_t>(v)];
+        for (int v = 0; v < kImportValues; ++v)
+            given[static_cast<std::size_t>(v)] |= s.quote->has[static_cast<std::size_t>(v)];
         givenTime |= s.quote->hasTime && s.quote->time != 0;
     }
     for (int v = 0; v < kImportValues; ++v)
-        if (given[static_cast<std::size_t>(v)] && lay.column[static_cast<std::size_t>(kValueFields[v])] == 0)
-            g.report.notes.push_back("the file's " + std::string(kValueNames[v]) + " values are not written: " +
-                                     sf.datPath.filename().string() + " has no " + std::string(kValueNames[v]) + " field");
+        if (given[static_cast<std::size_t>(v)] &&
+            lay.column[static_cast<std::size_t>(kValueFields[v])] == 0)
+            g.report.notes.push_back("the file's " + std::string(kValueNames[v]) +
+                                     " values are not written: " + sf.datPath.filename().string() +
+                                     " has no " + std::string(kValueNames[v]) + " field");
     if (givenTime && !timed)
-        g.report.notes.push_back("the file's times are not written: " + sf.datPath.filename().string() +
-                                 " has no TIME field, so quotes are matched by date alone");
+        g.report.notes.push_back(
+            "the file's times are not written: " + sf.datPath.filename().string() +
+            " has no TIME field, so quotes are matched by date alone");
 
     // The quotes to add, by key; their records are filled in where they land.
     std::vector<QuoteKey> addedKeys;
@@ -216,7 +244,8 @@ std::string PlanMerge(Group& g, const ImportOptions& options) {
         std::size_t at = SIZE_MAX;
         if (key <= maxHeld) {
             if (!indexed) {
-                for (std::size_t i = counted; i > 0; --i) index[heldKey(held.data() + (i - 1) * len)] = i - 1;
+                for (std::size_t i = counted; i > 0; --i)
+                    index[heldKey(held.data() + (i - 1) * len)] = i - 1;
                 indexed = true;
             }
             if (const auto it = index.find(key); it != index.end()) at = it->second;
@@ -238,7 +267,8 @@ std::string PlanMerge(Group& g, const ImportOptions& options) {
             conflict.given[static_cast<std::size_t>(v)] = q.values[static_cast<std::size_t>(v)];
             if (std::memcmp(field, b.data(), 4) != 0) {
                 // Two zeros are the same value, whatever stray bits the held one carries.
-                if (MbfToFloat(field) == 0.0f && q.values[static_cast<std::size_t>(v)] == 0.0f) continue;
+                if (MbfToFloat(field) == 0.0f && q.values[static_cast<std::size_t>(v)] == 0.0f)
+                    continue;
                 conflict.differs[static_cast<std::size_t>(v)] = differs = true;
             }
         }
@@ -279,7 +309,8 @@ std::string PlanMerge(Group& g, const ImportOptions& options) {
     std::memcpy(g.after.data(), g.before.data(), len);
     std::size_t i = 0, j = 0;
     for (std::uint8_t* to = g.after.data() + len; i < counted || j < addedKeys.size(); to += len) {
-        if (j < addedKeys.size() && (i >= counted || addedKeys[j] < heldKey(held.data() + i * len))) {
+        if (j < addedKeys.size() &&
+            (i >= counted || addedKeys[j] < heldKey(held.data() + i * len))) {
             const TextQuote& q = *addedQuotes[j++];
             FillRecord(to, lay, q, timed && q.hasTime);
         } else {
@@ -292,8 +323,10 @@ std::string PlanMerge(Group& g, const ImportOptions& options) {
         const int dc = lay.column[kFieldDate];
         std::memcpy(g.first.data(), g.after.data() + len + (dc - 1) * 4, 4);
         std::memcpy(g.last.data(), g.after.data() + total * len + (dc - 1) * 4, 4);
-        g.datesChanged = std::memcmp(g.first.data(), g.files.record.bytes.data() + kMasterFirstDateOffset, 4) != 0 ||
-                         std::memcmp(g.last.data(), g.files.record.bytes.data() + kMasterLastDateOffset, 4) != 0;
+        g.datesChanged =
+            std::memcmp(g.first.data(), g.files.record.bytes.data() + kMasterFirstDateOffset, 4) !=
+                0 ||
+            std::memcmp(g.last.data(), g.files.record.bytes.data() + kMasterLastDateOffset, 4) != 0;
     }
     return {};
 }
@@ -354,7 +387,8 @@ struct Places {
             }
         }
         if (!xmasterSound) return false;
-        while (xmasterNext <= 0xFFFF && !dataFilesFree(xmasterNext, kXmasterDataExtension)) ++xmasterNext;
+        while (xmasterNext <= 0xFFFF && !dataFilesFree(xmasterNext, kXmasterDataExtension))
+            ++xmasterNext;
         if (xmasterNext < kMaxFileNumber + 1 || xmasterNext > 0xFFFF) return false;
         ++newInXmaster;
         id.index = IndexFile::kXMaster;
@@ -368,11 +402,15 @@ struct Places {
 // refusal.
 std::string PlanNew(Group& g, Places& places) {
     const std::string& symbol = g.report.symbol;
-    if (const std::string r = TextRuleRefusal(CodePointsOfUtf8(symbol), TextField::kSymbol); !r.empty()) return r;
+    if (const std::string r = TextRuleRefusal(CodePointsOfUtf8(symbol), TextField::kSymbol);
+        !r.empty())
+        return r;
     SecurityId id;
     if (!places.take(id))
         return "the portfolio has no room for a new security (MASTER holds 255" +
-               std::string(places.xmasterSound ? " and XMASTER no further number" : " and there is no XMASTER") + ")";
+               std::string(places.xmasterSound ? " and XMASTER no further number"
+                                               : " and there is no XMASTER") +
+               ")";
     const TextLimits limits = TextLimitsFor(id.inXmaster() || places.emasterSound);
     const std::size_t symbolLimit = limits.symbol;
     const std::size_t nameLimit = limits.name;
@@ -385,8 +423,8 @@ std::string PlanNew(Group& g, Places& places) {
             --places.newInMaster;
             places.used.erase(id.fileNumber);
         }
-        return "the symbol has " + std::to_string(symbol.size()) + " characters; this portfolio holds symbols of up to " +
-               std::to_string(symbolLimit);
+        return "the symbol has " + std::to_string(symbol.size()) +
+               " characters; this portfolio holds symbols of up to " + std::to_string(symbolLimit);
     }
     std::string name;
     for (const Source& s : g.quotes)
@@ -411,7 +449,8 @@ std::string PlanNew(Group& g, Places& places) {
     std::array<bool, kImportValues> present{};
     bool time = false;
     for (const Source& s : g.quotes) {
-        for (int v = 0; v < kImportValues; ++v) present[static_cast<std::size_t>(v)] |= s.quote->has[static_cast<std::size_t>(v)];
+        for (int v = 0; v < kImportValues; ++v)
+            present[static_cast<std::size_t>(v)] |= s.quote->has[static_cast<std::size_t>(v)];
         time |= s.quote->hasTime;
     }
     g.columns = ColumnsFor(time, present);
@@ -424,11 +463,13 @@ std::string PlanNew(Group& g, Places& places) {
 
     const std::vector<Source> ordered = InTakingOrder(g.quotes);
     if (ordered.size() > static_cast<std::size_t>(kMaxQuotesPerFile))
-        return "the file holds " + std::to_string(ordered.size()) + " quotes for it; a quote file holds at most " +
-               std::to_string(kMaxQuotesPerFile);
+        return "the file holds " + std::to_string(ordered.size()) +
+               " quotes for it; a quote file holds at most " + std::to_string(kMaxQuotesPerFile);
     g.after.assign(len * (ordered.size() + 1), 0);
     SetDatLastRecord(g.after.data(), static_cast<int>(ordered.size() + 1));
-    for (std::size_t i = 0; i < ordered.size(); ++i) FillRecord(g.after.data() + (i + 1) * len, lay, *ordered[i].quote, ordered[i].quote->hasTime);
+    for (std::size_t i = 0; i < ordered.size(); ++i)
+        FillRecord(g.after.data() + (i + 1) * len, lay, *ordered[i].quote,
+                   ordered[i].quote->hasTime);
     g.report.added = static_cast<int>(ordered.size());
     g.report.quotesAfter = g.report.added;
 
@@ -445,7 +486,8 @@ std::string PlanNew(Group& g, Places& places) {
     r.bytes[kMasterPeriodOffset] = static_cast<std::uint8_t>(period);
     PutBlankPadded(r.bytes.data() + kMasterSymbolOffset, kMasterSymbolSize, symbol);
     if (latin1.size() > kMasterNameSize) r.longName = latin1;
-    if (!id.inXmaster()) r.bytes[kMasterFileNumberOffset] = static_cast<std::uint8_t>(id.fileNumber);
+    if (!id.inXmaster())
+        r.bytes[kMasterFileNumberOffset] = static_cast<std::uint8_t>(id.fileNumber);
     g.report.id = id;
     g.report.created = true;
     g.report.dataFile = SeriesFilePath(id.directory, id.fileNumber, DataExtensionOf(id)).string();
@@ -472,15 +514,17 @@ DataStatus WriteImport(const std::string& directory, std::vector<Group>& groups,
         }
         ++done;
         const SecurityId& id = g.report.id;
-        const fs::path data = g.exists ? g.files.datPath : named(id.fileNumber, DataExtensionOf(id));
+        const fs::path data =
+            g.exists ? g.files.datPath : named(id.fileNumber, DataExtensionOf(id));
         DataStatus s = kSuccess;
         if (g.exists) {
             if (!g.dataChanged) continue;
-            s = ReplaceKeepingBackup(shared, data, named(id.fileNumber, "NEW"), named(id.fileNumber, "BAK"), g.after,
-                                     g.before);
+            s = ReplaceKeepingBackup(shared, data, named(id.fileNumber, "NEW"),
+                                     named(id.fileNumber, "BAK"), g.after, g.before);
         } else {
             s = WriteFileChecked(shared, data, g.after);
-            if (s == kSuccess && g.writeDop) s = WriteDopFile(shared, named(id.fileNumber, "DOP"), g.columns, {});
+            if (s == kSuccess && g.writeDop)
+                s = WriteDopFile(shared, named(id.fileNumber, "DOP"), g.columns, {});
         }
         if (s != kSuccess) {
             failure = data.string() + " could not be written";
@@ -497,22 +541,27 @@ DataStatus WriteImport(const std::string& directory, std::vector<Group>& groups,
     }
 
     bool indexChange = false;
-    for (const Group& g : groups) indexChange |= g.report.changes() && (g.datesChanged || g.report.created);
+    for (const Group& g : groups)
+        indexChange |= g.report.changes() && (g.datesChanged || g.report.created);
     if (!indexChange) return kSuccess;
     const DataStatus s = RewriteIndexFiles(
         MasterPathOf(directory),
         [&](IndexContents& c) {
             // The index files as they were read when the import was decided, or nothing.
-            if (c.master.size() < kMasterRecordSize || MasterCount(c.master.data()) != places.count ||
+            if (c.master.size() < kMasterRecordSize ||
+                MasterCount(c.master.data()) != places.count ||
                 GetI16(c.master.data() + kMasterCounterOffset) != places.counter)
                 return kFileExists;
             if (places.newInXmaster > 0 &&
-                (c.xmaster.empty() || GetI32(c.xmaster.data() + kXmasterCountOffset) != places.xmasterCount))
+                (c.xmaster.empty() ||
+                 GetI32(c.xmaster.data() + kXmasterCountOffset) != places.xmasterCount))
                 return kFileExists;
-            if (places.newInMaster > 0 && c.emaster.empty() == places.emasterSound) return kFileExists;
+            if (places.newInMaster > 0 && c.emaster.empty() == places.emasterSound)
+                return kFileExists;
             for (const Group& g : groups) {
                 if (!g.report.changes() || !g.exists || !g.datesChanged) continue;
-                if (DataStatus e = SetEntryDatesIn(c, g.report.id, g.first, g.last); e != kSuccess) return e;
+                if (DataStatus e = SetEntryDatesIn(c, g.report.id, g.first, g.last); e != kSuccess)
+                    return e;
             }
             int xmasterNext = c.xmaster.empty() ? 0 : XmasterNextNumber(c.xmaster.data());
             std::size_t masterAt = kMasterRecordSize * static_cast<std::size_t>(places.count + 1);
@@ -529,26 +578,32 @@ DataStatus WriteImport(const std::string& directory, std::vector<Group>& groups,
                     PutI32(c.xmaster.data() + kXmasterNextNumberOffset, xmasterNext);
                     continue;
                 }
-                c.master.insert(c.master.begin() + static_cast<std::ptrdiff_t>(masterAt), g.record.bytes.begin(),
-                                g.record.bytes.end());
+                c.master.insert(c.master.begin() + static_cast<std::ptrdiff_t>(masterAt),
+                                g.record.bytes.begin(), g.record.bytes.end());
                 masterAt += kMasterRecordSize;
-                PutI16(c.master.data() + kMasterCountOffset, static_cast<std::int16_t>(MasterCount(c.master.data()) + 1));
-                PutI16(c.master.data() + kMasterCounterOffset,
-                       static_cast<std::int16_t>(GetI16(c.master.data() + kMasterCounterOffset) + 1));
+                PutI16(c.master.data() + kMasterCountOffset,
+                       static_cast<std::int16_t>(MasterCount(c.master.data()) + 1));
+                PutI16(
+                    c.master.data() + kMasterCounterOffset,
+                    static_cast<std::int16_t>(GetI16(c.master.data() + kMasterCounterOffset) + 1));
                 if (places.emasterSound) {
                     const auto e = EmasterRecordOf(g.record, id.fileNumber, g.fieldBits);
-                    const std::size_t at = kEmasterRecordSize * static_cast<std::size_t>(id.position);
+                    const std::size_t at =
+                        kEmasterRecordSize * static_cast<std::size_t>(id.position);
                     if (c.emaster.size() != at) return kFileExists;
                     c.emaster.insert(c.emaster.end(), e.begin(), e.end());
-                    std::memcpy(c.emaster.data() + kEmasterCountOffset, c.master.data() + kMasterCountOffset, 2);
-                    std::memcpy(c.emaster.data() + kEmasterCounterOffset, c.master.data() + kMasterCounterOffset, 2);
+                    std::memcpy(c.emaster.data() + kEmasterCountOffset,
+                                c.master.data() + kMasterCountOffset, 2);
+                    std::memcpy(c.emaster.data() + kEmasterCounterOffset,
+                                c.master.data() + kMasterCounterOffset, 2);
                 }
             }
             return kSuccess;
         },
         fsys, kMasterTempSuffix);
-    if (s != kSuccess) failure = MasterPathOf(directory).string() + " could not be written (" +
-                                 std::string(DataStatusName(s)) + ")";
+    if (s != kSuccess)
+        failure = MasterPathOf(directory).string() + " could not be written (" +
+                  std::string(DataStatusName(s)) + ")";
     return s;
 }
 
@@ -597,10 +652,12 @@ int ImportReport::replaced() const {
 }
 
 ImportReport ImportQuotes(const std::string& directory, const std::vector<QuoteText>& files,
-                          const ImportOptions& options, FileSystem& fsys, const ImportProgress& progress) {
+                          const ImportOptions& options, FileSystem& fsys,
+                          const ImportProgress& progress) {
     ImportReport report;
     // The security named may stand in a sub-directory's portfolio: that one is written.
-    const std::string dir = WithTrailingSeparator(options.into ? options.into->directory : directory);
+    const std::string dir =
+        WithTrailingSeparator(options.into ? options.into->directory : directory);
     for (const QuoteText& f : files) {
         if (!f.refusal.empty()) report.fileRefusals.push_back(f.file + ": " + f.refusal);
         report.bad.insert(report.bad.end(), f.bad.begin(), f.bad.end());
@@ -618,7 +675,8 @@ ImportReport ImportQuotes(const std::string& directory, const std::vector<QuoteT
         FinishInterruptedIndexRewrite(dir, fsys);
     }
     const MasterFile master = ReadMasterFile(dir);
-    if (master.status != kSuccess) return fail(master.status, master.path.string() + " cannot be read");
+    if (master.status != kSuccess)
+        return fail(master.status, master.path.string() + " cannot be read");
 
     // Which security each quote goes to.
     static const std::string kNoSymbol;
@@ -627,11 +685,12 @@ ImportReport ImportQuotes(const std::string& directory, const std::vector<QuoteT
     for (const QuoteText& f : files) {
         if (!f.refusal.empty()) continue;
         const std::string stem = FileStemSymbol(f.file);
-        const bool oneSecurity = options.into || !options.symbol.empty() || !f.has(ImportColumn::kSymbol);
+        const bool oneSecurity =
+            options.into || !options.symbol.empty() || !f.has(ImportColumn::kSymbol);
         const std::string* lastSymbol = nullptr;  // the symbol of the quote before, and its group
         std::size_t lastGroup = 0;
         for (const TextQuote& q : f.quotes) {
-            const std::string& symbol = options.into          ? kNoSymbol
+            const std::string& symbol = options.into              ? kNoSymbol
                                         : !options.symbol.empty() ? options.symbol
                                         : q.symbol != 0           ? f.symbolOf(q)
                                                                   : stem;
@@ -664,7 +723,8 @@ ImportReport ImportQuotes(const std::string& directory, const std::vector<QuoteT
     places.count = master.headerCount;
     places.counter = GetI16(master.header.data() + kMasterCounterOffset);
     places.used.insert(0);
-    for (int i = 0; i < master.masterEntries; ++i) places.used.insert(master.entries[static_cast<std::size_t>(i)].record.fileNumber());
+    for (int i = 0; i < master.masterEntries; ++i)
+        places.used.insert(master.entries[static_cast<std::size_t>(i)].record.fileNumber());
     places.emasterSound = master.emaster == ExtIndexState::kSound;
     if (master.xmaster == ExtIndexState::kSound) {
         const ExtIndexFile x = ReadXmasterFile(dir);
@@ -691,8 +751,10 @@ ImportReport ImportQuotes(const std::string& directory, const std::vector<QuoteT
         if (entry) {
             g.exists = true;
             g.report.id = entry->id;
-            if (const DataStatus s = OpenSeriesFiles(entry->id, entry->record, g.files, &names); s != kSuccess) {
-                refusal = "its quote file cannot be opened (" + std::string(DataStatusName(s)) + ")";
+            if (const DataStatus s = OpenSeriesFiles(entry->id, entry->record, g.files, &names);
+                s != kSuccess) {
+                refusal =
+                    "its quote file cannot be opened (" + std::string(DataStatusName(s)) + ")";
             } else {
                 g.report.dataFile = g.files.datPath.string();
                 refusal = PlanMerge(g, options);
@@ -704,8 +766,9 @@ ImportReport ImportQuotes(const std::string& directory, const std::vector<QuoteT
         } else if (!options.create) {
             refusal = "not in the portfolio (create it to import it)";
         } else if (master.countMismatch()) {
-            refusal = MasterCountText(master.path.string(), master.recordsInFile, master.headerCount) +
-                      "; no security is added to it";
+            refusal =
+                MasterCountText(master.path.string(), master.recordsInFile, master.headerCount) +
+                "; no security is added to it";
         } else {
             refusal = PlanNew(g, places);
         }
@@ -721,9 +784,12 @@ ImportReport ImportQuotes(const std::string& directory, const std::vector<QuoteT
 
     // What stops the whole import.
     if (!report.fileRefusals.empty())
-        return fail(kInvalidParm, std::to_string(report.fileRefusals.size()) + " file(s) cannot be read as quotes");
+        return fail(kInvalidParm, std::to_string(report.fileRefusals.size()) +
+                                      " file(s) cannot be read as quotes");
     if (!report.bad.empty() && !options.skipBad)
-        return fail(kInvalidParm, std::to_string(report.bad.size()) + " bad line(s); nothing is written unless the bad lines are skipped");
+        return fail(kInvalidParm,
+                    std::to_string(report.bad.size()) +
+                        " bad line(s); nothing is written unless the bad lines are skipped");
     if (options.dryRun) return report;
 
     // Room on the disk for every new file and the index rewrite.
@@ -732,13 +798,15 @@ ImportReport ImportQuotes(const std::string& directory, const std::vector<QuoteT
     for (const Group& g : groups) {
         if (!g.report.changes()) continue;
         bytes += g.after.size();
-        if (g.datesChanged || g.report.created) (g.report.id.inXmaster() ? xmasterChange : masterChange) = true;
+        if (g.datesChanged || g.report.created)
+            (g.report.id.inXmaster() ? xmasterChange : masterChange) = true;
     }
     fs::path atFault;
     for (bool x : {false, true}) {
         if (!(x ? xmasterChange : masterChange)) continue;
         if (DataStatus s = CheckIndexRewrite(dir, x, bytes, fsys, &atFault); s != kSuccess)
-            return fail(s, atFault.string() + ": " + std::string(DataStatusName(s)) + "; nothing was changed");
+            return fail(s, atFault.string() + ": " + std::string(DataStatusName(s)) +
+                               "; nothing was changed");
     }
     if (!masterChange && !xmasterChange && bytes > 0) {
         if (DataStatus s = CheckRewritable(fsys, fs::path(dir) / "MASTER", bytes); s == kNoSpace)
@@ -752,7 +820,8 @@ ImportReport ImportQuotes(const std::string& directory, const std::vector<QuoteT
     if (report.change.status != kSuccess) {
         // Whole or not at all: what was already changed is put back.
         const DataStatus undone = UndoChanges(report.change.changes, fsys);
-        report.failure = failure.empty() ? std::string(DataStatusName(report.change.status)) : failure;
+        report.failure =
+            failure.empty() ? std::string(DataStatusName(report.change.status)) : failure;
         if (undone == kSuccess) {
             report.change.changes.clear();
             report.failure += "; nothing was changed";
@@ -771,16 +840,23 @@ std::string ImportSummaryText(const ImportReport& report, bool dryRun) {
     for (const std::string& r : report.fileRefusals) out += r + "\n";
     for (const SecurityImport& s : report.securities) {
         out += s.symbol.empty() ? std::string("(no symbol)") : s.symbol;
-        if (s.created) out += dryRun || !report.written ? " (new security)" : " (new security, F" + std::to_string(s.id.fileNumber) + (s.id.inXmaster() ? " in XMASTER)" : " in MASTER)");
+        if (s.created)
+            out += dryRun || !report.written
+                       ? " (new security)"
+                       : " (new security, F" + std::to_string(s.id.fileNumber) +
+                             (s.id.inXmaster() ? " in XMASTER)" : " in MASTER)");
         if (!s.refusal.empty()) {
             out += ": not imported: " + s.refusal;
-            if (!s.lines.empty()) out += "\n  lines not written (" + s.file + "): " + LinesText(s.lines);
+            if (!s.lines.empty())
+                out += "\n  lines not written (" + s.file + "): " + LinesText(s.lines);
             out += "\n";
             continue;
         }
-        out += ": " + std::to_string(s.added) + (dryRun ? " to add, " : " added, ") + std::to_string(s.skipped) +
-               " already held, " + std::to_string(s.conflicts) + " in conflict";
-        if (s.replaced > 0) out += ", " + std::to_string(s.replaced) + (dryRun ? " to replace" : " replaced");
+        out += ": " + std::to_string(s.added) + (dryRun ? " to add, " : " added, ") +
+               std::to_string(s.skipped) + " already held, " + std::to_string(s.conflicts) +
+               " in conflict";
+        if (s.replaced > 0)
+            out += ", " + std::to_string(s.replaced) + (dryRun ? " to replace" : " replaced");
         out += "\n";
         for (const std::string& n : s.notes) out += "  note: " + n + "\n";
         std::size_t shown = 0;
@@ -793,8 +869,9 @@ std::string ImportSummaryText(const ImportReport& report, bool dryRun) {
                    DateTimeText(c.date, c.time, c.hasTime) + ":";
             for (int v = 0; v < kImportValues; ++v) {
                 if (!c.differs[static_cast<std::size_t>(v)]) continue;
-                out += " " + std::string(kValueNames[v]) + " held " + ValueText(c.held[static_cast<std::size_t>(v)]) +
-                       ", file " + ValueText(c.given[static_cast<std::size_t>(v)]);
+                out += " " + std::string(kValueNames[v]) + " held " +
+                       ValueText(c.held[static_cast<std::size_t>(v)]) + ", file " +
+                       ValueText(c.given[static_cast<std::size_t>(v)]);
             }
             out += report.written && s.replaced > 0 ? " (replaced)\n" : "\n";
         }
@@ -835,15 +912,20 @@ ChangeResult WriteNewPortfolio(const fs::path& directory, bool extended, FileSys
             std::vector<std::uint8_t> xmaster(kXmasterRecordSize, 0);
             std::memcpy(xmaster.data(), kXmasterMagic, sizeof kXmasterMagic);
             PutI32(xmaster.data() + kXmasterNextNumberOffset, kMaxFileNumber + 1);
-            if (DataStatus s = WriteFileChecked(recording, directory / std::string(kEmasterFileName), emaster); s != kSuccess)
+            if (DataStatus s =
+                    WriteFileChecked(recording, directory / std::string(kEmasterFileName), emaster);
+                s != kSuccess)
                 return s;
-            if (DataStatus s = WriteFileChecked(recording, directory / std::string(kXmasterFileName), xmaster); s != kSuccess)
+            if (DataStatus s =
+                    WriteFileChecked(recording, directory / std::string(kXmasterFileName), xmaster);
+                s != kSuccess)
                 return s;
         }
         // MASTER last: a folder with a MASTER is a portfolio.
         return WriteFileChecked(recording, directory / std::string(kMasterFileName), master);
     });
-    if (result.status != kSuccess && UndoChanges(result.changes, fsys) == kSuccess) result.changes.clear();
+    if (result.status != kSuccess && UndoChanges(result.changes, fsys) == kSuccess)
+        result.changes.clear();
     return result;
 }
 

@@ -51,10 +51,10 @@
 namespace barwise {
 
 struct ImportOptions {
-    bool replace = false;   // conflicts take the file's values
-    bool create = false;    // symbols the portfolio lacks become new securities
-    bool skipBad = false;   // write the good lines when some are bad (else nothing)
-    bool dryRun = false;    // decide and report; write nothing
+    bool replace = false;  // conflicts take the file's values
+    bool create = false;   // symbols the portfolio lacks become new securities
+    bool skipBad = false;  // write the good lines when some are bad (else nothing)
+    bool dryRun = false;   // decide and report; write nothing
     // Every quote goes to this security (the window's selection, SYMBOL | --file N).
     std::optional<SecurityId> into;
     // Or every quote goes to the security of this symbol (made with `create` when missing).
@@ -75,15 +75,15 @@ struct ImportConflict {
 
 // What the import does (or would do) with one security.
 struct SecurityImport {
-    std::string symbol;       // as the file or the caller names it
-    SecurityId id;            // the entry (for a new security, where it is listed)
-    bool created = false;     // a new security
-    std::string dataFile;     // its data file
-    int added = 0;            // quotes added
-    int skipped = 0;          // quotes already held with the same values
-    int conflicts = 0;        // quotes held with other values
-    int replaced = 0;         // conflicts written (replace)
-    int quotesAfter = 0;      // quotes the data file holds after the import
+    std::string symbol;    // as the file or the caller names it
+    SecurityId id;         // the entry (for a new security, where it is listed)
+    bool created = false;  // a new security
+    std::string dataFile;  // its data file
+    int added = 0;         // quotes added
+    int skipped = 0;       // quotes already held with the same values
+    int conflicts = 0;     // quotes held with other values
+    int replaced = 0;      // conflicts written (replace)
+    int quotesAfter = 0;   // quotes the data file holds after the import
     std::vector<ImportConflict> conflictList;
     std::vector<std::string> notes;  // columns not written, a name cut short, ...
     std::string refusal;             // why nothing goes into this security (its lines listed)
@@ -93,12 +93,12 @@ struct SecurityImport {
 };
 
 struct ImportReport {
-    ChangeResult change;                    // status and every file changed (for undo)
-    std::vector<std::string> fileRefusals;  // "<file>: <why>", files taken as a whole
-    std::vector<BadLine> bad;               // every bad line of every file
-    std::vector<SecurityImport> securities; // in the order the files name them
-    bool written = false;                   // something was written
-    std::string failure;                    // why nothing was written; empty when all went
+    ChangeResult change;                     // status and every file changed (for undo)
+    std::vector<std::string> fileRefusals;   // "<file>: <why>", files taken as a whole
+    std::vector<BadLine> bad;                // every bad line of every file
+    std::vector<SecurityImport> securities;  // in the order the files name them
+    bool written = false;                    // something was written
+    std::string failure;                     // why nothing was written; empty when all went
     // Totals over the securities.
     int added() const;
     int skipped() const;
@@ -130,6 +130,7 @@ std::string ImportSummaryText(const ImportReport& report, bool dryRun);
 // How the undo history names an import: "Import of day.csv", "Import of 3 files".
 std::string ImportLabel(const std::vector<QuoteText>& files);
 
-ChangeResult WriteNewPortfolio(const fs::path& directory, bool extended, FileSystem& fs = RealFileSystem());
+ChangeResult WriteNewPortfolio(const fs::path& directory, bool extended,
+                               FileSystem& fs = RealFileSystem());
 
 }  // namespace barwise

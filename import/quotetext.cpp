@@ -22,16 +22,25 @@ struct ColumnName {
     ImportColumn column;
 };
 constexpr ColumnName kColumnNames[] = {
-    {"DATE", ImportColumn::kDate},       {"DTYYYYMMDD", ImportColumn::kDate},
-    {"TIME", ImportColumn::kTime},       {"OPEN", ImportColumn::kOpen},
-    {"HIGH", ImportColumn::kHigh},       {"LOW", ImportColumn::kLow},
-    {"CLOSE", ImportColumn::kClose},     {"VOLUME", ImportColumn::kVol},
-    {"VOL", ImportColumn::kVol},         {"OPENINTEREST", ImportColumn::kOi},
-    {"OPENINT", ImportColumn::kOi},      {"OI", ImportColumn::kOi},
-    {"SYMBOL", ImportColumn::kSymbol},   {"TICKER", ImportColumn::kSymbol},
-    {"NAME", ImportColumn::kName},       {"SKIP", ImportColumn::kSkip},
+    {"DATE", ImportColumn::kDate},
+    {"DTYYYYMMDD", ImportColumn::kDate},
+    {"TIME", ImportColumn::kTime},
+    {"OPEN", ImportColumn::kOpen},
+    {"HIGH", ImportColumn::kHigh},
+    {"LOW", ImportColumn::kLow},
+    {"CLOSE", ImportColumn::kClose},
+    {"VOLUME", ImportColumn::kVol},
+    {"VOL", ImportColumn::kVol},
+    {"OPENINTEREST", ImportColumn::kOi},
+    {"OPENINT", ImportColumn::kOi},
+    {"OI", ImportColumn::kOi},
+    {"SYMBOL", ImportColumn::kSymbol},
+    {"TICKER", ImportColumn::kSymbol},
+    {"NAME", ImportColumn::kName},
+    {"SKIP", ImportColumn::kSkip},
     // Known titles of columns that are not read.
-    {"PER", ImportColumn::kSkip},        {"PERIOD", ImportColumn::kSkip},
+    {"PER", ImportColumn::kSkip},
+    {"PERIOD", ImportColumn::kSkip},
     {"ADJCLOSE", ImportColumn::kSkip},
 };
 
@@ -45,7 +54,8 @@ std::string TitleKey(std::string_view title) {
 }
 
 bool AllDigits(std::string_view s) {
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return !s.empty() &&
+           std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 int Number(std::string_view s) {
@@ -55,7 +65,8 @@ int Number(std::string_view s) {
 }
 
 // The three parts of "a<sep>b<sep>c", each all digits of the widths allowed.
-bool SplitThree(std::string_view text, char sep, std::string_view& a, std::string_view& b, std::string_view& c) {
+bool SplitThree(std::string_view text, char sep, std::string_view& a, std::string_view& b,
+                std::string_view& c) {
     const std::size_t p = text.find(sep);
     if (p == std::string_view::npos) return false;
     const std::size_t q = text.find(sep, p + 1);
@@ -68,12 +79,14 @@ bool SplitThree(std::string_view text, char sep, std::string_view& a, std::strin
 
 bool IsSlashDateShape(std::string_view text) {
     std::string_view a, b, c;
-    return SplitThree(text, '/', a, b, c) && a.size() == 2 && b.size() == 2 && (c.size() == 2 || c.size() == 4);
+    return SplitThree(text, '/', a, b, c) && a.size() == 2 && b.size() == 2 &&
+           (c.size() == 2 || c.size() == 4);
 }
 
 // Whether a text has the shape of a date in some form (digits where a form has them).
 bool LooksLikeDate(std::string_view text) {
-    for (DateForm f : {DateForm::kYyyymmdd, DateForm::kIso, DateForm::kMdy, DateForm::kDmy, DateForm::kDmyDot})
+    for (DateForm f :
+         {DateForm::kYyyymmdd, DateForm::kIso, DateForm::kMdy, DateForm::kDmy, DateForm::kDmyDot})
         if (ParseDateIn(text, f) != kNoDate) return true;
     return false;
 }
@@ -90,9 +103,11 @@ bool IsBlank(std::string_view line) {
 // (a byte-order mark ahead of the first is skipped). A copy goes on from where it was taken.
 class LineCursor {
 public:
-    explicit LineCursor(std::string_view text) : text_(text), at_(text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0) {}
+    explicit LineCursor(std::string_view text)
+        : text_(text), at_(text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0) {}
     // From byte `at` (the start of a line) of `text`, with `linesBefore` lines ahead of it.
-    LineCursor(std::string_view text, std::size_t at, int linesBefore) : text_(text), at_(at), number_(linesBefore) {}
+    LineCursor(std::string_view text, std::size_t at, int linesBefore)
+        : text_(text), at_(at), number_(linesBefore) {}
     bool next(int& number, std::string_view& line) {
         while (at_ < text_.size()) {
             ++number_;
@@ -133,13 +148,20 @@ void ForEachLine(std::string_view text, Each each) {
 
 int ValueIndex(ImportColumn c) {
     switch (c) {
-        case ImportColumn::kOpen: return 0;
-        case ImportColumn::kHigh: return 1;
-        case ImportColumn::kLow: return 2;
-        case ImportColumn::kClose: return 3;
-        case ImportColumn::kVol: return 4;
-        case ImportColumn::kOi: return 5;
-        default: return -1;
+        case ImportColumn::kOpen:
+            return 0;
+        case ImportColumn::kHigh:
+            return 1;
+        case ImportColumn::kLow:
+            return 2;
+        case ImportColumn::kClose:
+            return 3;
+        case ImportColumn::kVol:
+            return 4;
+        case ImportColumn::kOi:
+            return 5;
+        default:
+            return -1;
     }
 }
 
@@ -161,8 +183,8 @@ std::vector<ImportColumn> GuessColumns(std::span<const std::string_view> fields)
     }
     const std::size_t values = fields.size() - at;
     if (values < 4 || values > 6) return {};
-    const ImportColumn order[] = {ImportColumn::kOpen, ImportColumn::kHigh, ImportColumn::kLow,
-                                  ImportColumn::kClose, ImportColumn::kVol, ImportColumn::kOi};
+    const ImportColumn order[] = {ImportColumn::kOpen,  ImportColumn::kHigh, ImportColumn::kLow,
+                                  ImportColumn::kClose, ImportColumn::kVol,  ImportColumn::kOi};
     for (std::size_t i = 0; i < values; ++i) cols.push_back(order[i]);
     return cols;
 }
@@ -181,9 +203,12 @@ public:
         if (first_.empty()) {
             if (d.empty()) return;
             first_ = std::string(d);  // a copy: the caller's line buffers are reused
-            if (ParseDateIn(d, DateForm::kYyyymmdd) != kNoDate || (AllDigits(d) && d.size() == 8)) form_ = DateForm::kYyyymmdd;
-            else if (d.find('-') != std::string_view::npos) form_ = DateForm::kIso;
-            else if (d.find('.') != std::string_view::npos) form_ = DateForm::kDmyDot;
+            if (ParseDateIn(d, DateForm::kYyyymmdd) != kNoDate || (AllDigits(d) && d.size() == 8))
+                form_ = DateForm::kYyyymmdd;
+            else if (d.find('-') != std::string_view::npos)
+                form_ = DateForm::kIso;
+            else if (d.find('.') != std::string_view::npos)
+                form_ = DateForm::kDmyDot;
         }
         if (decided() || !IsSlashDateShape(d)) return;
         const DateCode m = ParseDateIn(d, DateForm::kMdy);
@@ -201,13 +226,15 @@ public:
         } else if (decided()) {
             v.form = form_;
         } else if (mdyOut_ && dmyOut_) {
-            v.refusal = "the dates are neither all MM/DD/YYYY nor all DD/MM/YYYY; choose the date form";
+            v.refusal =
+                "the dates are neither all MM/DD/YYYY nor all DD/MM/YYYY; choose the date form";
         } else if (mdyOut_) {
             v.form = DateForm::kDmy;
         } else if (dmyOut_ || example_.empty()) {
             v.form = DateForm::kMdy;
         } else {
-            v.refusal = "the dates can be read as MM/DD/YYYY or as DD/MM/YYYY (" + example_ + "); choose the date form";
+            v.refusal = "the dates can be read as MM/DD/YYYY or as DD/MM/YYYY (" + example_ +
+                        "); choose the date form";
         }
         return v;
     }
@@ -229,17 +256,28 @@ std::string Quoted(std::string_view text) {
 
 std::string_view ImportColumnName(ImportColumn column) {
     switch (column) {
-        case ImportColumn::kSkip: return "skip";
-        case ImportColumn::kSymbol: return "symbol";
-        case ImportColumn::kName: return "name";
-        case ImportColumn::kDate: return "date";
-        case ImportColumn::kTime: return "time";
-        case ImportColumn::kOpen: return "open";
-        case ImportColumn::kHigh: return "high";
-        case ImportColumn::kLow: return "low";
-        case ImportColumn::kClose: return "close";
-        case ImportColumn::kVol: return "vol";
-        case ImportColumn::kOi: return "oi";
+        case ImportColumn::kSkip:
+            return "skip";
+        case ImportColumn::kSymbol:
+            return "symbol";
+        case ImportColumn::kName:
+            return "name";
+        case ImportColumn::kDate:
+            return "date";
+        case ImportColumn::kTime:
+            return "time";
+        case ImportColumn::kOpen:
+            return "open";
+        case ImportColumn::kHigh:
+            return "high";
+        case ImportColumn::kLow:
+            return "low";
+        case ImportColumn::kClose:
+            return "close";
+        case ImportColumn::kVol:
+            return "vol";
+        case ImportColumn::kOi:
+            return "oi";
     }
     return "skip";
 }
@@ -275,12 +313,18 @@ std::string ColumnListText(const std::vector<ImportColumn>& columns) {
 
 std::string_view DateFormName(DateForm form) {
     switch (form) {
-        case DateForm::kDetect: return "detect";
-        case DateForm::kYyyymmdd: return "YYYYMMDD";
-        case DateForm::kIso: return "YYYY-MM-DD";
-        case DateForm::kMdy: return "MM/DD/YYYY";
-        case DateForm::kDmy: return "DD/MM/YYYY";
-        case DateForm::kDmyDot: return "DD.MM.YYYY";
+        case DateForm::kDetect:
+            return "detect";
+        case DateForm::kYyyymmdd:
+            return "YYYYMMDD";
+        case DateForm::kIso:
+            return "YYYY-MM-DD";
+        case DateForm::kMdy:
+            return "MM/DD/YYYY";
+        case DateForm::kDmy:
+            return "DD/MM/YYYY";
+        case DateForm::kDmyDot:
+            return "DD.MM.YYYY";
     }
     return "detect";
 }
@@ -318,13 +362,16 @@ DateCode ParseDateIn(std::string_view text, DateForm form) {
             const int first = at(0, 2), second = at(3, 2);
             const int year = text.size() == 10 ? year4(6) : at(6, 2);
             if (year < 0) return kNoDate;
-            const int fullYear = text.size() == 10 ? year : year + (year >= kFirstTwoDigitYear % 100 ? 1900 : 2000);
-            return form == DateForm::kMdy ? ExistingDate(fullYear, first, second) : ExistingDate(fullYear, second, first);
+            const int fullYear =
+                text.size() == 10 ? year : year + (year >= kFirstTwoDigitYear % 100 ? 1900 : 2000);
+            return form == DateForm::kMdy ? ExistingDate(fullYear, first, second)
+                                          : ExistingDate(fullYear, second, first);
         }
         case DateForm::kDmyDot:
             if (text.size() != 10 || !separated('.')) return kNoDate;
             return ExistingDate(year4(6), at(3, 2), at(0, 2));
-        case DateForm::kDetect: break;
+        case DateForm::kDetect:
+            break;
     }
     return kNoDate;
 }
@@ -370,19 +417,22 @@ std::optional<float> PlainDecimal(std::string_view t) {
     // thrown away below, whatever it wrapped to).
     std::uint64_t mantissa = 0;
     const char* const whole = p;
-    for (; p < end && static_cast<unsigned char>(*p - '0') < 10; ++p) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+    for (; p < end && static_cast<unsigned char>(*p - '0') < 10; ++p)
+        mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
     const auto wholeDigits = p - whole;
     if (wholeDigits == 0) return std::nullopt;
     int fraction = 0;
     if (p < end) {
         if (*p != '.') return std::nullopt;
         const char* const after = ++p;
-        for (; p < end && static_cast<unsigned char>(*p - '0') < 10; ++p) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+        for (; p < end && static_cast<unsigned char>(*p - '0') < 10; ++p)
+            mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
         fraction = static_cast<int>(p - after);
         if (fraction == 0 || p != end) return std::nullopt;
     }
     if (wholeDigits + fraction > 15) return std::nullopt;
-    static constexpr float kFloatTens[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+    static constexpr float kFloatTens[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
+                                           1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
     if (mantissa < (1u << 24) && fraction <= 10) {
         const float f = static_cast<float>(mantissa) / kFloatTens[fraction];
         return negative ? -f : f;
@@ -390,7 +440,8 @@ std::optional<float> PlainDecimal(std::string_view t) {
     const double d = static_cast<double>(mantissa) / kTens[fraction];
     // A midpoint of two normal floats, as a double: the first of the 29 mantissa bits a float
     // drops is set and the others are clear.
-    if (d != 0 && (std::bit_cast<std::uint64_t>(d) & 0x1FFFFFFFull) == 0x10000000ull) return std::nullopt;
+    if (d != 0 && (std::bit_cast<std::uint64_t>(d) & 0x1FFFFFFFull) == 0x10000000ull)
+        return std::nullopt;
     const float f = static_cast<float>(d);
     return negative ? -f : f;
 }
@@ -408,7 +459,8 @@ ValueField ParseValueText(std::string_view text) {
         return v;
     }
     float f = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), f, std::chars_format::general);
+    const auto [end, ec] =
+        std::from_chars(text.data(), text.data() + text.size(), f, std::chars_format::general);
     if (text.empty() || ec == std::errc::invalid_argument || end != text.data() + text.size()) {
         v.problem = Quoted(text) + " is not a number";
         return v;
@@ -430,7 +482,9 @@ std::string BadLineText(const BadLine& bad) {
     return bad.file + ", line " + std::to_string(bad.line) + ": " + bad.reason;
 }
 
-bool QuoteText::has(ImportColumn c) const { return std::find(columns.begin(), columns.end(), c) != columns.end(); }
+bool QuoteText::has(ImportColumn c) const {
+    return std::find(columns.begin(), columns.end(), c) != columns.end();
+}
 
 std::vector<std::string> SplitFields(std::string_view line, char delimiter) {
     std::vector<std::string> fields;
@@ -476,8 +530,9 @@ char DetectDelimiter(std::string_view text) {
     for (char d : {'\t', ';', ',', ' '}) {
         const std::size_t n = SplitFields(sample[0], d).size();
         if (n < 2) continue;
-        const auto alike = std::count_if(sample.begin(), sample.end(),
-                                         [&](std::string_view l) { return SplitFields(l, d).size() == n; });
+        const auto alike = std::count_if(sample.begin(), sample.end(), [&](std::string_view l) {
+            return SplitFields(l, d).size() == n;
+        });
         if (static_cast<std::size_t>(alike) * 2 > sample.size()) return d;
     }
     return 0;
@@ -530,7 +585,9 @@ struct LineReading {
 std::size_t LineEnds(std::string_view text) {
     std::size_t n = 0;
     for (const char *at = text.data(), *end = at + text.size();
-         (at = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)))) != nullptr; ++at)
+         (at = static_cast<const char*>(
+              std::memchr(at, '\n', static_cast<std::size_t>(end - at)))) != nullptr;
+         ++at)
         ++n;
     return n;
 }
@@ -561,20 +618,23 @@ void ReadLines(const LineReading& r, LineCursor data, QuoteText& out) {
         };
         TextQuote& q = out.quotes.emplace_back();
         if (f.size() != columns.size()) {
-            bad(std::to_string(f.size()) + " fields where the columns are " + std::to_string(columns.size()));
+            bad(std::to_string(f.size()) + " fields where the columns are " +
+                std::to_string(columns.size()));
             continue;
         }
         q.line = lineNo;
         const std::string_view dateText = f[static_cast<std::size_t>(r.dateAt)];
         q.date = ParseDateIn(dateText, r.form);
         if (q.date == kNoDate) {
-            bad(Quoted(dateText) + " is not a day in the form " + std::string(DateFormName(r.form)));
+            bad(Quoted(dateText) + " is not a day in the form " +
+                std::string(DateFormName(r.form)));
             continue;
         }
         if (r.timeAt >= 0) {
             const auto t = ParseTimeText(f[static_cast<std::size_t>(r.timeAt)]);
             if (!t) {
-                bad(Quoted(f[static_cast<std::size_t>(r.timeAt)]) + " is not a time (HHMMSS, HH:MM or HH:MM:SS)");
+                bad(Quoted(f[static_cast<std::size_t>(r.timeAt)]) +
+                    " is not a time (HHMMSS, HH:MM or HH:MM:SS)");
                 continue;
             }
             q.time = *t;
@@ -611,7 +671,8 @@ std::size_t DefaultHalvedFrom() {
     return std::thread::hardware_concurrency() > 1 ? std::size_t{512} * 1024 : SIZE_MAX;
 }
 
-QuoteText ReadQuoteText(std::string_view text, const TextFormat& format, std::string file, std::size_t halvedFrom) {
+QuoteText ReadQuoteText(std::string_view text, const TextFormat& format, std::string file,
+                        std::size_t halvedFrom) {
     QuoteText out;
     out.file = std::move(file);
     out.delimiter = format.delimiter != 0 ? format.delimiter : DetectDelimiter(text);
@@ -626,7 +687,9 @@ QuoteText ReadQuoteText(std::string_view text, const TextFormat& format, std::st
         return out;
     }
     if (out.delimiter == 0) {
-        out.refusal = "no delimiter (comma, semicolon, tab or blank) splits its lines alike; give the delimiter";
+        out.refusal =
+            "no delimiter (comma, semicolon, tab or blank) splits its lines alike; give the "
+            "delimiter";
         return out;
     }
 
@@ -641,7 +704,8 @@ QuoteText ReadQuoteText(std::string_view text, const TextFormat& format, std::st
         if (c && !f.empty()) anyKnown = true;
     }
     // A line with a date in it is data, whatever its other fields say (a ticker LOW).
-    const bool dated = std::any_of(head.begin(), head.end(), [](std::string_view f) { return LooksLikeDate(f); });
+    const bool dated =
+        std::any_of(head.begin(), head.end(), [](std::string_view f) { return LooksLikeDate(f); });
     if (anyKnown && !dated) {
         out.titleRow = true;
         out.titles.assign(head.begin(), head.end());
@@ -655,7 +719,9 @@ QuoteText ReadQuoteText(std::string_view text, const TextFormat& format, std::st
         out.columns = GuessColumns(head);
         out.columnsGuessed = true;
         if (out.columns.empty()) {
-            out.refusal = "no title row names the columns and the first line does not show them; give the columns";
+            out.refusal =
+                "no title row names the columns and the first line does not show them; give the "
+                "columns";
             return out;
         }
     }
@@ -675,8 +741,9 @@ QuoteText ReadQuoteText(std::string_view text, const TextFormat& format, std::st
         out.refusal = "no column holds the date";
         return out;
     }
-    if (indexOf(ImportColumn::kOpen) < 0 && indexOf(ImportColumn::kHigh) < 0 && indexOf(ImportColumn::kLow) < 0 &&
-        indexOf(ImportColumn::kClose) < 0 && indexOf(ImportColumn::kVol) < 0 && indexOf(ImportColumn::kOi) < 0) {
+    if (indexOf(ImportColumn::kOpen) < 0 && indexOf(ImportColumn::kHigh) < 0 &&
+        indexOf(ImportColumn::kLow) < 0 && indexOf(ImportColumn::kClose) < 0 &&
+        indexOf(ImportColumn::kVol) < 0 && indexOf(ImportColumn::kOi) < 0) {
         out.refusal = "no column holds a price, volume or open interest";
         return out;
     }
@@ -689,7 +756,8 @@ QuoteText ReadQuoteText(std::string_view text, const TextFormat& format, std::st
         int number = 0;
         for (std::string_view line; !vote.decided() && voting.next(number, line);) {
             const std::span<const std::string_view> f = splitter.split(line);
-            if (static_cast<std::size_t>(dateAt) < f.size()) vote.add(f[static_cast<std::size_t>(dateAt)]);
+            if (static_cast<std::size_t>(dateAt) < f.size())
+                vote.add(f[static_cast<std::size_t>(dateAt)]);
         }
         const FormVerdict verdict = vote.verdict();
         if (!verdict.refusal.empty()) {
@@ -713,8 +781,9 @@ QuoteText ReadQuoteText(std::string_view text, const TextFormat& format, std::st
     // A long text is read in two halves at once, split after the first line end past the
     // middle of its data.
     const std::size_t from = start.offset();
-    const std::size_t nl = text.size() - from >= halvedFrom ? text.find('\n', from + (text.size() - from) / 2)
-                                                            : std::string_view::npos;
+    const std::size_t nl = text.size() - from >= halvedFrom
+                               ? text.find('\n', from + (text.size() - from) / 2)
+                               : std::string_view::npos;
     if (nl == std::string_view::npos || nl + 1 >= text.size()) {
         out.quotes.reserve(LineEnds(text.substr(from)) + 1);
         ReadLines(reading, start, out);
@@ -723,7 +792,8 @@ QuoteText ReadQuoteText(std::string_view text, const TextFormat& format, std::st
     const std::size_t split = nl + 1;
     const std::string_view firstHalf = text.substr(0, split), secondHalf = text.substr(split);
     // Each half's line ends counted once: they number the second half and make room for both.
-    const std::size_t firstEnds = LineEnds(firstHalf.substr(from)), secondEnds = LineEnds(secondHalf);
+    const std::size_t firstEnds = LineEnds(firstHalf.substr(from)),
+                      secondEnds = LineEnds(secondHalf);
     const int linesBefore = start.linesBefore() + static_cast<int>(firstEnds);
     QuoteText second;
     std::exception_ptr failed;
@@ -753,7 +823,8 @@ QuoteText ReadQuoteText(std::string_view text, const TextFormat& format, std::st
         if (q.name != 0) q.name += shift;
     }
     out.quotes.insert(out.quotes.end(), second.quotes.begin(), second.quotes.end());
-    out.bad.insert(out.bad.end(), std::make_move_iterator(second.bad.begin()), std::make_move_iterator(second.bad.end()));
+    out.bad.insert(out.bad.end(), std::make_move_iterator(second.bad.begin()),
+                   std::make_move_iterator(second.bad.end()));
     out.lines += second.lines;
     return out;
 }
@@ -784,7 +855,8 @@ std::vector<std::vector<std::string>> PreviewRows(std::string_view text, char de
     std::vector<std::vector<std::string>> out;
     if (rows <= 0) return out;
     ForEachLine(text, [&](int, std::string_view line) {
-        out.push_back(delimiter != 0 ? SplitFields(line, delimiter) : std::vector<std::string>{std::string(line)});
+        out.push_back(delimiter != 0 ? SplitFields(line, delimiter)
+                                     : std::vector<std::string>{std::string(line)});
         return static_cast<int>(out.size()) < rows;
     });
     return out;

@@ -55,16 +55,17 @@ std::string_view ImportColumnName(ImportColumn column);
 std::optional<ImportColumn> ImportColumnOfTitle(std::string_view title);
 // A comma list of column names ("date,open,high,low,close,vol"); nothing when a word names
 // no column (*bad then holds it).
-std::optional<std::vector<ImportColumn>> ParseColumnList(std::string_view list, std::string* bad = nullptr);
+std::optional<std::vector<ImportColumn>> ParseColumnList(std::string_view list,
+                                                         std::string* bad = nullptr);
 std::string ColumnListText(const std::vector<ImportColumn>& columns);
 
 enum class DateForm : std::uint8_t {
     kDetect,
-    kYyyymmdd,   // 20200102
-    kIso,        // 2020-01-02
-    kMdy,        // 01/02/20, 01/02/2020
-    kDmy,        // 02/01/20, 02/01/2020
-    kDmyDot,     // 02.01.2020
+    kYyyymmdd,  // 20200102
+    kIso,       // 2020-01-02
+    kMdy,       // 01/02/20, 01/02/2020
+    kDmy,       // 02/01/20, 02/01/2020
+    kDmyDot,    // 02.01.2020
 };
 // "YYYYMMDD", "YYYY-MM-DD", "MM/DD/YYYY", "DD/MM/YYYY", "DD.MM.YYYY" (and "detect").
 std::string_view DateFormName(DateForm form);
@@ -87,23 +88,23 @@ struct ValueField {
 ValueField ParseValueText(std::string_view text);
 
 struct TextFormat {
-    char delimiter = 0;                  // 0: detect
-    std::vector<ImportColumn> columns;   // empty: from the title row or the first line
+    char delimiter = 0;                 // 0: detect
+    std::vector<ImportColumn> columns;  // empty: from the title row or the first line
     DateForm dateForm = DateForm::kDetect;
-    bool checkHighLow = false;           // a line whose high is below its low is bad
+    bool checkHighLow = false;  // a line whose high is below its low is bad
 };
 
 // One quote line read from a file. Its symbol and name are kept once per file, in the
 // QuoteText's `texts` (a run of lines of one symbol shares one entry): a line is small.
 struct TextQuote {
-    int line = 0;  // 1-based line number in the file
+    int line = 0;              // 1-based line number in the file
     std::uint32_t symbol = 0;  // index into QuoteText::texts; 0 is the empty text
     std::uint32_t name = 0;    // likewise
     DateCode date = kNoDate;
     TimeCode time = 0;
     bool hasTime = false;
-    std::array<float, kImportValues> values{};   // open, high, low, close, vol, oi
-    std::array<bool, kImportValues> has{};       // false: no such column, or "N/A"
+    std::array<float, kImportValues> values{};  // open, high, low, close, vol, oi
+    std::array<bool, kImportValues> has{};      // false: no such column, or "N/A"
 };
 
 struct BadLine {
@@ -115,18 +116,18 @@ struct BadLine {
 std::string BadLineText(const BadLine& bad);
 
 struct QuoteText {
-    std::string file;                   // as the messages name it
-    std::string refusal;                // the file as a whole cannot be read: nothing taken
+    std::string file;     // as the messages name it
+    std::string refusal;  // the file as a whole cannot be read: nothing taken
     char delimiter = 0;
     bool titleRow = false;
     bool columnsGuessed = false;        // from the first line's shape, not a title or the caller
     std::vector<ImportColumn> columns;  // one per field
     std::vector<std::string> titles;    // the title row's fields (empty without one)
     DateForm dateForm = DateForm::kDetect;  // the form the dates were read in
-    std::vector<TextQuote> quotes;      // the good lines, in file order
-    std::vector<std::string> texts{""}; // the lines' symbols and names
-    std::vector<BadLine> bad;           // the bad lines, in file order
-    int lines = 0;                      // lines of data (not blank, not the title)
+    std::vector<TextQuote> quotes;          // the good lines, in file order
+    std::vector<std::string> texts{""};     // the lines' symbols and names
+    std::vector<BadLine> bad;               // the bad lines, in file order
+    int lines = 0;                          // lines of data (not blank, not the title)
 
     bool has(ImportColumn c) const;
     const std::string& symbolOf(const TextQuote& q) const { return texts[q.symbol]; }

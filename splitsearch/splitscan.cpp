@@ -22,7 +22,8 @@ struct RatioWindow {
 constexpr std::array<RatioWindow, 8> MakeWindows() {
     std::array<RatioWindow, 8> w{};
     for (std::size_t i = 0; i < kSplitRatios.size(); ++i) {
-        const double r = static_cast<double>(kSplitRatios[i].p) / static_cast<double>(kSplitRatios[i].q);
+        const double r =
+            static_cast<double>(kSplitRatios[i].p) / static_cast<double>(kSplitRatios[i].q);
         w[i] = {kSplitRatios[i], r * 0.9, r * 1.1};
     }
     return w;
@@ -45,7 +46,8 @@ std::optional<SplitRatio> TestSplitPair(const SplitDay& a, const SplitDay& b) {
     if (c0 == 0.0f || c1 == 0.0f) return std::nullopt;
     const float r = c0 / c1;
     const double rd = r;
-    if (!(rd > kLowestBound && rd < kHighestBound) || (rd >= kGapLow && rd <= kGapHigh)) return std::nullopt;
+    if (!(rd > kLowestBound && rd < kHighestBound) || (rd >= kGapLow && rd <= kGapHigh))
+        return std::nullopt;
     std::optional<SplitRatio> hit;
     for (const RatioWindow& w : kWindows) {
         if (!(w.lower < rd && rd < w.upper)) continue;
@@ -75,7 +77,8 @@ std::string FewerThanTwoQuotesMessage(std::string_view ticker) {
     return text;
 }
 
-std::string UnreadableSymbolMessage(std::string_view ticker, std::string_view file, DataStatus status) {
+std::string UnreadableSymbolMessage(std::string_view ticker, std::string_view file,
+                                    DataStatus status) {
     std::string text = "For symbol ";
     text += ticker;
     text += "\nSplitSearch cannot read its quotes\n(";
@@ -112,11 +115,13 @@ SplitScanResult Scan(int symbolCount, const std::function<std::string(int)>& tic
         const DataStatus opened = open(i, cursor, failedFile);
         if (opened != kSuccess) {
             ++result.unreadable;
-            if (observer.unreadable) observer.unreadable(ticker, UnreadableSymbolMessage(ticker, failedFile, opened));
+            if (observer.unreadable)
+                observer.unreadable(ticker, UnreadableSymbolMessage(ticker, failedFile, opened));
             if (observer.symbolDone) observer.symbolDone(ticker, i, symbolCount);
             continue;
         }
-        const std::int64_t held = QuotesHeldInDatFile(cursor.datPath(), cursor.record().recordLength());
+        const std::int64_t held =
+            QuotesHeldInDatFile(cursor.datPath(), cursor.record().recordLength());
         if (held >= 0 && held != cursor.total() && observer.quoteCount) {
             observer.quoteCount(ticker, cursor.datPath().string(), held, cursor.total());
         }
@@ -130,7 +135,8 @@ SplitScanResult Scan(int symbolCount, const std::function<std::string(int)>& tic
         };
         const bool hasRange = has(kFieldHigh) && has(kFieldLow) && has(kFieldClose);
         if (cursor.total() < 2) {
-            if (observer.fewerThanTwo) observer.fewerThanTwo(ticker, FewerThanTwoQuotesMessage(ticker));
+            if (observer.fewerThanTwo)
+                observer.fewerThanTwo(ticker, FewerThanTwoQuotesMessage(ticker));
         } else if (hasRange) {
             const int n = cursor.total();
             int j = 0;
@@ -174,16 +180,20 @@ SplitScanResult Scan(int symbolCount, const std::function<std::string(int)>& tic
 
 }  // namespace
 
-SplitScanResult ScanForSplits(const std::vector<SplitTarget>& targets, const SplitScanObserver& observer) {
+SplitScanResult ScanForSplits(const std::vector<SplitTarget>& targets,
+                              const SplitScanObserver& observer) {
     std::map<std::string, DirectoryIndex> indexes;
     return Scan(
-        static_cast<int>(targets.size()), [&](int i) { return targets[static_cast<std::size_t>(i)].ticker; },
+        static_cast<int>(targets.size()),
+        [&](int i) { return targets[static_cast<std::size_t>(i)].ticker; },
         [&](int i, SeriesCursor& cursor, std::string& file) {
             const SplitTarget& t = targets[static_cast<std::size_t>(i)];
             auto it = indexes.find(t.id.directory);
-            if (it == indexes.end()) it = indexes.emplace(t.id.directory, DirectoryIndex(t.id.directory)).first;
+            if (it == indexes.end())
+                it = indexes.emplace(t.id.directory, DirectoryIndex(t.id.directory)).first;
             const DataStatus status = cursor.open(t.id, t.record, &it->second);
-            file = cursor.datPath().empty() ? MasterPathOf(t.id.directory).string() : cursor.datPath().string();
+            file = cursor.datPath().empty() ? MasterPathOf(t.id.directory).string()
+                                            : cursor.datPath().string();
             return status;
         },
         observer);

@@ -25,8 +25,8 @@ struct SplitRatio {
 
 // The eight candidates in the order they are tested: P and Q from 1 to 4, P outer, skipping
 // P = Q and P * Q = 8 or 12.
-inline constexpr std::array<SplitRatio, 8> kSplitRatios = {{
-    {1, 2}, {1, 3}, {1, 4}, {2, 1}, {2, 3}, {3, 1}, {3, 2}, {4, 1}}};
+inline constexpr std::array<SplitRatio, 8> kSplitRatios = {
+    {{1, 2}, {1, 3}, {1, 4}, {2, 1}, {2, 3}, {3, 1}, {3, 2}, {4, 1}}};
 
 // What the pair test reads of one quote.
 struct SplitDay {
@@ -72,7 +72,8 @@ struct SplitScanObserver {
     std::function<void(const std::string& ticker, const std::string& message)> unreadable;
     // A symbol whose DAT file holds another number of whole quotes than its header says
     // (only the quotes both agree on are scanned). The scan goes on.
-    std::function<void(const std::string& ticker, const std::string& datFile, std::int64_t held, int header)>
+    std::function<void(const std::string& ticker, const std::string& datFile, std::int64_t held,
+                       int header)>
         quoteCount;
     // After each symbol: its ticker (the window's status text), its index and the number
     // of symbols.
@@ -93,9 +94,9 @@ enum class SplitScanEnd {
 
 struct SplitScanResult {
     SplitScanEnd end = SplitScanEnd::kDone;
-    bool found = false;       // at least one result line
-    int lines = 0;            // result lines reported
-    int unreadable = 0;       // symbols skipped because their series could not be read
+    bool found = false;            // at least one result line
+    int lines = 0;                 // result lines reported
+    int unreadable = 0;            // symbols skipped because their series could not be read
     DataStatus status = kSuccess;  // the failing status for kReadError / kNoStorage
     std::string failedTicker;      // for kReadError
     std::string failedFile;        // for kReadError: the DAT file
@@ -112,6 +113,7 @@ struct SplitTarget {
 // Scans the securities in the given order (the symbols grid's order), each by its identity:
 // no symbol is looked up by its text. The quotes of each are read in chunks of 400
 // overlapping by one, so every pair of consecutive quotes is tested once. Only reads files.
-SplitScanResult ScanForSplits(const std::vector<SplitTarget>& targets, const SplitScanObserver& observer = {});
+SplitScanResult ScanForSplits(const std::vector<SplitTarget>& targets,
+                              const SplitScanObserver& observer = {});
 
 }  // namespace barwise

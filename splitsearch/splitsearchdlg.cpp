@@ -210,7 +210,8 @@ void CSplitSearchDlg::OnSearch() {
     m_search->setText(tr("Stop"));
     int skipped = 0;
     for (const std::string& ticker : missing) {
-        AddNotice(UnreadableSymbolMessage(ticker, MasterPathOf(m_view.PortfolioDir()).string(), kFileNotFound));
+        AddNotice(UnreadableSymbolMessage(ticker, MasterPathOf(m_view.PortfolioDir()).string(),
+                                          kFileNotFound));
         ++skipped;
     }
 

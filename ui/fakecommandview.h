@@ -34,8 +34,12 @@ public:
         return q;
     }
     // Row 0 is the newest quote, as in the grid.
-    barwise::DateCode FirstDate() const override { return quotes.empty() ? barwise::kNoDate : quotes.back().date; }
-    barwise::DateCode LastDate() const override { return quotes.empty() ? barwise::kNoDate : quotes.front().date; }
+    barwise::DateCode FirstDate() const override {
+        return quotes.empty() ? barwise::kNoDate : quotes.back().date;
+    }
+    barwise::DateCode LastDate() const override {
+        return quotes.empty() ? barwise::kNoDate : quotes.front().date;
+    }
 
     bool SplitSearchOpen() const override { return splitSearchOpen; }
     void SetSplitSearchOpen(bool open) override { splitSearchOpen = open; }
@@ -58,7 +62,8 @@ public:
         shown.emplace_back(id, date);
         for (std::size_t i = 0; i < symbols.size(); ++i)
             if (symbols[i].id == id) symbolRow = static_cast<int>(i);
-        return symbolRow >= 0 && symbolRow < SymbolCount() && symbols[static_cast<std::size_t>(symbolRow)].id == id;
+        return symbolRow >= 0 && symbolRow < SymbolCount() &&
+               symbols[static_cast<std::size_t>(symbolRow)].id == id;
     }
     QWidget* DialogParent() override { return nullptr; }
 
@@ -72,6 +77,7 @@ public:
     int quoteRow = 0;
     bool splitSearchOpen = false;
     std::vector<std::pair<Refill, int>> refills;
-    std::vector<std::pair<barwise::SecurityId, barwise::DateCode>> shown;  // ShowSecurityQuote calls
+    std::vector<std::pair<barwise::SecurityId, barwise::DateCode>>
+        shown;  // ShowSecurityQuote calls
     std::function<void(Refill, int)> onRefill;
 };

@@ -12,6 +12,8 @@ inline QString Latin1(std::string_view text) {
 }
 
 // Characters beyond Latin-1 become '?'.
-inline std::string ToLatin1(const QString& text) { return text.toLatin1().toStdString(); }
+inline std::string ToLatin1(const QString& text) {
+    return text.toLatin1().toStdString();
+}
 
 }  // namespace barwise

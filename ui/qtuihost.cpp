@@ -17,16 +17,32 @@ UiHost::Answer QtUiHost::messageBox(const QString& text, Buttons buttons, Icon i
     box.setWindowTitle(QString::fromLatin1(kApplicationName));
     box.setText(text);
     switch (icon) {
-        case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
-        case Icon::Information: box.setIcon(QMessageBox::Information); break;
-        case Icon::Warning: box.setIcon(QMessageBox::Warning); break;
-        case Icon::Question: box.setIcon(QMessageBox::Question); break;
-        case Icon::Stop: box.setIcon(QMessageBox::Critical); break;
+        case Icon::None:
+            box.setIcon(QMessageBox::NoIcon);
+            break;
+        case Icon::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
+        case Icon::Warning:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case Icon::Question:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case Icon::Stop:
+            box.setIcon(QMessageBox::Critical);
+            break;
     }
     switch (buttons) {
-        case Buttons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
-        case Buttons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
-        case Buttons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+        case Buttons::Ok:
+            box.setStandardButtons(QMessageBox::Ok);
+            break;
+        case Buttons::OkCancel:
+            box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+            break;
+        case Buttons::YesNo:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            break;
         case Buttons::YesNoCancel:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
             break;
@@ -37,14 +53,20 @@ UiHost::Answer QtUiHost::messageBox(const QString& text, Buttons buttons, Icon i
     const int result = box.exec();
     if (waiting) QApplication::restoreOverrideCursor();
     switch (result) {
-        case QMessageBox::Yes: return Answer::Yes;
-        case QMessageBox::No: return Answer::No;
-        case QMessageBox::Cancel: return Answer::Cancel;
-        default: return buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel;
+        case QMessageBox::Yes:
+            return Answer::Yes;
+        case QMessageBox::No:
+            return Answer::No;
+        case QMessageBox::Cancel:
+            return Answer::Cancel;
+        default:
+            return buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel;
     }
 }
 
-bool QtUiHost::runDialog(QDialog& dialog) { return dialog.exec() == QDialog::Accepted; }
+bool QtUiHost::runDialog(QDialog& dialog) {
+    return dialog.exec() == QDialog::Accepted;
+}
 
 QString QtUiHost::saveFileName(const QString& defaultName, const QString& defaultExt,
                                const QString& filter, int flags) {
@@ -67,16 +89,22 @@ QStringList QtUiHost::openFileNames(const QString& caption, const QString& filte
     return dialog.selectedFiles();
 }
 
-void QtUiHost::beep(Beep) { QApplication::beep(); }
+void QtUiHost::beep(Beep) {
+    QApplication::beep();
+}
 
 bool QtUiHost::openWithShell(const QString& text) {
-    const QUrl url = QFileInfo::exists(text) ? QUrl::fromLocalFile(text)
-                                             : QUrl::fromUserInput(text);
+    const QUrl url =
+        QFileInfo::exists(text) ? QUrl::fromLocalFile(text) : QUrl::fromUserInput(text);
     return url.isValid() && QDesktopServices::openUrl(url);
 }
 
-void QtUiHost::beginWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+void QtUiHost::beginWaitCursor() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
 
-void QtUiHost::endWaitCursor() { QApplication::restoreOverrideCursor(); }
+void QtUiHost::endWaitCursor() {
+    QApplication::restoreOverrideCursor();
+}
 
 }  // namespace barwise

@@ -53,7 +53,8 @@ bool SettingsStore::OpenBaseKey(bool& createdNew, const QString& basePath) {
     createdNew = false;
     const QByteArray file = qgetenv("BARWISE_SETTINGS");
     if (!file.isEmpty()) {
-        m_settings = std::make_unique<QSettings>(QString::fromLocal8Bit(file), QSettings::IniFormat);
+        m_settings =
+            std::make_unique<QSettings>(QString::fromLocal8Bit(file), QSettings::IniFormat);
     } else {
         m_settings = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
                                                  QString::fromLatin1(kOrganisationName),
@@ -83,19 +84,24 @@ bool SettingsStore::OpenBaseKey(bool& createdNew, const QString& basePath) {
     return true;
 }
 
-QString SettingsStore::FileName() const { return m_settings ? m_settings->fileName() : QString(); }
+QString SettingsStore::FileName() const {
+    return m_settings ? m_settings->fileName() : QString();
+}
 
 QString SettingsStore::IniImportPath() {
     QString dir = QString::fromLocal8Bit(qgetenv("BARWISE_WINDIR"));
 #ifdef _WIN32
     if (dir.isEmpty()) dir = QString::fromLocal8Bit(qgetenv("WINDIR"));
 #endif
-    if (dir.isEmpty()) dir = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (dir.isEmpty())
+        dir = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     const std::string name = std::string(kApplicationName) + ".INI";
     return QString::fromStdString(FindNoCase(dir.toStdString(), name).string());
 }
 
-void SettingsStore::ImportIniFile() { ImportIniFile(IniImportPath()); }
+void SettingsStore::ImportIniFile() {
+    ImportIniFile(IniImportPath());
+}
 
 void SettingsStore::ImportIniFile(const QString& iniPath) {
     if (!m_settings) return;
@@ -112,7 +118,8 @@ void SettingsStore::ImportIniFile(const QString& iniPath) {
         qsizetype end = at;
         while (end < bytes.size() && end - at < kIniLinePiece && bytes[end] != '\n') ++end;
         if (end < bytes.size() && bytes[end] == '\n' && end - at < kIniLinePiece) ++end;
-        std::string line = Trimmed(std::string(bytes.constData() + at, static_cast<std::size_t>(end - at)));
+        std::string line =
+            Trimmed(std::string(bytes.constData() + at, static_cast<std::size_t>(end - at)));
         at = end;
         const auto open = line.find('[');
         const auto close = line.find(']');

@@ -45,7 +45,9 @@ std::string PathText(const fs::path& p) {
     return std::string(u.begin(), u.end());
 }
 
-fs::path PathOfText(std::string_view text) { return fs::path(std::u8string(text.begin(), text.end())); }
+fs::path PathOfText(std::string_view text) {
+    return fs::path(std::u8string(text.begin(), text.end()));
+}
 
 bool ParseWhole(std::string_view text, std::uint64_t& value) {
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -70,8 +72,10 @@ Present ReadPresent(const fs::path& path) {
         return p;
     }
     auto bytes = ReadWholeFile(path);
-    if (bytes) p.bytes = std::move(*bytes);
-    else p.readable = false;
+    if (bytes)
+        p.bytes = std::move(*bytes);
+    else
+        p.readable = false;
     return p;
 }
 
@@ -100,7 +104,8 @@ std::vector<Listed> ListFolder(const fs::path& folder) {
         l.file = p;
         out.push_back(std::move(l));
     }
-    std::sort(out.begin(), out.end(), [](const Listed& a, const Listed& b) { return a.number < b.number; });
+    std::sort(out.begin(), out.end(),
+              [](const Listed& a, const Listed& b) { return a.number < b.number; });
     return out;
 }
 
@@ -123,14 +128,18 @@ bool ReadHeader(std::istream& in, std::string& label, std::int64_t& time, std::u
 
 char KindLetter(FileChange::Kind k) {
     switch (k) {
-        case FileChange::Kind::kCreated: return 'C';
-        case FileChange::Kind::kReplaced: return 'R';
-        case FileChange::Kind::kRemoved: return 'D';
+        case FileChange::Kind::kCreated:
+            return 'C';
+        case FileChange::Kind::kReplaced:
+            return 'R';
+        case FileChange::Kind::kRemoved:
+            return 'D';
     }
     return 'R';
 }
 
-std::vector<std::uint8_t> Encode(std::string_view label, std::int64_t time, const ChangeList& changes) {
+std::vector<std::uint8_t> Encode(std::string_view label, std::int64_t time,
+                                 const ChangeList& changes) {
     std::string head(kMagic);
     head += '\n';
     for (const char c : label) head += c == '\n' ? ' ' : c;
@@ -199,8 +208,9 @@ DataStatus WriteHistoryLimits(const HistoryLimits& limits, const fs::path& root)
         return kInvalidParm;
     std::error_code ec;
     fs::create_directories(root, ec);
-    const std::string text = "[Undo]\n" + std::string(kLevelsKey) + "=" + std::to_string(limits.levels) + "\n" +
-                             std::string(kSizeKey) + "=" + std::to_string(limits.megabytes) + "\n";
+    const std::string text = "[Undo]\n" + std::string(kLevelsKey) + "=" +
+                             std::to_string(limits.levels) + "\n" + std::string(kSizeKey) + "=" +
+                             std::to_string(limits.megabytes) + "\n";
     const std::vector<std::uint8_t> bytes(text.begin(), text.end());
     return WriteFileChecked(RealFileSystem(), root / kLimitsFile, bytes);
 }
@@ -209,16 +219,22 @@ std::string UndoOutcome::message(bool redo) const {
     const std::string verb = redo ? "redo" : "undo";
     const std::string what = "Cannot " + verb + " " + label + ": ";
     switch (end) {
-        case End::kDone: return {};
-        case End::kNothing: return "There is nothing to " + verb + ".";
+        case End::kDone:
+            return {};
+        case End::kNothing:
+            return "There is nothing to " + verb + ".";
         case End::kRefused:
-            return what + PathText(file) + " was changed since, by another program or by a change that was not " +
+            return what + PathText(file) +
+                   " was changed since, by another program or by a change that was not " +
                    (redo ? "redone" : "undone") + " first.\nNothing was written.";
-        case End::kBusy: return what + std::string(kPortfolioBusyMessage) + ".\nNothing was written.";
+        case End::kBusy:
+            return what + std::string(kPortfolioBusyMessage) + ".\nNothing was written.";
         case End::kFailed:
-            return what + PathText(file) + ": " + std::string(DataStatusName(status)) + ".\nNothing was changed.";
+            return what + PathText(file) + ": " + std::string(DataStatusName(status)) +
+                   ".\nNothing was changed.";
         case End::kIncomplete:
-            return (redo ? "Redo of " : "Undo of ") + label + " stopped part way: " + PathText(file) + ": " +
+            return (redo ? "Redo of " : "Undo of ") + label +
+                   " stopped part way: " + PathText(file) + ": " +
                    std::string(DataStatusName(status)) + ".\nEvery file is whole; " + verb +
                    " again to finish it.";
     }
@@ -240,16 +256,25 @@ std::optional<StoredChange> ReadStoredChange(const fs::path& file) {
         if (!std::getline(in, line) || line.size() < 2 || line[1] != ' ') return std::nullopt;
         FileChange c;
         switch (line[0]) {
-            case 'C': c.kind = FileChange::Kind::kCreated; break;
-            case 'R': c.kind = FileChange::Kind::kReplaced; break;
-            case 'D': c.kind = FileChange::Kind::kRemoved; break;
-            default: return std::nullopt;
+            case 'C':
+                c.kind = FileChange::Kind::kCreated;
+                break;
+            case 'R':
+                c.kind = FileChange::Kind::kReplaced;
+                break;
+            case 'D':
+                c.kind = FileChange::Kind::kRemoved;
+                break;
+            default:
+                return std::nullopt;
         }
         std::uint64_t n[3] = {};
         std::size_t at = 2;
         for (std::uint64_t& v : n) {
             const auto sp = line.find(' ', at);
-            if (sp == std::string::npos || !ParseWhole(std::string_view(line).substr(at, sp - at), v)) return std::nullopt;
+            if (sp == std::string::npos ||
+                !ParseWhole(std::string_view(line).substr(at, sp - at), v))
+                return std::nullopt;
             at = sp + 1;
         }
         if (line.size() - at != n[2] || n[0] > size || n[1] > size) return std::nullopt;
@@ -264,8 +289,10 @@ std::optional<StoredChange> ReadStoredChange(const fs::path& file) {
         FileChange& c = out.changes[i];
         c.before.resize(sizes[i].first);
         c.after.resize(sizes[i].second);
-        in.read(reinterpret_cast<char*>(c.before.data()), static_cast<std::streamsize>(c.before.size()));
-        in.read(reinterpret_cast<char*>(c.after.data()), static_cast<std::streamsize>(c.after.size()));
+        in.read(reinterpret_cast<char*>(c.before.data()),
+                static_cast<std::streamsize>(c.before.size()));
+        in.read(reinterpret_cast<char*>(c.after.data()),
+                static_cast<std::streamsize>(c.after.size()));
     }
     if (!in) return std::nullopt;
     return out;
@@ -319,14 +346,16 @@ UndoOutcome PutFilesBack(const ChangeList& changes, bool toAfter, FileSystem& fs
         fs::path temp = s.change->path;
         temp += kTempSuffix;
         std::error_code ec;
-        if (fs::exists(fs::symlink_status(temp, ec))) (void)fsys.remove(temp);  // left by a killed run
+        if (fs::exists(fs::symlink_status(temp, ec)))
+            (void)fsys.remove(temp);  // left by a killed run
         const auto file = fsys.create(temp);
         bool ok = file != nullptr;
         if (ok) s.temp = temp;
         ok = ok && (s.bytes->empty() || file->write(s.bytes->data(), s.bytes->size()));
         ok = ok && file->sync();
         ok = file && file->close() && ok;
-        if (ok && fs::exists(fs::symlink_status(s.change->path, ec))) (void)fsys.copyAttributes(s.change->path, temp);
+        if (ok && fs::exists(fs::symlink_status(s.change->path, ec)))
+            (void)fsys.copyAttributes(s.change->path, temp);
         if (!ok) {
             dropTemps();
             out.end = UndoOutcome::End::kFailed;
@@ -339,7 +368,8 @@ UndoOutcome PutFilesBack(const ChangeList& changes, bool toAfter, FileSystem& fs
     std::vector<fs::path> directories;
     bool anyDone = false;
     for (Step& s : steps) {
-        const bool ok = s.present ? fsys.replace(s.temp, s.change->path) : fsys.remove(s.change->path);
+        const bool ok =
+            s.present ? fsys.replace(s.temp, s.change->path) : fsys.remove(s.change->path);
         if (!ok) {
             dropTemps();
             out.end = anyDone ? UndoOutcome::End::kIncomplete : UndoOutcome::End::kFailed;
@@ -350,7 +380,8 @@ UndoOutcome PutFilesBack(const ChangeList& changes, bool toAfter, FileSystem& fs
         s.temp.clear();
         anyDone = true;
         const fs::path dir = s.change->path.parent_path();
-        if (std::find(directories.begin(), directories.end(), dir) == directories.end()) directories.push_back(dir);
+        if (std::find(directories.begin(), directories.end(), dir) == directories.end())
+            directories.push_back(dir);
     }
     for (const fs::path& d : directories) (void)fsys.syncDirectory(d);
     if (out.file.empty()) out.end = UndoOutcome::End::kDone;
@@ -358,7 +389,9 @@ UndoOutcome PutFilesBack(const ChangeList& changes, bool toAfter, FileSystem& fs
 }
 
 UndoHistory::UndoHistory(std::string_view directory, fs::path root)
-    : directory_(directory), root_(std::move(root)), folder_(root_ / FolderName(PortfolioLockKey(directory))) {}
+    : directory_(directory),
+      root_(std::move(root)),
+      folder_(root_ / FolderName(PortfolioLockKey(directory))) {}
 
 // A listed change with its header read; nothing when the file is not a whole change.
 static std::optional<HistoryEntry> EntryOf(const Listed& l) {
@@ -398,7 +431,8 @@ std::optional<HistoryEntry> UndoHistory::nextRedo() const {
     return std::nullopt;
 }
 
-DataStatus UndoHistory::record(std::string_view label, const ChangeList& changes, FileSystem& fsys) {
+DataStatus UndoHistory::record(std::string_view label, const ChangeList& changes,
+                               FileSystem& fsys) {
     if (changes.empty()) return kSuccess;
     std::error_code ec;
     fs::create_directories(folder_, ec);
@@ -412,9 +446,11 @@ DataStatus UndoHistory::record(std::string_view label, const ChangeList& changes
     std::uint64_t next = 1;
     for (const Listed& l : ListFolder(folder_)) {
         next = std::max(next, l.number + 1);
-        if (l.undone && !fsys.remove(l.file)) return kFileWrite;  // a new change ends what could be redone
+        if (l.undone && !fsys.remove(l.file))
+            return kFileWrite;  // a new change ends what could be redone
     }
-    const std::vector<std::uint8_t> bytes = Encode(label, static_cast<std::int64_t>(std::time(nullptr)), changes);
+    const std::vector<std::uint8_t> bytes =
+        Encode(label, static_cast<std::int64_t>(std::time(nullptr)), changes);
     const DataStatus s = WriteFileChecked(fsys, folder_ / NumberedName(next, kUndoExt), bytes);
     if (s != kSuccess) return s;
     prune(ReadHistoryLimits(root_), fsys);
@@ -435,8 +471,12 @@ void UndoHistory::prune(const HistoryLimits& limits, FileSystem& fsys) {
     }
 }
 
-UndoOutcome UndoHistory::undo(FileSystem& fsys) { return apply(false, fsys); }
-UndoOutcome UndoHistory::redo(FileSystem& fsys) { return apply(true, fsys); }
+UndoOutcome UndoHistory::undo(FileSystem& fsys) {
+    return apply(false, fsys);
+}
+UndoOutcome UndoHistory::redo(FileSystem& fsys) {
+    return apply(true, fsys);
+}
 
 UndoOutcome UndoHistory::apply(bool redo, FileSystem& fsys) {
     UndoOutcome out;

@@ -41,7 +41,8 @@ struct HistoryLimits {
 inline constexpr int kMaxUndoLevels = 1000;
 inline constexpr int kMaxUndoMegabytes = 65536;
 HistoryLimits ReadHistoryLimits(const fs::path& root = HistoryRoot());
-[[nodiscard]] DataStatus WriteHistoryLimits(const HistoryLimits& limits, const fs::path& root = HistoryRoot());
+[[nodiscard]] DataStatus WriteHistoryLimits(const HistoryLimits& limits,
+                                            const fs::path& root = HistoryRoot());
 
 // One change held in a history.
 struct HistoryEntry {
@@ -65,8 +66,8 @@ struct UndoOutcome {
                      // later, the undo (redo) finishes what it began
     };
     End end = End::kNothing;
-    std::string label;   // the change undone (redone)
-    fs::path file;       // the file at fault for kRefused, kFailed, kIncomplete
+    std::string label;  // the change undone (redone)
+    fs::path file;      // the file at fault for kRefused, kFailed, kIncomplete
     DataStatus status = kSuccess;
     // The message the window and the command line show for anything but kDone.
     std::string message(bool redo) const;

@@ -4,7 +4,8 @@
 
 namespace barwise {
 
-UndoableChange::UndoableChange(std::string_view directory, std::string_view other, FileSystem& inner)
+UndoableChange::UndoableChange(std::string_view directory, std::string_view other,
+                               FileSystem& inner)
     : directory_(directory),
       lock_(directory, other.empty() ? directory : other),
       inner_(inner),

@@ -40,7 +40,8 @@ private:
 
 // How the history names a change: "<what> of <security>[ <rest>]" ("Split of ACME from
 // 02/05/20"), all UTF-8.
-std::string ChangeLabel(std::string_view what, std::string_view security, std::string_view rest = {});
+std::string ChangeLabel(std::string_view what, std::string_view security,
+                        std::string_view rest = {});
 
 // The repair that gives blank symbols the text of their names, as the history names it.
 inline constexpr std::string_view kBlankSymbolRepairLabel = "Repair of blank symbols";

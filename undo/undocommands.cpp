@@ -47,15 +47,17 @@ void OnUndo(CommandView& view, UiHost& host, bool redo) {
     }
     if (outcome.end != UndoOutcome::End::kDone) {
         const std::string text = outcome.message(redo);
-        const bool refused = outcome.end == UndoOutcome::End::kRefused || outcome.end == UndoOutcome::End::kBusy ||
+        const bool refused = outcome.end == UndoOutcome::End::kRefused ||
+                             outcome.end == UndoOutcome::End::kBusy ||
                              outcome.end == UndoOutcome::End::kNothing;
-        host.messageBox(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), UiHost::Buttons::Ok,
-                        refused ? UiHost::Icon::Warning : UiHost::Icon::Stop);
+        host.messageBox(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+                        UiHost::Buttons::Ok, refused ? UiHost::Icon::Warning : UiHost::Icon::Stop);
         if (outcome.end != UndoOutcome::End::kIncomplete) return;
     }
     // Symbols may have come back or gone: the list is read again, then the quotes.
     view.RefillSymbols(symbolRow);
-    if (symbolRow >= view.SymbolCount() && view.SymbolCount() > 0) view.RefillSymbols(view.SymbolCount() - 1);
+    if (symbolRow >= view.SymbolCount() && view.SymbolCount() > 0)
+        view.RefillSymbols(view.SymbolCount() - 1);
     if (quote && quote->row > 0 && view.QuoteCount() > 0)
         view.RefillQuotes(std::min(quote->row, view.QuoteCount() - 1));
 }

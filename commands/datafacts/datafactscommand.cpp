@@ -13,10 +13,10 @@ void ShowDataFacts(CommandView& view, UiHost& host) {
     if (!security) return;
     DataFacts facts;
     if (const DataStatus status = ReadDataFacts(security->id, facts); status != kSuccess) {
-        host.messageBox(QStringLiteral("The facts of %1 cannot be read: its MASTER entry, its "
-                                       "layout or its data file is missing or damaged (%2).")
-                            .arg(Latin1(security->symbol).trimmed(),
-                                 Latin1(DataStatusName(status))));
+        host.messageBox(
+            QStringLiteral("The facts of %1 cannot be read: its MASTER entry, its "
+                           "layout or its data file is missing or damaged (%2).")
+                .arg(Latin1(security->symbol).trimmed(), Latin1(DataStatusName(status))));
         return;
     }
     CDataFactsDlg dialog(security->id, facts, view.DialogParent());

@@ -45,7 +45,8 @@ struct FieldIds {
     int displayId;
 };
 constexpr FieldIds kFieldIds[barwise::kQuoteFieldCount] = {
-    {1072, 1081}, {1074, 1083}, {1073, 1082}, {1075, 1084}, {1079, 1088}, {1077, 1086}, {1076, 1085}, {1078, 1087},
+    {1072, 1081}, {1074, 1083}, {1073, 1082}, {1075, 1084},
+    {1079, 1088}, {1077, 1086}, {1076, 1085}, {1078, 1087},
 };
 
 constexpr int kPathLimit = 300;
@@ -57,7 +58,8 @@ std::string QuoteFileName(const barwise::SecurityId& id) {
     return "F" + std::to_string(id.fileNumber) + "." + std::string(barwise::DataExtensionOf(id));
 }
 
-CDataFactsDlg::CDataFactsDlg(const barwise::SecurityId& id, const barwise::DataFacts& facts, QWidget* parent)
+CDataFactsDlg::CDataFactsDlg(const barwise::SecurityId& id, const barwise::DataFacts& facts,
+                             QWidget* parent)
     : QDialog(parent) {
     setObjectName(QStringLiteral("dlg104"));
     setWindowTitle(tr("About Selected Quote Series"));
@@ -65,14 +67,18 @@ CDataFactsDlg::CDataFactsDlg(const barwise::SecurityId& id, const barwise::DataF
     // The quote file as it is named on disk (f334.mwd, F334.MWD, ...).
     barwise::SeriesFiles files;
     const barwise::DataStatus opened = barwise::OpenSeriesFiles(id, files);
-    const bool found = (opened == barwise::kSuccess || opened == barwise::kFileRead) && !files.datPath.empty();
+    const bool found =
+        (opened == barwise::kSuccess || opened == barwise::kFileRead) && !files.datPath.empty();
     const auto leftText = [&](const LeftRow& r) -> QString {
         switch (r.extra) {
             case Extra::kDataFile:
-                return barwise::Latin1(found ? files.datPath.filename().string() : QuoteFileName(id));
+                return barwise::Latin1(found ? files.datPath.filename().string()
+                                             : QuoteFileName(id));
             case Extra::kIndexFile:
-                return barwise::Latin1(id.inXmaster() ? barwise::kXmasterFileName : barwise::kMasterFileName);
-            case Extra::kNone: break;
+                return barwise::Latin1(id.inXmaster() ? barwise::kXmasterFileName
+                                                      : barwise::kMasterFileName);
+            case Extra::kNone:
+                break;
         }
         QString text = barwise::Latin1(barwise::FactText(facts, r.fact));
         if (r.id == kPathControl) text.truncate(kPathLimit);
@@ -103,7 +109,9 @@ CDataFactsDlg::CDataFactsDlg(const barwise::SecurityId& id, const barwise::DataF
     leftGrid->setColumnStretch(1, 1);
     // Room for the longest name EMASTER and XMASTER hold, in capitals.
     leftGrid->setColumnMinimumWidth(
-        1, fontMetrics().horizontalAdvance(QString(static_cast<qsizetype>(barwise::kLongNameSize), QLatin1Char('N'))) + 12);
+        1, fontMetrics().horizontalAdvance(
+               QString(static_cast<qsizetype>(barwise::kLongNameSize), QLatin1Char('N'))) +
+               12);
 
     auto* right = new QGroupBox(tr("Data from DOP file (may be synthetic)"), this);
     auto* rightGrid = new QGridLayout(right);
@@ -118,9 +126,12 @@ CDataFactsDlg::CDataFactsDlg(const barwise::SecurityId& id, const barwise::DataF
     row = 1;
     for (std::size_t f = 0; f < barwise::kQuoteFieldCount; ++f) {
         rightGrid->addWidget(new QLabel(tr(barwise::kFieldLabels[f].data()), right), row, 0);
-        rightGrid->addWidget(valueLabel(right, kFieldIds[f].inputId, barwise::Latin1(facts.inputFormatName[f])), row, 1);
-        rightGrid->addWidget(valueLabel(right, kFieldIds[f].displayId, barwise::Latin1(facts.displayFormatName[f])),
-                             row, 2);
+        rightGrid->addWidget(
+            valueLabel(right, kFieldIds[f].inputId, barwise::Latin1(facts.inputFormatName[f])), row,
+            1);
+        rightGrid->addWidget(
+            valueLabel(right, kFieldIds[f].displayId, barwise::Latin1(facts.displayFormatName[f])),
+            row, 2);
         ++row;
     }
     rightGrid->setRowStretch(row, 1);

@@ -25,7 +25,8 @@ class CDataFactsDlg : public QDialog {
 public:
     // The facts of the entry `id`; beside them the quote file (as named on disk) and the
     // index file that lists the security.
-    CDataFactsDlg(const barwise::SecurityId& id, const barwise::DataFacts& facts, QWidget* parent = nullptr);
+    CDataFactsDlg(const barwise::SecurityId& id, const barwise::DataFacts& facts,
+                  QWidget* parent = nullptr);
 
     // The text shown in the control with this id (empty for an unknown id).
     QString Text(int controlId) const;

@@ -48,10 +48,14 @@ void CDateEdit::typeChar(QChar c) {
         if (is(9, 10)) return writeDigit(9, c, 0, 2);
     }
     m_host.beep(barwise::UiHost::Beep::Default);
-    if (start == 1) setSelection(0, 2);
-    else if (start == 4) setSelection(3, 2);
-    else if (start >= 7 && start < len) setSelection(6, len - 6);
-    else setSelection(0, 2);
+    if (start == 1)
+        setSelection(0, 2);
+    else if (start == 4)
+        setSelection(3, 2);
+    else if (start >= 7 && start < len)
+        setSelection(6, len - 6);
+    else
+        setSelection(0, 2);
 }
 
 void CDateEdit::keyPressEvent(QKeyEvent* event) {
@@ -60,8 +64,11 @@ void CDateEdit::keyPressEvent(QKeyEvent* event) {
         case Qt::Key_Backtab:
         case Qt::Key_Return:
         case Qt::Key_Enter:
-        case Qt::Key_Escape: event->ignore(); return;
-        default: break;
+        case Qt::Key_Escape:
+            event->ignore();
+            return;
+        default:
+            break;
     }
     if (event->matches(QKeySequence::Paste)) {
         pasteText(QGuiApplication::clipboard()->text());

@@ -14,9 +14,13 @@ using namespace barwise;
 
 namespace {
 
-QString Q(std::string_view s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
+QString Q(std::string_view s) {
+    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
 
-void Message(UiHost& host, std::string_view text) { host.messageBox(Q(text), UiHost::Buttons::Ok); }
+void Message(UiHost& host, std::string_view text) {
+    host.messageBox(Q(text), UiHost::Buttons::Ok);
+}
 
 // A failed rewrite's message; one kept from writing by another writer says so.
 void Failed(UiHost& host, std::string_view failure, DataStatus status, const SecurityId& id) {
@@ -94,8 +98,8 @@ void CQuoteCommands::OnQuoteEdit() {
 void CQuoteCommands::OnQuoteSplit() {
     auto t = Selected(m_view, m_host, kSplitFailedMessage);
     if (!t) return;
-    CSplitDlg dlg(m_host, t->series.row(t->row).date, m_view.FirstDate(), m_view.LastDate(), FitsIn(t->id),
-                  m_view.DialogParent());
+    CSplitDlg dlg(m_host, t->series.row(t->row).date, m_view.FirstDate(), m_view.LastDate(),
+                  FitsIn(t->id), m_view.DialogParent());
     if (!m_host.runDialog(dlg)) return;
     if (const DataStatus s = Rewrite(m_host, *t, SplitRequest(dlg.input()), "Split",
                                      "from " + FormatDateMdy(dlg.input().date));
@@ -111,11 +115,12 @@ void CQuoteCommands::OnQuoteSplit() {
 void CQuoteCommands::OnQuoteAdjust() {
     auto t = Selected(m_view, m_host, kAdjustFailedMessage);
     if (!t) return;
-    CAdjustDlg dlg(m_host, m_view.FirstDate(), m_view.LastDate(), FitsIn(t->id), m_view.DialogParent());
+    CAdjustDlg dlg(m_host, m_view.FirstDate(), m_view.LastDate(), FitsIn(t->id),
+                   m_view.DialogParent());
     if (!m_host.runDialog(dlg)) return;
-    if (const DataStatus s = Rewrite(m_host, *t, AdjustRequest(dlg.input()), "Adjust",
-                                     "from " + FormatDateMdy(dlg.input().from) + " to " +
-                                         FormatDateMdy(dlg.input().to));
+    if (const DataStatus s = Rewrite(
+            m_host, *t, AdjustRequest(dlg.input()), "Adjust",
+            "from " + FormatDateMdy(dlg.input().from) + " to " + FormatDateMdy(dlg.input().to));
         s != kSuccess)
         return Failed(m_host, kAdjustFailedMessage, s, t->id);
     const QString section = QStringLiteral("Adjust");
@@ -133,7 +138,8 @@ void CQuoteCommands::OnQuoteDelete() {
     const QuoteRow& quote = t->series.row(t->row);
     const QString dateText = Q(FormatDateMdy(quote.date));
     // On a day of many intraday bars the dialog and its question name the bar by its time.
-    CDeleteQuoteDlg dlg(m_host, Q(QuoteWhenText(quote.date, quote.time, t->series.hasTime)), m_view.DialogParent());
+    CDeleteQuoteDlg dlg(m_host, Q(QuoteWhenText(quote.date, quote.time, t->series.hasTime)),
+                        m_view.DialogParent());
     if (!m_host.runDialog(dlg)) return;
     const DataStatus s = Rewrite(m_host, *t, DeleteQuoteRequest(quote), "Delete",
                                  QuoteWhenText(quote.date, quote.time, t->series.hasTime));
@@ -157,13 +163,17 @@ void CQuoteCommands::OnQuoteAdd() {
     // The copy keeps the time of the bar it copies.
     const std::string fromText = QuoteWhenText(source.date, source.time, t->series.hasTime);
     switch (plan.verdict) {
-        case AddPlan::Verdict::kOldest: return;  // the command is not available there
-        case AddPlan::Verdict::kExists: return Message(m_host, DateExistsMessage(newText));
+        case AddPlan::Verdict::kOldest:
+            return;  // the command is not available there
+        case AddPlan::Verdict::kExists:
+            return Message(m_host, DateExistsMessage(newText));
         case AddPlan::Verdict::kOutOfOrder:
             return Message(m_host, OutOfOrderMessage(newText, fromText));
-        case AddPlan::Verdict::kOk: break;
+        case AddPlan::Verdict::kOk:
+            break;
     }
-    CAddQuoteDlg dlg(Q(QuoteWhenText(plan.newDate, source.time, t->series.hasTime)), m_view.DialogParent());
+    CAddQuoteDlg dlg(Q(QuoteWhenText(plan.newDate, source.time, t->series.hasTime)),
+                     m_view.DialogParent());
     if (!m_host.runDialog(dlg)) return;
     const DataStatus s = Rewrite(m_host, *t, plan.request, "Add",
                                  QuoteWhenText(plan.newDate, source.time, t->series.hasTime));

@@ -12,7 +12,8 @@ class UiHost;
 
 class CQuoteCommands {
 public:
-    CQuoteCommands(barwise::CommandView& view, barwise::UiHost& host, barwise::SettingsStore& settings)
+    CQuoteCommands(barwise::CommandView& view, barwise::UiHost& host,
+                   barwise::SettingsStore& settings)
         : m_view(view), m_host(host), m_settings(settings) {}
 
     void OnQuoteEdit();

@@ -18,12 +18,20 @@ using namespace barwise;
 
 namespace {
 
-QString Q(std::string_view s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
-std::string S(const QString& s) { return s.toLatin1().toStdString(); }
+QString Q(std::string_view s) {
+    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+std::string S(const QString& s) {
+    return s.toLatin1().toStdString();
+}
 
-QString DateText(DateCode d) { return Q(FormatDateMdy(d)); }
+QString DateText(DateCode d) {
+    return Q(FormatDateMdy(d));
+}
 
-QString Id(int id) { return QStringLiteral("ctl%1").arg(id); }
+QString Id(int id) {
+    return QStringLiteral("ctl%1").arg(id);
+}
 
 QDialogButtonBox* OkCancel(QDialog* dialog) {
     auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
@@ -53,7 +61,8 @@ CEditQuoteDlg::CEditQuoteDlg(UiHost& host, const SeriesQuotes& series, int row, 
     m_date = new QLabel(QStringLiteral("date value"), this);
     m_date->setObjectName(Id(1006));
     form->addRow(tr("Date:"), m_date);
-    static const char* const kLabels[6] = {"Open:", "High:", "Low:", "Close:", "Volume:", "Open Interest:"};
+    static const char* const kLabels[6] = {
+        "Open:", "High:", "Low:", "Close:", "Volume:", "Open Interest:"};
     for (int i = 0; i < 6; ++i) {
         auto* edit = new CNumberEdit(host, this);
         edit->setObjectName(Id(1007 + i));
@@ -107,7 +116,8 @@ void CEditQuoteDlg::LoadRow() {
     }
     m_date->setText(date);
     for (std::size_t i = 0; i < 6; ++i) {
-        m_values[i]->setText(Q(QuoteValueText(static_cast<int>(i), q.values[i], m_series.present[i])));
+        m_values[i]->setText(
+            Q(QuoteValueText(static_cast<int>(i), q.values[i], m_series.present[i])));
         // A field the series does not have is shown, and cannot be edited.
         m_values[i]->setEnabled(m_series.present[i]);
     }
@@ -117,7 +127,9 @@ void CEditQuoteDlg::LoadRow() {
     m_first->setEnabled(m_row != m_series.count() - 1);
 }
 
-QString CEditQuoteDlg::dateText() const { return DateText(quote().date); }
+QString CEditQuoteDlg::dateText() const {
+    return DateText(quote().date);
+}
 
 std::array<std::string, 6> CEditQuoteDlg::valueTexts() const {
     std::array<std::string, 6> texts;
@@ -126,18 +138,27 @@ std::array<std::string, 6> CEditQuoteDlg::valueTexts() const {
 }
 
 void CEditQuoteDlg::accept() {
-    static const char* const kFields[6] = {"Open", "High", "Low", "Close", "Volume", "Open Interest"};
+    static const char* const kFields[6] = {"Open",  "High",   "Low",
+                                           "Close", "Volume", "Open Interest"};
     int wrong = 0;
-    const std::optional<EditRequest> request = EditQuoteRequest(quote(), valueTexts(), m_series.present, &wrong);
-    if (!request) return ShowInvalid(m_host, m_values[static_cast<std::size_t>(wrong)], kFields[wrong]);
+    const std::optional<EditRequest> request =
+        EditQuoteRequest(quote(), valueTexts(), m_series.present, &wrong);
+    if (!request)
+        return ShowInvalid(m_host, m_values[static_cast<std::size_t>(wrong)], kFields[wrong]);
     m_request = *request;
     QDialog::accept();
 }
 
 // ----- Split Data -----
 
-CSplitDlg::CSplitDlg(UiHost& host, DateCode date, DateCode first, DateCode last, ScaleCheck fits, QWidget* parent)
-    : QDialog(parent), m_host(host), m_shown(date), m_first(first), m_lastDay(last), m_fits(std::move(fits)) {
+CSplitDlg::CSplitDlg(UiHost& host, DateCode date, DateCode first, DateCode last, ScaleCheck fits,
+                     QWidget* parent)
+    : QDialog(parent),
+      m_host(host),
+      m_shown(date),
+      m_first(first),
+      m_lastDay(last),
+      m_fits(std::move(fits)) {
     setObjectName(QStringLiteral("dlg106"));
     setWindowTitle(tr("Split Data"));
     auto* dateBox = new QGroupBox(tr("Split Date"), this);
@@ -169,13 +190,20 @@ CSplitDlg::CSplitDlg(UiHost& host, DateCode date, DateCode first, DateCode last,
     layout->addWidget(OkCancel(this));
 }
 
-QString CSplitDlg::dateText() const { return m_date->text(); }
-QString CSplitDlg::newText() const { return m_new->text(); }
-QString CSplitDlg::oldText() const { return m_old->text(); }
+QString CSplitDlg::dateText() const {
+    return m_date->text();
+}
+QString CSplitDlg::newText() const {
+    return m_new->text();
+}
+QString CSplitDlg::oldText() const {
+    return m_old->text();
+}
 
 void CSplitDlg::accept() {
     int wrong = 0;
-    const auto in = CheckSplit(S(dateText()), m_shown, S(newText()), S(oldText()), m_first, m_lastDay, &wrong);
+    const auto in =
+        CheckSplit(S(dateText()), m_shown, S(newText()), S(oldText()), m_first, m_lastDay, &wrong);
     static const char* const kFields[3] = {"Split Date", "New Shares", "Old Shares"};
     QLineEdit* const fields[3] = {m_date, m_new, m_old};
     if (!in) return ShowInvalid(m_host, fields[wrong], kFields[wrong]);
@@ -187,7 +215,8 @@ void CSplitDlg::accept() {
 
 // ----- Adjust Data -----
 
-CAdjustDlg::CAdjustDlg(UiHost& host, DateCode first, DateCode last, ScaleCheck fits, QWidget* parent)
+CAdjustDlg::CAdjustDlg(UiHost& host, DateCode first, DateCode last, ScaleCheck fits,
+                       QWidget* parent)
     : QDialog(parent), m_host(host), m_first(first), m_lastDay(last), m_fits(std::move(fits)) {
     setObjectName(QStringLiteral("dlg107"));
     setWindowTitle(tr("Adjust Data"));
@@ -214,7 +243,8 @@ CAdjustDlg::CAdjustDlg(UiHost& host, DateCode first, DateCode last, ScaleCheck f
     m_volume->setObjectName(Id(1021));
     m_oi = new QLineEdit(mult);
     m_oi->setObjectName(Id(1024));
-    for (QLineEdit* e : {static_cast<QLineEdit*>(m_price), static_cast<QLineEdit*>(m_volume), m_oi}) {
+    for (QLineEdit* e :
+         {static_cast<QLineEdit*>(m_price), static_cast<QLineEdit*>(m_volume), m_oi}) {
         e->setMaxLength(8);
         e->setText(QStringLiteral("1"));
     }
@@ -230,16 +260,26 @@ CAdjustDlg::CAdjustDlg(UiHost& host, DateCode first, DateCode last, ScaleCheck f
     layout->addWidget(OkCancel(this));
 }
 
-QString CAdjustDlg::fromText() const { return m_from->text(); }
-QString CAdjustDlg::toText() const { return m_to->text(); }
-QString CAdjustDlg::priceText() const { return m_price->text(); }
-QString CAdjustDlg::volumeText() const { return m_volume->text(); }
-QString CAdjustDlg::oiText() const { return m_oi->text(); }
+QString CAdjustDlg::fromText() const {
+    return m_from->text();
+}
+QString CAdjustDlg::toText() const {
+    return m_to->text();
+}
+QString CAdjustDlg::priceText() const {
+    return m_price->text();
+}
+QString CAdjustDlg::volumeText() const {
+    return m_volume->text();
+}
+QString CAdjustDlg::oiText() const {
+    return m_oi->text();
+}
 
 void CAdjustDlg::accept() {
     int wrong = 0;
-    const auto in = CheckAdjust(S(fromText()), m_first, S(toText()), m_lastDay, S(priceText()), S(volumeText()),
-                                S(oiText()), m_first, m_lastDay, &wrong);
+    const auto in = CheckAdjust(S(fromText()), m_first, S(toText()), m_lastDay, S(priceText()),
+                                S(volumeText()), S(oiText()), m_first, m_lastDay, &wrong);
     static const char* const kFields[5] = {"From", "To", "Price", "Volume", "Open Interest"};
     QLineEdit* const fields[5] = {m_from, m_to, m_price, m_volume, m_oi};
     if (!in) return ShowInvalid(m_host, fields[wrong], kFields[wrong]);
@@ -270,7 +310,8 @@ CDeleteQuoteDlg::CDeleteQuoteDlg(UiHost& host, const QString& dateText, QWidget*
 
 void CDeleteQuoteDlg::accept() {
     const QString question = Q(DeleteQuestion(S(m_dateText)));
-    if (m_host.messageBox(question, UiHost::Buttons::YesNo, UiHost::Icon::None) == UiHost::Answer::Yes)
+    if (m_host.messageBox(question, UiHost::Buttons::YesNo, UiHost::Icon::None) ==
+        UiHost::Answer::Yes)
         QDialog::accept();
 }
 
@@ -285,9 +326,10 @@ CAddQuoteDlg::CAddQuoteDlg(const QString& dateText, QWidget* parent) : QDialog(p
     date->setObjectName(Id(1043));
     row->addWidget(date);
     row->addStretch();
-    auto* text = new QLabel(tr("The new quote will be added using the same data as the following day. "
-                               "You may then edit it to suit."),
-                            this);
+    auto* text =
+        new QLabel(tr("The new quote will be added using the same data as the following day. "
+                      "You may then edit it to suit."),
+                   this);
     text->setWordWrap(true);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(row);

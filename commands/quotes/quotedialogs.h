@@ -29,7 +29,8 @@ using ScaleCheck = std::function<bool(const barwise::EditRequest&)>;
 class CEditQuoteDlg : public QDialog {
     Q_OBJECT
 public:
-    CEditQuoteDlg(barwise::UiHost& host, const barwise::SeriesQuotes& series, int row, QWidget* parent = nullptr);
+    CEditQuoteDlg(barwise::UiHost& host, const barwise::SeriesQuotes& series, int row,
+                  QWidget* parent = nullptr);
 
     // Shows row m_row.
     void LoadRow();
@@ -61,8 +62,8 @@ private:
 class CSplitDlg : public QDialog {
     Q_OBJECT
 public:
-    CSplitDlg(barwise::UiHost& host, barwise::DateCode date, barwise::DateCode first, barwise::DateCode last,
-              ScaleCheck fits, QWidget* parent = nullptr);
+    CSplitDlg(barwise::UiHost& host, barwise::DateCode date, barwise::DateCode first,
+              barwise::DateCode last, ScaleCheck fits, QWidget* parent = nullptr);
     QString dateText() const;
     QString newText() const;
     QString oldText() const;
@@ -83,8 +84,8 @@ private:
 class CAdjustDlg : public QDialog {
     Q_OBJECT
 public:
-    CAdjustDlg(barwise::UiHost& host, barwise::DateCode first, barwise::DateCode last, ScaleCheck fits,
-               QWidget* parent = nullptr);
+    CAdjustDlg(barwise::UiHost& host, barwise::DateCode first, barwise::DateCode last,
+               ScaleCheck fits, QWidget* parent = nullptr);
     QString fromText() const;
     QString toText() const;
     QString priceText() const;

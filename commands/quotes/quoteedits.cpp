@@ -17,13 +17,15 @@ std::string DateExistsMessage(std::string_view dateText) {
 }
 
 std::string OutOfOrderMessage(std::string_view newDateText, std::string_view fromDateText) {
-    return "A quote dated " + std::string(newDateText) + " cannot be added before " + std::string(fromDateText) +
-           ": an earlier quote of the series is dated on or after " + std::string(newDateText) +
+    return "A quote dated " + std::string(newDateText) + " cannot be added before " +
+           std::string(fromDateText) + ": an earlier quote of the series is dated on or after " +
+           std::string(newDateText) +
            ", so the new quote would be out of date order.\nNothing has been changed.";
 }
 
 std::string DeleteQuestion(std::string_view dateText) {
-    return "You are about to delete the data for date\n" + std::string(dateText) + "\nAre you sure?";
+    return "You are about to delete the data for date\n" + std::string(dateText) +
+           "\nAre you sure?";
 }
 
 std::string QuoteWhenText(DateCode date, TimeCode time, bool hasTime) {
@@ -39,7 +41,8 @@ DataStatus ReadSeriesQuotes(const SecurityId& id, SeriesQuotes& out) {
     out.present = read.present;
     out.hasTime = read.hasTime;
     out.quotes.reserve(read.quotes.size());
-    for (const LoadedQuote& q : read.quotes) out.quotes.push_back({q.date, read.hasTime ? q.time : 0, q.values});
+    for (const LoadedQuote& q : read.quotes)
+        out.quotes.push_back({q.date, read.hasTime ? q.time : 0, q.values});
     return kSuccess;
 }
 
@@ -56,9 +59,11 @@ std::optional<float> ReadNumber(std::string_view text) {
     for (char c : text)
         if (!((c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '+' || c == '-'))
             return std::nullopt;
-    if (text.size() > 1 && text[0] == '+' && text[1] != '+' && text[1] != '-') text.remove_prefix(1);
+    if (text.size() > 1 && text[0] == '+' && text[1] != '+' && text[1] != '-')
+        text.remove_prefix(1);
     double value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
+    const auto [end, ec] =
+        std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
     if (ec == std::errc::result_out_of_range) {
         // Whole, but beyond even a double: no float holds it.
         if (end != text.data() + text.size()) return std::nullopt;
@@ -80,7 +85,8 @@ std::optional<float> EditedValue(std::string_view text, std::string_view shown, 
     return ReadNumber(text);
 }
 
-std::optional<EditRequest> EditQuoteRequest(const QuoteRow& quote, const std::array<std::string, 6>& texts,
+std::optional<EditRequest> EditQuoteRequest(const QuoteRow& quote,
+                                            const std::array<std::string, 6>& texts,
                                             const std::array<bool, 6>& present, int* wrongField) {
     EditRequest r;
     r.op = EditOp::kSet;
@@ -124,7 +130,9 @@ DateCode DateFromText(std::string_view text, DateCode shown) {
     return ParseDateText(text);
 }
 
-bool WideDateFields(DateCode first, DateCode last) { return !HasTwoDigitYear(first) || !HasTwoDigitYear(last); }
+bool WideDateFields(DateCode first, DateCode last) {
+    return !HasTwoDigitYear(first) || !HasTwoDigitYear(last);
+}
 
 namespace {
 
@@ -155,8 +163,9 @@ struct FirstWrong {
 
 }  // namespace
 
-std::optional<SplitInput> CheckSplit(std::string_view dateText, DateCode shownDate, std::string_view newText,
-                                     std::string_view oldText, DateCode first, DateCode last, int* wrongField) {
+std::optional<SplitInput> CheckSplit(std::string_view dateText, DateCode shownDate,
+                                     std::string_view newText, std::string_view oldText,
+                                     DateCode first, DateCode last, int* wrongField) {
     SplitInput in;
     in.date = DateWithin(dateText, shownDate, first, last);
     const auto n = Factor(newText);
@@ -185,9 +194,11 @@ EditRequest SplitRequest(const SplitInput& in) {
     return r;
 }
 
-std::optional<AdjustInput> CheckAdjust(std::string_view fromText, DateCode shownFrom, std::string_view toText,
-                                       DateCode shownTo, std::string_view priceText, std::string_view volumeText,
-                                       std::string_view oiText, DateCode first, DateCode last, int* wrongField) {
+std::optional<AdjustInput> CheckAdjust(std::string_view fromText, DateCode shownFrom,
+                                       std::string_view toText, DateCode shownTo,
+                                       std::string_view priceText, std::string_view volumeText,
+                                       std::string_view oiText, DateCode first, DateCode last,
+                                       int* wrongField) {
     AdjustInput in;
     in.from = DateWithin(fromText, shownFrom, first, last);
     in.to = DateWithin(toText, shownTo, first, last);
@@ -245,7 +256,8 @@ AddPlan PlanAdd(const SeriesQuotes& series, int row) {
             return plan;
         }
     }
-    if (first > 0 && series.quotes[first - 1].date >= plan.newDate) plan.verdict = AddPlan::Verdict::kOutOfOrder;
+    if (first > 0 && series.quotes[first - 1].date >= plan.newDate)
+        plan.verdict = AddPlan::Verdict::kOutOfOrder;
     return plan;
 }
 
@@ -267,26 +279,33 @@ std::string QuoteFileProblem(const SecurityId& id, DataStatus status) {
         case kReadOnly: {
             if (CheckNotReadOnly(dat) != kSuccess) return dat.string() + " is read-only";
             fs::path atFault;
-            if (CheckIndexRewrite(id.directory, id.inXmaster(), 0, RealFileSystem(), &atFault) == kReadOnly)
+            if (CheckIndexRewrite(id.directory, id.inXmaster(), 0, RealFileSystem(), &atFault) ==
+                kReadOnly)
                 return atFault.string() + " is read-only";
             return {};
         }
-        case kNoSpace: return "the disk of " + dat.string() + " has too little free space";
+        case kNoSpace:
+            return "the disk of " + dat.string() + " has too little free space";
         case kFileWrite: {
             const fs::path dir = RewriteTarget(dat).parent_path();
-            if (!RealFileSystem().directoryWritable(dir)) return dir.string() + " cannot be written";
+            if (!RealFileSystem().directoryWritable(dir))
+                return dir.string() + " cannot be written";
             return dat.string() + " could not be written; it is unchanged";
         }
-        case kFileRead: return dat.string() + " cannot be read whole";
-        case kNoLayout: return "the layout of " + dat.string() + " cannot be told (no " +
-                               SeriesFilePath(id.directory, id.fileNumber, "DOP").filename().string() + ")";
-        default: return {};
+        case kFileRead:
+            return dat.string() + " cannot be read whole";
+        case kNoLayout:
+            return "the layout of " + dat.string() + " cannot be told (no " +
+                   SeriesFilePath(id.directory, id.fileNumber, "DOP").filename().string() + ")";
+        default:
+            return {};
     }
 }
 
 std::string QuoteFailureText(std::string_view message, const SecurityId& id, DataStatus status) {
     std::string text(message);
-    if (const std::string problem = QuoteFileProblem(id, status); !problem.empty()) text += "\n\n" + problem;
+    if (const std::string problem = QuoteFileProblem(id, status); !problem.empty())
+        text += "\n\n" + problem;
     return text;
 }
 

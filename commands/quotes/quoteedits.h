@@ -61,12 +61,14 @@ std::string QuoteWhenText(DateCode date, TimeCode time, bool hasTime);
 // A whole series as the commands need it: its quotes oldest first, and which fields its
 // layout has.
 struct SeriesQuotes {
-    std::vector<QuoteRow> quotes;       // oldest first
-    std::array<bool, 6> present{};      // open, high, low, close, volume, open interest
+    std::vector<QuoteRow> quotes;   // oldest first
+    std::array<bool, 6> present{};  // open, high, low, close, volume, open interest
     bool hasTime = false;
     int count() const { return static_cast<int>(quotes.size()); }
     // The grid's row r (0 = newest).
-    const QuoteRow& row(int r) const { return quotes[quotes.size() - 1 - static_cast<std::size_t>(r)]; }
+    const QuoteRow& row(int r) const {
+        return quotes[quotes.size() - 1 - static_cast<std::size_t>(r)];
+    }
 };
 
 // Reads every quote of the entry's series (the DAT file's own count where it holds fewer
@@ -94,8 +96,10 @@ std::optional<float> EditedValue(std::string_view text, std::string_view shown, 
 // longer in the file is refused. Nothing when a field's text is no number or a value the
 // files cannot hold (too large, or so small that it would be stored as 0); `wrongField`
 // (0 open .. 5 open interest), when given, then names the first such field.
-std::optional<EditRequest> EditQuoteRequest(const QuoteRow& quote, const std::array<std::string, 6>& texts,
-                                            const std::array<bool, 6>& present, int* wrongField = nullptr);
+std::optional<EditRequest> EditQuoteRequest(const QuoteRow& quote,
+                                            const std::array<std::string, 6>& texts,
+                                            const std::array<bool, 6>& present,
+                                            int* wrongField = nullptr);
 
 // True when every value of a Set or factor of a Scale is stored as an MBF real as it is:
 // no overflow, and no value other than 0 that would be stored as 0. `wrongField`, when
@@ -124,9 +128,9 @@ struct SplitInput {
 // and share counts whose texts are numbers above 0 and whose ratio leaves every value storable.
 // `shownDate` is the date the field started with. `wrongField` (0 date, 1 new, 2 old), when
 // given, names the first field at fault.
-std::optional<SplitInput> CheckSplit(std::string_view dateText, DateCode shownDate, std::string_view newText,
-                                     std::string_view oldText, DateCode first, DateCode last,
-                                     int* wrongField = nullptr);
+std::optional<SplitInput> CheckSplit(std::string_view dateText, DateCode shownDate,
+                                     std::string_view newText, std::string_view oldText,
+                                     DateCode first, DateCode last, int* wrongField = nullptr);
 // Scale of every quote before the split date: prices by old/new, volume and open interest
 // by new/old.
 EditRequest SplitRequest(const SplitInput& input);
@@ -141,8 +145,9 @@ struct AdjustInput {
 // The Adjust dialog's checks: both dates whole, of days that exist and within first..last
 // (from may be later than to), factors whose texts are numbers above 0. `wrongField` (0 from,
 // 1 to, 2 price, 3 volume, 4 open interest), when given, names the first field at fault.
-std::optional<AdjustInput> CheckAdjust(std::string_view fromText, DateCode shownFrom, std::string_view toText,
-                                       DateCode shownTo, std::string_view priceText, std::string_view volumeText,
+std::optional<AdjustInput> CheckAdjust(std::string_view fromText, DateCode shownFrom,
+                                       std::string_view toText, DateCode shownTo,
+                                       std::string_view priceText, std::string_view volumeText,
                                        std::string_view oiText, DateCode first, DateCode last,
                                        int* wrongField = nullptr);
 EditRequest AdjustRequest(const AdjustInput& input);

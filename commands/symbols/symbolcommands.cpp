@@ -17,8 +17,12 @@ namespace barwise {
 namespace {
 
 // MASTER texts are single-byte; the dialogs show and take them as Latin-1.
-QString FromField(const std::string& text) { return Latin1(text); }
-std::string ToField(const QString& text) { return ToLatin1(text); }
+QString FromField(const std::string& text) {
+    return Latin1(text);
+}
+std::string ToField(const QString& text) {
+    return ToLatin1(text);
+}
 
 QString FromPath(const std::string& path) {
     return QString::fromStdString(path);
@@ -30,7 +34,8 @@ QString RewriteFailure(const std::string& masterPath, DataStatus status) {
         return QStringLiteral("The symbol is no longer where it was listed in\n%1")
             .arg(FromPath(masterPath));
     if (status == kPortfolioBusy)
-        return QStringLiteral("%1 is as it was: %2.").arg(FromPath(masterPath), QString::fromLatin1(kPortfolioBusyMessage.data()));
+        return QStringLiteral("%1 is as it was: %2.")
+            .arg(FromPath(masterPath), QString::fromLatin1(kPortfolioBusyMessage.data()));
     return QStringLiteral("%1 could not be written (%2).\nIt is as it was.")
         .arg(FromPath(masterPath), QString::fromLatin1(DataStatusName(status).data()));
 }
@@ -38,7 +43,8 @@ QString RewriteFailure(const std::string& masterPath, DataStatus status) {
 // Adds a change just made to the history; says so when the history could not keep it.
 void Remember(UiHost& host, UndoableChange& change, const std::string& label) {
     if (const DataStatus kept = change.commit(label); kept != kSuccess)
-        host.messageBox(QString::fromStdString(NotUndoableMessage(kept)), UiHost::Buttons::Ok, UiHost::Icon::Warning);
+        host.messageBox(QString::fromStdString(NotUndoableMessage(kept)), UiHost::Buttons::Ok,
+                        UiHost::Icon::Warning);
 }
 
 }  // namespace
@@ -68,13 +74,17 @@ void OnSymbolEdit(CommandView& view, UiHost& host) {
     if (lock.held())
         problem = CheckRename(security->id, CodePointsOfLatin1(symbol), CodePointsOfLatin1(name));
     if (!problem.empty()) {
-        host.messageBox(QStringLiteral("The symbol was not changed.\n\n") + QString::fromStdString(problem),
-                        UiHost::Buttons::Ok, UiHost::Icon::Stop);
+        host.messageBox(
+            QStringLiteral("The symbol was not changed.\n\n") + QString::fromStdString(problem),
+            UiHost::Buttons::Ok, UiHost::Icon::Stop);
         return;
     }
     UndoableChange change(security->id.directory);
-    const DataStatus status = lock.held() ? RenameMasterEntry(security->id, symbol, name, change.fs()) : lock.status();
-    Remember(host, change, ChangeLabel("Rename", Latin1ToUtf8(HistoryNameOf(shownSymbol, shownName)), "to " + Latin1ToUtf8(symbol)));
+    const DataStatus status =
+        lock.held() ? RenameMasterEntry(security->id, symbol, name, change.fs()) : lock.status();
+    Remember(host, change,
+             ChangeLabel("Rename", Latin1ToUtf8(HistoryNameOf(shownSymbol, shownName)),
+                         "to " + Latin1ToUtf8(symbol)));
     if (status != kSuccess) {
         host.messageBox(QStringLiteral("The symbol was not changed.\n\n") +
                             RewriteFailure(MasterPathOf(security->id.directory).string(), status),
@@ -101,7 +111,9 @@ void OnSymbolDelete(CommandView& view, UiHost& host) {
         WaitCursor wait(host);
         UndoableChange change(security->id.directory);
         outcome = DeleteSecurity(security->id, change.fs());
-        Remember(host, change, ChangeLabel("Delete", Latin1ToUtf8(HistoryNameOf(security->symbol, security->name))));
+        Remember(
+            host, change,
+            ChangeLabel("Delete", Latin1ToUtf8(HistoryNameOf(security->symbol, security->name))));
     }
     if (outcome.status != kSuccess) {
         host.messageBox(
@@ -148,8 +160,10 @@ void OnSymbolMove(CommandView& view, UiHost& host, bool move) {
         WaitCursor wait(host);
         UndoableChange change(security->id.directory, destination);
         outcome = TransferSecurity(security->id, destination, move, questions, change.fs());
-        Remember(host, change, ChangeLabel(move ? "Move" : "Copy", Latin1ToUtf8(HistoryNameOf(security->symbol, security->name)),
-                                           "to " + PortfolioName(destination)));
+        Remember(host, change,
+                 ChangeLabel(move ? "Move" : "Copy",
+                             Latin1ToUtf8(HistoryNameOf(security->symbol, security->name)),
+                             "to " + PortfolioName(destination)));
     }
     switch (outcome.end) {
         case TransferEnd::kDone:

@@ -47,10 +47,13 @@ void AdjustHeader(std::vector<std::uint8_t>& bytes, int delta) {
 void FollowMasterHeader(IndexContents& c) {
     if (c.emaster.size() < kEmasterRecordSize || c.master.size() < kMasterRecordSize) return;
     std::memcpy(c.emaster.data() + kEmasterCountOffset, c.master.data() + kMasterCountOffset, 2);
-    std::memcpy(c.emaster.data() + kEmasterCounterOffset, c.master.data() + kMasterCounterOffset, 2);
+    std::memcpy(c.emaster.data() + kEmasterCounterOffset, c.master.data() + kMasterCounterOffset,
+                2);
 }
 
-int XmasterCount(const std::vector<std::uint8_t>& x) { return GetI32(x.data() + kXmasterCountOffset); }
+int XmasterCount(const std::vector<std::uint8_t>& x) {
+    return GetI32(x.data() + kXmasterCountOffset);
+}
 
 // Raises (or lowers) both copies of XMASTER's record count.
 void AdjustXmasterCount(std::vector<std::uint8_t>& x, int delta) {
@@ -76,13 +79,15 @@ bool FileNumberListed(const std::string& directory, IndexFile index, int fileNum
     if (master.status != kSuccess) return true;
     if (index == IndexFile::kXMaster && master.xmaster == ExtIndexState::kUnusable) return true;
     return std::any_of(master.entries.begin(), master.entries.end(), [&](const MasterEntry& e) {
-        return e.id.index == index && !e.record.isSubdirEntry() && e.record.fileNumber() == fileNumber;
+        return e.id.index == index && !e.record.isSubdirEntry() &&
+               e.record.fileNumber() == fileNumber;
     });
 }
 
 // Removes the data files of a file number that no record names any more.
 void RemoveDataFiles(const std::string& directory, int fileNumber, std::string_view dataExtension,
-                     FileSystem& fsys, std::vector<fs::path>& removed, std::vector<fs::path>& notRemoved) {
+                     FileSystem& fsys, std::vector<fs::path>& removed,
+                     std::vector<fs::path>& notRemoved) {
     for (std::string_view ext : {dataExtension, std::string_view("DOP"), std::string_view("BAK")}) {
         const fs::path file = SeriesFilePath(directory, fileNumber, ext);
         if (!Exists(file)) continue;
@@ -98,11 +103,16 @@ std::string KeyOf(const MasterRecord& record) {
 }
 
 // The whole symbol and name of a security, as EMASTER and XMASTER store them.
-std::string WholeSymbol(const MasterRecord& record) { return DisplayText(record.symbolField()); }
-std::string WholeName(const MasterRecord& record) { return SecurityName(record); }
+std::string WholeSymbol(const MasterRecord& record) {
+    return DisplayText(record.symbolField());
+}
+std::string WholeName(const MasterRecord& record) {
+    return SecurityName(record);
+}
 
-
-std::int32_t YmdOf(const std::uint8_t* mbfDate) { return YmdFromDateReal(MbfToFloat(mbfDate)); }
+std::int32_t YmdOf(const std::uint8_t* mbfDate) {
+    return YmdFromDateReal(MbfToFloat(mbfDate));
+}
 
 // The EMASTER record of a MASTER record that has none yet.
 EmasterBytes MakeEmasterRecord(const MasterRecord& m, int number, std::uint8_t fieldBits) {
@@ -113,14 +123,16 @@ EmasterBytes MakeEmasterRecord(const MasterRecord& m, int number, std::uint8_t f
     p[kEmasterFieldBitsOffset] = fieldBits;
     const std::string name = WholeName(m);
     PutZeroPadded(p + kEmasterSymbolOffset, kEmasterSymbolSize, WholeSymbol(m));
-    PutZeroPadded(p + kEmasterNameOffset, kEmasterNameSize, std::string_view(name).substr(0, kEmasterNameSize));
+    PutZeroPadded(p + kEmasterNameOffset, kEmasterNameSize,
+                  std::string_view(name).substr(0, kEmasterNameSize));
     p[kEmasterPeriodOffset] = static_cast<std::uint8_t>(m.period());
     const float first = MbfToFloat(m.bytes.data() + kMasterFirstDateOffset);
     PutIeeeFloat(p + kEmasterFirstDateOffset, first);
     PutIeeeFloat(p + kEmasterLastDateOffset, MbfToFloat(m.bytes.data() + kMasterLastDateOffset));
     const std::int32_t ymd = YmdFromDateReal(first);
     PutI32(p + kEmasterFirstDateIntOffset, ymd != 0 ? ymd : kNoIndexDate);
-    if (name.size() > kEmasterNameSize) PutZeroPadded(p + kEmasterLongNameOffset, kEmasterLongNameSize, name);
+    if (name.size() > kEmasterNameSize)
+        PutZeroPadded(p + kEmasterLongNameOffset, kEmasterLongNameSize, name);
     return e;
 }
 
@@ -132,7 +144,8 @@ XmasterBytes MakeXmasterRecord(const MasterRecord& m, int number, std::uint8_t f
     PutZeroPadded(p + kXmasterSymbolOffset, kXmasterSymbolSize, WholeSymbol(m));
     PutZeroPadded(p + kXmasterNameOffset, kXmasterNameSize, WholeName(m));
     p[kXmasterPeriodOffset] = static_cast<std::uint8_t>(m.period());
-    PutI16(p + kXmasterFileNumberOffset, static_cast<std::int16_t>(static_cast<std::uint16_t>(number)));
+    PutI16(p + kXmasterFileNumberOffset,
+           static_cast<std::int16_t>(static_cast<std::uint16_t>(number)));
     p[kXmasterFieldBitsOffset] = fieldBits;
     const std::int32_t first = YmdOf(m.bytes.data() + kMasterFirstDateOffset);
     PutI32(p + kXmasterStartDateOffset, first != 0 ? first : kNoIndexDate);
@@ -143,9 +156,9 @@ XmasterBytes MakeXmasterRecord(const MasterRecord& m, int number, std::uint8_t f
 
 // A security's entry as its index files hold it now.
 struct SourceEntry {
-    MasterRecord record;                 // MASTER form (dates MBF)
-    std::optional<EmasterBytes> emaster; // its EMASTER record, when a sound EMASTER holds one
-    std::optional<XmasterBytes> xmaster; // its XMASTER record (XMASTER securities)
+    MasterRecord record;                  // MASTER form (dates MBF)
+    std::optional<EmasterBytes> emaster;  // its EMASTER record, when a sound EMASTER holds one
+    std::optional<XmasterBytes> xmaster;  // its XMASTER record (XMASTER securities)
 };
 
 DataStatus ReadSourceEntry(const SecurityId& id, SourceEntry& out) {
@@ -191,8 +204,9 @@ void DropMasterRecords(IndexContents& c, const std::function<bool(int, const Mas
         kept.insert(kept.end(), c.master.begin() + static_cast<std::ptrdiff_t>(off),
                     c.master.begin() + static_cast<std::ptrdiff_t>(off + kMasterRecordSize));
         if (twins && twin + kEmasterRecordSize <= c.emaster.size())
-            keptTwins.insert(keptTwins.end(), c.emaster.begin() + static_cast<std::ptrdiff_t>(twin),
-                             c.emaster.begin() + static_cast<std::ptrdiff_t>(twin + kEmasterRecordSize));
+            keptTwins.insert(
+                keptTwins.end(), c.emaster.begin() + static_cast<std::ptrdiff_t>(twin),
+                c.emaster.begin() + static_cast<std::ptrdiff_t>(twin + kEmasterRecordSize));
         if (!r.isSubdirEntry()) stillListed.insert(r.fileNumber());
     }
     kept.insert(kept.end(), c.master.begin() + static_cast<std::ptrdiff_t>(off), c.master.end());
@@ -238,11 +252,13 @@ std::array<std::uint8_t, kXmasterRecordSize> XmasterRecordOf(const MasterRecord&
     return MakeXmasterRecord(record, number, fieldBits);
 }
 
-std::string CheckSymbolTexts(std::string_view symbol, std::string_view name, const TextLimits& limits) {
+std::string CheckSymbolTexts(std::string_view symbol, std::string_view name,
+                             const TextLimits& limits) {
     if (symbol.empty()) return std::string(kEnterSymbolMessage);
     if (symbol.size() > limits.symbol)
         return "A symbol holds at most " + std::to_string(limits.symbol) + " characters";
-    if (name.size() > limits.name) return "A name holds at most " + std::to_string(limits.name) + " characters";
+    if (name.size() > limits.name)
+        return "A name holds at most " + std::to_string(limits.name) + " characters";
     return {};
 }
 
@@ -451,7 +467,8 @@ DeleteOutcome DeleteSecurity(const SecurityId& id, FileSystem& fsys, bool alone)
                     c,
                     [&](int pos, const std::uint8_t* r) {
                         if (pos == id.position)
-                            return selectedFound = DecodeXmasterRecord(r).fileNumber == id.fileNumber;
+                            return selectedFound =
+                                       DecodeXmasterRecord(r).fileNumber == id.fileNumber;
                         // The same symbol listed again; a record without a symbol text is
                         // never taken for another.
                         return !alone && !text.empty() &&
@@ -462,7 +479,8 @@ DeleteOutcome DeleteSecurity(const SecurityId& id, FileSystem& fsys, bool alone)
                 DropMasterRecords(
                     c,
                     [&](int pos, const MasterRecord& r) {
-                        if (pos == id.position) return selectedFound = r.fileNumber() == id.fileNumber;
+                        if (pos == id.position)
+                            return selectedFound = r.fileNumber() == id.fileNumber;
                         return !alone && !text.empty() && SymbolText(r) == text;
                     },
                     dropped, stillListed);
@@ -502,22 +520,28 @@ DataStatus DropFromSource(const SecurityId& source, const SourceEntry& entry, Fi
         MasterPathOf(source.directory),
         [&](IndexContents& c) {
             if (source.inXmaster()) {
-                const std::size_t off = kXmasterRecordSize * static_cast<std::size_t>(source.position);
-                if (c.xmaster.empty() || !entry.xmaster || off + kXmasterRecordSize > c.xmaster.size() ||
-                    std::memcmp(c.xmaster.data() + off, entry.xmaster->data(), kXmasterRecordSize) != 0)
+                const std::size_t off =
+                    kXmasterRecordSize * static_cast<std::size_t>(source.position);
+                if (c.xmaster.empty() || !entry.xmaster ||
+                    off + kXmasterRecordSize > c.xmaster.size() ||
+                    std::memcmp(c.xmaster.data() + off, entry.xmaster->data(),
+                                kXmasterRecordSize) != 0)
                     return kFileNotFound;
                 EraseRecord(c.xmaster, off, kXmasterRecordSize);
                 AdjustXmasterCount(c.xmaster, -1);
                 return kSuccess;
             }
             const std::size_t off = kMasterRecordSize * static_cast<std::size_t>(source.position);
-            if (off + kMasterRecordSize > c.master.size() || source.position > MasterCount(c.master.data()) ||
-                std::memcmp(c.master.data() + off, entry.record.bytes.data(), kMasterRecordSize) != 0)
+            if (off + kMasterRecordSize > c.master.size() ||
+                source.position > MasterCount(c.master.data()) ||
+                std::memcmp(c.master.data() + off, entry.record.bytes.data(), kMasterRecordSize) !=
+                    0)
                 return kFileNotFound;
             EraseRecord(c.master, off, kMasterRecordSize);
             AdjustHeader(c.master, -1);
             if (!c.emaster.empty()) {
-                const std::size_t twin = kEmasterRecordSize * static_cast<std::size_t>(source.position);
+                const std::size_t twin =
+                    kEmasterRecordSize * static_cast<std::size_t>(source.position);
                 if (twin + kEmasterRecordSize > c.emaster.size()) return kFileNotFound;
                 EraseRecord(c.emaster, twin, kEmasterRecordSize);
                 FollowMasterHeader(c);
@@ -536,8 +560,11 @@ bool OnOneDisk(const std::string& a, const std::string& b) {
     const fs::path y = fs::absolute(b.empty() ? fs::path(".") : fs::path(b), ec);
     return ToUpperAscii(x.root_name().string()) == ToUpperAscii(y.root_name().string());
 #else
-    struct stat x {}, y {};
-    if (::stat(a.empty() ? "." : a.c_str(), &x) != 0 || ::stat(b.empty() ? "." : b.c_str(), &y) != 0) return true;
+    struct stat x {
+    }, y{};
+    if (::stat(a.empty() ? "." : a.c_str(), &x) != 0 ||
+        ::stat(b.empty() ? "." : b.c_str(), &y) != 0)
+        return true;
     return x.st_dev == y.st_dev;
 #endif
 }
@@ -545,10 +572,14 @@ bool OnOneDisk(const std::string& a, const std::string& b) {
 // "<file> is read-only" and the like, for a refusal decided before anything is written.
 std::string CannotChange(const fs::path& file, DataStatus status) {
     switch (status) {
-        case kReadOnly: return file.string() + " is read-only";
-        case kNoSpace: return "the disk of " + file.string() + " has too little free space";
-        case kFileWrite: return file.string() + " cannot be written";
-        default: return file.string() + ": " + std::string(DataStatusName(status));
+        case kReadOnly:
+            return file.string() + " is read-only";
+        case kNoSpace:
+            return "the disk of " + file.string() + " has too little free space";
+        case kFileWrite:
+            return file.string() + " cannot be written";
+        default:
+            return file.string() + ": " + std::string(DataStatusName(status));
     }
 }
 
@@ -570,8 +601,9 @@ TransferOutcome TransferSecurity(const SecurityId& source, const std::string& de
     const PortfolioLock lock(source.directory, destination);
     if (!lock.held())
         return fail(TransferEnd::kFailed,
-                    std::string(kAdditionFailed) + std::string(kPortfolioBusyMessage) + "; nothing was changed", {},
-                    kPortfolioBusy);
+                    std::string(kAdditionFailed) + std::string(kPortfolioBusyMessage) +
+                        "; nothing was changed",
+                    {}, kPortfolioBusy);
     FinishInterruptedIndexRewrite(source.directory, fsys);
     FinishInterruptedIndexRewrite(destination, fsys);
 
@@ -610,22 +642,27 @@ TransferOutcome TransferSecurity(const SecurityId& source, const std::string& de
     const bool masterFull = count >= kMaxFileNumber || counter >= kMaxFileNumber;
     const bool intoXmaster = masterFull && dest.xmaster == ExtIndexState::kSound;
     const bool withEmaster = !intoXmaster && dest.emaster == ExtIndexState::kSound;
-    if (masterFull && !intoXmaster) return fail(TransferEnd::kRefused, std::string(kMaxSymbolsMessage));
+    if (masterFull && !intoXmaster)
+        return fail(TransferEnd::kRefused, std::string(kMaxSymbolsMessage));
     int number = 1;
     int xmasterCount = 0;
     if (intoXmaster) {
         const ExtIndexFile x = ReadXmasterFile(destination);
-        if (!x.sound()) return fail(TransferEnd::kFailed, std::string(kAdditionFailed) + x.path.string() + " cannot be read",
-                                    x.path, kFileRead);
+        if (!x.sound())
+            return fail(TransferEnd::kFailed,
+                        std::string(kAdditionFailed) + x.path.string() + " cannot be read", x.path,
+                        kFileRead);
         xmasterCount = x.count;
         number = XmasterNextNumber(x.bytes.data());
         if (number < kMaxFileNumber + 1 || number > 0xFFFF)
             return fail(TransferEnd::kRefused, std::string(kMaxSymbolsMessage));
     } else {
         std::set<int> used{0};
-        for (int i = 0; i < dest.masterEntries; ++i) used.insert(dest.entries[static_cast<std::size_t>(i)].record.fileNumber());
+        for (int i = 0; i < dest.masterEntries; ++i)
+            used.insert(dest.entries[static_cast<std::size_t>(i)].record.fileNumber());
         while (number <= kMaxFileNumber && used.count(number)) ++number;
-        if (number > kMaxFileNumber) return fail(TransferEnd::kRefused, std::string(kMaxSymbolsMessage));
+        if (number > kMaxFileNumber)
+            return fail(TransferEnd::kRefused, std::string(kMaxSymbolsMessage));
     }
     const SecurityId placed{intoXmaster ? IndexFile::kXMaster : IndexFile::kMaster,
                             WithTrailingSeparator(destination),
@@ -637,14 +674,16 @@ TransferOutcome TransferSecurity(const SecurityId& source, const std::string& de
     const std::string wholeName = WholeName(record);
     const TextLimits limits = TextLimitsFor(intoXmaster || withEmaster);
     if (wholeSymbol.size() > limits.symbol)
-        return fail(TransferEnd::kRefused, std::string(kAdditionFailed) + "The symbol " + wholeSymbol + " has " +
-                                               std::to_string(wholeSymbol.size()) + " characters;\n" + destination +
-                                               "\nholds symbols of up to " + std::to_string(limits.symbol) + ".");
+        return fail(TransferEnd::kRefused,
+                    std::string(kAdditionFailed) + "The symbol " + wholeSymbol + " has " +
+                        std::to_string(wholeSymbol.size()) + " characters;\n" + destination +
+                        "\nholds symbols of up to " + std::to_string(limits.symbol) + ".");
     if (wholeName.size() > limits.name)
-        return fail(TransferEnd::kRefused, std::string(kAdditionFailed) + "The name " + wholeName + " has " +
-                                               std::to_string(wholeName.size()) + " characters;\n" + destination +
-                                               "\nkeeps names of up to " + std::to_string(limits.name) +
-                                               ". Shorten the name first.");
+        return fail(TransferEnd::kRefused,
+                    std::string(kAdditionFailed) + "The name " + wholeName + " has " +
+                        std::to_string(wholeName.size()) + " characters;\n" + destination +
+                        "\nkeeps names of up to " + std::to_string(limits.name) +
+                        ". Shorten the name first.");
 
     // Between MASTER and XMASTER the layout is told by other means (record length and DOP,
     // or field bits): the quote file's layout must be known to carry it over.
@@ -652,11 +691,13 @@ TransferOutcome TransferSecurity(const SecurityId& source, const std::string& de
     SeriesFiles sourceFiles;
     const bool layoutKnown = OpenSeriesFiles(source, record, sourceFiles) == kSuccess;
     if (changesIndex && !layoutKnown)
-        return fail(TransferEnd::kRefused, std::string(kAdditionFailed) + "the layout of the quote file of " + symbol +
+        return fail(TransferEnd::kRefused, std::string(kAdditionFailed) +
+                                               "the layout of the quote file of " + symbol +
                                                " cannot be told, so it cannot be listed in " +
                                                (intoXmaster ? "XMASTER" : "MASTER"));
-    const std::uint8_t fieldBits =
-        source.inXmaster() ? record.fieldBits : layoutKnown ? FieldBitsOf(sourceFiles.columns) : std::uint8_t{0};
+    const std::uint8_t fieldBits = source.inXmaster() ? record.fieldBits
+                                   : layoutKnown      ? FieldBitsOf(sourceFiles.columns)
+                                                      : std::uint8_t{0};
 
     const int old = record.fileNumber();
     const fs::path sourceData = SeriesFilePath(source.directory, old, DataExtensionOf(source));
@@ -691,7 +732,8 @@ TransferOutcome TransferSecurity(const SecurityId& source, const std::string& de
     if (move) {
         fs::path atFault;
         const std::uintmax_t before = OnOneDisk(source.directory, destination) ? copied : 0;
-        DataStatus s = CheckIndexRewrite(source.directory, source.inXmaster(), before, fsys, &atFault);
+        DataStatus s =
+            CheckIndexRewrite(source.directory, source.inXmaster(), before, fsys, &atFault);
         if (s == kSuccess && CheckNotReadOnly(sourceData) != kSuccess) {
             s = kReadOnly;
             atFault = sourceData;
@@ -707,9 +749,10 @@ TransferOutcome TransferSecurity(const SecurityId& source, const std::string& de
         fs::path atFault;
         const DataStatus s = CheckIndexRewrite(destination, intoXmaster, copied, fsys, &atFault);
         if (s != kSuccess)
-            return fail(TransferEnd::kRefused,
-                        std::string(kAdditionFailed) + CannotChange(atFault, s) + "; nothing was changed", atFault,
-                        s);
+            return fail(
+                TransferEnd::kRefused,
+                std::string(kAdditionFailed) + CannotChange(atFault, s) + "; nothing was changed",
+                atFault, s);
     }
 
     // The records the destination gains.
@@ -767,9 +810,10 @@ TransferOutcome TransferSecurity(const SecurityId& source, const std::string& de
     }
     if (changesIndex && !ReadsTheSame(sourceFiles, placed, added)) {
         undoData();
-        return fail(TransferEnd::kRefused, std::string(kAdditionFailed) + "the fields of the quote file of " + symbol +
-                                               " cannot be described in " + (intoXmaster ? "XMASTER" : "MASTER") +
-                                               " as they are read now; nothing was changed");
+        return fail(TransferEnd::kRefused,
+                    std::string(kAdditionFailed) + "the fields of the quote file of " + symbol +
+                        " cannot be described in " + (intoXmaster ? "XMASTER" : "MASTER") +
+                        " as they are read now; nothing was changed");
     }
 
     // 2. The destination lists it.
@@ -777,7 +821,8 @@ TransferOutcome TransferSecurity(const SecurityId& source, const std::string& de
         dest.path,
         [&](IndexContents& c) {
             // The index files as checked above, or nothing is written.
-            if (MasterCount(c.master.data()) != count || HeaderCounter(c.master.data()) != counter ||
+            if (MasterCount(c.master.data()) != count ||
+                HeaderCounter(c.master.data()) != counter ||
                 c.master.size() < kMasterRecordSize * static_cast<std::size_t>(count + 1))
                 return kFileExists;
             if (intoXmaster) {
@@ -791,7 +836,8 @@ TransferOutcome TransferSecurity(const SecurityId& source, const std::string& de
             }
             if (c.emaster.empty() == withEmaster) return kFileExists;
             const std::size_t at = kMasterRecordSize * static_cast<std::size_t>(count + 1);
-            for (std::size_t off = kMasterRecordSize; off + kMasterRecordSize <= at; off += kMasterRecordSize)
+            for (std::size_t off = kMasterRecordSize; off + kMasterRecordSize <= at;
+                 off += kMasterRecordSize)
                 if (c.master[off] == number) return kFileExists;
             c.master.insert(c.master.begin() + static_cast<std::ptrdiff_t>(at), added.bytes.begin(),
                             added.bytes.end());

@@ -22,7 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::Cli;
-using testing::Snapshot;
 using testing::FileNumbers;
 using testing::FlatSeries;
 using testing::Lines;
@@ -30,6 +29,7 @@ using testing::ReadBytes;
 using testing::ReadText;
 using testing::Says;
 using testing::Series;
+using testing::Snapshot;
 using testing::TempDir;
 
 const std::string kRealDb = BARWISE_REALDB_DIR;

@@ -35,8 +35,8 @@ inline bool Says(const CliRun& r, int status, const std::string& text) {
 
 // n daily quotes of 24-byte records from 1 January 2001, flat at 10; those before jumpAt
 // (when given) twice as high, a 2-for-1 split for the split search to find.
-inline DemoSeries FlatSeries(int fileNumber, const std::string& symbol, const std::string& name, int n,
-                             int jumpAt = -1) {
+inline DemoSeries FlatSeries(int fileNumber, const std::string& symbol, const std::string& name,
+                             int n, int jumpAt = -1) {
     return DailySeries(fileNumber, symbol, name, 24, MakeDate(2001, 1, 1), n, [&](int i) {
         const float f = i < jumpAt ? 2.0f : 1.0f;
         return DemoQuote{0, 0, 10 * f, 10.1f * f, 9.9f * f, 10 * f, 500, 0};

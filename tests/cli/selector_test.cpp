@@ -31,8 +31,8 @@ using Snapshot = std::map<std::string, std::vector<std::uint8_t>>;
 // neighbours); a missing one is left out.
 Snapshot Files(const fs::path& dir) {
     Snapshot s;
-    for (const char* name : {"MASTER", "EMASTER", "XMASTER", "F1.DAT", "F2.DAT", "F3.DAT", "F254.DAT", "F255.DAT",
-                             "F256.MWD", "F257.MWD"})
+    for (const char* name : {"MASTER", "EMASTER", "XMASTER", "F1.DAT", "F2.DAT", "F3.DAT",
+                             "F254.DAT", "F255.DAT", "F256.MWD", "F257.MWD"})
         if (fs::exists(dir / name)) s[name] = ReadBytes(dir / name);
     return s;
 }
@@ -82,7 +82,9 @@ protected:
     Snapshot original_;
 };
 
-std::string DataFile(int n) { return "F" + std::to_string(n) + (n > 255 ? ".MWD" : ".DAT"); }
+std::string DataFile(int n) {
+    return "F" + std::to_string(n) + (n > 255 ? ".MWD" : ".DAT");
+}
 
 // What a run left: its result, the portfolio and the one it moves or copies into, and the
 // files of the table's securities that changed or went.
@@ -128,7 +130,8 @@ TEST_F(Selector, EverySubcommandTakesTheSameSecurityOrRefusesAlike) {
         {"add-quote",
          {"01/06/15"},
          [](const Outcome& o, int) {
-             return o.run.status == 1 && o.run.err.find("already exists.") != std::string::npos && o.changed.empty();
+             return o.run.status == 1 && o.run.err.find("already exists.") != std::string::npos &&
+                    o.changed.empty();
          }},
         {"rename-symbol",
          {"NEWSYM"},
@@ -139,7 +142,8 @@ TEST_F(Selector, EverySubcommandTakesTheSameSecurityOrRefusesAlike) {
         {"delete-symbol",
          {"--yes"},
          [](const Outcome& o, int n) {
-             return o.run.status == 0 && !fs::exists(o.dir / DataFile(n)) && RowsOf(o.dir, n).empty();
+             return o.run.status == 0 && !fs::exists(o.dir / DataFile(n)) &&
+                    RowsOf(o.dir, n).empty();
          }},
         {"move-symbol",
          {"DEST"},
@@ -153,8 +157,8 @@ TEST_F(Selector, EverySubcommandTakesTheSameSecurityOrRefusesAlike) {
         const char* name;
         std::vector<std::string> select;
         bool lyingHeader;
-        int acts;           // the file number acted on; 0: refused
-        const char* said;   // on standard error, where refused or nothing is locked
+        int acts;          // the file number acted on; 0: refused
+        const char* said;  // on standard error, where refused or nothing is locked
         Held held = kFree;
     };
     const char* kLying = "MASTER holds 255 records, its header says 254";
@@ -165,11 +169,19 @@ TEST_F(Selector, EverySubcommandTakesTheSameSecurityOrRefusesAlike) {
         {"xmaster/symbol", {"X0257"}, false, 257, ""},
         {"xmaster/file", {"--file", "257"}, false, 257, ""},
         {"missing/symbol", {"NOSUCH"}, false, 0, "File Not Found (symbol NOSUCH)"},
-        {"missing/file", {"--file", "999"}, false, 0, "File Not Found (no record with file number 999)"},
+        {"missing/file",
+         {"--file", "999"},
+         false,
+         0,
+         "File Not Found (no record with file number 999)"},
         // A header one below its records: a warning where the security is within its count,
         // the same refusal everywhere for the record after it, which no lookup reads.
         {"lying/within", {"--file", "2"}, true, 2, kLying},
-        {"lying/after-file", {"--file", "255"}, true, 0, "is record 255, after the 254 its header counts"},
+        {"lying/after-file",
+         {"--file", "255"},
+         true,
+         0,
+         "is record 255, after the 254 its header counts"},
         {"lying/after-symbol", {"X0255"}, true, 0, "File Not Found (symbol X0255)"},
         // Another writer keeps the portfolio (or the destination): each command that would
         // write there waits, says so and writes nothing; the others go through.
@@ -189,7 +201,8 @@ TEST_F(Selector, EverySubcommandTakesTheSameSecurityOrRefusesAlike) {
             args.insert(args.end(), s.select.begin(), s.select.end());
             for (const std::string& t : c.tail) args.push_back(t == "DEST" ? dest().string() : t);
             const bool toDest = c.tail.front() == "DEST";
-            const bool refused = s.acts == 0 || (s.held == kPortfolio && std::string(c.name) != "export") ||
+            const bool refused = s.acts == 0 ||
+                                 (s.held == kPortfolio && std::string(c.name) != "export") ||
                                  (s.held == kDestination && toDest);
             const Snapshot before = Files(dir());
             std::atomic<bool> holding{false}, done{false};
@@ -213,7 +226,8 @@ TEST_F(Selector, EverySubcommandTakesTheSameSecurityOrRefusesAlike) {
             }
             if (refused) {
                 EXPECT_EQ(o.run.status, 1) << o.run.err;
-                EXPECT_TRUE(fresh) << "changed: " << (o.changed.empty() ? "the destination" : o.changed.front());
+                EXPECT_TRUE(fresh)
+                    << "changed: " << (o.changed.empty() ? "the destination" : o.changed.front());
             } else {
                 EXPECT_TRUE(c.acted(o, s.acts)) << o.run.status << ' ' << o.run.err;
             }

@@ -15,8 +15,8 @@
 #include "datafiles/master.h"
 #include "datafiles/rewrite.h"
 #include "datafiles/series.h"
-#include "testsupport/snapshot.h"
 #include "testsupport/indexcheck.h"
+#include "testsupport/snapshot.h"
 #include "testsupport/testdb.h"
 
 namespace barwise {

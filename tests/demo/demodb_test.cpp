@@ -26,7 +26,8 @@ void ExpectReadBack(const fs::path& dir, const DemoSeries& s) {
     ASSERT_EQ(std::pair(q.total, q.count), std::pair(n, n)) << key;
     const FieldLayout& layout = q.info->layout;
     std::set<int> present(s.columns.begin(), s.columns.end());
-    for (int f = 0; f < kQuoteFieldCount; ++f) EXPECT_EQ(layout.has(f), present.count(f) == 1) << key << " field " << f;
+    for (int f = 0; f < kQuoteFieldCount; ++f)
+        EXPECT_EQ(layout.has(f), present.count(f) == 1) << key << " field " << f;
     for (std::size_t i = 0; i < s.quotes.size(); ++i) {
         const DemoQuote& w = s.quotes[i];
         const int n = static_cast<int>(i);
@@ -54,15 +55,18 @@ TEST(DemoDatabase, LibraryReadsBackExactlyWhatWasWritten) {
     const DemoDatabase db = BuildDemoDatabase(false);
     EXPECT_EQ(result.portfolios, 4);
     std::set<int> lengths;
-    bool twentyPrices = false, twentyVolume = false, timeColumn = false, blankSymbol = false, subdir = false, missingDay = false;
+    bool twentyPrices = false, twentyVolume = false, timeColumn = false, blankSymbol = false,
+         subdir = false, missingDay = false;
     bool before1961 = false, negativePrice = false, beyondSigned = false;
     for (const DemoPortfolio& p : db.portfolios) {
         const fs::path dir = tmp.path() / p.relativeDir;
         for (const DemoSeries& s : p.series) {
             ExpectReadBack(dir, s);
             lengths.insert(s.recordLength);
-            if (s.recordLength == 20) (s.columns[4] == kFieldVol ? twentyVolume : twentyPrices) = true;
-            timeColumn |= s.writeDop && std::count(s.columns.begin(), s.columns.end(), kFieldTime) == 1;
+            if (s.recordLength == 20)
+                (s.columns[4] == kFieldVol ? twentyVolume : twentyPrices) = true;
+            timeColumn |=
+                s.writeDop && std::count(s.columns.begin(), s.columns.end(), kFieldTime) == 1;
             blankSymbol |= s.symbol.empty();
             before1961 |= s.quotes.front().date < MakeDate(1961, 1, 1);
             beyondSigned |= s.quotes.size() > 32767 && !s.writeDop;
@@ -70,7 +74,8 @@ TEST(DemoDatabase, LibraryReadsBackExactlyWhatWasWritten) {
             for (std::size_t i = 1; i < s.quotes.size() && s.period == 'D'; ++i) {
                 // a weekday gap: more than one day between quotes that are not Friday-Monday
                 const int gap = s.quotes[i].date - s.quotes[i - 1].date;
-                missingDay |= gap > 1 && !(gap == 3 && ((s.quotes[i - 1].date - 1) % 7 + 7) % 7 == 5);
+                missingDay |=
+                    gap > 1 && !(gap == 3 && ((s.quotes[i - 1].date - 1) % 7 + 7) % 7 == 5);
             }
         }
         subdir |= !p.subdirEntries.empty();
@@ -100,12 +105,14 @@ TEST(QuoteFileWriters, RefuseBeforeWriting) {
         {"infinite", 24, 6, columns, {huge}, kInvalidParm},
         {"more columns than fields", 20, 5, columns, {good}, kInvalidParm},
         {"record too long", 80, 20, columns, {good}, kInvalidParm},
-        {"too many quotes", 24, 6, columns, std::vector<QuoteBar>(kMaxQuotesPerFile + 1, good), kInvalidParm},
+        {"too many quotes", 24, 6, columns, std::vector<QuoteBar>(kMaxQuotesPerFile + 1, good),
+         kInvalidParm},
     };
     for (const Row& row : rows) {
         TempDir tmp;
         const fs::path dat = tmp.path() / "F1.DAT";
-        EXPECT_EQ(WriteDatFile(RealFileSystem(), dat, row.recordLength, row.fieldCount, row.columns, row.quotes),
+        EXPECT_EQ(WriteDatFile(RealFileSystem(), dat, row.recordLength, row.fieldCount, row.columns,
+                               row.quotes),
                   row.expected)
             << row.name;
         EXPECT_EQ(fs::exists(dat), row.expected == kSuccess) << row.name;

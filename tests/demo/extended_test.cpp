@@ -23,7 +23,8 @@ class ExtendedPortfolio : public ::testing::TestWithParam<Shape> {};
 TEST_P(ExtendedPortfolio, IndexFilesAgreeAndListEverySecurity) {
     const Shape shape = GetParam();
     TempDir tmp;
-    const DemoResult result = WriteExtendedPortfolio(tmp.path(), shape.securities, shape.quotesEach);
+    const DemoResult result =
+        WriteExtendedPortfolio(tmp.path(), shape.securities, shape.quotesEach);
     ASSERT_EQ(result.status, kSuccess) << result.file;
     EXPECT_EQ(std::pair(result.securities, result.quotes),
               std::pair(shape.securities, static_cast<long>(shape.securities) * shape.quotesEach));
@@ -51,7 +52,8 @@ TEST_P(ExtendedPortfolio, IndexFilesAgreeAndListEverySecurity) {
         const bool isLong = want.name.size() > 16;
         (inMaster ? longInMaster : longInXmaster) |= isLong;
         const fs::path file = tmp.path() / ("F" + std::to_string(i) + (inMaster ? ".DAT" : ".MWD"));
-        EXPECT_EQ(fs::file_size(file), static_cast<std::uintmax_t>(shape.quotesEach + 1) * 28) << file;
+        EXPECT_EQ(fs::file_size(file), static_cast<std::uintmax_t>(shape.quotesEach + 1) * 28)
+            << file;
     }
     EXPECT_EQ(longInMaster, shape.securities >= kExtendedNameEvery);
     EXPECT_EQ(longInXmaster, shape.securities >= 255 + kExtendedNameEvery);

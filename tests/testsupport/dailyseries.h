@@ -11,8 +11,9 @@ namespace barwise::testing {
 
 // `count` quotes on the days first, first + 1, ...; quote(i) gives quote i's values (its
 // date is set here). The default columns of the record length.
-inline DemoSeries DailySeries(int fileNumber, std::string symbol, std::string name, int recordLength, DateCode first,
-                              int count, const std::function<DemoQuote(int)>& quote) {
+inline DemoSeries DailySeries(int fileNumber, std::string symbol, std::string name,
+                              int recordLength, DateCode first, int count,
+                              const std::function<DemoQuote(int)>& quote) {
     DemoSeries s;
     s.fileNumber = fileNumber;
     s.symbol = std::move(symbol);

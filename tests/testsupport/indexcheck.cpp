@@ -49,15 +49,23 @@ std::optional<Bytes> ReadFile(const fs::path& dir, std::string_view upper) {
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-int U8(const std::uint8_t* p) { return p[0]; }
-int U16(const std::uint8_t* p) { return p[0] | (p[1] << 8); }
+int U8(const std::uint8_t* p) {
+    return p[0];
+}
+int U16(const std::uint8_t* p) {
+    return p[0] | (p[1] << 8);
+}
 std::uint32_t U32(const std::uint8_t* p) {
     return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
-std::int32_t I32(const std::uint8_t* p) { return static_cast<std::int32_t>(U32(p)); }
+std::int32_t I32(const std::uint8_t* p) {
+    return static_cast<std::int32_t>(U32(p));
+}
 
-double Ieee(const std::uint8_t* p) { return static_cast<double>(std::bit_cast<float>(U32(p))); }
+double Ieee(const std::uint8_t* p) {
+    return static_cast<double>(std::bit_cast<float>(U32(p)));
+}
 
 // A fixed-width text field without its trailing blanks and NULs.
 std::string Trimmed(const std::uint8_t* p, std::size_t width) {
@@ -74,7 +82,9 @@ std::string UpToNul(const std::uint8_t* p, std::size_t width) {
 }
 
 // A date real ((year - 1900) * 10000 + month * 100 + day) as YYYYMMDD; 0 stays 0.
-int DateInt(double v) { return v == 0 ? 0 : static_cast<int>(std::llround(v)) + 19000000; }
+int DateInt(double v) {
+    return v == 0 ? 0 : static_cast<int>(std::llround(v)) + 19000000;
+}
 
 std::string Num(double v) {
     char buf[32];
@@ -82,7 +92,9 @@ std::string Num(double v) {
     return buf;
 }
 
-std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+std::string Quoted(const std::string& s) {
+    return "\"" + s + "\"";
+}
 
 bool IsDirectoryEntry(const std::uint8_t* rec) {
     return rec[7] != ' ' && std::string_view(reinterpret_cast<const char*>(rec + 18), 5) == "<DIR>";
@@ -123,14 +135,20 @@ const std::uint8_t* Record(const Bytes& file, std::size_t recordSize, std::size_
 }
 
 // The checks of one MASTER record against its EMASTER twin.
-void CompareTwins(std::size_t k, const std::uint8_t* m, const std::uint8_t* e, std::vector<std::string>& out) {
+void CompareTwins(std::size_t k, const std::uint8_t* m, const std::uint8_t* e,
+                  std::vector<std::string>& out) {
     const std::string at = "record " + std::to_string(k) + ": ";
-    auto differ = [&](const std::string& what, const std::string& inMaster, const std::string& inEmaster) {
+    auto differ = [&](const std::string& what, const std::string& inMaster,
+                      const std::string& inEmaster) {
         out.push_back(at + what + ": MASTER " + inMaster + ", EMASTER " + inEmaster);
     };
-    if (U8(m + 0) != U8(e + 2)) differ("file number", std::to_string(U8(m + 0)), std::to_string(U8(e + 2)));
-    if (U8(m + 4) != U8(e + 6)) differ("field count", std::to_string(U8(m + 4)), std::to_string(U8(e + 6)));
-    if (m[33] != e[60]) differ("period", std::string(1, static_cast<char>(m[33])), std::string(1, static_cast<char>(e[60])));
+    if (U8(m + 0) != U8(e + 2))
+        differ("file number", std::to_string(U8(m + 0)), std::to_string(U8(e + 2)));
+    if (U8(m + 4) != U8(e + 6))
+        differ("field count", std::to_string(U8(m + 4)), std::to_string(U8(e + 6)));
+    if (m[33] != e[60])
+        differ("period", std::string(1, static_cast<char>(m[33])),
+               std::string(1, static_cast<char>(e[60])));
     const std::string mSymbol = Trimmed(m + 36, 16), eSymbol = Trimmed(e + 11, 14);
     if (mSymbol != eSymbol) differ("symbol", Quoted(mSymbol), Quoted(eSymbol));
     const std::string mName = Trimmed(m + 7, 16), eName = Trimmed(e + 32, 16);
@@ -140,8 +158,8 @@ void CompareTwins(std::size_t k, const std::uint8_t* m, const std::uint8_t* e, s
         const std::string head = Trimmed(reinterpret_cast<const std::uint8_t*>(longName.data()),
                                          std::min<std::size_t>(16, longName.size()));
         if (head != eName) {
-            out.push_back(at + "long name " + Quoted(longName) + " does not begin with the short name " +
-                          Quoted(eName));
+            out.push_back(at + "long name " + Quoted(longName) +
+                          " does not begin with the short name " + Quoted(eName));
         }
     }
     const double mFirst = MbfValue(m + 25), eFirst = Ieee(e + 64);
@@ -237,15 +255,18 @@ std::vector<std::string> IndexDisagreements(const std::filesystem::path& dir) {
                               std::to_string(masterCount));
             }
             if (U16(emaster.data() + 2) != U16(master.data() + 2)) {
-                out.push_back("EMASTER: highest file number " + std::to_string(U16(emaster.data() + 2)) +
-                              ", MASTER " + std::to_string(U16(master.data() + 2)));
+                out.push_back("EMASTER: highest file number " +
+                              std::to_string(U16(emaster.data() + 2)) + ", MASTER " +
+                              std::to_string(U16(master.data() + 2)));
             }
             if (emaster.size() != (static_cast<std::size_t>(count) + 1) * kEmasterSize) {
-                out.push_back("EMASTER: " + size(emaster) + " bytes for a record count of " + std::to_string(count));
+                out.push_back("EMASTER: " + size(emaster) + " bytes for a record count of " +
+                              std::to_string(count));
             }
             const std::size_t pairs = std::min(f.masterRecords, f.emasterRecords);
             for (std::size_t k = 1; k <= pairs; ++k) {
-                CompareTwins(k, Record(master, kMasterSize, k), Record(emaster, kEmasterSize, k), out);
+                CompareTwins(k, Record(master, kMasterSize, k), Record(emaster, kEmasterSize, k),
+                             out);
             }
         }
     }
@@ -269,7 +290,8 @@ std::vector<std::string> IndexDisagreements(const std::filesystem::path& dir) {
                           std::to_string(I32(h + 14)));
         }
         if (count < 0 || xmaster.size() != (static_cast<std::size_t>(count) + 1) * kXmasterSize) {
-            out.push_back("XMASTER: " + size(xmaster) + " bytes for a record count of " + std::to_string(count));
+            out.push_back("XMASTER: " + size(xmaster) + " bytes for a record count of " +
+                          std::to_string(count));
         }
         const std::int32_t nextFree = I32(h + 18);
         std::map<int, std::size_t> masterNumbers;
@@ -280,18 +302,24 @@ std::vector<std::string> IndexDisagreements(const std::filesystem::path& dir) {
         std::map<int, std::size_t> seen;
         for (std::size_t k = 1; k <= f.xmasterRecords; ++k) {
             const int n = U16(Record(xmaster, kXmasterSize, k) + 65);
-            const std::string at = "XMASTER record " + std::to_string(k) + ": file number " + std::to_string(n);
+            const std::string at =
+                "XMASTER record " + std::to_string(k) + ": file number " + std::to_string(n);
             const auto inMaster = masterNumbers.find(n);
             const std::string clash =
-                inMaster == masterNumbers.end() ? "" : " (also in MASTER record " + std::to_string(inMaster->second) + ")";
+                inMaster == masterNumbers.end()
+                    ? ""
+                    : " (also in MASTER record " + std::to_string(inMaster->second) + ")";
             if (n <= 255) {
                 out.push_back(at + " is not above 255" + clash);
             } else if (!clash.empty()) {
                 out.push_back(at + " is also in MASTER record " + std::to_string(inMaster->second));
             }
-            if (n >= nextFree) out.push_back(at + " is not below the next free number " + std::to_string(nextFree));
+            if (n >= nextFree)
+                out.push_back(at + " is not below the next free number " +
+                              std::to_string(nextFree));
             const auto [it, fresh] = seen.emplace(n, k);
-            if (!fresh) out.push_back(at + " is also in XMASTER record " + std::to_string(it->second));
+            if (!fresh)
+                out.push_back(at + " is also in XMASTER record " + std::to_string(it->second));
         }
     }
     return out;

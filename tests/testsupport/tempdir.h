@@ -46,7 +46,8 @@ private:
 
 inline std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in),
+                                     std::istreambuf_iterator<char>());
 }
 
 inline std::string ReadText(const std::filesystem::path& path) {
@@ -64,11 +65,13 @@ inline std::vector<std::string> Lines(const std::string& text) {
 
 inline void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 // Every regular file of a directory (not those of its sub-directories), by name.
-inline std::map<std::string, std::vector<std::uint8_t>> ReadFiles(const std::filesystem::path& dir) {
+inline std::map<std::string, std::vector<std::uint8_t>> ReadFiles(
+    const std::filesystem::path& dir) {
     std::map<std::string, std::vector<std::uint8_t>> files;
     std::error_code ec;
     for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))

@@ -14,8 +14,8 @@ void PutText(std::uint8_t* dst, const std::string& text, std::size_t width) {
 }
 }  // namespace
 
-MasterRecord Entry(int fileNumber, const std::string& symbol, const std::string& name, int recordLength,
-                   int fieldCount, float firstDate, float lastDate, char period) {
+MasterRecord Entry(int fileNumber, const std::string& symbol, const std::string& name,
+                   int recordLength, int fieldCount, float firstDate, float lastDate, char period) {
     MasterRecord r;
     r.bytes[kMasterFileNumberOffset] = static_cast<std::uint8_t>(fileNumber);
     r.bytes[1] = 0x65;  // bytes the program does not interpret but must keep
@@ -43,7 +43,8 @@ MasterRecord SubdirEntry(const std::string& name) {
 
 std::vector<std::uint8_t> MasterBytes(const std::vector<MasterRecord>& records, int headerCount) {
     std::vector<std::uint8_t> bytes(kMasterRecordSize, 0);
-    const int count = headerCount == kCountOfRecords ? static_cast<int>(records.size()) : headerCount;
+    const int count =
+        headerCount == kCountOfRecords ? static_cast<int>(records.size()) : headerCount;
     PutI16(bytes.data(), static_cast<std::int16_t>(count));
     PutI16(bytes.data() + 2, static_cast<std::int16_t>(records.size()));
     bytes[10] = 0x42;
@@ -56,9 +57,11 @@ void WriteMaster(const fs::path& dir, const std::vector<MasterRecord>& records, 
     WriteBytes(dir / fileName, MasterBytes(records, headerCount));
 }
 
-std::vector<std::uint8_t> DatBytes(int recordLength, const std::vector<std::vector<float>>& rows, int lastRecord) {
+std::vector<std::uint8_t> DatBytes(int recordLength, const std::vector<std::vector<float>>& rows,
+                                   int lastRecord) {
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(recordLength), 0);
-    PutI16(bytes.data() + 2, static_cast<std::int16_t>(lastRecord < 0 ? static_cast<int>(rows.size()) + 1 : lastRecord));
+    PutI16(bytes.data() + 2, static_cast<std::int16_t>(
+                                 lastRecord < 0 ? static_cast<int>(rows.size()) + 1 : lastRecord));
     bytes[0] = 0x11;  // preserved header bytes
     if (recordLength > 5) bytes[5] = 0x22;
     for (const auto& row : rows) {
@@ -72,7 +75,8 @@ std::vector<std::uint8_t> DatBytes(int recordLength, const std::vector<std::vect
     return bytes;
 }
 
-void WriteDat(const fs::path& file, int recordLength, const std::vector<std::vector<float>>& rows, int lastRecord) {
+void WriteDat(const fs::path& file, int recordLength, const std::vector<std::vector<float>>& rows,
+              int lastRecord) {
     WriteBytes(file, DatBytes(recordLength, rows, lastRecord));
 }
 
@@ -87,7 +91,9 @@ std::vector<float> Weekdays(int year, int month, int day, int count) {
     return out;
 }
 
-std::string RealDbDir() { return BARWISE_REALDB_DIR; }
+std::string RealDbDir() {
+    return BARWISE_REALDB_DIR;
+}
 
 bool CopyRealDb(const std::string& name, const fs::path& dir) {
     const fs::path from = fs::path(RealDbDir()) / name;
@@ -96,7 +102,8 @@ bool CopyRealDb(const std::string& name, const fs::path& dir) {
     fs::copy(from, dir, fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
     if (ec) return false;
     for (auto& e : fs::recursive_directory_iterator(dir)) {
-        fs::permissions(e.path(), fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add, ec);
+        fs::permissions(e.path(), fs::perms::owner_read | fs::perms::owner_write,
+                        fs::perm_options::add, ec);
     }
     return true;
 }

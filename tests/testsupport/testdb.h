@@ -17,20 +17,23 @@ namespace barwise::testing {
 
 namespace fs = std::filesystem;
 
-MasterRecord Entry(int fileNumber, const std::string& symbol, const std::string& name, int recordLength,
-                   int fieldCount, float firstDate = 0, float lastDate = 0, char period = 'D');
+MasterRecord Entry(int fileNumber, const std::string& symbol, const std::string& name,
+                   int recordLength, int fieldCount, float firstDate = 0, float lastDate = 0,
+                   char period = 'D');
 MasterRecord SubdirEntry(const std::string& name);
 
 // A MASTER file's bytes (header count = number of records unless given), and the file
 // written into dir.
 inline constexpr int kCountOfRecords = -32768 - 1;
-std::vector<std::uint8_t> MasterBytes(const std::vector<MasterRecord>& records, int headerCount = kCountOfRecords);
-void WriteMaster(const fs::path& dir, const std::vector<MasterRecord>& records, int headerCount = kCountOfRecords,
-                 const std::string& fileName = "MASTER");
+std::vector<std::uint8_t> MasterBytes(const std::vector<MasterRecord>& records,
+                                      int headerCount = kCountOfRecords);
+void WriteMaster(const fs::path& dir, const std::vector<MasterRecord>& records,
+                 int headerCount = kCountOfRecords, const std::string& fileName = "MASTER");
 
 // A DAT file of records of recordLength bytes; each row lists the field values in column
 // order (the date real first). The header's last record number is rows + 1 unless given.
-std::vector<std::uint8_t> DatBytes(int recordLength, const std::vector<std::vector<float>>& rows, int lastRecord = -1);
+std::vector<std::uint8_t> DatBytes(int recordLength, const std::vector<std::vector<float>>& rows,
+                                   int lastRecord = -1);
 void WriteDat(const fs::path& file, int recordLength, const std::vector<std::vector<float>>& rows,
               int lastRecord = -1);
 

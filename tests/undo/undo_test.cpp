@@ -38,9 +38,12 @@ protected:
         setenv("BARWISE_HISTORY_DIR", history_.c_str(), 1);
         root_ = tmp_.path() / "demo";
         ASSERT_EQ(Cli({"make-demo", root_.string(), "--damaged"}).status, 0);
-        std::ofstream(tmp_.path() / "in.csv") << "Date,Open,High,Low,Close,Volume\n2024-07-03,10,12,9,11,1000\n";
-        names_ = {{"{S}", (root_ / "STOCKS").string()}, {"{F}", (root_ / "FUTURES").string()},
-                  {"{D}", (root_ / "DAMAGED").string()}, {"{N}", (root_ / "NEW").string()},
+        std::ofstream(tmp_.path() / "in.csv")
+            << "Date,Open,High,Low,Close,Volume\n2024-07-03,10,12,9,11,1000\n";
+        names_ = {{"{S}", (root_ / "STOCKS").string()},
+                  {"{F}", (root_ / "FUTURES").string()},
+                  {"{D}", (root_ / "DAMAGED").string()},
+                  {"{N}", (root_ / "NEW").string()},
                   {"{T}", (tmp_.path() / "in.csv").string()}};
     }
     // Runs the CLI with each placeholder argument ("{S}") replaced by its path.
@@ -105,7 +108,8 @@ INSTANTIATE_TEST_SUITE_P(Commands, EveryCommand, ::testing::ValuesIn(kCommands),
 
 TEST_F(Undo, AFileChangedSinceRefusesTheUndoAndWritesNothing) {
     ASSERT_EQ(Do({"split", "{S}", "ACME", "01/03/22", "2", "1"}).status, 0);
-    std::ofstream(fs::path(Dir("{S}")) / "F1.DAT", std::ios::app) << "x";  // another program's change
+    std::ofstream(fs::path(Dir("{S}")) / "F1.DAT", std::ios::app)
+        << "x";  // another program's change
     const Snapshot changed = Take(root_);
     const barwise::testing::CliRun r = Cli({"undo", Dir("{S}")});
     EXPECT_EQ(r.status, 1);
@@ -116,7 +120,8 @@ TEST_F(Undo, AFileChangedSinceRefusesTheUndoAndWritesNothing) {
 
 TEST_F(Undo, AChangeMadeByAnotherProcessIsUndoneHere) {
     const Snapshot before = Take(root_);
-    const std::string command = std::string(BARWISE_CLI) + " delete-symbol " + Dir("{S}") + " BOLT --yes 2>/dev/null";
+    const std::string command =
+        std::string(BARWISE_CLI) + " delete-symbol " + Dir("{S}") + " BOLT --yes 2>/dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0);
     const auto history = UndoHistory(Dir("{S}")).entries();
     ASSERT_EQ(history.size(), 1u);
@@ -147,7 +152,8 @@ TEST_F(Undo, OldestChangesGoBeyondTheLevelsAndANewChangeEndsTheRedos) {
 // Every failing step of an undo's writing leaves every file as it was (the change still
 // undoable); a failure among the renames leaves each file whole, and undo again finishes.
 TEST_F(Undo, AFailingUndoLeavesTheFilesAsTheyAre) {
-    ASSERT_EQ(Do({"delete-quote", "{S}", "ACME", "01/02/13"}).status, 0);  // F1.DAT, F1.BAK and MASTER
+    ASSERT_EQ(Do({"delete-quote", "{S}", "ACME", "01/02/13"}).status,
+              0);  // F1.DAT, F1.BAK and MASTER
     const Snapshot after = Take(root_);
     UndoHistory history(Dir("{S}"));
     robustness::FaultyFileSystem counting;

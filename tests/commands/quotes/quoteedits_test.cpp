@@ -14,12 +14,13 @@ namespace {
 // Whole texts only; a number the files cannot hold is read, then refused by MbfHoldsValue. A
 // field edited back to the text it showed keeps the value stored, not the one shown.
 TEST(QuoteEdits, ReadNumberTakesWholeTextsAndAFieldAsShownKeepsTheStoredValue) {
-    const std::pair<const char*, float> values[] = {{"12", 12.0f}, {"12.25", 12.25f}, {".5", 0.5f},   {"5.", 5.0f},
-                                                    {"-2.5", -2.5f}, {"+3", 3.0f},    {"1.5e3", 1500.0f},
-                                                    {"0", 0.0f},   {"0e-99", 0.0f}};
-    for (const auto& [text, value] : values) EXPECT_EQ(ReadNumber(text).value_or(-99.0f), value) << text;
-    for (const char* text : {"", " 1", "1 ", "1,5", "5abc", "0x10", "1e", "1e+", "1.2.3", "abc", ".", "-", "+", "--1",
-                             "+-1", "inf", "nan", "1\n"})
+    const std::pair<const char*, float> values[] = {
+        {"12", 12.0f}, {"12.25", 12.25f},  {".5", 0.5f}, {"5.", 5.0f},   {"-2.5", -2.5f},
+        {"+3", 3.0f},  {"1.5e3", 1500.0f}, {"0", 0.0f},  {"0e-99", 0.0f}};
+    for (const auto& [text, value] : values)
+        EXPECT_EQ(ReadNumber(text).value_or(-99.0f), value) << text;
+    for (const char* text : {"", " 1", "1 ", "1,5", "5abc", "0x10", "1e", "1e+", "1.2.3", "abc",
+                             ".", "-", "+", "--1", "+-1", "inf", "nan", "1\n"})
         EXPECT_FALSE(ReadNumber(text).has_value()) << text;
     for (const char* text : {"1e40", "-1e39", "1e-39", "1e-45", "1e-400", "1e400"}) {
         const std::optional<float> v = ReadNumber(text);
@@ -35,15 +36,12 @@ TEST(QuoteEdits, ReadNumberTakesWholeTextsAndAFieldAsShownKeepsTheStoredValue) {
     } rows[] = {
         {0.00084f, 3, "0.0008", 0.00084f},  // a price as shown keeps what is stored
         {14.28571f, 4, "14", 14.28571f},    // so does a volume
-        {5.5f, 3, "12.25", 12.25f},
-        {5.5f, 0, "-2.5", -2.5f},
-        {5.5f, 3, "", refused},
-        {-1.0f, 3, "N/A", refused},
-        {5.5f, 3, ".", refused},
-        {5.5f, 3, "7.5abc", refused},
+        {5.5f, 3, "12.25", 12.25f},        {5.5f, 0, "-2.5", -2.5f}, {5.5f, 3, "", refused},
+        {-1.0f, 3, "N/A", refused},        {5.5f, 3, ".", refused},  {5.5f, 3, "7.5abc", refused},
     };
     for (const auto& r : rows) {
-        const std::optional<float> value = EditedValue(r.text, QuoteValueText(r.field, r.stored, true), r.stored);
+        const std::optional<float> value =
+            EditedValue(r.text, QuoteValueText(r.field, r.stored, true), r.stored);
         EXPECT_TRUE(value ? *value == r.expected : std::isnan(r.expected))
             << r.text << ": " << value.value_or(-1);
     }
@@ -55,7 +53,7 @@ TEST(QuoteEdits, SplitAndAdjustNameTheFirstFieldAtFault) {
     const struct {
         const char *date, *newShares, *oldShares;  // the texts typed
         int wrong;                                 // 0 date, 1 new, 2 old
-        int day;    // of January, when taken
+        int day;                                   // of January, when taken
     } splits[] = {
         {"01/03/00", "2", "1", -1, 3},
         {"01/11/00", "2", "1", -1, 11},
@@ -87,8 +85,10 @@ TEST(QuoteEdits, SplitAndAdjustNameTheFirstFieldAtFault) {
     };
     for (const auto& r : adjusts) {
         int wrong = -1;
-        const auto in = CheckAdjust(r.from, first, r.to, last, r.price, r.vol, r.oi, first, last, &wrong);
-        const std::string what = std::string(r.from) + " " + r.to + " " + r.price + " " + r.vol + " " + r.oi;
+        const auto in =
+            CheckAdjust(r.from, first, r.to, last, r.price, r.vol, r.oi, first, last, &wrong);
+        const std::string what =
+            std::string(r.from) + " " + r.to + " " + r.price + " " + r.vol + " " + r.oi;
         EXPECT_EQ(std::pair(in.has_value(), wrong), std::pair(r.wrong < 0, r.wrong)) << what;
     }
 }
@@ -113,7 +113,8 @@ TEST(QuoteEdits, AddPlansTheWeekdayBeforeOrRefuses) {
     };
     for (const auto& r : rows) {
         SeriesQuotes series;
-        for (const auto& [d, hour] : r.held) series.quotes.push_back({day(d), MakeTime(hour, 0, 0), {}});
+        for (const auto& [d, hour] : r.held)
+            series.quotes.push_back({day(d), MakeTime(hour, 0, 0), {}});
         const AddPlan plan = PlanAdd(series, r.row);
         EXPECT_EQ(plan.verdict, r.verdict) << r.what;
         if (r.verdict == V::kOldest) continue;

@@ -17,13 +17,13 @@
 namespace barwise {
 namespace {
 
-using testing::Snapshot;
 using testing::FileNumbers;
 using testing::HeaderWords;
 using testing::IdOf;
 using testing::Portfolio;
 using testing::ReadBytes;
 using testing::Series;
+using testing::Snapshot;
 using testing::TempDir;
 using testing::WriteBytes;
 using End = TransferEnd;
@@ -171,8 +171,8 @@ TEST_F(Transfer, AFailingStepNeverLosesTheSecurity) {
         EXPECT_FALSE(out.message.empty());
         const bool inSource =
             ReadBytes(src() / "MASTER") == srcBefore && ReadBytes(src() / "F5.DAT") == dat;
-        const bool inDest =
-            FileNumbers(dst()) == std::vector<int>{1, 2, 4, 3} && ReadBytes(dst() / "F3.DAT") == dat;
+        const bool inDest = FileNumbers(dst()) == std::vector<int>{1, 2, 4, 3} &&
+                            ReadBytes(dst() / "F3.DAT") == dat;
         EXPECT_TRUE(inSource || inDest);
         if (out.end == TransferEnd::kFailed) {
             // Nothing changed: the destination is as it was, with no stray copy.
