@@ -59,7 +59,7 @@ void CheckDlgTest::listsShowsSavesAndMendsFindings() {
     CCheckDlg dlg(view, host);
     QAbstractItemModelTester tester(dlg.Table()->model(),
                                     QAbstractItemModelTester::FailureReportingMode::QtTest);
-    dlg.OnCheck();
+    dlg.findChild<QPushButton*>("check")->click();
     QCOMPARE(dlg.Findings().size(), std::size_t{4});
     // Damage first, then suspect data, then leftovers, whatever order they were found in.
     QAbstractItemModel* model = dlg.Table()->model();

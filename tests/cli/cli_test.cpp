@@ -332,6 +332,7 @@ TEST(CliRealDb, TimeNamesTheBarOfTheDay) {
         const char* message;
     } refused[] = {
         {{"delete-quote", "--time", "09:05:01"}, 1, "failure in delete quote"},
+        {{"delete-quote", "--time", "23:59:59"}, 1, "failure in delete quote"},  // the last second
         {{"edit-quote", "--time", "09:10", "--close", "9"}, 1, "11/15/13 at 09:10:00"},
         {{"add-quote", "--time", "09:05:00"}, 1, "11/15/13 09:05:00 is the oldest quote"},
         {{"delete-quote", "--time", "9:05"}, 2, "not a time"},

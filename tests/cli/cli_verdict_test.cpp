@@ -170,8 +170,8 @@ fs::path Device(const char* name, unsigned minor) {
 }
 
 // -o on what is not a regular file: a device is written, never replaced; a link keeps
-// pointing at its file, whose content is replaced with its permissions kept. (A FIFO is the
-// output file's own test.)
+// pointing at its file, whose content is replaced with its permissions kept. (That a FIFO is
+// written as it is, is the output file's own test.)
 TEST_F(CliPortfolio, OutputThatIsNoRegularFile) {
     for (const std::vector<std::string>& command :
          {std::vector<std::string>{"export", dir().string(), "AAA"},
@@ -208,6 +208,11 @@ TEST_F(CliPortfolio, OutputThatIsNoRegularFile) {
             EXPECT_TRUE(Says(failed, 1, full.string() + ": File Write")) << failed.err;
             EXPECT_TRUE(fs::is_character_file(full));
         }
+        // A pipe that nothing reads is named as such.
+        const fs::path pipe = tmp_.path() / "pipe";
+        fs::remove(pipe);
+        ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+        EXPECT_TRUE(Says(with(pipe), 1, "a pipe that no program reads from"));
         for (const auto& e : fs::directory_iterator(tmp_.path()))
             EXPECT_NE(e.path().extension(), ".part") << e.path();
     }

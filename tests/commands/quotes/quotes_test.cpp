@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -39,8 +40,23 @@ T* Child(QDialog& d, int id) {
     return d.findChild<T*>(QStringLiteral("ctl%1").arg(id));
 }
 
-// Presses OK; true when the dialog closed accepted.
+// Whether the layout, one within it or one of a widget it places, places w.
+bool Places(const QLayout* l, const QWidget* w) {
+    for (int i = 0; l && i < l->count(); ++i) {
+        const QWidget* placed = l->itemAt(i)->widget();
+        if (placed == w || Places(l->itemAt(i)->layout(), w) ||
+            (placed && Places(placed->layout(), w)))
+            return true;
+    }
+    return false;
+}
+
+// Presses OK; true when the dialog closed accepted. Every field is first seen placed by the
+// dialog's layout: one left out would be drawn over the others in a corner.
 bool PressOk(QDialog& d) {
+    for (const QLineEdit* e : d.findChildren<QLineEdit*>())
+        QTest::qVerify(Places(d.layout(), e), "Places", qPrintable(e->objectName()), __FILE__,
+                       __LINE__);
     Child<QPushButton>(d, 1)->click();  // through the button, as a user does
     return d.result() == QDialog::Accepted;
 }
