@@ -21,8 +21,8 @@ protected:
                  {{990301.0f, 1, 1, 1, 1, 1, 1}, {1000301.0f, 1, 1, 1, 1, 1, 1}});
         WriteDat(tmp.path() / "F2.DAT", 24, {{1000301.0f, 1, 1, 1, 1, 1}});
         testing::WriteText(tmp.path() / "F2.DOP",
-                           "\"DATE\",0,0\n\"OPEN\",2,3\n\"HIGH\",2,2\n\"LOW\",2,2\n\"CLOSE\",2,"
-                           "2\n\"VOL\",1000,100\n");
+                           "\"DATE\",0,0\n\"OPEN\",2,3\n\"HIGH\",2,2\n\"LOW\",2,2\n"
+                           "\"CLOSE\",2,2\n\"VOL\",1000,100\n");
         WriteMaster(tmp.path(),
                     {Entry(1, "OLD", "OLD TIMES INC", 28, 7, 990301.0f, 1000301.0f, 'D'),
                      Entry(2, "DOP", "WITH DOP", 24, 6, 1000301.0f, 1000301.0f, 'X')});
